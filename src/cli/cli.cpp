@@ -1,0 +1,190 @@
+#include "cli/cli.h"
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <ostream>
+
+#include "cli/fnv.h"
+#include "run/batch.h"
+#include "run/input.h"
+#include "run/memory.h"
+#include "run/single_run.h"
+#include "simfile/simfile.h"
+
+namespace morvane {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: morvane-sim run [--seed S] [--setting 1..6|?] [--games N] [--runs R] [--out PATH]\n"
+    "       morvane-sim bench [--games N]\n";
+
+struct UsageError {
+    std::string message;
+};
+
+using Options = std::map<std::string, std::string>;
+
+Options ParseOptions(const std::vector<std::string>& args, std::size_t first,
+                     std::initializer_list<const char*> known) {
+    Options opts;
+    for (std::size_t i = first; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool ok = false;
+        for (const char* k : known) ok = ok || a == k;
+        if (!ok) throw UsageError{"unknown option '" + a + "'"};
+        if (i + 1 >= args.size()) throw UsageError{"option " + a + " needs a value"};
+        if (opts.count(a)) throw UsageError{"option " + a + " given twice"};
+        opts[a] = args[++i];
+    }
+    return opts;
+}
+
+std::int32_t PositiveOption(const Options& opts, const std::string& name, std::int32_t fallback,
+                            const char* what) {
+    const auto it = opts.find(name);
+    if (it == opts.end()) return fallback;
+    const auto v = ParseInt32(it->second);
+    if (!v) throw UsageError{std::string(what) + " '" + it->second + "' is not a 32-bit integer"};
+    if (*v < 1) throw UsageError{std::string(what) + " must be at least 1, not " + it->second};
+    return *v;
+}
+
+std::uint32_t SeedOption(const Options& opts) {
+    const auto it = opts.find("--seed");
+    if (it == opts.end()) return static_cast<std::uint32_t>(std::time(nullptr));
+    const std::string& s = it->second;
+    std::uint64_t v = 0;
+    bool ok = !s.empty() && s.size() <= 10;
+    for (char c : s) {
+        ok = ok && c >= '0' && c <= '9';
+        if (ok) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (!ok || v > UINT32_MAX) throw UsageError{"seed '" + s + "' is not a number from 0 to 4294967295"};
+    return static_cast<std::uint32_t>(v);
+}
+
+void CheckMemory(std::int32_t games) {
+    const std::uint64_t available = AvailableMemoryBytes();
+    if (!HistoryFits(games, 0, available))
+        throw UsageError{std::to_string(games) + " games need " + std::to_string(ExtraHistoryBytes(games, 0)) +
+                         " bytes of history, but only " + std::to_string(available) +
+                         " bytes of memory are available"};
+}
+
+SimHeader HeaderOf(const Slot& slot) { return {slot.GetFlevel(), slot.playCount}; }
+
+struct Summary {
+    std::int64_t firstHits = 0;
+    std::int64_t sets = 0;
+};
+
+Summary Summarise(const PlayHistory& h) {
+    Summary s;
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        if (h.BBLog[i] != 0) {
+            ++s.firstHits;
+            s.sets += h.KeizokuNumLog[i];
+        }
+    }
+    return s;
+}
+
+void PrintSummary(std::ostream& out, int setting, const PlayHistory& h) {
+    const Summary s = Summarise(h);
+    const std::int64_t n = static_cast<std::int64_t>(h.size());
+    const std::int64_t balance = n ? h.MedalLog[h.size() - 1] : 0;
+    char rate[64];
+    std::snprintf(rate, sizeof rate, "%.2f", n ? static_cast<double>(balance) / (3.0 * n) * 100.0 + 100.0 : 0.0);
+    out << "setting " << setting << "\n"
+        << "games " << n << "\n"
+        << "first hits " << s.firstHits << "\n"
+        << "sets " << s.sets << "\n"
+        << "payout rate " << rate << "%\n"
+        << "balance " << balance << " medals, " << balance * 20 << " yen\n";
+}
+
+int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const Options opts = ParseOptions(args, 1, {"--seed", "--setting", "--games", "--runs", "--out"});
+    const std::uint32_t seed = SeedOption(opts);
+    const std::string settingText = opts.count("--setting") ? opts.at("--setting") : "1";
+    const auto setting = ParseSetting(settingText);
+    if (!setting) throw UsageError{"setting '" + settingText + "' must be 1 to 6 or ?"};
+    const std::int32_t games = PositiveOption(opts, "--games", 1, "games");
+    const std::int32_t runs = PositiveOption(opts, "--runs", 1, "runs");
+    const auto outIt = opts.find("--out");
+    if (runs > 1 && outIt == opts.end()) throw UsageError{"--out is required when --runs is above 1"};
+    CheckMemory(games);
+
+    Slot slot(seed);
+    PlayHistory history;
+    if (runs == 1) {
+        const int s = SimulateRun(slot, history, *setting, games);
+        if (outIt != opts.end()) SaveSimFile(outIt->second, HeaderOf(slot), history);
+        PrintSummary(out, s, history);
+        return kExitOk;
+    }
+    for (int i = 1; i <= runs; ++i) {
+        SimulateRun(slot, history, *setting, games);
+        const std::string path = BatchFileName(outIt->second, slot.GetFlevel(), slot.playCount, i);
+        try {
+            SaveSimFile(path, HeaderOf(slot), history);
+        } catch (const SimFileError& e) {
+            err << "morvane-sim: " << e.what() << "\n";
+            return kExitFailure;
+        }
+        out << path << "\n";
+    }
+    return kExitOk;
+}
+
+int CmdBench(const std::vector<std::string>& args, std::ostream& out) {
+    const Options opts = ParseOptions(args, 1, {"--games"});
+    const std::int32_t games = PositiveOption(opts, "--games", 10'000'000, "games");
+    CheckMemory(games);
+    Slot slot(1);
+    PlayHistory history;
+    const SettingChoice one{false, 1};
+    SimulateRun(slot, history, one, games);
+    const auto t0 = std::chrono::steady_clock::now();
+    SimulateRun(slot, history, one, games);
+    const auto t1 = std::chrono::steady_clock::now();
+    Fnv1a hash;
+    EncodeSim(HeaderOf(slot), history, [&](const char* p, std::size_t n) { hash.Update(p, n); });
+    const double secs = std::chrono::duration<double>(t1 - t0).count();
+    char line[96];
+    std::snprintf(line, sizeof line, "signature %016" PRIx64 "\n", hash.Value());
+    out << line;
+    std::snprintf(line, sizeof line, "games/s %.0f\n", secs > 0 ? games / secs : 0.0);
+    out << line;
+    return kExitOk;
+}
+
+}  // namespace
+
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    try {
+        if (args.empty()) throw UsageError{"no command given"};
+        if (args[0] == "run") return CmdRun(args, out, err);
+        if (args[0] == "bench") return CmdBench(args, out);
+        if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+            out << kUsage;
+            return kExitOk;
+        }
+        throw UsageError{"unknown command '" + args[0] + "'"};
+    } catch (const UsageError& e) {
+        err << "morvane-sim: " << e.message << "\n" << kUsage;
+        return kExitUsage;
+    } catch (const SimFileError& e) {
+        err << "morvane-sim: " << e.what() << "\n";
+        return kExitFailure;
+    } catch (const std::bad_alloc&) {
+        err << "morvane-sim: out of memory\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace morvane

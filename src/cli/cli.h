@@ -1,0 +1,16 @@
+#pragma once
+// morvane-sim: the headless command line over the simulation core.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace morvane {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // a file could not be written
+inline constexpr int kExitUsage = 2;    // bad input; nothing was written
+
+// args excludes the program name.
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace morvane

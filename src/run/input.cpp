@@ -1,0 +1,31 @@
+#include "run/input.h"
+
+#include "machine/vocabulary.h"
+
+namespace morvane {
+
+std::optional<std::int32_t> ParseInt32(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.size() > 12) return std::nullopt;
+    std::int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    if (negative) v = -v;
+    if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(v);
+}
+
+std::optional<SettingChoice> ParseSetting(std::string_view text) {
+    if (text == kHiddenSetting) return SettingChoice{true, 0};
+    const auto v = ParseInt32(text);
+    if (!v || !ValidSetting(*v)) return std::nullopt;
+    return SettingChoice{false, *v};
+}
+
+}  // namespace morvane

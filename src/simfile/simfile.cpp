@@ -1,0 +1,201 @@
+#include "simfile/simfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "run/memory.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::size_t kChunkRecords = 32768;  // 1 MiB of records per write
+
+inline void PutLE(char* p, std::int32_t v) {
+    auto u = static_cast<std::uint32_t>(v);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &u, 4);
+    } else {
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
+    }
+}
+
+inline std::int32_t GetLE(const char* p) {
+    std::uint32_t u;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&u, p, 4);
+    } else {
+        u = 0;
+        for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    }
+    return static_cast<std::int32_t>(u);
+}
+
+std::string Cause(int err) { return std::strerror(err); }
+
+}  // namespace
+
+void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink) {
+    char head[kSimHeaderBytes];
+    PutLE(head, kSimMark);
+    PutLE(head + 4, header.setting);
+    PutLE(head + 8, header.games);
+    sink(head, sizeof head);
+
+    const std::size_t n = history.size();
+    const auto cols = history.Columns();
+    std::vector<char> buf(std::min(n, kChunkRecords) * kSimRecordBytes);
+    for (std::size_t start = 0; start < n; start += kChunkRecords) {
+        const std::size_t count = std::min(kChunkRecords, n - start);
+        for (int c = 0; c < kHistoryColumns; ++c) {
+            const std::int32_t* src = cols[static_cast<std::size_t>(c)]->data() + start;
+            char* dst = buf.data() + 4 * c;
+            for (std::size_t i = 0; i < count; ++i) PutLE(dst + i * kSimRecordBytes, src[i]);
+        }
+        sink(buf.data(), count * kSimRecordBytes);
+    }
+}
+
+void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history) {
+    static std::atomic<unsigned> counter{0};
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) throw SimFileError(path + ": cannot create: " + Cause(errno));
+
+    auto fail = [&](const std::string& what, int err) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(tmp.c_str());
+        throw SimFileError(path + ": " + what + ": " + Cause(err));
+    };
+    try {
+        EncodeSim(header, history, [&](const char* p, std::size_t size) {
+            while (size > 0) {
+                const ssize_t w = ::write(fd, p, size);
+                if (w < 0) {
+                    if (errno == EINTR) continue;
+                    throw SimFileError(Cause(errno));
+                }
+                if (w == 0) throw SimFileError(Cause(EIO));
+                p += w;
+                size -= static_cast<std::size_t>(w);
+            }
+        });
+    } catch (const SimFileError& e) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw SimFileError(path + ": write failed: " + e.what());
+    }
+    if (::close(fd) != 0) {
+        fd = -1;
+        fail("write failed", errno);
+    }
+    fd = -1;
+    if (::rename(tmp.c_str(), path.c_str()) != 0) fail("cannot replace", errno);
+}
+
+SimDecoder::SimDecoder(PlayHistory& out, std::uint64_t recordsHint, std::uint64_t availableBytes)
+    : out_(out), recordsHint_(recordsHint), availableBytes_(availableBytes) {}
+
+void SimDecoder::TakeHeaderByte(char c) {
+    header_[headerBytes_++] = c;
+    if (headerBytes_ == 4) {
+        if (GetLE(header_) != kSimMark) {
+            rejected_ = true;
+            return;
+        }
+        if (!HistoryFits(static_cast<std::int64_t>(recordsHint_), out_.capacity(), availableBytes_)) {
+            rejected_ = tooLarge_ = true;
+            return;
+        }
+        out_.clear();
+        if (recordsHint_) out_.reserve(recordsHint_);
+    }
+}
+
+void SimDecoder::TakeRecords(const char* p, std::size_t records) {
+    const std::size_t start = out_.size();
+    if (start + records > out_.capacity()) out_.reserve(std::max(start + records, 2 * out_.capacity()));
+    const auto cols = out_.Columns();
+    for (int c = 0; c < kHistoryColumns; ++c) {
+        Column& col = *cols[static_cast<std::size_t>(c)];
+        col.resize_for_overwrite(start + records);
+        std::int32_t* dst = col.data() + start;
+        const char* src = p + 4 * c;
+        for (std::size_t i = 0; i < records; ++i) dst[i] = GetLE(src + i * kSimRecordBytes);
+    }
+}
+
+bool SimDecoder::Feed(std::span<const char> bytes) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    while (n > 0 && headerBytes_ < kSimHeaderBytes && !rejected_) {
+        TakeHeaderByte(*p++);
+        --n;
+    }
+    if (rejected_) return false;
+    if (n == 0) return true;
+    if (partialBytes_ > 0) {
+        const std::size_t take = std::min(n, kSimRecordBytes - partialBytes_);
+        std::memcpy(partial_ + partialBytes_, p, take);
+        partialBytes_ += take;
+        p += take;
+        n -= take;
+        if (partialBytes_ < kSimRecordBytes) return true;
+        TakeRecords(partial_, 1);
+        partialBytes_ = 0;
+    }
+    const std::size_t whole = n / kSimRecordBytes;
+    if (whole) TakeRecords(p, whole);
+    partialBytes_ = n - whole * kSimRecordBytes;
+    std::memcpy(partial_, p + whole * kSimRecordBytes, partialBytes_);
+    return true;
+}
+
+SimReadResult SimDecoder::Finish() const {
+    SimReadResult r;
+    if (rejected_ || headerBytes_ < 4) {
+        r.status = tooLarge_ ? SimStatus::TooLarge : SimStatus::NotSimulation;
+        return r;
+    }
+    r.header.setting = headerBytes_ >= 8 ? GetLE(header_ + 4) : 0;
+    r.header.games = headerBytes_ >= 12 ? GetLE(header_ + 8) : 0;
+    r.status = headerBytes_ < kSimHeaderBytes ? SimStatus::ShortHeader : SimStatus::Ok;
+    r.droppedBytes = partialBytes_;
+    return r;
+}
+
+SimReadResult LoadSimFile(const std::string& path, PlayHistory& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw SimFileError(path + ": cannot open: " + Cause(errno));
+    struct stat st {};
+    std::uint64_t hint = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) hint = SimRecordsIn(static_cast<std::uint64_t>(st.st_size));
+    SimDecoder decoder(out, hint, AvailableMemoryBytes());
+    std::vector<char> buf(kChunkRecords * kSimRecordBytes);
+    for (;;) {
+        const ssize_t r = ::read(fd, buf.data(), buf.size());
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            throw SimFileError(path + ": read failed: " + Cause(err));
+        }
+        if (r == 0) break;
+        if (!decoder.Feed({buf.data(), static_cast<std::size_t>(r)})) break;
+    }
+    ::close(fd);
+    return decoder.Finish();
+}
+
+}  // namespace morvane

@@ -1,0 +1,94 @@
+#pragma once
+// The *.sim format: a 12-byte header (mark 10, setting, games) and one
+// 32-byte record per game, every value a little-endian int32.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+#include "run/history.h"
+
+namespace morvane {
+
+inline constexpr std::int32_t kSimMark = 10;
+inline constexpr std::size_t kSimHeaderBytes = 12;
+inline constexpr std::size_t kSimRecordBytes = 32;
+
+struct SimHeader {
+    std::int32_t setting = 0;
+    std::int32_t games = 0;
+    friend bool operator==(const SimHeader&, const SimHeader&) = default;
+};
+
+inline std::uint64_t SimFileBytes(std::uint64_t games) { return kSimHeaderBytes + kSimRecordBytes * games; }
+
+// Writing. The header values come from the caller (the machine's setting and
+// game counter); the records from the history. Bytes are handed to `sink` in
+// a few large chunks.
+using ByteSink = std::function<void(const char* data, std::size_t size)>;
+void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink);
+
+class SimFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Writes under a temporary name in the target's folder and renames it into
+// place only after every byte is written; on failure the target is untouched.
+// Throws SimFileError whose message names the path and the cause.
+void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history);
+
+// Reading.
+enum class SimStatus {
+    Ok,             // a simulation file; the history holds its whole records
+    NotSimulation,  // fewer than 4 bytes, or the first value is not 10
+    ShortHeader,    // mark 10, but the file ends inside the header: no records
+    TooLarge,       // mark 10, but its history would not fit in memory
+};
+
+struct SimReadResult {
+    SimStatus status = SimStatus::NotSimulation;
+    SimHeader header;                 // missing header fields read as 0
+    std::uint64_t droppedBytes = 0;   // of an incomplete last record
+};
+
+// Incremental reader: feed the file's bytes in chunks of any size. The
+// history is emptied only once the mark has been seen, so feeding a file
+// that is not a simulation file leaves it as it was.
+class SimDecoder {
+public:
+    // recordsHint reserves storage when the file size is known; a hint whose
+    // history exceeds availableBytes (0: no limit) refuses the file before
+    // the history is touched.
+    explicit SimDecoder(PlayHistory& out, std::uint64_t recordsHint = 0, std::uint64_t availableBytes = 0);
+    // Returns false once the bytes are known not to be a simulation file.
+    bool Feed(std::span<const char> bytes);
+    SimReadResult Finish() const;
+
+private:
+    void TakeHeaderByte(char c);
+    void TakeRecords(const char* p, std::size_t records);
+
+    PlayHistory& out_;
+    std::uint64_t recordsHint_;
+    std::uint64_t availableBytes_;
+    bool tooLarge_ = false;
+    char header_[kSimHeaderBytes] = {};
+    std::size_t headerBytes_ = 0;
+    char partial_[kSimRecordBytes] = {};
+    std::size_t partialBytes_ = 0;
+    bool rejected_ = false;
+};
+
+// Number of whole records a file of `bytes` bytes holds.
+inline std::uint64_t SimRecordsIn(std::uint64_t bytes) {
+    return bytes < kSimHeaderBytes ? 0 : (bytes - kSimHeaderBytes) / kSimRecordBytes;
+}
+
+// Reads a whole file. Throws SimFileError when it cannot be opened or read.
+// The history is replaced only when the file is a simulation file.
+SimReadResult LoadSimFile(const std::string& path, PlayHistory& out);
+
+}  // namespace morvane
