@@ -3,7 +3,9 @@
 // file writer and tests can read them directly; Play mutates them.
 #include <array>
 #include <cstdint>
+#include <memory>
 
+#include "machine/draw_tables.h"
 #include "machine/random.h"
 #include "machine/rate_tbl.h"
 #include "machine/tables.h"
@@ -28,6 +30,17 @@ struct GameRecord {
     std::int32_t koyaku;
 };
 
+// The machine's state as the game loop carries it in registers.
+struct LoopState {
+    std::uint64_t s;
+    std::int32_t precursorCount, gamesSinceBB, playCount, medalBalance;
+    std::int32_t bbKind, kmode, bbSets, mode, koyaku;
+};
+
+// The BB of Blue7/Red7, played after the game's own small win. Out of line
+// and by value: it is rare, and the loop's state never has its address taken.
+LoopState PlayBB(const DrawTables& d, LoopState h);
+
 class Slot {
 public:
     Slot();                                 // seeded from the clock
@@ -39,8 +52,7 @@ public:
     void Reset();
     void Play() { PlayGames(1, [](const GameRecord&) {}); }
 
-    // Plays n games and calls onGame(record) after each. The state lives in
-    // locals for the whole loop, so the compiler can keep it in registers.
+    // Plays n games and calls onGame(record) after each.
     template <class OnGame>
     void PlayGames(std::int64_t n, OnGame&& onGame);
 
@@ -51,16 +63,8 @@ public:
     std::int32_t Rand31() { return rng_.Rand31(); }
     Random& Rng() { return rng_; }
     const Rate_TBL<int>& Table(int id) const { return tables_[static_cast<std::size_t>(id)]; }
-
-    // Fast equivalents of the table lookups the game loop uses, for the
-    // current setting; exposed so tests can hold them against Lookup.
-    int KoyakuOf(std::int32_t a) const {
-        const std::uint8_t b = koyakuBucket_[static_cast<std::uint32_t>(a) >> kBucketShift];
-        return b != kMixedBucket ? b : KoyakuCounted(a);
-    }
-    int NextMode(int mode, int koyaku, std::int32_t r) const {
-        return static_cast<int>((modeNext_[koyaku][r] >> (8 * mode)) & 0xFF);
-    }
+    // The lookups of the current setting, for tests to hold against Lookup.
+    const DrawTables& Draws() const { return *draws_; }
 
     // Machine state, the names the history and files speak of.
     std::int32_t flevel = 1;
@@ -75,39 +79,18 @@ public:
     std::int32_t koyaku = 0;
 
 private:
-    struct Hot {
-        std::uint64_t s;
-        std::int32_t precursorCount, gamesSinceBB, playCount, medalBalance;
-        std::int32_t bbKind, kmode, bbSets, mode, koyaku;
-    };
-
-    static constexpr int kBucketShift = 8;
-    static constexpr int kBuckets = kKoyakuModulus >> kBucketShift;
-    static constexpr std::uint8_t kMixedBucket = 0xFF;
-
-    void FillTables();
-    void BuildFastTables();
-    int KoyakuCounted(std::int32_t a) const;
-    int DrawInitMode(std::uint64_t& s) const;
-    // Precursor steps and BBs: rare, kept out of the inner loop.
-    Hot SlowStep(Hot h) const;
-    void PlayBB(Hot& h) const;
-
     Random rng_;
-    std::array<Rate_TBL<int>, kTableCount> tables_;
-
-    // Derived from tables_ for the current setting.
-    std::array<std::uint8_t, kBuckets> koyakuBucket_{};
-    std::array<std::int32_t, 9> koyakuCum_{};
-    // Next mode for each ordinary mode packed in bytes 0..2, by small win and
-    // the mode draw's value; a small win that selects no table keeps the mode.
-    std::array<std::array<std::uint32_t, kModeModulus>, kKoyakuKinds> modeNext_{};
+    WeightTables tables_;
+    // On the heap, so handing it to PlayBB never exposes the Slot itself and
+    // a loop of Play() calls can keep the state in registers.
+    std::unique_ptr<DrawTables> draws_;
 };
 
 template <class OnGame>
 inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
-    Hot h{rng_.State(), precursorCount, gamesSinceBB, playCount, medalBalance,
-          bbKind, kmode, bbSets, mode, koyaku};
+    const DrawTables& d = *draws_;
+    LoopState h{rng_.State(), precursorCount, gamesSinceBB, playCount, medalBalance,
+                bbKind, kmode, bbSets, mode, koyaku};
     for (std::int64_t i = 0; i < n; ++i) {
         if (h.bbKind != 0) {
             h.gamesSinceBB = 1;
@@ -118,17 +101,27 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
             h.mode = (Random::Output(h.s) & 1) ? Precursor : Blue7;
         }
         ++h.playCount;
+        const std::uint64_t s1 = h.s * Random::kMul + 1;
+        const int k = d.Koyaku(Random::Output(s1) & (kKoyakuModulus - 1));
+        h.koyaku = k;
+        h.medalBalance = AddMedals(h.medalBalance, kNetPayout[static_cast<std::size_t>(k)]);
         if (h.mode < kOrdinaryModes) [[likely]] {
-            // Small win and mode draw from one state, in parallel.
-            const std::uint64_t s1 = h.s * Random::kMul + 1;
-            const std::uint64_t s2 = h.s * kMul2 + kAdd2;
-            h.s = s2;
-            const int k = KoyakuOf(Random::Output(s1) & (kKoyakuModulus - 1));
-            h.koyaku = k;
-            h.medalBalance = AddMedals(h.medalBalance, kPayout[static_cast<std::size_t>(k)] - kBet);
-            h.mode = NextMode(h.mode, k, Random::Output(s2) & (kModeModulus - 1));
+            // The mode draw's state comes from the same state as the small
+            // win's, so the two multiplies run side by side.
+            h.s = h.s * kMul2 + kAdd2;
+            h.mode = d.NextMode(h.mode, k, Random::Output(h.s) & (kModeModulus - 1));
+        } else if (h.mode == Precursor) {
+            h.s = h.s * kMul2 + kAdd2;
+            if (Random::Output(h.s) % (kPrecursorSpan - h.precursorCount) != 0) {
+                ++h.precursorCount;
+            } else {
+                h.precursorCount = 0;
+                h.s = h.s * Random::kMul + 1;
+                h.mode = (Random::Output(h.s) & (kModeModulus - 1)) <= 64 ? Red7 : Blue7;
+            }
         } else {
-            h = SlowStep(h);
+            h.s = s1;
+            h = PlayBB(d, h);
         }
         onGame(GameRecord{h.gamesSinceBB, h.medalBalance, h.bbSets, h.playCount,
                           h.bbKind, h.kmode, h.mode, h.koyaku});

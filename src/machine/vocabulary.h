@@ -39,6 +39,7 @@ inline constexpr std::int32_t kMaxGamesSinceBB = kCeilingGames + kPrecursorSpan;
 
 // Payout of a small win in an ordinary game (and in a BB's last set).
 inline constexpr std::array<std::int32_t, kKoyakuKinds> kPayout = {2, 4, 6, 6, 3, 0, 10, 0, 0, 0};
+inline constexpr std::array<std::int32_t, kKoyakuKinds> kNetPayout = {-1, 1, 3, 3, 0, -3, 7, -3, -3, -3};
 // Payout inside a continued BB set: ReplayA pays nothing, Blank pays 3.
 inline constexpr std::array<std::int32_t, kKoyakuKinds> kContinuePayout = {2, 4, 6, 6, 0, 0, 10, 0, 0, 3};
 

@@ -10,11 +10,12 @@ std::optional<std::int32_t> ParseInt32(std::string_view text) {
         negative = true;
         text.remove_prefix(1);
     }
-    if (text.empty() || text.size() > 12) return std::nullopt;
+    if (text.empty()) return std::nullopt;
     std::int64_t v = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return std::nullopt;
         v = v * 10 + (c - '0');
+        if (v > std::int64_t{INT32_MAX} + 1) return std::nullopt;
     }
     if (negative) v = -v;
     if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
