@@ -9,6 +9,8 @@
 #include <ostream>
 
 #include "cli/fnv.h"
+#include "present/presentation.h"
+#include "present/show.h"
 #include "run/batch.h"
 #include "run/input.h"
 #include "run/memory.h"
@@ -20,7 +22,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: morvane-sim run [--seed S] [--setting 1..6|?] [--games N] [--runs R] [--out PATH]\n"
+    "       morvane-sim show FILE.sim [--plays]\n"
     "       morvane-sim bench [--games N]\n";
+
+constexpr const char* kNotSimulationFile = "このファイルは、Morvaneファイルではありません。";
 
 struct UsageError {
     std::string message;
@@ -77,36 +82,6 @@ void CheckMemory(std::int32_t games) {
 
 SimHeader HeaderOf(const Slot& slot) { return {slot.GetFlevel(), slot.playCount}; }
 
-struct Summary {
-    std::int64_t firstHits = 0;
-    std::int64_t sets = 0;
-};
-
-Summary Summarise(const PlayHistory& h) {
-    Summary s;
-    for (std::size_t i = 0; i < h.size(); ++i) {
-        if (h.BBLog[i] != 0) {
-            ++s.firstHits;
-            s.sets += h.KeizokuNumLog[i];
-        }
-    }
-    return s;
-}
-
-void PrintSummary(std::ostream& out, int setting, const PlayHistory& h) {
-    const Summary s = Summarise(h);
-    const std::int64_t n = static_cast<std::int64_t>(h.size());
-    const std::int64_t balance = n ? h.MedalLog[h.size() - 1] : 0;
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%.2f", n ? static_cast<double>(balance) / (3.0 * n) * 100.0 + 100.0 : 0.0);
-    out << "setting " << setting << "\n"
-        << "games " << n << "\n"
-        << "first hits " << s.firstHits << "\n"
-        << "sets " << s.sets << "\n"
-        << "payout rate " << rate << "%\n"
-        << "balance " << balance << " medals, " << balance * 20 << " yen\n";
-}
-
 int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const Options opts = ParseOptions(args, 1, {"--seed", "--setting", "--games", "--runs", "--out"});
     const std::uint32_t seed = SeedOption(opts);
@@ -122,9 +97,11 @@ int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Slot slot(seed);
     PlayHistory history;
     if (runs == 1) {
-        const int s = SimulateRun(slot, history, *setting, games);
+        SimulateRun(slot, history, *setting, games);
         if (outIt != opts.end()) SaveSimFile(outIt->second, HeaderOf(slot), history);
-        PrintSummary(out, s, history);
+        Presentation p;
+        p.Present(history);
+        out << p.ResultLabel() << "\n";
         return kExitOk;
     }
     for (int i = 1; i <= runs; ++i) {
@@ -138,6 +115,45 @@ int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         out << path << "\n";
     }
+    return kExitOk;
+}
+
+int CmdShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string path;
+    bool plays = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--plays") {
+            plays = true;
+        } else if (args[i].rfind("--", 0) == 0 || !path.empty()) {
+            throw UsageError{"unexpected argument '" + args[i] + "'"};
+        } else {
+            path = args[i];
+        }
+    }
+    if (path.empty()) throw UsageError{"show needs a file"};
+    PlayHistory history;
+    SimReadResult r;
+    try {
+        r = LoadSimFile(path, history);
+    } catch (const SimFileError& e) {
+        err << "morvane-sim: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    switch (r.status) {
+    case SimStatus::NotSimulation:
+        err << kNotSimulationFile << "\n";
+        return kExitUsage;
+    case SimStatus::ShortHeader:
+        err << "morvane-sim: " << path << ": the file ends inside its 12-byte header\n";
+        return kExitUsage;
+    case SimStatus::TooLarge:
+        err << "morvane-sim: " << path << ": the file's history does not fit in the available memory\n";
+        return kExitUsage;
+    case SimStatus::Ok: break;
+    }
+    Presentation p;
+    p.Present(history);
+    WritePresentation(p, plays, out);
     return kExitOk;
 }
 
@@ -170,13 +186,14 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (args.empty()) throw UsageError{"no command given"};
         if (args[0] == "run") return CmdRun(args, out, err);
         if (args[0] == "bench") return CmdBench(args, out);
+        if (args[0] == "show") return CmdShow(args, out, err);
         if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
             out << kUsage;
             return kExitOk;
         }
         throw UsageError{"unknown command '" + args[0] + "'"};
     } catch (const UsageError& e) {
-        err << "morvane-sim: " << e.message << "\n" << kUsage;
+        err << "morvane-sim: " << e.message << " (morvane-sim --help shows the usage)\n";
         return kExitUsage;
     } catch (const SimFileError& e) {
         err << "morvane-sim: " << e.what() << "\n";

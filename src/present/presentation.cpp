@@ -1,0 +1,234 @@
+#include "present/presentation.h"
+
+#include <algorithm>
+
+#include "machine/vocabulary.h"
+#include "present/names.h"
+#include "present/number_format.h"
+
+namespace morvane {
+namespace {
+
+constexpr Rgb kMarkerColours[kMarkerCount] = {0xFF00FF, 0x00FF00, 0x008000, 0xFFFFFF, 0xFF0000};
+constexpr std::string_view kMarkerNames[kMarkerCount] = {"Cherry4", "Suika_A", "Suika_B", "Chance", "Cherry2"};
+
+// Marker series of a small win, or -1 for none.
+constexpr int kMarkerOfKoyaku[8] = {static_cast<int>(Marker::Cherry2), static_cast<int>(Marker::Cherry4),
+                                    static_cast<int>(Marker::Suika_A), static_cast<int>(Marker::Suika_B),
+                                    -1, -1, -1, static_cast<int>(Marker::Chance)};
+
+constexpr Rgb kKoyakuSliceColours[8] = {0xFF0000, 0xFF00FF, 0x00FF00, 0x008000,
+                                        0x0000FF, 0x00FFFF, 0xFFFF00, 0xFFFFFF};
+constexpr Rgb kModeSliceColours[6] = {0x000080, 0xFF00FF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFFFFFF};
+constexpr Rgb kKModeSliceColours[4] = {0x0000FF, 0xFF00FF, 0x00FF00, 0xFFFF00};
+
+constexpr std::size_t kProgressChunk = 1 << 14;
+
+inline bool InRange(std::int32_t v, int n) { return static_cast<std::uint32_t>(v) < static_cast<std::uint32_t>(n); }
+
+}  // namespace
+
+std::string_view MarkerName(Marker m) { return kMarkerNames[static_cast<int>(m)]; }
+Rgb MarkerColour(Marker m) { return kMarkerColours[static_cast<int>(m)]; }
+
+int PlayProgress(std::size_t j, std::size_t n) {
+    return n ? static_cast<int>(static_cast<double>(j + 1) / static_cast<double>(n) * 100.0) : 0;
+}
+
+void Presentation::Clear() {
+    history_ = nullptr;
+    n_ = 0;
+    tallies_ = {};
+    figures_ = {};
+    bbPlays_.clear();
+    modeChangePlays_.clear();
+    for (auto& m : markerPlays_) m.clear();
+}
+
+void Presentation::Present(const PlayHistory& history, const Progress& progress) {
+    Clear();
+    if (history.empty() || !history.Consistent()) return;
+    history_ = &history;
+    n_ = history.size();
+
+    const std::int32_t* bb = history.BBLog.data();
+    const std::int32_t* mode = history.ModeLog.data();
+    const std::int32_t* kmode = history.KModeLog.data();
+    const std::int32_t* koyaku = history.KoyakuLog.data();
+    const std::int32_t* sets = history.KeizokuNumLog.data();
+    Tallies& t = tallies_;
+    std::int32_t previousMode = mode[0];
+    int shown = -1;
+    for (std::size_t start = 0; start < n_; start += kProgressChunk) {
+        const std::size_t end = std::min(n_, start + kProgressChunk);
+        for (std::size_t j = start; j < end; ++j) {
+            const std::int32_t m = mode[j];
+            if (InRange(m, kModes)) ++t.modeStay[static_cast<std::size_t>(m)];
+            if (bb[j] != 0) {
+                if (InRange(kmode[j], kKModes)) ++t.kmode[static_cast<std::size_t>(kmode[j])];
+                ++t.firstHits;
+                t.bbCount += sets[j];
+                bbPlays_.push_back(static_cast<std::uint32_t>(j));
+            } else if (InRange(koyaku[j], 8)) {
+                const auto k = static_cast<std::size_t>(koyaku[j]);
+                ++t.koyaku[k];
+                if (kMarkerOfKoyaku[k] >= 0)
+                    markerPlays_[static_cast<std::size_t>(kMarkerOfKoyaku[k])].push_back(static_cast<std::uint32_t>(j));
+            }
+            // A change out of a pending 7 (the BB that follows) is no row.
+            if (previousMode != Blue7 && previousMode != Red7 && m != previousMode)
+                modeChangePlays_.push_back(static_cast<std::uint32_t>(j));
+            previousMode = m;
+        }
+        const int p = PlayProgress(end - 1, n_);
+        if (progress && p != shown) progress(shown = p);
+    }
+
+    // Each figure's whole expression in double, rounded to float once.
+    SummaryFigures& f = figures_;
+    if (t.bbCount != 0) {
+        f.bbProbability = static_cast<float>(static_cast<double>(n_) / static_cast<double>(t.firstHits));
+        f.keizokuAverage = static_cast<float>(static_cast<double>(t.bbCount) / static_cast<double>(t.firstHits));
+    }
+    const std::int64_t balance = history.MedalLog[n_ - 1];
+    f.payoutRate = static_cast<float>(static_cast<double>(balance) / (3.0 * static_cast<double>(n_)) * 100.0 + 100.0);
+    f.balanceYen = balance * 20;
+}
+
+std::string Presentation::ResultLabel() const {
+    if (n_ == 0) return {};
+    const Tallies& t = tallies_;
+    return "BB初当り数:" + IntText(t.firstHits) + "\u3000" + "BB数:" + IntText(t.bbCount) + "\n" +
+           "BB確率:1/" + FormatFixed(figures_.bbProbability) + "  " + "機械割:" + FormatFixed(figures_.payoutRate) +
+           "%\n" + "継続数平均:" + FormatFixed(figures_.keizokuAverage) + "\n" + "収支:" +
+           IntText(figures_.balanceYen) + "円";
+}
+
+std::size_t Presentation::RowCount(Page page) const {
+    if (n_ == 0) return 0;
+    switch (page) {
+    case Page::Play: return n_;
+    case Page::BB: return bbPlays_.size();
+    case Page::ModeChange: return modeChangePlays_.size();
+    case Page::Koyaku: return 8;
+    case Page::ModeStay: return 6;
+    case Page::KeizokuSelect: return 4;
+    }
+    return 0;
+}
+
+std::string Presentation::Cell(Page page, std::size_t row, int column) const {
+    if (row >= RowCount(page) || column < 0 || column >= ColumnCount(page)) return {};
+    const PlayHistory& h = *history_;
+    std::size_t j = row;
+    switch (page) {
+    case Page::Play:
+        switch (column) {
+        case 0: return IntText(h.PlayNumLog[j]);
+        case 1: return IntText(h.PlayNum2Log[j]);
+        case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
+        case 3: return std::string(ModeName(h.ModeLog[j]));
+        default: return IntText(h.MedalLog[j]);
+        }
+    case Page::BB:
+        j = bbPlays_[row];
+        switch (column) {
+        case 0: return IntText(h.PlayNumLog[j]);
+        case 1: return IntText(h.PlayNum2Log[j]);
+        case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
+        case 3: return std::string(KModeName(h.KModeLog[j]));
+        case 4: return std::string(ModeName(h.ModeLog[j]));
+        default: {
+            // A BB at the first play of a loaded file counts from the run's
+            // starting balance of 0.
+            const std::int64_t before = j ? h.MedalLog[j - 1] : 0;
+            return IntText(std::int64_t{h.MedalLog[j]} - before);
+        }
+        }
+    case Page::ModeChange:
+        j = modeChangePlays_[row];
+        switch (column) {
+        case 0: return IntText(h.PlayNumLog[j]);
+        case 1: return IntText(h.PlayNum2Log[j]);
+        case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
+        default: return std::string(ModeName(h.ModeLog[j]));
+        }
+    default: return RateCell(page, row, column);
+    }
+}
+
+std::string Presentation::RateCell(Page page, std::size_t row, int column) const {
+    const auto r = static_cast<std::int32_t>(row);
+    std::string_view name;
+    std::int64_t count = 0;
+    std::int64_t base = static_cast<std::int64_t>(n_);
+    switch (page) {
+    case Page::Koyaku:
+        name = KoyakuRateName(r);
+        count = tallies_.koyaku[row];
+        break;
+    case Page::ModeStay:
+        name = ModeName(r);
+        count = tallies_.modeStay[row];
+        break;
+    default:
+        name = KModeName(r);
+        count = tallies_.kmode[row];
+        base = tallies_.firstHits;
+    }
+    switch (column) {
+    case 0: return std::string(name);
+    case 1: return IntText(count);
+    case 2: return RateText(count, base);
+    default: return OneInText(count, base);
+    }
+}
+
+std::vector<std::string> Presentation::Row(Page page, std::size_t row) const {
+    std::vector<std::string> cells;
+    for (int c = 0; c < ColumnCount(page); ++c) cells.push_back(Cell(page, row, c));
+    return cells;
+}
+
+std::size_t Presentation::MarkerPointCount(Marker m) const { return markerPlays_[static_cast<std::size_t>(m)].size(); }
+
+ChartPoint Presentation::MarkerPoint(Marker m, std::size_t k) const {
+    const std::size_t j = markerPlays_[static_cast<std::size_t>(m)][k];
+    return {static_cast<double>(history_->PlayNumLog[j]), static_cast<double>(history_->MedalLog[j]), MarkerColour(m)};
+}
+
+ChartPoint Presentation::Bar(std::size_t k) const {
+    return {static_cast<double>(k + 1), static_cast<double>(history_->PlayNum2Log[bbPlays_[k]]), kBarColour};
+}
+
+std::array<PieSlice, 8> Presentation::KoyakuSlices() const {
+    std::array<PieSlice, 8> s;
+    for (std::int32_t i = 0; i < 8; ++i)
+        s[static_cast<std::size_t>(i)] = {KoyakuPieName(i), tallies_.koyaku[static_cast<std::size_t>(i)],
+                                          kKoyakuSliceColours[i]};
+    return s;
+}
+
+std::array<PieSlice, 6> Presentation::ModeStaySlices() const {
+    std::array<PieSlice, 6> s;
+    for (std::int32_t i = 0; i < 6; ++i)
+        s[static_cast<std::size_t>(i)] = {ModeName(i), tallies_.modeStay[static_cast<std::size_t>(i)],
+                                          kModeSliceColours[i]};
+    return s;
+}
+
+std::array<PieSlice, 4> Presentation::KModeSlices() const {
+    std::array<PieSlice, 4> s;
+    for (std::int32_t i = 0; i < 4; ++i)
+        s[static_cast<std::size_t>(i)] = {KModeName(i), tallies_.kmode[static_cast<std::size_t>(i)],
+                                          kKModeSliceColours[i]};
+    return s;
+}
+
+std::size_t Presentation::IndexBytes() const {
+    std::size_t bytes = (bbPlays_.capacity() + modeChangePlays_.capacity()) * sizeof(std::uint32_t);
+    for (const auto& m : markerPlays_) bytes += m.capacity() * sizeof(std::uint32_t);
+    return bytes;
+}
+
+}  // namespace morvane

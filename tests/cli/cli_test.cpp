@@ -1,0 +1,223 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "simfile/simfile.h"
+#include "support/sha256.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Sha256;
+using test::Sha256Hex;
+using test::Sha256OfFile;
+
+TEST(Sha256, StandardVectors) {
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    // Two blocks: the padding no longer fits behind the message.
+    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+}
+
+TEST(Sha256, MillionAsInUnevenPiecesMatchesTheStandardVector) {
+    const std::string a(1'000'000, 'a');
+    Sha256 h;
+    std::size_t pos = 0;
+    for (std::size_t step = 1; pos < a.size(); step = step % 97 + 1) {
+        const std::size_t n = std::min(step, a.size() - pos);
+        h.Update(a.data() + pos, n);
+        pos += n;
+    }
+    EXPECT_EQ(h.HexDigest(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+// Digits, optionally with a fractional part.
+bool IsDecimalNumber(const std::string& s) {
+    const std::size_t dot = s.find('.');
+    const std::string whole = s.substr(0, dot);
+    const std::string frac = dot == std::string::npos ? "0" : s.substr(dot + 1);
+    auto digits = [](const std::string& t) {
+        return !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    return digits(whole) && digits(frac);
+}
+
+struct CliResult {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Entries(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Each test runs inside a fresh working folder, so a relative path the
+// command line might write to lands where the test can see it.
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "morvane-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        oldCwd_ = fs::current_path();
+        fs::current_path(dir_);
+    }
+    void TearDown() override {
+        fs::current_path(oldCwd_);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    CliResult Run(const std::vector<std::string>& args) {
+        std::ostringstream out, err;
+        const int code = CliMain(args, out, err);
+        return {code, out.str(), err.str()};
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+    fs::path oldCwd_;
+};
+
+constexpr const char* kBatchSha[3] = {
+    "671226e51ae7d749e6615b52688d2e6df8049faf83f781ee571ff7028e0f5bbc",
+    "8ccfe38c1e048a0b2d3bd9bbad99972cefe061f6e4828f2d5c9d5d06c1f843bc",
+    "562dd9886b1b7c9f5e297bdef64b21b7190a6647bf37076df8378b039d2ff9c1",
+};
+constexpr const char* kBatchNames[3] = {"b5_8000_1.sim", "b6_8000_2.sim", "b2_8000_3.sim"};
+constexpr int kBatchSettings[3] = {5, 6, 2};
+
+TEST_F(CliTest, SingleRunWritesTheKnownFile) {
+    const std::string out = Path("one.sim");
+    const CliResult r = Run({"run", "--seed", "1", "--setting", "1", "--games", "100000", "--out", out});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(fs::file_size(out), 3'200'012u);
+    EXPECT_EQ(Sha256OfFile(out), "3cc88c96d9a2425304f849734b805dc9d04770697eaaa948c6d9b1017daa0bad");
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"one.sim"}));
+}
+
+TEST_F(CliTest, HiddenSettingBatchWritesOneNamedFilePerRun) {
+    const CliResult r =
+        Run({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out", Path("b.sim")});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{Path(kBatchNames[0]), Path(kBatchNames[1]),
+                                                      Path(kBatchNames[2])}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Sha256OfFile(Path(kBatchNames[i])), kBatchSha[i]) << kBatchNames[i];
+        // The name's setting is the one the file's header records.
+        PlayHistory h;
+        const SimReadResult read = LoadSimFile(Path(kBatchNames[i]), h);
+        EXPECT_EQ(read.status, SimStatus::Ok);
+        EXPECT_EQ(read.header, (SimHeader{kBatchSettings[i], 8000})) << kBatchNames[i];
+        EXPECT_EQ(h.size(), 8000u);
+    }
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"b2_8000_3.sim", "b5_8000_1.sim", "b6_8000_2.sim"}));
+}
+
+TEST(CliBench, SignatureOfTwoTenMillionRunsSlow) {
+    std::ostringstream out, err;
+    const int code = CliMain({"bench", "--games", "10000000"}, out, err);
+    ASSERT_EQ(code, kExitOk) << err.str();
+    const std::vector<std::string> lines = Lines(out.str());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "signature 3272546d6a9b5af7"), lines.end()) << out.str();
+    const auto rate = std::find_if(lines.begin(), lines.end(),
+                                   [](const std::string& l) { return l.rfind("games/s ", 0) == 0; });
+    ASSERT_NE(rate, lines.end()) << out.str();
+    EXPECT_TRUE(IsDecimalNumber(rate->substr(8))) << *rate;
+}
+
+// Bad input: exit 2, a message on err, nothing written.
+struct BadInput {
+    const char* name;
+    std::vector<std::string> args;  // "@" stands for an --out path in the test's folder
+    const char* mentions;           // what the message has to name
+};
+
+void PrintTo(const BadInput& b, std::ostream* os) { *os << b.name; }
+
+class CliBadInput : public CliTest, public ::testing::WithParamInterface<BadInput> {};
+
+TEST_P(CliBadInput, ExitsTwoWithAMessageAndWritesNothing) {
+    std::vector<std::string> args = GetParam().args;
+    for (std::string& a : args)
+        if (a == "@") a = Path("x.sim");
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_EQ(r.out, "");
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_EQ(lines[0].rfind("morvane-sim: ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(GetParam().mentions), std::string::npos) << lines[0];
+    EXPECT_TRUE(Entries(dir_).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliBadInput,
+    ::testing::Values(
+        BadInput{"GamesZero", {"run", "--seed", "1", "--games", "0", "--out", "@"}, "0"},
+        BadInput{"GamesNotANumber", {"run", "--seed", "1", "--games", "abc", "--out", "@"}, "abc"},
+        BadInput{"GamesBeyond32Bits", {"run", "--seed", "1", "--games", "99999999999", "--out", "@"}, "99999999999"},
+        BadInput{"RunsZero", {"run", "--seed", "1", "--games", "10", "--runs", "0", "--out", "@"}, "0"},
+        BadInput{"SettingSeven", {"run", "--seed", "1", "--setting", "7", "--games", "10", "--out", "@"}, "7"},
+        BadInput{"SettingNotANumber", {"run", "--seed", "1", "--setting", "x", "--games", "10", "--out", "@"}, "x"},
+        BadInput{"UnknownOption", {"run", "--seed", "1", "--colour", "red", "--out", "@"}, "--colour"},
+        BadInput{"UnknownCommand", {"walk", "--games", "10", "--out", "@"}, "walk"},
+        BadInput{"OptionWithoutValue", {"run", "--out", "@", "--games"}, "--games"},
+        BadInput{"BatchWithoutOut", {"run", "--seed", "1", "--games", "10", "--runs", "2"}, "--out"}),
+    [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, RunIntoAMissingFolderFailsNamingThePath) {
+    const std::string missing = Path("missing");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"run", "--seed", "1", "--games", "10", "--runs", "2", "--out", missing + "/b.sim"},
+          std::vector<std::string>{"run", "--seed", "1", "--games", "10", "--out", missing + "/one.sim"}}) {
+        const CliResult r = Run(args);
+        EXPECT_NE(r.code, kExitOk);
+        EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(Entries(dir_).empty());
+    }
+}
+
+TEST_F(CliTest, BatchStoppedByAnUnwritableThirdFileKeepsTheFirstTwoWhole) {
+    const std::string blocked = Path(kBatchNames[2]);
+    fs::create_directory(blocked);
+    const CliResult r =
+        Run({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out", Path("b.sim")});
+    EXPECT_NE(r.code, kExitOk);
+    EXPECT_NE(r.err.find(blocked), std::string::npos) << r.err;
+    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{Path(kBatchNames[0]), Path(kBatchNames[1])}));
+    EXPECT_EQ(Sha256OfFile(Path(kBatchNames[0])), kBatchSha[0]);
+    EXPECT_EQ(Sha256OfFile(Path(kBatchNames[1])), kBatchSha[1]);
+    // No temporary file left behind, and the blocking folder untouched.
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"b2_8000_3.sim", "b5_8000_1.sim", "b6_8000_2.sim"}));
+    EXPECT_TRUE(fs::is_directory(blocked));
+    EXPECT_TRUE(fs::is_empty(blocked));
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,600 @@
+#include "simfile/simfile.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Helpers. Expected bytes are built here by shifting, not by the code under
+// test, so a wrong byte order or column order shows up.
+
+std::string LE(std::initializer_list<std::int64_t> values) {
+    std::string s;
+    for (std::int64_t v : values) {
+        const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
+        for (int i = 0; i < 4; ++i) s += static_cast<char>((u >> (8 * i)) & 0xFF);
+    }
+    return s;
+}
+
+std::int32_t ReadLE(const std::string& s, std::size_t offset) {
+    std::uint32_t u = 0;
+    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(static_cast<unsigned char>(s.at(offset + i))) << (8 * i);
+    return static_cast<std::int32_t>(u);
+}
+
+GameRecord Rec(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t e, std::int32_t f,
+               std::int32_t g, std::int32_t h) {
+    return {a, b, c, d, e, f, g, h};
+}
+
+// A short run with a distinct value in every cell, a negative balance and the
+// extremes of the range.
+PlayHistory ThreeGames() {
+    PlayHistory h;
+    h.Append(Rec(101, -3, 0, 1, 0, 11, 21, 31));
+    h.Append(Rec(102, -6, 2, 2, 1, 12, 22, 32));
+    h.Append(Rec(1, INT32_MIN, INT32_MAX, 3, 2, -13, 23, 33));
+    return h;
+}
+
+std::string ThreeGamesBytes(std::int32_t setting, std::int32_t games) {
+    return LE({10, setting, games}) + LE({101, -3, 0, 1, 0, 11, 21, 31}) + LE({102, -6, 2, 2, 1, 12, 22, 32}) +
+           LE({1, INT32_MIN, INT32_MAX, 3, 2, -13, 23, 33});
+}
+
+PlayHistory RandomHistory(std::size_t games, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    PlayHistory h;
+    for (std::size_t i = 0; i < games; ++i) {
+        GameRecord r{};
+        for (std::int32_t* v : {&r.gamesSinceBB, &r.medalBalance, &r.bbSets, &r.playCount, &r.bbKind, &r.kmode,
+                                &r.mode, &r.koyaku})
+            *v = static_cast<std::int32_t>(rng());
+        h.Append(r);
+    }
+    return h;
+}
+
+// The plain reference layout: record after record, column after column.
+std::string NaiveEncode(const SimHeader& header, const PlayHistory& h) {
+    std::string s = LE({10, header.setting, header.games});
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        const GameRecord r = h.At(i);
+        s += LE({r.gamesSinceBB, r.medalBalance, r.bbSets, r.playCount, r.bbKind, r.kmode, r.mode, r.koyaku});
+    }
+    return s;
+}
+
+std::string Encode(const SimHeader& header, const PlayHistory& h) {
+    std::string s;
+    EncodeSim(header, h, [&](const char* p, std::size_t n) { s.append(p, n); });
+    return s;
+}
+
+// What a decode leaves behind, comparable as a whole.
+struct Outcome {
+    SimStatus status;
+    SimHeader header;
+    std::uint64_t droppedBytes;
+    PlayHistory history;
+    friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+const char* StatusName(SimStatus s) {
+    switch (s) {
+        case SimStatus::Ok: return "Ok";
+        case SimStatus::NotSimulation: return "NotSimulation";
+        case SimStatus::ShortHeader: return "ShortHeader";
+        case SimStatus::TooLarge: return "TooLarge";
+    }
+    return "?";
+}
+
+void PrintTo(const Outcome& o, std::ostream* os) {
+    *os << "{" << StatusName(o.status) << ", setting " << o.header.setting << ", games " << o.header.games
+        << ", dropped " << o.droppedBytes << ", records " << o.history.size() << "}";
+}
+
+PlayHistory Prefilled() {
+    PlayHistory h;
+    h.Append(Rec(7, 7, 7, 7, 7, 7, 7, 7));
+    h.Append(Rec(-8, 8, -8, 8, -8, 8, -8, 8));
+    return h;
+}
+
+// Feeds `bytes` cut at the given chunk sizes (the rest in one piece), into a
+// history that starts as `start`.
+Outcome Decode(const std::string& bytes, const std::vector<std::size_t>& chunks = {},
+               const PlayHistory& start = {}, std::uint64_t hint = 0, std::uint64_t available = 0) {
+    Outcome o{SimStatus::Ok, {}, 0, start};
+    SimDecoder d(o.history, hint, available);
+    std::size_t pos = 0;
+    for (std::size_t c : chunks) {
+        c = std::min(c, bytes.size() - pos);
+        d.Feed({bytes.data() + pos, c});
+        pos += c;
+    }
+    d.Feed({bytes.data() + pos, bytes.size() - pos});
+    const SimReadResult r = d.Finish();
+    o.status = r.status;
+    o.header = r.header;
+    o.droppedBytes = r.droppedBytes;
+    return o;
+}
+
+std::vector<std::size_t> EvenChunks(std::size_t total, std::size_t size) {
+    return std::vector<std::size_t>(total / size + 1, size);
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "morvane-simfile-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+std::vector<std::string> Entries(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// ---------------------------------------------------------------------------
+// Encoding
+
+TEST(SimEncode, LaysOutHeaderAndRecordsByteExact) {
+    const std::string bytes = Encode({4, 3}, ThreeGames());
+    ASSERT_EQ(bytes.size(), 12u + 3 * 32);
+    EXPECT_EQ(bytes, ThreeGamesBytes(4, 3));
+    EXPECT_EQ(ReadLE(bytes, 0), 10);
+    EXPECT_EQ(ReadLE(bytes, 4), 4);
+    EXPECT_EQ(ReadLE(bytes, 8), 3);
+    // PlayNumLog is the fourth value of each record.
+    EXPECT_EQ(ReadLE(bytes, 24), 1);
+    EXPECT_EQ(ReadLE(bytes, 56), 2);
+    EXPECT_EQ(ReadLE(bytes, 88), 3);
+    // A negative balance is stored as its two's complement.
+    EXPECT_EQ(bytes.substr(16, 4), std::string("\xFD\xFF\xFF\xFF", 4));
+    EXPECT_EQ(bytes.substr(80, 4), std::string("\x00\x00\x00\x80", 4));
+}
+
+TEST(SimEncode, EmptyHistoryIsTheTwelveByteHeader) {
+    EXPECT_EQ(Encode({1, 0}, PlayHistory{}), LE({10, 1, 0}));
+    EXPECT_EQ(Encode({1, 0}, PlayHistory{}), std::string("\x0A\0\0\0\x01\0\0\0\0\0\0\0", 12));
+}
+
+TEST(SimEncode, HeaderValuesAreWrittenAsGivenNotTakenFromTheHistory) {
+    EXPECT_EQ(Encode({-2, 999}, ThreeGames()), ThreeGamesBytes(-2, 999));
+    EXPECT_EQ(Encode({6, 0}, ThreeGames()), ThreeGamesBytes(6, 0));
+}
+
+TEST(SimEncode, HistoriesSpanningSeveralWriteChunksMatchThePlainLayout) {
+    // Large enough that the writer has to hand over more than one buffer,
+    // with a last chunk that is not full.
+    for (std::size_t games : {std::size_t{1}, std::size_t{32767}, std::size_t{32768}, std::size_t{32769},
+                              std::size_t{70001}}) {
+        const PlayHistory h = RandomHistory(games, static_cast<std::uint32_t>(games));
+        std::size_t calls = 0;
+        std::string bytes;
+        EncodeSim({3, static_cast<std::int32_t>(games)}, h, [&](const char* p, std::size_t n) {
+            ++calls;
+            bytes.append(p, n);
+        });
+        EXPECT_EQ(bytes.size(), SimFileBytes(games)) << games;
+        EXPECT_TRUE(bytes == NaiveEncode({3, static_cast<std::int32_t>(games)}, h)) << games;
+        EXPECT_GE(calls, 2u) << games;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+TEST(SimDecode, RoundTripGivesTheSameHeaderAndHistory) {
+    const PlayHistory three = ThreeGames();
+    const Outcome o = Decode(Encode({4, 3}, three));
+    EXPECT_EQ(o, (Outcome{SimStatus::Ok, {4, 3}, 0, three}));
+    EXPECT_TRUE(o.history.Consistent());
+
+    const PlayHistory big = RandomHistory(40000, 5);
+    EXPECT_EQ(Decode(Encode({6, 40000}, big)), (Outcome{SimStatus::Ok, {6, 40000}, 0, big}));
+
+    EXPECT_EQ(Decode(LE({10, 1, 0})), (Outcome{SimStatus::Ok, {1, 0}, 0, PlayHistory{}}));
+}
+
+TEST(SimDecode, NoValueIsRangeChecked) {
+    const PlayHistory three = ThreeGames();
+    for (const SimHeader header : {SimHeader{0, 0}, SimHeader{7, 3}, SimHeader{-1, -1},
+                                   SimHeader{INT32_MIN, INT32_MAX}, SimHeader{INT32_MAX, INT32_MIN}}) {
+        EXPECT_EQ(Decode(ThreeGamesBytes(header.setting, header.games)), (Outcome{SimStatus::Ok, header, 0, three}))
+            << header.setting << " " << header.games;
+    }
+}
+
+TEST(SimDecode, GamesFieldIsReportedAsStoredWhateverTheRecordCount) {
+    const PlayHistory three = ThreeGames();
+    EXPECT_EQ(Decode(ThreeGamesBytes(2, 500)), (Outcome{SimStatus::Ok, {2, 500}, 0, three}));
+    EXPECT_EQ(Decode(ThreeGamesBytes(2, 0)), (Outcome{SimStatus::Ok, {2, 0}, 0, three}));
+    EXPECT_EQ(Decode(LE({10, 2, 8000})), (Outcome{SimStatus::Ok, {2, 8000}, 0, PlayHistory{}}));
+}
+
+TEST(SimDecode, OnlyTheMarkTenIsASimulationFile) {
+    const PlayHistory before = Prefilled();
+    const std::string body = LE({3, 3}) + LE({1, 2, 3, 4, 5, 6, 7, 8});
+    for (const std::int64_t mark : {0LL, 9LL, 11LL, -10LL, 0x0A000000LL, 0x10ALL, 0x7FFFFFFFLL}) {
+        PlayHistory h = before;
+        SimDecoder d(h);
+        const std::string bytes = LE({mark}) + body;
+        EXPECT_FALSE(d.Feed({bytes.data(), bytes.size()})) << mark;
+        const SimReadResult r = d.Finish();
+        EXPECT_EQ(r.status, SimStatus::NotSimulation) << mark;
+        EXPECT_EQ(r.header, (SimHeader{0, 0})) << mark;
+        EXPECT_TRUE(h == before) << mark;
+    }
+}
+
+TEST(SimDecode, FewerThanFourBytesIsNotASimulationFileAndLeavesTheHistory) {
+    const PlayHistory before = Prefilled();
+    const std::string mark = LE({10});
+    for (std::size_t n = 0; n < 4; ++n) {
+        const Outcome o = Decode(mark.substr(0, n), {}, before);
+        EXPECT_EQ(o, (Outcome{SimStatus::NotSimulation, {0, 0}, 0, before})) << n;
+    }
+}
+
+TEST(SimDecode, MarkWithAnIncompleteHeaderIsShortHeaderWithMissingFieldsZero) {
+    const std::string full = LE({10, 5, 777});
+    for (std::size_t n = 4; n < 12; ++n) {
+        const Outcome o = Decode(full.substr(0, n), {}, Prefilled());
+        const SimHeader expected{n >= 8 ? 5 : 0, 0};
+        EXPECT_EQ(o, (Outcome{SimStatus::ShortHeader, expected, 0, PlayHistory{}})) << n;
+    }
+    EXPECT_EQ(Decode(full, {}, Prefilled()), (Outcome{SimStatus::Ok, {5, 777}, 0, PlayHistory{}}));
+}
+
+TEST(SimDecode, IncompleteLastRecordIsDropped) {
+    const std::string whole = ThreeGamesBytes(4, 3);
+    const std::string extra = LE({1, 2, 3, 4, 5, 6, 7, 8});
+    const PlayHistory three = ThreeGames();
+    for (std::size_t k = 1; k < 32; ++k) {
+        EXPECT_EQ(Decode(whole + extra.substr(0, k)), (Outcome{SimStatus::Ok, {4, 3}, k, three})) << k;
+    }
+    // A lone partial record after the header.
+    for (std::size_t k = 1; k < 32; ++k) {
+        EXPECT_EQ(Decode(LE({10, 1, 1}) + extra.substr(0, k)), (Outcome{SimStatus::Ok, {1, 1}, k, PlayHistory{}}))
+            << k;
+    }
+}
+
+TEST(SimDecode, ASimulationFileReplacesWhatTheHistoryHeld) {
+    PlayHistory start = RandomHistory(50, 9);
+    const PlayHistory three = ThreeGames();
+    EXPECT_EQ(Decode(ThreeGamesBytes(4, 3), {}, start), (Outcome{SimStatus::Ok, {4, 3}, 0, three}));
+    // The same with the storage reserved beyond the file's size.
+    start.reserve(1000);
+    EXPECT_EQ(Decode(ThreeGamesBytes(4, 3), {}, start, 3), (Outcome{SimStatus::Ok, {4, 3}, 0, three}));
+}
+
+TEST(SimDecode, SizeHintThatIsWrongStillReadsTheWholeFile) {
+    const PlayHistory big = RandomHistory(1000, 3);
+    const std::string bytes = Encode({2, 1000}, big);
+    for (std::uint64_t hint : {1ull, 999ull, 1000ull, 5000ull}) {
+        EXPECT_EQ(Decode(bytes, EvenChunks(bytes.size(), 100), {}, hint), (Outcome{SimStatus::Ok, {2, 1000}, 0, big}))
+            << hint;
+    }
+}
+
+TEST(SimDecode, HistoryThatWouldNotFitIsRefusedBeforeTheHistoryIsTouched) {
+    const PlayHistory before = Prefilled();
+    const std::string bytes = Encode({3, 1000}, RandomHistory(1000, 1));
+
+    PlayHistory h = before;
+    SimDecoder d(h, 1000, 64);
+    EXPECT_FALSE(d.Feed({bytes.data(), bytes.size()}));
+    const SimReadResult r = d.Finish();
+    EXPECT_EQ(r.status, SimStatus::TooLarge);
+    EXPECT_TRUE(h == before);
+
+    // Fed a byte at a time, the refusal comes with the mark.
+    PlayHistory h2 = before;
+    SimDecoder d2(h2, 1000, 64);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(d2.Feed({bytes.data() + i, 1})) << i;
+    EXPECT_FALSE(d2.Feed({bytes.data() + 3, 1}));
+    EXPECT_FALSE(d2.Feed({bytes.data() + 4, bytes.size() - 4}));
+    EXPECT_EQ(d2.Finish().status, SimStatus::TooLarge);
+    EXPECT_TRUE(h2 == before);
+
+    // Enough room: read as usual.
+    EXPECT_EQ(Decode(bytes, {}, before, 1000, std::uint64_t{1} << 30).status, SimStatus::Ok);
+    // A file without the mark stays "not a simulation file" however little room there is.
+    EXPECT_EQ(Decode(LE({11}) + bytes.substr(4), {}, before, 1000, 64),
+              (Outcome{SimStatus::NotSimulation, {0, 0}, 0, before}));
+}
+
+// The same bytes cut anywhere decode the same.
+class SimDecodeChunks : public ::testing::TestWithParam<std::string> {};
+
+std::string ChunkSample(const std::string& which) {
+    if (which == "records") return ThreeGamesBytes(4, 3) + Encode({0, 0}, RandomHistory(2, 4)).substr(12) + "tail";
+    if (which == "partial") return LE({10, 6, 9}) + "0123456789";
+    if (which == "shortheader") return LE({10, 5, 1}).substr(0, 9);
+    if (which == "mark") return LE({10});
+    if (which == "notsim") return LE({11, 1, 1}) + ThreeGamesBytes(1, 1);
+    if (which == "tiny") return std::string("\x0A\0", 2);
+    return "";
+}
+
+TEST_P(SimDecodeChunks, EveryChunkSizeAndRandomSplitsGiveTheSameResult) {
+    const std::string bytes = ChunkSample(GetParam());
+    const PlayHistory start = Prefilled();
+    const Outcome whole = Decode(bytes, {}, start);
+
+    for (std::size_t size = 1; size <= 40; ++size) {
+        EXPECT_EQ(Decode(bytes, EvenChunks(bytes.size(), size), start), whole) << "chunk size " << size;
+    }
+    std::mt19937 rng(77);
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<std::size_t> cuts;
+        std::size_t left = bytes.size();
+        while (left > 0) {
+            // Empty chunks included.
+            const std::size_t c = std::min<std::size_t>(left, rng() % 45);
+            cuts.push_back(c);
+            left -= c;
+        }
+        EXPECT_EQ(Decode(bytes, cuts, start), whole) << "trial " << trial;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, SimDecodeChunks,
+                         ::testing::Values("records", "partial", "shortheader", "mark", "notsim", "tiny"));
+
+TEST(SimDecodeChunks, SamplesDecodeAsExpectedInOnePiece) {
+    // Pins the one-piece results the split decodes are compared against.
+    const PlayHistory start = Prefilled();
+    Outcome o = Decode(ChunkSample("records"), {}, start);
+    EXPECT_EQ(o.status, SimStatus::Ok);
+    EXPECT_EQ(o.history.size(), 5u);
+    EXPECT_EQ(o.droppedBytes, 4u);
+    o = Decode(ChunkSample("partial"), {}, start);
+    EXPECT_EQ(o, (Outcome{SimStatus::Ok, {6, 9}, 10, PlayHistory{}}));
+    o = Decode(ChunkSample("shortheader"), {}, start);
+    EXPECT_EQ(o, (Outcome{SimStatus::ShortHeader, {5, 0}, 0, PlayHistory{}}));
+    o = Decode(ChunkSample("mark"), {}, start);
+    EXPECT_EQ(o, (Outcome{SimStatus::ShortHeader, {0, 0}, 0, PlayHistory{}}));
+    o = Decode(ChunkSample("notsim"), {}, start);
+    EXPECT_EQ(o, (Outcome{SimStatus::NotSimulation, {0, 0}, 0, start}));
+    o = Decode(ChunkSample("tiny"), {}, start);
+    EXPECT_EQ(o, (Outcome{SimStatus::NotSimulation, {0, 0}, 0, start}));
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+TEST(SimLoad, ReadsAWrittenFile) {
+    TempDir dir;
+    const PlayHistory big = RandomHistory(70000, 8);
+    WriteAll(dir / "a.sim", NaiveEncode({5, 70000}, big) + "xyz");
+    PlayHistory h = Prefilled();
+    const SimReadResult r = LoadSimFile(dir / "a.sim", h);
+    EXPECT_EQ(r.status, SimStatus::Ok);
+    EXPECT_EQ(r.header, (SimHeader{5, 70000}));
+    EXPECT_EQ(r.droppedBytes, 3u);
+    EXPECT_TRUE(h == big);
+}
+
+TEST(SimLoad, ShortAndForeignFiles) {
+    TempDir dir;
+    const PlayHistory before = Prefilled();
+
+    WriteAll(dir / "short.sim", LE({10, 3}).substr(0, 6));
+    PlayHistory h = before;
+    SimReadResult r = LoadSimFile(dir / "short.sim", h);
+    EXPECT_EQ(r.status, SimStatus::ShortHeader);
+    EXPECT_EQ(r.header, (SimHeader{0, 0}));
+    EXPECT_TRUE(h.empty());
+
+    for (const std::string& foreign : {std::string("hello, world\n"), std::string(), std::string("\x0A", 1),
+                                       LE({0x0A000000, 1, 1})}) {
+        WriteAll(dir / "foreign.txt", foreign);
+        PlayHistory kept = before;
+        r = LoadSimFile(dir / "foreign.txt", kept);
+        EXPECT_EQ(r.status, SimStatus::NotSimulation) << foreign.size();
+        EXPECT_TRUE(kept == before) << foreign.size();
+    }
+}
+
+TEST(SimLoad, MissingOrUnreadableFileThrowsNamingThePath) {
+    TempDir dir;
+    const std::string missing = dir / "nowhere.sim";
+    PlayHistory h = Prefilled();
+    try {
+        LoadSimFile(missing, h);
+        ADD_FAILURE() << "no exception";
+    } catch (const SimFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(h == Prefilled());
+
+    // A folder opens but cannot be read.
+    try {
+        LoadSimFile(dir.path().string(), h);
+        ADD_FAILURE() << "no exception";
+    } catch (const SimFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(dir.path().string()), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(h == Prefilled());
+}
+
+TEST(SimSave, WritesExactlyTheEncodedBytesAndNothingElse) {
+    TempDir dir;
+    SaveSimFile(dir / "run.sim", {4, 3}, ThreeGames());
+    EXPECT_EQ(ReadAll(dir / "run.sim"), ThreeGamesBytes(4, 3));
+
+    const PlayHistory big = RandomHistory(70000, 2);
+    SaveSimFile(dir / "big.sim", {2, 70000}, big);
+    EXPECT_TRUE(ReadAll(dir / "big.sim") == NaiveEncode({2, 70000}, big));
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"big.sim", "run.sim"}));
+}
+
+TEST(SimSave, SaveBeforeAnyRunIsTheTwelveByteHeader) {
+    TempDir dir;
+    SaveSimFile(dir / "empty.sim", {1, 0}, PlayHistory{});
+    EXPECT_EQ(ReadAll(dir / "empty.sim"), std::string("\x0A\0\0\0\x01\0\0\0\0\0\0\0", 12));
+}
+
+TEST(SimSave, ReplacesAnExistingFile) {
+    TempDir dir;
+    const std::string path = dir / "run.sim";
+    WriteAll(path, std::string(5000, 'x'));
+    SaveSimFile(path, {4, 3}, ThreeGames());
+    EXPECT_EQ(ReadAll(path), ThreeGamesBytes(4, 3));
+    SaveSimFile(path, {1, 0}, PlayHistory{});
+    EXPECT_EQ(ReadAll(path), LE({10, 1, 0}));
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"run.sim"}));
+}
+
+TEST(SimSave, IntoAMissingFolderThrowsNamingThePathAndCreatesNothing) {
+    TempDir dir;
+    const std::string path = dir / "no/such/folder/run.sim";
+    try {
+        SaveSimFile(path, {4, 3}, ThreeGames());
+        ADD_FAILURE() << "no exception";
+    } catch (const SimFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(Entries(dir.path()).empty());
+}
+
+TEST(SimSave, TargetThatIsAFolderThrowsAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir / "run.sim";
+    fs::create_directory(path);
+    try {
+        SaveSimFile(path, {4, 3}, ThreeGames());
+        ADD_FAILURE() << "no exception";
+    } catch (const SimFileError& e) {
+        EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"run.sim"}));
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_TRUE(fs::is_empty(path));
+}
+
+// Makes writes past `limit` bytes fail with EFBIG (instead of a signal) while
+// it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ok_ = sigaction(SIGXFSZ, &ignore, &oldAction_) == 0 && getrlimit(RLIMIT_FSIZE, &oldLimit_) == 0;
+        if (!ok_) return;
+        struct rlimit lowered = oldLimit_;
+        lowered.rlim_cur = limit;
+        ok_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &oldLimit_);
+        sigaction(SIGXFSZ, &oldAction_, nullptr);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    struct sigaction oldAction_ {};
+    struct rlimit oldLimit_ {};
+    bool ok_ = false;
+};
+
+TEST(SimSave, WriteFailingPartWayKeepsThePreviousFileWhole) {
+    TempDir dir;
+    const std::string path = dir / "run.sim";
+    SaveSimFile(path, {4, 3}, ThreeGames());
+    const std::string previous = ReadAll(path);
+    ASSERT_EQ(previous, ThreeGamesBytes(4, 3));
+
+    // Well past the limit, and past the first write buffer too.
+    const PlayHistory big = RandomHistory(40000, 6);
+    std::optional<std::string> error;
+    bool limited = false;
+    {
+        FileSizeLimit limit(100000);
+        limited = limit.ok();
+        if (limited) {
+            try {
+                SaveSimFile(path, {2, 40000}, big);
+            } catch (const SimFileError& e) {
+                error = e.what();
+            }
+        }
+    }
+    ASSERT_TRUE(limited) << "could not lower the file size limit";
+    ASSERT_TRUE(error.has_value()) << "no exception";
+    EXPECT_NE(error->find(path), std::string::npos) << *error;
+    EXPECT_EQ(ReadAll(path), previous);
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"run.sim"}));
+
+    // The limit is gone again: the same save now goes through.
+    SaveSimFile(path, {2, 40000}, big);
+    EXPECT_TRUE(ReadAll(path) == NaiveEncode({2, 40000}, big));
+}
+
+TEST(SimSave, SavedFileLoadsBackEqual) {
+    TempDir dir;
+    const PlayHistory big = RandomHistory(33000, 11);
+    SaveSimFile(dir / "r.sim", {3, -5}, big);
+    PlayHistory h;
+    const SimReadResult r = LoadSimFile(dir / "r.sim", h);
+    EXPECT_EQ(r.status, SimStatus::Ok);
+    EXPECT_EQ(r.header, (SimHeader{3, -5}));
+    EXPECT_EQ(r.droppedBytes, 0u);
+    EXPECT_TRUE(h == big);
+}
+
+}  // namespace
+}  // namespace morvane
