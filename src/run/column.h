@@ -34,7 +34,7 @@ public:
 
     void reserve(std::size_t n) {
         if (n <= capacity_) return;
-        std::unique_ptr<std::int32_t[]> p(new std::int32_t[n]);
+        Storage p = Allocate(n);
         if (size_) std::memcpy(p.get(), data_.get(), size_ * sizeof(std::int32_t));
         data_ = std::move(p);
         capacity_ = n;
@@ -64,7 +64,15 @@ public:
     }
 
 private:
-    std::unique_ptr<std::int32_t[]> data_;
+    struct Free {
+        void operator()(std::int32_t* p) const;
+    };
+    using Storage = std::unique_ptr<std::int32_t[], Free>;
+    // Large columns come in huge pages where the system offers them: fresh
+    // memory is slow to touch page by page.
+    static Storage Allocate(std::size_t n);
+
+    Storage data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
 };

@@ -1,9 +1,34 @@
 #include "run/history.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <stdexcept>
 
 namespace morvane {
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}  // namespace
+
+void Column::Free::operator()(std::int32_t* p) const { std::free(p); }
+
+Column::Storage Column::Allocate(std::size_t n) {
+    if (n > SIZE_MAX / sizeof(std::int32_t)) throw std::bad_alloc();
+    const std::size_t bytes = n * sizeof(std::int32_t);
+    void* p = nullptr;
+    if (bytes >= 2 * kHugePage) {
+        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+        p = std::aligned_alloc(kHugePage, rounded);
+        if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
+    } else {
+        p = std::malloc(bytes ? bytes : 1);
+    }
+    if (!p) throw std::bad_alloc();
+    return Storage(static_cast<std::int32_t*>(p));
+}
 
 std::int32_t Column::at(std::size_t i) const {
     if (i >= size_) throw std::out_of_range("history index out of range");
