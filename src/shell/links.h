@@ -1,0 +1,15 @@
+#pragma once
+// The maker's addresses, in one place.
+#include <QString>
+
+namespace morvane::links {
+
+inline const QString kHomePage = QStringLiteral("https://morvane.example.com/");
+inline const QString kAdvertisementPage = QStringLiteral("https://morvane.example.com/pr/");
+inline const QString kContactMail = QStringLiteral("support@morvane.example.com");
+inline const QString kContactCaption = QStringLiteral("お問い合わせ");
+inline const QString kManualFile = QStringLiteral("Morvane.hlp");
+inline const QString kInstallerFile = QStringLiteral("MorvaneAddinSetup");
+inline const QString kPartnerCode = QStringLiteral("MORVANE01");
+
+}  // namespace morvane::links

@@ -1,0 +1,27 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+
+#include "shell/fonts.h"
+#include "shell/icon.h"
+#include "shell/main_form.h"
+#include "shell/services.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Morvane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Morvane"));
+    QApplication::setWindowIcon(morvane::ProgramIcon());
+    QApplication::setFont(morvane::MainFont());
+    try {
+        morvane::DesktopServices services;
+        morvane::TMainForm form(services);
+        form.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, QStringLiteral("Morvane"), QString::fromUtf8(e.what()));
+    } catch (...) {
+        QMessageBox::critical(nullptr, QStringLiteral("Morvane"), QString());
+    }
+    return 0;
+}

@@ -1,0 +1,470 @@
+#include "shell/main_form.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <stdexcept>
+
+#include "present/qt/page_model.h"
+#include "run/batch.h"
+#include "run/memory.h"
+#include "run/single_run.h"
+#include "shell/about_box.h"
+#include "shell/clock.h"
+#include "shell/fonts.h"
+#include "shell/icon.h"
+#include "shell/links.h"
+#include "shell/result_list.h"
+#include "shell/services.h"
+
+namespace morvane {
+namespace {
+
+// A bad input the start command reports in its own error box.
+struct InputError {
+    QString message;
+};
+
+// The integer conversion's failure, shown like any unhandled error.
+class ConversionError : public std::runtime_error {
+public:
+    explicit ConversionError(const QString& text)
+        : std::runtime_error(QStringLiteral("'%1' は整数ではありません").arg(text).toStdString()) {}
+};
+
+std::int32_t ToInt(const QString& text) {
+    const auto v = ParseInt32(text.toStdString());
+    if (!v) throw ConversionError(text);
+    return *v;
+}
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr std::array<QRect, kPageCount> kListBounds = {
+    QRect(4, 4, 373, 173), QRect(4, 5, 453, 172), QRect(4, 4, 329, 173),
+    QRect(4, 5, 305, 133), QRect(4, 5, 305, 105), QRect(4, 5, 305, 77)};
+
+constexpr int kClientWidth = 608;
+constexpr int kClientHeight = 699;
+constexpr int kStatusHeight = 21;
+
+}  // namespace
+
+TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWidget* parent)
+    : QMainWindow(parent), services_(services), slot_(seed ? Slot(*seed) : Slot()) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Morvane"));
+    setWindowIcon(ProgramIcon());
+    setFont(MainFont());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    headers_.fill(SimHeader{slot_.GetFlevel(), slot_.playCount});
+    for (Page page : kAllPages) models_[static_cast<std::size_t>(page)] = new PageModel(presentation_, page, this);
+    BuildMenus();
+    BuildControls();
+    // Group captions sit on the frame line, so children placed just below
+    // the caption (as the layout expects) stay clear of it.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; "
+        "top: 0px; }"));
+    setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+
+    aboutBox_ = new TAboutBox(services_, this);
+    aboutBox_->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Timer1->start();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("FileMenu"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TMainForm::*handler)()) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
+        return a;
+    };
+    FileOpenMenu = item(file, "FileOpenMenu", QStringLiteral("開く(&O)"), &TMainForm::FileOpenMenuClick);
+    FileSaveMenu = item(file, "FileSaveMenu", QStringLiteral("保存(&S)"), &TMainForm::FileSaveMenuClick);
+    file->addSeparator()->setObjectName(QStringLiteral("N1"));
+    FileStartMenu = item(file, "FileStartMenu", QStringLiteral("開始(&G)"), &TMainForm::FileStartMenuClick);
+    FileExitMenu = item(file, "FileExitMenu", QStringLiteral("終了(&X)"), &TMainForm::FileExitMenuClick);
+    HelpAboutMenu = item(help, "HelpAboutMenu", QStringLiteral("バージョン情報(&A)"), &TMainForm::HelpAboutMenuClick);
+    HelpManMenu = item(help, "HelpManMenu", QStringLiteral("取扱説明書(&C)"), &TMainForm::HelpManMenuClick);
+    JWord1 = item(help, "JWord1", QStringLiteral("JWordのインストール"), &TMainForm::JWord1Click);
+    help->addSeparator()->setObjectName(QStringLiteral("N2"));
+    N3 = item(help, "N3", QStringLiteral("ホームページ"), &TMainForm::N3Click);
+    N4 = item(help, "N4", QStringLiteral("広告"), &TMainForm::N4Click);
+}
+
+void TMainForm::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("Client"));
+    client->setFixedSize(kClientWidth, kClientHeight - kStatusHeight);
+    setCentralWidget(client);
+
+    auto label = [client](const char* name, const QString& text, int x, int y) {
+        auto* l = new QLabel(text, client);
+        l->setObjectName(QString::fromLatin1(name));
+        l->move(x, y);
+        l->adjustSize();
+        return l;
+    };
+    Label1 = label("Label1", QStringLiteral("Play数"), 8, 12);
+    Label2 = label("Label2", QStringLiteral("設定"), 128, 12);
+    Label6 = label("Label6", QStringLiteral("Sim回数"), 224, 12);
+
+    PlayNumEdit = new QLineEdit(QStringLiteral("1"), client);
+    PlayNumEdit->setObjectName(QStringLiteral("PlayNumEdit"));
+    PlayNumEdit->setGeometry(48, 8, 73, 20);
+    FlevelComboBox = new QComboBox(client);
+    FlevelComboBox->setObjectName(QStringLiteral("FlevelComboBox"));
+    FlevelComboBox->setEditable(true);
+    FlevelComboBox->setInsertPolicy(QComboBox::NoInsert);
+    FlevelComboBox->addItems({"1", "2", "3", "4", "5", "6", "?"});
+    FlevelComboBox->setEditText(QStringLiteral("1"));
+    FlevelComboBox->setGeometry(156, 8, 57, 20);
+    SimNumEdit = new QLineEdit(QStringLiteral("1"), client);
+    SimNumEdit->setObjectName(QStringLiteral("SimNumEdit"));
+    SimNumEdit->setGeometry(272, 8, 61, 20);
+
+    FlevelButton = new QPushButton(QStringLiteral("設定確認"), client);
+    FlevelButton->setObjectName(QStringLiteral("FlevelButton"));
+    FlevelButton->setGeometry(156, 32, 57, 21);
+    connect(FlevelButton, &QPushButton::clicked, this, [this] { Guarded([this] { FlevelButtonClick(); }); });
+    // Right-aligned notice; it ends just left of the reveal button so the
+    // two never overlap.
+    Label3 = new QLabel(client);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(4, 36, 150, 14);
+    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QPalette red = Label3->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    Label3->setPalette(red);
+    StartButton = new QPushButton(QStringLiteral("開始"), client);
+    StartButton->setObjectName(QStringLiteral("StartButton"));
+    StartButton->setGeometry(272, 32, 63, 21);
+    connect(StartButton, &QPushButton::clicked, this, [this] { Guarded([this] { StartButtonClic(); }); });
+
+    ProgressBar1 = new QProgressBar(client);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(4, 56, 329, 16);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    GroupBox2 = new QGroupBox(QStringLiteral("シミュレーション結果"), client);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(340, 4, 261, 69);
+    ResultLabel = new QLabel(GroupBox2);
+    ResultLabel->setObjectName(QStringLiteral("ResultLabel"));
+    ResultLabel->move(8, 12);
+
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(4, 76, 597, 209);
+    for (Page page : kAllPages) {
+        const PageSpec& spec = PageInfo(page);
+        auto* sheet = new QWidget;
+        sheet->setObjectName(Text(std::string(spec.sheet)));
+        auto* list = new ResultList(models_[static_cast<std::size_t>(page)], sheet);
+        list->setObjectName(Text(std::string(spec.list)));
+        list->setGeometry(kListBounds[static_cast<std::size_t>(page)]);
+        lists_[static_cast<std::size_t>(page)] = list;
+        PageControl1->addTab(sheet, Text(std::string(spec.caption)));
+    }
+    PageControl1->setCurrentIndex(0);
+
+    SlumpChart2 = new QFrame(client);
+    SlumpChart2->setObjectName(QStringLiteral("SlumpChart2"));
+    SlumpChart2->setGeometry(4, 284, 597, 149);
+    SlumpChart = new QFrame(client);
+    SlumpChart->setObjectName(QStringLiteral("SlumpChart"));
+    SlumpChart->setGeometry(4, 428, 597, 217);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("小役出現表示"), client);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(4, 648, 597, 29);
+    auto check = [this](const char* name, const QString& caption, int left) {
+        auto* c = new QCheckBox(caption, GroupBox1);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setGeometry(left, 8, 89, 17);
+        return c;
+    };
+    Che2CheckBox = check("Che2CheckBox", QStringLiteral("2枚チェリー"), 108);
+    Che4CheckBox = check("Che4CheckBox", QStringLiteral("4枚チェリー"), 196);
+    SuikaACheckBox = check("SuikaACheckBox", QStringLiteral("スイカA"), 284);
+    SuikaBCheckBox = check("SuikaBCheckBox", QStringLiteral("スイカB"), 360);
+    ChanceCheckBox = check("ChanceCheckBox", QStringLiteral("チャンス目"), 432);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(kStatusHeight);
+    StatusBar1->setSizeGripEnabled(false);
+    for (int i = 0; i < 2; ++i) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panels_[static_cast<std::size_t>(i)] = panel;
+    }
+    panels_[0]->setFixedWidth(400);
+    panels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    panels_[1]->setAlignment(Qt::AlignCenter);
+    StatusBar1->addWidget(panels_[0]);
+    StatusBar1->addWidget(panels_[1], 1);
+    setStatusBar(StatusBar1);
+}
+
+template <class F>
+void TMainForm::Guarded(F&& f) {
+    try {
+        f();
+    } catch (const std::bad_alloc&) {
+        services_.ShowError(this, QStringLiteral("Morvane"), QStringLiteral("メモリが足りません。"));
+    } catch (const std::exception& e) {
+        services_.ShowError(this, QStringLiteral("Morvane"), QString::fromUtf8(e.what()));
+    }
+}
+
+QString TMainForm::StatusText(int panel) const { return panels_[static_cast<std::size_t>(panel)]->text(); }
+
+void TMainForm::SetStatus(int panel, const QString& text) { panels_[static_cast<std::size_t>(panel)]->setText(text); }
+
+TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
+    RunInputs in;
+    in.games = ToInt(PlayNumEdit->text());
+    if (in.games < 1) throw InputError{texts::kGamesBelowOne};
+    if (withRuns) {
+        in.runs = ToInt(SimNumEdit->text());
+        if (in.runs < 1) throw InputError{texts::kRunsBelowOne};
+    }
+    const QString setting = FlevelComboBox->currentText();
+    if (setting == QLatin1String("?")) {
+        in.setting = {true, 0};
+    } else {
+        const std::int32_t s = ToInt(setting);
+        if (!ValidSetting(s)) throw InputError{texts::kSettingOutOfRange};
+        in.setting = {false, s};
+    }
+    const std::uint64_t reusable = histories_[static_cast<std::size_t>(SpareIndex())].capacity();
+    if (!HistoryFits(in.games, reusable, AvailableMemoryBytes())) throw InputError{texts::kTooManyGames};
+    return in;
+}
+
+void TMainForm::StartButtonClic() { FileStartMenuClick(); }
+
+void TMainForm::FileStartMenuClick() {
+    if (busy_) return;
+    RunInputs in;
+    try {
+        in = ReadInputs(true);
+    } catch (const InputError& e) {
+        services_.ShowError(this, texts::kErrorCaption, e.message);
+        SetStatus(0, {});
+        return;
+    }
+    busy_ = true;
+    StartButton->setEnabled(false);
+    SetStatus(0, texts::kRunning);
+    try {
+        if (in.runs == 1) {
+            SimulateRun(in);
+            PresentRun();
+            SetStatus(0, texts::kRunDone);
+        } else {
+            SimulateBatch(in);
+        }
+    } catch (...) {
+        busy_ = false;
+        StartButton->setEnabled(true);
+        SetStatus(0, {});
+        throw;
+    }
+    busy_ = false;
+    StartButton->setEnabled(true);
+}
+
+void TMainForm::SimulateRun(const RunInputs& in) {
+    const int target = SpareIndex();
+    PlayHistory& history = histories_[static_cast<std::size_t>(target)];
+    morvane::SimulateRun(slot_, history, in.setting, in.games, [&] {
+        Label3->setText(in.setting.hidden ? texts::kHiddenNotice : QString());
+        // Let the notice, the status text and the disabled button show once
+        // before the games hold the thread.
+        QCoreApplication::processEvents();
+    });
+    headers_[static_cast<std::size_t>(target)] = {slot_.GetFlevel(), slot_.playCount};
+    current_ = target;
+}
+
+void TMainForm::SimulateBatch(const RunInputs& first) {
+    const QString base = services_.AskSaveFileName(this, saveName_);
+    if (base.isEmpty()) {
+        SetStatus(0, {});
+        return;
+    }
+    saveName_ = base;
+    const int runs = first.runs;
+    for (int i = 1; i <= runs; ++i) {
+        StartButton->setEnabled(false);
+        RunInputs in = first;
+        if (i > 1) {
+            // Edits made while the window handled its events take effect
+            // from the next run on.
+            try {
+                in = ReadInputs(false);
+            } catch (const InputError& e) {
+                SetStatus(0, texts::kBatchAborted);
+                services_.ShowError(this, texts::kErrorCaption, e.message);
+                return;
+            }
+        }
+        SimulateRun(in);
+        const std::string name = BatchFileName(base.toStdString(), slot_.GetFlevel(), slot_.playCount, i);
+        SetStatus(0, texts::kBatchSaving + Text(name));
+        ProgressBar1->setValue(BatchProgress(i, runs));
+        try {
+            SaveSimFile(name, HistoryHeader(), History());
+        } catch (const SimFileError& e) {
+            SetStatus(0, texts::kBatchAborted);
+            services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(e.what()));
+            return;
+        }
+    }
+    SetStatus(0, texts::kSaved);
+}
+
+void TMainForm::PresentRun() {
+    StartButton->setEnabled(false);
+    for (PageModel* m : models_) m->BeginReset();
+    presentation_.Present(History(), [this](int percent) { ProgressBar1->setValue(percent); });
+    for (PageModel* m : models_) m->EndReset();
+    for (ResultList* l : lists_) l->FitColumns();
+    ResultLabel->setText(Text(presentation_.ResultLabel()));
+    ResultLabel->adjustSize();
+    List(Page::BB)->scrollToBottom();
+    List(Page::ModeChange)->scrollToBottom();
+    shown_ = current_;
+    // Only the history on screen keeps its memory.
+    histories_[static_cast<std::size_t>(1 - shown_)] = PlayHistory{};
+}
+
+void TMainForm::FileSaveMenuClick() {
+    if (busy_) return;
+    const QString name = services_.AskSaveFileName(this, saveName_);
+    if (name.isEmpty()) return;
+    saveName_ = name;
+    try {
+        SaveSimFile(name.toStdString(), HistoryHeader(), History());
+    } catch (const SimFileError& e) {
+        SetStatus(0, {});
+        services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(e.what()));
+        return;
+    }
+    SetStatus(0, texts::kSaved);
+}
+
+void TMainForm::FileOpenMenuClick() {
+    if (busy_) return;
+    const QString name = services_.AskOpenFileName(this, openName_);
+    if (name.isEmpty()) return;
+    openName_ = name;
+    const int target = SpareIndex();
+    PlayHistory& history = histories_[static_cast<std::size_t>(target)];
+    busy_ = true;
+    StartButton->setEnabled(false);
+    SetStatus(0, texts::kLoading);
+    auto refuse = [&](const QString& message, const QString& status) {
+        services_.ShowError(this, texts::kErrorCaption, message);
+        SetStatus(0, status);
+        StartButton->setEnabled(true);
+        busy_ = false;
+    };
+    SimReadResult r;
+    try {
+        r = LoadSimFile(name.toStdString(), history);
+    } catch (const SimFileError& e) {
+        refuse(texts::kCannotOpen + QLatin1Char('\n') + Text(e.what()), {});
+        return;
+    }
+    switch (r.status) {
+    case SimStatus::NotSimulation: return refuse(texts::kNotSimulationFile, texts::kLoadAborted);
+    case SimStatus::ShortHeader: return refuse(texts::kShortHeader, texts::kLoadAborted);
+    case SimStatus::TooLarge: return refuse(texts::kFileTooLarge, texts::kLoadAborted);
+    case SimStatus::Ok: break;
+    }
+    headers_[static_cast<std::size_t>(target)] = r.header;
+    current_ = target;
+    FlevelComboBox->setEditText(QString::number(r.header.setting));
+    PlayNumEdit->setText(QString::number(r.header.games));
+    try {
+        PresentRun();
+    } catch (...) {
+        StartButton->setEnabled(true);
+        busy_ = false;
+        throw;
+    }
+    SetStatus(0, texts::kLoaded);
+    StartButton->setEnabled(true);
+    busy_ = false;
+}
+
+void TMainForm::FileExitMenuClick() { close(); }
+
+void TMainForm::HelpAboutMenuClick() { aboutBox_->exec(); }
+
+namespace {
+QString BesideProgram(const QString& file) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(file);
+}
+}  // namespace
+
+void TMainForm::HelpManMenuClick() {
+    const QString manual = BesideProgram(links::kManualFile);
+    // A missing manual is no error worth a message.
+    if (QFileInfo::exists(manual)) services_.OpenUrl(QUrl::fromLocalFile(manual));
+}
+
+void TMainForm::JWord1Click() {
+    const QString installer = BesideProgram(links::kInstallerFile);
+    if (QFileInfo::exists(installer)) services_.StartProgram(installer, {links::kPartnerCode, QStringLiteral("1")});
+}
+
+void TMainForm::N3Click() { services_.OpenUrl(QUrl(links::kHomePage)); }
+
+void TMainForm::N4Click() { services_.OpenUrl(QUrl(links::kAdvertisementPage)); }
+
+void TMainForm::FlevelButtonClick() { FlevelComboBox->setEditText(QString::number(slot_.GetFlevel())); }
+
+void TMainForm::Timer1Timer() {
+    const QLocale locale = QLocale::system();
+    SetStatus(1, ClockText(QDateTime::currentDateTime(), locale));
+}
+
+}  // namespace morvane

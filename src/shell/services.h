@@ -1,0 +1,34 @@
+#pragma once
+// What the window asks of the desktop: message boxes, file dialogs, the
+// shell. Behind an interface so tests can answer without blocking.
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QWidget;
+
+namespace morvane {
+
+class Services {
+public:
+    virtual ~Services() = default;
+    // A modal box with an error icon and one OK button.
+    virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // File dialogs with the "*.sim" filter; an empty result means cancelled.
+    virtual QString AskSaveFileName(QWidget* parent, const QString& initial) = 0;
+    virtual QString AskOpenFileName(QWidget* parent, const QString& initial) = 0;
+    // Shell requests; their outcome is not examined.
+    virtual void OpenUrl(const QUrl& url) = 0;
+    virtual void StartProgram(const QString& path, const QStringList& arguments) = 0;
+};
+
+class DesktopServices : public Services {
+public:
+    void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    QString AskSaveFileName(QWidget* parent, const QString& initial) override;
+    QString AskOpenFileName(QWidget* parent, const QString& initial) override;
+    void OpenUrl(const QUrl& url) override;
+    void StartProgram(const QString& path, const QStringList& arguments) override;
+};
+
+}  // namespace morvane

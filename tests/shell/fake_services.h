@@ -1,0 +1,54 @@
+#pragma once
+// Services that answer at once and remember what they were asked.
+#include <QStringList>
+#include <QUrl>
+#include <deque>
+#include <functional>
+
+#include "shell/services.h"
+
+namespace morvane::testing {
+
+struct Box {
+    QString caption;
+    QString text;
+};
+
+class FakeServices : public Services {
+public:
+    void ShowError(QWidget*, const QString& caption, const QString& text) override {
+        boxes.push_back({caption, text});
+        if (onError) onError();
+    }
+    QString AskSaveFileName(QWidget*, const QString& initial) override {
+        saveInitials << initial;
+        return Next(saveAnswers);
+    }
+    QString AskOpenFileName(QWidget*, const QString& initial) override {
+        openInitials << initial;
+        return Next(openAnswers);
+    }
+    void OpenUrl(const QUrl& url) override { urls << url; }
+    void StartProgram(const QString& path, const QStringList& arguments) override {
+        programs << path;
+        programArguments << arguments;
+    }
+
+    std::vector<Box> boxes;
+    std::function<void()> onError;
+    std::deque<QString> saveAnswers, openAnswers;  // "" cancels
+    QStringList saveInitials, openInitials;
+    QList<QUrl> urls;
+    QStringList programs;
+    QList<QStringList> programArguments;
+
+private:
+    static QString Next(std::deque<QString>& answers) {
+        if (answers.empty()) return {};
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+}  // namespace morvane::testing

@@ -1,0 +1,409 @@
+// The window driven as a user drives it, headless, with dialogs answered by
+// FakeServices.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include "fake_services.h"
+#include "machine/random.h"
+#include "present/qt/page_model.h"
+#include "shell/about_box.h"
+#include "shell/clock.h"
+#include "shell/links.h"
+#include "shell/main_form.h"
+#include "shell/result_list.h"
+
+using namespace morvane;
+using morvane::testing::FakeServices;
+
+namespace {
+
+struct Window {
+    explicit Window(std::uint32_t seed = 1) : form(services, seed) {}
+    // Sets the three inputs and starts through the Start button.
+    void Start(const QString& games, const QString& setting, const QString& runs = QStringLiteral("1")) {
+        form.PlayNumEdit->setText(games);
+        form.FlevelComboBox->setEditText(setting);
+        form.SimNumEdit->setText(runs);
+        QTest::mouseClick(form.StartButton, Qt::LeftButton);
+    }
+    std::size_t Rows(Page p) const { return static_cast<std::size_t>(form.Model(p)->rowCount()); }
+    QString Cell(Page p, int row, int column) const { return form.Model(p)->index(row, column).data().toString(); }
+
+    FakeServices services;
+    TMainForm form;
+};
+
+QAction* FindAction(TMainForm& f, const char* name) { return f.findChild<QAction*>(QString::fromLatin1(name)); }
+
+}  // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpState();
+    void menusAndCaptions();
+    void inputErrors_data();
+    void inputErrors();
+    void conversionErrorsLeaveEverything();
+    void bothInputsWrongShowsOnlyTheGamesMessage();
+    void settingOutOfRangeIsRefusedBeforeAnythingChanges();
+    void badSettingTextDoesNotEmptyTheShownRun();
+    void tooManyGamesIsRefusedUpFront();
+    void hiddenSettingRevealAndSecondStart();
+    void knownSeededRunSummary();
+    void shorterSecondRunReplacesEveryList();
+    void startButtonAndMenuItemStartTheSameCommand();
+    void startIsNotReenteredWhileARunIsInProgress();
+    void revealBeforeAnyRunShowsOne();
+    void shellCommands();
+    void aboutBoxIsModalAndLinks();
+    void exitClosesAtOnce();
+    void clockTextAndMidnight();
+    void clockTicksIntoPanelOne();
+    void rowsCopyAsTabSeparatedText();
+};
+
+void MainFormTest::startUpState() {
+    Window w;
+    TMainForm& f = w.form;
+    QCOMPARE(f.windowTitle(), QStringLiteral("Morvane"));
+    QCOMPARE(f.PlayNumEdit->text(), QStringLiteral("1"));
+    QCOMPARE(f.FlevelComboBox->currentText(), QStringLiteral("1"));
+    QCOMPARE(f.SimNumEdit->text(), QStringLiteral("1"));
+    QCOMPARE(f.FlevelComboBox->count(), 7);
+    QCOMPARE(f.FlevelComboBox->itemText(6), QStringLiteral("?"));
+    QCOMPARE(f.Label3->text(), QString());
+    QCOMPARE(f.StatusText(0), QString());
+    QCOMPARE(f.ResultLabel->text(), QString());
+    QCOMPARE(f.ProgressBar1->value(), 0);
+    QVERIFY(f.StartButton->isEnabled());
+    for (Page p : kAllPages) QCOMPARE(w.Rows(p), std::size_t{0});
+    QCOMPARE(f.PageControl1->count(), 6);
+    QCOMPARE(f.PageControl1->currentIndex(), 0);
+    QCOMPARE(f.PageControl1->tabText(5), QStringLiteral("継続モード抽選率"));
+    QVERIFY(!f.AboutBox()->isVisible());
+    for (QCheckBox* c : {f.Che2CheckBox, f.Che4CheckBox, f.SuikaACheckBox, f.SuikaBCheckBox, f.ChanceCheckBox})
+        QVERIFY(!c->isChecked());
+    // Client area 608 x 699 below the menu bar, fixed; no maximize button.
+    QCOMPARE(f.centralWidget()->width(), 608);
+    QCOMPARE(f.centralWidget()->height() + f.statusBar()->height(), 699);
+    QCOMPARE(f.minimumSize(), f.maximumSize());
+    QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(f.PlayNumEdit->geometry(), QRect(48, 8, 73, 20));
+    QCOMPARE(f.StartButton->geometry(), QRect(272, 32, 63, 21));
+    QCOMPARE(f.PageControl1->geometry(), QRect(4, 76, 597, 209));
+    QCOMPARE(f.GroupBox1->geometry(), QRect(4, 648, 597, 29));
+    QCOMPARE(f.List(Page::BB)->geometry(), QRect(4, 5, 453, 172));
+    QCOMPARE(f.Model(Page::BB)->headerData(5, Qt::Horizontal).toString(), QStringLiteral("獲得メダル"));
+}
+
+void MainFormTest::menusAndCaptions() {
+    Window w;
+    const QList<QAction*> menus = w.form.menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("ファイル(&F)"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("ヘルプ(&H)"));
+    QStringList file, help;
+    for (QAction* a : menus[0]->menu()->actions()) file << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : menus[1]->menu()->actions()) help << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(file, (QStringList{"開く(&O)", "保存(&S)", "-", "開始(&G)", "終了(&X)"}));
+    QCOMPARE(help, (QStringList{"バージョン情報(&A)", "取扱説明書(&C)", "JWordのインストール", "-", "ホームページ", "広告"}));
+    for (QAction* a : menus[0]->menu()->actions()) QVERIFY(a->shortcut().isEmpty());
+}
+
+void MainFormTest::inputErrors_data() {
+    QTest::addColumn<QString>("games");
+    QTest::addColumn<QString>("runs");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("games 0") << "0" << "1" << texts::kGamesBelowOne;
+    QTest::newRow("games -5") << "-5" << "abc" << texts::kGamesBelowOne;  // runs not looked at
+    QTest::newRow("runs 0") << "100" << "0" << texts::kRunsBelowOne;
+}
+
+void MainFormTest::inputErrors() {
+    QFETCH(QString, games);
+    QFETCH(QString, runs);
+    QFETCH(QString, message);
+    Window w;
+    w.form.StatusBar1->findChild<QLabel*>(QStringLiteral("Panel0"))->setText(QStringLiteral("old"));
+    w.Start(games, QStringLiteral("1"), runs);
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
+    QCOMPARE(w.services.boxes[0].text, message);
+    QCOMPARE(w.form.StatusText(0), QString());
+    QVERIFY(w.form.History().empty());
+    QCOMPARE(w.form.Machine().playCount, 0);
+    QVERIFY(w.form.StartButton->isEnabled());
+}
+
+void MainFormTest::conversionErrorsLeaveEverything() {
+    Window w;
+    w.Start(QStringLiteral("300"), QStringLiteral("2"));
+    const QString label = w.form.ResultLabel->text();
+    for (const char* games : {"abc", "1.5", " 10", "99999999999"}) {
+        w.services.boxes.clear();
+        w.Start(QString::fromLatin1(games), QStringLiteral("2"));
+        QCOMPARE(w.services.boxes.size(), std::size_t{1});
+        QCOMPARE(w.services.boxes[0].caption, QStringLiteral("Morvane"));
+        QCOMPARE(w.services.boxes[0].text, QStringLiteral("'%1' は整数ではありません").arg(QString::fromLatin1(games)));
+        QCOMPARE(w.form.StatusText(0), texts::kRunDone);  // untouched
+        QVERIFY(w.form.StartButton->isEnabled());
+        QCOMPARE(w.form.History().size(), std::size_t{300});
+        QCOMPARE(w.form.ResultLabel->text(), label);
+    }
+}
+
+void MainFormTest::bothInputsWrongShowsOnlyTheGamesMessage() {
+    Window w;
+    w.Start(QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("0"));
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].text, texts::kGamesBelowOne);
+}
+
+void MainFormTest::settingOutOfRangeIsRefusedBeforeAnythingChanges() {
+    Window w;
+    w.Start(QStringLiteral("200"), QStringLiteral("3"));
+    const std::uint64_t rng = const_cast<Slot&>(w.form.Machine()).Rng().State();
+    for (const char* bad : {"0", "7", "-1", "100"}) {
+        w.services.boxes.clear();
+        w.Start(QStringLiteral("50"), QString::fromLatin1(bad));
+        QCOMPARE(w.services.boxes.size(), std::size_t{1});
+        QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
+        QCOMPARE(w.services.boxes[0].text, texts::kSettingOutOfRange);
+        QCOMPARE(w.form.History().size(), std::size_t{200});
+        QCOMPARE(w.form.Machine().GetFlevel(), 3);
+        QCOMPARE(const_cast<Slot&>(w.form.Machine()).Rng().State(), rng);
+        QVERIFY(w.form.StartButton->isEnabled());
+        QCOMPARE(w.form.StatusText(0), QString());
+    }
+}
+
+void MainFormTest::badSettingTextDoesNotEmptyTheShownRun() {
+    Window w;
+    w.Start(QStringLiteral("400"), QStringLiteral("4"));
+    w.services.boxes.clear();
+    w.Start(QStringLiteral("400"), QStringLiteral("abc"));
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].text, QStringLiteral("'abc' は整数ではありません"));
+    QCOMPARE(w.form.History().size(), std::size_t{400});
+    QCOMPARE(w.Rows(Page::Play), std::size_t{400});
+    QVERIFY(w.form.StartButton->isEnabled());
+    QCOMPARE(w.form.StatusText(0), texts::kRunDone);
+}
+
+void MainFormTest::tooManyGamesIsRefusedUpFront() {
+    Window w;
+    w.Start(QStringLiteral("2147483647"), QStringLiteral("1"));
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
+    QCOMPARE(w.services.boxes[0].text, texts::kTooManyGames);
+    QVERIFY(w.form.History().empty());
+    QVERIFY(w.form.StartButton->isEnabled());
+}
+
+void MainFormTest::hiddenSettingRevealAndSecondStart() {
+    Window w(12345);
+    Random r;
+    r.SeedRandom(12345);
+    const int drawn = r.Rand31() % 6 + 1;
+    w.Start(QStringLiteral("1000"), QStringLiteral("?"));
+    QCOMPARE(w.form.Label3->text(), QStringLiteral("設定が確認できます。"));
+    QCOMPARE(w.form.FlevelComboBox->currentText(), QStringLiteral("?"));
+    QCOMPARE(w.form.Machine().GetFlevel(), drawn);
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーション完了"));
+    QTest::mouseClick(w.form.FlevelButton, Qt::LeftButton);
+    QCOMPARE(w.form.FlevelComboBox->currentText(), QString::number(drawn));
+    QCOMPARE(w.form.Label3->text(), QStringLiteral("設定が確認できます。"));  // the reveal leaves it
+    QTest::mouseClick(w.form.StartButton, Qt::LeftButton);
+    QCOMPARE(w.form.Label3->text(), QString());
+    QCOMPARE(w.form.Machine().GetFlevel(), drawn);
+    QCOMPARE(w.form.HistoryHeader().setting, drawn);
+}
+
+void MainFormTest::knownSeededRunSummary() {
+    Window w(1);
+    w.Start(QStringLiteral("100000"), QStringLiteral("1"));
+    QCOMPARE(w.form.ResultLabel->text(),
+             QStringLiteral("BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円"));
+    QCOMPARE(w.form.ProgressBar1->value(), 100);
+    QCOMPARE(w.Rows(Page::BB), std::size_t{312});
+    QCOMPARE(w.Rows(Page::Koyaku), std::size_t{8});
+    QCOMPARE(w.Cell(Page::Play, 99999, 0), QStringLiteral("100000"));
+}
+
+void MainFormTest::shorterSecondRunReplacesEveryList() {
+    Window w(3);
+    w.Start(QStringLiteral("5000"), QStringLiteral("6"));
+    const std::size_t firstBB = w.Rows(Page::BB);
+    QVERIFY(firstBB > 0);
+    w.Start(QStringLiteral("200"), QStringLiteral("6"));
+    QCOMPARE(w.Rows(Page::Play), std::size_t{200});
+    QCOMPARE(w.Cell(Page::Play, 199, 0), QStringLiteral("200"));
+    QCOMPARE(w.Rows(Page::BB), w.form.Shown().RowCount(Page::BB));
+    QCOMPARE(w.Rows(Page::ModeChange), w.form.Shown().RowCount(Page::ModeChange));
+    for (std::size_t r = 0; r < w.Rows(Page::ModeChange); ++r)
+        QVERIFY(w.Cell(Page::ModeChange, static_cast<int>(r), 0).toInt() <= 200);
+    std::int64_t stays = 0;
+    for (int r = 0; r < 6; ++r) stays += w.Cell(Page::ModeStay, r, 1).toLongLong();
+    QCOMPARE(stays, std::int64_t{200});
+    QCOMPARE(w.form.History().size(), std::size_t{200});
+}
+
+void MainFormTest::startButtonAndMenuItemStartTheSameCommand() {
+    Window a(42), b(42);
+    a.form.PlayNumEdit->setText(QStringLiteral("3000"));
+    b.form.PlayNumEdit->setText(QStringLiteral("3000"));
+    QTest::mouseClick(a.form.StartButton, Qt::LeftButton);
+    FindAction(b.form, "FileStartMenu")->trigger();
+    QCOMPARE(a.form.ResultLabel->text(), b.form.ResultLabel->text());
+    QVERIFY(a.form.History() == b.form.History());
+    QCOMPARE(b.form.StatusText(0), texts::kRunDone);
+}
+
+void MainFormTest::startIsNotReenteredWhileARunIsInProgress() {
+    Window w(9), once(9);
+    w.form.PlayNumEdit->setText(QStringLiteral("1000"));
+    once.Start(QStringLiteral("1000"), QStringLiteral("1"));
+    // These reach the window while it handles its events before the games.
+    bool sawDisabled = false;
+    QTimer::singleShot(0, &w.form, [&] {
+        sawDisabled = !w.form.StartButton->isEnabled() && w.form.StatusText(0) == texts::kRunning;
+        FindAction(w.form, "FileStartMenu")->trigger();
+        FindAction(w.form, "FileOpenMenu")->trigger();
+        FindAction(w.form, "FileSaveMenu")->trigger();
+    });
+    QTest::mouseClick(w.form.StartButton, Qt::LeftButton);
+    QVERIFY(sawDisabled);
+    QVERIFY(w.services.openInitials.isEmpty());
+    QVERIFY(w.services.saveInitials.isEmpty());
+    QVERIFY(w.form.History() == once.form.History());
+    QCOMPARE(const_cast<Slot&>(w.form.Machine()).Rng().State(), const_cast<Slot&>(once.form.Machine()).Rng().State());
+}
+
+void MainFormTest::revealBeforeAnyRunShowsOne() {
+    Window w;
+    w.form.FlevelComboBox->setEditText(QStringLiteral("?"));
+    FindAction(w.form, "FileStartMenu");  // present, untouched
+    QTest::mouseClick(w.form.FlevelButton, Qt::LeftButton);
+    QCOMPARE(w.form.FlevelComboBox->currentText(), QStringLiteral("1"));
+}
+
+void MainFormTest::shellCommands() {
+    Window w;
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString manual = dir + QStringLiteral("/") + links::kManualFile;
+    const QString installer = dir + QStringLiteral("/") + links::kInstallerFile;
+    QFile::remove(manual);
+    QFile::remove(installer);
+    FindAction(w.form, "HelpManMenu")->trigger();
+    FindAction(w.form, "JWord1")->trigger();
+    QVERIFY(w.services.urls.isEmpty());  // nothing there: nothing happens
+    QVERIFY(w.services.programs.isEmpty());
+    QVERIFY(w.services.boxes.empty());
+
+    QFile(manual).open(QIODevice::WriteOnly);
+    QFile(installer).open(QIODevice::WriteOnly);
+    FindAction(w.form, "HelpManMenu")->trigger();
+    FindAction(w.form, "JWord1")->trigger();
+    QFile::remove(manual);
+    QFile::remove(installer);
+    QCOMPARE(w.services.urls.size(), 1);
+    QCOMPARE(w.services.urls[0], QUrl::fromLocalFile(manual));
+    QCOMPARE(w.services.programs, QStringList{installer});
+    QCOMPARE(w.services.programArguments[0], (QStringList{links::kPartnerCode, QStringLiteral("1")}));
+
+    w.services.urls.clear();
+    FindAction(w.form, "N3")->trigger();
+    FindAction(w.form, "N4")->trigger();
+    QCOMPARE(w.services.urls, (QList<QUrl>{QUrl(links::kHomePage), QUrl(links::kAdvertisementPage)}));
+}
+
+void MainFormTest::aboutBoxIsModalAndLinks() {
+    Window w;
+    bool wasModal = false;
+    QTimer::singleShot(0, &w.form, [&] {
+        wasModal = QApplication::activeModalWidget() == w.form.AboutBox();
+        w.form.AboutBox()->OKButton->click();
+    });
+    FindAction(w.form, "HelpAboutMenu")->trigger();
+    QVERIFY(wasModal);
+    QVERIFY(!w.form.AboutBox()->isVisible());
+    TAboutBox* box = w.form.AboutBox();
+    QCOMPARE(box->windowTitle(), QStringLiteral("バージョン情報"));
+    QCOMPARE(box->size(), QSize(298, 213));
+    QCOMPARE(box->Version->text(), QStringLiteral("Version1.0.3.0"));
+    QCOMPARE(box->Label1->text(), QStringLiteral("Morvaneのページ"));
+    QVERIFY(box->OKButton->isDefault());
+    QTest::mouseClick(box->Label1, Qt::LeftButton);
+    QTest::mouseClick(box->Label2, Qt::LeftButton);
+    QCOMPARE(w.services.urls,
+             (QList<QUrl>{QUrl(links::kHomePage), QUrl(QStringLiteral("mailto:") + links::kContactMail)}));
+}
+
+void MainFormTest::exitClosesAtOnce() {
+    Window w;
+    w.form.show();
+    w.Start(QStringLiteral("100"), QStringLiteral("1"));
+    FindAction(w.form, "FileExitMenu")->trigger();
+    QVERIFY(!w.form.isVisible());
+    QVERIFY(w.services.boxes.empty());
+}
+
+void MainFormTest::clockTextAndMidnight() {
+    const QLocale ja(QLocale::Japanese, QLocale::Japan);
+    QCOMPARE(ClockText(QDateTime(QDate(2006, 8, 7), QTime(12, 34, 56)), ja), QStringLiteral("2006/08/07 12:34:56"));
+    QCOMPARE(ClockText(QDateTime(QDate(2006, 8, 7), QTime(9, 5, 3)), ja), QStringLiteral("2006/08/07 9:05:03"));
+    QCOMPARE(ClockText(QDateTime(QDate(2006, 8, 7), QTime(0, 0, 0)), ja), QStringLiteral("2006/08/07"));
+    QCOMPARE(ClockText(QDateTime(QDate(2006, 8, 7), QTime(0, 0, 0, 999)), ja), QStringLiteral("2006/08/07"));
+    QCOMPARE(ClockText(QDateTime(QDate(2006, 8, 7), QTime(0, 0, 1)), ja), QStringLiteral("2006/08/07 0:00:01"));
+    QCOMPARE(ClockText(QDateTime(QDate(2026, 12, 9), QTime(23, 59, 59)), QLocale::c()),
+             QStringLiteral("2026/12/09 23:59:59"));
+}
+
+void MainFormTest::clockTicksIntoPanelOne() {
+    Window w;
+    QCOMPARE(w.form.StatusText(1), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!w.form.StatusText(1).isEmpty(), 1000);
+    QCOMPARE(w.form.Timer1->interval(), 100);
+    QVERIFY(w.form.StatusText(1).startsWith(QString::number(QDate::currentDate().year())));
+}
+
+void MainFormTest::rowsCopyAsTabSeparatedText() {
+    Window w(5);
+    w.Start(QStringLiteral("3000"), QStringLiteral("6"));
+    ResultList* list = w.form.List(Page::BB);
+    QVERIFY(list->SelectionText().isEmpty());
+    list->selectionModel()->select(list->model()->index(0, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(1, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QStringList lines = list->SelectionText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QStringLiteral("PLAY数\tPLAY数2\t絵柄\tモード\t終了移行\t獲得メダル"));
+    QStringList first;
+    for (int c = 0; c < 6; ++c) first << w.Cell(Page::BB, 0, c);
+    QCOMPARE(lines[1], first.join(QLatin1Char('\t')));
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    MainFormTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_form_test.moc"

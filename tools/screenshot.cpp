@@ -1,0 +1,41 @@
+// Plays a seeded run in the real window and saves a PNG of the window with
+// each result page shown. Run it under Xvfb: scripts/screenshot.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "shell/fonts.h"
+#include "shell/main_form.h"
+#include "shell/services.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setFont(morvane::MainFont());
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    const int games = argc > 2 ? std::atoi(argv[2]) : 8000;
+    const QString setting = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("6");
+    QDir().mkpath(out);
+
+    morvane::DesktopServices services;
+    morvane::TMainForm form(services, 20261209u);
+    form.show();
+    QTimer::singleShot(300, [&] {
+        form.PlayNumEdit->setText(QString::number(games));
+        form.FlevelComboBox->setEditText(setting);
+        form.FileStartMenuClick();
+        QApplication::processEvents();
+        for (int page = 0; page < form.PageControl1->count(); ++page) {
+            form.PageControl1->setCurrentIndex(page);
+            QApplication::processEvents();
+            const QString file = QDir(out).filePath(QStringLiteral("window-page%1.png").arg(page + 1));
+            form.grab().save(file);
+            std::printf("%s\n", qPrintable(file));
+        }
+        app.quit();
+    });
+    return app.exec();
+}
