@@ -272,7 +272,9 @@ TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
         if (!ValidSetting(s)) throw InputError{texts::kSettingOutOfRange};
         in.setting = {false, s};
     }
-    const std::uint64_t reusable = histories_[static_cast<std::size_t>(SpareIndex())].capacity();
+    // A single run plays into the history on screen, a batch into the other.
+    const int target = withRuns && in.runs == 1 && shown_ >= 0 ? shown_ : SpareIndex();
+    const std::uint64_t reusable = histories_[static_cast<std::size_t>(target)].capacity();
     if (!HistoryFits(in.games, reusable, AvailableMemoryBytes())) throw InputError{texts::kTooManyGames};
     return in;
 }
@@ -294,7 +296,7 @@ void TMainForm::FileStartMenuClick() {
     SetStatus(0, texts::kRunning);
     try {
         if (in.runs == 1) {
-            SimulateRun(in);
+            SimulateRun(in, false);
             PresentRun();
             SetStatus(0, texts::kRunDone);
         } else {
@@ -310,8 +312,18 @@ void TMainForm::FileStartMenuClick() {
     StartButton->setEnabled(true);
 }
 
-void TMainForm::SimulateRun(const RunInputs& in) {
-    const int target = SpareIndex();
+void TMainForm::SimulateRun(const RunInputs& in, bool keepShown) {
+    // A single run reuses the storage of the run on screen (one history's
+    // memory, no fresh pages to touch), so the lists let go of it first. A
+    // batch keeps the screen's run and plays into the other history.
+    int target = SpareIndex();
+    if (!keepShown && shown_ >= 0) {
+        for (PageModel* m : models_) m->BeginReset();
+        presentation_.Clear();
+        for (PageModel* m : models_) m->EndReset();
+        target = shown_;
+        shown_ = -1;
+    }
     PlayHistory& history = histories_[static_cast<std::size_t>(target)];
     morvane::SimulateRun(slot_, history, in.setting, in.games, [&] {
         Label3->setText(in.setting.hidden ? texts::kHiddenNotice : QString());
@@ -345,7 +357,7 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
                 return;
             }
         }
-        SimulateRun(in);
+        SimulateRun(in, true);
         const std::string name = BatchFileName(base.toStdString(), slot_.GetFlevel(), slot_.playCount, i);
         SetStatus(0, texts::kBatchSaving + Text(name));
         ProgressBar1->setValue(BatchProgress(i, runs));
@@ -373,6 +385,7 @@ void TMainForm::PresentRun() {
     shown_ = current_;
     // Only the history on screen keeps its memory.
     histories_[static_cast<std::size_t>(1 - shown_)] = PlayHistory{};
+    headers_[static_cast<std::size_t>(1 - shown_)] = headers_[static_cast<std::size_t>(shown_)];
 }
 
 void TMainForm::FileSaveMenuClick() {

@@ -144,7 +144,7 @@ private:
     // The inputs, checked all together before anything changes. Throws
     // InputError (shown in the error box) or ConversionError.
     RunInputs ReadInputs(bool withRuns) const;
-    void SimulateRun(const RunInputs& in);
+    void SimulateRun(const RunInputs& in, bool keepShown);
     void SimulateBatch(const RunInputs& first);
     void PresentRun();
     int SpareIndex() const { return shown_ == current_ ? 1 - current_ : current_; }

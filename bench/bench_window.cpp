@@ -1,0 +1,48 @@
+// From pressing Start to the finished presentation, in the real window on
+// the offscreen platform, and the window's peak memory.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "shell/main_form.h"
+#include "shell/services.h"
+
+namespace {
+
+using namespace morvane;
+
+class QuietServices : public DesktopServices {
+public:
+    void ShowError(QWidget*, const QString&, const QString& text) override { qFatal("%s", qPrintable(text)); }
+};
+
+void BM_StartToPresentation(benchmark::State& state) {
+    QuietServices services;
+    TMainForm form(services, 1u);
+    form.show();
+    QApplication::processEvents();
+    form.PlayNumEdit->setText(QString::number(state.range(0)));
+    for (auto _ : state) {
+        form.StartButton->click();
+        QApplication::processEvents();  // the first paint of what changed
+    }
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    state.counters["peak_rss_MB"] = static_cast<double>(u.ru_maxrss) / 1024.0;
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_StartToPresentation)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
