@@ -1,0 +1,383 @@
+// Open, save and batch in the window, with the file dialogs answered by
+// FakeServices and real files in a temporary folder.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "fake_services.h"
+#include "present/qt/page_model.h"
+#include "shell/main_form.h"
+
+using namespace morvane;
+using morvane::testing::FakeServices;
+
+namespace {
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray Int32s(std::initializer_list<std::int32_t> values) {
+    QByteArray b;
+    for (std::int32_t v : values)
+        for (int i = 0; i < 4; ++i) b.append(static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
+    return b;
+}
+
+struct Window {
+    explicit Window(std::uint32_t seed = 1) : form(services, seed) {}
+    void Start(const QString& games, const QString& setting, const QString& runs = QStringLiteral("1")) {
+        form.PlayNumEdit->setText(games);
+        form.FlevelComboBox->setEditText(setting);
+        form.SimNumEdit->setText(runs);
+        form.StartButton->click();
+    }
+    void Save(const QString& path) {
+        services.saveAnswers.push_back(path);
+        form.FileSaveMenuClick();
+    }
+    void Open(const QString& path) {
+        services.openAnswers.push_back(path);
+        form.FileOpenMenuClick();
+    }
+    QStringList Page(morvane::Page p) const {
+        QStringList rows;
+        const PageModel* m = form.Model(p);
+        for (int r = 0; r < m->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < m->columnCount(); ++c) cells << m->index(r, c).data().toString();
+            rows << cells.join(QLatin1Char('\t'));
+        }
+        return rows;
+    }
+    FakeServices services;
+    TMainForm form;
+};
+
+// What morvane-sim writes for the same seed and inputs.
+QByteArray CliRun(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    if (CliMain(args, out, err) != 0) qWarning("%s", err.str().c_str());
+    return QByteArray::fromStdString(out.str());
+}
+
+}  // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        tmp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(tmp_->isValid());
+        dir_.setPath(tmp_->path());
+    }
+    void saveBeforeAnyRun();
+    void roundTripIsByteIdenticalAndShowsTheSamePages();
+    void hiddenRunSavesTheDrawnSetting();
+    void notASimulationFileLeavesTheRunOnScreen();
+    void shortHeaderIsRefused();
+    void partialLastRecordIsDropped();
+    void cancelledDialogsEndTheCommand();
+    void saveDialogIsSharedWithTheBatch();
+    void batchOfTwoAndThree();
+    void batchBaseNamesWithDotsInFoldersAndWithoutDots();
+    void batchIntoAMissingFolder();
+    void failedSaveKeepsTheOldFileAndSaysSo();
+    void windowFilesMatchTheCommandLine();
+    void loadedFileSetsTheInputsAndStartReplaysIt();
+
+private:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    std::unique_ptr<QTemporaryDir> tmp_;
+    QDir dir_;
+};
+
+void FileCommandsTest::saveBeforeAnyRun() {
+    Window w;
+    w.Save(Path(QStringLiteral("empty.sim")));
+    QCOMPARE(Bytes(Path(QStringLiteral("empty.sim"))), Int32s({10, 1, 0}));
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルに保存完了"));
+    // Opening it presents nothing and ends normally.
+    w.Open(Path(QStringLiteral("empty.sim")));
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み完了"));
+    QCOMPARE(w.form.FlevelComboBox->currentText(), QStringLiteral("1"));
+    QCOMPARE(w.form.PlayNumEdit->text(), QStringLiteral("0"));
+    QCOMPARE(w.form.ResultLabel->text(), QString());
+    QVERIFY(w.form.StartButton->isEnabled());
+    QVERIFY(w.services.boxes.empty());
+}
+
+void FileCommandsTest::roundTripIsByteIdenticalAndShowsTheSamePages() {
+    Window a(77);
+    a.Start(QStringLiteral("20000"), QStringLiteral("5"));
+    const QString first = Path(QStringLiteral("a.sim"));
+    a.Save(first);
+    QCOMPARE(Bytes(first).size(), 12 + 32 * 20000);
+
+    Window b(1);
+    b.Open(first);
+    QCOMPARE(b.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み完了"));
+    QCOMPARE(b.form.ResultLabel->text(), a.form.ResultLabel->text());
+    for (Page p : kAllPages) QCOMPARE(b.Page(p), a.Page(p));
+    // The loaded header is saved back: open then save gives the same bytes.
+    const QString second = Path(QStringLiteral("b.sim"));
+    b.Save(second);
+    QCOMPARE(Bytes(second), Bytes(first));
+    QCOMPARE(b.form.Machine().GetFlevel(), 1);  // the machine itself is untouched
+}
+
+void FileCommandsTest::hiddenRunSavesTheDrawnSetting() {
+    Window w(12345);  // draws setting 5 first
+    w.Start(QStringLiteral("500"), QStringLiteral("?"));
+    const QString file = Path(QStringLiteral("h.sim"));
+    w.Save(file);
+    const QByteArray bytes = Bytes(file);
+    QCOMPARE(bytes.mid(4, 4), Int32s({5}));
+    Window other;
+    other.Open(file);
+    QCOMPARE(other.form.FlevelComboBox->currentText(), QStringLiteral("5"));
+    QCOMPARE(other.form.PlayNumEdit->text(), QStringLiteral("500"));
+}
+
+void FileCommandsTest::notASimulationFileLeavesTheRunOnScreen() {
+    Window w(3);
+    w.Start(QStringLiteral("1000"), QStringLiteral("2"));
+    const QStringList bb = w.Page(Page::BB);
+    const QString label = w.form.ResultLabel->text();
+    const QString text = Path(QStringLiteral("notes.txt"));
+    const QString empty = Path(QStringLiteral("empty.sim"));
+    Write(text, "hello, world");
+    Write(empty, {});
+    for (const QString& file : {text, empty}) {
+        w.services.boxes.clear();
+        w.Open(file);
+        QCOMPARE(w.services.boxes.size(), std::size_t{1});
+        QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
+        QCOMPARE(w.services.boxes[0].text, QStringLiteral("このファイルは、Morvaneファイルではありません。"));
+        QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み中断"));
+        QVERIFY(w.form.StartButton->isEnabled());
+        QCOMPARE(w.form.History().size(), std::size_t{1000});
+        QCOMPARE(w.Page(Page::BB), bb);
+        QCOMPARE(w.form.ResultLabel->text(), label);
+    }
+    // A save now still writes what is on screen.
+    const QString saved = Path(QStringLiteral("after.sim"));
+    w.Save(saved);
+    QCOMPARE(Bytes(saved).size(), 12 + 32 * 1000);
+}
+
+void FileCommandsTest::shortHeaderIsRefused() {
+    Window w;
+    for (int size : {4, 8, 11}) {
+        const QString file = Path(QStringLiteral("short%1.sim").arg(size));
+        Write(file, Int32s({10, 3, 100}).left(size));
+        w.services.boxes.clear();
+        w.Open(file);
+        QCOMPARE(w.services.boxes.size(), std::size_t{1});
+        QCOMPARE(w.services.boxes[0].text, QStringLiteral("このファイルは、途中で切れています。"));
+        QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み中断"));
+        QVERIFY(w.form.StartButton->isEnabled());
+    }
+}
+
+void FileCommandsTest::partialLastRecordIsDropped() {
+    Window a(8);
+    a.Start(QStringLiteral("30"), QStringLiteral("1"));
+    const QString file = Path(QStringLiteral("p.sim"));
+    a.Save(file);
+    QByteArray bytes = Bytes(file);
+    bytes.append(QByteArray(17, '\x7f'));
+    Write(file, bytes);
+    Window b;
+    b.Open(file);
+    QCOMPARE(b.form.History().size(), std::size_t{30});
+    QCOMPARE(b.Page(Page::Play), a.Page(Page::Play));
+}
+
+void FileCommandsTest::cancelledDialogsEndTheCommand() {
+    Window w(4);
+    w.Start(QStringLiteral("100"), QStringLiteral("1"));
+    w.form.FileOpenMenuClick();  // no answer queued: cancelled
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーション完了"));
+    QCOMPARE(w.form.History().size(), std::size_t{100});
+    w.form.FileSaveMenuClick();
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーション完了"));
+    QVERIFY(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
+    // A cancelled batch makes no run.
+    const std::size_t before = w.form.History().size();
+    w.Start(QStringLiteral("50"), QStringLiteral("1"), QStringLiteral("3"));
+    QCOMPARE(w.form.History().size(), before);
+    QVERIFY(w.form.StartButton->isEnabled());
+    QVERIFY(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
+}
+
+void FileCommandsTest::saveDialogIsSharedWithTheBatch() {
+    Window w;
+    w.services.saveAnswers.push_back(Path(QStringLiteral("base.sim")));
+    w.Start(QStringLiteral("10"), QStringLiteral("1"), QStringLiteral("2"));
+    w.Save(Path(QStringLiteral("one.sim")));
+    w.form.FileSaveMenuClick();  // cancelled
+    QCOMPARE(w.services.saveInitials,
+             (QStringList{QStringLiteral("*.sim"), Path(QStringLiteral("base.sim")), Path(QStringLiteral("one.sim"))}));
+}
+
+void FileCommandsTest::batchOfTwoAndThree() {
+    Window w(6);
+    QList<int> progress;
+    connect(w.form.ProgressBar1, &QProgressBar::valueChanged, this, [&](int v) { progress << v; });
+    const QString shown = w.form.ResultLabel->text();
+    w.services.saveAnswers.push_back(Path(QStringLiteral("b.sim")));
+    w.Start(QStringLiteral("100"), QStringLiteral("3"), QStringLiteral("2"));
+    QCOMPARE(progress, (QList<int>{50, 100}));
+    for (const char* name : {"b3_100_1.sim", "b3_100_2.sim"}) QCOMPARE(Bytes(Path(QString::fromLatin1(name))).size(), 3212);
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルに保存完了"));
+    QVERIFY(w.form.StartButton->isEnabled());
+    QCOMPARE(w.form.ResultLabel->text(), shown);  // nothing presented
+    QCOMPARE(w.form.Model(Page::Play)->rowCount(), 0);
+    // The last run is what a save writes now.
+    w.Save(Path(QStringLiteral("last.sim")));
+    QCOMPARE(Bytes(Path(QStringLiteral("last.sim"))), Bytes(Path(QStringLiteral("b3_100_2.sim"))));
+
+    progress.clear();
+    w.services.saveAnswers.push_back(Path(QStringLiteral("c.sim")));
+    w.Start(QStringLiteral("7"), QStringLiteral("6"), QStringLiteral("3"));
+    QCOMPARE(progress, (QList<int>{33, 66, 100}));
+    QStringList names = QDir(dir_.path()).entryList({QStringLiteral("c*.sim")}, QDir::Files, QDir::Name);
+    QCOMPARE(names, (QStringList{"c6_7_1.sim", "c6_7_2.sim", "c6_7_3.sim"}));
+}
+
+void FileCommandsTest::batchBaseNamesWithDotsInFoldersAndWithoutDots() {
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("old.runs")));
+    Window w(2);
+    w.services.saveAnswers.push_back(Path(QStringLiteral("old.runs/b.sim")));
+    w.Start(QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("2"));
+    QVERIFY(QFile::exists(Path(QStringLiteral("old.runs/b1_5_1.sim"))));
+    QVERIFY(QFile::exists(Path(QStringLiteral("old.runs/b1_5_2.sim"))));
+    w.services.saveAnswers.push_back(Path(QStringLiteral("old.runs/plain")));
+    w.Start(QStringLiteral("5"), QStringLiteral("1"), QStringLiteral("2"));
+    QVERIFY(QFile::exists(Path(QStringLiteral("old.runs/plain1_5_1"))));
+    QVERIFY(QFile::exists(Path(QStringLiteral("old.runs/plain1_5_2"))));
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルに保存完了"));
+}
+
+void FileCommandsTest::batchIntoAMissingFolder() {
+    Window w;
+    w.services.saveAnswers.push_back(Path(QStringLiteral("nowhere/b.sim")));
+    w.Start(QStringLiteral("20"), QStringLiteral("1"), QStringLiteral("3"));
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QVERIFY(w.services.boxes[0].text.contains(QStringLiteral("nowhere/b1_20_1.sim")));
+    QVERIFY(w.form.StartButton->isEnabled());
+    QCOMPARE(w.form.History().size(), std::size_t{20});  // only the first run was made
+    QCOMPARE(w.form.Machine().playCount, 20);
+}
+
+void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
+    Window w(5);
+    w.Start(QStringLiteral("100"), QStringLiteral("1"));
+    const QString file = Path(QStringLiteral("keep.sim"));
+    w.Save(file);
+    const QByteArray old = Bytes(file);
+    w.Start(QStringLiteral("50000"), QStringLiteral("1"));
+
+    // A file-size limit makes the write fail part-way, as a full disk would.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    w.Save(file);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+
+    QCOMPARE(Bytes(file), old);
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
+    QVERIFY(w.services.boxes[0].text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。")));
+    QVERIFY(w.form.StatusText(0) != QStringLiteral("シミュレーションファイルに保存完了"));
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.sim")});
+
+    // The same in a batch: it stops, the files before stay whole. The games
+    // edit changed while the window handles its events during run 1 makes
+    // run 2's file too big for the limit.
+    small.rlim_cur = 5000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    signal(SIGXFSZ, SIG_IGN);
+    w.services.boxes.clear();
+    w.services.saveAnswers.push_back(Path(QStringLiteral("f.sim")));
+    QTimer::singleShot(0, &w.form, [&] { w.form.PlayNumEdit->setText(QStringLiteral("200")); });
+    w.Start(QStringLiteral("100"), QStringLiteral("1"), QStringLiteral("3"));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(Bytes(Path(QStringLiteral("f1_100_1.sim"))).size(), 3212);
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files),
+             (QStringList{QStringLiteral("f1_100_1.sim"), QStringLiteral("keep.sim")}));
+    QVERIFY(w.form.StartButton->isEnabled());
+}
+
+void FileCommandsTest::windowFilesMatchTheCommandLine() {
+    Window w(12345);
+    w.services.saveAnswers.push_back(Path(QStringLiteral("w.sim")));
+    w.Start(QStringLiteral("8000"), QStringLiteral("?"), QStringLiteral("3"));
+    const QByteArray printed = CliRun({"run", "--seed", "12345", "--setting", "?", "--games", "8000",
+                                                    "--runs", "3", "--out", Path(QStringLiteral("c.sim")).toStdString()});
+    QCOMPARE(printed.count('\n'), 3);
+    for (const char* suffix : {"5_8000_1.sim", "6_8000_2.sim", "2_8000_3.sim"}) {
+        const QByteArray mine = Bytes(Path(QStringLiteral("w") + QString::fromLatin1(suffix)));
+        QVERIFY(!mine.isEmpty());
+        QCOMPARE(mine, Bytes(Path(QStringLiteral("c") + QString::fromLatin1(suffix))));
+    }
+    Window single(1);
+    single.Start(QStringLiteral("100000"), QStringLiteral("1"));
+    single.Save(Path(QStringLiteral("s.sim")));
+    CliRun({"run", "--seed", "1", "--setting", "1", "--games", "100000", "--out",
+                         Path(QStringLiteral("t.sim")).toStdString()});
+    QCOMPARE(Bytes(Path(QStringLiteral("s.sim"))), Bytes(Path(QStringLiteral("t.sim"))));
+}
+
+void FileCommandsTest::loadedFileSetsTheInputsAndStartReplaysIt() {
+    Window a(10);
+    a.Start(QStringLiteral("5000"), QStringLiteral("4"));
+    const QString file = Path(QStringLiteral("r.sim"));
+    a.Save(file);
+    Window b(99);
+    b.form.SimNumEdit->setText(QStringLiteral("1"));
+    b.Open(file);
+    QCOMPARE(b.form.PlayNumEdit->text(), QStringLiteral("5000"));
+    QCOMPARE(b.form.FlevelComboBox->currentText(), QStringLiteral("4"));
+    b.form.StartButton->click();
+    QCOMPARE(b.form.Machine().GetFlevel(), 4);
+    QCOMPARE(b.form.History().size(), std::size_t{5000});
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    FileCommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "file_commands_test.moc"
