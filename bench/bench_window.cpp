@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -35,6 +36,32 @@ void BM_StartToPresentation(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_StartToPresentation)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Opening a 10-million-game file (320 MB) and presenting it.
+class OpenServices : public QuietServices {
+public:
+    QString AskOpenFileName(QWidget*, const QString&) override { return path; }
+    QString AskSaveFileName(QWidget*, const QString&) override { return path; }
+    QString path;
+};
+
+void BM_OpenAndPresent(benchmark::State& state) {
+    OpenServices services;
+    services.path = QStringLiteral("/tmp/morvane_bench_window.sim");
+    TMainForm form(services, 1u);
+    form.show();
+    form.PlayNumEdit->setText(QStringLiteral("10000000"));
+    form.StartButton->click();
+    form.FileSaveMenuClick();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        form.FileOpenMenuClick();
+        QApplication::processEvents();
+    }
+    QFile::remove(services.path);
+    state.SetBytesProcessed(state.iterations() * (12 + 32 * std::int64_t{10'000'000}));
+}
+BENCHMARK(BM_OpenAndPresent)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
