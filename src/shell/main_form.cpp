@@ -31,6 +31,7 @@
 #include "shell/icon.h"
 #include "shell/links.h"
 #include "shell/result_list.h"
+#include "shell/run_charts.h"
 #include "shell/services.h"
 
 namespace morvane {
@@ -201,27 +202,25 @@ void TMainForm::BuildControls() {
     }
     PageControl1->setCurrentIndex(0);
 
-    SlumpChart2 = new QFrame(client);
-    SlumpChart2->setObjectName(QStringLiteral("SlumpChart2"));
-    SlumpChart2->setGeometry(4, 284, 597, 149);
-    SlumpChart = new QFrame(client);
-    SlumpChart->setObjectName(QStringLiteral("SlumpChart"));
-    SlumpChart->setGeometry(4, 428, 597, 217);
+    charts_ = std::make_unique<RunCharts>(client, PageControl1->widget(static_cast<int>(Page::Koyaku)),
+                                          PageControl1->widget(static_cast<int>(Page::ModeStay)),
+                                          PageControl1->widget(static_cast<int>(Page::KeizokuSelect)));
 
     GroupBox1 = new QGroupBox(QStringLiteral("小役出現表示"), client);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(4, 648, 597, 29);
-    auto check = [this](const char* name, const QString& caption, int left) {
+    auto check = [this](const char* name, const QString& caption, int left, void (TMainForm::*handler)()) {
         auto* c = new QCheckBox(caption, GroupBox1);
         c->setObjectName(QString::fromLatin1(name));
         c->setGeometry(left, 8, 89, 17);
+        connect(c, &QCheckBox::clicked, this, [this, handler] { Guarded([&] { (this->*handler)(); }); });
         return c;
     };
-    Che2CheckBox = check("Che2CheckBox", QStringLiteral("2枚チェリー"), 108);
-    Che4CheckBox = check("Che4CheckBox", QStringLiteral("4枚チェリー"), 196);
-    SuikaACheckBox = check("SuikaACheckBox", QStringLiteral("スイカA"), 284);
-    SuikaBCheckBox = check("SuikaBCheckBox", QStringLiteral("スイカB"), 360);
-    ChanceCheckBox = check("ChanceCheckBox", QStringLiteral("チャンス目"), 432);
+    Che2CheckBox = check("Che2CheckBox", QStringLiteral("2枚チェリー"), 108, &TMainForm::Che2CheckBoxClick);
+    Che4CheckBox = check("Che4CheckBox", QStringLiteral("4枚チェリー"), 196, &TMainForm::Che4CheckBoxClick);
+    SuikaACheckBox = check("SuikaACheckBox", QStringLiteral("スイカA"), 284, &TMainForm::SuikaACheckBoxClick);
+    SuikaBCheckBox = check("SuikaBCheckBox", QStringLiteral("スイカB"), 360, &TMainForm::SuikaBCheckBoxClick);
+    ChanceCheckBox = check("ChanceCheckBox", QStringLiteral("チャンス目"), 432, &TMainForm::ChanceCheckBoxClick);
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -318,6 +317,7 @@ void TMainForm::SimulateRun(const RunInputs& in, bool keepShown) {
     // batch keeps the screen's run and plays into the other history.
     int target = SpareIndex();
     if (!keepShown && shown_ >= 0) {
+        charts_->Clear();
         for (PageModel* m : models_) m->BeginReset();
         presentation_.Clear();
         for (PageModel* m : models_) m->EndReset();
@@ -374,9 +374,11 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
 
 void TMainForm::PresentRun() {
     StartButton->setEnabled(false);
+    charts_->Clear();
     for (PageModel* m : models_) m->BeginReset();
     presentation_.Present(History(), [this](int percent) { ProgressBar1->setValue(percent); });
     for (PageModel* m : models_) m->EndReset();
+    charts_->Present(presentation_);
     for (ResultList* l : lists_) l->FitColumns();
     ResultLabel->setText(Text(presentation_.ResultLabel()));
     ResultLabel->adjustSize();
@@ -474,6 +476,12 @@ void TMainForm::N3Click() { services_.OpenUrl(QUrl(links::kHomePage)); }
 void TMainForm::N4Click() { services_.OpenUrl(QUrl(links::kAdvertisementPage)); }
 
 void TMainForm::FlevelButtonClick() { FlevelComboBox->setEditText(QString::number(slot_.GetFlevel())); }
+
+void TMainForm::Che2CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry2, Che2CheckBox->isChecked()); }
+void TMainForm::Che4CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry4, Che4CheckBox->isChecked()); }
+void TMainForm::SuikaACheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_A, SuikaACheckBox->isChecked()); }
+void TMainForm::SuikaBCheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_B, SuikaBCheckBox->isChecked()); }
+void TMainForm::ChanceCheckBoxClick() { charts_->SetMarkerOn(Marker::Chance, ChanceCheckBox->isChecked()); }
 
 void TMainForm::Timer1Timer() {
     const QLocale locale = QLocale::system();

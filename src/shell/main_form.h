@@ -18,7 +18,6 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
-class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +31,7 @@ namespace morvane {
 
 class PageModel;
 class ResultList;
+class RunCharts;
 class Services;
 class TAboutBox;
 
@@ -80,6 +80,11 @@ public:
     void N4Click();
     void FlevelButtonClick();
     void Timer1Timer();
+    void Che2CheckBoxClick();
+    void Che4CheckBoxClick();
+    void SuikaACheckBoxClick();
+    void SuikaBCheckBoxClick();
+    void ChanceCheckBoxClick();
 
     // The play history a save writes and its header; the one on screen.
     const PlayHistory& History() const { return histories_[static_cast<std::size_t>(current_)]; }
@@ -91,6 +96,7 @@ public:
     PageModel* Model(Page page) const { return models_[static_cast<std::size_t>(page)]; }
     ResultList* List(Page page) const { return lists_[static_cast<std::size_t>(page)]; }
     bool Busy() const { return busy_; }
+    RunCharts& Charts() const { return *charts_; }
 
     // Controls, named as users and tests know them.
     QLabel* Label1;
@@ -106,8 +112,6 @@ public:
     QGroupBox* GroupBox2;
     QLabel* ResultLabel;
     QTabWidget* PageControl1;
-    QFrame* SlumpChart2;
-    QFrame* SlumpChart;
     QGroupBox* GroupBox1;
     QCheckBox* Che2CheckBox;
     QCheckBox* Che4CheckBox;
@@ -161,6 +165,7 @@ private:
     std::array<PageModel*, kPageCount> models_{};
     std::array<ResultList*, kPageCount> lists_{};
     std::array<QLabel*, 2> panels_{};
+    std::unique_ptr<RunCharts> charts_;
     TAboutBox* aboutBox_ = nullptr;
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;

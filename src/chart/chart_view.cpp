@@ -1,0 +1,234 @@
+#include "chart/chart_view.h"
+
+#include <QGraphicsSimpleTextItem>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <QVariantAnimation>
+#include <cmath>
+
+namespace morvane::chart {
+
+ChartView::ChartView(QWidget* parent) : QChartView(parent) {
+    auto* c = new QChart;
+    c->setDropShadowEnabled(false);
+    c->setBackgroundRoundness(0);
+    c->legend()->hide();
+    c->setMargins(QMargins(4, 4, 4, 2));
+    setChart(c);
+    setRenderHint(QPainter::Antialiasing, false);
+    setFrameStyle(QFrame::NoFrame);
+    connect(c, &QChart::plotAreaChanged, this, [this] { NotifyViewChanged(); });
+}
+
+void ChartView::SetTitle(const QString& text, const QFont& font) {
+    // Qt Charts centres its title; ours stands at the top left.
+    if (!title_) {
+        title_ = new QGraphicsSimpleTextItem(chart());
+        title_->setBrush(Qt::black);
+        title_->setPos(8, 3);
+    }
+    title_->setFont(font);
+    title_->setText(text);
+    QMargins m = chart()->margins();
+    m.setTop(static_cast<int>(title_->boundingRect().height()) + 2);
+    chart()->setMargins(m);
+}
+
+QString ChartView::Title() const { return title_ ? title_->text() : QString(); }
+
+void ChartView::SetGradient(const QColor& top, const QColor& bottom) {
+    QLinearGradient g(0, 0, 0, 1);
+    g.setCoordinateMode(QGradient::ObjectBoundingMode);
+    g.setColorAt(0, top);
+    g.setColorAt(1, bottom);
+    chart()->setBackgroundBrush(g);
+    chart()->setBackgroundPen(Qt::NoPen);
+}
+
+QValueAxis* ChartView::AddAxis(Qt::Alignment side, const QString& title, const QFont& font) {
+    auto* axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setTitleFont(font);
+    axis->setLabelsFont(font);
+    axis->setLabelFormat(QStringLiteral("%d"));
+    axis->setGridLineVisible(side == Qt::AlignBottom || side == Qt::AlignLeft);
+    chart()->addAxis(axis, side);
+    connect(axis, &QValueAxis::rangeChanged, this, [this] { NotifyViewChanged(); });
+    return axis;
+}
+
+void ChartView::SetNavigable(bool on) {
+    // The rectangle is drawn here rather than by QChartView, so a zoom can
+    // be animated by our own hand (Qt's axis animation is not safe here).
+    navigable_ = on;
+    setRubberBand(QChartView::NoRubberBand);
+}
+
+void ChartView::SetAnimatedZoom(bool on) { animated_ = on; }
+
+void ChartView::ResetZoom() {
+    if (animation_) animation_->stop();
+    if (home_) home_();
+    NotifyViewChanged();
+}
+
+void ChartView::ZoomTo(const QRect& viewportRect) {
+    const QRectF plot = chart()->plotArea();
+    const QRectF r = QRectF(mapToScene(viewportRect.topLeft()), mapToScene(viewportRect.bottomRight()))
+                         .normalized()
+                         .intersected(plot);
+    if (r.width() < 2 || r.height() < 2) return;
+    struct Target {
+        QValueAxis* axis;
+        double fromMin, fromMax, toMin, toMax;
+        int ticks;
+        double minStep;
+    };
+    std::vector<Target> targets;
+    for (QAbstractAxis* a : chart()->axes()) {
+        auto* axis = qobject_cast<QValueAxis*>(a);
+        if (!axis) continue;
+        const double lo = axis->min(), span = axis->max() - axis->min();
+        double toMin, toMax;
+        if (axis->orientation() == Qt::Horizontal) {
+            toMin = lo + (r.left() - plot.left()) / plot.width() * span;
+            toMax = lo + (r.right() - plot.left()) / plot.width() * span;
+        } else {
+            toMin = lo + (plot.bottom() - r.bottom()) / plot.height() * span;
+            toMax = lo + (plot.bottom() - r.top()) / plot.height() * span;
+        }
+        // Keep about as many ticks as the axis shows now.
+        const bool dynamic = axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() > 0;
+        const int ticks = dynamic ? std::max(1, static_cast<int>(std::lround(span / axis->tickInterval()))) : 0;
+        const double minStep = dynamic && axis->labelFormat().contains(QLatin1Char('d')) ? 1 : 0;
+        targets.push_back({axis, axis->min(), axis->max(), toMin, toMax, ticks, minStep});
+    }
+    auto apply = [targets](double t) {
+        for (const Target& g : targets) {
+            const double lo = g.fromMin + (g.toMin - g.fromMin) * t, hi = g.fromMax + (g.toMax - g.fromMax) * t;
+            if (g.ticks > 0)
+                SetRangeWithTicks(g.axis, lo, hi, g.ticks, g.minStep);
+            else
+                g.axis->setRange(lo, hi);
+        }
+    };
+    if (!animated_) {
+        apply(1);
+        return;
+    }
+    if (!animation_) {
+        animation_ = new QVariantAnimation(this);
+        animation_->setDuration(200);
+        animation_->setStartValue(0.0);
+        animation_->setEndValue(1.0);
+        animation_->setEasingCurve(QEasingCurve::OutCubic);
+    }
+    animation_->stop();
+    animation_->disconnect(this);
+    connect(animation_, &QVariantAnimation::valueChanged, this, [apply](const QVariant& v) { apply(v.toDouble()); });
+    animation_->start();
+}
+
+void ChartView::NotifyViewChanged() {
+    // Refits change axis ranges themselves; one pass is enough.
+    if (notifying_) return;
+    notifying_ = true;
+    for (auto& f : viewChanged_) f();
+    notifying_ = false;
+}
+
+int ChartView::PlotWidth() const { return std::max(1, static_cast<int>(chart()->plotArea().width())); }
+int ChartView::PlotHeight() const { return std::max(1, static_cast<int>(chart()->plotArea().height())); }
+
+void ChartView::mousePressEvent(QMouseEvent* e) {
+    if (navigable_ && e->button() == Qt::RightButton) {
+        scrolling_ = true;
+        last_ = e->position();
+        setCursor(Qt::ClosedHandCursor);
+        e->accept();
+        return;
+    }
+    if (navigable_ && e->button() == Qt::MiddleButton) {
+        ResetZoom();
+        e->accept();
+        return;
+    }
+    if (navigable_ && e->button() == Qt::LeftButton) {
+        if (!band_) band_ = new QRubberBand(QRubberBand::Rectangle, viewport());
+        bandOrigin_ = e->position().toPoint();
+        band_->setGeometry(QRect(bandOrigin_, QSize()));
+        band_->show();
+        e->accept();
+        return;
+    }
+    QChartView::mousePressEvent(e);
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* e) {
+    if (scrolling_) {
+        const QPointF d = e->position() - last_;
+        last_ = e->position();
+        chart()->scroll(-d.x(), d.y());
+        e->accept();
+        return;
+    }
+    if (band_ && band_->isVisible()) {
+        band_->setGeometry(QRect(bandOrigin_, e->position().toPoint()).normalized());
+        e->accept();
+        return;
+    }
+    QChartView::mouseMoveEvent(e);
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* e) {
+    // QChartView would zoom out on a right release; the right button scrolls.
+    if (e->button() == Qt::RightButton) {
+        if (scrolling_) {
+            scrolling_ = false;
+            unsetCursor();
+        }
+        e->accept();
+        return;
+    }
+    if (e->button() == Qt::LeftButton && band_ && band_->isVisible()) {
+        band_->hide();
+        const QRect r = QRect(bandOrigin_, e->position().toPoint()).normalized();
+        if (r.width() >= 4 && r.height() >= 4) ZoomTo(r);
+        e->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(e);
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (navigable_ && e->button() == Qt::LeftButton) {
+        ResetZoom();
+        e->accept();
+        return;
+    }
+    QChartView::mouseDoubleClickEvent(e);
+}
+
+void ChartView::resizeEvent(QResizeEvent* e) {
+    QChartView::resizeEvent(e);
+    NotifyViewChanged();
+}
+
+double NiceStep(double span, int targetTicks, double minimum) {
+    if (!(span > 0) || targetTicks < 1) return std::max(minimum, 1.0);
+    const double raw = span / targetTicks;
+    const double p = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / p;
+    const double step = (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * p;
+    return std::max(step, minimum);
+}
+
+void SetRangeWithTicks(QValueAxis* axis, double min, double max, int targetTicks, double minimumStep) {
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(NiceStep(max - min, targetTicks, minimumStep));
+    axis->setRange(min, max);
+}
+
+}  // namespace morvane::chart

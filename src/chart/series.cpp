@@ -1,0 +1,158 @@
+#include "chart/series.h"
+
+#include <QBrush>
+#include <QGraphicsRectItem>
+#include <QGraphicsSimpleTextItem>
+#include <algorithm>
+
+#include "chart/chart_view.h"
+
+namespace morvane::chart {
+namespace {
+
+QList<QPointF> ToQt(const std::vector<XY>& v) {
+    QList<QPointF> out;
+    out.reserve(static_cast<qsizetype>(v.size()));
+    for (const XY& p : v) out.append(QPointF(p.x, p.y));
+    return out;
+}
+
+}  // namespace
+
+EnvelopeLine::EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis)
+    : view_(view), series_(series), xAxis_(xAxis) {
+    view_->OnViewChanged([this] { Refresh(); });
+}
+
+void EnvelopeLine::SetData(std::span<const std::int32_t> x, std::span<const std::int32_t> y) {
+    x_ = x;
+    y_ = y;
+    fittedWidth_ = 0;
+    Refresh();
+}
+
+void EnvelopeLine::Clear() {
+    x_ = {};
+    y_ = {};
+    fittedWidth_ = 0;
+    series_->clear();
+}
+
+void EnvelopeLine::Refresh() {
+    if (x_.empty()) return;
+    const double lo = xAxis_->min(), hi = xAxis_->max();
+    const int width = view_->PlotWidth();
+    if (lo == fittedMin_ && hi == fittedMax_ && width == fittedWidth_) return;
+    fittedMin_ = lo;
+    fittedMax_ = hi;
+    fittedWidth_ = width;
+    series_->replace(ToQt(Envelope(x_, y_, lo, hi, width)));
+}
+
+ThinnedPoints::ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)
+    : view_(view), series_(series), xAxis_(xAxis), yAxis_(yAxis) {
+    view_->OnViewChanged([this] { Refresh(); });
+}
+
+void ThinnedPoints::SetPoints(std::vector<XY> points) {
+    points_ = std::move(points);
+    Refresh();
+}
+
+void ThinnedPoints::Clear() {
+    points_.clear();
+    series_->clear();
+}
+
+void ThinnedPoints::Refresh() {
+    // A switched-off series keeps its points; it is thinned when shown.
+    if (!series_->isVisible()) return;
+    series_->replace(ToQt(Thin(points_, xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max(),
+                               view_->PlotWidth(), view_->PlotHeight())));
+}
+
+Bars::Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)
+    : view_(view), series_(series), upper_(series->upperSeries()), xAxis_(xAxis), yAxis_(yAxis) {
+    view_->OnViewChanged([this] { Refresh(); });
+}
+
+void Bars::SetBars(std::vector<XY> bars) {
+    bars_ = std::move(bars);
+    Refresh();
+}
+
+void Bars::Clear() {
+    bars_.clear();
+    upper_->clear();
+    PlaceMarks({});
+}
+
+void Bars::Refresh() {
+    const double lo = xAxis_->min(), hi = xAxis_->max();
+    const auto first = std::lower_bound(bars_.begin(), bars_.end(), lo - 0.5, [](const XY& b, double v) { return b.x < v; });
+    const auto last = std::upper_bound(first, bars_.end(), hi + 0.5, [](double v, const XY& b) { return v < b.x; });
+    const std::span<const XY> visible(bars_.data() + (first - bars_.begin()), static_cast<std::size_t>(last - first));
+    QList<QPointF> outline;
+    const int columns = view_->PlotWidth();
+    if (visible.size() * 3 <= static_cast<std::size_t>(columns)) {
+        for (const XY& b : visible) {
+            outline << QPointF(b.x - 0.35, 0) << QPointF(b.x - 0.35, b.y) << QPointF(b.x + 0.35, b.y)
+                    << QPointF(b.x + 0.35, 0);
+        }
+    } else {
+        // More bars than the view can separate: the tallest of each column.
+        std::vector<double> tallest(static_cast<std::size_t>(columns), -1);
+        const double scale = hi > lo ? columns / (hi - lo) : 0;
+        for (const XY& b : visible) {
+            const auto c = std::clamp<long>(static_cast<long>((b.x - lo) * scale), 0, columns - 1);
+            tallest[static_cast<std::size_t>(c)] = std::max(tallest[static_cast<std::size_t>(c)], b.y);
+        }
+        const double w = (hi - lo) / columns;
+        for (int c = 0; c < columns; ++c) {
+            const double v = tallest[static_cast<std::size_t>(c)];
+            if (v < 0) continue;
+            const double x0 = lo + c * w, x1 = x0 + w;
+            outline << QPointF(x0, 0) << QPointF(x0, v) << QPointF(x1, v) << QPointF(x1, 0);
+        }
+    }
+    upper_->replace(outline);
+    PlaceMarks(visible.size() <= static_cast<std::size_t>(kMaxMarks) ? visible : std::span<const XY>{});
+}
+
+void Bars::PlaceMarks(std::span<const XY> visible) {
+    QChart* chart = view_->chart();
+    while (boxes_.size() < visible.size()) {
+        auto* box = new QGraphicsRectItem(chart);
+        box->setBrush(QBrush(Qt::white, Qt::SolidPattern));
+        box->setPen(QPen(Qt::gray, 0));
+        box->setZValue(10);
+        auto* text = new QGraphicsSimpleTextItem(box);
+        QFont f = chart->font();
+        f.setPixelSize(10);
+        text->setFont(f);
+        boxes_.push_back(box);
+        texts_.push_back(text);
+    }
+    const QRectF plot = chart->plotArea();
+    marksShown_ = 0;
+    for (std::size_t i = 0; i < boxes_.size(); ++i) {
+        if (i >= visible.size()) {
+            boxes_[i]->hide();
+            continue;
+        }
+        const XY& b = visible[i];
+        const QPointF top = chart->mapToPosition(QPointF(b.x, b.y), series_);
+        texts_[i]->setText(QString::number(b.y, 'f', 0));
+        const QRectF tr = texts_[i]->boundingRect();
+        // 4 pixels above the bar, with a little room around the figure.
+        const QRectF r(top.x() - tr.width() / 2 - 2, top.y() - 4 - tr.height() - 2, tr.width() + 4, tr.height() + 2);
+        boxes_[i]->setRect(0, 0, r.width(), r.height());
+        boxes_[i]->setPos(r.topLeft());
+        texts_[i]->setPos(2, 1);
+        const bool inside = plot.adjusted(-2, -r.height() - 6, 2, 0).contains(QPointF(top.x(), top.y()));
+        boxes_[i]->setVisible(inside);
+        marksShown_ += inside;
+    }
+}
+
+}  // namespace morvane::chart
