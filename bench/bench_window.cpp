@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "chart/chart_view.h"
 #include "shell/main_form.h"
+#include "shell/run_charts.h"
 #include "shell/services.h"
 
 namespace {
@@ -36,6 +38,35 @@ void BM_StartToPresentation(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_StartToPresentation)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A zoom or a scroll of the slump charts with 10 million games behind them,
+// repainted at once.
+void BM_ZoomAndScrollRepaint(benchmark::State& state) {
+    QuietServices services;
+    TMainForm form(services, 1u);
+    form.show();
+    form.PlayNumEdit->setText(QStringLiteral("10000000"));
+    form.StartButton->click();
+    QApplication::processEvents();
+    chart::ChartView* view = form.Charts().SlumpChart;
+    view->SetAnimatedZoom(false);
+    const QRect area = view->viewport()->rect();
+    bool zoom = state.range(0) == 0;
+    for (auto _ : state) {
+        if (zoom) {
+            state.PauseTiming();
+            view->ResetZoom();
+            view->repaint();
+            state.ResumeTiming();
+            view->ZoomTo(QRect(area.width() / 4, 10, area.width() / 2, area.height() - 40));
+        } else {
+            view->chart()->scroll(-40, 0);
+        }
+        view->repaint();
+        form.Charts().SlumpChart2->repaint();
+    }
+}
+BENCHMARK(BM_ZoomAndScrollRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 // Opening a 10-million-game file (320 MB) and presenting it.
 class OpenServices : public QuietServices {

@@ -8,7 +8,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#include <QCheckBox>
+
+#include "chart/envelope.h"
 #include "shell/fonts.h"
+#include "shell/run_charts.h"
 #include "shell/main_form.h"
 #include "shell/services.h"
 
@@ -35,6 +39,27 @@ int main(int argc, char** argv) {
             form.grab().save(file);
             std::printf("%s\n", qPrintable(file));
         }
+        // The charts with every small-win marker switched on, then zoomed into
+        // a 200-game stretch.
+        form.PageControl1->setCurrentIndex(0);
+        for (QCheckBox* c : {form.Che2CheckBox, form.Che4CheckBox, form.SuikaACheckBox, form.SuikaBCheckBox,
+                             form.ChanceCheckBox})
+            c->click();
+        QApplication::processEvents();
+        auto save = [&](const char* name) {
+            const QString file = QDir(out).filePath(QString::fromLatin1(name));
+            form.grab().save(file);
+            std::printf("%s\n", qPrintable(file));
+        };
+        save("charts-markers.png");
+        morvane::RunCharts& charts = form.Charts();
+        const double from = games / 2.0, to = from + 200;
+        const auto& h = form.History();
+        const auto r = morvane::chart::YRange(h.PlayNumLog.span(), h.MedalLog.span(), from, to);
+        morvane::chart::SetRangeWithTicks(charts.Bottom, from, to, 8, 1);
+        morvane::chart::SetRangeWithTicks(charts.Left, r.min - 10, r.max + 10, 5, 1);
+        QApplication::processEvents();
+        save("charts-zoom.png");
         app.quit();
     });
     return app.exec();

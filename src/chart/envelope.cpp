@@ -37,17 +37,50 @@ std::vector<XY> Envelope(std::span<const std::int32_t> x, std::span<const std::i
         for (std::size_t i = a; i < b; ++i) out.push_back({static_cast<double>(x[i]), static_cast<double>(y[i])});
         return out;
     }
+    const double scale = xmax > xmin ? columns / (xmax - xmin) : 0.0;
+    const auto last = static_cast<std::size_t>(columns - 1);
+    auto columnOf = [&](double xv) { return std::min(last, static_cast<std::size_t>((xv - xmin) * scale)); };
+    out.reserve(4 * static_cast<std::size_t>(columns) + 2);
+    auto emit = [&](std::size_t first, std::size_t mn, std::size_t mx, std::size_t end) {
+        std::size_t idx[4] = {first, mn, mx, end};
+        std::sort(idx, idx + 4);
+        for (int k = 0; k < 4; ++k)
+            if (k == 0 || idx[k] != idx[k - 1])
+                out.push_back({static_cast<double>(x[idx[k]]), static_cast<double>(y[idx[k]])});
+    };
+    if (sorted) {
+        // Ascending x: each column is one stretch of indices, found by binary
+        // search, and its extremes come from a tight loop over y.
+        if (lo > 0) out.push_back({static_cast<double>(x[lo - 1]), static_cast<double>(y[lo - 1])});
+        std::size_t start = lo;
+        for (std::size_t c = 0; c <= last && start < hi; ++c) {
+            const std::size_t end = c == last ? hi
+                                              : static_cast<std::size_t>(std::partition_point(
+                                                    x.begin() + static_cast<std::ptrdiff_t>(start), x.begin() + static_cast<std::ptrdiff_t>(hi),
+                                                    [&](std::int32_t v) { return columnOf(v) <= c; }) - x.begin());
+            if (end == start) continue;
+            std::int32_t mn = y[start], mx = y[start];
+            for (std::size_t i = start + 1; i < end; ++i) {
+                mn = std::min(mn, y[i]);
+                mx = std::max(mx, y[i]);
+            }
+            std::size_t imn = start, imx = start;
+            while (y[imn] != mn) ++imn;
+            while (y[imx] != mx) ++imx;
+            emit(start, imn, imx, end - 1);
+            start = end;
+        }
+        if (hi < n) out.push_back({static_cast<double>(x[hi]), static_cast<double>(y[hi])});
+        return out;
+    }
     struct Column {
         std::size_t first = SIZE_MAX, last = 0, min = 0, max = 0;
     };
     std::vector<Column> cols(static_cast<std::size_t>(columns));
-    const double scale = xmax > xmin ? columns / (xmax - xmin) : 0.0;
     for (std::size_t i = lo; i < hi; ++i) {
         const double xv = x[i];
         if (xv < xmin || xv > xmax) continue;
-        auto c = static_cast<std::size_t>((xv - xmin) * scale);
-        if (c >= cols.size()) c = cols.size() - 1;
-        Column& col = cols[c];
+        Column& col = cols[columnOf(xv)];
         if (col.first == SIZE_MAX) {
             col.first = col.last = col.min = col.max = i;
             continue;
@@ -56,17 +89,8 @@ std::vector<XY> Envelope(std::span<const std::int32_t> x, std::span<const std::i
         if (y[i] < y[col.min]) col.min = i;
         if (y[i] > y[col.max]) col.max = i;
     }
-    out.reserve(4 * cols.size() + 2);
-    if (sorted && lo > 0) out.push_back({static_cast<double>(x[lo - 1]), static_cast<double>(y[lo - 1])});
-    for (const Column& col : cols) {
-        if (col.first == SIZE_MAX) continue;
-        std::size_t idx[4] = {col.first, col.min, col.max, col.last};
-        std::sort(idx, idx + 4);
-        for (int k = 0; k < 4; ++k)
-            if (k == 0 || idx[k] != idx[k - 1])
-                out.push_back({static_cast<double>(x[idx[k]]), static_cast<double>(y[idx[k]])});
-    }
-    if (sorted && hi < n) out.push_back({static_cast<double>(x[hi]), static_cast<double>(y[hi])});
+    for (const Column& col : cols)
+        if (col.first != SIZE_MAX) emit(col.first, col.min, col.max, col.last);
     return out;
 }
 

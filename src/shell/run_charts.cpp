@@ -155,7 +155,7 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
         Markers[static_cast<std::size_t>(m)] = std::make_unique<chart::ThinnedPoints>(SlumpChart, s, Bottom, Left);
     }
     QLegend* legend = c->legend();
-    legend->setFont(AxisFont());
+    legend->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10));
     legend->setBackgroundVisible(true);
     legend->setBrush(Qt::white);
     legend->setPen(QPen(Qt::black, 1));
@@ -250,7 +250,10 @@ void RunCharts::UpdateLegend() {
         shown += on;
     }
     legend->setVisible(shown > 0);
-    legend->setGeometry(QRectF(520, 5, 72, 8 + 16 * shown));
+    // At (520, 5), kept inside the chart's right edge.
+    const qreal width = 84;
+    const qreal left = std::min<qreal>(520, SlumpChart->width() - width - 2);
+    legend->setGeometry(QRectF(left, 5, width, 8 + 20 * shown));
     legend->update();
 }
 
