@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <QAction>
 #include <QComboBox>
+#include <QTabWidget>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -105,6 +107,8 @@ private slots:
     void failedSaveKeepsTheOldFileAndSaysSo();
     void windowFilesMatchTheCommandLine();
     void loadedFileSetsTheInputsAndStartReplaysIt();
+    void showPrintsWhatTheWindowShows();
+    void menuItemsAskTheirDialogs();
 
 private:
     QString Path(const QString& name) const { return dir_.filePath(name); }
@@ -371,6 +375,35 @@ void FileCommandsTest::loadedFileSetsTheInputsAndStartReplaysIt() {
     b.form.StartButton->click();
     QCOMPARE(b.form.Machine().GetFlevel(), 4);
     QCOMPARE(b.form.History().size(), std::size_t{5000});
+}
+
+void FileCommandsTest::showPrintsWhatTheWindowShows() {
+    const QString file = Path(QStringLiteral("s.sim"));
+    CliRun({"run", "--seed", "31", "--setting", "6", "--games", "8000", "--out", file.toStdString()});
+    Window w;
+    w.Open(file);
+    QStringList expected = w.form.ResultLabel->text().split(QLatin1Char('\n'));
+    for (Page p : kAllPages) {
+        expected << QStringLiteral("# ") + w.form.PageControl1->tabText(static_cast<int>(p));
+        QStringList captions;
+        for (int c = 0; c < w.form.Model(p)->columnCount(); ++c)
+            captions << w.form.Model(p)->headerData(c, Qt::Horizontal).toString();
+        expected << captions.join(QLatin1Char('\t'));
+        expected << w.Page(p);
+    }
+    const QByteArray printed = CliRun({"show", "--plays", file.toStdString()});
+    QStringList lines = QString::fromUtf8(printed).split(QLatin1Char('\n'));
+    QCOMPARE(lines.takeLast(), QString());
+    QCOMPARE(lines.size(), expected.size());
+    QCOMPARE(lines, expected);
+}
+
+void FileCommandsTest::menuItemsAskTheirDialogs() {
+    Window w;
+    w.form.findChild<QAction*>(QStringLiteral("FileOpenMenu"))->trigger();
+    w.form.findChild<QAction*>(QStringLiteral("FileSaveMenu"))->trigger();
+    QCOMPARE(w.services.openInitials, QStringList{QStringLiteral("*.sim")});
+    QCOMPARE(w.services.saveInitials, QStringList{QStringLiteral("*.sim")});
 }
 
 int main(int argc, char** argv) {
