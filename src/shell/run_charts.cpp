@@ -88,6 +88,7 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     Left2 = SlumpChart2->AddAxis(Qt::AlignLeft, QStringLiteral("Play数"), AxisFont());
     auto* upper = new QLineSeries;
     auto* area = new QAreaSeries(upper);
+    upper->setParent(area);  // an area series does not own its outline
     area->setName(QStringLiteral("SlumpBSeries"));
     area->setBrush(QColor(0xFF, 0x8E, 0x8E));
     area->setPen(QPen(Qt::white, 1));
