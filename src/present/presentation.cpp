@@ -119,42 +119,25 @@ std::size_t Presentation::RowCount(Page page) const {
 
 std::string Presentation::Cell(Page page, std::size_t row, int column) const {
     if (row >= RowCount(page) || column < 0 || column >= ColumnCount(page)) return {};
+    if (page != Page::Play && page != Page::BB && page != Page::ModeChange) return RateCell(page, row, column);
     const PlayHistory& h = *history_;
-    std::size_t j = row;
-    switch (page) {
-    case Page::Play:
-        switch (column) {
-        case 0: return IntText(h.PlayNumLog[j]);
-        case 1: return IntText(h.PlayNum2Log[j]);
-        case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
-        case 3: return std::string(ModeName(h.ModeLog[j]));
-        default: return IntText(h.MedalLog[j]);
-        }
-    case Page::BB:
-        j = bbPlays_[row];
-        switch (column) {
-        case 0: return IntText(h.PlayNumLog[j]);
-        case 1: return IntText(h.PlayNum2Log[j]);
-        case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
-        case 3: return std::string(KModeName(h.KModeLog[j]));
-        case 4: return std::string(ModeName(h.ModeLog[j]));
-        default: {
-            // A BB at the first play of a loaded file counts from the run's
-            // starting balance of 0.
-            const std::int64_t before = j ? h.MedalLog[j - 1] : 0;
-            return IntText(std::int64_t{h.MedalLog[j]} - before);
-        }
-        }
-    case Page::ModeChange:
-        j = modeChangePlays_[row];
-        switch (column) {
-        case 0: return IntText(h.PlayNumLog[j]);
-        case 1: return IntText(h.PlayNum2Log[j]);
-        case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
-        default: return std::string(ModeName(h.ModeLog[j]));
-        }
-    default: return RateCell(page, row, column);
+    const std::size_t j = page == Page::Play ? row : page == Page::BB ? bbPlays_[row] : modeChangePlays_[row];
+    // The three play lists start alike: game number, games since the BB,
+    // the pattern.
+    switch (column) {
+    case 0: return IntText(h.PlayNumLog[j]);
+    case 1: return IntText(h.PlayNum2Log[j]);
+    case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
+    default: break;
     }
+    if (page == Page::Play) return column == 3 ? std::string(ModeName(h.ModeLog[j])) : IntText(h.MedalLog[j]);
+    if (page == Page::ModeChange) return std::string(ModeName(h.ModeLog[j]));
+    if (column == 3) return std::string(KModeName(h.KModeLog[j]));
+    if (column == 4) return std::string(ModeName(h.ModeLog[j]));
+    // A BB at the first play of a loaded file counts from the run's starting
+    // balance of 0.
+    const std::int64_t before = j ? h.MedalLog[j - 1] : 0;
+    return IntText(std::int64_t{h.MedalLog[j]} - before);
 }
 
 std::string Presentation::RateCell(Page page, std::size_t row, int column) const {
@@ -201,28 +184,24 @@ ChartPoint Presentation::Bar(std::size_t k) const {
     return {static_cast<double>(k + 1), static_cast<double>(history_->PlayNum2Log[bbPlays_[k]]), kBarColour};
 }
 
+namespace {
+template <std::size_t N>
+std::array<PieSlice, N> Slices(std::string_view (*name)(std::int32_t), const std::array<std::int64_t, N>& counts,
+                               const Rgb (&colours)[N]) {
+    std::array<PieSlice, N> s;
+    for (std::size_t i = 0; i < N; ++i) s[i] = {name(static_cast<std::int32_t>(i)), counts[i], colours[i]};
+    return s;
+}
+}  // namespace
+
 std::array<PieSlice, 8> Presentation::KoyakuSlices() const {
-    std::array<PieSlice, 8> s;
-    for (std::int32_t i = 0; i < 8; ++i)
-        s[static_cast<std::size_t>(i)] = {KoyakuPieName(i), tallies_.koyaku[static_cast<std::size_t>(i)],
-                                          kKoyakuSliceColours[i]};
-    return s;
+    return Slices(KoyakuPieName, tallies_.koyaku, kKoyakuSliceColours);
 }
-
 std::array<PieSlice, 6> Presentation::ModeStaySlices() const {
-    std::array<PieSlice, 6> s;
-    for (std::int32_t i = 0; i < 6; ++i)
-        s[static_cast<std::size_t>(i)] = {ModeName(i), tallies_.modeStay[static_cast<std::size_t>(i)],
-                                          kModeSliceColours[i]};
-    return s;
+    return Slices(ModeName, tallies_.modeStay, kModeSliceColours);
 }
-
 std::array<PieSlice, 4> Presentation::KModeSlices() const {
-    std::array<PieSlice, 4> s;
-    for (std::int32_t i = 0; i < 4; ++i)
-        s[static_cast<std::size_t>(i)] = {KModeName(i), tallies_.kmode[static_cast<std::size_t>(i)],
-                                          kKModeSliceColours[i]};
-    return s;
+    return Slices(KModeName, tallies_.kmode, kKModeSliceColours);
 }
 
 std::size_t Presentation::IndexBytes() const {
