@@ -8,6 +8,8 @@
 #include <optional>
 #include <ostream>
 
+#include "analysis/estimate.h"
+#include "analysis/theory.h"
 #include "cli/fnv.h"
 #include "present/presentation.h"
 #include "present/show.h"
@@ -23,6 +25,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: morvane-sim run [--seed S] [--setting 1..6|?] [--games N] [--runs R] [--out PATH]\n"
     "       morvane-sim show FILE.sim [--plays]\n"
+    "       morvane-sim theory [--games N]\n"
+    "       morvane-sim estimate FILE.sim\n"
     "       morvane-sim bench [--games N]\n";
 
 constexpr const char* kNotSimulationFile = "このファイルは、Morvaneファイルではありません。";
@@ -118,20 +122,9 @@ int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitOk;
 }
 
-int CmdShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string path;
-    bool plays = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--plays") {
-            plays = true;
-        } else if (args[i].rfind("--", 0) == 0 || !path.empty()) {
-            throw UsageError{"unexpected argument '" + args[i] + "'"};
-        } else {
-            path = args[i];
-        }
-    }
-    if (path.empty()) throw UsageError{"show needs a file"};
-    PlayHistory history;
+// Reads a simulation file for show and estimate; on failure reports it and
+// gives the exit code.
+std::optional<int> LoadForCommand(const std::string& path, PlayHistory& history, std::ostream& err) {
     SimReadResult r;
     try {
         r = LoadSimFile(path, history);
@@ -151,9 +144,69 @@ int CmdShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kExitUsage;
     case SimStatus::Ok: break;
     }
+    return std::nullopt;
+}
+
+int CmdShow(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string path;
+    bool plays = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--plays") {
+            plays = true;
+        } else if (args[i].rfind("--", 0) == 0 || !path.empty()) {
+            throw UsageError{"unexpected argument '" + args[i] + "'"};
+        } else {
+            path = args[i];
+        }
+    }
+    if (path.empty()) throw UsageError{"show needs a file"};
+    PlayHistory history;
+    if (const auto failed = LoadForCommand(path, history, err)) return *failed;
     Presentation p;
     p.Present(history);
     WritePresentation(p, plays, out);
+    return kExitOk;
+}
+
+std::string Fixed6(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", v);
+    return text;
+}
+
+int CmdTheory(const std::vector<std::string>& args, std::ostream& out) {
+    const Options opts = ParseOptions(args, 1, {"--games"});
+    const std::int32_t games = PositiveOption(opts, "--games", 0, "games");
+    const std::vector<SettingTheory> all = AllSettingTheories();
+    out << "setting\tpayout_percent\tgames_per_bb\tsets_per_bb\n";
+    for (const SettingTheory& t : all) {
+        const LongRunFigures& f = t.LongRun();
+        out << t.Setting() << '\t' << Fixed6(f.payoutPercent) << '\t' << Fixed6(f.gamesPerBB) << '\t'
+            << Fixed6(f.setsPerBB) << '\n';
+    }
+    if (games > 0) {
+        out << "setting\texpected_balance\texpected_bb_games\n";
+        for (const SettingTheory& t : all) {
+            const RunExpectation r = t.ExpectedRun(games);
+            out << t.Setting() << '\t' << Fixed6(r.balance) << '\t' << Fixed6(r.bbGames) << '\n';
+        }
+    }
+    return kExitOk;
+}
+
+int CmdEstimate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2 || args[1].rfind("--", 0) == 0)
+        throw UsageError{args.size() < 2 ? "estimate needs a file" : "estimate takes exactly one file"};
+    const std::string& path = args[1];
+    PlayHistory history;
+    if (const auto failed = LoadForCommand(path, history, err)) return *failed;
+    if (history.empty()) {
+        err << "morvane-sim: " << path << ": the file holds no games to estimate from\n";
+        return kExitUsage;
+    }
+    const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
+    for (int s = kMinSetting; s <= kMaxSetting; ++s)
+        out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
     return kExitOk;
 }
 
@@ -187,6 +240,8 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (args[0] == "run") return CmdRun(args, out, err);
         if (args[0] == "bench") return CmdBench(args, out);
         if (args[0] == "show") return CmdShow(args, out, err);
+        if (args[0] == "theory") return CmdTheory(args, out);
+        if (args[0] == "estimate") return CmdEstimate(args, out, err);
         if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
             out << kUsage;
             return kExitOk;

@@ -1,0 +1,42 @@
+// Speed of the exact analysis: the long-run figures of all six settings (the
+// theory command's first block), an N-game expectation, and an estimate.
+#include <benchmark/benchmark.h>
+
+#include "analysis/estimate.h"
+#include "analysis/theory.h"
+
+namespace {
+
+using namespace morvane;
+
+void BM_TheoryAllSettings(benchmark::State& state) {
+    for (auto _ : state) {
+        for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+            SettingTheory t(s);
+            benchmark::DoNotOptimize(t.LongRun().payoutPercent);
+        }
+    }
+}
+BENCHMARK(BM_TheoryAllSettings)->Unit(benchmark::kMillisecond);
+
+// Short runs are followed game by game; long ones until the chances settle.
+void BM_ExpectedRun(benchmark::State& state) {
+    const SettingTheory t(1);
+    for (auto _ : state) benchmark::DoNotOptimize(t.ExpectedRun(state.range(0)).balance);
+}
+BENCHMARK(BM_ExpectedRun)->Arg(3000)->Arg(1'000'000)->Arg(2'147'483'647)->Unit(benchmark::kMillisecond);
+
+// The estimate command's work once the file is read.
+void BM_EstimateSetting(benchmark::State& state) {
+    Observations seen;
+    seen.games = 1'000'000;
+    seen.bbGames = 3500;
+    seen.smallWins = {4200, 7700, 6300, 2600, 137000, 272000, 87700, 10000, 469000};
+    for (auto _ : state) {
+        const std::vector<SettingTheory> all = AllSettingTheories();
+        benchmark::DoNotOptimize(EstimateSetting(all, seen).probability[0]);
+    }
+}
+BENCHMARK(BM_EstimateSetting)->Unit(benchmark::kMillisecond);
+
+}  // namespace

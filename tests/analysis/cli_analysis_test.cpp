@@ -1,0 +1,215 @@
+// morvane-sim theory and estimate: output shape, the figures they print, and
+// how estimate refuses files it cannot judge.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analysis/theory.h"
+#include "cli/cli.h"
+#include "run/single_run.h"
+#include "simfile/simfile.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliResult Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = CliMain(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> f;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        f.push_back(line.substr(start, tab - start));
+    f.push_back(line.substr(start));
+    return f;
+}
+
+// An optional minus, digits, a point and exactly six decimals.
+bool IsSixDecimals(const std::string& s) {
+    const std::size_t dot = s.find('.');
+    if (dot == std::string::npos || s.size() - dot - 1 != 6) return false;
+    const std::size_t first = s[0] == '-' ? 1 : 0;
+    if (dot == first) return false;
+    for (std::size_t i = first; i < s.size(); ++i)
+        if (i != dot && (s[i] < '0' || s[i] > '9')) return false;
+    return true;
+}
+
+std::string Fixed6(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6f", v);
+    return text;
+}
+
+// Checks a block of a header and six setting rows; returns the rows' fields.
+std::vector<std::vector<std::string>> SettingRows(const std::vector<std::string>& lines, std::size_t first,
+                                                  std::size_t columns) {
+    std::vector<std::vector<std::string>> rows;
+    EXPECT_EQ(Fields(lines.at(first)).size(), columns) << lines.at(first);
+    EXPECT_EQ(Fields(lines.at(first)).at(0), "setting");
+    for (int s = 1; s <= 6; ++s) {
+        const auto f = Fields(lines.at(first + static_cast<std::size_t>(s)));
+        EXPECT_EQ(f.size(), columns);
+        EXPECT_EQ(f.at(0), std::to_string(s));
+        for (std::size_t i = 1; i < f.size(); ++i) EXPECT_TRUE(IsSixDecimals(f[i])) << f[i];
+        rows.push_back(f);
+    }
+    return rows;
+}
+
+TEST(CliTheory, PrintsTheLongRunPerSetting) {
+    const CliResult r = Cli({"theory"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 7u) << r.out;
+    const auto rows = SettingRows(lines, 0, 4);
+    for (int s = 1; s <= 6; ++s) {
+        const LongRunFigures f = SettingTheory(s).LongRun();
+        const auto& row = rows[static_cast<std::size_t>(s - 1)];
+        EXPECT_EQ(row[1], Fixed6(f.payoutPercent));
+        EXPECT_EQ(row[2], Fixed6(f.gamesPerBB));
+        EXPECT_EQ(row[3], Fixed6(f.setsPerBB));
+    }
+    EXPECT_EQ(rows[0][1].substr(0, 7), "93.2814");
+    EXPECT_EQ(rows[5][2].substr(0, 7), "267.005");
+}
+
+TEST(CliTheory, GamesAddsTheRunBlock) {
+    const CliResult r = Cli({"theory", "--games", "3000"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 14u) << r.out;
+    SettingRows(lines, 0, 4);
+    const auto rows = SettingRows(lines, 7, 3);
+    const RunExpectation e = SettingTheory(4).ExpectedRun(3000);
+    EXPECT_EQ(rows[3][1], Fixed6(e.balance));
+    EXPECT_EQ(rows[3][2], Fixed6(e.bbGames));
+    EXPECT_EQ(Fields(lines[1]), Fields(Lines(Cli({"theory"}).out)[1]));
+}
+
+TEST(CliTheory, RefusesBadGameCounts) {
+    for (const char* bad : {"0", "-5", "abc", "2147483648", ""}) {
+        const CliResult r = Cli({"theory", "--games", bad});
+        EXPECT_EQ(r.code, kExitUsage) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+        EXPECT_EQ(r.err.rfind("morvane-sim: ", 0), 0u) << r.err;
+    }
+    EXPECT_EQ(Cli({"theory", "--games"}).code, kExitUsage);
+    EXPECT_EQ(Cli({"theory", "--seed", "1"}).code, kExitUsage);
+    EXPECT_EQ(Cli({"theory", "--games", "2147483647"}).code, kExitOk);
+}
+
+TEST(CliHelp, NamesTheAnalysisCommands) {
+    const CliResult r = Cli({"--help"});
+    EXPECT_NE(r.out.find("morvane-sim theory [--games N]"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("morvane-sim estimate FILE.sim"), std::string::npos) << r.out;
+}
+
+class CliEstimate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "morvane-estimate-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string WriteBytes(const std::string& name, const std::string& bytes) const {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(CliEstimate, PrintsAPosteriorPerSetting) {
+    Slot slot(11);
+    PlayHistory h;
+    SimulateRun(slot, h, {false, 2}, 50'000);
+    const std::string path = Path("run.sim");
+    SaveSimFile(path, {2, 50'000}, h);
+    const CliResult r = Cli({"estimate", path});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    double sum = 0;
+    for (int s = 1; s <= 6; ++s) {
+        const auto f = Fields(lines[static_cast<std::size_t>(s - 1)]);
+        ASSERT_EQ(f.size(), 2u) << lines[static_cast<std::size_t>(s - 1)];
+        EXPECT_EQ(f[0], std::to_string(s));
+        EXPECT_TRUE(IsSixDecimals(f[1])) << f[1];
+        sum += std::stod(f[1]);
+    }
+    EXPECT_NEAR(sum, 1.0, 6e-6);
+}
+
+TEST_F(CliEstimate, RefusesFilesItCannotJudge) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* message;  // the one line on stderr
+    };
+    const std::string mark("\x0a\0\0\0", 4);
+    const std::vector<Case> cases = {
+        {"text.sim", "hello, world\n", "このファイルは、Morvaneファイルではありません。"},
+        {"tiny.sim", "ab", "このファイルは、Morvaneファイルではありません。"},
+        {"short.sim", mark + std::string("\x01\0\0", 3), "the file ends inside its 12-byte header"},
+        {"empty.sim", mark + std::string("\x01\0\0\0\0\0\0\0", 8), "holds no games"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = Cli({"estimate", WriteBytes(c.name, c.bytes)});
+        EXPECT_EQ(r.code, kExitUsage) << c.name;
+        EXPECT_EQ(r.out, "") << c.name;
+        const auto lines = Lines(r.err);
+        ASSERT_EQ(lines.size(), 1u) << c.name << ": " << r.err;
+        EXPECT_NE(lines[0].find(c.message), std::string::npos) << c.name << ": " << lines[0];
+    }
+    EXPECT_EQ(Cli({"estimate", WriteBytes("x.sim", "nope")}).err, "このファイルは、Morvaneファイルではありません。\n");
+    const CliResult missing = Cli({"estimate", Path("missing.sim")});
+    EXPECT_EQ(missing.code, kExitUsage);
+    EXPECT_NE(missing.err.find("missing.sim"), std::string::npos) << missing.err;
+}
+
+TEST(CliEstimateArguments, NeedExactlyOneFile) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"estimate"}, std::vector<std::string>{"estimate", "a.sim", "b.sim"},
+          std::vector<std::string>{"estimate", "--plays"}}) {
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.code, kExitUsage);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace morvane
