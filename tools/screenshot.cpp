@@ -8,9 +8,11 @@
 #include <QTimer>
 #include <cstdio>
 
+#include <QAction>
 #include <QCheckBox>
 
 #include "chart/envelope.h"
+#include "shell/analysis_forms.h"
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
 #include "shell/main_form.h"
@@ -60,6 +62,23 @@ int main(int argc, char** argv) {
         morvane::chart::SetRangeWithTicks(charts.Left, r.min - 10, r.max + 10, 5, 1);
         QApplication::processEvents();
         save("charts-zoom.png");
+
+        // The analysis windows: the figures per setting and the estimate of
+        // the run on screen.
+        auto saveWidget = [&](QWidget* w, const QString& name) {
+            QApplication::processEvents();
+            const QString file = QDir(out).filePath(name);
+            w->grab().save(file);
+            std::printf("%s\n", qPrintable(file));
+        };
+        form.AnalysisTheoryMenu->trigger();
+        morvane::TTheoryForm* theory = form.TheoryForm();
+        for (int page = 0; page < theory->Pages->count(); ++page) {
+            theory->Pages->setCurrentIndex(page);
+            saveWidget(theory, QStringLiteral("theory-page%1.png").arg(page + 1));
+        }
+        form.AnalysisEstimateMenu->trigger();
+        saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
         app.quit();
     });
     return app.exec();

@@ -22,10 +22,13 @@
 #include <stdexcept>
 
 #include "present/qt/page_model.h"
+#include "analysis/estimate.h"
+#include "analysis/theory.h"
 #include "run/batch.h"
 #include "run/memory.h"
 #include "run/single_run.h"
 #include "shell/about_box.h"
+#include "shell/analysis_forms.h"
 #include "shell/clock.h"
 #include "shell/fonts.h"
 #include "shell/icon.h"
@@ -103,6 +106,8 @@ TMainForm::~TMainForm() = default;
 void TMainForm::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->setObjectName(QStringLiteral("FileMenu"));
+    QMenu* analysis = menuBar()->addMenu(QStringLiteral("解析(&K)"));
+    analysis->setObjectName(QStringLiteral("AnalysisMenu"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("HelpMenu"));
     auto item = [this](QMenu* menu, const char* name, const QString& caption, void (TMainForm::*handler)()) {
@@ -116,6 +121,9 @@ void TMainForm::BuildMenus() {
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     FileStartMenu = item(file, "FileStartMenu", QStringLiteral("開始(&G)"), &TMainForm::FileStartMenuClick);
     FileExitMenu = item(file, "FileExitMenu", QStringLiteral("終了(&X)"), &TMainForm::FileExitMenuClick);
+    AnalysisTheoryMenu = item(analysis, "AnalysisTheoryMenu", QStringLiteral("理論値(&T)"), &TMainForm::AnalysisTheoryMenuClick);
+    AnalysisEstimateMenu =
+        item(analysis, "AnalysisEstimateMenu", QStringLiteral("設定推測(&E)"), &TMainForm::AnalysisEstimateMenuClick);
     HelpAboutMenu = item(help, "HelpAboutMenu", QStringLiteral("バージョン情報(&A)"), &TMainForm::HelpAboutMenuClick);
     HelpManMenu = item(help, "HelpManMenu", QStringLiteral("取扱説明書(&C)"), &TMainForm::HelpManMenuClick);
     JWord1 = item(help, "JWord1", QStringLiteral("JWordのインストール"), &TMainForm::JWord1Click);
@@ -482,6 +490,27 @@ void TMainForm::Che4CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry4, Che4
 void TMainForm::SuikaACheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_A, SuikaACheckBox->isChecked()); }
 void TMainForm::SuikaBCheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_B, SuikaBCheckBox->isChecked()); }
 void TMainForm::ChanceCheckBoxClick() { charts_->SetMarkerOn(Marker::Chance, ChanceCheckBox->isChecked()); }
+
+const std::vector<SettingTheory>& TMainForm::Theories() {
+    if (!theories_) theories_ = std::make_unique<std::vector<SettingTheory>>(AllSettingTheories());
+    return *theories_;
+}
+
+void TMainForm::AnalysisTheoryMenuClick() {
+    const std::int32_t games = ToInt(PlayNumEdit->text());
+    if (games < 1) {
+        services_.ShowError(this, texts::kErrorCaption, texts::kGamesBelowOne);
+        return;
+    }
+    if (!theoryForm_) theoryForm_ = new TTheoryForm(Theories(), this);
+    theoryForm_->ShowFor(games);
+}
+
+void TMainForm::AnalysisEstimateMenuClick() {
+    if (!estimateForm_) estimateForm_ = new TEstimateForm(Theories(), this);
+    // The run on screen, whatever the machine did since.
+    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
+}
 
 void TMainForm::Timer1Timer() {
     const QLocale locale = QLocale::system();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "machine/slot.h"
 #include "present/presentation.h"
@@ -32,6 +33,9 @@ namespace morvane {
 class PageModel;
 class ResultList;
 class RunCharts;
+class SettingTheory;
+class TEstimateForm;
+class TTheoryForm;
 class Services;
 class TAboutBox;
 
@@ -85,6 +89,8 @@ public:
     void SuikaACheckBoxClick();
     void SuikaBCheckBoxClick();
     void ChanceCheckBoxClick();
+    void AnalysisTheoryMenuClick();
+    void AnalysisEstimateMenuClick();
 
     // The play history a save writes and its header; the one on screen.
     const PlayHistory& History() const { return histories_[static_cast<std::size_t>(current_)]; }
@@ -129,6 +135,10 @@ public:
     QAction* JWord1;
     QAction* N3;
     QAction* N4;
+    QAction* AnalysisTheoryMenu;
+    QAction* AnalysisEstimateMenu;
+    TTheoryForm* TheoryForm() const { return theoryForm_; }
+    TEstimateForm* EstimateForm() const { return estimateForm_; }
 
 private:
     struct RunInputs {
@@ -166,6 +176,11 @@ private:
     std::array<ResultList*, kPageCount> lists_{};
     std::array<QLabel*, 2> panels_{};
     std::unique_ptr<RunCharts> charts_;
+    // The exact figures per setting, computed when first asked for.
+    const std::vector<SettingTheory>& Theories();
+    std::unique_ptr<std::vector<SettingTheory>> theories_;
+    TTheoryForm* theoryForm_ = nullptr;
+    TEstimateForm* estimateForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;

@@ -114,12 +114,15 @@ void MainFormTest::startUpState() {
 void MainFormTest::menusAndCaptions() {
     Window w;
     const QList<QAction*> menus = w.form.menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("ファイル(&F)"));
-    QCOMPARE(menus[1]->text(), QStringLiteral("ヘルプ(&H)"));
-    QStringList file, help;
+    QCOMPARE(menus[1]->text(), QStringLiteral("解析(&K)"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("ヘルプ(&H)"));
+    QStringList file, analysis, help;
     for (QAction* a : menus[0]->menu()->actions()) file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    for (QAction* a : menus[1]->menu()->actions()) help << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    for (QAction* a : menus[1]->menu()->actions()) analysis << a->text();
+    for (QAction* a : menus[2]->menu()->actions()) help << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(analysis, (QStringList{"理論値(&T)", "設定推測(&E)"}));
     QCOMPARE(file, (QStringList{"開く(&O)", "保存(&S)", "-", "開始(&G)", "終了(&X)"}));
     QCOMPARE(help, (QStringList{"バージョン情報(&A)", "取扱説明書(&C)", "JWordのインストール", "-", "ホームページ", "広告"}));
     for (QAction* a : menus[0]->menu()->actions()) QVERIFY(a->shortcut().isEmpty());

@@ -1,0 +1,204 @@
+#include "shell/analysis_forms.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cmath>
+#include <QValueAxis>
+
+#include "analysis/estimate.h"
+#include "analysis/theory.h"
+#include "chart/chart_view.h"
+#include "present/names.h"
+#include "present/number_format.h"
+#include "shell/fonts.h"
+
+namespace morvane {
+namespace {
+
+QString Fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+QString Percent(double share) { return Fixed(share * 100, 2) + QLatin1Char('%'); }
+QString OneIn(double perGame) { return perGame > 0 ? QStringLiteral("1/") + Fixed(1 / perGame, 2) : QStringLiteral("0"); }
+QString Name(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QTableWidget* MakeTable(const QStringList& columns, int rows, QWidget* parent) {
+    auto* t = new QTableWidget(rows, static_cast<int>(columns.size()), parent);
+    t->setHorizontalHeaderLabels(columns);
+    t->verticalHeader()->hide();
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->verticalHeader()->setDefaultSectionSize(18);
+    t->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    return t;
+}
+
+void Put(QTableWidget* t, int row, int column, const QString& text) {
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(column == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+    t->setItem(row, column, item);
+}
+
+void Fit(QTableWidget* t) {
+    t->resizeColumnsToContents();
+    for (int c = 0; c < t->columnCount(); ++c) t->setColumnWidth(c, t->columnWidth(c) + 10);
+}
+
+}  // namespace
+
+TTheoryForm::TTheoryForm(const std::vector<SettingTheory>& theories, QWidget* parent)
+    : QDialog(parent), theories_(theories) {
+    setObjectName(QStringLiteral("TheoryForm"));
+    setWindowTitle(QStringLiteral("理論値"));
+    setFont(MainFont());
+    auto* layout = new QVBoxLayout(this);
+    Pages = new QTabWidget(this);
+    layout->addWidget(Pages);
+
+    LongRunTable = MakeTable({"設定", "機械割", "BB確率", "継続数平均", "青7", "赤7", "継続A(75%)", "継続B(79%)",
+                          "継続C(84%)", "継続D(88%)"},
+                         static_cast<int>(theories.size()), Pages);
+    QStringList modeColumns{"設定"}, winColumns{"設定"};
+    for (std::int32_t m = 0; m < kModes; ++m) modeColumns << Name(ModeName(m));
+    for (std::int32_t k = 0; k < 8; ++k) winColumns << Name(KoyakuRateName(k));
+    ModeTable = MakeTable(modeColumns, static_cast<int>(theories.size()), Pages);
+    WinTable = MakeTable(winColumns, static_cast<int>(theories.size()), Pages);
+    auto* runPage = new QWidget(Pages);
+    auto* runLayout = new QVBoxLayout(runPage);
+    RunCaption = new QLabel(runPage);
+    RunTable = MakeTable({"設定", "期待収支(枚)", "期待収支(円)", "BB初当り数", "BB数", "BB初当り数の標準偏差"},
+                     static_cast<int>(theories.size()), runPage);
+    runLayout->addWidget(RunCaption);
+    runLayout->addWidget(RunTable);
+    Pages->addTab(LongRunTable, QStringLiteral("機械割・BB"));
+    Pages->addTab(ModeTable, QStringLiteral("モード滞在率"));
+    Pages->addTab(WinTable, QStringLiteral("小役確率"));
+    Pages->addTab(runPage, QStringLiteral("Play数ごとの期待値"));
+
+    for (std::size_t i = 0; i < theories.size(); ++i) {
+        const int row = static_cast<int>(i);
+        const LongRunFigures& f = theories[i].LongRun();
+        const QString setting = QString::number(theories[i].Setting());
+        Put(LongRunTable, row, 0, setting);
+        Put(LongRunTable, row, 1, Fixed(f.payoutPercent, 2) + QLatin1Char('%'));
+        Put(LongRunTable, row, 2, QStringLiteral("1/") + Fixed(f.gamesPerBB, 2));
+        Put(LongRunTable, row, 3, Fixed(f.setsPerBB, 2));
+        Put(LongRunTable, row, 4, Percent(f.kindShare[0]));
+        Put(LongRunTable, row, 5, Percent(f.kindShare[1]));
+        for (int k = 0; k < kKModes; ++k) Put(LongRunTable, row, 6 + k, Percent(f.kmodeShare[static_cast<std::size_t>(k)]));
+        Put(ModeTable, row, 0, setting);
+        for (int m = 0; m < kModes; ++m) Put(ModeTable, row, 1 + m, Percent(f.modeShare[static_cast<std::size_t>(m)]));
+        Put(WinTable, row, 0, setting);
+        for (int k = 0; k < 8; ++k) Put(WinTable, row, 1 + k, OneIn(f.koyakuPerGame[static_cast<std::size_t>(k)]));
+    }
+    Fit(LongRunTable);
+    Fit(ModeTable);
+    Fit(WinTable);
+    resize(760, 240);
+}
+
+void TTheoryForm::ShowFor(std::int64_t games) {
+    RunCaption->setText(QStringLiteral("Play数 %1 の期待値（設定変更直後から）").arg(games));
+    for (std::size_t i = 0; i < theories_.size(); ++i) {
+        const int row = static_cast<int>(i);
+        const RunExpectation e = theories_[i].ExpectedRun(games);
+        Put(RunTable, row, 0, QString::number(theories_[i].Setting()));
+        Put(RunTable, row, 1, Fixed(e.balance, 1));
+        Put(RunTable, row, 2, Fixed(e.balance * 20, 0) + QStringLiteral("円"));
+        Put(RunTable, row, 3, Fixed(e.bbGames, 2));
+        Put(RunTable, row, 4, Fixed(e.sets, 2));
+        Put(RunTable, row, 5, Fixed(std::sqrt(std::max(0.0, e.bbGamesVariance)), 2));
+    }
+    Fit(RunTable);
+    show();
+    raise();
+    activateWindow();
+}
+
+TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget* parent)
+    : QDialog(parent), theories_(theories) {
+    setObjectName(QStringLiteral("EstimateForm"));
+    setWindowTitle(QStringLiteral("設定推測"));
+    setFont(MainFont());
+    auto* layout = new QVBoxLayout(this);
+    Seen = new QLabel(this);
+    Seen->setWordWrap(true);
+    layout->addWidget(Seen);
+    Chart = new chart::ChartView(this);
+    Chart->setMinimumSize(420, 220);
+    Chart->SetGradient(Qt::white, QColor(0xC0, 0xC0, 0xC0));
+    Chart->SetTitle(QStringLiteral("設定ごとの確率"), JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
+    layout->addWidget(Chart);
+    Table = MakeTable({"設定", "確率"}, static_cast<int>(theories.size()), this);
+    Table->setMaximumHeight(18 * 7 + 8);
+    layout->addWidget(Table);
+    resize(460, 470);
+}
+
+void TEstimateForm::ShowFor(const PlayHistory& history) {
+    const Observations seen = ObserveHistory(history);
+    probabilities_.clear();
+    QChart* c = Chart->chart();
+    c->removeAllSeries();
+    for (QAbstractAxis* a : c->axes()) {
+        c->removeAxis(a);
+        delete a;
+    }
+    if (seen.games == 0) {
+        Seen->setText(QStringLiteral("推測するプレイがありません。シミュレーションを実行するか、ファイルを開いてください。"));
+        Table->clearContents();
+    } else {
+        QStringList wins;
+        for (std::int32_t k = 0; k < 8; ++k) {
+            wins << Name(KoyakuRateName(k)) + QLatin1Char(':') + QString::number(seen.smallWins[static_cast<std::size_t>(k)]);
+        }
+        Seen->setText(QStringLiteral("Play数:%1　BB初当り数:%2\n%3\n%4")
+                          .arg(seen.games)
+                          .arg(seen.bbGames)
+                          .arg(wins.mid(0, 4).join(QStringLiteral("　")), wins.mid(4).join(QStringLiteral("　"))));
+        const SettingPosterior post = EstimateSetting(theories_, seen);
+        auto* set = new QBarSet(QStringLiteral("確率"));
+        set->setColor(QColor(0xFF, 0x8E, 0x8E));
+        set->setBorderColor(Qt::white);
+        QStringList settings;
+        for (std::size_t i = 0; i < post.probability.size(); ++i) {
+            probabilities_.push_back(post.probability[i]);
+            *set << post.probability[i] * 100;
+            settings << QStringLiteral("設定%1").arg(i + 1);
+            Put(Table, static_cast<int>(i), 0, QString::number(i + 1));
+            Put(Table, static_cast<int>(i), 1, Fixed(post.probability[i] * 100, 2) + QLatin1Char('%'));
+        }
+        auto* series = new QBarSeries;
+        series->append(set);
+        series->setLabelsVisible(true);
+        series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+        series->setLabelsFormat(QStringLiteral("@value%"));
+        series->setLabelsPrecision(4);
+        set->setLabelColor(Qt::black);
+        c->addSeries(series);
+        auto* x = new QBarCategoryAxis;
+        x->append(settings);
+        x->setLabelsFont(MainFont());
+        auto* y = new QValueAxis;
+        y->setRange(0, 110);
+        y->setTickType(QValueAxis::TicksDynamic);
+        y->setTickAnchor(0);
+        y->setTickInterval(20);
+        y->setLabelFormat(QStringLiteral("%d%%"));
+        y->setLabelsFont(MainFont());
+        c->addAxis(x, Qt::AlignBottom);
+        c->addAxis(y, Qt::AlignLeft);
+        series->attachAxis(x);
+        series->attachAxis(y);
+        Fit(Table);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+}  // namespace morvane

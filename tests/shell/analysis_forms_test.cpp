@@ -1,0 +1,105 @@
+// The analysis windows as the menu opens them.
+#include <QAction>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+#include <numeric>
+
+#include "chart/chart_view.h"
+#include "fake_services.h"
+#include "shell/analysis_forms.h"
+#include "shell/main_form.h"
+
+using namespace morvane;
+using morvane::testing::FakeServices;
+
+class AnalysisFormsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theoryTableForEverySetting();
+    void theoryNeedsAValidNumberOfGames();
+    void estimateWithoutARun();
+    void estimateOfAHiddenRunRevealsNothing();
+};
+
+void AnalysisFormsTest::theoryTableForEverySetting() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.PlayNumEdit->setText(QStringLiteral("8000"));
+    form.AnalysisTheoryMenu->trigger();
+    TTheoryForm* t = form.TheoryForm();
+    QVERIFY(t && t->isVisible());
+    QCOMPARE(t->windowTitle(), QStringLiteral("理論値"));
+    QCOMPARE(t->LongRunTable->rowCount(), 6);
+    QCOMPARE(t->LongRunTable->item(0, 1)->text(), QStringLiteral("93.28%"));
+    QCOMPARE(t->LongRunTable->item(0, 2)->text(), QStringLiteral("1/329.51"));
+    QCOMPARE(t->LongRunTable->item(5, 1)->text(), QStringLiteral("104.75%"));
+    QCOMPARE(t->LongRunTable->item(5, 2)->text(), QStringLiteral("1/267.01"));
+    QVERIFY(t->RunCaption->text().contains(QStringLiteral("8000")));
+    // Setting 1 loses in expectation, setting 6 wins.
+    QVERIFY(t->RunTable->item(0, 1)->text().toDouble() < 0);
+    QVERIFY(t->RunTable->item(5, 1)->text().toDouble() > 0);
+    QVERIFY(services.boxes.empty());
+}
+
+void AnalysisFormsTest::theoryNeedsAValidNumberOfGames() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.PlayNumEdit->setText(QStringLiteral("0"));
+    form.AnalysisTheoryMenu->trigger();
+    QCOMPARE(services.boxes.size(), std::size_t{1});
+    QCOMPARE(services.boxes[0].text, QStringLiteral("Play数は、1以上にしてください。"));
+    form.PlayNumEdit->setText(QStringLiteral("x"));
+    form.AnalysisTheoryMenu->trigger();
+    QCOMPARE(services.boxes.size(), std::size_t{2});
+    QCOMPARE(services.boxes[1].text, QStringLiteral("'x' は整数ではありません"));
+}
+
+void AnalysisFormsTest::estimateWithoutARun() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.AnalysisEstimateMenu->trigger();
+    TEstimateForm* e = form.EstimateForm();
+    QVERIFY(e && e->isVisible());
+    QVERIFY(e->Probabilities().empty());
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("推測するプレイがありません。")));
+}
+
+void AnalysisFormsTest::estimateOfAHiddenRunRevealsNothing() {
+    FakeServices services;
+    TMainForm form(services, 12345u);  // "?" draws setting 5
+    form.PlayNumEdit->setText(QStringLiteral("300000"));
+    form.FlevelComboBox->setEditText(QStringLiteral("?"));
+    form.StartButton->click();
+    const QString notice = form.Label3->text();
+    form.AnalysisEstimateMenu->trigger();
+    TEstimateForm* e = form.EstimateForm();
+    const std::vector<double> p = e->Probabilities();
+    QCOMPARE(p.size(), std::size_t{6});
+    QVERIFY(std::abs(std::accumulate(p.begin(), p.end(), 0.0) - 1) < 1e-9);
+    // Settings 4 to 6 have all but the same small-win table, so only the BB
+    // rate tells them apart; the lower three are ruled out.
+    QVERIFY(p[3] + p[4] + p[5] > 0.99);
+    QVERIFY(p[4] > p[0] && p[4] > p[1] && p[4] > p[2]);
+    QCOMPARE(e->Table->item(4, 1)->text(), QString::number(p[4] * 100, 'f', 2) + QLatin1Char('%'));
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:300000")));
+    const auto* bars = qobject_cast<QBarSeries*>(e->Chart->chart()->series().value(0));
+    QVERIFY(bars);
+    QCOMPARE(bars->barSets().value(0)->count(), 6);
+    QCOMPARE(form.FlevelComboBox->currentText(), QStringLiteral("?"));
+    QCOMPARE(form.Label3->text(), notice);
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    AnalysisFormsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "analysis_forms_test.moc"
