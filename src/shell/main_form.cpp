@@ -70,6 +70,25 @@ constexpr int kStatusHeight = 21;
 
 }  // namespace
 
+// While a command holds the history or the machine: no re-entry, Start
+// disabled; both restored however the command ends.
+class TMainForm::BusyScope {
+public:
+    explicit BusyScope(TMainForm& f) : f_(f) {
+        f_.busy_ = true;
+        f_.StartButton->setEnabled(false);
+    }
+    ~BusyScope() {
+        f_.busy_ = false;
+        f_.StartButton->setEnabled(true);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TMainForm& f_;
+};
+
 TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWidget* parent)
     : QMainWindow(parent), services_(services), slot_(seed ? Slot(*seed) : Slot()) {
     setObjectName(QStringLiteral("MainForm"));
@@ -298,8 +317,8 @@ void TMainForm::FileStartMenuClick() {
         SetStatus(0, {});
         return;
     }
-    busy_ = true;
-    StartButton->setEnabled(false);
+    BusyScope busy(*this);
+    cancelRequested_ = false;
     SetStatus(0, texts::kRunning);
     try {
         if (in.runs == 1) {
@@ -310,13 +329,9 @@ void TMainForm::FileStartMenuClick() {
             SimulateBatch(in);
         }
     } catch (...) {
-        busy_ = false;
-        StartButton->setEnabled(true);
         SetStatus(0, {});
         throw;
     }
-    busy_ = false;
-    StartButton->setEnabled(true);
 }
 
 void TMainForm::SimulateRun(const RunInputs& in, bool keepShown) {
@@ -352,6 +367,11 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
     saveName_ = base;
     const int runs = first.runs;
     for (int i = 1; i <= runs; ++i) {
+        if (cancelRequested_) {
+            // The window was closed between runs: the program is ending.
+            SetStatus(0, texts::kBatchAborted);
+            return;
+        }
         StartButton->setEnabled(false);
         RunInputs in = first;
         if (i > 1) {
@@ -384,15 +404,29 @@ void TMainForm::PresentRun() {
     StartButton->setEnabled(false);
     charts_->Clear();
     for (PageModel* m : models_) m->BeginReset();
-    presentation_.Present(History(), [this](int percent) { ProgressBar1->setValue(percent); });
+    try {
+        presentation_.Present(History(), [this](int percent) { ProgressBar1->setValue(percent); });
+    } catch (...) {
+        // Nothing half-presented stays on screen.
+        presentation_.Clear();
+        for (PageModel* m : models_) m->EndReset();
+        ResultLabel->clear();
+        shown_ = -1;
+        throw;
+    }
     for (PageModel* m : models_) m->EndReset();
-    charts_->Present(presentation_);
+    shown_ = current_;
     for (ResultList* l : lists_) l->FitColumns();
     ResultLabel->setText(Text(presentation_.ResultLabel()));
     ResultLabel->adjustSize();
     List(Page::BB)->scrollToBottom();
     List(Page::ModeChange)->scrollToBottom();
-    shown_ = current_;
+    try {
+        charts_->Present(presentation_);
+    } catch (...) {
+        charts_->Clear();
+        throw;
+    }
     // Only the history on screen keeps its memory.
     histories_[static_cast<std::size_t>(1 - shown_)] = PlayHistory{};
     headers_[static_cast<std::size_t>(1 - shown_)] = headers_[static_cast<std::size_t>(shown_)];
@@ -418,23 +452,22 @@ void TMainForm::FileOpenMenuClick() {
     const QString name = services_.AskOpenFileName(this, openName_);
     if (name.isEmpty()) return;
     openName_ = name;
-    const int target = SpareIndex();
-    PlayHistory& history = histories_[static_cast<std::size_t>(target)];
-    busy_ = true;
-    StartButton->setEnabled(false);
+    BusyScope busy(*this);
     SetStatus(0, texts::kLoading);
     auto refuse = [&](const QString& message, const QString& status) {
         services_.ShowError(this, texts::kErrorCaption, message);
         SetStatus(0, status);
-        StartButton->setEnabled(true);
-        busy_ = false;
     };
+    // Read into fresh storage: whatever the file turns out to be, both
+    // histories stay as they are until it has been read whole.
+    PlayHistory loaded;
     SimReadResult r;
     try {
-        r = LoadSimFile(name.toStdString(), history);
+        r = LoadSimFile(name.toStdString(), loaded);
     } catch (const SimFileError& e) {
-        refuse(texts::kCannotOpen + QLatin1Char('\n') + Text(e.what()), {});
-        return;
+        return refuse(texts::kCannotOpen + QLatin1Char('\n') + Text(e.what()), {});
+    } catch (const std::bad_alloc&) {
+        return refuse(texts::kFileTooLarge, texts::kLoadAborted);
     }
     switch (r.status) {
     case SimStatus::NotSimulation: return refuse(texts::kNotSimulationFile, texts::kLoadAborted);
@@ -442,6 +475,8 @@ void TMainForm::FileOpenMenuClick() {
     case SimStatus::TooLarge: return refuse(texts::kFileTooLarge, texts::kLoadAborted);
     case SimStatus::Ok: break;
     }
+    const int target = SpareIndex();
+    histories_[static_cast<std::size_t>(target)] = std::move(loaded);
     headers_[static_cast<std::size_t>(target)] = r.header;
     current_ = target;
     FlevelComboBox->setEditText(QString::number(r.header.setting));
@@ -449,16 +484,19 @@ void TMainForm::FileOpenMenuClick() {
     try {
         PresentRun();
     } catch (...) {
-        StartButton->setEnabled(true);
-        busy_ = false;
+        SetStatus(0, {});
         throw;
     }
     SetStatus(0, texts::kLoaded);
-    StartButton->setEnabled(true);
-    busy_ = false;
 }
 
 void TMainForm::FileExitMenuClick() { close(); }
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+    // A batch between two runs stops instead of playing on unseen.
+    if (busy_) cancelRequested_ = true;
+    QMainWindow::closeEvent(e);
+}
 
 void TMainForm::HelpAboutMenuClick() { aboutBox_->exec(); }
 

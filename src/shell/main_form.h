@@ -140,7 +140,11 @@ public:
     TTheoryForm* TheoryForm() const { return theoryForm_; }
     TEstimateForm* EstimateForm() const { return estimateForm_; }
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 private:
+    class BusyScope;
     struct RunInputs {
         std::int32_t games = 1;
         std::int32_t runs = 1;
@@ -185,6 +189,7 @@ private:
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;
     bool busy_ = false;
+    bool cancelRequested_ = false;
 };
 
 }  // namespace morvane

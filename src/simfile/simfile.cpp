@@ -63,20 +63,24 @@ void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSi
 }
 
 void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history) {
+    // The temporary file is a short hidden name in the target's folder, so a
+    // long but valid target name never makes it too long.
     static std::atomic<unsigned> counter{0};
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+        tmp = folder + ".morvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) throw SimFileError(path + ": cannot create: " + Cause(errno));
 
-    auto fail = [&](const std::string& what, int err) {
+    auto discard = [&] {
         if (fd >= 0) ::close(fd);
+        fd = -1;
         ::unlink(tmp.c_str());
-        throw SimFileError(path + ": " + what + ": " + Cause(err));
     };
     try {
         EncodeSim(header, history, [&](const char* p, std::size_t size) {
@@ -92,16 +96,24 @@ void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHis
             }
         });
     } catch (const SimFileError& e) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
+        discard();
         throw SimFileError(path + ": write failed: " + e.what());
+    } catch (...) {
+        discard();
+        throw;
     }
-    if (::close(fd) != 0) {
-        fd = -1;
-        fail("write failed", errno);
-    }
+    const int closed = ::close(fd);
+    const int closeErr = errno;
     fd = -1;
-    if (::rename(tmp.c_str(), path.c_str()) != 0) fail("cannot replace", errno);
+    if (closed != 0) {
+        discard();
+        throw SimFileError(path + ": write failed: " + Cause(closeErr));
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        discard();
+        throw SimFileError(path + ": cannot replace: " + Cause(err));
+    }
 }
 
 SimDecoder::SimDecoder(PlayHistory& out, std::uint64_t recordsHint, std::uint64_t availableBytes)

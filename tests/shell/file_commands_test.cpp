@@ -108,6 +108,8 @@ private slots:
     void windowFilesMatchTheCommandLine();
     void loadedFileSetsTheInputsAndStartReplaysIt();
     void showPrintsWhatTheWindowShows();
+    void refusedOpenAfterABatchKeepsTheRunASaveWrites();
+    void closingTheWindowStopsABatch();
     void menuItemsAskTheirDialogs();
 
 private:
@@ -226,13 +228,13 @@ void FileCommandsTest::cancelledDialogsEndTheCommand() {
     QCOMPARE(w.form.History().size(), std::size_t{100});
     w.form.FileSaveMenuClick();
     QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーション完了"));
-    QVERIFY(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
+    QVERIFY(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     // A cancelled batch makes no run.
     const std::size_t before = w.form.History().size();
     w.Start(QStringLiteral("50"), QStringLiteral("1"), QStringLiteral("3"));
     QCOMPARE(w.form.History().size(), before);
     QVERIFY(w.form.StartButton->isEnabled());
-    QVERIFY(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
+    QVERIFY(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 void FileCommandsTest::saveDialogIsSharedWithTheBatch() {
@@ -320,7 +322,7 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
     QVERIFY(w.services.boxes[0].text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。")));
     QVERIFY(w.form.StatusText(0) != QStringLiteral("シミュレーションファイルに保存完了"));
-    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.sim")});
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.sim")});
 
     // The same in a batch: it stops, the files before stay whole. The games
     // edit changed while the window handles its events during run 1 makes
@@ -337,7 +339,7 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
     QCOMPARE(Bytes(Path(QStringLiteral("f1_100_1.sim"))).size(), 3212);
-    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files),
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{QStringLiteral("f1_100_1.sim"), QStringLiteral("keep.sim")}));
     QVERIFY(w.form.StartButton->isEnabled());
 }
@@ -396,6 +398,31 @@ void FileCommandsTest::showPrintsWhatTheWindowShows() {
     QCOMPARE(lines.takeLast(), QString());
     QCOMPARE(lines.size(), expected.size());
     QCOMPARE(lines, expected);
+}
+
+void FileCommandsTest::refusedOpenAfterABatchKeepsTheRunASaveWrites() {
+    Window w(6);
+    w.services.saveAnswers.push_back(Path(QStringLiteral("b.sim")));
+    w.Start(QStringLiteral("400"), QStringLiteral("5"), QStringLiteral("2"));
+    const QString cut = Path(QStringLiteral("cut.sim"));
+    Write(cut, Int32s({10, 1}).left(6));
+    w.Open(cut);
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み中断"));
+    w.Save(Path(QStringLiteral("after.sim")));
+    QCOMPARE(Bytes(Path(QStringLiteral("after.sim"))), Bytes(Path(QStringLiteral("b5_400_2.sim"))));
+}
+
+void FileCommandsTest::closingTheWindowStopsABatch() {
+    Window w(2);
+    w.form.show();
+    w.services.saveAnswers.push_back(Path(QStringLiteral("x.sim")));
+    // Chosen while the window handles its events before run 1's games.
+    QTimer::singleShot(0, &w.form, [&] { w.form.findChild<QAction*>(QStringLiteral("FileExitMenu"))->trigger(); });
+    w.Start(QStringLiteral("100"), QStringLiteral("1"), QStringLiteral("4"));
+    QVERIFY(!w.form.isVisible());
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("x1_100_1.sim")});
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
+    QVERIFY(!w.form.Busy());
 }
 
 void FileCommandsTest::menuItemsAskTheirDialogs() {
