@@ -41,7 +41,7 @@ void BM_RecordedRun(benchmark::State& state) {
     SimulateRun(slot, history, {false, 1}, kGames);  // touch the storage once
     for (auto _ : state) {
         SimulateRun(slot, history, {false, 1}, kGames);
-        benchmark::DoNotOptimize(history.MedalLog.data());
+        benchmark::DoNotOptimize(history.Records().data());
     }
     state.SetItemsProcessed(state.iterations() * kGames);
 }

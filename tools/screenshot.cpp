@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
         save("charts-markers.png");
         morvane::RunCharts& charts = form.Charts();
         const double from = games / 2.0, to = from + 200;
-        const auto& h = form.History();
-        const auto r = morvane::chart::YRange(h.PlayNumLog.span(), h.MedalLog.span(), from, to);
+        const auto r = charts.SlumpSeries->YRangeOf(from, to);
         morvane::chart::SetRangeWithTicks(charts.Bottom, from, to, 8, 1);
         morvane::chart::SetRangeWithTicks(charts.Left, r.min - 10, r.max + 10, 5, 1);
         QApplication::processEvents();

@@ -11,14 +11,12 @@ Observations ObserveHistory(const PlayHistory& history) {
     Observations seen;
     const std::size_t n = history.size();
     seen.games = static_cast<std::int64_t>(n);
-    const std::int32_t* bb = history.BBLog.data();
-    const std::int32_t* koyaku = history.KoyakuLog.data();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (bb[i] != 0) {
+    for (const GameRecord& g : history.Records()) {
+        if (g.bbKind != 0) {
             ++seen.bbGames;
             continue;
         }
-        const std::int32_t k = koyaku[i];
+        const std::int32_t k = g.koyaku;
         ++seen.smallWins[k >= 0 && k < kOtherWins ? k : kOtherWins];
     }
     return seen;

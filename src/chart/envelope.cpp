@@ -7,34 +7,108 @@
 namespace morvane::chart {
 namespace {
 
+bool Ascending(Samples x) {
+    for (std::size_t i = 1; i < x.size(); ++i)
+        if (x[i] < x[i - 1]) return false;
+    return true;
+}
+
+// The first index in [lo, hi) whose value fails pred (pred true, then false).
+template <class Pred>
+std::size_t PartitionPoint(Samples x, std::size_t lo, std::size_t hi, Pred pred) {
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (pred(x[mid])) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
 // The stretch [lo, hi) of indices whose x lies in [xmin, xmax], when x
 // ascends; the whole series otherwise.
-std::pair<std::size_t, std::size_t> Visible(std::span<const std::int32_t> x, double xmin, double xmax, bool& sorted) {
-    sorted = std::is_sorted(x.begin(), x.end());
+std::pair<std::size_t, std::size_t> Visible(Samples x, double xmin, double xmax, bool sorted) {
     if (!sorted) return {0, x.size()};
-    const auto lo = std::lower_bound(x.begin(), x.end(), xmin, [](std::int32_t v, double b) { return v < b; });
-    const auto hi = std::upper_bound(lo, x.end(), xmax, [](double b, std::int32_t v) { return b < v; });
-    return {static_cast<std::size_t>(lo - x.begin()), static_cast<std::size_t>(hi - x.begin())};
+    const std::size_t lo = PartitionPoint(x, 0, x.size(), [&](std::int32_t v) { return v < xmin; });
+    const std::size_t hi = PartitionPoint(x, lo, x.size(), [&](std::int32_t v) { return v <= xmax; });
+    return {lo, hi};
+}
+
+void ScanExtremes(Samples y, std::size_t lo, std::size_t hi, std::int32_t& mn, std::int32_t& mx) {
+    for (std::size_t i = lo; i < hi; ++i) {
+        const std::int32_t v = y[i];
+        mn = std::min(mn, v);
+        mx = std::max(mx, v);
+    }
 }
 
 }  // namespace
 
-std::vector<XY> Envelope(std::span<const std::int32_t> x, std::span<const std::int32_t> y, double xmin, double xmax,
-                         int columns) {
+SeriesIndex::SeriesIndex(Samples x, Samples y) {
+    const std::size_t n = std::min(x.size(), y.size());
+    sorted_ = Ascending(x.first(n));
+    const std::size_t blocks = (y.size() + kBlock - 1) / kBlock;
+    min_.resize(blocks);
+    max_.resize(blocks);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        std::int32_t mn = INT32_MAX, mx = INT32_MIN;
+        ScanExtremes(y, b * kBlock, std::min(y.size(), (b + 1) * kBlock), mn, mx);
+        min_[b] = mn;
+        max_[b] = mx;
+    }
+}
+
+void SeriesIndex::Extremes(Samples y, std::size_t lo, std::size_t hi, std::int32_t& mn, std::int32_t& mx) const {
+    mn = INT32_MAX;
+    mx = INT32_MIN;
+    const std::size_t firstWhole = (lo + kBlock - 1) / kBlock, endWhole = hi / kBlock;
+    if (firstWhole >= endWhole || endWhole > min_.size()) {
+        ScanExtremes(y, lo, hi, mn, mx);
+        return;
+    }
+    ScanExtremes(y, lo, firstWhole * kBlock, mn, mx);
+    for (std::size_t b = firstWhole; b < endWhole; ++b) {
+        mn = std::min(mn, min_[b]);
+        mx = std::max(mx, max_[b]);
+    }
+    ScanExtremes(y, endWhole * kBlock, hi, mn, mx);
+}
+
+std::size_t SeriesIndex::FirstOf(Samples y, std::size_t lo, std::size_t hi, std::int32_t v, bool lowest) const {
+    const std::size_t firstWhole = (lo + kBlock - 1) / kBlock, endWhole = hi / kBlock;
+    std::size_t i = lo;
+    if (firstWhole < endWhole && endWhole <= min_.size()) {
+        for (; i < firstWhole * kBlock; ++i)
+            if (y[i] == v) return i;
+        // v is the stretch's extreme, so a block holds it exactly when the
+        // block's own extreme equals it.
+        const std::vector<std::int32_t>& ext = lowest ? min_ : max_;
+        std::size_t b = firstWhole;
+        while (b < endWhole && ext[b] != v) ++b;
+        i = b * kBlock;
+    }
+    while (i < hi && y[i] != v) ++i;
+    return i;
+}
+
+std::vector<XY> Envelope(Samples x, Samples y, double xmin, double xmax, int columns, const SeriesIndex* index) {
     std::vector<XY> out;
     const std::size_t n = std::min(x.size(), y.size());
     x = x.first(n);
     y = y.first(n);
     if (n == 0 || columns <= 0 || !(xmax >= xmin)) return out;
-    bool sorted = false;
+    const bool sorted = index ? index->Sorted() : Ascending(x);
     const auto [lo, hi] = Visible(x, xmin, xmax, sorted);
+    auto point = [&](std::size_t i) { return XY{static_cast<double>(x[i]), static_cast<double>(y[i])}; };
     if (sorted && hi - lo <= 4 * static_cast<std::size_t>(columns)) {
         // Few enough to draw exactly, with one point beyond each edge so the
         // line runs to the border.
         const std::size_t a = lo > 0 ? lo - 1 : lo;
         const std::size_t b = hi < n ? hi + 1 : hi;
         out.reserve(b - a);
-        for (std::size_t i = a; i < b; ++i) out.push_back({static_cast<double>(x[i]), static_cast<double>(y[i])});
+        for (std::size_t i = a; i < b; ++i) out.push_back(point(i));
         return out;
     }
     const double scale = xmax > xmin ? columns / (xmax - xmin) : 0.0;
@@ -45,32 +119,33 @@ std::vector<XY> Envelope(std::span<const std::int32_t> x, std::span<const std::i
         std::size_t idx[4] = {first, mn, mx, end};
         std::sort(idx, idx + 4);
         for (int k = 0; k < 4; ++k)
-            if (k == 0 || idx[k] != idx[k - 1])
-                out.push_back({static_cast<double>(x[idx[k]]), static_cast<double>(y[idx[k]])});
+            if (k == 0 || idx[k] != idx[k - 1]) out.push_back(point(idx[k]));
     };
     if (sorted) {
         // Ascending x: each column is one stretch of indices, found by binary
-        // search, and its extremes come from a tight loop over y.
-        if (lo > 0) out.push_back({static_cast<double>(x[lo - 1]), static_cast<double>(y[lo - 1])});
+        // search; its extremes come from the index or a tight loop over y.
+        if (lo > 0) out.push_back(point(lo - 1));
         std::size_t start = lo;
         for (std::size_t c = 0; c <= last && start < hi; ++c) {
-            const std::size_t end = c == last ? hi
-                                              : static_cast<std::size_t>(std::partition_point(
-                                                    x.begin() + static_cast<std::ptrdiff_t>(start), x.begin() + static_cast<std::ptrdiff_t>(hi),
-                                                    [&](std::int32_t v) { return columnOf(v) <= c; }) - x.begin());
+            const std::size_t end =
+                c == last ? hi : PartitionPoint(x, start, hi, [&](std::int32_t v) { return columnOf(v) <= c; });
             if (end == start) continue;
-            std::int32_t mn = y[start], mx = y[start];
-            for (std::size_t i = start + 1; i < end; ++i) {
-                mn = std::min(mn, y[i]);
-                mx = std::max(mx, y[i]);
+            std::int32_t mn = INT32_MAX, mx = INT32_MIN;
+            std::size_t imn, imx;
+            if (index) {
+                index->Extremes(y, start, end, mn, mx);
+                imn = index->FirstOf(y, start, end, mn, true);
+                imx = index->FirstOf(y, start, end, mx, false);
+            } else {
+                ScanExtremes(y, start, end, mn, mx);
+                imn = imx = start;
+                while (y[imn] != mn) ++imn;
+                while (y[imx] != mx) ++imx;
             }
-            std::size_t imn = start, imx = start;
-            while (y[imn] != mn) ++imn;
-            while (y[imx] != mx) ++imx;
             emit(start, imn, imx, end - 1);
             start = end;
         }
-        if (hi < n) out.push_back({static_cast<double>(x[hi]), static_cast<double>(y[hi])});
+        if (hi < n) out.push_back(point(hi));
         return out;
     }
     struct Column {
@@ -113,11 +188,17 @@ std::vector<XY> Thin(std::span<const XY> points, double xmin, double xmax, doubl
     return out;
 }
 
-Range YRange(std::span<const std::int32_t> x, std::span<const std::int32_t> y, double xmin, double xmax) {
+Range YRange(Samples x, Samples y, double xmin, double xmax, const SeriesIndex* index) {
     Range r{std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
     const std::size_t n = std::min(x.size(), y.size());
-    bool sorted = false;
-    const auto [lo, hi] = Visible(x.first(n), xmin, xmax, sorted);
+    x = x.first(n);
+    const bool sorted = index ? index->Sorted() : Ascending(x);
+    const auto [lo, hi] = Visible(x, xmin, xmax, sorted);
+    if (sorted && index && lo < hi) {
+        std::int32_t mn, mx;
+        index->Extremes(y, lo, hi, mn, mx);
+        return {static_cast<double>(mn), static_cast<double>(mx)};
+    }
     for (std::size_t i = lo; i < hi; ++i) {
         if (x[i] < xmin || x[i] > xmax) continue;
         r.min = std::min<double>(r.min, y[i]);

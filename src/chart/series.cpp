@@ -24,9 +24,10 @@ EnvelopeLine::EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAx
     view_->OnViewChanged([this] { Refresh(); });
 }
 
-void EnvelopeLine::SetData(std::span<const std::int32_t> x, std::span<const std::int32_t> y) {
+void EnvelopeLine::SetData(Samples x, Samples y) {
     x_ = x;
     y_ = y;
+    index_ = SeriesIndex(x, y);
     fittedWidth_ = 0;
     Refresh();
 }
@@ -34,6 +35,7 @@ void EnvelopeLine::SetData(std::span<const std::int32_t> x, std::span<const std:
 void EnvelopeLine::Clear() {
     x_ = {};
     y_ = {};
+    index_ = {};
     fittedWidth_ = 0;
     series_->clear();
 }
@@ -46,7 +48,7 @@ void EnvelopeLine::Refresh() {
     fittedMin_ = lo;
     fittedMax_ = hi;
     fittedWidth_ = width;
-    series_->replace(ToQt(Envelope(x_, y_, lo, hi, width)));
+    series_->replace(ToQt(Envelope(x_, y_, lo, hi, width, &index_)));
 }
 
 ThinnedPoints::ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)

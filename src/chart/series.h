@@ -23,18 +23,21 @@ class EnvelopeLine {
 public:
     EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis);
     // The columns must stay unchanged until Clear() or the next SetData().
-    void SetData(std::span<const std::int32_t> x, std::span<const std::int32_t> y);
+    void SetData(Samples x, Samples y);
     void Clear();
     void Refresh();
     QLineSeries* Series() const { return series_; }
-    std::span<const std::int32_t> X() const { return x_; }
-    std::span<const std::int32_t> Y() const { return y_; }
+    Samples X() const { return x_; }
+    Samples Y() const { return y_; }
+    // The y range of the data with xmin <= x <= xmax.
+    Range YRangeOf(double xmin, double xmax) const { return YRange(x_, y_, xmin, xmax, &index_); }
 
 private:
     ChartView* view_;
     QLineSeries* series_;
     QValueAxis* xAxis_;
-    std::span<const std::int32_t> x_, y_;
+    Samples x_, y_;
+    SeriesIndex index_;
     // The view last fitted; a change of the y axes alone needs no refit.
     double fittedMin_ = 0, fittedMax_ = -1;
     int fittedWidth_ = 0;

@@ -13,10 +13,9 @@
 #include "cli/fnv.h"
 #include "present/presentation.h"
 #include "present/show.h"
-#include "run/batch.h"
 #include "run/input.h"
 #include "run/memory.h"
-#include "run/single_run.h"
+#include "run/session.h"
 #include "simfile/simfile.h"
 
 namespace morvane {
@@ -84,8 +83,6 @@ void CheckMemory(std::int32_t games) {
                          " bytes of memory are available"};
 }
 
-SimHeader HeaderOf(const Slot& slot) { return {slot.GetFlevel(), slot.playCount}; }
-
 int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const Options opts = ParseOptions(args, 1, {"--seed", "--setting", "--games", "--runs", "--out"});
     const std::uint32_t seed = SeedOption(opts);
@@ -98,26 +95,22 @@ int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (runs > 1 && outIt == opts.end()) throw UsageError{"--out is required when --runs is above 1"};
     CheckMemory(games);
 
-    Slot slot(seed);
-    PlayHistory history;
+    RunSession session(seed);
+    const RunRequest request{*setting, games};
     if (runs == 1) {
-        SimulateRun(slot, history, *setting, games);
-        if (outIt != opts.end()) SaveSimFile(outIt->second, HeaderOf(slot), history);
+        session.SimulateRun(request);
+        if (outIt != opts.end()) session.Save(outIt->second);
         Presentation p;
-        p.Present(history);
+        p.Present(session.Current());
         out << p.ResultLabel() << "\n";
         return kExitOk;
     }
-    for (int i = 1; i <= runs; ++i) {
-        SimulateRun(slot, history, *setting, games);
-        const std::string path = BatchFileName(outIt->second, slot.GetFlevel(), slot.playCount, i);
-        try {
-            SaveSimFile(path, HeaderOf(slot), history);
-        } catch (const SimFileError& e) {
-            err << "morvane-sim: " << e.what() << "\n";
-            return kExitFailure;
-        }
-        out << path << "\n";
+    BatchHooks hooks;
+    hooks.saved = [&](int, const std::string& path) { out << path << "\n"; };
+    const BatchResult r = session.SimulateBatch(outIt->second, runs, request, hooks);
+    if (r.end == BatchEnd::WriteFailed) {
+        err << "morvane-sim: " << r.error << "\n";
+        return kExitFailure;
     }
     return kExitOk;
 }
@@ -214,15 +207,14 @@ int CmdBench(const std::vector<std::string>& args, std::ostream& out) {
     const Options opts = ParseOptions(args, 1, {"--games"});
     const std::int32_t games = PositiveOption(opts, "--games", 10'000'000, "games");
     CheckMemory(games);
-    Slot slot(1);
-    PlayHistory history;
-    const SettingChoice one{false, 1};
-    SimulateRun(slot, history, one, games);
+    RunSession session(1);
+    const RunRequest one{{false, 1}, games};
+    session.SimulateRun(one);
     const auto t0 = std::chrono::steady_clock::now();
-    SimulateRun(slot, history, one, games);
+    session.SimulateRun(one);
     const auto t1 = std::chrono::steady_clock::now();
     Fnv1a hash;
-    EncodeSim(HeaderOf(slot), history, [&](const char* p, std::size_t n) { hash.Update(p, n); });
+    EncodeSim(session.CurrentHeader(), session.Current(), [&](const char* p, std::size_t n) { hash.Update(p, n); });
     const double secs = std::chrono::duration<double>(t1 - t0).count();
     char line[96];
     std::snprintf(line, sizeof line, "signature %016" PRIx64 "\n", hash.Value());

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "machine/draw_tables.h"
+#include "machine/game_record.h"
 #include "machine/random.h"
 #include "machine/rate_tbl.h"
 #include "machine/tables.h"
@@ -17,18 +18,6 @@ namespace morvane {
 inline std::int32_t AddMedals(std::int32_t balance, std::int32_t delta) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(balance) + static_cast<std::uint32_t>(delta));
 }
-
-// What one game leaves behind, in the binding order of the play history.
-struct GameRecord {
-    std::int32_t gamesSinceBB;
-    std::int32_t medalBalance;
-    std::int32_t bbSets;
-    std::int32_t playCount;
-    std::int32_t bbKind;
-    std::int32_t kmode;
-    std::int32_t mode;
-    std::int32_t koyaku;
-};
 
 // The machine's state as the game loop carries it in registers.
 struct LoopState {

@@ -47,30 +47,27 @@ void Presentation::Clear() {
 
 void Presentation::Present(const PlayHistory& history, const Progress& progress) {
     Clear();
-    if (history.empty() || !history.Consistent()) return;
+    if (history.empty()) return;
     history_ = &history;
     n_ = history.size();
 
-    const std::int32_t* bb = history.BBLog.data();
-    const std::int32_t* mode = history.ModeLog.data();
-    const std::int32_t* kmode = history.KModeLog.data();
-    const std::int32_t* koyaku = history.KoyakuLog.data();
-    const std::int32_t* sets = history.KeizokuNumLog.data();
+    const GameRecord* games = history.Records().data();
     Tallies& t = tallies_;
-    std::int32_t previousMode = mode[0];
+    std::int32_t previousMode = games[0].mode;
     int shown = -1;
     for (std::size_t start = 0; start < n_; start += kProgressChunk) {
         const std::size_t end = std::min(n_, start + kProgressChunk);
         for (std::size_t j = start; j < end; ++j) {
-            const std::int32_t m = mode[j];
+            const GameRecord& g = games[j];
+            const std::int32_t m = g.mode;
             if (InRange(m, kModes)) ++t.modeStay[static_cast<std::size_t>(m)];
-            if (bb[j] != 0) {
-                if (InRange(kmode[j], kKModes)) ++t.kmode[static_cast<std::size_t>(kmode[j])];
+            if (g.bbKind != 0) {
+                if (InRange(g.kmode, kKModes)) ++t.kmode[static_cast<std::size_t>(g.kmode)];
                 ++t.firstHits;
-                t.bbCount += sets[j];
+                t.bbCount += g.bbSets;
                 bbPlays_.push_back(static_cast<std::uint32_t>(j));
-            } else if (InRange(koyaku[j], 8)) {
-                const auto k = static_cast<std::size_t>(koyaku[j]);
+            } else if (InRange(g.koyaku, 8)) {
+                const auto k = static_cast<std::size_t>(g.koyaku);
                 ++t.koyaku[k];
                 if (kMarkerOfKoyaku[k] >= 0)
                     markerPlays_[static_cast<std::size_t>(kMarkerOfKoyaku[k])].push_back(static_cast<std::uint32_t>(j));
@@ -90,7 +87,7 @@ void Presentation::Present(const PlayHistory& history, const Progress& progress)
         f.bbProbability = static_cast<float>(static_cast<double>(n_) / static_cast<double>(t.firstHits));
         f.keizokuAverage = static_cast<float>(static_cast<double>(t.bbCount) / static_cast<double>(t.firstHits));
     }
-    const std::int64_t balance = history.MedalLog[n_ - 1];
+    const std::int64_t balance = history.MedalLog()[n_ - 1];
     f.payoutRate = static_cast<float>(static_cast<double>(balance) / (3.0 * static_cast<double>(n_)) * 100.0 + 100.0);
     f.balanceYen = balance * 20;
 }
@@ -125,19 +122,19 @@ std::string Presentation::Cell(Page page, std::size_t row, int column) const {
     // The three play lists start alike: game number, games since the BB,
     // the pattern.
     switch (column) {
-    case 0: return IntText(h.PlayNumLog[j]);
-    case 1: return IntText(h.PlayNum2Log[j]);
-    case 2: return PatternText(h.BBLog[j], h.KeizokuNumLog[j], h.KoyakuLog[j]);
+    case 0: return IntText(h.PlayNumLog()[j]);
+    case 1: return IntText(h.PlayNum2Log()[j]);
+    case 2: return PatternText(h.BBLog()[j], h.KeizokuNumLog()[j], h.KoyakuLog()[j]);
     default: break;
     }
-    if (page == Page::Play) return column == 3 ? std::string(ModeName(h.ModeLog[j])) : IntText(h.MedalLog[j]);
-    if (page == Page::ModeChange) return std::string(ModeName(h.ModeLog[j]));
-    if (column == 3) return std::string(KModeName(h.KModeLog[j]));
-    if (column == 4) return std::string(ModeName(h.ModeLog[j]));
+    if (page == Page::Play) return column == 3 ? std::string(ModeName(h.ModeLog()[j])) : IntText(h.MedalLog()[j]);
+    if (page == Page::ModeChange) return std::string(ModeName(h.ModeLog()[j]));
+    if (column == 3) return std::string(KModeName(h.KModeLog()[j]));
+    if (column == 4) return std::string(ModeName(h.ModeLog()[j]));
     // A BB at the first play of a loaded file counts from the run's starting
     // balance of 0.
-    const std::int64_t before = j ? h.MedalLog[j - 1] : 0;
-    return IntText(std::int64_t{h.MedalLog[j]} - before);
+    const std::int64_t before = j ? h.MedalLog()[j - 1] : 0;
+    return IntText(std::int64_t{h.MedalLog()[j]} - before);
 }
 
 std::string Presentation::RateCell(Page page, std::size_t row, int column) const {
@@ -177,11 +174,11 @@ std::size_t Presentation::MarkerPointCount(Marker m) const { return markerPlays_
 
 ChartPoint Presentation::MarkerPoint(Marker m, std::size_t k) const {
     const std::size_t j = markerPlays_[static_cast<std::size_t>(m)][k];
-    return {static_cast<double>(history_->PlayNumLog[j]), static_cast<double>(history_->MedalLog[j]), MarkerColour(m)};
+    return {static_cast<double>(history_->PlayNumLog()[j]), static_cast<double>(history_->MedalLog()[j]), MarkerColour(m)};
 }
 
 ChartPoint Presentation::Bar(std::size_t k) const {
-    return {static_cast<double>(k + 1), static_cast<double>(history_->PlayNum2Log[bbPlays_[k]]), kBarColour};
+    return {static_cast<double>(k + 1), static_cast<double>(history_->PlayNum2Log()[bbPlays_[k]]), kBarColour};
 }
 
 namespace {

@@ -1,80 +1,83 @@
 #pragma once
-// A growable sequence of 32-bit integers whose growth leaves new elements
-// uninitialised: a run writes every element anyway, and zero-filling hundreds
-// of megabytes first would cost as much as playing the games.
+// One of the eight sequences of the play history, seen through the array of
+// records: element i is field `F` of record i. Cheap to copy; it stays valid
+// until the history grows, shrinks or is destroyed.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <memory>
-#include <span>
+#include <iterator>
+#include <stdexcept>
+#include <type_traits>
+
+#include "machine/game_record.h"
 
 namespace morvane {
 
-class Column {
+using Field = std::int32_t GameRecord::*;
+
+template <class T>  // std::int32_t or const std::int32_t
+class ColumnView {
+    using Record = std::conditional_t<std::is_const_v<T>, const GameRecord, GameRecord>;
+
 public:
-    Column() = default;
-    Column(const Column& o) { *this = o; }
-    Column& operator=(const Column& o) {
-        if (this != &o) {
-            clear();
-            reserve(o.size_);
-            if (o.size_) std::memcpy(data_.get(), o.data_.get(), o.size_ * sizeof(std::int32_t));
-            size_ = o.size_;
-        }
-        return *this;
-    }
-    Column(Column&&) noexcept = default;
-    Column& operator=(Column&&) noexcept = default;
+    class iterator {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using iterator_concept = std::random_access_iterator_tag;
+        using value_type = std::int32_t;
+        using difference_type = std::ptrdiff_t;
+        using pointer = T*;
+        using reference = T&;
+
+        iterator() = default;
+        iterator(Record* r, Field f) : r_(r), f_(f) {}
+        T& operator*() const { return r_->*f_; }
+        T& operator[](difference_type n) const { return r_[n].*f_; }
+        iterator& operator++() { ++r_; return *this; }
+        iterator operator++(int) { iterator t = *this; ++r_; return t; }
+        iterator& operator--() { --r_; return *this; }
+        iterator operator--(int) { iterator t = *this; --r_; return t; }
+        iterator& operator+=(difference_type n) { r_ += n; return *this; }
+        iterator& operator-=(difference_type n) { r_ -= n; return *this; }
+        friend iterator operator+(iterator i, difference_type n) { return i += n; }
+        friend iterator operator+(difference_type n, iterator i) { return i += n; }
+        friend iterator operator-(iterator i, difference_type n) { return i -= n; }
+        friend difference_type operator-(const iterator& a, const iterator& b) { return a.r_ - b.r_; }
+        friend bool operator==(const iterator& a, const iterator& b) { return a.r_ == b.r_; }
+        friend auto operator<=>(const iterator& a, const iterator& b) { return a.r_ <=> b.r_; }
+
+    private:
+        Record* r_ = nullptr;
+        Field f_ = nullptr;
+    };
+
+    ColumnView(Record* records, std::size_t size, Field field) : records_(records), size_(size), field_(field) {}
+    // A mutable column reads as a constant one.
+    operator ColumnView<const std::int32_t>() const { return {records_, size_, field_}; }
 
     std::size_t size() const { return size_; }
-    std::size_t capacity() const { return capacity_; }
     bool empty() const { return size_ == 0; }
-    // Keeps the storage for the next run.
-    void clear() { size_ = 0; }
+    T& operator[](std::size_t i) const { return records_[i].*field_; }
+    T& at(std::size_t i) const {
+        if (i >= size_) throw std::out_of_range("history index out of range");
+        return records_[i].*field_;
+    }
+    T& front() const { return (*this)[0]; }
+    T& back() const { return (*this)[size_ - 1]; }
+    iterator begin() const { return {records_, field_}; }
+    iterator end() const { return {records_ + size_, field_}; }
 
-    void reserve(std::size_t n) {
-        if (n <= capacity_) return;
-        Storage p = Allocate(n);
-        if (size_) std::memcpy(p.get(), data_.get(), size_ * sizeof(std::int32_t));
-        data_ = std::move(p);
-        capacity_ = n;
-    }
-    // Grows to n elements; new elements are indeterminate until written.
-    void resize_for_overwrite(std::size_t n) {
-        reserve(n);
-        size_ = n;
-    }
-    void push_back(std::int32_t v) {
-        if (size_ == capacity_) reserve(capacity_ ? capacity_ * 2 : 16);
-        data_[size_++] = v;
-    }
-
-    std::int32_t operator[](std::size_t i) const { return data_[i]; }
-    std::int32_t& operator[](std::size_t i) { return data_[i]; }
-    std::int32_t at(std::size_t i) const;
-    const std::int32_t* data() const { return data_.get(); }
-    std::int32_t* data() { return data_.get(); }
-    const std::int32_t* begin() const { return data_.get(); }
-    const std::int32_t* end() const { return data_.get() + size_; }
-    std::span<const std::int32_t> span() const { return {data_.get(), size_}; }
-
-    friend bool operator==(const Column& a, const Column& b) {
-        return a.size_ == b.size_ &&
-               (a.size_ == 0 || std::memcmp(a.data_.get(), b.data_.get(), a.size_ * sizeof(std::int32_t)) == 0);
-    }
+    // The first value's address and the distance between values, for code
+    // that walks the column without knowing the record (the charts).
+    T* first() const { return size_ ? &(records_->*field_) : nullptr; }
+    static constexpr std::size_t kStrideBytes = sizeof(GameRecord);
 
 private:
-    struct Free {
-        void operator()(std::int32_t* p) const;
-    };
-    using Storage = std::unique_ptr<std::int32_t[], Free>;
-    // Large columns come in huge pages where the system offers them: fresh
-    // memory is slow to touch page by page.
-    static Storage Allocate(std::size_t n);
-
-    Storage data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
+    Record* records_;
+    std::size_t size_;
+    Field field_;
 };
+
+using Column = ColumnView<const std::int32_t>;
+using MutableColumn = ColumnView<std::int32_t>;
 
 }  // namespace morvane

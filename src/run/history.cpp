@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <new>
 #include <stdexcept>
 
@@ -13,11 +15,11 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 }  // namespace
 
-void Column::Free::operator()(std::int32_t* p) const { std::free(p); }
+void PlayHistory::Free::operator()(GameRecord* p) const { std::free(p); }
 
-Column::Storage Column::Allocate(std::size_t n) {
-    if (n > SIZE_MAX / sizeof(std::int32_t)) throw std::bad_alloc();
-    const std::size_t bytes = n * sizeof(std::int32_t);
+PlayHistory::Storage PlayHistory::Allocate(std::size_t games) {
+    if (games > SIZE_MAX / sizeof(GameRecord)) throw std::bad_alloc();
+    const std::size_t bytes = games * sizeof(GameRecord);
     void* p = nullptr;
     if (bytes >= 2 * kHugePage) {
         const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
@@ -27,51 +29,59 @@ Column::Storage Column::Allocate(std::size_t n) {
         p = std::malloc(bytes ? bytes : 1);
     }
     if (!p) throw std::bad_alloc();
-    return Storage(static_cast<std::int32_t*>(p));
+    return Storage(static_cast<GameRecord*>(p));
 }
 
-std::int32_t Column::at(std::size_t i) const {
+PlayHistory& PlayHistory::operator=(const PlayHistory& o) {
+    if (this != &o) {
+        clear();
+        reserve(o.size_);
+        if (o.size_) std::memcpy(data_.get(), o.data_.get(), o.size_ * sizeof(GameRecord));
+        size_ = o.size_;
+    }
+    return *this;
+}
+
+PlayHistory& PlayHistory::operator=(PlayHistory&& o) noexcept {
+    if (this != &o) {
+        data_ = std::move(o.data_);
+        size_ = std::exchange(o.size_, 0);
+        capacity_ = std::exchange(o.capacity_, 0);
+    }
+    return *this;
+}
+
+std::array<Column, kHistoryColumns> PlayHistory::Columns() const {
+    return {PlayNum2Log(), MedalLog(), KeizokuNumLog(), PlayNumLog(), BBLog(), KModeLog(), ModeLog(), KoyakuLog()};
+}
+
+void PlayHistory::reserve(std::size_t games) {
+    if (games <= capacity_) return;
+    Storage p = Allocate(games);
+    if (size_) std::memcpy(p.get(), data_.get(), size_ * sizeof(GameRecord));
+    data_ = std::move(p);
+    capacity_ = games;
+}
+
+void PlayHistory::Release() { *this = PlayHistory{}; }
+
+void PlayHistory::Append(const GameRecord& r) { *Extend(1) = r; }
+
+GameRecord* PlayHistory::Extend(std::size_t n) {
+    if (n > capacity_ - size_) reserve(std::max({std::size_t{16}, size_ + n, 2 * size_}));
+    GameRecord* first = data_.get() + size_;
+    size_ += n;
+    return first;
+}
+
+GameRecord PlayHistory::At(std::size_t i) const {
     if (i >= size_) throw std::out_of_range("history index out of range");
     return data_[i];
 }
 
-std::size_t PlayHistory::capacity() const {
-    std::size_t c = PlayNum2Log.capacity();
-    for (const Column* col : Columns()) c = std::min(c, col->capacity());
-    return c;
-}
-
-void PlayHistory::clear() {
-    for (Column* c : Columns()) c->clear();
-}
-
-void PlayHistory::reserve(std::size_t games) {
-    for (Column* c : Columns()) c->reserve(games);
-}
-
-void PlayHistory::Append(const GameRecord& r) {
-    // Grow every column before writing any, so a failed allocation cannot
-    // leave the columns at different lengths.
-    if (size() >= capacity()) reserve(std::max<std::size_t>(16, 2 * size()));
-    PlayNum2Log.push_back(r.gamesSinceBB);
-    MedalLog.push_back(r.medalBalance);
-    KeizokuNumLog.push_back(r.bbSets);
-    PlayNumLog.push_back(r.playCount);
-    BBLog.push_back(r.bbKind);
-    KModeLog.push_back(r.kmode);
-    ModeLog.push_back(r.mode);
-    KoyakuLog.push_back(r.koyaku);
-}
-
-GameRecord PlayHistory::At(std::size_t i) const {
-    return {PlayNum2Log.at(i), MedalLog.at(i), KeizokuNumLog.at(i), PlayNumLog.at(i),
-            BBLog.at(i),       KModeLog.at(i), ModeLog.at(i),       KoyakuLog.at(i)};
-}
-
-bool PlayHistory::Consistent() const {
-    for (const Column* c : Columns())
-        if (c->size() != size()) return false;
-    return true;
+bool operator==(const PlayHistory& a, const PlayHistory& b) {
+    return a.size_ == b.size_ &&
+           (a.size_ == 0 || std::memcmp(a.data_.get(), b.data_.get(), a.size_ * sizeof(GameRecord)) == 0);
 }
 
 }  // namespace morvane

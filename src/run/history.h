@@ -1,48 +1,86 @@
 #pragma once
-// The play history: eight parallel columns, one element per game, in the
-// binding order of a file record.
+// The play history: one record per game in one contiguous array, laid out
+// exactly as the records of a *.sim file. The eight sequences the rest of the
+// program speaks of (PlayNum2Log ... KoyakuLog) are views of that array.
+//
+// Growth leaves new records uninitialised: a run writes every record anyway,
+// and zero-filling hundreds of megabytes first would cost as much as playing
+// the games. clear() keeps the storage, so the next run reuses memory that is
+// already touched.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 
-#include "machine/slot.h"
+#include "machine/game_record.h"
 #include "run/column.h"
 
 namespace morvane {
 
-inline constexpr int kHistoryColumns = 8;
-inline constexpr std::size_t kBytesPerGame = kHistoryColumns * sizeof(std::int32_t);
+class PlayHistory {
+public:
+    PlayHistory() = default;
+    PlayHistory(const PlayHistory& o) { *this = o; }
+    PlayHistory& operator=(const PlayHistory& o);
+    PlayHistory(PlayHistory&& o) noexcept { *this = std::move(o); }
+    PlayHistory& operator=(PlayHistory&& o) noexcept;
 
-struct PlayHistory {
-    Column PlayNum2Log;    // gamesSinceBB
-    Column MedalLog;       // medalBalance
-    Column KeizokuNumLog;  // bbSets
-    Column PlayNumLog;     // playCount
-    Column BBLog;          // bbKind
-    Column KModeLog;       // kmode
-    Column ModeLog;        // mode
-    Column KoyakuLog;      // koyaku
+    // The eight sequences in binding order.
+    Column PlayNum2Log() const { return View(&GameRecord::gamesSinceBB); }
+    Column MedalLog() const { return View(&GameRecord::medalBalance); }
+    Column KeizokuNumLog() const { return View(&GameRecord::bbSets); }
+    Column PlayNumLog() const { return View(&GameRecord::playCount); }
+    Column BBLog() const { return View(&GameRecord::bbKind); }
+    Column KModeLog() const { return View(&GameRecord::kmode); }
+    Column ModeLog() const { return View(&GameRecord::mode); }
+    Column KoyakuLog() const { return View(&GameRecord::koyaku); }
+    MutableColumn PlayNum2Log() { return View(&GameRecord::gamesSinceBB); }
+    MutableColumn MedalLog() { return View(&GameRecord::medalBalance); }
+    MutableColumn KeizokuNumLog() { return View(&GameRecord::bbSets); }
+    MutableColumn PlayNumLog() { return View(&GameRecord::playCount); }
+    MutableColumn BBLog() { return View(&GameRecord::bbKind); }
+    MutableColumn KModeLog() { return View(&GameRecord::kmode); }
+    MutableColumn ModeLog() { return View(&GameRecord::mode); }
+    MutableColumn KoyakuLog() { return View(&GameRecord::koyaku); }
+    std::array<Column, kHistoryColumns> Columns() const;
 
-    // The columns in binding order.
-    std::array<Column*, kHistoryColumns> Columns() {
-        return {&PlayNum2Log, &MedalLog, &KeizokuNumLog, &PlayNumLog, &BBLog, &KModeLog, &ModeLog, &KoyakuLog};
-    }
-    std::array<const Column*, kHistoryColumns> Columns() const {
-        return {&PlayNum2Log, &MedalLog, &KeizokuNumLog, &PlayNumLog, &BBLog, &KModeLog, &ModeLog, &KoyakuLog};
-    }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::size_t capacity() const { return capacity_; }
 
-    // The number of games; the writers take it from the first column.
-    std::size_t size() const { return PlayNum2Log.size(); }
-    bool empty() const { return size() == 0; }
-    std::size_t capacity() const;
+    std::span<const GameRecord> Records() const { return {data_.get(), size_}; }
+    std::span<GameRecord> Records() { return {data_.get(), size_}; }
+    const GameRecord& operator[](std::size_t i) const { return data_[i]; }
+    GameRecord At(std::size_t i) const;  // bounds-checked
 
-    void clear();                      // keeps the storage
-    void reserve(std::size_t games);   // all eight columns
-    void Append(const GameRecord& r);  // one element to each column
-    GameRecord At(std::size_t i) const;
-    // True when all eight columns have one length.
-    bool Consistent() const;
+    void clear() { size_ = 0; }
+    // Storage for `games` records; what is held is kept.
+    void reserve(std::size_t games);
+    // Frees the storage.
+    void Release();
+    void Append(const GameRecord& r);
+    // Grows by n records left uninitialised and returns the first of them;
+    // the caller writes all n.
+    GameRecord* Extend(std::size_t n);
 
-    friend bool operator==(const PlayHistory&, const PlayHistory&) = default;
+    friend bool operator==(const PlayHistory& a, const PlayHistory& b);
+
+private:
+    Column View(Field f) const { return {data_.get(), size_, f}; }
+    MutableColumn View(Field f) { return {data_.get(), size_, f}; }
+
+    struct Free {
+        void operator()(GameRecord* p) const;
+    };
+    using Storage = std::unique_ptr<GameRecord[], Free>;
+    // Large histories come in huge pages where the system offers them: fresh
+    // memory is slow to touch page by page.
+    static Storage Allocate(std::size_t games);
+
+    Storage data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 }  // namespace morvane

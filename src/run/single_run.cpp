@@ -6,28 +6,8 @@ namespace morvane {
 
 void RecordGames(Slot& slot, PlayHistory& history, std::int32_t games) {
     if (games <= 0) return;
-    const std::size_t start = history.size();
-    for (Column* c : history.Columns()) c->resize_for_overwrite(start + static_cast<std::size_t>(games));
-    std::int32_t* p0 = history.PlayNum2Log.data() + start;
-    std::int32_t* p1 = history.MedalLog.data() + start;
-    std::int32_t* p2 = history.KeizokuNumLog.data() + start;
-    std::int32_t* p3 = history.PlayNumLog.data() + start;
-    std::int32_t* p4 = history.BBLog.data() + start;
-    std::int32_t* p5 = history.KModeLog.data() + start;
-    std::int32_t* p6 = history.ModeLog.data() + start;
-    std::int32_t* p7 = history.KoyakuLog.data() + start;
-    std::size_t i = 0;
-    slot.PlayGames(games, [&](const GameRecord& r) {
-        p0[i] = r.gamesSinceBB;
-        p1[i] = r.medalBalance;
-        p2[i] = r.bbSets;
-        p3[i] = r.playCount;
-        p4[i] = r.bbKind;
-        p5[i] = r.kmode;
-        p6[i] = r.mode;
-        p7[i] = r.koyaku;
-        ++i;
-    });
+    GameRecord* out = history.Extend(static_cast<std::size_t>(games));
+    slot.PlayGames(games, [&out](const GameRecord& r) { *out++ = r; });
 }
 
 int SimulateRun(Slot& slot, PlayHistory& history, SettingChoice setting, std::int32_t games,

@@ -1,17 +1,11 @@
 #include "shell/main_form.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,44 +13,20 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <stdexcept>
+#include <new>
 
-#include "present/qt/page_model.h"
-#include "analysis/estimate.h"
 #include "analysis/theory.h"
-#include "run/batch.h"
-#include "run/memory.h"
-#include "run/single_run.h"
+#include "present/qt/page_model.h"
 #include "shell/about_box.h"
 #include "shell/analysis_forms.h"
-#include "shell/clock.h"
 #include "shell/fonts.h"
 #include "shell/icon.h"
-#include "shell/links.h"
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
 
 namespace morvane {
 namespace {
-
-// A bad input the start command reports in its own error box.
-struct InputError {
-    QString message;
-};
-
-// The integer conversion's failure, shown like any unhandled error.
-class ConversionError : public std::runtime_error {
-public:
-    explicit ConversionError(const QString& text)
-        : std::runtime_error(QStringLiteral("'%1' は整数ではありません").arg(text).toStdString()) {}
-};
-
-std::int32_t ToInt(const QString& text) {
-    const auto v = ParseInt32(text.toStdString());
-    if (!v) throw ConversionError(text);
-    return *v;
-}
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -70,34 +40,14 @@ constexpr int kStatusHeight = 21;
 
 }  // namespace
 
-// While a command holds the history or the machine: no re-entry, Start
-// disabled; both restored however the command ends.
-class TMainForm::BusyScope {
-public:
-    explicit BusyScope(TMainForm& f) : f_(f) {
-        f_.busy_ = true;
-        f_.StartButton->setEnabled(false);
-    }
-    ~BusyScope() {
-        f_.busy_ = false;
-        f_.StartButton->setEnabled(true);
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    TMainForm& f_;
-};
-
 TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWidget* parent)
-    : QMainWindow(parent), services_(services), slot_(seed ? Slot(*seed) : Slot()) {
+    : QMainWindow(parent), services_(services), session_(seed) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Morvane"));
     setWindowIcon(ProgramIcon());
     setFont(MainFont());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    headers_.fill(SimHeader{slot_.GetFlevel(), slot_.playCount});
     for (Page page : kAllPages) models_[static_cast<std::size_t>(page)] = new PageModel(presentation_, page, this);
     BuildMenus();
     BuildControls();
@@ -272,9 +222,9 @@ void TMainForm::Guarded(F&& f) {
     try {
         f();
     } catch (const std::bad_alloc&) {
-        services_.ShowError(this, QStringLiteral("Morvane"), QStringLiteral("メモリが足りません。"));
+        services_.ShowError(this, texts::kProgramCaption, texts::kOutOfMemory);
     } catch (const std::exception& e) {
-        services_.ShowError(this, QStringLiteral("Morvane"), QString::fromUtf8(e.what()));
+        services_.ShowError(this, texts::kProgramCaption, QString::fromUtf8(e.what()));
     }
 }
 
@@ -282,277 +232,10 @@ QString TMainForm::StatusText(int panel) const { return panels_[static_cast<std:
 
 void TMainForm::SetStatus(int panel, const QString& text) { panels_[static_cast<std::size_t>(panel)]->setText(text); }
 
-TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
-    RunInputs in;
-    in.games = ToInt(PlayNumEdit->text());
-    if (in.games < 1) throw InputError{texts::kGamesBelowOne};
-    if (withRuns) {
-        in.runs = ToInt(SimNumEdit->text());
-        if (in.runs < 1) throw InputError{texts::kRunsBelowOne};
-    }
-    const QString setting = FlevelComboBox->currentText();
-    if (setting == QLatin1String("?")) {
-        in.setting = {true, 0};
-    } else {
-        const std::int32_t s = ToInt(setting);
-        if (!ValidSetting(s)) throw InputError{texts::kSettingOutOfRange};
-        in.setting = {false, s};
-    }
-    // A single run plays into the history on screen, a batch into the other.
-    const int target = withRuns && in.runs == 1 && shown_ >= 0 ? shown_ : SpareIndex();
-    const std::uint64_t reusable = histories_[static_cast<std::size_t>(target)].capacity();
-    if (!HistoryFits(in.games, reusable, AvailableMemoryBytes())) throw InputError{texts::kTooManyGames};
-    return in;
-}
-
-void TMainForm::StartButtonClic() { FileStartMenuClick(); }
-
-void TMainForm::FileStartMenuClick() {
-    if (busy_) return;
-    RunInputs in;
-    try {
-        in = ReadInputs(true);
-    } catch (const InputError& e) {
-        services_.ShowError(this, texts::kErrorCaption, e.message);
-        SetStatus(0, {});
-        return;
-    }
-    BusyScope busy(*this);
-    cancelRequested_ = false;
-    SetStatus(0, texts::kRunning);
-    try {
-        if (in.runs == 1) {
-            SimulateRun(in, false);
-            PresentRun();
-            SetStatus(0, texts::kRunDone);
-        } else {
-            SimulateBatch(in);
-        }
-    } catch (...) {
-        SetStatus(0, {});
-        throw;
-    }
-}
-
-void TMainForm::SimulateRun(const RunInputs& in, bool keepShown) {
-    // A single run reuses the storage of the run on screen (one history's
-    // memory, no fresh pages to touch), so the lists let go of it first. A
-    // batch keeps the screen's run and plays into the other history.
-    int target = SpareIndex();
-    if (!keepShown && shown_ >= 0) {
-        charts_->Clear();
-        for (PageModel* m : models_) m->BeginReset();
-        presentation_.Clear();
-        for (PageModel* m : models_) m->EndReset();
-        target = shown_;
-        shown_ = -1;
-    }
-    PlayHistory& history = histories_[static_cast<std::size_t>(target)];
-    morvane::SimulateRun(slot_, history, in.setting, in.games, [&] {
-        Label3->setText(in.setting.hidden ? texts::kHiddenNotice : QString());
-        // Let the notice, the status text and the disabled button show once
-        // before the games hold the thread.
-        QCoreApplication::processEvents();
-    });
-    headers_[static_cast<std::size_t>(target)] = {slot_.GetFlevel(), slot_.playCount};
-    current_ = target;
-}
-
-void TMainForm::SimulateBatch(const RunInputs& first) {
-    const QString base = services_.AskSaveFileName(this, saveName_);
-    if (base.isEmpty()) {
-        SetStatus(0, {});
-        return;
-    }
-    saveName_ = base;
-    const int runs = first.runs;
-    for (int i = 1; i <= runs; ++i) {
-        if (cancelRequested_) {
-            // The window was closed between runs: the program is ending.
-            SetStatus(0, texts::kBatchAborted);
-            return;
-        }
-        StartButton->setEnabled(false);
-        RunInputs in = first;
-        if (i > 1) {
-            // Edits made while the window handled its events take effect
-            // from the next run on.
-            try {
-                in = ReadInputs(false);
-            } catch (const InputError& e) {
-                SetStatus(0, texts::kBatchAborted);
-                services_.ShowError(this, texts::kErrorCaption, e.message);
-                return;
-            }
-        }
-        SimulateRun(in, true);
-        const std::string name = BatchFileName(base.toStdString(), slot_.GetFlevel(), slot_.playCount, i);
-        SetStatus(0, texts::kBatchSaving + Text(name));
-        ProgressBar1->setValue(BatchProgress(i, runs));
-        try {
-            SaveSimFile(name, HistoryHeader(), History());
-        } catch (const SimFileError& e) {
-            SetStatus(0, texts::kBatchAborted);
-            services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(e.what()));
-            return;
-        }
-    }
-    SetStatus(0, texts::kSaved);
-}
-
-void TMainForm::PresentRun() {
-    StartButton->setEnabled(false);
-    charts_->Clear();
-    for (PageModel* m : models_) m->BeginReset();
-    try {
-        presentation_.Present(History(), [this](int percent) { ProgressBar1->setValue(percent); });
-    } catch (...) {
-        // Nothing half-presented stays on screen.
-        presentation_.Clear();
-        for (PageModel* m : models_) m->EndReset();
-        ResultLabel->clear();
-        shown_ = -1;
-        throw;
-    }
-    for (PageModel* m : models_) m->EndReset();
-    shown_ = current_;
-    for (ResultList* l : lists_) l->FitColumns();
-    ResultLabel->setText(Text(presentation_.ResultLabel()));
-    ResultLabel->adjustSize();
-    List(Page::BB)->scrollToBottom();
-    List(Page::ModeChange)->scrollToBottom();
-    try {
-        charts_->Present(presentation_);
-    } catch (...) {
-        charts_->Clear();
-        throw;
-    }
-    // Only the history on screen keeps its memory.
-    histories_[static_cast<std::size_t>(1 - shown_)] = PlayHistory{};
-    headers_[static_cast<std::size_t>(1 - shown_)] = headers_[static_cast<std::size_t>(shown_)];
-}
-
-void TMainForm::FileSaveMenuClick() {
-    if (busy_) return;
-    const QString name = services_.AskSaveFileName(this, saveName_);
-    if (name.isEmpty()) return;
-    saveName_ = name;
-    try {
-        SaveSimFile(name.toStdString(), HistoryHeader(), History());
-    } catch (const SimFileError& e) {
-        SetStatus(0, {});
-        services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(e.what()));
-        return;
-    }
-    SetStatus(0, texts::kSaved);
-}
-
-void TMainForm::FileOpenMenuClick() {
-    if (busy_) return;
-    const QString name = services_.AskOpenFileName(this, openName_);
-    if (name.isEmpty()) return;
-    openName_ = name;
-    BusyScope busy(*this);
-    SetStatus(0, texts::kLoading);
-    auto refuse = [&](const QString& message, const QString& status) {
-        services_.ShowError(this, texts::kErrorCaption, message);
-        SetStatus(0, status);
-    };
-    // Read into fresh storage: whatever the file turns out to be, both
-    // histories stay as they are until it has been read whole.
-    PlayHistory loaded;
-    SimReadResult r;
-    try {
-        r = LoadSimFile(name.toStdString(), loaded);
-    } catch (const SimFileError& e) {
-        return refuse(texts::kCannotOpen + QLatin1Char('\n') + Text(e.what()), {});
-    } catch (const std::bad_alloc&) {
-        return refuse(texts::kFileTooLarge, texts::kLoadAborted);
-    }
-    switch (r.status) {
-    case SimStatus::NotSimulation: return refuse(texts::kNotSimulationFile, texts::kLoadAborted);
-    case SimStatus::ShortHeader: return refuse(texts::kShortHeader, texts::kLoadAborted);
-    case SimStatus::TooLarge: return refuse(texts::kFileTooLarge, texts::kLoadAborted);
-    case SimStatus::Ok: break;
-    }
-    const int target = SpareIndex();
-    histories_[static_cast<std::size_t>(target)] = std::move(loaded);
-    headers_[static_cast<std::size_t>(target)] = r.header;
-    current_ = target;
-    FlevelComboBox->setEditText(QString::number(r.header.setting));
-    PlayNumEdit->setText(QString::number(r.header.games));
-    try {
-        PresentRun();
-    } catch (...) {
-        SetStatus(0, {});
-        throw;
-    }
-    SetStatus(0, texts::kLoaded);
-}
-
-void TMainForm::FileExitMenuClick() { close(); }
-
 void TMainForm::closeEvent(QCloseEvent* e) {
     // A batch between two runs stops instead of playing on unseen.
     if (busy_) cancelRequested_ = true;
     QMainWindow::closeEvent(e);
-}
-
-void TMainForm::HelpAboutMenuClick() { aboutBox_->exec(); }
-
-namespace {
-QString BesideProgram(const QString& file) {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(file);
-}
-}  // namespace
-
-void TMainForm::HelpManMenuClick() {
-    const QString manual = BesideProgram(links::kManualFile);
-    // A missing manual is no error worth a message.
-    if (QFileInfo::exists(manual)) services_.OpenUrl(QUrl::fromLocalFile(manual));
-}
-
-void TMainForm::JWord1Click() {
-    const QString installer = BesideProgram(links::kInstallerFile);
-    if (QFileInfo::exists(installer)) services_.StartProgram(installer, {links::kPartnerCode, QStringLiteral("1")});
-}
-
-void TMainForm::N3Click() { services_.OpenUrl(QUrl(links::kHomePage)); }
-
-void TMainForm::N4Click() { services_.OpenUrl(QUrl(links::kAdvertisementPage)); }
-
-void TMainForm::FlevelButtonClick() { FlevelComboBox->setEditText(QString::number(slot_.GetFlevel())); }
-
-void TMainForm::Che2CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry2, Che2CheckBox->isChecked()); }
-void TMainForm::Che4CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry4, Che4CheckBox->isChecked()); }
-void TMainForm::SuikaACheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_A, SuikaACheckBox->isChecked()); }
-void TMainForm::SuikaBCheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_B, SuikaBCheckBox->isChecked()); }
-void TMainForm::ChanceCheckBoxClick() { charts_->SetMarkerOn(Marker::Chance, ChanceCheckBox->isChecked()); }
-
-const std::vector<SettingTheory>& TMainForm::Theories() {
-    if (!theories_) theories_ = std::make_unique<std::vector<SettingTheory>>(AllSettingTheories());
-    return *theories_;
-}
-
-void TMainForm::AnalysisTheoryMenuClick() {
-    const std::int32_t games = ToInt(PlayNumEdit->text());
-    if (games < 1) {
-        services_.ShowError(this, texts::kErrorCaption, texts::kGamesBelowOne);
-        return;
-    }
-    if (!theoryForm_) theoryForm_ = new TTheoryForm(Theories(), this);
-    theoryForm_->ShowFor(games);
-}
-
-void TMainForm::AnalysisEstimateMenuClick() {
-    if (!estimateForm_) estimateForm_ = new TEstimateForm(Theories(), this);
-    // The run on screen, whatever the machine did since.
-    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
-}
-
-void TMainForm::Timer1Timer() {
-    const QLocale locale = QLocale::system();
-    SetStatus(1, ClockText(QDateTime::currentDateTime(), locale));
 }
 
 }  // namespace morvane

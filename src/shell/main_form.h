@@ -1,7 +1,8 @@
 #pragma once
-// TMainForm: the one window. It owns the machine, the play histories and the
-// presentation; its handlers read the inputs, call the core and move the
-// results into widgets.
+// TMainForm: the one window. It owns the run session (the machine and the
+// play histories) and the presentation; its handlers read the inputs, call
+// the core and move the results into widgets. Built in main_form.cpp, the
+// run, open and save commands in run_commands.cpp, the rest in commands.cpp.
 #include <QMainWindow>
 #include <QString>
 #include <array>
@@ -10,11 +11,9 @@
 #include <optional>
 #include <vector>
 
-#include "machine/slot.h"
 #include "present/presentation.h"
-#include "run/history.h"
-#include "run/input.h"
-#include "simfile/simfile.h"
+#include "run/session.h"
+#include "shell/texts.h"
 
 class QAction;
 class QCheckBox;
@@ -38,30 +37,6 @@ class TEstimateForm;
 class TTheoryForm;
 class Services;
 class TAboutBox;
-
-// The window's own texts.
-namespace texts {
-inline const QString kErrorCaption = QStringLiteral("エラー");
-inline const QString kGamesBelowOne = QStringLiteral("Play数は、1以上にしてください。");
-inline const QString kRunsBelowOne = QStringLiteral("Sim回数は、1以上にしてください。");
-inline const QString kSettingOutOfRange = QStringLiteral("設定は、1から6までの数字か「?」にしてください。");
-inline const QString kTooManyGames = QStringLiteral("Play数が大きすぎて、記録がメモリに収まりません。");
-inline const QString kRunning = QStringLiteral("シミュレーション実行中・・・");
-inline const QString kRunDone = QStringLiteral("シミュレーション完了");
-inline const QString kHiddenNotice = QStringLiteral("設定が確認できます。");
-inline const QString kBatchSaving = QStringLiteral("シミュレーションファイルに保存中。");
-inline const QString kBatchAborted = QStringLiteral("エラーにより強制終了しました。");
-inline const QString kSaved = QStringLiteral("シミュレーションファイルに保存完了");
-inline const QString kLoading = QStringLiteral("シミュレーションファイルを読み込み中・・・");
-inline const QString kLoadAborted = QStringLiteral("シミュレーションファイルの読み込み中断");
-inline const QString kLoaded = QStringLiteral("シミュレーションファイルの読み込み完了");
-inline const QString kNotSimulationFile = QStringLiteral("このファイルは、Morvaneファイルではありません。");
-inline const QString kShortHeader = QStringLiteral("このファイルは、途中で切れています。");
-inline const QString kFileTooLarge = QStringLiteral("このファイルは大きすぎて、メモリに収まりません。");
-inline const QString kCannotSave = QStringLiteral("シミュレーションファイルに保存できませんでした。");
-inline const QString kCannotOpen = QStringLiteral("ファイルを開けませんでした。");
-inline const QString kInitialFileName = QStringLiteral("*.sim");
-}  // namespace texts
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -93,10 +68,10 @@ public:
     void AnalysisEstimateMenuClick();
 
     // The play history a save writes and its header; the one on screen.
-    const PlayHistory& History() const { return histories_[static_cast<std::size_t>(current_)]; }
-    const SimHeader& HistoryHeader() const { return headers_[static_cast<std::size_t>(current_)]; }
+    const PlayHistory& History() const { return session_.Current(); }
+    const SimHeader& HistoryHeader() const { return session_.CurrentHeader(); }
     const Presentation& Shown() const { return presentation_; }
-    const Slot& Machine() const { return slot_; }
+    const Slot& Machine() const { return session_.Machine(); }
     QString StatusText(int panel) const;
     TAboutBox* AboutBox() const { return aboutBox_; }
     PageModel* Model(Page page) const { return models_[static_cast<std::size_t>(page)]; }
@@ -146,9 +121,8 @@ protected:
 private:
     class BusyScope;
     struct RunInputs {
-        std::int32_t games = 1;
+        RunRequest request;
         std::int32_t runs = 1;
-        SettingChoice setting;
     };
 
     void BuildControls();
@@ -162,19 +136,19 @@ private:
     // The inputs, checked all together before anything changes. Throws
     // InputError (shown in the error box) or ConversionError.
     RunInputs ReadInputs(bool withRuns) const;
-    void SimulateRun(const RunInputs& in, bool keepShown);
+    void SimulateRun(const RunRequest& request);
     void SimulateBatch(const RunInputs& first);
     void PresentRun();
-    int SpareIndex() const { return shown_ == current_ ? 1 - current_ : current_; }
+    // Lets go of the run on screen: charts, lists and summary are emptied.
+    void ClearShown();
+    // Shows the hidden-setting notice and lets the window paint once before
+    // the games hold the thread.
+    void BeforeGames(const RunRequest& request);
 
     Services& services_;
-    Slot slot_;
-    // Two histories: the one presented stays intact while a batch or a load
-    // fills the other, so the lists never read a history that changed.
-    std::array<PlayHistory, 2> histories_;
-    std::array<SimHeader, 2> headers_;
-    int current_ = 0;
-    int shown_ = -1;
+    // The run on screen stays intact while a batch or an open fills the
+    // session's other history, so the lists never read a history that changed.
+    RunSession session_;
     Presentation presentation_;
     std::array<PageModel*, kPageCount> models_{};
     std::array<ResultList*, kPageCount> lists_{};

@@ -13,6 +13,9 @@
 namespace morvane {
 namespace {
 
+// A history column as the chart reads it: values one record apart.
+chart::Samples Samples(Column c) { return {c.first(), c.size(), Column::kStrideBytes}; }
+
 QColor Colour(Rgb rgb) { return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF)); }
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
@@ -200,13 +203,13 @@ void RunCharts::Present(const Presentation& p) {
             points.push_back({p.MarkerPoint(m, k).x, p.MarkerPoint(m, k).y});
         Markers[static_cast<std::size_t>(m)]->SetPoints(std::move(points));
     }
-    const chart::Range r = chart::YRange(h.PlayNumLog.span(), h.MedalLog.span(), -INFINITY, INFINITY);
+    // The lines index their data once; the home view then fits them.
+    ModeSeries->SetData(Samples(h.PlayNumLog()), Samples(h.ModeLog()));
+    SlumpSeries->SetData(Samples(h.PlayNumLog()), Samples(h.MedalLog()));
+    const chart::Range r = SlumpSeries->YRangeOf(-INFINITY, INFINITY);
     slumpMin_ = r.min;
     slumpMax_ = r.max;
-    // The home view first, so the lines are fitted to it once.
     SlumpChart->ResetZoom();
-    ModeSeries->SetData(h.PlayNumLog.span(), h.ModeLog.span());
-    SlumpSeries->SetData(h.PlayNumLog.span(), h.MedalLog.span());
     SlumpBSeries->SetBars(std::move(bars));
     SlumpChart2->ResetZoom();
 

@@ -15,7 +15,8 @@
 namespace morvane {
 namespace {
 
-constexpr std::size_t kChunkRecords = 32768;  // 1 MiB of records per write
+constexpr std::size_t kChunkRecords = 32768;  // 1 MiB of records per read or converted write
+constexpr std::size_t kWriteBlock = std::size_t{64} << 20;
 
 inline void PutLE(char* p, std::int32_t v) {
     auto u = static_cast<std::uint32_t>(v);
@@ -41,24 +42,48 @@ std::string Cause(int err) { return std::strerror(err); }
 
 }  // namespace
 
+void EncodeRecordsPortable(std::span<const GameRecord> records, const ByteSink& sink) {
+    std::vector<char> buf(std::min(records.size(), kChunkRecords) * kSimRecordBytes);
+    for (std::size_t start = 0; start < records.size(); start += kChunkRecords) {
+        const std::size_t count = std::min(kChunkRecords, records.size() - start);
+        char* dst = buf.data();
+        for (const GameRecord& r : records.subspan(start, count)) {
+            for (std::int32_t v : {r.gamesSinceBB, r.medalBalance, r.bbSets, r.playCount, r.bbKind, r.kmode, r.mode,
+                                   r.koyaku}) {
+                PutLE(dst, v);
+                dst += 4;
+            }
+        }
+        sink(buf.data(), count * kSimRecordBytes);
+    }
+}
+
+void DecodeRecordsPortable(const char* p, std::size_t records, GameRecord* out) {
+    for (std::size_t i = 0; i < records; ++i, p += kSimRecordBytes) {
+        out[i] = {GetLE(p), GetLE(p + 4), GetLE(p + 8), GetLE(p + 12),
+                  GetLE(p + 16), GetLE(p + 20), GetLE(p + 24), GetLE(p + 28)};
+    }
+}
+
 void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink) {
     char head[kSimHeaderBytes];
     PutLE(head, kSimMark);
     PutLE(head + 4, header.setting);
     PutLE(head + 8, header.games);
     sink(head, sizeof head);
-
-    const std::size_t n = history.size();
-    const auto cols = history.Columns();
-    std::vector<char> buf(std::min(n, kChunkRecords) * kSimRecordBytes);
-    for (std::size_t start = 0; start < n; start += kChunkRecords) {
-        const std::size_t count = std::min(kChunkRecords, n - start);
-        for (int c = 0; c < kHistoryColumns; ++c) {
-            const std::int32_t* src = cols[static_cast<std::size_t>(c)]->data() + start;
-            char* dst = buf.data() + 4 * c;
-            for (std::size_t i = 0; i < count; ++i) PutLE(dst + i * kSimRecordBytes, src[i]);
+    const std::span<const GameRecord> records = history.Records();
+    if constexpr (std::endian::native == std::endian::little) {
+        // The records in memory are the file's bytes.
+        const char* p = reinterpret_cast<const char*>(records.data());
+        std::size_t left = records.size_bytes();
+        while (left > 0) {
+            const std::size_t n = std::min(left, kWriteBlock);
+            sink(p, n);
+            p += n;
+            left -= n;
         }
-        sink(buf.data(), count * kSimRecordBytes);
+    } else {
+        EncodeRecordsPortable(records, sink);
     }
 }
 
@@ -136,15 +161,11 @@ void SimDecoder::TakeHeaderByte(char c) {
 }
 
 void SimDecoder::TakeRecords(const char* p, std::size_t records) {
-    const std::size_t start = out_.size();
-    if (start + records > out_.capacity()) out_.reserve(std::max(start + records, 2 * out_.capacity()));
-    const auto cols = out_.Columns();
-    for (int c = 0; c < kHistoryColumns; ++c) {
-        Column& col = *cols[static_cast<std::size_t>(c)];
-        col.resize_for_overwrite(start + records);
-        std::int32_t* dst = col.data() + start;
-        const char* src = p + 4 * c;
-        for (std::size_t i = 0; i < records; ++i) dst[i] = GetLE(src + i * kSimRecordBytes);
+    GameRecord* dst = out_.Extend(records);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(static_cast<void*>(dst), p, records * kSimRecordBytes);
+    } else {
+        DecodeRecordsPortable(p, records, dst);
     }
 }
 

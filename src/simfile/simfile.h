@@ -30,6 +30,11 @@ inline std::uint64_t SimFileBytes(std::uint64_t games) { return kSimHeaderBytes 
 using ByteSink = std::function<void(const char* data, std::size_t size)>;
 void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink);
 
+// The byte-by-byte conversion a big-endian host uses; a little-endian host
+// copies records as they are. Public so both paths are tested everywhere.
+void EncodeRecordsPortable(std::span<const GameRecord> records, const ByteSink& sink);
+void DecodeRecordsPortable(const char* bytes, std::size_t records, GameRecord* out);
+
 class SimFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -48,7 +48,7 @@ TEST(Observe, TakesWhatTheRunRecorded) {
     const Observations seen = ObserveHistory(h);
     std::int64_t wins = 0, bbs = 0;
     for (std::int64_t c : seen.smallWins) wins += c;
-    for (std::size_t i = 0; i < h.size(); ++i) bbs += h.BBLog.at(i) != 0;
+    for (std::size_t i = 0; i < h.size(); ++i) bbs += h.BBLog().at(i) != 0;
     EXPECT_EQ(seen.games, 20'000);
     EXPECT_EQ(seen.bbGames, bbs);
     EXPECT_GT(bbs, 0);

@@ -20,11 +20,11 @@ PlayHistory Plain(std::size_t n) {
 }
 
 void MakeBB(PlayHistory& h, std::size_t j, std::int32_t kind, std::int32_t sets, std::int32_t kmode, std::int32_t modeAfter) {
-    h.BBLog[j] = kind;
-    h.KeizokuNumLog[j] = sets;
-    h.KModeLog[j] = kmode;
-    h.ModeLog[j] = modeAfter;
-    h.KoyakuLog[j] = BBGame;
+    h.BBLog()[j] = kind;
+    h.KeizokuNumLog()[j] = sets;
+    h.KModeLog()[j] = kmode;
+    h.ModeLog()[j] = modeAfter;
+    h.KoyakuLog()[j] = BBGame;
 }
 
 std::vector<std::string> V(std::initializer_list<const char*> cells) { return {cells.begin(), cells.end()}; }
@@ -32,7 +32,7 @@ std::vector<std::string> V(std::initializer_list<const char*> cells) { return {c
 TEST(Summary, WorkedExample) {
     PlayHistory h = Plain(8000);
     for (std::size_t k = 0; k < 27; ++k) MakeBB(h, 100 + k * 250, BlueBB, 3, 0, Hamari);
-    h.MedalLog[7999] = 1234;
+    h.MedalLog()[7999] = 1234;
     Presentation p;
     p.Present(h);
     EXPECT_EQ(p.ResultLabel(),
@@ -58,7 +58,7 @@ TEST(Summary, OneGameWithoutBB) {
     Presentation p;
     p.Present(h);
     EXPECT_EQ(p.ResultLabel(), "BB初当り数:0\u3000BB数:0\nBB確率:1/0.00  機械割:0.00%\n継続数平均:0.00\n収支:-60円");
-    h.MedalLog[0] = -1;  // a 2-medal cherry
+    h.MedalLog()[0] = -1;  // a 2-medal cherry
     p.Present(h);
     EXPECT_EQ(p.ResultLabel(), "BB初当り数:0\u3000BB数:0\nBB確率:1/0.00  機械割:66.67%\n継続数平均:0.00\n収支:-20円");
 }
@@ -66,14 +66,14 @@ TEST(Summary, OneGameWithoutBB) {
 TEST(Summary, LargeAndNegativeFigures) {
     PlayHistory h = Plain(100000);
     MakeBB(h, 500, RedBB, 1, 3, Hamari);
-    h.MedalLog[99999] = -617;
+    h.MedalLog()[99999] = -617;
     Presentation p;
     p.Present(h);
     const std::string label = p.ResultLabel();
     EXPECT_NE(label.find("BB確率:1/1E5  "), std::string::npos) << label;
     EXPECT_NE(label.find("\n収支:-12340円"), std::string::npos) << label;
     // Past the 32-bit yen range the balance still shows its true value.
-    h.MedalLog[99999] = 200'000'000;
+    h.MedalLog()[99999] = 200'000'000;
     p.Present(h);
     EXPECT_EQ(p.Figures().balanceYen, 4'000'000'000);
     EXPECT_NE(p.ResultLabel().find("収支:4000000000円"), std::string::npos);
@@ -81,9 +81,9 @@ TEST(Summary, LargeAndNegativeFigures) {
 
 TEST(RateLists, RowsAndEmptyCounts) {
     PlayHistory h = Plain(1000);
-    for (std::size_t j = 0; j < 37; ++j) h.KoyakuLog[j * 20] = Cherry2;
-    h.KoyakuLog[3] = Miss;
-    h.KoyakuLog[4] = Blank;
+    for (std::size_t j = 0; j < 37; ++j) h.KoyakuLog()[j * 20] = Cherry2;
+    h.KoyakuLog()[3] = Miss;
+    h.KoyakuLog()[4] = Blank;
     Presentation p;
     p.Present(h);
     ASSERT_EQ(p.RowCount(Page::Koyaku), 8u);
@@ -106,10 +106,10 @@ TEST(PlayLists, ModeChangesAndBBRows) {
     // Plays 0..10 with modes 0,0,0,0,0,2,2,2,2,4,1 and a blue BB at play 10.
     PlayHistory h = Plain(11);
     const std::int32_t modes[11] = {0, 0, 0, 0, 0, 2, 2, 2, 2, 4, 1};
-    for (std::size_t j = 0; j < 11; ++j) h.ModeLog[j] = modes[j];
-    h.KoyakuLog[5] = Suika_A;
+    for (std::size_t j = 0; j < 11; ++j) h.ModeLog()[j] = modes[j];
+    h.KoyakuLog()[5] = Suika_A;
     MakeBB(h, 10, BlueBB, 3, 1, LowProb);
-    h.MedalLog[10] = h.MedalLog[9] + 250;
+    h.MedalLog()[10] = h.MedalLog()[9] + 250;
     Presentation p;
     p.Present(h);
     ASSERT_EQ(p.RowCount(Page::ModeChange), 2u);
@@ -117,7 +117,7 @@ TEST(PlayLists, ModeChangesAndBBRows) {
     EXPECT_EQ(p.Row(Page::ModeChange, 1), V({"10", "10", "ReplayB", "青7揃い"}));
     ASSERT_EQ(p.RowCount(Page::BB), 1u);
     EXPECT_EQ(p.Row(Page::BB, 0), V({"11", "11", "青777×3", "継続B(79%)", "低確", "250"}));
-    const std::vector<std::string> play10 = {"11", "11", "青777×3", "低確", std::to_string(h.MedalLog[10])};
+    const std::vector<std::string> play10 = {"11", "11", "青777×3", "低確", std::to_string(h.MedalLog()[10])};
     EXPECT_EQ(p.Row(Page::Play, 10), play10);
 }
 
@@ -136,13 +136,13 @@ TEST(PlayLists, CeilingBBFromAnOrdinaryModeMakesAModeChangeRow) {
 
 TEST(PlayLists, OutOfRangeCodesFromAFileShowEmptyNames) {
     PlayHistory h = Plain(4);
-    h.ModeLog[0] = 7;
-    h.ModeLog[1] = 6;
-    h.KoyakuLog[0] = 10;
-    h.KoyakuLog[1] = 42;
+    h.ModeLog()[0] = 7;
+    h.ModeLog()[1] = 6;
+    h.KoyakuLog()[0] = 10;
+    h.KoyakuLog()[1] = 42;
     MakeBB(h, 2, 3, 5, 9, -1);  // an unknown BB kind
-    h.ModeLog[3] = INT32_MIN;
-    h.KoyakuLog[3] = -1;
+    h.ModeLog()[3] = INT32_MIN;
+    h.KoyakuLog()[3] = -1;
     Presentation p;
     p.Present(h);
     EXPECT_EQ(p.Cell(Page::Play, 0, 3), "");
@@ -162,7 +162,7 @@ TEST(PlayLists, OutOfRangeCodesFromAFileShowEmptyNames) {
 TEST(PlayLists, BBAtTheFirstPlayOfAFileCountsFromZero) {
     PlayHistory h = Plain(2);
     MakeBB(h, 0, RedBB, 4, 2, HighProb);
-    h.MedalLog[0] = 400;
+    h.MedalLog()[0] = 400;
     Presentation p;
     p.Present(h);
     EXPECT_EQ(p.Row(Page::BB, 0), V({"1", "1", "赤777×4", "継続C(84%)", "高確", "400"}));
@@ -202,17 +202,17 @@ TEST(Presentation, PresentingAgainReplacesEverything) {
 
 TEST(Charts, MarkersBarsAndPies) {
     PlayHistory h = Plain(12);
-    h.KoyakuLog[1] = Cherry2;
-    h.KoyakuLog[2] = Cherry4;
-    h.KoyakuLog[3] = Suika_A;
-    h.KoyakuLog[4] = Suika_B;
-    h.KoyakuLog[5] = Chance;
-    h.KoyakuLog[6] = Bell;
-    h.KoyakuLog[8] = Cherry2;
+    h.KoyakuLog()[1] = Cherry2;
+    h.KoyakuLog()[2] = Cherry4;
+    h.KoyakuLog()[3] = Suika_A;
+    h.KoyakuLog()[4] = Suika_B;
+    h.KoyakuLog()[5] = Chance;
+    h.KoyakuLog()[6] = Bell;
+    h.KoyakuLog()[8] = Cherry2;
     MakeBB(h, 7, BlueBB, 2, 0, Hamari);
-    h.PlayNum2Log[7] = 8;
+    h.PlayNum2Log()[7] = 8;
     MakeBB(h, 10, RedBB, 1, 2, Precursor);
-    h.PlayNum2Log[10] = 3;
+    h.PlayNum2Log()[10] = 3;
     Presentation p;
     p.Present(h);
     ASSERT_EQ(p.MarkerPointCount(Marker::Cherry2), 2u);

@@ -74,8 +74,8 @@ void ChartsTest::markersSitOnTheSlumpLine() {
         QCOMPARE(points.size(), w.form.Shown().MarkerPointCount(m));
         for (const auto& p : points) {
             const auto j = static_cast<std::size_t>(p.x) - 1;
-            QCOMPARE(p.y, static_cast<double>(h.MedalLog[j]));
-            const int k = h.KoyakuLog[j];
+            QCOMPARE(p.y, static_cast<double>(h.MedalLog()[j]));
+            const int k = h.KoyakuLog()[j];
             const Marker expected = k == Cherry2 ? Marker::Cherry2 : k == Cherry4 ? Marker::Cherry4
                                   : k == Suika_A ? Marker::Suika_A : k == Suika_B ? Marker::Suika_B : Marker::Chance;
             QCOMPARE(static_cast<int>(expected), static_cast<int>(m));
@@ -97,7 +97,7 @@ void ChartsTest::barsAtTheBonusOrdinals() {
     const PlayHistory& h = w.form.History();
     for (std::size_t k = 0; k < bars.size(); ++k) {
         QCOMPARE(bars[k].x, static_cast<double>(k + 1));
-        QCOMPARE(bars[k].y, static_cast<double>(h.PlayNum2Log[w.form.Shown().BBPlay(k)]));
+        QCOMPARE(bars[k].y, static_cast<double>(h.PlayNum2Log()[w.form.Shown().BBPlay(k)]));
     }
     // Few bars: each shows its value.
     QCOMPARE(w.charts().SlumpBSeries->MarksShown(), static_cast<int>(bars.size()));
@@ -112,17 +112,17 @@ void ChartsTest::modeLineAroundEachBB() {
     QCOMPARE(mode->count(), 600);
     int checked = 0;
     for (std::size_t j = 1; j < h.size(); ++j) {
-        if (h.BBLog[j] == 0) continue;
-        const double x = h.PlayNumLog[j];
-        QCOMPARE(YAt(mode, x), static_cast<double>(h.ModeLog[j]));
-        if (h.PlayNum2Log[j] != 1500) {
-            QCOMPARE(YAt(mode, x - 1), static_cast<double>(h.BBLog[j] + 3));  // Blue7 or Red7 before
+        if (h.BBLog()[j] == 0) continue;
+        const double x = h.PlayNumLog()[j];
+        QCOMPARE(YAt(mode, x), static_cast<double>(h.ModeLog()[j]));
+        if (h.PlayNum2Log()[j] != 1500) {
+            QCOMPARE(YAt(mode, x - 1), static_cast<double>(h.BBLog()[j] + 3));  // Blue7 or Red7 before
             ++checked;
         }
     }
     QVERIFY(checked > 0);
     QCOMPARE(w.charts().SlumpSeries->Series()->count(), 600);
-    QCOMPARE(w.charts().SlumpSeries->Series()->at(599), QPointF(600, h.MedalLog[599]));
+    QCOMPARE(w.charts().SlumpSeries->Series()->at(599), QPointF(600, h.MedalLog()[599]));
 }
 
 void ChartsTest::piesHoldEverySliceInOrder() {
@@ -213,7 +213,7 @@ void ChartsTest::zoomShowsExactPointsAndDoubleClickGoesHome() {
     const PlayHistory& h = w.form.History();
     const QLineSeries* slump = w.charts().SlumpSeries->Series();
     for (int x = static_cast<int>(std::ceil(lo)); x <= static_cast<int>(hi); x += 37)
-        QCOMPARE(YAt(slump, x), static_cast<double>(h.MedalLog[static_cast<std::size_t>(x) - 1]));
+        QCOMPARE(YAt(slump, x), static_cast<double>(h.MedalLog()[static_cast<std::size_t>(x) - 1]));
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, a);
     QCOMPARE(w.charts().Bottom->min(), 1.0);
     QCOMPARE(w.charts().Bottom->max(), 100000.0);

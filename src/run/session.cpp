@@ -1,0 +1,86 @@
+#include "run/session.h"
+
+#include "run/batch.h"
+#include "run/single_run.h"
+
+namespace morvane {
+
+RunSession::RunSession(std::optional<std::uint32_t> seed) : slot_(seed ? Slot(*seed) : Slot()) {
+    headers_.fill(SimHeader{slot_.GetFlevel(), slot_.playCount});
+}
+
+void RunSession::ShowCurrent() {
+    shown_ = current_;
+    histories_[Index(1 - shown_)].Release();
+}
+
+std::uint64_t RunSession::ReusableGames(bool batch) const {
+    if (batch && shown_ >= 0) return histories_[Index(1 - shown_)].capacity();
+    return std::max(histories_[0].capacity(), histories_[1].capacity());
+}
+
+int RunSession::Target() const {
+    if (shown_ >= 0) return 1 - shown_;
+    return histories_[1].capacity() > histories_[0].capacity() ? 1 : 0;
+}
+
+int RunSession::SimulateRun(const RunRequest& request, const std::function<void()>& beforeGames) {
+    const int target = Target();
+    // With nothing on screen one history's memory is enough.
+    if (shown_ < 0) histories_[Index(1 - target)].Release();
+    const int s = morvane::SimulateRun(slot_, histories_[Index(target)], request.setting, request.games, beforeGames);
+    headers_[Index(target)] = {slot_.GetFlevel(), slot_.playCount};
+    current_ = target;
+    return s;
+}
+
+BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const RunRequest& first,
+                                      const BatchHooks& hooks) {
+    BatchResult result;
+    for (int i = 1; i <= runs; ++i) {
+        if (hooks.stopRequested && hooks.stopRequested()) {
+            result.end = BatchEnd::Stopped;
+            return result;
+        }
+        RunRequest request = first;
+        if (i > 1 && hooks.nextRequest) {
+            const std::optional<RunRequest> next = hooks.nextRequest(i);
+            if (!next) {
+                result.end = BatchEnd::Refused;
+                return result;
+            }
+            request = *next;
+        }
+        SimulateRun(request, [&] {
+            if (hooks.beforeGames) hooks.beforeGames(request);
+        });
+        const SimHeader& header = CurrentHeader();
+        const std::string path = BatchFileName(base, header.setting, header.games, i);
+        if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));
+        try {
+            Save(path);
+        } catch (const SimFileError& e) {
+            result.end = BatchEnd::WriteFailed;
+            result.error = e.what();
+            return result;
+        }
+        ++result.written;
+        if (hooks.saved) hooks.saved(i, path);
+    }
+    return result;
+}
+
+SimReadResult RunSession::Open(const std::string& path) {
+    PlayHistory loaded;
+    const SimReadResult r = LoadSimFile(path, loaded);
+    if (r.status != SimStatus::Ok) return r;
+    const int target = shown_ >= 0 ? 1 - shown_ : 1 - current_;
+    histories_[Index(target)] = std::move(loaded);
+    headers_[Index(target)] = r.header;
+    current_ = target;
+    return r;
+}
+
+void RunSession::Save(const std::string& path) const { SaveSimFile(path, CurrentHeader(), Current()); }
+
+}  // namespace morvane

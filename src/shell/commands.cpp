@@ -1,0 +1,86 @@
+// The window's smaller commands: exit, the About box, the manual and web
+// pages, the setting reveal, the small-win markers, the analysis windows and
+// the clock.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QUrl>
+
+#include "analysis/estimate.h"
+#include "analysis/theory.h"
+#include "shell/about_box.h"
+#include "shell/analysis_forms.h"
+#include "shell/clock.h"
+#include "shell/form_input.h"
+#include "shell/links.h"
+#include "shell/main_form.h"
+#include "shell/run_charts.h"
+#include "shell/services.h"
+
+namespace morvane {
+
+void TMainForm::FileExitMenuClick() { close(); }
+
+void TMainForm::HelpAboutMenuClick() { aboutBox_->exec(); }
+
+namespace {
+QString BesideProgram(const QString& file) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(file);
+}
+}  // namespace
+
+void TMainForm::HelpManMenuClick() {
+    const QString manual = BesideProgram(links::kManualFile);
+    // A missing manual is no error worth a message.
+    if (QFileInfo::exists(manual)) services_.OpenUrl(QUrl::fromLocalFile(manual));
+}
+
+void TMainForm::JWord1Click() {
+    const QString installer = BesideProgram(links::kInstallerFile);
+    if (QFileInfo::exists(installer)) services_.StartProgram(installer, {links::kPartnerCode, QStringLiteral("1")});
+}
+
+void TMainForm::N3Click() { services_.OpenUrl(QUrl(links::kHomePage)); }
+
+void TMainForm::N4Click() { services_.OpenUrl(QUrl(links::kAdvertisementPage)); }
+
+void TMainForm::FlevelButtonClick() { FlevelComboBox->setEditText(QString::number(session_.Machine().GetFlevel())); }
+
+void TMainForm::Che2CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry2, Che2CheckBox->isChecked()); }
+void TMainForm::Che4CheckBoxClick() { charts_->SetMarkerOn(Marker::Cherry4, Che4CheckBox->isChecked()); }
+void TMainForm::SuikaACheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_A, SuikaACheckBox->isChecked()); }
+void TMainForm::SuikaBCheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_B, SuikaBCheckBox->isChecked()); }
+void TMainForm::ChanceCheckBoxClick() { charts_->SetMarkerOn(Marker::Chance, ChanceCheckBox->isChecked()); }
+
+const std::vector<SettingTheory>& TMainForm::Theories() {
+    if (!theories_) theories_ = std::make_unique<std::vector<SettingTheory>>(AllSettingTheories());
+    return *theories_;
+}
+
+void TMainForm::AnalysisTheoryMenuClick() {
+    const std::int32_t games = ToInt(PlayNumEdit->text());
+    if (games < 1) {
+        services_.ShowError(this, texts::kErrorCaption, texts::kGamesBelowOne);
+        return;
+    }
+    if (!theoryForm_) theoryForm_ = new TTheoryForm(Theories(), this);
+    theoryForm_->ShowFor(games);
+}
+
+void TMainForm::AnalysisEstimateMenuClick() {
+    if (!estimateForm_) estimateForm_ = new TEstimateForm(Theories(), this);
+    // The run on screen, whatever the machine did since.
+    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
+}
+
+void TMainForm::Timer1Timer() {
+    const QLocale locale = QLocale::system();
+    SetStatus(1, ClockText(QDateTime::currentDateTime(), locale));
+}
+
+}  // namespace morvane

@@ -1,0 +1,247 @@
+// The window's run, open and save commands: each reads its inputs, calls the
+// run session and moves the outcome into the widgets.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <new>
+
+#include "present/qt/page_model.h"
+#include "run/memory.h"
+#include "shell/form_input.h"
+#include "shell/main_form.h"
+#include "shell/result_list.h"
+#include "shell/run_charts.h"
+#include "shell/services.h"
+
+namespace morvane {
+namespace {
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+// While a command holds the history or the machine: no re-entry, Start
+// disabled; both restored however the command ends.
+class TMainForm::BusyScope {
+public:
+    explicit BusyScope(TMainForm& f) : f_(f) {
+        f_.busy_ = true;
+        f_.StartButton->setEnabled(false);
+    }
+    ~BusyScope() {
+        f_.busy_ = false;
+        f_.StartButton->setEnabled(true);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    TMainForm& f_;
+};
+
+TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
+    RunInputs in;
+    in.request.games = ToInt(PlayNumEdit->text());
+    if (in.request.games < 1) throw InputError{texts::kGamesBelowOne};
+    if (withRuns) {
+        in.runs = ToInt(SimNumEdit->text());
+        if (in.runs < 1) throw InputError{texts::kRunsBelowOne};
+    }
+    const QString setting = FlevelComboBox->currentText();
+    if (setting == QLatin1String("?")) {
+        in.request.setting = {true, 0};
+    } else {
+        const std::int32_t s = ToInt(setting);
+        if (!ValidSetting(s)) throw InputError{texts::kSettingOutOfRange};
+        in.request.setting = {false, s};
+    }
+    // A single run reuses the storage of the run on screen; a batch (and each
+    // run of it after the first) plays beside it.
+    const bool batch = !withRuns || in.runs > 1;
+    if (!HistoryFits(in.request.games, session_.ReusableGames(batch), AvailableMemoryBytes()))
+        throw InputError{texts::kTooManyGames};
+    return in;
+}
+
+void TMainForm::StartButtonClic() { FileStartMenuClick(); }
+
+void TMainForm::FileStartMenuClick() {
+    if (busy_) return;
+    RunInputs in;
+    try {
+        in = ReadInputs(true);
+    } catch (const InputError& e) {
+        services_.ShowError(this, texts::kErrorCaption, e.message);
+        SetStatus(0, {});
+        return;
+    }
+    BusyScope busy(*this);
+    cancelRequested_ = false;
+    SetStatus(0, texts::kRunning);
+    try {
+        if (in.runs == 1) {
+            SimulateRun(in.request);
+            PresentRun();
+            SetStatus(0, texts::kRunDone);
+        } else {
+            SimulateBatch(in);
+        }
+    } catch (...) {
+        SetStatus(0, {});
+        throw;
+    }
+}
+
+void TMainForm::BeforeGames(const RunRequest& request) {
+    Label3->setText(request.setting.hidden ? texts::kHiddenNotice : QString());
+    // Let the notice, the status text and the disabled button show once
+    // before the games hold the thread.
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::ClearShown() {
+    charts_->Clear();
+    for (PageModel* m : models_) m->BeginReset();
+    presentation_.Clear();
+    for (PageModel* m : models_) m->EndReset();
+    session_.Unshow();
+}
+
+void TMainForm::SimulateRun(const RunRequest& request) {
+    // The run reuses the storage of the run on screen (one history's memory,
+    // no fresh pages to touch), so the lists let go of it first.
+    ClearShown();
+    session_.SimulateRun(request, [&] { BeforeGames(request); });
+}
+
+void TMainForm::SimulateBatch(const RunInputs& first) {
+    const QString base = services_.AskSaveFileName(this, saveName_);
+    if (base.isEmpty()) {
+        SetStatus(0, {});
+        return;
+    }
+    saveName_ = base;
+    QString refusal;
+    BatchHooks hooks;
+    // The window was closed between runs: the program is ending.
+    hooks.stopRequested = [this] { return cancelRequested_; };
+    hooks.nextRequest = [&](int) -> std::optional<RunRequest> {
+        // Edits made while the window handled its events take effect from
+        // the next run on.
+        try {
+            return ReadInputs(false).request;
+        } catch (const InputError& e) {
+            refusal = e.message;
+            return std::nullopt;
+        }
+    };
+    hooks.beforeGames = [this](const RunRequest& request) {
+        StartButton->setEnabled(false);
+        BeforeGames(request);
+    };
+    hooks.saving = [this](int, const std::string& path, int percent) {
+        SetStatus(0, texts::kBatchSaving + Text(path));
+        ProgressBar1->setValue(percent);
+    };
+    const BatchResult r = session_.SimulateBatch(base.toStdString(), first.runs, first.request, hooks);
+    switch (r.end) {
+    case BatchEnd::Done: SetStatus(0, texts::kSaved); break;
+    case BatchEnd::Stopped: SetStatus(0, texts::kBatchAborted); break;
+    case BatchEnd::Refused:
+        SetStatus(0, texts::kBatchAborted);
+        services_.ShowError(this, texts::kErrorCaption, refusal);
+        break;
+    case BatchEnd::WriteFailed:
+        SetStatus(0, texts::kBatchAborted);
+        services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(r.error));
+        break;
+    }
+}
+
+void TMainForm::PresentRun() {
+    StartButton->setEnabled(false);
+    charts_->Clear();
+    for (PageModel* m : models_) m->BeginReset();
+    try {
+        presentation_.Present(session_.Current(), [this](int percent) { ProgressBar1->setValue(percent); });
+    } catch (...) {
+        // Nothing half-presented stays on screen.
+        presentation_.Clear();
+        for (PageModel* m : models_) m->EndReset();
+        ResultLabel->clear();
+        session_.Unshow();
+        throw;
+    }
+    for (PageModel* m : models_) m->EndReset();
+    // Only the history on screen keeps its memory.
+    session_.ShowCurrent();
+    for (ResultList* l : lists_) l->FitColumns();
+    ResultLabel->setText(Text(presentation_.ResultLabel()));
+    ResultLabel->adjustSize();
+    List(Page::BB)->scrollToBottom();
+    List(Page::ModeChange)->scrollToBottom();
+    try {
+        charts_->Present(presentation_);
+    } catch (...) {
+        charts_->Clear();
+        throw;
+    }
+}
+
+void TMainForm::FileSaveMenuClick() {
+    if (busy_) return;
+    const QString name = services_.AskSaveFileName(this, saveName_);
+    if (name.isEmpty()) return;
+    saveName_ = name;
+    try {
+        session_.Save(name.toStdString());
+    } catch (const SimFileError& e) {
+        SetStatus(0, {});
+        services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(e.what()));
+        return;
+    }
+    SetStatus(0, texts::kSaved);
+}
+
+void TMainForm::FileOpenMenuClick() {
+    if (busy_) return;
+    const QString name = services_.AskOpenFileName(this, openName_);
+    if (name.isEmpty()) return;
+    openName_ = name;
+    BusyScope busy(*this);
+    SetStatus(0, texts::kLoading);
+    auto refuse = [&](const QString& message, const QString& status) {
+        services_.ShowError(this, texts::kErrorCaption, message);
+        SetStatus(0, status);
+    };
+    // The session reads into fresh storage: whatever the file turns out to
+    // be, the run on screen and the one a save writes stay until it is whole.
+    SimReadResult r;
+    try {
+        r = session_.Open(name.toStdString());
+    } catch (const SimFileError& e) {
+        return refuse(texts::kCannotOpen + QLatin1Char('\n') + Text(e.what()), {});
+    } catch (const std::bad_alloc&) {
+        return refuse(texts::kFileTooLarge, texts::kLoadAborted);
+    }
+    switch (r.status) {
+    case SimStatus::NotSimulation: return refuse(texts::kNotSimulationFile, texts::kLoadAborted);
+    case SimStatus::ShortHeader: return refuse(texts::kShortHeader, texts::kLoadAborted);
+    case SimStatus::TooLarge: return refuse(texts::kFileTooLarge, texts::kLoadAborted);
+    case SimStatus::Ok: break;
+    }
+    FlevelComboBox->setEditText(QString::number(r.header.setting));
+    PlayNumEdit->setText(QString::number(r.header.games));
+    try {
+        PresentRun();
+    } catch (...) {
+        SetStatus(0, {});
+        throw;
+    }
+    SetStatus(0, texts::kLoaded);
+}
+
+}  // namespace morvane

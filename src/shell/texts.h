@@ -1,0 +1,30 @@
+#pragma once
+// The window's own texts, in one place so commands and tests share them.
+#include <QString>
+
+namespace morvane::texts {
+
+inline const QString kErrorCaption = QStringLiteral("エラー");
+inline const QString kGamesBelowOne = QStringLiteral("Play数は、1以上にしてください。");
+inline const QString kRunsBelowOne = QStringLiteral("Sim回数は、1以上にしてください。");
+inline const QString kSettingOutOfRange = QStringLiteral("設定は、1から6までの数字か「?」にしてください。");
+inline const QString kTooManyGames = QStringLiteral("Play数が大きすぎて、記録がメモリに収まりません。");
+inline const QString kRunning = QStringLiteral("シミュレーション実行中・・・");
+inline const QString kRunDone = QStringLiteral("シミュレーション完了");
+inline const QString kHiddenNotice = QStringLiteral("設定が確認できます。");
+inline const QString kBatchSaving = QStringLiteral("シミュレーションファイルに保存中。");
+inline const QString kBatchAborted = QStringLiteral("エラーにより強制終了しました。");
+inline const QString kSaved = QStringLiteral("シミュレーションファイルに保存完了");
+inline const QString kLoading = QStringLiteral("シミュレーションファイルを読み込み中・・・");
+inline const QString kLoadAborted = QStringLiteral("シミュレーションファイルの読み込み中断");
+inline const QString kLoaded = QStringLiteral("シミュレーションファイルの読み込み完了");
+inline const QString kNotSimulationFile = QStringLiteral("このファイルは、Morvaneファイルではありません。");
+inline const QString kShortHeader = QStringLiteral("このファイルは、途中で切れています。");
+inline const QString kFileTooLarge = QStringLiteral("このファイルは大きすぎて、メモリに収まりません。");
+inline const QString kCannotSave = QStringLiteral("シミュレーションファイルに保存できませんでした。");
+inline const QString kCannotOpen = QStringLiteral("ファイルを開けませんでした。");
+inline const QString kOutOfMemory = QStringLiteral("メモリが足りません。");
+inline const QString kProgramCaption = QStringLiteral("Morvane");
+inline const QString kInitialFileName = QStringLiteral("*.sim");
+
+}  // namespace morvane::texts
