@@ -14,39 +14,16 @@
 #include "cli/cli.h"
 #include "run/single_run.h"
 #include "simfile/simfile.h"
+#include "support/cli_run.h"
 
 namespace morvane {
 namespace {
 
-namespace fs = std::filesystem;
+using test::CliResult;
+using test::Fields;
+using test::Lines;
 
-struct CliResult {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliResult Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = CliMain(args, out, err);
-    return {code, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> f;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        f.push_back(line.substr(start, tab - start));
-    f.push_back(line.substr(start));
-    return f;
-}
+CliResult Cli(const std::vector<std::string>& args) { return test::RunCli(args); }
 
 // An optional minus, digits, a point and exactly six decimals.
 bool IsSixDecimals(const std::string& s) {
@@ -131,25 +108,7 @@ TEST(CliHelp, NamesTheAnalysisCommands) {
     EXPECT_NE(r.out.find("morvane-sim estimate FILE.sim"), std::string::npos) << r.out;
 }
 
-class CliEstimate : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "morvane-estimate-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    std::string WriteBytes(const std::string& name, const std::string& bytes) const {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-
-    fs::path dir_;
-};
+class CliEstimate : public test::TempFolderTest {};
 
 TEST_F(CliEstimate, PrintsAPosteriorPerSetting) {
     Slot slot(11);

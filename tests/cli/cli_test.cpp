@@ -12,12 +12,16 @@
 #include <vector>
 
 #include "simfile/simfile.h"
+#include "support/cli_run.h"
 #include "support/sha256.h"
 
 namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::CliResult;
+using test::Lines;
+using test::RunCli;
 using test::Sha256;
 using test::Sha256Hex;
 using test::Sha256OfFile;
@@ -53,19 +57,6 @@ bool IsDecimalNumber(const std::string& s) {
     return digits(whole) && digits(frac);
 }
 
-struct CliResult {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 std::vector<std::string> Entries(const fs::path& dir) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
@@ -73,32 +64,11 @@ std::vector<std::string> Entries(const fs::path& dir) {
     return names;
 }
 
-// Each test runs inside a fresh working folder, so a relative path the
-// command line might write to lands where the test can see it.
-class CliTest : public ::testing::Test {
+// Each test runs inside a fresh working folder.
+class CliTest : public test::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "morvane-cli-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        oldCwd_ = fs::current_path();
-        fs::current_path(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(oldCwd_);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
-    CliResult Run(const std::vector<std::string>& args) {
-        std::ostringstream out, err;
-        const int code = CliMain(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    fs::path dir_;
-    fs::path oldCwd_;
+    CliTest() : TempFolderTest(kEnterFolder) {}
+    CliResult Run(const std::vector<std::string>& args) { return RunCli(args); }
 };
 
 constexpr const char* kBatchSha[3] = {

@@ -8,35 +8,23 @@
 #include "present/show.h"
 #include "run/single_run.h"
 #include "simfile/simfile.h"
+#include "support/cli_run.h"
 
 namespace morvane {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Lines;
 
-class ShowCommand : public ::testing::Test {
+class ShowCommand : public test::TempFolderTest {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("morvane_show_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+    int Run(const std::vector<std::string>& args) {
+        const test::CliResult r = test::RunCli(args);
+        out_.str(r.out);
+        err_.str(r.err);
+        return r.code;
     }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    int Run(std::vector<std::string> args) {
-        out_.str("");
-        err_.str("");
-        return CliMain(args, out_, err_);
-    }
-    fs::path dir_;
     std::ostringstream out_, err_;
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    return lines;
-}
 
 TEST_F(ShowCommand, PrintsTheLabelThenEachPage) {
     const std::string file = Path("r.sim");

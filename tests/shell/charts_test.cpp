@@ -10,29 +10,16 @@
 #include <QtTest>
 
 #include "fake_services.h"
+#include "test_window.h"
 #include "shell/main_form.h"
 #include "shell/run_charts.h"
 
 using namespace morvane;
 using morvane::testing::FakeServices;
+using morvane::testing::Window;
 
 namespace {
 
-struct Window {
-    explicit Window(std::uint32_t seed) : form(services, seed) {
-        form.show();
-        if (!QTest::qWaitForWindowExposed(&form)) qWarning("window not exposed");
-    }
-    void Start(int games, int setting) {
-        form.PlayNumEdit->setText(QString::number(games));
-        form.FlevelComboBox->setEditText(QString::number(setting));
-        form.StartButton->click();
-        QApplication::processEvents();
-    }
-    RunCharts& charts() { return form.Charts(); }
-    FakeServices services;
-    TMainForm form;
-};
 
 QList<QString> LegendNames(RunCharts& c) {
     QList<QString> names;
@@ -65,7 +52,7 @@ private slots:
 };
 
 void ChartsTest::markersSitOnTheSlumpLine() {
-    Window w(11);
+    Window w(11, Window::OnScreen);
     w.Start(8000, 6);
     const PlayHistory& h = w.form.History();
     std::size_t total = 0;
@@ -89,7 +76,7 @@ void ChartsTest::markersSitOnTheSlumpLine() {
 }
 
 void ChartsTest::barsAtTheBonusOrdinals() {
-    Window w(11);
+    Window w(11, Window::OnScreen);
     w.Start(8000, 6);
     const auto& bars = w.charts().SlumpBSeries->Values();
     QCOMPARE(bars.size(), w.form.Shown().BarCount());
@@ -105,7 +92,7 @@ void ChartsTest::barsAtTheBonusOrdinals() {
 
 void ChartsTest::modeLineAroundEachBB() {
     // 600 games fit the chart's width: the line holds every point exactly.
-    Window w(3);
+    Window w(3, Window::OnScreen);
     w.Start(600, 6);
     const PlayHistory& h = w.form.History();
     const QLineSeries* mode = w.charts().ModeSeries->Series();
@@ -126,7 +113,7 @@ void ChartsTest::modeLineAroundEachBB() {
 }
 
 void ChartsTest::piesHoldEverySliceInOrder() {
-    Window w(5);
+    Window w(5, Window::OnScreen);
     w.Start(3000, 2);
     const QPieSeries* koyaku = w.charts().KoyakuSeries;
     QCOMPARE(koyaku->count(), 8);
@@ -145,7 +132,7 @@ void ChartsTest::piesHoldEverySliceInOrder() {
 }
 
 void ChartsTest::legendListsOnlySwitchedOnMarkers() {
-    Window w(7);
+    Window w(7, Window::OnScreen);
     w.Start(5000, 6);
     QVERIFY(LegendNames(w.charts()).isEmpty());
     QVERIFY(!w.charts().SlumpChart->chart()->legend()->isVisible());
@@ -162,7 +149,7 @@ void ChartsTest::legendListsOnlySwitchedOnMarkers() {
 }
 
 void ChartsTest::switchedOnSeriesFillAtTheNextPresentation() {
-    Window w(8);
+    Window w(8, Window::OnScreen);
     w.Start(2000, 1);
     w.form.Che4CheckBox->click();
     w.Start(4000, 1);
@@ -174,7 +161,7 @@ void ChartsTest::switchedOnSeriesFillAtTheNextPresentation() {
 }
 
 void ChartsTest::bottomAxisRunsOneToN() {
-    Window w(9);
+    Window w(9, Window::OnScreen);
     w.Start(8000, 6);
     QCOMPARE(w.charts().Bottom->min(), 1.0);
     QCOMPARE(w.charts().Bottom->max(), 8000.0);
@@ -186,7 +173,7 @@ void ChartsTest::bottomAxisRunsOneToN() {
 }
 
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
-    Window w(1);
+    Window w(1, Window::OnScreen);
     w.Start(30, 1);
     QCOMPARE(w.form.Shown().BarCount(), std::size_t{0});
     QVERIFY(w.charts().SlumpBSeries->Values().empty());
@@ -195,7 +182,7 @@ void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
 }
 
 void ChartsTest::zoomShowsExactPointsAndDoubleClickGoesHome() {
-    Window w(4);
+    Window w(4, Window::OnScreen);
     w.Start(100000, 6);
     chart::ChartView* view = w.charts().SlumpChart;
     const QRectF plot = view->chart()->plotArea();
@@ -221,7 +208,7 @@ void ChartsTest::zoomShowsExactPointsAndDoubleClickGoesHome() {
 }
 
 void ChartsTest::rightDragScrolls() {
-    Window w(4);
+    Window w(4, Window::OnScreen);
     w.Start(10000, 6);
     chart::ChartView* view = w.charts().SlumpChart;
     const double before = w.charts().Bottom->min();

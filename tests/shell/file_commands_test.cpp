@@ -19,11 +19,13 @@
 
 #include "cli/cli.h"
 #include "fake_services.h"
+#include "test_window.h"
 #include "present/qt/page_model.h"
 #include "shell/main_form.h"
 
 using namespace morvane;
 using morvane::testing::FakeServices;
+using morvane::testing::Window;
 
 namespace {
 
@@ -46,35 +48,6 @@ QByteArray Int32s(std::initializer_list<std::int32_t> values) {
     return b;
 }
 
-struct Window {
-    explicit Window(std::uint32_t seed = 1) : form(services, seed) {}
-    void Start(const QString& games, const QString& setting, const QString& runs = QStringLiteral("1")) {
-        form.PlayNumEdit->setText(games);
-        form.FlevelComboBox->setEditText(setting);
-        form.SimNumEdit->setText(runs);
-        form.StartButton->click();
-    }
-    void Save(const QString& path) {
-        services.saveAnswers.push_back(path);
-        form.FileSaveMenuClick();
-    }
-    void Open(const QString& path) {
-        services.openAnswers.push_back(path);
-        form.FileOpenMenuClick();
-    }
-    QStringList Page(morvane::Page p) const {
-        QStringList rows;
-        const PageModel* m = form.Model(p);
-        for (int r = 0; r < m->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < m->columnCount(); ++c) cells << m->index(r, c).data().toString();
-            rows << cells.join(QLatin1Char('\t'));
-        }
-        return rows;
-    }
-    FakeServices services;
-    TMainForm form;
-};
 
 // What morvane-sim writes for the same seed and inputs.
 QByteArray CliRun(const std::vector<std::string>& args) {

@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include "fake_services.h"
+#include "test_window.h"
 #include "machine/random.h"
 #include "present/qt/page_model.h"
 #include "shell/about_box.h"
@@ -28,24 +29,9 @@
 
 using namespace morvane;
 using morvane::testing::FakeServices;
+using morvane::testing::Window;
 
 namespace {
-
-struct Window {
-    explicit Window(std::uint32_t seed = 1) : form(services, seed) {}
-    // Sets the three inputs and starts through the Start button.
-    void Start(const QString& games, const QString& setting, const QString& runs = QStringLiteral("1")) {
-        form.PlayNumEdit->setText(games);
-        form.FlevelComboBox->setEditText(setting);
-        form.SimNumEdit->setText(runs);
-        QTest::mouseClick(form.StartButton, Qt::LeftButton);
-    }
-    std::size_t Rows(Page p) const { return static_cast<std::size_t>(form.Model(p)->rowCount()); }
-    QString Cell(Page p, int row, int column) const { return form.Model(p)->index(row, column).data().toString(); }
-
-    FakeServices services;
-    TMainForm form;
-};
 
 QAction* FindAction(TMainForm& f, const char* name) { return f.findChild<QAction*>(QString::fromLatin1(name)); }
 
