@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "chart/envelope.h"
 
@@ -46,6 +47,12 @@ void ExpectColumnsKeepTheirExtremes(const Series& s, double lo, double hi, int c
         ASSERT_TRUE(kept.count({maxX[c], maxs[c]})) << "column " << c << " lost its maximum";
     }
     EXPECT_LE(env.size(), 4u * columns + 2);
+    // The index a series builds once must not change a single point.
+    const SeriesIndex index(s.x, s.y);
+    EXPECT_EQ(Envelope(s.x, s.y, lo, hi, columns, &index), env);
+    const Range r = YRange(s.x, s.y, lo, hi), ri = YRange(s.x, s.y, lo, hi, &index);
+    EXPECT_EQ(ri.min, r.min);
+    EXPECT_EQ(ri.max, r.max);
 }
 
 TEST(Envelope, KeepsEveryColumnsMinimumAndMaximum) {
@@ -91,6 +98,37 @@ TEST(Envelope, UnorderedGameNumbersStillGiveTheExtremes) {
     std::mt19937 rng(9);
     std::shuffle(s.x.begin(), s.x.end(), rng);
     ExpectColumnsKeepTheirExtremes(s, 1, 50'000, 200);
+}
+
+TEST(Envelope, IndexedColumnsMatchTheScanAtBlockEdges) {
+    // Repeated extremes inside and across blocks, and stretches that start
+    // and end on either side of a block boundary.
+    Series s;
+    for (std::int32_t i = 0; i < 5000; ++i) {
+        s.x.push_back(i + 1);
+        s.y.push_back((i * 37) % 101 - 50 + (i % 997 == 0 ? 400 : 0));
+    }
+    const SeriesIndex index(s.x, s.y);
+    for (const auto& [lo, hi, columns] : {std::tuple{1.0, 5000.0, 7}, std::tuple{511.0, 1537.0, 3},
+                                          std::tuple{512.0, 1024.0, 2}, std::tuple{513.0, 4999.0, 11},
+                                          std::tuple{1.0, 5000.0, 1}}) {
+        ExpectColumnsKeepTheirExtremes(s, lo, hi, columns);
+        EXPECT_EQ(Envelope(s.x, s.y, lo, hi, columns, &index), Envelope(s.x, s.y, lo, hi, columns)) << lo << " " << hi;
+    }
+}
+
+TEST(Envelope, ReadsAFieldOfAnArrayOfRecords) {
+    // The history's columns are fields of 32-byte records.
+    struct Record {
+        std::int32_t pad0, y, pad1, x, pad[4];
+    };
+    const Series s = RandomWalk(20'000, 6);
+    std::vector<Record> records;
+    for (std::size_t i = 0; i < s.x.size(); ++i) records.push_back({-1, s.y[i], -2, s.x[i], {-3, -4, -5, -6}});
+    const Samples x(&records[0].x, records.size(), sizeof(Record)), y(&records[0].y, records.size(), sizeof(Record));
+    const SeriesIndex index(x, y);
+    EXPECT_EQ(Envelope(x, y, 100, 19'000, 300, &index), Envelope(s.x, s.y, 100, 19'000, 300));
+    EXPECT_EQ(Envelope(x, y, 100, 400, 300), Envelope(s.x, s.y, 100, 400, 300));
 }
 
 TEST(Thin, OnePointPerCellAndEveryOccupiedCellKept) {

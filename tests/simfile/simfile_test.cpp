@@ -229,6 +229,20 @@ TEST(SimEncode, HistoriesSpanningSeveralWriteChunksMatchThePlainLayout) {
     }
 }
 
+TEST(SimEncode, PortableConversionGivesTheSameBytesAndReadsThemBack) {
+    // A big-endian host converts value by value; here it must agree byte for
+    // byte with the records copied as they are.
+    for (std::size_t games : {std::size_t{0}, std::size_t{3}, std::size_t{32768}, std::size_t{70001}}) {
+        const PlayHistory h = RandomHistory(games, static_cast<std::uint32_t>(games) + 7);
+        std::string bytes;
+        EncodeRecordsPortable(h.Records(), [&](const char* p, std::size_t n) { bytes.append(p, n); });
+        EXPECT_TRUE(bytes == NaiveEncode({0, 0}, h).substr(kSimHeaderBytes)) << games;
+        std::vector<GameRecord> back(games);
+        DecodeRecordsPortable(bytes.data(), games, back.data());
+        EXPECT_TRUE(std::equal(back.begin(), back.end(), h.Records().begin(), h.Records().end())) << games;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Decoding
 
