@@ -6,7 +6,7 @@
 namespace morvane {
 
 RunSession::RunSession(std::optional<std::uint32_t> seed) : slot_(seed ? Slot(*seed) : Slot()) {
-    headers_.fill(SimHeader{slot_.GetFlevel(), slot_.playCount});
+    headers_.fill(MachineHeader());
 }
 
 void RunSession::ShowCurrent() {
@@ -29,7 +29,7 @@ int RunSession::SimulateRun(const RunRequest& request, const std::function<void(
     // With nothing on screen one history's memory is enough.
     if (shown_ < 0) histories_[Index(1 - target)].Release();
     const int s = morvane::SimulateRun(slot_, histories_[Index(target)], request.setting, request.games, beforeGames);
-    headers_[Index(target)] = {slot_.GetFlevel(), slot_.playCount};
+    headers_[Index(target)] = MachineHeader();
     current_ = target;
     return s;
 }

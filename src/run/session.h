@@ -84,6 +84,8 @@ public:
 
 private:
     static std::size_t Index(int i) { return static_cast<std::size_t>(i); }
+    // A saved run's header: the machine's setting and game counter.
+    SimHeader MachineHeader() const { return {slot_.GetFlevel(), slot_.playCount}; }
     // Where the next run or file goes: beside the run on screen, or into the
     // larger storage when none is shown.
     int Target() const;

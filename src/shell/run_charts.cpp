@@ -220,7 +220,12 @@ void RunCharts::Present(const Presentation& p) {
 
 void RunCharts::HomeSlump() {
     if (plays_ == 0) return;
-    chart::SetRangeWithTicks(Bottom, 1, static_cast<double>(plays_), 8, 1);
+    // One game cannot span an axis: it stands in the middle of 0.5 .. 1.5.
+    if (plays_ == 1) {
+        chart::SetRangeWithTicks(Bottom, 0.5, 1.5, 8, 1);
+    } else {
+        chart::SetRangeWithTicks(Bottom, 1, static_cast<double>(plays_), 8, 1);
+    }
     // The balance's own range with a little room for markers at its edges.
     const double pad = std::max(1.0, (slumpMax_ - slumpMin_) * 0.05);
     chart::SetRangeWithTicks(Left, slumpMin_ - pad, slumpMax_ + pad, 5, 1);

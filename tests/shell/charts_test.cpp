@@ -162,14 +162,30 @@ void ChartsTest::switchedOnSeriesFillAtTheNextPresentation() {
 
 void ChartsTest::bottomAxisRunsOneToN() {
     Window w(9, Window::OnScreen);
+    QChart* c = w.charts().SlumpChart->chart();
+    // Where the chart draws game x, as a share of the plot's width.
+    auto drawnAt = [&](double x) {
+        const QPointF p = c->mapToPosition(QPointF(x, 0), w.charts().SlumpSeries->Series());
+        return (p.x() - c->plotArea().left()) / c->plotArea().width();
+    };
     w.Start(8000, 6);
     QCOMPARE(w.charts().Bottom->min(), 1.0);
     QCOMPARE(w.charts().Bottom->max(), 8000.0);
+    QCOMPARE(drawnAt(1), 0.0);
+    QCOMPARE(drawnAt(8000), 1.0);
     QCOMPARE(w.charts().Right->min(), 0.0);
     QCOMPARE(w.charts().Right->max(), 5.0);
+    // A short run after a longer, zoomed one: its one game sits in the
+    // middle of the plot, whatever the view was.
+    const QRect area = w.charts().SlumpChart->viewport()->rect();
+    w.charts().SlumpChart->SetAnimatedZoom(false);
+    w.charts().SlumpChart->ZoomTo(QRect(area.width() / 2, 20, area.width() / 4, area.height() / 2));
     w.Start(1, 6);
-    QCOMPARE(w.charts().Bottom->min(), 1.0);
-    QCOMPARE(w.charts().Bottom->max(), 1.0);
+    QCOMPARE(drawnAt(1), 0.5);
+    QCOMPARE(w.charts().SlumpSeries->Series()->count(), 1);
+    w.Start(2, 6);
+    QCOMPARE(drawnAt(1), 0.0);
+    QCOMPARE(drawnAt(2), 1.0);
 }
 
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
