@@ -107,6 +107,7 @@ void TMainForm::ClearShown() {
     for (PageModel* m : models_) m->BeginReset();
     presentation_.Clear();
     for (PageModel* m : models_) m->EndReset();
+    ResultLabel->clear();
     session_.Unshow();
 }
 

@@ -54,6 +54,7 @@ private slots:
     void shorterSecondRunReplacesEveryList();
     void startButtonAndMenuItemStartTheSameCommand();
     void startIsNotReenteredWhileARunIsInProgress();
+    void aRunEmptiesTheSummaryWithTheLists();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
@@ -281,6 +282,24 @@ void MainFormTest::startIsNotReenteredWhileARunIsInProgress() {
     QVERIFY(w.services.saveInitials.isEmpty());
     QVERIFY(w.form.History() == once.form.History());
     QCOMPARE(const_cast<Slot&>(w.form.Machine()).Rng().State(), const_cast<Slot&>(once.form.Machine()).Rng().State());
+}
+
+void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
+    Window w(4);
+    w.Start(QStringLiteral("500"), QStringLiteral("2"));
+    QVERIFY(!w.form.ResultLabel->text().isEmpty());
+    QVERIFY(w.Rows(Page::Play) == 500);
+    // What the window shows while the next run's games are played.
+    QString summary = QStringLiteral("not looked at");
+    std::size_t rows = 99;
+    QTimer::singleShot(0, &w.form, [&] {
+        summary = w.form.ResultLabel->text();
+        rows = w.Rows(Page::Play);
+    });
+    w.Start(QStringLiteral("300"), QStringLiteral("2"));
+    QCOMPARE(summary, QString());
+    QCOMPARE(rows, std::size_t{0});
+    QVERIFY(!w.form.ResultLabel->text().isEmpty());
 }
 
 void MainFormTest::revealBeforeAnyRunShowsOne() {
