@@ -17,10 +17,11 @@
 #include "shell/run_charts.h"
 #include "shell/main_form.h"
 #include "shell/services.h"
+#include "shell/startup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setFont(morvane::MainFont());
+    morvane::ConfigureApplication(app);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     const int games = argc > 2 ? std::atoi(argv[2]) : 8000;
     const QString setting = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("6");

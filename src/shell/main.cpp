@@ -2,17 +2,13 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "shell/fonts.h"
-#include "shell/icon.h"
 #include "shell/main_form.h"
 #include "shell/services.h"
+#include "shell/startup.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Morvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Morvane"));
-    QApplication::setWindowIcon(morvane::ProgramIcon());
-    QApplication::setFont(morvane::MainFont());
+    morvane::ConfigureApplication(app);
     try {
         morvane::DesktopServices services;
         morvane::TMainForm form(services);

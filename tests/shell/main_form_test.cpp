@@ -4,11 +4,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,6 +29,7 @@
 #include "shell/links.h"
 #include "shell/main_form.h"
 #include "shell/result_list.h"
+#include "shell/startup.h"
 
 using namespace morvane;
 using morvane::testing::FakeServices;
@@ -55,6 +59,7 @@ private slots:
     void startButtonAndMenuItemStartTheSameCommand();
     void startIsNotReenteredWhileARunIsInProgress();
     void aRunEmptiesTheSummaryWithTheLists();
+    void qtsOwnTextsAreJapanese();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
@@ -302,6 +307,36 @@ void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
     QVERIFY(!w.form.ResultLabel->text().isEmpty());
 }
 
+void MainFormTest::qtsOwnTextsAreJapanese() {
+    // The edit fields' context menu, the file dialog and the standard
+    // buttons: no English word reaches the user.
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator()) items << a->text();
+    QVERIFY2(items.size() >= 5, qPrintable(items.join(u'|')));
+    for (const QString& item : items)
+        for (const char* english : {"Undo", "Redo", "Cu&t", "&Copy", "&Paste", "Delete", "Select All"})
+            QVERIFY2(!item.contains(QLatin1String(english)), qPrintable(item));
+    QVERIFY2(items.join(u'|').contains(QStringLiteral("コピー")), qPrintable(items.join(u'|')));
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    QStringList seen;
+    for (QLabel* l : dialog.findChildren<QLabel*>()) seen << l->text();
+    for (QAbstractButton* b : dialog.findChildren<QAbstractButton*>()) seen << b->text();
+    const QString all = seen.join(u'|');
+    for (const char* english : {"Look in:", "File name:", "Cancel", "Save", "Files of type:"})
+        QVERIFY2(!all.contains(QLatin1String(english)), qPrintable(all));
+
+    QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("OK"));
+    QVERIFY(box.button(QDialogButtonBox::Cancel)->text() != QStringLiteral("&Cancel"));
+    QVERIFY(box.button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("キャンセル")));
+}
+
 void MainFormTest::revealBeforeAnyRunShowsOne() {
     Window w;
     w.form.FlevelComboBox->setEditText(QStringLiteral("?"));
@@ -410,6 +445,8 @@ void MainFormTest::rowsCopyAsTabSeparatedText() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Set up as the program is, so Qt's own texts are the ones users see.
+    if (!ConfigureApplication(app)) qWarning("Qt's Japanese texts are missing");
     MainFormTest test;
     return QTest::qExec(&test, argc, argv);
 }
