@@ -174,6 +174,7 @@ void TMainForm::BuildControls() {
         auto* list = new ResultList(models_[static_cast<std::size_t>(page)], sheet);
         list->setObjectName(Text(std::string(spec.list)));
         list->setGeometry(kListBounds[static_cast<std::size_t>(page)]);
+        list->SetDesignWidth(kListBounds[static_cast<std::size_t>(page)].width());
         lists_[static_cast<std::size_t>(page)] = list;
         PageControl1->addTab(sheet, Text(std::string(spec.caption)));
     }

@@ -43,15 +43,26 @@ ResultList::ResultList(PageModel* model, QWidget* parent) : QTableView(parent), 
     for (std::size_t c = 0; c < columns.size(); ++c) setColumnWidth(static_cast<int>(c), columns[c].width);
 }
 
+void ResultList::SetDesignWidth(int width) { designWidth_ = width; }
+
 void ResultList::FitColumns() {
-    // The rate lists share their page with a pie and keep their widths; a
-    // cut-off rate shows whole in its tooltip.
     const Page page = model_->page();
-    if (page != Page::Play && page != Page::BB && page != Page::ModeChange) return;
+    const bool rates = page != Page::Play && page != Page::BB && page != Page::ModeChange;
     const auto columns = PageInfo(page).columns;
+    int total = 0;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const int column = static_cast<int>(c);
-        setColumnWidth(column, std::max(columns[c].width, sizeHintForColumn(column)));
+        const int content = std::max(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+        const int width = rates ? content : std::max(columns[c].width, content);
+        setColumnWidth(column, width);
+        total += width;
+    }
+    if (rates) {
+        // Every figure shows whole: the list grows past its designed width
+        // when it must (the pie beside it gives way), and its last column
+        // takes up what is left when it need not.
+        horizontalHeader()->setStretchLastSection(true);
+        resize(std::max(designWidth_, total + 2 * frameWidth()), height());
     }
 }
 

@@ -16,9 +16,11 @@ public:
     // The selected rows, captions first; empty without a selection.
     QString SelectionText() const;
     void CopySelection() const;
-    // Each column at least its designed width, wider when the rows in view
-    // would be cut off in the font at hand.
+    // Play lists: each column at least its designed width, wider when the
+    // rows in view would be cut off in the font at hand. Rate lists: every
+    // cell whole, the list no narrower than its designed width.
     void FitColumns();
+    void SetDesignWidth(int width);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
@@ -26,6 +28,7 @@ protected:
 
 private:
     PageModel* model_;
+    int designWidth_ = 0;
 };
 
 }  // namespace morvane

@@ -21,6 +21,13 @@ QColor Colour(Rgb rgb) { return QColor(static_cast<int>(rgb >> 16), static_cast<
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QRectF kPieLegend(152, 1, 106, 171);
 
+// The legend stands at the right of its pie view.
+QRectF PieLegendPlace(qreal viewWidth) {
+    return {viewWidth - kPieLegend.width() - 2, kPieLegend.top(), kPieLegend.width(), kPieLegend.height()};
+}
+constexpr int kPieLeft = 324;
+constexpr int kPieRight = kPieLeft + 260;
+
 QFont TitleFont() { return JapaneseFont(QStringLiteral("MS UI Gothic"), 12); }
 QFont AxisFont() { return JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 11); }
 
@@ -36,7 +43,7 @@ QLabel* Hint(chart::ChartView* view, int top) {
 chart::ChartView* Pie(QWidget* page, const char* name, QPieSeries*& series) {
     auto* view = new chart::ChartView(page);
     view->setObjectName(QString::fromLatin1(name));
-    view->setGeometry(324, 4, 260, 173);
+    view->setGeometry(kPieLeft, 4, 260, 173);
     view->setRenderHint(QPainter::Antialiasing, true);
     QChart* c = view->chart();
     c->setBackgroundVisible(false);
@@ -61,7 +68,7 @@ chart::ChartView* Pie(QWidget* page, const char* name, QPieSeries*& series) {
     return view;
 }
 
-void FillPie(QPieSeries* series, std::span<const PieSlice> slices) {
+void FillPie(chart::ChartView* view, QPieSeries* series, std::span<const PieSlice> slices) {
     series->clear();
     for (const PieSlice& s : slices) {
         auto* slice = series->append(QString::fromUtf8(s.name.data(), static_cast<qsizetype>(s.name.size())),
@@ -71,10 +78,8 @@ void FillPie(QPieSeries* series, std::span<const PieSlice> slices) {
         slice->setLabelVisible(false);
     }
     // A detached legend lays out its new entries only when placed again.
-    for (QChart* c : series->chart() ? QList<QChart*>{series->chart()} : QList<QChart*>{}) {
-        c->legend()->setGeometry(kPieLegend);
-        c->legend()->update();
-    }
+    view->chart()->legend()->setGeometry(PieLegendPlace(view->width()));
+    view->chart()->legend()->update();
 }
 
 }  // namespace
@@ -213,9 +218,9 @@ void RunCharts::Present(const Presentation& p) {
     SlumpBSeries->SetBars(std::move(bars));
     SlumpChart2->ResetZoom();
 
-    FillPie(KoyakuSeries, p.KoyakuSlices());
-    FillPie(ModeStaySeries, p.ModeStaySlices());
-    FillPie(KModeSeries, p.KModeSlices());
+    FillPie(KoyakuChart, KoyakuSeries, p.KoyakuSlices());
+    FillPie(ModeStayChart, ModeStaySeries, p.ModeStaySlices());
+    FillPie(KModeChart, KModeSeries, p.KModeSlices());
 }
 
 void RunCharts::HomeSlump() {
@@ -239,6 +244,23 @@ void RunCharts::HomeBars() {
     chart::SetRangeWithTicks(Bottom2, 0, static_cast<double>(bars.size()) + 1, 10, 1);
     // Headroom for the value boxes above the tallest bar.
     chart::SetRangeWithTicks(Left2, 0, top * 1.3 + 1, 4, 1);
+}
+
+void RunCharts::PlacePie(Page page, int left) {
+    chart::ChartView* view = page == Page::Koyaku ? KoyakuChart : page == Page::ModeStay ? ModeStayChart : KModeChart;
+    QPieSeries* series = page == Page::Koyaku ? KoyakuSeries : page == Page::ModeStay ? ModeStaySeries : KModeSeries;
+    // Never left of the designed place; the right edge stays where it was.
+    left = std::max(left + 4, kPieLeft);
+    const int width = std::max(static_cast<int>(kPieLegend.width()) + 40, kPieRight - left);
+    view->setGeometry(left, 4, width, 173);
+    // The pie in the room left of the legend, as large as that room allows.
+    const qreal room = width - kPieLegend.width() - 4;
+    const qreal side = std::min<qreal>(room, 173);
+    series->setHorizontalPosition(room / 2 / width);
+    series->setPieSize(0.9 * side / std::min<qreal>(width, 173));
+    QLegend* legend = view->chart()->legend();
+    legend->setGeometry(PieLegendPlace(width));
+    legend->update();
 }
 
 void RunCharts::SetMarkerOn(Marker m, bool on) {

@@ -29,6 +29,8 @@ public:
     void Clear();
     // Steps 2, 4, 5 and 6 from a finished presentation.
     void Present(const Presentation& p);
+    // A rate page's pie fills the page right of `left`, legend at its right.
+    void PlacePie(Page page, int left);
     // A marker series on or off; its points stay either way.
     void SetMarkerOn(Marker m, bool on);
     bool MarkerOn(Marker m) const;

@@ -180,6 +180,8 @@ void TMainForm::PresentRun() {
     // Only the history on screen keeps its memory.
     session_.ShowCurrent();
     for (ResultList* l : lists_) l->FitColumns();
+    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect})
+        charts_->PlacePie(page, List(page)->geometry().right() + 1);
     ResultLabel->setText(Text(presentation_.ResultLabel()));
     ResultLabel->adjustSize();
     List(Page::BB)->scrollToBottom();

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -60,6 +61,7 @@ private slots:
     void startIsNotReenteredWhileARunIsInProgress();
     void aRunEmptiesTheSummaryWithTheLists();
     void qtsOwnTextsAreJapanese();
+    void rateCellsShowWholeBesideTheirPie();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
@@ -335,6 +337,39 @@ void MainFormTest::qtsOwnTextsAreJapanese() {
     QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QStringLiteral("OK"));
     QVERIFY(box.button(QDialogButtonBox::Cancel)->text() != QStringLiteral("&Cancel"));
     QVERIFY(box.button(QDialogButtonBox::Cancel)->text().contains(QStringLiteral("キャンセル")));
+}
+
+void MainFormTest::rateCellsShowWholeBesideTheirPie() {
+    Window w(5, Window::OnScreen);
+    w.Start(QStringLiteral("100000"), QStringLiteral("6"));
+    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect}) {
+        // As the user sees it: the page in front.
+        w.form.PageControl1->setCurrentIndex(static_cast<int>(page));
+        QApplication::processEvents();
+        ResultList* list = w.form.List(page);
+        const QFontMetrics fm(list->font());
+        int total = 0;
+        for (int c = 0; c < list->model()->columnCount(); ++c) {
+            // The longest cell of the column with the view's padding of 3
+            // pixels a side, and the caption.
+            int widest = fm.horizontalAdvance(list->model()->headerData(c, Qt::Horizontal).toString()) - 2;
+            for (int r = 0; r < list->model()->rowCount(); ++r)
+                widest = std::max(widest, fm.horizontalAdvance(list->model()->index(r, c).data().toString()));
+            QVERIFY2(list->columnWidth(c) >= widest + 6, qPrintable(QStringLiteral("page %1 column %2: %3 < %4")
+                                                                    .arg(static_cast<int>(page)).arg(c)
+                                                                    .arg(list->columnWidth(c)).arg(widest)));
+            total += list->columnWidth(c);
+        }
+        QVERIFY2(total <= list->viewport()->width(), qPrintable(QStringLiteral("%1 > %2, list %3").arg(total).arg(list->viewport()->width()).arg(list->width())));
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
+        // The pie gives way and stays whole on its page.
+        const QWidget* pie = w.form.findChild<QWidget*>(page == Page::Koyaku     ? QStringLiteral("KoyakuChart")
+                                                        : page == Page::ModeStay ? QStringLiteral("ModeStayChart")
+                                                                                 : QStringLiteral("KModeChart"));
+        QVERIFY(pie);
+        QVERIFY(pie->geometry().left() > list->geometry().right());
+        QVERIFY(pie->geometry().right() < pie->parentWidget()->width());
+    }
 }
 
 void MainFormTest::revealBeforeAnyRunShowsOne() {
