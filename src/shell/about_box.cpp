@@ -15,6 +15,8 @@
 namespace morvane {
 namespace {
 
+constexpr int kFrameMargin = 6;
+
 // A label that looks and acts like a link: blue, underlined, a hand.
 class LinkLabel : public QLabel {
 public:
@@ -73,7 +75,13 @@ TAboutBox::TAboutBox(Services& services, QWidget* parent) : QDialog(parent), ser
     Label1 = new LinkLabel(QStringLiteral("Morvaneのページ"), [this] { Label1Click(); }, panel);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(196, 144);
-    for (QLabel* l : {ProductName, Version, Label1, Label2}) l->adjustSize();
+    // Whole texts, clear of the raised frame: a label that would run into
+    // it moves left.
+    const int inner = panel->contentsRect().right() - kFrameMargin;
+    for (QLabel* l : {ProductName, Version, Label1, Label2}) {
+        l->adjustSize();
+        if (l->geometry().right() > inner) l->move(inner - l->width(), l->y());
+    }
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));

@@ -430,6 +430,14 @@ void MainFormTest::aboutBoxIsModalAndLinks() {
     QTest::mouseClick(box->Label2, Qt::LeftButton);
     QCOMPARE(w.services.urls,
              (QList<QUrl>{QUrl(links::kHomePage), QUrl(QStringLiteral("mailto:") + links::kContactMail)}));
+    // Every text whole and clear of the raised frame.
+    const QFrame* panel = box->findChild<QFrame*>(QStringLiteral("Panel1"));
+    QVERIFY(panel);
+    const QRect inside = panel->contentsRect().adjusted(2, 2, -2, -2);
+    for (QLabel* l : {box->ProductName, box->Version, box->Label1, box->Label2}) {
+        QVERIFY2(inside.contains(l->geometry()), qPrintable(l->text()));
+        QVERIFY2(l->width() >= QFontMetrics(l->font()).horizontalAdvance(l->text()), qPrintable(l->text()));
+    }
 }
 
 void MainFormTest::exitClosesAtOnce() {
