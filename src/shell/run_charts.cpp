@@ -163,12 +163,14 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
         s->attachAxis(Left);
         Markers[static_cast<std::size_t>(m)] = std::make_unique<chart::ThinnedPoints>(SlumpChart, s, Bottom, Left);
     }
+    // The legend takes a row of its own under the bottom axis, so it covers
+    // neither axis nor the line; each entry shows its series' marker.
     QLegend* legend = c->legend();
     legend->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10));
-    legend->setBackgroundVisible(true);
-    legend->setBrush(Qt::white);
-    legend->setPen(QPen(Qt::black, 1));
-    legend->detachFromChart();
+    legend->setAlignment(Qt::AlignBottom);
+    legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
+    legend->setBackgroundVisible(false);
+    legend->setContentsMargins(0, 0, 0, 0);
     UpdateLegend();
     Label4 = Hint(SlumpChart, 12);
     Label4->setObjectName(QStringLiteral("Label4"));
@@ -281,11 +283,6 @@ void RunCharts::UpdateLegend() {
         shown += on;
     }
     legend->setVisible(shown > 0);
-    // At (520, 5), kept inside the chart's right edge.
-    const qreal width = 84;
-    const qreal left = std::min<qreal>(520, SlumpChart->width() - width - 2);
-    legend->setGeometry(QRectF(left, 5, width, 8 + 20 * shown));
-    legend->update();
 }
 
 }  // namespace morvane

@@ -138,11 +138,21 @@ void ChartsTest::legendListsOnlySwitchedOnMarkers() {
     QVERIFY(!w.charts().SlumpChart->chart()->legend()->isVisible());
     w.form.ChanceCheckBox->click();
     w.form.Che2CheckBox->click();
+    QApplication::processEvents();  // the legend lays out its entries
     QCOMPARE(LegendNames(w.charts()), (QList<QString>{"Chance", "Cherry2"}));
+    // Drawn under the bottom axis's labels and title, clear of the plot and
+    // of the side axes, each entry with its series' marker.
+    QChart* c = w.charts().SlumpChart->chart();
+    const QRectF legend = c->legend()->geometry(), plot = c->plotArea();
+    const QFontMetricsF axisText(w.charts().Bottom->labelsFont());
+    QVERIFY(legend.top() >= plot.bottom() + 2 * axisText.height());
+    QVERIFY(legend.bottom() <= c->size().height());
+    QCOMPARE(c->legend()->markerShape(), QLegend::MarkerShapeFromSeries);
     QVERIFY(w.charts().MarkerOn(Marker::Cherry2));
     QVERIFY(!w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Series()->points().isEmpty());
     const std::size_t kept = w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Points().size();
     w.form.Che2CheckBox->click();
+    QApplication::processEvents();
     QCOMPARE(LegendNames(w.charts()), (QList<QString>{"Chance"}));
     QVERIFY(!w.charts().MarkerOn(Marker::Cherry2));
     QCOMPARE(w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Points().size(), kept);
