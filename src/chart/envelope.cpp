@@ -169,6 +169,77 @@ std::vector<XY> Envelope(Samples x, Samples y, double xmin, double xmax, int col
     return out;
 }
 
+LevelIndex::LevelIndex(Samples y) {
+    blocks_.resize((y.size() + kBlock - 1) / kBlock);
+    for (std::size_t b = 0; b < blocks_.size(); ++b) {
+        auto& block = blocks_[b];
+        block.fill(0);
+        const std::size_t end = std::min(y.size(), (b + 1) * kBlock);
+        for (std::size_t i = b * kBlock; i < end; ++i) {
+            const std::int32_t v = y[i];
+            if (v >= 0 && v < kLevels) ++block[static_cast<std::size_t>(v)];
+        }
+    }
+}
+
+void LevelIndex::Count(Samples y, std::size_t lo, std::size_t hi, Counts& counts) const {
+    auto scan = [&](std::size_t a, std::size_t b) {
+        for (std::size_t i = a; i < b; ++i) {
+            const std::int32_t v = y[i];
+            if (v >= 0 && v < kLevels) ++counts[static_cast<std::size_t>(v)];
+        }
+    };
+    const std::size_t firstWhole = (lo + kBlock - 1) / kBlock, endWhole = hi / kBlock;
+    if (firstWhole >= endWhole || endWhole > blocks_.size()) {
+        scan(lo, hi);
+        return;
+    }
+    scan(lo, firstWhole * kBlock);
+    for (std::size_t b = firstWhole; b < endWhole; ++b)
+        for (int l = 0; l < kLevels; ++l) counts[static_cast<std::size_t>(l)] += blocks_[b][static_cast<std::size_t>(l)];
+    scan(endWhole * kBlock, hi);
+}
+
+std::vector<XY> Prevailing(Samples x, Samples y, double xmin, double xmax, int columns, const SeriesIndex* index,
+                           const LevelIndex* levels) {
+    const std::size_t n = std::min(x.size(), y.size());
+    x = x.first(n);
+    y = y.first(n);
+    const bool sorted = index ? index->Sorted() : Ascending(x);
+    if (n == 0 || columns <= 0 || !(xmax >= xmin) || !sorted) return Envelope(x, y, xmin, xmax, columns, index);
+    const auto [lo, hi] = Visible(x, xmin, xmax, true);
+    if (hi - lo <= 4 * static_cast<std::size_t>(columns)) return Envelope(x, y, xmin, xmax, columns, index);
+    auto point = [&](std::size_t i, double v) { return XY{static_cast<double>(x[i]), v}; };
+    const double scale = xmax > xmin ? columns / (xmax - xmin) : 0.0;
+    const auto last = static_cast<std::size_t>(columns - 1);
+    auto columnOf = [&](double xv) { return std::min(last, static_cast<std::size_t>((xv - xmin) * scale)); };
+    std::vector<XY> out;
+    out.reserve(2 * static_cast<std::size_t>(columns) + 2);
+    if (lo > 0) out.push_back(point(lo - 1, y[lo - 1]));
+    std::size_t start = lo;
+    for (std::size_t c = 0; c <= last && start < hi; ++c) {
+        const std::size_t end =
+            c == last ? hi : PartitionPoint(x, start, hi, [&](std::int32_t v) { return columnOf(v) <= c; });
+        if (end == start) continue;
+        LevelIndex::Counts counts{};
+        if (levels) {
+            levels->Count(y, start, end, counts);
+        } else {
+            for (std::size_t i = start; i < end; ++i)
+                if (y[i] >= 0 && y[i] < LevelIndex::kLevels) ++counts[static_cast<std::size_t>(y[i])];
+        }
+        std::size_t best = 0;
+        for (std::size_t l = 1; l < counts.size(); ++l)
+            if (counts[l] > counts[best]) best = l;
+        const double v = counts[best] > 0 ? static_cast<double>(best) : static_cast<double>(y[start]);
+        out.push_back(point(start, v));
+        if (end - 1 != start) out.push_back(point(end - 1, v));
+        start = end;
+    }
+    if (hi < n) out.push_back(point(hi, y[hi]));
+    return out;
+}
+
 std::vector<XY> Thin(std::span<const XY> points, double xmin, double xmax, double ymin, double ymax, int columns,
                      int rows) {
     std::vector<XY> out;

@@ -3,6 +3,7 @@
 // per pixel column the first, lowest, highest and last point, in their
 // original order, so every peak and trough stays. Few visible points pass
 // through unchanged. Qt-free, so it is tested and timed on its own.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -71,6 +72,33 @@ private:
 // slower, result. An index built from the same x and y makes it fast.
 std::vector<XY> Envelope(Samples x, Samples y, double xmin, double xmax, int columns,
                          const SeriesIndex* index = nullptr);
+
+// For series of small whole numbers (the machine's mode): per block of
+// kBlock values, how many take each level 0 .. kLevels - 1; other values
+// count for none.
+class LevelIndex {
+public:
+    static constexpr int kLevels = 8;
+    static constexpr std::size_t kBlock = 512;
+    using Counts = std::array<std::uint32_t, kLevels>;
+
+    LevelIndex() = default;
+    explicit LevelIndex(Samples y);
+    // Adds the levels of y[lo, hi) to counts.
+    void Count(Samples y, std::size_t lo, std::size_t hi, Counts& counts) const;
+
+private:
+    std::vector<std::array<std::uint16_t, kLevels>> blocks_;
+};
+
+// Per pixel column the level most of its values take (the lower one on a
+// tie), drawn as a step from the column's first to its last point; where
+// the values take no level, the column's first value. A band from the
+// lowest to the highest value would fill the plot once every column holds
+// every level. Few visible points pass through unchanged; unordered x falls
+// back to Envelope.
+std::vector<XY> Prevailing(Samples x, Samples y, double xmin, double xmax, int columns, const SeriesIndex* index,
+                           const LevelIndex* levels);
 
 // Markers: at most one per cell of `columns` x `rows` within the range.
 std::vector<XY> Thin(std::span<const XY> points, double xmin, double xmax, double ymin, double ymax, int columns,

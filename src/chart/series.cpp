@@ -19,8 +19,8 @@ QList<QPointF> ToQt(const std::vector<XY>& v) {
 
 }  // namespace
 
-EnvelopeLine::EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis)
-    : view_(view), series_(series), xAxis_(xAxis) {
+EnvelopeLine::EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis, Reduction reduction)
+    : view_(view), series_(series), xAxis_(xAxis), reduction_(reduction) {
     view_->OnViewChanged([this] { Refresh(); });
 }
 
@@ -28,6 +28,7 @@ void EnvelopeLine::SetData(Samples x, Samples y) {
     x_ = x;
     y_ = y;
     index_ = SeriesIndex(x, y);
+    if (reduction_ == Reduction::Prevailing) levels_ = LevelIndex(y);
     fittedWidth_ = 0;
     Refresh();
 }
@@ -36,6 +37,7 @@ void EnvelopeLine::Clear() {
     x_ = {};
     y_ = {};
     index_ = {};
+    levels_ = {};
     fittedWidth_ = 0;
     series_->clear();
 }
@@ -48,7 +50,8 @@ void EnvelopeLine::Refresh() {
     fittedMin_ = lo;
     fittedMax_ = hi;
     fittedWidth_ = width;
-    series_->replace(ToQt(Envelope(x_, y_, lo, hi, width, &index_)));
+    series_->replace(ToQt(reduction_ == Reduction::Prevailing ? Prevailing(x_, y_, lo, hi, width, &index_, &levels_)
+                                                                : Envelope(x_, y_, lo, hi, width, &index_)));
 }
 
 ThinnedPoints::ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)

@@ -18,10 +18,13 @@ namespace morvane::chart {
 
 class ChartView;
 
-// A fast line over two columns of a history (x ascending).
+// A fast line over two columns of a history (x ascending). Dense stretches
+// show each pixel column's extremes, or for a line of levels (the mode) the
+// level that prevails in it.
 class EnvelopeLine {
 public:
-    EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis);
+    enum class Reduction { Extremes, Prevailing };
+    EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis, Reduction reduction = Reduction::Extremes);
     // The columns must stay unchanged until Clear() or the next SetData().
     void SetData(Samples x, Samples y);
     void Clear();
@@ -36,8 +39,10 @@ private:
     ChartView* view_;
     QLineSeries* series_;
     QValueAxis* xAxis_;
+    Reduction reduction_;
     Samples x_, y_;
     SeriesIndex index_;
+    LevelIndex levels_;
     // The view last fitted; a change of the y axes alone needs no refit.
     double fittedMin_ = 0, fittedMax_ = -1;
     int fittedWidth_ = 0;

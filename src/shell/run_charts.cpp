@@ -143,7 +143,9 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     mode->attachAxis(Right);
     slump->attachAxis(Bottom);
     slump->attachAxis(Left);
-    ModeSeries = std::make_unique<chart::EnvelopeLine>(SlumpChart, mode, Bottom);
+    // At a game or more per pixel, a band from the lowest to the highest
+    // mode would cover the plot; the mode that prevails in each column reads.
+    ModeSeries = std::make_unique<chart::EnvelopeLine>(SlumpChart, mode, Bottom, chart::EnvelopeLine::Reduction::Prevailing);
     SlumpSeries = std::make_unique<chart::EnvelopeLine>(SlumpChart, slump, Bottom);
     for (Marker m : kAllMarkers) {
         auto* s = new QScatterSeries;

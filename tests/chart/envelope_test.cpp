@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <set>
 #include <tuple>
@@ -8,6 +9,9 @@
 #include "chart/envelope.h"
 
 namespace morvane::chart {
+
+void PrintTo(const XY& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
+
 namespace {
 
 struct Series {
@@ -129,6 +133,73 @@ TEST(Envelope, ReadsAFieldOfAnArrayOfRecords) {
     const SeriesIndex index(x, y);
     EXPECT_EQ(Envelope(x, y, 100, 19'000, 300, &index), Envelope(s.x, s.y, 100, 19'000, 300));
     EXPECT_EQ(Envelope(x, y, 100, 400, 300), Envelope(s.x, s.y, 100, 400, 300));
+}
+
+TEST(Prevailing, EachColumnShowsTheLevelMostOfItsGamesTake) {
+    // Modes 0..5 in runs of random length, and a few out-of-range values a
+    // loaded file may hold.
+    std::mt19937 rng(11);
+    Series s;
+    std::int32_t level = 0;
+    for (std::int32_t i = 0; i < 300'000; ++i) {
+        if (rng() % 97 == 0) level = static_cast<std::int32_t>(rng() % 6);
+        s.x.push_back(i + 1);
+        s.y.push_back(rng() % 5000 == 0 ? 42 : level);
+    }
+    const SeriesIndex index(s.x, s.y);
+    const LevelIndex levels(s.y);
+    for (const auto& [lo, hi, columns] : {std::tuple{1.0, 300'000.0, 597}, std::tuple{1000.5, 77'777.0, 300},
+                                          std::tuple{512.0, 2048.0, 100}}) {
+        const std::vector<XY> line = Prevailing(s.x, s.y, lo, hi, columns, &index, &levels);
+        EXPECT_EQ(line, Prevailing(s.x, s.y, lo, hi, columns, nullptr, nullptr));
+        EXPECT_LE(line.size(), 2u * columns + 2);
+        // A recount per pixel column: the games whose x falls in it, the
+        // level most of them take, drawn from its first to its last game.
+        std::vector<XY> expected;
+        std::vector<std::array<int, 8>> counts(static_cast<std::size_t>(columns));
+        std::vector<std::size_t> first(static_cast<std::size_t>(columns), SIZE_MAX), last(counts.size());
+        for (std::size_t g = 0; g < s.x.size(); ++g) {
+            if (s.x[g] < lo) continue;
+            if (s.x[g] > hi) {
+                expected.push_back({static_cast<double>(s.x[g]), static_cast<double>(s.y[g])});
+                break;
+            }
+            if (g > 0 && s.x[g - 1] < lo) expected.push_back({static_cast<double>(s.x[g - 1]), static_cast<double>(s.y[g - 1])});
+            const auto c = std::min<std::size_t>(static_cast<std::size_t>((s.x[g] - lo) * (columns / (hi - lo))), columns - 1);
+            if (first[c] == SIZE_MAX) first[c] = g;
+            last[c] = g;
+            if (s.y[g] >= 0 && s.y[g] < 8) ++counts[c][static_cast<std::size_t>(s.y[g])];
+        }
+        std::vector<XY> columnsDrawn;
+        for (std::size_t c = 0; c < counts.size(); ++c) {
+            if (first[c] == SIZE_MAX) continue;
+            const auto best = std::max_element(counts[c].begin(), counts[c].end()) - counts[c].begin();
+            const double v = counts[c][static_cast<std::size_t>(best)] ? static_cast<double>(best) : s.y[first[c]];
+            columnsDrawn.push_back({static_cast<double>(s.x[first[c]]), v});
+            if (last[c] != first[c]) columnsDrawn.push_back({static_cast<double>(s.x[last[c]]), v});
+        }
+        const bool before = !expected.empty() && expected.front().x < lo;
+        expected.insert(expected.begin() + (before ? 1 : 0), columnsDrawn.begin(), columnsDrawn.end());
+        for (std::size_t k = 0; k < std::min(line.size(), expected.size()); ++k)
+            ASSERT_EQ(line[k], expected[k]) << k << " of " << lo << " .. " << hi;
+        ASSERT_EQ(line.size(), expected.size()) << lo << " .. " << hi;
+    }
+    // Zoomed in far enough, every game shows as it is.
+    EXPECT_EQ(Prevailing(s.x, s.y, 5000, 5299, 500, &index, &levels), Envelope(s.x, s.y, 5000, 5299, 500));
+}
+
+TEST(Prevailing, TiesGoToTheLowerLevelAndOutOfRangeColumnsKeepTheirValue) {
+    // Three columns of twenty games: 3 and 1 ten times each; 9 only; 2
+    // ten times among -1.
+    std::vector<std::int32_t> x, y;
+    for (std::int32_t pattern : {0, 1, 2})
+        for (int i = 0; i < 20; ++i) {
+            x.push_back(static_cast<std::int32_t>(x.size()) + 1);
+            const int k = i % 4;
+            y.push_back(pattern == 0 ? (k == 0 || k == 3 ? 3 : 1) : pattern == 1 ? 9 : (k == 0 || k == 3 ? -1 : 2));
+        }
+    EXPECT_EQ(Prevailing(x, y, 1, 60, 3, nullptr, nullptr),
+              (std::vector<XY>{{1, 1}, {20, 1}, {21, 9}, {40, 9}, {41, 2}, {60, 2}}));
 }
 
 TEST(Thin, OnePointPerCellAndEveryOccupiedCellKept) {
