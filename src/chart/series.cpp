@@ -2,7 +2,10 @@
 
 #include <QBrush>
 #include <QGraphicsRectItem>
+#include <QCursor>
 #include <QGraphicsSimpleTextItem>
+#include <QToolTip>
+#include <cmath>
 #include <algorithm>
 
 #include "chart/chart_view.h"
@@ -77,8 +80,25 @@ void ThinnedPoints::Refresh() {
 }
 
 Bars::Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)
-    : view_(view), series_(series), upper_(series->upperSeries()), xAxis_(xAxis), yAxis_(yAxis) {
+    : view_(view), series_(series), upper_(series->upperSeries()), xAxis_(xAxis), yAxis_(yAxis),
+      outline_(series->pen()) {
     view_->OnViewChanged([this] { Refresh(); });
+    // A bar whose box is not shown still tells its value under the mouse.
+    QObject::connect(series_, &QAreaSeries::hovered, series_, [this](const QPointF& p, bool over) {
+        const QString tip = over ? ToolTipAt(p.x()) : QString();
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(QCursor::pos(), tip, view_);
+        }
+    });
+}
+
+QString Bars::ToolTipAt(double x) const {
+    const double k = std::round(x);
+    const auto it = std::lower_bound(bars_.begin(), bars_.end(), k, [](const XY& b, double v) { return b.x < v; });
+    if (it == bars_.end() || it->x != k) return {};
+    return QStringLiteral("%1回目: %2").arg(it->x, 0, 'f', 0).arg(it->y, 0, 'f', 0);
 }
 
 void Bars::SetBars(std::vector<XY> bars) {
@@ -99,6 +119,10 @@ void Bars::Refresh() {
     const std::span<const XY> visible(bars_.data() + (first - bars_.begin()), static_cast<std::size_t>(last - first));
     QList<QPointF> outline;
     const int columns = view_->PlotWidth();
+    // The white outline only where a bar is wide enough to show it inside
+    // its fill; on narrower bars it would cover the fill.
+    const double barPixels = hi > lo ? 0.7 * columns / (hi - lo) : 0;
+    series_->setPen(barPixels >= kMinOutlinedPixels ? outline_ : QPen(Qt::NoPen));
     if (visible.size() * 3 <= static_cast<std::size_t>(columns)) {
         for (const XY& b : visible) {
             outline << QPointF(b.x - 0.35, 0) << QPointF(b.x - 0.35, b.y) << QPointF(b.x + 0.35, b.y)
@@ -140,6 +164,8 @@ void Bars::PlaceMarks(std::span<const XY> visible) {
     }
     const QRectF plot = chart->plotArea();
     marksShown_ = 0;
+    // Left to right, a box that would touch the last one shown stays hidden.
+    QRectF lastShown;
     for (std::size_t i = 0; i < boxes_.size(); ++i) {
         if (i >= visible.size()) {
             boxes_[i]->hide();
@@ -155,9 +181,20 @@ void Bars::PlaceMarks(std::span<const XY> visible) {
         boxes_[i]->setPos(r.topLeft());
         texts_[i]->setPos(2, 1);
         const bool inside = plot.adjusted(-2, -r.height() - 6, 2, 0).contains(QPointF(top.x(), top.y()));
-        boxes_[i]->setVisible(inside);
-        marksShown_ += inside;
+        const bool shown = inside && !(marksShown_ > 0 && lastShown.adjusted(-1, -1, 1, 1).intersects(r));
+        boxes_[i]->setVisible(shown);
+        if (shown) {
+            lastShown = r;
+            ++marksShown_;
+        }
     }
+}
+
+std::vector<QRectF> Bars::ShownMarks() const {
+    std::vector<QRectF> shown;
+    for (const QGraphicsRectItem* box : boxes_)
+        if (box->isVisible()) shown.push_back(box->sceneBoundingRect());
+    return shown;
 }
 
 }  // namespace morvane::chart

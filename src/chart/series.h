@@ -77,8 +77,13 @@ public:
     const std::vector<XY>& Values() const { return bars_; }
     QAreaSeries* Series() const { return series_; }
     int MarksShown() const { return marksShown_; }
+    // The boxes shown now, in scene coordinates.
+    std::vector<QRectF> ShownMarks() const;
+    // "k回目: value" of the bar at x, or empty; shown when the mouse is over it.
+    QString ToolTipAt(double x) const;
 
     static constexpr int kMaxMarks = 60;
+    static constexpr double kMinOutlinedPixels = 4;
 
 private:
     void PlaceMarks(std::span<const XY> visible);
@@ -88,6 +93,7 @@ private:
     QLineSeries* upper_;
     QValueAxis* xAxis_;
     QValueAxis* yAxis_;
+    QPen outline_;
     std::vector<XY> bars_;
     std::vector<QGraphicsRectItem*> boxes_;
     std::vector<QGraphicsSimpleTextItem*> texts_;

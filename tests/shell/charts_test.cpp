@@ -46,6 +46,8 @@ private slots:
     void legendListsOnlySwitchedOnMarkers();
     void switchedOnSeriesFillAtTheNextPresentation();
     void bottomAxisRunsOneToN();
+    void barsReadAtEveryScale_data();
+    void barsReadAtEveryScale();
     void runWithoutBBLeavesTheBarsEmpty();
     void zoomShowsExactPointsAndDoubleClickGoesHome();
     void rightDragScrolls();
@@ -86,8 +88,11 @@ void ChartsTest::barsAtTheBonusOrdinals() {
         QCOMPARE(bars[k].x, static_cast<double>(k + 1));
         QCOMPARE(bars[k].y, static_cast<double>(h.PlayNum2Log()[w.form.Shown().BBPlay(k)]));
     }
-    // Few bars: each shows its value.
-    QCOMPARE(w.charts().SlumpBSeries->MarksShown(), static_cast<int>(bars.size()));
+    // Few bars: each shows its value, in a box where that does not crowd
+    // its neighbour's, else under the mouse.
+    QVERIFY(w.charts().SlumpBSeries->MarksShown() > 0);
+    for (const chart::XY& b : bars)
+        QCOMPARE(w.charts().SlumpBSeries->ToolTipAt(b.x), QStringLiteral("%1回目: %2").arg(b.x).arg(b.y));
 }
 
 void ChartsTest::modeLineAroundEachBB() {
@@ -196,6 +201,49 @@ void ChartsTest::bottomAxisRunsOneToN() {
     w.Start(2, 6);
     QCOMPARE(drawnAt(1), 0.0);
     QCOMPARE(drawnAt(2), 1.0);
+}
+
+void ChartsTest::barsReadAtEveryScale_data() {
+    QTest::addColumn<int>("games");
+    QTest::newRow("8000") << 8000;
+    QTest::newRow("100000") << 100000;
+    QTest::newRow("2000000") << 2000000;
+}
+
+void ChartsTest::barsReadAtEveryScale() {
+    QFETCH(int, games);
+    Window w(12, Window::OnScreen);
+    w.Start(games, 6);
+    chart::ChartView* view = w.charts().SlumpChart2;
+    const QImage drawn = view->grab().toImage();
+    const QRectF plot = view->chart()->plotArea();
+    const auto& bars = w.charts().SlumpBSeries->Values();
+    QVERIFY(bars.size() > 20);
+    // Halfway up every bar the user sees the bar's colour (within a pixel
+    // of where the bar stands), however narrow the bars are.
+    const QColor fill(0xFF, 0x8E, 0x8E);
+    const double pixelsPerPlay = plot.height() / w.charts().Left2->max();
+    int looked = 0;
+    for (const chart::XY& b : bars) {
+        const QPoint mid =
+            view->mapFromScene(view->chart()->mapToPosition(QPointF(b.x, b.y / 2), w.charts().SlumpBSeries->Series()));
+        if (!plot.adjusted(2, 2, -2, -2).contains(mid) || b.y * pixelsPerPlay < 6) continue;
+        const bool seen = drawn.pixelColor(mid) == fill || drawn.pixelColor(mid + QPoint(1, 0)) == fill ||
+                          drawn.pixelColor(mid - QPoint(1, 0)) == fill;
+        QVERIFY2(seen, qPrintable(QStringLiteral("bar %1 of height %2").arg(b.x).arg(b.y)));
+        ++looked;
+    }
+    QVERIFY(looked > static_cast<int>(bars.size()) / 3);
+    // Value boxes never overlap; a bar without one tells its value.
+    const std::vector<QRectF> boxes = w.charts().SlumpBSeries->ShownMarks();
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        for (std::size_t j = i + 1; j < boxes.size(); ++j) QVERIFY(!boxes[i].intersects(boxes[j]));
+    QCOMPARE(static_cast<int>(boxes.size()), w.charts().SlumpBSeries->MarksShown());
+    if (bars.size() <= chart::Bars::kMaxMarks) QVERIFY(!boxes.empty());
+    const chart::XY& some = bars[bars.size() / 2];
+    QCOMPARE(w.charts().SlumpBSeries->ToolTipAt(some.x + 0.2),
+             QStringLiteral("%1回目: %2").arg(some.x).arg(some.y));
+    QVERIFY(w.charts().SlumpBSeries->ToolTipAt(0).isEmpty());
 }
 
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
