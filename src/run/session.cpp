@@ -24,14 +24,31 @@ int RunSession::Target() const {
     return histories_[1].capacity() > histories_[0].capacity() ? 1 : 0;
 }
 
-int RunSession::SimulateRun(const RunRequest& request, const std::function<void()>& beforeGames) {
+RunEnd RunSession::SimulateRun(const RunRequest& request, const RunHooks& hooks) {
     const int target = Target();
     // With nothing on screen one history's memory is enough.
     if (shown_ < 0) histories_[Index(1 - target)].Release();
-    const int s = morvane::SimulateRun(slot_, histories_[Index(target)], request.setting, request.games, beforeGames);
+    PlayHistory& history = histories_[Index(target)];
+    SliceHook afterSlice;
+    if (hooks.progress || hooks.stopRequested) {
+        afterSlice = [&](std::int64_t played) {
+            if (hooks.progress) hooks.progress(played, request.games);
+            return !(hooks.stopRequested && hooks.stopRequested());
+        };
+    }
+    morvane::SimulateRun(
+        slot_, history, request.setting, request.games,
+        [&] {
+            if (hooks.beforeGames) hooks.beforeGames(request);
+        },
+        afterSlice);
     headers_[Index(target)] = MachineHeader();
     current_ = target;
-    return s;
+    if (history.size() < static_cast<std::size_t>(request.games)) {
+        history.clear();
+        return RunEnd::Stopped;
+    }
+    return RunEnd::Done;
 }
 
 BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const RunRequest& first,
@@ -51,9 +68,10 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
             }
             request = *next;
         }
-        SimulateRun(request, [&] {
-            if (hooks.beforeGames) hooks.beforeGames(request);
-        });
+        if (SimulateRun(request, hooks.run) == RunEnd::Stopped) {
+            result.end = BatchEnd::Stopped;
+            return result;
+        }
         const SimHeader& header = CurrentHeader();
         const std::string path = BatchFileName(base, header.setting, header.games, i);
         if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));

@@ -21,6 +21,20 @@ struct RunRequest {
     std::int32_t games = 1;
 };
 
+// What a run tells its caller as it goes; every hook may be empty.
+struct RunHooks {
+    // After the setting is chosen and before the first game.
+    std::function<void(const RunRequest&)> beforeGames;
+    // Every slice of games (about a million): the games played so far of
+    // the run's total. The window moves its progress bar and lets its
+    // events run here.
+    std::function<void(std::int64_t played, std::int64_t total)> progress;
+    // Asked after every slice; true stops the run.
+    std::function<bool()> stopRequested;
+};
+
+enum class RunEnd { Done, Stopped };
+
 // What a batch tells its caller as it goes; every hook may be empty.
 struct BatchHooks {
     // Asked before each run; true ends the batch (the window was closed).
@@ -28,8 +42,8 @@ struct BatchHooks {
     // The request of run i > 1; the window reads its inputs again, so edits
     // made during the batch take effect. nullopt ends the batch.
     std::function<std::optional<RunRequest>(int run)> nextRequest;
-    // After the setting is chosen and before the first game of each run.
-    std::function<void(const RunRequest&)> beforeGames;
+    // Each run's own hooks; a run stopped part-way ends the batch unwritten.
+    RunHooks run;
     // Before run i's file is written, with the batch's progress in percent.
     std::function<void(int run, const std::string& path, int percent)> saving;
     std::function<void(int run, const std::string& path)> saved;
@@ -66,9 +80,9 @@ public:
     std::uint64_t ReusableGames(bool batch) const;
 
     // One run into the history that is not on screen (the run on screen's
-    // own storage once it has been let go of). Returns the setting played.
-    // beforeGames runs after the setting is chosen and before the first game.
-    int SimulateRun(const RunRequest& request, const std::function<void()>& beforeGames = {});
+    // own storage once it has been let go of). A stopped run empties the
+    // history it played into.
+    RunEnd SimulateRun(const RunRequest& request, const RunHooks& hooks = {});
 
     // `runs` runs, each saved at once under BatchFileName(base, ...). The run
     // on screen stays as it is; the last run played becomes current.

@@ -89,6 +89,8 @@ void TMainForm::BuildMenus() {
     FileSaveMenu = item(file, "FileSaveMenu", QStringLiteral("保存(&S)"), &TMainForm::FileSaveMenuClick);
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     FileStartMenu = item(file, "FileStartMenu", QStringLiteral("開始(&G)"), &TMainForm::FileStartMenuClick);
+    FileStopMenu = item(file, "FileStopMenu", QStringLiteral("中止(&T)"), &TMainForm::FileStopMenuClick);
+    FileStopMenu->setShortcut(QKeySequence(Qt::Key_Escape));
     FileExitMenu = item(file, "FileExitMenu", QStringLiteral("終了(&X)"), &TMainForm::FileExitMenuClick);
     AnalysisTheoryMenu = item(analysis, "AnalysisTheoryMenu", QStringLiteral("理論値(&T)"), &TMainForm::AnalysisTheoryMenuClick);
     AnalysisEstimateMenu =
@@ -234,8 +236,11 @@ QString TMainForm::StatusText(int panel) const { return panels_[static_cast<std:
 void TMainForm::SetStatus(int panel, const QString& text) { panels_[static_cast<std::size_t>(panel)]->setText(text); }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
-    // A batch between two runs stops instead of playing on unseen.
-    if (busy_) cancelRequested_ = true;
+    // A run or a batch stops instead of playing on unseen.
+    if (busy_) {
+        stopRequested_ = true;
+        closing_ = true;
+    }
     QMainWindow::closeEvent(e);
 }
 

@@ -48,6 +48,8 @@ public:
 
     // Command handlers, named after their control and event.
     void FileStartMenuClick();
+    // Stops a run or a batch in progress (Esc).
+    void FileStopMenuClick();
     void StartButtonClic();
     void FileOpenMenuClick();
     void FileSaveMenuClick();
@@ -104,6 +106,7 @@ public:
     QAction* FileOpenMenu;
     QAction* FileSaveMenu;
     QAction* FileStartMenu;
+    QAction* FileStopMenu;
     QAction* FileExitMenu;
     QAction* HelpAboutMenu;
     QAction* HelpManMenu;
@@ -136,7 +139,9 @@ private:
     // The inputs, checked all together before anything changes. Throws
     // InputError (shown in the error box) or ConversionError.
     RunInputs ReadInputs(bool withRuns) const;
-    void SimulateRun(const RunRequest& request);
+    RunEnd SimulateRun(const RunRequest& request);
+    // While games are played: the window paints and takes a stop request.
+    void KeepResponsive();
     void SimulateBatch(const RunInputs& first);
     void PresentRun();
     // Lets go of the run on screen: charts, lists and summary are emptied.
@@ -163,7 +168,10 @@ private:
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;
     bool busy_ = false;
-    bool cancelRequested_ = false;
+    // Set by the stop command or by closing the window; a run or batch in
+    // progress ends at its next slice of games.
+    bool stopRequested_ = false;
+    bool closing_ = false;
 };
 
 }  // namespace morvane

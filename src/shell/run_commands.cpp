@@ -79,11 +79,16 @@ void TMainForm::FileStartMenuClick() {
         return;
     }
     BusyScope busy(*this);
-    cancelRequested_ = false;
+    stopRequested_ = false;
     SetStatus(0, texts::kRunning);
     try {
         if (in.runs == 1) {
-            SimulateRun(in.request);
+            if (SimulateRun(in.request) == RunEnd::Stopped) {
+                // The stopped run's history is emptied; the screen already is.
+                ProgressBar1->setValue(0);
+                SetStatus(0, texts::kRunStopped);
+                return;
+            }
             PresentRun();
             SetStatus(0, texts::kRunDone);
         } else {
@@ -94,6 +99,12 @@ void TMainForm::FileStartMenuClick() {
         throw;
     }
 }
+
+void TMainForm::FileStopMenuClick() {
+    if (busy_) stopRequested_ = true;
+}
+
+void TMainForm::KeepResponsive() { QCoreApplication::processEvents(); }
 
 void TMainForm::BeforeGames(const RunRequest& request) {
     Label3->setText(request.setting.hidden ? texts::kHiddenNotice : QString());
@@ -111,11 +122,18 @@ void TMainForm::ClearShown() {
     session_.Unshow();
 }
 
-void TMainForm::SimulateRun(const RunRequest& request) {
+RunEnd TMainForm::SimulateRun(const RunRequest& request) {
     // The run reuses the storage of the run on screen (one history's memory,
     // no fresh pages to touch), so the lists let go of it first.
     ClearShown();
-    session_.SimulateRun(request, [&] { BeforeGames(request); });
+    RunHooks hooks;
+    hooks.beforeGames = [this](const RunRequest& r) { BeforeGames(r); };
+    hooks.progress = [this](std::int64_t played, std::int64_t total) {
+        ProgressBar1->setValue(static_cast<int>(played * 100 / total));
+        KeepResponsive();
+    };
+    hooks.stopRequested = [this] { return stopRequested_; };
+    return session_.SimulateRun(request, hooks);
 }
 
 void TMainForm::SimulateBatch(const RunInputs& first) {
@@ -127,8 +145,7 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
     saveName_ = base;
     QString refusal;
     BatchHooks hooks;
-    // The window was closed between runs: the program is ending.
-    hooks.stopRequested = [this] { return cancelRequested_; };
+    hooks.stopRequested = [this] { return stopRequested_; };
     hooks.nextRequest = [&](int) -> std::optional<RunRequest> {
         // Edits made while the window handled its events take effect from
         // the next run on.
@@ -139,10 +156,13 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
             return std::nullopt;
         }
     };
-    hooks.beforeGames = [this](const RunRequest& request) {
+    hooks.run.beforeGames = [this](const RunRequest& request) {
         StartButton->setEnabled(false);
         BeforeGames(request);
     };
+    // The bar moves once per run; the window paints and listens meanwhile.
+    hooks.run.progress = [this](std::int64_t, std::int64_t) { KeepResponsive(); };
+    hooks.run.stopRequested = [this] { return stopRequested_; };
     hooks.saving = [this](int, const std::string& path, int percent) {
         SetStatus(0, texts::kBatchSaving + Text(path));
         ProgressBar1->setValue(percent);
@@ -150,7 +170,8 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
     const BatchResult r = session_.SimulateBatch(base.toStdString(), first.runs, first.request, hooks);
     switch (r.end) {
     case BatchEnd::Done: SetStatus(0, texts::kSaved); break;
-    case BatchEnd::Stopped: SetStatus(0, texts::kBatchAborted); break;
+    // Files already written stay whole; the run stopped part-way has none.
+    case BatchEnd::Stopped: SetStatus(0, closing_ ? texts::kBatchAborted : texts::kRunStopped); break;
     case BatchEnd::Refused:
         SetStatus(0, texts::kBatchAborted);
         services_.ShowError(this, texts::kErrorCaption, refusal);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "run/single_run.h"
 #include "support/temp_folder.h"
 
 namespace morvane {
@@ -97,6 +98,43 @@ TEST_F(Session, NextRequestChangesTheRunsAfterTheFirst) {
     EXPECT_EQ(s.SimulateBatch(Path("n.sim"), 3, {{false, 6}, 50}, hooks).end, BatchEnd::Done);
     EXPECT_EQ(asked, (std::vector<int>{2, 3}));
     EXPECT_EQ(saved, (std::vector<std::string>{"n6_50_1.sim", "n2_200_2.sim", "n3_300_3.sim"}));
+}
+
+TEST_F(Session, ALongRunReportsItsSlicesAndStopsWhenAsked) {
+    const std::int32_t games = 3 * kSliceGames + 12345;
+    RunSession plain(21), watched(21), stopped(21);
+    plain.SimulateRun({{false, 5}, games});
+
+    std::vector<std::int64_t> seen;
+    RunHooks hooks;
+    hooks.progress = [&](std::int64_t played, std::int64_t total) {
+        EXPECT_EQ(total, games);
+        seen.push_back(played);
+    };
+    EXPECT_EQ(watched.SimulateRun({{false, 5}, games}, hooks), RunEnd::Done);
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{kSliceGames, 2 * std::int64_t{kSliceGames}, 3 * std::int64_t{kSliceGames}, games}));
+    // Played in slices, the games are the same as in one piece.
+    EXPECT_TRUE(watched.Current() == plain.Current());
+    EXPECT_EQ(watched.Machine().Rng().State(), plain.Machine().Rng().State());
+
+    int asked = 0;
+    hooks = {};
+    hooks.stopRequested = [&] { return ++asked == 2; };
+    EXPECT_EQ(stopped.SimulateRun({{false, 5}, games}, hooks), RunEnd::Stopped);
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(stopped.Current().empty()) << "a stopped run leaves no half history";
+    EXPECT_EQ(stopped.Machine().playCount, 2 * kSliceGames);
+
+    // A batch stopped inside its second run keeps the first file only.
+    RunSession batch(21);
+    BatchHooks b;
+    int slices = 0;
+    b.run.stopRequested = [&] { return ++slices == 3; };
+    const BatchResult r = batch.SimulateBatch(Path("s.sim"), 3, {{false, 5}, kSliceGames + 1}, b);
+    EXPECT_EQ(r.end, BatchEnd::Stopped);
+    EXPECT_EQ(r.written, 1);
+    EXPECT_TRUE(fs::exists(Path("s5_1048577_1.sim")));
+    EXPECT_FALSE(fs::exists(Path("s5_1048577_2.sim")));
 }
 
 TEST_F(Session, ASingleRunReusesTheStorageOfTheRunOnScreen) {

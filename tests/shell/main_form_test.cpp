@@ -25,6 +25,7 @@
 #include "test_window.h"
 #include "machine/random.h"
 #include "present/qt/page_model.h"
+#include "run/single_run.h"
 #include "shell/about_box.h"
 #include "shell/clock.h"
 #include "shell/links.h"
@@ -62,6 +63,7 @@ private slots:
     void aRunEmptiesTheSummaryWithTheLists();
     void qtsOwnTextsAreJapanese();
     void rateCellsShowWholeBesideTheirPie();
+    void aLongRunMovesTheBarAndStopsOnEscape();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
@@ -117,9 +119,11 @@ void MainFormTest::menusAndCaptions() {
     for (QAction* a : menus[1]->menu()->actions()) analysis << a->text();
     for (QAction* a : menus[2]->menu()->actions()) help << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(analysis, (QStringList{"理論値(&T)", "設定推測(&E)"}));
-    QCOMPARE(file, (QStringList{"開く(&O)", "保存(&S)", "-", "開始(&G)", "終了(&X)"}));
+    QCOMPARE(file, (QStringList{"開く(&O)", "保存(&S)", "-", "開始(&G)", "中止(&T)", "終了(&X)"}));
     QCOMPARE(help, (QStringList{"バージョン情報(&A)", "取扱説明書(&C)", "JWordのインストール", "-", "ホームページ", "広告"}));
-    for (QAction* a : menus[0]->menu()->actions()) QVERIFY(a->shortcut().isEmpty());
+    // Only the stop command has a key, Esc.
+    for (QAction* a : menus[0]->menu()->actions())
+        QCOMPARE(a->shortcut(), a->objectName() == QLatin1String("FileStopMenu") ? QKeySequence(Qt::Key_Escape) : QKeySequence());
 }
 
 void MainFormTest::inputErrors_data() {
@@ -370,6 +374,36 @@ void MainFormTest::rateCellsShowWholeBesideTheirPie() {
         QVERIFY(pie->geometry().left() > list->geometry().right());
         QVERIFY(pie->geometry().right() < pie->parentWidget()->width());
     }
+}
+
+void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
+    Window w(6, Window::OnScreen);
+    w.form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.form));
+    // The bar while the games are played (the lists are still empty then).
+    QList<int> duringGames;
+    QObject::connect(w.form.ProgressBar1, &QProgressBar::valueChanged, &w.form, [&](int v) {
+        if (w.Rows(Page::Play) == 0 && w.form.StatusText(0) == texts::kRunning) duringGames << v;
+    });
+    w.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
+    QCOMPARE(duringGames.mid(0, 3), (QList<int>{33, 66, 100}));
+    QCOMPARE(w.Rows(Page::Play), static_cast<std::size_t>(3 * kSliceGames));
+
+    // Esc while the games hold the window: the run ends at its next slice,
+    // nothing of it stays, and the window is ready for the next command.
+    QTimer::singleShot(0, &w.form, [&] { QTest::keyClick(&w.form, Qt::Key_Escape); });
+    w.Start(QString::number(50 * kSliceGames), QStringLiteral("3"));
+    QCOMPARE(w.form.StatusText(0), texts::kRunStopped);
+    QVERIFY(w.form.History().empty());
+    QCOMPARE(w.Rows(Page::Play), std::size_t{0});
+    QVERIFY(w.form.ResultLabel->text().isEmpty());
+    QVERIFY(w.form.Machine().playCount < 2 * kSliceGames);
+    QVERIFY(w.form.StartButton->isEnabled());
+    QVERIFY(!w.form.Busy());
+    // The stop does not linger: the next run plays through.
+    w.Start(QStringLiteral("1000"), QStringLiteral("3"));
+    QCOMPARE(w.form.StatusText(0), texts::kRunDone);
+    QCOMPARE(w.Rows(Page::Play), std::size_t{1000});
 }
 
 void MainFormTest::revealBeforeAnyRunShowsOne() {
