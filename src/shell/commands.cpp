@@ -35,9 +35,14 @@ QString BesideProgram(const QString& file) {
 }  // namespace
 
 void TMainForm::HelpManMenuClick() {
-    const QString manual = BesideProgram(links::kManualFile);
     // A missing manual is no error worth a message.
-    if (QFileInfo::exists(manual)) services_.OpenUrl(QUrl::fromLocalFile(manual));
+    for (const QString& manual : {BesideProgram(links::kManualFile),
+                                  BesideProgram(links::kInstalledManualFolder + QLatin1Char('/') + links::kManualFile)}) {
+        if (QFileInfo::exists(manual)) {
+            services_.OpenUrl(QUrl::fromLocalFile(QFileInfo(manual).canonicalFilePath()));
+            return;
+        }
+    }
 }
 
 void TMainForm::JWord1Click() {

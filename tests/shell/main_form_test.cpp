@@ -6,7 +6,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -437,6 +439,19 @@ void MainFormTest::shellCommands() {
     QCOMPARE(w.services.urls[0], QUrl::fromLocalFile(manual));
     QCOMPARE(w.services.programs, QStringList{installer});
     QCOMPARE(w.services.programArguments[0], (QStringList{links::kPartnerCode, QStringLiteral("1")}));
+
+    // Installed, the manual lives under share/doc beside bin.
+    w.services.urls.clear();
+    QDir shareDoc(dir + QStringLiteral("/") + links::kInstalledManualFolder);
+    const bool made = !shareDoc.exists() && QDir().mkpath(shareDoc.path());
+    const QString installed = shareDoc.filePath(links::kManualFile);
+    QFile(installed).open(QIODevice::WriteOnly);
+    const QUrl expected = QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
+    FindAction(w.form, "HelpManMenu")->trigger();
+    QFile::remove(installed);
+    if (made) QDir(dir + QStringLiteral("/..")).rmpath(QStringLiteral("share/doc/morvane"));
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(w.services.urls, QList<QUrl>{expected});
 
     w.services.urls.clear();
     FindAction(w.form, "N3")->trigger();
