@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <algorithm>
 
 #include "chart/chart_view.h"
 #include "shell/main_form.h"
@@ -53,13 +55,13 @@ BENCHMARK(BM_StartToPresentation)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-// A zoom or a scroll of the slump charts with 10 million games behind them,
-// repainted at once.
+// A zoom or a scroll of the slump charts with 10 or 100 million games behind
+// them, repainted at once.
 void BM_ZoomAndScrollRepaint(benchmark::State& state) {
     QuietServices services;
     TMainForm form(services, 1u);
     form.show();
-    form.PlayNumEdit->setText(QStringLiteral("10000000"));
+    form.PlayNumEdit->setText(QString::number(state.range(1)));
     form.StartButton->click();
     QApplication::processEvents();
     chart::ChartView* view = form.Charts().SlumpChart;
@@ -80,7 +82,38 @@ void BM_ZoomAndScrollRepaint(benchmark::State& state) {
         form.Charts().SlumpChart2->repaint();
     }
 }
-BENCHMARK(BM_ZoomAndScrollRepaint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ZoomAndScrollRepaint)
+    ->ArgNames({"scroll", "games"})
+    ->Args({0, 10'000'000})
+    ->Args({1, 10'000'000})
+    ->Args({0, 100'000'000})
+    ->Args({1, 100'000'000})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(20);
+
+// Esc during a 100-million-game run: the time from the stop request to the
+// window being ready again.
+void BM_StopLongRun(benchmark::State& state) {
+    QuietServices services;
+    TMainForm form(services, 1u);
+    form.show();
+    form.PlayNumEdit->setText(QStringLiteral("100000000"));
+    double worst = 0;
+    for (auto _ : state) {
+        std::chrono::steady_clock::time_point asked;
+        QTimer::singleShot(300, &form, [&] {
+            asked = std::chrono::steady_clock::now();
+            form.FileStopMenu->trigger();
+        });
+        form.StartButton->click();
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
+        state.SetIterationTime(ms / 1000);
+        worst = std::max(worst, ms);
+        if (form.StatusText(0) != texts::kRunStopped) state.SkipWithError("the run was not stopped");
+    }
+    state.counters["worst_ms"] = worst;
+}
+BENCHMARK(BM_StopLongRun)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // Opening a 10-million-game file (320 MB) and presenting it.
 class OpenServices : public QuietServices {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 
 #include "chart/envelope.h"
+#include "shell/about_box.h"
 #include "shell/analysis_forms.h"
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
@@ -79,6 +81,18 @@ int main(int argc, char** argv) {
         }
         form.AnalysisEstimateMenu->trigger();
         saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
+
+        // The About box and an open dialog, in Qt's Japanese texts.
+        form.AboutBox()->show();
+        saveWidget(form.AboutBox(), QStringLiteral("about.png"));
+        form.AboutBox()->hide();
+        QFileDialog open(&form, {}, out, QStringLiteral("Morvaneファイル (*.sim)"));
+        open.setOption(QFileDialog::DontUseNativeDialog);
+        open.setAcceptMode(QFileDialog::AcceptOpen);
+        open.resize(560, 360);
+        open.show();
+        saveWidget(&open, QStringLiteral("open-dialog.png"));
+        open.hide();
         app.quit();
     });
     return app.exec();
