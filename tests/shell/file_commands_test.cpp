@@ -420,18 +420,6 @@ const WindowSaveCase kWindowSaves[] = {
                   "stray files");
          return c.Failures();
      }},
-    {"full device behind a link", false,
-     [](const QString& dir) {
-         test::Checks c;
-         std::filesystem::create_symlink("/dev/full", In(dir, "full.sim").toStdString());
-         Window w(5);
-         w.Start(100, 1);
-         w.Save(In(dir, "full.sim"));
-         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(ENOSPC)));
-         c.Expect(box.empty(), box);
-         c.Expect(QFileInfo(In(dir, "full.sim")).isSymLink(), "link replaced");
-         return c.Failures();
-     }},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -858,6 +859,7 @@ TEST_P(SimSaveSignals, LeaveTheOldFileWholeAndNoTemporaryFile) {
     WriteAll(target, kOld);
     constexpr std::size_t kGames = std::size_t{4} << 20;  // 128 MiB, long enough to catch
     std::optional<std::string> seen;
+    bool caughtMidSave = false;
     const test::ChildOutcome o = test::RunInChild(
         [&] {
             ::signal(s.sig, s.ignoredBefore ? SIG_IGN : SIG_DFL);
@@ -871,9 +873,16 @@ TEST_P(SimSaveSignals, LeaveTheOldFileWholeAndNoTemporaryFile) {
                 seen = GrowingTemporaryFile(dir.path(), "big.sim");
                 if (!seen) ::usleep(500);
             }
+            // Held still, so the signal surely comes while the file is written.
+            ::kill(pid, SIGSTOP);
+            int status = 0;
+            ::waitpid(pid, &status, WUNTRACED);
+            caughtMidSave = seen && fs::exists(dir.path() / *seen);
             ::kill(pid, s.sig);
+            ::kill(pid, SIGCONT);
         });
     ASSERT_TRUE(seen.has_value()) << "no temporary file was seen";
+    ASSERT_TRUE(caughtMidSave) << "the save ended before the signal";
     EXPECT_NE(seen->find(".morvane-save-"), std::string::npos) << *seen;
     if (s.ignoredBefore) {
         // Still ignored: the save went through.
