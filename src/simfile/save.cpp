@@ -15,7 +15,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <optional>
 
 #include "run/printable.h"
 #include "simfile/simfile.h"
@@ -110,8 +109,15 @@ public:
 // One temporary file's place in the cleanup list.
 class CleanupSlot {
 public:
-    // Claims a slot for `path`; a path too long or no free slot goes unlisted.
-    explicit CleanupSlot(const std::string& path) {
+    CleanupSlot() = default;
+    ~CleanupSlot() { Unlist(); }
+    CleanupSlot(const CleanupSlot&) = delete;
+    CleanupSlot& operator=(const CleanupSlot&) = delete;
+
+    // Lists `path` instead of what was listed; a path too long or no free
+    // slot goes unlisted.
+    void List(const std::string& path) {
+        Unlist();
         if (path.size() >= PATH_MAX) return;
         for (int i = 0; i < kSlots; ++i) {
             bool expected = false;
@@ -123,13 +129,12 @@ public:
             }
         }
     }
-    ~CleanupSlot() {
+    void Unlist() {
         if (slot_ < 0) return;
         gLive[slot_].store(false);
         gClaimed[slot_].store(false);
+        slot_ = -1;
     }
-    CleanupSlot(const CleanupSlot&) = delete;
-    CleanupSlot& operator=(const CleanupSlot&) = delete;
 
 private:
     int slot_ = -1;
@@ -234,18 +239,17 @@ void Replace(const std::string& target, const std::string& shown, const struct s
 
     static std::atomic<unsigned> counter{0};
     std::string tmp;
-    std::optional<CleanupSlot> listed;
+    CleanupSlot listed;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         tmp = TemporaryName(target, counter++);
-        listed.reset();
-        listed.emplace(tmp);
+        listed.List(tmp);
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, existing ? 0600 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
         const int err = errno;
-        listed.reset();
+        listed.Unlist();
         const std::string folder = FolderOf(target).empty() ? std::string(".") : FolderOf(target);
         if (err == ENOENT || err == ENOTDIR) throw SimFileError(shown + ": cannot create: " + Cause(err));
         if (err == EACCES || err == EPERM || err == EROFS)
