@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -10,11 +11,13 @@
 
 #include "analysis/estimate.h"
 #include "analysis/theory.h"
+#include "cli/fd_output.h"
 #include "cli/fnv.h"
 #include "present/presentation.h"
 #include "present/show.h"
 #include "run/input.h"
 #include "run/memory.h"
+#include "run/printable.h"
 #include "run/session.h"
 #include "simfile/simfile.h"
 
@@ -26,13 +29,20 @@ constexpr const char* kUsage =
     "       morvane-sim show FILE.sim [--plays]\n"
     "       morvane-sim theory [--games N]\n"
     "       morvane-sim estimate FILE.sim\n"
-    "       morvane-sim bench [--games N]\n";
-
-constexpr const char* kNotSimulationFile = "このファイルは、Morvaneファイルではありません。";
+    "       morvane-sim bench [--games N]\n"
+    "       morvane-sim [COMMAND] --help\n";
 
 struct UsageError {
     std::string message;
 };
+
+// --help or -h where an option may stand.
+struct HelpRequested {};
+
+bool IsHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+// A value as it may stand in a one-line message, quoted.
+std::string Quoted(const std::string& value) { return "'" + Printable(value) + "'"; }
 
 using Options = std::map<std::string, std::string>;
 
@@ -41,9 +51,10 @@ Options ParseOptions(const std::vector<std::string>& args, std::size_t first,
     Options opts;
     for (std::size_t i = first; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (IsHelp(a)) throw HelpRequested{};
         bool ok = false;
         for (const char* k : known) ok = ok || a == k;
-        if (!ok) throw UsageError{"unknown option '" + a + "'"};
+        if (!ok) throw UsageError{"unknown option " + Quoted(a)};
         if (i + 1 >= args.size()) throw UsageError{"option " + a + " needs a value"};
         if (opts.count(a)) throw UsageError{"option " + a + " given twice"};
         opts[a] = args[++i];
@@ -56,8 +67,8 @@ std::int32_t PositiveOption(const Options& opts, const std::string& name, std::i
     const auto it = opts.find(name);
     if (it == opts.end()) return fallback;
     const auto v = ParseInt32(it->second);
-    if (!v) throw UsageError{std::string(what) + " '" + it->second + "' is not a 32-bit integer"};
-    if (*v < 1) throw UsageError{std::string(what) + " must be at least 1, not " + it->second};
+    if (!v) throw UsageError{std::string(what) + " " + Quoted(it->second) + " is not a 32-bit integer"};
+    if (*v < 1) throw UsageError{std::string(what) + " must be at least 1, not " + Quoted(it->second)};
     return *v;
 }
 
@@ -65,13 +76,15 @@ std::uint32_t SeedOption(const Options& opts) {
     const auto it = opts.find("--seed");
     if (it == opts.end()) return static_cast<std::uint32_t>(std::time(nullptr));
     const std::string& s = it->second;
+    // Leading zeros are taken as for every other number: "007" is 7.
     std::uint64_t v = 0;
-    bool ok = !s.empty() && s.size() <= 10;
+    bool ok = !s.empty();
     for (char c : s) {
         ok = ok && c >= '0' && c <= '9';
         if (ok) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        ok = ok && v <= UINT32_MAX;
     }
-    if (!ok || v > UINT32_MAX) throw UsageError{"seed '" + s + "' is not a number from 0 to 4294967295"};
+    if (!ok) throw UsageError{"seed " + Quoted(s) + " is not a number from 0 to 4294967295"};
     return static_cast<std::uint32_t>(v);
 }
 
@@ -79,8 +92,8 @@ void CheckMemory(std::int32_t games) {
     const std::uint64_t available = AvailableMemoryBytes();
     if (!HistoryFits(games, 0, available))
         throw UsageError{std::to_string(games) + " games need " + std::to_string(ExtraHistoryBytes(games, 0)) +
-                         " bytes of history, but only " + std::to_string(available) +
-                         " bytes of memory are available"};
+                         " bytes of history, more than the " + std::to_string(UsableHistoryBytes(available)) +
+                         " bytes that " + std::to_string(available) + " bytes of available memory leave for it"};
 }
 
 int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -88,11 +101,15 @@ int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::uint32_t seed = SeedOption(opts);
     const std::string settingText = opts.count("--setting") ? opts.at("--setting") : "1";
     const auto setting = ParseSetting(settingText);
-    if (!setting) throw UsageError{"setting '" + settingText + "' must be 1 to 6 or ?"};
+    if (!setting) throw UsageError{"setting " + Quoted(settingText) + " must be 1 to 6 or ?"};
     const std::int32_t games = PositiveOption(opts, "--games", 1, "games");
     const std::int32_t runs = PositiveOption(opts, "--runs", 1, "runs");
     const auto outIt = opts.find("--out");
     if (runs > 1 && outIt == opts.end()) throw UsageError{"--out is required when --runs is above 1"};
+    if (outIt != opts.end() && outIt->second.empty()) throw UsageError{"--out needs a file name"};
+    // The batch prints one path per line.
+    if (runs > 1 && HasControlCharacter(outIt->second))
+        throw UsageError{"the batch's base name " + Quoted(outIt->second) + " holds a control character"};
     CheckMemory(games);
 
     RunSession session(seed);
@@ -106,7 +123,9 @@ int CmdRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitOk;
     }
     BatchHooks hooks;
-    hooks.saved = [&](int, const std::string& path) { out << path << "\n"; };
+    // A path list nobody receives is no use: the batch stops with it.
+    hooks.stopRequested = [&] { return !out; };
+    hooks.saved = [&](int, const std::string& path) { out << path << "\n" << std::flush; };
     const BatchResult r = session.SimulateBatch(outIt->second, runs, request, hooks);
     if (r.end == BatchEnd::WriteFailed) {
         err << "morvane-sim: " << r.error << "\n";
@@ -125,15 +144,16 @@ std::optional<int> LoadForCommand(const std::string& path, PlayHistory& history,
         err << "morvane-sim: " << e.what() << "\n";
         return kExitUsage;
     }
+    const std::string shown = Printable(path);
     switch (r.status) {
     case SimStatus::NotSimulation:
-        err << kNotSimulationFile << "\n";
+        err << "morvane-sim: " << shown << ": not a Morvane simulation file\n";
         return kExitUsage;
     case SimStatus::ShortHeader:
-        err << "morvane-sim: " << path << ": the file ends inside its 12-byte header\n";
+        err << "morvane-sim: " << shown << ": the file ends inside its 12-byte header\n";
         return kExitUsage;
     case SimStatus::TooLarge:
-        err << "morvane-sim: " << path << ": the file's history does not fit in the available memory\n";
+        err << "morvane-sim: " << shown << ": the file's history does not fit in the available memory\n";
         return kExitUsage;
     case SimStatus::Ok: break;
     }
@@ -146,8 +166,10 @@ int CmdShow(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     for (std::size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--plays") {
             plays = true;
+        } else if (IsHelp(args[i])) {
+            throw HelpRequested{};
         } else if (args[i].rfind("--", 0) == 0 || !path.empty()) {
-            throw UsageError{"unexpected argument '" + args[i] + "'"};
+            throw UsageError{"unexpected argument " + Quoted(args[i])};
         } else {
             path = args[i];
         }
@@ -188,13 +210,14 @@ int CmdTheory(const std::vector<std::string>& args, std::ostream& out) {
 }
 
 int CmdEstimate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (std::any_of(args.begin() + 1, args.end(), IsHelp)) throw HelpRequested{};
     if (args.size() != 2 || args[1].rfind("--", 0) == 0)
         throw UsageError{args.size() < 2 ? "estimate needs a file" : "estimate takes exactly one file"};
     const std::string& path = args[1];
     PlayHistory history;
     if (const auto failed = LoadForCommand(path, history, err)) return *failed;
     if (history.empty()) {
-        err << "morvane-sim: " << path << ": the file holds no games to estimate from\n";
+        err << "morvane-sim: " << Printable(path) << ": the file holds no games to estimate from\n";
         return kExitUsage;
     }
     const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
@@ -224,9 +247,7 @@ int CmdBench(const std::vector<std::string>& args, std::ostream& out) {
     return kExitOk;
 }
 
-}  // namespace
-
-int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     try {
         if (args.empty()) throw UsageError{"no command given"};
         if (args[0] == "run") return CmdRun(args, out, err);
@@ -234,11 +255,11 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         if (args[0] == "show") return CmdShow(args, out, err);
         if (args[0] == "theory") return CmdTheory(args, out);
         if (args[0] == "estimate") return CmdEstimate(args, out, err);
-        if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-            out << kUsage;
-            return kExitOk;
-        }
-        throw UsageError{"unknown command '" + args[0] + "'"};
+        if (IsHelp(args[0]) || args[0] == "help") throw HelpRequested{};
+        throw UsageError{"unknown command " + Quoted(args[0])};
+    } catch (const HelpRequested&) {
+        out << kUsage;
+        return kExitOk;
     } catch (const UsageError& e) {
         err << "morvane-sim: " << e.message << " (morvane-sim --help shows the usage)\n";
         return kExitUsage;
@@ -249,6 +270,20 @@ int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << "morvane-sim: out of memory\n";
         return kExitFailure;
     }
+}
+
+}  // namespace
+
+int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    int code = RunCommand(args, out, err);
+    // Output that never arrived is a failure whatever the command did.
+    out.flush();
+    if (!out) {
+        const std::string reason = OutputFailureReason(out);
+        err << "morvane-sim: cannot write to standard output" << (reason.empty() ? "" : ": " + reason) << "\n";
+        if (code == kExitOk) code = kExitFailure;
+    }
+    return code;
 }
 
 }  // namespace morvane

@@ -7,10 +7,11 @@
 namespace morvane {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;  // a file could not be written
+inline constexpr int kExitFailure = 1;  // a file or the output could not be written
 inline constexpr int kExitUsage = 2;    // bad input; nothing was written
 
-// args excludes the program name.
+// args excludes the program name. Output that cannot be written to `out` is
+// reported on `err` and ends with kExitFailure.
 int CliMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace morvane

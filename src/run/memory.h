@@ -1,18 +1,32 @@
 #pragma once
 // Whether a run's history fits in memory, decided before any game is played.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace morvane {
 
-// Memory the system can still hand out without swapping (MemAvailable), or 0
-// when it cannot tell.
+// Memory the program can still take without swapping or meeting its control
+// group's limit: the lower of MemAvailable and the room left under the
+// memory limits of the process's cgroup and its ancestors. 0 when it cannot
+// tell.
 std::uint64_t AvailableMemoryBytes();
+
+// Room under the memory limits of the cgroup named in `procSelfCgroup` (the
+// text of /proc/self/cgroup), with the cgroup file systems mounted at `root`
+// (/sys/fs/cgroup): the smallest limit less usage along the path up to the
+// root, counting inactive file pages as free. nullopt when no limit is set.
+std::optional<std::uint64_t> CgroupRoomBytes(const std::string& procSelfCgroup, const std::string& root);
+
+// The part of `available` a history may take: the rest of the program (the
+// lists, the charts, the copy a growing history makes) needs room beside it.
+std::uint64_t UsableHistoryBytes(std::uint64_t available);
 
 // History bytes a run of `games` needs beyond what `reservedGames` already hold.
 std::uint64_t ExtraHistoryBytes(std::int64_t games, std::uint64_t reservedGames);
 
-// True when the extra bytes fit into `available` (0 means unknown: allowed).
+// True when the extra bytes fit into the usable part of `available` (0 means
+// unknown: allowed).
 bool HistoryFits(std::int64_t games, std::uint64_t reservedGames, std::uint64_t available);
 
 }  // namespace morvane

@@ -4,13 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <bit>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "run/memory.h"
+#include "run/printable.h"
 
 namespace morvane {
 namespace {
@@ -87,60 +88,6 @@ void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSi
     }
 }
 
-void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history) {
-    // The temporary file is a short hidden name in the target's folder, so a
-    // long but valid target name never makes it too long.
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = folder + ".morvane-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw SimFileError(path + ": cannot create: " + Cause(errno));
-
-    auto discard = [&] {
-        if (fd >= 0) ::close(fd);
-        fd = -1;
-        ::unlink(tmp.c_str());
-    };
-    try {
-        EncodeSim(header, history, [&](const char* p, std::size_t size) {
-            while (size > 0) {
-                const ssize_t w = ::write(fd, p, size);
-                if (w < 0) {
-                    if (errno == EINTR) continue;
-                    throw SimFileError(Cause(errno));
-                }
-                if (w == 0) throw SimFileError(Cause(EIO));
-                p += w;
-                size -= static_cast<std::size_t>(w);
-            }
-        });
-    } catch (const SimFileError& e) {
-        discard();
-        throw SimFileError(path + ": write failed: " + e.what());
-    } catch (...) {
-        discard();
-        throw;
-    }
-    const int closed = ::close(fd);
-    const int closeErr = errno;
-    fd = -1;
-    if (closed != 0) {
-        discard();
-        throw SimFileError(path + ": write failed: " + Cause(closeErr));
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int err = errno;
-        discard();
-        throw SimFileError(path + ": cannot replace: " + Cause(err));
-    }
-}
-
 SimDecoder::SimDecoder(PlayHistory& out, std::uint64_t recordsHint, std::uint64_t availableBytes)
     : out_(out), recordsHint_(recordsHint), availableBytes_(availableBytes) {}
 
@@ -155,18 +102,31 @@ void SimDecoder::TakeHeaderByte(char c) {
             rejected_ = tooLarge_ = true;
             return;
         }
+        if (availableBytes_) recordLimit_ = out_.capacity() + UsableHistoryBytes(availableBytes_) / kSimRecordBytes;
         out_.clear();
         if (recordsHint_) out_.reserve(recordsHint_);
     }
 }
 
-void SimDecoder::TakeRecords(const char* p, std::size_t records) {
+bool SimDecoder::TakeRecords(const char* p, std::size_t records) {
+    const std::uint64_t need = out_.size() + records;
+    if (need > out_.capacity()) {
+        // Beyond what the file's size promised: grow as usual, but never past
+        // what memory allows.
+        if (need > recordLimit_) {
+            rejected_ = tooLarge_ = true;
+            out_.Release();
+            return false;
+        }
+        out_.reserve(std::min<std::uint64_t>(std::max<std::uint64_t>({16, need, 2 * out_.size()}), recordLimit_));
+    }
     GameRecord* dst = out_.Extend(records);
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(static_cast<void*>(dst), p, records * kSimRecordBytes);
     } else {
         DecodeRecordsPortable(p, records, dst);
     }
+    return true;
 }
 
 bool SimDecoder::Feed(std::span<const char> bytes) {
@@ -185,11 +145,11 @@ bool SimDecoder::Feed(std::span<const char> bytes) {
         p += take;
         n -= take;
         if (partialBytes_ < kSimRecordBytes) return true;
-        TakeRecords(partial_, 1);
         partialBytes_ = 0;
+        if (!TakeRecords(partial_, 1)) return false;
     }
     const std::size_t whole = n / kSimRecordBytes;
-    if (whole) TakeRecords(p, whole);
+    if (whole && !TakeRecords(p, whole)) return false;
     partialBytes_ = n - whole * kSimRecordBytes;
     std::memcpy(partial_, p + whole * kSimRecordBytes, partialBytes_);
     return true;
@@ -208,13 +168,17 @@ SimReadResult SimDecoder::Finish() const {
     return r;
 }
 
-SimReadResult LoadSimFile(const std::string& path, PlayHistory& out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw SimFileError(path + ": cannot open: " + Cause(errno));
+SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::optional<std::uint64_t> availableBytes) {
+    // Opening a FIFO would otherwise wait for a writer; once it is open, a
+    // FIFO without one reads as empty.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw SimFileError(Printable(path) + ": cannot open: " + Cause(errno));
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     struct stat st {};
     std::uint64_t hint = 0;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) hint = SimRecordsIn(static_cast<std::uint64_t>(st.st_size));
-    SimDecoder decoder(out, hint, AvailableMemoryBytes());
+    SimDecoder decoder(out, hint, availableBytes ? *availableBytes : AvailableMemoryBytes());
     std::vector<char> buf(kChunkRecords * kSimRecordBytes);
     for (;;) {
         const ssize_t r = ::read(fd, buf.data(), buf.size());
@@ -222,7 +186,7 @@ SimReadResult LoadSimFile(const std::string& path, PlayHistory& out) {
             if (errno == EINTR) continue;
             const int err = errno;
             ::close(fd);
-            throw SimFileError(path + ": read failed: " + Cause(err));
+            throw SimFileError(Printable(path) + ": read failed: " + Cause(err));
         }
         if (r == 0) break;
         if (!decoder.Feed({buf.data(), static_cast<std::size_t>(r)})) break;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -40,8 +41,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Writes under a temporary name in the target's folder and renames it into
-// place only after every byte is written; on failure the target is untouched.
+// Writes a regular file (a new one, or the one a symbolic link leads to, the
+// link staying) under a temporary name beside it and renames it into place
+// only after every byte is written; the copy keeps the old file's permission
+// bits and, where allowed, its owner. On failure, or when the program is
+// ended by SIGINT, SIGTERM or SIGHUP meanwhile, the old file stays whole and
+// the temporary file is removed. A file the user may not write is refused,
+// not replaced. Other hard links to the old file keep the old contents. A
+// target that exists and is no regular file (a device, a FIFO, a terminal)
+// is written into directly; a FIFO nobody reads is refused at once.
 // Throws SimFileError whose message names the path and the cause.
 void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history);
 
@@ -65,8 +73,10 @@ struct SimReadResult {
 class SimDecoder {
 public:
     // recordsHint reserves storage when the file size is known; a hint whose
-    // history exceeds availableBytes (0: no limit) refuses the file before
-    // the history is touched.
+    // history exceeds what availableBytes (0: no limit) leaves for it refuses
+    // the file before the history is touched. Records beyond the hint (a
+    // stream, a growing file) are refused once they would not fit either;
+    // the history is then emptied.
     explicit SimDecoder(PlayHistory& out, std::uint64_t recordsHint = 0, std::uint64_t availableBytes = 0);
     // Returns false once the bytes are known not to be a simulation file.
     bool Feed(std::span<const char> bytes);
@@ -74,11 +84,12 @@ public:
 
 private:
     void TakeHeaderByte(char c);
-    void TakeRecords(const char* p, std::size_t records);
+    bool TakeRecords(const char* p, std::size_t records);
 
     PlayHistory& out_;
     std::uint64_t recordsHint_;
     std::uint64_t availableBytes_;
+    std::uint64_t recordLimit_ = UINT64_MAX;  // records the history may hold
     bool tooLarge_ = false;
     char header_[kSimHeaderBytes] = {};
     std::size_t headerBytes_ = 0;
@@ -93,7 +104,11 @@ inline std::uint64_t SimRecordsIn(std::uint64_t bytes) {
 }
 
 // Reads a whole file. Throws SimFileError when it cannot be opened or read.
-// The history is replaced only when the file is a simulation file.
-SimReadResult LoadSimFile(const std::string& path, PlayHistory& out);
+// The history is replaced only when the file is a simulation file. Opening
+// never waits: anything that is not a regular file is read as a stream, and
+// a FIFO without a writer reads as empty. availableBytes defaults to
+// AvailableMemoryBytes().
+SimReadResult LoadSimFile(const std::string& path, PlayHistory& out,
+                          std::optional<std::uint64_t> availableBytes = std::nullopt);
 
 }  // namespace morvane

@@ -140,8 +140,8 @@ TEST_F(CliEstimate, RefusesFilesItCannotJudge) {
     };
     const std::string mark("\x0a\0\0\0", 4);
     const std::vector<Case> cases = {
-        {"text.sim", "hello, world\n", "このファイルは、Morvaneファイルではありません。"},
-        {"tiny.sim", "ab", "このファイルは、Morvaneファイルではありません。"},
+        {"text.sim", "hello, world\n", "text.sim: not a Morvane simulation file"},
+        {"tiny.sim", "ab", "tiny.sim: not a Morvane simulation file"},
         {"short.sim", mark + std::string("\x01\0\0", 3), "the file ends inside its 12-byte header"},
         {"empty.sim", mark + std::string("\x01\0\0\0\0\0\0\0", 8), "holds no games"},
     };
@@ -153,7 +153,8 @@ TEST_F(CliEstimate, RefusesFilesItCannotJudge) {
         ASSERT_EQ(lines.size(), 1u) << c.name << ": " << r.err;
         EXPECT_NE(lines[0].find(c.message), std::string::npos) << c.name << ": " << lines[0];
     }
-    EXPECT_EQ(Cli({"estimate", WriteBytes("x.sim", "nope")}).err, "このファイルは、Morvaneファイルではありません。\n");
+    EXPECT_EQ(Cli({"estimate", WriteBytes("x.sim", "nope")}).err,
+              "morvane-sim: " + Path("x.sim") + ": not a Morvane simulation file\n");
     const CliResult missing = Cli({"estimate", Path("missing.sim")});
     EXPECT_EQ(missing.code, kExitUsage);
     EXPECT_NE(missing.err.find("missing.sim"), std::string::npos) << missing.err;

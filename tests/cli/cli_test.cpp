@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -157,7 +158,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"UnknownOption", {"run", "--seed", "1", "--colour", "red", "--out", "@"}, "--colour"},
         BadInput{"UnknownCommand", {"walk", "--games", "10", "--out", "@"}, "walk"},
         BadInput{"OptionWithoutValue", {"run", "--out", "@", "--games"}, "--games"},
-        BadInput{"BatchWithoutOut", {"run", "--seed", "1", "--games", "10", "--runs", "2"}, "--out"}),
+        BadInput{"BatchWithoutOut", {"run", "--seed", "1", "--games", "10", "--runs", "2"}, "--out"},
+        BadInput{"OutEmpty", {"run", "--seed", "1", "--games", "10", "--out", ""}, "--out"},
+        BadInput{"BatchOutEmpty", {"run", "--seed", "1", "--games", "10", "--runs", "2", "--out", ""}, "--out"},
+        BadInput{"BatchBaseWithANewline", {"run", "--games", "10", "--runs", "2", "--out", "a\nb.sim"}, "a\\nb.sim"},
+        BadInput{"BatchBaseWithAnEscape", {"run", "--games", "10", "--runs", "2", "--out", "\x1b[2Jb.sim"},
+                 "\\x1b[2Jb.sim"},
+        BadInput{"SeedBeyond32BitsAfterZeros", {"run", "--seed", "0004294967296", "--out", "@"}, "0004294967296"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, RunIntoAMissingFolderFailsNamingThePath) {
@@ -187,6 +194,183 @@ TEST_F(CliTest, BatchStoppedByAnUnwritableThirdFileKeepsTheFirstTwoWhole) {
     EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"b2_8000_3.sim", "b5_8000_1.sim", "b6_8000_2.sim"}));
     EXPECT_TRUE(fs::is_directory(blocked));
     EXPECT_TRUE(fs::is_empty(blocked));
+}
+
+// --help and -h show the usage wherever an option may stand.
+class CliHelpAfterACommand : public CliTest, public ::testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(CliHelpAfterACommand, ShowsTheUsage) {
+    const CliResult r = Run(GetParam());
+    EXPECT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, Run({"--help"}).out);
+    EXPECT_EQ(r.out.rfind("usage: morvane-sim run ", 0), 0u) << r.out;
+    EXPECT_TRUE(Entries(dir_).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliHelpAfterACommand,
+    ::testing::Values(std::vector<std::string>{"run", "--help"}, std::vector<std::string>{"run", "-h"},
+                      std::vector<std::string>{"run", "--games", "5", "--out", "x.sim", "-h"},
+                      std::vector<std::string>{"show", "--help"}, std::vector<std::string>{"show", "x.sim", "-h"},
+                      std::vector<std::string>{"estimate", "--help"}, std::vector<std::string>{"theory", "-h"},
+                      std::vector<std::string>{"bench", "--help"}, std::vector<std::string>{"-h"}));
+
+// Leading zeros count for nothing, in every number.
+struct ZerosCase {
+    const char* name;
+    std::vector<std::string> padded, plain;
+};
+
+void PrintTo(const ZerosCase& z, std::ostream* os) { *os << z.name; }
+
+class CliLeadingZeros : public CliTest, public ::testing::WithParamInterface<ZerosCase> {};
+
+TEST_P(CliLeadingZeros, ReadAsTheSameNumber) {
+    std::vector<std::string> padded = GetParam().padded, plain = GetParam().plain;
+    padded.insert(padded.end(), {"--out", Path("padded.sim")});
+    plain.insert(plain.end(), {"--out", Path("plain.sim")});
+    const CliResult a = Run(padded), b = Run(plain);
+    ASSERT_EQ(a.code, kExitOk) << a.err;
+    ASSERT_EQ(b.code, kExitOk) << b.err;
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(Sha256OfFile(Path("padded.sim")), Sha256OfFile(Path("plain.sim")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliLeadingZeros,
+    ::testing::Values(
+        ZerosCase{"Seed", {"run", "--seed", "00000000001", "--games", "50"}, {"run", "--seed", "1", "--games", "50"}},
+        ZerosCase{"SeedZero", {"run", "--seed", "0000000000000", "--games", "50"},
+                  {"run", "--seed", "0", "--games", "50"}},
+        ZerosCase{"LongGames", {"run", "--seed", "3", "--games", std::string(100000, '0') + "5"},
+                  {"run", "--seed", "3", "--games", "5"}},
+        ZerosCase{"Setting", {"run", "--seed", "3", "--setting", "06", "--games", "50"},
+                  {"run", "--seed", "3", "--setting", "6", "--games", "50"}}),
+    [](const ::testing::TestParamInfo<ZerosCase>& info) { return std::string(info.param.name); });
+
+// Error lines: one line, the prefix, values escaped and cut.
+struct MessageCase {
+    const char* name;
+    std::vector<std::string> args;  // "@text" and "@missing" stand for files in the test's folder
+    std::string line;               // what the one line must hold
+};
+
+void PrintTo(const MessageCase& m, std::ostream* os) { *os << m.name; }
+
+class CliMessages : public CliTest, public ::testing::WithParamInterface<MessageCase> {};
+
+TEST_P(CliMessages, AreOneShortLineWithThePrefix) {
+    std::vector<std::string> args = GetParam().args;
+    std::string line = GetParam().line;
+    const std::string text = WriteBytes("notes.txt", "hello, world\n");
+    if (const std::size_t at = line.find("@text"); at != std::string::npos) line.replace(at, 5, text);
+    for (std::string& a : args)
+        if (a == "@text") a = text;
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_EQ(r.out, "");
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_EQ(lines[0].rfind("morvane-sim: ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find(line), std::string::npos) << lines[0];
+    EXPECT_LT(lines[0].size(), 400u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliMessages,
+    ::testing::Values(
+        MessageCase{"NewlineInAValue", {"run", "--games", "1\n2"}, "'1\\n2'"},
+        MessageCase{"EscapeInAnOption", {"run", "--colour\x1b[31m", "red"}, "'--colour\\x1b[31m'"},
+        MessageCase{"HugeValueIsCut", {"run", "--games", std::string(100000, '9')}, "... (100000 bytes)'"},
+        MessageCase{"ControlCharactersInAPath", {"show", "miss\ning\r.sim"}, "miss\\ning\\r.sim: cannot open"},
+        MessageCase{"HugePathIsCut", {"estimate", std::string(5000, 'p')}, "... (5000 bytes): cannot open"},
+        MessageCase{"ShowOfATextFile", {"show", "@text"}, "morvane-sim: @text: not a Morvane simulation file"},
+        MessageCase{"EstimateOfATextFile", {"estimate", "@text"},
+                    "morvane-sim: @text: not a Morvane simulation file"}),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
+
+// Output and files that cannot be written: morvane-sim run as a process of
+// its own, its standard output full, closed or cut short by a file-size
+// limit. Every case must end with 1 and a line on stderr.
+struct WriteFailure {
+    const char* name;
+    std::vector<std::string> args;  // "@" stands for a path in the test's folder
+    test::StdoutTo to;
+    const char* says;  // on stderr
+};
+
+void PrintTo(const WriteFailure& w, std::ostream* os) { *os << w.name; }
+
+class CliWriteFailures : public CliTest, public ::testing::WithParamInterface<WriteFailure> {};
+
+TEST_P(CliWriteFailures, EndWithOneAndSaySo) {
+    std::vector<std::string> args = GetParam().args;
+    const std::string file = Path("run.sim");
+    SaveSimFile(file, {2, 1}, [] {
+        PlayHistory h;
+        h.Append({1, -3, 0, 1, 0, 0, 2, 5});
+        return h;
+    }());
+    for (std::string& a : args) {
+        if (a == "@") a = Path("out.sim");
+        if (a == "@run") a = file;
+    }
+    const test::ProgramResult r = test::RunProgram(args, GetParam().to, Path("stdout.txt"));
+    EXPECT_TRUE(r.outcome.exited) << r.outcome.Describe();
+    EXPECT_EQ(r.outcome.exitCode, kExitFailure) << r.err;
+    const std::vector<std::string> lines = Lines(r.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find(GetParam().says), std::string::npos) << r.err;
+    EXPECT_EQ(lines.back().rfind("morvane-sim: ", 0), 0u) << r.err;
+    // No temporary file left behind.
+    for (const std::string& name : Entries(dir_)) EXPECT_EQ(name.find(".morvane-save-"), std::string::npos) << name;
+}
+
+using test::StdoutTo;
+constexpr const char* kStdoutFails = "cannot write to standard output";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliWriteFailures,
+    ::testing::Values(
+        WriteFailure{"ShowFull", {"show", "@run"}, StdoutTo::FullDevice, kStdoutFails},
+        WriteFailure{"ShowClosed", {"show", "@run"}, StdoutTo::Closed, kStdoutFails},
+        WriteFailure{"ShowPlaysCut", {"show", "--plays", "@run"}, StdoutTo::LimitedFile, kStdoutFails},
+        WriteFailure{"EstimateFull", {"estimate", "@run"}, StdoutTo::FullDevice, kStdoutFails},
+        WriteFailure{"EstimateCut", {"estimate", "@run"}, StdoutTo::LimitedFile, kStdoutFails},
+        WriteFailure{"TheoryClosed", {"theory"}, StdoutTo::Closed, kStdoutFails},
+        WriteFailure{"TheoryCut", {"theory"}, StdoutTo::LimitedFile, kStdoutFails},
+        WriteFailure{"BenchFull", {"bench", "--games", "1000"}, StdoutTo::FullDevice, kStdoutFails},
+        WriteFailure{"HelpClosed", {"--help"}, StdoutTo::Closed, kStdoutFails},
+        WriteFailure{"RunLabelFull", {"run", "--games", "10", "--out", "@"}, StdoutTo::FullDevice, kStdoutFails},
+        WriteFailure{"RunLabelClosedKeepsTheFileClean", {"run", "--games", "10", "--out", "@"}, StdoutTo::Closed,
+                     kStdoutFails},
+        WriteFailure{"BatchPathsFull", {"run", "--games", "10", "--runs", "3", "--out", "@"}, StdoutTo::FullDevice,
+                     kStdoutFails},
+        WriteFailure{"BatchPathsClosed", {"run", "--games", "10", "--runs", "3", "--out", "@"}, StdoutTo::Closed,
+                     kStdoutFails},
+        // ulimit -f: the save itself fails, naming the file.
+        WriteFailure{"SaveOverTheFileSizeLimit", {"run", "--games", "1000", "--out", "big.sim"},
+                     StdoutTo::LimitedFile, "big.sim: write failed: File too large"}),
+    [](const ::testing::TestParamInfo<WriteFailure>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, ClosedStandardOutputNeverLandsInTheSavedFile) {
+    // The file opened first would get descriptor 1 and the summary with it.
+    const test::ProgramResult r =
+        test::RunProgram({"run", "--seed", "1", "--games", "10", "--out", Path("one.sim")}, StdoutTo::Closed, "");
+    EXPECT_EQ(r.outcome.exitCode, kExitFailure) << r.err;
+    EXPECT_EQ(fs::file_size(Path("one.sim")), SimFileBytes(10));
+}
+
+TEST_F(CliTest, ShowOfAFifoWithoutAWriterEndsAtOnce) {
+    const std::string fifo = Path("in.sim");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* command : {"show", "estimate"}) {
+        const test::ProgramResult r = test::RunProgram({command, fifo}, StdoutTo::Discard, "", 20);
+        EXPECT_TRUE(r.outcome.exited) << command << ": " << r.outcome.Describe();
+        EXPECT_EQ(r.outcome.exitCode, kExitUsage) << command;
+        EXPECT_EQ(r.err, "morvane-sim: " + fifo + ": not a Morvane simulation file\n") << command;
+    }
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ TEST_F(ShowCommand, RefusesWhatIsNotASimulationFile) {
     const std::string text = Path("notes.txt");
     std::ofstream(text) << "hello";
     EXPECT_EQ(Run({"show", text}), 2);
-    EXPECT_EQ(err_.str(), "このファイルは、Morvaneファイルではありません。\n");
+    EXPECT_EQ(err_.str(), "morvane-sim: " + text + ": not a Morvane simulation file\n");
     EXPECT_EQ(out_.str(), "");
     const std::string empty = Path("empty.sim");
     std::ofstream{empty};

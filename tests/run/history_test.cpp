@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "reference/straight_slot.h"
 #include "run/history.h"
 #include "run/memory.h"
 #include "run/single_run.h"
+#include "support/temp_folder.h"
 
 namespace morvane {
 namespace {
@@ -172,12 +179,103 @@ TEST(Memory, HistoryFitsCountsOnlyWhatIsNotReservedYet) {
     EXPECT_EQ(ExtraHistoryBytes(1000, 0), 32000u);
     EXPECT_EQ(ExtraHistoryBytes(1000, 400), 19200u);
     EXPECT_EQ(ExtraHistoryBytes(1000, 5000), 0u);
-    EXPECT_TRUE(HistoryFits(1000, 0, 32000));
-    EXPECT_FALSE(HistoryFits(1001, 0, 32000));
-    EXPECT_TRUE(HistoryFits(1001, 1, 32000));
+    // 64 MiB kept back, then an eighth of the rest: 32000 history bytes
+    // need 64 MiB + 36571 available.
+    const std::uint64_t room = (std::uint64_t{64} << 20) + 36571;
+    EXPECT_TRUE(HistoryFits(1000, 0, room));
+    EXPECT_FALSE(HistoryFits(1000, 0, room - 1));
+    EXPECT_FALSE(HistoryFits(1001, 0, room));
+    EXPECT_TRUE(HistoryFits(1001, 1, room));
     EXPECT_FALSE(HistoryFits(INT32_MAX, 0, std::uint64_t{24} << 30));
     EXPECT_GT(AvailableMemoryBytes(), 0u);
 }
+
+TEST(Memory, LeavesAMarginForTheRestOfTheProgram) {
+    for (const std::uint64_t available : {std::uint64_t{1} << 30, std::uint64_t{8} << 30, std::uint64_t{22} << 30}) {
+        auto gamesFor = [&](double share) { return static_cast<std::int64_t>(available * share / kBytesPerGame); };
+        // A run of 95 % of what is available left nothing for the lists and
+        // the charts; 80 % leaves enough.
+        EXPECT_FALSE(HistoryFits(gamesFor(0.95), 0, available)) << available;
+        EXPECT_FALSE(HistoryFits(gamesFor(0.90), 0, available)) << available;
+        EXPECT_TRUE(HistoryFits(gamesFor(0.80), 0, available)) << available;
+    }
+    // Below the fixed reserve nothing fits, but an empty run does.
+    EXPECT_FALSE(HistoryFits(1, 0, std::uint64_t{32} << 20));
+    EXPECT_TRUE(HistoryFits(0, 0, std::uint64_t{32} << 20));
+}
+
+// A cgroup tree laid out in a temporary folder.
+struct CgroupCase {
+    const char* name;
+    std::string procSelfCgroup;
+    std::vector<std::pair<std::string, std::string>> files;  // path under the root, contents
+    std::optional<std::uint64_t> room;
+};
+
+void PrintTo(const CgroupCase& c, std::ostream* os) { *os << c.name; }
+
+class CgroupRoom : public test::TempFolderTest, public ::testing::WithParamInterface<CgroupCase> {};
+
+TEST_P(CgroupRoom, IsTheSmallestLimitLessUsageUpToTheRoot) {
+    for (const auto& [path, contents] : GetParam().files) {
+        std::filesystem::create_directories((dir_ / path).parent_path());
+        WriteBytes(path, contents);
+    }
+    EXPECT_EQ(CgroupRoomBytes(GetParam().procSelfCgroup, dir_.string()), GetParam().room);
+}
+
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+const std::string kV1NoLimit = "9223372036854771712\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CgroupRoom,
+    ::testing::Values(
+        CgroupCase{"V2Limit",
+                   "0::/user.slice/run\n",
+                   {{"user.slice/run/memory.max", "536870912\n"},
+                    {"user.slice/run/memory.current", "134217728\n"},
+                    {"user.slice/run/memory.stat", "anon 100\ninactive_file 33554432\nactive_file 5\n"}},
+                   512 * kMiB - 128 * kMiB + 32 * kMiB},
+        CgroupCase{"V2NoLimit",
+                   "0::/a\n",
+                   {{"a/memory.max", "max\n"}, {"a/memory.current", "1000\n"}},
+                   std::nullopt},
+        CgroupCase{"V2ParentIsTighter",
+                   "0::/a/b\n",
+                   {{"a/memory.max", "1073741824\n"},
+                    {"a/memory.current", "1006632960\n"},
+                    {"a/b/memory.max", "max\n"},
+                    {"a/b/memory.current", "10\n"}},
+                   64 * kMiB},
+        CgroupCase{"V2UsageBeyondTheLimit",
+                   "0::/a\n",
+                   {{"a/memory.max", "1000\n"}, {"a/memory.current", "5000\n"}},
+                   0},
+        CgroupCase{"V2InsideANamespace",
+                   "0::/\n",
+                   {{"memory.max", "268435456\n"}, {"memory.current", "0\n"}},
+                   256 * kMiB},
+        CgroupCase{"V2PathNotMountedHere",
+                   "0::/elsewhere/deep\n",
+                   {{"memory.max", "268435456\n"}, {"memory.current", "0\n"}},
+                   256 * kMiB},
+        CgroupCase{"V1Limit",
+                   "4:memory:/job\n0::/\n",
+                   {{"memory/memory.limit_in_bytes", kV1NoLimit},
+                    {"memory/job/memory.limit_in_bytes", "2147483648\n"},
+                    {"memory/job/memory.usage_in_bytes", "1073741824\n"},
+                    {"memory/job/memory.stat", "cache 5\ninactive_file 7\ntotal_inactive_file 1048576\n"}},
+                   1024 * kMiB + 1 * kMiB},
+        CgroupCase{"V1SharedHierarchy",
+                   "3:cpu,memory:/job\n",
+                   {{"memory/job/memory.limit_in_bytes", "1048576\n"}, {"memory/job/memory.usage_in_bytes", "0\n"}},
+                   1 * kMiB},
+        CgroupCase{"V1NoLimit",
+                   "4:memory:/job\n",
+                   {{"memory/job/memory.limit_in_bytes", kV1NoLimit}, {"memory/job/memory.usage_in_bytes", "5\n"}},
+                   std::nullopt},
+        CgroupCase{"NoCgroupAtAll", "", {}, std::nullopt}),
+    [](const ::testing::TestParamInfo<CgroupCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace morvane

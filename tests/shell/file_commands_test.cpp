@@ -8,22 +8,35 @@
 #include <QTabWidget>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "cli/cli.h"
 #include "fake_services.h"
+#include "support/child_process.h"
 #include "test_window.h"
 #include "present/qt/page_model.h"
 #include "shell/main_form.h"
 
 using namespace morvane;
+using morvane::testing::Box;
 using morvane::testing::FakeServices;
 using morvane::testing::Window;
 
@@ -78,6 +91,8 @@ private slots:
     void batchBaseNamesWithDotsInFoldersAndWithoutDots();
     void batchIntoAMissingFolder();
     void failedSaveKeepsTheOldFileAndSaysSo();
+    void saveOntoSpecialTargets_data();
+    void saveOntoSpecialTargets();
     void windowFilesMatchTheCommandLine();
     void loadedFileSetsTheInputsAndStartReplaysIt();
     void showPrintsWhatTheWindowShows();
@@ -317,6 +332,127 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     QVERIFY(w.form.StartButton->isEnabled());
 }
 
+// Saving onto what is not a plain writable file behaves as morvane-sim does.
+// Each case runs in a fresh run of this program (a fork of the running test
+// could inherit a lock of another Qt thread): as `nobody` where permissions
+// matter, and so that a file-size limit at its default action cannot end
+// the suite.
+namespace {
+
+constexpr const char* kCaseVariable = "MORVANE_WINDOW_SAVE_CASE";
+constexpr const char* kDirVariable = "MORVANE_WINDOW_SAVE_DIR";
+
+struct WindowSaveCase {
+    const char* name;
+    bool unprivileged;
+    std::function<std::string(const QString& dir)> run;
+};
+
+QString In(const QString& dir, const char* name) { return dir + QLatin1Char('/') + QString::fromUtf8(name); }
+
+// The box a failed save shows, checked; "" when it is as it should be.
+std::string CheckFailedSave(Window& w, const QString& reason) {
+    test::Checks c;
+    c.Expect(w.services.boxes.size() == 1, std::to_string(w.services.boxes.size()) + " boxes");
+    if (!w.services.boxes.empty()) {
+        const Box& box = w.services.boxes[0];
+        c.Expect(box.caption == QStringLiteral("エラー"), "caption " + box.caption.toStdString());
+        c.Expect(box.text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。")) &&
+                     box.text.contains(reason),
+                 "box says " + box.text.toStdString());
+    }
+    c.Expect(w.form.StatusText(0) != QStringLiteral("シミュレーションファイルに保存完了"), "status says saved");
+    return c.Failures();
+}
+
+const WindowSaveCase kWindowSaves[] = {
+    {"symbolic link", false,
+     [](const QString& dir) {
+         test::Checks c;
+         Write(In(dir, "real.sim"), "old");
+         std::filesystem::create_symlink("real.sim", In(dir, "link.sim").toStdString());
+         Window w(5);
+         w.Start(100, 1);
+         w.Save(In(dir, "link.sim"));
+         w.Save(In(dir, "plain.sim"));
+         c.Expect(w.services.boxes.empty(), "an error box");
+         c.Expect(QFileInfo(In(dir, "link.sim")).isSymLink(), "link replaced");
+         c.Expect(Bytes(In(dir, "real.sim")) == Bytes(In(dir, "plain.sim")), "linked file not written");
+         c.Expect(w.form.StatusText(0) == QStringLiteral("シミュレーションファイルに保存完了"), "status");
+         return c.Failures();
+     }},
+    {"read-only file", true,
+     [](const QString& dir) {
+         test::Checks c;
+         const QString file = In(dir, "locked.sim");
+         Write(file, "old");
+         QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+         Window w(5);
+         w.Start(100, 1);
+         w.Save(file);
+         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(EACCES)));
+         c.Expect(box.empty(), box);
+         c.Expect(Bytes(file) == "old", "read-only file replaced");
+         c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("locked.sim")},
+                  "stray files");
+         return c.Failures();
+     }},
+    {"full file system", false,
+     [](const QString& dir) {
+         // As `ulimit -f` leaves it: SIGXFSZ at its default action.
+         test::Checks c;
+         const QString file = In(dir, "keep.sim");
+         Window w(5);
+         w.Start(100, 1);
+         w.Save(file);
+         const QByteArray old = Bytes(file);
+         w.Start(50000, 1);
+         ::signal(SIGXFSZ, SIG_DFL);
+         rlimit small{};
+         getrlimit(RLIMIT_FSIZE, &small);
+         small.rlim_cur = 100000;
+         setrlimit(RLIMIT_FSIZE, &small);
+         w.Save(file);
+         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(EFBIG)));
+         c.Expect(box.empty(), box);
+         c.Expect(!old.isEmpty() && Bytes(file) == old, "old file not whole");
+         c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("keep.sim")},
+                  "stray files");
+         return c.Failures();
+     }},
+};
+
+}  // namespace
+
+void FileCommandsTest::saveOntoSpecialTargets_data() {
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < static_cast<int>(std::size(kWindowSaves)); ++i) QTest::newRow(kWindowSaves[i].name) << i;
+}
+
+void FileCommandsTest::saveOntoSpecialTargets() {
+    QFETCH(int, index);
+    const WindowSaveCase& t = kWindowSaves[index];
+    if (t.unprivileged) test::OpenToNobody(dir_.path().toStdString());
+    // Everything the child needs is made before it exists.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    env.push_back(std::string(kCaseVariable) + "=" + std::to_string(index));
+    env.push_back(std::string(kDirVariable) + "=" + dir_.path().toStdString());
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string self = QCoreApplication::applicationFilePath().toStdString();
+    char* argv[] = {self.data(), nullptr};
+    const test::ChildOutcome o = test::RunInChild(
+        [&]() -> std::string {
+            ::execve(self.c_str(), argv, envp.data());
+            return "exec failed";
+        },
+        {.unprivileged = t.unprivileged, .deadlineSeconds = 120});
+    // What did not hold is on the child's stderr.
+    QVERIFY2(o.Passed(), (std::string(t.name) + ": " + o.Describe()).c_str());
+}
+
 void FileCommandsTest::windowFilesMatchTheCommandLine() {
     Window w(12345);
     w.services.saveAnswers.push_back(Path(QStringLiteral("w.sim")));
@@ -409,6 +545,12 @@ void FileCommandsTest::menuItemsAskTheirDialogs() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (const char* index = std::getenv(kCaseVariable)) {
+        // One case of saveOntoSpecialTargets, run for the test above.
+        const std::string failures = kWindowSaves[std::atoi(index)].run(QString::fromUtf8(std::getenv(kDirVariable)));
+        if (!failures.empty()) std::fprintf(stderr, "%s\n", failures.c_str());
+        return failures.empty() ? 0 : 1;
+    }
     FileCommandsTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,12 +1,18 @@
 #include "simfile/simfile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <functional>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -15,7 +21,10 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "support/child_process.h"
 
 namespace morvane {
 namespace {
@@ -607,6 +616,423 @@ TEST(SimSave, SavedFileLoadsBackEqual) {
     EXPECT_EQ(r.header, (SimHeader{3, -5}));
     EXPECT_EQ(r.droppedBytes, 0u);
     EXPECT_TRUE(h == big);
+}
+
+// ---------------------------------------------------------------------------
+// Save targets: what stands at the path decides how it is written. Each case
+// runs in a child process, as `nobody` where permissions matter and the
+// tests run as root.
+
+std::optional<std::string> SaveError(const std::string& path, const SimHeader& header, const PlayHistory& h) {
+    try {
+        SaveSimFile(path, header, h);
+    } catch (const SimFileError& e) {
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
+bool Contains(const std::optional<std::string>& text, const std::string& part) {
+    return text && text->find(part) != std::string::npos;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+struct SaveTarget {
+    const char* name;
+    bool unprivileged;  // as nobody when the tests run as root
+    bool rootOnly;      // needs root to set the scene up
+    std::function<std::string(const fs::path& dir)> run;
+};
+
+void PrintTo(const SaveTarget& t, std::ostream* os) { *os << t.name; }
+
+const std::string kOld = "old contents";
+
+const SaveTarget kSaveTargets[] = {
+    {"LinkChainIsFollowedAndKept", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         fs::create_directories(dir / "a");
+         fs::create_directories(dir / "b");
+         fs::create_directories(dir / "c");
+         WriteAll((dir / "c/real.sim").string(), kOld);
+         fs::create_symlink("../c/real.sim", dir / "b/second.sim");
+         fs::create_symlink("../b/second.sim", dir / "a/first.sim");
+         const auto error = SaveError((dir / "a/first.sim").string(), {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         c.Expect(fs::is_symlink(dir / "a/first.sim") && fs::read_symlink(dir / "a/first.sim") == "../b/second.sim",
+                  "first link replaced");
+         c.Expect(fs::is_symlink(dir / "b/second.sim"), "second link replaced");
+         c.Expect(ReadAll((dir / "c/real.sim").string()) == ThreeGamesBytes(4, 3), "linked file not written");
+         c.Expect(Entries(dir / "a").size() == 1 && Entries(dir / "c").size() == 1, "stray files");
+         return c.Failures();
+     }},
+    {"DanglingLinkCreatesTheFileItNames", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         fs::create_directories(dir / "sub");
+         fs::create_symlink("sub/new.sim", dir / "link.sim");
+         const auto error = SaveError((dir / "link.sim").string(), {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         c.Expect(fs::is_symlink(dir / "link.sim"), "link replaced");
+         c.Expect(ReadAll((dir / "sub/new.sim").string()) == ThreeGamesBytes(4, 3), "named file not written");
+         return c.Failures();
+     }},
+    {"PermissionBitsAreKept", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "private.sim").string();
+         WriteAll(path, kOld);
+         ::chmod(path.c_str(), 0604);
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         c.Expect(ModeOf(path) == 0604, "mode now " + std::to_string(ModeOf(path)));
+         c.Expect(ReadAll(path) == ThreeGamesBytes(4, 3), "not written");
+         return c.Failures();
+     }},
+    {"OwnerAndGroupAreKept", false, true,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "theirs.sim").string();
+         WriteAll(path, kOld);
+         if (::chown(path.c_str(), test::kNobody, test::kNobody) != 0 || ::chmod(path.c_str(), 0640) != 0)
+             return std::string("could not set the scene up");
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         struct stat st {};
+         c.Expect(::stat(path.c_str(), &st) == 0 && st.st_uid == test::kNobody && st.st_gid == test::kNobody,
+                  "owner or group changed");
+         c.Expect(ModeOf(path) == 0640, "mode changed");
+         return c.Failures();
+     }},
+    {"OtherHardLinksKeepTheOldContents", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         WriteAll((dir / "a.sim").string(), kOld);
+         fs::create_hard_link(dir / "a.sim", dir / "b.sim");
+         const auto error = SaveError((dir / "a.sim").string(), {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         c.Expect(ReadAll((dir / "a.sim").string()) == ThreeGamesBytes(4, 3), "named file not written");
+         c.Expect(ReadAll((dir / "b.sim").string()) == kOld, "the other link changed");
+         return c.Failures();
+     }},
+    {"ReadOnlyFileIsRefusedNotReplaced", true, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "locked.sim").string();
+         WriteAll(path, kOld);
+         ::chmod(path.c_str(), 0444);
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(Contains(error, path) && Contains(error, std::strerror(EACCES)), error.value_or("no error"));
+         c.Expect(ReadAll(path) == kOld, "read-only file replaced");
+         c.Expect(Entries(dir) == std::vector<std::string>{"locked.sim"}, "stray files");
+         return c.Failures();
+     }},
+    {"FolderWithoutWriteRightsSaysSo", true, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         fs::create_directory(dir / "shut");
+         ::chmod((dir / "shut").c_str(), 0555);
+         const std::string path = (dir / "shut/new.sim").string();
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(Contains(error, path) && Contains(error, "folder") && Contains(error, "not writable"),
+                  error.value_or("no error"));
+         c.Expect(Entries(dir / "shut").empty(), "something was created");
+         return c.Failures();
+     }},
+    {"DeviceBehindALinkIsWrittenInPlace", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         fs::create_symlink("/dev/null", dir / "null.sim");
+         const auto error = SaveError((dir / "null.sim").string(), {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         c.Expect(fs::is_symlink(dir / "null.sim") && fs::read_symlink(dir / "null.sim") == "/dev/null",
+                  "link replaced");
+         c.Expect(fs::is_character_file("/dev/null"), "/dev/null is no device any more");
+         c.Expect(Entries(dir) == std::vector<std::string>{"null.sim"}, "stray files");
+         return c.Failures();
+     }},
+    {"FullDeviceIsAWriteError", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "full.sim").string();
+         fs::create_symlink("/dev/full", path);
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(Contains(error, path) && Contains(error, std::strerror(ENOSPC)), error.value_or("no error"));
+         c.Expect(fs::is_symlink(path), "link replaced");
+         return c.Failures();
+     }},
+    {"FifoWithAReaderGetsTheBytes", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "pipe.sim").string();
+         ::mkfifo(path.c_str(), 0600);
+         const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         std::string got(4096, '\0');
+         const ssize_t n = reader < 0 ? -1 : ::read(reader, got.data(), got.size());
+         got.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+         if (reader >= 0) ::close(reader);
+         c.Expect(got == ThreeGamesBytes(4, 3), "the reader got " + std::to_string(got.size()) + " bytes");
+         c.Expect(fs::is_fifo(path), "FIFO replaced");
+         return c.Failures();
+     }},
+    {"FifoWithoutAReaderIsRefusedAtOnce", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "pipe.sim").string();
+         ::mkfifo(path.c_str(), 0600);
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(Contains(error, path) && Contains(error, "no process is reading"), error.value_or("no error"));
+         c.Expect(fs::is_fifo(path), "FIFO replaced");
+         return c.Failures();
+     }},
+    {"LongNameKeepsItsTemporaryNameValid", false, false,
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / (std::string(251, 'n') + ".sim")).string();
+         WriteAll(path, kOld);
+         const auto error = SaveError(path, {4, 3}, ThreeGames());
+         c.Expect(!error, error.value_or(""));
+         c.Expect(ReadAll(path) == ThreeGamesBytes(4, 3), "not written");
+         return c.Failures();
+     }},
+};
+
+class SimSaveTargets : public ::testing::TestWithParam<SaveTarget> {};
+
+TEST_P(SimSaveTargets, AreWrittenAsTheirKindRequires) {
+    const SaveTarget& t = GetParam();
+    if (t.rootOnly && !test::RunningAsRoot()) GTEST_SKIP() << "needs root to give a file to another user";
+    TempDir dir;
+    if (t.unprivileged) test::OpenToNobody(dir.path().string());
+    const test::ChildOutcome o =
+        test::RunInChild([&] { return t.run(dir.path()); }, {.unprivileged = t.unprivileged, .deadlineSeconds = 30});
+    EXPECT_TRUE(o.Passed()) << o.Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SimSaveTargets, ::testing::ValuesIn(kSaveTargets),
+                         [](const ::testing::TestParamInfo<SaveTarget>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Signals during a save: the child saves a large history over an old file
+// and the signal comes while the temporary file grows.
+
+PlayHistory LargeHistory(std::size_t games) {
+    PlayHistory h;
+    GameRecord* r = h.Extend(games);
+    std::memset(static_cast<void*>(r), 0x5A, games * sizeof(GameRecord));
+    return h;
+}
+
+// The temporary file the save of `target` writes, once it holds some bytes.
+std::optional<std::string> GrowingTemporaryFile(const fs::path& dir, const std::string& target) {
+    const std::string prefix = "." + target + ".morvane-save-";
+    for (const std::string& name : Entries(dir)) {
+        std::error_code ec;
+        if (name.rfind(prefix, 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp" &&
+            fs::file_size(dir / name, ec) > 0)
+            return name;
+    }
+    return std::nullopt;
+}
+
+struct SaveSignal {
+    const char* name;
+    int sig;
+    bool ignoredBefore;  // the program was started with it ignored (nohup)
+};
+
+void PrintTo(const SaveSignal& s, std::ostream* os) { *os << s.name; }
+
+class SimSaveSignals : public ::testing::TestWithParam<SaveSignal> {};
+
+TEST_P(SimSaveSignals, LeaveTheOldFileWholeAndNoTemporaryFile) {
+    const SaveSignal& s = GetParam();
+    TempDir dir;
+    const std::string target = dir / "big.sim";
+    WriteAll(target, kOld);
+    constexpr std::size_t kGames = std::size_t{4} << 20;  // 128 MiB, long enough to catch
+    std::optional<std::string> seen;
+    bool caughtMidSave = false;
+    const test::ChildOutcome o = test::RunInChild(
+        [&] {
+            ::signal(s.sig, s.ignoredBefore ? SIG_IGN : SIG_DFL);
+            const PlayHistory big = LargeHistory(kGames);
+            const auto error = SaveError(target, {1, static_cast<std::int32_t>(kGames)}, big);
+            return error.value_or("");
+        },
+        {.deadlineSeconds = 60},
+        [&](pid_t pid) {
+            for (int i = 0; i < 40000 && !seen; ++i) {
+                seen = GrowingTemporaryFile(dir.path(), "big.sim");
+                if (!seen) ::usleep(500);
+            }
+            // Held still, so the signal surely comes while the file is written.
+            ::kill(pid, SIGSTOP);
+            int status = 0;
+            ::waitpid(pid, &status, WUNTRACED);
+            caughtMidSave = seen && fs::exists(dir.path() / *seen);
+            ::kill(pid, s.sig);
+            ::kill(pid, SIGCONT);
+        });
+    ASSERT_TRUE(seen.has_value()) << "no temporary file was seen";
+    ASSERT_TRUE(caughtMidSave) << "the save ended before the signal";
+    EXPECT_NE(seen->find(".morvane-save-"), std::string::npos) << *seen;
+    if (s.ignoredBefore) {
+        // Still ignored: the save went through.
+        EXPECT_TRUE(o.Passed()) << o.Describe();
+        EXPECT_EQ(fs::file_size(target), SimFileBytes(kGames));
+    } else {
+        EXPECT_EQ(o.signal, s.sig) << o.Describe();
+        EXPECT_EQ(ReadAll(target), kOld);
+    }
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"big.sim"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, SimSaveSignals,
+                         ::testing::Values(SaveSignal{"Interrupt", SIGINT, false},
+                                           SaveSignal{"Terminate", SIGTERM, false},
+                                           SaveSignal{"HangUp", SIGHUP, false},
+                                           SaveSignal{"HangUpIgnoredByNohup", SIGHUP, true}),
+                         [](const ::testing::TestParamInfo<SaveSignal>& info) { return std::string(info.param.name); });
+
+TEST(SimSaveSignals, FileSizeLimitIsAWriteErrorNotADeath) {
+    // As `ulimit -f` leaves it: a limit and SIGXFSZ at its default action.
+    TempDir dir;
+    const std::string path = dir / "run.sim";
+    WriteAll(path, kOld);
+    const test::ChildOutcome o = test::RunInChild([&] {
+        test::Checks c;
+        struct rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 100000;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return std::string("could not lower the limit");
+        const auto error = SaveError(path, {2, 40000}, RandomHistory(40000, 6));
+        c.Expect(Contains(error, path) && Contains(error, std::strerror(EFBIG)), error.value_or("no error"));
+        return c.Failures();
+    });
+    EXPECT_TRUE(o.Passed()) << o.Describe();
+    EXPECT_EQ(ReadAll(path), kOld);
+    EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"run.sim"}));
+}
+
+// ---------------------------------------------------------------------------
+// Reading what is not a regular file: read as a stream, never waited on.
+
+// A pipe fed by a thread; the path names its read end.
+class FedPipe {
+public:
+    explicit FedPipe(std::function<void(int fd)> feed) {
+        if (::pipe(fds_) != 0) throw std::runtime_error("pipe failed");
+        writer_ = std::thread([this, feed] {
+            feed(fds_[1]);
+            ::close(fds_[1]);
+        });
+    }
+    ~FedPipe() {
+        // With no reader left the writer meets EPIPE and ends.
+        ::close(fds_[0]);
+        writer_.join();
+    }
+    std::string Path() const { return "/proc/self/fd/" + std::to_string(fds_[0]); }
+
+private:
+    int fds_[2];
+    std::thread writer_;
+};
+
+bool WriteFd(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (w <= 0) return false;
+        done += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+struct SpecialRead {
+    const char* name;
+    std::function<std::string(const fs::path& dir)> run;
+};
+
+void PrintTo(const SpecialRead& r, std::ostream* os) { *os << r.name; }
+
+const SpecialRead kSpecialReads[] = {
+    {"FifoWithoutAWriterReadsAsEmpty",
+     [](const fs::path& dir) {
+         test::Checks c;
+         const std::string path = (dir / "in.sim").string();
+         ::mkfifo(path.c_str(), 0600);
+         PlayHistory h = Prefilled();
+         const SimReadResult r = LoadSimFile(path, h);
+         c.Expect(r.status == SimStatus::NotSimulation, std::string("status ") + StatusName(r.status));
+         c.Expect(h == Prefilled(), "history touched");
+         return c.Failures();
+     }},
+    {"StreamOfAWholeFileIsRead",
+     [](const fs::path&) {
+         test::Checks c;
+         const PlayHistory big = RandomHistory(70000, 3);
+         const std::string bytes = NaiveEncode({5, 70000}, big);
+         FedPipe pipe([&](int fd) { WriteFd(fd, bytes); });
+         PlayHistory h;
+         const SimReadResult r = LoadSimFile(pipe.Path(), h);
+         c.Expect(r.status == SimStatus::Ok && r.header == SimHeader{5, 70000}, "not read");
+         c.Expect(h == big, "history differs");
+         return c.Failures();
+     }},
+    {"EndlessStreamStopsOnceItWouldNotFit",
+     [](const fs::path&) {
+         test::Checks c;
+         ::signal(SIGPIPE, SIG_IGN);
+         FedPipe pipe([](int fd) {
+             if (!WriteFd(fd, LE({10, 1, 1}))) return;
+             const std::string block(std::size_t{1} << 16, '\0');
+             while (WriteFd(fd, block)) {
+             }
+         });
+         // Room for a few megabytes of history beside the 64 MiB kept back.
+         const std::uint64_t available = (std::uint64_t{64} << 20) + (std::uint64_t{8} << 20);
+         PlayHistory h = Prefilled();
+         const SimReadResult r = LoadSimFile(pipe.Path(), h, available);
+         c.Expect(r.status == SimStatus::TooLarge, std::string("status ") + StatusName(r.status));
+         c.Expect(h.empty() && h.capacity() == 0, "history kept its memory");
+         return c.Failures();
+     }},
+};
+
+class SimLoadSpecial : public ::testing::TestWithParam<SpecialRead> {};
+
+TEST_P(SimLoadSpecial, NeverWaitsAndKeepsToMemory) {
+    TempDir dir;
+    // A hang ends at the deadline and fails the case.
+    const test::ChildOutcome o =
+        test::RunInChild([&] { return GetParam().run(dir.path()); }, {.deadlineSeconds = 20});
+    EXPECT_TRUE(o.Passed()) << o.Describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SimLoadSpecial, ::testing::ValuesIn(kSpecialReads),
+                         [](const ::testing::TestParamInfo<SpecialRead>& info) { return std::string(info.param.name); });
+
+TEST(SimDecode, RecordsBeyondTheSizeHintStopAtTheMemoryLimit) {
+    // A file that grows while it is read, or a stream without a size, is
+    // held to the same limit as a file whose size is known.
+    const std::uint64_t available = (std::uint64_t{64} << 20) + 32 * 8000;  // usable: 7000 records
+    const std::string bytes = Encode({3, 9000}, RandomHistory(9000, 2));
+    for (std::uint64_t hint : {0ull, 100ull}) {
+        const Outcome o = Decode(bytes, EvenChunks(bytes.size(), 4096), Prefilled(), hint, available);
+        EXPECT_EQ(o.status, SimStatus::TooLarge) << hint;
+        EXPECT_TRUE(o.history.empty()) << hint;
+        const std::string fits = Encode({3, 6000}, RandomHistory(6000, 2));
+        EXPECT_EQ(Decode(fits, EvenChunks(fits.size(), 4096), {}, hint, available).status, SimStatus::Ok) << hint;
+    }
 }
 
 }  // namespace

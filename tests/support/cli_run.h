@@ -1,10 +1,15 @@
 #pragma once
 // Running morvane-sim in-process and reading what it printed.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 namespace morvane::test {
@@ -37,5 +42,71 @@ inline std::vector<std::string> Fields(const std::string& line) {
     f.push_back(line.substr(start));
     return f;
 }
+
+// Where the morvane-sim program's standard output goes when it is run as a
+// process of its own.
+enum class StdoutTo {
+    Discard,         // /dev/null
+    FullDevice,      // /dev/full: every write fails
+    Closed,          // no descriptor 1 at all
+    LimitedFile,     // a file under a file-size limit of kLimitedBytes: cut short
+};
+inline constexpr rlim_t kLimitedBytes = 20;
+
+struct ProgramResult {
+    ChildOutcome outcome;  // exitCode is the program's
+    std::string err;
+};
+
+#ifdef MORVANE_SIM_PATH
+// Runs the built morvane-sim with `args`; `scratch` is a file it may use as
+// its standard output.
+inline ProgramResult RunProgram(const std::vector<std::string>& args, StdoutTo to, const std::string& scratch,
+                                unsigned deadlineSeconds = 60) {
+    int errPipe[2];
+    ProgramResult result;
+    if (::pipe(errPipe) != 0) return result;
+    result.outcome = RunInChild(
+        [&]() -> std::string {
+            ::close(errPipe[0]);
+            ::dup2(errPipe[1], 2);
+            ::close(errPipe[1]);
+            int fd = -1;
+            switch (to) {
+            case StdoutTo::Discard: fd = ::open("/dev/null", O_WRONLY); break;
+            case StdoutTo::FullDevice: fd = ::open("/dev/full", O_WRONLY); break;
+            case StdoutTo::Closed: break;
+            case StdoutTo::LimitedFile: {
+                fd = ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = kLimitedBytes;
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+                break;
+            }
+            }
+            if (fd >= 0) {
+                ::dup2(fd, 1);
+                if (fd != 1) ::close(fd);
+            } else {
+                ::close(1);
+            }
+            std::vector<char*> argv;
+            std::string program = MORVANE_SIM_PATH;
+            argv.push_back(program.data());
+            std::vector<std::string> copies = args;
+            for (std::string& a : copies) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            return "exec failed";
+        },
+        {.deadlineSeconds = deadlineSeconds});
+    ::close(errPipe[1]);
+    char buf[4096];
+    for (ssize_t n; (n = ::read(errPipe[0], buf, sizeof buf)) > 0;) result.err.append(buf, static_cast<std::size_t>(n));
+    ::close(errPipe[0]);
+    return result;
+}
+#endif
 
 }  // namespace morvane::test
