@@ -80,6 +80,7 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
         } catch (const SimFileError& e) {
             result.end = BatchEnd::WriteFailed;
             result.error = e.what();
+            result.errorCode = e.Code();
             return result;
         }
         ++result.written;

@@ -54,7 +54,8 @@ enum class BatchEnd { Done, Stopped, Refused, WriteFailed };
 struct BatchResult {
     BatchEnd end = BatchEnd::Done;
     int written = 0;
-    std::string error;  // the failed write's message
+    std::string error;   // the failed write's message
+    int errorCode = 0;   // and the system's error number behind it
 };
 
 class RunSession {

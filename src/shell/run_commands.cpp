@@ -10,6 +10,7 @@
 
 #include "present/qt/page_model.h"
 #include "run/memory.h"
+#include "shell/file_errors.h"
 #include "shell/form_input.h"
 #include "shell/main_form.h"
 #include "shell/result_list.h"
@@ -178,7 +179,8 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
         break;
     case BatchEnd::WriteFailed:
         SetStatus(0, texts::kBatchAborted);
-        services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(r.error));
+        services_.ShowError(this, texts::kErrorCaption,
+                            FileErrorText(texts::kCannotSave, SimFileError(r.error, r.errorCode)));
         break;
     }
 }
@@ -224,7 +226,7 @@ void TMainForm::FileSaveMenuClick() {
         session_.Save(name.toStdString());
     } catch (const SimFileError& e) {
         SetStatus(0, {});
-        services_.ShowError(this, texts::kErrorCaption, texts::kCannotSave + QLatin1Char('\n') + Text(e.what()));
+        services_.ShowError(this, texts::kErrorCaption, FileErrorText(texts::kCannotSave, e));
         return;
     }
     SetStatus(0, texts::kSaved);
@@ -247,7 +249,7 @@ void TMainForm::FileOpenMenuClick() {
     try {
         r = session_.Open(name.toStdString());
     } catch (const SimFileError& e) {
-        return refuse(texts::kCannotOpen + QLatin1Char('\n') + Text(e.what()), {});
+        return refuse(FileErrorText(texts::kCannotOpen, e), {});
     } catch (const std::bad_alloc&) {
         return refuse(texts::kFileTooLarge, texts::kLoadAborted);
     }

@@ -148,10 +148,11 @@ void WriteAll(int fd, const SimHeader& header, const PlayHistory& history) {
         while (size > 0) {
             const ssize_t w = ::write(fd, p, size);
             if (w < 0) {
-                if (errno == EINTR) continue;
-                throw SimFileError(Cause(errno));
+                const int err = errno;
+                if (err == EINTR) continue;
+                throw SimFileError(Cause(err), err);
             }
-            if (w == 0) throw SimFileError(Cause(EIO));
+            if (w == 0) throw SimFileError(Cause(EIO), EIO);
             p += w;
             size -= static_cast<std::size_t>(w);
         }
@@ -191,16 +192,22 @@ std::string FollowToMissingFile(const std::string& path, const std::string& show
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
         std::string link(PATH_MAX, '\0');
         const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-        if (n < 0) throw SimFileError(shown + ": cannot follow the link: " + Cause(errno));
+        if (n < 0) {
+            const int err = errno;
+            throw SimFileError(shown + ": cannot follow the link: " + Cause(err), err);
+        }
         link.resize(static_cast<std::size_t>(n));
         current = link.rfind('/', 0) == 0 ? link : FolderOf(current) + link;
     }
-    throw SimFileError(shown + ": cannot follow the link: " + Cause(ELOOP));
+    throw SimFileError(shown + ": cannot follow the link: " + Cause(ELOOP), ELOOP);
 }
 
 std::string RealPath(const std::string& path, const std::string& shown) {
     std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    if (!real) throw SimFileError(shown + ": cannot follow the link: " + Cause(errno));
+    if (!real) {
+        const int err = errno;
+        throw SimFileError(shown + ": cannot follow the link: " + Cause(err), err);
+    }
     return real.get();
 }
 
@@ -214,7 +221,7 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
         const int err = errno;
         if (err == ENXIO && S_ISFIFO(st.st_mode))
             throw SimFileError(shown + ": cannot write: no process is reading from the FIFO");
-        throw SimFileError(shown + ": cannot write: " + Cause(err));
+        throw SimFileError(shown + ": cannot write: " + Cause(err), err);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -222,9 +229,12 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
         WriteAll(fd, header, history);
     } catch (const SimFileError& e) {
         ::close(fd);
-        throw SimFileError(shown + ": write failed: " + e.what());
+        throw SimFileError(shown + ": write failed: " + e.what(), e.Code());
     }
-    if (::close(fd) != 0 && errno != EINTR) throw SimFileError(shown + ": write failed: " + Cause(errno));
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int err = errno;
+        throw SimFileError(shown + ": write failed: " + Cause(err), err);
+    }
 }
 
 // Writes `target` under a temporary name beside it and renames it into
@@ -234,8 +244,10 @@ void Replace(const std::string& target, const std::string& shown, const struct s
              const SimHeader& header, const PlayHistory& history) {
     // Never replace a file the user could not have written: that is how a
     // read-only file says no.
-    if (existing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        throw SimFileError(shown + ": cannot write: " + Cause(errno));
+    if (existing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        const int err = errno;
+        throw SimFileError(shown + ": cannot write: " + Cause(err), err);
+    }
 
     static std::atomic<unsigned> counter{0};
     std::string tmp;
@@ -251,10 +263,10 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         const int err = errno;
         listed.Unlist();
         const std::string folder = FolderOf(target).empty() ? std::string(".") : FolderOf(target);
-        if (err == ENOENT || err == ENOTDIR) throw SimFileError(shown + ": cannot create: " + Cause(err));
+        if (err == ENOENT || err == ENOTDIR) throw SimFileError(shown + ": cannot create: " + Cause(err), err);
         if (err == EACCES || err == EPERM || err == EROFS)
-            throw SimFileError(shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err));
-        throw SimFileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err));
+            throw SimFileError(shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err);
+        throw SimFileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err);
     }
 
     auto discard = [&] {
@@ -279,7 +291,7 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         WriteAll(fd, header, history);
     } catch (const SimFileError& e) {
         discard();
-        throw SimFileError(shown + ": write failed: " + e.what());
+        throw SimFileError(shown + ": write failed: " + e.what(), e.Code());
     } catch (...) {
         discard();
         throw;
@@ -289,12 +301,12 @@ void Replace(const std::string& target, const std::string& shown, const struct s
     fd = -1;
     if (closed != 0) {
         discard();
-        throw SimFileError(shown + ": write failed: " + Cause(closeErr));
+        throw SimFileError(shown + ": write failed: " + Cause(closeErr), closeErr);
     }
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         discard();
-        throw SimFileError(shown + ": cannot replace: " + Cause(err));
+        throw SimFileError(shown + ": cannot replace: " + Cause(err), err);
     }
 }
 
@@ -306,14 +318,17 @@ void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHis
     SaveSignals signals;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw SimFileError(shown + ": cannot write: " + Cause(EISDIR));
+        if (S_ISDIR(st.st_mode)) throw SimFileError(shown + ": cannot write: " + Cause(EISDIR), EISDIR);
         if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, header, history);
         // A link is followed: the file it leads to is replaced, the link stays.
         struct stat link {};
         const bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
         return Replace(isLink ? RealPath(path, shown) : path, shown, &st, header, history);
     }
-    if (errno != ENOENT) throw SimFileError(shown + ": cannot write: " + Cause(errno));
+    if (errno != ENOENT) {
+        const int err = errno;
+        throw SimFileError(shown + ": cannot write: " + Cause(err), err);
+    }
     // A new file, possibly at the end of a dangling link.
     Replace(FollowToMissingFile(path, shown), shown, nullptr, header, history);
 }

@@ -172,7 +172,10 @@ SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::option
     // Opening a FIFO would otherwise wait for a writer; once it is open, a
     // FIFO without one reads as empty.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) throw SimFileError(Printable(path) + ": cannot open: " + Cause(errno));
+    if (fd < 0) {
+        const int err = errno;
+        throw SimFileError(Printable(path) + ": cannot open: " + Cause(err), err);
+    }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     struct stat st {};
@@ -186,7 +189,7 @@ SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::option
             if (errno == EINTR) continue;
             const int err = errno;
             ::close(fd);
-            throw SimFileError(Printable(path) + ": read failed: " + Cause(err));
+            throw SimFileError(Printable(path) + ": read failed: " + Cause(err), err);
         }
         if (r == 0) break;
         if (!decoder.Feed({buf.data(), static_cast<std::size_t>(r)})) break;

@@ -38,7 +38,12 @@ void DecodeRecordsPortable(const char* bytes, std::size_t records, GameRecord* o
 
 class SimFileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    // code: the system's error number behind the failure, 0 when none.
+    explicit SimFileError(const std::string& message, int code = 0) : std::runtime_error(message), code_(code) {}
+    int Code() const { return code_; }
+
+private:
+    int code_;
 };
 
 // Writes a regular file (a new one, or the one a symbolic link leads to, the

@@ -281,6 +281,7 @@ void FileCommandsTest::batchIntoAMissingFolder() {
     QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
     QVERIFY(w.services.boxes[0].text.contains(QStringLiteral("nowhere/b1_20_1.sim")));
+    QVERIFY(w.services.boxes[0].text.contains(QStringLiteral("\n指定したフォルダーまたはファイルがありません。\n")));
     QVERIFY(w.form.StartButton->isEnabled());
     QCOMPARE(w.form.History().size(), std::size_t{20});  // only the first run was made
     QCOMPARE(w.form.Machine().playCount, 20);
@@ -351,13 +352,15 @@ struct WindowSaveCase {
 QString In(const QString& dir, const char* name) { return dir + QLatin1Char('/') + QString::fromUtf8(name); }
 
 // The box a failed save shows, checked; "" when it is as it should be.
-std::string CheckFailedSave(Window& w, const QString& reason) {
+std::string CheckFailedSave(Window& w, const QString& reason, const QString& japanese) {
     test::Checks c;
     c.Expect(w.services.boxes.size() == 1, std::to_string(w.services.boxes.size()) + " boxes");
     if (!w.services.boxes.empty()) {
         const Box& box = w.services.boxes[0];
         c.Expect(box.caption == QStringLiteral("エラー"), "caption " + box.caption.toStdString());
-        c.Expect(box.text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。")) &&
+        // What failed, the cause in Japanese, then the system's words.
+        c.Expect(box.text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。\n") + japanese +
+                                     QLatin1Char('\n')) &&
                      box.text.contains(reason),
                  "box says " + box.text.toStdString());
     }
@@ -390,7 +393,8 @@ const WindowSaveCase kWindowSaves[] = {
          Window w(5);
          w.Start(100, 1);
          w.Save(file);
-         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(EACCES)));
+         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(EACCES)),
+                                                 QStringLiteral("このファイルまたはフォルダーに書き込む権限がありません。"));
          c.Expect(box.empty(), box);
          c.Expect(Bytes(file) == "old", "read-only file replaced");
          c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("locked.sim")},
@@ -413,7 +417,8 @@ const WindowSaveCase kWindowSaves[] = {
          small.rlim_cur = 100000;
          setrlimit(RLIMIT_FSIZE, &small);
          w.Save(file);
-         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(EFBIG)));
+         const std::string box =
+             CheckFailedSave(w, QString::fromUtf8(std::strerror(EFBIG)), QStringLiteral("ファイルが大きすぎます。"));
          c.Expect(box.empty(), box);
          c.Expect(!old.isEmpty() && Bytes(file) == old, "old file not whole");
          c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("keep.sim")},
