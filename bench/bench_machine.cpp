@@ -1,6 +1,8 @@
 // Speed of the machine and of a recorded run, beside the plain reference.
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "machine/slot.h"
 #include "reference/straight_slot.h"
 #include "run/session.h"
@@ -33,6 +35,23 @@ void BM_PlayGames(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kGames);
 }
 BENCHMARK(BM_PlayGames)->Arg(1)->Arg(6);
+
+// The game loop storing every record into one array, as a recorder does:
+// the storage is allocated and touched once, outside the timing.
+void BM_PlayGamesIntoRecords(benchmark::State& state) {
+    Slot slot(1);
+    slot.SetFlevel(static_cast<int>(state.range(0)));
+    std::vector<GameRecord> records(kGames);
+    for (auto _ : state) {
+        GameRecord* p = records.data();
+        std::size_t i = 0;
+        slot.PlayGames(kGames, [&](const GameRecord& r) { p[i++] = r; });
+        benchmark::DoNotOptimize(records.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kGames);
+}
+BENCHMARK(BM_PlayGamesIntoRecords)->Arg(1)->Arg(6);
 
 // A recorded run into storage already touched, as the window's second run
 // and morvane-sim bench's timed run play: the run session, two runs in a

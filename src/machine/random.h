@@ -40,9 +40,24 @@ private:
     std::uint64_t state_ = 0;
 };
 
-// Affine jump of the generator by two steps, so two draws of a game can be
-// computed from one state in parallel: s2 = s * kMul2 + kAdd2.
-inline constexpr std::uint64_t kMul2 = Random::kMul * Random::kMul;
-inline constexpr std::uint64_t kAdd2 = Random::kMul + 1;
+// Affine jump of the generator by n steps, s_n = s * mul + add, so draws
+// further on can be computed from one state in parallel.
+struct Jump {
+    std::uint64_t mul = 1, add = 0;
+};
+constexpr Jump JumpBy(int n) {
+    Jump j;
+    for (int i = 0; i < n; ++i) {
+        j.mul *= Random::kMul;
+        j.add = j.add * Random::kMul + 1;
+    }
+    return j;
+}
+// The two draws of an ordinary game, and two such games.
+inline constexpr std::uint64_t kMul2 = JumpBy(2).mul;
+inline constexpr std::uint64_t kAdd2 = JumpBy(2).add;
+inline constexpr std::uint64_t kMul4 = JumpBy(4).mul;
+inline constexpr std::uint64_t kAdd4 = JumpBy(4).add;
+static_assert(kMul2 == Random::kMul * Random::kMul && kAdd2 == Random::kMul + 1);
 
 }  // namespace morvane

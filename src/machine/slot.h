@@ -1,9 +1,13 @@
 #pragma once
 // Slot: the simulated machine. Its state fields are public so the run, the
 // file writer and tests can read them directly; Play mutates them.
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <utility>
 
 #include "machine/draw_tables.h"
 #include "machine/game_record.h"
@@ -19,7 +23,7 @@ inline std::int32_t AddMedals(std::int32_t balance, std::int32_t delta) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(balance) + static_cast<std::uint32_t>(delta));
 }
 
-// The machine's state as the game loop carries it in registers.
+// The machine's state as the BB takes and leaves it.
 struct LoopState {
     std::uint64_t s;
     std::int32_t precursorCount, gamesSinceBB, playCount, medalBalance;
@@ -27,8 +31,10 @@ struct LoopState {
 };
 
 // The BB of Blue7/Red7, played after the game's own small win. Out of line
-// and by value: it is rare, and the loop's state never has its address taken.
+// and on a copy: it is rare, and the loop's state never has its address taken.
 LoopState PlayBB(const DrawTables& d, LoopState h);
+// The same for the game loop: in place, so no argument goes on the stack.
+void PlayBBInPlace(const DrawTables& d, LoopState& h);
 
 class Slot {
 public:
@@ -39,7 +45,7 @@ public:
     void SetFlevel(int s);
     int GetFlevel() const { return flevel; }
     void Reset();
-    void Play() { PlayGames(1, [](const GameRecord&) {}); }
+    void Play();
 
     // Plays n games and calls onGame(record) after each.
     template <class OnGame>
@@ -75,56 +81,212 @@ private:
     std::unique_ptr<DrawTables> draws_;
 };
 
+namespace detail {
+
+// Two int32 fields of a record that sit side by side, as one word: the first
+// in the low half, as in memory on a little-endian machine.
+constexpr std::uint64_t Pair(std::int32_t lo, std::int32_t hi) {
+    return static_cast<std::uint32_t>(lo) | static_cast<std::uint64_t>(static_cast<std::uint32_t>(hi)) << 32;
+}
+constexpr std::int32_t Lo(std::uint64_t w) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(w)); }
+constexpr std::int32_t Hi(std::uint64_t w) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(w >> 32)); }
+
+// The small-win draw's state moved up 12 bits, so its 20-bit value is the
+// top of the word (see DrawTables::RowOfTop): (s * kMul + 1) << 12 in one
+// multiply and add.
+inline constexpr int kTopShift = DrawTables::kKoyakuValueShift - 32;
+inline constexpr std::uint64_t kTopMul = Random::kMul << kTopShift;
+inline constexpr std::uint64_t kTopAdd = std::uint64_t{1} << kTopShift;
+
+}  // namespace detail
+
 template <class OnGame>
 inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
+    static_assert(std::endian::native == std::endian::little, "records are written as 64-bit words");
+    static_assert(sizeof(GameRecord) == 4 * sizeof(std::uint64_t));
+    using detail::Pair;
+    if (n <= 0) return;
     const DrawTables& d = *draws_;
-    LoopState h{rng_.State(), precursorCount, gamesSinceBB, playCount, medalBalance,
-                bbKind, kmode, bbSets, mode, koyaku};
-    for (std::int64_t i = 0; i < n; ++i) {
-        if (h.bbKind != 0) {
-            h.gamesSinceBB = 1;
-            h.bbSets = 0;
-            h.bbKind = 0;
-        } else if (++h.gamesSinceBB == kCeilingGames) [[unlikely]] {
-            h.s = h.s * Random::kMul + 1;
-            h.mode = (Random::Output(h.s) & 1) ? Precursor : Blue7;
-        }
-        ++h.playCount;
-        const std::uint64_t s1 = h.s * Random::kMul + 1;
-        const int k = d.Koyaku(Random::Output(s1) & (kKoyakuModulus - 1));
-        h.koyaku = k;
-        h.medalBalance = AddMedals(h.medalBalance, kNetPayout[static_cast<std::size_t>(k)]);
-        if (h.mode < kOrdinaryModes) [[likely]] {
-            // The mode draw's state comes from the same state as the small
-            // win's, so the two multiplies run side by side.
-            h.s = h.s * kMul2 + kAdd2;
-            h.mode = d.NextMode(h.mode, k, Random::Output(h.s) & (kModeModulus - 1));
-        } else if (h.mode == Precursor) {
-            h.s = h.s * kMul2 + kAdd2;
-            if (Random::Output(h.s) % (kPrecursorSpan - h.precursorCount) != 0) {
-                ++h.precursorCount;
-            } else {
-                h.precursorCount = 0;
-                h.s = h.s * Random::kMul + 1;
-                h.mode = (Random::Output(h.s) & (kModeModulus - 1)) <= 64 ? Red7 : Blue7;
-            }
+    std::uint64_t s = rng_.State();
+    std::uint32_t m8 = 8 * static_cast<std::uint32_t>(mode);  // see NextMode8
+    // The last game's small win as its row, or a BB game's marker.
+    const DrawTables::KoyakuRow* row = nullptr;
+    std::uint32_t bbGame = static_cast<std::uint32_t>(koyaku);
+    // The record's words live in registers as they are stored, but for
+    // playCount, which comes first so a game adds 1 to it (as a signed field
+    // it never reaches 2^32, so no carry reaches bbSets).
+    std::uint64_t sinceAndBalance = Pair(gamesSinceBB, medalBalance);
+    std::uint64_t playsAndSets = Pair(playCount, bbSets);
+    std::uint64_t kindAndKMode = Pair(bbKind, kmode);
+    auto record = [&](std::uint64_t modeAndKoyaku) {
+        // Word by word, so a callback that copies the record stores four
+        // words (a bit_cast of an array goes through the stack).
+        const std::array<std::uint64_t, 4> w{sinceAndBalance, std::rotr(playsAndSets, 32), kindAndKMode,
+                                             modeAndKoyaku};
+        GameRecord r;
+        for (std::size_t i = 0; i < w.size(); ++i)
+            std::memcpy(reinterpret_cast<char*>(&r) + i * sizeof w[i], &w[i], sizeof w[i]);
+        onGame(std::as_const(r));
+    };
+    // The small win of a game and what it adds to the counts; top is the
+    // draw's state moved up (see kTopMul).
+    auto smallWin = [&](std::uint64_t top) {
+        row = &d.RowOfTop(top);
+        sinceAndBalance += row->gameStep;
+        ++playsAndSets;
+    };
+    // An ordinary game whose mode draw is the state s2.
+    auto ordinary = [&](std::uint64_t top, std::uint64_t s2) {
+        smallWin(top);
+        m8 = DrawTables::NextMode8(m8, *row, static_cast<std::uint32_t>(Random::Output(s2)) & (kModeModulus - 1));
+        record(row->ModeAndKoyaku(m8));
+    };
+    // A precursor game, from the game's start state.
+    auto precursorGame = [&](std::int32_t& count) {
+        smallWin(s * detail::kTopMul + detail::kTopAdd);
+        s = s * kMul2 + kAdd2;
+        if (DrawTables::PrecursorGoesOn(count, Random::Output(s))) [[likely]] {
+            ++count;
         } else {
-            h.s = s1;
-            h = PlayBB(d, h);
+            count = 0;
+            s = s * Random::kMul + 1;
+            m8 = 8 * ((Random::Output(s) & (kModeModulus - 1)) <= 64 ? Red7 : Blue7);
         }
-        onGame(GameRecord{h.gamesSinceBB, h.medalBalance, h.bbSets, h.playCount,
-                          h.bbKind, h.kmode, h.mode, h.koyaku});
+        record(row->ModeAndKoyaku(m8));
+    };
+    // Any game, the ceiling's and the BB's among them.
+    auto anyGame = [&] {
+        if (static_cast<std::uint32_t>(sinceAndBalance) == kCeilingGames - 1) [[unlikely]] {
+            s = s * Random::kMul + 1;
+            m8 = 8 * ((Random::Output(s) & 1) ? Precursor : Blue7);
+        }
+        if (m8 < 8 * kOrdinaryModes) {
+            const std::uint64_t s2 = s * kMul2 + kAdd2;
+            ordinary(s * detail::kTopMul + detail::kTopAdd, s2);
+            s = s2;
+        } else if (m8 == 8 * Precursor) {
+            precursorGame(precursorCount);
+        } else {
+            smallWin(s * detail::kTopMul + detail::kTopAdd);
+            LoopState h{s * Random::kMul + 1,
+                        precursorCount,
+                        detail::Lo(sinceAndBalance),
+                        detail::Lo(playsAndSets),
+                        detail::Hi(sinceAndBalance),
+                        NoBB,
+                        detail::Hi(kindAndKMode),
+                        0,
+                        static_cast<std::int32_t>(m8 / 8),
+                        static_cast<std::int32_t>(row->koyaku)};
+            PlayBBInPlace(d, h);
+            s = h.s;
+            m8 = 8 * static_cast<std::uint32_t>(h.mode);
+            row = nullptr;
+            bbGame = static_cast<std::uint32_t>(h.koyaku);
+            sinceAndBalance = Pair(h.gamesSinceBB, h.medalBalance);
+            playsAndSets = Pair(h.playCount, h.bbSets);
+            kindAndKMode = Pair(h.bbKind, h.kmode);
+            record(Pair(static_cast<std::int32_t>(m8 / 8), static_cast<std::int32_t>(bbGame)));
+        }
+    };
+    // The game after a BB starts a new stretch: the loop's increment makes
+    // it game 1, which is never the ceiling.
+    constexpr std::uint64_t kLowHalf = 0xFFFFFFFFu;
+    auto newStretch = [&] {
+        sinceAndBalance &= ~kLowHalf;
+        playsAndSets = static_cast<std::uint32_t>(playsAndSets);
+        kindAndKMode &= ~kLowHalf;
+    };
+    if (bbKind != NoBB) newStretch();
+
+    for (std::int64_t left = n;;) {
+        // Runs of ordinary or of precursor games up to the ceiling's game.
+        const std::uint32_t since = static_cast<std::uint32_t>(sinceAndBalance);
+        const std::int64_t budget =
+            since < kCeilingGames ? std::min<std::int64_t>(left, kCeilingGames - 1 - since) : left;
+        std::int64_t b = budget;
+        if (m8 < 8 * kOrdinaryModes) {
+            // Two at a time: the second game's draws come straight from
+            // the first's start state, so the generator's chain takes one
+            // step per two games.
+            for (; b >= 2 && m8 < 8 * kOrdinaryModes; b -= 2) {
+                const std::uint64_t s2 = s * kMul2 + kAdd2;
+                ordinary(s * detail::kTopMul + detail::kTopAdd, s2);
+                if (m8 >= 8 * kOrdinaryModes) [[unlikely]] {
+                    s = s2;
+                    --b;
+                    break;
+                }
+                s = s * kMul4 + kAdd4;
+                ordinary(s2 * detail::kTopMul + detail::kTopAdd, s);
+            }
+        } else if (m8 == 8 * Precursor) {
+            std::int32_t count = precursorCount;  // a register, not the field
+            for (; b >= 1 && m8 == 8 * Precursor; --b) precursorGame(count);
+            precursorCount = count;
+        }
+        left -= budget - b;
+        if (left == 0) break;
+        anyGame();
+        if (--left == 0) break;
+        if (static_cast<std::uint32_t>(kindAndKMode) != NoBB) newStretch();
     }
-    rng_.SetState(h.s);
-    precursorCount = h.precursorCount;
-    gamesSinceBB = h.gamesSinceBB;
-    playCount = h.playCount;
-    medalBalance = h.medalBalance;
-    bbKind = h.bbKind;
-    kmode = h.kmode;
-    bbSets = h.bbSets;
-    mode = h.mode;
-    koyaku = h.koyaku;
+    rng_.SetState(s);
+    gamesSinceBB = detail::Lo(sinceAndBalance);
+    medalBalance = detail::Hi(sinceAndBalance);
+    playCount = detail::Lo(playsAndSets);
+    bbSets = detail::Hi(playsAndSets);
+    bbKind = detail::Lo(kindAndKMode);
+    kmode = detail::Hi(kindAndKMode);
+    mode = static_cast<std::int32_t>(m8 / 8);
+    koyaku = static_cast<std::int32_t>(row ? row->koyaku : bbGame);
+}
+
+// One game straight on the fields: a loop of Play() calls keeps them in
+// registers, which the run's packing would only get in the way of.
+inline void Slot::Play() {
+    const DrawTables& d = *draws_;
+    std::uint64_t s = rng_.State();
+    if (bbKind != NoBB) {
+        gamesSinceBB = 1;
+        bbSets = 0;
+        bbKind = NoBB;
+    } else if (++gamesSinceBB == kCeilingGames) [[unlikely]] {
+        s = s * Random::kMul + 1;
+        mode = (Random::Output(s) & 1) ? Precursor : Blue7;
+    }
+    ++playCount;
+    const DrawTables::KoyakuRow& row = d.RowOfTop(s * detail::kTopMul + detail::kTopAdd);
+    koyaku = static_cast<std::int32_t>(row.koyaku);
+    medalBalance = AddMedals(medalBalance, kNetPayout[row.koyaku]);
+    if (mode < kOrdinaryModes) [[likely]] {
+        s = s * kMul2 + kAdd2;
+        mode = static_cast<std::int32_t>(DrawTables::NextMode8(8 * static_cast<std::uint32_t>(mode), row,
+                                                               static_cast<std::uint32_t>(Random::Output(s)) &
+                                                                   (kModeModulus - 1)) /
+                                         8);
+    } else if (mode == Precursor) {
+        s = s * kMul2 + kAdd2;
+        if (DrawTables::PrecursorGoesOn(precursorCount, Random::Output(s))) {
+            ++precursorCount;
+        } else {
+            precursorCount = 0;
+            s = s * Random::kMul + 1;
+            mode = (Random::Output(s) & (kModeModulus - 1)) <= 64 ? Red7 : Blue7;
+        }
+    } else {
+        LoopState h{s * Random::kMul + 1, precursorCount, gamesSinceBB, playCount, medalBalance,
+                    bbKind, kmode, bbSets, mode, koyaku};
+        PlayBBInPlace(d, h);
+        s = h.s;
+        bbKind = h.bbKind;
+        kmode = h.kmode;
+        bbSets = h.bbSets;
+        mode = h.mode;
+        koyaku = h.koyaku;
+        medalBalance = h.medalBalance;
+    }
+    rng_.SetState(s);
 }
 
 }  // namespace morvane

@@ -9,10 +9,16 @@
 namespace morvane {
 namespace {
 
+// A mode table entry: the next modes from Hamari, LowProb and HighProb.
+std::uint32_t Modes(int fromHamari, int fromLow, int fromHigh) {
+    return static_cast<std::uint32_t>(8 * fromHamari | 8 * fromLow << 8 | 8 * fromHigh << 16);
+}
+
 std::unique_ptr<DrawTables> Rigged(int koyaku, int keizoku) {
     auto d = std::make_unique<DrawTables>();
-    d->koyakuBucket.fill(static_cast<std::uint8_t>(koyaku));
-    for (auto& row : d->modeNext) row.fill(0x020100);  // every mode stays
+    d->lastBeforeNext.fill(DrawTables::kNoBoundary);
+    d->bucketRow.fill(&d->rows[static_cast<std::size_t>(koyaku)]);
+    for (auto& row : d->rows) row.modeNext.fill(Modes(Hamari, LowProb, HighProb));  // every mode stays
     for (auto& row : d->kmodeOf) row.fill(2);
     for (auto& row : d->keizokuOf) row.fill(static_cast<std::uint8_t>(keizoku));
     d->initModeOf.fill(Hamari);
@@ -60,8 +66,8 @@ TEST(BB, LastSetModeChangesCascadeUpward) {
     // Hamari -> LowProb -> HighProb -> Precursor in one game, after which
     // nothing more happens inside the BB.
     auto d = Rigged(Suika_A, EndToNormal);
-    for (auto& row : d->modeNext) row.fill(0x000000);
-    d->modeNext[Suika_A].fill(Precursor << 16 | HighProb << 8 | LowProb);
+    for (auto& row : d->rows) row.modeNext.fill(Modes(Hamari, Hamari, Hamari));
+    d->rows[Suika_A].modeNext.fill(Modes(LowProb, HighProb, Precursor));
     const LoopState start = BBState(Blue7);
     const LoopState h = PlayBB(*d, start);
     EXPECT_EQ(h.mode, Precursor);
@@ -76,7 +82,7 @@ TEST(BB, CascadeRunsWithinOneGame) {
     // Hamari -> LowProb -> HighProb, where HighProb stays: the first game
     // takes three mode draws, each later game one.
     auto d = Rigged(Suika_A, EndToNormal);
-    d->modeNext[Suika_A].fill(HighProb << 16 | HighProb << 8 | LowProb);
+    d->rows[Suika_A].modeNext.fill(Modes(LowProb, HighProb, HighProb));
     const LoopState start = BBState(Red7);
     const LoopState h = PlayBB(*d, start);
     EXPECT_EQ(h.mode, HighProb);

@@ -46,15 +46,23 @@ TEST(Random, AgreesWithTheThirtyTwoBitFormulation) {
     }
 }
 
-TEST(Random, TwoStepJumpEqualsTwoDraws) {
+// The jumps the game loop and the BB take instead of single steps.
+TEST(Random, JumpsEqualSteppedDraws) {
     Random r;
     r.SeedRandom(99);
-    for (int i = 0; i < 1000; ++i) {
-        const std::uint64_t s = r.State();
-        r.Rand31();
-        r.Rand31();
-        ASSERT_EQ(r.State(), s * kMul2 + kAdd2);
+    for (int n : {0, 1, 2, 4, 6, 7}) {
+        const Jump j = JumpBy(n);
+        for (int i = 0; i < 1000; ++i) {
+            const std::uint64_t s = r.State();
+            for (int k = 0; k < n; ++k) r.Rand31();
+            ASSERT_EQ(r.State(), s * j.mul + j.add) << n << " steps";
+            r.Rand31();
+        }
     }
+    EXPECT_EQ(kMul2, JumpBy(2).mul);
+    EXPECT_EQ(kAdd2, JumpBy(2).add);
+    EXPECT_EQ(kMul4, JumpBy(4).mul);
+    EXPECT_EQ(kAdd4, JumpBy(4).add);
 }
 
 }  // namespace

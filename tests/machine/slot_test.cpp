@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 
@@ -55,18 +56,42 @@ TEST(Slot, AgreesWithThePlainMachineGameByGame) {
     }
 }
 
+// PlayGames in calls of many lengths, odd and even, against Play: the runs
+// it plays at once must break off at a ceiling, a precursor, a BB and the
+// end of a call exactly where single games would.
 TEST(Slot, PlayGamesReportsWhatPlayLeaves) {
-    Slot a(5), b(5);
-    a.SetFlevel(4);
-    b.SetFlevel(4);
-    std::vector<GameRecord> seen;
-    a.PlayGames(20000, [&](const GameRecord& r) { seen.push_back(r); });
-    for (const GameRecord& r : seen) {
-        b.Play();
-        const GameRecord x = b.Record();
-        ASSERT_EQ(std::memcmp(&r, &x, sizeof r), 0);
+    const std::int64_t lengths[] = {1, 2, 3, 7, 64, 1499, 1500, 1501, 4093, 20000};
+    int ceilings = 0, bbLast = 0, precursorLast = 0;
+    for (std::uint32_t seed : {5u, 77u}) {
+        for (int setting = 1; setting <= 6; ++setting) {
+            Slot a(seed), b(seed);
+            a.SetFlevel(setting);
+            b.SetFlevel(setting);
+            std::vector<GameRecord> seen;
+            for (int call = 0; call < 60; ++call) {
+                const std::int64_t n = lengths[static_cast<std::size_t>(call) % std::size(lengths)];
+                seen.clear();
+                a.PlayGames(n, [&](const GameRecord& r) { seen.push_back(r); });
+                ASSERT_EQ(seen.size(), static_cast<std::size_t>(n));
+                for (const GameRecord& r : seen) {
+                    b.Play();
+                    const GameRecord x = b.Record();
+                    ASSERT_EQ(std::memcmp(&r, &x, sizeof r), 0)
+                        << "seed " << seed << " setting " << setting << " call " << call;
+                    ceilings += x.gamesSinceBB == kCeilingGames;
+                }
+                const GameRecord after = a.Record();
+                ASSERT_EQ(std::memcmp(&after, &seen.back(), sizeof after), 0);
+                ASSERT_EQ(a.precursorCount, b.precursorCount);
+                ASSERT_EQ(a.Rng().State(), b.Rng().State());
+                bbLast += after.bbKind != NoBB;
+                precursorLast += after.mode == Precursor;
+            }
+        }
     }
-    EXPECT_EQ(a.Rand31(), b.Rand31());
+    EXPECT_GT(ceilings, 0);
+    EXPECT_GT(bbLast, 0) << "no call ended on a BB game";
+    EXPECT_GT(precursorLast, 0) << "no call ended inside a precursor";
 }
 
 TEST(Slot, ConstructionAndReset) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <stdexcept>
+
 #include "machine/draw_tables.h"
 #include "machine/rate_tbl.h"
 #include "machine/slot.h"
@@ -91,7 +94,15 @@ TEST(DrawTables, AgreeWithLookupEverywhere) {
     for (int s = 1; s <= 6; ++s) {
         d->Build(tables, s);
         const Rate_TBL<int>& ky = tables[static_cast<std::size_t>(KoyakuTable(s))];
-        for (std::int32_t a = 0; a < kKoyakuModulus; ++a) ASSERT_EQ(d->Koyaku(a), ky.Lookup(a)) << s << " " << a;
+        for (std::int32_t a = 0; a < kKoyakuModulus; ++a) {
+            const int want = ky.Lookup(a);
+            ASSERT_EQ(d->Koyaku(a), want) << s << " " << a;
+            // The loop's word carries the generator's other bits below the value.
+            const std::uint64_t top = static_cast<std::uint64_t>(a) << DrawTables::kKoyakuValueShift;
+            const std::uint64_t below = (std::uint64_t{1} << DrawTables::kKoyakuValueShift) - 1;
+            ASSERT_EQ(d->KoyakuOfTop(top | below), want) << s << " " << a;
+            ASSERT_EQ(d->KoyakuOfTop(top | (0x5A5A5A5A5A5Au & below)), want) << s << " " << a;
+        }
         for (int m = 0; m < 3; ++m)
             for (int k = 0; k < kKoyakuKinds; ++k) {
                 const int id = ModeChangeTable(m, k, s);
@@ -107,6 +118,52 @@ TEST(DrawTables, AgreeWithLookupEverywhere) {
     for (int km = 0; km < 4; ++km)
         for (std::int32_t a = 0; a < kKeizokuModulus; ++a)
             ASSERT_EQ(d->Keizoku(km, a), tables[static_cast<std::size_t>(KeizokuTable(km))].Lookup(a));
+}
+
+// A small-win weight narrower than a bucket would need a second compare:
+// the tables refuse it instead of drawing wrong. Suika_B starts at 18298:
+// 100 ends it in the same bucket, 134 exactly where the next one starts.
+TEST(DrawTables, RefuseSmallWinsNarrowerThanABucket) {
+    Slot slot(1);
+    WeightTables tables;
+    for (int id = 0; id < kTableCount; ++id) tables[static_cast<std::size_t>(id)] = slot.Table(id);
+    auto d = std::make_unique<DrawTables>();
+    for (std::int32_t narrow : {100, 134, 1000}) {
+        Rate_TBL<int>& ky = tables[static_cast<std::size_t>(KoyakuRate1)];
+        ky.Clear();
+        for (int i = 0; i < 9; ++i) ky.Add(i == Suika_B ? narrow : TableWeights(KoyakuRate1)[static_cast<std::size_t>(i)]);
+        if (narrow == 1000) {
+            d->Build(tables, 1);  // ends well inside the next bucket: fine
+            for (std::int32_t a = 17000; a < 20000; ++a) ASSERT_EQ(d->Koyaku(a), ky.Lookup(a)) << a;
+        } else {
+            EXPECT_THROW(d->Build(tables, 1), std::logic_error) << narrow;
+        }
+    }
+    // More small wins than the machine has.
+    tables[static_cast<std::size_t>(KoyakuRate2)].Add(1);
+    EXPECT_THROW(d->Build(tables, 2), std::logic_error);
+}
+
+// The precursor's step draw x % (32 - count) != 0 by multiply and compare:
+// every modulus, all small values, the top of the 31-bit range, and a spread
+// between, including multiples of every modulus.
+TEST(DrawTables, PrecursorStepAgreesWithRemainder) {
+    Random r;
+    r.SeedRandom(3);
+    for (std::int32_t count = 0; count < kPrecursorSpan; ++count) {
+        const std::int32_t m = kPrecursorSpan - count;
+        auto check = [&](std::int32_t x) {
+            ASSERT_EQ(DrawTables::PrecursorGoesOn(count, x), x % m != 0) << "count " << count << " x " << x;
+        };
+        for (std::int32_t x = 0; x < (1 << 20); ++x) check(x);
+        for (std::int32_t x = 0x7FFFFFFF; x > 0x7FFFFFFF - (1 << 20); --x) check(x);
+        for (int i = 0; i < 200000; ++i) {
+            const std::int32_t x = r.Rand31();
+            check(x);
+            check(x / m * m);
+        }
+        if (HasFatalFailure()) return;
+    }
 }
 
 }  // namespace
