@@ -101,7 +101,7 @@ void BM_StopLongRun(benchmark::State& state) {
     double worst = 0;
     for (auto _ : state) {
         std::chrono::steady_clock::time_point asked;
-        QTimer::singleShot(300, &form, [&] {
+        QTimer::singleShot(100, &form, [&] {
             asked = std::chrono::steady_clock::now();
             form.FileStopMenu->trigger();
         });
