@@ -2,13 +2,21 @@
 // A report-style list of a result page: column captions, rows in model
 // order, no sorting. Selected rows copy as tab-separated text with the
 // captions, ready to paste into a spreadsheet.
-#include <QTableView>
+//
+// A view of its own rather than a QTableView: a table view keeps a record
+// per row in its vertical header (about 8 bytes and 45 ns a row, so 0.8 GB
+// and seconds for a 100-million-game run). This one keeps nothing per row:
+// rows are of one height, the scroll bar counts rows, and only the rows in
+// sight are asked of the model.
+#include <QAbstractItemView>
+
+class QHeaderView;
 
 namespace morvane {
 
 class PageModel;
 
-class ResultList : public QTableView {
+class ResultList : public QAbstractItemView {
     Q_OBJECT
 public:
     ResultList(PageModel* model, QWidget* parent = nullptr);
@@ -22,12 +30,42 @@ public:
     void FitColumns();
     void SetDesignWidth(int width);
 
+    QHeaderView* horizontalHeader() const { return header_; }
+    int columnWidth(int column) const;
+    void setColumnWidth(int column, int width);
+    int RowHeight() const { return kRowHeight; }
+    // The first row in sight.
+    int FirstVisibleRow() const;
+
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
+    int sizeHintForColumn(int column) const override;
+
+    static constexpr int kRowHeight = 14;
+    static constexpr int kHeaderHeight = 16;
+
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex& index) const override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    int Rows() const;
+    int VisibleRows() const;
+    int RowAt(int y) const;
+
     PageModel* model_;
+    QHeaderView* header_;
     int designWidth_ = 0;
 };
 

@@ -66,6 +66,7 @@ private slots:
     void qtsOwnTextsAreJapanese();
     void rateCellsShowWholeBesideTheirPie();
     void aLongRunMovesTheBarAndStopsOnEscape();
+    void longListsScrollSelectAndCopy();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
@@ -366,7 +367,7 @@ void MainFormTest::rateCellsShowWholeBesideTheirPie() {
                                                                     .arg(list->columnWidth(c)).arg(widest)));
             total += list->columnWidth(c);
         }
-        QVERIFY2(total <= list->viewport()->width(), qPrintable(QStringLiteral("%1 > %2, list %3").arg(total).arg(list->viewport()->width()).arg(list->width())));
+        QVERIFY2(total <= list->viewport()->width(), qPrintable(QStringLiteral("%1 > %2").arg(total).arg(list->viewport()->width())));
         QVERIFY(!list->horizontalScrollBar()->isVisible());
         // The pie gives way and stays whole on its page.
         const QWidget* pie = w.form.findChild<QWidget*>(page == Page::Koyaku     ? QStringLiteral("KoyakuChart")
@@ -532,6 +533,43 @@ void MainFormTest::rowsCopyAsTabSeparatedText() {
     QStringList first;
     for (int c = 0; c < 6; ++c) first << w.Cell(Page::BB, 0, c);
     QCOMPARE(lines[1], first.join(QLatin1Char('\t')));
+}
+
+void MainFormTest::longListsScrollSelectAndCopy() {
+    Window w(8, Window::OnScreen);
+    w.Start(QStringLiteral("200000"), QStringLiteral("2"));
+    ResultList* list = w.form.List(Page::Play);
+    list->setFocus();
+    QApplication::processEvents();
+    // End goes to the last game, and the bottom of the list shows it.
+    QTest::keyClick(list, Qt::Key_End);
+    QCOMPARE(list->currentIndex().row(), 199999);
+    const QPoint bottomRow(5, (list->viewport()->height() / ResultList::kRowHeight - 1) * ResultList::kRowHeight + 2);
+    QCOMPARE(list->indexAt(bottomRow).row(), 199999);
+    QCOMPARE(list->indexAt(bottomRow).data().toString(), QStringLiteral("200000"));
+    // Home, then a click on the third row in sight and a shift-click two
+    // rows lower select three games, which copy under the captions.
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(list->FirstVisibleRow(), 0);
+    const int y = 2 * ResultList::kRowHeight + 3;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, y));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(10, y + 2 * ResultList::kRowHeight));
+    const QStringList lines = list->SelectionText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[0], QStringLiteral("PLAY数\tPLAY数2\t絵柄\tモード\tメダル数"));
+    for (int k = 0; k < 3; ++k) {
+        QStringList cells;
+        for (int c = 0; c < 5; ++c) cells << w.Cell(Page::Play, 2 + k, c);
+        QCOMPARE(lines[k + 1], cells.join(QLatin1Char('\t')));
+    }
+    // Scrolled away, the selection stays with its games, not with its
+    // place on the screen; a page down moves by what is in sight.
+    list->verticalScrollBar()->setValue(1000);
+    QCOMPARE(list->indexAt(QPoint(5, 2)).row(), 1000);
+    QCOMPARE(list->SelectionText().split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
+    const int inSight = list->viewport()->height() / ResultList::kRowHeight;
+    QTest::keyClick(list, Qt::Key_PageDown);
+    QCOMPARE(list->currentIndex().row(), 4 + inSight);
 }
 
 int main(int argc, char** argv) {
