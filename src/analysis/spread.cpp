@@ -251,7 +251,7 @@ ShardFile DecodeShard(const std::string& text) {
         rest.remove_prefix(nl + 1);
     }
     if (lines.empty() || lines[0] != kShardMark) Bad("not a spread shard file");
-    if (lines.size() < 9) Bad("the file ends inside its header");
+    if (lines.size() < 8) Bad("the file ends inside its header");
     auto field = [&](std::size_t i, const char* key) {
         const auto f = Split(lines[i]);
         if (f.size() != 2 || f[0] != key) Bad(std::string("line ") + std::to_string(i + 1) + " should give " + key);
