@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -311,7 +313,8 @@ int CmdMerge(const std::vector<std::string>& args, std::ostream& out, std::ostre
         std::ifstream in(args[i], std::ios::binary);
         std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         if (!in.is_open() || in.bad()) {
-            err << "morvane-sim: " << shown << ": cannot read\n";
+            err << "morvane-sim: " << shown << ": cannot " << (in.is_open() ? "read" : "open") << ": "
+                << std::strerror(errno) << "\n";
             return kExitUsage;
         }
         try {
