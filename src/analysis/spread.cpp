@@ -147,6 +147,19 @@ SpreadSummary Summarise(const SpreadRequest& request, std::span<const SessionTal
     return s;
 }
 
+BalanceHistogram HistogramOfBalance(std::span<const SessionTally> tallies, int bins) {
+    BalanceHistogram h;
+    if (tallies.empty() || bins < 1) return h;
+    const auto [lo, hi] = std::minmax_element(tallies.begin(), tallies.end(),
+                                              [](const SessionTally& a, const SessionTally& b) { return a.balance < b.balance; });
+    h.low = lo->balance;
+    const std::int64_t range = std::int64_t{hi->balance} - h.low + 1;
+    h.width = (range + bins - 1) / bins;
+    h.counts.assign(static_cast<std::size_t>((range + h.width - 1) / h.width), 0);
+    for (const SessionTally& t : tallies) ++h.counts[static_cast<std::size_t>((t.balance - h.low) / h.width)];
+    return h;
+}
+
 namespace {
 
 // Locale-free fixed-point text.

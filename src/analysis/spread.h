@@ -91,6 +91,14 @@ struct SpreadSummary {
 // All sessions' tallies, by index.
 SpreadSummary Summarise(const SpreadRequest& request, std::span<const SessionTally> tallies);
 
+// The final balances in `bins` equal bins from the lowest balance up; bin i
+// holds low + i * width up to, not including, low + (i + 1) * width.
+struct BalanceHistogram {
+    std::int64_t low = 0, width = 1;
+    std::vector<std::int64_t> counts;
+};
+BalanceHistogram HistogramOfBalance(std::span<const SessionTally> tallies, int bins);
+
 // The text morvane-sim spread prints; see the README.
 std::string SpreadText(const SpreadSummary& s);
 

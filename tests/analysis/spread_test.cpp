@@ -131,6 +131,22 @@ TEST(SpreadSummary, PercentilesByNearestRankAndExactMoments) {
     EXPECT_EQ(s.best, 0);
 }
 
+TEST(SpreadSummary, HistogramCoversEveryBalanceOnce) {
+    const std::vector<SessionTally> t{Balance(-7), Balance(12), Balance(-7), Balance(0), Balance(13)};
+    BalanceHistogram h = HistogramOfBalance(t, 4);
+    EXPECT_EQ(h.low, -7);
+    EXPECT_EQ(h.width, 6);  // 21 values in 4 bins
+    EXPECT_EQ(h.counts, (std::vector<std::int64_t>{2, 1, 0, 2}));
+    // Fewer distinct values than bins: one bin per value.
+    h = HistogramOfBalance(t, 100);
+    EXPECT_EQ(h.width, 1);
+    EXPECT_EQ(h.counts.size(), 21u);
+    EXPECT_EQ(h.counts.front(), 2);
+    EXPECT_EQ(h.counts.back(), 1);
+    h = HistogramOfBalance(std::vector<SessionTally>{Balance(-2'000'000'000), Balance(2'000'000'000)}, 3);
+    EXPECT_EQ(h.counts, (std::vector<std::int64_t>{1, 0, 1}));
+}
+
 TEST(SpreadSummary, TextForm) {
     const std::vector<SessionTally> t{{-30, 1, 2, 40}, {30, 3, 9, 10}};
     const std::string text = SpreadText(Summarise({2, 10, 2, 5}, t));
