@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <ostream>
 
 #include "analysis/estimate.h"
+#include "analysis/spread.h"
 #include "analysis/theory.h"
 #include "cli/fd_output.h"
 #include "cli/fnv.h"
@@ -30,6 +35,9 @@ constexpr const char* kUsage =
     "       morvane-sim theory [--games N]\n"
     "       morvane-sim estimate FILE.sim\n"
     "       morvane-sim bench [--games N]\n"
+    "       morvane-sim spread --setting 1..6 --games N --sessions R [--seed X] [--threads T]\n"
+    "                          [--shard I/K --out FILE]\n"
+    "       morvane-sim merge FILE...\n"
     "       morvane-sim [COMMAND] --help\n";
 
 struct UsageError {
@@ -247,6 +255,87 @@ int CmdBench(const std::vector<std::string>& args, std::ostream& out) {
     return kExitOk;
 }
 
+// "I/K" with 0 <= I < K.
+std::pair<std::int32_t, std::int32_t> ShardOption(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    const auto i = ParseInt32(text.substr(0, slash));
+    const auto k = slash == std::string::npos ? std::nullopt : ParseInt32(text.substr(slash + 1));
+    if (!i || !k || *k < 1 || *i < 0 || *i >= *k)
+        throw UsageError{"shard " + Quoted(text) + " must be I/K with 0 <= I < K"};
+    return {*i, *k};
+}
+
+int CmdSpread(const std::vector<std::string>& args, std::ostream& out) {
+    const Options opts =
+        ParseOptions(args, 1, {"--seed", "--setting", "--games", "--sessions", "--threads", "--shard", "--out"});
+    SpreadRequest request;
+    const std::string settingText = opts.count("--setting") ? opts.at("--setting") : "1";
+    const auto setting = ParseSetting(settingText);
+    if (!setting || setting->hidden) throw UsageError{"setting " + Quoted(settingText) + " must be 1 to 6"};
+    request.setting = setting->setting;
+    request.games = PositiveOption(opts, "--games", 1, "games");
+    request.sessions = PositiveOption(opts, "--sessions", 1, "sessions");
+    request.seed = SeedOption(opts);
+    const int threads = PositiveOption(opts, "--threads", DefaultThreads(), "threads");
+    const auto outIt = opts.find("--out");
+    if (opts.count("--shard")) {
+        if (outIt == opts.end()) throw UsageError{"--shard needs --out"};
+        std::tie(request.shardIndex, request.shardCount) = ShardOption(opts.at("--shard"));
+    }
+    if (outIt != opts.end() && outIt->second.empty()) throw UsageError{"--out needs a file name"};
+    // The tallies, the sorted copy and, for a shard, its text.
+    const std::uint64_t need = std::uint64_t(ShardSessions(request)) * (sizeof(SessionTally) + 64);
+    const std::uint64_t available = AvailableMemoryBytes();
+    if (available != 0 && need > UsableHistoryBytes(available))
+        throw UsageError{std::to_string(request.sessions) + " sessions need more than the " +
+                         std::to_string(UsableHistoryBytes(available)) + " bytes of memory left for them"};
+
+    std::vector<SessionTally> tallies(static_cast<std::size_t>(ShardSessions(request)));
+    PlaySpread(request, threads, tallies);
+    if (outIt != opts.end()) {
+        const std::string text = EncodeShard(request, tallies);
+        SaveFileSafely(outIt->second, [&](const ByteSink& sink) { sink(text.data(), text.size()); });
+        return kExitOk;
+    }
+    out << SpreadText(Summarise(request, tallies));
+    return kExitOk;
+}
+
+int CmdMerge(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<ShardFile> shards;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (IsHelp(args[i])) throw HelpRequested{};
+        if (args[i].rfind("--", 0) == 0) throw UsageError{"unexpected argument " + Quoted(args[i])};
+    }
+    if (args.size() < 2) throw UsageError{"merge needs the shard files"};
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string shown = Printable(args[i]);
+        std::ifstream in(args[i], std::ios::binary);
+        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (!in.is_open() || in.bad()) {
+            err << "morvane-sim: " << shown << ": cannot " << (in.is_open() ? "read" : "open") << ": "
+                << std::strerror(errno) << "\n";
+            return kExitUsage;
+        }
+        try {
+            shards.push_back(DecodeShard(text));
+        } catch (const std::runtime_error& e) {
+            err << "morvane-sim: " << shown << ": " << e.what() << "\n";
+            return kExitUsage;
+        }
+    }
+    SpreadRequest whole;
+    std::vector<SessionTally> tallies;
+    try {
+        tallies = MergeShards(shards, whole);
+    } catch (const std::runtime_error& e) {
+        err << "morvane-sim: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    out << SpreadText(Summarise(whole, tallies));
+    return kExitOk;
+}
+
 int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     try {
         if (args.empty()) throw UsageError{"no command given"};
@@ -255,6 +344,8 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         if (args[0] == "show") return CmdShow(args, out, err);
         if (args[0] == "theory") return CmdTheory(args, out);
         if (args[0] == "estimate") return CmdEstimate(args, out, err);
+        if (args[0] == "spread") return CmdSpread(args, out);
+        if (args[0] == "merge") return CmdMerge(args, out, err);
         if (IsHelp(args[0]) || args[0] == "help") throw HelpRequested{};
         throw UsageError{"unknown command " + Quoted(args[0])};
     } catch (const HelpRequested&) {

@@ -1,6 +1,17 @@
 #include "shell/analysis_forms.h"
 
+#include <QAreaSeries>
 #include <QBarCategoryAxis>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QHeaderView>
@@ -17,6 +28,8 @@
 #include "present/names.h"
 #include "present/number_format.h"
 #include "shell/fonts.h"
+#include "shell/form_input.h"
+#include "shell/texts.h"
 
 namespace morvane {
 namespace {
@@ -199,6 +212,202 @@ void TEstimateForm::ShowFor(const PlayHistory& history) {
     show();
     raise();
     activateWindow();
+}
+
+namespace {
+// The rows of the spread's text that the table shows, in its order.
+constexpr int kFirstQuantityLine = 5;
+const QStringList kQuantityNames{"収支(枚)", "収支(円)", "機械割(%)", "BB初当り数", "BB数", "最大下落幅(枚)"};
+constexpr int kHistogramBins = 40;
+}  // namespace
+
+TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SpreadForm"));
+    setWindowTitle(QStringLiteral("分布"));
+    setFont(MainFont());
+    auto* layout = new QVBoxLayout(this);
+    auto* inputs = new QHBoxLayout;
+    PlayNumEdit = new QLineEdit(QStringLiteral("8000"), this);
+    FlevelComboBox = new QComboBox(this);
+    for (int i = kMinSetting; i <= kMaxSetting; ++i) FlevelComboBox->addItem(QString::number(i));
+    SessionsEdit = new QLineEdit(QStringLiteral("10000"), this);
+    StartButton = new QPushButton(QStringLiteral("開始"), this);
+    StopButton = new QPushButton(QStringLiteral("中止"), this);
+    StopButton->setEnabled(false);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Play数"), PlayNumEdit);
+    form->addRow(QStringLiteral("設定"), FlevelComboBox);
+    form->addRow(QStringLiteral("セッション数"), SessionsEdit);
+    inputs->addLayout(form);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(StartButton);
+    buttons->addWidget(StopButton);
+    buttons->addStretch();
+    inputs->addLayout(buttons);
+    inputs->addStretch();
+    layout->addLayout(inputs);
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    layout->addWidget(ProgressBar);
+    StatusLabel = new QLabel(this);
+    StatusLabel->setWordWrap(true);
+    layout->addWidget(StatusLabel);
+    Chart = new chart::ChartView(this);
+    Chart->setMinimumSize(560, 260);
+    Chart->SetGradient(Qt::white, QColor(0xC0, 0xC0, 0xC0));
+    Chart->SetTitle(QStringLiteral("最終収支の分布"), JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
+    layout->addWidget(Chart);
+    QStringList columns{"項目", "平均", "標準偏差", "標準誤差", "最小"};
+    for (int p : kSpreadPercentiles) columns << QStringLiteral("%1%").arg(p);
+    columns << QStringLiteral("最大");
+    Table = MakeTable(columns, static_cast<int>(kQuantityNames.size()), this);
+    Table->setMaximumHeight(18 * 7 + 8);
+    layout->addWidget(Table);
+    poll_ = new QTimer(this);
+    poll_->setInterval(100);
+    connect(poll_, &QTimer::timeout, this, &TSpreadForm::Poll);
+    connect(StartButton, &QPushButton::clicked, this, &TSpreadForm::StartButtonClick);
+    connect(StopButton, &QPushButton::clicked, this, &TSpreadForm::StopButtonClick);
+    resize(900, 560);
+}
+
+TSpreadForm::~TSpreadForm() {
+    stop_ = true;
+    if (worker_.joinable()) worker_.join();
+}
+
+void TSpreadForm::closeEvent(QCloseEvent* e) {
+    // A closed window plays on for no one.
+    StopButtonClick();
+    QDialog::closeEvent(e);
+}
+
+void TSpreadForm::SetSeed(std::uint32_t seed) { seed_ = seed; }
+
+void TSpreadForm::StartButtonClick() {
+    if (Running()) return;
+    SpreadRequest r;
+    try {
+        r.games = ToInt(PlayNumEdit->text());
+        if (r.games < 1) throw InputError{texts::kGamesBelowOne};
+        r.sessions = ToInt(SessionsEdit->text());
+        if (r.sessions < 1) throw InputError{QStringLiteral("セッション数は、1以上にしてください。")};
+    } catch (const InputError& e) {
+        StatusLabel->setText(e.message);
+        return;
+    } catch (const ConversionError& e) {
+        StatusLabel->setText(QString::fromStdString(e.what()));
+        return;
+    }
+    r.setting = FlevelComboBox->currentIndex() + kMinSetting;
+    r.seed = seed_ ? *seed_ : static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
+    try {
+        tallies_.assign(static_cast<std::size_t>(r.sessions), SessionTally{});
+    } catch (const std::bad_alloc&) {
+        StatusLabel->setText(QStringLiteral("メモリが足りません。セッション数を減らしてください。"));
+        return;
+    }
+    request_ = r;
+    done_ = 0;
+    stop_ = false;
+    finished_ = false;
+    ProgressBar->setValue(0);
+    StatusLabel->setText(QStringLiteral("実行中・・・"));
+    StartButton->setEnabled(false);
+    StopButton->setEnabled(true);
+    worker_ = std::jthread([this] {
+        completed_ = PlaySpread(request_, 0, tallies_, &done_, &stop_);
+        finished_ = true;
+    });
+    poll_->start();
+}
+
+void TSpreadForm::StopButtonClick() {
+    if (!Running()) return;
+    stop_ = true;
+    worker_.join();
+    Finish();
+}
+
+void TSpreadForm::Poll() {
+    if (!Running()) return;
+    ProgressBar->setValue(static_cast<int>(done_.load() * 100 / request_.sessions));
+    if (finished_.load()) {
+        worker_.join();
+        Finish();
+    }
+}
+
+void TSpreadForm::Finish() {
+    poll_->stop();
+    StartButton->setEnabled(true);
+    StopButton->setEnabled(false);
+    if (!completed_) {
+        StatusLabel->setText(QStringLiteral("中止しました。"));
+        return;
+    }
+    ProgressBar->setValue(100);
+    summary_ = Summarise(request_, tallies_);
+    Present();
+}
+
+void TSpreadForm::Present() {
+    const SpreadRequest& r = request_;
+    StatusLabel->setText(QStringLiteral("設定%1　Play数 %2 × %3 回（種 %4）　収支プラス %5 回 (%6%)")
+                             .arg(r.setting)
+                             .arg(r.games)
+                             .arg(r.sessions)
+                             .arg(r.seed)
+                             .arg(summary_.ahead)
+                             .arg(Fixed(100.0 * static_cast<double>(summary_.ahead) / r.sessions, 2)));
+    // The very figures morvane-sim spread prints.
+    const QStringList lines = QString::fromStdString(SpreadText(summary_)).split(QLatin1Char('\n'));
+    for (int row = 0; row < kQuantityNames.size(); ++row) {
+        const QStringList f = lines.value(kFirstQuantityLine + row).split(QLatin1Char('\t'));
+        Put(Table, row, 0, kQuantityNames[row]);
+        for (int c = 1; c < f.size(); ++c) Put(Table, row, c, f[c]);
+    }
+    Fit(Table);
+
+    QChart* c = Chart->chart();
+    c->removeAllSeries();
+    for (QAbstractAxis* a : c->axes()) {
+        c->removeAxis(a);
+        delete a;
+    }
+    const BalanceHistogram h = HistogramOfBalance(tallies_, kHistogramBins);
+    auto* upper = new QLineSeries;
+    std::int64_t most = 0;
+    for (std::size_t i = 0; i < h.counts.size(); ++i) {
+        const double x0 = static_cast<double>(h.low + static_cast<std::int64_t>(i) * h.width);
+        const auto n = static_cast<double>(h.counts[i]);
+        upper->append(x0, n);
+        upper->append(x0 + static_cast<double>(h.width), n);
+        most = std::max(most, h.counts[i]);
+    }
+    auto* area = new QAreaSeries(upper);
+    area->setName(QStringLiteral("セッション数"));
+    area->setColor(QColor(0xFF, 0x8E, 0x8E));
+    area->setBorderColor(QColor(0xC0, 0x40, 0x40));
+    c->addSeries(area);
+    c->legend()->hide();
+    auto* x = new QValueAxis;
+    x->setTitleText(QStringLiteral("最終収支(枚)"));
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setRange(static_cast<double>(h.low), static_cast<double>(h.low + static_cast<std::int64_t>(h.counts.size()) * h.width));
+    auto* y = new QValueAxis;
+    y->setTitleText(QStringLiteral("セッション数"));
+    y->setLabelFormat(QStringLiteral("%d"));
+    y->setRange(0, static_cast<double>(most) * 1.1 + 1);
+    for (QValueAxis* a : {x, y}) {
+        a->setLabelsFont(MainFont());
+        a->setTitleFont(MainFont());
+    }
+    c->addAxis(x, Qt::AlignBottom);
+    c->addAxis(y, Qt::AlignLeft);
+    area->attachAxis(x);
+    area->attachAxis(y);
 }
 
 }  // namespace morvane

@@ -3,12 +3,23 @@
 // which setting the run on screen was probably played at. Neither reads the
 // machine's setting: the estimate uses only what a player could see.
 #include <QDialog>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <vector>
 
+#include "analysis/spread.h"
+
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
 class QTableWidget;
 class QTabWidget;
+class QTimer;
 
 namespace morvane {
 
@@ -52,6 +63,53 @@ public:
 private:
     const std::vector<SettingTheory>& theories_;
     std::vector<double> probabilities_;
+};
+
+// "分布": many sessions played on background threads, the histogram of
+// their final balance and the percentiles of what a session brings. The
+// window it belongs to stays usable meanwhile.
+class TSpreadForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSpreadForm(QWidget* parent = nullptr);
+    ~TSpreadForm() override;
+
+    void StartButtonClick();
+    void StopButtonClick();
+    bool Running() const { return worker_.joinable(); }
+    // Tests fix the seed; otherwise each start takes the clock's.
+    void SetSeed(std::uint32_t seed);
+    // The finished spread's figures (valid once one has finished).
+    const SpreadSummary& Summary() const { return summary_; }
+
+    QLineEdit* PlayNumEdit;
+    QComboBox* FlevelComboBox;
+    QLineEdit* SessionsEdit;
+    QPushButton* StartButton;
+    QPushButton* StopButton;
+    QProgressBar* ProgressBar;
+    QLabel* StatusLabel;
+    chart::ChartView* Chart;
+    QTableWidget* Table;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void Poll();
+    void Finish();
+    void Present();
+
+    QTimer* poll_;
+    std::jthread worker_;
+    std::atomic<std::int64_t> done_{0};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> completed_{false};
+    std::optional<std::uint32_t> seed_;
+    SpreadRequest request_;
+    std::vector<SessionTally> tallies_;
+    SpreadSummary summary_;
 };
 
 }  // namespace morvane

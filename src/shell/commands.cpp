@@ -83,6 +83,19 @@ void TMainForm::AnalysisEstimateMenuClick() {
     estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
 }
 
+void TMainForm::AnalysisSpreadMenuClick() {
+    if (!spreadForm_) {
+        // Starts from the main window's games and setting; its own inputs after that.
+        spreadForm_ = new TSpreadForm(this);
+        spreadForm_->PlayNumEdit->setText(PlayNumEdit->text());
+        const auto setting = ParseInt32(FlevelComboBox->currentText().toStdString());
+        if (setting && ValidSetting(*setting)) spreadForm_->FlevelComboBox->setCurrentIndex(*setting - kMinSetting);
+    }
+    spreadForm_->show();
+    spreadForm_->raise();
+    spreadForm_->activateWindow();
+}
+
 void TMainForm::Timer1Timer() {
     const QLocale locale = QLocale::system();
     SetStatus(1, ClockText(QDateTime::currentDateTime(), locale));

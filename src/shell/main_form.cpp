@@ -95,6 +95,7 @@ void TMainForm::BuildMenus() {
     AnalysisTheoryMenu = item(analysis, "AnalysisTheoryMenu", QStringLiteral("理論値(&T)"), &TMainForm::AnalysisTheoryMenuClick);
     AnalysisEstimateMenu =
         item(analysis, "AnalysisEstimateMenu", QStringLiteral("設定推測(&E)"), &TMainForm::AnalysisEstimateMenuClick);
+    AnalysisSpreadMenu = item(analysis, "AnalysisSpreadMenu", QStringLiteral("分布(&D)"), &TMainForm::AnalysisSpreadMenuClick);
     HelpAboutMenu = item(help, "HelpAboutMenu", QStringLiteral("バージョン情報(&A)"), &TMainForm::HelpAboutMenuClick);
     HelpManMenu = item(help, "HelpManMenu", QStringLiteral("取扱説明書(&C)"), &TMainForm::HelpManMenuClick);
     JWord1 = item(help, "JWord1", QStringLiteral("JWordのインストール"), &TMainForm::JWord1Click);

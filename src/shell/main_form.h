@@ -34,6 +34,7 @@ class ResultList;
 class RunCharts;
 class SettingTheory;
 class TEstimateForm;
+class TSpreadForm;
 class TTheoryForm;
 class Services;
 class TAboutBox;
@@ -68,6 +69,7 @@ public:
     void ChanceCheckBoxClick();
     void AnalysisTheoryMenuClick();
     void AnalysisEstimateMenuClick();
+    void AnalysisSpreadMenuClick();
 
     // The play history a save writes and its header; the one on screen.
     const PlayHistory& History() const { return session_.Current(); }
@@ -115,8 +117,10 @@ public:
     QAction* N4;
     QAction* AnalysisTheoryMenu;
     QAction* AnalysisEstimateMenu;
+    QAction* AnalysisSpreadMenu;
     TTheoryForm* TheoryForm() const { return theoryForm_; }
     TEstimateForm* EstimateForm() const { return estimateForm_; }
+    TSpreadForm* SpreadForm() const { return spreadForm_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -164,6 +168,7 @@ private:
     std::unique_ptr<std::vector<SettingTheory>> theories_;
     TTheoryForm* theoryForm_ = nullptr;
     TEstimateForm* estimateForm_ = nullptr;
+    TSpreadForm* spreadForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;

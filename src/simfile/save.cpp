@@ -143,8 +143,8 @@ private:
 // ---------------------------------------------------------------------------
 // Writing.
 
-void WriteAll(int fd, const SimHeader& header, const PlayHistory& history) {
-    EncodeSim(header, history, [&](const char* p, std::size_t size) {
+void WriteAll(int fd, const FileEncoder& encode) {
+    encode([&](const char* p, std::size_t size) {
         while (size > 0) {
             const ssize_t w = ::write(fd, p, size);
             if (w < 0) {
@@ -214,7 +214,7 @@ std::string RealPath(const std::string& path, const std::string& shown) {
 // Something that is not a regular file: written as it stands, since it
 // cannot be replaced by a file of the same kind.
 void WriteInPlace(const std::string& path, const std::string& shown, const struct stat& st,
-                  const SimHeader& header, const PlayHistory& history) {
+                  const FileEncoder& encode) {
     // Opening a FIFO without a reader would wait for one forever.
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -226,7 +226,7 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     try {
-        WriteAll(fd, header, history);
+        WriteAll(fd, encode);
     } catch (const SimFileError& e) {
         ::close(fd);
         throw SimFileError(shown + ": write failed: " + e.what(), e.Code());
@@ -241,7 +241,7 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
 // place. `existing` is the file being replaced, if any: the copy keeps its
 // permission bits and, where the process may set them, its owner and group.
 void Replace(const std::string& target, const std::string& shown, const struct stat* existing,
-             const SimHeader& header, const PlayHistory& history) {
+             const FileEncoder& encode) {
     // Never replace a file the user could not have written: that is how a
     // read-only file says no.
     if (existing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
@@ -288,7 +288,7 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         }
     }
     try {
-        WriteAll(fd, header, history);
+        WriteAll(fd, encode);
     } catch (const SimFileError& e) {
         discard();
         throw SimFileError(shown + ": write failed: " + e.what(), e.Code());
@@ -313,24 +313,28 @@ void Replace(const std::string& target, const std::string& shown, const struct s
 }  // namespace
 
 void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history) {
+    SaveFileSafely(path, [&](const ByteSink& sink) { EncodeSim(header, history, sink); });
+}
+
+void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
     if (path.empty()) throw SimFileError("no file name given");
     const std::string shown = Printable(path);
     SaveSignals signals;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw SimFileError(shown + ": cannot write: " + Cause(EISDIR), EISDIR);
-        if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, header, history);
+        if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, encode);
         // A link is followed: the file it leads to is replaced, the link stays.
         struct stat link {};
         const bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-        return Replace(isLink ? RealPath(path, shown) : path, shown, &st, header, history);
+        return Replace(isLink ? RealPath(path, shown) : path, shown, &st, encode);
     }
     if (errno != ENOENT) {
         const int err = errno;
         throw SimFileError(shown + ": cannot write: " + Cause(err), err);
     }
     // A new file, possibly at the end of a dangling link.
-    Replace(FollowToMissingFile(path, shown), shown, nullptr, header, history);
+    Replace(FollowToMissingFile(path, shown), shown, nullptr, encode);
 }
 
 }  // namespace morvane

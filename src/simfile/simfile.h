@@ -58,6 +58,11 @@ private:
 // Throws SimFileError whose message names the path and the cause.
 void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history);
 
+// The same careful replacement for any other file: `encode` hands the
+// file's bytes to the sink it is given.
+using FileEncoder = std::function<void(const ByteSink&)>;
+void SaveFileSafely(const std::string& path, const FileEncoder& encode);
+
 // Reading.
 enum class SimStatus {
     Ok,             // a simulation file; the history holds its whole records

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/spread.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/sha256.h"
@@ -164,8 +165,64 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"BatchBaseWithANewline", {"run", "--games", "10", "--runs", "2", "--out", "a\nb.sim"}, "a\\nb.sim"},
         BadInput{"BatchBaseWithAnEscape", {"run", "--games", "10", "--runs", "2", "--out", "\x1b[2Jb.sim"},
                  "\\x1b[2Jb.sim"},
-        BadInput{"SeedBeyond32BitsAfterZeros", {"run", "--seed", "0004294967296", "--out", "@"}, "0004294967296"}),
+        BadInput{"SeedBeyond32BitsAfterZeros", {"run", "--seed", "0004294967296", "--out", "@"}, "0004294967296"},
+        BadInput{"SpreadHiddenSetting", {"spread", "--setting", "?", "--out", "@"}, "'?'"},
+        BadInput{"SpreadSessionsZero", {"spread", "--sessions", "0", "--out", "@"}, "sessions"},
+        BadInput{"SpreadThreadsZero", {"spread", "--threads", "0", "--out", "@"}, "threads"},
+        BadInput{"SpreadShardBeyondItsCount", {"spread", "--shard", "3/3", "--out", "@"}, "'3/3'"},
+        BadInput{"SpreadShardNotAFraction", {"spread", "--shard", "1", "--out", "@"}, "'1'"},
+        BadInput{"SpreadShardWithoutOut", {"spread", "--shard", "0/2"}, "--out"},
+        BadInput{"MergeWithoutFiles", {"merge"}, "merge"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
+
+// A spread prints the same on any number of threads, and merged from shards
+// played by processes of their own; each session replays alone with run.
+TEST_F(CliTest, SpreadIsTheSameOnAnyThreadsAndFromShardProcessesAndReplaysWithRun) {
+    const std::vector<std::string> spread{"spread", "--setting", "5", "--games", "3000", "--sessions", "200",
+                                          "--seed", "31"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), spread.begin(), spread.end());
+        return more;
+    };
+    const CliResult one = Run(with({"--threads", "1"}));
+    ASSERT_EQ(one.code, kExitOk) << one.err;
+    EXPECT_EQ(Lines(one.out).size(), 14u) << one.out;
+    for (const char* threads : {"2", "3"}) EXPECT_EQ(Run(with({"--threads", threads})).out, one.out) << threads;
+
+    std::vector<std::string> merge{"merge"};
+    for (int i = 2; i >= 0; --i) {
+        const std::string file = Path("shard" + std::to_string(i) + ".txt");
+        const test::ProgramResult r = test::RunProgram(
+            with({"--shard", std::to_string(i) + "/3", "--out", file, "--threads", "1"}), test::StdoutTo::Discard, "");
+        ASSERT_TRUE(r.outcome.exited && r.outcome.exitCode == kExitOk) << r.outcome.Describe() << r.err;
+        merge.push_back(file);
+    }
+    const CliResult merged = Run(merge);
+    ASSERT_EQ(merged.code, kExitOk) << merged.err;
+    EXPECT_EQ(merged.out, one.out);
+
+    // The two ends the output names, and a session out of a shard file.
+    std::vector<std::vector<std::string>> sessions;
+    for (const std::string& line : Lines(one.out)) {
+        const auto f = test::Fields(line);
+        if (f[0] == "worst" || f[0] == "best") sessions.push_back({f[2], f[3]});
+    }
+    std::ifstream shard(Path("shard1.txt"));
+    for (std::string line; std::getline(shard, line);) {
+        const auto f = test::Fields(line);
+        if (f[0] == "7") sessions.push_back({std::to_string(SessionSeed(31, 7)), f[1], f[2], f[3]});
+    }
+    ASSERT_EQ(sessions.size(), 3u);
+    for (const auto& s : sessions) {
+        const CliResult run = Run({"run", "--seed", s[0], "--setting", "5", "--games", "3000"});
+        const std::vector<std::string> label = Lines(run.out);
+        ASSERT_EQ(label.size(), 4u) << run.out;
+        EXPECT_EQ(label[3], "収支:" + std::to_string(std::stoll(s[1]) * 20) + "円") << "seed " << s[0];
+        if (s.size() == 4) {
+            EXPECT_EQ(label[0], "BB初当り数:" + s[2] + "　BB数:" + s[3]);
+        }
+    }
+}
 
 TEST_F(CliTest, RunIntoAMissingFolderFailsNamingThePath) {
     const std::string missing = Path("missing");
@@ -287,7 +344,9 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"HugePathIsCut", {"estimate", std::string(5000, 'p')}, "... (5000 bytes): cannot open"},
         MessageCase{"ShowOfATextFile", {"show", "@text"}, "morvane-sim: @text: not a Morvane simulation file"},
         MessageCase{"EstimateOfATextFile", {"estimate", "@text"},
-                    "morvane-sim: @text: not a Morvane simulation file"}),
+                    "morvane-sim: @text: not a Morvane simulation file"},
+        MessageCase{"MergeOfATextFile", {"merge", "@text"}, "morvane-sim: @text: not a spread shard file"},
+        MessageCase{"MergeOfAMissingFile", {"merge", "miss\ning"}, "miss\\ning: cannot open"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
 
 // Output and files that cannot be written: morvane-sim run as a process of
@@ -349,6 +408,11 @@ INSTANTIATE_TEST_SUITE_P(
                      kStdoutFails},
         WriteFailure{"BatchPathsClosed", {"run", "--games", "10", "--runs", "3", "--out", "@"}, StdoutTo::Closed,
                      kStdoutFails},
+        WriteFailure{"SpreadFull", {"spread", "--games", "10", "--sessions", "5"}, StdoutTo::FullDevice,
+                     kStdoutFails},
+        WriteFailure{"SpreadShardOverTheFileSizeLimit",
+                     {"spread", "--games", "10", "--sessions", "100", "--shard", "1/2", "--out", "big.txt"},
+                     StdoutTo::LimitedFile, "big.txt: write failed: File too large"},
         // ulimit -f: the save itself fails, naming the file.
         WriteFailure{"SaveOverTheFileSizeLimit", {"run", "--games", "1000", "--out", "big.sim"},
                      StdoutTo::LimitedFile, "big.sim: write failed: File too large"}),

@@ -1,5 +1,8 @@
 // The analysis windows as the menu opens them.
 #include <QAction>
+#include <QAreaSeries>
+#include <QLineSeries>
+#include <QProgressBar>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QComboBox>
@@ -25,6 +28,8 @@ private slots:
     void theoryNeedsAValidNumberOfGames();
     void estimateWithoutARun();
     void estimateOfAHiddenRunRevealsNothing();
+    void spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFigures();
+    void spreadStopsAndRefusesBadInputs();
 };
 
 void AnalysisFormsTest::theoryTableForEverySetting() {
@@ -93,6 +98,75 @@ void AnalysisFormsTest::estimateOfAHiddenRunRevealsNothing() {
     QCOMPARE(bars->barSets().value(0)->count(), 6);
     QCOMPARE(form.FlevelComboBox->currentText(), QStringLiteral("?"));
     QCOMPARE(form.Label3->text(), notice);
+}
+
+void AnalysisFormsTest::spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFigures() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.PlayNumEdit->setText(QStringLiteral("1500"));
+    form.FlevelComboBox->setEditText(QStringLiteral("4"));
+    form.AnalysisSpreadMenu->trigger();
+    TSpreadForm* sp = form.SpreadForm();
+    QVERIFY(sp && sp->isVisible());
+    QCOMPARE(sp->windowTitle(), QStringLiteral("分布"));
+    QCOMPARE(sp->PlayNumEdit->text(), QStringLiteral("1500"));
+    QCOMPARE(sp->FlevelComboBox->currentText(), QStringLiteral("4"));
+    sp->SessionsEdit->setText(QStringLiteral("400"));
+    sp->SetSeed(42);
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    QVERIFY(!sp->StartButton->isEnabled());
+    // The main window plays a run of its own meanwhile.
+    form.StartButton->click();
+    QCOMPARE(form.StatusText(0), QStringLiteral("シミュレーション完了"));
+    QTRY_VERIFY_WITH_TIMEOUT(!sp->Running(), 60000);
+    QCOMPARE(sp->ProgressBar->value(), 100);
+    QVERIFY(sp->StartButton->isEnabled() && !sp->StopButton->isEnabled());
+    QVERIFY(sp->StatusLabel->text().contains(QStringLiteral("種 42")));
+
+    const SpreadRequest request{4, 1500, 400, 42};
+    std::vector<SessionTally> tallies(400);
+    QVERIFY(PlaySpread(request, 1, tallies));
+    const QStringList lines = QString::fromStdString(SpreadText(Summarise(request, tallies))).split('\n');
+    for (int row = 0; row < 6; ++row) {
+        const QStringList f = lines[5 + row].split('\t');
+        QCOMPARE(sp->Table->columnCount(), f.size());
+        for (int c = 1; c < f.size(); ++c) QCOMPARE(sp->Table->item(row, c)->text(), f[c]);
+    }
+    const auto* area = qobject_cast<QAreaSeries*>(sp->Chart->chart()->series().value(0));
+    QVERIFY(area);
+    const QList<QPointF> points = area->upperSeries()->points();
+    double sessions = 0;
+    for (int i = 0; i < points.size(); i += 2) sessions += points[i].y();
+    QCOMPARE(sessions, 400.0);
+}
+
+void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.AnalysisSpreadMenu->trigger();
+    TSpreadForm* sp = form.SpreadForm();
+    for (const auto& [games, sessions, says] :
+         {std::tuple{"0", "10", "Play数は、1以上にしてください。"}, std::tuple{"10", "0", "セッション数は、1以上にしてください。"},
+          std::tuple{"10", "x", "'x' は整数ではありません"}}) {
+        sp->PlayNumEdit->setText(QString::fromUtf8(games));
+        sp->SessionsEdit->setText(QString::fromUtf8(sessions));
+        sp->StartButton->click();
+        QVERIFY(!sp->Running());
+        QCOMPARE(sp->StatusLabel->text(), QString::fromUtf8(says));
+    }
+    // Far more than a test could wait for.
+    sp->PlayNumEdit->setText(QStringLiteral("8000"));
+    sp->SessionsEdit->setText(QStringLiteral("100000000"));
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    sp->StopButton->click();
+    QVERIFY(!sp->Running());
+    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。"));
+    QVERIFY(sp->StartButton->isEnabled());
+    // Left running: closing the main window ends it.
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
 }
 
 int main(int argc, char** argv) {
