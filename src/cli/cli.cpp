@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -9,6 +10,7 @@
 #include <ostream>
 
 #include "analysis/estimate.h"
+#include "analysis/likelihood.h"
 #include "analysis/theory.h"
 #include "cli/fnv.h"
 #include "present/presentation.h"
@@ -25,7 +27,7 @@ constexpr const char* kUsage =
     "usage: morvane-sim run [--seed S] [--setting 1..6|?] [--games N] [--runs R] [--out PATH]\n"
     "       morvane-sim show FILE.sim [--plays]\n"
     "       morvane-sim theory [--games N]\n"
-    "       morvane-sim estimate FILE.sim\n"
+    "       morvane-sim estimate [--counts] FILE.sim\n"
     "       morvane-sim bench [--games N]\n";
 
 constexpr const char* kNotSimulationFile = "このファイルは、Morvaneファイルではありません。";
@@ -187,19 +189,52 @@ int CmdTheory(const std::vector<std::string>& args, std::ostream& out) {
     return kExitOk;
 }
 
+std::string LogText(double v) {
+    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9f", v);
+    return text;
+}
+
+// estimate FILE.sim: the exact posterior of the file's visible record, one
+// line per setting with its log-likelihood. --counts gives the older
+// estimate from the counts of small wins and first hits alone.
 int CmdEstimate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2 || args[1].rfind("--", 0) == 0)
-        throw UsageError{args.size() < 2 ? "estimate needs a file" : "estimate takes exactly one file"};
-    const std::string& path = args[1];
+    std::string path;
+    bool counts = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--counts") {
+            counts = true;
+        } else if (args[i].rfind("--", 0) == 0) {
+            throw UsageError{"unknown option '" + args[i] + "'"};
+        } else if (!path.empty()) {
+            throw UsageError{"estimate takes exactly one file"};
+        } else {
+            path = args[i];
+        }
+    }
+    if (path.empty()) throw UsageError{"estimate needs a file"};
     PlayHistory history;
     if (const auto failed = LoadForCommand(path, history, err)) return *failed;
     if (history.empty()) {
         err << "morvane-sim: " << path << ": the file holds no games to estimate from\n";
         return kExitUsage;
     }
-    const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
-    for (int s = kMinSetting; s <= kMaxSetting; ++s)
-        out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
+    if (counts) {
+        const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
+        for (int s = kMinSetting; s <= kMaxSetting; ++s)
+            out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
+        return kExitOk;
+    }
+    const ExactEstimate e = EstimateSettingExactly(history.Records());
+    if (e.problem) {
+        err << "morvane-sim: " << path << ": " << *e.problem << "\n";
+        return kExitUsage;
+    }
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const auto i = static_cast<std::size_t>(s - 1);
+        out << s << '\t' << Fixed6(e.posterior.probability[i]) << '\t' << LogText(e.posterior.logLikelihood[i]) << '\n';
+    }
     return kExitOk;
 }
 
