@@ -254,6 +254,8 @@ ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games) {
                       "game %zu holds codes the machine never records (small win %d, BB kind %d, sets %d)",
                       *bad + 1, g.koyaku, g.bbKind, g.bbSets);
         out.problem = text;
+        out.problemGame = *bad;
+        out.unrecordable = true;
         return out;
     }
     std::size_t lastPossible = 0;
@@ -268,6 +270,7 @@ ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games) {
         std::snprintf(text, sizeof text, "no setting can play this record: game %zu cannot follow the games before it",
                       lastPossible + 1);
         out.problem = text;
+        out.problemGame = lastPossible;
         return out;
     }
     out.posterior.probability = *p;

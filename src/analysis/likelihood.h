@@ -103,6 +103,10 @@ struct ExactEstimate {
     SettingPosterior posterior;
     // Set when no setting can produce the record; the posterior is then empty.
     std::optional<std::string> problem;
+    // The game (0-based) the problem is found at, and whether its codes are
+    // ones the machine never records (else the games before make it unplayable).
+    std::size_t problemGame = 0;
+    bool unrecordable = false;
 };
 
 // The exact posterior of a run's visible record (1-based game numbers in the

@@ -37,7 +37,8 @@ private:
     const std::vector<SettingTheory>& theories_;
 };
 
-// "設定推測": the posterior over settings 1..6 of a play history.
+// "設定推測": the exact posterior over settings 1..6 of a play history's
+// visible record, with the count-based estimate beside it for comparison.
 class TEstimateForm : public QDialog {
     Q_OBJECT
 public:
@@ -48,10 +49,13 @@ public:
     chart::ChartView* Chart;
     QTableWidget* Table;
     std::vector<double> Probabilities() const { return probabilities_; }
+    std::vector<double> CountProbabilities() const { return countProbabilities_; }
 
 private:
+    void ClearChart();
     const std::vector<SettingTheory>& theories_;
     std::vector<double> probabilities_;
+    std::vector<double> countProbabilities_;
 };
 
 }  // namespace morvane
