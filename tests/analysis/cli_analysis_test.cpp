@@ -250,5 +250,54 @@ TEST(CliEstimateArguments, NeedExactlyOneFile) {
     }
 }
 
+// Hall data: the same six lines as for a file, from what a player noted.
+TEST(CliEstimateHall, PrintsThePosteriorOfTheNotedData) {
+    const CliResult r =
+        Cli({"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--count", "cherry=30", "--count", "suika=15"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    const HallEstimate e = EstimateSettingFromHallData(
+        {1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {{*CountedWinKinds("cherry"), 30}, {*CountedWinKinds("suika"), 15}}});
+    ASSERT_EQ(e.problem, HallProblem::None);
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto f = Fields(lines[i]);
+        ASSERT_EQ(f.size(), 3u);
+        EXPECT_EQ(f[0], std::to_string(i + 1));
+        EXPECT_EQ(f[1], Fixed6(e.posterior.probability[i]));
+        EXPECT_NEAR(std::stod(f[2]), e.posterior.logLikelihood[i], 1e-9);
+    }
+    // Games alone: no BB in 1000 games is possible, and says little.
+    const CliResult bare = Cli({"estimate", "--games", "1000"});
+    ASSERT_EQ(bare.code, kExitOk) << bare.err;
+    EXPECT_EQ(Lines(bare.out).size(), 6u);
+}
+
+TEST(CliEstimateHall, RefusesWhatItCannotRead) {
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"estimate", "--bb", "300b"},
+             {"estimate", "--games", "0"},
+             {"estimate", "--games", "1000", "--bb", "300x"},
+             {"estimate", "--games", "1000", "--bb", "300b0"},
+             {"estimate", "--games", "1000", "--bb", "300,,20"},
+             {"estimate", "--games", "1000", "--bb", "800b,800r"},
+             {"estimate", "--games", "1000", "--count", "melon=3"},
+             {"estimate", "--games", "1000", "--count", "bell"},
+             {"estimate", "--games", "1000", "--count", "cherry=3", "--count", "cherry2=1"},
+             {"estimate", "--games", "1000", "--count", "bell=1001"},
+             {"estimate", "--games", "1000", "--games", "900"},
+             {"estimate", "--games", "1000", "a.sim"},
+             {"estimate", "--games", "3000"},
+         }) {
+        const CliResult r = Cli(args);
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(r.code, kExitUsage) << joined;
+        EXPECT_EQ(r.out, "") << joined;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << joined << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace morvane

@@ -356,5 +356,114 @@ TEST(LikelihoodRecords, CompensatedSumKeepsSmallTerms) {
     EXPECT_EQ(s.Value(), 1000.0);
 }
 
+double StretchChance(const ExactLikelihood& f, std::int32_t games, std::int32_t kind, std::int32_t sets) {
+    const std::array<HallBB, 1> one = {HallBB{games, kind, sets}};
+    return std::exp(f.EvaluateStretches(one, 0).logLikelihood);
+}
+
+// From the long-run state after a BB, the next BB's distance and colour are
+// a distribution; sets not seen are the sum over the sets, a colour not seen
+// the sum over the colours.
+TEST(LikelihoodHall, NextBBLawsAddUp) {
+    for (int s : {1, 4, 6}) {
+        const ExactLikelihood f(s);
+        double total = 0;
+        for (std::int32_t games = 1; games <= kMaxGamesSinceBB + 1; ++games) total += StretchChance(f, games, 0, 0);
+        EXPECT_NEAR(total, 1.0, 1e-12) << "setting " << s;
+        for (std::int32_t games : {1, 7, 300, 1500}) {
+            const double blue = StretchChance(f, games, 1, 0), red = StretchChance(f, games, 2, 0);
+            EXPECT_NEAR(StretchChance(f, games, 0, 0), blue + red, 1e-14) << games;
+            if (games > 300) continue;
+            double bySets = 0;
+            for (std::int32_t sets = 1; sets <= 400; ++sets) bySets += StretchChance(f, games, 2, sets);
+            EXPECT_NEAR(bySets, red, 1e-12 * red) << games;
+        }
+    }
+}
+
+// Stretches of one long run against the chain's law: the distance to the
+// next BB in bands, and the share of red BBs, within four standard errors
+// (successive stretches are nearly independent).
+TEST(LikelihoodHall, StretchesOfALongRunFollowTheLaw) {
+    const std::vector<std::pair<std::int32_t, std::int32_t>> bands = {{1, 1},     {2, 32},     {33, 150},
+                                                                      {151, 400}, {401, 1499}, {1500, 1532}};
+    for (int s : {1, 6}) {
+        Slot slot(70u + static_cast<unsigned>(s));
+        PlayHistory h;
+        SimulateRun(slot, h, {false, s}, 4'000'000);
+        std::vector<double> seen(bands.size());
+        double bbs = 0, reds = 0;
+        bool started = false;
+        for (const GameRecord& g : h.Records()) {
+            if (g.bbKind == 0) continue;
+            if (started) {
+                for (std::size_t b = 0; b < bands.size(); ++b)
+                    seen[b] += g.gamesSinceBB >= bands[b].first && g.gamesSinceBB <= bands[b].second;
+                ++bbs;
+                reds += g.bbKind == RedBB;
+            }
+            started = true;  // the first stretch starts from the reset
+        }
+        const ExactLikelihood f(s);
+        double red = 0;
+        for (std::size_t b = 0; b < bands.size(); ++b) {
+            double p = 0;
+            for (std::int32_t games = bands[b].first; games <= bands[b].second; ++games) {
+                p += StretchChance(f, games, 0, 0);
+                if (b == 0 || games <= kMaxGamesSinceBB) red += StretchChance(f, games, 2, 0);
+            }
+            EXPECT_NEAR(seen[b] / bbs, p, 4 * std::sqrt(p * (1 - p) / bbs)) << "setting " << s << " band " << b;
+        }
+        EXPECT_NEAR(reds / bbs, red, 4 * std::sqrt(red * (1 - red) / bbs)) << "setting " << s;
+    }
+}
+
+TEST(LikelihoodHall, RefusesDataNoMachineGives) {
+    const auto problem = [](const HallData& d) { return EstimateSettingFromHallData(d).problem; };
+    HallData ok{2000, {{300, 1, 4}, {12, 2, 0}, {800, 0, 0}}, {{*CountedWinKinds("cherry"), 20}}};
+    EXPECT_EQ(problem(ok), HallProblem::None);
+    HallData d = ok;
+    d.games = 0;
+    EXPECT_EQ(problem(d), HallProblem::NoGames);
+    d = ok;
+    d.bbs[1].kind = 3;
+    EXPECT_EQ(problem(d), HallProblem::BadBB);
+    EXPECT_EQ(EstimateSettingFromHallData(d).problemIndex, 1u);
+    d = ok;
+    d.games = 1111;
+    EXPECT_EQ(problem(d), HallProblem::BBsPastGames);
+    d = ok;
+    d.counted.push_back({*CountedWinKinds("cherry2"), 3});
+    EXPECT_EQ(problem(d), HallProblem::CountsOverlap);
+    d = ok;
+    d.counted[0].count = 1998;
+    EXPECT_EQ(problem(d), HallProblem::CountsPastGames);
+    d = ok;
+    d.games = 1112 + kMaxGamesSinceBB;  // the games after the last BB are one too many
+    EXPECT_EQ(problem(d), HallProblem::NoSetting);
+    d.games -= 1;
+    EXPECT_EQ(problem(d), HallProblem::None);
+    EXPECT_EQ(CountedWinKinds("melon"), std::nullopt);
+    EXPECT_EQ(CountedWinKinds("suika"), (1u << Suika_A) | (1u << Suika_B));
+}
+
+// The two kinds of evidence add as log-likelihoods, and the counted small
+// wins alone are the multinomial: with no counts they say nothing.
+TEST(LikelihoodHall, EvidenceAddsUp) {
+    const HallData noCounts{1200, {{300, 1, 4}, {12, 2, 0}, {800, 0, 0}}, {}};
+    const HallEstimate a = EstimateSettingFromHallData(noCounts);
+    ASSERT_EQ(a.problem, HallProblem::None);
+    for (double p : a.winsPosterior) EXPECT_NEAR(p, 1.0 / 6, 1e-12);
+    HallData counted = noCounts;
+    counted.counted = {{*CountedWinKinds("cherry2"), 9}, {*CountedWinKinds("suika"), 11}};
+    const HallEstimate b = EstimateSettingFromHallData(counted);
+    for (std::size_t s = 0; s < kMaxSetting; ++s) {
+        EXPECT_EQ(b.bbLogLikelihood[s], a.bbLogLikelihood[s]);
+        EXPECT_NEAR(b.posterior.logLikelihood[s], b.bbLogLikelihood[s] + b.winsLogLikelihood[s], 1e-9);
+    }
+    // Cherry2 and watermelons are commonest at setting 6: many of them favour it.
+    EXPECT_GT(b.winsPosterior[5], b.winsPosterior[0]);
+}
+
 }  // namespace
 }  // namespace morvane
