@@ -46,6 +46,14 @@ double CountLogProbability(std::int64_t hits, double mean, double variance) {
 
 SettingPosterior EstimateSetting(const std::vector<SettingTheory>& theories, const Observations& seen) {
     if (theories.size() != kMaxSetting) throw std::invalid_argument("EstimateSetting needs the six settings");
+    std::array<RunExpectation, kMaxSetting> runs;
+    for (std::size_t s = 0; s < kMaxSetting; ++s) runs[s] = theories[s].ExpectedRun(seen.games);
+    return EstimateSetting(theories, seen, runs);
+}
+
+SettingPosterior EstimateSetting(const std::vector<SettingTheory>& theories, const Observations& seen,
+                                 const std::array<RunExpectation, kMaxSetting>& runs) {
+    if (theories.size() != kMaxSetting) throw std::invalid_argument("EstimateSetting needs the six settings");
     SettingPosterior out;
     for (int s = 0; s < kMaxSetting; ++s) {
         const SettingTheory& t = theories[static_cast<std::size_t>(s)];
@@ -59,7 +67,7 @@ SettingPosterior EstimateSetting(const std::vector<SettingTheory>& theories, con
             const double p = k < kOtherWins ? g.koyaku[static_cast<std::size_t>(k)] : g.koyaku[Miss] + g.koyaku[Blank];
             ll += static_cast<double>(c) * std::log(p);
         }
-        const RunExpectation run = t.ExpectedRun(seen.games);
+        const RunExpectation& run = runs[static_cast<std::size_t>(s)];
         ll += CountLogProbability(seen.bbGames, run.bbGames, run.bbGamesVariance);
         out.logLikelihood[static_cast<std::size_t>(s)] = ll;
     }

@@ -43,6 +43,10 @@ struct SettingPosterior {
 // above, with the exact mean and variance of the first hits of a run of that
 // length from Reset. The two parts are taken as independent.
 SettingPosterior EstimateSetting(const std::vector<SettingTheory>& theories, const Observations& seen);
+// The same with the six expectations of a run of seen.games games already at
+// hand (settings 1..6 in order), for judging many runs of one length.
+SettingPosterior EstimateSetting(const std::vector<SettingTheory>& theories, const Observations& seen,
+                                 const std::array<RunExpectation, kMaxSetting>& runs);
 
 // The six settings' theories, in order.
 std::vector<SettingTheory> AllSettingTheories();

@@ -41,16 +41,7 @@ BBModel BuildBB(const GameModel& g, int kind) {
     BBModel b;
     b.kmode = Probabilities<kKModes>(KModeTable(kind + 1));
 
-    // The last set of an EndToNormal BB: initial mode, then six cascade games.
-    std::array<double, kModes> normalEnd{};
-    for (int m = 0; m < kOrdinaryModes; ++m) normalEnd[m] = g.initMode[m];
-    for (int game = 0; game < kGamesPerSet; ++game) {
-        std::array<double, kModes> next{};
-        for (int from = 0; from < kModes; ++from)
-            for (int to = 0; to < kModes; ++to)
-                next[to] += normalEnd[from] * g.cascadeStep[from][to];
-        normalEnd = next;
-    }
+    const std::array<double, kModes>& normalEnd = g.normalEnd;
 
     double contMean = 0, contSq = 0, lastMean = 0, lastSq = 0;
     for (int k = 0; k < kKoyakuKinds; ++k) {
@@ -114,7 +105,7 @@ GameModel BuildGameModel(int setting) {
     for (int m = kOrdinaryModes; m < kModes; ++m) g.cascadeStep[m][m] = 1.0;
     for (int k = 0; k < kKoyakuKinds; ++k) {
         const double pk = g.koyaku[k];
-        std::array<std::array<double, kModes>, kOrdinaryModes> change{};
+        auto& change = g.modeChange[k];
         for (int m = 0; m < kOrdinaryModes; ++m) {
             change[m] = ModeChange(m, k, setting);
             for (int to = 0; to < kModes; ++to) g.modeStep[m][to] += pk * change[m][to];
@@ -132,6 +123,14 @@ GameModel BuildGameModel(int setting) {
             }
             for (int to = 0; to < kModes; ++to) g.cascadeStep[from][to] += pk * d[to];
         }
+    }
+    // The last set of an EndToNormal BB: initial mode, then six cascade games.
+    for (int m = 0; m < kOrdinaryModes; ++m) g.normalEnd[m] = g.initMode[m];
+    for (int game = 0; game < kGamesPerSet; ++game) {
+        std::array<double, kModes> next{};
+        for (int from = 0; from < kModes; ++from)
+            for (int to = 0; to < kModes; ++to) next[to] += g.normalEnd[from] * g.cascadeStep[from][to];
+        g.normalEnd = next;
     }
     for (int kind = 0; kind < kBBKinds; ++kind) g.bb[kind] = BuildBB(g, kind);
     return g;

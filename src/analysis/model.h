@@ -40,6 +40,11 @@ struct GameModel {
     // Blue7 and Red7 stay put inside the BB.
     std::array<std::array<double, kModes>, kModes> cascadeStep{};
     std::array<double, kOrdinaryModes> initMode{};
+    // The mode-change draw after each small win: row m is the law of the next
+    // mode from ordinary mode m (the mode itself when no table is selected).
+    std::array<std::array<std::array<double, kModes>, kOrdinaryModes>, kKoyakuKinds> modeChange{};
+    // The mode an EndToNormal set leaves: its initial mode, then six cascade games.
+    std::array<double, kModes> normalEnd{};
     std::array<BBModel, kBBKinds> bb{};
 };
 

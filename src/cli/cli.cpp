@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <cstring>
 #include <cstdio>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include <ostream>
 
 #include "analysis/estimate.h"
+#include "analysis/likelihood.h"
 #include "analysis/spread.h"
 #include "analysis/theory.h"
 #include "cli/fd_output.h"
@@ -33,7 +35,8 @@ constexpr const char* kUsage =
     "usage: morvane-sim run [--seed S] [--setting 1..6|?] [--games N] [--runs R] [--out PATH]\n"
     "       morvane-sim show FILE.sim [--plays]\n"
     "       morvane-sim theory [--games N]\n"
-    "       morvane-sim estimate FILE.sim\n"
+    "       morvane-sim estimate [--counts] FILE.sim\n"
+    "       morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...]\n"
     "       morvane-sim bench [--games N]\n"
     "       morvane-sim spread --setting 1..6 --games N --sessions R [--seed X] [--threads T]\n"
     "                          [--shard I/K --out FILE]\n"
@@ -217,20 +220,140 @@ int CmdTheory(const std::vector<std::string>& args, std::ostream& out) {
     return kExitOk;
 }
 
+std::string LogText(double v) {
+    if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9f", v);
+    return text;
+}
+
+// estimate FILE.sim: the exact posterior of the file's visible record, one
+// line per setting with its log-likelihood. --counts gives the older
+// estimate from the counts of small wins and first hits alone.
+// One BB of --bb: GAMES, then b (blue), r (red) or ? and the continued sets
+// if known: 312b5, 45r, 1200?3, 88.
+std::optional<HallBB> ParseHallBB(const std::string& text) {
+    HallBB bb;
+    std::size_t i = 0;
+    const auto number = [&](std::int32_t& v) {
+        const std::size_t start = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        const auto parsed = ParseInt32(text.substr(start, i - start));
+        if (i == start || !parsed) return false;
+        v = *parsed;
+        return true;
+    };
+    if (!number(bb.games) || bb.games < 1) return std::nullopt;
+    if (i == text.size()) return bb;
+    const char colour = text[i++];
+    if (colour == 'b') bb.kind = BlueBB;
+    else if (colour == 'r') bb.kind = RedBB;
+    else if (colour != '?') return std::nullopt;
+    if (i == text.size()) return bb;
+    if (!number(bb.sets) || bb.sets < 1 || i != text.size()) return std::nullopt;
+    return bb;
+}
+
+void PrintPosterior(const SettingPosterior& p, std::ostream& out) {
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const auto i = static_cast<std::size_t>(s - 1);
+        out << s << '\t' << Fixed6(p.probability[i]) << '\t' << LogText(p.logLikelihood[i]) << '\n';
+    }
+}
+
+// estimate --games G [--bb LIST] [--count NAME=K ...]: hall data entered by hand.
+int CmdEstimateHall(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    HallData data;
+    bool haveGames = false, haveBBs = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a != "--games" && a != "--bb" && a != "--count")
+            throw UsageError{a.rfind("--", 0) == 0 ? "unknown option '" + a + "'"
+                                                   : "a file and --games do not go together"};
+        if (i + 1 >= args.size()) throw UsageError{"option " + a + " needs a value"};
+        const std::string& v = args[++i];
+        if (a == "--games") {
+            if (haveGames) throw UsageError{"option --games given twice"};
+            haveGames = true;
+            const auto g = ParseInt32(v);
+            if (!g || *g < 1) throw UsageError{"games '" + v + "' must be a 32-bit integer of at least 1"};
+            data.games = *g;
+        } else if (a == "--bb") {
+            if (haveBBs) throw UsageError{"option --bb given twice"};
+            haveBBs = true;
+            std::size_t start = 0;
+            while (start <= v.size()) {
+                const std::size_t comma = std::min(v.find(',', start), v.size());
+                const std::string item = v.substr(start, comma - start);
+                const auto bb = ParseHallBB(item);
+                if (!bb) throw UsageError{"BB '" + item + "' is not GAMES[b|r|?[SETS]], for example 312b5"};
+                data.bbs.push_back(*bb);
+                start = comma + 1;
+            }
+        } else {
+            const std::size_t eq = v.find('=');
+            const auto kinds = CountedWinKinds(v.substr(0, eq == std::string::npos ? v.size() : eq));
+            const auto k = eq == std::string::npos ? std::nullopt : ParseInt32(v.substr(eq + 1));
+            if (!kinds || !k || *k < 0)
+                throw UsageError{"count '" + v + "' is not NAME=K with NAME one of cherry2 cherry4 cherry suika_a "
+                                 "suika_b suika replay_a replay_b replay bell chance"};
+            data.counted.push_back({*kinds, *k});
+        }
+    }
+    if (!haveGames) throw UsageError{"--bb and --count need --games"};
+    const HallEstimate e = EstimateSettingFromHallData(data);
+    switch (e.problem) {
+    case HallProblem::None: break;
+    case HallProblem::NoGames:
+    case HallProblem::BadBB: throw UsageError{"the BB list or the games are out of range"};
+    case HallProblem::BBsPastGames: throw UsageError{"the BBs' games add up to more than --games"};
+    case HallProblem::CountsOverlap:
+        throw UsageError{"count " + std::to_string(e.problemIndex + 1) + " names a small win counted before"};
+    case HallProblem::CountsPastGames: throw UsageError{"more small wins counted than games without a BB"};
+    case HallProblem::NoSetting:
+        err << "morvane-sim: no setting can play this BB history: a stretch runs past 1532 games without a BB\n";
+        return kExitUsage;
+    }
+    PrintPosterior(e.posterior, out);
+    return kExitOk;
+}
+
 int CmdEstimate(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (std::any_of(args.begin() + 1, args.end(), IsHelp)) throw HelpRequested{};
-    if (args.size() != 2 || args[1].rfind("--", 0) == 0)
-        throw UsageError{args.size() < 2 ? "estimate needs a file" : "estimate takes exactly one file"};
-    const std::string& path = args[1];
+    for (std::size_t i = 1; i < args.size(); ++i)
+        if (args[i] == "--games" || args[i] == "--bb" || args[i] == "--count") return CmdEstimateHall(args, out, err);
+    std::string path;
+    bool counts = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--counts") {
+            counts = true;
+        } else if (args[i].rfind("--", 0) == 0) {
+            throw UsageError{"unknown option '" + args[i] + "'"};
+        } else if (!path.empty()) {
+            throw UsageError{"estimate takes exactly one file"};
+        } else {
+            path = args[i];
+        }
+    }
+    if (path.empty()) throw UsageError{"estimate needs a file"};
     PlayHistory history;
     if (const auto failed = LoadForCommand(path, history, err)) return *failed;
     if (history.empty()) {
         err << "morvane-sim: " << Printable(path) << ": the file holds no games to estimate from\n";
         return kExitUsage;
     }
-    const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
-    for (int s = kMinSetting; s <= kMaxSetting; ++s)
-        out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
+    if (counts) {
+        const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
+        for (int s = kMinSetting; s <= kMaxSetting; ++s)
+            out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
+        return kExitOk;
+    }
+    const ExactEstimate e = EstimateSettingExactly(history.Records());
+    if (e.problem) {
+        err << "morvane-sim: " << path << ": " << *e.problem << "\n";
+        return kExitUsage;
+    }
+    PrintPosterior(e.posterior, out);
     return kExitOk;
 }
 

@@ -23,6 +23,7 @@
 #include <QValueAxis>
 
 #include "analysis/estimate.h"
+#include "analysis/likelihood.h"
 #include "analysis/theory.h"
 #include "chart/chart_view.h"
 #include "present/names.h"
@@ -146,23 +147,36 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     Chart->SetGradient(Qt::white, QColor(0xC0, 0xC0, 0xC0));
     Chart->SetTitle(QStringLiteral("設定ごとの確率"), JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
     layout->addWidget(Chart);
-    Table = MakeTable({"設定", "確率"}, static_cast<int>(theories.size()), this);
+    Table = MakeTable({"設定", "確率", "対数尤度", "回数のみの確率"}, static_cast<int>(theories.size()), this);
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
-    resize(460, 470);
+    resize(520, 470);
 }
 
-void TEstimateForm::ShowFor(const PlayHistory& history) {
-    const Observations seen = ObserveHistory(history);
-    probabilities_.clear();
+void TEstimateForm::ClearChart() {
     QChart* c = Chart->chart();
     c->removeAllSeries();
     for (QAbstractAxis* a : c->axes()) {
         c->removeAxis(a);
         delete a;
     }
+}
+
+void TEstimateForm::ShowFor(const PlayHistory& history) {
+    const Observations seen = ObserveHistory(history);
+    probabilities_.clear();
+    countProbabilities_.clear();
+    ClearChart();
+    QChart* c = Chart->chart();
+    const ExactEstimate exact = EstimateSettingExactly(history.Records());
     if (seen.games == 0) {
         Seen->setText(QStringLiteral("推測するプレイがありません。シミュレーションを実行するか、ファイルを開いてください。"));
+        Table->clearContents();
+    } else if (exact.problem) {
+        const qulonglong game = exact.problemGame + 1;
+        Seen->setText(exact.unrecordable
+                          ? QStringLiteral("%1ゲーム目に、この機械が記録しない値があります。推測できません。").arg(game)
+                          : QStringLiteral("このプレイは、どの設定でも起こり得ません（%1ゲーム目）。推測できません。").arg(game));
         Table->clearContents();
     } else {
         QStringList wins;
@@ -173,7 +187,8 @@ void TEstimateForm::ShowFor(const PlayHistory& history) {
                           .arg(seen.games)
                           .arg(seen.bbGames)
                           .arg(wins.mid(0, 4).join(QStringLiteral("　")), wins.mid(4).join(QStringLiteral("　"))));
-        const SettingPosterior post = EstimateSetting(theories_, seen);
+        const SettingPosterior& post = exact.posterior;
+        const SettingPosterior counted = EstimateSetting(theories_, seen);
         auto* set = new QBarSet(QStringLiteral("確率"));
         set->setColor(QColor(0xFF, 0x8E, 0x8E));
         set->setBorderColor(Qt::white);
@@ -184,6 +199,10 @@ void TEstimateForm::ShowFor(const PlayHistory& history) {
             settings << QStringLiteral("設定%1").arg(i + 1);
             Put(Table, static_cast<int>(i), 0, QString::number(i + 1));
             Put(Table, static_cast<int>(i), 1, Fixed(post.probability[i] * 100, 2) + QLatin1Char('%'));
+            const double ll = post.logLikelihood[i];
+            Put(Table, static_cast<int>(i), 2, std::isinf(ll) ? QStringLiteral("-∞") : Fixed(ll, 3));
+            countProbabilities_.push_back(counted.probability[i]);
+            Put(Table, static_cast<int>(i), 3, Fixed(counted.probability[i] * 100, 2) + QLatin1Char('%'));
         }
         auto* series = new QBarSeries;
         series->append(set);

@@ -48,7 +48,8 @@ private:
     const std::vector<SettingTheory>& theories_;
 };
 
-// "設定推測": the posterior over settings 1..6 of a play history.
+// "設定推測": the exact posterior over settings 1..6 of a play history's
+// visible record, with the count-based estimate beside it for comparison.
 class TEstimateForm : public QDialog {
     Q_OBJECT
 public:
@@ -59,10 +60,13 @@ public:
     chart::ChartView* Chart;
     QTableWidget* Table;
     std::vector<double> Probabilities() const { return probabilities_; }
+    std::vector<double> CountProbabilities() const { return countProbabilities_; }
 
 private:
+    void ClearChart();
     const std::vector<SettingTheory>& theories_;
     std::vector<double> probabilities_;
+    std::vector<double> countProbabilities_;
 };
 
 // "分布": many sessions played on background threads, the histogram of

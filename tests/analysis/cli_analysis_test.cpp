@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/estimate.h"
+#include "analysis/likelihood.h"
 #include "analysis/theory.h"
 #include "cli/cli.h"
 #include "run/single_run.h"
@@ -105,12 +107,19 @@ TEST(CliTheory, RefusesBadGameCounts) {
 TEST(CliHelp, NamesTheAnalysisCommands) {
     const CliResult r = Cli({"--help"});
     EXPECT_NE(r.out.find("morvane-sim theory [--games N]"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("morvane-sim estimate FILE.sim"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("morvane-sim estimate [--counts] FILE.sim"), std::string::npos) << r.out;
 }
 
 class CliEstimate : public test::TempFolderTest {};
 
-TEST_F(CliEstimate, PrintsAPosteriorPerSetting) {
+// An optional minus, digits, a point and exactly nine decimals, or -inf.
+bool IsNineDecimalsOrMinusInf(const std::string& s) {
+    if (s == "-inf") return true;
+    const std::size_t dot = s.find('.');
+    return dot != std::string::npos && s.size() - dot - 1 == 9 && IsSixDecimals(s.substr(0, dot + 7));
+}
+
+TEST_F(CliEstimate, PrintsTheExactPosteriorAndLogLikelihoodPerSetting) {
     Slot slot(11);
     PlayHistory h;
     SimulateRun(slot, h, {false, 2}, 50'000);
@@ -121,15 +130,85 @@ TEST_F(CliEstimate, PrintsAPosteriorPerSetting) {
     EXPECT_EQ(r.err, "");
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 6u) << r.out;
+    const ExactEstimate exact = EstimateSettingExactly(h.Records());
+    double sum = 0;
+    for (int s = 1; s <= 6; ++s) {
+        const auto i = static_cast<std::size_t>(s - 1);
+        const auto f = Fields(lines[i]);
+        ASSERT_EQ(f.size(), 3u) << lines[i];
+        EXPECT_EQ(f[0], std::to_string(s));
+        EXPECT_TRUE(IsSixDecimals(f[1])) << f[1];
+        EXPECT_TRUE(IsNineDecimalsOrMinusInf(f[2])) << f[2];
+        EXPECT_EQ(f[1], Fixed6(exact.posterior.probability[i]));
+        EXPECT_NEAR(std::stod(f[2]), exact.posterior.logLikelihood[i], 1e-9);
+        sum += std::stod(f[1]);
+    }
+    EXPECT_NEAR(sum, 1.0, 6e-6);
+}
+
+// test-vectors.md, independent implementation: the 8000-game first file of
+// the hidden-setting batch from seed 12345, at settings 1 and 6.
+TEST_F(CliEstimate, BatchFileMatchesTheVectors) {
+    const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",
+                               Path("b.sim")});
+    ASSERT_EQ(run.code, kExitOk) << run.err;
+    const CliResult r = Cli({"estimate", Path("b5_8000_1.sim")});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    EXPECT_NEAR(std::stod(Fields(lines[0]).at(2)), -13692.328978494, 1e-6);
+    EXPECT_NEAR(std::stod(Fields(lines[5]).at(2)), -13686.746710458, 1e-6);
+}
+
+TEST_F(CliEstimate, CountsKeepsTheCountBasedEstimate) {
+    Slot slot(11);
+    PlayHistory h;
+    SimulateRun(slot, h, {false, 2}, 50'000);
+    const std::string path = Path("run.sim");
+    SaveSimFile(path, {2, 50'000}, h);
+    const CliResult r = Cli({"estimate", "--counts", path});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    const SettingPosterior counted = EstimateSetting(AllSettingTheories(), ObserveHistory(h));
     double sum = 0;
     for (int s = 1; s <= 6; ++s) {
         const auto f = Fields(lines[static_cast<std::size_t>(s - 1)]);
         ASSERT_EQ(f.size(), 2u) << lines[static_cast<std::size_t>(s - 1)];
         EXPECT_EQ(f[0], std::to_string(s));
-        EXPECT_TRUE(IsSixDecimals(f[1])) << f[1];
+        EXPECT_EQ(f[1], Fixed6(counted.probability[static_cast<std::size_t>(s - 1)]));
         sum += std::stod(f[1]);
     }
     EXPECT_NEAR(sum, 1.0, 6e-6);
+    EXPECT_EQ(Cli({"estimate", path, "--counts"}).out, r.out);
+}
+
+// A file no setting can have played is refused with one line naming the
+// game, not given a posterior.
+TEST_F(CliEstimate, RefusesRecordsNoSettingPlays) {
+    PlayHistory h;
+    Slot slot(3);
+    SimulateRun(slot, h, {false, 1}, 40);
+    PlayHistory damaged = h;
+    damaged.KoyakuLog()[7] = 42;
+    PlayHistory bbFirst = h;
+    bbFirst.KoyakuLog()[0] = BBGame;
+    bbFirst.BBLog()[0] = RedBB;
+    bbFirst.KeizokuNumLog()[0] = 2;
+    const std::vector<std::pair<PlayHistory, const char*>> cases = {
+        {damaged, "game 8 holds codes the machine never records"},
+        {bbFirst, "no setting can play this record: game 1"},
+    };
+    for (const auto& [history, message] : cases) {
+        const std::string path = Path("bad.sim");
+        SaveSimFile(path, {1, 40}, history);
+        const CliResult r = Cli({"estimate", path});
+        EXPECT_EQ(r.code, kExitUsage);
+        EXPECT_EQ(r.out, "");
+        ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(CliEstimate, RefusesFilesItCannotJudge) {
@@ -163,11 +242,61 @@ TEST_F(CliEstimate, RefusesFilesItCannotJudge) {
 TEST(CliEstimateArguments, NeedExactlyOneFile) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"estimate"}, std::vector<std::string>{"estimate", "a.sim", "b.sim"},
-          std::vector<std::string>{"estimate", "--plays"}}) {
+          std::vector<std::string>{"estimate", "--plays"}, std::vector<std::string>{"estimate", "--counts"},
+          std::vector<std::string>{"estimate", "--counts", "a.sim", "b.sim"}}) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    }
+}
+
+// Hall data: the same six lines as for a file, from what a player noted.
+TEST(CliEstimateHall, PrintsThePosteriorOfTheNotedData) {
+    const CliResult r =
+        Cli({"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--count", "cherry=30", "--count", "suika=15"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    const HallEstimate e = EstimateSettingFromHallData(
+        {1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {{*CountedWinKinds("cherry"), 30}, {*CountedWinKinds("suika"), 15}}});
+    ASSERT_EQ(e.problem, HallProblem::None);
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto f = Fields(lines[i]);
+        ASSERT_EQ(f.size(), 3u);
+        EXPECT_EQ(f[0], std::to_string(i + 1));
+        EXPECT_EQ(f[1], Fixed6(e.posterior.probability[i]));
+        EXPECT_NEAR(std::stod(f[2]), e.posterior.logLikelihood[i], 1e-9);
+    }
+    // Games alone: no BB in 1000 games is possible, and says little.
+    const CliResult bare = Cli({"estimate", "--games", "1000"});
+    ASSERT_EQ(bare.code, kExitOk) << bare.err;
+    EXPECT_EQ(Lines(bare.out).size(), 6u);
+}
+
+TEST(CliEstimateHall, RefusesWhatItCannotRead) {
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"estimate", "--bb", "300b"},
+             {"estimate", "--games", "0"},
+             {"estimate", "--games", "1000", "--bb", "300x"},
+             {"estimate", "--games", "1000", "--bb", "300b0"},
+             {"estimate", "--games", "1000", "--bb", "300,,20"},
+             {"estimate", "--games", "1000", "--bb", "800b,800r"},
+             {"estimate", "--games", "1000", "--count", "melon=3"},
+             {"estimate", "--games", "1000", "--count", "bell"},
+             {"estimate", "--games", "1000", "--count", "cherry=3", "--count", "cherry2=1"},
+             {"estimate", "--games", "1000", "--count", "bell=1001"},
+             {"estimate", "--games", "1000", "--games", "900"},
+             {"estimate", "--games", "1000", "a.sim"},
+             {"estimate", "--games", "3000"},
+         }) {
+        const CliResult r = Cli(args);
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(r.code, kExitUsage) << joined;
+        EXPECT_EQ(r.out, "") << joined;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << joined << r.err;
     }
 }
 

@@ -15,6 +15,10 @@
 
 #include "chart/chart_view.h"
 #include "fake_services.h"
+#include "analysis/estimate.h"
+#include "analysis/likelihood.h"
+#include "machine/slot.h"
+#include "run/single_run.h"
 #include "shell/analysis_forms.h"
 #include "shell/main_form.h"
 
@@ -30,6 +34,8 @@ private slots:
     void estimateOfAHiddenRunRevealsNothing();
     void spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFigures();
     void spreadStopsAndRefusesBadInputs();
+    void estimateShowsTheExactPosteriorBesideTheCounts();
+    void estimateRefusesARecordNoSettingPlays();
 };
 
 void AnalysisFormsTest::theoryTableForEverySetting() {
@@ -167,6 +173,60 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     // Left running: closing the main window ends it.
     sp->StartButton->click();
     QVERIFY(sp->Running());
+}
+
+// The chart and the first columns hold the exact posterior of the visible
+// record, the last the count-based one; for the seed-12345 batch file the
+// exact log-likelihoods are those of test-vectors.md (independent
+// implementation).
+void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
+    Slot slot(12345);
+    PlayHistory h;
+    QCOMPARE(SimulateRun(slot, h, {true, 1}, 8000), 5);
+    const std::vector<SettingTheory> theories = AllSettingTheories();
+    TEstimateForm e(theories);
+    e.ShowFor(h);
+    const ExactEstimate exact = EstimateSettingExactly(h.Records());
+    const SettingPosterior counted = EstimateSetting(theories, ObserveHistory(h));
+    QCOMPARE(e.Table->columnCount(), 4);
+    QCOMPARE(e.Table->horizontalHeaderItem(2)->text(), QStringLiteral("対数尤度"));
+    for (int s = 0; s < 6; ++s) {
+        const auto i = static_cast<std::size_t>(s);
+        QCOMPARE(e.Probabilities()[i], exact.posterior.probability[i]);
+        QCOMPARE(e.CountProbabilities()[i], counted.probability[i]);
+        QCOMPARE(e.Table->item(s, 1)->text(), QString::number(exact.posterior.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
+        QCOMPARE(e.Table->item(s, 3)->text(), QString::number(counted.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
+    }
+    QCOMPARE(e.Table->item(0, 2)->text(), QStringLiteral("-13692.329"));
+    QCOMPARE(e.Table->item(5, 2)->text(), QStringLiteral("-13686.747"));
+    QVERIFY(e.Probabilities() != e.CountProbabilities());
+    const auto* bars = qobject_cast<QBarSeries*>(e.Chart->chart()->series().value(0));
+    QVERIFY(bars);
+    QCOMPARE(bars->barSets().value(0)->at(5), exact.posterior.probability[5] * 100);
+}
+
+void AnalysisFormsTest::estimateRefusesARecordNoSettingPlays() {
+    Slot slot(3);
+    PlayHistory h;
+    SimulateRun(slot, h, {false, 2}, 50);
+    const std::vector<SettingTheory> theories = AllSettingTheories();
+    TEstimateForm e(theories);
+    e.ShowFor(h);
+    QCOMPARE(e.Probabilities().size(), std::size_t{6});
+    h.KoyakuLog()[9] = 77;
+    e.ShowFor(h);
+    QVERIFY(e.Probabilities().empty());
+    QCOMPARE(e.Seen->text(), QStringLiteral("10ゲーム目に、この機械が記録しない値があります。推測できません。"));
+    QVERIFY(e.Chart->chart()->series().isEmpty());
+    h.KoyakuLog()[9] = BBGame;
+    h.BBLog()[9] = BlueBB;
+    h.KeizokuNumLog()[9] = 1;
+    h.KoyakuLog()[0] = BBGame;
+    h.BBLog()[0] = RedBB;
+    h.KeizokuNumLog()[0] = 1;
+    e.ShowFor(h);
+    QVERIFY(e.Probabilities().empty());
+    QCOMPARE(e.Seen->text(), QStringLiteral("このプレイは、どの設定でも起こり得ません（1ゲーム目）。推測できません。"));
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,494 @@
+#include "analysis/likelihood.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+
+#include "machine/tables.h"
+
+namespace morvane {
+namespace {
+
+constexpr double kTwo31 = 2147483648.0;
+// Below this the running product of game scales is folded into the log sum.
+constexpr double kFoldScale = 1e-200;
+constexpr int kUnseenWin = kKoyakuKinds;  // an ordinary game whose small win is not seen
+
+}  // namespace
+
+bool IsRecordableGame(const GameRecord& g) {
+    if (g.bbKind == NoBB) return g.koyaku >= 0 && g.koyaku < kKoyakuKinds && g.bbSets == 0;
+    return (g.bbKind == BlueBB || g.bbKind == RedBB) && g.koyaku == BBGame && g.bbSets >= 1;
+}
+
+std::optional<std::size_t> FirstUnrecordableGame(std::span<const GameRecord> games) {
+    for (std::size_t i = 0; i < games.size(); ++i)
+        if (!IsRecordableGame(games[i])) return i;
+    return std::nullopt;
+}
+
+ExactLikelihood::ExactLikelihood(const GameModel& g) : setting_(g.setting) {
+    for (int k = 0; k < kKoyakuKinds; ++k) {
+        const double p = g.koyaku[static_cast<std::size_t>(k)];
+        logKoyaku_[static_cast<std::size_t>(k)] = p > 0 ? std::log(p) : kImpossible;
+        change_[static_cast<std::size_t>(k)] = g.modeChange[static_cast<std::size_t>(k)];
+        bool keeps = true;
+        for (int m = 0; m < kOrdinaryModes; ++m)
+            keeps = keeps && ModeChangeTable(m, k, g.setting) == kNoTable;
+        keepsMode_[static_cast<std::size_t>(k)] = keeps;
+    }
+    logKoyaku_[kUnseenWin] = 0.0;
+    for (std::size_t m = 0; m < kOrdinaryModes; ++m) change_[kUnseenWin][m] = g.modeStep[m];
+    keepsMode_[kUnseenWin] = false;
+    // Rand31 mod n gives 0 for ceil(2^31 / n) of the 2^31 values.
+    for (int c = 0; c < kPrecursorSpan; ++c) {
+        const std::int64_t n = kPrecursorSpan - c;
+        const std::int64_t zeros = (std::int64_t{1} << 31) / n + ((std::int64_t{1} << 31) % n != 0);
+        end_[static_cast<std::size_t>(c)] = static_cast<double>(zeros) / kTwo31;
+        stay_[static_cast<std::size_t>(c)] = static_cast<double>((std::int64_t{1} << 31) - zeros) / kTwo31;
+    }
+    initMode_ = g.initMode;
+    normalEnd_ = g.normalEnd;
+    for (int kind = 0; kind < kBBKinds; ++kind)
+        for (int km = 0; km < kKModes; ++km) {
+            const double p = g.bb[static_cast<std::size_t>(kind)].kmode[static_cast<std::size_t>(km)];
+            logKMode_[static_cast<std::size_t>(kind)][static_cast<std::size_t>(km)] = p > 0 ? std::log(p) : kImpossible;
+        }
+    const BBModel& any = g.bb[0];
+    for (std::size_t km = 0; km < kKModes; ++km) {
+        const double q = any.continueChance[km];
+        logContinue_[km] = std::log(q);
+        for (std::size_t c = 0; c < 4; ++c) ending_[km][c] = any.ending[km][c] * (1.0 - q);
+    }
+}
+
+double ExactLikelihood::BBEndLaw(int bbKind, std::int32_t sets, std::array<double, kModes>& law) const {
+    law.fill(0.0);
+    if (bbKind != BlueBB && bbKind != RedBB) return kImpossible;
+    if (sets < 0) return kImpossible;
+    const auto& logKMode = logKMode_[static_cast<std::size_t>(bbKind - 1)];
+    if (sets == 0) {
+        // Any number of sets: each continuation mode ends as its ending shares say.
+        for (std::size_t km = 0; km < kKModes; ++km) {
+            const auto& e = ending_[km];
+            const double w = std::exp(logKMode[km]) / (e[0] + e[1] + e[2] + e[3]);
+            for (std::size_t m = 0; m < kModes; ++m) law[m] += w * e[EndToNormal] * normalEnd_[m];
+            law[Precursor] += w * e[EndToPrecursor];
+            law[Blue7] += w * e[EndToBlue7];
+            law[Red7] += w * e[EndToRed7];
+        }
+        return 0.0;
+    }
+    // The first set continues without a draw; sets 2..n continue, then one ends.
+    std::array<double, kKModes> logWeight{};
+    double top = kImpossible;
+    for (std::size_t km = 0; km < kKModes; ++km) {
+        logWeight[km] = logKMode[km] + static_cast<double>(sets - 1) * logContinue_[km];
+        top = std::max(top, logWeight[km]);
+    }
+    for (std::size_t km = 0; km < kKModes; ++km) {
+        const double w = std::exp(logWeight[km] - top);
+        const auto& e = ending_[km];
+        for (std::size_t m = 0; m < kModes; ++m) law[m] += w * e[EndToNormal] * normalEnd_[m];
+        law[Precursor] += w * e[EndToPrecursor];
+        law[Blue7] += w * e[EndToBlue7];
+        law[Red7] += w * e[EndToRed7];
+    }
+    return top;
+}
+
+// The probability of each hidden state given the record so far, up to the
+// scale kept in log form. Precursor mass sits in pre_ by count; every other
+// mode in layer_[c], where c is the precursor count it carries (a precursor
+// cut off by the ceiling's Blue7 keeps its count through the BB). Almost
+// always only layer 0 holds mass, so the layers in use are kept as a bit set.
+struct HiddenState {
+    std::array<double, kPrecursorSpan> pre{};
+    std::array<std::array<double, kModes>, kPrecursorSpan> layer{};
+};
+
+class ForwardState {
+public:
+    // Fresh from a reset with precursor count 0.
+    explicit ForwardState(const ExactLikelihood& f) : f_(f) {
+        for (std::size_t m = 0; m < kOrdinaryModes; ++m) layer_[0][m] = f.initMode_[m];
+        layers_ = 1;
+    }
+    ForwardState(const ExactLikelihood& f, const HiddenState& start) : f_(f), pre_(start.pre), layer_(start.layer) {
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+            layer_[c][Precursor] = 0;
+            for (double p : layer_[c])
+                if (p > 0) layers_ |= 1u << c;
+        }
+    }
+
+    HiddenState State() const {
+        HiddenState h{pre_, layer_};
+        return h;
+    }
+
+    // Kind 0 with koyaku 10: a game without a BB whose small win is not
+    // seen. Kind 3: a BB of either colour. Sets 0: sets not seen.
+    // Returns false when the game is impossible.
+    bool Game(const GameRecord& g, bool ceiling) {
+        if (ceiling) Ceiling();
+        const double total = g.bbKind == NoBB ? Ordinary(g.koyaku) : BB(g.bbKind, g.bbSets);
+        if (!(total > 0)) return false;
+        const double inv = 1.0 / total;
+        for (double& p : pre_) p *= inv;
+        for (std::uint32_t bits = layers_; bits; bits &= bits - 1)
+            for (double& p : layer_[static_cast<std::size_t>(std::countr_zero(bits))]) p *= inv;
+        scale_ *= total;
+        if (scale_ < kFoldScale) Fold();
+        return true;
+    }
+
+    double LogLikelihood() {
+        Fold();
+        return log_.Value();
+    }
+
+    // From just after a BB game to the next BB game, every length and small
+    // win summed: the state after that BB, unscaled.
+    HiddenState ThroughNextBB() {
+        HiddenState after;
+        for (std::int32_t game = 1; game <= kMaxGamesSinceBB; ++game) {
+            if (game == kCeilingGames) Ceiling();
+            ForwardState bb = *this;
+            bb.BB(kAnyColour, 0);
+            for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+                after.pre[c] += bb.pre_[c];
+                for (std::size_t m = 0; m < kModes; ++m) after.layer[c][m] += bb.layer_[c][m];
+            }
+            Ordinary(kUnseenWin);
+        }
+        return after;
+    }
+
+    static constexpr int kAnyColour = 3;
+
+    void AddLog(double x) { log_.Add(x); }
+
+private:
+    void Fold() {
+        log_.Add(std::log(scale_));
+        scale_ = 1.0;
+    }
+
+    // Game 1500 of a stretch: a coin sends every state to Precursor or Blue7,
+    // the count kept.
+    void Ceiling() {
+        std::uint32_t layers = 0;
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+            double t = pre_[c];
+            if (layers_ >> c & 1u)
+                for (double p : layer_[c]) t += p;
+            layer_[c] = {};
+            pre_[c] = 0.5 * t;
+            layer_[c][Blue7] = 0.5 * t;
+            if (t > 0) layers |= 1u << c;
+        }
+        layers_ = layers;
+    }
+
+    double Ordinary(int k) {
+        // Blue7 and Red7 would have played a BB: that mass is gone.
+        std::array<double, kPrecursorSpan> next{};
+        double ended = 0;
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) ended += pre_[c] * f_.end_[c];
+        for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * f_.stay_[c];
+        const auto& t = f_.change_[static_cast<std::size_t>(k)];
+        const bool keeps = f_.keepsMode_[static_cast<std::size_t>(k)];
+        std::uint32_t layers = 0;
+        for (std::uint32_t bits = layers_; bits; bits &= bits - 1) {
+            const auto c = static_cast<std::size_t>(std::countr_zero(bits));
+            auto& l = layer_[c];
+            const double v0 = l[Hamari], v1 = l[LowProb], v2 = l[HighProb];
+            if (keeps) {
+                l[Blue7] = l[Red7] = 0;
+            } else {
+                for (std::size_t to = 0; to < kModes; ++to) l[to] = v0 * t[0][to] + v1 * t[1][to] + v2 * t[2][to];
+                next[c] += l[Precursor];
+                l[Precursor] = 0;
+            }
+            if (l[Hamari] > 0 || l[LowProb] > 0 || l[HighProb] > 0 || l[Blue7] > 0 || l[Red7] > 0)
+                layers |= 1u << c;
+        }
+        if (ended > 0) {
+            layer_[0][Red7] += ended * kPrecursorRedShare;
+            layer_[0][Blue7] += ended * (1.0 - kPrecursorRedShare);
+            layers |= 1u;
+        }
+        layers_ = layers;
+        pre_ = next;
+        double total = 0;
+        for (double p : pre_) total += p;
+        for (std::uint32_t bits = layers_; bits; bits &= bits - 1)
+            for (double p : layer_[static_cast<std::size_t>(std::countr_zero(bits))]) total += p;
+        log_.Add(f_.logKoyaku_[static_cast<std::size_t>(k)]);
+        return total;
+    }
+
+    double BB(int kind, std::int32_t sets) {
+        // A BB of an unseen colour comes from Blue7 or Red7, each with its own law.
+        std::array<std::array<double, kModes>, kBBKinds> law{};
+        std::array<double, kBBKinds> logScale{kImpossible, kImpossible};
+        for (int b = BlueBB; b <= RedBB; ++b)
+            if (kind == b || kind == kAnyColour)
+                logScale[static_cast<std::size_t>(b - 1)] = f_.BBEndLaw(b, sets, law[static_cast<std::size_t>(b - 1)]);
+        const double top = std::max(logScale[0], logScale[1]);
+        if (top == kImpossible) return 0;
+        std::array<double, kBBKinds> weight{};
+        for (std::size_t b = 0; b < kBBKinds; ++b) weight[b] = logScale[b] == kImpossible ? 0 : std::exp(logScale[b] - top);
+        pre_.fill(0.0);
+        std::uint32_t layers = 0;
+        double total = 0;
+        for (std::uint32_t bits = layers_; bits; bits &= bits - 1) {
+            const auto c = static_cast<std::size_t>(std::countr_zero(bits));
+            auto& l = layer_[c];
+            const double blue = l[Blue7] * weight[0], red = l[Red7] * weight[1];
+            for (std::size_t m = 0; m < kModes; ++m) l[m] = blue * law[0][m] + red * law[1][m];
+            pre_[c] = l[Precursor];
+            l[Precursor] = 0;
+            if (blue > 0 || red > 0) layers |= 1u << c;
+            total += blue + red;
+        }
+        layers_ = layers;
+        if (!(total > 0)) return 0;
+        log_.Add(top);
+        double sum = 0;
+        for (double p : pre_) sum += p;
+        for (std::uint32_t bits = layers_; bits; bits &= bits - 1)
+            for (double p : layer_[static_cast<std::size_t>(std::countr_zero(bits))]) sum += p;
+        return sum;
+    }
+
+    const ExactLikelihood& f_;
+    std::array<double, kPrecursorSpan> pre_{};
+    std::array<std::array<double, kModes>, kPrecursorSpan> layer_{};
+    std::uint32_t layers_ = 0;
+    double scale_ = 1.0;
+    CompensatedSum log_;
+};
+
+RecordLikelihood ExactLikelihood::Evaluate(std::span<const GameRecord> games) const {
+    ForwardState state(*this);
+    std::int32_t sinceBB = 0;
+    bool afterBB = false;
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        const GameRecord& g = games[i];
+        if (!IsRecordableGame(g)) return {kImpossible, i};
+        sinceBB = afterBB ? 1 : sinceBB + 1;
+        const bool ceiling = !afterBB && sinceBB == kCeilingGames;
+        if (!state.Game(g, ceiling)) return {kImpossible, i};
+        afterBB = g.bbKind != NoBB;
+    }
+    return {state.LogLikelihood(), std::nullopt};
+}
+
+namespace {
+
+// The long-run law of the state just after a BB game: the stretch chain
+// iterated from the end of any BB until it no longer moves.
+HiddenState PostBBLaw(const ExactLikelihood& f) {
+    HiddenState law;
+    std::array<double, kModes> end;
+    f.BBEndLaw(BlueBB, 0, end);
+    law.pre[0] = end[Precursor];
+    for (std::size_t m = 0; m < kModes; ++m)
+        if (m != Precursor) law.layer[0][m] = end[m];
+    for (int round = 0; round < 200; ++round) {
+        HiddenState next = ForwardState(f, law).ThroughNextBB();
+        double total = 0;
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+            total += next.pre[c];
+            for (double p : next.layer[c]) total += p;
+        }
+        double moved = 0;
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+            next.pre[c] /= total;
+            moved = std::max(moved, std::abs(next.pre[c] - law.pre[c]));
+            for (std::size_t m = 0; m < kModes; ++m) {
+                next.layer[c][m] /= total;
+                moved = std::max(moved, std::abs(next.layer[c][m] - law.layer[c][m]));
+            }
+        }
+        law = next;
+        if (moved < 1e-15) break;
+    }
+    return law;
+}
+
+const HiddenState& CachedPostBBLaw(int setting) {
+    static const std::array<HiddenState, kMaxSetting> laws = [] {
+        std::array<HiddenState, kMaxSetting> all;
+        for (const ExactLikelihood& f : AllExactLikelihoods())
+            all[static_cast<std::size_t>(f.Setting() - 1)] = PostBBLaw(f);
+        return all;
+    }();
+    return laws[static_cast<std::size_t>(setting - 1)];
+}
+
+}  // namespace
+
+RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs, std::int64_t tail) const {
+    ForwardState state(*this, CachedPostBBLaw(setting_));
+    GameRecord unseen{};
+    unseen.koyaku = kUnseenWin;
+    std::size_t game = 0;
+    const auto plain = [&](std::int64_t n) {
+        for (std::int64_t g = 1; g <= n; ++g, ++game)
+            if (!state.Game(unseen, g == kCeilingGames)) return false;
+        return true;
+    };
+    for (const HallBB& bb : bbs) {
+        if (bb.games < 1 || bb.kind < 0 || bb.kind > RedBB || bb.sets < 0) return {kImpossible, game};
+        if (!plain(bb.games - 1)) return {kImpossible, game};
+        GameRecord r{};
+        r.koyaku = BBGame;
+        r.bbKind = bb.kind == 0 ? ForwardState::kAnyColour : bb.kind;
+        r.bbSets = bb.sets;
+        if (!state.Game(r, bb.games == kCeilingGames)) return {kImpossible, game};
+        ++game;
+    }
+    if (!plain(tail)) return {kImpossible, game};
+    return {state.LogLikelihood(), std::nullopt};
+}
+
+const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods() {
+    static const std::array<ExactLikelihood, kMaxSetting> all = {
+        ExactLikelihood(1), ExactLikelihood(2), ExactLikelihood(3),
+        ExactLikelihood(4), ExactLikelihood(5), ExactLikelihood(6),
+    };
+    return all;
+}
+
+std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood) {
+    const double top = *std::max_element(logLikelihood.begin(), logLikelihood.end());
+    if (!std::isfinite(top)) return std::nullopt;
+    std::array<double, kMaxSetting> p{};
+    double sum = 0;
+    for (std::size_t s = 0; s < kMaxSetting; ++s) {
+        p[s] = std::exp(logLikelihood[s] - top);
+        sum += p[s];
+    }
+    for (double& v : p) v /= sum;
+    return p;
+}
+
+ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games) {
+    ExactEstimate out;
+    if (const auto bad = FirstUnrecordableGame(games)) {
+        const GameRecord& g = games[*bad];
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "game %zu holds codes the machine never records (small win %d, BB kind %d, sets %d)",
+                      *bad + 1, g.koyaku, g.bbKind, g.bbSets);
+        out.problem = text;
+        out.problemGame = *bad;
+        out.unrecordable = true;
+        return out;
+    }
+    std::size_t lastPossible = 0;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) {
+        const RecordLikelihood r = f.Evaluate(games);
+        out.posterior.logLikelihood[static_cast<std::size_t>(f.Setting() - 1)] = r.logLikelihood;
+        lastPossible = std::max(lastPossible, r.impossibleAt.value_or(games.size()));
+    }
+    const auto p = UniformPosterior(out.posterior.logLikelihood);
+    if (!p) {
+        char text[160];
+        std::snprintf(text, sizeof text, "no setting can play this record: game %zu cannot follow the games before it",
+                      lastPossible + 1);
+        out.problem = text;
+        out.problemGame = lastPossible;
+        return out;
+    }
+    out.posterior.probability = *p;
+    return out;
+}
+
+std::optional<std::uint32_t> CountedWinKinds(std::string_view name) {
+    struct Name {
+        std::string_view name;
+        std::uint32_t kinds;
+    };
+    static constexpr std::array<Name, 11> kNames = {{
+        {"cherry2", 1u << Cherry2},
+        {"cherry4", 1u << Cherry4},
+        {"cherry", (1u << Cherry2) | (1u << Cherry4)},
+        {"suika_a", 1u << Suika_A},
+        {"suika_b", 1u << Suika_B},
+        {"suika", (1u << Suika_A) | (1u << Suika_B)},
+        {"replay_a", 1u << ReplayA},
+        {"replay_b", 1u << ReplayB},
+        {"replay", (1u << ReplayA) | (1u << ReplayB)},
+        {"bell", 1u << Bell},
+        {"chance", 1u << Chance},
+    }};
+    for (const Name& n : kNames)
+        if (n.name == name) return n.kinds;
+    return std::nullopt;
+}
+
+HallEstimate EstimateSettingFromHallData(const HallData& data) {
+    HallEstimate out;
+    const auto fail = [&](HallProblem p, std::size_t index) {
+        out.problem = p;
+        out.problemIndex = index;
+        return out;
+    };
+    if (data.games < 1) return fail(HallProblem::NoGames, 0);
+    std::int64_t bbGames = 0;
+    for (std::size_t i = 0; i < data.bbs.size(); ++i) {
+        const HallBB& b = data.bbs[i];
+        if (b.games < 1 || b.kind < 0 || b.kind > RedBB || b.sets < 0) return fail(HallProblem::BadBB, i);
+        bbGames += b.games;
+    }
+    if (bbGames > data.games) return fail(HallProblem::BBsPastGames, 0);
+    const std::int64_t ordinary = data.games - static_cast<std::int64_t>(data.bbs.size());
+    std::uint32_t seenKinds = 0;
+    std::int64_t counted = 0;
+    for (std::size_t i = 0; i < data.counted.size(); ++i) {
+        const CountedWins& c = data.counted[i];
+        if ((c.kinds & seenKinds) != 0 || c.count < 0 || c.kinds == 0) return fail(HallProblem::CountsOverlap, i);
+        seenKinds |= c.kinds;
+        counted += c.count;
+    }
+    if (counted > ordinary) return fail(HallProblem::CountsPastGames, 0);
+
+    std::size_t lastPossible = 0;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) {
+        const auto s = static_cast<std::size_t>(f.Setting() - 1);
+        const RecordLikelihood r = f.EvaluateStretches(data.bbs, data.games - bbGames);
+        out.bbLogLikelihood[s] = r.logLikelihood;
+        if (r.impossibleAt) lastPossible = std::max(lastPossible, *r.impossibleAt);
+        // The multinomial's coefficient is the same at every setting.
+        const GameModel& g = [&]() -> const GameModel& {
+            static const std::vector<SettingTheory> theories = AllSettingTheories();
+            return theories[s].Model();
+        }();
+        CompensatedSum wins;
+        double countedShare = 0;
+        for (const CountedWins& c : data.counted) {
+            double p = 0;
+            for (int k = 0; k < kKoyakuKinds; ++k)
+                if (c.kinds >> k & 1u) p += g.koyaku[static_cast<std::size_t>(k)];
+            countedShare += p;
+            if (c.count > 0) wins.Add(static_cast<double>(c.count) * std::log(p));
+        }
+        if (ordinary > counted) wins.Add(static_cast<double>(ordinary - counted) * std::log1p(-countedShare));
+        out.winsLogLikelihood[s] = wins.Value();
+        out.posterior.logLikelihood[s] = out.bbLogLikelihood[s] + out.winsLogLikelihood[s];
+    }
+    const auto both = UniformPosterior(out.posterior.logLikelihood);
+    const auto bb = UniformPosterior(out.bbLogLikelihood);
+    const auto wins = UniformPosterior(out.winsLogLikelihood);
+    if (!both || !bb || !wins) return fail(HallProblem::NoSetting, lastPossible);
+    out.posterior.probability = *both;
+    out.bbPosterior = *bb;
+    out.winsPosterior = *wins;
+    return out;
+}
+
+}  // namespace morvane

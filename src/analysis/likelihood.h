@@ -1,0 +1,177 @@
+#pragma once
+// The exact probability of a run's visible record at one setting.
+//
+// What a player sees of a game is its small win (or 99 for a BB game), the
+// BB's kind and its continued sets. The machine starts fresh (precursor count
+// 0, then the setting and a reset) and everything else is summed over: the
+// mode, the precursor count, the ceiling's coin, the small win of a BB game
+// and every draw inside a BB. Between games the hidden state is (mode,
+// precursor count); games since the BB follow from the record itself. A BB
+// of a given kind enters only through the joint law of (continued sets, mode
+// after it), which has a closed form per continuation mode.
+//
+// The state is renormalised game by game and the logarithms are summed with
+// compensation, so a run of any length neither underflows nor drifts.
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/estimate.h"
+#include "analysis/model.h"
+#include "machine/game_record.h"
+
+namespace morvane {
+
+// Neumaier's compensated sum.
+class CompensatedSum {
+public:
+    void Add(double x) {
+        const double t = sum_ + x;
+        if (std::abs(sum_) >= std::abs(x))
+            carry_ += (sum_ - t) + x;
+        else
+            carry_ += (x - t) + sum_;
+        sum_ = t;
+    }
+    double Value() const { return sum_ + carry_; }
+
+private:
+    double sum_ = 0;
+    double carry_ = 0;
+};
+
+inline constexpr double kImpossible = -std::numeric_limits<double>::infinity();
+
+// A record no setting can produce by its codes alone: a small win outside
+// 0..9 and 99, a BB kind outside 0..2, or the three not agreeing (a BB game
+// has small win 99, a kind and at least one set; any other game none).
+bool IsRecordableGame(const GameRecord& g);
+// The first game that fails IsRecordableGame, if any.
+std::optional<std::size_t> FirstUnrecordableGame(std::span<const GameRecord> games);
+
+struct RecordLikelihood {
+    double logLikelihood = 0;  // natural log; kImpossible when the setting cannot produce it
+    // The first game (0-based) the setting cannot follow, when impossible.
+    std::optional<std::size_t> impossibleAt;
+};
+
+// The forward recursion at one setting. Cheap to copy; build once per setting.
+class ExactLikelihood {
+public:
+    explicit ExactLikelihood(const GameModel& model);
+    explicit ExactLikelihood(int setting) : ExactLikelihood(BuildGameModel(setting)) {}
+
+    int Setting() const { return setting_; }
+    // Games with codes no setting records are taken as impossible here.
+    RecordLikelihood Evaluate(std::span<const GameRecord> games) const;
+
+    // Log of the joint probability that a BB of this kind (1 blue, 2 red)
+    // runs `sets` continued sets and leaves the machine in each mode, split
+    // as a common log scale plus a vector summing to at most 1. Sets 0 stands
+    // for sets not seen: the law of the mode after any BB of the kind.
+    double BBEndLaw(int bbKind, std::int32_t sets, std::array<double, kModes>& law) const;
+
+    // Chance that the precursor ends in a step begun at count c: a draw
+    // Rand31 mod (32 - c) giving 0.
+    double PrecursorEnd(int c) const { return end_[static_cast<std::size_t>(c)]; }
+
+    // Hall data: a record that starts just after a BB game, in the long-run
+    // law of the machine's state there, and shows only the BB games (the
+    // games since the previous BB, counting the BB's own; kind 0 when the
+    // colour is not known; sets 0 when not known) and then `tail` games
+    // without a BB. The small wins between are summed over.
+    RecordLikelihood EvaluateStretches(std::span<const struct HallBB> bbs, std::int64_t tail) const;
+
+private:
+    friend class ForwardState;
+    int setting_;
+    // Small wins 0..9, and 10 for a game whose small win is not seen.
+    std::array<double, kKoyakuKinds + 1> logKoyaku_{};
+    std::array<std::array<std::array<double, kModes>, kOrdinaryModes>, kKoyakuKinds + 1> change_{};
+    std::array<bool, kKoyakuKinds + 1> keepsMode_{};  // no table for any ordinary mode
+    std::array<double, kPrecursorSpan> stay_{}, end_{};
+    std::array<double, kOrdinaryModes> initMode_{};
+    std::array<std::array<double, kKModes>, kBBKinds> logKMode_{};
+    std::array<double, kKModes> logContinue_{};
+    std::array<std::array<double, 4>, kKModes> ending_{};  // unconditional chance of each end per set
+    std::array<double, kModes> normalEnd_{};
+};
+
+struct HallBB {
+    std::int32_t games = 0;  // since the previous BB (or the data's start), this BB game included
+    std::int32_t kind = 0;   // 1 blue, 2 red, 0 not known
+    std::int32_t sets = 0;   // continued sets, 0 not known
+    friend bool operator==(const HallBB&, const HallBB&) = default;
+};
+
+// The six settings' recursions, built once.
+const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods();
+
+// Posterior with a uniform prior from six log-likelihoods; nullopt when all
+// six are impossible.
+std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood);
+
+struct ExactEstimate {
+    SettingPosterior posterior;
+    // Set when no setting can produce the record; the posterior is then empty.
+    std::optional<std::string> problem;
+    // The game (0-based) the problem is found at, and whether its codes are
+    // ones the machine never records (else the games before make it unplayable).
+    std::size_t problemGame = 0;
+    bool unrecordable = false;
+};
+
+// The exact posterior of a run's visible record (1-based game numbers in the
+// message).
+ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games);
+
+// Hall data: what a player at a real machine has. The BB history enters
+// exactly through the chain of stretches (see EvaluateStretches: the data is
+// taken to start just after a BB game, in the long-run law there). Counted
+// small wins enter as a multinomial over the games without a BB, apart from
+// the BB history: the small wins also steer the hidden mode, and that tie is
+// what this leaves out.
+struct CountedWins {
+    std::uint32_t kinds = 0;  // bit k: small win k counted here
+    std::int64_t count = 0;
+};
+
+// cherry2 cherry4 cherry suika_a suika_b suika replay_a replay_b replay bell
+// chance; nullopt for any other name.
+std::optional<std::uint32_t> CountedWinKinds(std::string_view name);
+
+struct HallData {
+    std::int64_t games = 0;  // all games since the data's start, BB games included
+    std::vector<HallBB> bbs;
+    std::vector<CountedWins> counted;
+};
+
+enum class HallProblem {
+    None,
+    NoGames,         // games below 1
+    BadBB,           // a BB with games below 1, a kind outside 0..2 or negative sets (index: the BB)
+    BBsPastGames,    // the BBs' games add up to more than the games
+    CountsOverlap,   // two counts name the same small win, or a count is negative (index: the count)
+    CountsPastGames, // more small wins counted than games without a BB
+    NoSetting,       // no setting can produce the BB history
+};
+
+struct HallEstimate {
+    std::array<double, kMaxSetting> bbLogLikelihood{};    // the BB history and the games after it
+    std::array<double, kMaxSetting> winsLogLikelihood{};  // the counted small wins (up to a constant)
+    SettingPosterior posterior;                           // both together, uniform prior
+    std::array<double, kMaxSetting> bbPosterior{};        // each alone
+    std::array<double, kMaxSetting> winsPosterior{};
+    HallProblem problem = HallProblem::None;
+    std::size_t problemIndex = 0;
+};
+
+HallEstimate EstimateSettingFromHallData(const HallData& data);
+
+}  // namespace morvane
