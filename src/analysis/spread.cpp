@@ -33,18 +33,15 @@ SessionTally SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t 
     slot_.bbKind = slot_.kmode = slot_.bbSets = slot_.mode = slot_.koyaku = 0;
     slot_.SetFlevel(setting);
     slot_.Reset();
-    std::int32_t peak = 0, bbGames = 0, bbs = 0;
-    std::int64_t dip = 0;
+    std::int32_t bbGames = 0, bbs = 0;
+    std::int64_t peak = 0, dip = 0;
+    // Without branches: the balance goes up or down at random, and only a
+    // BB game carries sets.
     slot_.PlayGames(games, [&](const GameRecord& r) {
-        if (r.bbKind != 0) {
-            ++bbGames;
-            bbs += r.bbSets;
-        }
-        if (r.medalBalance > peak) {
-            peak = r.medalBalance;
-        } else {
-            dip = std::max(dip, std::int64_t{peak} - r.medalBalance);
-        }
+        bbGames += r.bbKind != 0;
+        bbs += r.bbSets;
+        peak = std::max<std::int64_t>(peak, r.medalBalance);
+        dip = std::max(dip, peak - r.medalBalance);
     });
     return {slot_.medalBalance, bbGames, bbs, dip};
 }
