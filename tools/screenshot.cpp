@@ -15,6 +15,7 @@
 #include "chart/envelope.h"
 #include "shell/about_box.h"
 #include "shell/analysis_forms.h"
+#include "shell/hall_form.h"
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
 #include "shell/main_form.h"
@@ -81,6 +82,16 @@ int main(int argc, char** argv) {
         }
         form.AnalysisEstimateMenu->trigger();
         saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
+
+        // Hall data entered by hand.
+        form.AnalysisHallMenu->trigger();
+        morvane::THallForm* hall = form.HallForm();
+        hall->GamesEdit->setText(QStringLiteral("1800"));
+        hall->PasteIntoBBTable(QStringLiteral("312\t青\t5\n45\t赤\t2\n880\t青\n260\t?\t1\n"));
+        hall->Counts[0].edit->setText(QStringLiteral("19"));
+        hall->Counts[5].edit->setText(QStringLiteral("40"));
+        saveWidget(hall, QStringLiteral("hall.png"));
+        hall->hide();
 
         // The About box and an open dialog, in Qt's Japanese texts.
         form.AboutBox()->show();

@@ -17,6 +17,7 @@
 #include "shell/analysis_forms.h"
 #include "shell/clock.h"
 #include "shell/form_input.h"
+#include "shell/hall_form.h"
 #include "shell/links.h"
 #include "shell/main_form.h"
 #include "shell/run_charts.h"
@@ -94,6 +95,13 @@ void TMainForm::AnalysisSpreadMenuClick() {
     spreadForm_->show();
     spreadForm_->raise();
     spreadForm_->activateWindow();
+}
+
+void TMainForm::AnalysisHallMenuClick() {
+    if (!hallForm_) hallForm_ = new THallForm(this);
+    hallForm_->show();
+    hallForm_->raise();
+    hallForm_->activateWindow();
 }
 
 void TMainForm::Timer1Timer() {

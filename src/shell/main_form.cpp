@@ -96,6 +96,8 @@ void TMainForm::BuildMenus() {
     AnalysisEstimateMenu =
         item(analysis, "AnalysisEstimateMenu", QStringLiteral("設定推測(&E)"), &TMainForm::AnalysisEstimateMenuClick);
     AnalysisSpreadMenu = item(analysis, "AnalysisSpreadMenu", QStringLiteral("分布(&D)"), &TMainForm::AnalysisSpreadMenuClick);
+    AnalysisHallMenu =
+        item(analysis, "AnalysisHallMenu", QStringLiteral("ホールデータ(&H)"), &TMainForm::AnalysisHallMenuClick);
     HelpAboutMenu = item(help, "HelpAboutMenu", QStringLiteral("バージョン情報(&A)"), &TMainForm::HelpAboutMenuClick);
     HelpManMenu = item(help, "HelpManMenu", QStringLiteral("取扱説明書(&C)"), &TMainForm::HelpManMenuClick);
     JWord1 = item(help, "JWord1", QStringLiteral("JWordのインストール"), &TMainForm::JWord1Click);

@@ -35,6 +35,7 @@ class RunCharts;
 class SettingTheory;
 class TEstimateForm;
 class TSpreadForm;
+class THallForm;
 class TTheoryForm;
 class Services;
 class TAboutBox;
@@ -70,6 +71,7 @@ public:
     void AnalysisTheoryMenuClick();
     void AnalysisEstimateMenuClick();
     void AnalysisSpreadMenuClick();
+    void AnalysisHallMenuClick();
 
     // The play history a save writes and its header; the one on screen.
     const PlayHistory& History() const { return session_.Current(); }
@@ -118,9 +120,11 @@ public:
     QAction* AnalysisTheoryMenu;
     QAction* AnalysisEstimateMenu;
     QAction* AnalysisSpreadMenu;
+    QAction* AnalysisHallMenu;
     TTheoryForm* TheoryForm() const { return theoryForm_; }
     TEstimateForm* EstimateForm() const { return estimateForm_; }
     TSpreadForm* SpreadForm() const { return spreadForm_; }
+    THallForm* HallForm() const { return hallForm_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -169,6 +173,7 @@ private:
     TTheoryForm* theoryForm_ = nullptr;
     TEstimateForm* estimateForm_ = nullptr;
     TSpreadForm* spreadForm_ = nullptr;
+    THallForm* hallForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;

@@ -10,11 +10,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QClipboard>
 #include <QtTest>
 #include <numeric>
 
 #include "chart/chart_view.h"
 #include "fake_services.h"
+#include "shell/hall_form.h"
 #include "analysis/estimate.h"
 #include "analysis/likelihood.h"
 #include "machine/slot.h"
@@ -35,6 +37,7 @@ private slots:
     void spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFigures();
     void spreadStopsAndRefusesBadInputs();
     void estimateShowsTheExactPosteriorBesideTheCounts();
+    void hallDataFollowsEveryEdit();
     void estimateRefusesARecordNoSettingPlays();
 };
 
@@ -227,6 +230,49 @@ void AnalysisFormsTest::estimateRefusesARecordNoSettingPlays() {
     e.ShowFor(h);
     QVERIFY(e.Probabilities().empty());
     QCOMPARE(e.Seen->text(), QStringLiteral("このプレイは、どの設定でも起こり得ません（1ゲーム目）。推測できません。"));
+}
+
+// A column pasted from a spreadsheet and small wins counted by hand: the
+// table follows every edit with the library's own posterior, and says what
+// is wrong instead of a posterior when the data cannot be.
+void AnalysisFormsTest::hallDataFollowsEveryEdit() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.AnalysisHallMenu->trigger();
+    THallForm* h = form.HallForm();
+    QVERIFY(h && h->isVisible());
+    QCOMPARE(h->windowTitle(), QStringLiteral("ホールデータ"));
+    h->GamesEdit->setText(QStringLiteral("3000"));
+    h->BBTable->setCurrentCell(0, 0);
+    QApplication::clipboard()->setText(QStringLiteral("312\t青\t5\n45\t赤\n1200,?,3\n"));
+    QTest::keySequence(h->BBTable, QKeySequence::Paste);
+    QCOMPARE(h->BBTable->item(1, 1)->text(), QStringLiteral("赤"));
+    QCOMPARE(h->BBTable->item(2, 2)->text(), QStringLiteral("3"));
+    auto count = [&](const char* name) {
+        for (const THallForm::CountField& f : h->Counts)
+            if (std::string_view(f.name) == name) return f.edit;
+        return static_cast<QLineEdit*>(nullptr);
+    };
+    count("cherry2")->setText(QStringLiteral("14"));
+    const HallData entered{3000, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {{*CountedWinKinds("cherry2"), 14}}};
+    const HallEstimate e = EstimateSettingFromHallData(entered);
+    QCOMPARE(e.problem, HallProblem::None);
+    auto percent = [](double p) { return QString::number(p * 100, 'f', 2) + QLatin1Char('%'); };
+    for (int s = 0; s < 6; ++s) {
+        const auto i = static_cast<std::size_t>(s);
+        QCOMPARE(h->Table->item(s, 1)->text(), percent(e.posterior.probability[i]));
+        QCOMPARE(h->Table->item(s, 2)->text(), percent(e.bbPosterior[i]));
+        QCOMPARE(h->Table->item(s, 3)->text(), percent(e.winsPosterior[i]));
+    }
+    // Cherries counted twice over, then a row that is no number.
+    count("cherry")->setText(QStringLiteral("20"));
+    QCOMPARE(h->Status->text(), QStringLiteral("数えた小役が重なっているか、負の数です。"));
+    QVERIFY(!h->Table->item(0, 1));
+    count("cherry")->clear();
+    QVERIFY(h->Table->item(0, 1));
+    h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("四十五")));
+    QCOMPARE(h->Status->text(), QStringLiteral("BB履歴の2行目が読めません。"));
+    QVERIFY(!h->Table->item(0, 1));
 }
 
 int main(int argc, char** argv) {

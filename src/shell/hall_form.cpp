@@ -1,0 +1,203 @@
+#include "shell/hall_form.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "run/input.h"
+#include "shell/fonts.h"
+
+namespace morvane {
+namespace {
+
+constexpr int kBBRows = 300;
+
+struct CountSpec {
+    const char* name;
+    const char* caption;
+};
+constexpr CountSpec kCountSpecs[] = {
+    {"cherry2", "2枚チェリー"}, {"cherry4", "4枚チェリー"}, {"cherry", "チェリー(合算)"},
+    {"suika_a", "スイカA"},     {"suika_b", "スイカB"},     {"suika", "スイカ(合算)"},
+    {"chance", "チャンス目"},
+};
+
+QString Percent(double share) { return QString::number(share * 100, 'f', 2) + QLatin1Char('%'); }
+
+// "青", "b" or 1 blue; "赤", "r" or 2 red; empty or "?" not known.
+std::optional<std::int32_t> KindOf(const QString& text) {
+    const QString t = text.trimmed().toLower();
+    if (t.isEmpty() || t == QLatin1String("?")) return 0;
+    if (t == QStringLiteral("青") || t == QLatin1String("b") || t == QLatin1String("1")) return 1;
+    if (t == QStringLiteral("赤") || t == QLatin1String("r") || t == QLatin1String("2")) return 2;
+    return std::nullopt;
+}
+
+QString Cell(const QTableWidget* t, int row, int column) {
+    const QTableWidgetItem* item = t->item(row, column);
+    return item ? item->text().trimmed() : QString();
+}
+
+QString ProblemText(const HallEstimate& e) {
+    const qulonglong k = e.problemIndex + 1;
+    switch (e.problem) {
+    case HallProblem::None: return {};
+    case HallProblem::NoGames: return QStringLiteral("総ゲーム数を1以上で入れてください。");
+    case HallProblem::BadBB: return QStringLiteral("%1番目のBBの値が正しくありません。").arg(k);
+    case HallProblem::BBsPastGames: return QStringLiteral("BB履歴のゲーム数の合計が、総ゲーム数を超えています。");
+    case HallProblem::CountsOverlap: return QStringLiteral("数えた小役が重なっているか、負の数です。");
+    case HallProblem::CountsPastGames: return QStringLiteral("数えた小役が、BB以外のゲーム数より多くなっています。");
+    case HallProblem::NoSetting:
+        return QStringLiteral("このBB履歴は、どの設定でも起こり得ません（BBなしで1532ゲームを超える区間があります）。");
+    }
+    return {};
+}
+
+}  // namespace
+
+THallForm::THallForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("HallForm"));
+    setWindowTitle(QStringLiteral("ホールデータ"));
+    setFont(MainFont());
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QGridLayout;
+    top->addWidget(new QLabel(QStringLiteral("総ゲーム数"), this), 0, 0);
+    GamesEdit = new QLineEdit(this);
+    GamesEdit->setObjectName(QStringLiteral("GamesEdit"));
+    top->addWidget(GamesEdit, 0, 1);
+    int slot = 1;
+    for (const CountSpec& spec : kCountSpecs) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QString::fromLatin1(spec.name));
+        edit->setPlaceholderText(QStringLiteral("数えていない"));
+        top->addWidget(new QLabel(QString::fromUtf8(spec.caption), this), slot / 2, (slot % 2) * 2);
+        top->addWidget(edit, slot / 2, (slot % 2) * 2 + 1);
+        Counts.push_back({spec.name, edit});
+        connect(edit, &QLineEdit::textChanged, this, [this] { Recompute(); });
+        ++slot;
+    }
+    connect(GamesEdit, &QLineEdit::textChanged, this, [this] { Recompute(); });
+    layout->addLayout(top);
+
+    layout->addWidget(new QLabel(
+        QStringLiteral("BB履歴（データカウンターの古い順。ゲーム数はBBのゲームを含む。色は青・赤、継続数は分からなければ空欄。"
+                       "表計算ソフトなどから列ごと貼り付けられます）"),
+        this));
+    BBTable = new QTableWidget(kBBRows, 3, this);
+    BBTable->setObjectName(QStringLiteral("BBTable"));
+    BBTable->setHorizontalHeaderLabels({QStringLiteral("ゲーム数"), QStringLiteral("色"), QStringLiteral("継続数")});
+    BBTable->verticalHeader()->setDefaultSectionSize(18);
+    BBTable->installEventFilter(this);
+    connect(BBTable, &QTableWidget::cellChanged, this, [this] {
+        if (!filling_) Recompute();
+    });
+    layout->addWidget(BBTable, 1);
+
+    Status = new QLabel(this);
+    Status->setWordWrap(true);
+    layout->addWidget(Status);
+    Table = new QTableWidget(kMaxSetting, 4, this);
+    Table->setObjectName(QStringLiteral("HallTable"));
+    Table->setHorizontalHeaderLabels({QStringLiteral("設定"), QStringLiteral("確率"), QStringLiteral("BB履歴のみ"),
+                                      QStringLiteral("小役のみ")});
+    Table->verticalHeader()->hide();
+    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table->verticalHeader()->setDefaultSectionSize(18);
+    Table->setMaximumHeight(18 * 7 + 8);
+    layout->addWidget(Table);
+    resize(520, 640);
+    Recompute();
+}
+
+bool THallForm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == BBTable && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Paste)) {
+        PasteIntoBBTable(QApplication::clipboard()->text());
+        return true;
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void THallForm::PasteIntoBBTable(const QString& text) {
+    const int row0 = std::max(0, BBTable->currentRow()), column0 = std::max(0, BBTable->currentColumn());
+    filling_ = true;
+    int row = row0;
+    for (const QString& line : text.split(QRegularExpression(QStringLiteral("\r?\n")))) {
+        if (line.trimmed().isEmpty()) continue;
+        if (row >= BBTable->rowCount()) BBTable->setRowCount(row + 1);
+        const QStringList cells = line.split(QRegularExpression(QStringLiteral("[\t,]|\\s+")), Qt::SkipEmptyParts);
+        for (int c = 0; c < cells.size() && column0 + c < BBTable->columnCount(); ++c)
+            BBTable->setItem(row, column0 + c, new QTableWidgetItem(cells[c].trimmed()));
+        ++row;
+    }
+    filling_ = false;
+    Recompute();
+}
+
+std::optional<HallData> THallForm::Data(QString* problem) const {
+    auto fail = [&](const QString& text) -> std::optional<HallData> {
+        if (problem) *problem = text;
+        return std::nullopt;
+    };
+    HallData data;
+    const auto games = ParseInt32(GamesEdit->text().trimmed().toStdString());
+    if (!games) return fail(QStringLiteral("総ゲーム数を入れてください。"));
+    data.games = *games;
+    for (int r = 0; r < BBTable->rowCount(); ++r) {
+        const QString g = Cell(BBTable, r, 0), kind = Cell(BBTable, r, 1), sets = Cell(BBTable, r, 2);
+        if (g.isEmpty() && kind.isEmpty() && sets.isEmpty()) continue;
+        const auto n = ParseInt32(g.toStdString());
+        const auto k = KindOf(kind);
+        const auto s = sets.isEmpty() ? std::optional<std::int32_t>(0) : ParseInt32(sets.toStdString());
+        if (!n || !k || !s) return fail(QStringLiteral("BB履歴の%1行目が読めません。").arg(r + 1));
+        data.bbs.push_back({*n, *k, *s});
+    }
+    for (const CountField& f : Counts) {
+        const QString t = f.edit->text().trimmed();
+        if (t.isEmpty()) continue;
+        const auto count = ParseInt32(t.toStdString());
+        if (!count) return fail(QStringLiteral("小役の数が読めません: %1").arg(t));
+        data.counted.push_back({*CountedWinKinds(f.name), *count});
+    }
+    return data;
+}
+
+void THallForm::Recompute() {
+    Table->clearContents();
+    shown_ = {};
+    QString problem;
+    const std::optional<HallData> data = Data(&problem);
+    if (!data) {
+        Status->setText(problem);
+        shown_.problem = HallProblem::NoGames;
+        return;
+    }
+    shown_ = EstimateSettingFromHallData(*data);
+    if (shown_.problem != HallProblem::None) {
+        Status->setText(ProblemText(shown_));
+        return;
+    }
+    Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data->bbs.size()).arg(data->counted.size()));
+    auto put = [this](int row, int column, const QString& text) {
+        auto* item = new QTableWidgetItem(text);
+        item->setTextAlignment(column == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+        Table->setItem(row, column, item);
+    };
+    for (int s = 0; s < kMaxSetting; ++s) {
+        const auto i = static_cast<std::size_t>(s);
+        put(s, 0, QString::number(s + 1));
+        put(s, 1, Percent(shown_.posterior.probability[i]));
+        put(s, 2, Percent(shown_.bbPosterior[i]));
+        put(s, 3, data->counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
+    }
+}
+
+}  // namespace morvane

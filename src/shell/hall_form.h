@@ -1,0 +1,51 @@
+#pragma once
+// "ホールデータ": setting estimation from what a player at a real machine
+// has: the games played, the data counter's BB history (games since the
+// previous BB, blue or red, sets) and small wins counted by hand. The
+// posterior follows every edit, with what each kind of evidence says alone.
+#include <QDialog>
+#include <optional>
+#include <vector>
+
+#include "analysis/likelihood.h"
+
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+
+namespace morvane {
+
+class THallForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit THallForm(QWidget* parent = nullptr);
+
+    // The data as entered; nullopt with a message when an entry is not a
+    // number the form can take.
+    std::optional<HallData> Data(QString* problem = nullptr) const;
+    // Pastes TAB-, comma- or space-separated rows into the BB table from
+    // its current cell on, as Ctrl+V does.
+    void PasteIntoBBTable(const QString& text);
+    void Recompute();
+
+    struct CountField {
+        const char* name;  // as the command line names it
+        QLineEdit* edit;
+    };
+
+    QLineEdit* GamesEdit;
+    QTableWidget* BBTable;
+    std::vector<CountField> Counts;
+    QLabel* Status;
+    QTableWidget* Table;
+    const HallEstimate& Shown() const { return shown_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    HallEstimate shown_;
+    bool filling_ = false;
+};
+
+}  // namespace morvane
