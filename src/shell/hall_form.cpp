@@ -21,11 +21,11 @@ namespace {
 
 constexpr int kBBRows = 300;
 
-struct CountSpec {
+struct CountKind {
     const char* name;
     const char* caption;
 };
-constexpr CountSpec kCountSpecs[] = {
+constexpr CountKind kCountKinds[] = {
     {"cherry2", "2枚チェリー"}, {"cherry4", "4枚チェリー"}, {"cherry", "チェリー(合算)"},
     {"suika_a", "スイカA"},     {"suika_b", "スイカB"},     {"suika", "スイカ(合算)"},
     {"chance", "チャンス目"},
@@ -75,13 +75,13 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     GamesEdit->setObjectName(QStringLiteral("GamesEdit"));
     top->addWidget(GamesEdit, 0, 1);
     int slot = 1;
-    for (const CountSpec& spec : kCountSpecs) {
+    for (const CountKind& kind : kCountKinds) {
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromLatin1(spec.name));
+        edit->setObjectName(QString::fromLatin1(kind.name));
         edit->setPlaceholderText(QStringLiteral("数えていない"));
-        top->addWidget(new QLabel(QString::fromUtf8(spec.caption), this), slot / 2, (slot % 2) * 2);
+        top->addWidget(new QLabel(QString::fromUtf8(kind.caption), this), slot / 2, (slot % 2) * 2);
         top->addWidget(edit, slot / 2, (slot % 2) * 2 + 1);
-        Counts.push_back({spec.name, edit});
+        Counts.push_back({kind.name, edit});
         connect(edit, &QLineEdit::textChanged, this, [this] { Recompute(); });
         ++slot;
     }
