@@ -30,32 +30,14 @@
 #include "present/number_format.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
+#include "shell/result_tables.h"
 #include "shell/texts.h"
 
 namespace morvane {
 namespace {
 
-QString Fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
-QString Percent(double share) { return Fixed(share * 100, 2) + QLatin1Char('%'); }
 QString OneIn(double perGame) { return perGame > 0 ? QStringLiteral("1/") + Fixed(1 / perGame, 2) : QStringLiteral("0"); }
 QString Name(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-QTableWidget* MakeTable(const QStringList& columns, int rows, QWidget* parent) {
-    auto* t = new QTableWidget(rows, static_cast<int>(columns.size()), parent);
-    t->setHorizontalHeaderLabels(columns);
-    t->verticalHeader()->hide();
-    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-    t->verticalHeader()->setDefaultSectionSize(18);
-    t->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    return t;
-}
-
-void Put(QTableWidget* t, int row, int column, const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setTextAlignment(column == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
-    t->setItem(row, column, item);
-}
 
 void Fit(QTableWidget* t) {
     t->resizeColumnsToContents();

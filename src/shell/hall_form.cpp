@@ -15,6 +15,7 @@
 
 #include "run/input.h"
 #include "shell/fonts.h"
+#include "shell/result_tables.h"
 
 namespace morvane {
 namespace {
@@ -30,8 +31,6 @@ constexpr CountKind kCountKinds[] = {
     {"suika_a", "スイカA"},     {"suika_b", "スイカB"},     {"suika", "スイカ(合算)"},
     {"chance", "チャンス目"},
 };
-
-QString Percent(double share) { return QString::number(share * 100, 'f', 2) + QLatin1Char('%'); }
 
 // "青", "b" or 1 blue; "赤", "r" or 2 red; empty or "?" not known.
 std::optional<std::int32_t> KindOf(const QString& text) {
@@ -105,13 +104,10 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     Status = new QLabel(this);
     Status->setWordWrap(true);
     layout->addWidget(Status);
-    Table = new QTableWidget(kMaxSetting, 4, this);
+    Table = MakeTable({QStringLiteral("設定"), QStringLiteral("確率"), QStringLiteral("BB履歴のみ"),
+                       QStringLiteral("小役のみ")},
+                      kMaxSetting, this);
     Table->setObjectName(QStringLiteral("HallTable"));
-    Table->setHorizontalHeaderLabels({QStringLiteral("設定"), QStringLiteral("確率"), QStringLiteral("BB履歴のみ"),
-                                      QStringLiteral("小役のみ")});
-    Table->verticalHeader()->hide();
-    Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Table->verticalHeader()->setDefaultSectionSize(18);
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
     resize(520, 640);
@@ -186,17 +182,12 @@ void THallForm::Recompute() {
         return;
     }
     Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data->bbs.size()).arg(data->counted.size()));
-    auto put = [this](int row, int column, const QString& text) {
-        auto* item = new QTableWidgetItem(text);
-        item->setTextAlignment(column == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
-        Table->setItem(row, column, item);
-    };
     for (int s = 0; s < kMaxSetting; ++s) {
         const auto i = static_cast<std::size_t>(s);
-        put(s, 0, QString::number(s + 1));
-        put(s, 1, Percent(shown_.posterior.probability[i]));
-        put(s, 2, Percent(shown_.bbPosterior[i]));
-        put(s, 3, data->counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
+        Put(Table, s, 0, QString::number(s + 1));
+        Put(Table, s, 1, Percent(shown_.posterior.probability[i]));
+        Put(Table, s, 2, Percent(shown_.bbPosterior[i]));
+        Put(Table, s, 3, data->counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
     }
 }
 

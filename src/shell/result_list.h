@@ -33,7 +33,6 @@ public:
     QHeaderView* horizontalHeader() const { return header_; }
     int columnWidth(int column) const;
     void setColumnWidth(int column, int width);
-    int RowHeight() const { return kRowHeight; }
     // The first row in sight.
     int FirstVisibleRow() const;
 
