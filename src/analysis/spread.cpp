@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -26,6 +28,41 @@ std::int32_t ShardSessions(const SpreadRequest& r) {
     return (r.sessions - 1 - r.shardIndex) / r.shardCount + 1;
 }
 
+namespace {
+
+// The tallies live in the callback itself, so the loop keeps them in
+// registers, and BBs are counted only in BB games. The deepest dip is found
+// per climb: the lowest balance since the last new peak, closed off when
+// the balance passes that peak. New peaks are rare in a machine that pays
+// less than it takes, so that branch is well predicted.
+//
+// The balance is read as the record's first word, gamesSinceBB below the
+// balance: comparing whole words orders them by balance. The peak's low
+// half is all ones, so a word is above it only when its balance is.
+struct SessionWatch {
+    static constexpr std::int64_t kLowHalf = 0xFFFFFFFF;
+    std::int32_t bbGames = 0, bbs = 0;
+    std::int64_t peak = kLowHalf, low = 0, dip = 0;
+    template <bool kBBGame>
+    void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
+        if constexpr (kBBGame) {
+            ++bbGames;
+            bbs += r.bbSets;
+        }
+        static_assert(offsetof(GameRecord, gamesSinceBB) == 0 && offsetof(GameRecord, medalBalance) == 4);
+        std::int64_t word;
+        std::memcpy(&word, &r, sizeof word);
+        if (word > peak) [[unlikely]] {
+            dip = std::max(dip, (peak >> 32) - (low >> 32));
+            peak = word | kLowHalf;
+            low = word;
+        }
+        low = std::min(low, word);
+    }
+    std::int64_t DeepestDip() const { return std::max(dip, (peak >> 32) - (low >> 32)); }
+};
+}  // namespace
+
 SessionTally SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t seed) {
     // What a machine built with this seed holds before its first run.
     slot_.Rng().SeedRandom(seed);
@@ -33,17 +70,8 @@ SessionTally SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t 
     slot_.bbKind = slot_.kmode = slot_.bbSets = slot_.mode = slot_.koyaku = 0;
     slot_.SetFlevel(setting);
     slot_.Reset();
-    std::int32_t bbGames = 0, bbs = 0;
-    std::int64_t peak = 0, dip = 0;
-    // Without branches: the balance goes up or down at random, and only a
-    // BB game carries sets.
-    slot_.PlayGames(games, [&](const GameRecord& r) {
-        bbGames += r.bbKind != 0;
-        bbs += r.bbSets;
-        peak = std::max<std::int64_t>(peak, r.medalBalance);
-        dip = std::max(dip, peak - r.medalBalance);
-    });
-    return {slot_.medalBalance, bbGames, bbs, dip};
+    const SessionWatch w = slot_.PlayGames(games, SessionWatch{});
+    return {slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
 }
 
 int DefaultThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 #include <utility>
 
 #include "machine/draw_tables.h"
@@ -47,9 +48,14 @@ public:
     void Reset();
     void Play();
 
-    // Plays n games and calls onGame(record) after each.
+    // Plays n games and calls onGame(record) after each, or
+    // onGame(record, std::bool_constant<BB game>) where onGame takes that: a
+    // tally of BBs then costs nothing in the other games. onGame is taken
+    // and given back by value, like std::for_each: a tally kept inside it
+    // stays in registers, where one reached through a reference has to go
+    // to memory around every BB (PlayBB is out of line and could see it).
     template <class OnGame>
-    void PlayGames(std::int64_t n, OnGame&& onGame);
+    OnGame PlayGames(std::int64_t n, OnGame onGame);
 
     GameRecord Record() const {
         return {gamesSinceBB, medalBalance, bbSets, playCount, bbKind, kmode, mode, koyaku};
@@ -101,11 +107,11 @@ inline constexpr std::uint64_t kTopAdd = std::uint64_t{1} << kTopShift;
 }  // namespace detail
 
 template <class OnGame>
-inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
+inline OnGame Slot::PlayGames(std::int64_t n, OnGame onGame) {
     static_assert(std::endian::native == std::endian::little, "records are written as 64-bit words");
     static_assert(sizeof(GameRecord) == 4 * sizeof(std::uint64_t));
     using detail::Pair;
-    if (n <= 0) return;
+    if (n <= 0) return onGame;
     const DrawTables& d = *draws_;
     std::uint64_t s = rng_.State();
     std::uint32_t m8 = 8 * static_cast<std::uint32_t>(mode);  // see NextMode8
@@ -118,7 +124,7 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
     std::uint64_t sinceAndBalance = Pair(gamesSinceBB, medalBalance);
     std::uint64_t playsAndSets = Pair(playCount, bbSets);
     std::uint64_t kindAndKMode = Pair(bbKind, kmode);
-    auto record = [&](std::uint64_t modeAndKoyaku) {
+    auto record = [&]<bool kBBGame>(std::uint64_t modeAndKoyaku, std::bool_constant<kBBGame> bbGame) {
         // Word by word, so a callback that copies the record stores four
         // words (a bit_cast of an array goes through the stack).
         const std::array<std::uint64_t, 4> w{sinceAndBalance, std::rotr(playsAndSets, 32), kindAndKMode,
@@ -126,7 +132,10 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
         GameRecord r;
         for (std::size_t i = 0; i < w.size(); ++i)
             std::memcpy(reinterpret_cast<char*>(&r) + i * sizeof w[i], &w[i], sizeof w[i]);
-        onGame(std::as_const(r));
+        if constexpr (std::is_invocable_v<OnGame&, const GameRecord&, std::bool_constant<kBBGame>>)
+            onGame(std::as_const(r), bbGame);
+        else
+            onGame(std::as_const(r));
     };
     // The small win of a game and what it adds to the counts; top is the
     // draw's state moved up (see kTopMul).
@@ -139,7 +148,7 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
     auto ordinary = [&](std::uint64_t top, std::uint64_t s2) {
         smallWin(top);
         m8 = DrawTables::NextMode8(m8, *row, static_cast<std::uint32_t>(Random::Output(s2)) & (kModeModulus - 1));
-        record(row->ModeAndKoyaku(m8));
+        record(row->ModeAndKoyaku(m8), std::false_type{});
     };
     // A precursor game, from the game's start state.
     auto precursorGame = [&](std::int32_t& count) {
@@ -152,7 +161,7 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
             s = s * Random::kMul + 1;
             m8 = 8 * ((Random::Output(s) & (kModeModulus - 1)) <= 64 ? Red7 : Blue7);
         }
-        record(row->ModeAndKoyaku(m8));
+        record(row->ModeAndKoyaku(m8), std::false_type{});
     };
     // Any game, the ceiling's and the BB's among them.
     auto anyGame = [&] {
@@ -186,7 +195,7 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
             sinceAndBalance = Pair(h.gamesSinceBB, h.medalBalance);
             playsAndSets = Pair(h.playCount, h.bbSets);
             kindAndKMode = Pair(h.bbKind, h.kmode);
-            record(Pair(static_cast<std::int32_t>(m8 / 8), static_cast<std::int32_t>(bbGame)));
+            record(Pair(static_cast<std::int32_t>(m8 / 8), static_cast<std::int32_t>(bbGame)), std::true_type{});
         }
     };
     // The game after a BB starts a new stretch: the loop's increment makes
@@ -240,6 +249,7 @@ inline void Slot::PlayGames(std::int64_t n, OnGame&& onGame) {
     kmode = detail::Hi(kindAndKMode);
     mode = static_cast<std::int32_t>(m8 / 8);
     koyaku = static_cast<std::int32_t>(row ? row->koyaku : bbGame);
+    return onGame;
 }
 
 // One game straight on the fields: a loop of Play() calls keeps them in

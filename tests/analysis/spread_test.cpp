@@ -35,13 +35,20 @@ SessionTally FromRecordedRun(int setting, std::int32_t games, std::uint32_t seed
 
 TEST(SpreadSession, OneReusedMachineMatchesAFreshRecordedRunEveryTime) {
     SessionPlayer player;
-    // Settings changing in both directions, and long enough for BBs.
+    // Settings changing in both directions, long enough for BBs; then many
+    // short sessions at the ends of the range, where the deepest dip falls
+    // before a later, higher peak as often as after the last one.
     const int settings[] = {6, 6, 1, 3, 1, 5, 2, 4};
     for (std::uint32_t i = 0; i < std::size(settings); ++i) {
         const std::uint32_t seed = SessionSeed(99, i);
         const SessionTally played = player.Play(settings[i], 3000, seed);
         EXPECT_EQ(played, FromRecordedRun(settings[i], 3000, seed)) << "session " << i;
         EXPECT_GT(played.bbGames, 0) << "session " << i;
+    }
+    for (std::uint32_t i = 0; i < 200; ++i) {
+        const int setting = i % 2 ? 6 : 1;
+        const std::uint32_t seed = SessionSeed(7, i);
+        ASSERT_EQ(player.Play(setting, 1200, seed), FromRecordedRun(setting, 1200, seed)) << "session " << i;
     }
     // A single game: no BB, no rise.
     EXPECT_EQ(player.Play(2, 1, 5), FromRecordedRun(2, 1, 5));

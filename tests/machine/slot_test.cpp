@@ -58,7 +58,8 @@ TEST(Slot, AgreesWithThePlainMachineGameByGame) {
 
 // PlayGames in calls of many lengths, odd and even, against Play: the runs
 // it plays at once must break off at a ceiling, a precursor, a BB and the
-// end of a call exactly where single games would.
+// end of a call exactly where single games would. The callback takes the
+// BB-game flag, which must mark exactly the games that play a BB.
 TEST(Slot, PlayGamesReportsWhatPlayLeaves) {
     const std::int64_t lengths[] = {1, 2, 3, 7, 64, 1499, 1500, 1501, 4093, 20000};
     int ceilings = 0, bbLast = 0, precursorLast = 0;
@@ -68,16 +69,23 @@ TEST(Slot, PlayGamesReportsWhatPlayLeaves) {
             a.SetFlevel(setting);
             b.SetFlevel(setting);
             std::vector<GameRecord> seen;
+            std::vector<bool> flagged;
             for (int call = 0; call < 60; ++call) {
                 const std::int64_t n = lengths[static_cast<std::size_t>(call) % std::size(lengths)];
                 seen.clear();
-                a.PlayGames(n, [&](const GameRecord& r) { seen.push_back(r); });
+                flagged.clear();
+                a.PlayGames(n, [&]<bool kBBGame>(const GameRecord& r, std::bool_constant<kBBGame>) {
+                    seen.push_back(r);
+                    flagged.push_back(kBBGame);
+                });
                 ASSERT_EQ(seen.size(), static_cast<std::size_t>(n));
-                for (const GameRecord& r : seen) {
+                for (std::size_t i = 0; i < seen.size(); ++i) {
+                    const GameRecord& r = seen[i];
                     b.Play();
                     const GameRecord x = b.Record();
                     ASSERT_EQ(std::memcmp(&r, &x, sizeof r), 0)
                         << "seed " << seed << " setting " << setting << " call " << call;
+                    ASSERT_EQ(flagged[i], x.bbKind != NoBB) << "seed " << seed << " call " << call << " game " << i;
                     ceilings += x.gamesSinceBB == kCeilingGames;
                 }
                 const GameRecord after = a.Record();
