@@ -74,6 +74,11 @@ SessionTally SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t 
     return {slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
 }
 
+std::uint64_t SpreadBytes(std::int64_t sessions, bool shardFile) {
+    const std::uint64_t each = sizeof(SessionTally) + (shardFile ? kShardLineBytes : sizeof(std::int64_t));
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(sessions, 0)) * each;
+}
+
 int DefaultThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTally> out,
@@ -266,79 +271,129 @@ std::vector<std::string_view> Split(std::string_view line) {
 }  // namespace
 
 std::string EncodeShard(const SpreadRequest& r, std::span<const SessionTally> shardTallies) {
-    std::ostringstream out;
-    out << kShardMark << "\nsetting\t" << r.setting << "\ngames\t" << r.games << "\nsessions\t" << r.sessions
-        << "\nseed\t" << r.seed << "\nshard\t" << r.shardIndex << '/' << r.shardCount << '\n'
-        << kShardColumns << '\n';
+    std::ostringstream head;
+    head << kShardMark << "\nsetting\t" << r.setting << "\ngames\t" << r.games << "\nsessions\t" << r.sessions
+         << "\nseed\t" << r.seed << "\nshard\t" << r.shardIndex << '/' << r.shardCount << '\n'
+         << kShardColumns << '\n';
+    // One string grown once: a shard of many sessions is large, and a
+    // stream would hold it twice over.
+    std::string out = head.str();
+    out.reserve(out.size() + shardTallies.size() * kShardLineBytes + 32);
+    auto put = [&out](auto v, char after) {
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+        out += after;
+    };
     for (std::size_t k = 0; k < shardTallies.size(); ++k) {
         const SessionTally& t = shardTallies[k];
-        out << ShardSessionIndex(r, static_cast<std::int32_t>(k)) << '\t' << t.balance << '\t' << t.bbGames << '\t'
-            << t.bbs << '\t' << t.deepestDip << '\n';
+        put(ShardSessionIndex(r, static_cast<std::int32_t>(k)), '\t');
+        put(t.balance, '\t');
+        put(t.bbGames, '\t');
+        put(t.bbs, '\t');
+        put(t.deepestDip, '\n');
     }
-    out << "end\t" << shardTallies.size() << '\n';
-    return out.str();
+    out += "end\t" + std::to_string(shardTallies.size()) + '\n';
+    return out;
 }
 
-ShardFile DecodeShard(const std::string& text) {
-    std::vector<std::string_view> lines;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t nl = rest.find('\n');
-        if (nl == std::string_view::npos) Bad("the file ends inside a line");
-        lines.push_back(rest.substr(0, nl));
-        rest.remove_prefix(nl + 1);
+void ShardReader::Feed(std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (ended_) Bad("the file goes on after its end mark");
+        const std::size_t nl = bytes.find('\n');
+        const std::string_view piece = bytes.substr(0, nl);
+        if (partial_.size() + piece.size() > kShardLineBytes) {
+            if (line_ == 0) Bad("not a spread shard file");
+            Bad("line " + std::to_string(line_ + 1) + " is too long");
+        }
+        partial_.append(piece);
+        if (nl == std::string_view::npos) return;
+        bytes.remove_prefix(nl + 1);
+        Line(partial_);
+        partial_.clear();
+        ++line_;
     }
-    if (lines.empty() || lines[0] != kShardMark) Bad("not a spread shard file");
-    if (lines.size() < 8) Bad("the file ends inside its header");
-    auto field = [&](std::size_t i, const char* key) {
-        const auto f = Split(lines[i]);
-        if (f.size() != 2 || f[0] != key) Bad(std::string("line ") + std::to_string(i + 1) + " should give " + key);
+}
+
+void ShardReader::Line(std::string_view line) {
+    auto field = [&](const char* key) {
+        const auto f = Split(line);
+        if (f.size() != 2 || f[0] != key) Bad("line " + std::to_string(line_ + 1) + " should give " + key);
         return f[1];
     };
-    ShardFile s;
-    SpreadRequest& r = s.request;
-    r.setting = Number<int>(field(1, "setting"), "setting");
-    r.games = Number<std::int32_t>(field(2, "games"), "games");
-    r.sessions = Number<std::int32_t>(field(3, "sessions"), "sessions");
-    r.seed = Number<std::uint32_t>(field(4, "seed"), "seed");
-    const std::string_view shard = field(5, "shard");
-    const std::size_t slash = shard.find('/');
-    if (slash == std::string_view::npos) Bad("bad shard");
-    r.shardIndex = Number<std::int32_t>(shard.substr(0, slash), "shard");
-    r.shardCount = Number<std::int32_t>(shard.substr(slash + 1), "shard");
-    if (!ValidSetting(r.setting) || r.games < 1 || r.sessions < 1 || r.shardCount < 1 || r.shardIndex < 0 ||
-        r.shardIndex >= r.shardCount)
-        Bad("a header value is out of range");
-    if (lines[6] != kShardColumns) Bad("line 7 should name the columns");
-    const std::int32_t count = ShardSessions(r);
-    if (lines.size() != 8 + static_cast<std::size_t>(count)) Bad("the file does not hold the shard's sessions");
-    s.tallies.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t k = 0; k < count; ++k) {
-        const auto f = Split(lines[7 + static_cast<std::size_t>(k)]);
-        if (f.size() != 5 || Number<std::int32_t>(f[0], "session") != ShardSessionIndex(r, k))
-            Bad("line " + std::to_string(8 + k) + " is not session " + std::to_string(ShardSessionIndex(r, k)));
-        s.tallies.push_back({Number<std::int32_t>(f[1], "balance"), Number<std::int32_t>(f[2], "BB games"),
-                             Number<std::int32_t>(f[3], "BBs"), Number<std::int64_t>(f[4], "dip")});
+    SpreadRequest& r = file_.request;
+    switch (line_) {
+    case 0:
+        if (line != kShardMark) Bad("not a spread shard file");
+        return;
+    case 1: r.setting = Number<int>(field("setting"), "setting"); return;
+    case 2: r.games = Number<std::int32_t>(field("games"), "games"); return;
+    case 3: r.sessions = Number<std::int32_t>(field("sessions"), "sessions"); return;
+    case 4: r.seed = Number<std::uint32_t>(field("seed"), "seed"); return;
+    case 5: {
+        const std::string_view shard = field("shard");
+        const std::size_t slash = shard.find('/');
+        if (slash == std::string_view::npos) Bad("bad shard");
+        r.shardIndex = Number<std::int32_t>(shard.substr(0, slash), "shard");
+        r.shardCount = Number<std::int32_t>(shard.substr(slash + 1), "shard");
+        if (!ValidSetting(r.setting) || r.games < 1 || r.sessions < 1 || r.shardCount < 1 || r.shardIndex < 0 ||
+            r.shardIndex >= r.shardCount)
+            Bad("a header value is out of range");
+        count_ = ShardSessions(r);
+        if (onHeader_) onHeader_(r);
+        return;
     }
-    if (lines.back() != "end\t" + std::to_string(count)) Bad("the file's last line is not its end mark");
-    return s;
+    case 6:
+        if (line != kShardColumns) Bad("line 7 should name the columns");
+        return;
+    default: break;
+    }
+    const auto k = static_cast<std::int32_t>(line_ - 7);
+    if (k == count_) {
+        if (line != "end\t" + std::to_string(count_)) Bad("the file's last line is not its end mark");
+        ended_ = true;
+        return;
+    }
+    const auto f = Split(line);
+    if (f.size() != 5 || Number<std::int32_t>(f[0], "session") != ShardSessionIndex(r, k))
+        Bad("line " + std::to_string(line_ + 1) + " is not session " + std::to_string(ShardSessionIndex(r, k)));
+    file_.tallies.push_back({Number<std::int32_t>(f[1], "balance"), Number<std::int32_t>(f[2], "BB games"),
+                             Number<std::int32_t>(f[3], "BBs"), Number<std::int64_t>(f[4], "dip")});
+}
+
+ShardFile ShardReader::Finish() {
+    if (!partial_.empty()) Bad("the file ends inside a line");
+    if (line_ == 0) Bad("not a spread shard file");
+    if (line_ < 7) Bad("the file ends inside its header");
+    if (!ended_) Bad("the file does not hold the shard's sessions");
+    return std::move(file_);
+}
+
+ShardFile DecodeShard(std::string_view text) {
+    ShardReader reader;
+    reader.Feed(text);
+    return reader.Finish();
 }
 
 std::vector<SessionTally> MergeShards(const std::vector<ShardFile>& shards, SpreadRequest& whole) {
     if (shards.empty()) Bad("no shards to merge");
     const SpreadRequest& first = shards.front().request;
-    std::vector<bool> seen(static_cast<std::size_t>(first.shardCount), false);
+    // By the shards' indices, not a table of all K: K comes from the files.
+    std::vector<std::int32_t> indices;
+    indices.reserve(shards.size());
     for (const ShardFile& s : shards) {
         const SpreadRequest& r = s.request;
         if (r.setting != first.setting || r.games != first.games || r.sessions != first.sessions ||
             r.seed != first.seed || r.shardCount != first.shardCount)
             Bad("the shards come from different spreads");
-        if (seen[static_cast<std::size_t>(r.shardIndex)])
-            Bad("shard " + std::to_string(r.shardIndex) + "/" + std::to_string(r.shardCount) + " is given twice");
-        seen[static_cast<std::size_t>(r.shardIndex)] = true;
+        indices.push_back(r.shardIndex);
     }
-    for (std::size_t i = 0; i < seen.size(); ++i)
-        if (!seen[i]) Bad("shard " + std::to_string(i) + "/" + std::to_string(first.shardCount) + " is missing");
+    std::sort(indices.begin(), indices.end());
+    const std::string of = std::string(1, '/').append(std::to_string(first.shardCount));
+    if (const auto twice = std::adjacent_find(indices.begin(), indices.end()); twice != indices.end())
+        Bad("shard " + std::to_string(*twice) + of + " is given twice");
+    for (std::size_t i = 0; i < static_cast<std::size_t>(first.shardCount); ++i)
+        if (i >= indices.size() || indices[i] != static_cast<std::int32_t>(i))
+            Bad("shard " + std::to_string(i) + of + " is missing");
     whole = first;
     whole.shardIndex = 0;
     whole.shardCount = 1;

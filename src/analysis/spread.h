@@ -10,8 +10,10 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "machine/slot.h"
@@ -70,6 +72,10 @@ bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTall
 
 int DefaultThreads();
 
+// What a spread holds for its sessions at its peak: the tallies, and a
+// sorted copy of one quantity for the summary or the text of a shard file.
+std::uint64_t SpreadBytes(std::int64_t sessions, bool shardFile);
+
 // The figures of one quantity over all sessions.
 inline constexpr std::array<int, 9> kSpreadPercentiles{1, 5, 10, 25, 50, 75, 90, 95, 99};
 struct QuantitySpread {
@@ -109,8 +115,35 @@ struct ShardFile {
     SpreadRequest request;
     std::vector<SessionTally> tallies;  // the shard's sessions in index order
 };
-// Throws std::runtime_error with a line naming what is wrong.
-ShardFile DecodeShard(const std::string& text);
+
+// The longest line a shard file holds: five numbers, tabs and the newline.
+inline constexpr std::size_t kShardLineBytes = 80;
+
+// Reads a shard file as it arrives, a piece at a time, holding no more than
+// one line besides the tallies; anything that is not a shard file is
+// refused within its first line. Feed and Finish throw std::runtime_error
+// with a line naming what is wrong.
+class ShardReader {
+public:
+    // onHeader, when given, sees the request as soon as the header is read
+    // and may throw to refuse it.
+    explicit ShardReader(std::function<void(const SpreadRequest&)> onHeader = {})
+        : onHeader_(std::move(onHeader)) {}
+    void Feed(std::string_view bytes);
+    ShardFile Finish();
+
+private:
+    void Line(std::string_view line);
+
+    std::function<void(const SpreadRequest&)> onHeader_;
+    ShardFile file_;
+    std::string partial_;
+    std::size_t line_ = 0;  // lines read whole
+    std::int32_t count_ = 0;
+    bool ended_ = false;
+};
+
+ShardFile DecodeShard(std::string_view text);
 
 // Puts shards of one spread back together into every session's tallies.
 // Throws std::runtime_error when they do not belong together, repeat a

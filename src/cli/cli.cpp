@@ -8,7 +8,6 @@
 #include <cstring>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
@@ -26,6 +25,7 @@
 #include "run/memory.h"
 #include "run/printable.h"
 #include "run/session.h"
+#include "simfile/read_pieces.h"
 #include "simfile/simfile.h"
 
 namespace morvane {
@@ -406,8 +406,7 @@ int CmdSpread(const std::vector<std::string>& args, std::ostream& out) {
         std::tie(request.shardIndex, request.shardCount) = ShardOption(opts.at("--shard"));
     }
     if (outIt != opts.end() && outIt->second.empty()) throw UsageError{"--out needs a file name"};
-    // The tallies, the sorted copy and, for a shard, its text.
-    const std::uint64_t need = std::uint64_t(ShardSessions(request)) * (sizeof(SessionTally) + 64);
+    const std::uint64_t need = SpreadBytes(ShardSessions(request), outIt != opts.end());
     const std::uint64_t available = AvailableMemoryBytes();
     if (available != 0 && need > UsableHistoryBytes(available))
         throw UsageError{std::to_string(request.sessions) + " sessions need more than the " +
@@ -431,17 +430,26 @@ int CmdMerge(const std::vector<std::string>& args, std::ostream& out, std::ostre
         if (args[i].rfind("--", 0) == 0) throw UsageError{"unexpected argument " + Quoted(args[i])};
     }
     if (args.size() < 2) throw UsageError{"merge needs the shard files"};
+    const std::uint64_t available = AvailableMemoryBytes();
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string shown = Printable(args[i]);
-        std::ifstream in(args[i], std::ios::binary);
-        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        if (!in.is_open() || in.bad()) {
-            err << "morvane-sim: " << shown << ": cannot " << (in.is_open() ? "read" : "open") << ": "
-                << std::strerror(errno) << "\n";
-            return kExitUsage;
-        }
+        // The shards' tallies, then all of them in order and the summary's
+        // sorted copy: refused at the first header that would not fit.
+        ShardReader reader([&](const SpreadRequest& r) {
+            const std::uint64_t need = SpreadBytes(r.sessions, false) + std::uint64_t(r.sessions) * sizeof(SessionTally);
+            if (available != 0 && need > UsableHistoryBytes(available))
+                throw std::runtime_error("its spread of " + std::to_string(r.sessions) + " sessions needs more than the " +
+                                         std::to_string(UsableHistoryBytes(available)) + " bytes of memory left");
+        });
         try {
-            shards.push_back(DecodeShard(text));
+            ReadInPieces(args[i], std::size_t{1} << 16, {}, [&](std::string_view piece) {
+                reader.Feed(piece);
+                return true;
+            });
+            shards.push_back(reader.Finish());
+        } catch (const SimFileError& e) {
+            err << "morvane-sim: " << e.what() << "\n";
+            return kExitUsage;
         } catch (const std::runtime_error& e) {
             err << "morvane-sim: " << shown << ": " << e.what() << "\n";
             return kExitUsage;

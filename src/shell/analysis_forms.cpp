@@ -28,6 +28,7 @@
 #include "chart/chart_view.h"
 #include "present/names.h"
 #include "present/number_format.h"
+#include "run/memory.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
 #include "shell/result_tables.h"
@@ -303,10 +304,18 @@ void TSpreadForm::StartButtonClick() {
     }
     r.setting = FlevelComboBox->currentIndex() + kMinSetting;
     r.seed = seed_ ? *seed_ : static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
+    // Checked before the tallies are touched: past the memory, Linux ends
+    // the program instead of refusing the allocation.
+    const QString tooMany = QStringLiteral("メモリが足りません。セッション数を減らしてください。");
+    if (const std::uint64_t available = AvailableMemoryBytes();
+        available != 0 && SpreadBytes(r.sessions, false) > UsableHistoryBytes(available)) {
+        StatusLabel->setText(tooMany);
+        return;
+    }
     try {
         tallies_.assign(static_cast<std::size_t>(r.sessions), SessionTally{});
     } catch (const std::bad_alloc&) {
-        StatusLabel->setText(QStringLiteral("メモリが足りません。セッション数を減らしてください。"));
+        StatusLabel->setText(tooMany);
         return;
     }
     request_ = r;

@@ -1,9 +1,5 @@
 #include "simfile/simfile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +8,7 @@
 
 #include "run/memory.h"
 #include "run/printable.h"
+#include "simfile/read_pieces.h"
 
 namespace morvane {
 namespace {
@@ -38,8 +35,6 @@ inline std::int32_t GetLE(const char* p) {
     }
     return static_cast<std::int32_t>(u);
 }
-
-std::string Cause(int err) { return std::strerror(err); }
 
 }  // namespace
 
@@ -169,33 +164,15 @@ SimReadResult SimDecoder::Finish() const {
 }
 
 SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::optional<std::uint64_t> availableBytes) {
-    // Opening a FIFO would otherwise wait for a writer; once it is open, a
-    // FIFO without one reads as empty.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        const int err = errno;
-        throw SimFileError(Printable(path) + ": cannot open: " + Cause(err), err);
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    struct stat st {};
-    std::uint64_t hint = 0;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) hint = SimRecordsIn(static_cast<std::uint64_t>(st.st_size));
-    SimDecoder decoder(out, hint, availableBytes ? *availableBytes : AvailableMemoryBytes());
-    std::vector<char> buf(kChunkRecords * kSimRecordBytes);
-    for (;;) {
-        const ssize_t r = ::read(fd, buf.data(), buf.size());
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            throw SimFileError(Printable(path) + ": read failed: " + Cause(err), err);
-        }
-        if (r == 0) break;
-        if (!decoder.Feed({buf.data(), static_cast<std::size_t>(r)})) break;
-    }
-    ::close(fd);
-    return decoder.Finish();
+    std::optional<SimDecoder> decoder;
+    ReadInPieces(
+        path, kChunkRecords * kSimRecordBytes,
+        [&](const PiecesOpened& opened) {
+            decoder.emplace(out, SimRecordsIn(opened.regularSize),
+                            availableBytes ? *availableBytes : AvailableMemoryBytes());
+        },
+        [&](std::string_view bytes) { return decoder->Feed({bytes.data(), bytes.size()}); });
+    return decoder->Finish();
 }
 
 }  // namespace morvane

@@ -74,15 +74,21 @@ TEST(Spread, ThreadsAndShardsGiveTheSameSessions) {
     EXPECT_EQ(Played(whole, 2), one);
     EXPECT_EQ(Played(whole, 3), one);
     EXPECT_EQ(Played(whole, 64), one);
-    // Shards through their files, given in any order.
+    // Shards through their files, given in any order, and read in pieces
+    // that split lines anywhere.
     for (std::int32_t k : {1, 3, 7, 400}) {
         std::vector<ShardFile> files;
         for (std::int32_t i = k - 1; i >= 0; --i) {
             SpreadRequest part = whole;
             part.shardIndex = i;
             part.shardCount = k;
-            files.push_back(DecodeShard(EncodeShard(part, Played(part, 1))));
+            const std::string text = EncodeShard(part, Played(part, 1));
+            ShardReader reader;
+            const std::size_t piece = 1 + static_cast<std::size_t>(i) % 13;
+            for (std::size_t at = 0; at < text.size(); at += piece) reader.Feed(std::string_view(text).substr(at, piece));
+            files.push_back(reader.Finish());
             EXPECT_EQ(files.back().request, part);
+            EXPECT_EQ(files.back().tallies, DecodeShard(text).tallies);
         }
         SpreadRequest merged;
         EXPECT_EQ(MergeShards(files, merged), one) << k << " shards";
@@ -213,7 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadShard{"ShardBeyondItsCount", [](std::string s) { return Replace(s, "shard\t1/3", "shard\t3/3"); }},
         BadShard{"SettingSeven", [](std::string s) { return Replace(s, "setting\t3", "setting\t7"); }},
         BadShard{"NotANumber", [](std::string s) { return Replace(s, "games\t20", "games\t2O"); }},
-        BadShard{"TrailingBlank", [](std::string s) { return Replace(s, "seed\t8", "seed\t8 "); }}),
+        BadShard{"TrailingBlank", [](std::string s) { return Replace(s, "seed\t8", "seed\t8 "); }},
+        BadShard{"MoreAfterTheEnd", [](std::string s) { return s + s; }},
+        BadShard{"MiddleSessionLost", [](std::string s) { return EraseLine(s, "4\t"); }},
+        BadShard{"HeaderOnly", [](std::string s) { return s.substr(0, s.find("session\t")); }},
+        BadShard{"OverlongLine",
+                 [](std::string s) { return Replace(s, "\n4\t", "\n4\t" + std::string(100, '0')); }}),
     [](const ::testing::TestParamInfo<BadShard>& info) { return std::string(info.param.name); });
 
 TEST(Spread, ShardsThatDoNotBelongTogetherAreNotMerged) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -309,8 +310,10 @@ INSTANTIATE_TEST_SUITE_P(
 // Error lines: one line, the prefix, values escaped and cut.
 struct MessageCase {
     const char* name;
-    std::vector<std::string> args;  // "@text" and "@missing" stand for files in the test's folder
-    std::string line;               // what the one line must hold
+    // "@text", "@fifo" (no writer) and "@huge" (a shard header of 2^31 - 1
+    // sessions) stand for files in the test's folder, "@dir" for the folder.
+    std::vector<std::string> args;
+    std::string line;  // what the one line must hold
 };
 
 void PrintTo(const MessageCase& m, std::ostream* os) { *os << m.name; }
@@ -320,10 +323,18 @@ class CliMessages : public CliTest, public ::testing::WithParamInterface<Message
 TEST_P(CliMessages, AreOneShortLineWithThePrefix) {
     std::vector<std::string> args = GetParam().args;
     std::string line = GetParam().line;
-    const std::string text = WriteBytes("notes.txt", "hello, world\n");
-    if (const std::size_t at = line.find("@text"); at != std::string::npos) line.replace(at, 5, text);
-    for (std::string& a : args)
-        if (a == "@text") a = text;
+    const std::map<std::string, std::string> files{
+        {"@text", WriteBytes("notes.txt", "hello, world\n")},
+        {"@fifo", Path("pipe")},
+        {"@huge", WriteBytes("huge.txt", "morvane-spread\t1\nsetting\t1\ngames\t8000\nsessions\t2147483647\n"
+                                         "seed\t1\nshard\t0/1\nsession\tbalance\tbb_games\tbbs\tdeepest_dip\n")},
+        {"@dir", dir_}};
+    ASSERT_EQ(::mkfifo(files.at("@fifo").c_str(), 0600), 0);
+    for (const auto& [token, path] : files) {
+        if (const std::size_t at = line.find(token); at != std::string::npos) line.replace(at, token.size(), path);
+        for (std::string& a : args)
+            if (a == token) a = path;
+    }
     const CliResult r = Run(args);
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_EQ(r.out, "");
@@ -346,7 +357,13 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"EstimateOfATextFile", {"estimate", "@text"},
                     "morvane-sim: @text: not a Morvane simulation file"},
         MessageCase{"MergeOfATextFile", {"merge", "@text"}, "morvane-sim: @text: not a spread shard file"},
-        MessageCase{"MergeOfAMissingFile", {"merge", "miss\ning"}, "miss\\ning: cannot open"}),
+        MessageCase{"MergeOfAMissingFile", {"merge", "miss\ning"}, "miss\\ning: cannot open"},
+        // Never waits, never reads more than a line of what is no shard file.
+        MessageCase{"MergeOfAFolder", {"merge", "@dir"}, "@dir: read failed: Is a directory"},
+        MessageCase{"MergeOfAFifoWithoutAWriter", {"merge", "@fifo"}, "@fifo: not a spread shard file"},
+        MessageCase{"MergeOfAnEndlessStream", {"merge", "/dev/zero"}, "/dev/zero: not a spread shard file"},
+        MessageCase{"MergeOfMoreSessionsThanMemory", {"merge", "@huge"},
+                    "@huge: its spread of 2147483647 sessions needs more than the"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
 
 // Output and files that cannot be written: morvane-sim run as a process of

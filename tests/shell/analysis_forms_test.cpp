@@ -157,12 +157,15 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     TSpreadForm* sp = form.SpreadForm();
     for (const auto& [games, sessions, says] :
          {std::tuple{"0", "10", "Play数は、1以上にしてください。"}, std::tuple{"10", "0", "セッション数は、1以上にしてください。"},
-          std::tuple{"10", "x", "'x' は整数ではありません"}}) {
+          std::tuple{"10", "x", "'x' は整数ではありません"},
+          // 64 GiB of tallies: refused before anything is touched.
+          std::tuple{"10", "2147483647", "メモリが足りません。セッション数を減らしてください。"}}) {
         sp->PlayNumEdit->setText(QString::fromUtf8(games));
         sp->SessionsEdit->setText(QString::fromUtf8(sessions));
         sp->StartButton->click();
         QVERIFY(!sp->Running());
         QCOMPARE(sp->StatusLabel->text(), QString::fromUtf8(says));
+        QVERIFY(sp->StartButton->isEnabled());
     }
     // Far more than a test could wait for.
     sp->PlayNumEdit->setText(QStringLiteral("8000"));
