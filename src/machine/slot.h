@@ -104,6 +104,16 @@ inline constexpr int kTopShift = DrawTables::kKoyakuValueShift - 32;
 inline constexpr std::uint64_t kTopMul = Random::kMul << kTopShift;
 inline constexpr std::uint64_t kTopAdd = std::uint64_t{1} << kTopShift;
 
+// Hands a game to a callback, with the BB-game flag when it takes one. A
+// function of its own, so that the call not taken is never looked at.
+template <class OnGame, bool kBBGame>
+inline void Report(OnGame& onGame, const GameRecord& r, std::bool_constant<kBBGame> bbGame) {
+    if constexpr (std::is_invocable_v<OnGame&, const GameRecord&, std::bool_constant<kBBGame>>)
+        onGame(r, bbGame);
+    else
+        onGame(r);
+}
+
 }  // namespace detail
 
 template <class OnGame>
@@ -132,10 +142,7 @@ inline OnGame Slot::PlayGames(std::int64_t n, OnGame onGame) {
         GameRecord r;
         for (std::size_t i = 0; i < w.size(); ++i)
             std::memcpy(reinterpret_cast<char*>(&r) + i * sizeof w[i], &w[i], sizeof w[i]);
-        if constexpr (std::is_invocable_v<OnGame&, const GameRecord&, std::bool_constant<kBBGame>>)
-            onGame(std::as_const(r), bbGame);
-        else
-            onGame(std::as_const(r));
+        detail::Report(onGame, std::as_const(r), bbGame);
     };
     // The small win of a game and what it adds to the counts; top is the
     // draw's state moved up (see kTopMul).
