@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -92,6 +93,17 @@ int main(int argc, char** argv) {
         hall->Counts[5].edit->setText(QStringLiteral("40"));
         saveWidget(hall, QStringLiteral("hall.png"));
         hall->hide();
+
+        // The spread of a day's sessions, played to the end.
+        form.AnalysisSpreadMenu->trigger();
+        morvane::TSpreadForm* spread = form.SpreadForm();
+        spread->SetSeed(42);
+        spread->FlevelComboBox->setCurrentText(setting == QStringLiteral("?") ? QStringLiteral("1") : setting);
+        spread->SessionsEdit->setText(QStringLiteral("20000"));
+        spread->StartButton->click();
+        while (spread->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        saveWidget(spread, QStringLiteral("spread.png"));
+        spread->hide();
 
         // The About box and an open dialog, in Qt's Japanese texts.
         form.AboutBox()->show();

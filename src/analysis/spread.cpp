@@ -182,10 +182,19 @@ BalanceHistogram HistogramOfBalance(std::span<const SessionTally> tallies, int b
     if (tallies.empty() || bins < 1) return h;
     const auto [lo, hi] = std::minmax_element(tallies.begin(), tallies.end(),
                                               [](const SessionTally& a, const SessionTally& b) { return a.balance < b.balance; });
-    h.low = lo->balance;
-    const std::int64_t range = std::int64_t{hi->balance} - h.low + 1;
-    h.width = (range + bins - 1) / bins;
-    h.counts.assign(static_cast<std::size_t>((range + h.width - 1) / h.width), 0);
+    // The narrowest round width (1, 2 or 5 times a power of ten) that needs
+    // no more than `bins` bins, with edges on its multiples, so the bars
+    // meet the axis at round balances.
+    const std::int64_t range = std::int64_t{hi->balance} - lo->balance + 1;
+    const std::int64_t least = (range + bins - 1) / bins;
+    h.width = 0;
+    for (std::int64_t decade = 1; h.width == 0; decade *= 10)
+        for (std::int64_t m : {1, 2, 5})
+            if (h.width == 0 && m * decade >= least) h.width = m * decade;
+    // Floor division: the lowest balance may be negative.
+    h.low = lo->balance / h.width * h.width;
+    if (h.low > lo->balance) h.low -= h.width;
+    h.counts.assign(static_cast<std::size_t>((hi->balance - h.low) / h.width + 1), 0);
     for (const SessionTally& t : tallies) ++h.counts[static_cast<std::size_t>((t.balance - h.low) / h.width)];
     return h;
 }

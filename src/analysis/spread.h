@@ -97,8 +97,10 @@ struct SpreadSummary {
 // All sessions' tallies, by index.
 SpreadSummary Summarise(const SpreadRequest& request, std::span<const SessionTally> tallies);
 
-// The final balances in `bins` equal bins from the lowest balance up; bin i
-// holds low + i * width up to, not including, low + (i + 1) * width.
+// The final balances in bins of the narrowest round width (1, 2 or 5 times
+// a power of ten) that covers them in `bins` bins; the edges are multiples
+// of the width, which can cost one bin more. Bin i holds
+// low + i * width up to, not including, low + (i + 1) * width.
 struct BalanceHistogram {
     std::int64_t low = 0, width = 1;
     std::vector<std::int64_t> counts;

@@ -11,6 +11,8 @@
 #include <QLineSeries>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QBarSeries>
 #include <QBarSet>
@@ -43,6 +45,21 @@ QString Name(std::string_view s) { return QString::fromUtf8(s.data(), static_cas
 void Fit(QTableWidget* t) {
     t->resizeColumnsToContents();
     for (int c = 0; c < t->columnCount(); ++c) t->setColumnWidth(c, t->columnWidth(c) + 10);
+}
+
+// Every cell in sight: the table asks for its columns' width, as far as the
+// screen allows, and for its rows' height, plus a scroll bar when the screen
+// is too narrow.
+void ShowWhole(QTableWidget* t) {
+    int width = 2 * t->frameWidth();
+    for (int c = 0; c < t->columnCount(); ++c) width += t->columnWidth(c);
+    const QScreen* screen = t->screen();
+    const int room = screen ? screen->availableGeometry().width() - 80 : width;
+    t->setMinimumWidth(std::min(width, room));
+    int height = 2 * t->frameWidth() + t->horizontalHeader()->sizeHint().height();
+    for (int r = 0; r < t->rowCount(); ++r) height += t->rowHeight(r);
+    if (width > room) height += t->horizontalScrollBar()->sizeHint().height();
+    t->setFixedHeight(height);
 }
 
 }  // namespace
@@ -264,7 +281,9 @@ TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
     for (int p : kSpreadPercentiles) columns << QStringLiteral("%1%").arg(p);
     columns << QStringLiteral("最大");
     Table = MakeTable(columns, static_cast<int>(kQuantityNames.size()), this);
-    Table->setMaximumHeight(18 * 7 + 8);
+    for (int row = 0; row < kQuantityNames.size(); ++row) Put(Table, row, 0, kQuantityNames[row]);
+    Fit(Table);
+    ShowWhole(Table);
     layout->addWidget(Table);
     poll_ = new QTimer(this);
     poll_->setInterval(100);
@@ -379,6 +398,7 @@ void TSpreadForm::Present() {
         for (int c = 1; c < f.size(); ++c) Put(Table, row, c, f[c]);
     }
     Fit(Table);
+    ShowWhole(Table);
 
     QChart* c = Chart->chart();
     c->removeAllSeries();
@@ -402,14 +422,16 @@ void TSpreadForm::Present() {
     area->setBorderColor(QColor(0xC0, 0x40, 0x40));
     c->addSeries(area);
     c->legend()->hide();
+    // Round ticks: the bins' edges are round too.
     auto* x = new QValueAxis;
     x->setTitleText(QStringLiteral("最終収支(枚)"));
     x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(static_cast<double>(h.low), static_cast<double>(h.low + static_cast<std::int64_t>(h.counts.size()) * h.width));
+    const double right = static_cast<double>(h.low + static_cast<std::int64_t>(h.counts.size()) * h.width);
+    chart::SetRangeWithTicks(x, static_cast<double>(h.low), right, 8, static_cast<double>(h.width));
     auto* y = new QValueAxis;
     y->setTitleText(QStringLiteral("セッション数"));
     y->setLabelFormat(QStringLiteral("%d"));
-    y->setRange(0, static_cast<double>(most) * 1.1 + 1);
+    chart::SetRangeWithTicks(y, 0, static_cast<double>(most) * 1.1 + 1, 5, 1);
     for (QValueAxis* a : {x, y}) {
         a->setLabelsFont(MainFont());
         a->setTitleFont(MainFont());

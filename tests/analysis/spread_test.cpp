@@ -144,20 +144,31 @@ TEST(SpreadSummary, PercentilesByNearestRankAndExactMoments) {
     EXPECT_EQ(s.best, 0);
 }
 
-TEST(SpreadSummary, HistogramCoversEveryBalanceOnce) {
+TEST(SpreadSummary, HistogramCoversEveryBalanceOnceInRoundBins) {
     const std::vector<SessionTally> t{Balance(-7), Balance(12), Balance(-7), Balance(0), Balance(13)};
+    // 21 values in 4 bins need a width of 6: the round width is 10, from -10.
     BalanceHistogram h = HistogramOfBalance(t, 4);
-    EXPECT_EQ(h.low, -7);
-    EXPECT_EQ(h.width, 6);  // 21 values in 4 bins
-    EXPECT_EQ(h.counts, (std::vector<std::int64_t>{2, 1, 0, 2}));
+    EXPECT_EQ(h.low, -10);
+    EXPECT_EQ(h.width, 10);
+    EXPECT_EQ(h.counts, (std::vector<std::int64_t>{2, 1, 2}));
     // Fewer distinct values than bins: one bin per value.
     h = HistogramOfBalance(t, 100);
     EXPECT_EQ(h.width, 1);
+    EXPECT_EQ(h.low, -7);
     EXPECT_EQ(h.counts.size(), 21u);
     EXPECT_EQ(h.counts.front(), 2);
     EXPECT_EQ(h.counts.back(), 1);
+    // A negative lowest balance on an edge stays in its own bin.
+    h = HistogramOfBalance(std::vector<SessionTally>{Balance(-20), Balance(19)}, 4);
+    EXPECT_EQ(h.low, -20);
+    EXPECT_EQ(h.width, 10);
+    EXPECT_EQ(h.counts, (std::vector<std::int64_t>{1, 0, 0, 1}));
     h = HistogramOfBalance(std::vector<SessionTally>{Balance(-2'000'000'000), Balance(2'000'000'000)}, 3);
+    EXPECT_EQ(h.width, 2'000'000'000);
     EXPECT_EQ(h.counts, (std::vector<std::int64_t>{1, 0, 1}));
+    h = HistogramOfBalance(std::vector<SessionTally>{Balance(INT32_MIN), Balance(INT32_MAX)}, 1);
+    EXPECT_EQ(h.width, 5'000'000'000);
+    EXPECT_EQ(h.counts, (std::vector<std::int64_t>{1, 1}));
 }
 
 TEST(SpreadSummary, TextForm) {

@@ -10,8 +10,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QValueAxis>
 #include <QClipboard>
 #include <QtTest>
+#include <cmath>
 #include <numeric>
 
 #include "chart/chart_view.h"
@@ -148,6 +150,22 @@ void AnalysisFormsTest::spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFig
     double sessions = 0;
     for (int i = 0; i < points.size(); i += 2) sessions += points[i].y();
     QCOMPARE(sessions, 400.0);
+    // The bars stand on round balances, and the axis ticks are round too.
+    const BalanceHistogram h = HistogramOfBalance(tallies, 40);
+    QCOMPARE(points.size(), 2 * static_cast<int>(h.counts.size()));
+    for (const QPointF& p : points) QCOMPARE(std::fmod(p.x(), static_cast<double>(h.width)), 0.0);
+    const auto* x = qobject_cast<QValueAxis*>(sp->Chart->chart()->axes(Qt::Horizontal).value(0));
+    QVERIFY(x);
+    QCOMPARE(x->tickAnchor(), 0.0);
+    const double step = x->tickInterval() / std::pow(10.0, std::floor(std::log10(x->tickInterval())));
+    QVERIFY2(step == 1 || step == 2 || step == 5, qPrintable(QString::number(x->tickInterval())));
+    // Every row of the table in sight, none cut by the frame or a scroll bar.
+    QApplication::processEvents();
+    const QRect inSight = sp->Table->viewport()->rect();
+    for (int row = 0; row < sp->Table->rowCount(); ++row) {
+        const QRect cell = sp->Table->visualItemRect(sp->Table->item(row, 0));
+        QVERIFY2(cell.top() >= inSight.top() && cell.bottom() <= inSight.bottom(), qPrintable(QString::number(row)));
+    }
 }
 
 void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
