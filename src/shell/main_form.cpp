@@ -181,6 +181,9 @@ void TMainForm::BuildControls() {
         list->setGeometry(kListBounds[static_cast<std::size_t>(page)]);
         list->SetDesignWidth(kListBounds[static_cast<std::size_t>(page)].width());
         lists_[static_cast<std::size_t>(page)] = list;
+        connect(list, &ResultList::copiedInPart, this, [this](qint64 copied, qint64 selected) {
+            services_.ShowInformation(this, texts::kCopyCaption, texts::CopiedInPart(selected, copied));
+        });
         PageControl1->addTab(sheet, Text(std::string(spec.caption)));
     }
     PageControl1->setCurrentIndex(0);

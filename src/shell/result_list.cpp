@@ -197,13 +197,20 @@ void ResultList::paintEvent(QPaintEvent*) {
     }
 }
 
-QString ResultList::SelectionText() const {
+QString ResultList::SelectionText(qint64* selectedRows) const {
     // Rows from the selection's ranges, so selecting everything of a long
     // run never lists every index.
     std::vector<std::pair<int, int>> spans;
     for (const QItemSelectionRange& range : selectionModel()->selection()) spans.emplace_back(range.top(), range.bottom());
-    if (spans.empty()) return {};
     std::sort(spans.begin(), spans.end());
+    qint64 selected = 0;
+    int next = 0;  // rows before this are counted
+    for (const auto& [top, bottom] : spans) {
+        selected += std::max<qint64>(0, bottom + 1 - std::max(top, next));
+        next = std::max(next, bottom + 1);
+    }
+    if (selectedRows) *selectedRows = selected;
+    if (spans.empty()) return {};
     const int columns = model_->columnCount();
     QString text;
     for (int c = 0; c < columns; ++c) {
@@ -211,9 +218,10 @@ QString ResultList::SelectionText() const {
         text += model_->headerData(c, Qt::Horizontal).toString();
     }
     text += QLatin1Char('\n');
-    int next = 0;  // rows before this are written
+    qint64 left = kMostCopiedRows;
+    next = 0;  // rows before this are written
     for (const auto& [top, bottom] : spans) {
-        for (int r = std::max(top, next); r <= bottom; ++r) {
+        for (int r = std::max(top, next); r <= bottom && left > 0; ++r, --left) {
             for (int c = 0; c < columns; ++c) {
                 if (c) text += QLatin1Char('\t');
                 text += model_->index(r, c).data().toString();
@@ -252,7 +260,14 @@ void ResultList::FitColumns() {
     updateGeometries();
 }
 
-void ResultList::CopySelection() const { QApplication::clipboard()->setText(SelectionText()); }
+void ResultList::CopySelection() {
+    qint64 selected = 0;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString text = SelectionText(&selected);
+    QGuiApplication::restoreOverrideCursor();
+    QApplication::clipboard()->setText(text);
+    if (selected > kMostCopiedRows) emit copiedInPart(kMostCopiedRows, selected);
+}
 
 void ResultList::keyPressEvent(QKeyEvent* e) {
     if (e->matches(QKeySequence::Copy)) {

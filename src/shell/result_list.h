@@ -21,9 +21,15 @@ class ResultList : public QAbstractItemView {
 public:
     ResultList(PageModel* model, QWidget* parent = nullptr);
 
-    // The selected rows, captions first; empty without a selection.
-    QString SelectionText() const;
-    void CopySelection() const;
+    // The selected rows, captions first, at most kMostCopiedRows of them;
+    // empty without a selection. `selectedRows`, when given, gets how many
+    // rows are selected.
+    QString SelectionText(qint64* selectedRows = nullptr) const;
+    // Onto the clipboard; says copiedInPart when the selection was longer.
+    void CopySelection();
+    // As many rows as a spreadsheet takes; text for more would take seconds
+    // and gigabytes (a 100-million-game run is about 6 GB of it).
+    static constexpr qint64 kMostCopiedRows = 1'000'000;
     // Play lists: each column at least its designed width, wider when the
     // rows in view would be cut off in the font at hand. Rate lists: every
     // cell whole, the list no narrower than its designed width.
@@ -43,6 +49,9 @@ public:
 
     static constexpr int kRowHeight = 14;
     static constexpr int kHeaderHeight = 16;
+
+signals:
+    void copiedInPart(qint64 copiedRows, qint64 selectedRows);
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

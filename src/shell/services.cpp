@@ -17,6 +17,11 @@ void DesktopServices::ShowError(QWidget* parent, const QString& caption, const Q
     box.exec();
 }
 
+void DesktopServices::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 QString DesktopServices::AskSaveFileName(QWidget* parent, const QString& initial) {
     // The dialog never asks before replacing a file, as users of the batch
     // expect; the name is used as typed.

@@ -14,6 +14,8 @@ public:
     virtual ~Services() = default;
     // A modal box with an error icon and one OK button.
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // The same with an information icon.
+    virtual void ShowInformation(QWidget* parent, const QString& caption, const QString& text) = 0;
     // File dialogs with the "*.sim" filter; an empty result means cancelled.
     virtual QString AskSaveFileName(QWidget* parent, const QString& initial) = 0;
     virtual QString AskOpenFileName(QWidget* parent, const QString& initial) = 0;
@@ -25,6 +27,7 @@ public:
 class DesktopServices : public Services {
 public:
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     QString AskSaveFileName(QWidget* parent, const QString& initial) override;
     QString AskOpenFileName(QWidget* parent, const QString& initial) override;
     void OpenUrl(const QUrl& url) override;

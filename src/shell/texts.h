@@ -25,6 +25,11 @@ inline const QString kFileTooLarge = QStringLiteral("このファイルは大き
 inline const QString kCannotSave = QStringLiteral("シミュレーションファイルに保存できませんでした。");
 inline const QString kCannotOpen = QStringLiteral("ファイルを開けませんでした。");
 inline const QString kOutOfMemory = QStringLiteral("メモリが足りません。");
+// A copy cut at the rows a spreadsheet takes: the rows selected, the rows copied.
+inline QString CopiedInPart(qint64 selected, qint64 copied) {
+    return QStringLiteral("%1行が選択されています。コピーしたのは先頭の%2行です。").arg(selected).arg(copied);
+}
+inline const QString kCopyCaption = QStringLiteral("コピー");
 inline const QString kProgramCaption = QStringLiteral("Morvane");
 inline const QString kInitialFileName = QStringLiteral("*.sim");
 

@@ -20,6 +20,9 @@ public:
         boxes.push_back({caption, text});
         if (onError) onError();
     }
+    void ShowInformation(QWidget*, const QString& caption, const QString& text) override {
+        informations.push_back({caption, text});
+    }
     QString AskSaveFileName(QWidget*, const QString& initial) override {
         saveInitials << initial;
         return Next(saveAnswers);
@@ -34,7 +37,8 @@ public:
         programArguments << arguments;
     }
 
-    std::vector<Box> boxes;
+    std::vector<Box> boxes;         // errors
+    std::vector<Box> informations;
     std::function<void()> onError;
     std::deque<QString> saveAnswers, openAnswers;  // "" cancels
     QStringList saveInitials, openInitials;

@@ -21,6 +21,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QClipboard>
 #include <QtTest>
 
 #include "fake_services.h"
@@ -67,6 +68,7 @@ private slots:
     void rateCellsShowWholeBesideTheirPie();
     void aLongRunMovesTheBarAndStopsOnEscape();
     void longListsScrollSelectAndCopy();
+    void copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
@@ -570,6 +572,29 @@ void MainFormTest::longListsScrollSelectAndCopy() {
     const int inSight = list->viewport()->height() / ResultList::kRowHeight;
     QTest::keyClick(list, Qt::Key_PageDown);
     QCOMPARE(list->currentIndex().row(), 4 + inSight);
+}
+
+void MainFormTest::copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo() {
+    Window w(3);
+    const qint64 games = ResultList::kMostCopiedRows + 7;
+    w.Start(QString::number(games), QStringLiteral("1"));
+    ResultList* list = w.form.List(Page::Play);
+    list->setFocus();
+    // Everything but the first game: one range whose rows are counted, not listed.
+    list->selectionModel()->select(QItemSelection(list->model()->index(1, 0), list->model()->index(games - 1, 0)),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    const QString text = QApplication::clipboard()->text();
+    QCOMPARE(text.count(QLatin1Char('\n')), ResultList::kMostCopiedRows + 1);
+    QVERIFY(text.section(QLatin1Char('\n'), 1, 1).startsWith(QStringLiteral("2\t")));
+    QCOMPARE(w.services.informations.size(), std::size_t{1});
+    QCOMPARE(w.services.informations[0].text,
+             QStringLiteral("1000006行が選択されています。コピーしたのは先頭の1000000行です。"));
+    // A selection that fits says nothing.
+    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text().count(QLatin1Char('\n')), 2);
+    QCOMPARE(w.services.informations.size(), std::size_t{1});
 }
 
 int main(int argc, char** argv) {
