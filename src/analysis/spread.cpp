@@ -87,7 +87,7 @@ bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTall
     const std::int32_t count = ShardSessions(request);
     if (out.size() != static_cast<std::size_t>(count)) throw std::invalid_argument("wrong number of tallies");
     if (threads < 1) threads = DefaultThreads();
-    threads = std::min(threads, std::max<std::int32_t>(count, 1));
+    threads = std::min({threads, std::max<std::int32_t>(count, 1), kMostSpreadThreads});
     // Grabs of about 100,000 games keep the shared counter out of the way.
     const std::int32_t chunk = std::clamp<std::int32_t>(100'000 / request.games, 1, 256);
     std::atomic<std::int32_t> next{0};
@@ -110,12 +110,16 @@ bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTall
             if (done) done->fetch_add(last - first, std::memory_order_relaxed);
         }
     };
-    if (threads == 1) {
-        work();
-    } else {
+    // This thread works too. Threads the system will not start leave their
+    // share to the others: sessions are handed out as each thread asks.
+    {
         std::vector<std::jthread> pool;
-        pool.reserve(static_cast<std::size_t>(threads));
-        for (int t = 0; t < threads; ++t) pool.emplace_back(work);
+        pool.reserve(static_cast<std::size_t>(threads - 1));
+        try {
+            for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+        } catch (const std::system_error&) {
+        }
+        work();
     }
     return !stopped;
 }

@@ -62,6 +62,10 @@ private:
     Slot slot_{0u};
 };
 
+// More threads than this are never started: far more than any machine has
+// cores, and each holds a machine of its own.
+inline constexpr int kMostSpreadThreads = 256;
+
 // Plays the request's shard on `threads` threads (0: all cores) into
 // out[k] for the shard's k-th session; out.size() must be ShardSessions.
 // `done` (may be null) counts finished sessions as they finish; a set
