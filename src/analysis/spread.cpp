@@ -186,8 +186,8 @@ BalanceHistogram HistogramOfBalance(std::span<const SessionTally> tallies, int b
     if (tallies.empty() || bins < 1) return h;
     const auto [lo, hi] = std::minmax_element(tallies.begin(), tallies.end(),
                                               [](const SessionTally& a, const SessionTally& b) { return a.balance < b.balance; });
-    // The narrowest round width (1, 2 or 5 times a power of ten) that needs
-    // no more than `bins` bins, with edges on its multiples, so the bars
+    // The narrowest round width (1, 2 or 5 times a power of ten) that spans
+    // the balances in `bins` bins, with edges on its multiples, so the bars
     // meet the axis at round balances.
     const std::int64_t range = std::int64_t{hi->balance} - lo->balance + 1;
     const std::int64_t least = (range + bins - 1) / bins;
