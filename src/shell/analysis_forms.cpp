@@ -42,6 +42,15 @@ namespace {
 QString OneIn(double perGame) { return perGame > 0 ? QStringLiteral("1/") + Fixed(1 / perGame, 2) : QStringLiteral("0"); }
 QString Name(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// A chart of an analysis window: the gradient and title font of the run's charts.
+chart::ChartView* MakeChart(QWidget* parent, const QString& title, QSize least) {
+    auto* c = new chart::ChartView(parent);
+    c->setMinimumSize(least);
+    c->SetGradient(Qt::white, QColor(0xC0, 0xC0, 0xC0));
+    c->SetTitle(title, JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
+    return c;
+}
+
 void Fit(QTableWidget* t) {
     t->resizeColumnsToContents();
     for (int c = 0; c < t->columnCount(); ++c) t->setColumnWidth(c, t->columnWidth(c) + 10);
@@ -142,10 +151,7 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     Seen = new QLabel(this);
     Seen->setWordWrap(true);
     layout->addWidget(Seen);
-    Chart = new chart::ChartView(this);
-    Chart->setMinimumSize(420, 220);
-    Chart->SetGradient(Qt::white, QColor(0xC0, 0xC0, 0xC0));
-    Chart->SetTitle(QStringLiteral("設定ごとの確率"), JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
+    Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 220});
     layout->addWidget(Chart);
     Table = MakeTable({"設定", "確率", "対数尤度", "回数のみの確率"}, static_cast<int>(theories.size()), this);
     Table->setMaximumHeight(18 * 7 + 8);
@@ -272,10 +278,7 @@ TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
     StatusLabel = new QLabel(this);
     StatusLabel->setWordWrap(true);
     layout->addWidget(StatusLabel);
-    Chart = new chart::ChartView(this);
-    Chart->setMinimumSize(560, 260);
-    Chart->SetGradient(Qt::white, QColor(0xC0, 0xC0, 0xC0));
-    Chart->SetTitle(QStringLiteral("最終収支の分布"), JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
+    Chart = MakeChart(this, QStringLiteral("最終収支の分布"), {560, 260});
     layout->addWidget(Chart);
     QStringList columns{"項目", "平均", "標準偏差", "標準誤差", "最小"};
     for (int p : kSpreadPercentiles) columns << QStringLiteral("%1%").arg(p);
