@@ -50,7 +50,7 @@ void BM_ExactPosterior(benchmark::State& state) {
     Slot slot(1);
     SimulateRun(slot, h, {false, 3}, static_cast<std::int32_t>(state.range(0)));
     AllExactLikelihoods();  // built once per process, as the command does
-    for (auto _ : state) benchmark::DoNotOptimize(EstimateSettingExactly(h.Records()).posterior.probability[0]);
+    for (auto _ : state) benchmark::DoNotOptimize(EstimateSettingExactly(h.records()).posterior.probability[0]);
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ExactPosterior)->Arg(8000)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);

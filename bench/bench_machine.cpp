@@ -5,7 +5,7 @@
 
 #include "machine/slot.h"
 #include "reference/straight_slot.h"
-#include "run/session.h"
+#include "app/session.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ void BM_RecordedRun(benchmark::State& state) {
     session.SimulateRun(one);
     for (auto _ : state) {
         session.SimulateRun(one);
-        benchmark::DoNotOptimize(session.Current().Records().data());
+        benchmark::DoNotOptimize(session.Current().records().data());
     }
     state.SetItemsProcessed(state.iterations() * games);
 }

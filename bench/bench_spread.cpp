@@ -5,7 +5,9 @@
 
 #include <vector>
 
-#include "analysis/spread.h"
+#include "app/spread_job.h"
+#include "analysis/shard_file.h"
+#include "analysis/shard_merge.h"
 
 namespace {
 

@@ -14,6 +14,8 @@
 
 #include "analysis/estimate.h"
 #include "analysis/likelihood.h"
+#include "analysis/hall_estimate.h"
+#include "app/hall_input.h"
 #include "machine/slot.h"
 #include "run/single_run.h"
 
@@ -37,7 +39,7 @@ HallData HallView(const PlayHistory& h) {
     HallData d;
     d.games = static_cast<std::int64_t>(h.size());
     std::int64_t cherries = 0, suika = 0;
-    for (const GameRecord& g : h.Records()) {
+    for (const GameRecord& g : h.records()) {
         if (g.bbKind != 0) {
             d.bbs.push_back({g.gamesSinceBB, g.bbKind, g.bbSets});
             continue;
@@ -71,7 +73,7 @@ int main(int argc, char** argv) {
             Slot slot(static_cast<std::uint32_t>(truth * 1'000'003 + i));
             PlayHistory h;
             SimulateRun(slot, h, {false, truth}, games);
-            const ExactEstimate exact = EstimateSettingExactly(h.Records());
+            const ExactEstimate exact = EstimateSettingExactly(h.records());
             const SettingPosterior counts = EstimateSetting(theories, ObserveHistory(h), runs);
             const HallEstimate hall = EstimateSettingFromHallData(HallView(h));
             const std::array<const std::array<double, kMaxSetting>*, 3> ll = {

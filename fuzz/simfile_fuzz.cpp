@@ -7,7 +7,7 @@
 #include <string>
 
 #include "run/history.h"
-#include "run/memory.h"
+#include "system/memory_room.h"
 #include "simfile/simfile.h"
 
 namespace {
@@ -28,8 +28,8 @@ std::int32_t FirstValue(const std::uint8_t* data) {
 // A history the reader must leave alone unless it sees the mark.
 PlayHistory Sentinel() {
     PlayHistory h;
-    h.Append({1, -2, 3, -4, 5, -6, 7, -8});
-    h.Append({9, 10, 11, 12, 13, 14, 15, 16});
+    h.push_back({1, -2, 3, -4, 5, -6, 7, -8});
+    h.push_back({9, 10, 11, 12, 13, 14, 15, 16});
     return h;
 }
 

@@ -15,7 +15,9 @@
 
 #include "chart/envelope.h"
 #include "shell/about_box.h"
-#include "shell/analysis_forms.h"
+#include "shell/estimate_form.h"
+#include "shell/spread_form.h"
+#include "shell/theory_form.h"
 #include "shell/hall_form.h"
 #include "shell/fonts.h"
 #include "shell/run_charts.h"

@@ -11,7 +11,7 @@ Observations ObserveHistory(const PlayHistory& history) {
     Observations seen;
     const std::size_t n = history.size();
     seen.games = static_cast<std::int64_t>(n);
-    for (const GameRecord& g : history.Records()) {
+    for (const GameRecord& g : history.records()) {
         if (g.bbKind != 0) {
             ++seen.bbGames;
             continue;

@@ -19,7 +19,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "analysis/estimate.h"
@@ -130,48 +129,5 @@ struct ExactEstimate {
 // The exact posterior of a run's visible record (1-based game numbers in the
 // message).
 ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games);
-
-// Hall data: what a player at a real machine has. The BB history enters
-// exactly through the chain of stretches (see EvaluateStretches: the data is
-// taken to start just after a BB game, in the long-run law there). Counted
-// small wins enter as a multinomial over the games without a BB, apart from
-// the BB history: the small wins also steer the hidden mode, and that tie is
-// what this leaves out.
-struct CountedWins {
-    std::uint32_t kinds = 0;  // bit k: small win k counted here
-    std::int64_t count = 0;
-};
-
-// cherry2 cherry4 cherry suika_a suika_b suika replay_a replay_b replay bell
-// chance; nullopt for any other name.
-std::optional<std::uint32_t> CountedWinKinds(std::string_view name);
-
-struct HallData {
-    std::int64_t games = 0;  // all games since the data's start, BB games included
-    std::vector<HallBB> bbs;
-    std::vector<CountedWins> counted;
-};
-
-enum class HallProblem {
-    None,
-    NoGames,         // games below 1
-    BadBB,           // a BB with games below 1, a kind outside 0..2 or negative sets (index: the BB)
-    BBsPastGames,    // the BBs' games add up to more than the games
-    CountsOverlap,   // two counts name the same small win, or a count is negative (index: the count)
-    CountsPastGames, // more small wins counted than games without a BB
-    NoSetting,       // no setting can produce the BB history
-};
-
-struct HallEstimate {
-    std::array<double, kMaxSetting> bbLogLikelihood{};    // the BB history and the games after it
-    std::array<double, kMaxSetting> winsLogLikelihood{};  // the counted small wins (up to a constant)
-    SettingPosterior posterior;                           // both together, uniform prior
-    std::array<double, kMaxSetting> bbPosterior{};        // each alone
-    std::array<double, kMaxSetting> winsPosterior{};
-    HallProblem problem = HallProblem::None;
-    std::size_t problemIndex = 0;
-};
-
-HallEstimate EstimateSettingFromHallData(const HallData& data);
 
 }  // namespace morvane

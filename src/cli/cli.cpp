@@ -15,17 +15,23 @@
 
 #include "analysis/estimate.h"
 #include "analysis/likelihood.h"
-#include "analysis/spread.h"
+#include "analysis/hall_estimate.h"
+#include "analysis/shard_file.h"
+#include "analysis/shard_merge.h"
+#include "analysis/spread_report.h"
+#include "app/hall_input.h"
+#include "app/spread_job.h"
 #include "analysis/theory.h"
 #include "cli/fd_output.h"
 #include "cli/fnv.h"
 #include "present/presentation.h"
 #include "present/show.h"
-#include "run/input.h"
-#include "run/memory.h"
-#include "run/printable.h"
-#include "run/session.h"
-#include "simfile/read_pieces.h"
+#include "app/input.h"
+#include "run/history_room.h"
+#include "system/memory_room.h"
+#include "system/printable.h"
+#include "app/session.h"
+#include "system/read_pieces.h"
 #include "simfile/simfile.h"
 
 namespace morvane {
@@ -151,7 +157,7 @@ std::optional<int> LoadForCommand(const std::string& path, PlayHistory& history,
     SimReadResult r;
     try {
         r = LoadSimFile(path, history);
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         err << "morvane-sim: " << e.what() << "\n";
         return kExitUsage;
     }
@@ -225,33 +231,6 @@ std::string LogText(double v) {
     char text[64];
     std::snprintf(text, sizeof text, "%.9f", v);
     return text;
-}
-
-// estimate FILE.sim: the exact posterior of the file's visible record, one
-// line per setting with its log-likelihood. --counts gives the older
-// estimate from the counts of small wins and first hits alone.
-// One BB of --bb: GAMES, then b (blue), r (red) or ? and the continued sets
-// if known: 312b5, 45r, 1200?3, 88.
-std::optional<HallBB> ParseHallBB(const std::string& text) {
-    HallBB bb;
-    std::size_t i = 0;
-    const auto number = [&](std::int32_t& v) {
-        const std::size_t start = i;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
-        const auto parsed = ParseInt32(text.substr(start, i - start));
-        if (i == start || !parsed) return false;
-        v = *parsed;
-        return true;
-    };
-    if (!number(bb.games) || bb.games < 1) return std::nullopt;
-    if (i == text.size()) return bb;
-    const char colour = text[i++];
-    if (colour == 'b') bb.kind = BlueBB;
-    else if (colour == 'r') bb.kind = RedBB;
-    else if (colour != '?') return std::nullopt;
-    if (i == text.size()) return bb;
-    if (!number(bb.sets) || bb.sets < 1 || i != text.size()) return std::nullopt;
-    return bb;
 }
 
 void PrintPosterior(const SettingPosterior& p, std::ostream& out) {
@@ -348,7 +327,7 @@ int CmdEstimate(const std::vector<std::string>& args, std::ostream& out, std::os
             out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
         return kExitOk;
     }
-    const ExactEstimate e = EstimateSettingExactly(history.Records());
+    const ExactEstimate e = EstimateSettingExactly(history.records());
     if (e.problem) {
         err << "morvane-sim: " << path << ": " << *e.problem << "\n";
         return kExitUsage;
@@ -447,7 +426,7 @@ int CmdMerge(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 return true;
             });
             shards.push_back(reader.Finish());
-        } catch (const SimFileError& e) {
+        } catch (const FileError& e) {
             err << "morvane-sim: " << e.what() << "\n";
             return kExitUsage;
         } catch (const std::runtime_error& e) {
@@ -485,7 +464,7 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
     } catch (const UsageError& e) {
         err << "morvane-sim: " << e.message << " (morvane-sim --help shows the usage)\n";
         return kExitUsage;
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         err << "morvane-sim: " << e.what() << "\n";
         return kExitFailure;
     } catch (const std::bad_alloc&) {

@@ -51,7 +51,7 @@ void Presentation::Present(const PlayHistory& history, const Progress& progress)
     history_ = &history;
     n_ = history.size();
 
-    const GameRecord* games = history.Records().data();
+    const GameRecord* games = history.records().data();
     Tallies& t = tallies_;
     std::int32_t previousMode = games[0].mode;
     int shown = -1;

@@ -63,18 +63,18 @@ void PlayHistory::reserve(std::size_t games) {
     capacity_ = games;
 }
 
-void PlayHistory::Release() { *this = PlayHistory{}; }
+void PlayHistory::release() { *this = PlayHistory{}; }
 
-void PlayHistory::Append(const GameRecord& r) { *Extend(1) = r; }
+void PlayHistory::push_back(const GameRecord& r) { *extend(1) = r; }
 
-GameRecord* PlayHistory::Extend(std::size_t n) {
+GameRecord* PlayHistory::extend(std::size_t n) {
     if (n > capacity_ - size_) reserve(std::max({std::size_t{16}, size_ + n, 2 * size_}));
     GameRecord* first = data_.get() + size_;
     size_ += n;
     return first;
 }
 
-GameRecord PlayHistory::At(std::size_t i) const {
+GameRecord PlayHistory::at(std::size_t i) const {
     if (i >= size_) throw std::out_of_range("history index out of range");
     return data_[i];
 }

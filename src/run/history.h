@@ -7,6 +7,9 @@
 // and zero-filling hundreds of megabytes first would cost as much as playing
 // the games. clear() keeps the storage, so the next run reuses memory that is
 // already touched.
+//
+// Its members are named as a standard container's (size, at, push_back,
+// records): it is one, a vector of records with column views beside it.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -49,20 +52,20 @@ public:
     bool empty() const { return size_ == 0; }
     std::size_t capacity() const { return capacity_; }
 
-    std::span<const GameRecord> Records() const { return {data_.get(), size_}; }
-    std::span<GameRecord> Records() { return {data_.get(), size_}; }
+    std::span<const GameRecord> records() const { return {data_.get(), size_}; }
+    std::span<GameRecord> records() { return {data_.get(), size_}; }
     const GameRecord& operator[](std::size_t i) const { return data_[i]; }
-    GameRecord At(std::size_t i) const;  // bounds-checked
+    GameRecord at(std::size_t i) const;  // bounds-checked
 
     void clear() { size_ = 0; }
     // Storage for `games` records; what is held is kept.
     void reserve(std::size_t games);
     // Frees the storage.
-    void Release();
-    void Append(const GameRecord& r);
+    void release();
+    void push_back(const GameRecord& r);
     // Grows by n records left uninitialised and returns the first of them;
     // the caller writes all n.
-    GameRecord* Extend(std::size_t n);
+    GameRecord* extend(std::size_t n);
 
     friend bool operator==(const PlayHistory& a, const PlayHistory& b);
 

@@ -8,7 +8,7 @@ namespace morvane {
 bool RecordGames(Slot& slot, PlayHistory& history, std::int32_t games, const SliceHook& afterSlice) {
     if (games <= 0) return true;
     if (!afterSlice) {
-        GameRecord* out = history.Extend(static_cast<std::size_t>(games));
+        GameRecord* out = history.extend(static_cast<std::size_t>(games));
         slot.PlayGames(games, [&out](const GameRecord& r) { *out++ = r; });
         return true;
     }
@@ -17,7 +17,7 @@ bool RecordGames(Slot& slot, PlayHistory& history, std::int32_t games, const Sli
     history.reserve(history.size() + static_cast<std::size_t>(games));
     for (std::int64_t played = 0; played < games;) {
         const auto slice = static_cast<std::int32_t>(std::min<std::int64_t>(kSliceGames, games - played));
-        GameRecord* out = history.Extend(static_cast<std::size_t>(slice));
+        GameRecord* out = history.extend(static_cast<std::size_t>(slice));
         slot.PlayGames(slice, [&out](const GameRecord& r) { *out++ = r; });
         played += slice;
         if (!afterSlice(played)) return played == games;

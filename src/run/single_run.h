@@ -5,7 +5,7 @@
 
 #include "machine/slot.h"
 #include "run/history.h"
-#include "run/input.h"
+#include "run/setting_choice.h"
 
 namespace morvane {
 

@@ -22,7 +22,7 @@ QString JapaneseCause(int code) {
     }
 }
 
-QString FileErrorText(const QString& what, const SimFileError& e) {
+QString FileErrorText(const QString& what, const FileError& e) {
     QString text = what;
     const QString cause = JapaneseCause(e.Code());
     if (!cause.isEmpty()) text += QLatin1Char('\n') + cause;

@@ -5,10 +5,10 @@
 
 namespace morvane {
 
-class SimFileError;
+class FileError;
 
 // The Japanese words for a system error number, or empty for a rare one.
 QString JapaneseCause(int code);
-QString FileErrorText(const QString& what, const SimFileError& e);
+QString FileErrorText(const QString& what, const FileError& e);
 
 }  // namespace morvane

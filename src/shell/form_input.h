@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "run/input.h"
+#include "app/input.h"
 
 namespace morvane {
 

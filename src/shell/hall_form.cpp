@@ -1,3 +1,4 @@
+#include "app/hall_input.h"
 #include "shell/hall_form.h"
 
 #include <QApplication>
@@ -13,7 +14,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "run/input.h"
+#include "app/input.h"
 #include "shell/fonts.h"
 #include "shell/result_tables.h"
 
@@ -32,15 +33,6 @@ constexpr CountKind kCountKinds[] = {
     {"chance", "チャンス目"},
 };
 
-// "青", "b" or 1 blue; "赤", "r" or 2 red; empty or "?" not known.
-std::optional<std::int32_t> KindOf(const QString& text) {
-    const QString t = text.trimmed().toLower();
-    if (t.isEmpty() || t == QLatin1String("?")) return 0;
-    if (t == QStringLiteral("青") || t == QLatin1String("b") || t == QLatin1String("1")) return 1;
-    if (t == QStringLiteral("赤") || t == QLatin1String("r") || t == QLatin1String("2")) return 2;
-    return std::nullopt;
-}
-
 QString Cell(const QTableWidget* t, int row, int column) {
     const QTableWidgetItem* item = t->item(row, column);
     return item ? item->text().trimmed() : QString();
@@ -56,7 +48,7 @@ QString ProblemText(const HallEstimate& e) {
     case HallProblem::CountsOverlap: return QStringLiteral("数えた小役が重なっているか、負の数です。");
     case HallProblem::CountsPastGames: return QStringLiteral("数えた小役が、BB以外のゲーム数より多くなっています。");
     case HallProblem::NoSetting:
-        return QStringLiteral("このBB履歴は、どの設定でも起こり得ません（BBなしで1532ゲームを超える区間があります）。");
+        return QStringLiteral("このBB履歴は、どの設定でも起こり得ません（BBなしで1532ゲーム以上続く区間があります）。");
     }
     return {};
 }
@@ -150,11 +142,9 @@ std::optional<HallData> THallForm::Data(QString* problem) const {
     for (int r = 0; r < BBTable->rowCount(); ++r) {
         const QString g = Cell(BBTable, r, 0), kind = Cell(BBTable, r, 1), sets = Cell(BBTable, r, 2);
         if (g.isEmpty() && kind.isEmpty() && sets.isEmpty()) continue;
-        const auto n = ParseInt32(g.toStdString());
-        const auto k = KindOf(kind);
-        const auto s = sets.isEmpty() ? std::optional<std::int32_t>(0) : ParseInt32(sets.toStdString());
-        if (!n || !k || !s) return fail(QStringLiteral("BB履歴の%1行目が読めません。").arg(r + 1));
-        data.bbs.push_back({*n, *k, *s});
+        const auto bb = ReadHallBB(g.toStdString(), kind.toStdString(), sets.toStdString());
+        if (!bb) return fail(QStringLiteral("BB履歴の%1行目が読めません。").arg(r + 1));
+        data.bbs.push_back(*bb);
     }
     for (const CountField& f : Counts) {
         const QString t = f.edit->text().trimmed();

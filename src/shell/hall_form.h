@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/likelihood.h"
+#include "analysis/hall_estimate.h"
 
 class QLabel;
 class QLineEdit;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "present/presentation.h"
-#include "run/session.h"
+#include "app/session.h"
 #include "shell/texts.h"
 
 class QAction;

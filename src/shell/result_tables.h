@@ -2,13 +2,22 @@
 // The read-only figure tables of the analysis windows: one look, one way of
 // filling a cell.
 #include <QHeaderView>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTableWidget>
+#include <string_view>
+
+#include "system/decimal_text.h"
 
 namespace morvane {
 
-inline QString Fixed(double v, int decimals) { return QString::number(v, 'f', decimals); }
+namespace chart {
+class ChartView;
+}
+
+inline QString Fixed(double v, int decimals) { return QString::fromStdString(FixedDecimal(v, decimals)); }
+inline QString Utf8(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 inline QString Percent(double share) { return Fixed(share * 100, 2) + QLatin1Char('%'); }
 
 inline QTableWidget* MakeTable(const QStringList& columns, int rows, QWidget* parent) {
@@ -28,5 +37,16 @@ inline void Put(QTableWidget* t, int row, int column, const QString& text) {
     item->setTextAlignment(column == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
     t->setItem(row, column, item);
 }
+
+// A chart of an analysis window: the gradient and title font of the run's charts.
+chart::ChartView* MakeChart(QWidget* parent, const QString& title, QSize least);
+
+// Columns as wide as their contents, with a little air.
+void Fit(QTableWidget* t);
+
+// Every cell in sight: the table asks for its columns' width, as far as the
+// screen allows, and for its rows' height, plus a scroll bar when the screen
+// is too narrow.
+void ShowWhole(QTableWidget* t);
 
 }  // namespace morvane

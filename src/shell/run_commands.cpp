@@ -9,7 +9,8 @@
 #include <new>
 
 #include "present/qt/page_model.h"
-#include "run/memory.h"
+#include "run/history_room.h"
+#include "system/memory_room.h"
 #include "shell/file_errors.h"
 #include "shell/form_input.h"
 #include "shell/main_form.h"
@@ -52,13 +53,10 @@ TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
         if (in.runs < 1) throw InputError{texts::kRunsBelowOne};
     }
     const QString setting = FlevelComboBox->currentText();
-    if (setting == QLatin1String("?")) {
-        in.request.setting = {true, 0};
-    } else {
-        const std::int32_t s = ToInt(setting);
-        if (!ValidSetting(s)) throw InputError{texts::kSettingOutOfRange};
-        in.request.setting = {false, s};
-    }
+    const SettingParse parsed = ReadSetting(setting.toStdString());
+    if (parsed.problem == SettingProblem::NotInteger) throw ConversionError(setting);
+    if (parsed.problem == SettingProblem::OutOfRange) throw InputError{texts::kSettingOutOfRange};
+    in.request.setting = *parsed.choice;
     // A single run reuses the storage of the run on screen; a batch (and each
     // run of it after the first) plays beside it.
     const bool batch = !withRuns || in.runs > 1;
@@ -180,7 +178,7 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
     case BatchEnd::WriteFailed:
         SetStatus(0, texts::kBatchAborted);
         services_.ShowError(this, texts::kErrorCaption,
-                            FileErrorText(texts::kCannotSave, SimFileError(r.error, r.errorCode)));
+                            FileErrorText(texts::kCannotSave, FileError(r.error, r.errorCode)));
         break;
     }
 }
@@ -224,7 +222,7 @@ void TMainForm::FileSaveMenuClick() {
     saveName_ = name;
     try {
         session_.Save(name.toStdString());
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         SetStatus(0, {});
         services_.ShowError(this, texts::kErrorCaption, FileErrorText(texts::kCannotSave, e));
         return;
@@ -248,7 +246,7 @@ void TMainForm::FileOpenMenuClick() {
     SimReadResult r;
     try {
         r = session_.Open(name.toStdString());
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         return refuse(FileErrorText(texts::kCannotOpen, e), {});
     } catch (const std::bad_alloc&) {
         return refuse(texts::kFileTooLarge, texts::kLoadAborted);

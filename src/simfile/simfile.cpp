@@ -6,9 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "run/memory.h"
-#include "run/printable.h"
-#include "simfile/read_pieces.h"
+#include "run/history_room.h"
+#include "system/memory_room.h"
+#include "system/printable.h"
+#include "system/read_pieces.h"
 
 namespace morvane {
 namespace {
@@ -67,7 +68,7 @@ void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSi
     PutLE(head + 4, header.setting);
     PutLE(head + 8, header.games);
     sink(head, sizeof head);
-    const std::span<const GameRecord> records = history.Records();
+    const std::span<const GameRecord> records = history.records();
     if constexpr (std::endian::native == std::endian::little) {
         // The records in memory are the file's bytes.
         const char* p = reinterpret_cast<const char*>(records.data());
@@ -110,12 +111,12 @@ bool SimDecoder::TakeRecords(const char* p, std::size_t records) {
         // what memory allows.
         if (need > recordLimit_) {
             rejected_ = tooLarge_ = true;
-            out_.Release();
+            out_.release();
             return false;
         }
         out_.reserve(std::min<std::uint64_t>(std::max<std::uint64_t>({16, need, 2 * out_.size()}), recordLimit_));
     }
-    GameRecord* dst = out_.Extend(records);
+    GameRecord* dst = out_.extend(records);
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(static_cast<void*>(dst), p, records * kSimRecordBytes);
     } else {
@@ -173,6 +174,10 @@ SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::option
         },
         [&](std::string_view bytes) { return decoder->Feed({bytes.data(), bytes.size()}); });
     return decoder->Finish();
+}
+
+void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history) {
+    SaveFileSafely(path, [&](const ByteSink& sink) { EncodeSim(header, history, sink); });
 }
 
 }  // namespace morvane

@@ -6,10 +6,10 @@
 #include <functional>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 
 #include "run/history.h"
+#include "system/safe_writer.h"
 
 namespace morvane {
 
@@ -28,7 +28,6 @@ inline std::uint64_t SimFileBytes(std::uint64_t games) { return kSimHeaderBytes 
 // Writing. The header values come from the caller (the machine's setting and
 // game counter); the records from the history. Bytes are handed to `sink` in
 // a few large chunks.
-using ByteSink = std::function<void(const char* data, std::size_t size)>;
 void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink);
 
 // The byte-by-byte conversion a big-endian host uses; a little-endian host
@@ -36,32 +35,8 @@ void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSi
 void EncodeRecordsPortable(std::span<const GameRecord> records, const ByteSink& sink);
 void DecodeRecordsPortable(const char* bytes, std::size_t records, GameRecord* out);
 
-class SimFileError : public std::runtime_error {
-public:
-    // code: the system's error number behind the failure, 0 when none.
-    explicit SimFileError(const std::string& message, int code = 0) : std::runtime_error(message), code_(code) {}
-    int Code() const { return code_; }
-
-private:
-    int code_;
-};
-
-// Writes a regular file (a new one, or the one a symbolic link leads to, the
-// link staying) under a temporary name beside it and renames it into place
-// only after every byte is written; the copy keeps the old file's permission
-// bits and, where allowed, its owner. On failure, or when the program is
-// ended by SIGINT, SIGTERM or SIGHUP meanwhile, the old file stays whole and
-// the temporary file is removed. A file the user may not write is refused,
-// not replaced. Other hard links to the old file keep the old contents. A
-// target that exists and is no regular file (a device, a FIFO, a terminal)
-// is written into directly; a FIFO nobody reads is refused at once.
-// Throws SimFileError whose message names the path and the cause.
+// Saves through SaveFileSafely: the old file survives any failure.
 void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history);
-
-// The same careful replacement for any other file: `encode` hands the
-// file's bytes to the sink it is given.
-using FileEncoder = std::function<void(const ByteSink&)>;
-void SaveFileSafely(const std::string& path, const FileEncoder& encode);
 
 // Reading.
 enum class SimStatus {
@@ -113,7 +88,7 @@ inline std::uint64_t SimRecordsIn(std::uint64_t bytes) {
     return bytes < kSimHeaderBytes ? 0 : (bytes - kSimHeaderBytes) / kSimRecordBytes;
 }
 
-// Reads a whole file. Throws SimFileError when it cannot be opened or read.
+// Reads a whole file. Throws FileError when it cannot be opened or read.
 // The history is replaced only when the file is a simulation file. Opening
 // never waits: anything that is not a regular file is read as a stream, and
 // a FIFO without a writer reads as empty. availableBytes defaults to

@@ -29,10 +29,10 @@ GameRecord Game(std::int32_t bbKind, std::int32_t koyaku) {
 
 TEST(Observe, CountsSmallWinsOfGamesWithoutABB) {
     PlayHistory h;
-    for (std::int32_t k : {Cherry2, Cherry2, Chance, Bell, Miss, Blank, ReplayB}) h.Append(Game(NoBB, k));
-    h.Append(Game(BlueBB, 0));
-    h.Append(Game(RedBB, 0));
-    h.Append(Game(NoBB, 42));  // a damaged file: counted with Miss and Blank
+    for (std::int32_t k : {Cherry2, Cherry2, Chance, Bell, Miss, Blank, ReplayB}) h.push_back(Game(NoBB, k));
+    h.push_back(Game(BlueBB, 0));
+    h.push_back(Game(RedBB, 0));
+    h.push_back(Game(NoBB, 42));  // a damaged file: counted with Miss and Blank
     const Observations seen = ObserveHistory(h);
     EXPECT_EQ(seen.games, 10);
     EXPECT_EQ(seen.bbGames, 2);

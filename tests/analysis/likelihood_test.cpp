@@ -2,7 +2,9 @@
 // implementation's values, against a walk over every draw of the machine's
 // rules, against the fact that all records of a length are a distribution,
 // and against the frequencies of records the machine itself plays.
+#include "app/hall_input.h"
 #include "analysis/likelihood.h"
+#include "analysis/hall_estimate.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +63,8 @@ TEST(LikelihoodVectors, MatchTheIndependentImplementation) {
     }
     for (const ExactLikelihood& f : AllExactLikelihoods()) {
         const auto s = static_cast<std::size_t>(f.Setting() - 1);
-        const RecordLikelihood a = f.Evaluate(one.Records());
-        const RecordLikelihood b = f.Evaluate(batch.Records());
+        const RecordLikelihood a = f.Evaluate(one.records());
+        const RecordLikelihood b = f.Evaluate(batch.records());
         EXPECT_FALSE(a.impossibleAt.has_value());
         EXPECT_NEAR(a.logLikelihood, longRun[s], 1e-6) << "setting " << f.Setting();
         EXPECT_NEAR(b.logLikelihood, batchRun[s], 1e-6) << "setting " << f.Setting();
@@ -394,7 +396,7 @@ TEST(LikelihoodHall, StretchesOfALongRunFollowTheLaw) {
         std::vector<double> seen(bands.size());
         double bbs = 0, reds = 0;
         bool started = false;
-        for (const GameRecord& g : h.Records()) {
+        for (const GameRecord& g : h.records()) {
             if (g.bbKind == 0) continue;
             if (started) {
                 for (std::size_t b = 0; b < bands.size(); ++b)

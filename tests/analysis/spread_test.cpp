@@ -1,7 +1,9 @@
 // Spreads of many sessions: each session against the run the window would
 // record, independence from threads and shards, the figures, shard files,
 // and agreement with the exact N-game expectations.
-#include "analysis/spread.h"
+#include "app/spread_job.h"
+#include "analysis/shard_file.h"
+#include "analysis/shard_merge.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +14,7 @@
 #include <vector>
 
 #include "analysis/theory.h"
-#include "run/session.h"
+#include "app/session.h"
 
 namespace morvane {
 namespace {
@@ -23,13 +25,13 @@ SessionTally FromRecordedRun(int setting, std::int32_t games, std::uint32_t seed
     session.SimulateRun({{false, setting}, games});
     SessionTally t;
     std::int64_t peak = 0;
-    for (const GameRecord& r : session.Current().Records()) {
+    for (const GameRecord& r : session.Current().records()) {
         if (r.bbKind != 0) ++t.bbGames;
         t.bbs += r.bbSets;
         peak = std::max<std::int64_t>(peak, r.medalBalance);
         t.deepestDip = std::max(t.deepestDip, peak - r.medalBalance);
     }
-    t.balance = session.Current().Records().back().medalBalance;
+    t.balance = session.Current().records().back().medalBalance;
     return t;
 }
 

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "analysis/spread.h"
+#include "app/spread_job.h"
+#include "analysis/shard_file.h"
+#include "analysis/shard_merge.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/sha256.h"
@@ -386,7 +388,7 @@ TEST_P(CliWriteFailures, EndWithOneAndSaySo) {
     const std::string file = Path("run.sim");
     SaveSimFile(file, {2, 1}, [] {
         PlayHistory h;
-        h.Append({1, -3, 0, 1, 0, 0, 2, 5});
+        h.push_back({1, -3, 0, 1, 0, 0, 2, 5});
         return h;
     }());
     for (std::string& a : args) {

@@ -14,7 +14,7 @@ namespace {
 PlayHistory Plain(std::size_t n) {
     PlayHistory h;
     for (std::size_t i = 0; i < n; ++i)
-        h.Append({static_cast<std::int32_t>(i + 1), -3 * static_cast<std::int32_t>(i + 1), 0,
+        h.push_back({static_cast<std::int32_t>(i + 1), -3 * static_cast<std::int32_t>(i + 1), 0,
                   static_cast<std::int32_t>(i + 1), 0, 0, Hamari, ReplayB});
     return h;
 }

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "app/hall_input.h"
 #include "chart/chart_view.h"
 #include "fake_services.h"
 #include "shell/hall_form.h"
@@ -23,7 +24,9 @@
 #include "analysis/likelihood.h"
 #include "machine/slot.h"
 #include "run/single_run.h"
-#include "shell/analysis_forms.h"
+#include "shell/estimate_form.h"
+#include "shell/spread_form.h"
+#include "shell/theory_form.h"
 #include "shell/main_form.h"
 
 using namespace morvane;
@@ -210,7 +213,7 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
     const std::vector<SettingTheory> theories = AllSettingTheories();
     TEstimateForm e(theories);
     e.ShowFor(h);
-    const ExactEstimate exact = EstimateSettingExactly(h.Records());
+    const ExactEstimate exact = EstimateSettingExactly(h.records());
     const SettingPosterior counted = EstimateSetting(theories, ObserveHistory(h));
     QCOMPARE(e.Table->columnCount(), 4);
     QCOMPARE(e.Table->horizontalHeaderItem(2)->text(), QStringLiteral("対数尤度"));

@@ -59,9 +59,9 @@ GameRecord Rec(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, s
 // extremes of the range.
 PlayHistory ThreeGames() {
     PlayHistory h;
-    h.Append(Rec(101, -3, 0, 1, 0, 11, 21, 31));
-    h.Append(Rec(102, -6, 2, 2, 1, 12, 22, 32));
-    h.Append(Rec(1, INT32_MIN, INT32_MAX, 3, 2, -13, 23, 33));
+    h.push_back(Rec(101, -3, 0, 1, 0, 11, 21, 31));
+    h.push_back(Rec(102, -6, 2, 2, 1, 12, 22, 32));
+    h.push_back(Rec(1, INT32_MIN, INT32_MAX, 3, 2, -13, 23, 33));
     return h;
 }
 
@@ -78,7 +78,7 @@ PlayHistory RandomHistory(std::size_t games, std::uint32_t seed) {
         for (std::int32_t* v : {&r.gamesSinceBB, &r.medalBalance, &r.bbSets, &r.playCount, &r.bbKind, &r.kmode,
                                 &r.mode, &r.koyaku})
             *v = static_cast<std::int32_t>(rng());
-        h.Append(r);
+        h.push_back(r);
     }
     return h;
 }
@@ -87,7 +87,7 @@ PlayHistory RandomHistory(std::size_t games, std::uint32_t seed) {
 std::string NaiveEncode(const SimHeader& header, const PlayHistory& h) {
     std::string s = LE({10, header.setting, header.games});
     for (std::size_t i = 0; i < h.size(); ++i) {
-        const GameRecord r = h.At(i);
+        const GameRecord r = h.at(i);
         s += LE({r.gamesSinceBB, r.medalBalance, r.bbSets, r.playCount, r.bbKind, r.kmode, r.mode, r.koyaku});
     }
     return s;
@@ -125,8 +125,8 @@ void PrintTo(const Outcome& o, std::ostream* os) {
 
 PlayHistory Prefilled() {
     PlayHistory h;
-    h.Append(Rec(7, 7, 7, 7, 7, 7, 7, 7));
-    h.Append(Rec(-8, 8, -8, 8, -8, 8, -8, 8));
+    h.push_back(Rec(7, 7, 7, 7, 7, 7, 7, 7));
+    h.push_back(Rec(-8, 8, -8, 8, -8, 8, -8, 8));
     return h;
 }
 
@@ -244,11 +244,11 @@ TEST(SimEncode, PortableConversionGivesTheSameBytesAndReadsThemBack) {
     for (std::size_t games : {std::size_t{0}, std::size_t{3}, std::size_t{32768}, std::size_t{70001}}) {
         const PlayHistory h = RandomHistory(games, static_cast<std::uint32_t>(games) + 7);
         std::string bytes;
-        EncodeRecordsPortable(h.Records(), [&](const char* p, std::size_t n) { bytes.append(p, n); });
+        EncodeRecordsPortable(h.records(), [&](const char* p, std::size_t n) { bytes.append(p, n); });
         EXPECT_TRUE(bytes == NaiveEncode({0, 0}, h).substr(kSimHeaderBytes)) << games;
         std::vector<GameRecord> back(games);
         DecodeRecordsPortable(bytes.data(), games, back.data());
-        EXPECT_TRUE(std::equal(back.begin(), back.end(), h.Records().begin(), h.Records().end())) << games;
+        EXPECT_TRUE(std::equal(back.begin(), back.end(), h.records().begin(), h.records().end())) << games;
     }
 }
 
@@ -475,7 +475,7 @@ TEST(SimLoad, MissingOrUnreadableFileThrowsNamingThePath) {
     try {
         LoadSimFile(missing, h);
         ADD_FAILURE() << "no exception";
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
     }
     EXPECT_TRUE(h == Prefilled());
@@ -484,7 +484,7 @@ TEST(SimLoad, MissingOrUnreadableFileThrowsNamingThePath) {
     try {
         LoadSimFile(dir.path().string(), h);
         ADD_FAILURE() << "no exception";
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find(dir.path().string()), std::string::npos) << e.what();
     }
     EXPECT_TRUE(h == Prefilled());
@@ -524,7 +524,7 @@ TEST(SimSave, IntoAMissingFolderThrowsNamingThePathAndCreatesNothing) {
     try {
         SaveSimFile(path, {4, 3}, ThreeGames());
         ADD_FAILURE() << "no exception";
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
     }
     EXPECT_TRUE(Entries(dir.path()).empty());
@@ -537,7 +537,7 @@ TEST(SimSave, TargetThatIsAFolderThrowsAndLeavesNoTemporaryFile) {
     try {
         SaveSimFile(path, {4, 3}, ThreeGames());
         ADD_FAILURE() << "no exception";
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
     }
     EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"run.sim"}));
@@ -590,7 +590,7 @@ TEST(SimSave, WriteFailingPartWayKeepsThePreviousFileWhole) {
         if (limited) {
             try {
                 SaveSimFile(path, {2, 40000}, big);
-            } catch (const SimFileError& e) {
+            } catch (const FileError& e) {
                 error = e.what();
             }
         }
@@ -626,7 +626,7 @@ TEST(SimSave, SavedFileLoadsBackEqual) {
 std::optional<std::string> SaveError(const std::string& path, const SimHeader& header, const PlayHistory& h) {
     try {
         SaveSimFile(path, header, h);
-    } catch (const SimFileError& e) {
+    } catch (const FileError& e) {
         return std::string(e.what());
     }
     return std::nullopt;
@@ -825,7 +825,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SimSaveTargets, ::testing::ValuesIn(kSaveTargets
 
 PlayHistory LargeHistory(std::size_t games) {
     PlayHistory h;
-    GameRecord* r = h.Extend(games);
+    GameRecord* r = h.extend(games);
     std::memset(static_cast<void*>(r), 0x5A, games * sizeof(GameRecord));
     return h;
 }

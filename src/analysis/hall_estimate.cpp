@@ -1,0 +1,71 @@
+#include "analysis/hall_estimate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "analysis/theory.h"
+
+namespace morvane {
+
+HallEstimate EstimateSettingFromHallData(const HallData& data) {
+    HallEstimate out;
+    const auto fail = [&](HallProblem p, std::size_t index) {
+        out.problem = p;
+        out.problemIndex = index;
+        return out;
+    };
+    if (data.games < 1) return fail(HallProblem::NoGames, 0);
+    std::int64_t bbGames = 0;
+    for (std::size_t i = 0; i < data.bbs.size(); ++i) {
+        const HallBB& b = data.bbs[i];
+        if (b.games < 1 || b.kind < 0 || b.kind > RedBB || b.sets < 0) return fail(HallProblem::BadBB, i);
+        bbGames += b.games;
+    }
+    if (bbGames > data.games) return fail(HallProblem::BBsPastGames, 0);
+    const std::int64_t ordinary = data.games - static_cast<std::int64_t>(data.bbs.size());
+    std::uint32_t seenKinds = 0;
+    std::int64_t counted = 0;
+    for (std::size_t i = 0; i < data.counted.size(); ++i) {
+        const CountedWins& c = data.counted[i];
+        if ((c.kinds & seenKinds) != 0 || c.count < 0 || c.kinds == 0) return fail(HallProblem::CountsOverlap, i);
+        seenKinds |= c.kinds;
+        counted += c.count;
+    }
+    if (counted > ordinary) return fail(HallProblem::CountsPastGames, 0);
+
+    std::size_t lastPossible = 0;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) {
+        const auto s = static_cast<std::size_t>(f.Setting() - 1);
+        const RecordLikelihood r = f.EvaluateStretches(data.bbs, data.games - bbGames);
+        out.bbLogLikelihood[s] = r.logLikelihood;
+        if (r.impossibleAt) lastPossible = std::max(lastPossible, *r.impossibleAt);
+        // The multinomial's coefficient is the same at every setting.
+        const GameModel& g = [&]() -> const GameModel& {
+            static const std::vector<SettingTheory> theories = AllSettingTheories();
+            return theories[s].Model();
+        }();
+        CompensatedSum wins;
+        double countedShare = 0;
+        for (const CountedWins& c : data.counted) {
+            double p = 0;
+            for (int k = 0; k < kKoyakuKinds; ++k)
+                if (c.kinds >> k & 1u) p += g.koyaku[static_cast<std::size_t>(k)];
+            countedShare += p;
+            if (c.count > 0) wins.Add(static_cast<double>(c.count) * std::log(p));
+        }
+        if (ordinary > counted) wins.Add(static_cast<double>(ordinary - counted) * std::log1p(-countedShare));
+        out.winsLogLikelihood[s] = wins.Value();
+        out.posterior.logLikelihood[s] = out.bbLogLikelihood[s] + out.winsLogLikelihood[s];
+    }
+    const auto both = UniformPosterior(out.posterior.logLikelihood);
+    const auto bb = UniformPosterior(out.bbLogLikelihood);
+    const auto wins = UniformPosterior(out.winsLogLikelihood);
+    if (!both || !bb || !wins) return fail(HallProblem::NoSetting, lastPossible);
+    out.posterior.probability = *both;
+    out.bbPosterior = *bb;
+    out.winsPosterior = *wins;
+    return out;
+}
+
+}  // namespace morvane

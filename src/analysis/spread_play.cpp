@@ -1,0 +1,119 @@
+#include "analysis/spread_play.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "machine/vocabulary.h"
+
+namespace morvane {
+
+std::uint32_t SessionSeed(std::uint32_t seed, std::uint32_t index) {
+    std::uint64_t z = (std::uint64_t{seed} << 32 | index) + 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    return static_cast<std::uint32_t>(z >> 32);
+}
+
+std::int32_t ShardSessions(const SpreadRequest& r) {
+    if (r.shardIndex >= r.sessions) return 0;
+    return (r.sessions - 1 - r.shardIndex) / r.shardCount + 1;
+}
+
+namespace {
+
+// The tallies live in the callback itself, so the loop keeps them in
+// registers, and BBs are counted only in BB games. The deepest dip is found
+// per climb: the lowest balance since the last new peak, closed off when
+// the balance passes that peak. New peaks are rare in a machine that pays
+// less than it takes, so that branch is well predicted.
+//
+// The balance is read as the record's first word, gamesSinceBB below the
+// balance: comparing whole words orders them by balance. The peak's low
+// half is all ones, so a word is above it only when its balance is.
+struct SessionWatch {
+    static constexpr std::int64_t kLowHalf = 0xFFFFFFFF;
+    std::int32_t bbGames = 0, bbs = 0;
+    std::int64_t peak = kLowHalf, low = 0, dip = 0;
+    template <bool kBBGame>
+    void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
+        if constexpr (kBBGame) {
+            ++bbGames;
+            bbs += r.bbSets;
+        }
+        static_assert(offsetof(GameRecord, gamesSinceBB) == 0 && offsetof(GameRecord, medalBalance) == 4);
+        std::int64_t word;
+        std::memcpy(&word, &r, sizeof word);
+        if (word > peak) [[unlikely]] {
+            dip = std::max(dip, (peak >> 32) - (low >> 32));
+            peak = word | kLowHalf;
+            low = word;
+        }
+        low = std::min(low, word);
+    }
+    std::int64_t DeepestDip() const { return std::max(dip, (peak >> 32) - (low >> 32)); }
+};
+}  // namespace
+
+SessionTally SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t seed) {
+    // What a machine built with this seed holds before its first run.
+    slot_.Rng().SeedRandom(seed);
+    slot_.precursorCount = slot_.gamesSinceBB = slot_.playCount = slot_.medalBalance = 0;
+    slot_.bbKind = slot_.kmode = slot_.bbSets = slot_.mode = slot_.koyaku = 0;
+    slot_.SetFlevel(setting);
+    slot_.Reset();
+    const SessionWatch w = slot_.PlayGames(games, SessionWatch{});
+    return {slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
+}
+
+int DefaultThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTally> out,
+                std::atomic<std::int64_t>* done, const std::atomic<bool>* stop) {
+    if (!ValidSetting(request.setting)) throw std::out_of_range("setting must be 1 to 6");
+    const std::int32_t count = ShardSessions(request);
+    if (out.size() != static_cast<std::size_t>(count)) throw std::invalid_argument("wrong number of tallies");
+    if (threads < 1) threads = DefaultThreads();
+    threads = std::min({threads, std::max<std::int32_t>(count, 1), kMostSpreadThreads});
+    // Grabs of about 100,000 games keep the shared counter out of the way.
+    const std::int32_t chunk = std::clamp<std::int32_t>(100'000 / request.games, 1, 256);
+    std::atomic<std::int32_t> next{0};
+    std::atomic<bool> stopped{false};
+    auto work = [&] {
+        SessionPlayer player;
+        for (;;) {
+            if (stop && stop->load(std::memory_order_relaxed)) {
+                stopped = true;
+                return;
+            }
+            const std::int32_t first = next.fetch_add(chunk, std::memory_order_relaxed);
+            if (first >= count) return;
+            const std::int32_t last = std::min(count, first + chunk);
+            for (std::int32_t k = first; k < last; ++k) {
+                const auto index = static_cast<std::uint32_t>(ShardSessionIndex(request, k));
+                out[static_cast<std::size_t>(k)] =
+                    player.Play(request.setting, request.games, SessionSeed(request.seed, index));
+            }
+            if (done) done->fetch_add(last - first, std::memory_order_relaxed);
+        }
+    };
+    // This thread works too. Threads the system will not start leave their
+    // share to the others: sessions are handed out as each thread asks.
+    {
+        std::vector<std::jthread> pool;
+        pool.reserve(static_cast<std::size_t>(threads - 1));
+        try {
+            for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+        } catch (const std::system_error&) {
+        }
+        work();
+    }
+    return !stopped;
+}
+
+}  // namespace morvane

@@ -1,0 +1,115 @@
+#pragma once
+// The run session: the one machine of the program, the play history of the
+// run on screen, the spare history a batch plays into and an open reads
+// into, and the header a save writes. The window and morvane-sim both work
+// through it, so a run, a batch and a saved file are made in one place.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "machine/slot.h"
+#include "run/history.h"
+#include "app/input.h"
+#include "simfile/simfile.h"
+
+namespace morvane {
+
+struct RunRequest {
+    SettingChoice setting;
+    std::int32_t games = 1;
+};
+
+// What a run tells its caller as it goes; every hook may be empty.
+struct RunHooks {
+    // After the setting is chosen and before the first game.
+    std::function<void(const RunRequest&)> beforeGames;
+    // Every slice of games (about a million): the games played so far of
+    // the run's total. The window moves its progress bar and lets its
+    // events run here.
+    std::function<void(std::int64_t played, std::int64_t total)> progress;
+    // Asked after every slice; true stops the run.
+    std::function<bool()> stopRequested;
+};
+
+enum class RunEnd { Done, Stopped };
+
+// What a batch tells its caller as it goes; every hook may be empty.
+struct BatchHooks {
+    // Asked before each run; true ends the batch (the window was closed).
+    std::function<bool()> stopRequested;
+    // The request of run i > 1; the window reads its inputs again, so edits
+    // made during the batch take effect. nullopt ends the batch.
+    std::function<std::optional<RunRequest>(int run)> nextRequest;
+    // Each run's own hooks; a run stopped part-way ends the batch unwritten.
+    RunHooks run;
+    // Before run i's file is written, with the batch's progress in percent.
+    std::function<void(int run, const std::string& path, int percent)> saving;
+    std::function<void(int run, const std::string& path)> saved;
+};
+
+enum class BatchEnd { Done, Stopped, Refused, WriteFailed };
+
+struct BatchResult {
+    BatchEnd end = BatchEnd::Done;
+    int written = 0;
+    std::string error;   // the failed write's message
+    int errorCode = 0;   // and the system's error number behind it
+};
+
+class RunSession {
+public:
+    // Seeded from the clock unless a seed is given.
+    explicit RunSession(std::optional<std::uint32_t> seed = std::nullopt);
+
+    Slot& Machine() { return slot_; }
+    const Slot& Machine() const { return slot_; }
+
+    // The run a save writes: the last one played or opened.
+    const PlayHistory& Current() const { return histories_[Index(current_)]; }
+    const SimHeader& CurrentHeader() const { return headers_[Index(current_)]; }
+    // The run on screen, or null.
+    const PlayHistory* Shown() const { return shown_ < 0 ? nullptr : &histories_[Index(shown_)]; }
+    // The current run is now on screen; only it keeps its memory.
+    void ShowCurrent();
+    // The screen has let go of its run, so the next run may reuse its storage.
+    void Unshow() { shown_ = -1; }
+
+    // Games of history the next run can write without new memory; a batch
+    // keeps the run on screen and plays beside it.
+    std::uint64_t ReusableGames(bool batch) const;
+
+    // One run into the history that is not on screen (the run on screen's
+    // own storage once it has been let go of). A stopped run empties the
+    // history it played into.
+    RunEnd SimulateRun(const RunRequest& request, const RunHooks& hooks = {});
+
+    // `runs` runs, each saved at once under BatchFileName(base, ...). The run
+    // on screen stays as it is; the last run played becomes current.
+    BatchResult SimulateBatch(const std::string& base, int runs, const RunRequest& first, const BatchHooks& hooks);
+
+    // Reads a file into fresh storage; only a simulation file read whole
+    // becomes current, so a refused or unreadable file changes nothing.
+    // Throws FileError when the file cannot be read, std::bad_alloc.
+    SimReadResult Open(const std::string& path);
+
+    // Writes the current run with its header. Throws FileError.
+    void Save(const std::string& path) const;
+
+private:
+    static std::size_t Index(int i) { return static_cast<std::size_t>(i); }
+    // A saved run's header: the machine's setting and game counter.
+    SimHeader MachineHeader() const { return {slot_.GetFlevel(), slot_.playCount}; }
+    // Where the next run or file goes: beside the run on screen, or into the
+    // larger storage when none is shown.
+    int Target() const;
+
+    Slot slot_;
+    std::array<PlayHistory, 2> histories_;
+    std::array<SimHeader, 2> headers_;
+    int current_ = 0;
+    int shown_ = -1;
+};
+
+}  // namespace morvane

@@ -1,0 +1,66 @@
+#pragma once
+// A spread of many sessions as a front end starts it: the memory check,
+// the sessions on threads with progress and stop, and the result as data
+// (the summary, the report's rows, the balance histogram, a shard's text).
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/spread_play.h"
+#include "analysis/spread_report.h"
+#include "analysis/spread_stats.h"
+
+namespace morvane {
+
+// What a spread holds for its sessions at its peak: the tallies, and a
+// sorted copy of one quantity for the summary or the text of a shard file.
+std::uint64_t SpreadBytes(std::int64_t sessions, bool shardFile);
+
+// Whether `needBytes` fit in the memory the program may still take.
+struct MemoryCheck {
+    bool fits = true;
+    std::uint64_t need = 0;
+    std::uint64_t room = 0;  // the usable part of the available memory
+};
+MemoryCheck CheckRoom(std::uint64_t needBytes);
+// The request's shard, for a summary or (shardFile) a shard's file.
+inline MemoryCheck CheckSpreadRoom(const SpreadRequest& r, bool shardFile) {
+    return CheckRoom(SpreadBytes(ShardSessions(r), shardFile));
+}
+
+struct SpreadResult {
+    SpreadSummary summary;
+    SpreadReport report;
+    BalanceHistogram histogram;
+};
+
+class SpreadJob {
+public:
+    // threads 0: every core.
+    SpreadJob(const SpreadRequest& request, int threads);
+
+    // Plays the shard's sessions on this thread and helpers; false when
+    // Stop ended it early. Call once.
+    bool Run();
+    // From any thread.
+    void Stop() { stop_ = true; }
+    std::int64_t Done() const { return done_.load(std::memory_order_relaxed); }
+    std::int32_t Sessions() const { return static_cast<std::int32_t>(tallies_.size()); }
+
+    const SpreadRequest& Request() const { return request_; }
+    const std::vector<SessionTally>& Tallies() const { return tallies_; }
+    // After a whole spread (one shard of one).
+    SpreadResult Result(int histogramBins) const;
+    // After a shard.
+    std::string ShardText() const;
+
+private:
+    SpreadRequest request_;
+    int threads_;
+    std::vector<SessionTally> tallies_;
+    std::atomic<std::int64_t> done_{0};
+    std::atomic<bool> stop_{false};
+};
+
+}  // namespace morvane

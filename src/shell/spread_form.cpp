@@ -1,0 +1,196 @@
+#include "shell/spread_form.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "chart/builders.h"
+#include "chart/chart_view.h"
+#include "present/names.h"
+#include "present/number_format.h"
+#include "shell/fonts.h"
+#include "shell/form_input.h"
+#include "shell/result_tables.h"
+#include "shell/texts.h"
+
+namespace morvane {
+namespace {
+// The report's quantities, in its order.
+const QStringList kQuantityNames{"収支(枚)", "収支(円)", "機械割(%)", "BB初当り数", "BB数", "最大下落幅(枚)"};
+constexpr int kHistogramBins = 40;
+}  // namespace
+
+TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SpreadForm"));
+    setWindowTitle(QStringLiteral("分布"));
+    setFont(MainFont());
+    auto* layout = new QVBoxLayout(this);
+    auto* inputs = new QHBoxLayout;
+    PlayNumEdit = new QLineEdit(QStringLiteral("8000"), this);
+    FlevelComboBox = new QComboBox(this);
+    for (int i = kMinSetting; i <= kMaxSetting; ++i) FlevelComboBox->addItem(QString::number(i));
+    SessionsEdit = new QLineEdit(QStringLiteral("10000"), this);
+    StartButton = new QPushButton(QStringLiteral("開始"), this);
+    StopButton = new QPushButton(QStringLiteral("中止"), this);
+    StopButton->setEnabled(false);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Play数"), PlayNumEdit);
+    form->addRow(QStringLiteral("設定"), FlevelComboBox);
+    form->addRow(QStringLiteral("セッション数"), SessionsEdit);
+    inputs->addLayout(form);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(StartButton);
+    buttons->addWidget(StopButton);
+    buttons->addStretch();
+    inputs->addLayout(buttons);
+    inputs->addStretch();
+    layout->addLayout(inputs);
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    layout->addWidget(ProgressBar);
+    StatusLabel = new QLabel(this);
+    StatusLabel->setWordWrap(true);
+    layout->addWidget(StatusLabel);
+    Chart = MakeChart(this, QStringLiteral("最終収支の分布"), {560, 260});
+    layout->addWidget(Chart);
+    QStringList columns{"項目", "平均", "標準偏差", "標準誤差", "最小"};
+    for (int p : kSpreadPercentiles) columns << QStringLiteral("%1%").arg(p);
+    columns << QStringLiteral("最大");
+    Table = MakeTable(columns, static_cast<int>(kQuantityNames.size()), this);
+    for (int row = 0; row < kQuantityNames.size(); ++row) Put(Table, row, 0, kQuantityNames[row]);
+    Fit(Table);
+    ShowWhole(Table);
+    layout->addWidget(Table);
+    poll_ = new QTimer(this);
+    poll_->setInterval(100);
+    connect(poll_, &QTimer::timeout, this, &TSpreadForm::Poll);
+    connect(StartButton, &QPushButton::clicked, this, &TSpreadForm::StartButtonClick);
+    connect(StopButton, &QPushButton::clicked, this, &TSpreadForm::StopButtonClick);
+    resize(900, 560);
+}
+
+TSpreadForm::~TSpreadForm() {
+    if (job_) job_->Stop();
+    if (worker_.joinable()) worker_.join();
+}
+
+void TSpreadForm::closeEvent(QCloseEvent* e) {
+    // A closed window plays on for no one.
+    StopButtonClick();
+    QDialog::closeEvent(e);
+}
+
+void TSpreadForm::SetSeed(std::uint32_t seed) { seed_ = seed; }
+
+void TSpreadForm::StartButtonClick() {
+    if (Running()) return;
+    SpreadRequest r;
+    try {
+        r.games = ToInt(PlayNumEdit->text());
+        if (r.games < 1) throw InputError{texts::kGamesBelowOne};
+        r.sessions = ToInt(SessionsEdit->text());
+        if (r.sessions < 1) throw InputError{QStringLiteral("セッション数は、1以上にしてください。")};
+    } catch (const InputError& e) {
+        StatusLabel->setText(e.message);
+        return;
+    } catch (const ConversionError& e) {
+        StatusLabel->setText(QString::fromStdString(e.what()));
+        return;
+    }
+    r.setting = FlevelComboBox->currentIndex() + kMinSetting;
+    r.seed = seed_ ? *seed_ : static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
+    // Checked before the tallies are touched: past the memory, Linux ends
+    // the program instead of refusing the allocation.
+    const QString tooMany = QStringLiteral("メモリが足りません。セッション数を減らしてください。");
+    if (!CheckSpreadRoom(r, false).fits) {
+        StatusLabel->setText(tooMany);
+        return;
+    }
+    try {
+        job_ = std::make_unique<SpreadJob>(r, 0);
+    } catch (const std::bad_alloc&) {
+        StatusLabel->setText(tooMany);
+        return;
+    }
+    finished_ = false;
+    ProgressBar->setValue(0);
+    StatusLabel->setText(QStringLiteral("実行中・・・"));
+    StartButton->setEnabled(false);
+    StopButton->setEnabled(true);
+    worker_ = std::jthread([this] {
+        completed_ = job_->Run();
+        finished_ = true;
+    });
+    poll_->start();
+}
+
+void TSpreadForm::StopButtonClick() {
+    if (!Running()) return;
+    job_->Stop();
+    worker_.join();
+    Finish();
+}
+
+void TSpreadForm::Poll() {
+    if (!Running()) return;
+    ProgressBar->setValue(static_cast<int>(job_->Done() * 100 / job_->Sessions()));
+    if (finished_.load()) {
+        worker_.join();
+        Finish();
+    }
+}
+
+void TSpreadForm::Finish() {
+    poll_->stop();
+    StartButton->setEnabled(true);
+    StopButton->setEnabled(false);
+    if (!completed_) {
+        StatusLabel->setText(QStringLiteral("中止しました。"));
+        return;
+    }
+    ProgressBar->setValue(100);
+    result_ = job_->Result(kHistogramBins);
+    Present();
+}
+
+void TSpreadForm::Present() {
+    const SpreadRequest& r = result_.summary.request;
+    StatusLabel->setText(QStringLiteral("設定%1　Play数 %2 × %3 回（種 %4）　収支プラス %5 回 (%6%)")
+                             .arg(r.setting)
+                             .arg(r.games)
+                             .arg(r.sessions)
+                             .arg(r.seed)
+                             .arg(result_.summary.ahead)
+                             .arg(Fixed(100.0 * static_cast<double>(result_.summary.ahead) / r.sessions, 2)));
+    // The very figures morvane-sim spread prints.
+    const std::vector<SpreadReportRow>& rows = result_.report.quantities;
+    for (int row = 0; row < kQuantityNames.size(); ++row) {
+        Put(Table, row, 0, kQuantityNames[row]);
+        const std::vector<std::string>& cells = rows[static_cast<std::size_t>(row)].cells;
+        for (std::size_t c = 0; c < cells.size(); ++c)
+            Put(Table, row, static_cast<int>(c) + 1, QString::fromStdString(cells[c]));
+    }
+    Fit(Table);
+    ShowWhole(Table);
+
+    QChart* c = Chart->chart();
+    chart::ClearChart(c);
+    const BalanceHistogram& h = result_.histogram;
+    chart::BuildHistogram(c, h.low, h.width, h.counts,
+                          {QStringLiteral("セッション数"), QStringLiteral("最終収支(枚)"), QStringLiteral("セッション数"),
+                           QColor(0xFF, 0x8E, 0x8E), QColor(0xC0, 0x40, 0x40), MainFont()});
+}
+
+}  // namespace morvane

@@ -1,0 +1,74 @@
+#pragma once
+// 分布: the spread of many sessions, played off the window's thread.
+#include <QDialog>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "app/spread_job.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTabWidget;
+class QTimer;
+
+namespace morvane {
+
+class SettingTheory;
+class PlayHistory;
+namespace chart {
+class ChartView;
+}
+
+// "分布": many sessions played on background threads, the histogram of
+// their final balance and the percentiles of what a session brings. The
+// window it belongs to stays usable meanwhile.
+class TSpreadForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSpreadForm(QWidget* parent = nullptr);
+    ~TSpreadForm() override;
+
+    void StartButtonClick();
+    void StopButtonClick();
+    bool Running() const { return worker_.joinable(); }
+    // Tests fix the seed; otherwise each start takes the clock's.
+    void SetSeed(std::uint32_t seed);
+    // The finished spread's figures (valid once one has finished).
+    const SpreadSummary& Summary() const { return result_.summary; }
+
+    QLineEdit* PlayNumEdit;
+    QComboBox* FlevelComboBox;
+    QLineEdit* SessionsEdit;
+    QPushButton* StartButton;
+    QPushButton* StopButton;
+    QProgressBar* ProgressBar;
+    QLabel* StatusLabel;
+    chart::ChartView* Chart;
+    QTableWidget* Table;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void Poll();
+    void Finish();
+    void Present();
+
+    QTimer* poll_;
+    std::unique_ptr<SpreadJob> job_;
+    std::jthread worker_;
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> completed_{false};
+    std::optional<std::uint32_t> seed_;
+    SpreadResult result_;
+};
+
+}  // namespace morvane

@@ -1,0 +1,178 @@
+// The run session: which history a run, a batch and an open fill, what stays
+// on screen meanwhile, and how a batch ends.
+#include "app/session.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run/single_run.h"
+#include "support/temp_folder.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Session : public test::TempFolderTest {
+protected:
+    static constexpr RunRequest kHidden8000{{true, 0}, 8000};
+};
+
+TEST_F(Session, BatchWritesEachRunAtOnceAndLeavesTheRunOnScreen) {
+    RunSession s(12345);
+    s.SimulateRun({{false, 3}, 100});
+    s.ShowCurrent();
+    const PlayHistory onScreen = *s.Shown();
+
+    std::vector<std::string> saving, saved;
+    std::vector<int> percents;
+    BatchHooks hooks;
+    hooks.saving = [&](int run, const std::string& path, int percent) {
+        saving.push_back(path);
+        percents.push_back(percent);
+        EXPECT_FALSE(fs::exists(path)) << run;
+    };
+    hooks.saved = [&](int run, const std::string& path) {
+        saved.push_back(path);
+        EXPECT_EQ(fs::file_size(path), SimFileBytes(8000)) << run;
+        // The run on screen is never the one a batch plays into.
+        EXPECT_TRUE(*s.Shown() == onScreen) << run;
+    };
+    const BatchResult r = s.SimulateBatch(Path("b.sim"), 3, kHidden8000, hooks);
+
+    EXPECT_EQ(r.end, BatchEnd::Done);
+    EXPECT_EQ(r.written, 3);
+    // The hidden settings of seed 12345 after a 100-game run differ from a
+    // fresh machine's, so the names come from the runs themselves.
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saving, saved);
+    EXPECT_EQ(percents, (std::vector<int>{33, 66, 100}));
+    for (int i = 0; i < 3; ++i) EXPECT_NE(saved[static_cast<std::size_t>(i)].find("_8000_" + std::to_string(i + 1) + ".sim"), std::string::npos);
+    EXPECT_TRUE(*s.Shown() == onScreen);
+    // What a save writes now is the last run of the batch.
+    EXPECT_EQ(s.Current().size(), 8000u);
+    EXPECT_EQ(s.CurrentHeader().games, 8000);
+    EXPECT_EQ(s.CurrentHeader().setting, s.Machine().GetFlevel());
+    EXPECT_NE(saved.back().find(std::to_string(s.CurrentHeader().setting) + "_8000_3"), std::string::npos);
+}
+
+TEST_F(Session, BatchEndsEarlyWhenStoppedRefusedOrUnwritable) {
+    struct Case {
+        const char* name;
+        BatchEnd end;
+        int written;
+    };
+    for (const Case& c : {Case{"stopped", BatchEnd::Stopped, 1}, Case{"refused", BatchEnd::Refused, 1},
+                          Case{"unwritable", BatchEnd::WriteFailed, 0}}) {
+        SCOPED_TRACE(c.name);
+        RunSession s(7);
+        BatchHooks hooks;
+        int asked = 0;
+        if (c.end == BatchEnd::Stopped) hooks.stopRequested = [&] { return ++asked > 1; };
+        if (c.end == BatchEnd::Refused) hooks.nextRequest = [](int) { return std::optional<RunRequest>(); };
+        const std::string base = c.end == BatchEnd::WriteFailed ? Path("missing/x.sim") : Path(std::string(c.name) + ".sim");
+        const BatchResult r = s.SimulateBatch(base, 3, {{false, 4}, 500}, hooks);
+        EXPECT_EQ(r.end, c.end);
+        EXPECT_EQ(r.written, c.written);
+        int files = 0;
+        for (const auto& e : fs::directory_iterator(dir_)) files += e.path().filename().string().rfind(c.name, 0) == 0;
+        EXPECT_EQ(files, c.written);
+        if (c.end == BatchEnd::WriteFailed) EXPECT_NE(r.error.find("missing/x4_500_1.sim"), std::string::npos) << r.error;
+        else EXPECT_TRUE(r.error.empty());
+    }
+}
+
+TEST_F(Session, NextRequestChangesTheRunsAfterTheFirst) {
+    RunSession s(3);
+    BatchHooks hooks;
+    std::vector<int> asked;
+    hooks.nextRequest = [&](int run) {
+        asked.push_back(run);
+        return std::optional<RunRequest>(RunRequest{{false, run}, 100 * run});
+    };
+    std::vector<std::string> saved;
+    hooks.saved = [&](int, const std::string& path) { saved.push_back(fs::path(path).filename().string()); };
+    EXPECT_EQ(s.SimulateBatch(Path("n.sim"), 3, {{false, 6}, 50}, hooks).end, BatchEnd::Done);
+    EXPECT_EQ(asked, (std::vector<int>{2, 3}));
+    EXPECT_EQ(saved, (std::vector<std::string>{"n6_50_1.sim", "n2_200_2.sim", "n3_300_3.sim"}));
+}
+
+TEST_F(Session, ALongRunReportsItsSlicesAndStopsWhenAsked) {
+    const std::int32_t games = 3 * kSliceGames + 12345;
+    RunSession plain(21), watched(21), stopped(21);
+    plain.SimulateRun({{false, 5}, games});
+
+    std::vector<std::int64_t> seen;
+    RunHooks hooks;
+    hooks.progress = [&](std::int64_t played, std::int64_t total) {
+        EXPECT_EQ(total, games);
+        seen.push_back(played);
+    };
+    EXPECT_EQ(watched.SimulateRun({{false, 5}, games}, hooks), RunEnd::Done);
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{kSliceGames, 2 * std::int64_t{kSliceGames}, 3 * std::int64_t{kSliceGames}, games}));
+    // Played in slices, the games are the same as in one piece.
+    EXPECT_TRUE(watched.Current() == plain.Current());
+    EXPECT_EQ(watched.Machine().Rng().State(), plain.Machine().Rng().State());
+
+    int asked = 0;
+    hooks = {};
+    hooks.stopRequested = [&] { return ++asked == 2; };
+    EXPECT_EQ(stopped.SimulateRun({{false, 5}, games}, hooks), RunEnd::Stopped);
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(stopped.Current().empty()) << "a stopped run leaves no half history";
+    EXPECT_EQ(stopped.Machine().playCount, 2 * kSliceGames);
+
+    // A batch stopped inside its second run keeps the first file only.
+    RunSession batch(21);
+    BatchHooks b;
+    int slices = 0;
+    b.run.stopRequested = [&] { return ++slices == 3; };
+    const BatchResult r = batch.SimulateBatch(Path("s.sim"), 3, {{false, 5}, kSliceGames + 1}, b);
+    EXPECT_EQ(r.end, BatchEnd::Stopped);
+    EXPECT_EQ(r.written, 1);
+    EXPECT_TRUE(fs::exists(Path("s5_1048577_1.sim")));
+    EXPECT_FALSE(fs::exists(Path("s5_1048577_2.sim")));
+}
+
+TEST_F(Session, ASingleRunReusesTheStorageOfTheRunOnScreen) {
+    RunSession s(4);
+    s.SimulateRun({{false, 1}, 3000});
+    s.ShowCurrent();
+    const GameRecord* storage = s.Current().records().data();
+    EXPECT_EQ(s.ReusableGames(true), 0u) << "a batch needs memory beside the run on screen";
+    EXPECT_EQ(s.ReusableGames(false), 3000u);
+    s.Unshow();
+    s.SimulateRun({{false, 2}, 2000});
+    EXPECT_EQ(s.Current().records().data(), storage);
+    EXPECT_EQ(s.Current().size(), 2000u);
+    EXPECT_EQ(s.CurrentHeader(), (SimHeader{2, 2000}));
+}
+
+TEST_F(Session, OpenTakesOnlyAWholeSimulationFile) {
+    RunSession s(5);
+    s.SimulateRun({{false, 6}, 700});
+    const std::string saved = Path("saved.sim");
+    s.Save(saved);
+    const PlayHistory first = s.Current();
+    s.SimulateRun({{false, 2}, 300});
+    s.ShowCurrent();
+    const PlayHistory second = s.Current();
+
+    EXPECT_EQ(s.Open(WriteBytes("text.sim", "not a simulation")).status, SimStatus::NotSimulation);
+    EXPECT_THROW(s.Open(Path("absent.sim")), FileError);
+    EXPECT_TRUE(s.Current() == second);
+    EXPECT_EQ(s.CurrentHeader(), (SimHeader{2, 300}));
+
+    const SimReadResult r = s.Open(saved);
+    EXPECT_EQ(r.status, SimStatus::Ok);
+    EXPECT_TRUE(s.Current() == first);
+    EXPECT_EQ(s.CurrentHeader(), (SimHeader{6, 700}));
+    EXPECT_TRUE(*s.Shown() == second) << "the run on screen stays until the file is presented";
+    EXPECT_EQ(s.Machine().GetFlevel(), 2) << "opening a file leaves the machine alone";
+}
+
+}  // namespace
+}  // namespace morvane
