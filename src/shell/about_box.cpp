@@ -10,6 +10,7 @@
 #include "shell/fonts.h"
 #include "shell/icon.h"
 #include "shell/links.h"
+#include "version.h"
 #include "shell/services.h"
 
 namespace morvane {
@@ -66,7 +67,7 @@ TAboutBox::TAboutBox(Services& services, QWidget* parent) : QDialog(parent), ser
     ProductName = new QLabel(QStringLiteral("Morvane"), panel);
     ProductName->setObjectName(QStringLiteral("ProductName"));
     ProductName->move(88, 16);
-    Version = new QLabel(QStringLiteral("Version1.0.3.0"), panel);
+    Version = new QLabel(QStringLiteral("Version") + kMorvaneVersion, panel);
     Version->setObjectName(QStringLiteral("Version"));
     Version->move(88, 40);
     Label2 = new LinkLabel(links::kContactCaption, [this] { Label2Click(); }, panel);

@@ -198,9 +198,13 @@ TEST_F(CliEstimate, RefusesRecordsNoSettingPlays) {
     bbFirst.KoyakuLog()[0] = BBGame;
     bbFirst.BBLog()[0] = RedBB;
     bbFirst.KeizokuNumLog()[0] = 2;
+    // The BB comes by game 1532 at the latest.
+    PlayHistory noBB;
+    for (int i = 0; i < 1532; ++i) noBB.push_back({0, 0, 0, 0, 0, 0, 0, Miss});
     const std::vector<std::pair<PlayHistory, const char*>> cases = {
         {damaged, "game 8 holds codes the machine never records"},
         {bbFirst, "no setting can play this record: game 1"},
+        {noBB, "no setting can play this record: game 1532 "},
     };
     for (const auto& [history, message] : cases) {
         const std::string path = Path("bad.sim");
@@ -211,6 +215,12 @@ TEST_F(CliEstimate, RefusesRecordsNoSettingPlays) {
         ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
+    PlayHistory longest;
+    for (int i = 0; i < 1531; ++i) longest.push_back({0, 0, 0, 0, 0, 0, 0, Miss});
+    const std::string path = Path("long.sim");
+    SaveSimFile(path, {1, 1531}, longest);
+    const CliResult r = Cli({"estimate", path});
+    EXPECT_EQ(r.code, kExitOk) << r.err;
 }
 
 TEST_F(CliEstimate, RefusesFilesItCannotJudge) {
@@ -275,6 +285,32 @@ TEST(CliEstimateHall, PrintsThePosteriorOfTheNotedData) {
     const CliResult bare = Cli({"estimate", "--games", "1000"});
     ASSERT_EQ(bare.code, kExitOk) << bare.err;
     EXPECT_EQ(Lines(bare.out).size(), 6u);
+}
+
+// The BB comes by game 1532 of a stretch at the latest: 1531 games without
+// one are possible, 1532 are not, within the BB history as after it.
+TEST(CliEstimateHall, RefusesOnlyStretchesTheMachineCannotPlay) {
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"estimate", "--games", "1531"},
+             {"estimate", "--games", "3064", "--bb", "1532,1532"},
+             {"estimate", "--games", "3063", "--bb", "1532r2,1"},
+         }) {
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.code, kExitOk) << args[2] << ": " << r.err;
+        EXPECT_EQ(Lines(r.out).size(), 6u) << args[2];
+    }
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"estimate", "--games", "1532"},
+             {"estimate", "--games", "1600", "--bb", "1533"},
+             {"estimate", "--games", "3064", "--bb", "1531,1"},
+         }) {
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.code, kExitUsage) << args[2];
+        EXPECT_EQ(r.out, "") << args[2];
+        EXPECT_EQ(r.err,
+                  "morvane-sim: no setting can play this BB history: a stretch runs 1532 games or more without a BB\n")
+            << args[2];
+    }
 }
 
 TEST(CliEstimateHall, RefusesWhatItCannotRead) {

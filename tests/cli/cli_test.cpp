@@ -16,9 +16,11 @@
 #include "app/spread_job.h"
 #include "analysis/shard_file.h"
 #include "analysis/shard_merge.h"
+#include "system/printable.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/sha256.h"
+#include "version.h"
 
 namespace morvane {
 namespace {
@@ -262,25 +264,182 @@ TEST_F(CliTest, BatchStoppedByAnUnwritableThirdFileKeepsTheFirstTwoWhole) {
     EXPECT_TRUE(fs::is_empty(blocked));
 }
 
-// --help and -h show the usage wherever an option may stand.
-class CliHelpAfterACommand : public CliTest, public ::testing::WithParamInterface<std::vector<std::string>> {};
+// --help and -h wherever an option may stand, and the word help first: the
+// help of the command given, or the overall usage without one.
+struct HelpCase {
+    std::vector<std::string> args;
+    const char* command;  // whose help it is; "" for the overall usage
+};
 
-TEST_P(CliHelpAfterACommand, ShowsTheUsage) {
-    const CliResult r = Run(GetParam());
+void PrintTo(const HelpCase& h, std::ostream* os) {
+    for (const std::string& a : h.args) *os << a << ' ';
+}
+
+class CliHelpAfterACommand : public CliTest, public ::testing::WithParamInterface<HelpCase> {};
+
+TEST_P(CliHelpAfterACommand, ShowsThatCommandsHelp) {
+    const CliResult r = Run(GetParam().args);
+    const std::string command = GetParam().command;
     EXPECT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, Run({"--help"}).out);
-    EXPECT_EQ(r.out.rfind("usage: morvane-sim run ", 0), 0u) << r.out;
+    if (command.empty()) {
+        EXPECT_EQ(r.out, Run({"--help"}).out);
+        EXPECT_EQ(r.out.rfind("usage: morvane-sim run ", 0), 0u) << r.out;
+    } else {
+        EXPECT_EQ(r.out, Run({command, "--help"}).out);
+        EXPECT_EQ(r.out.rfind("usage: morvane-sim " + command + " ", 0), 0u) << r.out;
+        EXPECT_NE(r.out, Run({"--help"}).out);
+    }
     EXPECT_TRUE(Entries(dir_).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliHelpAfterACommand,
-    ::testing::Values(std::vector<std::string>{"run", "--help"}, std::vector<std::string>{"run", "-h"},
-                      std::vector<std::string>{"run", "--games", "5", "--out", "x.sim", "-h"},
-                      std::vector<std::string>{"show", "--help"}, std::vector<std::string>{"show", "x.sim", "-h"},
-                      std::vector<std::string>{"estimate", "--help"}, std::vector<std::string>{"theory", "-h"},
-                      std::vector<std::string>{"bench", "--help"}, std::vector<std::string>{"-h"}));
+    ::testing::Values(HelpCase{{"run", "--help"}, "run"}, HelpCase{{"run", "-h"}, "run"},
+                      HelpCase{{"run", "--games", "5", "--out", "x.sim", "-h"}, "run"},
+                      HelpCase{{"show", "--help"}, "show"}, HelpCase{{"show", "x.sim", "-h"}, "show"},
+                      HelpCase{{"estimate", "--help"}, "estimate"},
+                      HelpCase{{"estimate", "--games", "100", "-h"}, "estimate"}, HelpCase{{"theory", "-h"}, "theory"},
+                      HelpCase{{"bench", "--help"}, "bench"}, HelpCase{{"spread", "--shard", "0/2", "-h"}, "spread"},
+                      HelpCase{{"merge", "a.txt", "--help"}, "merge"}, HelpCase{{"help", "spread"}, "spread"},
+                      HelpCase{{"-h"}, ""}, HelpCase{{"help"}, ""}));
+
+// COMMAND --help: every option the command takes, each with its default
+// where it has one and a sentence of help, and no other option.
+struct OptionHelp {
+    const char* option;
+    const char* fallback;  // nullptr: none shown
+};
+
+struct CommandHelpCase {
+    const char* command;
+    std::vector<OptionHelp> options;
+};
+
+void PrintTo(const CommandHelpCase& c, std::ostream* os) { *os << c.command; }
+
+// The entries of a help text below its usage block: each line that starts
+// with two spaces, then a name, joined with the indented lines that continue
+// it.
+std::map<std::string, std::string> HelpEntries(const std::string& help) {
+    std::map<std::string, std::string> entries;
+    std::string* last = nullptr;
+    const std::vector<std::string> lines = Lines(help);
+    for (auto line = std::find(lines.begin(), lines.end(), ""); line != lines.end(); ++line) {
+        if (line->rfind("   ", 0) == 0 && last) {
+            *last += " " + line->substr(line->find_first_not_of(' '));
+        } else if (line->rfind("  ", 0) == 0) {
+            const std::string name = line->substr(2, line->find(' ', 2) - 2);
+            last = &entries[name];
+            *last = line->substr(2);
+        } else {
+            last = nullptr;
+        }
+    }
+    return entries;
+}
+
+class CliCommandHelp : public CliTest, public ::testing::WithParamInterface<CommandHelpCase> {};
+
+TEST_P(CliCommandHelp, NamesEachOptionWithItsDefault) {
+    const CliResult r = Run({GetParam().command, "--help"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    std::map<std::string, std::string> entries = HelpEntries(r.out);
+    ASSERT_EQ(entries.count("-h,--help"), 1u) << r.out;
+    entries.erase("-h,--help");
+    for (const OptionHelp& o : GetParam().options) {
+        const auto it = entries.find(o.option);
+        ASSERT_NE(it, entries.end()) << o.option << " missing from\n" << r.out;
+        const std::string& entry = it->second;
+        // The name, its value's name, then at least a few words of help.
+        EXPECT_GT(entry.size(), std::string(o.option).size() + 25) << entry;
+        if (o.fallback) {
+            EXPECT_NE(entry.find(std::string("(default: ") + o.fallback + ")"), std::string::npos) << entry;
+        } else {
+            EXPECT_EQ(entry.find("default"), std::string::npos) << entry;
+        }
+        entries.erase(it);
+    }
+    for (const auto& [name, entry] : entries) ADD_FAILURE() << "not in the table: " << entry;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliCommandHelp,
+    ::testing::Values(
+        CommandHelpCase{"run",
+                        {{"--seed", "the clock's seconds"},
+                         {"--setting", "1"},
+                         {"--games", "1"},
+                         {"--runs", "1"},
+                         {"--out", "not saved"}}},
+        CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}}},
+        CommandHelpCase{"theory", {{"--games", "no second table"}}},
+        CommandHelpCase{"estimate",
+                        {{"FILE.sim", nullptr},
+                         {"--counts", nullptr},
+                         {"--games", nullptr},
+                         {"--bb", "no BB"},
+                         {"--count", "none counted"}}},
+        CommandHelpCase{"bench", {{"--games", "10000000"}}},
+        CommandHelpCase{"spread",
+                        {{"--setting", "1"},
+                         {"--games", "1"},
+                         {"--sessions", "1"},
+                         {"--seed", "the clock's seconds"},
+                         {"--threads", "every core"},
+                         {"--shard", "every session"},
+                         {"--out", "printed"}}},
+        CommandHelpCase{"merge", {{"FILE...", nullptr}}}),
+    [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
+
+// The overall usage: a usage line and an entry for every command.
+TEST_F(CliTest, HelpListsEveryCommandAndTheVersion) {
+    const CliResult r = Run({"--help"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const std::map<std::string, std::string> entries = HelpEntries(r.out);
+    for (const char* command : {"run", "show", "theory", "estimate", "bench", "spread", "merge"}) {
+        EXPECT_NE(r.out.find(std::string("morvane-sim ") + command + " "), std::string::npos) << command;
+        EXPECT_EQ(entries.count(command), 1u) << command << " missing from\n" << r.out;
+    }
+    EXPECT_EQ(entries.count("--version"), 1u) << r.out;
+
+    const CliResult v = Run({"--version"});
+    EXPECT_EQ(v.code, kExitOk);
+    EXPECT_EQ(v.err, "");
+    EXPECT_EQ(v.out, std::string("morvane-sim ") + kMorvaneVersion + "\n");
+}
+
+// --opt=value is --opt value, to the byte.
+struct FormsCase {
+    const char* name;
+    std::vector<std::string> joined, apart;
+};
+
+void PrintTo(const FormsCase& f, std::ostream* os) { *os << f.name; }
+
+class CliOptionForms : public CliTest, public ::testing::WithParamInterface<FormsCase> {};
+
+TEST_P(CliOptionForms, GiveTheSameOutput) {
+    const CliResult a = Run(GetParam().joined), b = Run(GetParam().apart);
+    ASSERT_EQ(a.code, kExitOk) << a.err;
+    ASSERT_EQ(b.code, kExitOk) << b.err;
+    EXPECT_FALSE(a.out.empty());
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_EQ(a.err, b.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliOptionForms,
+    ::testing::Values(
+        FormsCase{"Run", {"run", "--seed=9", "--setting=?", "--games=8000"},
+                  {"run", "--seed", "9", "--setting", "?", "--games", "8000"}},
+        FormsCase{"Theory", {"theory", "--games=8000"}, {"theory", "--games", "8000"}},
+        FormsCase{"Spread", {"spread", "--setting=4", "--games=8000", "--sessions=30", "--seed=5", "--threads=2"},
+                  {"spread", "--setting", "4", "--games", "8000", "--sessions", "30", "--seed", "5", "--threads", "2"}},
+        // Only the first = parts the name from the value.
+        FormsCase{"EstimateHallData", {"estimate", "--games=1700", "--bb=312b5,45r", "--count=cherry=30"},
+                  {"estimate", "--games", "1700", "--bb", "312b5,45r", "--count", "cherry=30"}}),
+    [](const ::testing::TestParamInfo<FormsCase>& info) { return std::string(info.param.name); });
 
 // Leading zeros count for nothing, in every number.
 struct ZerosCase {
@@ -318,15 +477,25 @@ INSTANTIATE_TEST_SUITE_P(
 // Error lines: one line, the prefix, values escaped and cut.
 struct MessageCase {
     const char* name;
-    // "@text", "@fifo" (no writer) and "@huge" (a shard header of 2^31 - 1
-    // sessions) stand for files in the test's folder, "@dir" for the folder.
+    // "@text", "@fifo" (no writer), "@huge" (a shard header of 2^31 - 1
+    // sessions) and "@unplayable" (a simulation file with a code the machine
+    // never records, its name holding an escape) stand for files in the
+    // test's folder, "@dir" for the folder.
     std::vector<std::string> args;
     std::string line;  // what the one line must hold
 };
 
 void PrintTo(const MessageCase& m, std::ostream* os) { *os << m.name; }
 
-class CliMessages : public CliTest, public ::testing::WithParamInterface<MessageCase> {};
+class CliMessages : public CliTest, public ::testing::WithParamInterface<MessageCase> {
+protected:
+    static std::string Unplayable(const std::string& path) {
+        PlayHistory h;
+        h.push_back({1, -3, 0, 1, 0, 0, 2, 42});
+        SaveSimFile(path, {1, 1}, h);
+        return path;
+    }
+};
 
 TEST_P(CliMessages, AreOneShortLineWithThePrefix) {
     std::vector<std::string> args = GetParam().args;
@@ -336,10 +505,12 @@ TEST_P(CliMessages, AreOneShortLineWithThePrefix) {
         {"@fifo", Path("pipe")},
         {"@huge", WriteBytes("huge.txt", "morvane-spread\t1\nsetting\t1\ngames\t8000\nsessions\t2147483647\n"
                                          "seed\t1\nshard\t0/1\nsession\tbalance\tbb_games\tbbs\tdeepest_dip\n")},
-        {"@dir", dir_}};
+        {"@dir", dir_},
+        {"@unplayable", Unplayable(Path("bad\x1b[2J.sim"))}};
     ASSERT_EQ(::mkfifo(files.at("@fifo").c_str(), 0600), 0);
     for (const auto& [token, path] : files) {
-        if (const std::size_t at = line.find(token); at != std::string::npos) line.replace(at, token.size(), path);
+        if (const std::size_t at = line.find(token); at != std::string::npos)
+            line.replace(at, token.size(), Printable(path));
         for (std::string& a : args)
             if (a == token) a = path;
     }
@@ -366,7 +537,46 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"MergeOfAFifoWithoutAWriter", {"merge", "@fifo"}, "@fifo: not a spread shard file"},
         MessageCase{"MergeOfAnEndlessStream", {"merge", "/dev/zero"}, "/dev/zero: not a spread shard file"},
         MessageCase{"MergeOfMoreSessionsThanMemory", {"merge", "@huge"},
-                    "@huge: its spread of 2147483647 sessions needs more than the"}),
+                    "@huge: its spread of 2147483647 sessions needs more than the"},
+        // The parser's refusals, word for word.
+        MessageCase{"UnknownOption", {"run", "--x"},
+                    "morvane-sim: unknown option '--x' (morvane-sim --help shows the usage)"},
+        MessageCase{"UnknownOptionWithAValue", {"spread", "--colour=red"},
+                    "morvane-sim: unknown option '--colour=red' (morvane-sim --help shows the usage)"},
+        MessageCase{"UnknownOptionOfAFileCommand", {"show", "--x", "a.sim"},
+                    "morvane-sim: unexpected argument '--x' (morvane-sim --help shows the usage)"},
+        MessageCase{"SecondFile", {"show", "a.sim", "b.sim"},
+                    "morvane-sim: unexpected argument 'b.sim' (morvane-sim --help shows the usage)"},
+        MessageCase{"MissingValue", {"theory", "--games"},
+                    "morvane-sim: option --games needs a value (morvane-sim --help shows the usage)"},
+        MessageCase{"MissingValueAfterTheEquals", {"spread", "--out="},
+                    "morvane-sim: option --out needs a value (morvane-sim --help shows the usage)"},
+        MessageCase{"GivenTwice", {"run", "--games", "1", "--games=2"},
+                    "morvane-sim: option --games given twice (morvane-sim --help shows the usage)"},
+        MessageCase{"HallGamesGivenTwice", {"estimate", "--games", "1000", "--games", "900"},
+                    "morvane-sim: option --games given twice (morvane-sim --help shows the usage)"},
+        MessageCase{"FlagWithAValue", {"show", "--plays=yes", "a.sim"},
+                    "morvane-sim: option --plays takes no value (morvane-sim --help shows the usage)"},
+        MessageCase{"UnknownCommand", {"walk", "--games", "10"},
+                    "morvane-sim: unknown command 'walk' (morvane-sim --help shows the usage)"},
+        MessageCase{"OptionBeforeTheCommand", {"--games", "10", "run"},
+                    "morvane-sim: unknown command '--games' (morvane-sim --help shows the usage)"},
+        MessageCase{"NoCommand", {}, "morvane-sim: no command given (morvane-sim --help shows the usage)"},
+        // estimate quotes what it refuses as every other command does.
+        MessageCase{"EstimateGamesWithAnEscape", {"estimate", "--games", "\x1b[31m"},
+                    "morvane-sim: games '\\x1b[31m' must be a 32-bit integer of at least 1"},
+        MessageCase{"EstimateBBWithANewline", {"estimate", "--games", "100", "--bb", "1b5\n"},
+                    "morvane-sim: BB '1b5\\n' is not GAMES"},
+        MessageCase{"EstimateCountWithAnEscape", {"estimate", "--games", "100", "--count", "cherry=\x1b[2J"},
+                    "morvane-sim: count 'cherry=\\x1b[2J' is not NAME=K"},
+        MessageCase{"EstimateUnknownOptionWithAnEscape", {"estimate", "--x\x1b[2J", "a.sim"},
+                    "morvane-sim: unknown option '--x\\x1b[2J'"},
+        MessageCase{"EstimateHallUnknownOptionWithAnEscape", {"estimate", "--games", "100", "--x\x1b[2J"},
+                    "morvane-sim: unknown option '--x\\x1b[2J'"},
+        MessageCase{"EstimateRefusedFileWithAnEscape", {"estimate", "@unplayable"},
+                    "morvane-sim: @unplayable: game 1 holds codes the machine never records"},
+        MessageCase{"EstimateHugeGamesIsCut", {"estimate", "--games", std::string(100000, '9')},
+                    "... (100000 bytes)' must be a 32-bit integer"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
 
 // Output and files that cannot be written: morvane-sim run as a process of

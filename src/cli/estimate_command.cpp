@@ -1,0 +1,136 @@
+// morvane-sim estimate: which setting a saved run, or hall data noted by
+// hand, was played at.
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "analysis/estimate.h"
+#include "analysis/hall_estimate.h"
+#include "analysis/likelihood.h"
+#include "app/hall_input.h"
+#include "cli/cli.h"
+#include "cli/command.h"
+#include "cli/load_sim.h"
+#include "cli/options.h"
+#include "cli/posterior_text.h"
+#include "cli/quoted.h"
+#include "app/input.h"
+#include "system/printable.h"
+
+namespace morvane {
+namespace {
+
+class EstimateCommand : public Command {
+public:
+    const char* Name() const override { return "estimate"; }
+    const char* Description() const override {
+        return "Judges the setting of a saved run or of hall data";
+    }
+    std::string Usage() const override {
+        return "morvane-sim estimate [--counts] FILE.sim\n"
+               "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...]\n";
+    }
+
+    void Register(CLI::App& app) override {
+        file_ = AddWords(app, "FILE.sim", true, "the saved run to judge by its exact posterior");
+        counts_ = AddFlag(app, "--counts",
+                          "judges FILE.sim from the counts of small wins and first hits alone instead");
+        games_ = AddValueOption(app, "--games", "G", "",
+                                "hall data, required: all games since the data counter's start, BB games included");
+        bbs_ = AddValueOption(app, "--bb", "LIST", "no BB",
+                              "hall data: the counter's BB history, oldest first, such as 312b5,45r,1200?3,88");
+        counted_ = AddRepeatedOption(app, "--count", "NAME=K", "none counted",
+                                     "hall data, repeatable: K of a small win counted over the games without a BB");
+    }
+
+    int Run(std::ostream& out, std::ostream& err) override {
+        if (Given(games_) || Given(bbs_) || Given(counted_)) return RunHallData(out, err);
+        if (ValuesOf(file_).empty()) throw UsageError{"estimate needs a file"};
+        if (ValuesOf(file_).size() > 1) throw UsageError{"estimate takes exactly one file"};
+        const std::string path = ValuesOf(file_).front();
+        PlayHistory history;
+        if (const auto failed = LoadForCommand(path, history, err)) return *failed;
+        if (history.empty()) {
+            err << "morvane-sim: " << Printable(path) << ": the file holds no games to estimate from\n";
+            return kExitUsage;
+        }
+        if (Given(counts_)) {
+            const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
+            for (int s = kMinSetting; s <= kMaxSetting; ++s)
+                out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
+            return kExitOk;
+        }
+        const ExactEstimate e = EstimateSettingExactly(history.records());
+        if (e.problem) {
+            err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
+            return kExitUsage;
+        }
+        PrintPosterior(e.posterior, out);
+        return kExitOk;
+    }
+
+private:
+    int RunHallData(std::ostream& out, std::ostream& err) const {
+        const HallEstimate e = EstimateSettingFromHallData(HallDataGiven());
+        switch (e.problem) {
+        case HallProblem::None: break;
+        case HallProblem::NoGames:
+        case HallProblem::BadBB: throw UsageError{"the BB list or the games are out of range"};
+        case HallProblem::BBsPastGames: throw UsageError{"the BBs' games add up to more than --games"};
+        case HallProblem::CountsOverlap:
+            throw UsageError{"count " + std::to_string(e.problemIndex + 1) + " names a small win counted before"};
+        case HallProblem::CountsPastGames: throw UsageError{"more small wins counted than games without a BB"};
+        case HallProblem::NoSetting:
+            // The BB comes by game 1532 of a stretch at the latest.
+            err << "morvane-sim: no setting can play this BB history: a stretch runs 1532 games or more without a "
+                   "BB\n";
+            return kExitUsage;
+        }
+        PrintPosterior(e.posterior, out);
+        return kExitOk;
+    }
+
+    HallData HallDataGiven() const {
+        if (!ValuesOf(file_).empty()) throw UsageError{"a file and --games do not go together"};
+        if (Given(counts_)) throw UsageError{"--counts goes with a file, not with --games"};
+        HallData data;
+        if (const auto g = ValueOf(games_)) {
+            const auto games = ParseInt32(*g);
+            if (!games || *games < 1) throw UsageError{"games " + Quoted(*g) + " must be a 32-bit integer of at least 1"};
+            data.games = *games;
+        }
+        if (const auto list = ValueOf(bbs_)) {
+            for (std::size_t start = 0; start <= list->size();) {
+                const std::size_t comma = std::min(list->find(',', start), list->size());
+                const std::string item = list->substr(start, comma - start);
+                const auto bb = ParseHallBB(item);
+                if (!bb) throw UsageError{"BB " + Quoted(item) + " is not GAMES[b|r|?[SETS]], for example 312b5"};
+                data.bbs.push_back(*bb);
+                start = comma + 1;
+            }
+        }
+        for (const std::string& v : ValuesOf(counted_)) {
+            const std::size_t eq = v.find('=');
+            const auto kinds = CountedWinKinds(v.substr(0, eq == std::string::npos ? v.size() : eq));
+            const auto k = eq == std::string::npos ? std::nullopt : ParseInt32(v.substr(eq + 1));
+            if (!kinds || !k || *k < 0)
+                throw UsageError{"count " + Quoted(v) + " is not NAME=K with NAME one of cherry2 cherry4 cherry "
+                                 "suika_a suika_b suika replay_a replay_b replay bell chance"};
+            data.counted.push_back({*kinds, *k});
+        }
+        if (!Given(games_)) throw UsageError{"--bb and --count need --games"};
+        return data;
+    }
+
+    CLI::Option* file_ = nullptr;
+    CLI::Option* counts_ = nullptr;
+    CLI::Option* games_ = nullptr;
+    CLI::Option* bbs_ = nullptr;
+    CLI::Option* counted_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeEstimateCommand() { return std::make_unique<EstimateCommand>(); }
+
+}  // namespace morvane

@@ -1,0 +1,89 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ctime>
+
+#include "cli/command.h"
+#include "cli/quoted.h"
+#include "app/input.h"
+
+namespace morvane {
+namespace {
+
+CLI::Option* AddOption(CLI::App& app, const std::string& name, const std::string& type, const std::string& fallback,
+                       const std::string& help, CLI::MultiOptionPolicy policy) {
+    CLI::Option* o = app.add_option(name, help);
+    // Every use is kept; RefuseRepeats() says which may not repeat.
+    o->type_name(type)->default_str(fallback)->multi_option_policy(policy);
+    return o;
+}
+
+}  // namespace
+
+CLI::Option* AddValueOption(CLI::App& app, const std::string& name, const std::string& type,
+                            const std::string& fallback, const std::string& help) {
+    return AddOption(app, name, type, fallback, help, CLI::MultiOptionPolicy::TakeLast);
+}
+
+CLI::Option* AddRepeatedOption(CLI::App& app, const std::string& name, const std::string& type,
+                               const std::string& fallback, const std::string& help) {
+    return AddOption(app, name, type, fallback, help, CLI::MultiOptionPolicy::TakeAll);
+}
+
+CLI::Option* AddFlag(CLI::App& app, const std::string& name, const std::string& help) {
+    // "--plays=no" would otherwise count as --plays.
+    return app.add_flag(name, help)->disable_flag_override();
+}
+
+CLI::Option* AddWords(CLI::App& app, const std::string& name, bool many, const std::string& help) {
+    CLI::Option* o = app.add_option(name, help);
+    o->type_name("")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)->expected(1);
+    // A positional takes further words only with extra arguments allowed.
+    o->allow_extra_args(many);
+    return o;
+}
+
+void RefuseRepeats(const CLI::App& app) {
+    for (const CLI::Option* o : app.get_options()) {
+        if (o->get_positional() || o->get_type_size() == 0) continue;
+        if (o->get_multi_option_policy() == CLI::MultiOptionPolicy::TakeAll) continue;
+        if (o->count() > 1) throw UsageError{"option " + o->get_name() + " given twice"};
+    }
+}
+
+bool Given(const CLI::Option* option) { return option->count() > 0; }
+
+std::optional<std::string> ValueOf(const CLI::Option* option) {
+    if (option->results().empty()) return std::nullopt;
+    return option->results().back();
+}
+
+std::vector<std::string> ValuesOf(const CLI::Option* option) { return option->results(); }
+
+std::int32_t PositiveValue(const CLI::Option* option, std::int32_t fallback, const char* what) {
+    const auto text = ValueOf(option);
+    if (!text) return fallback;
+    const auto v = ParseInt32(*text);
+    if (!v) throw UsageError{std::string(what) + " " + Quoted(*text) + " is not a 32-bit integer"};
+    if (*v < 1) throw UsageError{std::string(what) + " must be at least 1, not " + Quoted(*text)};
+    return *v;
+}
+
+std::uint32_t SeedValue(const CLI::Option* option) {
+    const auto text = ValueOf(option);
+    if (!text) return static_cast<std::uint32_t>(std::time(nullptr));
+    const std::string& s = *text;
+    // Leading zeros are taken as for every other number: "007" is 7.
+    std::uint64_t v = 0;
+    bool ok = !s.empty();
+    for (char c : s) {
+        ok = ok && c >= '0' && c <= '9';
+        if (ok) v = v * 10 + static_cast<std::uint64_t>(c - '0');
+        ok = ok && v <= UINT32_MAX;
+    }
+    if (!ok) throw UsageError{"seed " + Quoted(s) + " is not a number from 0 to 4294967295"};
+    return static_cast<std::uint32_t>(v);
+}
+
+}  // namespace morvane

@@ -1,0 +1,44 @@
+#pragma once
+// Declaring a command's options on the parser, and reading what was given.
+// Values are kept as the user typed them: each command checks its own, so
+// every message quotes the value the same way.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
+namespace morvane {
+
+// An option with one value, given at most once. `type` names the value in
+// the usage and the help; `fallback` is the default as the help states it
+// ("" when there is none).
+CLI::Option* AddValueOption(CLI::App& app, const std::string& name, const std::string& type,
+                            const std::string& fallback, const std::string& help);
+// An option with one value that may be given any number of times.
+CLI::Option* AddRepeatedOption(CLI::App& app, const std::string& name, const std::string& type,
+                               const std::string& fallback, const std::string& help);
+// An option without a value.
+CLI::Option* AddFlag(CLI::App& app, const std::string& name, const std::string& help);
+// The words that are no option (file names), in order: one, or with `many`
+// any number. Words it does not take are left over for the command's
+// Unexpected().
+CLI::Option* AddWords(CLI::App& app, const std::string& name, bool many, const std::string& help);
+
+// Throws UsageError when an option with one value was given twice.
+void RefuseRepeats(const CLI::App& app);
+
+bool Given(const CLI::Option* option);
+std::optional<std::string> ValueOf(const CLI::Option* option);
+std::vector<std::string> ValuesOf(const CLI::Option* option);
+
+// A 32-bit integer of at least 1; `what` names it in the message.
+std::int32_t PositiveValue(const CLI::Option* option, std::int32_t fallback, const char* what);
+// A number from 0 to 2^32 - 1; the clock's seconds when not given.
+std::uint32_t SeedValue(const CLI::Option* option);
+
+}  // namespace morvane

@@ -1,0 +1,87 @@
+// morvane-sim run: one machine, one run or a batch of runs in a row.
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/command.h"
+#include "cli/history_room.h"
+#include "cli/options.h"
+#include "cli/quoted.h"
+#include "present/presentation.h"
+#include "app/input.h"
+#include "system/printable.h"
+#include "app/session.h"
+
+namespace morvane {
+namespace {
+
+class RunCommand : public Command {
+public:
+    const char* Name() const override { return "run"; }
+    const char* Description() const override { return "Plays runs on one machine; saves or summarises them"; }
+    std::string Usage() const override {
+        return "morvane-sim run [--seed S] [--setting 1..6|?] [--games N] [--runs R] [--out PATH]\n";
+    }
+
+    void Register(CLI::App& app) override {
+        seed_ = AddValueOption(app, "--seed", "S", "the clock's seconds",
+                               "seeds the machine once; every run continues its random stream");
+        setting_ = AddValueOption(app, "--setting", "1..6|?", "1", "the setting, or ? for one drawn at random");
+        games_ = AddValueOption(app, "--games", "N", "1", "games each run plays");
+        runs_ = AddValueOption(app, "--runs", "R", "1", "runs in a row, each inheriting the machine's state");
+        out_ = AddValueOption(app, "--out", "PATH", "not saved",
+                              "saves the run to PATH; with --runs above 1, required, the base name of the "
+                              "batch's files");
+    }
+
+    int Run(std::ostream& out, std::ostream& err) override {
+        const std::uint32_t seed = SeedValue(seed_);
+        const std::string settingText = ValueOf(setting_).value_or("1");
+        const auto setting = ParseSetting(settingText);
+        if (!setting) throw UsageError{"setting " + Quoted(settingText) + " must be 1 to 6 or ?"};
+        const std::int32_t games = PositiveValue(games_, 1, "games");
+        const std::int32_t runs = PositiveValue(runs_, 1, "runs");
+        const auto path = ValueOf(out_);
+        if (runs > 1 && !path) throw UsageError{"--out is required when --runs is above 1"};
+        if (path && path->empty()) throw UsageError{"--out needs a file name"};
+        // The batch prints one path per line.
+        if (runs > 1 && HasControlCharacter(*path))
+            throw UsageError{"the batch's base name " + Quoted(*path) + " holds a control character"};
+        CheckHistoryFits(games);
+
+        RunSession session(seed);
+        const RunRequest request{*setting, games};
+        if (runs == 1) {
+            session.SimulateRun(request);
+            if (path) session.Save(*path);
+            Presentation p;
+            p.Present(session.Current());
+            out << p.ResultLabel() << "\n";
+            return kExitOk;
+        }
+        BatchHooks hooks;
+        // A path list nobody receives is no use: the batch stops with it.
+        hooks.stopRequested = [&] { return !out; };
+        hooks.saved = [&](int, const std::string& saved) { out << saved << "\n" << std::flush; };
+        const BatchResult r = session.SimulateBatch(*path, runs, request, hooks);
+        if (r.end == BatchEnd::WriteFailed) {
+            err << "morvane-sim: " << r.error << "\n";
+            return kExitFailure;
+        }
+        return kExitOk;
+    }
+
+private:
+    CLI::Option* seed_ = nullptr;
+    CLI::Option* setting_ = nullptr;
+    CLI::Option* games_ = nullptr;
+    CLI::Option* runs_ = nullptr;
+    CLI::Option* out_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeRunCommand() { return std::make_unique<RunCommand>(); }
+
+}  // namespace morvane

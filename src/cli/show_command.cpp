@@ -1,0 +1,50 @@
+// morvane-sim show: a simulation file as the window shows it, as text.
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/command.h"
+#include "cli/load_sim.h"
+#include "cli/options.h"
+#include "cli/quoted.h"
+#include "present/presentation.h"
+#include "present/show.h"
+
+namespace morvane {
+namespace {
+
+class ShowCommand : public Command {
+public:
+    const char* Name() const override { return "show"; }
+    const char* Description() const override { return "Prints a simulation file's summary and list pages"; }
+    std::string Usage() const override { return "morvane-sim show FILE.sim [--plays]\n"; }
+
+    void Register(CLI::App& app) override {
+        file_ = AddWords(app, "FILE.sim", false, "the simulation file to read (a stream such as /dev/stdin too)");
+        plays_ = AddFlag(app, "--plays", "adds the play list, one line per game, before the other pages");
+    }
+
+    std::string Unexpected(const std::string& word) const override { return "unexpected argument " + Quoted(word); }
+
+    int Run(std::ostream& out, std::ostream& err) override {
+        const auto path = ValueOf(file_);
+        if (!path) throw UsageError{"show needs a file"};
+        PlayHistory history;
+        if (const auto failed = LoadForCommand(*path, history, err)) return *failed;
+        Presentation p;
+        p.Present(history);
+        WritePresentation(p, Given(plays_), out);
+        return kExitOk;
+    }
+
+private:
+    CLI::Option* file_ = nullptr;
+    CLI::Option* plays_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeShowCommand() { return std::make_unique<ShowCommand>(); }
+
+}  // namespace morvane
