@@ -91,9 +91,11 @@ constexpr int kEndKinds = 2;             // the BB that ends the stretch: blue, 
 constexpr int kLanes = 2 * kEndKinds;    // by the kind of the BB before, then the one after
 constexpr int Lane(int kindBefore, int kindAfter) { return kindBefore * kEndKinds + kindAfter; }
 
-// Short pmfs: at most 32 precursor games, by the kind of the BB after.
-constexpr int kShortLo = -3 * kPrecursorSpan - 3;
-constexpr int kShortHi = 7 * kPrecursorSpan + 8;
+// Short pmfs, by the kind of the BB after: a precursor lasts at most 32
+// games, but one that ends in game 1499 leaves its Blue7 to the ceiling's
+// coin, which may start another.
+constexpr int kShortLo = -3 * 2 * kPrecursorSpan - 3;
+constexpr int kShortHi = 7 * 2 * kPrecursorSpan + 8;
 constexpr int kShortRows = kShortHi - kShortLo;
 // [lo, hi): the rows that hold anything.
 template <int kWidth>
