@@ -51,15 +51,20 @@ std::optional<std::array<double, kMaxSetting>> ApplyPrior(const SettingPrior& pr
                                                           const std::array<double, kMaxSetting>& logLikelihood) {
     if (prior.IsUniform()) return UniformPosterior(logLikelihood);
     // In logs, so that likelihoods far below the top do not vanish before
-    // the prior's weight is put on them.
+    // the prior's weight is put on them; taken from the top likelihood
+    // first, so that the prior's log is added to small numbers.
+    constexpr double kNone = -std::numeric_limits<double>::infinity();
+    double best = kNone;
+    for (std::size_t s = 0; s < kMaxSetting; ++s)
+        if (prior.Probabilities()[s] > 0) best = std::max(best, logLikelihood[s]);
+    if (!std::isfinite(best)) return std::nullopt;
     std::array<double, kMaxSetting> a{};
-    double top = -std::numeric_limits<double>::infinity();
+    double top = kNone;
     for (std::size_t s = 0; s < kMaxSetting; ++s) {
         const double w = prior.Probabilities()[s];
-        a[s] = w > 0 ? logLikelihood[s] + std::log(w) : -std::numeric_limits<double>::infinity();
+        a[s] = w > 0 ? (logLikelihood[s] - best) + std::log(w) : kNone;
         top = std::max(top, a[s]);
     }
-    if (!std::isfinite(top)) return std::nullopt;
     std::array<double, kMaxSetting> p{};
     double sum = 0;
     for (std::size_t s = 0; s < kMaxSetting; ++s) {
