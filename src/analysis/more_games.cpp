@@ -68,7 +68,10 @@ bool ValueOfMoreGames(const MachineBelief& b, const MoreGamesRequest& r, MoreGam
     out.topNow = *std::max_element(b.posterior.begin(), b.posterior.end());
     const double n = static_cast<double>(r.sessions);
     std::int64_t high = 0, top = 0, right = 0;
+    double sum = 0, squares = 0;
     for (const Session& s : sessions) {
+        sum += s.high;
+        squares += s.high * s.high;
         high += s.high >= r.highThreshold;
         top += s.top >= r.topThreshold;
         right += s.topRight;
@@ -78,6 +81,8 @@ bool ValueOfMoreGames(const MachineBelief& b, const MoreGamesRequest& r, MoreGam
         const double p = static_cast<double>(k) / n;
         return ShareWithError{p, std::sqrt(p * (1 - p) / n)};
     };
+    out.meanHighAfter = sum / n;
+    if (n > 1) out.meanHighAfterSe = std::sqrt(std::max(0.0, (squares - sum * sum / n) / (n - 1)) / n);
     out.highPasses = share(high);
     out.topPasses = share(top);
     out.topRight = share(right);

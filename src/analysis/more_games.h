@@ -34,6 +34,7 @@ struct MoreGames {
     ShareWithError topPasses;        // the top setting's at or above its threshold
     ShareWithError topRight;         // the top setting then is the true one
     std::array<std::int64_t, 10> highAfter{};  // P(5 + 6) after K games in bins of 10 %
+    double meanHighAfter = 0, meanHighAfterSe = 0;  // its mean: what it is now, whatever K
 };
 
 bool ValueOfMoreGames(const MachineBelief& belief, const MoreGamesRequest& request, MoreGames& out,
