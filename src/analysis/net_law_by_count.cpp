@@ -232,6 +232,8 @@ struct NetLawByCount::Impl {
     // The same mixed over the counts by the long-run BB events, and the
     // BB games of Blue7 and Red7.
     Short4 preFarMixed, coinMixed, preNearMixed, blueMixed, redMixed;
+    // Far from the ceiling those sources are the same every game.
+    std::array<Short4, kOrdinaryModes> sourceFar;
     std::vector<double> a, b;  // [mode][row][lane] for the ordinary modes
     double* g = nullptr;
     double* gNext = nullptr;
@@ -269,6 +271,22 @@ struct NetLawByCount::Impl {
                         out.At(x + n - 3, k) += v * win[static_cast<std::size_t>(n)];
             }
         out.Tighten();
+    }
+
+    // What mode m's game adds of the futures of the precursor, Blue7 and
+    // Red7 it may step into, onto `at`, the row of net 0.
+    template <class Into>
+    void AddSources(int m, const std::array<const Short4*, 3>& src, Into at) const {
+        const auto& tm = taps[static_cast<std::size_t>(m)];
+        for (int j = 0; j < 3; ++j) {
+            const Short4& from = *src[static_cast<std::size_t>(j)];
+            for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
+                const double* in = from.Row(from.lo);
+                double* o = at + static_cast<std::ptrdiff_t>(from.lo + v) * kLanes;
+                const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes;
+                for (std::ptrdiff_t i = 0; i < n; ++i) o[i] += w * in[i];
+            }
+        }
     }
 
     template <class ByCount>
@@ -352,6 +370,11 @@ NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>
     }
     p.blueMixed.Tighten();
     p.redMixed.Tighten();
+    for (int m = 0; m < kOrdinaryModes; ++m) {
+        Short4& f = p.sourceFar[static_cast<std::size_t>(m)];
+        p.AddSources(m, {&p.preFarMixed, &p.blueMixed, &p.redMixed}, f.Row(0));
+        f.Tighten();
+    }
     p.a.assign(static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kLanes, 0.0);
     p.b.assign(p.a.size(), 0.0);
     p.g = p.a.data();
@@ -428,15 +451,14 @@ void NetLawByCount::StepDown() {
                 for (const auto& [v, w] : tm[static_cast<std::size_t>(to)])
                     taps[static_cast<std::size_t>(count++)] = {Impl::Long(p.g, to, newLo - v) - Impl::Long(p.g, 0, newLo), w};
             FusedRows(Impl::Long(out, m, newLo), Impl::Long(p.g, 0, newLo), taps.data(), count, newHi - newLo);
-            const std::array<const Short4*, 3> src = {&pre, &blue7, &red7};
-            for (int j = 0; j < 3; ++j) {
-                const Short4& from = *src[static_cast<std::size_t>(j)];
-                for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
-                    const double* in = from.Row(from.lo);
-                    double* o = Impl::Long(out, m, from.lo + v);
-                    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes;
-                    for (std::ptrdiff_t i = 0; i < n; ++i) o[i] += w * in[i];
-                }
+            if (farNext && !coinNext) {
+                const Short4& from = p.sourceFar[static_cast<std::size_t>(m)];
+                const double* in = from.Row(from.lo);
+                double* o = Impl::Long(out, m, from.lo);
+                const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes;
+                for (std::ptrdiff_t i = 0; i < n; ++i) o[i] += in[i];
+            } else {
+                p.AddSources(m, {&pre, &blue7, &red7}, Impl::Long(out, m, 0));
             }
         }
         // Drop the tails that no longer matter.

@@ -92,18 +92,18 @@ const StateDynamics& Dynamics(int setting);
 
 // Follows a run from a state law `since` games into its stretch (0: just
 // after a BB game) over the games to come, all later stretches included.
-// BBs are counted: `Tracked` sets the mass apart by how many BBs it has
-// played so far, 0 to tracked (the last one holding that many or more).
+// The mass is kept apart by how many BBs it has played so far, 0 to
+// `tracked` (the last holding that many or more).
 class RunLaw {
 public:
     RunLaw(const StateDynamics& d, const StateLaw& start, std::int32_t since, int tracked = 1);
     ~RunLaw();
 
-    // Plays one more game. Returns the chance that it plays a BB, by kind
-    // (0 blue, 1 red) and by the BBs played before it (0..tracked).
+    // Plays one more game.
     void Next();
     std::int64_t Played() const { return played_; }
-    // The chances of the game just played, by BBs before it and kind.
+    // The chance that the game just played played a BB of a kind (0 blue,
+    // 1 red) with `before` BBs before it (0..tracked).
     double BBChance(int before, int kindIndex) const;
     // The chance of having played exactly `bbs` BBs so far (the last
     // tracked count: that many or more).

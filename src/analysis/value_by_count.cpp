@@ -1,11 +1,18 @@
 #include "analysis/value_by_count.h"
 
+#include <algorithm>
+#include <barrier>
 #include <cmath>
 #include <functional>
+#include <latch>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <memory>
 #include <mutex>
 
 #include "analysis/net_law_by_count.h"
+#include "analysis/spread.h"
 
 namespace morvane {
 namespace {
@@ -113,16 +120,22 @@ std::int64_t Quantile(const std::function<double(std::int64_t)>& cdf, double p, 
     return hi;
 }
 
-NetSpread SpreadOf(const std::function<double(std::int64_t)>& cdf, const NetSpread* near, double mean) {
-    NetSpread s;
-    const auto guess = [&](std::int64_t was) { return near ? was : static_cast<std::int64_t>(std::llround(mean)); };
-    s.p10 = Quantile(cdf, 0.10, guess(near ? near->p10 : 0));
-    s.p25 = Quantile(cdf, 0.25, guess(near ? near->p25 : 0));
-    s.median = Quantile(cdf, 0.50, guess(near ? near->median : 0));
-    s.p75 = Quantile(cdf, 0.75, guess(near ? near->p75 : 0));
-    s.p90 = Quantile(cdf, 0.90, guess(near ? near->p90 : 0));
-    s.pAhead = 1.0 - cdf(0);
-    return s;
+// The figures of a law of the net, one at a time: the quantiles at 10,
+// 25, 50, 75 and 90 %, then the chance ahead. `near` is the row above's,
+// a good first guess.
+constexpr int kSpreadFigures = 6;
+void SpreadFigure(int which, const std::function<double(std::int64_t)>& cdf, const NetSpread* near, double mean,
+                  NetSpread& s) {
+    static constexpr std::array<double, 5> kLevels = {0.10, 0.25, 0.50, 0.75, 0.90};
+    const std::array<std::int64_t NetSpread::*, 5> field = {&NetSpread::p10, &NetSpread::p25, &NetSpread::median,
+                                                            &NetSpread::p75, &NetSpread::p90};
+    if (which == 5) {
+        s.pAhead = 1.0 - cdf(0);
+        return;
+    }
+    const auto w = static_cast<std::size_t>(which);
+    const std::int64_t guess = near ? near->*field[w] : static_cast<std::int64_t>(std::llround(mean));
+    s.*field[w] = Quantile(cdf, kLevels[w], guess);
 }
 
 void FindPositive(CountValueTable& t) {
@@ -193,14 +206,6 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             const double w = prior[static_cast<std::size_t>(st.d->Setting() - 1)] * st.table.rows[gi].reach;
             out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] = w;
             weightSum += w;
-            if (st.net) {
-                st.net->StepDown();
-                const NetLawByCount& net = *st.net;
-                const CountValueRow* above = g + 1 < kMaxGamesSinceBB ? &st.table.rows[gi + 1] : nullptr;
-                CountValueRow& row = st.table.rows[gi];
-                row.spread = SpreadOf([&](std::int64_t y) { return net.Cdf(y); }, above ? &*above->spread : nullptr,
-                                      row.evMedals);
-            }
         }
         for (double& w : out.weights[gi]) w /= weightSum;
         CountValueRow& mix = out.mixed.rows[gi];
@@ -215,14 +220,59 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         }
         mix.evYen = request.exchange.Yen(mix.evMedals);
         if (request.spread) {
-            const auto cdf = [&](std::int64_t y) {
-                double p = 0;
-                for (Setting& st : settings) p += out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] * st.net->Cdf(y);
-                return p;
-            };
-            const CountValueRow* above = g + 1 < kMaxGamesSinceBB ? &out.mixed.rows[gi + 1] : nullptr;
-            mix.spread = SpreadOf(cdf, above ? &*above->spread : nullptr, mix.evMedals);
+            mix.spread.emplace();
+            for (Setting& st : settings) st.table.rows[gi].spread.emplace();
         }
+    }
+
+    // The laws of the net, counter by counter from the top: the settings
+    // share the threads, then the mixture's figures do.
+    if (request.spread) {
+        const auto count = static_cast<int>(settings.size());
+        int threads = request.threads < 1 ? DefaultThreads() : request.threads;
+        threads = std::clamp(threads, 1, std::max(count, kSpreadFigures));
+        // The threads the system will start share the work; the barrier is
+        // made for those once they are known.
+        std::optional<std::barrier<>> barrier;
+        std::latch go(1);
+        const auto work = [&](int worker) {
+            std::barrier<>& sync = *barrier;
+            for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
+                const auto gi = static_cast<std::size_t>(g);
+                const bool top = g + 1 == kMaxGamesSinceBB;
+                for (int i = worker; i < count; i += threads) {
+                    Setting& st = settings[static_cast<std::size_t>(i)];
+                    st.net->StepDown();
+                    const NetLawByCount& net = *st.net;
+                    CountValueRow& row = st.table.rows[gi];
+                    const NetSpread* above = top ? nullptr : &*st.table.rows[gi + 1].spread;
+                    for (int f = 0; f < kSpreadFigures; ++f)
+                        SpreadFigure(f, [&](std::int64_t y) { return net.Cdf(y); }, above, row.evMedals, *row.spread);
+                }
+                sync.arrive_and_wait();
+                CountValueRow& mix = out.mixed.rows[gi];
+                const auto cdf = [&](std::int64_t y) {
+                    double p = 0;
+                    for (Setting& st : settings) p += out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] * st.net->Cdf(y);
+                    return p;
+                };
+                const NetSpread* above = top ? nullptr : &*out.mixed.rows[gi + 1].spread;
+                for (int f = worker; f < kSpreadFigures; f += threads) SpreadFigure(f, cdf, above, mix.evMedals, *mix.spread);
+                sync.arrive_and_wait();
+            }
+        };
+        std::vector<std::jthread> pool;
+        try {
+            for (int t = 1; t < threads; ++t) pool.emplace_back([&, t] {
+                go.wait();
+                work(t);
+            });
+        } catch (const std::system_error&) {
+        }
+        threads = static_cast<int>(pool.size()) + 1;
+        barrier.emplace(threads);
+        go.count_down();
+        work(0);
     }
     for (Setting& st : settings) {
         FindPositive(st.table);

@@ -68,6 +68,7 @@ struct CountValueRequest {
     SettingPrior prior;   // settings with weight 0 are left out
     Exchange exchange;
     bool spread = true;   // the law of the net besides its mean (slower)
+    int threads = 0;      // for the law of the net; 0: all cores
 };
 
 struct CountValue {
