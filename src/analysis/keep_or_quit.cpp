@@ -48,22 +48,22 @@ void FixedRules(const StateDynamics& d, const StateLaw& law, std::int32_t since,
     }
 }
 
-// The posterior's expected net of playing until the next BB's sets are
-// over, from each setting's law of the state.
-double UntilBBMixed(const std::array<double, kMaxSetting>& p, const std::array<StateLaw, kMaxSetting>& laws,
-                    std::int32_t since) {
+// The learning rule's figure at the end of a BB with `left` games to go:
+// the posterior's expected net of the next stretch, exact from each
+// setting's law of the state, and of the games left after it at the
+// setting's long-run rate.
+double GoOnFigure(const std::array<double, kMaxSetting>& p, const std::array<StateLaw, kMaxSetting>& laws, double left) {
     double v = 0;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const auto si = static_cast<std::size_t>(s - 1);
         if (p[si] <= 0) continue;
-        if (since == 0) {
-            const StateLaw& net = NetToNextBBFromStart(s);
-            double dot = 0;
-            for (std::size_t i = 0; i < net.v.size(); ++i) dot += laws[si].v[i] * net.v[i];
-            v += p[si] * dot;
-        } else {
-            v += p[si] * UntilNextBB(Dynamics(s), laws[si], since).net;
+        const StretchFromStart& f = StretchesFromStart(s);
+        double net = 0, games = 0;
+        for (std::size_t i = 0; i < f.net.v.size(); ++i) {
+            net += laws[si].v[i] * f.net.v[i];
+            games += laws[si].v[i] * f.games.v[i];
         }
+        v += p[si] * (net + std::max(0.0, left - games) * f.perGame);
     }
     return v;
 }
@@ -91,9 +91,8 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
         if (out.byBBs[n] > out.best.value) out.best = {StopRule::Kind::BBs, static_cast<std::int64_t>(n), out.byBBs[n], 0.0};
 
     if (r.sessions <= 0) return out;
-    std::array<StateLaw, kMaxSetting> laws;
-    for (int s = kMinSetting; s <= kMaxSetting; ++s) laws[static_cast<std::size_t>(s - 1)] = b.Law(s);
-    const bool goOn = r.horizon > 0 && UntilBBMixed(b.posterior, laws, b.gamesSinceBB) > 0;
+    // Now it goes on when the best exact rule gains.
+    const bool goOn = out.best.value > 0;
     std::vector<double> net(static_cast<std::size_t>(r.sessions), 0.0), played(net.size(), 0.0);
     struct Worker {
         SessionMachines machines;
@@ -139,7 +138,7 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
                     p[static_cast<std::size_t>(settingOf[k] - 1)] /= sum;
                     now[static_cast<std::size_t>(settingOf[k] - 1)] = StateLaw::From(filters[k].State());
                 }
-                if (!(UntilBBMixed(p, now, 0) > 0)) break;
+                if (!(GoOnFigure(p, now, r.horizon - j) > 0)) break;
             }
             net[static_cast<std::size_t>(i)] = slot.medalBalance;
             played[static_cast<std::size_t>(i)] = j;

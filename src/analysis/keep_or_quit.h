@@ -16,12 +16,15 @@
 // These rules decide now and do not learn. A rule that learns the setting
 // along the way is valued by simulation from the belief: each session
 // draws a setting from the posterior and a hidden state from its law,
-// plays the machine on, and at the end of every BB follows the record with
-// the exact filter at all six settings; it goes on to the next BB while the
-// posterior's expected net of playing until that BB's sets are over is
-// positive, and never past the horizon. (Now it goes on if the same figure
-// from the present state is positive.) Its value carries the simulation's
-// standard error, and is reported beside the exact rules, not mixed in.
+// plays the machine on, and follows the record with the exact filter at
+// every setting the posterior allows. It starts if the best exact rule
+// gains; at the end of every BB it goes on while the updated posterior's
+// expected net of the rest of the horizon is positive, taken as the exact
+// expected net of the next stretch from each setting's state plus the games
+// left after it at the setting's long-run rate; it never plays past the
+// horizon. Any such rule is one a player can follow, so its value, with
+// the simulation's standard error, is also a value the player can get; it
+// is reported beside the exact rules, not mixed in.
 #include <atomic>
 #include <cstdint>
 #include <optional>

@@ -33,6 +33,12 @@ struct MachineNow {
     // Mixed by the posterior.
     std::array<double, kModes> mode{};
     double nextGames = 0, untilBB = 0, untilBBGames = 0;
+
+    // P(setting and mode) given what was seen.
+    double Joint(int setting, int mode) const {
+        const SettingNow& n = bySetting[static_cast<std::size_t>(setting - 1)];
+        return n.posterior * n.mode[static_cast<std::size_t>(mode)];
+    }
 };
 
 MachineNow NowFigures(const MachineBelief& belief, std::int32_t horizon);

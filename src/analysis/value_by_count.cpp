@@ -290,10 +290,10 @@ CountValueTable ValueByGameCount(int setting, const Exchange& exchange, bool spr
     return std::move(*v.bySetting[static_cast<std::size_t>(setting - 1)]);
 }
 
-const StateLaw& NetToNextBBFromStart(int setting) {
+const StretchFromStart& StretchesFromStart(int setting) {
     if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
     static std::array<std::once_flag, kMaxSetting> once;
-    static std::array<StateLaw, kMaxSetting> net;
+    static std::array<StretchFromStart, kMaxSetting> all;
     const auto i = static_cast<std::size_t>(setting - 1);
     std::call_once(once[i], [&] {
         const StateDynamics& d = Dynamics(setting);
@@ -305,9 +305,19 @@ const StateLaw& NetToNextBBFromStart(int setting) {
             StepBack(d, t, *next, *now);
             std::swap(now, next);
         }
-        for (std::size_t j = 0; j < net[i].v.size(); ++j) net[i].v[j] = NetOf(d.Model(), next->games.v[j], next->red.v[j]);
+        StretchFromStart& out = all[i];
+        out.games = next->games;
+        for (std::size_t j = 0; j < out.net.v.size(); ++j) out.net.v[j] = NetOf(d.Model(), next->games.v[j], next->red.v[j]);
+        // Renewal-reward: a whole stretch from the long-run start, per game.
+        const StateLaw start = d.LongRunAfterBB();
+        double net = 0, games = 0;
+        for (std::size_t j = 0; j < start.v.size(); ++j) {
+            net += start.v[j] * out.net.v[j];
+            games += start.v[j] * out.games.v[j];
+        }
+        out.perGame = net / games;
     });
-    return net[i];
+    return all[i];
 }
 
 }  // namespace morvane

@@ -86,8 +86,13 @@ CountValue ValueByGameCount(const CountValueRequest& request);
 CountValueTable ValueByGameCount(int setting, const Exchange& exchange = {}, bool spread = true);
 
 // For each state just after a BB game, the expected net medals of playing
-// until the next BB's sets are over (a state law at games since 0 weighs
-// them). Built once per setting.
-const StateLaw& NetToNextBBFromStart(int setting);
+// until the next BB's sets are over and the games that takes (a state law
+// at games since 0 weighs them), and the long-run net per game. Built once
+// per setting.
+struct StretchFromStart {
+    StateLaw net, games;
+    double perGame = 0;
+};
+const StretchFromStart& StretchesFromStart(int setting);
 
 }  // namespace morvane

@@ -54,14 +54,16 @@ TEST(KeepOrQuit, FixedRulesAreTheMachineNowsFigures) {
 // nothing; otherwise its value agrees across thread counts and its
 // standard error is stated.
 TEST(KeepOrQuit, LearningRuleBySimulation) {
-    // Setting 1 for sure, right after its record: every stretch loses.
+    // Setting 1 for sure, 112 games into a stretch: no rule gains, and the
+    // learning rule does not start.
     const MachineBelief one = BeliefAfter(1, 1500, 12, SettingPrior({1, 0, 0, 0, 0, 0}));
+    ASSERT_EQ(one.gamesSinceBB, 112);
     const KeepOrQuit k1 = DecideKeepOrQuit(one, {1000, 3, 200, 5, 2});
     ASSERT_TRUE(k1.learning);
-    if (NowFigures(one, 1).untilBB <= 0) {
-        EXPECT_EQ(k1.learning->value, 0.0);
-        EXPECT_EQ(*k1.learningGames, 0.0);
-    }
+    EXPECT_FALSE(k1.Keep());
+    EXPECT_EQ(k1.best.kind, StopRule::Kind::Now);
+    EXPECT_EQ(k1.learning->value, 0.0);
+    EXPECT_EQ(*k1.learningGames, 0.0);
     // Setting 6 for sure, just after a BB: every stretch gains, so it plays
     // to the horizon, and its mean is the exact value of playing that many
     // games, within four standard errors.
