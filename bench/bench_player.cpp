@@ -29,12 +29,15 @@ void BM_ValueByCountMeans(benchmark::State& state) {
 }
 BENCHMARK(BM_ValueByCountMeans)->Unit(benchmark::kMillisecond);
 
-// The same with the law of the net (median, percentiles, chance ahead).
+// The same with the law of the net (median, percentiles, chance ahead), on
+// one thread and on all cores.
 void BM_ValueByCountWithSpread(benchmark::State& state) {
     Warm();
-    for (auto _ : state) benchmark::DoNotOptimize(ValueByGameCount({SettingPrior(), {}, true}).mixed.rows[0].spread);
+    const auto threads = static_cast<int>(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ValueByGameCount({SettingPrior(), {}, true, threads}).mixed.rows[0].spread);
 }
-BENCHMARK(BM_ValueByCountWithSpread)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValueByCountWithSpread)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The posterior over settings and modes, the next 1000 games and the next
 // BB, from an 8000-game record, once the file is read.
