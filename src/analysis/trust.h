@@ -28,7 +28,7 @@ struct CalibrationBin {
     std::int64_t shown = 0;        // how many fell in it
     double meanShown = 0;
     double trueShare = 0;          // of those, the share that was the true setting
-    double se = 0;                 // of that share
+    double se = 0;                 // of that share, binomial (a session's six taken as independent)
 };
 
 struct Trust {

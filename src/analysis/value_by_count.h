@@ -11,10 +11,12 @@
 // bonuses); the games are counted as the history counts them, the BB game
 // once.
 //
-// Exact at every g from 0 to 1531: the means by a backward recursion over
-// (games since the BB, mode, precursor count), with Wald's identity (every
-// small win is drawn afresh, so the net's mean is the games' mean net times
-// the games, plus the BB's mean sets by its kind); the law of the net by
+// Exact at every g from 0 to 1531. The state at g is the start's law given
+// no BB in games 1..g, so the means are those of the BB game's number T
+// given T > g: one pass forward over (mode, precursor count) gives the law
+// of T and the BB's kind, and Wald's identity the net (every small win is
+// drawn afresh, so the net's mean is the games times a game's mean net,
+// plus the BB's mean sets by its kind). The law of the net by
 // NetLawByCount.
 //
 // Mixed over settings, the counter itself is evidence: a setting whose
