@@ -58,6 +58,25 @@ TEST(ValueByCount, StartOfAStretchIsTheLongRunRate) {
         // The ceiling decides more often the longer the drought; past 1500
         // games it has decided.
         for (std::size_t g = 1; g < t.rows.size(); ++g) EXPECT_GE(t.rows[g].pCeiling, t.rows[g - 1].pCeiling - 1e-12);
+        // The first counter with a gain, and the one from which it stays
+        // (狙い目): at setting 4 a stretch from the start gains, but not one
+        // from a few hundred games on.
+        ASSERT_TRUE(t.firstPositive && t.positiveFrom);
+        for (const CountValueRow& row : t.rows) {
+            if (row.gamesSince < *t.firstPositive) {
+                EXPECT_LE(row.evMedals, 0) << row.gamesSince;
+            }
+            if (row.gamesSince >= *t.positiveFrom) {
+                EXPECT_GT(row.evMedals, 0) << row.gamesSince;
+            }
+        }
+        EXPECT_GT(t.rows[static_cast<std::size_t>(*t.firstPositive)].evMedals, 0);
+        if (*t.positiveFrom > 0) {
+            EXPECT_LE(t.rows[static_cast<std::size_t>(*t.positiveFrom) - 1].evMedals, 0);
+        }
+        if (s == 4) {
+            EXPECT_LT(*t.firstPositive, *t.positiveFrom);
+        }
         // Alive after game 1499, the next game is the ceiling's.
         EXPECT_EQ(t.rows[kCeilingGames - 1].pCeiling, 1.0);
         EXPECT_LT(t.rows[kCeilingGames - 2].pCeiling, 1.0);
