@@ -35,7 +35,7 @@ double CountLogProbability(std::int64_t hits, double mean, double variance);
 
 struct SettingPosterior {
     std::array<double, kMaxSetting> logLikelihood{};  // settings 1..6 at 0..5
-    std::array<double, kMaxSetting> probability{};    // uniform prior
+    std::array<double, kMaxSetting> probability{};    // uniform prior, unless the caller says otherwise
 };
 
 // theories holds settings 1..6 in order. The small wins enter as a

@@ -4,12 +4,14 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/setting_prior.h"
 #include "analysis/theory.h"
 
 namespace morvane {
 
-HallEstimate EstimateSettingFromHallData(const HallData& data) {
+HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrior& prior) {
     HallEstimate out;
+    out.prior = prior.Probabilities();
     const auto fail = [&](HallProblem p, std::size_t index) {
         out.problem = p;
         out.problemIndex = index;
@@ -58,9 +60,9 @@ HallEstimate EstimateSettingFromHallData(const HallData& data) {
         out.winsLogLikelihood[s] = wins.Value();
         out.posterior.logLikelihood[s] = out.bbLogLikelihood[s] + out.winsLogLikelihood[s];
     }
-    const auto both = UniformPosterior(out.posterior.logLikelihood);
-    const auto bb = UniformPosterior(out.bbLogLikelihood);
-    const auto wins = UniformPosterior(out.winsLogLikelihood);
+    const auto both = ApplyPrior(prior, out.posterior.logLikelihood);
+    const auto bb = ApplyPrior(prior, out.bbLogLikelihood);
+    const auto wins = ApplyPrior(prior, out.winsLogLikelihood);
     if (!both || !bb || !wins) return fail(HallProblem::NoSetting, lastPossible);
     out.posterior.probability = *both;
     out.bbPosterior = *bb;

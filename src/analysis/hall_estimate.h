@@ -38,13 +38,14 @@ enum class HallProblem {
 struct HallEstimate {
     std::array<double, kMaxSetting> bbLogLikelihood{};    // the BB history and the games after it
     std::array<double, kMaxSetting> winsLogLikelihood{};  // the counted small wins (up to a constant)
-    SettingPosterior posterior;                           // both together, uniform prior
-    std::array<double, kMaxSetting> bbPosterior{};        // each alone
+    SettingPosterior posterior;                           // both together, under the prior
+    std::array<double, kMaxSetting> bbPosterior{};        // each alone, under the prior
     std::array<double, kMaxSetting> winsPosterior{};
+    std::array<double, kMaxSetting> prior{};
     HallProblem problem = HallProblem::None;
     std::size_t problemIndex = 0;
 };
 
-HallEstimate EstimateSettingFromHallData(const HallData& data);
+HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrior& prior = {});
 
 }  // namespace morvane

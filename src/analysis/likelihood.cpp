@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <stdexcept>
 
 #include "machine/tables.h"
 
@@ -98,15 +99,8 @@ double ExactLikelihood::BBEndLaw(int bbKind, std::int32_t sets, std::array<doubl
 }
 
 // The probability of each hidden state given the record so far, up to the
-// scale kept in log form. Precursor mass sits in pre_ by count; every other
-// mode in layer_[c], where c is the precursor count it carries (a precursor
-// cut off by the ceiling's Blue7 keeps its count through the BB). Almost
-// always only layer 0 holds mass, so the layers in use are kept as a bit set.
-struct HiddenState {
-    std::array<double, kPrecursorSpan> pre{};
-    std::array<std::array<double, kModes>, kPrecursorSpan> layer{};
-};
-
+// scale kept in log form, laid out as HiddenState. Almost always only layer
+// 0 holds mass, so the layers in use are kept as a bit set.
 class ForwardState {
 public:
     // Fresh from a reset with precursor count 0.
@@ -376,8 +370,9 @@ std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array
     return p;
 }
 
-ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games) {
+ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior) {
     ExactEstimate out;
+    out.prior = prior.Probabilities();
     if (const auto bad = FirstUnrecordableGame(games)) {
         const GameRecord& g = games[*bad];
         char text[160];
@@ -395,7 +390,12 @@ ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games) {
         out.posterior.logLikelihood[static_cast<std::size_t>(f.Setting() - 1)] = r.logLikelihood;
         lastPossible = std::max(lastPossible, r.impossibleAt.value_or(games.size()));
     }
-    const auto p = UniformPosterior(out.posterior.logLikelihood);
+    const auto p = ApplyPrior(prior, out.posterior.logLikelihood);
+    if (!p && UniformPosterior(out.posterior.logLikelihood)) {
+        out.problem = "no setting the prior allows can play this record";
+        out.problemGame = games.empty() ? 0 : games.size() - 1;
+        return out;
+    }
     if (!p) {
         char text[160];
         std::snprintf(text, sizeof text, "no setting can play this record: game %zu cannot follow the games before it",
@@ -406,6 +406,81 @@ ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games) {
     }
     out.posterior.probability = *p;
     return out;
+}
+
+const HiddenState& LongRunStateAfterBB(int setting) {
+    if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
+    return CachedPostBBLaw(setting);
+}
+
+RecordFilter::RecordFilter(const ExactLikelihood& f) : f_(&f), state_(std::make_unique<ForwardState>(f)) {}
+
+RecordFilter::RecordFilter(const ExactLikelihood& f, const HiddenState& start, std::int32_t gamesSinceBB)
+    : f_(&f), state_(std::make_unique<ForwardState>(f, start)), sinceBB_(gamesSinceBB) {}
+
+RecordFilter::RecordFilter(const RecordFilter& o)
+    : f_(o.f_), state_(std::make_unique<ForwardState>(*o.state_)), sinceBB_(o.sinceBB_), ok_(o.ok_) {}
+
+RecordFilter& RecordFilter::operator=(const RecordFilter& o) {
+    if (this != &o) {
+        f_ = o.f_;
+        state_ = std::make_unique<ForwardState>(*o.state_);
+        sinceBB_ = o.sinceBB_;
+        ok_ = o.ok_;
+    }
+    return *this;
+}
+
+RecordFilter::~RecordFilter() = default;
+
+bool RecordFilter::Step(const GameRecord& g) {
+    if (!ok_) return false;
+    ++sinceBB_;
+    ok_ = state_->Game(g, sinceBB_ == kCeilingGames);
+    sinceBB_ = g.bbKind == NoBB ? sinceBB_ : 0;
+    return ok_;
+}
+
+bool RecordFilter::Add(const GameRecord& g) {
+    if (!IsRecordableGame(g)) ok_ = false;
+    return Step(g);
+}
+
+bool RecordFilter::AddUnseenGame() {
+    GameRecord unseen{};
+    unseen.koyaku = kUnseenWin;
+    return Step(unseen);
+}
+
+bool RecordFilter::AddBB(std::int32_t kind, std::int32_t sets) {
+    if (kind < 0 || kind > RedBB || sets < 0) ok_ = false;
+    GameRecord r{};
+    r.koyaku = BBGame;
+    r.bbKind = kind == 0 ? ForwardState::kAnyColour : kind;
+    r.bbSets = sets;
+    return Step(r);
+}
+
+double RecordFilter::LogLikelihood() const {
+    if (!ok_) return kImpossible;
+    ForwardState copy = *state_;
+    return copy.LogLikelihood();
+}
+
+HiddenState RecordFilter::State() const {
+    HiddenState h = state_->State();
+    double total = 0;
+    for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+        total += h.pre[c];
+        for (double p : h.layer[c]) total += p;
+    }
+    if (total > 0) {
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
+            h.pre[c] /= total;
+            for (double& p : h.layer[c]) p /= total;
+        }
+    }
+    return h;
 }
 
 }  // namespace morvane

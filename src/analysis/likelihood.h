@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +24,7 @@
 
 #include "analysis/estimate.h"
 #include "analysis/model.h"
+#include "analysis/setting_prior.h"
 #include "machine/game_record.h"
 
 namespace morvane {
@@ -109,6 +111,56 @@ struct HallBB {
     friend bool operator==(const HallBB&, const HallBB&) = default;
 };
 
+// The law of the hidden state between two games: precursor mass by its
+// count, every other mode by the precursor count it carries (a precursor cut
+// off by the ceiling's Blue7 keeps its count through the BB).
+// layer[c][Precursor] is always 0.
+struct HiddenState {
+    std::array<double, kPrecursorSpan> pre{};
+    std::array<std::array<double, kModes>, kPrecursorSpan> layer{};
+};
+
+// The long-run law of the state just after a BB game at a setting (1..6).
+const HiddenState& LongRunStateAfterBB(int setting);
+
+class ForwardState;
+
+// The exact recursion one game at a time: for following a record as it
+// grows, or a machine played on from a known law of its state.
+class RecordFilter {
+public:
+    // A fresh machine: precursor count 0, then the setting and a reset.
+    explicit RecordFilter(const ExactLikelihood& f);
+    // From a law of the state (need not sum to 1) with games since the last
+    // BB game (0: the game just played was one).
+    RecordFilter(const ExactLikelihood& f, const HiddenState& start, std::int32_t gamesSinceBB);
+    RecordFilter(const RecordFilter& o);
+    RecordFilter& operator=(const RecordFilter& o);
+    ~RecordFilter();
+
+    // False when the game is impossible from here (or its codes are never
+    // recorded); the filter is of no further use then.
+    bool Add(const GameRecord& g);
+    // Hall data: a game without a BB whose small win is not seen, and a BB
+    // whose kind (0) or sets (0) may not be seen.
+    bool AddUnseenGame();
+    bool AddBB(std::int32_t kind, std::int32_t sets);
+
+    // Natural log of the probability of the games added.
+    double LogLikelihood() const;
+    // The law of the state after the games added, summing to 1.
+    HiddenState State() const;
+    std::int32_t GamesSinceBB() const { return sinceBB_; }
+    const ExactLikelihood& Model() const { return *f_; }
+
+private:
+    bool Step(const GameRecord& g);
+    const ExactLikelihood* f_;
+    std::unique_ptr<ForwardState> state_;
+    std::int32_t sinceBB_ = 0;
+    bool ok_ = true;
+};
+
 // The six settings' recursions, built once.
 const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods();
 
@@ -117,7 +169,8 @@ const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods();
 std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood);
 
 struct ExactEstimate {
-    SettingPosterior posterior;
+    SettingPosterior posterior;  // under the prior
+    std::array<double, kMaxSetting> prior{};
     // Set when no setting can produce the record; the posterior is then empty.
     std::optional<std::string> problem;
     // The game (0-based) the problem is found at, and whether its codes are
@@ -128,6 +181,6 @@ struct ExactEstimate {
 
 // The exact posterior of a run's visible record (1-based game numbers in the
 // message).
-ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games);
+ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior = {});
 
 }  // namespace morvane

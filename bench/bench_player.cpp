@@ -1,0 +1,80 @@
+// Speed of the player's figures: the expected value by game count for six
+// settings (aim: under 100 ms), the machine now after an 8000-game record
+// (aim: under 20 ms), keep or quit, and a trust calibration of 10,000
+// sessions.
+#include <benchmark/benchmark.h>
+
+#include "analysis/keep_or_quit.h"
+#include "analysis/machine_now.h"
+#include "analysis/trust.h"
+#include "analysis/value_by_count.h"
+#include "machine/slot.h"
+#include "run/single_run.h"
+
+namespace {
+
+using namespace morvane;
+
+// The tables the process builds once, as a command would have them.
+void Warm() {
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) Dynamics(s);
+    AllExactLikelihoods();
+}
+
+// Means, the ceiling's share and expected games for every counter, six
+// settings and their mixture.
+void BM_ValueByCountMeans(benchmark::State& state) {
+    Warm();
+    for (auto _ : state) benchmark::DoNotOptimize(ValueByGameCount({SettingPrior(), {}, false}).mixed.rows[0].evMedals);
+}
+BENCHMARK(BM_ValueByCountMeans)->Unit(benchmark::kMillisecond);
+
+// The same with the law of the net (median, percentiles, chance ahead), on
+// one thread and on all cores.
+void BM_ValueByCountWithSpread(benchmark::State& state) {
+    Warm();
+    const auto threads = static_cast<int>(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ValueByGameCount({SettingPrior(), {}, true, threads}).mixed.rows[0].spread);
+}
+BENCHMARK(BM_ValueByCountWithSpread)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The posterior over settings and modes, the next 1000 games and the next
+// BB, from an 8000-game record, once the file is read.
+void BM_MachineNow8000(benchmark::State& state) {
+    Warm();
+    PlayHistory h;
+    Slot slot(12345);
+    SimulateRun(slot, h, {true, 1}, 8000);
+    for (auto _ : state) {
+        const BeliefResult b = BeliefFromRecord(h.records());
+        benchmark::DoNotOptimize(NowFigures(*b.belief, 1000).nextGames);
+    }
+}
+BENCHMARK(BM_MachineNow8000)->Unit(benchmark::kMillisecond);
+
+// The exact rules of keep or quit over 2000 games and ten BBs.
+void BM_KeepOrQuitExact(benchmark::State& state) {
+    Warm();
+    PlayHistory h;
+    Slot slot(12345);
+    SimulateRun(slot, h, {true, 1}, 8000);
+    const MachineBelief b = *BeliefFromRecord(h.records()).belief;
+    for (auto _ : state) benchmark::DoNotOptimize(DecideKeepOrQuit(b, {2000, 10, 0, 0, 0}).best.value);
+}
+BENCHMARK(BM_KeepOrQuitExact)->Unit(benchmark::kMillisecond);
+
+// 10,000 sessions of 2000 games at settings drawn from the uniform prior,
+// each judged by the exact posterior, on all cores.
+void BM_TrustCalibration(benchmark::State& state) {
+    Warm();
+    for (auto _ : state) {
+        Trust t;
+        TrustOfEstimate({static_cast<std::int32_t>(state.range(0)), SettingPrior(), 10'000, 1, 0}, t);
+        benchmark::DoNotOptimize(t.topRight);
+    }
+    state.SetItemsProcessed(state.iterations() * 10'000);
+}
+BENCHMARK(BM_TrustCalibration)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "analysis/machine_belief.h"
+
+namespace morvane {
+
+RecordFilter MachineBelief::Follow(int setting) const {
+    const ExactLikelihood& f = AllExactLikelihoods()[static_cast<std::size_t>(setting - 1)];
+    return RecordFilter(f, state[static_cast<std::size_t>(setting - 1)], gamesSinceBB);
+}
+
+BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior) {
+    BeliefResult out;
+    if (FirstUnrecordableGame(games)) {
+        out.problem = EstimateSettingExactly(games, prior).problem;
+        return out;
+    }
+    MachineBelief b;
+    b.prior = prior;
+    bool sinceKnown = false;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) {
+        const auto s = static_cast<std::size_t>(f.Setting() - 1);
+        RecordFilter filter(f);
+        bool possible = true;
+        for (const GameRecord& g : games)
+            if (!filter.Add(g)) {
+                possible = false;
+                break;
+            }
+        b.logLikelihood[s] = possible ? filter.LogLikelihood() : kImpossible;
+        if (!possible) continue;
+        b.state[s] = filter.State();
+        b.gamesSinceBB = filter.GamesSinceBB();
+        sinceKnown = true;
+    }
+    const auto p = ApplyPrior(prior, b.logLikelihood);
+    if (!p || !sinceKnown) {
+        out.problem = EstimateSettingExactly(games, prior).problem;
+        if (!out.problem) out.problem = "no setting the prior allows can play this record";
+        return out;
+    }
+    b.posterior = *p;
+    out.belief = b;
+    return out;
+}
+
+BeliefResult BeliefFromHallData(const HallData& data, const SettingPrior& prior) {
+    BeliefResult out;
+    const HallEstimate e = EstimateSettingFromHallData(data, prior);
+    if (e.problem != HallProblem::None) {
+        out.hallProblem = e.problem;
+        out.problemIndex = e.problemIndex;
+        switch (e.problem) {
+        case HallProblem::NoGames: out.problem = "no games"; break;
+        case HallProblem::BadBB: out.problem = "a BB out of range"; break;
+        case HallProblem::BBsPastGames: out.problem = "the BBs' games add up to more than the games"; break;
+        case HallProblem::CountsOverlap: out.problem = "a small win counted twice"; break;
+        case HallProblem::CountsPastGames: out.problem = "more small wins counted than games without a BB"; break;
+        case HallProblem::NoSetting: out.problem = "no setting the prior allows can play this BB history"; break;
+        case HallProblem::None: break;
+        }
+        return out;
+    }
+    MachineBelief b;
+    b.prior = prior;
+    b.posterior = e.posterior.probability;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) {
+        const auto s = static_cast<std::size_t>(f.Setting() - 1);
+        RecordFilter filter(f, LongRunStateAfterBB(f.Setting()), 0);
+        std::int64_t bbGames = 0;
+        bool possible = true;
+        for (const HallBB& bb : data.bbs) {
+            for (std::int32_t g = 1; g < bb.games && possible; ++g) possible = filter.AddUnseenGame();
+            possible = possible && filter.AddBB(bb.kind, bb.sets);
+            bbGames += bb.games;
+            if (!possible) break;
+        }
+        for (std::int64_t g = bbGames; g < data.games && possible; ++g) possible = filter.AddUnseenGame();
+        b.logLikelihood[s] = possible ? filter.LogLikelihood() : kImpossible;
+        if (possible) {
+            b.state[s] = filter.State();
+            b.gamesSinceBB = filter.GamesSinceBB();
+        }
+    }
+    out.belief = b;
+    return out;
+}
+
+}  // namespace morvane

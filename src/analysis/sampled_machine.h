@@ -1,0 +1,95 @@
+#pragma once
+// Simulated machines started from a law instead of from a reset: a setting
+// drawn from a prior or posterior, a hidden state drawn from its law, and a
+// machine put in that state. Sessions are numbered like the spread
+// engine's: session i of a seed plays from SessionSeed(seed, i), and its
+// draws of setting and state come from a stream of their own, so what a
+// session does depends on neither the threads nor the other sessions.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "analysis/likelihood.h"
+#include "analysis/spread_play.h"
+#include "analysis/spread_stats.h"
+#include "machine/slot.h"
+
+namespace morvane {
+
+// Uniform draws in [0, 1) for one session's choices (splitmix64).
+class SessionDraws {
+public:
+    SessionDraws(std::uint32_t seed, std::uint32_t index);
+    double Uniform();
+
+private:
+    std::uint64_t s_;
+};
+
+// 1..6 from six chances summing to 1.
+int DrawSetting(const std::array<double, kMaxSetting>& p, double u);
+
+struct HiddenDraw {
+    int mode = Hamari;
+    int count = 0;
+};
+HiddenDraw DrawHidden(const HiddenState& law, double u);
+
+// One machine per setting, reused from session to session (a new setting's
+// tables take longer to build than a session to play).
+class SessionMachines {
+public:
+    // As the spread engine starts a session: the machine a seed builds,
+    // precursor count 0, the setting, a reset.
+    Slot& Fresh(int setting, std::uint32_t seed);
+    // The machine in a given hidden state, `since` games after its last BB
+    // game, with its counters and balance at 0.
+    Slot& Placed(int setting, const HiddenDraw& state, std::int32_t since, std::uint32_t seed);
+
+private:
+    std::array<std::unique_ptr<Slot>, kMaxSetting> slots_;
+};
+
+// Runs work(index, worker) for every index below count on up to `threads`
+// threads (0: all cores), each with a Worker of its own made by make().
+// Indices are handed out in chunks as threads ask. Returns false when
+// `stop` was set before all were done.
+template <class Make, class Work>
+bool ForEachSession(std::int64_t count, int threads, Make make, Work work, const std::atomic<bool>* stop = nullptr,
+                    std::atomic<std::int64_t>* done = nullptr) {
+    if (threads < 1) threads = DefaultThreads();
+    threads = static_cast<int>(std::min<std::int64_t>({threads, std::max<std::int64_t>(count, 1), kMostSpreadThreads}));
+    constexpr std::int64_t kChunk = 16;
+    std::atomic<std::int64_t> next{0};
+    std::atomic<bool> stopped{false};
+    auto run = [&] {
+        auto worker = make();
+        for (;;) {
+            if (stop && stop->load(std::memory_order_relaxed)) {
+                stopped = true;
+                return;
+            }
+            const std::int64_t first = next.fetch_add(kChunk, std::memory_order_relaxed);
+            if (first >= count) return;
+            const std::int64_t last = std::min(count, first + kChunk);
+            for (std::int64_t i = first; i < last; ++i) work(i, worker);
+            if (done) done->fetch_add(last - first, std::memory_order_relaxed);
+        }
+    };
+    {
+        std::vector<std::jthread> pool;
+        try {
+            for (int t = 1; t < threads; ++t) pool.emplace_back(run);
+        } catch (const std::system_error&) {
+        }
+        run();
+    }
+    return !stopped;
+}
+
+}  // namespace morvane

@@ -1,0 +1,42 @@
+#pragma once
+// The hall's distribution of settings: the prior of every setting estimate.
+// Uniform unless the user knows better (a hall that seldom uses 4-6).
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "machine/vocabulary.h"
+
+namespace morvane {
+
+class SettingPrior {
+public:
+    SettingPrior();  // uniform
+    // Six non-negative finite weights, not all 0, for settings 1..6; they are
+    // normalised. Throws std::invalid_argument otherwise.
+    explicit SettingPrior(const std::array<double, kMaxSetting>& weights);
+
+    // Settings 1..6 at 0..5, summing to 1.
+    const std::array<double, kMaxSetting>& Probabilities() const { return p_; }
+    double Of(int setting) const { return p_[static_cast<std::size_t>(setting - 1)]; }
+    // All six weights equal.
+    bool IsUniform() const { return uniform_; }
+
+    friend bool operator==(const SettingPrior&, const SettingPrior&) = default;
+
+private:
+    std::array<double, kMaxSetting> p_;
+    bool uniform_ = true;
+};
+
+// "W1,W2,W3,W4,W5,W6": six non-negative decimal weights, not all 0.
+std::optional<SettingPrior> ParseSettingPrior(std::string_view text);
+
+// Bayes' rule from six natural-log likelihoods: the posterior is the prior
+// times the likelihood, normalised. nullopt when every setting the prior
+// allows is impossible. A uniform prior gives exactly what the likelihoods
+// alone give, to the last bit.
+std::optional<std::array<double, kMaxSetting>> ApplyPrior(const SettingPrior& prior,
+                                                          const std::array<double, kMaxSetting>& logLikelihood);
+
+}  // namespace morvane

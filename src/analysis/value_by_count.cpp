@@ -1,0 +1,324 @@
+#include "analysis/value_by_count.h"
+
+#include <algorithm>
+#include <barrier>
+#include <cmath>
+#include <functional>
+#include <latch>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <memory>
+#include <mutex>
+
+#include "analysis/net_law_by_count.h"
+#include "analysis/spread_play.h"
+#include "analysis/spread_stats.h"
+
+namespace morvane {
+namespace {
+
+// For each state after game t of a stretch: expected games to the next BB
+// game (counted once), the chance that BB is red, the chance the ceiling
+// decides it.
+struct Figures {
+    StateLaw games, red, ceiling;
+};
+
+// The figures at t from those at t + 1, mode by mode over all counts.
+void StepBack(const StateDynamics& d, std::int32_t t, const Figures& next, Figures& now) {
+    const double r = kPrecursorRedShare;
+    const auto& step = d.Model().modeStep;
+    const std::array<const StateLaw*, 3> from = {&next.games, &next.red, &next.ceiling};
+    const std::array<StateLaw*, 3> to = {&now.games, &now.red, &now.ceiling};
+    const std::array<double, 3> first = {1.0, 0.0, 0.0};  // what the game itself adds
+    // A precursor step at count c: then the BB game after an end, or the
+    // next step's figures.
+    std::array<std::array<double, kLawCounts>, 3> pre{};
+    for (std::size_t f = 0; f < 3; ++f) {
+        const StateLaw& n = *from[f];
+        const double ended = r * n.At(Red7, 0) + (1 - r) * n.At(Blue7, 0);
+        for (int c = 0; c < kLawCounts; ++c) {
+            const double end = d.PrecursorEnd(c);
+            pre[f][static_cast<std::size_t>(c)] =
+                first[f] + end * ended + (c + 1 < kLawCounts ? (1 - end) * n.At(Precursor, c + 1) : 0.0);
+        }
+    }
+    if (t + 1 == kCeilingGames) {
+        // Game 1500: half a blue BB in that game, half a precursor step.
+        for (int m = 0; m < kModes; ++m)
+            for (int c = 0; c < kLawCounts; ++c) {
+                now.games.At(m, c) = 0.5 + 0.5 * pre[0][static_cast<std::size_t>(c)];
+                now.red.At(m, c) = 0.5 * pre[1][static_cast<std::size_t>(c)];
+                now.ceiling.At(m, c) = 1.0;
+            }
+        return;
+    }
+    const bool fired = t >= kCeilingGames;
+    for (std::size_t f = 0; f < 3; ++f) {
+        StateLaw& o = *to[f];
+        const StateLaw& n = *from[f];
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            double* row = o.v.data() + m * kLawCounts;
+            for (int c = 0; c < kLawCounts; ++c) row[c] = first[f];
+            for (int k = 0; k < kModes; ++k) {
+                const double w = step[static_cast<std::size_t>(m)][static_cast<std::size_t>(k)];
+                const double* in = n.v.data() + k * kLawCounts;
+                for (int c = 0; c < kLawCounts; ++c) row[c] += w * in[c];
+            }
+        }
+        for (int c = 0; c < kLawCounts; ++c) o.At(Precursor, c) = pre[f][static_cast<std::size_t>(c)];
+        for (int c = 0; c < kLawCounts; ++c) {
+            o.At(Blue7, c) = f == 0 ? 1.0 : 0.0;
+            o.At(Red7, c) = f == 0 || f == 1 ? 1.0 : 0.0;
+        }
+    }
+    if (fired) now.ceiling.v.fill(1.0);
+}
+
+Figures AfterLastGame() {
+    // Past the last possible game only Blue7 and Red7 are left, whose BB is
+    // the next game, decided by the ceiling.
+    Figures f;
+    for (int c = 0; c < kLawCounts; ++c) {
+        f.games.At(Blue7, c) = f.games.At(Red7, c) = 1.0;
+        f.red.At(Red7, c) = 1.0;
+        f.ceiling.At(Blue7, c) = f.ceiling.At(Red7, c) = 1.0;
+    }
+    return f;
+}
+
+double NetOf(const GameModel& g, double games, double red) {
+    return g.netPerGame * games + (1 - red) * g.bb[0].meanMedals + red * g.bb[1].meanMedals;
+}
+
+// The smallest y with cdf(y) >= p, searched outward from a guess.
+std::int64_t Quantile(const std::function<double(std::int64_t)>& cdf, double p, std::int64_t guess) {
+    std::int64_t lo, hi;
+    if (cdf(guess) >= p) {
+        hi = guess;
+        std::int64_t step = 1;
+        lo = hi - step;
+        while (cdf(lo) >= p) {
+            hi = lo;
+            step *= 2;
+            lo = hi - step;
+        }
+    } else {
+        lo = guess;
+        std::int64_t step = 1;
+        hi = lo + step;
+        while (cdf(hi) < p) {
+            lo = hi;
+            step *= 2;
+            hi = lo + step;
+        }
+    }
+    while (hi - lo > 1) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        (cdf(mid) >= p ? hi : lo) = mid;
+    }
+    return hi;
+}
+
+// The figures of a law of the net, one at a time: the quantiles at 10,
+// 25, 50, 75 and 90 %, then the chance ahead. `near` is the row above's,
+// a good first guess.
+constexpr int kSpreadFigures = 6;
+void SpreadFigure(int which, const std::function<double(std::int64_t)>& cdf, const NetSpread* near, double mean,
+                  NetSpread& s) {
+    static constexpr std::array<double, 5> kLevels = {0.10, 0.25, 0.50, 0.75, 0.90};
+    const std::array<std::int64_t NetSpread::*, 5> field = {&NetSpread::p10, &NetSpread::p25, &NetSpread::median,
+                                                            &NetSpread::p75, &NetSpread::p90};
+    if (which == 5) {
+        s.pAhead = 1.0 - cdf(0);
+        return;
+    }
+    const auto w = static_cast<std::size_t>(which);
+    const std::int64_t guess = near ? near->*field[w] : static_cast<std::int64_t>(std::llround(mean));
+    s.*field[w] = Quantile(cdf, kLevels[w], guess);
+}
+
+void FindPositive(CountValueTable& t) {
+    for (const CountValueRow& r : t.rows)
+        if (r.evMedals > 0) {
+            t.firstPositive = r.gamesSince;
+            break;
+        }
+    for (auto it = t.rows.rbegin(); it != t.rows.rend() && it->evMedals > 0; ++it) t.positiveFrom = it->gamesSince;
+}
+
+}  // namespace
+
+CountValue ValueByGameCount(const CountValueRequest& request) {
+    CountValue out;
+    out.prior = request.prior;
+    out.exchange = request.exchange;
+    const auto& prior = request.prior.Probabilities();
+    struct Setting {
+        const StateDynamics* d = nullptr;
+        std::unique_ptr<NetLawByCount> net;
+        CountValueTable table;
+    };
+    std::vector<Setting> settings;
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        if (prior[static_cast<std::size_t>(s - 1)] == 0) continue;
+        Setting& st = settings.emplace_back();
+        st.d = &Dynamics(s);
+        st.table.setting = s;
+        st.table.rows.resize(kMaxGamesSinceBB);
+        // The state at g is the start's law given no BB in games 1..g, so
+        // every figure at g is one of the BB game's number T given T > g:
+        // one pass forward gives the law of T and its kind, and the rows
+        // are its tails.
+        std::vector<std::array<double, kBBKinds>> hit(kMaxGamesSinceBB + 1);
+        std::array<StateLaw, 2> laws;
+        laws[0] = st.d->LongRunAfterBB();
+        for (std::int32_t j = 1; j <= kMaxGamesSinceBB; ++j) {
+            BBEvents bb{};
+            st.d->Game(laws[static_cast<std::size_t>((j - 1) & 1)], j, laws[static_cast<std::size_t>(j & 1)], bb);
+            for (int e = 0; e < kBBEvents; ++e) hit[static_cast<std::size_t>(j)][static_cast<std::size_t>(EventKind(e) - 1)] += bb[e];
+        }
+        double reach = 0, games = 0, red = 0, ceiling = 0;  // sums over T > g
+        for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
+            const auto& h = hit[static_cast<std::size_t>(g) + 1];
+            const double p = h[0] + h[1];
+            reach += p;
+            games += p * (g + 1);
+            red += h[1];
+            if (g + 1 >= kCeilingGames) ceiling += p;
+            CountValueRow& row = st.table.rows[static_cast<std::size_t>(g)];
+            row.gamesSince = g;
+            row.reach = reach;
+            row.evGames = games / reach - g;
+            row.pCeiling = ceiling / reach;
+            row.evMedals = NetOf(st.d->Model(), row.evGames, red / reach);
+            row.evYen = request.exchange.Yen(row.evMedals);
+        }
+        if (request.spread) st.net = std::make_unique<NetLawByCount>(*st.d);
+    }
+    out.mixed.rows.resize(kMaxGamesSinceBB);
+    out.weights.resize(kMaxGamesSinceBB);
+
+    for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
+        const auto gi = static_cast<std::size_t>(g);
+        double weightSum = 0;
+        for (Setting& st : settings) {
+            const double w = prior[static_cast<std::size_t>(st.d->Setting() - 1)] * st.table.rows[gi].reach;
+            out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] = w;
+            weightSum += w;
+        }
+        for (double& w : out.weights[gi]) w /= weightSum;
+        CountValueRow& mix = out.mixed.rows[gi];
+        mix.gamesSince = g;
+        for (Setting& st : settings) {
+            const double w = out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)];
+            const CountValueRow& row = st.table.rows[gi];
+            mix.evMedals += w * row.evMedals;
+            mix.evGames += w * row.evGames;
+            mix.pCeiling += w * row.pCeiling;
+            mix.reach += prior[static_cast<std::size_t>(st.d->Setting() - 1)] * row.reach;
+        }
+        mix.evYen = request.exchange.Yen(mix.evMedals);
+        if (request.spread) {
+            mix.spread.emplace();
+            for (Setting& st : settings) st.table.rows[gi].spread.emplace();
+        }
+    }
+
+    // The laws of the net, counter by counter from the top: the settings
+    // share the threads, then the mixture's figures do.
+    if (request.spread) {
+        const auto count = static_cast<int>(settings.size());
+        int threads = request.threads < 1 ? DefaultThreads() : request.threads;
+        threads = std::clamp(threads, 1, std::max(count, kSpreadFigures));
+        // The threads the system will start share the work; the barrier is
+        // made for those once they are known.
+        std::optional<std::barrier<>> barrier;
+        std::latch go(1);
+        const auto work = [&](int worker) {
+            std::barrier<>& sync = *barrier;
+            for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
+                const auto gi = static_cast<std::size_t>(g);
+                const bool top = g + 1 == kMaxGamesSinceBB;
+                for (int i = worker; i < count; i += threads) {
+                    Setting& st = settings[static_cast<std::size_t>(i)];
+                    st.net->StepDown();
+                    const NetLawByCount& net = *st.net;
+                    CountValueRow& row = st.table.rows[gi];
+                    const NetSpread* above = top ? nullptr : &*st.table.rows[gi + 1].spread;
+                    for (int f = 0; f < kSpreadFigures; ++f)
+                        SpreadFigure(f, [&](std::int64_t y) { return net.Cdf(y); }, above, row.evMedals, *row.spread);
+                }
+                sync.arrive_and_wait();
+                CountValueRow& mix = out.mixed.rows[gi];
+                const auto cdf = [&](std::int64_t y) {
+                    double p = 0;
+                    for (Setting& st : settings) p += out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] * st.net->Cdf(y);
+                    return p;
+                };
+                const NetSpread* above = top ? nullptr : &*out.mixed.rows[gi + 1].spread;
+                for (int f = worker; f < kSpreadFigures; f += threads) SpreadFigure(f, cdf, above, mix.evMedals, *mix.spread);
+                sync.arrive_and_wait();
+            }
+        };
+        std::vector<std::jthread> pool;
+        try {
+            for (int t = 1; t < threads; ++t) pool.emplace_back([&, t] {
+                go.wait();
+                work(t);
+            });
+        } catch (const std::system_error&) {
+        }
+        threads = static_cast<int>(pool.size()) + 1;
+        barrier.emplace(threads);
+        go.count_down();
+        work(0);
+    }
+    for (Setting& st : settings) {
+        FindPositive(st.table);
+        out.bySetting[static_cast<std::size_t>(st.d->Setting() - 1)] = std::move(st.table);
+    }
+    FindPositive(out.mixed);
+    return out;
+}
+
+CountValueTable ValueByGameCount(int setting, const Exchange& exchange, bool spread) {
+    if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
+    std::array<double, kMaxSetting> w{};
+    w[static_cast<std::size_t>(setting - 1)] = 1;
+    CountValue v = ValueByGameCount({SettingPrior(w), exchange, spread});
+    return std::move(*v.bySetting[static_cast<std::size_t>(setting - 1)]);
+}
+
+const StretchFromStart& StretchesFromStart(int setting) {
+    if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
+    static std::array<std::once_flag, kMaxSetting> once;
+    static std::array<StretchFromStart, kMaxSetting> all;
+    const auto i = static_cast<std::size_t>(setting - 1);
+    std::call_once(once[i], [&] {
+        const StateDynamics& d = Dynamics(setting);
+        std::array<Figures, 2> f;
+        f[0] = AfterLastGame();
+        Figures* next = &f[0];
+        Figures* now = &f[1];
+        for (std::int32_t t = kMaxGamesSinceBB - 1; t >= 0; --t) {
+            StepBack(d, t, *next, *now);
+            std::swap(now, next);
+        }
+        StretchFromStart& out = all[i];
+        out.games = next->games;
+        for (std::size_t j = 0; j < out.net.v.size(); ++j) out.net.v[j] = NetOf(d.Model(), next->games.v[j], next->red.v[j]);
+        // Renewal-reward: a whole stretch from the long-run start, per game.
+        const StateLaw start = d.LongRunAfterBB();
+        double net = 0, games = 0;
+        for (std::size_t j = 0; j < start.v.size(); ++j) {
+            net += start.v[j] * out.net.v[j];
+            games += start.v[j] * out.games.v[j];
+        }
+        out.perGame = net / games;
+    });
+    return all[i];
+}
+
+}  // namespace morvane
