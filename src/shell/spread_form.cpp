@@ -103,9 +103,11 @@ void TSpreadForm::StartButtonClick() {
         r.sessions = ToInt(SessionsEdit->text());
         if (r.sessions < 1) throw InputError{QStringLiteral("セッション数は、1以上にしてください。")};
     } catch (const InputError& e) {
+        ClearResults();
         StatusLabel->setText(e.message);
         return;
     } catch (const ConversionError& e) {
+        ClearResults();
         StatusLabel->setText(QString::fromStdString(e.what()));
         return;
     }
@@ -115,12 +117,14 @@ void TSpreadForm::StartButtonClick() {
     // the program instead of refusing the allocation.
     const QString tooMany = QStringLiteral("メモリが足りません。セッション数を減らしてください。");
     if (!CheckSpreadRoom(r, false).fits) {
+        ClearResults();
         StatusLabel->setText(tooMany);
         return;
     }
     try {
         job_ = std::make_unique<SpreadJob>(r, 0);
     } catch (const std::bad_alloc&) {
+        ClearResults();
         StatusLabel->setText(tooMany);
         return;
     }
@@ -165,9 +169,18 @@ void TSpreadForm::Finish() {
     Present();
 }
 
+// A refused input leaves no figures of an earlier spread that could be
+// taken for its answer.
+void TSpreadForm::ClearResults() {
+    for (int row = 0; row < Table->rowCount(); ++row)
+        for (int c = 1; c < Table->columnCount(); ++c) Put(Table, row, c, QString());
+    chart::ClearChart(Chart->chart());
+    ProgressBar->setValue(0);
+}
+
 void TSpreadForm::Present() {
     const SpreadRequest& r = result_.summary.request;
-    StatusLabel->setText(QStringLiteral("設定%1　Play数 %2 × %3 回（種 %4）　収支プラス %5 回 (%6%)")
+    StatusLabel->setText(QStringLiteral("設定%1　Play数 %2 × %3 回（シード %4）　収支プラス %5 回 (%6%)")
                              .arg(r.setting)
                              .arg(r.games)
                              .arg(r.sessions)

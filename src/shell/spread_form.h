@@ -61,6 +61,7 @@ private:
     void Poll();
     void Finish();
     void Present();
+    void ClearResults();
 
     QTimer* poll_;
     std::unique_ptr<SpreadJob> job_;

@@ -38,9 +38,12 @@ TTheoryForm::TTheoryForm(const std::vector<SettingTheory>& theories, QWidget* pa
     Pages = new QTabWidget(this);
     layout->addWidget(Pages);
 
-    LongRunTable = MakeTable({"設定", "機械割", "BB確率", "継続数平均", "青7", "赤7", "継続A(75%)", "継続B(79%)",
-                          "継続C(84%)", "継続D(88%)"},
-                         static_cast<int>(theories.size()), Pages);
+    // The colours and the continuation modes are shares of all BBs, and say so.
+    LongRunTable = MakeTable({"設定", "機械割", "BB確率", "継続数平均", "青7の割合", "赤7の割合", "継続A(75%)の割合",
+                              "継続B(79%)の割合", "継続C(84%)の割合", "継続D(88%)の割合"},
+                             static_cast<int>(theories.size()), Pages);
+    for (int c = 4; c < LongRunTable->columnCount(); ++c)
+        LongRunTable->horizontalHeaderItem(c)->setToolTip(QStringLiteral("BBのうち、この種類だったものの割合"));
     QStringList modeColumns{"設定"}, winColumns{"設定"};
     for (std::int32_t m = 0; m < kModes; ++m) modeColumns << Utf8(ModeName(m));
     for (std::int32_t k = 0; k < 8; ++k) winColumns << Utf8(KoyakuRateName(k));
@@ -77,7 +80,7 @@ TTheoryForm::TTheoryForm(const std::vector<SettingTheory>& theories, QWidget* pa
     Fit(LongRunTable);
     Fit(ModeTable);
     Fit(WinTable);
-    resize(760, 240);
+    resize(900, 240);
 }
 
 void TTheoryForm::ShowFor(std::int64_t games) {

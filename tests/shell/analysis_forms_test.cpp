@@ -136,7 +136,7 @@ void AnalysisFormsTest::spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFig
     QTRY_VERIFY_WITH_TIMEOUT(!sp->Running(), 60000);
     QCOMPARE(sp->ProgressBar->value(), 100);
     QVERIFY(sp->StartButton->isEnabled() && !sp->StopButton->isEnabled());
-    QVERIFY(sp->StatusLabel->text().contains(QStringLiteral("種 42")));
+    QVERIFY(sp->StatusLabel->text().contains(QStringLiteral("シード 42")));
 
     const SpreadRequest request{4, 1500, 400, 42};
     std::vector<SessionTally> tallies(400);
