@@ -468,8 +468,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "morvane-sim: " << e.what() << "\n";
         return kExitFailure;
     } catch (const std::bad_alloc&) {
-        err << "morvane-sim: out of memory\n";
-        return kExitFailure;
+        // What the checks before could not foresee is refused as they refuse.
+        err << "morvane-sim: this does not fit in the available memory (" << AvailableMemoryBytes()
+            << " bytes available)\n";
+        return kExitUsage;
     }
 }
 

@@ -197,6 +197,19 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     QVERIFY(!sp->Running());
     QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。"));
     QVERIFY(sp->StartButton->isEnabled());
+    // One endless session on every thread: Esc closes the window and stops
+    // it within the session, and the window opened again is idle.
+    sp->PlayNumEdit->setText(QStringLiteral("2147483647"));
+    sp->SessionsEdit->setText(QStringLiteral("4"));
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    QTest::keyClick(sp, Qt::Key_Escape);
+    QVERIFY(!sp->isVisible());
+    QVERIFY(!sp->Running());
+    form.AnalysisSpreadMenu->trigger();
+    QCOMPARE(form.SpreadForm(), sp);
+    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。"));
+    QVERIFY(sp->StartButton->isEnabled());
     // Left running: closing the main window ends it.
     sp->StartButton->click();
     QVERIFY(sp->Running());
