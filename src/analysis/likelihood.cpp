@@ -386,7 +386,8 @@ const HiddenState& CachedPostBBLaw(int setting) {
 
 }  // namespace
 
-RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs, std::int64_t tail) const {
+RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs, std::int64_t tail,
+                                                    const std::atomic<bool>* cancel) const {
     ForwardState state(*this, CachedPostBBLaw(setting_));
     GameRecord unseen{};
     unseen.koyaku = kUnseenWin;
@@ -397,6 +398,7 @@ RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs,
         return true;
     };
     for (const HallBB& bb : bbs) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return {kImpossible, game};
         if (bb.games < 1 || bb.kind < 0 || bb.kind > RedBB || bb.sets < 0) return {kImpossible, game};
         if (!plain(bb.games - 1)) return {kImpossible, game};
         GameRecord r{};
