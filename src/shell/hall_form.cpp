@@ -17,6 +17,7 @@
 
 #include "app/input.h"
 #include "shell/fonts.h"
+#include "shell/form_input.h"
 #include "shell/result_tables.h"
 
 namespace morvane {
@@ -162,7 +163,7 @@ std::optional<HallData> THallForm::Data(QString* problem) const {
         const QString t = f.edit->text().trimmed();
         if (t.isEmpty()) continue;
         const auto count = ParseInt32(t.toStdString());
-        if (!count) return fail(QStringLiteral("小役の数が読めません: %1").arg(t));
+        if (!count) return fail(QStringLiteral("小役の数が読めません: %1").arg(Quotable(t)));
         data.counted.push_back({*CountedWinKinds(f.name), *count});
     }
     return data;

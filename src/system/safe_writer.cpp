@@ -161,10 +161,17 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         const int err = errno;
         listed.Unlist();
         const std::string folder = FolderOf(target).empty() ? std::string(".") : FolderOf(target);
+        struct stat dir {};
+        const bool folderThere = ::stat(folder.c_str(), &dir) == 0 && S_ISDIR(dir.st_mode);
+        // A folder that is there but takes no new file (/proc/self, say).
+        if ((err == ENOENT || err == ENOTDIR) && folderThere)
+            throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                            true);
         if (err == ENOENT || err == ENOTDIR) throw FileError(shown + ": cannot create: " + Cause(err), err);
         if (err == EACCES || err == EPERM || err == EROFS)
             throw FileError(shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err);
-        throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err);
+        throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                        true);
     }
 
     auto discard = [&] {
