@@ -7,7 +7,11 @@ namespace morvane {
 HallJob::HallJob() : worker_([this](std::stop_token stop) { Work(stop); }) {}
 
 HallJob::~HallJob() {
-    cancel_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+        cancel_ = true;
+    }
     worker_.request_stop();
     worker_.join();
 }
@@ -47,7 +51,7 @@ void HallJob::Work(std::stop_token stop) {
         HallData data = std::move(*pending_);
         pending_.reset();
         working_ = submitted_;
-        cancel_ = false;
+        cancel_ = closing_;
         lock.unlock();
         HallEstimate e = EstimateSettingFromHallData(data, &cancel_);
         lock.lock();

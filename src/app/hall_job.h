@@ -48,6 +48,7 @@ private:
     std::uint64_t working_ = 0;     // the one the worker is on, 0 none
     std::optional<Finished> finished_;
     std::atomic<bool> cancel_{false};  // the worker's estimate is superseded
+    bool closing_ = false;
     std::jthread worker_;
 };
 
