@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "analysis/estimate.h"
+#include "analysis/hall_estimate.h"
 #include "analysis/likelihood.h"
 #include "analysis/theory.h"
 #include "machine/slot.h"
@@ -54,5 +55,30 @@ void BM_ExactPosterior(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ExactPosterior)->Arg(8000)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
+
+// Hall data against the exact estimate of a file with as many games, side by
+// side: 20,000 stretches of 1500 games (each BB at the ceiling, colour and
+// sets known) and a recorded run of 30 million games. The goal is hall data
+// within 1.5 times the file's cost: the same games, the same work a game.
+void BM_HallDataStretches(benchmark::State& state) {
+    HallData d;
+    const auto stretches = static_cast<std::size_t>(state.range(0));
+    d.bbs.assign(stretches, HallBB{1500, 1, 3});
+    d.games = 1500 * state.range(0);
+    AllExactLikelihoods();
+    for (auto _ : state) benchmark::DoNotOptimize(EstimateSettingFromHallData(d).posterior.probability[0]);
+    state.SetItemsProcessed(state.iterations() * d.games);
+}
+BENCHMARK(BM_HallDataStretches)->Arg(20'000)->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_ExactPosteriorOfAFileAsLong(benchmark::State& state) {
+    PlayHistory h;
+    Slot slot(1);
+    SimulateRun(slot, h, {false, 3}, static_cast<std::int32_t>(1500 * state.range(0)));
+    AllExactLikelihoods();
+    for (auto _ : state) benchmark::DoNotOptimize(EstimateSettingExactly(h.records()).posterior.probability[0]);
+    state.SetItemsProcessed(state.iterations() * 1500 * state.range(0));
+}
+BENCHMARK(BM_ExactPosteriorOfAFileAsLong)->Arg(20'000)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace

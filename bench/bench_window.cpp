@@ -9,11 +9,14 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
 
 #include "chart/chart_view.h"
+#include "shell/hall_form.h"
 #include "shell/main_form.h"
+#include "shell/spread_form.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
 
@@ -140,6 +143,53 @@ void BM_OpenAndPresent(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * (12 + 32 * std::int64_t{10'000'000}));
 }
 BENCHMARK(BM_OpenAndPresent)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A keystroke in ホールデータ holding 5,000 pasted rows of 1500 games: the
+// time until the window answers again (the edit read and the estimate
+// handed off), and apart from it the time until the new posterior is shown.
+void BM_HallKeystroke(benchmark::State& state) {
+    THallForm form;
+    form.show();
+    QString rows;
+    for (int i = 0; i < 5000; ++i) rows += QStringLiteral("1500\t青\t3\n");
+    form.BBTable->setCurrentCell(0, 0);
+    form.PasteIntoBBTable(rows);
+    form.GamesEdit->setText(QStringLiteral("7500000"));
+    double shownMs = 0;
+    std::int64_t games = 7'500'000;
+    for (auto _ : state) {
+        ++games;
+        const auto typed = std::chrono::steady_clock::now();
+        form.GamesEdit->setText(QString::number(games));
+        QApplication::processEvents();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - typed).count());
+        while (form.Computing()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        shownMs = std::max(shownMs, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - typed).count());
+    }
+    if (form.Shown().problem != HallProblem::None) state.SkipWithError("no posterior");
+    state.counters["posterior_shown_ms"] = shownMs;
+}
+BENCHMARK(BM_HallKeystroke)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 中止 in 分布 with Play数 2147483647 on every core: the time from the click
+// to the window being ready again.
+void BM_SpreadStop(benchmark::State& state) {
+    TSpreadForm form;
+    form.show();
+    form.PlayNumEdit->setText(QStringLiteral("2147483647"));
+    form.SessionsEdit->setText(QStringLiteral("4"));
+    form.SetSeed(1);
+    for (auto _ : state) {
+        form.StartButton->click();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        while (std::chrono::steady_clock::now() < until) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        const auto asked = std::chrono::steady_clock::now();
+        form.StopButton->click();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
+        if (form.Running()) state.SkipWithError("still running");
+    }
+}
+BENCHMARK(BM_SpreadStop)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 

@@ -4,12 +4,56 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/setting_prior.h"
 #include "analysis/theory.h"
 
 namespace morvane {
 
-HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrior& prior) {
+namespace {
+
+struct Checked {
+    HallProblem problem = HallProblem::None;
+    std::size_t index = 0;
+    std::int64_t bbGames = 0;
+    std::int64_t ordinary = 0;
+    std::int64_t counted = 0;
+};
+
+Checked Check(const HallData& data) {
+    Checked c;
+    const auto fail = [&](HallProblem p, std::size_t index) {
+        c.problem = p;
+        c.index = index;
+        return c;
+    };
+    if (data.games < 1) return fail(HallProblem::NoGames, 0);
+    for (std::size_t i = 0; i < data.bbs.size(); ++i) {
+        const HallBB& b = data.bbs[i];
+        if (b.games < 1 || b.kind < 0 || b.kind > RedBB || b.sets < 0) return fail(HallProblem::BadBB, i);
+        c.bbGames += b.games;
+    }
+    if (c.bbGames > data.games) return fail(HallProblem::BBsPastGames, 0);
+    c.ordinary = data.games - static_cast<std::int64_t>(data.bbs.size());
+    std::uint32_t seenKinds = 0;
+    for (std::size_t i = 0; i < data.counted.size(); ++i) {
+        const CountedWins& w = data.counted[i];
+        if ((w.kinds & seenKinds) != 0 || w.count < 0 || w.kinds == 0) return fail(HallProblem::CountsOverlap, i);
+        seenKinds |= w.kinds;
+        c.counted += w.count;
+    }
+    if (c.counted > c.ordinary) return fail(HallProblem::CountsPastGames, 0);
+    return c;
+}
+
+}  // namespace
+
+HallProblem CheckHallData(const HallData& data, std::size_t* index) {
+    const Checked c = Check(data);
+    if (index) *index = c.index;
+    return c.problem;
+}
+
+HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrior& prior,
+                                         const std::atomic<bool>* cancel) {
     HallEstimate out;
     out.prior = prior.Probabilities();
     const auto fail = [&](HallProblem p, std::size_t index) {
@@ -17,29 +61,14 @@ HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrio
         out.problemIndex = index;
         return out;
     };
-    if (data.games < 1) return fail(HallProblem::NoGames, 0);
-    std::int64_t bbGames = 0;
-    for (std::size_t i = 0; i < data.bbs.size(); ++i) {
-        const HallBB& b = data.bbs[i];
-        if (b.games < 1 || b.kind < 0 || b.kind > RedBB || b.sets < 0) return fail(HallProblem::BadBB, i);
-        bbGames += b.games;
-    }
-    if (bbGames > data.games) return fail(HallProblem::BBsPastGames, 0);
-    const std::int64_t ordinary = data.games - static_cast<std::int64_t>(data.bbs.size());
-    std::uint32_t seenKinds = 0;
-    std::int64_t counted = 0;
-    for (std::size_t i = 0; i < data.counted.size(); ++i) {
-        const CountedWins& c = data.counted[i];
-        if ((c.kinds & seenKinds) != 0 || c.count < 0 || c.kinds == 0) return fail(HallProblem::CountsOverlap, i);
-        seenKinds |= c.kinds;
-        counted += c.count;
-    }
-    if (counted > ordinary) return fail(HallProblem::CountsPastGames, 0);
+    const Checked checked = Check(data);
+    if (checked.problem != HallProblem::None) return fail(checked.problem, checked.index);
+    const std::int64_t bbGames = checked.bbGames, ordinary = checked.ordinary, counted = checked.counted;
 
     std::size_t lastPossible = 0;
     for (const ExactLikelihood& f : AllExactLikelihoods()) {
         const auto s = static_cast<std::size_t>(f.Setting() - 1);
-        const RecordLikelihood r = f.EvaluateStretches(data.bbs, data.games - bbGames);
+        const RecordLikelihood r = f.EvaluateStretches(data.bbs, data.games - bbGames, cancel);
         out.bbLogLikelihood[s] = r.logLikelihood;
         if (r.impossibleAt) lastPossible = std::max(lastPossible, *r.impossibleAt);
         // The multinomial's coefficient is the same at every setting.

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -46,6 +47,12 @@ struct HallEstimate {
     std::size_t problemIndex = 0;
 };
 
-HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrior& prior = {});
+// The data's first problem found without estimating (all but NoSetting);
+// None when it can be estimated.
+HallProblem CheckHallData(const HallData& data, std::size_t* index = nullptr);
+
+// A set `cancel` cuts the estimate short; its result is then of no use.
+HallEstimate EstimateSettingFromHallData(const HallData& data, const SettingPrior& prior = {},
+                                         const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace morvane

@@ -13,6 +13,8 @@ namespace {
 constexpr double kTwo31 = 2147483648.0;
 // Below this the running product of game scales is folded into the log sum.
 constexpr double kFoldScale = 1e-200;
+// Mass of the far layers (against a whole of 1) below which they are dropped.
+constexpr double kDrained = 1e-280;
 constexpr int kUnseenWin = kKoyakuKinds;  // an ordinary game whose small win is not seen
 
 }  // namespace
@@ -99,25 +101,47 @@ double ExactLikelihood::BBEndLaw(int bbKind, std::int32_t sets, std::array<doubl
 }
 
 // The probability of each hidden state given the record so far, up to the
-// scale kept in log form, laid out as HiddenState. Almost always only layer
-// 0 holds mass, so the layers in use are kept as a bit set.
+// scale kept in log form, laid out as HiddenState.
+//
+// Only the ceiling puts mass into the layers of counts 1 and up, and it puts
+// it into the same mode (Blue7) for every count; from then on every layer
+// meets the same games. So those layers stay multiples of one shared vector:
+// layer[c] = share_[c] * far_ for c >= 1. Each game then costs the layer of
+// count 0 and the shared vector, not 32 layers, which hall data with its
+// stretches at the ceiling would otherwise pay on every game.
 class ForwardState {
 public:
     // Fresh from a reset with precursor count 0.
     explicit ForwardState(const ExactLikelihood& f) : f_(f) {
-        for (std::size_t m = 0; m < kOrdinaryModes; ++m) layer_[0][m] = f.initMode_[m];
-        layers_ = 1;
+        for (std::size_t m = 0; m < kOrdinaryModes; ++m) near_[m] = f.initMode_[m];
     }
-    ForwardState(const ExactLikelihood& f, const HiddenState& start) : f_(f), pre_(start.pre), layer_(start.layer) {
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-            layer_[c][Precursor] = 0;
-            for (double p : layer_[c])
-                if (p > 0) layers_ |= 1u << c;
+    // From a state whose layers of counts 1 and up are multiples of one
+    // vector, as every state this class leaves is.
+    ForwardState(const ExactLikelihood& f, const HiddenState& start) : f_(f), pre_(start.pre), near_(start.layer[0]) {
+        near_[Precursor] = 0;
+        for (std::size_t c = 1; c < kPrecursorSpan; ++c)
+            for (std::size_t m = 0; m < kModes; ++m)
+                if (m != Precursor) far_[m] += start.layer[c][m];
+        const double whole = Sum(far_);
+        if (whole > 0) {
+            for (std::size_t c = 1; c < kPrecursorSpan; ++c) {
+                double t = 0;
+                for (std::size_t m = 0; m < kModes; ++m)
+                    if (m != Precursor) t += start.layer[c][m];
+                share_[c] = t / whole;
+            }
+            farShare_ = SumShares();
+        } else {
+            far_ = {};
         }
     }
 
     HiddenState State() const {
-        HiddenState h{pre_, layer_};
+        HiddenState h;
+        h.pre = pre_;
+        h.layer[0] = near_;
+        for (std::size_t c = 1; c < kPrecursorSpan; ++c)
+            for (std::size_t m = 0; m < kModes; ++m) h.layer[c][m] = share_[c] * far_[m];
         return h;
     }
 
@@ -130,8 +154,13 @@ public:
         if (!(total > 0)) return false;
         const double inv = 1.0 / total;
         for (double& p : pre_) p *= inv;
-        for (std::uint32_t bits = layers_; bits; bits &= bits - 1)
-            for (double& p : layer_[static_cast<std::size_t>(std::countr_zero(bits))]) p *= inv;
+        for (double& p : near_) p *= inv;
+        if (farShare_ > 0) {
+            for (double& p : far_) p *= inv;
+            // Drained through the precursor: gone for good, and kept it would
+            // sink into subnormal numbers, which are slow.
+            if (farShare_ * Sum(far_) < kDrained) DropFar();
+        }
         scale_ *= total;
         if (scale_ < kFoldScale) Fold();
         return true;
@@ -150,9 +179,10 @@ public:
             if (game == kCeilingGames) Ceiling();
             ForwardState bb = *this;
             bb.BB(kAnyColour, 0);
+            const HiddenState h = bb.State();
             for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-                after.pre[c] += bb.pre_[c];
-                for (std::size_t m = 0; m < kModes; ++m) after.layer[c][m] += bb.layer_[c][m];
+                after.pre[c] += h.pre[c];
+                for (std::size_t m = 0; m < kModes; ++m) after.layer[c][m] += h.layer[c][m];
             }
             Ordinary(kUnseenWin);
         }
@@ -164,6 +194,23 @@ public:
     void AddLog(double x) { log_.Add(x); }
 
 private:
+    static double Sum(const std::array<double, kModes>& l) {
+        double t = 0;
+        for (double p : l) t += p;
+        return t;
+    }
+    double SumShares() const {
+        double t = 0;
+        for (std::size_t c = 1; c < kPrecursorSpan; ++c) t += share_[c];
+        return t;
+    }
+
+    void DropFar() {
+        far_ = {};
+        share_ = {};
+        farShare_ = 0;
+    }
+
     void Fold() {
         log_.Add(std::log(scale_));
         scale_ = 1.0;
@@ -172,17 +219,34 @@ private:
     // Game 1500 of a stretch: a coin sends every state to Precursor or Blue7,
     // the count kept.
     void Ceiling() {
-        std::uint32_t layers = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-            double t = pre_[c];
-            if (layers_ >> c & 1u)
-                for (double p : layer_[c]) t += p;
-            layer_[c] = {};
+        const double near = pre_[0] + Sum(near_);
+        near_ = {};
+        near_[Blue7] = 0.5 * near;
+        pre_[0] = 0.5 * near;
+        const double far = farShare_ > 0 ? Sum(far_) : 0.0;
+        for (std::size_t c = 1; c < kPrecursorSpan; ++c) {
+            const double t = pre_[c] + share_[c] * far;
             pre_[c] = 0.5 * t;
-            layer_[c][Blue7] = 0.5 * t;
-            if (t > 0) layers |= 1u << c;
+            share_[c] = 0.5 * t;
         }
-        layers_ = layers;
+        far_ = {};
+        far_[Blue7] = 1.0;
+        farShare_ = SumShares();
+    }
+
+    // One layer through an ordinary game; returns the mass that enters the
+    // precursor from it.
+    static double OrdinaryLayer(std::array<double, kModes>& l, const std::array<std::array<double, kModes>, kOrdinaryModes>& t,
+                                bool keeps) {
+        const double v0 = l[Hamari], v1 = l[LowProb], v2 = l[HighProb];
+        if (keeps) {
+            l[Blue7] = l[Red7] = 0;
+            return 0;
+        }
+        for (std::size_t to = 0; to < kModes; ++to) l[to] = v0 * t[0][to] + v1 * t[1][to] + v2 * t[2][to];
+        const double entering = l[Precursor];
+        l[Precursor] = 0;
+        return entering;
     }
 
     double Ordinary(int k) {
@@ -193,32 +257,21 @@ private:
         for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * f_.stay_[c];
         const auto& t = f_.change_[static_cast<std::size_t>(k)];
         const bool keeps = f_.keepsMode_[static_cast<std::size_t>(k)];
-        std::uint32_t layers = 0;
-        for (std::uint32_t bits = layers_; bits; bits &= bits - 1) {
-            const auto c = static_cast<std::size_t>(std::countr_zero(bits));
-            auto& l = layer_[c];
-            const double v0 = l[Hamari], v1 = l[LowProb], v2 = l[HighProb];
-            if (keeps) {
-                l[Blue7] = l[Red7] = 0;
-            } else {
-                for (std::size_t to = 0; to < kModes; ++to) l[to] = v0 * t[0][to] + v1 * t[1][to] + v2 * t[2][to];
-                next[c] += l[Precursor];
-                l[Precursor] = 0;
-            }
-            if (l[Hamari] > 0 || l[LowProb] > 0 || l[HighProb] > 0 || l[Blue7] > 0 || l[Red7] > 0)
-                layers |= 1u << c;
+        next[0] += OrdinaryLayer(near_, t, keeps);
+        if (farShare_ > 0) {
+            const double entering = OrdinaryLayer(far_, t, keeps);
+            if (entering > 0)
+                for (std::size_t c = 1; c < kPrecursorSpan; ++c) next[c] += share_[c] * entering;
         }
         if (ended > 0) {
-            layer_[0][Red7] += ended * kPrecursorRedShare;
-            layer_[0][Blue7] += ended * (1.0 - kPrecursorRedShare);
-            layers |= 1u;
+            near_[Red7] += ended * kPrecursorRedShare;
+            near_[Blue7] += ended * (1.0 - kPrecursorRedShare);
         }
-        layers_ = layers;
         pre_ = next;
         double total = 0;
         for (double p : pre_) total += p;
-        for (std::uint32_t bits = layers_; bits; bits &= bits - 1)
-            for (double p : layer_[static_cast<std::size_t>(std::countr_zero(bits))]) total += p;
+        total += Sum(near_);
+        if (farShare_ > 0) total += farShare_ * Sum(far_);
         log_.Add(f_.logKoyaku_[static_cast<std::size_t>(k)]);
         return total;
     }
@@ -234,33 +287,36 @@ private:
         if (top == kImpossible) return 0;
         std::array<double, kBBKinds> weight{};
         for (std::size_t b = 0; b < kBBKinds; ++b) weight[b] = logScale[b] == kImpossible ? 0 : std::exp(logScale[b] - top);
-        pre_.fill(0.0);
-        std::uint32_t layers = 0;
-        double total = 0;
-        for (std::uint32_t bits = layers_; bits; bits &= bits - 1) {
-            const auto c = static_cast<std::size_t>(std::countr_zero(bits));
-            auto& l = layer_[c];
+        // Returns the mass that played the BB, the layer holding what it leaves.
+        const auto play = [&](std::array<double, kModes>& l) {
             const double blue = l[Blue7] * weight[0], red = l[Red7] * weight[1];
             for (std::size_t m = 0; m < kModes; ++m) l[m] = blue * law[0][m] + red * law[1][m];
-            pre_[c] = l[Precursor];
-            l[Precursor] = 0;
-            if (blue > 0 || red > 0) layers |= 1u << c;
-            total += blue + red;
+            return blue + red;
+        };
+        pre_.fill(0.0);
+        double total = play(near_);
+        pre_[0] = near_[Precursor];
+        near_[Precursor] = 0;
+        if (farShare_ > 0) {
+            total += farShare_ * play(far_);
+            for (std::size_t c = 1; c < kPrecursorSpan; ++c) pre_[c] = share_[c] * far_[Precursor];
+            far_[Precursor] = 0;
         }
-        layers_ = layers;
         if (!(total > 0)) return 0;
         log_.Add(top);
         double sum = 0;
         for (double p : pre_) sum += p;
-        for (std::uint32_t bits = layers_; bits; bits &= bits - 1)
-            for (double p : layer_[static_cast<std::size_t>(std::countr_zero(bits))]) sum += p;
+        sum += Sum(near_);
+        if (farShare_ > 0) sum += farShare_ * Sum(far_);
         return sum;
     }
 
     const ExactLikelihood& f_;
     std::array<double, kPrecursorSpan> pre_{};
-    std::array<std::array<double, kModes>, kPrecursorSpan> layer_{};
-    std::uint32_t layers_ = 0;
+    std::array<double, kModes> near_{};            // the layer of count 0
+    std::array<double, kModes> far_{};             // the shared vector of counts 1 and up
+    std::array<double, kPrecursorSpan> share_{};   // each count's multiple of far_ (count 0 unused)
+    double farShare_ = 0;                          // the sum of share_
     double scale_ = 1.0;
     CompensatedSum log_;
 };
@@ -325,7 +381,8 @@ const HiddenState& CachedPostBBLaw(int setting) {
 
 }  // namespace
 
-RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs, std::int64_t tail) const {
+RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs, std::int64_t tail,
+                                                    const std::atomic<bool>* cancel) const {
     ForwardState state(*this, CachedPostBBLaw(setting_));
     GameRecord unseen{};
     unseen.koyaku = kUnseenWin;
@@ -336,6 +393,7 @@ RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs,
         return true;
     };
     for (const HallBB& bb : bbs) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return {kImpossible, game};
         if (bb.games < 1 || bb.kind < 0 || bb.kind > RedBB || bb.sets < 0) return {kImpossible, game};
         if (!plain(bb.games - 1)) return {kImpossible, game};
         GameRecord r{};

@@ -13,6 +13,7 @@
 // The state is renormalised game by game and the logarithms are summed with
 // compensation, so a run of any length neither underflows nor drifts.
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -87,7 +88,9 @@ public:
     // games since the previous BB, counting the BB's own; kind 0 when the
     // colour is not known; sets 0 when not known) and then `tail` games
     // without a BB. The small wins between are summed over.
-    RecordLikelihood EvaluateStretches(std::span<const struct HallBB> bbs, std::int64_t tail) const;
+    // A set `cancel` cuts the walk short (the result is then of no use).
+    RecordLikelihood EvaluateStretches(std::span<const struct HallBB> bbs, std::int64_t tail,
+                                       const std::atomic<bool>* cancel = nullptr) const;
 
 private:
     friend class ForwardState;

@@ -1,5 +1,6 @@
 #include "analysis/shard_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <sstream>
 #include <stdexcept>
@@ -34,6 +35,33 @@ std::vector<std::string_view> Split(std::string_view line) {
 }
 
 }  // namespace
+
+std::optional<std::string> ImpossibleTally(const SessionTally& t, std::int32_t games) {
+    // A game costs at most the bet and a BB game always gains (every set's
+    // bonus outweighs what its games can cost), so over g games the balance
+    // falls by at most 3g from any earlier balance, the start's 0 included.
+    // The balance would wrap only past 2^31 medals won, which no session
+    // comes near. Without a BB every game pays at most its best small win.
+    const std::int64_t g = games;
+    const std::int64_t most = kBet * g;
+    const std::int64_t bestWin = *std::max_element(kNetPayout.begin(), kNetPayout.end());
+    if (t.balance < -most) return "balance " + std::to_string(t.balance) + " is below -" + std::to_string(most);
+    if (t.bbGames < 0 || t.bbGames > g)
+        return "bb_games " + std::to_string(t.bbGames) + " is outside 0.." + std::to_string(g);
+    if (t.bbGames == 0 ? t.bbs != 0 : t.bbs < t.bbGames)
+        return "bbs " + std::to_string(t.bbs) + " cannot come from " + std::to_string(t.bbGames) + " BB games";
+    if (t.bbGames == 0 && t.balance > bestWin * g)
+        return "balance " + std::to_string(t.balance) + " is above " + std::to_string(bestWin * g) + " without a BB";
+    // The deepest dip is also the difference of two 32-bit balances, which
+    // keeps the summary's exact sums of squares within 128 bits.
+    const std::int64_t deepest = std::min<std::int64_t>(most, std::int64_t{UINT32_MAX});
+    if (t.deepestDip < 0 || t.deepestDip > deepest)
+        return "deepest_dip " + std::to_string(t.deepestDip) + " is outside 0.." + std::to_string(deepest);
+    if (t.deepestDip < -std::int64_t{t.balance})
+        return "deepest_dip " + std::to_string(t.deepestDip) + " is less than the fall to balance " +
+               std::to_string(t.balance);
+    return std::nullopt;
+}
 
 std::string EncodeShard(const SpreadRequest& r, std::span<const SessionTally> shardTallies) {
     std::ostringstream head;
@@ -121,8 +149,12 @@ void ShardReader::Line(std::string_view line) {
     const auto f = Split(line);
     if (f.size() != 5 || Number<std::int32_t>(f[0], "session") != ShardSessionIndex(r, k))
         Bad("line " + std::to_string(line_ + 1) + " is not session " + std::to_string(ShardSessionIndex(r, k)));
-    file_.tallies.push_back({Number<std::int32_t>(f[1], "balance"), Number<std::int32_t>(f[2], "BB games"),
-                             Number<std::int32_t>(f[3], "BBs"), Number<std::int64_t>(f[4], "dip")});
+    const SessionTally t{Number<std::int32_t>(f[1], "balance"), Number<std::int32_t>(f[2], "BB games"),
+                         Number<std::int32_t>(f[3], "BBs"), Number<std::int64_t>(f[4], "dip")};
+    if (const auto impossible = ImpossibleTally(t, r.games))
+        Bad("line " + std::to_string(line_ + 1) + ": " + *impossible + " (no session of " + std::to_string(r.games) +
+            " games gives it)");
+    file_.tallies.push_back(t);
 }
 
 ShardFile ShardReader::Finish() {

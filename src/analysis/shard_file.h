@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,6 +16,11 @@ namespace morvane {
 
 // A shard's file: its request and the exact tallies of its sessions.
 std::string EncodeShard(const SpreadRequest& request, std::span<const SessionTally> shardTallies);
+
+// What is wrong with a session's tallies that no session of `games` games
+// can leave, if anything: each value is bounded by the games, which also
+// keeps the summary's exact sums from overflowing.
+std::optional<std::string> ImpossibleTally(const SessionTally& t, std::int32_t games);
 
 struct ShardFile {
     SpreadRequest request;

@@ -60,15 +60,24 @@ struct SessionWatch {
 };
 }  // namespace
 
-SessionTally SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t seed) {
+std::optional<SessionTally> SessionPlayer::Play(int setting, std::int32_t games, std::uint32_t seed,
+                                                const std::atomic<bool>* stop) {
     // What a machine built with this seed holds before its first run.
     slot_.Rng().SeedRandom(seed);
     slot_.precursorCount = slot_.gamesSinceBB = slot_.playCount = slot_.medalBalance = 0;
     slot_.bbKind = slot_.kmode = slot_.bbSets = slot_.mode = slot_.koyaku = 0;
     slot_.SetFlevel(setting);
     slot_.Reset();
-    const SessionWatch w = slot_.PlayGames(games, SessionWatch{});
-    return {slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
+    // The machine carries its state from slice to slice, so the games are
+    // the same as in one piece.
+    SessionWatch w;
+    for (std::int32_t played = 0; played < games;) {
+        if (stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
+        const std::int32_t slice = std::min(kSpreadSliceGames, games - played);
+        w = slot_.PlayGames(slice, w);
+        played += slice;
+    }
+    return SessionTally{slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
 }
 
 int DefaultThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
@@ -96,8 +105,13 @@ bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTall
             const std::int32_t last = std::min(count, first + chunk);
             for (std::int32_t k = first; k < last; ++k) {
                 const auto index = static_cast<std::uint32_t>(ShardSessionIndex(request, k));
-                out[static_cast<std::size_t>(k)] =
-                    player.Play(request.setting, request.games, SessionSeed(request.seed, index));
+                const std::optional<SessionTally> t =
+                    player.Play(request.setting, request.games, SessionSeed(request.seed, index), stop);
+                if (!t) {
+                    stopped = true;
+                    return;
+                }
+                out[static_cast<std::size_t>(k)] = *t;
             }
             if (done) done->fetch_add(last - first, std::memory_order_relaxed);
         }

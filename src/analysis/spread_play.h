@@ -8,6 +8,7 @@
 // shards.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "machine/slot.h"
@@ -50,11 +51,17 @@ inline std::int32_t ShardSessionIndex(const SpreadRequest& r, std::int32_t k) {
 // gives.
 class SessionPlayer {
 public:
-    SessionTally Play(int setting, std::int32_t games, std::uint32_t seed);
+    // A set `stop` is asked between slices of kSpreadSliceGames games; a
+    // session cut short gives nullopt, its tallies being of no use.
+    std::optional<SessionTally> Play(int setting, std::int32_t games, std::uint32_t seed,
+                                     const std::atomic<bool>* stop = nullptr);
 
 private:
     Slot slot_{0u};
 };
+
+// Games played between two looks at the stop flag: a few milliseconds.
+inline constexpr std::int32_t kSpreadSliceGames = 1 << 20;
 
 // More threads than this are never started: far more than any machine has
 // cores, and each holds a machine of its own.

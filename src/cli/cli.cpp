@@ -10,6 +10,7 @@
 #include "cli/help_format.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
+#include "system/memory_room.h"
 #include "system/printable.h"
 #include "simfile/simfile.h"
 #include "version.h"
@@ -122,8 +123,10 @@ int RunCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
         err << "morvane-sim: " << e.what() << "\n";
         return kExitFailure;
     } catch (const std::bad_alloc&) {
-        err << "morvane-sim: out of memory\n";
-        return kExitFailure;
+        // What the checks before could not foresee is refused as they refuse.
+        err << "morvane-sim: this does not fit in the available memory (" << AvailableMemoryBytes()
+            << " bytes available)\n";
+        return kExitUsage;
     }
 }
 

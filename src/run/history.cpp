@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -15,21 +16,53 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 }  // namespace
 
-void PlayHistory::Free::operator()(GameRecord* p) const { std::free(p); }
+void PlayHistory::Free::operator()(GameRecord* p) const {
+    if (mappedBytes)
+        ::munmap(p, mappedBytes);
+    else
+        std::free(p);
+}
+
+namespace {
+bool Mapped(std::size_t bytes) { return bytes >= 2 * kHugePage; }
+std::size_t RoundedToHugePages(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+}  // namespace
 
 PlayHistory::Storage PlayHistory::Allocate(std::size_t games) {
-    if (games > SIZE_MAX / sizeof(GameRecord)) throw std::bad_alloc();
+    if (games > (SIZE_MAX - kHugePage) / sizeof(GameRecord) / 2) throw std::bad_alloc();
     const std::size_t bytes = games * sizeof(GameRecord);
-    void* p = nullptr;
-    if (bytes >= 2 * kHugePage) {
-        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        p = std::aligned_alloc(kHugePage, rounded);
-        if (p) ::madvise(p, rounded, MADV_HUGEPAGE);
-    } else {
-        p = std::malloc(bytes ? bytes : 1);
+    if (!Mapped(bytes)) {
+        void* p = std::malloc(bytes ? bytes : 1);
+        if (!p) throw std::bad_alloc();
+        return Storage(static_cast<GameRecord*>(p));
     }
-    if (!p) throw std::bad_alloc();
-    return Storage(static_cast<GameRecord*>(p));
+    // Mapped a huge page too long, then trimmed to start on one.
+    const std::size_t rounded = RoundedToHugePages(bytes);
+    void* raw = ::mmap(nullptr, rounded + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) throw std::bad_alloc();
+    const auto at = reinterpret_cast<std::uintptr_t>(raw);
+    const std::uintptr_t aligned = (at + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned > at) ::munmap(raw, aligned - at);
+    ::munmap(reinterpret_cast<void*>(aligned + rounded), at + kHugePage - aligned);
+    void* p = reinterpret_cast<void*>(aligned);
+    ::madvise(p, rounded, MADV_HUGEPAGE);
+    return Storage(static_cast<GameRecord*>(p), Free{rounded});
+}
+
+void PlayHistory::Grow(std::size_t games) {
+    const std::size_t mapped = data_.get_deleter().mappedBytes;
+    if (mapped && games <= (SIZE_MAX - kHugePage) / sizeof(GameRecord) / 2) {
+        const std::size_t rounded = RoundedToHugePages(games * sizeof(GameRecord));
+        void* p = ::mremap(data_.get(), mapped, rounded, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        static_cast<void>(data_.release());
+        ::madvise(p, rounded, MADV_HUGEPAGE);
+        data_ = Storage(static_cast<GameRecord*>(p), Free{rounded});
+        return;
+    }
+    Storage p = Allocate(games);
+    if (size_) std::memcpy(static_cast<void*>(p.get()), data_.get(), size_ * sizeof(GameRecord));
+    data_ = std::move(p);
 }
 
 PlayHistory& PlayHistory::operator=(const PlayHistory& o) {
@@ -57,9 +90,7 @@ std::array<Column, kHistoryColumns> PlayHistory::Columns() const {
 
 void PlayHistory::reserve(std::size_t games) {
     if (games <= capacity_) return;
-    Storage p = Allocate(games);
-    if (size_) std::memcpy(p.get(), data_.get(), size_ * sizeof(GameRecord));
-    data_ = std::move(p);
+    Grow(games);
     capacity_ = games;
 }
 

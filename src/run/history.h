@@ -74,12 +74,19 @@ private:
     MutableColumn View(Field f) { return {data_.get(), size_, f}; }
 
     struct Free {
+        Free() noexcept : mappedBytes(0) {}
+        explicit Free(std::size_t bytes) noexcept : mappedBytes(bytes) {}
+        std::size_t mappedBytes;  // a mapping of its own, else from malloc
         void operator()(GameRecord* p) const;
     };
     using Storage = std::unique_ptr<GameRecord[], Free>;
-    // Large histories come in huge pages where the system offers them: fresh
-    // memory is slow to touch page by page.
+    // Large histories are mappings of their own, in huge pages where the
+    // system offers them (fresh memory is slow to touch page by page), and
+    // grow by moving their pages, not copying them: growing never holds the
+    // old and the new storage at once.
     static Storage Allocate(std::size_t games);
+    // Storage for `games` records holding the first size_ of data_.
+    void Grow(std::size_t games);
 
     Storage data_;
     std::size_t size_ = 0;

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "simfile/simfile.h"
+#include "system/file_error.h"
 
 namespace morvane {
 
@@ -24,7 +25,8 @@ QString JapaneseCause(int code) {
 
 QString FileErrorText(const QString& what, const FileError& e) {
     QString text = what;
-    const QString cause = JapaneseCause(e.Code());
+    const QString cause = e.TemporaryFile() ? QStringLiteral("保存先のフォルダーに一時ファイルを作れません。")
+                                            : JapaneseCause(e.Code());
     if (!cause.isEmpty()) text += QLatin1Char('\n') + cause;
     return text + QLatin1Char('\n') + QString::fromStdString(e.what());
 }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "app/input.h"
+#include "system/printable.h"
 
 namespace morvane {
 
@@ -14,11 +15,16 @@ struct InputError {
     QString message;
 };
 
+// A value the window quotes in a message: control characters escaped and
+// cut after Printable's limit, as the command line quotes it, so a pasted
+// page of text makes no page-wide box.
+inline QString Quotable(const QString& text) { return QString::fromStdString(Printable(text.toStdString())); }
+
 // The integer conversion's failure, shown like any unhandled error.
 class ConversionError : public std::runtime_error {
 public:
     explicit ConversionError(const QString& text)
-        : std::runtime_error(QStringLiteral("'%1' は整数ではありません").arg(text).toStdString()) {}
+        : std::runtime_error(QStringLiteral("'%1' は整数ではありません").arg(Quotable(text)).toStdString()) {}
 };
 
 inline std::int32_t ToInt(const QString& text) {

@@ -11,17 +11,23 @@
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
 
 #include "app/input.h"
 #include "shell/fonts.h"
+#include "shell/form_input.h"
 #include "shell/result_tables.h"
 
 namespace morvane {
 namespace {
 
 constexpr int kBBRows = 300;
+// The pause in typing after which an estimate starts, and how often the
+// window looks for its result.
+constexpr int kPauseMs = 250;
+constexpr int kPollMs = 20;
 
 struct CountKind {
     const char* name;
@@ -103,6 +109,13 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
     resize(520, 640);
+    debounce_ = new QTimer(this);
+    debounce_->setSingleShot(true);
+    debounce_->setInterval(kPauseMs);
+    connect(debounce_, &QTimer::timeout, this, &THallForm::StartEstimate);
+    poll_ = new QTimer(this);
+    poll_->setInterval(kPollMs);
+    connect(poll_, &QTimer::timeout, this, &THallForm::CollectEstimate);
     Recompute();
 }
 
@@ -150,34 +163,64 @@ std::optional<HallData> THallForm::Data(QString* problem) const {
         const QString t = f.edit->text().trimmed();
         if (t.isEmpty()) continue;
         const auto count = ParseInt32(t.toStdString());
-        if (!count) return fail(QStringLiteral("小役の数が読めません: %1").arg(t));
+        if (!count) return fail(QStringLiteral("小役の数が読めません: %1").arg(Quotable(t)));
         data.counted.push_back({*CountedWinKinds(f.name), *count});
     }
     return data;
 }
 
 void THallForm::Recompute() {
-    Table->clearContents();
-    shown_ = {};
     QString problem;
-    const std::optional<HallData> data = Data(&problem);
-    if (!data) {
-        Status->setText(problem);
-        shown_.problem = HallProblem::NoGames;
+    std::optional<HallData> data = Data(&problem);
+    HallEstimate refused;
+    if (data) refused.problem = CheckHallData(*data, &refused.problemIndex);
+    if (!data || refused.problem != HallProblem::None) {
+        // Said at once: nothing to wait for.
+        debounce_->stop();
+        job_.Cancel();
+        poll_->stop();
+        waiting_.reset();
+        Table->clearContents();
+        shown_ = refused;
+        if (!data) shown_.problem = HallProblem::NoGames;
+        Status->setText(data ? ProblemText(refused) : problem);
         return;
     }
-    shown_ = EstimateSettingFromHallData(*data);
+    // The last posterior stays in sight until the new one is ready; the
+    // estimate starts once the typing pauses.
+    waiting_ = std::move(data);
+    job_.Cancel();
+    Status->setText(QStringLiteral("計算中・・・"));
+    debounce_->start();
+}
+
+bool THallForm::Computing() const { return waiting_.has_value(); }
+
+void THallForm::StartEstimate() {
+    if (!waiting_) return;
+    job_.Submit(*waiting_);
+    poll_->start();
+}
+
+void THallForm::CollectEstimate() {
+    const std::optional<HallJob::Finished> done = job_.Take();
+    if (!done || !waiting_) return;
+    poll_->stop();
+    const HallData data = std::move(*waiting_);
+    waiting_.reset();
+    Table->clearContents();
+    shown_ = done->estimate;
     if (shown_.problem != HallProblem::None) {
         Status->setText(ProblemText(shown_));
         return;
     }
-    Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data->bbs.size()).arg(data->counted.size()));
+    Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data.bbs.size()).arg(data.counted.size()));
     for (int s = 0; s < kMaxSetting; ++s) {
         const auto i = static_cast<std::size_t>(s);
         Put(Table, s, 0, QString::number(s + 1));
         Put(Table, s, 1, Percent(shown_.posterior.probability[i]));
         Put(Table, s, 2, Percent(shown_.bbPosterior[i]));
-        Put(Table, s, 3, data->counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
+        Put(Table, s, 3, data.counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
     }
 }
 

@@ -9,10 +9,12 @@
 
 #include "analysis/likelihood.h"
 #include "analysis/hall_estimate.h"
+#include "app/hall_job.h"
 
 class QLabel;
 class QLineEdit;
 class QTableWidget;
+class QTimer;
 
 namespace morvane {
 
@@ -27,7 +29,12 @@ public:
     // Pastes TAB-, comma- or space-separated rows into the BB table from
     // its current cell on, as Ctrl+V does.
     void PasteIntoBBTable(const QString& text);
+    // After an edit: a problem with the entries is said at once; otherwise
+    // the estimate runs off the window's thread once typing pauses, the
+    // last posterior staying in sight until the new one is ready.
     void Recompute();
+    // Whether an estimate is awaited.
+    bool Computing() const;
 
     struct CountField {
         const char* name;  // as the command line names it
@@ -45,8 +52,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void StartEstimate();
+    void CollectEstimate();
+
     HallEstimate shown_;
     bool filling_ = false;
+    QTimer* debounce_;
+    QTimer* poll_;
+    HallJob job_;
+    std::optional<HallData> waiting_;  // the data the next posterior is of
 };
 
 }  // namespace morvane

@@ -26,6 +26,7 @@
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
+#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
@@ -233,7 +234,9 @@ void TMainForm::Guarded(F&& f) {
     try {
         f();
     } catch (const std::bad_alloc&) {
-        services_.ShowError(this, texts::kProgramCaption, texts::kOutOfMemory);
+        // With the size, as every refusal for memory gives it.
+        services_.ShowError(this, texts::kProgramCaption,
+                            texts::kOutOfMemory + QStringLiteral("\n使えるメモリ: %1 バイト").arg(AvailableMemoryBytes()));
     } catch (const std::exception& e) {
         services_.ShowError(this, texts::kProgramCaption, QString::fromUtf8(e.what()));
     }

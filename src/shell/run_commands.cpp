@@ -148,10 +148,14 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
     hooks.nextRequest = [&](int) -> std::optional<RunRequest> {
         // Edits made while the window handled its events take effect from
         // the next run on.
+        // A value that is no number stops the batch as one out of range does.
         try {
             return ReadInputs(false).request;
         } catch (const InputError& e) {
             refusal = e.message;
+            return std::nullopt;
+        } catch (const ConversionError& e) {
+            refusal = QString::fromStdString(e.what());
             return std::nullopt;
         }
     };

@@ -92,6 +92,11 @@ void TSpreadForm::closeEvent(QCloseEvent* e) {
     QDialog::closeEvent(e);
 }
 
+void TSpreadForm::reject() {
+    StopButtonClick();
+    QDialog::reject();
+}
+
 void TSpreadForm::SetSeed(std::uint32_t seed) { seed_ = seed; }
 
 void TSpreadForm::StartButtonClick() {

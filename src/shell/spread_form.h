@@ -54,6 +54,9 @@ public:
     chart::ChartView* Chart;
     QTableWidget* Table;
 
+    // Esc, as well as the close button, ends the run.
+    void reject() override;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 

@@ -1,5 +1,6 @@
 #include "system/memory_room.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,10 +59,13 @@ std::uint64_t StatField(const fs::path& file, const std::string& name) {
 struct CgroupFiles {
     const char* limit;
     const char* usage;
-    const char* inactiveFile;  // in memory.stat
+    // In memory.stat: the page cache the kernel reclaims before it would
+    // refuse or kill, active or not.
+    const char* inactiveFile;
+    const char* activeFile;
 };
-constexpr CgroupFiles kV2{"memory.max", "memory.current", "inactive_file"};
-constexpr CgroupFiles kV1{"memory.limit_in_bytes", "memory.usage_in_bytes", "total_inactive_file"};
+constexpr CgroupFiles kV2{"memory.max", "memory.current", "inactive_file", "active_file"};
+constexpr CgroupFiles kV1{"memory.limit_in_bytes", "memory.usage_in_bytes", "total_inactive_file", "total_active_file"};
 // Version 1 writes "no limit" as a page-rounded LLONG_MAX.
 constexpr std::uint64_t kV1NoLimit = std::uint64_t{1} << 62;
 
@@ -72,8 +76,9 @@ std::optional<std::uint64_t> RoomAlong(fs::path dir, const fs::path& top, const 
         const std::optional<std::uint64_t> limit = ReadNumber(dir / files.limit);
         if (limit && *limit < kV1NoLimit) {
             const std::uint64_t usage = ReadNumber(dir / files.usage).value_or(0);
-            const std::uint64_t inactive = StatField(dir / "memory.stat", files.inactiveFile);
-            const std::uint64_t used = usage > inactive ? usage - inactive : 0;
+            const std::uint64_t cache = StatField(dir / "memory.stat", files.inactiveFile) +
+                                        StatField(dir / "memory.stat", files.activeFile);
+            const std::uint64_t used = usage > cache ? usage - cache : 0;
             const std::uint64_t here = *limit > used ? *limit - used : 0;
             room = room ? std::min(*room, here) : here;
         }
@@ -118,8 +123,41 @@ std::optional<std::uint64_t> CgroupRoomBytes(const std::string& procSelfCgroup, 
     return std::nullopt;
 }
 
+std::optional<std::uint64_t> RlimitRoomBytes(std::uint64_t limit, std::uint64_t used) {
+    if (limit == static_cast<std::uint64_t>(RLIM_INFINITY)) return std::nullopt;
+    return limit > used ? limit - used : 0;
+}
+
+namespace {
+
+// The room under RLIMIT_AS and RLIMIT_DATA, less what the process maps now
+// (its whole address space, and its private writable part).
+std::optional<std::uint64_t> ProcessLimitRoom() {
+    std::uint64_t sizePages = 0, residentPages = 0, sharedPages = 0, textPages = 0, libPages = 0, dataPages = 0;
+    {
+        std::ifstream statm("/proc/self/statm");
+        statm >> sizePages >> residentPages >> sharedPages >> textPages >> libPages >> dataPages;
+    }
+    const long page = sysconf(_SC_PAGESIZE);
+    const std::uint64_t pageBytes = page > 0 ? static_cast<std::uint64_t>(page) : 4096;
+    std::optional<std::uint64_t> room;
+    const auto tighten = [&room](std::optional<std::uint64_t> r) {
+        if (r) room = room ? std::min(*room, *r) : *r;
+    };
+    rlimit l{};
+    if (::getrlimit(RLIMIT_AS, &l) == 0) tighten(RlimitRoomBytes(l.rlim_cur, sizePages * pageBytes));
+    if (::getrlimit(RLIMIT_DATA, &l) == 0) tighten(RlimitRoomBytes(l.rlim_cur, dataPages * pageBytes));
+    return room;
+}
+
+}  // namespace
+
 std::uint64_t AvailableMemoryBytes() {
     std::uint64_t available = MemAvailableBytes();
+    if (const auto room = ProcessLimitRoom()) {
+        const std::uint64_t r = std::max<std::uint64_t>(*room, 1);
+        available = available == 0 ? r : std::min(available, r);
+    }
     std::ifstream in("/proc/self/cgroup");
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (const auto room = CgroupRoomBytes(text, "/sys/fs/cgroup")) {

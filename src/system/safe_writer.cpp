@@ -118,6 +118,23 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
     }
 }
 
+// The program's own standard output, reached through another name
+// (/dev/stdout, /proc/self/fd/1, the file the shell redirected it to):
+// written through descriptor 1 itself, so what the program prints after
+// follows the file's bytes instead of landing on them or in a replaced file.
+bool IsStandardOutput(const struct stat& st) {
+    struct stat out {};
+    return ::fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == st.st_dev && out.st_ino == st.st_ino;
+}
+
+void WriteToStandardOutput(const std::string& shown, const FileEncoder& encode) {
+    try {
+        WriteAll(STDOUT_FILENO, encode);
+    } catch (const FileError& e) {
+        throw FileError(shown + ": write failed: " + e.what(), e.Code());
+    }
+}
+
 // Writes `target` under a temporary name beside it and renames it into
 // place. `existing` is the file being replaced, if any: the copy keeps its
 // permission bits and, where the process may set them, its owner and group.
@@ -144,10 +161,17 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         const int err = errno;
         listed.Unlist();
         const std::string folder = FolderOf(target).empty() ? std::string(".") : FolderOf(target);
+        struct stat dir {};
+        const bool folderThere = ::stat(folder.c_str(), &dir) == 0 && S_ISDIR(dir.st_mode);
+        // A folder that is there but takes no new file (/proc/self, say).
+        if ((err == ENOENT || err == ENOTDIR) && folderThere)
+            throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                            true);
         if (err == ENOENT || err == ENOTDIR) throw FileError(shown + ": cannot create: " + Cause(err), err);
         if (err == EACCES || err == EPERM || err == EROFS)
             throw FileError(shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err);
-        throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err);
+        throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                        true);
     }
 
     auto discard = [&] {
@@ -201,6 +225,7 @@ void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) throw FileError(shown + ": cannot write: " + Cause(EISDIR), EISDIR);
         if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, encode);
+        if (IsStandardOutput(st)) return WriteToStandardOutput(shown, encode);
         // A link is followed: the file it leads to is replaced, the link stays.
         struct stat link {};
         const bool isLink = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);

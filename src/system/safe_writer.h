@@ -21,7 +21,9 @@ using FileEncoder = std::function<void(const ByteSink&)>;
 // the temporary file is removed. A file the user may not write is refused,
 // not replaced. Other hard links to the old file keep the old contents. A
 // target that exists and is no regular file (a device, a FIFO, a terminal)
-// is written into directly; a FIFO nobody reads is refused at once.
+// is written into directly, and so is a regular file that is the program's
+// own standard output (through descriptor 1, so what is printed after
+// follows it); a FIFO nobody reads is refused at once.
 // Throws FileError whose message names the path and the cause.
 void SaveFileSafely(const std::string& path, const FileEncoder& encode);
 

@@ -383,6 +383,32 @@ TEST(LikelihoodHall, NextBBLawsAddUp) {
     }
 }
 
+// Past the ceiling every precursor count carries mass into the BB and the
+// stretch after it: the next stretch's law still adds up to one, and 300
+// stretches at the ceiling give what the walk over all 32 counts one by one
+// gave (its figures, setting 1 to 6, before it was made linear).
+TEST(LikelihoodHall, StretchesAfterTheCeilingKeepEveryPrecursorCount) {
+    const ExactLikelihood f(3);
+    for (const std::int32_t first : {1500, 1517}) {
+        const std::array<HallBB, 1> one = {HallBB{first, 1, 3}};
+        const double alone = std::exp(f.EvaluateStretches(one, 0).logLikelihood);
+        double then = 0;
+        for (std::int32_t games = 1; games <= kMaxGamesSinceBB; ++games) {
+            const std::array<HallBB, 2> two = {HallBB{first, 1, 3}, HallBB{games, 0, 0}};
+            then += std::exp(f.EvaluateStretches(two, 0).logLikelihood);
+        }
+        EXPECT_NEAR(then / alone, 1.0, 1e-12) << first;
+    }
+    HallData d;
+    d.bbs.assign(300, HallBB{1500, 1, 3});
+    d.games = 1500 * 300 + 700;
+    const std::array<double, kMaxSetting> before = {-2139.8523763922781, -2257.4878424161629, -2297.4440512566212,
+                                                    -2352.841401533904,  -2408.1042605901812, -2432.2527598415313};
+    const HallEstimate e = EstimateSettingFromHallData(d);
+    for (std::size_t s = 0; s < kMaxSetting; ++s)
+        EXPECT_NEAR(e.bbLogLikelihood[s], before[s], 1e-12 * std::abs(before[s])) << "setting " << s + 1;
+}
+
 // Stretches of one long run against the chain's law: the distance to the
 // next BB in bands, and the share of red BBs, within four standard errors
 // (successive stretches are nearly independent).

@@ -43,7 +43,7 @@ TEST(SpreadSession, OneReusedMachineMatchesAFreshRecordedRunEveryTime) {
     const int settings[] = {6, 6, 1, 3, 1, 5, 2, 4};
     for (std::uint32_t i = 0; i < std::size(settings); ++i) {
         const std::uint32_t seed = SessionSeed(99, i);
-        const SessionTally played = player.Play(settings[i], 3000, seed);
+        const SessionTally played = *player.Play(settings[i], 3000, seed);
         EXPECT_EQ(played, FromRecordedRun(settings[i], 3000, seed)) << "session " << i;
         EXPECT_GT(played.bbGames, 0) << "session " << i;
     }
@@ -54,6 +54,19 @@ TEST(SpreadSession, OneReusedMachineMatchesAFreshRecordedRunEveryTime) {
     }
     // A single game: no BB, no rise.
     EXPECT_EQ(player.Play(2, 1, 5), FromRecordedRun(2, 1, 5));
+}
+
+// A session longer than the slices the stop flag is asked between plays the
+// same games as in one piece; a stop cuts even the longest session short,
+// and the machine serves the next session as if fresh.
+TEST(SpreadSession, LongSessionsAreSlicedAndStopWithinOne) {
+    SessionPlayer player;
+    const std::int32_t games = 2 * kSpreadSliceGames + 777;
+    const std::atomic<bool> go{false};
+    EXPECT_EQ(player.Play(3, games, 41, &go), FromRecordedRun(3, games, 41));
+    const std::atomic<bool> stop{true};
+    EXPECT_EQ(player.Play(3, 2147483647, 41, &stop), std::nullopt);
+    EXPECT_EQ(player.Play(5, 3000, 8, &go), FromRecordedRun(5, 3000, 8));
 }
 
 TEST(SpreadSession, SeedsOfNeighbouringSessionsAndSpreadsDiffer) {
@@ -252,6 +265,70 @@ TEST(Spread, ShardsThatDoNotBelongTogetherAreNotMerged) {
     EXPECT_THROW(MergeShards({shard(0, 2, 1), shard(1, 2, 2)}, whole), std::runtime_error);
     EXPECT_THROW(MergeShards({shard(0, 2, 1), shard(1, 3, 1)}, whole), std::runtime_error);
     EXPECT_NO_THROW(MergeShards({shard(1, 2, 1), shard(0, 2, 1)}, whole));
+}
+
+// Tallies no session of 8,000 games can leave are refused with their line;
+// each bound itself is taken. The largest dips taken still sum exactly.
+TEST(Spread, ShardTalliesBeyondWhatTheGamesAllowAreRefused) {
+    const std::int64_t big = std::int64_t{1} << 62;
+    const SessionTally ordinary{-500, 30, 80, 900};
+    const struct {
+        SessionTally t;
+        bool taken;
+    } cases[] = {
+        {ordinary, true},
+        {{-24000, 0, 0, 24000}, true},      // every game lost its bet
+        {{-24001, 0, 0, 24000}, false},
+        {{-100, 0, 0, 24001}, false},
+        {{-100, 0, 0, big}, false},
+        {{-100, 0, 0, -1}, false},
+        {{-100, 0, 0, 99}, false},          // the balance itself fell by 100
+        {{56000, 0, 0, 0}, true},           // the best small win every game
+        {{56001, 0, 0, 0}, false},
+        {{2147483647, 8000, 2147483647, 0}, true},
+        {{0, 8001, 9000, 0}, false},
+        {{0, -1, 0, 0}, false},
+        {{0, 3, 2, 0}, false},              // a BB has at least one set
+        {{0, 0, 1, 0}, false},
+    };
+    const SpreadRequest r{2, 8000, 2, 5};
+    for (const auto& c : cases) {
+        const std::vector<SessionTally> two{ordinary, c.t};
+        const std::string text = EncodeShard(r, two);
+        const std::string what = text.substr(text.rfind("\n1\t"), 40);
+        if (c.taken) {
+            EXPECT_EQ(DecodeShard(text).tallies, two) << what;
+            continue;
+        }
+        try {
+            DecodeShard(text);
+            ADD_FAILURE() << "taken: " << what;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("line 9: ", 0), 0u) << e.what();
+        }
+    }
+    // The shards: 2^62 medals deep, in one session or in each of 1,000.
+    for (const std::int32_t sessions : {1, 1000}) {
+        const SpreadRequest many{1, 8000, sessions, 3};
+        EXPECT_THROW(DecodeShard(EncodeShard(many, std::vector<SessionTally>(static_cast<std::size_t>(sessions),
+                                                                               {0, 0, 0, big}))),
+                     std::runtime_error);
+    }
+    // The longest sessions: a dip is at most the distance between two 32-bit
+    // balances, and at that bound the moments stay exact.
+    const std::int32_t longest = 2147483647;
+    const SessionTally deepest{INT32_MIN, 0, 0, std::int64_t{UINT32_MAX}};
+    const SpreadRequest huge{1, longest, 1000, 3};
+    EXPECT_THROW(DecodeShard(EncodeShard(huge, std::vector<SessionTally>(1000, {0, 0, 0, deepest.deepestDip + 1}))),
+                 std::runtime_error);
+    const std::vector<SessionTally> all = DecodeShard(EncodeShard(huge, std::vector<SessionTally>(1000, deepest))).tallies;
+    std::vector<SessionTally> mixed = all;
+    mixed[0].deepestDip = 0;
+    const SpreadSummary same = Summarise(huge, all), apart = Summarise(huge, mixed);
+    EXPECT_EQ(same.deepestDip.mean, static_cast<double>(UINT32_MAX));
+    EXPECT_EQ(same.deepestDip.sd, 0.0);
+    // One session 2^32 - 1 below 999 others: sd = (2^32 - 1) / sqrt(1000).
+    EXPECT_DOUBLE_EQ(apart.deepestDip.sd, static_cast<double>(UINT32_MAX) / std::sqrt(1000.0));
 }
 
 // 20,000 sessions against the exact expectations of a run of N games from a

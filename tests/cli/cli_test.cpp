@@ -656,6 +656,54 @@ TEST_F(CliTest, ClosedStandardOutputNeverLandsInTheSavedFile) {
     EXPECT_EQ(fs::file_size(Path("one.sim")), SimFileBytes(10));
 }
 
+// Under an address-space limit: what does not fit is refused with its size
+// and exit 2, never "out of memory" nor the kernel's kill. An endless stream
+// of records after a header grows its storage up to the room and no further.
+TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
+    constexpr rlim_t kLimit = rlim_t{512} << 20;
+    const std::string endless = "printf '\\012\\0\\0\\0\\001\\0\\0\\0\\0\\0\\0\\0'; exec cat /dev/zero";
+    const struct {
+        std::vector<std::string> args;
+        std::string stdinShell;
+        const char* says;
+    } cases[] = {
+        {{"run", "--games", "30000000"}, "", "30000000 games need 960000000 bytes of history"},
+        {{"spread", "--games", "10", "--sessions", "30000000"}, "", "30000000 sessions"},
+        {{"show", "/dev/stdin"}, endless, "/dev/stdin: the file's history does not fit in the available memory"},
+        {{"estimate", "/dev/stdin"}, endless, "/dev/stdin: the file's history does not fit in the available memory"},
+    };
+    for (const auto& c : cases) {
+        const test::ProgramResult r =
+            test::RunProgram(c.args, StdoutTo::Discard, "", 60, {.addressSpace = kLimit, .stdinShell = c.stdinShell});
+        ASSERT_TRUE(r.outcome.exited) << c.args[0] << ": " << r.outcome.Describe();
+        EXPECT_EQ(r.outcome.exitCode, kExitUsage) << c.args[0] << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+// `--out /dev/stdout > f.sim`: the file is the program's own standard
+// output, so it is written into, not replaced, and the summary follows the
+// records in it.
+TEST_F(CliTest, SavingToTheProgramsOwnStandardOutputWritesIntoIt) {
+    const std::string file = Path("f.sim");
+    const CliResult alone = Run({"run", "--seed", "3", "--games", "8000"});
+    for (const char* target : {"/dev/stdout", "/proc/self/fd/1"}) {
+        const test::ProgramResult r =
+            test::RunProgram({"run", "--seed", "3", "--games", "8000", "--out", target}, StdoutTo::File, file);
+        EXPECT_EQ(r.outcome.exitCode, kExitOk) << target << ": " << r.err;
+        std::ifstream in(file, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_EQ(bytes.size(), SimFileBytes(8000) + alone.out.size()) << target;
+        EXPECT_EQ(bytes.substr(SimFileBytes(8000)), alone.out) << target;
+        PlayHistory h;
+        const std::string records = Path("records.sim");
+        std::ofstream(records, std::ios::binary) << bytes.substr(0, SimFileBytes(8000));
+        EXPECT_EQ(LoadSimFile(records, h).status, SimStatus::Ok);
+        EXPECT_EQ(h.size(), 8000u);
+    }
+}
+
 TEST_F(CliTest, ShowOfAFifoWithoutAWriterEndsAtOnce) {
     const std::string fifo = Path("in.sim");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <fstream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -8,6 +11,7 @@
 #include "run/history_room.h"
 #include "system/memory_room.h"
 #include "run/single_run.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 namespace morvane {
@@ -171,6 +175,37 @@ TEST(History, AppendKeepsColumnsTogether) {
     h.clear();
     EXPECT_TRUE(h.empty());
     EXPECT_EQ(h.capacity(), cap);
+}
+
+// A history growing a chunk at a time, as a stream of unknown length is
+// read, keeps every record and never holds its old and new storage at once:
+// under an address-space limit it reaches well past half the room.
+TEST(History, GrowsInPlaceUnderAnAddressSpaceLimit) {
+    const test::ChildOutcome o = test::RunInChild([] {
+        constexpr std::size_t kMiB = std::size_t{1} << 20;
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlimit l{pages * 4096 + 300 * kMiB, pages * 4096 + 300 * kMiB};
+        if (::setrlimit(RLIMIT_AS, &l) != 0) return std::string("setrlimit failed");
+        PlayHistory h;
+        constexpr std::size_t kChunk = 32768;
+        const std::size_t chunks = 200 * kMiB / sizeof(GameRecord) / kChunk;
+        try {
+            for (std::size_t c = 0; c < chunks; ++c) {
+                GameRecord* r = h.extend(kChunk);
+                for (std::size_t i = 0; i < kChunk; ++i) r[i] = {static_cast<std::int32_t>(c), static_cast<std::int32_t>(i), 0, 0, 0, 0, 0, 0};
+            }
+        } catch (const std::bad_alloc&) {
+            return "out of memory at " + std::to_string(h.size()) + " records";
+        }
+        for (std::size_t c = 0; c < chunks; c += 97)
+            for (std::size_t i = 0; i < kChunk; i += 1013)
+                if (h[c * kChunk + i].gamesSinceBB != static_cast<std::int32_t>(c) ||
+                    h[c * kChunk + i].medalBalance != static_cast<std::int32_t>(i))
+                    return "record " + std::to_string(c * kChunk + i) + " lost";
+        return std::string();
+    });
+    EXPECT_TRUE(o.Passed()) << o.Describe();
 }
 
 TEST(Memory, HistoryFitsCountsOnlyWhatIsNotReservedYet) {

@@ -197,6 +197,19 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     QVERIFY(!sp->Running());
     QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。"));
     QVERIFY(sp->StartButton->isEnabled());
+    // One endless session on every thread: Esc closes the window and stops
+    // it within the session, and the window opened again is idle.
+    sp->PlayNumEdit->setText(QStringLiteral("2147483647"));
+    sp->SessionsEdit->setText(QStringLiteral("4"));
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    QTest::keyClick(sp, Qt::Key_Escape);
+    QVERIFY(!sp->isVisible());
+    QVERIFY(!sp->Running());
+    form.AnalysisSpreadMenu->trigger();
+    QCOMPARE(form.SpreadForm(), sp);
+    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。"));
+    QVERIFY(sp->StartButton->isEnabled());
     // Left running: closing the main window ends it.
     sp->StartButton->click();
     QVERIFY(sp->Running());
@@ -282,18 +295,37 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     const HallEstimate e = EstimateSettingFromHallData(entered);
     QCOMPARE(e.problem, HallProblem::None);
     auto percent = [](double p) { return QString::number(p * 100, 'f', 2) + QLatin1Char('%'); };
+    auto text = [&](int row, int column) {
+        const QTableWidgetItem* item = h->Table->item(row, column);
+        return item ? item->text() : QString();
+    };
+    // The estimate runs once the typing pauses, off the window's thread.
+    QVERIFY(h->Computing());
+    QTRY_VERIFY(!h->Computing());
     for (int s = 0; s < 6; ++s) {
         const auto i = static_cast<std::size_t>(s);
-        QCOMPARE(h->Table->item(s, 1)->text(), percent(e.posterior.probability[i]));
-        QCOMPARE(h->Table->item(s, 2)->text(), percent(e.bbPosterior[i]));
-        QCOMPARE(h->Table->item(s, 3)->text(), percent(e.winsPosterior[i]));
+        QCOMPARE(text(s, 1), percent(e.posterior.probability[i]));
+        QCOMPARE(text(s, 2), percent(e.bbPosterior[i]));
+        QCOMPARE(text(s, 3), percent(e.winsPosterior[i]));
     }
-    // Cherries counted twice over, then a row that is no number.
+    // Keystrokes in a row: the last posterior stays until the newest data's
+    // is ready, and only that one is shown.
+    const QString before = text(0, 1);
+    h->GamesEdit->setText(QStringLiteral("3005"));
+    h->GamesEdit->setText(QStringLiteral("3001"));
+    QCOMPARE(h->Status->text(), QStringLiteral("計算中・・・"));
+    QCOMPARE(text(0, 1), before);
+    HallData later = entered;
+    later.games = 3001;
+    const HallEstimate l = EstimateSettingFromHallData(later);
+    QTRY_VERIFY(!h->Computing());
+    for (int s = 0; s < 6; ++s) QCOMPARE(text(s, 1), percent(l.posterior.probability[static_cast<std::size_t>(s)]));
+    // Cherries counted twice over, then a row that is no number: said at once.
     count("cherry")->setText(QStringLiteral("20"));
     QCOMPARE(h->Status->text(), QStringLiteral("数えた小役が重なっているか、負の数です。"));
     QVERIFY(!h->Table->item(0, 1));
     count("cherry")->clear();
-    QVERIFY(h->Table->item(0, 1));
+    QTRY_VERIFY(h->Table->item(0, 1));
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("四十五")));
     QCOMPARE(h->Status->text(), QStringLiteral("BB履歴の2行目が読めません。"));
     QVERIFY(!h->Table->item(0, 1));

@@ -91,6 +91,7 @@ private slots:
     void batchBaseNamesWithDotsInFoldersAndWithoutDots();
     void batchIntoAMissingFolder();
     void failedSaveKeepsTheOldFileAndSaysSo();
+    void batchStoppedByAnEditSaysWhy();
     void saveOntoSpecialTargets_data();
     void saveOntoSpecialTargets();
     void windowFilesMatchTheCommandLine();
@@ -333,6 +334,26 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     QVERIFY(w.form.StartButton->isEnabled());
 }
 
+// Play数 edited during a batch into what no run can take, out of range or
+// no number at all: either way the batch stops after the files written so
+// far, the status says so and the box names the value.
+void FileCommandsTest::batchStoppedByAnEditSaysWhy() {
+    for (const auto& [games, says] : {std::pair{"0", "Play数は、1以上にしてください。"},
+                                      std::pair{"abc", "'abc' は整数ではありません"}}) {
+        Window w(3);
+        w.services.saveAnswers.push_back(Path(QStringLiteral("e.sim")));
+        QTimer::singleShot(0, &w.form, [&, games = games] { w.form.PlayNumEdit->setText(QString::fromLatin1(games)); });
+        w.Start(QStringLiteral("100"), QStringLiteral("1"), QStringLiteral("3"));
+        QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
+        QCOMPARE(w.services.boxes.size(), std::size_t{1});
+        QCOMPARE(w.services.boxes[0].text, QString::fromUtf8(says));
+        QVERIFY(QFileInfo::exists(Path(QStringLiteral("e1_100_1.sim"))));
+        QVERIFY(!QFileInfo::exists(Path(QStringLiteral("e2_100_1.sim"))));
+        QVERIFY(w.form.StartButton->isEnabled());
+        QFile::remove(Path(QStringLiteral("e1_100_1.sim")));
+    }
+}
+
 // Saving onto what is not a plain writable file behaves as morvane-sim does.
 // Each case runs in a fresh run of this program (a fork of the running test
 // could inherit a lock of another Qt thread): as `nobody` where permissions
@@ -399,6 +420,18 @@ const WindowSaveCase kWindowSaves[] = {
          c.Expect(Bytes(file) == "old", "read-only file replaced");
          c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("locked.sim")},
                   "stray files");
+         return c.Failures();
+     }},
+    {"a file in a folder that takes no new file", false,
+     [](const QString&) {
+         // /proc/self/comm is there; the temporary file beside it cannot be.
+         test::Checks c;
+         Window w(5);
+         w.Start(100, 1);
+         w.Save(QStringLiteral("/proc/self/comm"));
+         const std::string box = CheckFailedSave(w, QStringLiteral("cannot create a temporary file in /proc/self/"),
+                                                 QStringLiteral("保存先のフォルダーに一時ファイルを作れません。"));
+         c.Expect(box.empty(), box);
          return c.Failures();
      }},
     {"full file system", false,

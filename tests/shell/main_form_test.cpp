@@ -171,6 +171,13 @@ void MainFormTest::conversionErrorsLeaveEverything() {
         QCOMPARE(w.form.History().size(), std::size_t{300});
         QCOMPARE(w.form.ResultLabel->text(), label);
     }
+    // A pasted page is quoted as the command line quotes it: cut after 200
+    // bytes, its length said.
+    w.services.boxes.clear();
+    w.Start(QString(300, QLatin1Char('7')), QStringLiteral("2"));
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].text,
+             QStringLiteral("'%1... (300 bytes)' は整数ではありません").arg(QString(200, QLatin1Char('7'))));
 }
 
 void MainFormTest::bothInputsWrongShowsOnlyTheGamesMessage() {

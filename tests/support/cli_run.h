@@ -50,6 +50,13 @@ enum class StdoutTo {
     FullDevice,      // /dev/full: every write fails
     Closed,          // no descriptor 1 at all
     LimitedFile,     // a file under a file-size limit of kLimitedBytes: cut short
+    File,            // the scratch file, emptied first
+};
+
+// What else the program runs under.
+struct ProgramSetup {
+    rlim_t addressSpace = RLIM_INFINITY;  // RLIMIT_AS
+    std::string stdinShell;               // when set, standard input is a pipe fed by `sh -c` this
 };
 inline constexpr rlim_t kLimitedBytes = 20;
 
@@ -62,7 +69,7 @@ struct ProgramResult {
 // Runs the built morvane-sim with `args`; `scratch` is a file it may use as
 // its standard output.
 inline ProgramResult RunProgram(const std::vector<std::string>& args, StdoutTo to, const std::string& scratch,
-                                unsigned deadlineSeconds = 60) {
+                                unsigned deadlineSeconds = 60, const ProgramSetup& setup = {}) {
     int errPipe[2];
     ProgramResult result;
     if (::pipe(errPipe) != 0) return result;
@@ -76,6 +83,7 @@ inline ProgramResult RunProgram(const std::vector<std::string>& args, StdoutTo t
             case StdoutTo::Discard: fd = ::open("/dev/null", O_WRONLY); break;
             case StdoutTo::FullDevice: fd = ::open("/dev/full", O_WRONLY); break;
             case StdoutTo::Closed: break;
+            case StdoutTo::File: fd = ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); break;
             case StdoutTo::LimitedFile: {
                 fd = ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 rlimit limit{};
@@ -90,6 +98,24 @@ inline ProgramResult RunProgram(const std::vector<std::string>& args, StdoutTo t
                 if (fd != 1) ::close(fd);
             } else {
                 ::close(1);
+            }
+            if (!setup.stdinShell.empty()) {
+                int in[2];
+                if (::pipe(in) != 0) return "pipe failed";
+                if (::fork() == 0) {
+                    ::dup2(in[1], 1);
+                    ::close(in[0]);
+                    ::close(in[1]);
+                    ::execl("/bin/sh", "sh", "-c", setup.stdinShell.c_str(), static_cast<char*>(nullptr));
+                    ::_exit(127);
+                }
+                ::dup2(in[0], 0);
+                ::close(in[0]);
+                ::close(in[1]);
+            }
+            if (setup.addressSpace != RLIM_INFINITY) {
+                const rlimit limit{setup.addressSpace, setup.addressSpace};
+                if (::setrlimit(RLIMIT_AS, &limit) != 0) return "setrlimit failed";
             }
             std::vector<char*> argv;
             std::string program = MORVANE_SIM_PATH;
