@@ -1,9 +1,17 @@
 #include "chart/chart_view.h"
 
+#include <QApplication>
+#include <QBuffer>
+#include <QContextMenuEvent>
 #include <QGraphicsSimpleTextItem>
+#include <QImage>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRubberBand>
+#include <QSaveFile>
+#include <QSvgGenerator>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -141,10 +149,50 @@ void ChartView::NotifyViewChanged() {
 int ChartView::PlotWidth() const { return std::max(1, static_cast<int>(chart()->plotArea().width())); }
 int ChartView::PlotHeight() const { return std::max(1, static_cast<int>(chart()->plotArea().height())); }
 
+bool ChartView::SaveImage(const QString& path, ImageFormat format) {
+    // Drawn at one pixel per pixel of the view, whatever the screen's scale.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (format == ImageFormat::Png) {
+        QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(palette().color(QPalette::Window));
+        QPainter painter(&image);
+        render(&painter);
+        painter.end();
+        if (!image.save(&buffer, "PNG")) return false;
+    } else {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size());
+        svg.setViewBox(rect());
+        svg.setTitle(Title());
+        QPainter painter;
+        if (!painter.begin(&svg)) return false;
+        render(&painter);
+        painter.end();
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+QMenu* ChartView::Menu() {
+    if (!menu_) menu_ = new QMenu(this);
+    return menu_;
+}
+
+void ChartView::contextMenuEvent(QContextMenuEvent* e) {
+    e->accept();
+    // A navigable chart's right button scrolls: its release opens the menu.
+    if (navigable_ && e->reason() == QContextMenuEvent::Mouse) return;
+    if (menu_ && !menu_->isEmpty()) menu_->popup(e->globalPos());
+}
+
 void ChartView::mousePressEvent(QMouseEvent* e) {
     if (navigable_ && e->button() == Qt::RightButton) {
         scrolling_ = true;
         last_ = e->position();
+        pressed_ = e->position();
         setCursor(Qt::ClosedHandCursor);
         e->accept();
         return;
@@ -187,6 +235,8 @@ void ChartView::mouseReleaseEvent(QMouseEvent* e) {
         if (scrolling_) {
             scrolling_ = false;
             unsetCursor();
+            const bool dragged = (e->position() - pressed_).manhattanLength() >= QApplication::startDragDistance();
+            if (!dragged && menu_ && !menu_->isEmpty()) menu_->popup(e->globalPosition().toPoint());
         }
         e->accept();
         return;

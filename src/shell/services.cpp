@@ -1,9 +1,13 @@
 #include "shell/services.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+
+#include "shell/texts.h"
 
 namespace morvane {
 namespace {
@@ -30,6 +34,21 @@ QString DesktopServices::AskSaveFileName(QWidget* parent, const QString& initial
 
 QString DesktopServices::AskOpenFileName(QWidget* parent, const QString& initial) {
     return QFileDialog::getOpenFileName(parent, {}, initial, kFilter);
+}
+
+bool DesktopServices::AskReplace(QWidget* parent, const QString& path) {
+    QMessageBox box(QMessageBox::Question, texts::kReplaceCaption, texts::ReplaceQuestion(QDir::toNativeSeparators(path)),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString DesktopServices::AskImageFileName(QWidget* parent, const QString& initial, const QString& format) {
+    const QString filter = texts::ImageFilter(format);
+    QString name = QFileDialog::getSaveFileName(parent, {}, initial, filter);
+    if (!name.isEmpty() && QFileInfo(name).suffix().compare(format, Qt::CaseInsensitive) != 0)
+        name += QLatin1Char('.') + format;
+    return name;
 }
 
 void DesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
