@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QRubberBand>
 #include <QSaveFile>
 #include <QSvgGenerator>
@@ -150,27 +151,36 @@ int ChartView::PlotWidth() const { return std::max(1, static_cast<int>(chart()->
 int ChartView::PlotHeight() const { return std::max(1, static_cast<int>(chart()->plotArea().height())); }
 
 bool ChartView::SaveImage(const QString& path, ImageFormat format) {
-    // Drawn at one pixel per pixel of the view, whatever the screen's scale.
+    // The chart alone (no hint laid over it), one pixel per pixel of the
+    // view whatever the screen's scale.
+    QWidget* drawn = viewport();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (format == ImageFormat::Png) {
-        QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+        QImage image(drawn->size(), QImage::Format_ARGB32_Premultiplied);
         image.fill(palette().color(QPalette::Window));
         QPainter painter(&image);
-        render(&painter);
+        drawn->render(&painter);
         painter.end();
         if (!image.save(&buffer, "PNG")) return false;
     } else {
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setSize(size());
-        svg.setViewBox(rect());
+        svg.setSize(drawn->size());
+        svg.setViewBox(drawn->rect());
         svg.setTitle(Title());
         QPainter painter;
         if (!painter.begin(&svg)) return false;
-        render(&painter);
+        drawn->render(&painter);
         painter.end();
+        // The generator gives the size in millimetres at its own resolution,
+        // which viewers turn into pixels each their own way; in pixels every
+        // viewer shows the chart's size.
+        static const QRegularExpression kSize(QStringLiteral("width=\"[0-9.]+mm\" height=\"[0-9.]+mm\""));
+        QString text = QString::fromUtf8(bytes);
+        text.replace(kSize, QStringLiteral("width=\"%1\" height=\"%2\"").arg(drawn->width()).arg(drawn->height()));
+        bytes = text.toUtf8();
     }
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();

@@ -252,7 +252,7 @@ void TMainForm::SetStatus(int panel, const QString& text) { panels_[static_cast<
 
 void TMainForm::OpenGivenFile(const QString& path) {
     if (busy_) return;
-    // The open dialog offers it next, wherever the program was started.
+    // The open dialog offers it next.
     Guarded([&] { OpenFile(QFileInfo(path).absoluteFilePath()); });
 }
 

@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
@@ -47,7 +48,8 @@ Launch ParseLaunch(const QStringList& arguments) {
             files << a;
         }
     }
-    if (launch.kind == Launch::Kind::Window && !files.isEmpty()) launch.file = files.first();
+    // Taken as named where the program started, whatever it does later.
+    if (launch.kind == Launch::Kind::Window && !files.isEmpty()) launch.file = QFileInfo(files.first()).absoluteFilePath();
     return launch;
 }
 
