@@ -27,8 +27,9 @@ void DesktopServices::ShowInformation(QWidget* parent, const QString& caption, c
 }
 
 QString DesktopServices::AskSaveFileName(QWidget* parent, const QString& initial) {
-    // The dialog never asks before replacing a file, as users of the batch
-    // expect; the name is used as typed.
+    // The dialog itself never asks before replacing a file: a batch's base
+    // name is never written, and the save command asks on its own. The name
+    // is used as typed.
     return QFileDialog::getSaveFileName(parent, {}, initial, kFilter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
@@ -44,11 +45,14 @@ bool DesktopServices::AskReplace(QWidget* parent, const QString& path) {
 }
 
 QString DesktopServices::AskImageFileName(QWidget* parent, const QString& initial, const QString& format) {
-    const QString filter = texts::ImageFilter(format);
-    QString name = QFileDialog::getSaveFileName(parent, {}, initial, filter);
-    if (!name.isEmpty() && QFileInfo(name).suffix().compare(format, Qt::CaseInsensitive) != 0)
-        name += QLatin1Char('.') + format;
-    return name;
+    // A name typed without a suffix gets the format's before the dialog asks
+    // about replacing a file of that name.
+    QFileDialog dialog(parent, {}, QFileInfo(initial).absolutePath(), texts::ImageFilter(format));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(format);
+    dialog.selectFile(initial);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 void DesktopServices::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }

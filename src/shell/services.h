@@ -21,8 +21,9 @@ public:
     virtual QString AskOpenFileName(QWidget* parent, const QString& initial) = 0;
     // Whether an existing file may be replaced; a modal question, No by default.
     virtual bool AskReplace(QWidget* parent, const QString& path) = 0;
-    // A file dialog for a chart image of one format ("png" or "svg"); the
-    // name comes back with that suffix. Empty means cancelled.
+    // A file dialog for a chart image of one format ("png" or "svg"), which
+    // adds the format's suffix to a name typed without one and asks before
+    // replacing a file. Empty means cancelled.
     virtual QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) = 0;
     // Shell requests; their outcome is not examined.
     virtual void OpenUrl(const QUrl& url) = 0;

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QProcess>
@@ -76,6 +77,7 @@ private slots:
     void launchArguments_data();
     void launchArguments();
     void programAnswersVersionAndHelpWithoutADisplay();
+    void realReplaceQuestionDefaultsToNo();
     void exitClosesAtOnce();
     void clockTextAndMidnight();
     void clockTicksIntoPanelOne();
@@ -522,6 +524,37 @@ void MainFormTest::programAnswersVersionAndHelpWithoutADisplay() {
     QCOMPARE(badCode, 2);
     QVERIFY(bad.isEmpty());
     QVERIFY(badErr.contains(QStringLiteral("morvane: unknown option --bogus\nusage: morvane")));
+}
+
+void MainFormTest::realReplaceQuestionDefaultsToNo() {
+    // The real box: Enter keeps the file, はい replaces it.
+    DesktopServices real;
+    struct Seen {
+        QString caption, text, yes, no;
+    } seen;
+    auto answer = [&](bool pressYes) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [&seen, poll, pressYes] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll->deleteLater();
+            seen = {box->windowTitle(), box->text(), box->button(QMessageBox::Yes)->text(),
+                    box->button(QMessageBox::No)->text()};
+            if (pressYes)
+                box->button(QMessageBox::Yes)->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll->start(10);
+    };
+    answer(false);
+    QVERIFY(!real.AskReplace(nullptr, QStringLiteral("/data/runs/a.sim")));
+    QCOMPARE(seen.caption, QStringLiteral("確認"));
+    QCOMPARE(seen.text, QStringLiteral("/data/runs/a.sim は既にあります。\n置き換えますか？"));
+    QVERIFY2(seen.yes.contains(QStringLiteral("はい")), qPrintable(seen.yes));
+    QVERIFY2(seen.no.contains(QStringLiteral("いいえ")), qPrintable(seen.no));
+    answer(true);
+    QVERIFY(real.AskReplace(nullptr, QStringLiteral("/data/runs/a.sim")));
 }
 
 void MainFormTest::aboutBoxIsModalAndLinks() {
