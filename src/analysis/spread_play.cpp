@@ -1,5 +1,7 @@
 #include "analysis/spread_play.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -80,7 +82,13 @@ std::optional<SessionTally> SessionPlayer::Play(int setting, std::int32_t games,
     return SessionTally{slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
 }
 
-int DefaultThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+int DefaultThreads() {
+    // The CPUs this process may run on: a batch system's task given one CPU
+    // of a big node plays on one thread, not on a thread per core of it.
+    cpu_set_t allowed;
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTally> out,
                 std::atomic<std::int64_t>* done, const std::atomic<bool>* stop) {

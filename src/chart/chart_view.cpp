@@ -1,9 +1,18 @@
 #include "chart/chart_view.h"
 
+#include <QApplication>
+#include <QBuffer>
+#include <QContextMenuEvent>
 #include <QGraphicsSimpleTextItem>
+#include <QImage>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QRubberBand>
+#include <QSaveFile>
+#include <QSvgGenerator>
 #include <QVariantAnimation>
 #include <cmath>
 
@@ -141,10 +150,59 @@ void ChartView::NotifyViewChanged() {
 int ChartView::PlotWidth() const { return std::max(1, static_cast<int>(chart()->plotArea().width())); }
 int ChartView::PlotHeight() const { return std::max(1, static_cast<int>(chart()->plotArea().height())); }
 
+bool ChartView::SaveImage(const QString& path, ImageFormat format) {
+    // The chart alone (no hint laid over it), one pixel per pixel of the
+    // view whatever the screen's scale.
+    QWidget* drawn = viewport();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (format == ImageFormat::Png) {
+        QImage image(drawn->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(palette().color(QPalette::Window));
+        QPainter painter(&image);
+        drawn->render(&painter);
+        painter.end();
+        if (!image.save(&buffer, "PNG")) return false;
+    } else {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(drawn->size());
+        svg.setViewBox(drawn->rect());
+        svg.setTitle(Title());
+        QPainter painter;
+        if (!painter.begin(&svg)) return false;
+        drawn->render(&painter);
+        painter.end();
+        // The generator gives the size in millimetres at its own resolution,
+        // which viewers turn into pixels each their own way; in pixels every
+        // viewer shows the chart's size.
+        static const QRegularExpression kSize(QStringLiteral("width=\"[0-9.]+mm\" height=\"[0-9.]+mm\""));
+        QString text = QString::fromUtf8(bytes);
+        text.replace(kSize, QStringLiteral("width=\"%1\" height=\"%2\"").arg(drawn->width()).arg(drawn->height()));
+        bytes = text.toUtf8();
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+QMenu* ChartView::Menu() {
+    if (!menu_) menu_ = new QMenu(this);
+    return menu_;
+}
+
+void ChartView::contextMenuEvent(QContextMenuEvent* e) {
+    e->accept();
+    // A navigable chart's right button scrolls: its release opens the menu.
+    if (navigable_ && e->reason() == QContextMenuEvent::Mouse) return;
+    if (menu_ && !menu_->isEmpty()) menu_->popup(e->globalPos());
+}
+
 void ChartView::mousePressEvent(QMouseEvent* e) {
     if (navigable_ && e->button() == Qt::RightButton) {
         scrolling_ = true;
         last_ = e->position();
+        pressed_ = e->position();
         setCursor(Qt::ClosedHandCursor);
         e->accept();
         return;
@@ -187,6 +245,8 @@ void ChartView::mouseReleaseEvent(QMouseEvent* e) {
         if (scrolling_) {
             scrolling_ = false;
             unsetCursor();
+            const bool dragged = (e->position() - pressed_).manhattanLength() >= QApplication::startDragDistance();
+            if (!dragged && menu_ && !menu_->isEmpty()) menu_->popup(e->globalPosition().toPoint());
         }
         e->accept();
         return;

@@ -2,7 +2,8 @@
 // A chart on Qt Charts with the behaviour the result area needs: a title at
 // the top left, a background gradient, zoom by a rectangle drawn with the
 // left button, scroll by dragging with the right button, and a return to the
-// home view by a double-click or the middle button. Series that hold more
+// home view by a double-click or the middle button, and a context menu on a
+// right click that does not drag. Series that hold more
 // points than pixels listen to ViewChanged and hand the chart only what the
 // visible range can show.
 #include <QChartView>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class QGraphicsSimpleTextItem;
+class QMenu;
 class QRubberBand;
 class QVariantAnimation;
 
@@ -41,11 +43,20 @@ public:
     int PlotWidth() const;
     int PlotHeight() const;
 
+    enum class ImageFormat { Png, Svg };
+    // Writes the chart as shown, at the view's size in pixels; false when
+    // the file could not be written (an existing file then stays whole).
+    bool SaveImage(const QString& path, ImageFormat format);
+    // The context menu, filled by the chart's owner; a right click without
+    // a drag opens it (an empty menu is not shown).
+    QMenu* Menu();
+
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
@@ -57,6 +68,8 @@ private:
     bool scrolling_ = false;
     bool notifying_ = false;
     QPointF last_;
+    QPointF pressed_;
+    QMenu* menu_ = nullptr;
     QRubberBand* band_ = nullptr;
     QPoint bandOrigin_;
     QVariantAnimation* animation_ = nullptr;

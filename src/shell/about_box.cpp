@@ -67,7 +67,7 @@ TAboutBox::TAboutBox(Services& services, QWidget* parent) : QDialog(parent), ser
     ProductName = new QLabel(QStringLiteral("Morvane"), panel);
     ProductName->setObjectName(QStringLiteral("ProductName"));
     ProductName->move(88, 16);
-    Version = new QLabel(QStringLiteral("Version") + kMorvaneVersion, panel);
+    Version = new QLabel(QStringLiteral("Version") + QString::fromLatin1(kMorvaneVersion), panel);
     Version->setObjectName(QStringLiteral("Version"));
     Version->move(88, 40);
     Label2 = new LinkLabel(links::kContactCaption, [this] { Label2Click(); }, panel);

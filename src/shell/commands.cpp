@@ -13,10 +13,12 @@
 
 #include "analysis/estimate.h"
 #include "analysis/theory.h"
+#include "chart/chart_view.h"
 #include "shell/about_box.h"
 #include "shell/estimate_form.h"
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
+#include "shell/chart_images.h"
 #include "shell/clock.h"
 #include "shell/form_input.h"
 #include "shell/hall_form.h"
@@ -65,6 +67,10 @@ void TMainForm::SuikaACheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_A, Su
 void TMainForm::SuikaBCheckBoxClick() { charts_->SetMarkerOn(Marker::Suika_B, SuikaBCheckBox->isChecked()); }
 void TMainForm::ChanceCheckBoxClick() { charts_->SetMarkerOn(Marker::Chance, ChanceCheckBox->isChecked()); }
 
+void TMainForm::AddImageItemsTo(QWidget* form) {
+    for (chart::ChartView* view : form->findChildren<chart::ChartView*>()) AddImageItems(view, services_, form);
+}
+
 const std::vector<SettingTheory>& TMainForm::Theories() {
     if (!theories_) theories_ = std::make_unique<std::vector<SettingTheory>>(AllSettingTheories());
     return *theories_;
@@ -76,12 +82,18 @@ void TMainForm::AnalysisTheoryMenuClick() {
         services_.ShowError(this, texts::kErrorCaption, texts::kGamesBelowOne);
         return;
     }
-    if (!theoryForm_) theoryForm_ = new TTheoryForm(Theories(), this);
+    if (!theoryForm_) {
+        theoryForm_ = new TTheoryForm(Theories(), this);
+        AddImageItemsTo(theoryForm_);
+    }
     theoryForm_->ShowFor(games);
 }
 
 void TMainForm::AnalysisEstimateMenuClick() {
-    if (!estimateForm_) estimateForm_ = new TEstimateForm(Theories(), this);
+    if (!estimateForm_) {
+        estimateForm_ = new TEstimateForm(Theories(), this);
+        AddImageItemsTo(estimateForm_);
+    }
     // The run on screen, whatever the machine did since.
     estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
 }
@@ -90,6 +102,7 @@ void TMainForm::AnalysisSpreadMenuClick() {
     if (!spreadForm_) {
         // Starts from the main window's games and setting; its own inputs after that.
         spreadForm_ = new TSpreadForm(this);
+        AddImageItemsTo(spreadForm_);
         spreadForm_->PlayNumEdit->setText(PlayNumEdit->text());
         const auto setting = ParseInt32(FlevelComboBox->currentText().toStdString());
         if (setting && ValidSetting(*setting)) spreadForm_->FlevelComboBox->setCurrentIndex(*setting - kMinSetting);
@@ -100,7 +113,10 @@ void TMainForm::AnalysisSpreadMenuClick() {
 }
 
 void TMainForm::AnalysisHallMenuClick() {
-    if (!hallForm_) hallForm_ = new THallForm(this);
+    if (!hallForm_) {
+        hallForm_ = new THallForm(this);
+        AddImageItemsTo(hallForm_);
+    }
     hallForm_->show();
     hallForm_->raise();
     hallForm_->activateWindow();

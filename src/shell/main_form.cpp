@@ -2,11 +2,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -21,6 +25,7 @@
 #include "shell/estimate_form.h"
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
+#include "shell/chart_images.h"
 #include "shell/fonts.h"
 #include "shell/icon.h"
 #include "shell/result_list.h"
@@ -61,6 +66,7 @@ TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWid
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; "
         "top: 0px; }"));
     setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kClientHeight);
+    setAcceptDrops(true);
     if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 
     aboutBox_ = new TAboutBox(services_, this);
@@ -194,6 +200,9 @@ void TMainForm::BuildControls() {
     charts_ = std::make_unique<RunCharts>(client, PageControl1->widget(static_cast<int>(Page::Koyaku)),
                                           PageControl1->widget(static_cast<int>(Page::ModeStay)),
                                           PageControl1->widget(static_cast<int>(Page::KeizokuSelect)));
+    for (chart::ChartView* view :
+         {charts_->SlumpChart, charts_->SlumpChart2, charts_->KoyakuChart, charts_->ModeStayChart, charts_->KModeChart})
+        AddImageItems(view, services_, this);
 
     GroupBox1 = new QGroupBox(QStringLiteral("小役出現表示"), client);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -245,6 +254,35 @@ void TMainForm::Guarded(F&& f) {
 QString TMainForm::StatusText(int panel) const { return panels_[static_cast<std::size_t>(panel)]->text(); }
 
 void TMainForm::SetStatus(int panel, const QString& text) { panels_[static_cast<std::size_t>(panel)]->setText(text); }
+
+void TMainForm::OpenGivenFile(const QString& path) {
+    if (busy_) return;
+    // The open dialog offers it next.
+    Guarded([&] { OpenFile(QFileInfo(path).absoluteFilePath()); });
+}
+
+namespace {
+// The first local file of a drag; a drop opens one run, as the dialog does.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return url.toLocalFile();
+    return {};
+}
+}  // namespace
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+    if (!busy_ && !DroppedFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+    const QString file = DroppedFile(e->mimeData());
+    if (busy_ || file.isEmpty()) return;
+    e->acceptProposedAction();
+    // Opened once the drop has ended, so an error box does not hold the
+    // program the file came from.
+    QTimer::singleShot(0, this, [this, file] { OpenGivenFile(file); });
+}
 
 void TMainForm::closeEvent(QCloseEvent* e) {
     // A run or a batch stops instead of playing on unseen.

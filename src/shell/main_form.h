@@ -55,6 +55,9 @@ public:
     void StartButtonClic();
     void FileOpenMenuClick();
     void FileSaveMenuClick();
+    // The open command on a file the desktop hands over (the command line,
+    // a drop on the window) instead of one chosen in the dialog.
+    void OpenGivenFile(const QString& path);
     void FileExitMenuClick();
     void HelpAboutMenuClick();
     void HelpManMenuClick();
@@ -128,6 +131,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     class BusyScope;
@@ -152,6 +157,9 @@ private:
     void KeepResponsive();
     void SimulateBatch(const RunInputs& first);
     void PresentRun();
+    // Open's steps after the dialog.
+    void OpenFile(const QString& name);
+    void AddImageItemsTo(QWidget* form);
     // Lets go of the run on screen: charts, lists and summary are emptied.
     void ClearShown();
     // Shows the hidden-setting notice and lets the window paint once before

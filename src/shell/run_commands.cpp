@@ -2,6 +2,7 @@
 // run session and moves the outcome into the widgets.
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -224,6 +225,10 @@ void TMainForm::FileSaveMenuClick() {
     const QString name = services_.AskSaveFileName(this, saveName_);
     if (name.isEmpty()) return;
     saveName_ = name;
+    // The dialog itself never asks, as the batch's base name is no file of
+    // its own; a save onto a file asks here. A device or a FIFO is written
+    // into, not replaced.
+    if (QFileInfo(name).isFile() && !services_.AskReplace(this, name)) return;
     try {
         session_.Save(name.toStdString());
     } catch (const FileError& e) {
@@ -238,6 +243,10 @@ void TMainForm::FileOpenMenuClick() {
     if (busy_) return;
     const QString name = services_.AskOpenFileName(this, openName_);
     if (name.isEmpty()) return;
+    OpenFile(name);
+}
+
+void TMainForm::OpenFile(const QString& name) {
     openName_ = name;
     BusyScope busy(*this);
     SetStatus(0, texts::kLoading);

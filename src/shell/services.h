@@ -19,6 +19,12 @@ public:
     // File dialogs with the "*.sim" filter; an empty result means cancelled.
     virtual QString AskSaveFileName(QWidget* parent, const QString& initial) = 0;
     virtual QString AskOpenFileName(QWidget* parent, const QString& initial) = 0;
+    // Whether an existing file may be replaced; a modal question, No by default.
+    virtual bool AskReplace(QWidget* parent, const QString& path) = 0;
+    // A file dialog for a chart image of one format ("png" or "svg"), which
+    // adds the format's suffix to a name typed without one and asks before
+    // replacing a file. Empty means cancelled.
+    virtual QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) = 0;
     // Shell requests; their outcome is not examined.
     virtual void OpenUrl(const QUrl& url) = 0;
     virtual void StartProgram(const QString& path, const QStringList& arguments) = 0;
@@ -30,6 +36,8 @@ public:
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     QString AskSaveFileName(QWidget* parent, const QString& initial) override;
     QString AskOpenFileName(QWidget* parent, const QString& initial) override;
+    bool AskReplace(QWidget* parent, const QString& path) override;
+    QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) override;
     void OpenUrl(const QUrl& url) override;
     void StartProgram(const QString& path, const QStringList& arguments) override;
 };

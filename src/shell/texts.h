@@ -30,6 +30,17 @@ inline QString CopiedInPart(qint64 selected, qint64 copied) {
     return QStringLiteral("%1行が選択されています。コピーしたのは先頭の%2行です。").arg(selected).arg(copied);
 }
 inline const QString kCopyCaption = QStringLiteral("コピー");
+inline const QString kReplaceCaption = QStringLiteral("確認");
+inline QString ReplaceQuestion(const QString& path) {
+    return QStringLiteral("%1 は既にあります。\n置き換えますか？").arg(path);
+}
+// Chart images: the context menu's items and the dialog's filter.
+inline const QString kSavePng = QStringLiteral("PNG画像として保存(&P)...");
+inline const QString kSaveSvg = QStringLiteral("SVG画像として保存(&S)...");
+inline QString ImageFilter(const QString& format) {
+    return QStringLiteral("%1画像 (*.%2)").arg(format.toUpper(), format);
+}
+inline const QString kCannotSaveImage = QStringLiteral("画像を保存できませんでした。");
 inline const QString kProgramCaption = QStringLiteral("Morvane");
 inline const QString kInitialFileName = QStringLiteral("*.sim");
 

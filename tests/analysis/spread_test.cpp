@@ -6,6 +6,7 @@
 #include "analysis/shard_merge.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -109,6 +110,22 @@ TEST(Spread, ThreadsAndShardsGiveTheSameSessions) {
         EXPECT_EQ(MergeShards(files, merged), one) << k << " shards";
         EXPECT_EQ(merged, whole);
     }
+}
+
+// A batch system's task confined to one CPU of a node plays on one thread.
+TEST(Spread, DefaultThreadsAreTheCpusTheProcessMayRunOn) {
+    cpu_set_t all;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(DefaultThreads(), CPU_COUNT(&all));
+    int first = 0;
+    while (!CPU_ISSET(first, &all)) ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const int confined = DefaultThreads();
+    ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(confined, 1);
 }
 
 TEST(Spread, StopEndsEarlyAndSaysSo) {

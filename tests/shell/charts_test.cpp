@@ -6,7 +6,10 @@
 #include <QLineEdit>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QMenu>
 #include <QPushButton>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "fake_services.h"
@@ -51,6 +54,8 @@ private slots:
     void runWithoutBBLeavesTheBarsEmpty();
     void zoomShowsExactPointsAndDoubleClickGoesHome();
     void rightDragScrolls();
+    void imagesHaveTheChartsSize();
+    void rightClickWithoutADragOpensTheMenu();
 };
 
 void ChartsTest::markersSitOnTheSlumpLine() {
@@ -297,6 +302,88 @@ void ChartsTest::rightDragScrolls() {
     QVERIFY(w.charts().Bottom->min() > before);
     QVERIFY(std::abs((w.charts().Bottom->max() - w.charts().Bottom->min()) - span) < 1e-6 * span);
     QVERIFY(!w.charts().SlumpSeries->Series()->points().isEmpty());
+}
+
+
+
+namespace {
+
+QAction* MenuItem(chart::ChartView* view, const char* name) {
+    return view->Menu()->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+}  // namespace
+
+void ChartsTest::imagesHaveTheChartsSize() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    Window w(11, Window::OnScreen);
+    w.Start(8000, 6);
+    w.form.PageControl1->setCurrentIndex(static_cast<int>(Page::Koyaku));
+    QApplication::processEvents();
+    for (chart::ChartView* view : {w.charts().SlumpChart, w.charts().KoyakuChart}) {
+        const QString png = dir.filePath(view->objectName() + QStringLiteral(".png"));
+        const QString svg = dir.filePath(view->objectName() + QStringLiteral(".svg"));
+        w.services.imageAnswers = {png, svg};
+        MenuItem(view, "SavePngAction")->trigger();
+        MenuItem(view, "SaveSvgAction")->trigger();
+        QCOMPARE(w.services.imageFormats.takeFirst(), QStringLiteral("png"));
+        QCOMPARE(w.services.imageFormats.takeFirst(), QStringLiteral("svg"));
+        QVERIFY(w.services.imageInitials.takeFirst().endsWith(view->objectName() + QStringLiteral(".png")));
+        w.services.imageInitials.clear();
+        QVERIFY(w.services.boxes.empty());
+
+        // Pixel for pixel what the screen shows of the chart.
+        const QImage image(png);
+        QCOMPARE(image.size(), view->size());
+        QCOMPARE(image.convertToFormat(QImage::Format_RGB32),
+                 view->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        QSvgRenderer drawing(svg);
+        QVERIFY(drawing.isValid());
+        QCOMPARE(drawing.defaultSize(), view->size());
+        QCOMPARE(drawing.viewBox(), QRect(QPoint(0, 0), view->size()));
+    }
+    // The slump chart's SVG holds its texts as text, so it scales sharply.
+    QFile svg(dir.filePath(QStringLiteral("SlumpChart.svg")));
+    QVERIFY(svg.open(QIODevice::ReadOnly));
+    const QString xml = QString::fromUtf8(svg.readAll());
+    QVERIFY(xml.contains(QStringLiteral(">スランプグラフ<")));
+    QVERIFY(xml.contains(QStringLiteral(">Medal<")));
+
+    // Cancelled: nothing written. Unwritable: said, and an old file stays.
+    w.services.imageAnswers = {QString()};
+    MenuItem(w.charts().SlumpChart2, "SavePngAction")->trigger();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 4);
+    w.services.imageAnswers = {dir.filePath(QStringLiteral("missing/b.png"))};
+    MenuItem(w.charts().SlumpChart2, "SavePngAction")->trigger();
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    QCOMPARE(w.services.boxes[0].text,
+             QStringLiteral("画像を保存できませんでした。\n") + dir.filePath(QStringLiteral("missing/b.png")));
+    // The next dialog starts in the folder last chosen.
+    QCOMPARE(w.services.imageInitials.last(), dir.path() + QStringLiteral("/SlumpChart2.png"));
+}
+
+void ChartsTest::rightClickWithoutADragOpensTheMenu() {
+    Window w(4, Window::OnScreen);
+    w.Start(3000, 6);
+    chart::ChartView* view = w.charts().SlumpChart;
+    const double before = w.charts().Bottom->min();
+    const QPoint at = view->viewport()->rect().center();
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, at);
+    QTRY_VERIFY(view->Menu()->isVisible());
+    QCOMPARE(w.charts().Bottom->min(), before);
+    view->Menu()->hide();
+    // A drag scrolls and opens nothing.
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at - QPoint(60, 0)), view->viewport()->mapToGlobal(QPointF(at - QPoint(60, 0))),
+                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, at - QPoint(60, 0));
+    QApplication::processEvents();
+    QVERIFY(!view->Menu()->isVisible());
+    QVERIFY(w.charts().Bottom->min() > before);
+    QCOMPARE(view->Menu()->actions().size(), 2);
 }
 
 int main(int argc, char** argv) {

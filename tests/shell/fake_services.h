@@ -31,6 +31,18 @@ public:
         openInitials << initial;
         return Next(openAnswers);
     }
+    bool AskReplace(QWidget*, const QString& path) override {
+        replaceQuestions << path;
+        if (replaceAnswers.empty()) return true;
+        const bool yes = replaceAnswers.front();
+        replaceAnswers.pop_front();
+        return yes;
+    }
+    QString AskImageFileName(QWidget*, const QString& initial, const QString& format) override {
+        imageInitials << initial;
+        imageFormats << format;
+        return Next(imageAnswers);
+    }
     void OpenUrl(const QUrl& url) override { urls << url; }
     void StartProgram(const QString& path, const QStringList& arguments) override {
         programs << path;
@@ -42,6 +54,11 @@ public:
     std::function<void()> onError;
     std::deque<QString> saveAnswers, openAnswers;  // "" cancels
     QStringList saveInitials, openInitials;
+    // Replace questions asked, and their answers (yes when none is queued).
+    QStringList replaceQuestions;
+    std::deque<bool> replaceAnswers;
+    std::deque<QString> imageAnswers;  // "" cancels
+    QStringList imageInitials, imageFormats;
     QList<QUrl> urls;
     QStringList programs;
     QList<QStringList> programArguments;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -34,6 +35,7 @@
 #include "test_window.h"
 #include "present/qt/page_model.h"
 #include "shell/main_form.h"
+#include "shell/startup.h"
 
 using namespace morvane;
 using morvane::testing::Box;
@@ -100,6 +102,9 @@ private slots:
     void refusedOpenAfterABatchKeepsTheRunASaveWrites();
     void closingTheWindowStopsABatch();
     void menuItemsAskTheirDialogs();
+    void givenAndDroppedFilesShowAsOpened();
+    void dropIsRefusedWhileBusyOrWithoutAFile();
+    void saveAsksBeforeReplacing();
 
 private:
     QString Path(const QString& name) const { return dir_.filePath(name); }
@@ -578,6 +583,114 @@ void FileCommandsTest::menuItemsAskTheirDialogs() {
     w.form.findChild<QAction*>(QStringLiteral("FileSaveMenu"))->trigger();
     QCOMPARE(w.services.openInitials, QStringList{QStringLiteral("*.sim")});
     QCOMPARE(w.services.saveInitials, QStringList{QStringLiteral("*.sim")});
+}
+
+namespace {
+
+// A file dropped on the window as a file manager drops it.
+bool Drop(QWidget& target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target.rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &drop);
+    QApplication::processEvents();
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+void FileCommandsTest::givenAndDroppedFilesShowAsOpened() {
+    const QString file = Path(QStringLiteral("given.sim"));
+    CliRun({"run", "--seed", "41", "--setting", "3", "--games", "6000", "--out", file.toStdString()});
+    Window opened;
+    opened.Open(file);
+    QCOMPARE(opened.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み完了"));
+
+    // `morvane given.sim` started in the file's folder, as the window's
+    // start-up does it: shown first, the file opened once events run.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    Window given;
+    ShowWindow(given.form, ParseLaunch({QStringLiteral("given.sim"), QStringLiteral("other.sim")}));
+    QDir::setCurrent(cwd);
+    QVERIFY(given.form.isVisible());
+    QCOMPARE(given.form.History().size(), std::size_t{0});  // not before the loop runs
+    QTRY_COMPARE(given.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み完了"));
+
+    Window dropped;
+    QVERIFY(Drop(dropped.form, {QUrl(QStringLiteral("https://example.com/x.sim")), QUrl::fromLocalFile(file)}));
+    QCOMPARE(dropped.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み完了"));
+
+    for (Window* w : {&given, &dropped}) {
+        QCOMPARE(w->form.PlayNumEdit->text(), QStringLiteral("6000"));
+        QCOMPARE(w->form.FlevelComboBox->currentText(), QStringLiteral("3"));
+        QCOMPARE(w->form.ResultLabel->text(), opened.form.ResultLabel->text());
+        for (Page p : kAllPages) QCOMPARE(w->Page(p), opened.Page(p));
+        QVERIFY(w->services.boxes.empty());
+        // The open dialog offers the file next, as after a dialog's open.
+        w->form.FileOpenMenuClick();
+        QCOMPARE(w->services.openInitials, QStringList{file});
+    }
+
+    // What the open command says of a file that is no run, it says here too.
+    const QString text = Path(QStringLiteral("notes.txt"));
+    Write(text, "hello");
+    QVERIFY(Drop(dropped.form, {QUrl::fromLocalFile(text)}));
+    QCOMPARE(dropped.services.boxes.size(), std::size_t{1});
+    QCOMPARE(dropped.services.boxes[0].text, QStringLiteral("このファイルは、Morvaneファイルではありません。"));
+    QCOMPARE(dropped.form.ResultLabel->text(), opened.form.ResultLabel->text());
+    Window missing;
+    ShowWindow(missing.form, ParseLaunch({Path(QStringLiteral("nothing.sim"))}));
+    QTRY_COMPARE(missing.services.boxes.size(), std::size_t{1});
+    QVERIFY(missing.services.boxes[0].text.startsWith(QStringLiteral("ファイルを開けませんでした。")));
+}
+
+void FileCommandsTest::dropIsRefusedWhileBusyOrWithoutAFile() {
+    const QString file = Path(QStringLiteral("d.sim"));
+    CliRun({"run", "--seed", "5", "--games", "300", "--out", file.toStdString()});
+    Window w;
+    QVERIFY(!Drop(w.form, {QUrl(QStringLiteral("https://example.com/d.sim"))}));
+    // A drop while a run plays would replace the history under it.
+    bool refused = false;
+    QTimer::singleShot(0, &w.form, [&] { refused = !Drop(w.form, {QUrl::fromLocalFile(file)}); });
+    w.Start(QStringLiteral("3000000"), QStringLiteral("1"));
+    QVERIFY(refused);
+    QCOMPARE(w.form.History().size(), std::size_t{3000000});
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーション完了"));
+}
+
+void FileCommandsTest::saveAsksBeforeReplacing() {
+    Window w(9);
+    w.Start(QStringLiteral("200"), QStringLiteral("2"));
+    const QString file = Path(QStringLiteral("kept.sim"));
+    Write(file, "an older run");
+    w.services.replaceAnswers = {false};
+    w.Save(file);
+    QCOMPARE(w.services.replaceQuestions, QStringList{file});
+    QCOMPARE(Bytes(file), QByteArray("an older run"));
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーション完了"));
+    QCOMPARE(w.services.saveInitials.size(), 1);
+    w.services.replaceAnswers = {true};
+    w.Save(file);
+    QCOMPARE(w.services.replaceQuestions.size(), 2);
+    QCOMPARE(Bytes(file).size(), 12 + 32 * 200);
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルに保存完了"));
+
+    // A new name is not asked about; nor are a batch's files, nor its base
+    // name, which is never written.
+    w.services.replaceQuestions.clear();
+    w.Save(Path(QStringLiteral("new.sim")));
+    Write(Path(QStringLiteral("base.sim")), "base");
+    Write(Path(QStringLiteral("base2_10_1.sim")), "old");
+    w.services.saveAnswers.push_back(Path(QStringLiteral("base.sim")));
+    w.Start(QStringLiteral("10"), QStringLiteral("2"), QStringLiteral("2"));
+    QCOMPARE(w.services.replaceQuestions, QStringList{});
+    QCOMPARE(Bytes(Path(QStringLiteral("base2_10_1.sim"))).size(), 12 + 32 * 10);
+    QCOMPARE(Bytes(Path(QStringLiteral("base.sim"))), QByteArray("base"));
 }
 
 int main(int argc, char** argv) {

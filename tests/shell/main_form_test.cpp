@@ -15,8 +15,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QScrollBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -72,6 +74,10 @@ private slots:
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
     void aboutBoxIsModalAndLinks();
+    void launchArguments_data();
+    void launchArguments();
+    void programAnswersVersionAndHelpWithoutADisplay();
+    void realReplaceQuestionDefaultsToNo();
     void exitClosesAtOnce();
     void clockTextAndMidnight();
     void clockTicksIntoPanelOne();
@@ -450,7 +456,8 @@ void MainFormTest::shellCommands() {
     QCOMPARE(w.services.programs, QStringList{installer});
     QCOMPARE(w.services.programArguments[0], (QStringList{links::kPartnerCode, QStringLiteral("1")}));
 
-    // Installed, the manual lives under share/doc beside bin.
+    // Installed, the manual lives under share/morvane beside bin, which a
+    // system that leaves out share/doc keeps.
     w.services.urls.clear();
     QDir shareDoc(dir + QStringLiteral("/") + links::kInstalledManualFolder);
     const bool made = !shareDoc.exists() && QDir().mkpath(shareDoc.path());
@@ -459,7 +466,7 @@ void MainFormTest::shellCommands() {
     const QUrl expected = QUrl::fromLocalFile(QFileInfo(installed).canonicalFilePath());
     FindAction(w.form, "HelpManMenu")->trigger();
     QFile::remove(installed);
-    if (made) QDir(dir + QStringLiteral("/..")).rmpath(QStringLiteral("share/doc/morvane"));
+    if (made) QDir(dir + QStringLiteral("/..")).rmpath(QStringLiteral("share/morvane"));
     QVERIFY(!expected.isEmpty());
     QCOMPARE(w.services.urls, QList<QUrl>{expected});
 
@@ -467,6 +474,96 @@ void MainFormTest::shellCommands() {
     FindAction(w.form, "N3")->trigger();
     FindAction(w.form, "N4")->trigger();
     QCOMPARE(w.services.urls, (QList<QUrl>{QUrl(links::kHomePage), QUrl(links::kAdvertisementPage)}));
+}
+
+void MainFormTest::launchArguments_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("file");
+    const auto window = static_cast<int>(Launch::Kind::Window);
+    const QString here = QDir::currentPath() + QLatin1Char('/');
+    QTest::newRow("nothing") << QStringList{} << window << QString();
+    QTest::newRow("a relative file") << QStringList{"a.sim"} << window << here + "a.sim";
+    QTest::newRow("an absolute file") << QStringList{"/data/b.sim"} << window << "/data/b.sim";
+    QTest::newRow("several: the first") << QStringList{"x/a.sim", "b.sim"} << window << here + "x/a.sim";
+    QTest::newRow("a name like an option") << QStringList{"--", "-odd.sim"} << window << here + "-odd.sim";
+    QTest::newRow("version") << QStringList{"a.sim", "--version"} << static_cast<int>(Launch::Kind::Version) << QString();
+    QTest::newRow("version after a bad option") << QStringList{"-platform", "--version"}
+                                                << static_cast<int>(Launch::Kind::Version) << QString();
+    QTest::newRow("help") << QStringList{"-h"} << static_cast<int>(Launch::Kind::Help) << QString();
+    QTest::newRow("unknown option") << QStringList{"--bogus", "a.sim"} << static_cast<int>(Launch::Kind::Bad) << QString();
+    QTest::newRow("--version as a file") << QStringList{"--", "--version"} << window << here + "--version";
+}
+
+void MainFormTest::launchArguments() {
+    QFETCH(QStringList, arguments);
+    QFETCH(int, kind);
+    QFETCH(QString, file);
+    const Launch launch = ParseLaunch(arguments);
+    QCOMPARE(static_cast<int>(launch.kind), kind);
+    QCOMPARE(launch.file, file);
+    if (launch.kind == Launch::Kind::Bad) QVERIFY(launch.message.contains(QStringLiteral("--bogus")));
+}
+
+void MainFormTest::programAnswersVersionAndHelpWithoutADisplay() {
+    // On X with no display: Qt would end the program if it were started.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Under the sanitizers the exit code is the program's, not a leak report's.
+    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(MORVANE_PATH), args);
+        p.waitForFinished(20000);
+        return std::make_tuple(p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                               QString::fromUtf8(p.readAllStandardError()));
+    };
+    const auto [versionCode, version, versionErr] = run({QStringLiteral("--version")});
+    QCOMPARE(versionCode, 0);
+    // The About box's version, and the packages'.
+    QCOMPARE(version, QStringLiteral("morvane 1.0.3.0\n"));
+    const auto [helpCode, help, helpErr] = run({QStringLiteral("--help")});
+    QCOMPARE(helpCode, 0);
+    QVERIFY(help.startsWith(QStringLiteral("usage: morvane [FILE.sim...]\n")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const auto [badCode, bad, badErr] = run({QStringLiteral("--bogus")});
+    QCOMPARE(badCode, 2);
+    QVERIFY(bad.isEmpty());
+    QVERIFY(badErr.contains(QStringLiteral("morvane: unknown option --bogus\nusage: morvane")));
+}
+
+void MainFormTest::realReplaceQuestionDefaultsToNo() {
+    // The real box: Enter keeps the file, はい replaces it.
+    DesktopServices real;
+    struct Seen {
+        QString caption, text, yes, no;
+    } seen;
+    auto answer = [&](bool pressYes) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [&seen, poll, pressYes] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            poll->deleteLater();
+            seen = {box->windowTitle(), box->text(), box->button(QMessageBox::Yes)->text(),
+                    box->button(QMessageBox::No)->text()};
+            if (pressYes)
+                box->button(QMessageBox::Yes)->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll->start(10);
+    };
+    answer(false);
+    QVERIFY(!real.AskReplace(nullptr, QStringLiteral("/data/runs/a.sim")));
+    QCOMPARE(seen.caption, QStringLiteral("確認"));
+    QCOMPARE(seen.text, QStringLiteral("/data/runs/a.sim は既にあります。\n置き換えますか？"));
+    QVERIFY2(seen.yes.contains(QStringLiteral("はい")), qPrintable(seen.yes));
+    QVERIFY2(seen.no.contains(QStringLiteral("いいえ")), qPrintable(seen.no));
+    answer(true);
+    QVERIFY(real.AskReplace(nullptr, QStringLiteral("/data/runs/a.sim")));
 }
 
 void MainFormTest::aboutBoxIsModalAndLinks() {
