@@ -373,13 +373,14 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--runs", "1"},
                          {"--out", "not saved"}}},
         CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}}},
-        CommandHelpCase{"theory", {{"--games", "no second table"}}},
+        CommandHelpCase{"theory", {{"--games", "no second table"}, {"--format", "tsv"}}},
         CommandHelpCase{"estimate",
                         {{"FILE.sim", nullptr},
                          {"--counts", nullptr},
                          {"--games", nullptr},
                          {"--bb", "no BB"},
-                         {"--count", "none counted"}}},
+                         {"--count", "none counted"},
+                         {"--format", "tsv"}}},
         CommandHelpCase{"bench", {{"--games", "10000000"}}},
         CommandHelpCase{"spread",
                         {{"--setting", "1"},
@@ -388,8 +389,9 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--seed", "the clock's seconds"},
                          {"--threads", "every core"},
                          {"--shard", "every session"},
-                         {"--out", "printed"}}},
-        CommandHelpCase{"merge", {{"FILE...", nullptr}}}),
+                         {"--out", "printed"},
+                         {"--format", "tsv"}}},
+        CommandHelpCase{"merge", {{"FILE...", nullptr}, {"--format", "tsv"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
 
 // The overall usage: a usage line and an entry for every command.
