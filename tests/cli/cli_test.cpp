@@ -182,7 +182,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"SpreadShardBeyondItsCount", {"spread", "--shard", "3/3", "--out", "@"}, "'3/3'"},
         BadInput{"SpreadShardNotAFraction", {"spread", "--shard", "1", "--out", "@"}, "'1'"},
         BadInput{"SpreadShardWithoutOut", {"spread", "--shard", "0/2"}, "--out"},
-        BadInput{"MergeWithoutFiles", {"merge"}, "merge"}),
+        BadInput{"MergeWithoutFiles", {"merge"}, "merge"},
+        BadInput{"FormatUnknown", {"theory", "--format", "xml"}, "format 'xml' must be tsv, csv or json"},
+        BadInput{"FormatInCapitals", {"estimate", "--games", "100", "--format=JSON"}, "'JSON'"},
+        BadInput{"FormatEmpty", {"merge", "@", "--format", ""}, "format ''"},
+        BadInput{"FormatTwice", {"spread", "--format", "csv", "--format", "json"}, "--format"},
+        BadInput{"FormatOfAShardFile", {"spread", "--shard", "0/2", "--out", "@", "--format", "csv"}, "--format"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 // A spread prints the same on any number of threads, and merged from shards
