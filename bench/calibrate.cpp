@@ -6,6 +6,8 @@
 // whose most probable setting is the true one.
 //
 //   morvane_calibrate [SESSIONS [GAMES]]   (defaults 1000 and 8000)
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "app/hall_input.h"
 #include "machine/slot.h"
 #include "run/single_run.h"
+#include "system/progress_line.h"
 
 namespace {
 
@@ -67,6 +70,9 @@ int main(int argc, char** argv) {
     std::printf("%d sessions of %d games per setting\n", sessions, games);
     std::printf("setting\texact_mean_log_p\texact_hit\tcounts_mean_log_p\tcounts_hit\thall_mean_log_p\thall_hit\n");
     std::array<double, 6> total{};
+    // On a terminal, stderr shows how far the sessions have come.
+    ProgressLine progress(STDERR_FILENO, "sessions", std::int64_t{sessions} * kMaxSetting);
+    std::int64_t judged = 0;
     for (int truth = kMinSetting; truth <= kMaxSetting; ++truth) {
         std::array<double, 6> sum{};  // log p and hits for exact, counts, hall
         for (int i = 0; i < sessions; ++i) {
@@ -82,7 +88,9 @@ int main(int argc, char** argv) {
                 sum[2 * m] += LogPosterior(*ll[m], truth);
                 sum[2 * m + 1] += Picks(*ll[m], truth);
             }
+            progress.Update(++judged);
         }
+        progress.Clear();
         std::printf("%d", truth);
         for (std::size_t j = 0; j < sum.size(); ++j) {
             std::printf("\t%.4f", sum[j] / sessions);

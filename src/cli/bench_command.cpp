@@ -10,6 +10,7 @@
 #include "cli/command.h"
 #include "cli/fnv.h"
 #include "cli/history_room.h"
+#include "cli/long_work.h"
 #include "cli/options.h"
 #include "app/session.h"
 #include "simfile/simfile.h"
@@ -29,15 +30,17 @@ public:
         games_ = AddValueOption(app, "--games", "N", "10000000", "games each of the two runs plays");
     }
 
-    int Run(std::ostream& out, std::ostream&) override {
+    int Run(std::ostream& out, std::ostream& err) override {
         const std::int32_t games = PositiveValue(games_, 10'000'000, "games");
         CheckHistoryFits(games);
         RunSession session(1);
         const RunRequest one{{false, 1}, games};
-        session.SimulateRun(one);
+        LongWork work("games", std::int64_t{games} * 2);
+        if (session.SimulateRun(one, work.Hooks()) == RunEnd::Stopped) return work.Stopped(err);
         const auto t0 = std::chrono::steady_clock::now();
-        session.SimulateRun(one);
+        if (session.SimulateRun(one, work.Hooks(games)) == RunEnd::Stopped) return work.Stopped(err);
         const auto t1 = std::chrono::steady_clock::now();
+        work.Clear();
         Fnv1a hash;
         EncodeSim(session.CurrentHeader(), session.Current(),
                   [&](const char* p, std::size_t n) { hash.Update(p, n); });

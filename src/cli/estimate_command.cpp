@@ -14,6 +14,7 @@
 #include "cli/options.h"
 #include "cli/posterior_text.h"
 #include "cli/quoted.h"
+#include "cli/report_format.h"
 #include "app/input.h"
 #include "system/printable.h"
 
@@ -27,8 +28,8 @@ public:
         return "Judges the setting of a saved run or of hall data";
     }
     std::string Usage() const override {
-        return "morvane-sim estimate [--counts] FILE.sim\n"
-               "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...]\n";
+        return "morvane-sim estimate [--counts] FILE.sim [--format tsv|csv|json]\n"
+               "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -41,9 +42,11 @@ public:
                               "hall data: the counter's BB history, oldest first, such as 312b5,45r,1200?3,88");
         counted_ = AddRepeatedOption(app, "--count", "NAME=K", "none counted",
                                      "hall data, repeatable: K of a small win counted over the games without a BB");
+        formatOption_ = AddFormatOption(app);
     }
 
     int Run(std::ostream& out, std::ostream& err) override {
+        format_ = FormatValue(formatOption_);
         if (Given(games_) || Given(bbs_) || Given(counted_)) return RunHallData(out, err);
         if (ValuesOf(file_).empty()) throw UsageError{"estimate needs a file"};
         if (ValuesOf(file_).size() > 1) throw UsageError{"estimate takes exactly one file"};
@@ -56,8 +59,7 @@ public:
         }
         if (Given(counts_)) {
             const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
-            for (int s = kMinSetting; s <= kMaxSetting; ++s)
-                out << s << '\t' << Fixed6(p.probability[static_cast<std::size_t>(s - 1)]) << '\n';
+            out << ReportText(PosteriorReport(p, false), format_);
             return kExitOk;
         }
         const ExactEstimate e = EstimateSettingExactly(history.records());
@@ -65,7 +67,7 @@ public:
             err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
             return kExitUsage;
         }
-        PrintPosterior(e.posterior, out);
+        out << ReportText(PosteriorReport(e.posterior, true), format_);
         return kExitOk;
     }
 
@@ -86,7 +88,7 @@ private:
                    "BB\n";
             return kExitUsage;
         }
-        PrintPosterior(e.posterior, out);
+        out << ReportText(PosteriorReport(e.posterior, true), format_);
         return kExitOk;
     }
 
@@ -127,6 +129,8 @@ private:
     CLI::Option* games_ = nullptr;
     CLI::Option* bbs_ = nullptr;
     CLI::Option* counted_ = nullptr;
+    CLI::Option* formatOption_ = nullptr;
+    ReportFormat format_ = ReportFormat::Tsv;
 };
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/history_room.h"
+#include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
 #include "present/presentation.h"
 #include "app/input.h"
+#include "system/file_error.h"
 #include "system/printable.h"
 #include "app/session.h"
 
@@ -52,9 +54,20 @@ public:
 
         RunSession session(seed);
         const RunRequest request{*setting, games};
+        LongWork work("games", std::int64_t{games} * runs);
         if (runs == 1) {
-            session.SimulateRun(request);
-            if (path) session.Save(*path);
+            if (session.SimulateRun(request, work.Hooks()) == RunEnd::Stopped || work.Interrupted())
+                return work.Stopped(err);
+            if (path) {
+                try {
+                    session.Save(*path);
+                } catch (const FileError&) {
+                    // Ctrl+C during the save took its temporary file away.
+                    if (work.Interrupted()) return work.Stopped(err);
+                    throw;
+                }
+            }
+            work.Clear();
             Presentation p;
             p.Present(session.Current());
             out << p.ResultLabel() << "\n";
@@ -62,10 +75,22 @@ public:
         }
         BatchHooks hooks;
         // A path list nobody receives is no use: the batch stops with it.
-        hooks.stopRequested = [&] { return !out; };
-        hooks.saved = [&](int, const std::string& saved) { out << saved << "\n" << std::flush; };
+        hooks.stopRequested = [&] { return !out || work.Interrupted(); };
+        int started = 0;
+        hooks.run = work.Hooks();
+        hooks.run.beforeGames = [&](const RunRequest&) { ++started; };
+        hooks.run.progress = [&](std::int64_t played, std::int64_t) {
+            work.Progress(std::int64_t{games} * (started - 1) + played);
+        };
+        hooks.saved = [&](int, const std::string& saved) {
+            work.Clear();
+            out << saved << "\n" << std::flush;
+            work.Progress(std::int64_t{games} * started);
+        };
         const BatchResult r = session.SimulateBatch(*path, runs, request, hooks);
+        if (work.Interrupted()) return work.Stopped(err);
         if (r.end == BatchEnd::WriteFailed) {
+            work.Clear();
             err << "morvane-sim: " << r.error << "\n";
             return kExitFailure;
         }

@@ -2,6 +2,8 @@
 // shard of it.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
+#include <future>
 #include <ostream>
 #include <tuple>
 
@@ -9,8 +11,10 @@
 #include "system/safe_writer.h"
 #include "cli/cli.h"
 #include "cli/command.h"
+#include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
+#include "cli/report_format.h"
 #include "app/input.h"
 
 namespace morvane {
@@ -34,7 +38,7 @@ public:
     }
     std::string Usage() const override {
         return "morvane-sim spread --setting 1..6 --games N --sessions R [--seed X] [--threads T]\n"
-               "                   [--shard I/K --out FILE]\n";
+               "                   [--shard I/K --out FILE] [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -49,26 +53,44 @@ public:
                                 "plays only the sessions whose index is I modulo K; needs --out");
         out_ = AddValueOption(app, "--out", "FILE", "printed",
                               "writes the sessions' exact tallies to FILE, a shard file for merge, instead of printing");
+        format_ = AddFormatOption(app);
     }
 
-    int Run(std::ostream& out, std::ostream&) override {
+    int Run(std::ostream& out, std::ostream& err) override {
         const SpreadRequest request = RequestGiven();
         const int threads = PositiveValue(threads_, DefaultThreads(), "threads");
+        const ReportFormat format = FormatValue(format_);
         const auto path = ValueOf(out_);
         if (path && path->empty()) throw UsageError{"--out needs a file name"};
+        if (path && Given(format_)) throw UsageError{"--format and --out do not go together"};
         const MemoryCheck room = CheckSpreadRoom(request, path.has_value());
         if (!room.fits)
             throw UsageError{std::to_string(request.sessions) + " sessions need more than the " +
                              std::to_string(room.room) + " bytes of memory left for them"};
 
         SpreadJob job(request, threads);
-        job.Run();
+        LongWork work("sessions", job.Sessions());
+        // The sessions play on their own threads; this one draws the
+        // progress and hears Ctrl+C.
+        std::future<bool> played = std::async(std::launch::async, [&job] { return job.Run(); });
+        while (played.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (work.Interrupted()) job.Stop();
+            work.Progress(job.Done());
+        }
+        if (!played.get() || work.Interrupted()) return work.Stopped(err);
+        work.Clear();
         if (path) {
             const std::string text = job.ShardText();
-            SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); });
+            try {
+                SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); });
+            } catch (const FileError&) {
+                // Ctrl+C during the save took its temporary file away.
+                if (work.Interrupted()) return work.Stopped(err);
+                throw;
+            }
             return kExitOk;
         }
-        out << SpreadText(job.Result(0).report);
+        out << ReportText(SpreadAsReport(job.Result(0).report), format);
         return kExitOk;
     }
 
@@ -96,6 +118,7 @@ private:
     CLI::Option* threads_ = nullptr;
     CLI::Option* shard_ = nullptr;
     CLI::Option* out_ = nullptr;
+    CLI::Option* format_ = nullptr;
 };
 
 }  // namespace

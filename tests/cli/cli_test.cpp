@@ -182,7 +182,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"SpreadShardBeyondItsCount", {"spread", "--shard", "3/3", "--out", "@"}, "'3/3'"},
         BadInput{"SpreadShardNotAFraction", {"spread", "--shard", "1", "--out", "@"}, "'1'"},
         BadInput{"SpreadShardWithoutOut", {"spread", "--shard", "0/2"}, "--out"},
-        BadInput{"MergeWithoutFiles", {"merge"}, "merge"}),
+        BadInput{"MergeWithoutFiles", {"merge"}, "merge"},
+        BadInput{"FormatUnknown", {"theory", "--format", "xml"}, "format 'xml' must be tsv, csv or json"},
+        BadInput{"FormatInCapitals", {"estimate", "--games", "100", "--format=JSON"}, "'JSON'"},
+        BadInput{"FormatEmpty", {"merge", "@", "--format", ""}, "format ''"},
+        BadInput{"FormatTwice", {"spread", "--format", "csv", "--format", "json"}, "--format"},
+        BadInput{"FormatOfAShardFile", {"spread", "--shard", "0/2", "--out", "@", "--format", "csv"}, "--format"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 // A spread prints the same on any number of threads, and merged from shards
@@ -373,13 +378,14 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--runs", "1"},
                          {"--out", "not saved"}}},
         CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}}},
-        CommandHelpCase{"theory", {{"--games", "no second table"}}},
+        CommandHelpCase{"theory", {{"--games", "no second table"}, {"--format", "tsv"}}},
         CommandHelpCase{"estimate",
                         {{"FILE.sim", nullptr},
                          {"--counts", nullptr},
                          {"--games", nullptr},
                          {"--bb", "no BB"},
-                         {"--count", "none counted"}}},
+                         {"--count", "none counted"},
+                         {"--format", "tsv"}}},
         CommandHelpCase{"bench", {{"--games", "10000000"}}},
         CommandHelpCase{"spread",
                         {{"--setting", "1"},
@@ -388,8 +394,9 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--seed", "the clock's seconds"},
                          {"--threads", "every core"},
                          {"--shard", "every session"},
-                         {"--out", "printed"}}},
-        CommandHelpCase{"merge", {{"FILE...", nullptr}}}),
+                         {"--out", "printed"},
+                         {"--format", "tsv"}}},
+        CommandHelpCase{"merge", {{"FILE...", nullptr}, {"--format", "tsv"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
 
 // The overall usage: a usage line and an entry for every command.

@@ -1,0 +1,26 @@
+#include "cli/long_work.h"
+
+#include <unistd.h>
+
+#include <ostream>
+
+#include "cli/cli.h"
+
+namespace morvane {
+
+LongWork::LongWork(const char* unit, std::int64_t total) : line_(STDERR_FILENO, unit, total) {}
+
+RunHooks LongWork::Hooks(std::int64_t before) {
+    RunHooks hooks;
+    hooks.progress = [this, before](std::int64_t played, std::int64_t) { Progress(before + played); };
+    hooks.stopRequested = [this] { return Interrupted(); };
+    return hooks;
+}
+
+int LongWork::Stopped(std::ostream& err) {
+    Clear();
+    err << "morvane-sim: interrupted\n";
+    return kExitInterrupted;
+}
+
+}  // namespace morvane

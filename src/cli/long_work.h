@@ -1,0 +1,36 @@
+#pragma once
+// What a long command holds while it works: the progress line on stderr
+// (drawn only when stderr is a terminal) and the watch for Ctrl+C, which
+// stops the work at its next slice with exit 130.
+#include <cstdint>
+#include <iosfwd>
+
+#include "app/session.h"
+#include "system/interrupt.h"
+#include "system/progress_line.h"
+
+namespace morvane {
+
+class LongWork {
+public:
+    // `total` counts `unit`s: "games", "sessions".
+    LongWork(const char* unit, std::int64_t total);
+
+    bool Interrupted() const { return InterruptWatch::Requested(); }
+    void Progress(std::int64_t done) { line_.Update(done); }
+    // Before anything else is written to the terminal.
+    void Clear() { line_.Clear(); }
+
+    // A run's hooks: its slices move the line, `before` games of the total
+    // already done, and Ctrl+C stops it.
+    RunHooks Hooks(std::int64_t before = 0);
+
+    // Clears the line, says the work was interrupted; the exit code, 130.
+    int Stopped(std::ostream& err);
+
+private:
+    InterruptWatch watch_;
+    ProgressLine line_;
+};
+
+}  // namespace morvane

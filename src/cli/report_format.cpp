@@ -1,0 +1,57 @@
+#include "cli/report_format.h"
+
+#include <CLI/CLI.hpp>
+
+#include "cli/command.h"
+#include "cli/options.h"
+#include "cli/quoted.h"
+#include "machine/vocabulary.h"
+
+namespace morvane {
+
+CLI::Option* AddFormatOption(CLI::App& app) {
+    return AddValueOption(app, "--format", "tsv|csv|json", "tsv",
+                          "prints TAB-separated text, CSV or one JSON document (fields in the README)");
+}
+
+ReportFormat FormatValue(const CLI::Option* option) {
+    const std::string text = ValueOf(option).value_or("tsv");
+    const auto format = ParseReportFormat(text);
+    if (!format) throw UsageError{"format " + Quoted(text) + " must be tsv, csv or json"};
+    return *format;
+}
+
+Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood) {
+    ReportTable table{"settings", {"setting", "posterior"}, {}, false};
+    if (withLogLikelihood) table.columns.push_back("log_likelihood");
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const auto i = static_cast<std::size_t>(s - 1);
+        std::vector<ReportCell> row{ReportCell::Integer(s), ReportCell::Fixed(p.probability[i], 6)};
+        if (withLogLikelihood) row.push_back(ReportCell::Fixed(p.logLikelihood[i], 9));
+        table.rows.push_back(std::move(row));
+    }
+    return {{table}};
+}
+
+Report SpreadAsReport(const SpreadReport& spread) {
+    auto numbers = [](const std::vector<std::string>& cells) {
+        std::vector<ReportCell> out;
+        for (const std::string& c : cells) out.push_back(ReportCell::Number(c));
+        return out;
+    };
+    Report report;
+    for (const SpreadReportRow& row : spread.request) report.parts.push_back(ReportLine{row.name, numbers(row.cells), {}, true});
+    ReportTable quantities{"quantities", spread.columns, {}, true};
+    for (const SpreadReportRow& row : spread.quantities) {
+        std::vector<ReportCell> cells{ReportCell::Words(row.name)};
+        for (ReportCell& c : numbers(row.cells)) cells.push_back(std::move(c));
+        quantities.rows.push_back(std::move(cells));
+    }
+    report.parts.push_back(std::move(quantities));
+    report.parts.push_back(ReportLine{spread.ahead.name, numbers(spread.ahead.cells), {"sessions", "share", "se"}, true});
+    for (const SpreadReportRow& row : spread.ends)
+        report.parts.push_back(ReportLine{row.name, numbers(row.cells), {"session", "seed", "balance_medals"}, true});
+    return report;
+}
+
+}  // namespace morvane

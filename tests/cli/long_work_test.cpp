@@ -1,0 +1,170 @@
+// Long work as the program itself does it: progress on stderr only when it
+// is a terminal (a pseudo-terminal here), and Ctrl+C stopping with exit 130
+// and no file, whole or partial, left behind.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "support/cli_run.h"
+#include "support/temp_folder.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program with stdout on /dev/null and stderr on a pseudo-terminal or a
+// pipe. `watch` sees stderr as it grows and may signal the program.
+struct Outcome {
+    int status = -1;
+    std::string err;
+};
+
+Outcome RunWatched(const std::vector<std::string>& args, bool terminal,
+                   const std::function<void(pid_t, const std::string&)>& watch = {}) {
+    int fd = -1;
+    pid_t pid;
+    if (terminal) {
+        pid = ::forkpty(&fd, nullptr, nullptr, nullptr);
+    } else {
+        int fds[2];
+        if (::pipe(fds) != 0) return {};
+        pid = ::fork();
+        if (pid == 0) {
+            ::dup2(fds[1], 2);
+        }
+        ::close(fds[1]);
+        fd = fds[0];
+    }
+    if (pid < 0) return {};
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::signal(SIGINT, SIG_DFL);
+        std::vector<std::string> copies = args;
+        std::string program = MORVANE_SIM_PATH;
+        std::vector<char*> argv{program.data()};
+        for (std::string& a : copies) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    Outcome o;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    char buf[4096];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 20) > 0) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0) break;  // EOF, or EIO from a terminal whose program ended
+            o.err.append(buf, static_cast<std::size_t>(n));
+        }
+        if (watch) watch(pid, o.err);
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ADD_FAILURE() << "deadline";
+            break;
+        }
+    }
+    ::close(fd);
+    ::waitpid(pid, &o.status, 0);
+    return o;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// About a second of work at full speed; longer under the sanitizers.
+const std::vector<std::string> kSpread{"spread", "--games", "8000", "--sessions", "30000", "--seed", "5",
+                                       "--threads", "2"};
+
+TEST(CliProgress, DrawnInPlaceOnATerminalAndClearedAtTheEnd) {
+    const Outcome o = RunWatched(kSpread, true);
+    ASSERT_TRUE(WIFEXITED(o.status) && WEXITSTATUS(o.status) == kExitOk) << o.status << o.err;
+    // Each draw goes back to the line's start and clears what is left of it.
+    ASSERT_TRUE(Contains(o.err, "/30000 sessions")) << o.err;
+    EXPECT_TRUE(Contains(o.err, " sessions/s ")) << o.err;
+    EXPECT_TRUE(Contains(o.err, " left\x1b[K")) << o.err;
+    EXPECT_EQ(o.err.front(), '\r');
+    EXPECT_FALSE(Contains(o.err, "\n")) << o.err;
+    // Ends cleared: nothing of it stays on the terminal.
+    ASSERT_GE(o.err.size(), 4u);
+    EXPECT_EQ(o.err.substr(o.err.size() - 4), "\r\x1b[K");
+}
+
+TEST(CliProgress, NothingInAPipe) {
+    const Outcome o = RunWatched(kSpread, false);
+    ASSERT_TRUE(WIFEXITED(o.status) && WEXITSTATUS(o.status) == kExitOk) << o.status;
+    EXPECT_EQ(o.err, "");
+}
+
+// Ctrl+C once the work shows it is under way: exit 130, one line, no file.
+class CliInterrupt : public test::TempFolderTest {};
+
+void InterruptOnceUnderWay(pid_t pid, const std::string& err) {
+    static pid_t signalled = 0;
+    if (signalled != pid && Contains(err, " left")) {
+        ::kill(pid, SIGINT);
+        signalled = pid;
+    }
+}
+
+TEST_F(CliInterrupt, StopsSpreadAndRunWithExit130AndLeavesNoFile) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"spread", "--games", "100000", "--sessions", "100000", "--shard", "0/1", "--out", Path("s.txt")},
+        {"run", "--games", "400000000", "--out", Path("r.sim")},
+        {"run", "--games", "200000000", "--runs", "3", "--out", Path("b.sim")},
+        {"bench", "--games", "400000000"},
+    };
+    for (const auto& args : cases) {
+        const auto started = std::chrono::steady_clock::now();
+        const Outcome o = RunWatched(args, true, InterruptOnceUnderWay);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        ASSERT_TRUE(WIFEXITED(o.status)) << args[0] << " status " << o.status;
+        EXPECT_EQ(WEXITSTATUS(o.status), kExitInterrupted) << args[0] << o.err;
+        EXPECT_TRUE(o.err.ends_with("\r\x1b[Kmorvane-sim: interrupted\r\n")) << args[0] << o.err;
+        EXPECT_TRUE(fs::is_empty(dir_)) << args[0];
+        // Stopped at a slice, long before the work's end.
+        EXPECT_LT(seconds, 20) << args[0];
+    }
+}
+
+// Ctrl+C in the middle of a save: the temporary file goes, the target never
+// appears, and it is still an interruption, not a write error.
+TEST_F(CliInterrupt, DuringASaveRemovesTheTemporaryFile) {
+    bool caught = false;
+    const Outcome o = RunWatched({"run", "--games", "4194304", "--out", Path("big.sim")}, false,
+                                 [&](pid_t pid, const std::string&) {
+                                     if (caught) return;
+                                     for (const auto& e : fs::directory_iterator(dir_)) {
+                                         if (!Contains(e.path().filename().string(), ".morvane-save-")) continue;
+                                         // Held still so the signal surely comes mid-save.
+                                         ::kill(pid, SIGSTOP);
+                                         int status = 0;
+                                         ::waitpid(pid, &status, WUNTRACED);
+                                         caught = fs::exists(e.path());
+                                         ::kill(pid, SIGINT);
+                                         ::kill(pid, SIGCONT);
+                                         return;
+                                     }
+                                 });
+    ASSERT_TRUE(caught) << "the save ended before the signal";
+    ASSERT_TRUE(WIFEXITED(o.status)) << o.status;
+    EXPECT_EQ(WEXITSTATUS(o.status), kExitInterrupted) << o.err;
+    EXPECT_EQ(o.err, "morvane-sim: interrupted\n");
+    EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+}  // namespace
+}  // namespace morvane
