@@ -17,6 +17,7 @@
 #include "shell/estimate_form.h"
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
+#include "shell/value_form.h"
 #include "shell/clock.h"
 #include "shell/form_input.h"
 #include "shell/hall_form.h"
@@ -82,8 +83,10 @@ void TMainForm::AnalysisTheoryMenuClick() {
 
 void TMainForm::AnalysisEstimateMenuClick() {
     if (!estimateForm_) estimateForm_ = new TEstimateForm(Theories(), this);
-    // The run on screen, whatever the machine did since.
-    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
+    // The run on screen, whatever the machine did since; run_commands keeps
+    // it following.
+    static const PlayHistory none;
+    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : none);
 }
 
 void TMainForm::AnalysisSpreadMenuClick() {
@@ -104,6 +107,16 @@ void TMainForm::AnalysisHallMenuClick() {
     hallForm_->show();
     hallForm_->raise();
     hallForm_->activateWindow();
+}
+
+void TMainForm::AnalysisValueMenuClick() {
+    if (!valueForm_) {
+        valueForm_ = new TValueForm(this);
+        valueForm_->CalcButtonClick();
+    }
+    valueForm_->show();
+    valueForm_->raise();
+    valueForm_->activateWindow();
 }
 
 void TMainForm::Timer1Timer() {

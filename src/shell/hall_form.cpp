@@ -15,7 +15,10 @@
 #include <cmath>
 
 #include "app/input.h"
+#include "analysis/machine_belief.h"
 #include "shell/fonts.h"
+#include "shell/now_panel.h"
+#include "shell/prior_box.h"
 #include "shell/result_tables.h"
 
 namespace morvane {
@@ -93,16 +96,21 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     });
     layout->addWidget(BBTable, 1);
 
+    Prior = new TPriorBox(this);
+    connect(Prior, &TPriorBox::changed, this, [this] { Recompute(); });
+    layout->addWidget(Prior);
     Status = new QLabel(this);
     Status->setWordWrap(true);
     layout->addWidget(Status);
     Table = MakeTable({QStringLiteral("設定"), QStringLiteral("確率"), QStringLiteral("BB履歴のみ"),
-                       QStringLiteral("小役のみ")},
+                       QStringLiteral("小役のみ"), QStringLiteral("事前の配分")},
                       kMaxSetting, this);
     Table->setObjectName(QStringLiteral("HallTable"));
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
-    resize(520, 640);
+    Now = new TNowPanel(this);
+    layout->addWidget(Now);
+    resize(620, 900);
     Recompute();
 }
 
@@ -161,14 +169,17 @@ void THallForm::Recompute() {
     shown_ = {};
     QString problem;
     const std::optional<HallData> data = Data(&problem);
-    if (!data) {
-        Status->setText(problem);
+    const auto prior = Prior->Prior();
+    if (!data || !prior) {
+        Status->setText(data ? TPriorBox::Problem() : problem);
         shown_.problem = HallProblem::NoGames;
+        Now->SetBelief(std::nullopt, 0);
         return;
     }
-    shown_ = EstimateSettingFromHallData(*data);
+    shown_ = EstimateSettingFromHallData(*data, *prior);
     if (shown_.problem != HallProblem::None) {
         Status->setText(ProblemText(shown_));
+        Now->SetBelief(std::nullopt, 0);
         return;
     }
     Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data->bbs.size()).arg(data->counted.size()));
@@ -178,7 +189,10 @@ void THallForm::Recompute() {
         Put(Table, s, 1, Percent(shown_.posterior.probability[i]));
         Put(Table, s, 2, Percent(shown_.bbPosterior[i]));
         Put(Table, s, 3, data->counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
+        Put(Table, s, 4, Percent(shown_.prior[i]));
     }
+    // Trust is of a run's record, not of hall data: no games for it here.
+    Now->SetBelief(BeliefFromHallData(*data, *prior).belief, 0);
 }
 
 }  // namespace morvane

@@ -16,6 +16,9 @@ class QTableWidget;
 
 namespace morvane {
 
+class TNowPanel;
+class TPriorBox;
+
 class THallForm : public QDialog {
     Q_OBJECT
 public:
@@ -39,6 +42,8 @@ public:
     std::vector<CountField> Counts;
     QLabel* Status;
     QTableWidget* Table;
+    TPriorBox* Prior;
+    TNowPanel* Now;
     const HallEstimate& Shown() const { return shown_; }
 
 protected:
