@@ -379,7 +379,9 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--counts", nullptr},
                          {"--games", nullptr},
                          {"--bb", "no BB"},
-                         {"--count", "none counted"}}},
+                         {"--count", "none counted"},
+                         {"--prior", "1,1,1,1,1,1"},
+                         {"--horizon", nullptr}}},
         CommandHelpCase{"bench", {{"--games", "10000000"}}},
         CommandHelpCase{"spread",
                         {{"--setting", "1"},
@@ -389,7 +391,12 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--threads", "every core"},
                          {"--shard", "every session"},
                          {"--out", "printed"}}},
-        CommandHelpCase{"merge", {{"FILE...", nullptr}}}),
+        CommandHelpCase{"merge", {{"FILE...", nullptr}}},
+        CommandHelpCase{"value",
+                        {{"--setting", nullptr},
+                         {"--prior", nullptr},
+                         {"--exchange", "50 (20 yen a medal)"},
+                         {"--threads", "every core"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
 
 // The overall usage: a usage line and an entry for every command.
@@ -397,7 +404,7 @@ TEST_F(CliTest, HelpListsEveryCommandAndTheVersion) {
     const CliResult r = Run({"--help"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     const std::map<std::string, std::string> entries = HelpEntries(r.out);
-    for (const char* command : {"run", "show", "theory", "estimate", "bench", "spread", "merge"}) {
+    for (const char* command : {"run", "show", "theory", "estimate", "bench", "spread", "merge", "value"}) {
         EXPECT_NE(r.out.find(std::string("morvane-sim ") + command + " "), std::string::npos) << command;
         EXPECT_EQ(entries.count(command), 1u) << command << " missing from\n" << r.out;
     }

@@ -71,7 +71,6 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
         EXPECT_NEAR(std::stod(f[2]), std::stod(w.games), 1.5e-6 * std::stod(w.games)) << w.g;
         EXPECT_NEAR(std::stod(f[3]), std::stod(w.ceiling), 1.5e-9) << w.g;
     }
-    EXPECT_EQ(Fields(lines[1532])[4], Fields(lines[1532])[6]) << "one game left: the net is the BB's alone";
     const CountValueTable t = ValueByGameCount(3);
     for (std::size_t g = 0; g < t.rows.size(); ++g) ExpectRowIs(Fields(lines[g + 1]), t.rows[g], 50);
 }
@@ -124,7 +123,7 @@ class CliEstimateNow : public test::TempFolderTest {
 protected:
     // The hidden-setting batch of test-vectors.md; its first file.
     std::string BatchFile() {
-        const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "1", "--out",
+        const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",
                                    Path("b.sim")});
         EXPECT_EQ(run.code, kExitOk) << run.err;
         return Path("b5_8000_1.sim");
