@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "analysis/value_by_count.h"
 #include "app/input.h"
 #include "present/names.h"
 #include "shell/result_tables.h"
