@@ -234,10 +234,20 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         threads = std::clamp(threads, 1, std::max(count, kSpreadFigures));
         // The threads the system will start share the work; the barrier is
         // made for those once they are known.
-        std::optional<std::barrier<>> barrier;
+        // The stop is read in the barrier's completion, so every worker
+        // sees the same answer and leaves at the same counter.
+        std::atomic<bool> quit{false};
+        struct Check {
+            const std::atomic<bool>* stop;
+            std::atomic<bool>* quit;
+            void operator()() noexcept {
+                if (stop && stop->load(std::memory_order_relaxed)) quit->store(true, std::memory_order_relaxed);
+            }
+        };
+        std::optional<std::barrier<Check>> barrier;
         std::latch go(1);
         const auto work = [&](int worker) {
-            std::barrier<>& sync = *barrier;
+            std::barrier<Check>& sync = *barrier;
             for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
                 const auto gi = static_cast<std::size_t>(g);
                 const bool top = g + 1 == kMaxGamesSinceBB;
@@ -260,6 +270,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                 const NetSpread* above = top ? nullptr : &*out.mixed.rows[gi + 1].spread;
                 for (int f = worker; f < kSpreadFigures; f += threads) SpreadFigure(f, cdf, above, mix.evMedals, *mix.spread);
                 sync.arrive_and_wait();
+                if (quit.load(std::memory_order_relaxed)) return;
             }
         };
         std::vector<std::jthread> pool;
@@ -271,9 +282,10 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         } catch (const std::system_error&) {
         }
         threads = static_cast<int>(pool.size()) + 1;
-        barrier.emplace(threads);
+        barrier.emplace(threads, Check{request.stop, &quit});
         go.count_down();
         work(0);
+        out.stopped = quit.load();
     }
     for (Setting& st : settings) {
         FindPositive(st.table);

@@ -24,6 +24,7 @@
 // mixture weighs each setting by its prior times the chance that a stretch
 // reaches g without a BB, which is the prior at g = 0.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -71,6 +72,9 @@ struct CountValueRequest {
     Exchange exchange;
     bool spread = true;   // the law of the net besides its mean (slower)
     int threads = 0;      // for the law of the net; 0: all cores
+    // Checked once per counter while the law of the net is found; when set,
+    // the laws stop there and the result says so (the means are whole).
+    const std::atomic<bool>* stop = nullptr;
 };
 
 struct CountValue {
@@ -80,6 +84,7 @@ struct CountValue {
     CountValueTable mixed;
     // By g: each setting's weight in the mixture at that counter.
     std::vector<std::array<double, kMaxSetting>> weights;
+    bool stopped = false;  // the request's stop came before the laws were whole
 };
 
 CountValue ValueByGameCount(const CountValueRequest& request);

@@ -16,9 +16,10 @@ HallJob::~HallJob() {
     worker_.join();
 }
 
-std::uint64_t HallJob::Submit(HallData data) {
+std::uint64_t HallJob::Submit(HallData data, SettingPrior prior) {
     std::lock_guard lock(mutex_);
     pending_ = std::move(data);
+    pendingPrior_ = prior;
     ++submitted_;
     finished_.reset();
     if (working_) cancel_ = true;
@@ -49,13 +50,16 @@ void HallJob::Work(std::stop_token stop) {
     for (;;) {
         if (!wake_.wait(lock, stop, [this] { return pending_.has_value(); })) return;
         HallData data = std::move(*pending_);
+        const SettingPrior prior = pendingPrior_;
         pending_.reset();
         working_ = submitted_;
         cancel_ = closing_;
         lock.unlock();
-        HallEstimate e = EstimateSettingFromHallData(data, {}, &cancel_);
+        HallEstimate e = EstimateSettingFromHallData(data, prior, &cancel_);
+        std::optional<MachineBelief> belief;
+        if (!cancel_ && e.problem == HallProblem::None) belief = BeliefFromHallData(data, prior).belief;
         lock.lock();
-        if (!cancel_ && working_ == submitted_) finished_ = Finished{working_, std::move(e)};
+        if (!cancel_ && working_ == submitted_) finished_ = Finished{working_, std::move(e), std::move(belief)};
         working_ = 0;
     }
 }

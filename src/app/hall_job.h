@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/hall_estimate.h"
+#include "analysis/machine_belief.h"
 
 namespace morvane {
 
@@ -24,7 +25,7 @@ public:
 
     // Estimates `data` next; what was submitted before and not finished is
     // dropped. Returns the submission's number, counting from 1.
-    std::uint64_t Submit(HallData data);
+    std::uint64_t Submit(HallData data, SettingPrior prior = {});
     // Drops whatever is submitted and not finished, as an edit that makes
     // the data unreadable does.
     void Cancel();
@@ -32,6 +33,8 @@ public:
     struct Finished {
         std::uint64_t submission = 0;
         HallEstimate estimate;
+        // The machine's hidden state now as well, when the estimate found no problem.
+        std::optional<MachineBelief> belief;
     };
     // The estimate of the newest submission once it is finished, once.
     std::optional<Finished> Take();
@@ -44,6 +47,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable_any wake_;
     std::optional<HallData> pending_;
+    SettingPrior pendingPrior_;
     std::uint64_t submitted_ = 0;   // the newest submission
     std::uint64_t working_ = 0;     // the one the worker is on, 0 none
     std::optional<Finished> finished_;

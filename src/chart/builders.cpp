@@ -90,4 +90,49 @@ QAreaSeries* BuildHistogram(QChart* c, std::int64_t low, std::int64_t width, con
     return area;
 }
 
+std::vector<QLineSeries*> BuildLineChart(QChart* c, const std::vector<Line>& lines, const LineChartLook& look) {
+    std::vector<QLineSeries*> all;
+    double left = 0, right = 1, bottom = 0, top = 0;
+    bool first = true;
+    for (const Line& line : lines) {
+        auto* s = new QLineSeries;
+        s->setName(line.name);
+        s->setColor(line.color);
+        QList<QPointF> points;
+        points.reserve(static_cast<qsizetype>(line.x.size()));
+        for (std::size_t i = 0; i < line.x.size() && i < line.y.size(); ++i) {
+            points.append({line.x[i], line.y[i]});
+            if (first) left = right = line.x[i], first = false;
+            left = std::min(left, line.x[i]);
+            right = std::max(right, line.x[i]);
+            bottom = std::min(bottom, line.y[i]);
+            top = std::max(top, line.y[i]);
+        }
+        s->replace(points);
+        c->addSeries(s);
+        all.push_back(s);
+    }
+    c->legend()->setVisible(true);
+    c->legend()->setFont(look.font);
+    auto* x = new QValueAxis;
+    x->setTitleText(look.xTitle);
+    x->setLabelFormat(QStringLiteral("%d"));
+    SetRangeWithTicks(x, left, std::max(right, left + 1), 8, 1);
+    auto* y = new QValueAxis;
+    y->setTitleText(look.yTitle);
+    y->setLabelFormat(QStringLiteral("%d"));
+    SetRangeWithTicks(y, bottom, std::max(top, bottom + 1), 6, 1);
+    for (QValueAxis* a : {x, y}) {
+        a->setLabelsFont(look.font);
+        a->setTitleFont(look.font);
+    }
+    c->addAxis(x, Qt::AlignBottom);
+    c->addAxis(y, Qt::AlignLeft);
+    for (QLineSeries* s : all) {
+        s->attachAxis(x);
+        s->attachAxis(y);
+    }
+    return all;
+}
+
 }  // namespace morvane::chart

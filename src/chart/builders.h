@@ -11,6 +11,7 @@
 class QChart;
 class QBarSeries;
 class QAreaSeries;
+class QLineSeries;
 
 namespace morvane::chart {
 
@@ -40,5 +41,18 @@ struct HistogramLook {
 // Bins of `width` from `low` upward; the axes' ticks fall on round values.
 QAreaSeries* BuildHistogram(QChart* c, std::int64_t low, std::int64_t width, const std::vector<std::int64_t>& counts,
                             const HistogramLook& look);
+
+struct Line {
+    QString name;
+    QColor color;
+    std::vector<double> x, y;
+};
+struct LineChartLook {
+    QString xTitle, yTitle;
+    QFont font;
+};
+// One line per entry with a legend of their names; the axes span every
+// point, with round ticks, and the value axis always shows 0.
+std::vector<QLineSeries*> BuildLineChart(QChart* c, const std::vector<Line>& lines, const LineChartLook& look);
 
 }  // namespace morvane::chart

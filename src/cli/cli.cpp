@@ -28,6 +28,7 @@ std::vector<std::unique_ptr<Command>> AllCommands() {
     all.push_back(MakeBenchCommand());
     all.push_back(MakeSpreadCommand());
     all.push_back(MakeMergeCommand());
+    all.push_back(MakeValueCommand());
     return all;
 }
 

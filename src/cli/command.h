@@ -47,5 +47,6 @@ std::unique_ptr<Command> MakeEstimateCommand();
 std::unique_ptr<Command> MakeBenchCommand();
 std::unique_ptr<Command> MakeSpreadCommand();
 std::unique_ptr<Command> MakeMergeCommand();
+std::unique_ptr<Command> MakeValueCommand();
 
 }  // namespace morvane

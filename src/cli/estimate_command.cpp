@@ -8,11 +8,13 @@
 #include "analysis/hall_estimate.h"
 #include "analysis/likelihood.h"
 #include "app/hall_input.h"
+#include "app/now_job.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/load_sim.h"
 #include "cli/options.h"
 #include "cli/posterior_text.h"
+#include "cli/prior_option.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
 #include "app/input.h"
@@ -29,7 +31,9 @@ public:
     }
     std::string Usage() const override {
         return "morvane-sim estimate [--counts] FILE.sim [--format tsv|csv|json]\n"
-               "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--format tsv|csv|json]\n";
+               "morvane-sim estimate FILE.sim [--prior W1,...,W6] [--horizon K] [--format tsv|csv|json]\n"
+               "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--prior W1,...,W6] [--horizon K]\n"
+               "                     [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -43,6 +47,11 @@ public:
         counted_ = AddRepeatedOption(app, "--count", "NAME=K", "none counted",
                                      "hall data, repeatable: K of a small win counted over the games without a BB");
         formatOption_ = AddFormatOption(app);
+        prior_ = AddValueOption(app, "--prior", "W1,...,W6", "1,1,1,1,1,1",
+                                "the hall's weights of settings 1 to 6, normalised: the posterior's prior");
+        horizon_ = AddValueOption(app, "--horizon", "K", "",
+                                  "adds the expected net medals of the next K games and of playing until the next "
+                                  "BB's sets are over to each setting's line, and a line of both mixed");
     }
 
     int Run(std::ostream& out, std::ostream& err) override {
@@ -58,22 +67,35 @@ public:
             return kExitUsage;
         }
         if (Given(counts_)) {
+            if (Given(prior_) || Given(horizon_)) throw UsageError{"--counts goes without --prior and --horizon"};
             const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
             out << ReportText(PosteriorReport(p, false), format_);
             return kExitOk;
         }
-        const ExactEstimate e = EstimateSettingExactly(history.records());
+        const SettingPrior prior = PriorGiven();
+        const std::optional<std::int32_t> horizon = HorizonGiven();
+        const ExactEstimate e = EstimateSettingExactly(history.records(), prior);
         if (e.problem) {
             err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
             return kExitUsage;
         }
-        out << ReportText(PosteriorReport(e.posterior, true), format_);
+        if (!horizon) {
+            out << ReportText(PosteriorReport(e.posterior, true), format_);
+            return kExitOk;
+        }
+        // The two columns of --horizon exist in the text form only.
+        if (format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
+        const NowJobResult now = MachineNowFromRecord(history.records(), prior, *horizon);
+        PrintPosteriorNow(e.posterior, *now.now, out);
         return kExitOk;
     }
 
 private:
     int RunHallData(std::ostream& out, std::ostream& err) const {
-        const HallEstimate e = EstimateSettingFromHallData(HallDataGiven());
+        const HallData data = HallDataGiven();
+        const SettingPrior prior = PriorGiven();
+        const std::optional<std::int32_t> horizon = HorizonGiven();
+        const HallEstimate e = EstimateSettingFromHallData(data, prior);
         switch (e.problem) {
         case HallProblem::None: break;
         case HallProblem::NoGames:
@@ -88,8 +110,25 @@ private:
                    "BB\n";
             return kExitUsage;
         }
-        out << ReportText(PosteriorReport(e.posterior, true), format_);
+        if (!horizon) {
+            out << ReportText(PosteriorReport(e.posterior, true), format_);
+            return kExitOk;
+        }
+        // The two columns of --horizon exist in the text form only.
+        if (format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
+        const NowJobResult now = MachineNowFromHallData(data, prior, *horizon);
+        PrintPosteriorNow(e.posterior, *now.now, out);
         return kExitOk;
+    }
+
+    SettingPrior PriorGiven() const {
+        const auto text = ValueOf(prior_);
+        return text ? PriorValue(*text) : SettingPrior();
+    }
+
+    std::optional<std::int32_t> HorizonGiven() const {
+        if (!Given(horizon_)) return std::nullopt;
+        return PositiveValue(horizon_, 1, "horizon");
     }
 
     HallData HallDataGiven() const {
@@ -131,6 +170,8 @@ private:
     CLI::Option* counted_ = nullptr;
     CLI::Option* formatOption_ = nullptr;
     ReportFormat format_ = ReportFormat::Tsv;
+    CLI::Option* prior_ = nullptr;
+    CLI::Option* horizon_ = nullptr;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
 #include "shell/chart_images.h"
+#include "shell/value_form.h"
 #include "shell/clock.h"
 #include "shell/form_input.h"
 #include "shell/hall_form.h"
@@ -94,8 +95,10 @@ void TMainForm::AnalysisEstimateMenuClick() {
         estimateForm_ = new TEstimateForm(Theories(), this);
         AddImageItemsTo(estimateForm_);
     }
-    // The run on screen, whatever the machine did since.
-    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : PlayHistory{});
+    // The run on screen, whatever the machine did since; run_commands keeps
+    // it following.
+    static const PlayHistory none;
+    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : none);
 }
 
 void TMainForm::AnalysisSpreadMenuClick() {
@@ -120,6 +123,16 @@ void TMainForm::AnalysisHallMenuClick() {
     hallForm_->show();
     hallForm_->raise();
     hallForm_->activateWindow();
+}
+
+void TMainForm::AnalysisValueMenuClick() {
+    if (!valueForm_) {
+        valueForm_ = new TValueForm(this);
+        valueForm_->CalcButtonClick();
+    }
+    valueForm_->show();
+    valueForm_->raise();
+    valueForm_->activateWindow();
 }
 
 void TMainForm::Timer1Timer() {

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <climits>
 #include <cmath>
 #include <QValueAxis>
 
@@ -19,6 +20,8 @@
 #include "present/names.h"
 #include "present/number_format.h"
 #include "shell/fonts.h"
+#include "shell/now_panel.h"
+#include "shell/prior_box.h"
 #include "shell/form_input.h"
 #include "shell/result_tables.h"
 #include "shell/texts.h"
@@ -33,30 +36,68 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     Seen = new QLabel(this);
     Seen->setWordWrap(true);
     layout->addWidget(Seen);
-    Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 220});
+    Prior = new TPriorBox(this);
+    layout->addWidget(Prior);
+    Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 200});
     layout->addWidget(Chart);
-    Table = MakeTable({"設定", "確率", "対数尤度", "回数のみの確率"}, static_cast<int>(theories.size()), this);
+    Table = MakeTable({"設定", "確率", "事前の配分", "回数のみの確率"}, static_cast<int>(theories.size()), this);
+    Table->horizontalHeaderItem(1)->setToolTip(QStringLiteral("見えた記録とホールの配分から出した、その設定である確率"));
+    Table->horizontalHeaderItem(2)->setToolTip(QStringLiteral("記録を見る前の、ホールの設定配分"));
+    Table->horizontalHeaderItem(3)->setToolTip(QStringLiteral("小役と初当りの回数だけから、配分を均等として出した確率（比べるため）"));
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
-    resize(520, 470);
+    Now = new TNowPanel(this);
+    layout->addWidget(Now);
+    connect(Prior, &TPriorBox::changed, this, [this] { Recompute(); });
+    resize(620, 900);
 }
 
+TEstimateForm::~TEstimateForm() = default;
+
 void TEstimateForm::ShowFor(const PlayHistory& history) {
+    Follow(history);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TEstimateForm::Follow(const PlayHistory& history) {
+    history_ = &history;
+    Recompute();
+}
+
+void TEstimateForm::Forget() {
+    history_ = nullptr;
+    Now->StopJob();
+}
+
+void TEstimateForm::Recompute() {
+    if (!history_) return;
+    const PlayHistory& history = *history_;
     const Observations seen = ObserveHistory(history);
     probabilities_.clear();
     countProbabilities_.clear();
     chart::ClearChart(Chart->chart());
     QChart* c = Chart->chart();
-    const ExactEstimate exact = EstimateSettingExactly(history.records());
+    const auto prior = Prior->Prior();
+    if (!prior) {
+        Seen->setText(TPriorBox::Problem());
+        Table->clearContents();
+        Now->SetBelief(std::nullopt, 0);
+        return;
+    }
+    const ExactEstimate exact = EstimateSettingExactly(history.records(), *prior);
     if (seen.games == 0) {
         Seen->setText(QStringLiteral("推測するプレイがありません。シミュレーションを実行するか、ファイルを開いてください。"));
         Table->clearContents();
+        Now->SetBelief(std::nullopt, 0);
     } else if (exact.problem) {
         const qulonglong game = exact.problemGame + 1;
         Seen->setText(exact.unrecordable
                           ? QStringLiteral("%1ゲーム目に、この機械が記録しない値があります。推測できません。").arg(game)
                           : QStringLiteral("このプレイは、どの設定でも起こり得ません（%1ゲーム目）。推測できません。").arg(game));
         Table->clearContents();
+        Now->SetBelief(std::nullopt, 0);
     } else {
         QStringList wins;
         for (std::int32_t k = 0; k < 8; ++k) {
@@ -72,23 +113,25 @@ void TEstimateForm::ShowFor(const PlayHistory& history) {
         std::vector<double> bars;
         for (std::size_t i = 0; i < post.probability.size(); ++i) {
             probabilities_.push_back(post.probability[i]);
-            bars.push_back(post.probability[i] * 100);
+            // The bars show the table's figure, rounded the same way.
+            bars.push_back(Percent(post.probability[i]).chopped(1).toDouble());
             settings << QStringLiteral("設定%1").arg(i + 1);
-            Put(Table, static_cast<int>(i), 0, QString::number(i + 1));
-            Put(Table, static_cast<int>(i), 1, Fixed(post.probability[i] * 100, 2) + QLatin1Char('%'));
+            const int row = static_cast<int>(i);
+            Put(Table, row, 0, QString::number(i + 1));
+            Put(Table, row, 1, Percent(post.probability[i]));
             const double ll = post.logLikelihood[i];
-            Put(Table, static_cast<int>(i), 2, std::isinf(ll) ? QStringLiteral("-∞") : Fixed(ll, 3));
+            Table->item(row, 1)->setToolTip(QStringLiteral("対数尤度: %1").arg(std::isinf(ll) ? QStringLiteral("-∞") : Fixed(ll, 3)));
+            Put(Table, row, 2, Percent(exact.prior[i]));
             countProbabilities_.push_back(counted.probability[i]);
-            Put(Table, static_cast<int>(i), 3, Fixed(counted.probability[i] * 100, 2) + QLatin1Char('%'));
+            Put(Table, row, 3, Percent(counted.probability[i]));
         }
         chart::BuildBarChart(c, settings, bars,
-                             {QStringLiteral("確率"), QColor(0xFF, 0x8E, 0x8E), QStringLiteral("@value%"), 4, 110, 20,
+                             {QStringLiteral("確率"), QColor(0xFF, 0x8E, 0x8E), QStringLiteral("@value%"), 5, 110, 20,
                               QStringLiteral("%d%%"), MainFont()});
         Fit(Table);
+        const BeliefResult belief = BeliefFromRecord(history.records(), *prior);
+        Now->SetBelief(belief.belief, static_cast<std::int32_t>(std::min<std::int64_t>(seen.games, INT32_MAX)));
     }
-    show();
-    raise();
-    activateWindow();
 }
 
 }  // namespace morvane

@@ -1,9 +1,17 @@
 #pragma once
 // 設定推測: which setting the run on screen was probably played at, from
-// what a player could see only, never the machine's setting.
+// what a player could see only, never the machine's setting; under the
+// hall's prior, with the machine's hidden state now and what playing on is
+// worth.
 #include <QDialog>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <vector>
+
+#include "app/now_job.h"
 
 class QComboBox;
 class QLabel;
@@ -18,26 +26,42 @@ namespace morvane {
 
 class SettingTheory;
 class PlayHistory;
+class TPriorBox;
+class TNowPanel;
 namespace chart {
 class ChartView;
 }
 
 // "設定推測": the exact posterior over settings 1..6 of a play history's
-// visible record, with the count-based estimate beside it for comparison.
+// visible record under the prior, with the count-based estimate beside it
+// for comparison, and the machine now (TNowPanel).
 class TEstimateForm : public QDialog {
     Q_OBJECT
 public:
     TEstimateForm(const std::vector<SettingTheory>& theories, QWidget* parent = nullptr);
+    ~TEstimateForm() override;
+    // Shows the figures of `history` and brings the window up. The history
+    // must stay until Forget() or the next ShowFor/Follow.
     void ShowFor(const PlayHistory& history);
+    // The same without raising the window: the run on screen changed.
+    void Follow(const PlayHistory& history);
+    // The history is about to change: nothing is computed from it until the
+    // next Follow.
+    void Forget();
 
     QLabel* Seen;
+    TPriorBox* Prior;
     chart::ChartView* Chart;
     QTableWidget* Table;
+    TNowPanel* Now;
     std::vector<double> Probabilities() const { return probabilities_; }
     std::vector<double> CountProbabilities() const { return countProbabilities_; }
 
 private:
+    void Recompute();
+
     const std::vector<SettingTheory>& theories_;
+    const PlayHistory* history_ = nullptr;
     std::vector<double> probabilities_;
     std::vector<double> countProbabilities_;
 };

@@ -16,8 +16,11 @@
 #include <cmath>
 
 #include "app/input.h"
+#include "analysis/machine_belief.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
+#include "shell/now_panel.h"
+#include "shell/prior_box.h"
 #include "shell/result_tables.h"
 
 namespace morvane {
@@ -99,16 +102,21 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     });
     layout->addWidget(BBTable, 1);
 
+    Prior = new TPriorBox(this);
+    connect(Prior, &TPriorBox::changed, this, [this] { Recompute(); });
+    layout->addWidget(Prior);
     Status = new QLabel(this);
     Status->setWordWrap(true);
     layout->addWidget(Status);
     Table = MakeTable({QStringLiteral("設定"), QStringLiteral("確率"), QStringLiteral("BB履歴のみ"),
-                       QStringLiteral("小役のみ")},
+                       QStringLiteral("小役のみ"), QStringLiteral("事前の配分")},
                       kMaxSetting, this);
     Table->setObjectName(QStringLiteral("HallTable"));
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
-    resize(520, 640);
+    Now = new TNowPanel(this);
+    layout->addWidget(Now);
+    resize(620, 900);
     debounce_ = new QTimer(this);
     debounce_->setSingleShot(true);
     debounce_->setInterval(kPauseMs);
@@ -172,6 +180,19 @@ std::optional<HallData> THallForm::Data(QString* problem) const {
 void THallForm::Recompute() {
     QString problem;
     std::optional<HallData> data = Data(&problem);
+    const auto prior = Prior->Prior();
+    if (data && !prior) {
+        debounce_->stop();
+        job_.Cancel();
+        poll_->stop();
+        waiting_.reset();
+        Table->clearContents();
+        shown_ = {};
+        shown_.problem = HallProblem::NoGames;
+        Status->setText(TPriorBox::Problem());
+        Now->SetBelief(std::nullopt, 0);
+        return;
+    }
     HallEstimate refused;
     if (data) refused.problem = CheckHallData(*data, &refused.problemIndex);
     if (!data || refused.problem != HallProblem::None) {
@@ -184,11 +205,13 @@ void THallForm::Recompute() {
         shown_ = refused;
         if (!data) shown_.problem = HallProblem::NoGames;
         Status->setText(data ? ProblemText(refused) : problem);
+        Now->SetBelief(std::nullopt, 0);
         return;
     }
     // The last posterior stays in sight until the new one is ready; the
     // estimate starts once the typing pauses.
     waiting_ = std::move(data);
+    waitingPrior_ = *prior;
     job_.Cancel();
     Status->setText(QStringLiteral("計算中・・・"));
     debounce_->start();
@@ -198,7 +221,7 @@ bool THallForm::Computing() const { return waiting_.has_value(); }
 
 void THallForm::StartEstimate() {
     if (!waiting_) return;
-    job_.Submit(*waiting_);
+    job_.Submit(*waiting_, waitingPrior_);
     poll_->start();
 }
 
@@ -212,6 +235,7 @@ void THallForm::CollectEstimate() {
     shown_ = done->estimate;
     if (shown_.problem != HallProblem::None) {
         Status->setText(ProblemText(shown_));
+        Now->SetBelief(std::nullopt, 0);
         return;
     }
     Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data.bbs.size()).arg(data.counted.size()));
@@ -221,7 +245,10 @@ void THallForm::CollectEstimate() {
         Put(Table, s, 1, Percent(shown_.posterior.probability[i]));
         Put(Table, s, 2, Percent(shown_.bbPosterior[i]));
         Put(Table, s, 3, data.counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
+        Put(Table, s, 4, Percent(shown_.prior[i]));
     }
+    // Trust is of a run's record, not of hall data: no games for it here.
+    Now->SetBelief(done->belief, 0);
 }
 
 }  // namespace morvane

@@ -18,6 +18,9 @@ class QTimer;
 
 namespace morvane {
 
+class TNowPanel;
+class TPriorBox;
+
 class THallForm : public QDialog {
     Q_OBJECT
 public:
@@ -46,6 +49,8 @@ public:
     std::vector<CountField> Counts;
     QLabel* Status;
     QTableWidget* Table;
+    TPriorBox* Prior;
+    TNowPanel* Now;
     const HallEstimate& Shown() const { return shown_; }
 
 protected:
@@ -60,7 +65,8 @@ private:
     QTimer* debounce_;
     QTimer* poll_;
     HallJob job_;
-    std::optional<HallData> waiting_;  // the data the next posterior is of
+    std::optional<HallData> waiting_;
+    SettingPrior waitingPrior_;  // the data the next posterior is of
 };
 
 }  // namespace morvane

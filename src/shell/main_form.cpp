@@ -107,6 +107,7 @@ void TMainForm::BuildMenus() {
     AnalysisSpreadMenu = item(analysis, "AnalysisSpreadMenu", QStringLiteral("分布(&D)"), &TMainForm::AnalysisSpreadMenuClick);
     AnalysisHallMenu =
         item(analysis, "AnalysisHallMenu", QStringLiteral("ホールデータ(&H)"), &TMainForm::AnalysisHallMenuClick);
+    AnalysisValueMenu = item(analysis, "AnalysisValueMenu", QStringLiteral("期待値(&V)"), &TMainForm::AnalysisValueMenuClick);
     HelpAboutMenu = item(help, "HelpAboutMenu", QStringLiteral("バージョン情報(&A)"), &TMainForm::HelpAboutMenuClick);
     HelpManMenu = item(help, "HelpManMenu", QStringLiteral("取扱説明書(&C)"), &TMainForm::HelpManMenuClick);
     JWord1 = item(help, "JWord1", QStringLiteral("JWordのインストール"), &TMainForm::JWord1Click);

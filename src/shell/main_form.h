@@ -37,6 +37,7 @@ class TEstimateForm;
 class TSpreadForm;
 class THallForm;
 class TTheoryForm;
+class TValueForm;
 class Services;
 class TAboutBox;
 
@@ -75,6 +76,7 @@ public:
     void AnalysisEstimateMenuClick();
     void AnalysisSpreadMenuClick();
     void AnalysisHallMenuClick();
+    void AnalysisValueMenuClick();
 
     // The play history a save writes and its header; the one on screen.
     const PlayHistory& History() const { return session_.Current(); }
@@ -124,10 +126,12 @@ public:
     QAction* AnalysisEstimateMenu;
     QAction* AnalysisSpreadMenu;
     QAction* AnalysisHallMenu;
+    QAction* AnalysisValueMenu;
     TTheoryForm* TheoryForm() const { return theoryForm_; }
     TEstimateForm* EstimateForm() const { return estimateForm_; }
     TSpreadForm* SpreadForm() const { return spreadForm_; }
     THallForm* HallForm() const { return hallForm_; }
+    TValueForm* ValueForm() const { return valueForm_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -182,6 +186,7 @@ private:
     TEstimateForm* estimateForm_ = nullptr;
     TSpreadForm* spreadForm_ = nullptr;
     THallForm* hallForm_ = nullptr;
+    TValueForm* valueForm_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     QString saveName_ = texts::kInitialFileName;
     QString openName_ = texts::kInitialFileName;

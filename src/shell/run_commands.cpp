@@ -12,6 +12,7 @@
 #include "present/qt/page_model.h"
 #include "run/history_room.h"
 #include "system/memory_room.h"
+#include "shell/estimate_form.h"
 #include "shell/file_errors.h"
 #include "shell/form_input.h"
 #include "shell/main_form.h"
@@ -114,6 +115,8 @@ void TMainForm::BeforeGames(const RunRequest& request) {
 }
 
 void TMainForm::ClearShown() {
+    // 設定推測 lets go of the history before it is reused.
+    if (estimateForm_) estimateForm_->Forget();
     charts_->Clear();
     for (PageModel* m : models_) m->BeginReset();
     presentation_.Clear();
@@ -189,6 +192,7 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
 }
 
 void TMainForm::PresentRun() {
+    if (estimateForm_) estimateForm_->Forget();
     StartButton->setEnabled(false);
     charts_->Clear();
     for (PageModel* m : models_) m->BeginReset();
@@ -218,6 +222,9 @@ void TMainForm::PresentRun() {
         charts_->Clear();
         throw;
     }
+    // An open 設定推測 follows the run on screen.
+    if (estimateForm_ && estimateForm_->isVisible() && presentation_.History())
+        estimateForm_->Follow(*presentation_.History());
 }
 
 void TMainForm::FileSaveMenuClick() {

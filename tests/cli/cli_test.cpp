@@ -385,6 +385,8 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--games", nullptr},
                          {"--bb", "no BB"},
                          {"--count", "none counted"},
+                         {"--prior", "1,1,1,1,1,1"},
+                         {"--horizon", nullptr},
                          {"--format", "tsv"}}},
         CommandHelpCase{"bench", {{"--games", "10000000"}}},
         CommandHelpCase{"spread",
@@ -396,7 +398,12 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--shard", "every session"},
                          {"--out", "printed"},
                          {"--format", "tsv"}}},
-        CommandHelpCase{"merge", {{"FILE...", nullptr}, {"--format", "tsv"}}}),
+        CommandHelpCase{"merge", {{"FILE...", nullptr}, {"--format", "tsv"}}},
+        CommandHelpCase{"value",
+                        {{"--setting", nullptr},
+                         {"--prior", nullptr},
+                         {"--exchange", "50 (20 yen a medal)"},
+                         {"--threads", "every core"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
 
 // The overall usage: a usage line and an entry for every command.
@@ -404,7 +411,7 @@ TEST_F(CliTest, HelpListsEveryCommandAndTheVersion) {
     const CliResult r = Run({"--help"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     const std::map<std::string, std::string> entries = HelpEntries(r.out);
-    for (const char* command : {"run", "show", "theory", "estimate", "bench", "spread", "merge"}) {
+    for (const char* command : {"run", "show", "theory", "estimate", "bench", "spread", "merge", "value"}) {
         EXPECT_NE(r.out.find(std::string("morvane-sim ") + command + " "), std::string::npos) << command;
         EXPECT_EQ(entries.count(command), 1u) << command << " missing from\n" << r.out;
     }

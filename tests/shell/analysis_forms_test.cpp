@@ -28,6 +28,14 @@
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
 #include "shell/main_form.h"
+#include "shell/now_panel.h"
+#include "shell/prior_box.h"
+#include "shell/value_form.h"
+#include "analysis/keep_or_quit.h"
+#include "analysis/machine_now.h"
+#include "analysis/value_by_count.h"
+#include "present/names.h"
+#include "test_window.h"
 
 using namespace morvane;
 using morvane::testing::FakeServices;
@@ -44,6 +52,10 @@ private slots:
     void estimateShowsTheExactPosteriorBesideTheCounts();
     void hallDataFollowsEveryEdit();
     void estimateRefusesARecordNoSettingPlays();
+    void valueDialogShowsTheLibrarysTableAndChart();
+    void estimateTakesThePriorAndShowsTheMachineNow();
+    void estimateFollowsTheRunOnScreen();
+    void hallDataTakesThePriorAndShowsTheMachineNow();
 };
 
 void AnalysisFormsTest::theoryTableForEverySetting() {
@@ -229,7 +241,7 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
     const ExactEstimate exact = EstimateSettingExactly(h.records());
     const SettingPosterior counted = EstimateSetting(theories, ObserveHistory(h));
     QCOMPARE(e.Table->columnCount(), 4);
-    QCOMPARE(e.Table->horizontalHeaderItem(2)->text(), QStringLiteral("対数尤度"));
+    QCOMPARE(e.Table->horizontalHeaderItem(2)->text(), QStringLiteral("事前の配分"));
     for (int s = 0; s < 6; ++s) {
         const auto i = static_cast<std::size_t>(s);
         QCOMPARE(e.Probabilities()[i], exact.posterior.probability[i]);
@@ -237,12 +249,16 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
         QCOMPARE(e.Table->item(s, 1)->text(), QString::number(exact.posterior.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
         QCOMPARE(e.Table->item(s, 3)->text(), QString::number(counted.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
     }
-    QCOMPARE(e.Table->item(0, 2)->text(), QStringLiteral("-13692.329"));
-    QCOMPARE(e.Table->item(5, 2)->text(), QStringLiteral("-13686.747"));
+    // The log-likelihood is a detail of the probability, not a column.
+    QCOMPARE(e.Table->item(0, 1)->toolTip(), QStringLiteral("対数尤度: -13692.329"));
+    QCOMPARE(e.Table->item(5, 1)->toolTip(), QStringLiteral("対数尤度: -13686.747"));
+    QCOMPARE(e.Table->item(0, 2)->text(), QStringLiteral("16.67%"));
     QVERIFY(e.Probabilities() != e.CountProbabilities());
     const auto* bars = qobject_cast<QBarSeries*>(e.Chart->chart()->series().value(0));
     QVERIFY(bars);
-    QCOMPARE(bars->barSets().value(0)->at(5), exact.posterior.probability[5] * 100);
+    // Bars and table round alike.
+    for (int s = 0; s < 6; ++s)
+        QCOMPARE(QString::number(bars->barSets().value(0)->at(s), 'f', 2) + QLatin1Char('%'), e.Table->item(s, 1)->text());
 }
 
 void AnalysisFormsTest::estimateRefusesARecordNoSettingPlays() {
@@ -329,6 +345,194 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("四十五")));
     QCOMPARE(h->Status->text(), QStringLiteral("BB履歴の2行目が読めません。"));
     QVERIFY(!h->Table->item(0, 1));
+}
+
+namespace {
+
+QLineSeries* LineNamed(const QChart* c, const QString& name) {
+    for (QAbstractSeries* s : c->series())
+        if (s->name() == name) return qobject_cast<QLineSeries*>(s);
+    return nullptr;
+}
+
+QString Percent2(double p) { return QString::number(p * 100, 'f', 2) + QLatin1Char('%'); }
+
+// The machine-now panel holds the library's figures for this belief.
+void CheckNowPanel(const TNowPanel* panel, const MachineBelief& belief, std::int32_t k) {
+    const MachineNow now = NowFigures(belief, k);
+    for (int m = 0; m < 6; ++m) {
+        QCOMPARE(panel->StateTable->item(m, 0)->text(), QString::fromUtf8(ModeName(m).data(), static_cast<int>(ModeName(m).size())));
+        QCOMPARE(panel->StateTable->item(m, 1)->text(), Percent2(now.mode[static_cast<std::size_t>(m)]));
+    }
+    for (int s = 0; s < 6; ++s) {
+        const SettingNow& n = now.bySetting[static_cast<std::size_t>(s)];
+        if (n.posterior == 0) {
+            QVERIFY(!panel->ValueTable->item(s, 1));
+            continue;
+        }
+        QCOMPARE(panel->ValueTable->item(s, 1)->text().toDouble(), std::round(n.nextGames * 10) / 10);
+        QCOMPARE(panel->ValueTable->item(s, 2)->text().toDouble(), std::round(n.untilBB * 10) / 10);
+    }
+    QCOMPARE(panel->ValueTable->item(6, 1)->text().toDouble(), std::round(now.nextGames * 10) / 10);
+    QCOMPARE(panel->ValueTable->horizontalHeaderItem(1)->text(), QStringLiteral("次の%1ゲームの期待収支(枚)").arg(k));
+    // Keep or quit arrives from its thread in words.
+    QTRY_VERIFY_WITH_TIMEOUT(panel->Keep().has_value(), 30000);
+    const KeepOrQuit keep = DecideKeepOrQuit(belief, {k, 10, 0, 0, 0});
+    QCOMPARE(panel->Keep()->best.value, keep.best.value);
+    QVERIFY(panel->DecisionLabel->text().contains(keep.Keep() ? QStringLiteral("続ける価値があります")
+                                                               : QStringLiteral("やめるのが得です")));
+}
+
+}  // namespace
+
+// 解析 > 期待値: the table of the setting chosen is the library's, its law
+// of the net included, and the chart draws every setting's and the prior's
+// mixed mean against the counter.
+void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.AnalysisValueMenu->trigger();
+    TValueForm* v = form.ValueForm();
+    QVERIFY(v && v->isVisible());
+    QCOMPARE(v->windowTitle(), QStringLiteral("期待値"));
+    QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    v->SettingBox->setCurrentIndex(0);
+    v->Prior->Edits[0]->setText(QStringLiteral("3"));
+    v->ExchangeEdit->setText(QStringLiteral("56"));
+    v->CalcButton->click();
+    QVERIFY(v->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    const CountValueTable one = ValueByGameCount(1, Exchange{56});
+    QCOMPARE(v->Table->rowCount(), 1532);
+    for (int g : {0, 889, 1200, 1531}) {
+        const CountValueRow& r = one.rows[static_cast<std::size_t>(g)];
+        QCOMPARE(v->Table->item(g, 0)->text(), QString::number(g));
+        QCOMPARE(v->Table->item(g, 1)->text(), QString::number(r.evMedals, 'f', 1));
+        QCOMPARE(v->Table->item(g, 2)->text(), QString::number(r.evMedals * 1000 / 56, 'f', 0));
+        QCOMPARE(v->Table->item(g, 4)->text(), Percent2(r.pCeiling));
+        QCOMPARE(v->Table->item(g, 5)->text(), QString::number(r.spread->median));
+        QCOMPARE(v->Table->item(g, 6)->text(), Percent2(r.spread->pAhead));
+        QCOMPARE(v->Table->item(g, 10)->text(), QString::number(r.spread->p90));
+    }
+    QVERIFY(v->StatusLabel->text().contains(QStringLiteral("%1ゲームから先は期待収支がプラス").arg(*one.positiveFrom)));
+    // The chart: six settings and the mixture under 3,1,1,1,1,1.
+    const QChart* c = v->Chart->chart();
+    QCOMPARE(c->series().size(), 7);
+    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), Exchange{56}, false});
+    for (int s = 1; s <= 6; ++s) {
+        const QLineSeries* line = LineNamed(c, QStringLiteral("設定%1").arg(s));
+        QVERIFY(line);
+        QCOMPARE(line->count(), 1532);
+        const CountValueTable& t = *mixed.bySetting[static_cast<std::size_t>(s - 1)];
+        for (int g : {0, 800, 1531}) {
+            QCOMPARE(line->at(g).x(), double(g));
+            QCOMPARE(line->at(g).y(), t.rows[static_cast<std::size_t>(g)].evMedals);
+        }
+    }
+    const QLineSeries* mix = LineNamed(c, QStringLiteral("混合(配分)"));
+    QVERIFY(mix);
+    for (int g : {0, 800, 1531}) QCOMPARE(mix->at(g).y(), mixed.mixed.rows[static_cast<std::size_t>(g)].evMedals);
+    // Bad inputs say so and start nothing.
+    v->ExchangeEdit->setText(QStringLiteral("0"));
+    v->CalcButton->click();
+    QVERIFY(!v->Running());
+    QVERIFY(v->StatusLabel->text().startsWith(QStringLiteral("交換率は")));
+    v->ExchangeEdit->setText(QStringLiteral("50"));
+    for (QLineEdit* e : v->Prior->Edits) e->setText(QStringLiteral("0"));
+    v->CalcButton->click();
+    QVERIFY(!v->Running());
+    QCOMPARE(v->StatusLabel->text(), TPriorBox::Problem());
+    // Closing stops a calculation in progress.
+    v->Prior->Edits[0]->setText(QStringLiteral("1"));
+    v->CalcButton->click();
+    QVERIFY(v->Running());
+    v->close();
+    QVERIFY(!v->Running());
+}
+
+// The prior is Bayes' rule on the same record, shown beside the posterior;
+// the hidden state and the value of going on are the library's.
+void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
+    Slot slot(12345);
+    PlayHistory h;
+    QCOMPARE(SimulateRun(slot, h, {true, 1}, 8000), 5);
+    const std::vector<SettingTheory> theories = AllSettingTheories();
+    TEstimateForm e(theories);
+    e.ShowFor(h);
+    CheckNowPanel(e.Now, *BeliefFromRecord(h.records()).belief, 1000);
+    e.Prior->SetWeights({4, 3, 2, 1, 0, 0});
+    const SettingPrior prior({4, 3, 2, 1, 0, 0});
+    const ExactEstimate exact = EstimateSettingExactly(h.records(), prior);
+    for (int s = 0; s < 6; ++s) {
+        const auto i = static_cast<std::size_t>(s);
+        QCOMPARE(e.Probabilities()[i], exact.posterior.probability[i]);
+        QCOMPARE(e.Table->item(s, 2)->text(), Percent2(prior.Of(s + 1)));
+    }
+    QCOMPARE(e.Table->item(5, 1)->text(), QStringLiteral("0.00%"));
+    e.Now->HorizonEdit->setText(QStringLiteral("300"));
+    CheckNowPanel(e.Now, *BeliefFromRecord(h.records(), prior).belief, 300);
+    // Trust by simulation, off the window's thread, in words.
+    e.Now->StartTrust(60);
+    QTRY_VERIFY_WITH_TIMEOUT(e.Now->TrustFigures().has_value(), 120000);
+    QCOMPARE(e.Now->TrustFigures()->sessions, std::int64_t{60});
+    QVERIFY(e.Now->TrustLabel->text().contains(Percent2(e.Now->TrustFigures()->topRight)));
+    e.Now->HorizonEdit->setText(QStringLiteral("0"));
+    QVERIFY(!e.Now->Shown());
+    QCOMPARE(e.Now->DecisionLabel->text(), QStringLiteral("この先打つゲーム数は、1以上の整数にしてください。"));
+}
+
+// An open 設定推測 follows the run on screen: a new run, then an opened file.
+void AnalysisFormsTest::estimateFollowsTheRunOnScreen() {
+    testing::Window w(1);
+    w.Start(2000, 2);
+    w.form.AnalysisEstimateMenu->trigger();
+    TEstimateForm* e = w.form.EstimateForm();
+    QVERIFY(e->isVisible());
+    const std::vector<double> first = e->Probabilities();
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:2000")));
+    w.Start(5000, 6);
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
+    const ExactEstimate now = EstimateSettingExactly(w.form.History().records());
+    for (std::size_t i = 0; i < 6; ++i) QCOMPARE(e->Probabilities()[i], now.posterior.probability[i]);
+    QVERIFY(e->Probabilities() != first);
+    // A file saved from this run, opened after a third run.
+    const QString path = QDir::temp().filePath(QStringLiteral("morvane-follow-%1.sim").arg(QCoreApplication::applicationPid()));
+    w.Save(path);
+    w.Start(700, 1);
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:700")));
+    w.Open(path);
+    QFile::remove(path);
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
+    for (std::size_t i = 0; i < 6; ++i) QCOMPARE(e->Probabilities()[i], now.posterior.probability[i]);
+    // A closed window is left alone.
+    e->close();
+    w.Start(300, 1);
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
+}
+
+void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.AnalysisHallMenu->trigger();
+    THallForm* h = form.HallForm();
+    h->GamesEdit->setText(QStringLiteral("1700"));
+    h->BBTable->setCurrentCell(0, 0);
+    h->PasteIntoBBTable(QStringLiteral("312\t青\t5\n45\t赤\n1200\t?\t3\n88\n"));
+    h->Prior->SetWeights({1, 1, 1, 1, 2, 2});
+    // The estimate runs off the window's thread once the typing pauses.
+    QTRY_VERIFY_WITH_TIMEOUT(!h->Computing(), 30000);
+    QVERIFY(h->Table->item(0, 1));
+    const HallData data{1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {}};
+    const SettingPrior prior({1, 1, 1, 1, 2, 2});
+    const HallEstimate est = EstimateSettingFromHallData(data, prior);
+    for (int s = 0; s < 6; ++s) {
+        QCOMPARE(h->Table->item(s, 1)->text(), Percent2(est.posterior.probability[static_cast<std::size_t>(s)]));
+        QCOMPARE(h->Table->item(s, 4)->text(), Percent2(prior.Of(s + 1)));
+    }
+    CheckNowPanel(h->Now, *BeliefFromHallData(data, prior).belief, 1000);
+    h->Prior->Edits[2]->setText(QStringLiteral("-1"));
+    QCOMPARE(h->Status->text(), TPriorBox::Problem());
+    QVERIFY(!h->Now->Shown());
 }
 
 int main(int argc, char** argv) {

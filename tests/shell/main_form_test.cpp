@@ -129,7 +129,7 @@ void MainFormTest::menusAndCaptions() {
     for (QAction* a : menus[0]->menu()->actions()) file << (a->isSeparator() ? QStringLiteral("-") : a->text());
     for (QAction* a : menus[1]->menu()->actions()) analysis << a->text();
     for (QAction* a : menus[2]->menu()->actions()) help << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(analysis, (QStringList{"理論値(&T)", "設定推測(&E)", "分布(&D)", "ホールデータ(&H)"}));
+    QCOMPARE(analysis, (QStringList{"理論値(&T)", "設定推測(&E)", "分布(&D)", "ホールデータ(&H)", "期待値(&V)"}));
     QCOMPARE(file, (QStringList{"開く(&O)", "保存(&S)", "-", "開始(&G)", "中止(&T)", "終了(&X)"}));
     QCOMPARE(help, (QStringList{"バージョン情報(&A)", "取扱説明書(&C)", "JWordのインストール", "-", "ホームページ", "広告"}));
     // Only the stop command has a key, Esc.

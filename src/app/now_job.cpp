@@ -1,0 +1,38 @@
+#include "app/now_job.h"
+
+namespace morvane {
+namespace {
+
+NowJobResult WithFigures(BeliefResult b, std::int32_t horizon) {
+    NowJobResult r{std::move(b), std::nullopt};
+    if (r.belief.belief) r.now = NowFigures(*r.belief.belief, horizon);
+    return r;
+}
+
+}  // namespace
+
+NowJobResult MachineNowFromRecord(std::span<const GameRecord> games, const SettingPrior& prior, std::int32_t horizon) {
+    return WithFigures(BeliefFromRecord(games, prior), horizon);
+}
+
+NowJobResult MachineNowFromHallData(const HallData& data, const SettingPrior& prior, std::int32_t horizon) {
+    return WithFigures(BeliefFromHallData(data, prior), horizon);
+}
+
+bool DecisionJob::Run() {
+    if (stop_) return false;
+    KeepOrQuitRequest k = request_.keep;
+    k.threads = request_.threads;
+    keep_ = DecideKeepOrQuit(belief_, k, &stop_);
+    if (stop_) return false;
+    if (request_.trustSessions > 0 && request_.recordGames > 0) {
+        Trust t;
+        const TrustRequest tr{request_.recordGames, belief_.prior, request_.trustSessions, request_.seed,
+                              request_.threads};
+        if (!TrustOfEstimate(tr, t, &stop_, &done_)) return false;
+        trust_ = std::move(t);
+    }
+    return !stop_;
+}
+
+}  // namespace morvane

@@ -1,0 +1,61 @@
+#pragma once
+// The machine now, as a front end asks for it: from a run's record or from
+// hall data under the hall's prior, the belief and the figures of the next K
+// games and of the next BB (quick, exact); and, off the window's thread with
+// a stop, keep or quit and how far the estimate can be trusted.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "analysis/keep_or_quit.h"
+#include "analysis/machine_now.h"
+#include "analysis/trust.h"
+
+namespace morvane {
+
+struct NowJobResult {
+    BeliefResult belief;         // belief, or the problem the estimate words
+    std::optional<MachineNow> now;
+};
+
+NowJobResult MachineNowFromRecord(std::span<const GameRecord> games, const SettingPrior& prior, std::int32_t horizon);
+NowJobResult MachineNowFromHallData(const HallData& data, const SettingPrior& prior, std::int32_t horizon);
+
+// The slower figures of a belief: the exact rules of keep or quit over a
+// horizon, and the trust of an estimate from a record of `recordGames`
+// games under the belief's prior.
+struct DecisionRequest {
+    KeepOrQuitRequest keep;      // sessions 0: the exact rules alone
+    std::int32_t recordGames = 0;
+    std::int32_t trustSessions = 0;  // 0 leaves trust out
+    std::uint32_t seed = 1;
+    int threads = 0;
+};
+
+class DecisionJob {
+public:
+    DecisionJob(const MachineBelief& belief, const DecisionRequest& request) : belief_(belief), request_(request) {}
+
+    // On this thread; false when Stop ended it early. Call once.
+    bool Run();
+    void Stop() { stop_ = true; }
+    // Trust's sessions played so far, of TrustSessions().
+    std::int64_t Done() const { return done_.load(std::memory_order_relaxed); }
+
+    const DecisionRequest& Request() const { return request_; }
+    const KeepOrQuit& Keep() const { return keep_; }
+    // Set when trust was asked for and finished.
+    const std::optional<Trust>& TrustFigures() const { return trust_; }
+
+private:
+    MachineBelief belief_;
+    DecisionRequest request_;
+    KeepOrQuit keep_;
+    std::optional<Trust> trust_;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::int64_t> done_{0};
+};
+
+}  // namespace morvane

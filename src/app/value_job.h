@@ -1,0 +1,57 @@
+#pragma once
+// The expected value by game count as a front end asks for it: the table for
+// one setting or mixed over the hall's prior, at an exchange rate, found off
+// the window's thread with a stop; and its text as morvane-sim value prints
+// it.
+#include <atomic>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "analysis/value_by_count.h"
+
+namespace morvane {
+
+// "N": medals per 1000 yen, a positive finite decimal (50 is 20 yen a medal).
+std::optional<Exchange> ParseExchange(std::string_view text);
+
+struct ValueJobRequest {
+    // One setting (1..6), or 0 for the prior's mixture.
+    int setting = 0;
+    SettingPrior prior;
+    Exchange exchange;
+    bool spread = true;  // the law of the net: about a second of work
+    int threads = 0;     // 0: every core
+};
+
+class ValueJob {
+public:
+    explicit ValueJob(const ValueJobRequest& request) : request_(request) {}
+
+    // Finds the figures on this thread; false when Stop ended it early. Call once.
+    bool Run();
+    // From any thread.
+    void Stop() { stop_ = true; }
+
+    const ValueJobRequest& Request() const { return request_; }
+    const CountValue& Result() const { return result_; }
+    // The table asked for: the setting's, or the mixture's.
+    const CountValueTable& Table() const;
+
+private:
+    ValueJobRequest request_;
+    CountValue result_;
+    std::atomic<bool> stop_{false};
+};
+
+// The columns of the text, in order.
+inline constexpr const char* kValueColumns =
+    "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen";
+
+// A header line and one TAB-separated line per counter: medals and games to
+// six decimals, the ceiling's chance to nine, the chance of coming out
+// ahead to six, the percentiles of the net in whole medals, yen to two.
+// Without the law of the net its columns are empty.
+std::string ValueTableText(const CountValueTable& table);
+
+}  // namespace morvane

@@ -1,0 +1,77 @@
+// morvane-sim value: the expected value by game count (天井期待値) at one
+// setting or mixed over the hall's prior.
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+#include "app/input.h"
+#include "analysis/spread_play.h"
+#include "app/value_job.h"
+#include "cli/cli.h"
+#include "cli/command.h"
+#include "cli/options.h"
+#include "cli/prior_option.h"
+#include "cli/quoted.h"
+
+namespace morvane {
+
+namespace {
+
+class ValueCommand : public Command {
+public:
+    const char* Name() const override { return "value"; }
+    const char* Description() const override {
+        return "Prints the expected value of playing to the next BB by the counter's games since the last BB";
+    }
+    std::string Usage() const override {
+        return "morvane-sim value (--setting 1..6 | --prior W1,...,W6) [--exchange N] [--threads T]\n";
+    }
+
+    void Register(CLI::App& app) override {
+        setting_ = AddValueOption(app, "--setting", "1..6", "", "the machine's setting; or give --prior");
+        prior_ = AddValueOption(app, "--prior", "W1,...,W6", "",
+                                "the hall's weights of settings 1 to 6, normalised: the table mixed over them");
+        exchange_ = AddValueOption(app, "--exchange", "N", "50 (20 yen a medal)",
+                                   "medals per 1000 yen, for the ev_yen column (56 for 5.6 medals per 100 yen)");
+        threads_ = AddValueOption(app, "--threads", "T", "every core",
+                                  "threads for the law of the net; the output is the same for any");
+    }
+
+    int Run(std::ostream& out, std::ostream&) override {
+        ValueJobRequest request;
+        const auto settingText = ValueOf(setting_);
+        const auto priorText = ValueOf(prior_);
+        if (settingText && priorText) throw UsageError{"--setting and --prior do not go together"};
+        if (!settingText && !priorText) throw UsageError{"value needs --setting or --prior"};
+        if (settingText) {
+            const auto setting = ParseSetting(*settingText);
+            if (!setting || setting->hidden)
+                throw UsageError{"setting " + Quoted(*settingText) + " must be 1 to 6"};
+            request.setting = setting->setting;
+        } else {
+            request.prior = PriorValue(*priorText);
+        }
+        if (const auto e = ValueOf(exchange_)) {
+            const auto exchange = ParseExchange(*e);
+            if (!exchange) throw UsageError{"exchange " + Quoted(*e) + " must be a positive number of medals per 1000 yen"};
+            request.exchange = *exchange;
+        }
+        request.threads = PositiveValue(threads_, DefaultThreads(), "threads");
+        ValueJob job(request);
+        job.Run();
+        out << ValueTableText(job.Table());
+        return kExitOk;
+    }
+
+private:
+    CLI::Option* setting_ = nullptr;
+    CLI::Option* prior_ = nullptr;
+    CLI::Option* exchange_ = nullptr;
+    CLI::Option* threads_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeValueCommand() { return std::make_unique<ValueCommand>(); }
+
+}  // namespace morvane

@@ -1,0 +1,233 @@
+#include "shell/now_panel.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "analysis/value_by_count.h"
+#include "app/input.h"
+#include "present/names.h"
+#include "shell/result_tables.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::int32_t kTrustSessions = 2000;
+constexpr int kMostBBs = 10;
+
+QString Signed(double v, int decimals) {
+    const QString t = Fixed(v, decimals);
+    return v > 0 && t != Fixed(0, decimals) ? QLatin1Char('+') + t : t;
+}
+
+// "2,570": whole yen with thousands separated.
+QString Grouped(double v) {
+    QString digits = Fixed(std::abs(v), 0);
+    for (auto i = digits.size() - 3; i > 0; i -= 3) digits.insert(i, QLatin1Char(','));
+    return digits;
+}
+
+}  // namespace
+
+QString MedalsAndYen(double medals) {
+    const QString sign = Fixed(medals, 0) == QStringLiteral("0") ? QString() : medals < 0 ? QStringLiteral("-") : QStringLiteral("+");
+    return QStringLiteral("%1%2枚（%1%3円）").arg(sign, Fixed(std::abs(medals), 0), Grouped(Exchange{}.Yen(medals)));
+}
+
+TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("NowPanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("この先打つゲーム数"), this));
+    HorizonEdit = new QLineEdit(QStringLiteral("1000"), this);
+    HorizonEdit->setObjectName(QStringLiteral("HorizonEdit"));
+    HorizonEdit->setMaximumWidth(80);
+    HorizonEdit->setToolTip(QStringLiteral("次の何ゲームの期待収支を出すか。閉店までのゲーム数などを入れます。"));
+    top->addWidget(HorizonEdit);
+    top->addStretch();
+    layout->addLayout(top);
+    auto* tables = new QHBoxLayout;
+    StateTable = MakeTable({QStringLiteral("いまの状態"), QStringLiteral("確率")}, kModes, this);
+    StateTable->setObjectName(QStringLiteral("StateTable"));
+    StateTable->setToolTip(QStringLiteral("最後のゲームのあと、台がいまどのモードにいるかの確率（設定の確率で混ぜたもの）"));
+    for (int m = 0; m < kModes; ++m) Put(StateTable, m, 0, Utf8(ModeName(m)));
+    Fit(StateTable);
+    ShowWhole(StateTable);
+    tables->addWidget(StateTable);
+    ValueTable = MakeTable({QStringLiteral("設定"), QStringLiteral("次のKゲームの期待収支(枚)"),
+                            QStringLiteral("次のBBまでの期待収支(枚)"), QStringLiteral("次のBBまでの平均ゲーム数")},
+                           kMaxSetting + 1, this);
+    ValueTable->setObjectName(QStringLiteral("NowValueTable"));
+    ValueTable->horizontalHeaderItem(1)->setToolTip(
+        QStringLiteral("この先Kゲーム打ってやめたときの収支の平均。K ゲーム目のBBは継続まで数えます。"));
+    ValueTable->horizontalHeaderItem(2)->setToolTip(QStringLiteral("次のBBとその継続が終わるまで打ってやめたときの収支の平均"));
+    for (int s = 0; s < kMaxSetting; ++s) Put(ValueTable, s, 0, QString::number(s + 1));
+    Put(ValueTable, kMaxSetting, 0, QStringLiteral("全体"));
+    Fit(ValueTable);
+    ShowWhole(ValueTable);
+    tables->addWidget(ValueTable, 1);
+    layout->addLayout(tables);
+    DecisionLabel = new QLabel(this);
+    DecisionLabel->setObjectName(QStringLiteral("DecisionLabel"));
+    DecisionLabel->setWordWrap(true);
+    layout->addWidget(DecisionLabel);
+    auto* trust = new QHBoxLayout;
+    TrustButton = new QPushButton(QStringLiteral("推測の信頼度を調べる"), this);
+    TrustButton->setObjectName(QStringLiteral("TrustButton"));
+    TrustButton->setToolTip(QStringLiteral("同じゲーム数の台を%1台分模擬して、この推測がどれだけ当たるかを調べます。").arg(kTrustSessions));
+    trust->addWidget(TrustButton);
+    TrustLabel = new QLabel(this);
+    TrustLabel->setObjectName(QStringLiteral("TrustLabel"));
+    TrustLabel->setWordWrap(true);
+    trust->addWidget(TrustLabel, 1);
+    layout->addLayout(trust);
+    poll_ = new QTimer(this);
+    poll_->setInterval(100);
+    connect(poll_, &QTimer::timeout, this, &TNowPanel::Poll);
+    connect(HorizonEdit, &QLineEdit::textChanged, this, [this] {
+        StopJob();
+        Refresh();
+    });
+    connect(TrustButton, &QPushButton::clicked, this, [this] { StartTrust(kTrustSessions); });
+}
+
+TNowPanel::~TNowPanel() { StopJob(); }
+
+std::optional<std::int32_t> TNowPanel::Horizon() const {
+    const auto k = ParseInt32(HorizonEdit->text().trimmed().toStdString());
+    if (!k || *k < 1) return std::nullopt;
+    return k;
+}
+
+void TNowPanel::SetBelief(const std::optional<MachineBelief>& belief, std::int32_t recordGames, const QString& why) {
+    StopJob();
+    belief_ = belief;
+    recordGames_ = recordGames;
+    trust_.reset();
+    TrustLabel->setText(why.isEmpty() ? QString() : why);
+    Refresh();
+}
+
+void TNowPanel::Refresh() {
+    now_.reset();
+    keep_.reset();
+    for (QTableWidget* t : {StateTable, ValueTable})
+        for (int r = 0; r < t->rowCount(); ++r)
+            for (int c = 1; c < t->columnCount(); ++c) delete t->takeItem(r, c);
+    TrustButton->setEnabled(belief_.has_value() && recordGames_ > 0);
+    const auto k = Horizon();
+    if (!belief_) {
+        DecisionLabel->clear();
+        return;
+    }
+    if (!k) {
+        DecisionLabel->setText(QStringLiteral("この先打つゲーム数は、1以上の整数にしてください。"));
+        return;
+    }
+    now_ = NowFigures(*belief_, *k);
+    ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1ゲームの期待収支(枚)").arg(*k));
+    for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now_->mode[static_cast<std::size_t>(m)]));
+    for (int s = 0; s < kMaxSetting; ++s) {
+        const SettingNow& n = now_->bySetting[static_cast<std::size_t>(s)];
+        if (!n.possible || n.posterior == 0) continue;
+        Put(ValueTable, s, 1, Signed(n.nextGames, 1));
+        Put(ValueTable, s, 2, Signed(n.untilBB, 1));
+        Put(ValueTable, s, 3, Fixed(n.untilBBGames, 1));
+    }
+    Put(ValueTable, kMaxSetting, 1, Signed(now_->nextGames, 1));
+    Put(ValueTable, kMaxSetting, 2, Signed(now_->untilBB, 1));
+    Put(ValueTable, kMaxSetting, 3, Fixed(now_->untilBBGames, 1));
+    Fit(ValueTable);
+    DecisionLabel->setText(QStringLiteral("前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
+                                          "（約%5ゲーム）です。続けるかどうかを計算中・・・")
+                               .arg(now_->gamesSinceBB)
+                               .arg(*k)
+                               .arg(MedalsAndYen(now_->nextGames), MedalsAndYen(now_->untilBB), Fixed(now_->untilBBGames, 0)));
+    DecisionRequest r;
+    r.keep = {*k, kMostBBs, 0, 0, 0};
+    StartJob(r);
+}
+
+void TNowPanel::StartTrust(std::int32_t sessions) {
+    if (!belief_ || recordGames_ < 1) return;
+    StopJob();
+    DecisionRequest r;
+    r.keep = {Horizon().value_or(1000), kMostBBs, 0, 0, 0};
+    r.recordGames = recordGames_;
+    r.trustSessions = sessions;
+    TrustLabel->setText(QStringLiteral("模擬中・・・"));
+    StartJob(r);
+}
+
+void TNowPanel::StartJob(const DecisionRequest& r) {
+    job_ = std::make_unique<DecisionJob>(*belief_, r);
+    finished_ = false;
+    worker_ = std::jthread([this] {
+        completed_ = job_->Run();
+        finished_ = true;
+    });
+    poll_->start();
+}
+
+void TNowPanel::StopJob() {
+    poll_->stop();
+    if (!Running()) return;
+    job_->Stop();
+    worker_.join();
+    if (TrustLabel->text() == QStringLiteral("模擬中・・・")) TrustLabel->clear();
+}
+
+void TNowPanel::Poll() {
+    if (!Running()) return;
+    if (job_->Request().trustSessions > 0)
+        TrustLabel->setText(QStringLiteral("模擬中・・・ %1/%2").arg(job_->Done()).arg(job_->Request().trustSessions));
+    if (!finished_.load()) return;
+    worker_.join();
+    poll_->stop();
+    if (!completed_) return;
+    keep_ = job_->Keep();
+    const StopRule& best = keep_->best;
+    QString rule;
+    switch (best.kind) {
+    case StopRule::Kind::Now: rule = QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
+    case StopRule::Kind::Games:
+        rule = QStringLiteral("続ける価値があります。いちばん良いのは、あと%1ゲーム打ってやめることです（平均%2）。")
+                   .arg(best.n)
+                   .arg(MedalsAndYen(best.value));
+        break;
+    case StopRule::Kind::BBs:
+        rule = QStringLiteral("続ける価値があります。いちばん良いのは、%1回目のBBが終わるまで打つことです（平均%2）。")
+                   .arg(best.n)
+                   .arg(MedalsAndYen(best.value));
+        break;
+    case StopRule::Kind::Learning: break;
+    }
+    const QString before = DecisionLabel->text().section(QStringLiteral("続けるかどうか"), 0, 0);
+    DecisionLabel->setText(before + QStringLiteral("続けるか: ") + rule);
+    if (job_->TrustFigures()) {
+        trust_ = job_->TrustFigures();
+        const Trust& t = *trust_;
+        TrustLabel->setText(
+            QStringLiteral("設定をこの配分で選んだ台の%1ゲームの記録%2回を模擬すると、いちばん確率の高い設定が本当の設定だったのは"
+                           "%3（誤差±%4）でした。")
+                .arg(recordGames_)
+                .arg(t.sessions)
+                .arg(Percent(t.topRight), Percent(t.topRightSe)));
+        QStringList bins;
+        for (const CalibrationBin& b : t.bins)
+            if (b.shown > 0)
+                bins << QStringLiteral("確率%1〜%2%と出た設定: 実際に当たったのは%3")
+                            .arg(Fixed(b.from * 100, 0), Fixed(b.to * 100, 0), Percent(b.trueShare));
+        TrustLabel->setToolTip(QStringLiteral("表示された確率が当たる割合（10%ごと）:\n") + bins.join(QLatin1Char('\n')));
+    }
+    emit updated();
+}
+
+}  // namespace morvane

@@ -1,0 +1,73 @@
+#pragma once
+// The machine now, as the 設定推測 and ホールデータ windows show it under
+// their posterior: which mode it is likely in, what the next K games and
+// the next BB are worth, keep or quit, and on request how far an estimate
+// from this many games can be trusted. The slow figures are found off the
+// window's thread.
+#include <QWidget>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "app/now_job.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace morvane {
+
+class TNowPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TNowPanel(QWidget* parent = nullptr);
+    ~TNowPanel() override;
+
+    // Figures for a belief from `recordGames` games; none shows `why`.
+    void SetBelief(const std::optional<MachineBelief>& belief, std::int32_t recordGames, const QString& why = {});
+    // K as the edit holds it; nullopt when it is not a whole number of at least 1.
+    std::optional<std::int32_t> Horizon() const;
+    const std::optional<MachineNow>& Shown() const { return now_; }
+    bool Running() const { return worker_.joinable(); }
+    // Stops the slow figures, if any, and waits for their thread.
+    void StopJob();
+    // Starts trust by simulation of this many sessions.
+    void StartTrust(std::int32_t sessions);
+    const std::optional<KeepOrQuit>& Keep() const { return keep_; }
+    const std::optional<Trust>& TrustFigures() const { return trust_; }
+
+    QLineEdit* HorizonEdit;
+    QTableWidget* StateTable;  // the six modes
+    QTableWidget* ValueTable;  // settings 1..6, then mixed
+    QLabel* DecisionLabel;
+    QPushButton* TrustButton;
+    QLabel* TrustLabel;
+
+signals:
+    // A slow figure arrived.
+    void updated();
+
+private:
+    void Refresh();
+    void StartJob(const DecisionRequest& r);
+    void Poll();
+
+    std::optional<MachineBelief> belief_;
+    std::int32_t recordGames_ = 0;
+    std::optional<MachineNow> now_;
+    std::optional<KeepOrQuit> keep_;
+    std::optional<Trust> trust_;
+    QTimer* poll_;
+    std::unique_ptr<DecisionJob> job_;
+    std::jthread worker_;
+    std::atomic<bool> finished_{false};
+    bool completed_ = false;
+};
+
+// Medals with a sign and the yen they are at 20 yen a medal: "+128枚（+2,560円）".
+QString MedalsAndYen(double medals);
+
+}  // namespace morvane

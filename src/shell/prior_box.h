@@ -1,0 +1,33 @@
+#pragma once
+// The hall's setting distribution as the analysis windows take it: six
+// weights, uniform until the player knows better.
+#include <QGroupBox>
+#include <array>
+#include <optional>
+
+#include "analysis/setting_prior.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace morvane {
+
+class TPriorBox : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit TPriorBox(QWidget* parent = nullptr);
+
+    // nullopt when a weight is not a non-negative number or all are 0.
+    std::optional<SettingPrior> Prior() const;
+    // The one line the windows show when Prior() is nullopt.
+    static QString Problem();
+    void SetWeights(const std::array<double, kMaxSetting>& w);
+
+    std::array<QLineEdit*, kMaxSetting> Edits{};
+    QPushButton* UniformButton;
+
+signals:
+    void changed();
+};
+
+}  // namespace morvane

@@ -1,0 +1,67 @@
+#pragma once
+// 期待値: what a machine is worth by the games its counter shows since the
+// last BB (天井期待値), at one setting or mixed over the hall's prior, in
+// medals and in yen at the hall's exchange.
+#include <QDialog>
+#include <array>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "analysis/value_by_count.h"
+#include "app/value_job.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace morvane {
+
+namespace chart {
+class ChartView;
+}
+class TPriorBox;
+
+class TValueForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TValueForm(QWidget* parent = nullptr);
+    ~TValueForm() override;
+
+    // Reads the inputs, draws the chart at once and finds the table's law of
+    // the net off the window's thread; the table fills in when it is done.
+    void CalcButtonClick();
+    bool Running() const { return worker_.joinable(); }
+    // The table shown (valid once a calculation has finished).
+    const CountValueTable& Shown() const { return shown_; }
+    // The chart's means: every setting, and the prior's mixture.
+    const CountValue& ChartFigures() const { return chartFigures_; }
+
+    QComboBox* SettingBox;  // 設定1..設定6, then ホールの配分
+    TPriorBox* Prior;
+    QLineEdit* ExchangeEdit;
+    QPushButton* CalcButton;
+    QLabel* StatusLabel;
+    chart::ChartView* Chart;
+    QTableWidget* Table;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void Poll();
+    void Present();
+    void StopJob();
+
+    QTimer* poll_;
+    std::unique_ptr<ValueJob> job_;
+    std::jthread worker_;
+    std::atomic<bool> finished_{false};
+    CountValueTable shown_;
+    CountValue chartFigures_;
+};
+
+}  // namespace morvane

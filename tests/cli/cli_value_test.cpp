@@ -1,0 +1,230 @@
+// morvane-sim value, and estimate's --prior and --horizon: the table by game
+// count and the machine-now columns against the library and the pinned
+// vectors, and the plain estimate left as it was.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/hall_estimate.h"
+#include "analysis/likelihood.h"
+#include "analysis/machine_now.h"
+#include "analysis/value_by_count.h"
+#include "cli/cli.h"
+#include "simfile/simfile.h"
+#include "support/cli_run.h"
+#include "support/temp_folder.h"
+
+namespace morvane {
+namespace {
+
+using test::CliResult;
+using test::Fields;
+using test::Lines;
+
+CliResult Cli(const std::vector<std::string>& args) { return test::RunCli(args); }
+
+std::string Joined(const std::vector<std::string>& args) {
+    std::string s;
+    for (const auto& a : args) s += a + " ";
+    return s;
+}
+
+// The columns: games_since ev_medals ev_games p_ceiling median_medals
+// p_ahead p10 p25 p75 p90 ev_yen.
+void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, double medalsPer1000Yen) {
+    ASSERT_EQ(f.size(), 11u);
+    EXPECT_EQ(f[0], std::to_string(row.gamesSince));
+    EXPECT_NEAR(std::stod(f[1]), row.evMedals, 5.1e-7);
+    EXPECT_NEAR(std::stod(f[2]), row.evGames, 5.1e-7);
+    EXPECT_NEAR(std::stod(f[3]), row.pCeiling, 5.1e-10);
+    ASSERT_TRUE(row.spread);
+    EXPECT_EQ(f[4], std::to_string(row.spread->median));
+    EXPECT_NEAR(std::stod(f[5]), row.spread->pAhead, 5.1e-7);
+    EXPECT_EQ(f[6], std::to_string(row.spread->p10));
+    EXPECT_EQ(f[7], std::to_string(row.spread->p25));
+    EXPECT_EQ(f[8], std::to_string(row.spread->p75));
+    EXPECT_EQ(f[9], std::to_string(row.spread->p90));
+    EXPECT_NEAR(std::stod(f[10]), std::stod(f[1]) * 1000 / medalsPer1000Yen, 0.0051 + 1e-6 * std::abs(std::stod(f[10])));
+}
+
+// test-vectors.md (independent implementation): setting 3 at g = 0, 800
+// and 1531; every row agrees with the library's table, yen at 20 a medal.
+TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
+    const CliResult r = Cli({"value", "--setting", "3"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 1533u);
+    EXPECT_EQ(lines[0], "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen");
+    struct Want {
+        int g;
+        const char* ev;
+        const char* games;
+        const char* ceiling;
+    };
+    for (const Want& w : {Want{0, "-4.626804", "292.545024", "0.007090201"}, Want{800, "18.934387", "275.741640", "0.101311116"},
+                          Want{1531, "463.099229", "1.000000", "1.000000000"}}) {
+        const auto f = Fields(lines[static_cast<std::size_t>(w.g) + 1]);
+        EXPECT_EQ(f[0], std::to_string(w.g));
+        EXPECT_NEAR(std::stod(f[1]), std::stod(w.ev), 1.5e-6) << w.g;
+        EXPECT_NEAR(std::stod(f[2]), std::stod(w.games), 1.5e-6 * std::stod(w.games)) << w.g;
+        EXPECT_NEAR(std::stod(f[3]), std::stod(w.ceiling), 1.5e-9) << w.g;
+    }
+    const CountValueTable t = ValueByGameCount(3);
+    for (std::size_t g = 0; g < t.rows.size(); ++g) ExpectRowIs(Fields(lines[g + 1]), t.rows[g], 50);
+}
+
+// The prior's mixture at 5.6 medals per 100 yen; a prior on one setting is
+// that setting's table.
+TEST(CliValue, PriorMixesAndExchangeSetsTheYen) {
+    const CliResult r = Cli({"value", "--prior", "1,0,0,0,0,3", "--exchange", "56"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 1533u);
+    const CountValue v = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), Exchange{56}});
+    for (std::size_t g : {0u, 1u, 400u, 889u, 1200u, 1531u}) ExpectRowIs(Fields(lines[g + 1]), v.mixed.rows[g], 56);
+    const CliResult one = Cli({"value", "--prior", "0,0,1,0,0,0", "--threads", "1"});
+    const CliResult three = Cli({"value", "--setting", "3"});
+    ASSERT_EQ(one.code, kExitOk) << one.err;
+    EXPECT_EQ(one.out, three.out);
+}
+
+TEST(CliValue, RefusesWhatItCannotRead) {
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"value"},
+             {"value", "--setting", "1", "--prior", "1,1,1,1,1,1"},
+             {"value", "--setting", "7"},
+             {"value", "--setting", "?"},
+             {"value", "--prior", "1,2,3"},
+             {"value", "--prior", "1,1,1,1,1,-1"},
+             {"value", "--prior", "0,0,0,0,0,0"},
+             {"value", "--setting", "1", "--exchange", "0"},
+             {"value", "--setting", "1", "--exchange", "-5"},
+             {"value", "--setting", "1", "--exchange", "fifty"},
+             {"value", "--setting", "1", "--exchange", "50", "--exchange", "56"},
+             {"value", "--setting", "1", "--threads", "0"},
+             {"value", "--setting", "1", "extra"},
+         }) {
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.code, kExitUsage) << Joined(args);
+        EXPECT_EQ(r.out, "") << Joined(args);
+        EXPECT_EQ(Lines(r.err).size(), 1u) << Joined(args) << r.err;
+    }
+    EXPECT_EQ(Cli({"value", "--exchange", "1\x1b", "--setting", "1"}).err,
+              "morvane-sim: exchange '1\\x1b' must be a positive number of medals per 1000 yen (morvane-sim --help shows "
+              "the usage)\n");
+    EXPECT_EQ(Cli({"value", "--prior", "1,1"}).err,
+              "morvane-sim: prior '1,1' must be six non-negative weights W1,...,W6, not all 0 (morvane-sim --help shows "
+              "the usage)\n");
+}
+
+class CliEstimateNow : public test::TempFolderTest {
+protected:
+    // The hidden-setting batch of test-vectors.md; its first file.
+    std::string BatchFile() {
+        const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",
+                                   Path("b.sim")});
+        EXPECT_EQ(run.code, kExitOk) << run.err;
+        return Path("b5_8000_1.sim");
+    }
+};
+
+// The vector of test-vectors.md for b5_8000_1.sim, K = 1000: each setting's
+// line is the plain one with the two figures added, then the mixed line.
+TEST_F(CliEstimateNow, HorizonAddsTheVectorsFigures) {
+    const std::string file = BatchFile();
+    const CliResult plain = Cli({"estimate", file});
+    const CliResult r = Cli({"estimate", file, "--horizon", "1000"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out), plainLines = Lines(plain.out);
+    ASSERT_EQ(lines.size(), 7u) << r.out;
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto f = Fields(lines[i]);
+        ASSERT_EQ(f.size(), 5u) << lines[i];
+        EXPECT_EQ(f[0] + "\t" + f[1] + "\t" + f[2], plainLines[i]);
+    }
+    struct Want {
+        int setting;
+        double next, until;
+    };
+    for (const Want& w : {Want{1, -224.257636, -88.114330}, Want{4, 41.102103, -4.405499}, Want{6, 136.381849, 20.284011}}) {
+        const auto f = Fields(lines[static_cast<std::size_t>(w.setting - 1)]);
+        EXPECT_NEAR(std::stod(f[3]), w.next, 1e-6 * std::abs(w.next) + 1e-6) << w.setting;
+        EXPECT_NEAR(std::stod(f[4]), w.until, 1e-6 * std::abs(w.until) + 1e-6) << w.setting;
+    }
+    const auto mixed = Fields(lines[6]);
+    ASSERT_EQ(mixed.size(), 3u);
+    EXPECT_EQ(mixed[0], "mixed");
+    EXPECT_NEAR(std::stod(mixed[1]), 98.386045, 1e-4);
+    EXPECT_NEAR(std::stod(mixed[2]), 10.349550, 1e-5);
+}
+
+// A prior is Bayes' rule on the same log-likelihoods; a uniform one, and no
+// option at all, print the same bytes. For hall data as for a file.
+TEST_F(CliEstimateNow, PriorWeighsThePosterior) {
+    const std::string file = BatchFile();
+    const CliResult plain = Cli({"estimate", file});
+    EXPECT_EQ(Cli({"estimate", file, "--prior", "2,2,2,2,2,2"}).out, plain.out);
+    const CliResult low = Cli({"estimate", "--prior", "4,3,2,1,0,0", file});
+    ASSERT_EQ(low.code, kExitOk) << low.err;
+    PlayHistory h;
+    ASSERT_EQ(LoadSimFile(file, h).status, SimStatus::Ok);
+    const ExactEstimate e = EstimateSettingExactly(h.records(), SettingPrior({4, 3, 2, 1, 0, 0}));
+    const auto lines = Lines(low.out), plainLines = Lines(plain.out);
+    ASSERT_EQ(lines.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto f = Fields(lines[i]);
+        EXPECT_NEAR(std::stod(f[1]), e.posterior.probability[i], 5.1e-7);
+        EXPECT_EQ(f[2], Fields(plainLines[i])[2]) << "the likelihood is the record's alone";
+    }
+    EXPECT_EQ(Fields(lines[5])[1], "0.000000");
+    EXPECT_GT(std::stod(Fields(lines[0])[1]), std::stod(Fields(plainLines[0])[1]));
+
+    const std::vector<std::string> hall{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88"};
+    const HallData data{1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {}};
+    auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = hall;
+        args.insert(args.end(), more.begin(), more.end());
+        return Cli(args);
+    };
+    EXPECT_EQ(with({"--prior", "1,1,1,1,1,1"}).out, Cli(hall).out);
+    const CliResult r = with({"--prior", "1,1,1,1,2,2", "--horizon", "300"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const SettingPrior prior({1, 1, 1, 1, 2, 2});
+    const HallEstimate he = EstimateSettingFromHallData(data, prior);
+    const MachineNow now = NowFigures(*BeliefFromHallData(data, prior).belief, 300);
+    const auto hl = Lines(r.out);
+    ASSERT_EQ(hl.size(), 7u) << r.out;
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto f = Fields(hl[i]);
+        ASSERT_EQ(f.size(), 5u);
+        EXPECT_NEAR(std::stod(f[1]), he.posterior.probability[i], 5.1e-7);
+        EXPECT_NEAR(std::stod(f[3]), now.bySetting[i].nextGames, 5.1e-7);
+        EXPECT_NEAR(std::stod(f[4]), now.bySetting[i].untilBB, 5.1e-7);
+    }
+    EXPECT_NEAR(std::stod(Fields(hl[6])[1]), now.nextGames, 5.1e-7);
+    EXPECT_NEAR(std::stod(Fields(hl[6])[2]), now.untilBB, 5.1e-7);
+}
+
+TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
+    const std::string file = BatchFile();
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"estimate", file, "--prior", "1,1,1,1,1"},
+             {"estimate", file, "--prior", "0,0,0,0,0,0"},
+             {"estimate", file, "--horizon", "0"},
+             {"estimate", file, "--horizon", "ten"},
+             {"estimate", "--counts", file, "--prior", "1,1,1,1,1,1"},
+             {"estimate", "--counts", file, "--horizon", "10"},
+             {"estimate", "--games", "1000", "--horizon", "-1"},
+             {"estimate", "--games", "1000", "--prior", "x"},
+         }) {
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.code, kExitUsage) << Joined(args);
+        EXPECT_EQ(r.out, "") << Joined(args);
+        EXPECT_EQ(Lines(r.err).size(), 1u) << Joined(args) << r.err;
+    }
+}
+
+}  // namespace
+}  // namespace morvane
