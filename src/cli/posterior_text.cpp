@@ -18,13 +18,6 @@ std::string LogText(double v) {
 
 std::string Fixed6(double v) { return FixedDecimal(v, 6); }
 
-void PrintPosterior(const SettingPosterior& p, std::ostream& out) {
-    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
-        const auto i = static_cast<std::size_t>(s - 1);
-        out << s << '\t' << Fixed6(p.probability[i]) << '\t' << LogText(p.logLikelihood[i]) << '\n';
-    }
-}
-
 void PrintPosteriorNow(const SettingPosterior& p, const MachineNow& now, std::ostream& out) {
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const auto i = static_cast<std::size_t>(s - 1);

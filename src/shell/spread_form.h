@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 #include <thread>
-#include <vector>
 
 #include "app/spread_job.h"
 
@@ -16,13 +15,10 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
-class QTabWidget;
 class QTimer;
 
 namespace morvane {
 
-class SettingTheory;
-class PlayHistory;
 namespace chart {
 class ChartView;
 }

@@ -4,22 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-class QComboBox;
 class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 class QTableWidget;
 class QTabWidget;
-class QTimer;
 
 namespace morvane {
 
 class SettingTheory;
-class PlayHistory;
-namespace chart {
-class ChartView;
-}
 
 // "理論値": long-run figures for settings 1..6 and what a run of the current
 // number of games can be expected to give.
