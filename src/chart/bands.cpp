@@ -84,6 +84,7 @@ std::vector<LevelColumn> LevelShares(Samples x, Samples y, double xmin, double x
                 all[c] = column(c);
                 used[c] = true;
             }
+            ++all[c].games;
             CountLevels(y, i, i + 1, all[c].counts);
         }
         for (std::size_t c = 0; c < all.size(); ++c)
@@ -99,6 +100,7 @@ std::vector<LevelColumn> LevelShares(Samples x, Samples y, double xmin, double x
         const std::size_t end =
             c == last ? hi : PartitionPoint(x, start, hi, [&](std::int32_t v) { return columnOf(v) <= c; });
         LevelColumn col = column(c);
+        col.games = end - start;
         if (levels) {
             levels->Count(y, start, end, col.counts);
         } else {

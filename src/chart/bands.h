@@ -16,6 +16,7 @@ namespace morvane::chart {
 struct LevelColumn {
     int column = 0;
     double x0 = 0, x1 = 0;
+    std::size_t games = 0;  // those outside the levels included
     LevelIndex::Counts counts{};
     std::uint64_t Total(int levels) const;
 };

@@ -191,6 +191,7 @@ void TMainForm::BuildControls() {
     charts_ = std::make_unique<RunCharts>(client, PageControl1->widget(static_cast<int>(Page::Koyaku)),
                                           PageControl1->widget(static_cast<int>(Page::ModeStay)),
                                           PageControl1->widget(static_cast<int>(Page::KeizokuSelect)));
+    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect}) charts_->PlacePie(page, List(page)->geometry());
 
     GroupBox1 = new QGroupBox(QStringLiteral("小役出現表示"), client);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));

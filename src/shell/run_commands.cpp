@@ -204,7 +204,7 @@ void TMainForm::PresentRun() {
     session_.ShowCurrent();
     for (ResultList* l : lists_) l->FitColumns();
     for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect})
-        charts_->PlacePie(page, List(page)->geometry().right() + 1);
+        charts_->PlacePie(page, List(page)->geometry());
     ResultLabel->setText(Text(presentation_.ResultLabel()));
     ResultLabel->adjustSize();
     List(Page::BB)->scrollToBottom();
