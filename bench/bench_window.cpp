@@ -24,6 +24,9 @@ using namespace morvane;
 class QuietServices : public DesktopServices {
 public:
     void ShowError(QWidget*, const QString&, const QString& text) override { qFatal("%s", qPrintable(text)); }
+    void ShowErrorDetails(QWidget*, const QString&, const QString& text, const QString&) override {
+        qFatal("%s", qPrintable(text));
+    }
 };
 
 // The first run touches fresh memory (the cold run, reported on its own);

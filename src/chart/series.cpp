@@ -27,9 +27,6 @@ QList<QPointF> ToQt(const std::vector<XY>& v) {
 constexpr qreal kBandZ = 3.5;
 constexpr qreal kMarkZ = 10;
 
-const QColor kBarColour(0xFF, 0x8E, 0x8E);
-const QColor kMedianColour(0xB0, 0x00, 0x00);
-const QColor kMaximumColour(0x80, 0x80, 0x80);
 
 }  // namespace
 
@@ -419,9 +416,9 @@ public:
         const double mid = fm.height() / 2;
         const QStringList texts = Texts();
         for (int i = 0; i < texts.size(); ++i) {
-            if (i == 0) p->fillRect(QRectF(x, mid - 4, 11, 8), kBarColour);
-            if (i == 1) p->fillRect(QRectF(x, mid - 1, 11, 2), kMedianColour);
-            if (i == 2) p->fillRect(QRectF(x, mid, 11, 1), kMaximumColour);
+            if (i == 0) p->fillRect(QRectF(x, mid - 4, 11, 8), Bars::kBandColour);
+            if (i == 1) p->fillRect(QRectF(x, mid - 1, 11, 2), Bars::kMedianColour);
+            if (i == 2) p->fillRect(QRectF(x, mid, 11, 1), Bars::kMaximumColour);
             x += 14;
             p->setPen(Qt::black);
             p->drawText(QPointF(x, fm.ascent()), texts[i]);
@@ -436,46 +433,86 @@ private:
     QFont font_;
 };
 
+const QColor Bars::kBandColour(0xFF, 0x8E, 0x8E);
+const QColor Bars::kMedianColour(0xB0, 0x00, 0x00);
+const QColor Bars::kMaximumColour(0x80, 0x80, 0x80);
+
+// The summary of the bars per group of pixel columns, each drawn only over
+// its own columns: a line across the group at the median and at the highest
+// value, the band of the quartiles between.
+class BarSummaryItem : public QGraphicsItem {
+public:
+    BarSummaryItem(QGraphicsItem* parent, Bars* owner) : QGraphicsItem(parent), owner_(owner) {
+        setZValue(kBandZ + 1);
+        setAcceptHoverEvents(true);
+        setAcceptedMouseButtons(Qt::NoButton);
+        hide();
+    }
+    QRectF boundingRect() const override { return rect_; }
+    void paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) override {
+        p->setRenderHint(QPainter::Antialiasing, false);
+        p->setClipRect(rect_);
+        for (const Drawn& d : drawn_) {
+            p->fillRect(QRect(d.left, d.q3, d.width, std::max(1, d.q1 - d.q3)), Bars::kBandColour);
+            p->fillRect(QRect(d.left, d.max, d.width, 1), Bars::kMaximumColour);
+            p->fillRect(QRect(d.left, d.median - 1, d.width, 2), Bars::kMedianColour);
+        }
+    }
+    struct Drawn {
+        int left, width, q1, median, q3, max;
+    };
+    void Set(QRectF rect, std::vector<Drawn> drawn) {
+        prepareGeometryChange();
+        rect_ = rect;
+        drawn_ = std::move(drawn);
+        show();
+        update();
+    }
+    void Clear() {
+        prepareGeometryChange();
+        rect_ = {};
+        drawn_.clear();
+        hide();
+    }
+
+protected:
+    void hoverMoveEvent(QGraphicsSceneHoverEvent* e) override {
+        const QString tip = owner_->ToolTipAt(XAt(e->pos().x()));
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(e->screenPos(), tip);
+        }
+    }
+    void hoverLeaveEvent(QGraphicsSceneHoverEvent*) override { QToolTip::hideText(); }
+
+private:
+    double XAt(double chartX) const {
+        QChart* chart = static_cast<QChart*>(parentItem());
+        return chart->mapToValue(QPointF(chartX, rect_.top()), owner_->Series()).x();
+    }
+    Bars* owner_;
+    QRectF rect_;
+    std::vector<Drawn> drawn_;
+};
+
 Bars::Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)
     : view_(view), series_(series), upper_(series->upperSeries()), xAxis_(xAxis), yAxis_(yAxis),
       outline_(series->pen()) {
     QChart* chart = view_->chart();
     markFont_ = chart->font();
     markFont_.setPixelSize(kMarkPixelSize);
-    // The summary: quartile band, highest, median, drawn over one another.
-    auto* q3 = new QLineSeries;
-    auto* q1 = new QLineSeries;
-    quartiles_ = new QAreaSeries(q3, q1);
-    q3->setParent(quartiles_);
-    q1->setParent(quartiles_);
-    quartiles_->setName(QStringLiteral("SlumpBQuartiles"));
-    quartiles_->setBrush(kBarColour);
-    quartiles_->setPen(Qt::NoPen);
-    maximum_ = new QLineSeries;
-    maximum_->setName(QStringLiteral("SlumpBMaximum"));
-    maximum_->setPen(QPen(kMaximumColour, 1));
-    median_ = new QLineSeries;
-    median_->setName(QStringLiteral("SlumpBMedian"));
-    median_->setPen(QPen(kMedianColour, 2));
-    for (QAbstractSeries* s : std::initializer_list<QAbstractSeries*>{quartiles_, maximum_, median_}) {
-        chart->addSeries(s);
-        s->attachAxis(xAxis_);
-        s->attachAxis(yAxis_);
-    }
+    summary_ = new BarSummaryItem(chart, this);
     view_->OnViewChanged([this] { Refresh(); });
     // A bar whose box is not shown still tells its value under the mouse.
-    auto tell = [this](const QPointF& p, bool over) {
+    QObject::connect(series_, &QAreaSeries::hovered, series_, [this](const QPointF& p, bool over) {
         const QString tip = over ? ToolTipAt(p.x()) : QString();
         if (tip.isEmpty()) {
             QToolTip::hideText();
         } else {
             QToolTip::showText(QCursor::pos(), tip, view_);
         }
-    };
-    QObject::connect(series_, &QAreaSeries::hovered, series_, tell);
-    QObject::connect(quartiles_, &QAreaSeries::hovered, quartiles_, tell);
-    QObject::connect(median_, &QLineSeries::hovered, median_, tell);
-    QObject::connect(maximum_, &QLineSeries::hovered, maximum_, tell);
+    });
 }
 
 Bars::~Bars() = default;
@@ -508,10 +545,7 @@ void Bars::Clear() {
     bars_.clear();
     groups_.clear();
     upper_->clear();
-    quartiles_->upperSeries()->clear();
-    quartiles_->lowerSeries()->clear();
-    median_->clear();
-    maximum_->clear();
+    summary_->Clear();
     summarized_ = false;
     ShowKey(false);
     PlaceMarks({}, 0);
@@ -537,10 +571,7 @@ void Bars::Refresh() {
                     << QPointF(b.x + half, 0);
         upper_->replace(outline);
         groups_.clear();
-        quartiles_->upperSeries()->clear();
-        quartiles_->lowerSeries()->clear();
-        median_->clear();
-        maximum_->clear();
+        summary_->Clear();
         ShowKey(false);
         PlaceMarks(visible, pixelsPerBar);
         return;
@@ -548,17 +579,17 @@ void Bars::Refresh() {
     upper_->replace(outline);
     PlaceMarks({}, pixelsPerBar);
     groups_ = SummarizeBars(bars_, lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars));
-    QList<QPointF> q1, q3, median, maximum;
+    QChart* chart = view_->chart();
+    auto at = [&](double x, double y) { return chart->mapToPosition(QPointF(x, y), series_); };
+    std::vector<BarSummaryItem::Drawn> drawn;
+    drawn.reserve(groups_.size());
     for (const BarGroup& g : groups_) {
-        q1 << QPointF(g.x0, g.q1) << QPointF(g.x1, g.q1);
-        q3 << QPointF(g.x0, g.q3) << QPointF(g.x1, g.q3);
-        median << QPointF(g.x0, g.median) << QPointF(g.x1, g.median);
-        maximum << QPointF(g.x0, g.max) << QPointF(g.x1, g.max);
+        const int left = static_cast<int>(std::lround(at(g.x0, 0).x()));
+        const int right = std::max(left + 1, static_cast<int>(std::lround(at(g.x1, 0).x())));
+        auto row = [&](double v) { return static_cast<int>(std::lround(at(g.x0, v).y())); };
+        drawn.push_back({left, right - left, row(g.q1), row(g.median), row(g.q3), row(g.max)});
     }
-    quartiles_->upperSeries()->replace(q3);
-    quartiles_->lowerSeries()->replace(q1);
-    median_->replace(median);
-    maximum_->replace(maximum);
+    summary_->Set(chart->plotArea(), std::move(drawn));
     ShowKey(true);
 }
 
@@ -573,8 +604,13 @@ void Bars::ShowKey(bool on) {
 
 QSizeF Bars::MarkSize(const QString& text, bool vertical) const {
     const QFontMetricsF fm(markFont_);
-    const double across = std::ceil(fm.horizontalAdvance(text)) + 4, high = std::ceil(fm.capHeight()) + 5;
-    return vertical ? QSizeF(high, across) : QSizeF(across, high);
+    // White round the figure inside a 1-pixel border: along the figure two
+    // pixels, across it as little as a turned box may take (its digits'
+    // outline is a pixel taller than their ink), upright a little more for
+    // the lines of the pattern to show.
+    const double across = std::ceil(fm.horizontalAdvance(text)) + 4;
+    const double digits = std::ceil(fm.tightBoundingRect(QStringLiteral("0123456789")).height());
+    return vertical ? QSizeF(digits + 3, across) : QSizeF(across, digits + 6);
 }
 
 double Bars::MarkRoom() const {
@@ -603,16 +639,18 @@ int Bars::TryMarks(std::span<const XY> visible, const std::vector<std::size_t>& 
         const QPointF top = chart->mapToPosition(QPointF(b.x, b.y), series_);
         if (top.x() < plot.left() - 1 || top.x() > plot.right() + 1) continue;
         const QSizeF size = MarkSize(QString::number(b.y, 'f', 0), vertical);
-        QRectF r(top.x() - size.width() / 2, top.y() - kMarkGap - size.height(), size.width(), size.height());
+        // On whole pixels, so the border and the lines are sharp.
+        QRectF r(std::round(top.x() - size.width() / 2), std::round(top.y()) - kMarkGap - size.height(), size.width(),
+                 size.height());
         // Without room above the bar (a zoomed view), the box stands inside
         // it under its top, or where the bar is too short for that, at the
         // top of the plot.
-        if (r.top() < Ceiling()) r.moveTop(top.y() + kMarkGap);
-        if (r.bottom() > plot.bottom()) r.moveTop(Ceiling());
+        if (r.top() < Ceiling()) r.moveTop(std::round(top.y()) + kMarkGap);
+        if (r.bottom() > plot.bottom()) r.moveTop(std::ceil(Ceiling()));
         if (r.bottom() > plot.bottom()) continue;
         // The first box without room ends the labelling: every bar from
         // some height up shows its figure, and none below it.
-        const QRectF apart = r.adjusted(-1, 0, 1, 0);
+        const QRectF apart = r.adjusted(-0.5, 0, 0.5, 0);
         if (std::any_of(placed.begin(), placed.end(), [&](const QRectF& o) { return o.intersects(apart); })) break;
         placed.push_back(r);
         (*rects)[i] = r;

@@ -24,6 +24,7 @@ class ChartView;
 class LevelBandItem;
 class LevelKeyItem;
 class ValueMark;
+class BarSummaryItem;
 
 // A fast line over two columns of a history (x ascending). Dense stretches
 // show each pixel column's extremes; a line of levels (the mode) shows
@@ -136,9 +137,6 @@ public:
     void Refresh();
     const std::vector<XY>& Values() const { return bars_; }
     QAreaSeries* Series() const { return series_; }
-    QAreaSeries* QuartileSeries() const { return quartiles_; }
-    QLineSeries* MedianSeries() const { return median_; }
-    QLineSeries* MaximumSeries() const { return maximum_; }
     int MarksShown() const { return marksShown_; }
     struct Mark {
         QRectF rect;  // scene coordinates
@@ -153,6 +151,8 @@ public:
     const std::vector<BarGroup>& Groups() const { return groups_; }
     // The bar at x, or in a summary the group at x, as the mouse tells it.
     QString ToolTipAt(double x) const;
+    // The colours of the summary: the quartiles' band, the median, the highest.
+    static const QColor kBandColour, kMedianColour, kMaximumColour;
     // The room the tallest bar needs under the plot's top for its value
     // box and the 4-pixel gap, at the current bottom axis range.
     double MarkRoom() const;
@@ -178,9 +178,7 @@ private:
     ChartView* view_;
     QAreaSeries* series_;
     QLineSeries* upper_;
-    QAreaSeries* quartiles_;
-    QLineSeries* median_;
-    QLineSeries* maximum_;
+    BarSummaryItem* summary_;
     QValueAxis* xAxis_;
     QValueAxis* yAxis_;
     QPen outline_;

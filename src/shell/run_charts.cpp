@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QGraphicsEllipseItem>
+#include <QGraphicsLayout>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
@@ -48,6 +49,7 @@ chart::ChartView* Pie(QWidget* page, const char* name, QPieSeries*& series, char
     QChart* c = view->chart();
     c->setBackgroundVisible(false);
     c->setMargins(QMargins(0, 0, 0, 0));
+    c->layout()->setContentsMargins(0, 0, 0, 0);
     c->legend()->hide();
     series = new QPieSeries;
     c->addSeries(series);
@@ -260,7 +262,8 @@ void RunCharts::HomeBars() {
     const auto& bars = SlumpBSeries->Values();
     double top = 1;
     for (const chart::XY& b : bars) top = std::max(top, b.y);
-    chart::SetRangeWithTicks(Bottom2, 0, static_cast<double>(bars.size()) + 1, 10, 1);
+    // Half a bar's room either side: every bar gets the most width.
+    chart::SetRangeWithTicks(Bottom2, 0.5, static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5, 10, 1);
     // Room above the tallest bar for its value box, upright or turned.
     const double room = SlumpBSeries->MarkRoom();
     const double height = SlumpChart2->PlotHeight();

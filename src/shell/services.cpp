@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QProcess>
 
+#include "run/memory.h"
+
 namespace morvane {
 namespace {
 
@@ -16,6 +18,15 @@ void DesktopServices::ShowError(QWidget* parent, const QString& caption, const Q
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+void DesktopServices::ShowErrorDetails(QWidget* parent, const QString& caption, const QString& text,
+                                       const QString& details) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
+}
+
+std::uint64_t DesktopServices::AvailableMemory() { return AvailableMemoryBytes(); }
 
 void DesktopServices::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);

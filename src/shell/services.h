@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <cstdint>
 
 class QWidget;
 
@@ -14,11 +15,17 @@ public:
     virtual ~Services() = default;
     // A modal box with an error icon and one OK button.
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // The same with a details button that shows `details` (the system's own
+    // words behind an error) when pressed.
+    virtual void ShowErrorDetails(QWidget* parent, const QString& caption, const QString& text,
+                                  const QString& details) = 0;
     // The same with an information icon.
     virtual void ShowInformation(QWidget* parent, const QString& caption, const QString& text) = 0;
     // File dialogs with the "*.sim" filter; an empty result means cancelled.
     virtual QString AskSaveFileName(QWidget* parent, const QString& initial) = 0;
     virtual QString AskOpenFileName(QWidget* parent, const QString& initial) = 0;
+    // Memory the program can still take (0 when it cannot tell).
+    virtual std::uint64_t AvailableMemory() = 0;
     // Shell requests; their outcome is not examined.
     virtual void OpenUrl(const QUrl& url) = 0;
     virtual void StartProgram(const QString& path, const QStringList& arguments) = 0;
@@ -27,9 +34,12 @@ public:
 class DesktopServices : public Services {
 public:
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    void ShowErrorDetails(QWidget* parent, const QString& caption, const QString& text,
+                          const QString& details) override;
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     QString AskSaveFileName(QWidget* parent, const QString& initial) override;
     QString AskOpenFileName(QWidget* parent, const QString& initial) override;
+    std::uint64_t AvailableMemory() override;
     void OpenUrl(const QUrl& url) override;
     void StartProgram(const QString& path, const QStringList& arguments) override;
 };

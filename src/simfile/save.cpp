@@ -194,19 +194,19 @@ std::string FollowToMissingFile(const std::string& path, const std::string& show
         const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
         if (n < 0) {
             const int err = errno;
-            throw SimFileError(shown + ": cannot follow the link: " + Cause(err), err);
+            throw SimFileError(FileStep::FollowLink, shown, shown + ": cannot follow the link: " + Cause(err), err);
         }
         link.resize(static_cast<std::size_t>(n));
         current = link.rfind('/', 0) == 0 ? link : FolderOf(current) + link;
     }
-    throw SimFileError(shown + ": cannot follow the link: " + Cause(ELOOP), ELOOP);
+    throw SimFileError(FileStep::FollowLink, shown, shown + ": cannot follow the link: " + Cause(ELOOP), ELOOP);
 }
 
 std::string RealPath(const std::string& path, const std::string& shown) {
     std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
     if (!real) {
         const int err = errno;
-        throw SimFileError(shown + ": cannot follow the link: " + Cause(err), err);
+        throw SimFileError(FileStep::FollowLink, shown, shown + ": cannot follow the link: " + Cause(err), err);
     }
     return real.get();
 }
@@ -220,8 +220,8 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
     if (fd < 0) {
         const int err = errno;
         if (err == ENXIO && S_ISFIFO(st.st_mode))
-            throw SimFileError(shown + ": cannot write: no process is reading from the FIFO");
-        throw SimFileError(shown + ": cannot write: " + Cause(err), err);
+            throw SimFileError(FileStep::NoReader, shown, shown + ": cannot write: no process is reading from the FIFO");
+        throw SimFileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(err), err);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -229,11 +229,11 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
         WriteAll(fd, encode);
     } catch (const SimFileError& e) {
         ::close(fd);
-        throw SimFileError(shown + ": write failed: " + e.what(), e.Code());
+        throw SimFileError(FileStep::WriteFailed, shown, shown + ": write failed: " + e.what(), e.Code());
     }
     if (::close(fd) != 0 && errno != EINTR) {
         const int err = errno;
-        throw SimFileError(shown + ": write failed: " + Cause(err), err);
+        throw SimFileError(FileStep::WriteFailed, shown, shown + ": write failed: " + Cause(err), err);
     }
 }
 
@@ -246,7 +246,7 @@ void Replace(const std::string& target, const std::string& shown, const struct s
     // read-only file says no.
     if (existing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
         const int err = errno;
-        throw SimFileError(shown + ": cannot write: " + Cause(err), err);
+        throw SimFileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(err), err);
     }
 
     static std::atomic<unsigned> counter{0};
@@ -263,10 +263,15 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         const int err = errno;
         listed.Unlist();
         const std::string folder = FolderOf(target).empty() ? std::string(".") : FolderOf(target);
-        if (err == ENOENT || err == ENOTDIR) throw SimFileError(shown + ": cannot create: " + Cause(err), err);
+        if (err == ENOENT || err == ENOTDIR)
+            throw SimFileError(FileStep::Create, shown, shown + ": cannot create: " + Cause(err), err, Printable(folder));
         if (err == EACCES || err == EPERM || err == EROFS)
-            throw SimFileError(shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err);
-        throw SimFileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err);
+            throw SimFileError(FileStep::FolderNotWritable, shown,
+                               shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err,
+                               Printable(folder));
+        throw SimFileError(FileStep::TemporaryFile, shown,
+                           shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                           Printable(folder));
     }
 
     auto discard = [&] {
@@ -291,7 +296,7 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         WriteAll(fd, encode);
     } catch (const SimFileError& e) {
         discard();
-        throw SimFileError(shown + ": write failed: " + e.what(), e.Code());
+        throw SimFileError(FileStep::WriteFailed, shown, shown + ": write failed: " + e.what(), e.Code());
     } catch (...) {
         discard();
         throw;
@@ -301,12 +306,12 @@ void Replace(const std::string& target, const std::string& shown, const struct s
     fd = -1;
     if (closed != 0) {
         discard();
-        throw SimFileError(shown + ": write failed: " + Cause(closeErr), closeErr);
+        throw SimFileError(FileStep::WriteFailed, shown, shown + ": write failed: " + Cause(closeErr), closeErr);
     }
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         discard();
-        throw SimFileError(shown + ": cannot replace: " + Cause(err), err);
+        throw SimFileError(FileStep::Replace, shown, shown + ": cannot replace: " + Cause(err), err);
     }
 }
 
@@ -317,12 +322,13 @@ void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHis
 }
 
 void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
-    if (path.empty()) throw SimFileError("no file name given");
+    if (path.empty()) throw SimFileError(FileStep::NoName, {}, "no file name given");
     const std::string shown = Printable(path);
     SaveSignals signals;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw SimFileError(shown + ": cannot write: " + Cause(EISDIR), EISDIR);
+        if (S_ISDIR(st.st_mode))
+            throw SimFileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(EISDIR), EISDIR);
         if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, encode);
         // A link is followed: the file it leads to is replaced, the link stays.
         struct stat link {};
@@ -331,7 +337,7 @@ void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
     }
     if (errno != ENOENT) {
         const int err = errno;
-        throw SimFileError(shown + ": cannot write: " + Cause(err), err);
+        throw SimFileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(err), err);
     }
     // A new file, possibly at the end of a dangling link.
     Replace(FollowToMissingFile(path, shown), shown, nullptr, encode);

@@ -36,14 +36,41 @@ void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSi
 void EncodeRecordsPortable(std::span<const GameRecord> records, const ByteSink& sink);
 void DecodeRecordsPortable(const char* bytes, std::size_t records, GameRecord* out);
 
+// What a file command was doing when it failed, so a window can say it in
+// its own words.
+enum class FileStep {
+    Unknown,
+    NoName,             // no file name given
+    Open,               // opening a file to read
+    Read,               // reading it
+    Create,             // making a new file (its folder is missing)
+    Write,              // opening the file or device to write
+    WriteFailed,        // writing its bytes
+    FollowLink,         // following a symbolic link to its file
+    Replace,            // renaming the finished copy into place
+    FolderNotWritable,  // the folder takes no new file
+    TemporaryFile,      // making the copy beside the file
+    NoReader,           // a FIFO nobody reads
+};
+
 class SimFileError : public std::runtime_error {
 public:
     // code: the system's error number behind the failure, 0 when none.
     explicit SimFileError(const std::string& message, int code = 0) : std::runtime_error(message), code_(code) {}
+    // path: the file as the user named it (printable); folder: the folder
+    // concerned, where the step is about one.
+    SimFileError(FileStep step, std::string path, const std::string& message, int code = 0, std::string folder = {})
+        : std::runtime_error(message), code_(code), step_(step), path_(std::move(path)), folder_(std::move(folder)) {}
     int Code() const { return code_; }
+    FileStep Step() const { return step_; }
+    const std::string& Path() const { return path_; }
+    const std::string& Folder() const { return folder_; }
 
 private:
     int code_;
+    FileStep step_ = FileStep::Unknown;
+    std::string path_;
+    std::string folder_;
 };
 
 // Writes a regular file (a new one, or the one a symbolic link leads to, the
