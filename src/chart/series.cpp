@@ -418,7 +418,7 @@ public:
         for (int i = 0; i < texts.size(); ++i) {
             if (i == 0) p->fillRect(QRectF(x, mid - 4, 11, 8), Bars::kBandColour);
             if (i == 1) p->fillRect(QRectF(x, mid - 1, 11, 2), Bars::kMedianColour);
-            if (i == 2) p->fillRect(QRectF(x, mid, 11, 1), Bars::kMaximumColour);
+            if (i == 2) p->fillRect(QRectF(x, mid - 1, 11, 2), Bars::kMaximumColour);
             x += 14;
             p->setPen(Qt::black);
             p->drawText(QPointF(x, fm.ascent()), texts[i]);
@@ -454,7 +454,7 @@ public:
         p->setClipRect(rect_);
         for (const Drawn& d : drawn_) {
             p->fillRect(QRect(d.left, d.q3, d.width, std::max(1, d.q1 - d.q3)), Bars::kBandColour);
-            p->fillRect(QRect(d.left, d.max, d.width, 1), Bars::kMaximumColour);
+            p->fillRect(QRect(d.left, d.max - 1, d.width, 2), Bars::kMaximumColour);
             p->fillRect(QRect(d.left, d.median - 1, d.width, 2), Bars::kMedianColour);
         }
     }
