@@ -4,7 +4,7 @@
 #include <QCursor>
 #include <QFontMetricsF>
 #include <QGraphicsSceneHoverEvent>
-#include <QGraphicsSimpleTextItem>
+#include <QGraphicsItem>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
