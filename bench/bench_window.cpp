@@ -27,6 +27,9 @@ using namespace morvane;
 class QuietServices : public DesktopServices {
 public:
     void ShowError(QWidget*, const QString&, const QString& text) override { qFatal("%s", qPrintable(text)); }
+    void ShowErrorDetails(QWidget*, const QString&, const QString& text, const QString&) override {
+        qFatal("%s", qPrintable(text));
+    }
 };
 
 // The first run touches fresh memory (the cold run, reported on its own);
@@ -58,8 +61,8 @@ BENCHMARK(BM_StartToPresentation)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-// A zoom or a scroll of the slump charts with 10 or 100 million games behind
-// them, repainted at once.
+// A zoom or a scroll of a slump chart with 10 or 100 million games behind
+// it, repainted at once.
 void BM_ZoomAndScrollRepaint(benchmark::State& state) {
     QuietServices services;
     TMainForm form(services, 1u);
@@ -67,7 +70,7 @@ void BM_ZoomAndScrollRepaint(benchmark::State& state) {
     form.PlayNumEdit->setText(QString::number(state.range(1)));
     form.StartButton->click();
     QApplication::processEvents();
-    chart::ChartView* view = form.Charts().SlumpChart;
+    chart::ChartView* view = state.range(2) ? form.Charts().SlumpChart2 : form.Charts().SlumpChart;
     view->SetAnimatedZoom(false);
     const QRect area = view->viewport()->rect();
     bool zoom = state.range(0) == 0;
@@ -82,15 +85,20 @@ void BM_ZoomAndScrollRepaint(benchmark::State& state) {
             view->chart()->scroll(-40, 0);
         }
         view->repaint();
-        form.Charts().SlumpChart2->repaint();
+        (state.range(2) ? form.Charts().SlumpChart : form.Charts().SlumpChart2)->repaint();
     }
 }
+// bars: the bonus-interval chart (35,000 or 350,000 bars) instead.
 BENCHMARK(BM_ZoomAndScrollRepaint)
-    ->ArgNames({"scroll", "games"})
-    ->Args({0, 10'000'000})
-    ->Args({1, 10'000'000})
-    ->Args({0, 100'000'000})
-    ->Args({1, 100'000'000})
+    ->ArgNames({"scroll", "games", "bars"})
+    ->Args({0, 10'000'000, 0})
+    ->Args({1, 10'000'000, 0})
+    ->Args({0, 100'000'000, 0})
+    ->Args({1, 100'000'000, 0})
+    ->Args({0, 10'000'000, 1})
+    ->Args({1, 10'000'000, 1})
+    ->Args({0, 100'000'000, 1})
+    ->Args({1, 100'000'000, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
 

@@ -68,6 +68,15 @@ int main(int argc, char** argv) {
         morvane::chart::SetRangeWithTicks(charts.Left, r.min - 10, r.max + 10, 5, 1);
         QApplication::processEvents();
         save("charts-zoom.png");
+        // The bonus-interval bars zoomed into forty bars, each with its value.
+        const double bars = static_cast<double>(charts.SlumpBSeries->Values().size());
+        const double first = std::max(0.5, bars / 2 - 20);
+        morvane::chart::SetRangeWithTicks(charts.Bottom2, first, std::min(bars + 0.5, first + 40), 10, 1);
+        QApplication::processEvents();
+        save("bars-zoom.png");
+        charts.SlumpChart2->ResetZoom();
+        charts.SlumpChart->ResetZoom();
+        QApplication::processEvents();
 
         // The analysis windows: the figures per setting and the estimate of
         // the run on screen.
@@ -118,6 +127,14 @@ int main(int argc, char** argv) {
         open.show();
         saveWidget(&open, QStringLiteral("open-dialog.png"));
         open.hide();
+
+        // A run too short for a BB: the continuation pie has no slice.
+        form.PlayNumEdit->setText(QStringLiteral("30"));
+        form.FlevelComboBox->setEditText(QStringLiteral("1"));
+        form.FileStartMenuClick();
+        form.PageControl1->setCurrentIndex(5);
+        QApplication::processEvents();
+        save("empty-pie.png");
         app.quit();
     });
     return app.exec();

@@ -43,11 +43,14 @@ RunEnd RunSession::SimulateRun(const RunRequest& request, const RunHooks& hooks)
         },
         afterSlice);
     headers_[Index(target)] = MachineHeader();
-    current_ = target;
     if (history.size() < static_cast<std::size_t>(request.games)) {
         history.clear();
+        // Played beside the run on screen: that one stays the current run,
+        // the one a save writes. Otherwise the current run is the empty one.
+        current_ = shown_ >= 0 ? shown_ : target;
         return RunEnd::Stopped;
     }
+    current_ = target;
     return RunEnd::Done;
 }
 
@@ -81,6 +84,7 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
             result.end = BatchEnd::WriteFailed;
             result.error = e.what();
             result.errorCode = e.Code();
+            result.failure = e;
             return result;
         }
         ++result.written;

@@ -13,6 +13,7 @@
 #include "run/history.h"
 #include "app/input.h"
 #include "simfile/simfile.h"
+#include "system/file_error.h"
 
 namespace morvane {
 
@@ -56,6 +57,7 @@ struct BatchResult {
     int written = 0;
     std::string error;   // the failed write's message
     int errorCode = 0;   // and the system's error number behind it
+    std::optional<FileError> failure;  // the failed write, whole
 };
 
 class RunSession {
@@ -82,7 +84,7 @@ public:
 
     // One run into the history that is not on screen (the run on screen's
     // own storage once it has been let go of). A stopped run empties the
-    // history it played into.
+    // history it played into; a run on screen stays current.
     RunEnd SimulateRun(const RunRequest& request, const RunHooks& hooks = {});
 
     // `runs` runs, each saved at once under BatchFileName(base, ...). The run

@@ -158,11 +158,11 @@ bool ChartView::SaveImage(const QString& path, ImageFormat format) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (format == ImageFormat::Png) {
-        QImage image(drawn->size(), QImage::Format_ARGB32_Premultiplied);
-        image.fill(palette().color(QPalette::Window));
-        QPainter painter(&image);
-        drawn->render(&painter);
-        painter.end();
+        // As the widget shows itself, background included: a pie's view is
+        // transparent and shows the page behind it.
+        QImage image = drawn->grab().toImage();
+        if (image.size() != drawn->size())
+            image = image.scaled(drawn->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (!image.save(&buffer, "PNG")) return false;
     } else {
         QSvgGenerator svg;

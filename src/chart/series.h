@@ -2,29 +2,39 @@
 // Series that keep their full data outside Qt Charts and give the chart
 // only what the visible range can show.
 #include <QAreaSeries>
+#include <QColor>
 #include <QLineSeries>
 #include <QScatterSeries>
+#include <QStringList>
 #include <QValueAxis>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <span>
 #include <vector>
 
+#include "chart/bands.h"
 #include "chart/envelope.h"
 
-class QGraphicsRectItem;
-class QGraphicsSimpleTextItem;
+class QGraphicsItem;
 
 namespace morvane::chart {
 
 class ChartView;
+class LevelBandItem;
+class LevelKeyItem;
+class ValueMark;
+class BarSummaryItem;
 
 // A fast line over two columns of a history (x ascending). Dense stretches
-// show each pixel column's extremes, or for a line of levels (the mode) the
-// level that prevails in it.
+// show each pixel column's extremes; a line of levels (the mode) shows
+// instead, once it has more games than pixels, how each pixel column's games
+// divide among the levels, stacked in a band at the foot of the plot.
 class EnvelopeLine {
 public:
-    enum class Reduction { Extremes, Prevailing };
+    enum class Reduction { Extremes, LevelShares };
     EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis, Reduction reduction = Reduction::Extremes);
+    ~EnvelopeLine();
     // The columns must stay unchanged until Clear() or the next SetData().
     void SetData(Samples x, Samples y);
     void Clear();
@@ -35,6 +45,27 @@ public:
     // The y range of the data with xmin <= x <= xmax.
     Range YRangeOf(double xmin, double xmax) const { return YRange(x_, y_, xmin, xmax, &index_); }
 
+    // The levels' colours and names, from level 0 up (LevelShares only).
+    void SetLevels(std::vector<QColor> colours, QStringList names);
+    // While the band shows, a key of its colours stands at `topLeft` (chart
+    // coordinates), the highest level at the top.
+    void SetKey(QPointF topLeft, const QFont& font);
+    QRectF KeyRect() const;
+    // One column of the band as drawn: its pixels (chart coordinates) and,
+    // from the bottom up, the pixel height of each level.
+    struct BandColumn {
+        LevelColumn data;
+        int left = 0, right = 0;  // pixels [left, right)
+        int bottom = 0;           // the band's lowest pixel row + 1
+        std::vector<int> heights;
+    };
+    bool BandShown() const;
+    const std::vector<BandColumn>& Band() const;
+    // The band's rectangle in chart coordinates; empty while it is hidden.
+    QRect BandRect() const;
+    // "<from>〜<to> play" and each level's share of the column at chart x.
+    QString BandToolTipAt(double chartX) const;
+
 private:
     ChartView* view_;
     QLineSeries* series_;
@@ -43,9 +74,11 @@ private:
     Samples x_, y_;
     SeriesIndex index_;
     LevelIndex levels_;
+    LevelBandItem* band_ = nullptr;
+    LevelKeyItem* key_ = nullptr;
     // The view last fitted; a change of the y axes alone needs no refit.
     double fittedMin_ = 0, fittedMax_ = -1;
-    int fittedWidth_ = 0;
+    QRectF fittedPlot_;
 };
 
 // Point markers only, at most one per pixel cell of the view.
@@ -66,38 +99,98 @@ private:
     std::vector<XY> points_;
 };
 
-// Vertical bars at whole x values, each with its value in a small box above
-// it while few enough bars are in view to read them.
+// A legend of point-marker series at a fixed place in the chart, apart from
+// the chart's layout, so entries coming and going never move the plot: per
+// entry the series' marker and its name, one row each.
+class MarkerLegend {
+public:
+    struct Entry {
+        QString name;
+        QScatterSeries::MarkerShape shape;
+        QColor colour;
+        QColor border;
+    };
+    MarkerLegend(ChartView* view, QPointF topLeft, const QFont& font);
+    ~MarkerLegend();
+    void SetEntries(std::vector<Entry> entries);
+    const std::vector<Entry>& Entries() const;
+    // In chart coordinates; empty while there is no entry.
+    QRectF Rect() const;
+
+private:
+    class Item;
+    Item* item_;
+};
+
+// Vertical bars at whole x values. While each bar has a pixel or more, every
+// bar is drawn and shows its value in a small box above it where there is
+// room: the tallest bars first, down to the first that finds none, so the
+// bars with a figure are the tallest ones; narrower, each pixel column (or a few, so
+// that each holds several bars) shows the quartiles of its bars as a band,
+// their median as a line and their highest as a thin line above.
 class Bars {
 public:
     Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis);
+    ~Bars();
     void SetBars(std::vector<XY> bars);
     void Clear();
     void Refresh();
     const std::vector<XY>& Values() const { return bars_; }
     QAreaSeries* Series() const { return series_; }
     int MarksShown() const { return marksShown_; }
-    // The boxes shown now, in scene coordinates.
-    std::vector<QRectF> ShownMarks() const;
-    // "k回目: value" of the bar at x, or empty; shown when the mouse is over it.
+    struct Mark {
+        QRectF rect;  // scene coordinates
+        QString text;
+        double x;     // the bar's
+        bool vertical;
+    };
+    // The boxes shown now.
+    std::vector<Mark> ShownMarks() const;
+    // Whether the view shows the per-column summary rather than the bars.
+    bool Summarized() const { return summarized_; }
+    const std::vector<BarGroup>& Groups() const { return groups_; }
+    // The bar at x, or in a summary the group at x, as the mouse tells it.
     QString ToolTipAt(double x) const;
+    // The colours of the summary: the quartiles' band, the median, the highest.
+    static const QColor kBandColour, kMedianColour, kMaximumColour;
+    // The room the tallest bar needs under the plot's top for its value
+    // box and the 4-pixel gap, at the current bottom axis range.
+    double MarkRoom() const;
+    // How high (chart y) a box may reach: above the plot, up to what stands
+    // over it. The plot's top unless set.
+    void SetMarkCeiling(double chartY) { ceiling_ = chartY; }
 
-    static constexpr int kMaxMarks = 60;
     static constexpr double kMinOutlinedPixels = 4;
+    // Bars per group once they are narrower than a pixel.
+    static constexpr int kGroupBars = 8;
+    static constexpr int kMarkPixelSize = 10;
+    static constexpr int kMarkGap = 4;
 
 private:
-    void PlaceMarks(std::span<const XY> visible);
+    // The boxes, horizontal or turned upright, whichever labels more bars.
+    void PlaceMarks(std::span<const XY> visible, double pixelsPerBar);
+    int TryMarks(std::span<const XY> visible, const std::vector<std::size_t>& order, bool vertical,
+                 std::vector<QRectF>* rects) const;
+    QSizeF MarkSize(const QString& text, bool vertical) const;
+    double Ceiling() const;
+    void ShowKey(bool on);
 
     ChartView* view_;
     QAreaSeries* series_;
     QLineSeries* upper_;
+    BarSummaryItem* summary_;
     QValueAxis* xAxis_;
     QValueAxis* yAxis_;
     QPen outline_;
+    QFont markFont_;
     std::vector<XY> bars_;
-    std::vector<QGraphicsRectItem*> boxes_;
-    std::vector<QGraphicsSimpleTextItem*> texts_;
+    std::vector<BarGroup> groups_;
+    std::vector<ValueMark*> marks_;
+    std::vector<double> markX_;
+    QGraphicsItem* key_ = nullptr;
     int marksShown_ = 0;
+    bool summarized_ = false;
+    double ceiling_ = std::numeric_limits<double>::quiet_NaN();
 };
 
 }  // namespace morvane::chart

@@ -1,6 +1,6 @@
 #pragma once
-// The text of an error box about a file: what failed, the common cause in
-// Japanese where there is one, then the system's own message.
+// The error box about a file, in Japanese: what failed, the file, what the
+// command was doing and why; the system's own words only as details.
 #include <QString>
 
 namespace morvane {
@@ -9,6 +9,11 @@ class FileError;
 
 // The Japanese words for a system error number, or empty for a rare one.
 QString JapaneseCause(int code);
-QString FileErrorText(const QString& what, const FileError& e);
+
+struct FileErrorBox {
+    QString text;
+    QString details;
+};
+FileErrorBox FileErrorText(const QString& what, const FileError& e);
 
 }  // namespace morvane

@@ -204,6 +204,7 @@ void TMainForm::BuildControls() {
     for (chart::ChartView* view :
          {charts_->SlumpChart, charts_->SlumpChart2, charts_->KoyakuChart, charts_->ModeStayChart, charts_->KModeChart})
         AddImageItems(view, services_, this);
+    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect}) charts_->PlacePie(page, List(page)->geometry());
 
     GroupBox1 = new QGroupBox(QStringLiteral("小役出現表示"), client);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));

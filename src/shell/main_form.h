@@ -39,6 +39,7 @@ class THallForm;
 class TTheoryForm;
 class TValueForm;
 class Services;
+class FileError;
 class TAboutBox;
 
 class TMainForm : public QMainWindow {
@@ -143,6 +144,9 @@ private:
     struct RunInputs {
         RunRequest request;
         std::int32_t runs = 1;
+        // Whether the run plays beside the run on screen, which then stays
+        // until the new one is presented.
+        bool beside = true;
     };
 
     void BuildControls();
@@ -152,11 +156,13 @@ private:
     template <class F>
     void Guarded(F&& f);
     void SetStatus(int panel, const QString& text);
+    // A file command's failure, in Japanese, the system's words as details.
+    void ShowFileError(const QString& what, const FileError& e);
 
     // The inputs, checked all together before anything changes. Throws
     // InputError (shown in the error box) or ConversionError.
     RunInputs ReadInputs(bool withRuns) const;
-    RunEnd SimulateRun(const RunRequest& request);
+    RunEnd SimulateRun(const RunRequest& request, bool beside);
     // While games are played: the window paints and takes a stop request.
     void KeepResponsive();
     void SimulateBatch(const RunInputs& first);

@@ -1,5 +1,8 @@
 #include "shell/run_charts.h"
 
+#include <QFontMetricsF>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsLayout>
 #include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
@@ -8,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/pie_legend.h"
 #include "shell/fonts.h"
 
 namespace morvane {
@@ -19,17 +23,10 @@ chart::Samples Samples(Column c) { return {c.first(), c.size(), Column::kStrideB
 QColor Colour(Rgb rgb) { return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF)); }
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
-const QRectF kPieLegend(152, 1, 106, 171);
-
-// The legend stands at the right of its pie view.
-QRectF PieLegendPlace(qreal viewWidth) {
-    return {viewWidth - kPieLegend.width() - 2, kPieLegend.top(), kPieLegend.width(), kPieLegend.height()};
-}
-constexpr int kPieLeft = 324;
-constexpr int kPieRight = kPieLeft + 260;
 
 QFont TitleFont() { return JapaneseFont(QStringLiteral("MS UI Gothic"), 12); }
 QFont AxisFont() { return JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 11); }
+QFont PieLegendFont() { return JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 10); }
 
 QLabel* Hint(chart::ChartView* view, int top) {
     auto* l = new QLabel(kChartHint, view);
@@ -40,46 +37,28 @@ QLabel* Hint(chart::ChartView* view, int top) {
     return l;
 }
 
-chart::ChartView* Pie(QWidget* page, const char* name, QPieSeries*& series) {
+QString Name(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+std::size_t PieIndex(Page page) { return page == Page::Koyaku ? 0 : page == Page::ModeStay ? 1 : 2; }
+
+chart::ChartView* Pie(QWidget* page, const char* name, QPieSeries*& series, chart::PieLegend*& legend) {
     auto* view = new chart::ChartView(page);
     view->setObjectName(QString::fromLatin1(name));
-    view->setGeometry(kPieLeft, 4, 260, 173);
     view->setRenderHint(QPainter::Antialiasing, true);
+    view->setStyleSheet(QStringLiteral("background: transparent"));
     QChart* c = view->chart();
     c->setBackgroundVisible(false);
     c->setMargins(QMargins(0, 0, 0, 0));
+    c->layout()->setContentsMargins(0, 0, 0, 0);
+    c->legend()->hide();
     series = new QPieSeries;
-    series->setPieSize(0.86);
-    series->setHorizontalPosition(0.3);
     c->addSeries(series);
-    // The legend stands on its own at the right, tall enough for all eight
-    // slice names and wide enough for "継続A(75%)".
-    QLegend* legend = c->legend();
-    legend->setVisible(true);
-    legend->setAlignment(Qt::AlignRight);
-    legend->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 10));
-    legend->setContentsMargins(0, 0, 0, 0);
-    legend->detachFromChart();
-    legend->setGeometry(kPieLegend);
-    legend->setBackgroundVisible(true);
-    legend->setBrush(Qt::white);
-    legend->setPen(QPen(Qt::black, 1));
-    legend->setMarkerShape(QLegend::MarkerShapeRectangle);
+    // The legend is a widget of its own: Qt's boxes follow the font's size,
+    // and the page may want it elsewhere than beside the pie.
+    legend = new chart::PieLegend(page);
+    legend->setObjectName(QString::fromLatin1(name) + QStringLiteral("Legend"));
+    legend->setFont(PieLegendFont());
     return view;
-}
-
-void FillPie(chart::ChartView* view, QPieSeries* series, std::span<const PieSlice> slices) {
-    series->clear();
-    for (const PieSlice& s : slices) {
-        auto* slice = series->append(QString::fromUtf8(s.name.data(), static_cast<qsizetype>(s.name.size())),
-                                     static_cast<qreal>(s.value));
-        slice->setBrush(Colour(s.colour));
-        slice->setPen(QPen(Qt::black, 1));
-        slice->setLabelVisible(false);
-    }
-    // A detached legend lays out its new entries only when placed again.
-    view->chart()->legend()->setGeometry(PieLegendPlace(view->width()));
-    view->chart()->legend()->update();
 }
 
 }  // namespace
@@ -106,6 +85,8 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     SlumpBSeries = std::make_unique<chart::Bars>(SlumpChart2, area, Bottom2, Left2);
     Label5 = Hint(SlumpChart2, 8);
     Label5->setObjectName(QStringLiteral("Label5"));
+    // Value boxes may rise above the plot, up to the hint.
+    SlumpBSeries->SetMarkCeiling(Label5->geometry().bottom() + 2);
     SlumpChart2->SetHome([this] { HomeBars(); });
 
     // The slump chart.
@@ -115,6 +96,11 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     SlumpChart->SetGradient(kSilver, Qt::white);
     SlumpChart->chart()->setPlotAreaBackgroundVisible(false);
     SlumpChart->SetTitle(QStringLiteral("スランプグラフ"), TitleFont());
+    // The right axis ends short of the legend's column, so the legend
+    // covers neither the plot nor an axis label, whichever entries it shows.
+    QMargins margins = SlumpChart->chart()->margins();
+    margins.setRight(SlumpChart->width() - (kLegendLeft - 2));
+    SlumpChart->chart()->setMargins(margins);
     SlumpChart->SetNavigable(true);
     SlumpChart->SetAnimatedZoom(true);
     Bottom = SlumpChart->AddAxis(Qt::AlignBottom, QStringLiteral("play"), AxisFont());
@@ -143,9 +129,20 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     mode->attachAxis(Right);
     slump->attachAxis(Bottom);
     slump->attachAxis(Left);
-    // At a game or more per pixel, a band from the lowest to the highest
-    // mode would cover the plot; the mode that prevails in each column reads.
-    ModeSeries = std::make_unique<chart::EnvelopeLine>(SlumpChart, mode, Bottom, chart::EnvelopeLine::Reduction::Prevailing);
+    // With more games than pixels a line of modes would be a comb; the band
+    // tells per pixel column how its games divide among the modes, in the
+    // colours of the mode-stay pie.
+    ModeSeries =
+        std::make_unique<chart::EnvelopeLine>(SlumpChart, mode, Bottom, chart::EnvelopeLine::Reduction::LevelShares);
+    {
+        std::vector<QColor> colours;
+        QStringList names;
+        for (const PieSlice& slice : Presentation().ModeStaySlices()) {
+            colours.push_back(Colour(slice.colour));
+            names << Name(slice.name);
+        }
+        ModeSeries->SetLevels(std::move(colours), std::move(names));
+    }
     SlumpSeries = std::make_unique<chart::EnvelopeLine>(SlumpChart, slump, Bottom);
     for (Marker m : kAllMarkers) {
         auto* s = new QScatterSeries;
@@ -165,22 +162,41 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
         s->attachAxis(Left);
         Markers[static_cast<std::size_t>(m)] = std::make_unique<chart::ThinnedPoints>(SlumpChart, s, Bottom, Left);
     }
-    // The legend takes a row of its own under the bottom axis, so it covers
-    // neither axis nor the line; each entry shows its series' marker.
-    QLegend* legend = c->legend();
-    legend->setFont(JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10));
-    legend->setAlignment(Qt::AlignBottom);
-    legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
-    legend->setBackgroundVisible(false);
-    legend->setContentsMargins(0, 0, 0, 0);
+    // The legend stands on its own at 520, 5, so entries coming and going
+    // never move the plot; each entry shows its series' marker.
+    c->legend()->hide();
+    Legend = std::make_unique<chart::MarkerLegend>(SlumpChart, QPointF(kLegendLeft, kLegendTop),
+                                                   JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10));
     UpdateLegend();
+    // The mode band's colours, in the same column under the legend.
+    SlumpChart->OnViewChanged([this] { PlaceModeKey(); });
+    PlaceModeKey();
     Label4 = Hint(SlumpChart, 12);
     Label4->setObjectName(QStringLiteral("Label4"));
     SlumpChart->SetHome([this] { HomeSlump(); });
 
-    KoyakuChart = Pie(koyakuPage, "KoyakuChart", KoyakuSeries);
-    ModeStayChart = Pie(modeStayPage, "ModeStayChart", ModeStaySeries);
-    KModeChart = Pie(kmodePage, "KModeChart", KModeSeries);
+    KoyakuChart = Pie(koyakuPage, "KoyakuChart", KoyakuSeries, KoyakuLegend);
+    ModeStayChart = Pie(modeStayPage, "ModeStayChart", ModeStaySeries, ModeStayLegend);
+    KModeChart = Pie(kmodePage, "KModeChart", KModeSeries, KModeLegend);
+    const Presentation none;
+    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect}) {
+        chart::ChartView* view = PieView(page);
+        QObject::connect(view->chart(), &QChart::plotAreaChanged, view, [this, page] { FitPie(page); });
+        auto* circle = new QGraphicsEllipseItem(view->chart());
+        circle->setPen(QPen(QColor(0xA0, 0xA0, 0xA0), 1));
+        circle->setBrush(Qt::NoBrush);
+        circle->hide();
+        emptyPies_[PieIndex(page)] = circle;
+    }
+    // The legends name their slices before any run.
+    auto name = [](chart::PieLegend* legend, auto slices) {
+        std::vector<chart::PieLegend::Entry> entries;
+        for (const PieSlice& s : slices) entries.push_back({Name(s.name), Colour(s.colour)});
+        legend->SetEntries(std::move(entries));
+    };
+    name(KoyakuLegend, none.KoyakuSlices());
+    name(ModeStayLegend, none.ModeStaySlices());
+    name(KModeLegend, none.KModeSlices());
 }
 
 RunCharts::~RunCharts() = default;
@@ -194,6 +210,7 @@ void RunCharts::Clear() {
     KoyakuSeries->clear();
     ModeStaySeries->clear();
     KModeSeries->clear();
+    for (QGraphicsEllipseItem* circle : emptyPies_) circle->hide();
     plays_ = 0;
 }
 
@@ -222,9 +239,9 @@ void RunCharts::Present(const Presentation& p) {
     SlumpBSeries->SetBars(std::move(bars));
     SlumpChart2->ResetZoom();
 
-    FillPie(KoyakuChart, KoyakuSeries, p.KoyakuSlices());
-    FillPie(ModeStayChart, ModeStaySeries, p.ModeStaySlices());
-    FillPie(KModeChart, KModeSeries, p.KModeSlices());
+    FillPie(Page::Koyaku, p.KoyakuSlices());
+    FillPie(Page::ModeStay, p.ModeStaySlices());
+    FillPie(Page::KeizokuSelect, p.KModeSlices());
 }
 
 void RunCharts::HomeSlump() {
@@ -245,26 +262,96 @@ void RunCharts::HomeBars() {
     const auto& bars = SlumpBSeries->Values();
     double top = 1;
     for (const chart::XY& b : bars) top = std::max(top, b.y);
-    chart::SetRangeWithTicks(Bottom2, 0, static_cast<double>(bars.size()) + 1, 10, 1);
-    // Headroom for the value boxes above the tallest bar.
-    chart::SetRangeWithTicks(Left2, 0, top * 1.3 + 1, 4, 1);
+    // Half a bar's room either side: every bar gets the most width.
+    chart::SetRangeWithTicks(Bottom2, 0.5, static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5, 10, 1);
+    // Room above the tallest bar for its value box, upright or turned.
+    const double room = SlumpBSeries->MarkRoom();
+    const double height = SlumpChart2->PlotHeight();
+    const double max = room > 0 && height > room + 20 ? top * height / (height - room) : top * 1.3 + 1;
+    chart::SetRangeWithTicks(Left2, 0, std::ceil(max), 4, 1);
 }
 
-void RunCharts::PlacePie(Page page, int left) {
-    chart::ChartView* view = page == Page::Koyaku ? KoyakuChart : page == Page::ModeStay ? ModeStayChart : KModeChart;
-    QPieSeries* series = page == Page::Koyaku ? KoyakuSeries : page == Page::ModeStay ? ModeStaySeries : KModeSeries;
-    // Never left of the designed place; the right edge stays where it was.
-    left = std::max(left + 4, kPieLeft);
-    const int width = std::max(static_cast<int>(kPieLegend.width()) + 40, kPieRight - left);
-    view->setGeometry(left, 4, width, 173);
-    // The pie in the room left of the legend, as large as that room allows.
-    const qreal room = width - kPieLegend.width() - 4;
-    const qreal side = std::min<qreal>(room, 173);
-    series->setHorizontalPosition(room / 2 / width);
-    series->setPieSize(0.9 * side / std::min<qreal>(width, 173));
-    QLegend* legend = view->chart()->legend();
-    legend->setGeometry(PieLegendPlace(width));
-    legend->update();
+chart::ChartView* RunCharts::PieView(Page page) const {
+    return page == Page::Koyaku ? KoyakuChart : page == Page::ModeStay ? ModeStayChart : KModeChart;
+}
+
+QPieSeries* RunCharts::PieSeries(Page page) const {
+    return page == Page::Koyaku ? KoyakuSeries : page == Page::ModeStay ? ModeStaySeries : KModeSeries;
+}
+
+chart::PieLegend* RunCharts::PieLegendOf(Page page) const {
+    return page == Page::Koyaku ? KoyakuLegend : page == Page::ModeStay ? ModeStayLegend : KModeLegend;
+}
+
+QRectF RunCharts::PieCircle(Page page) const {
+    const QRectF plot = PieView(page)->chart()->plotArea();
+    const QPieSeries* series = PieSeries(page);
+    const qreal d = std::min(plot.width(), plot.height()) * series->pieSize();
+    const QPointF centre(plot.left() + plot.width() * series->horizontalPosition(),
+                         plot.top() + plot.height() * series->verticalPosition());
+    return {centre.x() - d / 2, centre.y() - d / 2, d, d};
+}
+
+void RunCharts::FitPie(Page page) {
+    const QRectF plot = PieView(page)->chart()->plotArea();
+    if (plot.isEmpty()) return;
+    QPieSeries* series = PieSeries(page);
+    series->setHorizontalPosition(0.5);
+    series->setVerticalPosition(0.5);
+    series->setPieSize(std::min<qreal>(1, kPieDiameter / std::min(plot.width(), plot.height())));
+    emptyPies_[PieIndex(page)]->setRect(PieCircle(page));
+}
+
+void RunCharts::FillPie(Page page, std::span<const PieSlice> slices) {
+    QPieSeries* series = PieSeries(page);
+    series->clear();
+    std::int64_t total = 0;
+    for (const PieSlice& s : slices) {
+        auto* slice = series->append(Name(s.name), static_cast<qreal>(s.value));
+        slice->setBrush(Colour(s.colour));
+        // An empty slice has no edge to draw: its outline would be a stray
+        // line from the centre.
+        slice->setPen(s.value > 0 ? QPen(Qt::black, 1) : QPen(Qt::NoPen));
+        slice->setLabelVisible(false);
+        total += s.value;
+    }
+    // With no slice at all, the outline of where the pie would be.
+    FitPie(page);
+    emptyPies_[PieIndex(page)]->setVisible(total == 0 && !slices.empty());
+}
+
+void RunCharts::PlacePie(Page page, const QRect& list) {
+    chart::ChartView* view = PieView(page);
+    chart::PieLegend* legend = PieLegendOf(page);
+    const QWidget* sheet = view->parentWidget();
+    const int right = std::max(kPieLeft + kPieWidth, sheet->width() - 4);
+    // The pie keeps its size; it stands where it was designed unless the
+    // list reaches into that place.
+    const int side = kPieDiameter + 10;
+    const int left = std::min(std::max(kPieLeft, list.right() + 6), right - side);
+    view->setGeometry(left, kPieTop, side, kPieHeight);
+    // The legend takes what room is left: beside the pie, else under the
+    // list in as many columns as its width takes.
+    legend->SetColumns(1);
+    const QSize one = legend->SizeFor(1);
+    const int besideLeft = left + side + 4;
+    QRect place(besideLeft, kPieTop + (kPieHeight - one.height()) / 2, one.width(), one.height());
+    if (besideLeft + one.width() > right) {
+        int columns = 1;
+        while (columns < static_cast<int>(legend->Entries().size()) && legend->SizeFor(columns + 1).width() <= list.width())
+            ++columns;
+        const QSize size = legend->SizeFor(columns);
+        if (list.bottom() + 5 + size.height() <= sheet->height() - 2) {
+            legend->SetColumns(columns);
+            place = QRect(list.left(), list.bottom() + 5, size.width(), size.height());
+        } else {
+            place.setWidth(std::max(kPieDiameter / 4, right - besideLeft));
+        }
+    }
+    legend->setGeometry(place);
+    legend->show();
+    legend->raise();
+    FitPie(page);
 }
 
 void RunCharts::SetMarkerOn(Marker m, bool on) {
@@ -277,14 +364,20 @@ void RunCharts::SetMarkerOn(Marker m, bool on) {
 bool RunCharts::MarkerOn(Marker m) const { return Markers[static_cast<std::size_t>(m)]->Series()->isVisible(); }
 
 void RunCharts::UpdateLegend() {
-    QLegend* legend = SlumpChart->chart()->legend();
-    int shown = 0;
-    for (QLegendMarker* marker : legend->markers()) {
-        const bool on = marker->series()->type() == QAbstractSeries::SeriesTypeScatter && marker->series()->isVisible();
-        marker->setVisible(on);
-        shown += on;
+    std::vector<chart::MarkerLegend::Entry> entries;
+    for (Marker m : kAllMarkers) {
+        const QScatterSeries* s = Markers[static_cast<std::size_t>(m)]->Series();
+        if (s->isVisible()) entries.push_back({s->name(), s->markerShape(), s->color(), s->borderColor()});
     }
-    legend->setVisible(shown > 0);
+    Legend->SetEntries(std::move(entries));
+}
+
+void RunCharts::PlaceModeKey() {
+    // At the foot of the legend's column, level with the plot's bottom.
+    const QFont font = JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10);
+    const qreal rows = static_cast<qreal>(Presentation().ModeStaySlices().size());
+    const qreal bottom = SlumpChart->chart()->plotArea().bottom();
+    ModeSeries->SetKey(QPointF(kLegendLeft + 4, bottom - rows * QFontMetricsF(font).height()), font);
 }
 
 }  // namespace morvane

@@ -10,9 +10,14 @@
 #include "chart/series.h"
 #include "present/presentation.h"
 
+class QGraphicsEllipseItem;
 class QLabel;
 class QPieSeries;
 class QWidget;
+
+namespace morvane::chart {
+class PieLegend;
+}
 
 namespace morvane {
 
@@ -29,8 +34,16 @@ public:
     void Clear();
     // Steps 2, 4, 5 and 6 from a finished presentation.
     void Present(const Presentation& p);
-    // A rate page's pie fills the page right of `left`, legend at its right.
-    void PlacePie(Page page, int left);
+    // A rate page's pie beside its list (`list`, in page coordinates): at
+    // its own place unless the list reaches into it, always at its own size;
+    // the legend at the pie's right, or under the list where the page has no
+    // room left beside the pie.
+    void PlacePie(Page page, const QRect& list);
+    chart::ChartView* PieView(Page page) const;
+    QPieSeries* PieSeries(Page page) const;
+    chart::PieLegend* PieLegendOf(Page page) const;
+    // The circle the pie is drawn in, in its view's coordinates.
+    QRectF PieCircle(Page page) const;
     // A marker series on or off; its points stay either way.
     void SetMarkerOn(Marker m, bool on);
     bool MarkerOn(Marker m) const;
@@ -51,15 +64,33 @@ public:
     std::unique_ptr<chart::EnvelopeLine> SlumpSeries;
     std::array<std::unique_ptr<chart::ThinnedPoints>, kMarkerCount> Markers;
     std::unique_ptr<chart::Bars> SlumpBSeries;
+    // The slump chart's legend: the marker series switched on.
+    std::unique_ptr<chart::MarkerLegend> Legend;
     QPieSeries* KoyakuSeries;
     QPieSeries* ModeStaySeries;
     QPieSeries* KModeSeries;
+    chart::PieLegend* KoyakuLegend;
+    chart::PieLegend* ModeStayLegend;
+    chart::PieLegend* KModeLegend;
+
+    // Where the slump chart's legend stands, and the pie's designed place.
+    static constexpr int kLegendLeft = 520;
+    static constexpr int kLegendTop = 5;
+    static constexpr int kPieLeft = 324;
+    static constexpr int kPieTop = 4;
+    static constexpr int kPieWidth = 260;
+    static constexpr int kPieHeight = 173;
+    static constexpr int kPieDiameter = 150;
 
 private:
     void HomeSlump();
     void HomeBars();
     void UpdateLegend();
+    void PlaceModeKey();
+    void FillPie(Page page, std::span<const PieSlice> slices);
+    void FitPie(Page page);
 
+    std::array<QGraphicsEllipseItem*, 3> emptyPies_{};
     double slumpMin_ = 0, slumpMax_ = 1;
     std::size_t plays_ = 0;
 };

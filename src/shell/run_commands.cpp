@@ -59,10 +59,13 @@ TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
     if (parsed.problem == SettingProblem::NotInteger) throw ConversionError(setting);
     if (parsed.problem == SettingProblem::OutOfRange) throw InputError{texts::kSettingOutOfRange};
     in.request.setting = *parsed.choice;
-    // A single run reuses the storage of the run on screen; a batch (and each
-    // run of it after the first) plays beside it.
+    // A run plays beside the run on screen, so that stopping it leaves that
+    // run as it was; a single run for which memory is short reuses the
+    // storage of the run on screen instead. A batch always plays beside it.
     const bool batch = !withRuns || in.runs > 1;
-    if (!HistoryFits(in.request.games, session_.ReusableGames(batch), AvailableMemoryBytes()))
+    const std::uint64_t available = services_.AvailableMemory();
+    in.beside = batch || !session_.Shown() || HistoryFits(in.request.games, session_.ReusableGames(true), available);
+    if (!HistoryFits(in.request.games, session_.ReusableGames(batch || in.beside), available))
         throw InputError{texts::kTooManyGames};
     return in;
 }
@@ -79,13 +82,17 @@ void TMainForm::FileStartMenuClick() {
         SetStatus(0, {});
         return;
     }
+    // Said before anything changes, so the user knows a stop will not bring
+    // the run on screen back.
+    if (in.runs == 1 && !in.beside) services_.ShowInformation(this, texts::kProgramCaption, texts::kRunReplacesShown);
     BusyScope busy(*this);
     stopRequested_ = false;
     SetStatus(0, texts::kRunning);
     try {
         if (in.runs == 1) {
-            if (SimulateRun(in.request) == RunEnd::Stopped) {
-                // The stopped run's history is emptied; the screen already is.
+            if (SimulateRun(in.request, in.beside) == RunEnd::Stopped) {
+                // The stopped run's history is emptied; the screen shows the
+                // run it showed before, or nothing when the run took its place.
                 ProgressBar1->setValue(0);
                 SetStatus(0, texts::kRunStopped);
                 return;
@@ -125,10 +132,10 @@ void TMainForm::ClearShown() {
     session_.Unshow();
 }
 
-RunEnd TMainForm::SimulateRun(const RunRequest& request) {
-    // The run reuses the storage of the run on screen (one history's memory,
-    // no fresh pages to touch), so the lists let go of it first.
-    ClearShown();
+RunEnd TMainForm::SimulateRun(const RunRequest& request, bool beside) {
+    // Short of memory, the run reuses the storage of the run on screen, so
+    // the lists let go of it first.
+    if (!beside) ClearShown();
     RunHooks hooks;
     hooks.beforeGames = [this](const RunRequest& r) { BeforeGames(r); };
     hooks.progress = [this](std::int64_t played, std::int64_t total) {
@@ -185,8 +192,7 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
         break;
     case BatchEnd::WriteFailed:
         SetStatus(0, texts::kBatchAborted);
-        services_.ShowError(this, texts::kErrorCaption,
-                            FileErrorText(texts::kCannotSave, FileError(r.error, r.errorCode)));
+        ShowFileError(texts::kCannotSave, r.failure ? *r.failure : FileError(r.error, r.errorCode));
         break;
     }
 }
@@ -211,7 +217,7 @@ void TMainForm::PresentRun() {
     session_.ShowCurrent();
     for (ResultList* l : lists_) l->FitColumns();
     for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect})
-        charts_->PlacePie(page, List(page)->geometry().right() + 1);
+        charts_->PlacePie(page, List(page)->geometry());
     ResultLabel->setText(Text(presentation_.ResultLabel()));
     ResultLabel->adjustSize();
     List(Page::BB)->scrollToBottom();
@@ -227,6 +233,11 @@ void TMainForm::PresentRun() {
         estimateForm_->Follow(*presentation_.History());
 }
 
+void TMainForm::ShowFileError(const QString& what, const FileError& e) {
+    const FileErrorBox box = FileErrorText(what, e);
+    services_.ShowErrorDetails(this, texts::kErrorCaption, box.text, box.details);
+}
+
 void TMainForm::FileSaveMenuClick() {
     if (busy_) return;
     const QString name = services_.AskSaveFileName(this, saveName_);
@@ -240,7 +251,7 @@ void TMainForm::FileSaveMenuClick() {
         session_.Save(name.toStdString());
     } catch (const FileError& e) {
         SetStatus(0, {});
-        services_.ShowError(this, texts::kErrorCaption, FileErrorText(texts::kCannotSave, e));
+        ShowFileError(texts::kCannotSave, e);
         return;
     }
     SetStatus(0, texts::kSaved);
@@ -267,7 +278,9 @@ void TMainForm::OpenFile(const QString& name) {
     try {
         r = session_.Open(name.toStdString());
     } catch (const FileError& e) {
-        return refuse(FileErrorText(texts::kCannotOpen, e), {});
+        ShowFileError(texts::kCannotOpen, e);
+        SetStatus(0, {});
+        return;
     } catch (const std::bad_alloc&) {
         return refuse(texts::kFileTooLarge, texts::kLoadAborted);
     }

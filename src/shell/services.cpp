@@ -8,6 +8,7 @@
 #include <QProcess>
 
 #include "shell/texts.h"
+#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
@@ -20,6 +21,15 @@ void DesktopServices::ShowError(QWidget* parent, const QString& caption, const Q
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
+
+void DesktopServices::ShowErrorDetails(QWidget* parent, const QString& caption, const QString& text,
+                                       const QString& details) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    box.setDetailedText(details);
+    box.exec();
+}
+
+std::uint64_t DesktopServices::AvailableMemory() { return AvailableMemoryBytes(); }
 
 void DesktopServices::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <cstdint>
 
 class QWidget;
 
@@ -14,6 +15,10 @@ public:
     virtual ~Services() = default;
     // A modal box with an error icon and one OK button.
     virtual void ShowError(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // The same with a details button that shows `details` (the system's own
+    // words behind an error) when pressed.
+    virtual void ShowErrorDetails(QWidget* parent, const QString& caption, const QString& text,
+                                  const QString& details) = 0;
     // The same with an information icon.
     virtual void ShowInformation(QWidget* parent, const QString& caption, const QString& text) = 0;
     // File dialogs with the "*.sim" filter; an empty result means cancelled.
@@ -25,6 +30,8 @@ public:
     // adds the format's suffix to a name typed without one and asks before
     // replacing a file. Empty means cancelled.
     virtual QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) = 0;
+    // Memory the program can still take (0 when it cannot tell).
+    virtual std::uint64_t AvailableMemory() = 0;
     // Shell requests; their outcome is not examined.
     virtual void OpenUrl(const QUrl& url) = 0;
     virtual void StartProgram(const QString& path, const QStringList& arguments) = 0;
@@ -33,11 +40,14 @@ public:
 class DesktopServices : public Services {
 public:
     void ShowError(QWidget* parent, const QString& caption, const QString& text) override;
+    void ShowErrorDetails(QWidget* parent, const QString& caption, const QString& text,
+                          const QString& details) override;
     void ShowInformation(QWidget* parent, const QString& caption, const QString& text) override;
     QString AskSaveFileName(QWidget* parent, const QString& initial) override;
     QString AskOpenFileName(QWidget* parent, const QString& initial) override;
     bool AskReplace(QWidget* parent, const QString& path) override;
     QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) override;
+    std::uint64_t AvailableMemory() override;
     void OpenUrl(const QUrl& url) override;
     void StartProgram(const QString& path, const QStringList& arguments) override;
 };

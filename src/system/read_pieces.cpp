@@ -21,7 +21,7 @@ void ReadInPieces(const std::string& path, std::size_t pieceBytes,
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        throw FileError(Printable(path) + ": cannot open: " + std::strerror(err), err);
+        throw FileError(FileStep::Open, Printable(path), Printable(path) + ": cannot open: " + std::strerror(err), err);
     }
     struct Closer {
         int fd;
@@ -39,7 +39,7 @@ void ReadInPieces(const std::string& path, std::size_t pieceBytes,
         if (r < 0) {
             if (errno == EINTR) continue;
             const int err = errno;
-            throw FileError(Printable(path) + ": read failed: " + std::strerror(err), err);
+            throw FileError(FileStep::Read, Printable(path), Printable(path) + ": read failed: " + std::strerror(err), err);
         }
         if (r == 0 || !piece({buf.data(), static_cast<std::size_t>(r)})) return;
     }

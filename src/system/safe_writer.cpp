@@ -75,19 +75,19 @@ std::string FollowToMissingFile(const std::string& path, const std::string& show
         const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
         if (n < 0) {
             const int err = errno;
-            throw FileError(shown + ": cannot follow the link: " + Cause(err), err);
+            throw FileError(FileStep::FollowLink, shown, shown + ": cannot follow the link: " + Cause(err), err);
         }
         link.resize(static_cast<std::size_t>(n));
         current = link.rfind('/', 0) == 0 ? link : FolderOf(current) + link;
     }
-    throw FileError(shown + ": cannot follow the link: " + Cause(ELOOP), ELOOP);
+    throw FileError(FileStep::FollowLink, shown, shown + ": cannot follow the link: " + Cause(ELOOP), ELOOP);
 }
 
 std::string RealPath(const std::string& path, const std::string& shown) {
     std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
     if (!real) {
         const int err = errno;
-        throw FileError(shown + ": cannot follow the link: " + Cause(err), err);
+        throw FileError(FileStep::FollowLink, shown, shown + ": cannot follow the link: " + Cause(err), err);
     }
     return real.get();
 }
@@ -101,8 +101,8 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
     if (fd < 0) {
         const int err = errno;
         if (err == ENXIO && S_ISFIFO(st.st_mode))
-            throw FileError(shown + ": cannot write: no process is reading from the FIFO");
-        throw FileError(shown + ": cannot write: " + Cause(err), err);
+            throw FileError(FileStep::NoReader, shown, shown + ": cannot write: no process is reading from the FIFO");
+        throw FileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(err), err);
     }
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -110,11 +110,11 @@ void WriteInPlace(const std::string& path, const std::string& shown, const struc
         WriteAll(fd, encode);
     } catch (const FileError& e) {
         ::close(fd);
-        throw FileError(shown + ": write failed: " + e.what(), e.Code());
+        throw FileError(FileStep::WriteFailed, shown, shown + ": write failed: " + e.what(), e.Code());
     }
     if (::close(fd) != 0 && errno != EINTR) {
         const int err = errno;
-        throw FileError(shown + ": write failed: " + Cause(err), err);
+        throw FileError(FileStep::WriteFailed, shown, shown + ": write failed: " + Cause(err), err);
     }
 }
 
@@ -131,7 +131,7 @@ void WriteToStandardOutput(const std::string& shown, const FileEncoder& encode) 
     try {
         WriteAll(STDOUT_FILENO, encode);
     } catch (const FileError& e) {
-        throw FileError(shown + ": write failed: " + e.what(), e.Code());
+        throw FileError(FileStep::WriteFailed, shown, shown + ": write failed: " + e.what(), e.Code());
     }
 }
 
@@ -144,7 +144,7 @@ void Replace(const std::string& target, const std::string& shown, const struct s
     // read-only file says no.
     if (existing && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
         const int err = errno;
-        throw FileError(shown + ": cannot write: " + Cause(err), err);
+        throw FileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(err), err);
     }
 
     static std::atomic<unsigned> counter{0};
@@ -165,13 +165,18 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         const bool folderThere = ::stat(folder.c_str(), &dir) == 0 && S_ISDIR(dir.st_mode);
         // A folder that is there but takes no new file (/proc/self, say).
         if ((err == ENOENT || err == ENOTDIR) && folderThere)
-            throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
-                            true);
-        if (err == ENOENT || err == ENOTDIR) throw FileError(shown + ": cannot create: " + Cause(err), err);
+            throw FileError(FileStep::TemporaryFile, shown,
+                            shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                            Printable(folder));
+        if (err == ENOENT || err == ENOTDIR)
+            throw FileError(FileStep::Create, shown, shown + ": cannot create: " + Cause(err), err, Printable(folder));
         if (err == EACCES || err == EPERM || err == EROFS)
-            throw FileError(shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err);
-        throw FileError(shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
-                        true);
+            throw FileError(FileStep::FolderNotWritable, shown,
+                            shown + ": the folder " + Printable(folder) + " is not writable: " + Cause(err), err,
+                            Printable(folder));
+        throw FileError(FileStep::TemporaryFile, shown,
+                        shown + ": cannot create a temporary file in " + Printable(folder) + ": " + Cause(err), err,
+                        Printable(folder));
     }
 
     auto discard = [&] {
@@ -196,7 +201,7 @@ void Replace(const std::string& target, const std::string& shown, const struct s
         WriteAll(fd, encode);
     } catch (const FileError& e) {
         discard();
-        throw FileError(shown + ": write failed: " + e.what(), e.Code());
+        throw FileError(FileStep::WriteFailed, shown, shown + ": write failed: " + e.what(), e.Code());
     } catch (...) {
         discard();
         throw;
@@ -206,24 +211,24 @@ void Replace(const std::string& target, const std::string& shown, const struct s
     fd = -1;
     if (closed != 0) {
         discard();
-        throw FileError(shown + ": write failed: " + Cause(closeErr), closeErr);
+        throw FileError(FileStep::WriteFailed, shown, shown + ": write failed: " + Cause(closeErr), closeErr);
     }
     if (::rename(tmp.c_str(), target.c_str()) != 0) {
         const int err = errno;
         discard();
-        throw FileError(shown + ": cannot replace: " + Cause(err), err);
+        throw FileError(FileStep::Replace, shown, shown + ": cannot replace: " + Cause(err), err);
     }
 }
 
 }  // namespace
 
 void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
-    if (path.empty()) throw FileError("no file name given");
+    if (path.empty()) throw FileError(FileStep::NoName, {}, "no file name given");
     const std::string shown = Printable(path);
     SaveSignals signals;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw FileError(shown + ": cannot write: " + Cause(EISDIR), EISDIR);
+        if (S_ISDIR(st.st_mode)) throw FileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(EISDIR), EISDIR);
         if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, encode);
         if (IsStandardOutput(st)) return WriteToStandardOutput(shown, encode);
         // A link is followed: the file it leads to is replaced, the link stays.
@@ -233,7 +238,7 @@ void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
     }
     if (errno != ENOENT) {
         const int err = errno;
-        throw FileError(shown + ": cannot write: " + Cause(err), err);
+        throw FileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(err), err);
     }
     // A new file, possibly at the end of a dangling link.
     Replace(FollowToMissingFile(path, shown), shown, nullptr, encode);

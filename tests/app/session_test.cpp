@@ -151,6 +151,29 @@ TEST_F(Session, ASingleRunReusesTheStorageOfTheRunOnScreen) {
     EXPECT_EQ(s.CurrentHeader(), (SimHeader{2, 2000}));
 }
 
+TEST_F(Session, ARunStoppedBesideTheRunOnScreenLeavesItCurrent) {
+    RunSession s(8);
+    s.SimulateRun({{false, 3}, 3000});
+    s.ShowCurrent();
+    const PlayHistory shown = s.Current();
+    const SimHeader header = s.CurrentHeader();
+    RunHooks hooks;
+    hooks.stopRequested = [] { return true; };
+    EXPECT_EQ(s.SimulateRun({{false, 6}, 2 * kSliceGames}, hooks), RunEnd::Stopped);
+    EXPECT_EQ(s.Shown(), &s.Current());
+    EXPECT_TRUE(s.Current() == shown);
+    EXPECT_EQ(s.CurrentHeader(), header);
+    // A save writes the run on screen, not the stopped one.
+    s.Save(Path("kept.sim"));
+    PlayHistory read;
+    ASSERT_EQ(LoadSimFile(Path("kept.sim"), read).status, SimStatus::Ok);
+    EXPECT_TRUE(read == shown);
+    // Played through, the new run becomes current beside the one on screen.
+    EXPECT_EQ(s.SimulateRun({{false, 6}, 500}), RunEnd::Done);
+    EXPECT_EQ(s.Current().size(), 500u);
+    EXPECT_TRUE(*s.Shown() == shown);
+}
+
 TEST_F(Session, OpenTakesOnlyAWholeSimulationFile) {
     RunSession s(5);
     s.SimulateRun({{false, 6}, 700});

@@ -11,10 +11,17 @@
 #include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <set>
 
+#include <QGraphicsTextItem>
+#include <QLabel>
+
+#include "analysis/theory.h"
+#include "chart/pie_legend.h"
 #include "fake_services.h"
 #include "test_window.h"
 #include "shell/main_form.h"
+#include "shell/result_list.h"
 #include "shell/run_charts.h"
 
 using namespace morvane;
@@ -26,8 +33,7 @@ namespace {
 
 QList<QString> LegendNames(RunCharts& c) {
     QList<QString> names;
-    for (QLegendMarker* m : c.SlumpChart->chart()->legend()->markers())
-        if (m->isVisible()) names << m->label();
+    for (const auto& e : c.Legend->Entries()) names << e.name;
     return names;
 }
 
@@ -51,7 +57,12 @@ private slots:
     void bottomAxisRunsOneToN();
     void barsReadAtEveryScale_data();
     void barsReadAtEveryScale();
+    void everyBarOfAnEightThousandGameRunShowsItsValue_data();
+    void everyBarOfAnEightThousandGameRunShowsItsValue();
+    void modeBandSharesMatchARecount();
+    void modeBandAtTenMillionGamesSlow();
     void runWithoutBBLeavesTheBarsEmpty();
+    void piesKeepTheirSizeBesideWideLists();
     void zoomShowsExactPointsAndDoubleClickGoesHome();
     void rightDragScrolls();
     void imagesHaveTheChartsSize();
@@ -101,25 +112,34 @@ void ChartsTest::barsAtTheBonusOrdinals() {
 }
 
 void ChartsTest::modeLineAroundEachBB() {
-    // 600 games fit the chart's width: the line holds every point exactly.
+    // Fewer games in view than pixels: the line holds every point exactly.
     Window w(3, Window::OnScreen);
     w.Start(600, 6);
     const PlayHistory& h = w.form.History();
     const QLineSeries* mode = w.charts().ModeSeries->Series();
-    QCOMPARE(mode->count(), 600);
     int checked = 0;
-    for (std::size_t j = 1; j < h.size(); ++j) {
-        if (h.BBLog()[j] == 0) continue;
-        const double x = h.PlayNumLog()[j];
-        QCOMPARE(YAt(mode, x), static_cast<double>(h.ModeLog()[j]));
-        if (h.PlayNum2Log()[j] != 1500) {
-            QCOMPARE(YAt(mode, x - 1), static_cast<double>(h.BBLog()[j] + 3));  // Blue7 or Red7 before
-            ++checked;
+    for (const auto& [lo, hi] : {std::pair{1.0, 300.0}, std::pair{301.0, 600.0}}) {
+        chart::SetRangeWithTicks(w.charts().Bottom, lo, hi, 8, 1);
+        QVERIFY(!w.charts().ModeSeries->BandShown());
+        QVERIFY(mode->count() >= 300);
+        for (std::size_t j = 1; j < h.size(); ++j) {
+            const double x = h.PlayNumLog()[j];
+            if (h.BBLog()[j] == 0 || x < lo + 1 || x > hi) continue;
+            QCOMPARE(YAt(mode, x), static_cast<double>(h.ModeLog()[j]));
+            if (h.PlayNum2Log()[j] != 1500) {
+                QCOMPARE(YAt(mode, x - 1), static_cast<double>(h.BBLog()[j] + 3));  // Blue7 or Red7 before
+                ++checked;
+            }
         }
     }
     QVERIFY(checked > 0);
-    QCOMPARE(w.charts().SlumpSeries->Series()->count(), 600);
-    QCOMPARE(w.charts().SlumpSeries->Series()->at(599), QPointF(600, h.MedalLog()[599]));
+    chart::SetRangeWithTicks(w.charts().Bottom, 1, 300, 8, 1);
+    QCOMPARE(w.charts().SlumpSeries->Series()->count(), 301);
+    QCOMPARE(w.charts().SlumpSeries->Series()->at(299), QPointF(300, h.MedalLog()[299]));
+    // At home the 600 games outnumber the pixels: the band, not a line.
+    w.charts().SlumpChart->ResetZoom();
+    QVERIFY(w.charts().ModeSeries->BandShown());
+    QCOMPARE(mode->count(), 0);
 }
 
 void ChartsTest::piesHoldEverySliceInOrder() {
@@ -144,28 +164,49 @@ void ChartsTest::piesHoldEverySliceInOrder() {
 void ChartsTest::legendListsOnlySwitchedOnMarkers() {
     Window w(7, Window::OnScreen);
     w.Start(5000, 6);
+    QChart* c = w.charts().SlumpChart->chart();
+    const QRectF plot = c->plotArea();
     QVERIFY(LegendNames(w.charts()).isEmpty());
-    QVERIFY(!w.charts().SlumpChart->chart()->legend()->isVisible());
+    QVERIFY(w.charts().Legend->Rect().isEmpty());
     w.form.ChanceCheckBox->click();
     w.form.Che2CheckBox->click();
-    QApplication::processEvents();  // the legend lays out its entries
+    QApplication::processEvents();
     QCOMPARE(LegendNames(w.charts()), (QList<QString>{"Chance", "Cherry2"}));
-    // Drawn under the bottom axis's labels and title, clear of the plot and
-    // of the side axes, each entry with its series' marker.
-    QChart* c = w.charts().SlumpChart->chart();
-    const QRectF legend = c->legend()->geometry(), plot = c->plotArea();
-    const QFontMetricsF axisText(w.charts().Bottom->labelsFont());
-    QVERIFY(legend.top() >= plot.bottom() + 2 * axisText.height());
-    QVERIFY(legend.bottom() <= c->size().height());
-    QCOMPARE(c->legend()->markerShape(), QLegend::MarkerShapeFromSeries);
+    w.form.Che4CheckBox->click();
+    w.form.SuikaACheckBox->click();
+    w.form.SuikaBCheckBox->click();
+    QApplication::processEvents();
+    QCOMPARE(LegendNames(w.charts()), (QList<QString>{"Cherry4", "Suika_A", "Suika_B", "Chance", "Cherry2"}));
+    // All five at 520, 5, inside the chart, clear of the plot and of every
+    // axis label and title; the plot kept its place and size.
+    const QRectF legend = w.charts().Legend->Rect();
+    QCOMPARE(legend.topLeft(), QPointF(520, 5));
+    QVERIFY(QRectF(QPointF(0, 0), c->size()).contains(legend));
+    QCOMPARE(c->plotArea(), plot);
+    QVERIFY(!legend.intersects(plot));
+    int texts = 0;
+    for (QGraphicsItem* item : c->scene()->items()) {
+        if (item->type() != QGraphicsTextItem::Type || !item->isVisible()) continue;
+        const auto* t = static_cast<QGraphicsTextItem*>(item);
+        if (t->toPlainText().isEmpty()) continue;
+        ++texts;
+        QVERIFY2(!item->sceneBoundingRect().intersects(legend), qPrintable(t->toPlainText()));
+    }
+    QVERIFY(texts > 10);  // the labels and titles of three axes were looked at
+    const QRect hint = w.charts().Label4->geometry();
+    QVERIFY(!legend.intersects(QRectF(w.charts().SlumpChart->mapToScene(hint.topLeft()), QSizeF(hint.size()))));
     QVERIFY(w.charts().MarkerOn(Marker::Cherry2));
     QVERIFY(!w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Series()->points().isEmpty());
     const std::size_t kept = w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Points().size();
-    w.form.Che2CheckBox->click();
+    for (QCheckBox* box : {w.form.Che2CheckBox, w.form.Che4CheckBox, w.form.SuikaACheckBox, w.form.SuikaBCheckBox})
+        box->click();
     QApplication::processEvents();
     QCOMPARE(LegendNames(w.charts()), (QList<QString>{"Chance"}));
+    QCOMPARE(c->plotArea(), plot);
     QVERIFY(!w.charts().MarkerOn(Marker::Cherry2));
     QCOMPARE(w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Points().size(), kept);
+    // Each entry shows its series' own marker.
+    QCOMPARE(w.charts().Legend->Entries()[0].shape, QScatterSeries::MarkerShapeRotatedRectangle);
 }
 
 void ChartsTest::switchedOnSeriesFillAtTheNextPresentation() {
@@ -220,35 +261,266 @@ void ChartsTest::barsReadAtEveryScale() {
     Window w(12, Window::OnScreen);
     w.Start(games, 6);
     chart::ChartView* view = w.charts().SlumpChart2;
+    chart::Bars& series = *w.charts().SlumpBSeries;
     const QImage drawn = view->grab().toImage();
-    const QRectF plot = view->chart()->plotArea();
-    const auto& bars = w.charts().SlumpBSeries->Values();
+    QChart* c = view->chart();
+    const QRectF plot = c->plotArea();
+    const auto& bars = series.Values();
     QVERIFY(bars.size() > 20);
-    // Halfway up every bar the user sees the bar's colour (within a pixel
-    // of where the bar stands), however narrow the bars are.
     const QColor fill(0xFF, 0x8E, 0x8E);
-    const double pixelsPerPlay = plot.height() / w.charts().Left2->max();
-    int looked = 0;
-    for (const chart::XY& b : bars) {
-        const QPoint mid =
-            view->mapFromScene(view->chart()->mapToPosition(QPointF(b.x, b.y / 2), w.charts().SlumpBSeries->Series()));
-        if (!plot.adjusted(2, 2, -2, -2).contains(mid) || b.y * pixelsPerPlay < 6) continue;
-        const bool seen = drawn.pixelColor(mid) == fill || drawn.pixelColor(mid + QPoint(1, 0)) == fill ||
-                          drawn.pixelColor(mid - QPoint(1, 0)) == fill;
-        QVERIFY2(seen, qPrintable(QStringLiteral("bar %1 of height %2").arg(b.x).arg(b.y)));
-        ++looked;
+    // The pixel the chart draws (x, y) on.
+    auto at = [&](double x, double y) {
+        const QPointF p = c->mapToPosition(QPointF(x, y), series.Series());
+        return view->mapFromScene(QPointF(std::lround(p.x()), std::lround(p.y())));
+    };
+    auto near = [&](QPoint p, const QColor& colour, int dy) {
+        for (int d = -dy; d <= dy; ++d)
+            for (int dx = -1; dx <= 1; ++dx)
+                if (drawn.pixelColor(p + QPoint(dx, d)) == colour) return true;
+        return false;
+    };
+    if (!series.Summarized()) {
+        // Each bar a pixel or more: halfway up every bar the user sees the
+        // bar's colour, however narrow the bars are.
+        const double pixelsPerPlay = plot.height() / w.charts().Left2->max();
+        int looked = 0;
+        for (const chart::XY& b : bars) {
+            const QPoint mid = at(b.x, b.y / 2);
+            if (!plot.adjusted(2, 2, -2, -2).contains(mid) || b.y * pixelsPerPlay < 6) continue;
+            QVERIFY2(near(mid, fill, 0), qPrintable(QStringLiteral("bar %1 of height %2").arg(b.x).arg(b.y)));
+            ++looked;
+        }
+        QVERIFY(looked > static_cast<int>(bars.size()) / 3);
+        // Value boxes never overlap, each tells its own bar's value, and the
+        // bars with a box are the tallest: none without one is taller.
+        const std::vector<chart::Bars::Mark> marks = series.ShownMarks();
+        QVERIFY(!marks.empty());
+        QCOMPARE(static_cast<int>(marks.size()), series.MarksShown());
+        double lowestLabelled = INFINITY;
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            for (std::size_t j = i + 1; j < marks.size(); ++j) QVERIFY(!marks[i].rect.intersects(marks[j].rect));
+            const auto bar = std::find_if(bars.begin(), bars.end(), [&](const chart::XY& b) { return b.x == marks[i].x; });
+            QVERIFY(bar != bars.end());
+            QCOMPARE(marks[i].text, QString::number(bar->y));
+            QVERIFY(std::abs(marks[i].rect.center().x() - c->mapToPosition(QPointF(bar->x, 0), series.Series()).x()) <= 1);
+            lowestLabelled = std::min(lowestLabelled, bar->y);
+        }
+        for (const chart::XY& b : bars) {
+            const bool labelled =
+                std::any_of(marks.begin(), marks.end(), [&](const chart::Bars::Mark& m) { return m.x == b.x; });
+            QVERIFY2(labelled || b.y <= lowestLabelled, qPrintable(QStringLiteral("bar %1 of %2").arg(b.x).arg(b.y)));
+        }
+    } else {
+        // Narrower than a pixel: per pixel column the median as a line in a
+        // band of the quartiles, the highest above, each as recounted from
+        // the bars of that column.
+        QVERIFY(series.ShownMarks().empty());
+        const auto& groups = series.Groups();
+        QVERIFY(groups.size() > static_cast<std::size_t>(plot.width()) / 2);
+        int checked = 0;
+        for (std::size_t k = 0; k < groups.size(); k += 7) {
+            const chart::BarGroup& g = groups[k];
+            std::vector<double> v;
+            for (const chart::XY& b : bars)
+                if (b.x >= g.x0 && (b.x < g.x1 || (k + 1 == groups.size() && b.x <= g.x1 + 0.5))) v.push_back(b.y);
+            std::sort(v.begin(), v.end());
+            QCOMPARE(v.size(), g.count);
+            auto quantile = [&](double p) {
+                const double h = (v.size() - 1) * p;
+                const auto i = static_cast<std::size_t>(h);
+                return i + 1 < v.size() ? v[i] + (h - i) * (v[i + 1] - v[i]) : v[i];
+            };
+            QCOMPARE(g.median, quantile(0.5));
+            QCOMPARE(g.max, v.back());
+            const double x = g.x0;  // the group's first pixel column
+            QVERIFY2(near(at(x, quantile(0.5)), QColor(0xB0, 0x00, 0x00), 1), qPrintable(QString::number(k)));
+            if (at(x, quantile(0.25)).y() - at(x, quantile(0.75)).y() >= 8) {
+                const double between = (quantile(0.25) + quantile(0.5)) / 2;
+                if (at(x, quantile(0.5)).y() - at(x, between).y() <= -3 || at(x, quantile(0.5)).y() - at(x, between).y() >= 3)
+                    QVERIFY2(near(at(x, between), fill, 0), qPrintable(QString::number(k)));
+            }
+            if (at(x, quantile(0.75)).y() - at(x, v.back()).y() >= 3)
+                QVERIFY2(near(at(x, v.back()), QColor(0x80, 0x80, 0x80), 1), qPrintable(QString::number(k)));
+            ++checked;
+        }
+        QVERIFY(checked > 20);
+        const chart::BarGroup& some = groups[groups.size() / 2];
+        QVERIFY(series.ToolTipAt((some.x0 + some.x1) / 2).contains(QStringLiteral("中央値")));
     }
-    QVERIFY(looked > static_cast<int>(bars.size()) / 3);
-    // Value boxes never overlap; a bar without one tells its value.
-    const std::vector<QRectF> boxes = w.charts().SlumpBSeries->ShownMarks();
-    for (std::size_t i = 0; i < boxes.size(); ++i)
-        for (std::size_t j = i + 1; j < boxes.size(); ++j) QVERIFY(!boxes[i].intersects(boxes[j]));
-    QCOMPARE(static_cast<int>(boxes.size()), w.charts().SlumpBSeries->MarksShown());
-    if (bars.size() <= chart::Bars::kMaxMarks) QVERIFY(!boxes.empty());
     const chart::XY& some = bars[bars.size() / 2];
-    QCOMPARE(w.charts().SlumpBSeries->ToolTipAt(some.x + 0.2),
-             QStringLiteral("%1回目: %2").arg(some.x).arg(some.y));
-    QVERIFY(w.charts().SlumpBSeries->ToolTipAt(0).isEmpty());
+    if (!series.Summarized())
+        QCOMPARE(series.ToolTipAt(some.x + 0.2), QStringLiteral("%1回目: %2").arg(some.x).arg(some.y));
+    QVERIFY(series.ToolTipAt(-5).isEmpty());
+}
+
+void ChartsTest::everyBarOfAnEightThousandGameRunShowsItsValue_data() {
+    QTest::addColumn<int>("seed");
+    // 33, 39, 39, 34 and 35 BBs at setting 6.
+    for (int seed : {2, 5, 8, 11, 13}) QTest::newRow(qPrintable(QString::number(seed))) << seed;
+}
+
+void ChartsTest::everyBarOfAnEightThousandGameRunShowsItsValue() {
+    QFETCH(int, seed);
+    Window w(static_cast<std::uint32_t>(seed), Window::OnScreen);
+    w.Start(8000, 6);
+    chart::ChartView* view = w.charts().SlumpChart2;
+    chart::Bars& series = *w.charts().SlumpBSeries;
+    QChart* c = view->chart();
+    const auto& bars = series.Values();
+    QVERIFY(bars.size() >= 30 && bars.size() <= 40);
+    const std::vector<chart::Bars::Mark> marks = series.ShownMarks();
+    QCOMPARE(marks.size(), bars.size());
+    const QRect hint = w.charts().Label5->geometry();
+    const QRectF hintRect(view->mapToScene(hint.topLeft()), QSizeF(hint.size()));
+    const QImage drawn = view->grab().toImage();
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const chart::Bars::Mark& m = marks[i];
+        const auto bar = std::find_if(bars.begin(), bars.end(), [&](const chart::XY& b) { return b.x == m.x; });
+        QVERIFY(bar != bars.end());
+        QCOMPARE(m.text, QString::number(bar->y));
+        // Over its own bar, 4 pixels above its top, inside the chart and
+        // clear of the hint above the plot.
+        const QPointF top = c->mapToPosition(QPointF(bar->x, bar->y), series.Series());
+        QVERIFY(std::abs(m.rect.center().x() - top.x()) <= 1);
+        QVERIFY2(std::abs(m.rect.bottom() - (top.y() - 4)) <= 1, qPrintable(m.text));
+        QVERIFY(QRectF(QPointF(0, 0), c->size()).contains(m.rect));
+        QVERIFY(!m.rect.intersects(hintRect));
+        for (std::size_t j = i + 1; j < marks.size(); ++j) QVERIFY(!m.rect.intersects(marks[j].rect));
+        // White with the pattern's horizontal lines, seen beside the figure.
+        const QRect r = QRect(view->mapFromScene(m.rect.topLeft()), m.rect.size().toSize()).adjusted(1, 1, -1, -1);
+        const QColor line(0xC8, 0xC8, 0xC8);
+        std::set<int> lineRows;
+        int white = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            int grey = 0;
+            for (int x = r.left(); x <= r.right(); ++x) {
+                white += drawn.pixelColor(x, y) == QColor(Qt::white);
+                grey += drawn.pixelColor(x, y) == line;
+            }
+            if (grey >= 2) lineRows.insert(y);
+        }
+        QVERIFY2(white >= r.width() && (r.height() < 10 || !lineRows.empty()), qPrintable(m.text));
+    }
+}
+
+namespace {
+
+// The band of the mode line as drawn, checked against the play history:
+// each drawn column stands for a stretch of games that the chart maps onto
+// its pixels; those games recounted by mode give each level's share of the
+// band's height. Returns the share of the band's pixels drawn in 高確, or -1.
+double CheckModeBand(Window& w) {
+    RunCharts& charts = w.charts();
+    const chart::EnvelopeLine& band = *charts.ModeSeries;
+    const auto& columns = band.Band();
+    if (!band.BandShown() || columns.empty()) {
+        qWarning("no band");
+        return -1;
+    }
+    QChart* c = charts.SlumpChart->chart();
+    const QRectF plot = c->plotArea();
+    const QRect rect = band.BandRect();
+    const PlayHistory& h = w.form.History();
+    const double lo = charts.Bottom->min(), hi = charts.Bottom->max();
+    // The chart's own map from a game to its x pixel, checked on two games.
+    auto pixel = [&](double x) { return plot.left() + (x - lo) / (hi - lo) * plot.width(); };
+    for (double x : {lo, (lo + hi) / 3})
+        if (std::abs(c->mapToPosition(QPointF(x, 0), band.Series()).x() - pixel(x)) > 1e-6) return -1;
+    // The columns tile the plot: each stretch of games follows the last and
+    // is drawn on the pixels the chart maps it to.
+    if (columns.front().data.x0 != lo || columns.back().data.x1 != hi) return -1;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto& col = columns[i];
+        if (i > 0 && (col.left != columns[i - 1].right || col.data.x0 != columns[i - 1].data.x1)) return -1;
+        if (std::abs(pixel(col.data.x0) - col.left) > 0.5 + 1e-9 || std::abs(pixel(col.data.x1) - col.right) > 0.5 + 1e-9)
+            return -1;
+    }
+    std::vector<std::array<std::uint64_t, 6>> recount(columns.size());
+    std::size_t k = 0;
+    for (std::size_t g = 0; g < h.size(); ++g) {
+        const double x = h.PlayNumLog()[g];
+        if (x < lo || x > hi) continue;
+        while (k + 1 < columns.size() && x >= columns[k].data.x1) ++k;
+        const int mode = h.ModeLog()[g];
+        if (mode >= 0 && mode < 6) ++recount[k][static_cast<std::size_t>(mode)];
+    }
+    const double height = rect.height();
+    std::uint64_t high = 0, all = 0;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto& col = columns[i];
+        std::uint64_t total = 0;
+        for (std::uint64_t n : recount[i]) total += n;
+        int stacked = 0;
+        for (std::size_t l = 0; l < 6; ++l) {
+            const double want = height * static_cast<double>(recount[i][l]) / static_cast<double>(total);
+            // Within the pixel that rounding takes.
+            if (std::abs(col.heights[l] - want) > 1) {
+                qWarning("column %zu level %zu: drawn %d, recount %.2f", i, l, col.heights[l], want);
+                return -1;
+            }
+            stacked += col.heights[l];
+        }
+        if (stacked != rect.height()) return -1;
+        high += static_cast<std::uint64_t>(col.heights[2]) * static_cast<std::uint64_t>(col.right - col.left);
+        all += static_cast<std::uint64_t>(rect.height()) * static_cast<std::uint64_t>(col.right - col.left);
+    }
+    // What the user sees: each level's colour where its height says, but
+    // where the slump line or a marker crosses the band.
+    const QImage drawn = charts.SlumpChart->grab().toImage();
+    const std::vector<QColor> colours = {QColor(0x00, 0x00, 0x80), QColor(0xFF, 0x00, 0xFF), QColor(0x00, 0xFF, 0x00),
+                                         QColor(0xFF, 0xFF, 0x00), QColor(0xFF, 0x00, 0x00), QColor(0xFF, 0xFF, 0xFF)};
+    int sampled = 0, matched = 0;
+    for (const auto& col : columns) {
+        int bottom = col.bottom;
+        for (std::size_t l = 0; l < 6; ++l) {
+            if (col.heights[l] >= 3) {
+                const QPoint at = charts.SlumpChart->mapFromScene(QPointF(col.left, bottom - (col.heights[l] + 1) / 2));
+                ++sampled;
+                matched += drawn.pixelColor(at) == colours[l];
+            }
+            bottom -= col.heights[l];
+        }
+    }
+    if (sampled <= static_cast<int>(columns.size()) || matched < sampled * 95 / 100) {
+        qWarning("%d of %d sampled pixels in their level's colour", matched, sampled);
+        return -1;
+    }
+    return static_cast<double>(high) / static_cast<double>(all);
+}
+
+}  // namespace
+
+void ChartsTest::modeBandSharesMatchARecount() {
+    Window w(21, Window::OnScreen);
+    w.Start(100000, 6);
+    QVERIFY(CheckModeBand(w) >= 0);
+    // Zoomed into a tenth, the band follows; into fewer games than pixels,
+    // the exact line returns.
+    chart::SetRangeWithTicks(w.charts().Bottom, 40000, 50000, 8, 1);
+    QVERIFY(CheckModeBand(w) >= 0);
+    chart::SetRangeWithTicks(w.charts().Bottom, 40000, 40200, 8, 1);
+    QVERIFY(!w.charts().ModeSeries->BandShown());
+    QVERIFY(w.charts().ModeSeries->Series()->count() >= 200);
+    // The mouse over a column tells its shares.
+    w.charts().SlumpChart->ResetZoom();
+    const auto& home = w.charts().ModeSeries->Band();
+    const QString tip = w.charts().ModeSeries->BandToolTipAt(home[10].left);
+    QVERIFY2(tip.startsWith(QStringLiteral("%1〜").arg(static_cast<long long>(std::ceil(home[10].data.x0)))) &&
+                 tip.contains(QStringLiteral("高確")),
+             qPrintable(tip));
+}
+
+void ChartsTest::modeBandAtTenMillionGamesSlow() {
+    if (qEnvironmentVariableIsEmpty("MORVANE_SLOW_TESTS")) QSKIP("run by charts_tests_Slow");
+    Window w(4, Window::OnScreen);
+    w.Start(10000000, 4);
+    const double high = CheckModeBand(w);
+    QVERIFY(high >= 0);
+    // The share of 高確 the band shows over the whole run is the one the
+    // machine's tables give in the long run.
+    const double theory = SettingTheory(4).LongRun().modeShare[2];
+    qInfo("高確: %.4f drawn, %.4f in theory", high, theory);
+    QVERIFY2(std::abs(high - theory) < 0.01, qPrintable(QStringLiteral("%1 drawn, %2 in theory").arg(high).arg(theory)));
 }
 
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
@@ -258,6 +530,94 @@ void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
     QVERIFY(w.charts().SlumpBSeries->Values().empty());
     QCOMPARE(w.charts().KModeSeries->count(), 4);
     for (const QPieSlice* s : w.charts().KModeSeries->slices()) QCOMPARE(s->value(), 0.0);
+    // The pie of four empty slices: the outline of an empty circle where it
+    // would stand, and no line from its centre or anywhere else.
+    w.form.PageControl1->setCurrentIndex(static_cast<int>(Page::KeizokuSelect));
+    QApplication::processEvents();
+    const QImage drawn = w.charts().KModeChart->grab().toImage();
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor p = drawn.pixelColor(x, y);
+            QVERIFY2(p.alpha() == 0 || p.value() > 0x60, qPrintable(QStringLiteral("dark pixel at %1, %2").arg(x).arg(y)));
+        }
+    const QRectF circle = w.charts().PieCircle(Page::KeizokuSelect);
+    QCOMPARE(circle.width(), static_cast<double>(RunCharts::kPieDiameter));
+    auto outlined = [&](QPointF p) {
+        for (int d = -1; d <= 1; ++d)
+            for (int e = -1; e <= 1; ++e) {
+                const QColor c = drawn.pixelColor(p.toPoint() + QPoint(d, e));
+                if (c.alpha() > 0 && c.value() < 0xD0) return true;
+            }
+        return false;
+    };
+    const QPointF centre = circle.center();
+    for (const QPointF edge : {QPointF(circle.left(), centre.y()), QPointF(circle.right(), centre.y()),
+                               QPointF(centre.x(), circle.top()), QPointF(centre.x(), circle.bottom())})
+        QVERIFY(outlined(edge));
+    QVERIFY(!outlined(centre));
+    // A run with BBs draws its pie without the outline.
+    w.Start(3000, 6);
+    QVERIFY(w.charts().KModeSeries->sum() > 0);
+    const QImage full = w.charts().KModeChart->grab().toImage();
+    QVERIFY(full.pixelColor(centre.toPoint() + QPoint(30, 30)) != drawn.pixelColor(centre.toPoint() + QPoint(30, 30)));
+}
+
+void ChartsTest::piesKeepTheirSizeBesideWideLists() {
+    Window w(5, Window::OnScreen);
+    bool legendUnderList = false;
+    for (int games : {8000, 100000}) {
+        w.Start(games, 6);
+        for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect}) {
+            w.form.PageControl1->setCurrentIndex(static_cast<int>(page));
+            QApplication::processEvents();
+            chart::ChartView* view = w.charts().PieView(page);
+            const QRect list = w.form.List(page)->geometry();
+            const QRect sheet = view->parentWidget()->rect();
+            const QString where = QStringLiteral("%1 games, page %2").arg(games).arg(static_cast<int>(page));
+            // The pie at its designed size, whole on the page, right of the
+            // list: at its designed place unless the list reaches into it.
+            const QRectF circle = w.charts().PieCircle(page).translated(view->geometry().topLeft());
+            QCOMPARE(circle.width(), static_cast<double>(RunCharts::kPieDiameter));
+            QVERIFY2(circle.left() > list.right() && QRectF(sheet).contains(circle), qPrintable(where));
+            if (list.right() + 6 <= RunCharts::kPieLeft) QCOMPARE(view->geometry().left(), RunCharts::kPieLeft);
+            // And drawn there: the slices' colours just inside its edge, all
+            // round, and nothing of them just outside.
+            const QImage pie = view->grab().toImage();
+            const QRectF local = w.charts().PieCircle(page);
+            std::vector<QColor> colours;
+            for (const QPieSlice* sl : w.charts().PieSeries(page)->slices()) colours.push_back(sl->brush().color());
+            int inside = 0;
+            for (int a = 0; a < 360; a += 15) {
+                const double r = local.width() / 2, t = a * M_PI / 180;
+                const QPoint in = (local.center() + QPointF(std::cos(t), std::sin(t)) * (r - 4)).toPoint();
+                const QPoint out = (local.center() + QPointF(std::cos(t), std::sin(t)) * (r + 4)).toPoint();
+                inside += std::find(colours.begin(), colours.end(), pie.pixelColor(in)) != colours.end();
+                QVERIFY2(pie.pixelColor(out) == pie.pixelColor(QPoint(1, 1)), qPrintable(where));
+            }
+            QVERIFY2(inside >= 20, qPrintable(where));
+            // The legend whole on the page, clear of the list and the pie,
+            // with colour boxes 15 pixels wide as drawn.
+            chart::PieLegend* legend = w.charts().PieLegendOf(page);
+            QVERIFY2(legend->isVisible() && sheet.contains(legend->geometry()), qPrintable(where));
+            QVERIFY2(!legend->geometry().intersects(list), qPrintable(where));
+            QVERIFY2(!QRectF(legend->geometry()).intersects(circle), qPrintable(where));
+            legendUnderList |= legend->geometry().top() > list.bottom();
+            const QImage key = legend->grab().toImage();
+            for (int i = 0; i < static_cast<int>(legend->Entries().size()); ++i) {
+                const QRect box = legend->BoxRect(i);
+                const int y = box.center().y();
+                // From the box's left border to its right one.
+                int left = box.left() - 3;
+                while (key.pixelColor(left, y) != QColor(Qt::black)) ++left;
+                int right = left + 1;
+                while (right < key.width() && key.pixelColor(right, y) != QColor(Qt::black)) ++right;
+                QCOMPARE(key.pixelColor(left + 1, y), legend->Entries()[static_cast<std::size_t>(i)].colour);
+                QCOMPARE(right - left + 1, chart::PieLegend::kBoxWidth);
+            }
+        }
+    }
+    // The continuation list widens at 100,000 games: its legend gave way.
+    QVERIFY(legendUnderList);
 }
 
 void ChartsTest::zoomShowsExactPointsAndDoubleClickGoesHome() {

@@ -4,7 +4,9 @@
 #include <QUrl>
 #include <deque>
 #include <functional>
+#include <optional>
 
+#include "system/memory_room.h"
 #include "shell/services.h"
 
 namespace morvane::testing {
@@ -12,16 +14,22 @@ namespace morvane::testing {
 struct Box {
     QString caption;
     QString text;
+    QString details;
 };
 
 class FakeServices : public Services {
 public:
     void ShowError(QWidget*, const QString& caption, const QString& text) override {
-        boxes.push_back({caption, text});
+        boxes.push_back({caption, text, {}});
+        if (onError) onError();
+    }
+    void ShowErrorDetails(QWidget*, const QString& caption, const QString& text, const QString& details) override {
+        boxes.push_back({caption, text, details});
         if (onError) onError();
     }
     void ShowInformation(QWidget*, const QString& caption, const QString& text) override {
-        informations.push_back({caption, text});
+        informations.push_back({caption, text, {}});
+        if (onInformation) onInformation();
     }
     QString AskSaveFileName(QWidget*, const QString& initial) override {
         saveInitials << initial;
@@ -43,6 +51,7 @@ public:
         imageFormats << format;
         return Next(imageAnswers);
     }
+    std::uint64_t AvailableMemory() override { return availableMemory ? *availableMemory : AvailableMemoryBytes(); }
     void OpenUrl(const QUrl& url) override { urls << url; }
     void StartProgram(const QString& path, const QStringList& arguments) override {
         programs << path;
@@ -51,6 +60,8 @@ public:
 
     std::vector<Box> boxes;         // errors
     std::vector<Box> informations;
+    std::function<void()> onInformation;
+    std::optional<std::uint64_t> availableMemory;  // the machine's when unset
     std::function<void()> onError;
     std::deque<QString> saveAnswers, openAnswers;  // "" cancels
     QStringList saveInitials, openInitials;

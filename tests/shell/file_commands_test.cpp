@@ -65,6 +65,23 @@ QByteArray Int32s(std::initializer_list<std::int32_t> values) {
 
 
 // What morvane-sim writes for the same seed and inputs.
+// An error box about a file, "" when it is as it should be: in Japanese
+// throughout but for the file's own name, its lines as given, and the
+// system's own words only behind the details button.
+std::string CheckFileBox(const Box& box, const QStringList& lines, const QString& path, const QString& systemWords) {
+    std::string failures;
+    auto expect = [&](bool ok, const std::string& what) {
+        if (!ok) failures += what + "; ";
+    };
+    expect(box.caption == QStringLiteral("エラー"), "caption " + box.caption.toStdString());
+    expect(box.text == lines.join(QLatin1Char('\n')), "text " + box.text.toStdString());
+    QString rest = box.text;
+    rest.remove(path);
+    for (QChar c : rest) expect(!(c.isLetter() && c.unicode() < 0x80), "English in " + rest.toStdString());
+    expect(box.details.contains(systemWords), "details " + box.details.toStdString());
+    return failures;
+}
+
 QByteArray CliRun(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     if (CliMain(args, out, err) != 0) qWarning("%s", err.str().c_str());
@@ -180,6 +197,18 @@ void FileCommandsTest::notASimulationFileLeavesTheRunOnScreen() {
         QCOMPARE(w.Page(Page::BB), bb);
         QCOMPARE(w.form.ResultLabel->text(), label);
     }
+    // A file that is not there: what failed and why, in Japanese.
+    const QString missing = Path(QStringLiteral("gone/missing.sim"));
+    w.services.boxes.clear();
+    w.Open(missing);
+    QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    const std::string box =
+        CheckFileBox(w.services.boxes[0],
+                     {QStringLiteral("ファイルを開けませんでした。"), QStringLiteral("ファイル: ") + missing,
+                      QStringLiteral("指定したフォルダーまたはファイルがありません。")},
+                     missing, QString::fromUtf8(std::strerror(ENOENT)));
+    QVERIFY2(box.empty(), box.c_str());
+    QCOMPARE(w.form.History().size(), std::size_t{1000});
     // A save now still writes what is on screen.
     const QString saved = Path(QStringLiteral("after.sim"));
     w.Save(saved);
@@ -286,8 +315,13 @@ void FileCommandsTest::batchIntoAMissingFolder() {
     w.Start(QStringLiteral("20"), QStringLiteral("1"), QStringLiteral("3"));
     QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
-    QVERIFY(w.services.boxes[0].text.contains(QStringLiteral("nowhere/b1_20_1.sim")));
-    QVERIFY(w.services.boxes[0].text.contains(QStringLiteral("\n指定したフォルダーまたはファイルがありません。\n")));
+    const QString file = Path(QStringLiteral("nowhere/b1_20_1.sim"));
+    const std::string box = CheckFileBox(w.services.boxes[0],
+                                         {QStringLiteral("シミュレーションファイルに保存できませんでした。"),
+                                          QStringLiteral("ファイル: ") + file, QStringLiteral("新しいファイルを作れませんでした。"),
+                                          QStringLiteral("指定したフォルダーまたはファイルがありません。")},
+                                         file, QString::fromUtf8(std::strerror(ENOENT)));
+    QVERIFY2(box.empty(), box.c_str());
     QVERIFY(w.form.StartButton->isEnabled());
     QCOMPARE(w.form.History().size(), std::size_t{20});  // only the first run was made
     QCOMPARE(w.form.Machine().playCount, 20);
@@ -314,8 +348,13 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
 
     QCOMPARE(Bytes(file), old);
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
-    QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
-    QVERIFY(w.services.boxes[0].text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。")));
+    const QString tooLarge = QString::fromUtf8(std::strerror(EFBIG));
+    const std::string saveBox =
+        CheckFileBox(w.services.boxes[0],
+                     {QStringLiteral("シミュレーションファイルに保存できませんでした。"), QStringLiteral("ファイル: ") + file,
+                      QStringLiteral("書き込みの途中で失敗しました。"), QStringLiteral("ファイルが大きすぎます。")},
+                     file, tooLarge);
+    QVERIFY2(saveBox.empty(), saveBox.c_str());
     QVERIFY(w.form.StatusText(0) != QStringLiteral("シミュレーションファイルに保存完了"));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.sim")});
 
@@ -333,6 +372,13 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     signal(SIGXFSZ, previous);
     QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
+    const QString second = Path(QStringLiteral("f1_200_2.sim"));
+    const std::string batchBox =
+        CheckFileBox(w.services.boxes[0],
+                     {QStringLiteral("シミュレーションファイルに保存できませんでした。"), QStringLiteral("ファイル: ") + second,
+                      QStringLiteral("書き込みの途中で失敗しました。"), QStringLiteral("ファイルが大きすぎます。")},
+                     second, tooLarge);
+    QVERIFY2(batchBox.empty(), batchBox.c_str());
     QCOMPARE(Bytes(Path(QStringLiteral("f1_100_1.sim"))).size(), 3212);
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
              (QStringList{QStringLiteral("f1_100_1.sim"), QStringLiteral("keep.sim")}));
@@ -378,17 +424,16 @@ struct WindowSaveCase {
 QString In(const QString& dir, const char* name) { return dir + QLatin1Char('/') + QString::fromUtf8(name); }
 
 // The box a failed save shows, checked; "" when it is as it should be.
-std::string CheckFailedSave(Window& w, const QString& reason, const QString& japanese) {
+std::string CheckFailedSave(Window& w, const QString& file, const QString& step, const QString& reason,
+                            const QString& japanese) {
     test::Checks c;
     c.Expect(w.services.boxes.size() == 1, std::to_string(w.services.boxes.size()) + " boxes");
     if (!w.services.boxes.empty()) {
-        const Box& box = w.services.boxes[0];
-        c.Expect(box.caption == QStringLiteral("エラー"), "caption " + box.caption.toStdString());
-        // What failed, the cause in Japanese, then the system's words.
-        c.Expect(box.text.startsWith(QStringLiteral("シミュレーションファイルに保存できませんでした。\n") + japanese +
-                                     QLatin1Char('\n')) &&
-                     box.text.contains(reason),
-                 "box says " + box.text.toStdString());
+        const std::string box = CheckFileBox(w.services.boxes[0],
+                                             {QStringLiteral("シミュレーションファイルに保存できませんでした。"),
+                                              QStringLiteral("ファイル: ") + file, step, japanese},
+                                             file, reason);
+        c.Expect(box.empty(), box);
     }
     c.Expect(w.form.StatusText(0) != QStringLiteral("シミュレーションファイルに保存完了"), "status says saved");
     return c.Failures();
@@ -419,7 +464,8 @@ const WindowSaveCase kWindowSaves[] = {
          Window w(5);
          w.Start(100, 1);
          w.Save(file);
-         const std::string box = CheckFailedSave(w, QString::fromUtf8(std::strerror(EACCES)),
+         const std::string box = CheckFailedSave(w, file, QStringLiteral("ファイルに書き込めませんでした。"),
+                                                 QString::fromUtf8(std::strerror(EACCES)),
                                                  QStringLiteral("このファイルまたはフォルダーに書き込む権限がありません。"));
          c.Expect(box.empty(), box);
          c.Expect(Bytes(file) == "old", "read-only file replaced");
@@ -434,9 +480,17 @@ const WindowSaveCase kWindowSaves[] = {
          Window w(5);
          w.Start(100, 1);
          w.Save(QStringLiteral("/proc/self/comm"));
-         const std::string box = CheckFailedSave(w, QStringLiteral("cannot create a temporary file in /proc/self/"),
-                                                 QStringLiteral("保存先のフォルダーに一時ファイルを作れません。"));
-         c.Expect(box.empty(), box);
+         // The cause's number is the temporary file's: only the step is said.
+         c.Expect(w.services.boxes.size() == 1, std::to_string(w.services.boxes.size()) + " boxes");
+         if (!w.services.boxes.empty()) {
+             const auto& box = w.services.boxes[0];
+             c.Expect(box.text == QStringLiteral("シミュレーションファイルに保存できませんでした。\n"
+                                                 "ファイル: /proc/self/comm\n"
+                                                 "保存先のフォルダー「/proc/self/」に一時ファイルを作れません。"),
+                      "text " + box.text.toStdString());
+             c.Expect(box.details.contains(QStringLiteral("cannot create a temporary file in /proc/self/")),
+                      "details " + box.details.toStdString());
+         }
          return c.Failures();
      }},
     {"full file system", false,
@@ -456,7 +510,8 @@ const WindowSaveCase kWindowSaves[] = {
          setrlimit(RLIMIT_FSIZE, &small);
          w.Save(file);
          const std::string box =
-             CheckFailedSave(w, QString::fromUtf8(std::strerror(EFBIG)), QStringLiteral("ファイルが大きすぎます。"));
+             CheckFailedSave(w, file, QStringLiteral("書き込みの途中で失敗しました。"),
+                             QString::fromUtf8(std::strerror(EFBIG)), QStringLiteral("ファイルが大きすぎます。"));
          c.Expect(box.empty(), box);
          c.Expect(!old.isEmpty() && Bytes(file) == old, "old file not whole");
          c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("keep.sim")},

@@ -316,19 +316,26 @@ void MainFormTest::startIsNotReenteredWhileARunIsInProgress() {
 void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
     Window w(4);
     w.Start(QStringLiteral("500"), QStringLiteral("2"));
-    QVERIFY(!w.form.ResultLabel->text().isEmpty());
+    const QString first = w.form.ResultLabel->text();
+    QVERIFY(!first.isEmpty());
     QVERIFY(w.Rows(Page::Play) == 500);
-    // What the window shows while the next run's games are played.
-    QString summary = QStringLiteral("not looked at");
-    std::size_t rows = 99;
-    QTimer::singleShot(0, &w.form, [&] {
-        summary = w.form.ResultLabel->text();
-        rows = w.Rows(Page::Play);
-    });
-    w.Start(QStringLiteral("300"), QStringLiteral("2"));
-    QCOMPARE(summary, QString());
-    QCOMPARE(rows, std::size_t{0});
-    QVERIFY(!w.form.ResultLabel->text().isEmpty());
+    // What the window shows while the next run's games are played: the run
+    // on screen, summary and lists alike, while memory allows playing
+    // beside it; short of memory, neither.
+    for (const bool shortOfMemory : {false, true}) {
+        if (shortOfMemory) w.services.availableMemory = 1;
+        QString summary = QStringLiteral("not looked at");
+        std::size_t rows = 99;
+        QTimer::singleShot(0, &w.form, [&] {
+            summary = w.form.ResultLabel->text();
+            rows = w.Rows(Page::Play);
+        });
+        w.Start(QStringLiteral("500"), QStringLiteral("2"));
+        QCOMPARE(summary, shortOfMemory ? QString() : first);
+        QCOMPARE(rows, shortOfMemory ? std::size_t{0} : std::size_t{500});
+        QVERIFY(!w.form.ResultLabel->text().isEmpty());
+        QCOMPARE(w.services.informations.size(), shortOfMemory ? std::size_t{1} : std::size_t{0});
+    }
 }
 
 void MainFormTest::qtsOwnTextsAreJapanese() {
@@ -408,13 +415,23 @@ void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
     QCOMPARE(w.Rows(Page::Play), static_cast<std::size_t>(3 * kSliceGames));
 
     // Esc while the games hold the window: the run ends at its next slice,
-    // nothing of it stays, and the window is ready for the next command.
+    // nothing of it stays, the run on screen stays as it was (and is what a
+    // save writes), and the window is ready for the next command.
+    const QString summary = w.form.ResultLabel->text();
+    const QStringList modeChanges = w.Page(Page::ModeChange);
+    const std::size_t bars = w.charts().SlumpBSeries->Values().size();
+    const int playCount = w.form.Machine().playCount;
     QTimer::singleShot(0, &w.form, [&] { QTest::keyClick(&w.form, Qt::Key_Escape); });
     w.Start(QString::number(50 * kSliceGames), QStringLiteral("3"));
     QCOMPARE(w.form.StatusText(0), texts::kRunStopped);
-    QVERIFY(w.form.History().empty());
-    QCOMPARE(w.Rows(Page::Play), std::size_t{0});
-    QVERIFY(w.form.ResultLabel->text().isEmpty());
+    QVERIFY(w.services.informations.empty());
+    QCOMPARE(w.form.History().size(), static_cast<std::size_t>(3 * kSliceGames));
+    QCOMPARE(w.form.HistoryHeader(), (SimHeader{3, playCount}));
+    QCOMPARE(w.Rows(Page::Play), static_cast<std::size_t>(3 * kSliceGames));
+    QCOMPARE(w.form.ResultLabel->text(), summary);
+    QCOMPARE(w.Page(Page::ModeChange), modeChanges);
+    QCOMPARE(w.charts().SlumpBSeries->Values().size(), bars);
+    QVERIFY(w.charts().ModeSeries->BandShown());
     QVERIFY(w.form.Machine().playCount < 2 * kSliceGames);
     QVERIFY(w.form.StartButton->isEnabled());
     QVERIFY(!w.form.Busy());
@@ -422,6 +439,26 @@ void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
     w.Start(QStringLiteral("1000"), QStringLiteral("3"));
     QCOMPARE(w.form.StatusText(0), texts::kRunDone);
     QCOMPARE(w.Rows(Page::Play), std::size_t{1000});
+
+    // Without memory to play beside the run on screen, the window says so
+    // before anything changes; the run then takes the storage of the run on
+    // screen, and a stop leaves an empty screen.
+    Window s(6, Window::OnScreen);
+    s.form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&s.form));
+    s.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
+    s.services.availableMemory = 1;
+    std::size_t rowsWhenTold = 0;
+    s.services.onInformation = [&] { rowsWhenTold = s.Rows(Page::Play); };
+    QTimer::singleShot(0, &s.form, [&] { QTest::keyClick(&s.form, Qt::Key_Escape); });
+    s.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
+    QCOMPARE(s.services.informations.size(), std::size_t{1});
+    QCOMPARE(s.services.informations[0].text, texts::kRunReplacesShown);
+    QCOMPARE(rowsWhenTold, static_cast<std::size_t>(3 * kSliceGames));
+    QCOMPARE(s.form.StatusText(0), texts::kRunStopped);
+    QVERIFY(s.form.History().empty());
+    QCOMPARE(s.Rows(Page::Play), std::size_t{0});
+    QVERIFY(s.form.ResultLabel->text().isEmpty());
 }
 
 void MainFormTest::revealBeforeAnyRunShowsOne() {
