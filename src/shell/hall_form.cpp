@@ -17,6 +17,7 @@
 
 #include "app/input.h"
 #include "analysis/machine_belief.h"
+#include "machine/vocabulary.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
 #include "shell/now_panel.h"
@@ -195,6 +196,25 @@ void THallForm::Recompute() {
     }
     HallEstimate refused;
     if (data) refused.problem = CheckHallData(*data, &refused.problemIndex);
+    // More games after the last BB than can pass without one: the history
+    // is not entered yet, or not to its end. Said as what is missing, since
+    // the user is most likely still typing.
+    QString missing;
+    if (data && refused.problem == HallProblem::None) {
+        std::int64_t tail = data->games;
+        for (const HallBB& b : data->bbs) tail -= b.games;
+        if (tail >= kMaxGamesSinceBB) {
+            missing = data->bbs.empty()
+                          ? QStringLiteral("BB履歴を入れてください。BBなしで続くのは%1ゲームまでです。")
+                                .arg(kMaxGamesSinceBB - 1)
+                          : QStringLiteral("最後のBBのあとが%1ゲームあります。BBなしで続くのは%2ゲームまでなので、"
+                                           "BB履歴の続きを入れてください。")
+                                .arg(tail)
+                                .arg(kMaxGamesSinceBB - 1);
+            refused.problem = HallProblem::NoSetting;
+            refused.problemIndex = data->bbs.size();
+        }
+    }
     if (!data || refused.problem != HallProblem::None) {
         // Said at once: nothing to wait for.
         debounce_->stop();
@@ -204,7 +224,7 @@ void THallForm::Recompute() {
         Table->clearContents();
         shown_ = refused;
         if (!data) shown_.problem = HallProblem::NoGames;
-        Status->setText(data ? ProblemText(refused) : problem);
+        Status->setText(!data ? problem : !missing.isEmpty() ? missing : ProblemText(refused));
         Now->SetBelief(std::nullopt, 0);
         return;
     }

@@ -295,7 +295,11 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     THallForm* h = form.HallForm();
     QVERIFY(h && h->isVisible());
     QCOMPARE(h->windowTitle(), QStringLiteral("ホールデータ"));
+    // Only the games so far: the window asks for the BB history instead of
+    // calling 3000 games without a BB impossible.
     h->GamesEdit->setText(QStringLiteral("3000"));
+    QCOMPARE(h->Status->text(), QStringLiteral("BB履歴を入れてください。BBなしで続くのは1531ゲームまでです。"));
+    QVERIFY(!h->Computing());
     h->BBTable->setCurrentCell(0, 0);
     QApplication::clipboard()->setText(QStringLiteral("312\t青\t5\n45\t赤\n1200,?,3\n"));
     QTest::keySequence(h->BBTable, QKeySequence::Paste);
@@ -336,6 +340,19 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     const HallEstimate l = EstimateSettingFromHallData(later);
     QTRY_VERIFY(!h->Computing());
     for (int s = 0; s < 6; ++s) QCOMPARE(text(s, 1), percent(l.posterior.probability[static_cast<std::size_t>(s)]));
+    // A history that stops short of the games asks for its rest; a stretch
+    // past the ceiling within it is impossible.
+    h->GamesEdit->setText(QStringLiteral("3100"));
+    QCOMPARE(h->Status->text(), QStringLiteral("最後のBBのあとが1543ゲームあります。BBなしで続くのは1531ゲームまでなので、"
+                                               "BB履歴の続きを入れてください。"));
+    QVERIFY(!h->Table->item(0, 1));
+    h->GamesEdit->setText(QStringLiteral("3001"));
+    h->BBTable->setItem(2, 0, new QTableWidgetItem(QStringLiteral("1533")));
+    QTRY_VERIFY(!h->Computing());
+    QCOMPARE(h->Status->text(),
+             QStringLiteral("このBB履歴は、どの設定でも起こり得ません（BBなしで1532ゲーム以上続く区間があります）。"));
+    h->BBTable->setItem(2, 0, new QTableWidgetItem(QStringLiteral("1200")));
+    QTRY_VERIFY(h->Table->item(0, 1));
     // Cherries counted twice over, then a row that is no number: said at once.
     count("cherry")->setText(QStringLiteral("20"));
     QCOMPARE(h->Status->text(), QStringLiteral("数えた小役が重なっているか、負の数です。"));
