@@ -1,5 +1,6 @@
 #include "analysis/spread_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -8,14 +9,18 @@
 namespace morvane {
 namespace {
 
-SpreadReportRow Row(const char* name, const QuantitySpread& q, double scale, double offset, bool integers) {
+SpreadReportRow Row(const char* name, const QuantitySpread& q, double scale, double offset, bool integers,
+                    int decimals) {
+    // The standard error and percentages read with one digit more.
+    const int finer = std::min(4, decimals + 1);
     auto value = [&](std::int64_t v) {
         return integers ? std::to_string(v * static_cast<std::int64_t>(scale))
-                        : FixedDecimal(static_cast<double>(v) * scale + offset, 4);
+                        : FixedDecimal(static_cast<double>(v) * scale + offset, finer);
     };
     SpreadReportRow row{name, {}};
-    row.cells = {FixedDecimal(q.mean * scale + offset, 4), FixedDecimal(q.sd * std::abs(scale), 4),
-                 FixedDecimal(q.se * std::abs(scale), 4), value(q.min)};
+    row.cells = {FixedDecimal(q.mean * scale + offset, integers ? decimals : finer),
+                 FixedDecimal(q.sd * std::abs(scale), integers ? decimals : finer),
+                 FixedDecimal(q.se * std::abs(scale), finer), value(q.min)};
     for (std::int64_t p : q.percentile) row.cells.push_back(value(p));
     row.cells.push_back(value(q.max));
     return row;
@@ -32,7 +37,7 @@ void Line(std::string& out, const SpreadReportRow& row) {
 
 }  // namespace
 
-SpreadReport BuildSpreadReport(const SpreadSummary& s) {
+SpreadReport BuildSpreadReport(const SpreadSummary& s, int decimals) {
     const SpreadRequest& r = s.request;
     SpreadReport report;
     report.request = {{"setting", {std::to_string(r.setting)}},
@@ -47,12 +52,12 @@ SpreadReport BuildSpreadReport(const SpreadSummary& s) {
     }
     report.columns.push_back("max");
     const double bet = 3.0 * r.games;
-    report.quantities = {Row("balance_medals", s.balance, 1, 0, true),
-                         Row("balance_yen", s.balance, 20, 0, true),
-                         Row("payout_percent", s.balance, 100 / bet, 100, false),
-                         Row("bb_games", s.bbGames, 1, 0, true),
-                         Row("bbs", s.bbs, 1, 0, true),
-                         Row("deepest_dip_medals", s.deepestDip, 1, 0, true)};
+    report.quantities = {Row("balance_medals", s.balance, 1, 0, true, decimals),
+                         Row("balance_yen", s.balance, 20, 0, true, decimals),
+                         Row("payout_percent", s.balance, 100 / bet, 100, false, decimals),
+                         Row("bb_games", s.bbGames, 1, 0, true, decimals),
+                         Row("bbs", s.bbs, 1, 0, true, decimals),
+                         Row("deepest_dip_medals", s.deepestDip, 1, 0, true, decimals)};
     const double n = r.sessions;
     const double share = static_cast<double>(s.ahead) / n;
     report.ahead = {"ahead",

@@ -1,6 +1,6 @@
 #pragma once
 // The report of a spread: the rows morvane-sim prints as TAB-separated text
-// and the 分布 window shows in its table, cell for cell the same.
+// and, rounded for reading, the 分布 window shows in its table.
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,7 +22,9 @@ struct SpreadReport {
     std::vector<SpreadReportRow> ends;        // worst, best: session, its seed, balance
 };
 
-SpreadReport BuildSpreadReport(const SpreadSummary& s);
+// decimals: of the means and standard deviations (the standard errors and
+// percentages get one more, at most 4); morvane-sim prints 4.
+SpreadReport BuildSpreadReport(const SpreadSummary& s, int decimals = 4);
 
 // The text morvane-sim spread prints; see the README.
 std::string SpreadText(const SpreadReport& report);

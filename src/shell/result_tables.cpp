@@ -17,9 +17,9 @@ chart::ChartView* MakeChart(QWidget* parent, const QString& title, QSize least) 
     return c;
 }
 
-void Fit(QTableWidget* t) {
+void Fit(QTableWidget* t, int padding) {
     t->resizeColumnsToContents();
-    for (int c = 0; c < t->columnCount(); ++c) t->setColumnWidth(c, t->columnWidth(c) + 10);
+    for (int c = 0; c < t->columnCount(); ++c) t->setColumnWidth(c, t->columnWidth(c) + padding);
 }
 
 void ShowWhole(QTableWidget* t) {

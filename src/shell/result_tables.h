@@ -42,7 +42,7 @@ inline void Put(QTableWidget* t, int row, int column, const QString& text) {
 chart::ChartView* MakeChart(QWidget* parent, const QString& title, QSize least);
 
 // Columns as wide as their contents, with a little air.
-void Fit(QTableWidget* t);
+void Fit(QTableWidget* t, int padding = 10);
 
 // Every cell in sight: the table asks for its columns' width, as far as the
 // screen allows, and for its rows' height, plus a scroll bar when the screen

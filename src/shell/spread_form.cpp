@@ -70,7 +70,7 @@ TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
     columns << QStringLiteral("最大");
     Table = MakeTable(columns, static_cast<int>(kQuantityNames.size()), this);
     for (int row = 0; row < kQuantityNames.size(); ++row) Put(Table, row, 0, kQuantityNames[row]);
-    Fit(Table);
+    Fit(Table, 6);
     ShowWhole(Table);
     layout->addWidget(Table);
     poll_ = new QTimer(this);
@@ -192,15 +192,16 @@ void TSpreadForm::Present() {
                              .arg(r.seed)
                              .arg(result_.summary.ahead)
                              .arg(Fixed(100.0 * static_cast<double>(result_.summary.ahead) / r.sessions, 2)));
-    // The very figures morvane-sim spread prints.
-    const std::vector<SpreadReportRow>& rows = result_.report.quantities;
+    // morvane-sim spread's figures, rounded for reading so that every
+    // column is in sight.
+    const std::vector<SpreadReportRow> rows = BuildSpreadReport(result_.summary, 1).quantities;
     for (int row = 0; row < kQuantityNames.size(); ++row) {
         Put(Table, row, 0, kQuantityNames[row]);
         const std::vector<std::string>& cells = rows[static_cast<std::size_t>(row)].cells;
         for (std::size_t c = 0; c < cells.size(); ++c)
             Put(Table, row, static_cast<int>(c) + 1, QString::fromStdString(cells[c]));
     }
-    Fit(Table);
+    Fit(Table, 6);
     ShowWhole(Table);
 
     QChart* c = Chart->chart();
