@@ -19,6 +19,7 @@
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
 #include "shell/hall_form.h"
+#include "shell/value_form.h"
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
 #include "shell/main_form.h"
@@ -109,12 +110,20 @@ int main(int argc, char** argv) {
         form.AnalysisSpreadMenu->trigger();
         morvane::TSpreadForm* spread = form.SpreadForm();
         spread->SetSeed(42);
+        spread->PlayNumEdit->setText(QStringLiteral("8000"));
         spread->FlevelComboBox->setCurrentText(setting == QStringLiteral("?") ? QStringLiteral("1") : setting);
         spread->SessionsEdit->setText(QStringLiteral("20000"));
         spread->StartButton->click();
         while (spread->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
         saveWidget(spread, QStringLiteral("spread.png"));
         spread->hide();
+
+        // The expected value by game count, as it opens.
+        form.AnalysisValueMenu->trigger();
+        morvane::TValueForm* value = form.ValueForm();
+        while (value->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        saveWidget(value, QStringLiteral("value.png"));
+        value->hide();
 
         // The About box and an open dialog, in Qt's Japanese texts.
         form.AboutBox()->show();

@@ -40,10 +40,10 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     layout->addWidget(Prior);
     Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 200});
     layout->addWidget(Chart);
-    Table = MakeTable({"設定", "確率", "事前の配分", "回数のみの確率"}, static_cast<int>(theories.size()), this);
+    Table = MakeTable({"設定", "確率", "事前の配分", "回数だけの判別"}, static_cast<int>(theories.size()), this);
     Table->horizontalHeaderItem(1)->setToolTip(QStringLiteral("見えた記録とホールの配分から出した、その設定である確率"));
     Table->horizontalHeaderItem(2)->setToolTip(QStringLiteral("記録を見る前の、ホールの設定配分"));
-    Table->horizontalHeaderItem(3)->setToolTip(QStringLiteral("小役と初当りの回数だけから、配分を均等として出した確率（比べるため）"));
+    Table->horizontalHeaderItem(3)->setToolTip(QStringLiteral("小役と初当りの回数だけから、配分を均等として出した確率。よくある設定判別ツールと同じ出し方で、比べるためのものです。"));
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
     Now = new TNowPanel(this);

@@ -58,20 +58,29 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     StateTable->setObjectName(QStringLiteral("StateTable"));
     StateTable->setToolTip(QStringLiteral("最後のゲームのあと、台がいまどのモードにいるかの確率（設定の確率で混ぜたもの）"));
     for (int m = 0; m < kModes; ++m) Put(StateTable, m, 0, Utf8(ModeName(m)));
+    // Sized for the widest figure it will hold, so no share is cut.
+    Put(StateTable, 0, 1, QStringLiteral("100.00%"));
     Fit(StateTable);
     ShowWhole(StateTable);
+    delete StateTable->takeItem(0, 1);
     tables->addWidget(StateTable);
-    ValueTable = MakeTable({QStringLiteral("設定"), QStringLiteral("次のKゲームの期待収支(枚)"),
-                            QStringLiteral("次のBBまでの期待収支(枚)"), QStringLiteral("次のBBまでの平均ゲーム数")},
+    // Short headers in the players' own G for games, so that every column
+    // is in sight; the tooltips say them in full.
+    ValueTable = MakeTable({QStringLiteral("設定"), QStringLiteral("次の99999G 収支"),
+                            QStringLiteral("次のBBまで 収支"), QStringLiteral("次のBBまで G数")},
                            kMaxSetting + 1, this);
     ValueTable->setObjectName(QStringLiteral("NowValueTable"));
     ValueTable->horizontalHeaderItem(1)->setToolTip(
-        QStringLiteral("この先Kゲーム打ってやめたときの収支の平均。K ゲーム目のBBは継続まで数えます。"));
-    ValueTable->horizontalHeaderItem(2)->setToolTip(QStringLiteral("次のBBとその継続が終わるまで打ってやめたときの収支の平均"));
+        QStringLiteral("この先、入れたゲーム数だけ打ってやめたときの収支の平均（枚）。最後のゲームのBBは継続まで数えます。"));
+    ValueTable->horizontalHeaderItem(2)->setToolTip(
+        QStringLiteral("次のBBとその継続が終わるまで打ってやめたときの収支の平均（枚）"));
+    ValueTable->horizontalHeaderItem(3)->setToolTip(QStringLiteral("次のBBとその継続が終わるまでの平均ゲーム数"));
     for (int s = 0; s < kMaxSetting; ++s) Put(ValueTable, s, 0, QString::number(s + 1));
     Put(ValueTable, kMaxSetting, 0, QStringLiteral("全体"));
+    Put(ValueTable, 0, 1, QStringLiteral("+99999.9"));
     Fit(ValueTable);
     ShowWhole(ValueTable);
+    delete ValueTable->takeItem(0, 1);
     tables->addWidget(ValueTable, 1);
     layout->addLayout(tables);
     DecisionLabel = new QLabel(this);
@@ -132,7 +141,7 @@ void TNowPanel::Refresh() {
         return;
     }
     now_ = NowFigures(*belief_, *k);
-    ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1ゲームの期待収支(枚)").arg(*k));
+    ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
     for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now_->mode[static_cast<std::size_t>(m)]));
     for (int s = 0; s < kMaxSetting; ++s) {
         const SettingNow& n = now_->bySetting[static_cast<std::size_t>(s)];
@@ -144,7 +153,6 @@ void TNowPanel::Refresh() {
     Put(ValueTable, kMaxSetting, 1, Signed(now_->nextGames, 1));
     Put(ValueTable, kMaxSetting, 2, Signed(now_->untilBB, 1));
     Put(ValueTable, kMaxSetting, 3, Fixed(now_->untilBBGames, 1));
-    Fit(ValueTable);
     DecisionLabel->setText(QStringLiteral("前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
                                           "（約%5ゲーム）です。続けるかどうかを計算中・・・")
                                .arg(now_->gamesSinceBB)

@@ -258,6 +258,7 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
     const SettingPosterior counted = EstimateSetting(theories, ObserveHistory(h));
     QCOMPARE(e.Table->columnCount(), 4);
     QCOMPARE(e.Table->horizontalHeaderItem(2)->text(), QStringLiteral("事前の配分"));
+    QCOMPARE(e.Table->horizontalHeaderItem(3)->text(), QStringLiteral("回数だけの判別"));
     for (int s = 0; s < 6; ++s) {
         const auto i = static_cast<std::size_t>(s);
         QCOMPARE(e.Probabilities()[i], exact.posterior.probability[i]);
@@ -407,7 +408,14 @@ void CheckNowPanel(const TNowPanel* panel, const MachineBelief& belief, std::int
         QCOMPARE(panel->ValueTable->item(s, 2)->text().toDouble(), std::round(n.untilBB * 10) / 10);
     }
     QCOMPARE(panel->ValueTable->item(6, 1)->text().toDouble(), std::round(now.nextGames * 10) / 10);
-    QCOMPARE(panel->ValueTable->horizontalHeaderItem(1)->text(), QStringLiteral("次の%1ゲームの期待収支(枚)").arg(k));
+    QCOMPARE(panel->ValueTable->horizontalHeaderItem(1)->text(), QStringLiteral("次の%1G 収支").arg(k));
+    // Every figure whole: no cell cut short with an ellipsis.
+    for (const QTableWidget* t : {panel->StateTable, panel->ValueTable})
+        for (int r = 0; r < t->rowCount(); ++r)
+            for (int c = 0; c < t->columnCount(); ++c)
+                if (const QTableWidgetItem* item = t->item(r, c))
+                    QVERIFY2(t->fontMetrics().horizontalAdvance(item->text()) + 6 <= t->columnWidth(c),
+                             qPrintable(item->text()));
     // Keep or quit arrives from its thread in words.
     QTRY_VERIFY_WITH_TIMEOUT(panel->Keep().has_value(), 30000);
     const KeepOrQuit keep = DecideKeepOrQuit(belief, {k, 10, 0, 0, 0});
