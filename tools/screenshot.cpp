@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +28,24 @@
 #include "shell/services.h"
 #include "shell/startup.h"
 
+namespace {
+
+// The pictures go into the manual: each face the window draws with has to be
+// a proportional one that holds Japanese, not a fixed-pitch or Latin stand-in.
+bool ProportionalJapanese(const QFont& font, const char* role) {
+    const QFontMetrics m(font);
+    const QString family = QFontInfo(font).family();
+    const bool proportional = m.horizontalAdvance(QStringLiteral("iiii")) < m.horizontalAdvance(QStringLiteral("WWWW"));
+    const bool japanese = m.inFont(QChar(0x30A2)) && m.inFont(QChar(0x8A2D));  // ア, 設
+    std::fprintf(stderr, "%s font: %s\n", role, qPrintable(family));
+    if (proportional && japanese) return true;
+    std::fprintf(stderr, "morvane-screenshot: %s is %s; install fonts-ipafont-gothic and fonts-ipafont-mincho\n",
+                 qPrintable(family), proportional ? "without Japanese" : "fixed-pitch");
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     morvane::ConfigureApplication(app);
@@ -34,6 +54,9 @@ int main(int argc, char** argv) {
     const QString setting = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("6");
     QDir().mkpath(out);
 
+    bool fonts = ProportionalJapanese(QApplication::font(), "window");
+    fonts = ProportionalJapanese(morvane::JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 11), "chart axis") && fonts;
+    if (!fonts) return 1;
     morvane::DesktopServices services;
     morvane::TMainForm form(services, 20261209u);
     form.show();

@@ -11,7 +11,7 @@ namespace morvane {
 
 CLI::Option* AddFormatOption(CLI::App& app) {
     return AddValueOption(app, "--format", "tsv|csv|json", "tsv",
-                          "prints TAB-separated text, CSV or one JSON document (fields in the README)");
+                          "prints TAB-separated text, CSV or one JSON document (fields in man morvane-sim)");
 }
 
 ReportFormat FormatValue(const CLI::Option* option) {

@@ -8,6 +8,7 @@
 #include "cli/load_sim.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
+#include "cli/report_format.h"
 #include "present/presentation.h"
 #include "present/show.h"
 
@@ -18,11 +19,12 @@ class ShowCommand : public Command {
 public:
     const char* Name() const override { return "show"; }
     const char* Description() const override { return "Prints a simulation file's summary and list pages"; }
-    std::string Usage() const override { return "morvane-sim show FILE.sim [--plays]\n"; }
+    std::string Usage() const override { return "morvane-sim show FILE.sim [--plays] [--format tsv|csv|json]\n"; }
 
     void Register(CLI::App& app) override {
         file_ = AddWords(app, "FILE.sim", false, "the simulation file to read (a stream such as /dev/stdin too)");
         plays_ = AddFlag(app, "--plays", "adds the play list, one line per game, before the other pages");
+        format_ = AddFormatOption(app);
     }
 
     std::string Unexpected(const std::string& word) const override { return "unexpected argument " + Quoted(word); }
@@ -30,17 +32,19 @@ public:
     int Run(std::ostream& out, std::ostream& err) override {
         const auto path = ValueOf(file_);
         if (!path) throw UsageError{"show needs a file"};
+        const ReportFormat format = FormatValue(format_);
         PlayHistory history;
         if (const auto failed = LoadForCommand(*path, history, err)) return *failed;
         Presentation p;
         p.Present(history);
-        WritePresentation(p, Given(plays_), out);
+        WritePresentationReport(p, Given(plays_), format, out);
         return kExitOk;
     }
 
 private:
     CLI::Option* file_ = nullptr;
     CLI::Option* plays_ = nullptr;
+    CLI::Option* format_ = nullptr;
 };
 
 }  // namespace

@@ -1,47 +1,13 @@
 #include "system/report.h"
 
 #include <cmath>
+#include <ostream>
+#include <sstream>
 
 #include "system/decimal_text.h"
 
 namespace morvane {
 namespace {
-
-class TextWriter {
-public:
-    explicit TextWriter(char separator) : separator_(separator) {}
-
-    std::string Write(const Report& report) {
-        for (const auto& part : report.parts) {
-            if (const auto* line = std::get_if<ReportLine>(&part)) {
-                if (!line->inText) continue;
-                Field(line->name, true);
-                for (const ReportCell& c : line->cells) Field(c.text, false);
-                out_ += '\n';
-                continue;
-            }
-            const auto& table = std::get<ReportTable>(part);
-            if (table.tsvHeader || separator_ == ',') {
-                for (std::size_t i = 0; i < table.columns.size(); ++i) Field(table.columns[i], i == 0);
-                out_ += '\n';
-            }
-            for (const auto& row : table.rows) {
-                for (std::size_t i = 0; i < row.size(); ++i) Field(row[i].text, i == 0);
-                out_ += '\n';
-            }
-        }
-        return out_;
-    }
-
-private:
-    void Field(const std::string& text, bool first) {
-        if (!first) out_ += separator_;
-        out_ += separator_ == ',' ? CsvField(text) : text;
-    }
-
-    char separator_;
-    std::string out_;
-};
 
 std::string JsonValue(const ReportCell& c) {
     switch (c.kind) {
@@ -59,27 +25,6 @@ std::string JsonObject(const std::vector<std::string>& names, const std::vector<
         out += JsonString(names[i]) + ": " + JsonValue(cells[i]);
     }
     return out + "}";
-}
-
-std::string JsonText(const Report& report) {
-    std::string out = "{";
-    bool first = true;
-    for (const auto& part : report.parts) {
-        out += first ? "\n  " : ",\n  ";
-        first = false;
-        if (const auto* line = std::get_if<ReportLine>(&part)) {
-            out += JsonString(line->name) + ": ";
-            out += line->fields.empty() && line->cells.size() == 1 ? JsonValue(line->cells[0])
-                                                                   : JsonObject(line->fields, line->cells);
-            continue;
-        }
-        const auto& table = std::get<ReportTable>(part);
-        out += JsonString(table.name) + ": [";
-        for (std::size_t r = 0; r < table.rows.size(); ++r)
-            out += (r == 0 ? "\n    " : ",\n    ") + JsonObject(table.columns, table.rows[r]);
-        out += table.rows.empty() ? "]" : "\n  ]";
-    }
-    return out + (first ? "}\n" : "\n}\n");
 }
 
 }  // namespace
@@ -100,12 +45,96 @@ std::optional<ReportFormat> ParseReportFormat(const std::string& text) {
 }
 
 std::string ReportText(const Report& report, ReportFormat format) {
-    switch (format) {
-    case ReportFormat::Tsv: return TextWriter('\t').Write(report);
-    case ReportFormat::Csv: return TextWriter(',').Write(report);
-    case ReportFormat::Json: break;
+    std::ostringstream out;
+    ReportWriter writer(out, format);
+    for (const auto& part : report.parts) std::visit([&writer](const auto& p) { writer.Add(p); }, part);
+    writer.Finish();
+    return std::move(out).str();
+}
+
+ReportWriter::ReportWriter(std::ostream& out, ReportFormat format)
+    : out_(out), format_(format), text_(format == ReportFormat::Json ? 1 : 0, '{') {}
+
+void ReportWriter::Field(const std::string& text, bool first) {
+    if (!first) text_ += format_ == ReportFormat::Csv ? ',' : '\t';
+    text_ += format_ == ReportFormat::Csv ? CsvField(text) : text;
+}
+
+// JSON: the separator before a part's "name": ...
+void ReportWriter::Part() {
+    text_ += anyPart_ ? ",\n  " : "\n  ";
+    anyPart_ = true;
+}
+
+void ReportWriter::Spill() {
+    if (text_.size() < (1 << 20)) return;
+    out_ << text_;
+    text_.clear();
+}
+
+void ReportWriter::Add(const ReportLine& line) {
+    if (format_ == ReportFormat::Json) {
+        Part();
+        text_ += JsonString(line.name) + ": ";
+        text_ += line.fields.empty() && line.cells.size() == 1 ? JsonValue(line.cells[0])
+                                                               : JsonObject(line.fields, line.cells);
+        return;
     }
-    return JsonText(report);
+    if (!line.inText) return;
+    Field(line.name, true);
+    for (const ReportCell& c : line.cells) Field(c.text, false);
+    text_ += '\n';
+    anyText_ = true;
+}
+
+void ReportWriter::Add(const ReportTable& table) {
+    BeginTable(table);
+    EndTable();
+}
+
+void ReportWriter::BeginTable(const ReportTable& head) {
+    tableColumns_ = head.columns;
+    tableRows_ = 0;
+    if (format_ == ReportFormat::Json) {
+        Part();
+        text_ += JsonString(head.name) + ": [";
+    } else {
+        if (head.titled) {
+            if (anyText_) text_ += '\n';
+            Field(head.name, true);
+            text_ += '\n';
+            anyText_ = true;
+        }
+        if (head.tsvHeader || format_ == ReportFormat::Csv) {
+            for (std::size_t i = 0; i < head.columns.size(); ++i) Field(head.columns[i], i == 0);
+            text_ += '\n';
+            anyText_ = true;
+        }
+    }
+    for (const auto& row : head.rows) Row(row);
+}
+
+void ReportWriter::Row(const std::vector<ReportCell>& cells) {
+    if (format_ == ReportFormat::Json) {
+        text_ += tableRows_ == 0 ? "\n    " : ",\n    ";
+        text_ += JsonObject(tableColumns_, cells);
+    } else {
+        for (std::size_t i = 0; i < cells.size(); ++i) Field(cells[i].text, i == 0);
+        text_ += '\n';
+        anyText_ = true;
+    }
+    ++tableRows_;
+    Spill();
+}
+
+void ReportWriter::EndTable() {
+    if (format_ == ReportFormat::Json) text_ += tableRows_ == 0 ? "]" : "\n  ]";
+}
+
+void ReportWriter::Finish() {
+    if (format_ == ReportFormat::Json) text_ += anyPart_ ? "\n}\n" : "}\n";
+    out_ << text_;
+    text_.clear();
 }
 
 std::string CsvField(const std::string& text) {

@@ -4,6 +4,7 @@
 // document. Every cell carries the text TSV prints, so the three agree to
 // the last digit.
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <variant>
@@ -45,6 +46,9 @@ struct ReportTable {
     std::vector<std::string> columns;
     std::vector<std::vector<ReportCell>> rows;
     bool tsvHeader = true;  // CSV always writes the header
+    // In text, a blank line (after earlier output) and the name on a line of
+    // its own come first, so that several tables read apart.
+    bool titled = false;
 };
 
 struct Report {
@@ -57,6 +61,38 @@ enum class ReportFormat { Tsv, Csv, Json };
 std::optional<ReportFormat> ParseReportFormat(const std::string& text);
 
 std::string ReportText(const Report& report, ReportFormat format);
+
+// Writes a report part by part, handing the text to `out` a piece at a time,
+// so that a table of millions of rows never stands whole in memory. The
+// parts given in order make exactly ReportText's text.
+class ReportWriter {
+public:
+    ReportWriter(std::ostream& out, ReportFormat format);
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    void Add(const ReportLine& line);
+    void Add(const ReportTable& table);
+    // A table whose rows follow one by one; `head`'s own rows come first.
+    void BeginTable(const ReportTable& head);
+    void Row(const std::vector<ReportCell>& cells);
+    void EndTable();
+    // Closes the document and hands over the rest; nothing may follow.
+    void Finish();
+
+private:
+    void Field(const std::string& text, bool first);
+    void Part();
+    void Spill();
+
+    std::ostream& out_;
+    ReportFormat format_;
+    std::string text_;
+    bool anyPart_ = false;
+    bool anyText_ = false;  // TSV and CSV: a line was written
+    std::vector<std::string> tableColumns_;
+    std::size_t tableRows_ = 0;
+};
 
 // One CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);

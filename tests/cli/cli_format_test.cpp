@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -166,6 +168,132 @@ TEST_F(CliFormatsOfSpread, SpreadAndMergeReadBackToTheTsvFigures) {
     EXPECT_EQ(m.tsvText, f.tsvText);
     EXPECT_EQ(m.csv, f.csv);
     EXPECT_EQ(m.doc, f.doc);
+}
+
+// show: the four summary lines and "# caption" pages in TSV; CSV and JSON
+// carry the same figures as named lines and tables with English names.
+class CliFormatsOfShow : public test::TempFolderTest {};
+
+struct ShowPage {
+    std::string caption, table;
+    std::vector<std::string> columns;
+};
+
+const std::vector<ShowPage> kShowPages = {
+    {"PLAY情報", "plays", {"game", "games_since_bb", "pattern", "mode", "balance_medals"}},
+    {"BB情報", "bb_list", {"game", "games_since_bb", "pattern", "continuation_mode", "mode_after", "medals"}},
+    {"モード移行契機", "mode_changes", {"game", "games_since_bb", "pattern", "mode"}},
+    {"小役出現率", "small_wins", {"small_win", "count", "rate", "one_in"}},
+    {"モード別滞在率", "mode_stays", {"mode", "games", "rate", "one_in"}},
+    {"継続モード抽選率", "continuation_modes", {"continuation_mode", "count", "rate", "one_in"}},
+};
+
+// The summary's figures as the TSV's four lines print them.
+std::map<std::string, std::string> SummaryFigures(const Rows& tsv) {
+    std::string label;
+    for (std::size_t i = 0; i < 4 && i < tsv.size(); ++i) label += tsv[i][0] + "\n";
+    const std::regex form("BB初当り数:(-?\\d+)\u3000BB数:(-?\\d+)\nBB確率:1/([-0-9.E]+)  機械割:([-0-9.E]+)%\n"
+                          "継続数平均:([-0-9.E]+)\n収支:(-?\\d+)円\n");
+    std::smatch m;
+    if (!std::regex_match(label, m, form)) return {};
+    return {{"bb_games", m[1]}, {"bbs", m[2]}, {"games_per_bb", m[3]},
+            {"payout_percent", m[4]}, {"sets_per_bb", m[5]}, {"balance_yen", m[6]}};
+}
+
+// The TSV's pages by caption, rows only; a "1/X" cell becomes X and a "0"
+// there (never seen) the empty text CSV prints.
+std::map<std::string, Rows> TsvPages(const Rows& tsv) {
+    std::map<std::string, Rows> pages;
+    Rows* page = nullptr;
+    bool header = false;
+    for (const auto& row : tsv) {
+        if (row[0].rfind("# ", 0) == 0) {
+            page = &pages[row[0].substr(2)];
+            header = true;
+        } else if (page && header) {
+            header = false;
+        } else if (page) {
+            page->push_back(row);
+            if (row.size() == 4 && (row[3] == "0" || row[3].rfind("1/", 0) == 0))
+                page->back()[3] = row[3] == "0" ? "" : row[3].substr(2);
+        }
+    }
+    return pages;
+}
+
+void ExpectShow(const Formats& f, bool withPlays) {
+    const std::map<std::string, Rows> pages = TsvPages(f.tsv);
+    ASSERT_EQ(pages.size(), withPlays ? 6u : 5u) << f.tsvText.substr(0, 400);
+    const std::map<std::string, std::string> figures = SummaryFigures(f.tsv);
+    const bool played = !figures.empty();
+    const std::string games = f.doc.at("games").dump();
+    EXPECT_EQ(played, games != "0") << f.tsvText.substr(0, 400);
+
+    // CSV: the summary's lines, then sections after a blank line, each its
+    // name, its columns and its rows.
+    std::vector<Rows> sections(1);
+    for (const auto& record : f.csv) {
+        if (record == std::vector<std::string>{""})
+            sections.emplace_back();
+        else
+            sections.back().push_back(record);
+    }
+    ASSERT_EQ(sections.size(), pages.size() + 1);
+    ASSERT_EQ(sections[0].size(), 7u);
+    EXPECT_EQ(sections[0][0], (std::vector<std::string>{"games", games}));
+    for (std::size_t i = 1; i < 7; ++i) {
+        const std::string& name = sections[0][i][0];
+        EXPECT_EQ(sections[0][i], (std::vector<std::string>{name, played ? figures.at(name) : ""}));
+        if (played)
+            EXPECT_TRUE(Same(f.doc.at(name), figures.at(name))) << name;
+        else
+            EXPECT_TRUE(f.doc.at(name).is_null()) << name;
+    }
+    std::size_t s = 1;
+    for (const ShowPage& page : kShowPages) {
+        if (!pages.count(page.caption)) continue;
+        const Rows& rows = pages.at(page.caption);
+        const Rows& section = sections.at(s++);
+        ASSERT_GE(section.size(), 2u);
+        EXPECT_EQ(section[0], std::vector<std::string>{page.table});
+        EXPECT_EQ(section[1], page.columns);
+        EXPECT_EQ(Slice(section, 2, section.size() - 2), rows) << page.caption;
+
+        const json& table = f.doc.at(page.table);
+        Rows inJson = rows;
+        for (auto& row : inJson)
+            if (row.back().empty() && page.columns.back() == "one_in") row.back() = "-inf";  // null in JSON
+        ExpectTable(table, page.columns, inJson);
+    }
+    EXPECT_EQ(f.doc.size(), 7 + pages.size()) << f.doc.dump().substr(0, 400);
+}
+
+TEST_F(CliFormatsOfShow, SummaryAndPagesReadBackToTheTsvFigures) {
+    Slot slot(5);
+    PlayHistory h;
+    SimulateRun(slot, h, {false, 6}, 20'000);
+    const std::string path = Path("run.sim");
+    SaveSimFile(path, {6, 20'000}, h);
+    ExpectShow(InEachFormat({"show", path}), false);
+    // Twenty thousand plays are megabytes of text, written piece by piece.
+    const Formats plays = InEachFormat({"show", path, "--plays"});
+    ExpectShow(plays, true);
+    ASSERT_EQ(plays.doc.at("plays").size(), 20'000u);
+    EXPECT_EQ(plays.doc.at("plays").back().at("game"), 20'000);
+
+    // A run without a BB has unseen small wins and an empty BB list.
+    Slot few(1);
+    PlayHistory short_;
+    SimulateRun(few, short_, {false, 1}, 30);
+    SaveSimFile(Path("short.sim"), {1, 30}, short_);
+    const Formats f = InEachFormat({"show", Path("short.sim")});
+    ExpectShow(f, false);
+    EXPECT_EQ(f.doc.at("bb_list"), json::array());
+    EXPECT_EQ(f.doc.at("bb_games"), 0);
+
+    // A file saved before any run: no figures, empty pages.
+    SaveSimFile(Path("zero.sim"), {1, 0}, PlayHistory{});
+    ExpectShow(InEachFormat({"show", Path("zero.sim")}), false);
 }
 
 }  // namespace

@@ -186,6 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormatUnknown", {"theory", "--format", "xml"}, "format 'xml' must be tsv, csv or json"},
         BadInput{"FormatInCapitals", {"estimate", "--games", "100", "--format=JSON"}, "'JSON'"},
         BadInput{"FormatEmpty", {"merge", "@", "--format", ""}, "format ''"},
+        BadInput{"FormatOfShow", {"show", "@", "--format", "tsv,json"}, "format 'tsv,json'"},
         BadInput{"FormatTwice", {"spread", "--format", "csv", "--format", "json"}, "--format"},
         BadInput{"FormatOfAShardFile", {"spread", "--shard", "0/2", "--out", "@", "--format", "csv"}, "--format"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
@@ -377,7 +378,7 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--games", "1"},
                          {"--runs", "1"},
                          {"--out", "not saved"}}},
-        CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}}},
+        CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}, {"--format", "tsv"}}},
         CommandHelpCase{"theory", {{"--games", "no second table"}, {"--format", "tsv"}}},
         CommandHelpCase{"estimate",
                         {{"FILE.sim", nullptr},

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "support/csv_read.h"
 
@@ -54,6 +55,35 @@ TEST(ReportWriters, HeaderlessTablesAndEmptyReports) {
     EXPECT_EQ(ReportText(Report{}, ReportFormat::Json), "{}\n");
     // A minus that rounds away is dropped, as everywhere else.
     EXPECT_EQ(ReportCell::Fixed(-0.0000001, 6).text, "0.000000");
+}
+
+// Titled tables read apart in text: a blank line only between parts, never
+// first; JSON does not change. Rows handed over one by one make the same text.
+TEST(ReportWriters, TitledTablesAndRowsOneByOne) {
+    const ReportTable first{"first", {"x"}, {{ReportCell::Integer(1)}, {ReportCell::Integer(2)}}, true, true};
+    const ReportTable second{"second", {"y"}, {{ReportCell::Words("a,b")}}, false, true};
+    const Report r{{first, second}};
+    EXPECT_EQ(ReportText(r, ReportFormat::Tsv), "first\nx\n1\n2\n\nsecond\na,b\n");
+    EXPECT_EQ(ReportText(r, ReportFormat::Csv), "first\nx\n1\n2\n\nsecond\ny\n\"a,b\"\n");
+    EXPECT_EQ(ReportText(r, ReportFormat::Json),
+              "{\n  \"first\": [\n    {\"x\": 1},\n    {\"x\": 2}\n  ],\n  \"second\": [\n    {\"y\": \"a,b\"}\n  ]\n}\n");
+
+    for (const ReportFormat format : {ReportFormat::Tsv, ReportFormat::Csv, ReportFormat::Json}) {
+        std::ostringstream out;
+        ReportWriter w(out, format);
+        w.Add(ReportLine{"seed", {ReportCell::Integer(42)}, {}, true});
+        ReportTable head = std::get<ReportTable>(Sample().parts[2]);
+        const auto last = head.rows.back();
+        head.rows.pop_back();
+        w.BeginTable(head);
+        w.Row(last);
+        w.EndTable();
+        w.Add(std::get<ReportLine>(Sample().parts[3]));
+        w.Finish();
+        Report same = Sample();
+        same.parts.erase(same.parts.begin() + 1);  // the JSON-only line
+        EXPECT_EQ(out.str(), ReportText(same, format));
+    }
 }
 
 TEST(ReportWriters, FormatNames) {
