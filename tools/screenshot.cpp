@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFileDialog>
@@ -11,6 +12,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,6 +23,7 @@
 #include "shell/spread_form.h"
 #include "shell/theory_form.h"
 #include "shell/hall_form.h"
+#include "shell/now_panel.h"
 #include "shell/value_form.h"
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
@@ -116,7 +119,14 @@ int main(int argc, char** argv) {
             theory->Pages->setCurrentIndex(page);
             saveWidget(theory, QStringLiteral("theory-page%1.png").arg(page + 1));
         }
+        // Each analysis window once its figures are in, keep or quit too.
+        auto settle = [](const std::function<bool()>& busy) {
+            QElapsedTimer waited;
+            waited.start();
+            while (busy() && waited.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        };
         form.AnalysisEstimateMenu->trigger();
+        settle([&] { return !form.EstimateForm()->Now->Keep().has_value(); });
         saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
 
         // Hall data entered by hand.
@@ -126,6 +136,7 @@ int main(int argc, char** argv) {
         hall->PasteIntoBBTable(QStringLiteral("312\t青\t5\n45\t赤\t2\n880\t青\n260\t?\t1\n"));
         hall->Counts[0].edit->setText(QStringLiteral("19"));
         hall->Counts[5].edit->setText(QStringLiteral("40"));
+        settle([&] { return hall->Computing() || !hall->Now->Keep().has_value(); });
         saveWidget(hall, QStringLiteral("hall.png"));
         hall->hide();
 
