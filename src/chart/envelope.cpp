@@ -4,28 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "chart/sample_search.h"
+
 namespace morvane::chart {
 namespace {
-
-bool Ascending(Samples x) {
-    for (std::size_t i = 1; i < x.size(); ++i)
-        if (x[i] < x[i - 1]) return false;
-    return true;
-}
-
-// The first index in [lo, hi) whose value fails pred (pred true, then false).
-template <class Pred>
-std::size_t PartitionPoint(Samples x, std::size_t lo, std::size_t hi, Pred pred) {
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (pred(x[mid])) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return lo;
-}
 
 // The stretch [lo, hi) of indices whose x lies in [xmin, xmax], when x
 // ascends; the whole series otherwise.
