@@ -14,6 +14,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QMenu>
+#include <QScreen>
 
 #include "chart/envelope.h"
 #include "shell/about_box.h"
@@ -25,6 +27,7 @@
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
 #include "shell/main_form.h"
+#include "shell/now_panel.h"
 #include "shell/services.h"
 #include "shell/startup.h"
 
@@ -71,6 +74,10 @@ int main(int argc, char** argv) {
             const QString file = QDir(out).filePath(QStringLiteral("window-page%1.png").arg(page + 1));
             form.grab().save(file);
             std::printf("%s\n", qPrintable(file));
+            // The page alone, for the manual's section on that page.
+            const QString alone = QDir(out).filePath(QStringLiteral("page%1.png").arg(page + 1));
+            form.PageControl1->grab().save(alone);
+            std::printf("%s\n", qPrintable(alone));
         }
         // The charts with every small-win marker switched on, then zoomed into
         // a 200-game stretch.
@@ -101,6 +108,20 @@ int main(int argc, char** argv) {
         charts.SlumpChart2->ResetZoom();
         charts.SlumpChart->ResetZoom();
         QApplication::processEvents();
+        // The slump chart's context menu, as the screen shows it over the window.
+        {
+            QWidget* chart = charts.SlumpChart;
+            const QPoint at = chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 3));
+            QMenu* menu = charts.SlumpChart->Menu();
+            menu->popup(at);
+            for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::AllEvents, 50);
+            const QRect area = chart->rect().translated(chart->mapToGlobal(QPoint(0, 0)));
+            const QString file = QDir(out).filePath(QStringLiteral("chart-menu.png"));
+            QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file);
+            std::printf("%s\n", qPrintable(file));
+            menu->hide();
+            QApplication::processEvents();
+        }
 
         // The analysis windows: the figures per setting and the estimate of
         // the run on screen.
@@ -117,6 +138,8 @@ int main(int argc, char** argv) {
             saveWidget(theory, QStringLiteral("theory-page%1.png").arg(page + 1));
         }
         form.AnalysisEstimateMenu->trigger();
+        // The keep-or-quit line is worked out off the window's thread.
+        while (form.EstimateForm()->Now->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
         saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
 
         // Hall data entered by hand.
@@ -126,6 +149,8 @@ int main(int argc, char** argv) {
         hall->PasteIntoBBTable(QStringLiteral("312\t青\t5\n45\t赤\t2\n880\t青\n260\t?\t1\n"));
         hall->Counts[0].edit->setText(QStringLiteral("19"));
         hall->Counts[5].edit->setText(QStringLiteral("40"));
+        // The posterior and then keep-or-quit are worked out off the window's thread.
+        while (hall->Computing() || hall->Now->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
         saveWidget(hall, QStringLiteral("hall.png"));
         hall->hide();
 
