@@ -16,6 +16,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QMenu>
+#include <QScreen>
 
 #include "chart/envelope.h"
 #include "shell/about_box.h"
@@ -28,6 +30,7 @@
 #include "shell/fonts.h"
 #include "shell/run_charts.h"
 #include "shell/main_form.h"
+#include "shell/now_panel.h"
 #include "shell/services.h"
 #include "shell/startup.h"
 
@@ -74,6 +77,10 @@ int main(int argc, char** argv) {
             const QString file = QDir(out).filePath(QStringLiteral("window-page%1.png").arg(page + 1));
             form.grab().save(file);
             std::printf("%s\n", qPrintable(file));
+            // The page alone, for the manual's section on that page.
+            const QString alone = QDir(out).filePath(QStringLiteral("page%1.png").arg(page + 1));
+            form.PageControl1->grab().save(alone);
+            std::printf("%s\n", qPrintable(alone));
         }
         // The charts with every small-win marker switched on, then zoomed into
         // a 200-game stretch.
@@ -104,6 +111,20 @@ int main(int argc, char** argv) {
         charts.SlumpChart2->ResetZoom();
         charts.SlumpChart->ResetZoom();
         QApplication::processEvents();
+        // The slump chart's context menu, as the screen shows it over the window.
+        {
+            QWidget* chart = charts.SlumpChart;
+            const QPoint at = chart->mapToGlobal(QPoint(chart->width() / 2, chart->height() / 3));
+            QMenu* menu = charts.SlumpChart->Menu();
+            menu->popup(at);
+            for (int i = 0; i < 5; ++i) QApplication::processEvents(QEventLoop::AllEvents, 50);
+            const QRect area = chart->rect().translated(chart->mapToGlobal(QPoint(0, 0)));
+            const QString file = QDir(out).filePath(QStringLiteral("chart-menu.png"));
+            QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(file);
+            std::printf("%s\n", qPrintable(file));
+            menu->hide();
+            QApplication::processEvents();
+        }
 
         // The analysis windows: the figures per setting and the estimate of
         // the run on screen.
