@@ -323,6 +323,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         go.count_down();
         work(0);
         out.stopped = quit.load();
+        for (const Setting& st : settings) out.dropped = std::max(out.dropped, st.net->Dropped());
     }
     for (Setting& st : settings) {
         FindPositive(st.table);
