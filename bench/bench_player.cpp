@@ -53,6 +53,27 @@ void BM_MachineNow8000(benchmark::State& state) {
 }
 BENCHMARK(BM_MachineNow8000)->Unit(benchmark::kMillisecond);
 
+// What 設定推測 finds from an 8000-game record on every update: the exact
+// estimate and the state now, as two passes of the filter (the estimate,
+// then the belief: 2) and as the one pass that gives both (1).
+void BM_EstimateAndBelief8000(benchmark::State& state) {
+    Warm();
+    PlayHistory h;
+    Slot slot(12345);
+    SimulateRun(slot, h, {true, 1}, 8000);
+    for (auto _ : state) {
+        if (state.range(0) == 2) {
+            const ExactEstimate e = EstimateSettingExactly(h.records());
+            const BeliefResult b = BeliefFromRecord(h.records());
+            benchmark::DoNotOptimize(e.posterior.probability[0] + b.belief->posterior[0]);
+        } else {
+            const RecordBelief rb = EstimateWithBelief(h.records());
+            benchmark::DoNotOptimize(rb.estimate.posterior.probability[0] + rb.belief->posterior[0]);
+        }
+    }
+}
+BENCHMARK(BM_EstimateAndBelief8000)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // The exact rules of keep or quit over 2000 games and ten BBs.
 void BM_KeepOrQuitExact(benchmark::State& state) {
     Warm();

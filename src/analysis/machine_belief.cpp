@@ -7,12 +7,16 @@ RecordFilter MachineBelief::Follow(int setting) const {
     return RecordFilter(f, state[static_cast<std::size_t>(setting - 1)], gamesSinceBB);
 }
 
-BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior) {
-    BeliefResult out;
-    if (FirstUnrecordableGame(games)) {
-        out.problem = EstimateSettingExactly(games, prior).problem;
+RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior) {
+    RecordBelief out;
+    // A record the filter cannot follow: the estimate finds and words the
+    // problem (a second pass only on this path).
+    const auto problem = [&] {
+        out.estimate = EstimateSettingExactly(games, prior);
+        if (!out.estimate.problem) out.estimate.problem = "no setting the prior allows can play this record";
         return out;
-    }
+    };
+    if (FirstUnrecordableGame(games)) return problem();
     MachineBelief b;
     b.prior = prior;
     bool sinceKnown = false;
@@ -32,13 +36,20 @@ BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPr
         sinceKnown = true;
     }
     const auto p = ApplyPrior(prior, b.logLikelihood);
-    if (!p || !sinceKnown) {
-        out.problem = EstimateSettingExactly(games, prior).problem;
-        if (!out.problem) out.problem = "no setting the prior allows can play this record";
-        return out;
-    }
+    if (!p || !sinceKnown) return problem();
     b.posterior = *p;
+    out.estimate.prior = prior.Probabilities();
+    out.estimate.posterior.probability = *p;
+    out.estimate.posterior.logLikelihood = b.logLikelihood;
     out.belief = b;
+    return out;
+}
+
+BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior) {
+    RecordBelief rb = EstimateWithBelief(games, prior);
+    BeliefResult out;
+    out.belief = std::move(rb.belief);
+    if (!out.belief) out.problem = std::move(rb.estimate.problem);
     return out;
 }
 

@@ -39,6 +39,16 @@ struct BeliefResult {
     std::size_t problemIndex = 0;
 };
 
+// The exact estimate of a record and the belief after it from one pass of
+// the filter at each setting: the posterior and log-likelihoods are the
+// exact estimate's to the last bit. The belief is set when the estimate
+// found no problem.
+struct RecordBelief {
+    ExactEstimate estimate;
+    std::optional<MachineBelief> belief;
+};
+RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior = {});
+
 // Problems as the exact estimate words them.
 BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior = {});
 // The posterior is the hall estimate's (counted small wins included); the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <cstdint>
 #include <mutex>
 #include <stdexcept>
 
@@ -54,10 +55,15 @@ const std::array<BBNetLaw, kBBKinds>& BBNetLaw::ForSetting(int setting) {
                 double sum = x < set.size() ? (1 - q) * set[x] : 0.0;
                 // Another set of net setLo + j on top of U at x - j - setLo.
                 const auto reach = static_cast<std::int64_t>(x) - setLo;
-                double more = 0;
-                for (std::int64_t j = 0; j < static_cast<std::int64_t>(set.size()) && j <= reach; ++j)
-                    more += set[static_cast<std::size_t>(j)] * v[static_cast<std::size_t>(reach - j)];
-                v[x] = sum + q * more;
+                // Four sums side by side, so the adds need not wait on each other.
+                const std::int64_t n = std::min<std::int64_t>(static_cast<std::int64_t>(set.size()) - 1, reach) + 1;
+                std::array<double, 4> more{};
+                std::int64_t j = 0;
+                for (; j + 4 <= n; j += 4)
+                    for (std::size_t k = 0; k < 4; ++k)
+                        more[k] += set[static_cast<std::size_t>(j) + k] * v[static_cast<std::size_t>(reach - j) - k];
+                for (; j < n; ++j) more[0] += set[static_cast<std::size_t>(j)] * v[static_cast<std::size_t>(reach - j)];
+                v[x] = sum + q * ((more[0] + more[1]) + (more[2] + more[3]));
             }
         }
         for (int kind = 0; kind < kBBKinds; ++kind) {
@@ -87,6 +93,19 @@ const std::array<BBNetLaw, kBBKinds>& BBNetLaw::ForSetting(int setting) {
 
 namespace {
 
+// The hot loops are built twice, for any x86-64 and for AVX2 with FMA, and
+// the loader picks the one the processor runs.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define MORVANE_WIDE __attribute__((target_clones("default", "arch=x86-64-v3")))
+#else
+#define MORVANE_WIDE
+#endif
+
+// to[i] += f * from[i].
+MORVANE_WIDE void Axpy(double* __restrict to, const double* __restrict from, double f, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; ++i) to[i] += f * from[i];
+}
+
 constexpr int kEndKinds = 2;             // the BB that ends the stretch: blue, red
 constexpr int kLanes = 2 * kEndKinds;    // by the kind of the BB before, then the one after
 constexpr int Lane(int kindBefore, int kindAfter) { return kindBefore * kEndKinds + kindAfter; }
@@ -97,7 +116,7 @@ constexpr int Lane(int kindBefore, int kindAfter) { return kindBefore * kEndKind
 constexpr int kShortLo = -3 * 2 * kPrecursorSpan - 3;
 constexpr int kShortHi = 7 * 2 * kPrecursorSpan + 8;
 constexpr int kShortRows = kShortHi - kShortLo;
-// [lo, hi): the rows that hold anything.
+// [lo, hi): the rows that may hold anything; every row outside is 0.
 template <int kWidth>
 struct ShortPmf {
     std::array<double, kShortRows * kWidth> p{};
@@ -106,11 +125,25 @@ struct ShortPmf {
     double At(int x, int lane) const { return p[static_cast<std::size_t>((x - kShortLo) * kWidth + lane)]; }
     double* Row(int x) { return p.data() + static_cast<std::ptrdiff_t>((x - kShortLo) * kWidth); }
     const double* Row(int x) const { return p.data() + static_cast<std::ptrdiff_t>((x - kShortLo) * kWidth); }
+    // Rows [from, to) may be written next.
+    void Cover(int from, int to) {
+        if (lo >= hi) {
+            lo = from;
+            hi = to;
+        } else {
+            lo = std::min(lo, from);
+            hi = std::max(hi, to);
+        }
+    }
+    // Zero, touching only the rows that may hold anything.
+    void Clear() {
+        if (hi > lo) std::fill(Row(lo), Row(hi), 0.0);
+        lo = hi = 0;
+    }
     void Add(const ShortPmf& o, double f) {
-        if (f == 0) return;
-        const double* from = o.Row(o.lo);
-        double* to = Row(o.lo);
-        for (std::ptrdiff_t i = 0; i < static_cast<std::ptrdiff_t>(o.hi - o.lo) * kWidth; ++i) to[i] += f * from[i];
+        if (f == 0 || o.hi <= o.lo) return;
+        Cover(o.lo, o.hi);
+        Axpy(Row(o.lo), o.Row(o.lo), f, static_cast<std::ptrdiff_t>(o.hi - o.lo) * kWidth);
     }
     void Tighten() {
         const auto empty = [&](int x) {
@@ -118,8 +151,6 @@ struct ShortPmf {
                 if (At(x, l) != 0) return false;
             return true;
         };
-        lo = kShortLo;
-        hi = kShortHi;
         while (lo < hi && empty(lo)) ++lo;
         while (hi > lo && empty(hi - 1)) --hi;
     }
@@ -144,7 +175,7 @@ constexpr int kLongHi = 2000;
 // (-3 to 7) can read past either end without a test.
 constexpr int kPad = 16;
 constexpr int kLongRows = kLongHi - kLongLo + 2 * kPad;
-constexpr double kDropped = 1e-30;
+constexpr double kDropped = 1e-15;
 
 // out row r (four lanes) = the sum over taps of w times the input row at
 // offset, r rows on. The recursion's whole cost is here.
@@ -196,6 +227,26 @@ void FusedRows(double* out, const double* in, const Tap* taps, int count, std::p
     }
 }
 
+// The ordinary modes' rows mixed into the pre-BB sum by the kind after:
+// s0[i] = sum over modes m of w[m][lane] * in[m][i][lane] over the lanes
+// of a blue BB after, s1 over those of a red one.
+MORVANE_WIDE void MixModes(double* __restrict s0, double* __restrict s1, const double* __restrict in,
+                           std::ptrdiff_t modeStride, const double* w, int rows) {
+    typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+    V4 wm[kOrdinaryModes];
+    for (int m = 0; m < kOrdinaryModes; ++m) std::memcpy(&wm[m], w + m * kLanes, sizeof(V4));
+    for (int i = 0; i < rows; ++i) {
+        V4 acc = {};
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            V4 x;
+            std::memcpy(&x, in + m * modeStride + i * kLanes, sizeof x);
+            acc += wm[m] * x;
+        }
+        s0[i] = acc[Lane(0, 0)] + acc[Lane(1, 0)];
+        s1[i] = acc[Lane(0, 1)] + acc[Lane(1, 1)];
+    }
+}
+
 // Nets of a small win, -3..7, by net + 3.
 constexpr int kNetSlots = 11;
 
@@ -234,19 +285,42 @@ struct NetLawByCount::Impl {
     Short4 preFarMixed, coinMixed, preNearMixed, blueMixed, redMixed;
     // Far from the ceiling those sources are the same every game.
     std::array<Short4, kOrdinaryModes> sourceFar;
-    std::vector<double> a, b;  // [mode][row][lane] for the ordinary modes
+    // [mode][row][lane] for the ordinary modes, two buffers in turn. Rows
+    // are zeroed as the law first reaches them, so memory the law never
+    // reaches is never touched.
+    struct Buffer {
+        std::unique_ptr<double[]> store;
+        double* rows = nullptr;  // aligned to a cache line
+        int zeroLo = 0, zeroHi = 0;  // nets whose rows are zero or in use
+    };
+    std::array<Buffer, 2> buffers;
+    int current = 0;  // the buffer g is in
     double* g = nullptr;
     double* gNext = nullptr;
+    Short scratch, shorts;  // for PrecursorStep and StepDown
     int lo = 0, hi = 0;            // rows in use of g (x = kLongLo + row)
     int nextDirtyLo = 0, nextDirtyHi = 0;  // nets gNext may hold anything at
+    double dropped = 0;  // chance dropped with the tails, at most, from here on
     // The pmf of the pre-BB sum at the current counter, by the kind after.
     std::array<std::vector<double>, kEndKinds> sum;    // x in [sumLo, sumHi)
-    std::array<std::vector<double>, kEndKinds> below;  // sum's prefix sums
     int sumLo = 0, sumHi = 0;
     double reach = 0;
 
     explicit Impl(const StateDynamics& dyn)
         : d(dyn), blue(BBNetLaw::ForSetting(dyn.Setting())[0]), redLaw(BBNetLaw::ForSetting(dyn.Setting())[1]) {}
+
+    // Rows [from, to) of a buffer, beside those already zeroed, to 0.
+    void Clean(Buffer& b, int from, int to) {
+        from = std::max(from, kLongLo - kPad);
+        to = std::min(to, kLongHi + kPad);
+        if (b.zeroHi <= b.zeroLo) b.zeroLo = b.zeroHi = from;
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            if (from < b.zeroLo) std::fill(Long(b.rows, m, from), Long(b.rows, m, b.zeroLo), 0.0);
+            if (to > b.zeroHi) std::fill(Long(b.rows, m, b.zeroHi), Long(b.rows, m, to), 0.0);
+        }
+        b.zeroLo = std::min(b.zeroLo, from);
+        b.zeroHi = std::max(b.zeroHi, to);
+    }
 
     static double* Long(double* base, int mode, int x) {
         return base + (static_cast<std::ptrdiff_t>(mode) * kLongRows + (x - kLongLo + kPad)) * kLanes;
@@ -255,21 +329,23 @@ struct NetLawByCount::Impl {
     // A precursor game from count c into out: its small win, then the end
     // (into the futures of Blue7 and Red7 after it) or another step (into
     // next).
-    void PrecursorStep(int c, const Short* next, const Short& blueAfter, const Short& redAfter, Short& out) const {
-        Short inner;
+    void PrecursorStep(int c, const Short* next, const Short& blueAfter, const Short& redAfter, Short& out) {
+        Short& inner = scratch;
+        inner.Clear();
         const double end = d.PrecursorEnd(c);
         inner.Add(blueAfter, end * (1 - red));
         inner.Add(redAfter, end * red);
         if (c + 1 < kLawCounts && next) inner.Add(*next, 1 - end);
-        out = {};
-        for (int x = kShortLo; x < kShortHi; ++x)
-            for (int k = 0; k < kEndKinds; ++k) {
-                const double v = inner.At(x, k);
-                if (v == 0) continue;
-                for (int n = 0; n < kNetSlots; ++n)
-                    if (win[static_cast<std::size_t>(n)] != 0 && x + n - 3 >= kShortLo && x + n - 3 < kShortHi)
-                        out.At(x + n - 3, k) += v * win[static_cast<std::size_t>(n)];
-            }
+        out.Clear();
+        inner.Tighten();
+        for (int n = 0; n < kNetSlots; ++n) {
+            const double w = win[static_cast<std::size_t>(n)];
+            const int shift = n - 3;
+            const int from = std::max(inner.lo, kShortLo - shift), to = std::min(inner.hi, kShortHi - shift);
+            if (w == 0 || to <= from) continue;
+            out.Cover(from + shift, to + shift);
+            Axpy(out.Row(from + shift), inner.Row(from), w, static_cast<std::ptrdiff_t>(to - from) * kEndKinds);
+        }
         out.Tighten();
     }
 
@@ -281,10 +357,8 @@ struct NetLawByCount::Impl {
         for (int j = 0; j < 3; ++j) {
             const Short4& from = *src[static_cast<std::size_t>(j)];
             for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
-                const double* in = from.Row(from.lo);
-                double* o = at + static_cast<std::ptrdiff_t>(from.lo + v) * kLanes;
-                const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes;
-                for (std::ptrdiff_t i = 0; i < n; ++i) o[i] += w * in[i];
+                Axpy(at + static_cast<std::ptrdiff_t>(from.lo + v) * kLanes, from.Row(from.lo), w,
+                     static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes);
             }
         }
     }
@@ -359,6 +433,7 @@ NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>
         Short& coin = p.coin[static_cast<std::size_t>(c)];
         p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow, coin);
         for (double& v : coin.p) v *= 0.5;
+        coin.Cover(0, 1);
         coin.At(0, 0) += 0.5;
         coin.Tighten();
     }
@@ -375,15 +450,21 @@ NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>
         p.AddSources(m, {&p.preFarMixed, &p.blueMixed, &p.redMixed}, f.Row(0));
         f.Tighten();
     }
-    p.a.assign(static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kLanes, 0.0);
-    p.b.assign(p.a.size(), 0.0);
-    p.g = p.a.data();
-    p.gNext = p.b.data();
+    for (Impl::Buffer& b : p.buffers) {
+        constexpr std::size_t kAlign = 64 / sizeof(double);
+        b.store.reset(new double[static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kLanes + kAlign]);
+        const auto at = reinterpret_cast<std::uintptr_t>(b.store.get());
+        b.rows = b.store.get() + (kAlign - at / sizeof(double) % kAlign) % kAlign;
+    }
+    p.g = p.buffers[0].rows;
+    p.gNext = p.buffers[1].rows;
 }
 
 NetLawByCount::~NetLawByCount() = default;
 
 double NetLawByCount::Reach() const { return p_->reach; }
+
+double NetLawByCount::Dropped() const { return p_->dropped; }
 
 void NetLawByCount::StepDown() {
     Impl& p = *p_;
@@ -423,8 +504,7 @@ void NetLawByCount::StepDown() {
         const Short4& coin = p.coinMixed;
         p.lo = kShortLo - kLongLo;
         p.hi = kShortHi - kLongLo;
-        std::fill(p.a.begin(), p.a.end(), 0.0);
-        std::fill(p.b.begin(), p.b.end(), 0.0);
+        for (Impl::Buffer& b : p.buffers) p.Clean(b, kShortLo - kPad, kShortHi + kPad);
         p.nextDirtyLo = p.nextDirtyHi = 0;
         for (int m = 0; m < kOrdinaryModes; ++m)
             for (int x = kShortLo; x < kShortHi; ++x) std::memcpy(p.Long(p.g, m, x), coin.Row(x), sizeof(double) * kLanes);
@@ -442,6 +522,9 @@ void NetLawByCount::StepDown() {
         const int newLo = std::min(oldLo, kShortLo) - 3;
         const int newHi = std::min(std::max(oldHi, kShortHi) + 7, kLongHi);
         double* out = p.gNext;
+        // What this step reads of g and writes of out is zero or in use.
+        p.Clean(p.buffers[static_cast<std::size_t>(p.current)], newLo - kPad, newHi + kPad);
+        p.Clean(p.buffers[static_cast<std::size_t>(p.current ^ 1)], newLo - kPad, newHi + kPad);
         for (int m = 0; m < kOrdinaryModes; ++m) {
             // Row y of mode m takes row y - v of each ordinary mode.
             std::array<Tap, 3 * kNetSlots> taps{};
@@ -453,10 +536,7 @@ void NetLawByCount::StepDown() {
             FusedRows(Impl::Long(out, m, newLo), Impl::Long(p.g, 0, newLo), taps.data(), count, newHi - newLo);
             if (farNext && !coinNext) {
                 const Short4& from = p.sourceFar[static_cast<std::size_t>(m)];
-                const double* in = from.Row(from.lo);
-                double* o = Impl::Long(out, m, from.lo);
-                const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes;
-                for (std::ptrdiff_t i = 0; i < n; ++i) o[i] += in[i];
+                Axpy(Impl::Long(out, m, from.lo), from.Row(from.lo), 1.0, static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes);
             } else {
                 p.AddSources(m, {&pre, &blue7, &red7}, Impl::Long(out, m, 0));
             }
@@ -473,6 +553,17 @@ void NetLawByCount::StepDown() {
         int lo = newLo, hi = newHi;
         while (lo < hi && negligible(lo)) ++lo;
         while (hi > lo && negligible(hi - 1)) --hi;
+        // The chance dropped: each (mode, lane) law loses at most what its
+        // own rows held, and a game's step passes on no more than it gets.
+        std::array<double, kOrdinaryModes * kLanes> gone{};
+        const auto drop = [&](int from, int to) {
+            for (int m = 0; m < kOrdinaryModes; ++m)
+                for (int x = from; x < to; ++x)
+                    for (int l = 0; l < kLanes; ++l) gone[static_cast<std::size_t>(m * kLanes + l)] += p.Long(out, m, x)[l];
+        };
+        drop(newLo, lo);
+        drop(std::max(lo, hi), newHi);
+        p.dropped += *std::max_element(gone.begin(), gone.end());
         // Zero what was dropped and whatever an earlier step left in this
         // buffer, so that only [lo, hi) holds anything.
         const int dirtyLo = std::min(newLo, p.nextDirtyLo), dirtyHi = std::max(newHi, p.nextDirtyHi);
@@ -489,6 +580,7 @@ void NetLawByCount::StepDown() {
         p.lo = lo - kLongLo;
         p.hi = hi - kLongLo;
         std::swap(p.g, p.gNext);
+        p.current ^= 1;
     }
 
     // The pre-BB sum at this counter, by the kind of the BB after.
@@ -498,22 +590,31 @@ void NetLawByCount::StepDown() {
     p.sumLo = p.hi > p.lo ? std::min(gLo, kShortLo) : kShortLo;
     p.sumHi = p.hi > p.lo ? std::max(gHi, kShortHi) : kShortHi;
     const auto rows = static_cast<std::size_t>(p.sumHi - p.sumLo);
-    for (auto& k : p.sum) k.assign(rows, 0.0);
-    const double inv = 1.0 / a.reach;
-    for (int m = 0; m < kOrdinaryModes && p.hi > p.lo; ++m) {
-        const auto& ord = a.ord;
-        const double wb0 = ord[0][static_cast<std::size_t>(m)] * inv, wb1 = ord[1][static_cast<std::size_t>(m)] * inv;
-        const double* r = p.Long(p.g, m, gLo);
-        double* s0 = p.sum[0].data() + (gLo - p.sumLo);
-        double* s1 = p.sum[1].data() + (gLo - p.sumLo);
-        for (int i = 0; i < gHi - gLo; ++i, r += kLanes) {
-            s0[i] += wb0 * r[Lane(0, 0)] + wb1 * r[Lane(1, 0)];
-            s1[i] += wb0 * r[Lane(0, 1)] + wb1 * r[Lane(1, 1)];
+    for (auto& k : p.sum) {
+        k.resize(rows);
+        // MixModes writes the ordinary modes' rows; the rest starts at 0.
+        if (p.hi > p.lo) {
+            std::fill(k.begin(), k.begin() + (gLo - p.sumLo), 0.0);
+            std::fill(k.begin() + (gHi - p.sumLo), k.end(), 0.0);
+        } else {
+            std::fill(k.begin(), k.end(), 0.0);
         }
+    }
+    const double inv = 1.0 / a.reach;
+    if (p.hi > p.lo) {
+        std::array<double, kOrdinaryModes * kLanes> w{};
+        for (int m = 0; m < kOrdinaryModes; ++m)
+            for (int kb = 0; kb < kBBKinds; ++kb)
+                for (int k = 0; k < kEndKinds; ++k)
+                    w[static_cast<std::size_t>(m * kLanes + Lane(kb, k))] = a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * inv;
+        MixModes(p.sum[0].data() + (gLo - p.sumLo), p.sum[1].data() + (gLo - p.sumLo), p.Long(p.g, 0, gLo),
+                 kLongRows * kLanes, w.data(), gHi - gLo);
     }
     // The precursor, Blue7 and Red7, count by count.
     const bool coinNow = t == kCeilingGames - 1;
-    Short shorts;
+    Short& shorts = p.shorts;
+    shorts.Clear();
+    shorts.Cover(0, 1);
     for (int c = 0; c < kLawCounts; ++c) {
         const auto cc = static_cast<std::size_t>(c);
         shorts.Add(*p.preNow[cc], a.pre[cc]);
@@ -524,41 +625,80 @@ void NetLawByCount::StepDown() {
             shorts.At(0, 1) += a.red7[cc];
         }
     }
-    for (int x = kShortLo; x < kShortHi; ++x)
+    for (int x = shorts.lo; x < shorts.hi; ++x)
         for (int k = 0; k < kEndKinds; ++k) p.sum[static_cast<std::size_t>(k)][static_cast<std::size_t>(x - p.sumLo)] += inv * shorts.At(x, k);
-    for (int k = 0; k < kEndKinds; ++k) {
-        auto& below = p.below[static_cast<std::size_t>(k)];
-        below.resize(rows + 1);
-        below[0] = 0;
-        for (std::size_t i = 0; i < rows; ++i) below[i + 1] = below[i] + p.sum[static_cast<std::size_t>(k)][i];
+}
+
+namespace {
+
+// acc[j] += sum over i < n of s[i] * r[i - j], for j < N: a sums vector
+// against the BB's reversed CDF at N neighbouring nets, each sums element
+// loaded once.
+template <int N>
+MORVANE_WIDE void ShiftedDots(const double* __restrict s, const double* __restrict r, std::ptrdiff_t n, double* acc) {
+    typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+    V4 sum[N] = {};
+    std::ptrdiff_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V4 x;
+        std::memcpy(&x, s + i, sizeof x);
+        for (int j = 0; j < N; ++j) {
+            V4 y;
+            std::memcpy(&y, r + i - j, sizeof y);
+            sum[j] += x * y;
+        }
+    }
+    for (int j = 0; j < N; ++j) {
+        double t = (sum[j][0] + sum[j][1]) + (sum[j][2] + sum[j][3]);
+        for (std::ptrdiff_t k = i; k < n; ++k) t += s[k] * r[k - j];
+        acc[j] += t;
     }
 }
 
+void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, double* acc) {
+    switch (count) {
+    case 1: return ShiftedDots<1>(s, r, n, acc);
+    case 2: return ShiftedDots<2>(s, r, n, acc);
+    case 3: return ShiftedDots<3>(s, r, n, acc);
+    default: return ShiftedDots<4>(s, r, n, acc);
+    }
+}
+
+}  // namespace
+
 double NetLawByCount::Cdf(std::int64_t y) const {
+    double v = 0;
+    Cdfs(y, 1, &v);
+    return v;
+}
+
+void NetLawByCount::Cdfs(std::int64_t from, int n, double* out) const {
+    if (n < 1 || n > kMostCdfs) throw std::invalid_argument("Cdfs takes 1 to 4 nets");
     const Impl& p = *p_;
-    double total = 0;
+    std::fill(out, out + n, 0.0);
     for (int k = 0; k < kEndKinds; ++k) {
         const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
         const std::vector<double>& s = p.sum[static_cast<std::size_t>(k)];
-        const std::vector<double>& rev = bb.Reversed();
+        const auto size = static_cast<std::int64_t>(s.size());
         // A sum x gives the BB's CDF at y - x: 1 where y - x is past the
         // kept part, 0 below its lowest net, the kept value between, which
-        // in the reversed array lies at x - (y - Highest()).
-        const std::int64_t base = y - bb.Highest();
-        const std::int64_t ones = std::clamp<std::int64_t>(base - p.sumLo, 0, static_cast<std::int64_t>(s.size()));
-        const std::int64_t end = std::clamp<std::int64_t>(y - bb.Lowest() + 1 - p.sumLo, 0, static_cast<std::int64_t>(s.size()));
-        total += p.below[static_cast<std::size_t>(k)][static_cast<std::size_t>(ones)];
-        const double* sv = s.data();
-        const double* rv = rev.data() + (p.sumLo - base);
-        // Eight sums side by side, so the adds need not wait on each other.
-        std::array<double, 8> dot{};
-        std::int64_t i = ones;
-        for (; i + 8 <= end; i += 8)
-            for (std::size_t j = 0; j < 8; ++j) dot[j] += sv[i + static_cast<std::int64_t>(j)] * rv[i + static_cast<std::int64_t>(j)];
-        for (; i < end; ++i) dot[0] += sv[i] * rv[i];
-        total += ((dot[0] + dot[1]) + (dot[2] + dot[3])) + ((dot[4] + dot[5]) + (dot[6] + dot[7]));
+        // in the reversed array lies at x - (y - Highest()): for the sum at
+        // index i and y = from + j, at r[i - j].
+        const std::int64_t base = from - bb.Highest();
+        const double* r = bb.Reversed().data() + (p.sumLo - base);
+        const auto ones = [&](int j) { return std::clamp<std::int64_t>(base + j - p.sumLo, 0, size); };
+        const auto end = [&](int j) { return std::clamp<std::int64_t>(from + j - bb.Lowest() + 1 - p.sumLo, 0, size); };
+        // Where every y of the range takes the kept part, in one pass.
+        const std::int64_t a = ones(n - 1), b = std::max(a, end(0));
+        ShiftedDots(s.data() + a, r + a, b - a, n, out);
+        for (int j = 0; j < n; ++j) {
+            // Sums whose BB CDF is 1: none while the BB's kept part is
+            // wider than the sums' range, as it is.
+            for (std::int64_t i = 0; i < ones(j); ++i) out[j] += s[static_cast<std::size_t>(i)];
+            for (std::int64_t i = ones(j); i < std::min(a, end(j)); ++i) out[j] += s[static_cast<std::size_t>(i)] * r[i - j];
+            for (std::int64_t i = std::max(b, ones(j)); i < end(j); ++i) out[j] += s[static_cast<std::size_t>(i)] * r[i - j];
+        }
     }
-    return total;
 }
 
 double NetLawByCount::Mean() const {

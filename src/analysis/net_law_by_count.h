@@ -21,8 +21,9 @@
 // blue and of red BB events, and at g each is weighted by where the
 // ordinary modes of that kind's end law have got to after g games. The
 // precursor, Blue7 and Red7 states are followed count by count; their
-// futures are at most 32 games long. Tails below 1e-30 are dropped at the
-// ends of the pmfs; nothing else is approximated.
+// futures are at most 32 games long. Rows below 1e-15 are dropped at the
+// ends of the ordinary modes' pmfs, and the chance they held is added up
+// (Dropped); nothing else is approximated.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -71,8 +72,16 @@ public:
     double Reach() const;
     // P(net <= y) given the counter shows Count().
     double Cdf(std::int64_t y) const;
+    // P(net <= y) for y = from .. from + n - 1 (n at most kMostCdfs) into
+    // out, in one pass over the law: about the work of one Cdf.
+    static constexpr int kMostCdfs = 4;
+    void Cdfs(std::int64_t from, int n, double* out) const;
     // E[net], from the law itself (for checking it against the exact means).
     double Mean() const;
+    // The most chance the law at this counter lacks: rows of the ordinary
+    // modes' laws below 1e-15 are dropped as the counter steps down, and
+    // this adds up what they held.
+    double Dropped() const;
 
 private:
     struct Impl;

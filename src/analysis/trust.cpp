@@ -1,5 +1,6 @@
 #include "analysis/trust.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -7,40 +8,16 @@
 #include "analysis/sampled_machine.h"
 
 namespace morvane {
+namespace {
 
-bool TrustOfEstimate(const TrustRequest& r, Trust& out, const std::atomic<bool>* stop, std::atomic<std::int64_t>* done) {
-    if (r.games < 1 || r.sessions < 1) throw std::invalid_argument("games and sessions must be at least 1");
-    constexpr int kBins = 10;
-    struct Session {
-        std::int8_t truth = 0;
-        std::array<double, kMaxSetting> shown{};
-    };
-    std::vector<Session> sessions(static_cast<std::size_t>(r.sessions));
-    struct Worker {
-        SessionMachines machines;
-        std::vector<GameRecord> record;
-    };
-    const auto& filters = AllExactLikelihoods();
-    const bool finished = ForEachSession(
-        r.sessions, r.threads, [] { return Worker{}; },
-        [&](std::int64_t i, Worker& w) {
-            SessionDraws draws(r.seed, static_cast<std::uint32_t>(i));
-            const int truth = DrawSetting(r.prior.Probabilities(), draws.Uniform());
-            Slot& slot = w.machines.Fresh(truth, SessionSeed(r.seed, static_cast<std::uint32_t>(i)));
-            w.record.resize(static_cast<std::size_t>(r.games));
-            GameRecord* at = w.record.data();
-            slot.PlayGames(r.games, [&at](const GameRecord& g) { *at++ = g; });
-            std::array<double, kMaxSetting> ll{};
-            for (const ExactLikelihood& f : filters)
-                ll[static_cast<std::size_t>(f.Setting() - 1)] = f.Evaluate(w.record).logLikelihood;
-            Session& s = sessions[static_cast<std::size_t>(i)];
-            s.truth = static_cast<std::int8_t>(truth);
-            // The true setting can always play its own record.
-            s.shown = *ApplyPrior(r.prior, ll);
-        },
-        stop, done);
-    if (!finished) return false;
+constexpr int kBins = 10;
 
+struct Session {
+    std::int8_t truth = 0;
+    std::array<double, kMaxSetting> shown{};
+};
+
+void Summarise(const TrustRequest& r, const std::vector<Session>& sessions, Trust& out) {
     out = {};
     out.request = r;
     out.sessions = r.sessions;
@@ -87,6 +64,90 @@ bool TrustOfEstimate(const TrustRequest& r, Trust& out, const std::atomic<bool>*
         }
         out.bins.push_back(c);
     }
+}
+
+}  // namespace
+
+bool TrustOfEstimate(const TrustRequest& r, Trust& out, const std::atomic<bool>* stop, std::atomic<std::int64_t>* done) {
+    if (r.games < 1 || r.sessions < 1) throw std::invalid_argument("games and sessions must be at least 1");
+    std::vector<Session> sessions(static_cast<std::size_t>(r.sessions));
+    struct Worker {
+        SessionMachines machines;
+        std::vector<GameRecord> record;
+    };
+    const auto& filters = AllExactLikelihoods();
+    const bool finished = ForEachSession(
+        r.sessions, r.threads, [] { return Worker{}; },
+        [&](std::int64_t i, Worker& w) {
+            SessionDraws draws(r.seed, static_cast<std::uint32_t>(i));
+            const int truth = DrawSetting(r.prior.Probabilities(), draws.Uniform());
+            Slot& slot = w.machines.Fresh(truth, SessionSeed(r.seed, static_cast<std::uint32_t>(i)));
+            w.record.resize(static_cast<std::size_t>(r.games));
+            GameRecord* at = w.record.data();
+            slot.PlayGames(r.games, [&at](const GameRecord& g) { *at++ = g; });
+            std::array<double, kMaxSetting> ll{};
+            for (const ExactLikelihood& f : filters)
+                ll[static_cast<std::size_t>(f.Setting() - 1)] = f.Evaluate(w.record).logLikelihood;
+            Session& s = sessions[static_cast<std::size_t>(i)];
+            s.truth = static_cast<std::int8_t>(truth);
+            // The true setting can always play its own record.
+            s.shown = *ApplyPrior(r.prior, ll);
+        },
+        stop, done);
+    if (!finished) return false;
+    Summarise(r, sessions, out);
+    return true;
+}
+
+HallTrustShape ShapeOf(const HallData& data) {
+    HallTrustShape shape;
+    if (!data.bbs.empty()) {
+        shape.kindsSeen = std::any_of(data.bbs.begin(), data.bbs.end(), [](const HallBB& b) { return b.kind != 0; });
+        shape.setsSeen = std::any_of(data.bbs.begin(), data.bbs.end(), [](const HallBB& b) { return b.sets != 0; });
+    }
+    for (const CountedWins& c : data.counted) shape.counted.push_back(c.kinds);
+    return shape;
+}
+
+bool TrustOfHallEstimate(const TrustRequest& r, const HallTrustShape& shape, Trust& out, const std::atomic<bool>* stop,
+                         std::atomic<std::int64_t>* done) {
+    if (r.games < 1 || r.sessions < 1) throw std::invalid_argument("games and sessions must be at least 1");
+    std::vector<Session> sessions(static_cast<std::size_t>(r.sessions));
+    struct Worker {
+        SessionMachines machines;
+        HallData data;
+    };
+    const bool finished = ForEachSession(
+        r.sessions, r.threads, [] { return Worker{}; },
+        [&](std::int64_t i, Worker& w) {
+            SessionDraws draws(r.seed, static_cast<std::uint32_t>(i));
+            const int truth = DrawSetting(r.prior.Probabilities(), draws.Uniform());
+            const HiddenDraw start = DrawHidden(LongRunStateAfterBB(truth), draws.Uniform());
+            Slot& slot = w.machines.Placed(truth, start, 0, SessionSeed(r.seed, static_cast<std::uint32_t>(i)));
+            HallData& data = w.data;
+            data.games = r.games;
+            data.bbs.clear();
+            data.counted.assign(shape.counted.size(), CountedWins{});
+            for (std::size_t k = 0; k < shape.counted.size(); ++k) data.counted[k].kinds = shape.counted[k];
+            std::int32_t since = 0;
+            slot.PlayGames(r.games, [&](const GameRecord& g) {
+                ++since;
+                if (g.bbKind != NoBB) {
+                    data.bbs.push_back({since, shape.kindsSeen ? g.bbKind : 0, shape.setsSeen ? g.bbSets : 0});
+                    since = 0;
+                    return;
+                }
+                for (CountedWins& c : data.counted)
+                    if (c.kinds >> g.koyaku & 1u) ++c.count;
+            });
+            const HallEstimate e = EstimateSettingFromHallData(data, r.prior);
+            Session& s = sessions[static_cast<std::size_t>(i)];
+            s.truth = static_cast<std::int8_t>(truth);
+            s.shown = e.posterior.probability;
+        },
+        stop, done);
+    if (!finished) return false;
+    Summarise(r, sessions, out);
     return true;
 }
 

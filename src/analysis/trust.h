@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/hall_estimate.h"
 #include "analysis/setting_prior.h"
 
 namespace morvane {
@@ -45,5 +46,22 @@ struct Trust {
 // Returns false (and leaves out untouched) when stopped.
 bool TrustOfEstimate(const TrustRequest& request, Trust& out, const std::atomic<bool>* stop = nullptr,
                      std::atomic<std::int64_t>* done = nullptr);
+
+// The same for hall data of this shape: the data starts just after a BB
+// game, in the long-run law there, and runs `games` games (request.games);
+// what is seen of each BB (its colour, its sets) and the small wins counted
+// are as in the player's data. Each session is judged by the hall estimate
+// under the prior, as the player's own data is.
+struct HallTrustShape {
+    bool kindsSeen = true;   // the BBs' colours are noted
+    bool setsSeen = true;    // their continued sets are noted
+    std::vector<std::uint32_t> counted;  // the kinds of each count (CountedWins::kinds)
+};
+// The shape of the player's data: colours and sets are taken as noted when
+// any BB has them (or when there is no BB).
+HallTrustShape ShapeOf(const HallData& data);
+
+bool TrustOfHallEstimate(const TrustRequest& request, const HallTrustShape& shape, Trust& out,
+                         const std::atomic<bool>* stop = nullptr, std::atomic<std::int64_t>* done = nullptr);
 
 }  // namespace morvane

@@ -121,22 +121,63 @@ std::int64_t Quantile(const std::function<double(std::int64_t)>& cdf, double p, 
     return hi;
 }
 
+// The CDF at n neighbouring nets from `from`, in one pass.
+using CdfRun = std::function<void(std::int64_t from, int n, double* out)>;
+
+// The smallest y with cdf(y) >= p. From one counter to the one below, a
+// quantile stays or falls by a medal nineteen times in twenty, so the CDF
+// is taken once at the guess and the two nets below it; only a quantile
+// that left them is searched for.
+constexpr int kAround = 3;
+using Around = std::array<double, kAround>;
+constexpr std::int64_t AroundFrom(std::int64_t guess) { return guess - (kAround - 1); }
+
+// With the CDF at the nets from `from` in v: the quantile, or where to
+// search for it when it left them.
+std::int64_t QuantileFrom(const CdfRun& cdfs, double p, std::int64_t from, const Around& v) {
+    if (v[0] < p && v[kAround - 1] >= p) {
+        int j = 1;
+        while (v[static_cast<std::size_t>(j)] < p) ++j;
+        return from + j;
+    }
+    const auto cdf = [&](std::int64_t y) {
+        double c = 0;
+        cdfs(y, 1, &c);
+        return c;
+    };
+    return Quantile(cdf, p, v[0] >= p ? from : from + kAround);
+}
+
+std::int64_t QuantileNear(const CdfRun& cdfs, double p, std::int64_t guess) {
+    Around v{};
+    const std::int64_t from = AroundFrom(guess);
+    cdfs(from, kAround, v.data());
+    return QuantileFrom(cdfs, p, from, v);
+}
+
+constexpr int kQuantiles = 5;
+constexpr std::array<double, kQuantiles> kLevels = {0.10, 0.25, 0.50, 0.75, 0.90};
+constexpr std::array<std::int64_t NetSpread::*, kQuantiles> kQuantileField = {
+    &NetSpread::p10, &NetSpread::p25, &NetSpread::median, &NetSpread::p75, &NetSpread::p90};
+
+std::int64_t GuessOf(int which, const NetSpread* near, double mean) {
+    return near ? near->*kQuantileField[static_cast<std::size_t>(which)] : static_cast<std::int64_t>(std::llround(mean));
+}
+
 // The figures of a law of the net, one at a time: the quantiles at 10,
 // 25, 50, 75 and 90 %, then the chance ahead. `near` is the row above's,
 // a good first guess.
-constexpr int kSpreadFigures = 6;
-void SpreadFigure(int which, const std::function<double(std::int64_t)>& cdf, const NetSpread* near, double mean,
-                  NetSpread& s) {
-    static constexpr std::array<double, 5> kLevels = {0.10, 0.25, 0.50, 0.75, 0.90};
-    const std::array<std::int64_t NetSpread::*, 5> field = {&NetSpread::p10, &NetSpread::p25, &NetSpread::median,
-                                                            &NetSpread::p75, &NetSpread::p90};
-    if (which == 5) {
-        s.pAhead = 1.0 - cdf(0);
+constexpr int kSpreadFigures = kQuantiles + 1;
+void SpreadFigure(int which, const CdfRun& cdfs, const NetSpread* near, double mean, NetSpread& s) {
+    const auto& field = kQuantileField;
+    if (which == kQuantiles) {
+        double c = 0;
+        cdfs(0, 1, &c);
+        s.pAhead = 1.0 - c;
         return;
     }
     const auto w = static_cast<std::size_t>(which);
-    const std::int64_t guess = near ? near->*field[w] : static_cast<std::int64_t>(std::llround(mean));
-    s.*field[w] = Quantile(cdf, kLevels[w], guess);
+    s.*field[w] = QuantileNear(cdfs, kLevels[w], GuessOf(which, near, mean));
 }
 
 void FindPositive(CountValueTable& t) {
@@ -245,30 +286,59 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             }
         };
         std::optional<std::barrier<Check>> barrier;
+        std::vector<std::array<Around, kQuantiles>> shares(settings.size());
         std::latch go(1);
         const auto work = [&](int worker) {
             std::barrier<Check>& sync = *barrier;
             for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
                 const auto gi = static_cast<std::size_t>(g);
                 const bool top = g + 1 == kMaxGamesSinceBB;
+                CountValueRow& mix = out.mixed.rows[gi];
+                const NetSpread* mixAbove = top ? nullptr : &*out.mixed.rows[gi + 1].spread;
                 for (int i = worker; i < count; i += threads) {
                     Setting& st = settings[static_cast<std::size_t>(i)];
                     st.net->StepDown();
                     const NetLawByCount& net = *st.net;
                     CountValueRow& row = st.table.rows[gi];
                     const NetSpread* above = top ? nullptr : &*st.table.rows[gi + 1].spread;
-                    for (int f = 0; f < kSpreadFigures; ++f)
-                        SpreadFigure(f, [&](std::int64_t y) { return net.Cdf(y); }, above, row.evMedals, *row.spread);
+                    const CdfRun cdfs = [&](std::int64_t from, int n, double* out) { net.Cdfs(from, n, out); };
+                    for (int f = 0; f < kSpreadFigures; ++f) SpreadFigure(f, cdfs, above, row.evMedals, *row.spread);
+                    // The setting's part of the mixture's CDF where its
+                    // quantiles are first looked for: the settings, not the
+                    // figures, are shared out among the workers.
+                    const double w = out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)];
+                    for (int q = 0; q < kQuantiles; ++q) {
+                        Around& v = shares[static_cast<std::size_t>(i)][static_cast<std::size_t>(q)];
+                        net.Cdfs(AroundFrom(GuessOf(q, mixAbove, mix.evMedals)), kAround, v.data());
+                        for (double& c : v) c *= w;
+                    }
                 }
                 sync.arrive_and_wait();
-                CountValueRow& mix = out.mixed.rows[gi];
-                const auto cdf = [&](std::int64_t y) {
-                    double p = 0;
-                    for (Setting& st : settings) p += out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] * st.net->Cdf(y);
-                    return p;
+                const CdfRun cdfs = [&](std::int64_t from, int n, double* o) {
+                    std::array<double, NetLawByCount::kMostCdfs> one{};
+                    std::fill(o, o + n, 0.0);
+                    for (Setting& st : settings) {
+                        const double w = out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)];
+                        st.net->Cdfs(from, n, one.data());
+                        for (int j = 0; j < n; ++j) o[j] += w * one[static_cast<std::size_t>(j)];
+                    }
                 };
-                const NetSpread* above = top ? nullptr : &*out.mixed.rows[gi + 1].spread;
-                for (int f = worker; f < kSpreadFigures; f += threads) SpreadFigure(f, cdf, above, mix.evMedals, *mix.spread);
+                // The chance ahead mixes the settings' own; the quantiles are
+                // the settings' parts added up in order (the same on any
+                // threads), searched for only when they left those nets.
+                if (worker == 0) {
+                    mix.spread->pAhead = 0;
+                    for (Setting& st : settings)
+                        mix.spread->pAhead +=
+                            out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] * st.table.rows[gi].spread->pAhead;
+                }
+                for (int q = worker; q < kQuantiles; q += threads) {
+                    Around v{};
+                    for (const auto& part : shares)
+                        for (int j = 0; j < kAround; ++j) v[static_cast<std::size_t>(j)] += part[static_cast<std::size_t>(q)][static_cast<std::size_t>(j)];
+                    const std::int64_t from = AroundFrom(GuessOf(q, mixAbove, mix.evMedals));
+                    (*mix.spread).*kQuantileField[static_cast<std::size_t>(q)] = QuantileFrom(cdfs, kLevels[static_cast<std::size_t>(q)], from, v);
+                }
                 sync.arrive_and_wait();
                 if (quit.load(std::memory_order_relaxed)) return;
             }
@@ -286,6 +356,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         go.count_down();
         work(0);
         out.stopped = quit.load();
+        for (const Setting& st : settings) out.dropped = std::max(out.dropped, st.net->Dropped());
     }
     for (Setting& st : settings) {
         FindPositive(st.table);

@@ -85,6 +85,9 @@ struct CountValue {
     // By g: each setting's weight in the mixture at that counter.
     std::vector<std::array<double, kMaxSetting>> weights;
     bool stopped = false;  // the request's stop came before the laws were whole
+    // The most chance any law of the net lacks, from the tails below 1e-15
+    // dropped while it was found (0 without the laws).
+    double dropped = 0;
 };
 
 CountValue ValueByGameCount(const CountValueRequest& request);

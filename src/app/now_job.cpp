@@ -29,7 +29,9 @@ bool DecisionJob::Run() {
         Trust t;
         const TrustRequest tr{request_.recordGames, belief_.prior, request_.trustSessions, request_.seed,
                               request_.threads};
-        if (!TrustOfEstimate(tr, t, &stop_, &done_)) return false;
+        const bool whole = request_.hall ? TrustOfHallEstimate(tr, *request_.hall, t, &stop_, &done_)
+                                         : TrustOfEstimate(tr, t, &stop_, &done_);
+        if (!whole) return false;
         trust_ = std::move(t);
     }
     return !stop_;

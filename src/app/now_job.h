@@ -24,12 +24,14 @@ NowJobResult MachineNowFromRecord(std::span<const GameRecord> games, const Setti
 NowJobResult MachineNowFromHallData(const HallData& data, const SettingPrior& prior, std::int32_t horizon);
 
 // The slower figures of a belief: the exact rules of keep or quit over a
-// horizon, and the trust of an estimate from a record of `recordGames`
-// games under the belief's prior.
+// horizon, and the trust of an estimate from a record (or hall data) of
+// `recordGames` games under the belief's prior.
 struct DecisionRequest {
     KeepOrQuitRequest keep;      // sessions 0: the exact rules alone
     std::int32_t recordGames = 0;
     std::int32_t trustSessions = 0;  // 0 leaves trust out
+    // Set for hall data: trust is of hall data of this shape, not of a record.
+    std::optional<HallTrustShape> hall;
     std::uint32_t seed = 1;
     int threads = 0;
 };

@@ -2,11 +2,15 @@
 // hand, was played at.
 #include <CLI/CLI.hpp>
 
+#include <charconv>
+#include <cmath>
 #include <ostream>
 
 #include "analysis/estimate.h"
 #include "analysis/hall_estimate.h"
 #include "analysis/likelihood.h"
+#include "analysis/more_games.h"
+#include "analysis/spread_play.h"
 #include "app/hall_input.h"
 #include "app/now_job.h"
 #include "cli/cli.h"
@@ -32,8 +36,9 @@ public:
     std::string Usage() const override {
         return "morvane-sim estimate [--counts] FILE.sim [--format tsv|csv|json]\n"
                "morvane-sim estimate FILE.sim [--prior W1,...,W6] [--horizon K] [--format tsv|csv|json]\n"
+               "                     [--more K [--threshold P] [--sessions N] [--seed X] [--threads T]]\n"
                "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--prior W1,...,W6] [--horizon K]\n"
-               "                     [--format tsv|csv|json]\n";
+               "                     [--more K ...] [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -52,6 +57,14 @@ public:
         horizon_ = AddValueOption(app, "--horizon", "K", "",
                                   "adds the expected net medals of the next K games and of playing until the next "
                                   "BB's sets are over to each setting's line, and a line of both mixed");
+        more_ = AddValueOption(app, "--more", "K", "",
+                               "adds the chance that after K more games watched the posterior of settings 5 and 6 "
+                               "together, and that of the most probable setting, reach --threshold (by simulation)");
+        threshold_ = AddValueOption(app, "--threshold", "P", "0.8", "with --more: the posterior to reach, above 0 and at most 1");
+        sessions_ = AddValueOption(app, "--sessions", "N", "2000", "with --more: the continuations simulated");
+        seed_ = AddValueOption(app, "--seed", "X", "the clock's seconds", "with --more: the simulation's seed, from 0 to 4294967295");
+        threads_ = AddValueOption(app, "--threads", "T", "every core",
+                                  "with --more: threads to simulate on; the output is the same for any");
     }
 
     int Run(std::ostream& out, std::ostream& err) override {
@@ -67,26 +80,33 @@ public:
             return kExitUsage;
         }
         if (Given(counts_)) {
-            if (Given(prior_) || Given(horizon_)) throw UsageError{"--counts goes without --prior and --horizon"};
+            if (Given(prior_) || Given(horizon_) || Given(more_))
+                throw UsageError{"--counts goes without --prior, --horizon and --more"};
             const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
             out << ReportText(PosteriorReport(p, false), format_);
             return kExitOk;
         }
         const SettingPrior prior = PriorGiven();
         const std::optional<std::int32_t> horizon = HorizonGiven();
-        const ExactEstimate e = EstimateSettingExactly(history.records(), prior);
-        if (e.problem) {
-            err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
-            return kExitUsage;
-        }
-        if (!horizon) {
+        const std::optional<MoreGamesRequest> more = MoreGiven();
+        if (!horizon && !more) {
+            const ExactEstimate e = EstimateSettingExactly(history.records(), prior);
+            if (e.problem) {
+                err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
+                return kExitUsage;
+            }
             out << ReportText(PosteriorReport(e.posterior, true), format_);
             return kExitOk;
         }
+        // The filter runs once for the posterior and the state it leaves.
+        const RecordBelief rb = EstimateWithBelief(history.records(), prior);
+        if (rb.estimate.problem) {
+            err << "morvane-sim: " << Printable(path) << ": " << *rb.estimate.problem << "\n";
+            return kExitUsage;
+        }
         // The two columns of --horizon exist in the text form only.
-        if (format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
-        const NowJobResult now = MachineNowFromRecord(history.records(), prior, *horizon);
-        PrintPosteriorNow(e.posterior, *now.now, out);
+        if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
+        PrintWithBelief(rb.estimate.posterior, *rb.belief, horizon, more, out);
         return kExitOk;
     }
 
@@ -110,15 +130,55 @@ private:
                    "BB\n";
             return kExitUsage;
         }
-        if (!horizon) {
+        const std::optional<MoreGamesRequest> more = MoreGiven();
+        if (!horizon && !more) {
             out << ReportText(PosteriorReport(e.posterior, true), format_);
             return kExitOk;
         }
         // The two columns of --horizon exist in the text form only.
-        if (format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
-        const NowJobResult now = MachineNowFromHallData(data, prior, *horizon);
-        PrintPosteriorNow(e.posterior, *now.now, out);
+        if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
+        const BeliefResult b = BeliefFromHallData(data, prior);
+        PrintWithBelief(e.posterior, *b.belief, horizon, more, out);
         return kExitOk;
+    }
+
+    // The posterior, with --horizon's columns (text only) and --more's lines.
+    void PrintWithBelief(const SettingPosterior& posterior, const MachineBelief& belief,
+                         const std::optional<std::int32_t>& horizon, const std::optional<MoreGamesRequest>& more,
+                         std::ostream& out) const {
+        Report report;
+        if (horizon)
+            PrintPosteriorNow(posterior, NowFigures(belief, *horizon), out);
+        else
+            report = PosteriorReport(posterior, true);
+        if (more) {
+            MoreGames m;
+            ValueOfMoreGames(belief, *more, m);
+            for (auto& line : MoreGamesReport(m).parts) report.parts.push_back(std::move(line));
+        }
+        out << ReportText(report, format_);
+    }
+
+    std::optional<MoreGamesRequest> MoreGiven() const {
+        const bool any = Given(threshold_) || Given(sessions_) || Given(seed_) || Given(threads_);
+        if (!Given(more_)) {
+            if (any) throw UsageError{"--threshold, --sessions, --seed and --threads go with --more"};
+            return std::nullopt;
+        }
+        MoreGamesRequest r;
+        r.games = PositiveValue(more_, 1000, "more");
+        if (const auto t = ValueOf(threshold_)) {
+            double v = 0;
+            const char* end = t->data() + t->size();
+            const auto [p, ec] = std::from_chars(t->data(), end, v, std::chars_format::fixed);
+            if (t->empty() || ec != std::errc() || p != end || !std::isfinite(v) || v <= 0 || v > 1)
+                throw UsageError{"threshold " + Quoted(*t) + " must be a decimal above 0 and at most 1, such as 0.8"};
+            r.highThreshold = r.topThreshold = v;
+        }
+        r.sessions = PositiveValue(sessions_, 2000, "sessions");
+        r.seed = SeedValue(seed_);
+        r.threads = PositiveValue(threads_, DefaultThreads(), "threads");
+        return r;
     }
 
     SettingPrior PriorGiven() const {
@@ -172,6 +232,11 @@ private:
     ReportFormat format_ = ReportFormat::Tsv;
     CLI::Option* prior_ = nullptr;
     CLI::Option* horizon_ = nullptr;
+    CLI::Option* more_ = nullptr;
+    CLI::Option* threshold_ = nullptr;
+    CLI::Option* sessions_ = nullptr;
+    CLI::Option* seed_ = nullptr;
+    CLI::Option* threads_ = nullptr;
 };
 
 }  // namespace

@@ -33,6 +33,24 @@ Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood) {
     return {{table}};
 }
 
+Report MoreGamesReport(const MoreGames& m) {
+    const auto pass = [&](const char* name, const ShareWithError& p) {
+        return ReportLine{name,
+                          {ReportCell::Fixed(p.share, 6), ReportCell::Fixed(p.se, 6), ReportCell::Integer(m.request.sessions)},
+                          {"chance", "se", "continuations"},
+                          true};
+    };
+    Report r;
+    r.parts.push_back(ReportLine{"more_games",
+                                 {ReportCell::Integer(m.request.games), ReportCell::Fixed(m.request.highThreshold, 6),
+                                  ReportCell::Integer(m.request.seed)},
+                                 {"games", "threshold", "seed"},
+                                 true});
+    r.parts.push_back(pass("pass_5_6", m.highPasses));
+    r.parts.push_back(pass("pass_top", m.topPasses));
+    return r;
+}
+
 Report SpreadAsReport(const SpreadReport& spread) {
     auto numbers = [](const std::vector<std::string>& cells) {
         std::vector<ReportCell> out;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/estimate.h"
+#include "analysis/more_games.h"
 #include "analysis/spread_report.h"
 #include "system/report.h"
 
@@ -21,6 +22,11 @@ ReportFormat FormatValue(const CLI::Option* option);
 // Six rows "setting, posterior[, log_likelihood]": six decimals, then nine
 // (-inf where the setting cannot play the record: null in JSON).
 Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood);
+
+// estimate --more: the request, then the chance that settings 5 and 6
+// together and that the most probable setting reach the threshold, each
+// with its standard error and the continuations simulated.
+Report MoreGamesReport(const MoreGames& m);
 
 // The spread's rows, as `spread` and `merge` print them.
 Report SpreadAsReport(const SpreadReport& spread);

@@ -86,7 +86,9 @@ void TEstimateForm::Recompute() {
         Now->SetBelief(std::nullopt, 0);
         return;
     }
-    const ExactEstimate exact = EstimateSettingExactly(history.records(), *prior);
+    // One pass of the filter gives both the posterior and the state now.
+    const RecordBelief both = EstimateWithBelief(history.records(), *prior);
+    const ExactEstimate& exact = both.estimate;
     if (seen.games == 0) {
         Seen->setText(QStringLiteral("推測するプレイがありません。シミュレーションを実行するか、ファイルを開いてください。"));
         Table->clearContents();
@@ -129,8 +131,7 @@ void TEstimateForm::Recompute() {
                              {QStringLiteral("確率"), QColor(0xFF, 0x8E, 0x8E), QStringLiteral("@value%"), 5, 110, 20,
                               QStringLiteral("%d%%"), MainFont()});
         Fit(Table);
-        const BeliefResult belief = BeliefFromRecord(history.records(), *prior);
-        Now->SetBelief(belief.belief, static_cast<std::int32_t>(std::min<std::int64_t>(seen.games, INT32_MAX)));
+        Now->SetBelief(both.belief, static_cast<std::int32_t>(std::min<std::int64_t>(seen.games, INT32_MAX)));
     }
 }
 

@@ -17,6 +17,7 @@
 
 #include "app/input.h"
 #include "analysis/machine_belief.h"
+#include "analysis/trust.h"
 #include "machine/vocabulary.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
@@ -267,8 +268,8 @@ void THallForm::CollectEstimate() {
         Put(Table, s, 3, data.counted.empty() ? QStringLiteral("-") : Percent(shown_.winsPosterior[i]));
         Put(Table, s, 4, Percent(shown_.prior[i]));
     }
-    // Trust is of a run's record, not of hall data: no games for it here.
-    Now->SetBelief(done->belief, 0);
+    // Trust is of hall data of the same shape and length.
+    Now->SetBelief(done->belief, static_cast<std::int32_t>(data.games), {}, ShapeOf(data));
 }
 
 }  // namespace morvane

@@ -1,15 +1,16 @@
 #pragma once
 // The machine now, as the 設定推測 and ホールデータ windows show it under
 // their posterior: which mode it is likely in, what the next K games and
-// the next BB are worth, keep or quit, and on request how far an estimate
-// from this many games can be trusted. The slow figures are found off the
-// window's thread.
+// the next BB are worth, keep or quit, what K more games of watching may
+// tell, and on request how far an estimate from this many games can be
+// trusted. The slow figures are found off the window's thread.
 #include <QWidget>
 #include <atomic>
 #include <memory>
 #include <optional>
 #include <thread>
 
+#include "app/more_games_job.h"
 #include "app/now_job.h"
 
 class QLabel;
@@ -26,8 +27,10 @@ public:
     explicit TNowPanel(QWidget* parent = nullptr);
     ~TNowPanel() override;
 
-    // Figures for a belief from `recordGames` games; none shows `why`.
-    void SetBelief(const std::optional<MachineBelief>& belief, std::int32_t recordGames, const QString& why = {});
+    // Figures for a belief from `recordGames` games; none shows `why`. With
+    // `hall`, trust is of hall data of that shape rather than of a record.
+    void SetBelief(const std::optional<MachineBelief>& belief, std::int32_t recordGames, const QString& why = {},
+                   const std::optional<HallTrustShape>& hall = std::nullopt);
     // K as the edit holds it; nullopt when it is not a whole number of at least 1.
     std::optional<std::int32_t> Horizon() const;
     const std::optional<MachineNow>& Shown() const { return now_; }
@@ -38,6 +41,12 @@ public:
     void StartTrust(std::int32_t sessions);
     const std::optional<KeepOrQuit>& Keep() const { return keep_; }
     const std::optional<Trust>& TrustFigures() const { return trust_; }
+    // The value of more games: K and the threshold as the edits hold them
+    // (the threshold in percent there, as a share here).
+    std::optional<MoreGamesRequest> MoreRequest() const;
+    const std::optional<MoreGames>& MoreFigures() const { return more_; }
+    // Whether figures of more games are awaited.
+    bool MoreComputing() const { return moreWaiting_; }
 
     QLineEdit* HorizonEdit;
     QTableWidget* StateTable;  // the six modes
@@ -45,6 +54,9 @@ public:
     QLabel* DecisionLabel;
     QPushButton* TrustButton;
     QLabel* TrustLabel;
+    QLineEdit* MoreEdit;       // K more games of watching
+    QLineEdit* ThresholdEdit;  // percent
+    QLabel* MoreLabel;
 
 signals:
     // A slow figure arrived.
@@ -54,6 +66,8 @@ private:
     void Refresh();
     void StartJob(const DecisionRequest& r);
     void Poll();
+    void StartMore();
+    void CollectMore();
 
     std::optional<MachineBelief> belief_;
     std::int32_t recordGames_ = 0;
@@ -65,6 +79,12 @@ private:
     std::jthread worker_;
     std::atomic<bool> finished_{false};
     bool completed_ = false;
+    std::optional<HallTrustShape> hall_;
+    std::optional<MoreGames> more_;
+    MoreGamesJob moreJob_;
+    QTimer* moreDebounce_;
+    QTimer* morePoll_;
+    bool moreWaiting_ = false;
 };
 
 // Medals with a sign and the yen they are at 20 yen a medal: "+128枚（+2,560円）".

@@ -327,5 +327,35 @@ TEST(MachineNow, HallDataBeliefIsTheHallEstimates) {
     EXPECT_EQ(none.hallProblem, HallProblem::BBsPastGames);
 }
 
+// The exact estimate and the belief from one pass of the filter are those
+// of the two passes they replace, to the bit; a record the filter cannot
+// follow is worded as the exact estimate words it.
+TEST(MachineNow, OnePassIsTheEstimateAndTheBelief) {
+    PlayHistory h;
+    Slot slot(12345);
+    SimulateRun(slot, h, {false, 4}, 3000);
+    const SettingPrior prior({4, 3, 2, 1, 1, 0});
+    const RecordBelief rb = EstimateWithBelief(h.records(), prior);
+    const ExactEstimate e = EstimateSettingExactly(h.records(), prior);
+    const BeliefResult b = BeliefFromRecord(h.records(), prior);
+    ASSERT_FALSE(rb.estimate.problem);
+    ASSERT_TRUE(rb.belief && b.belief);
+    EXPECT_EQ(rb.estimate.posterior.probability, e.posterior.probability);
+    EXPECT_EQ(rb.estimate.posterior.logLikelihood, e.posterior.logLikelihood);
+    EXPECT_EQ(rb.estimate.prior, e.prior);
+    EXPECT_EQ(rb.belief->posterior, b.belief->posterior);
+    EXPECT_EQ(rb.belief->gamesSinceBB, b.belief->gamesSinceBB);
+    for (std::size_t s = 0; s < kMaxSetting; ++s) EXPECT_EQ(rb.belief->state[s].layer, b.belief->state[s].layer);
+    std::vector<GameRecord> bad(h.records().begin(), h.records().end());
+    bad[1200].koyaku = 42;
+    const RecordBelief none = EstimateWithBelief(bad, prior);
+    const ExactEstimate want = EstimateSettingExactly(bad, prior);
+    EXPECT_FALSE(none.belief);
+    ASSERT_TRUE(none.estimate.problem && want.problem);
+    EXPECT_EQ(*none.estimate.problem, *want.problem);
+    EXPECT_EQ(none.estimate.problemGame, 1200u);
+    EXPECT_TRUE(none.estimate.unrecordable);
+}
+
 }  // namespace
 }  // namespace morvane

@@ -10,6 +10,7 @@
 #include "analysis/machine_now.h"
 #include "analysis/more_games.h"
 #include "analysis/trust.h"
+#include "app/hall_input.h"
 #include "machine/slot.h"
 #include "run/single_run.h"
 
@@ -106,6 +107,40 @@ TEST(Trust, ShownProbabilitiesComeTrue) {
     EXPECT_GT(a.topRight, 0.3 + 4 * a.topRightSe);
     EXPECT_EQ(a.sessionsBy[0] + a.sessionsBy[1] + a.sessionsBy[2] + a.sessionsBy[3] + a.sessionsBy[4] + a.sessionsBy[5], 3000);
     EXPECT_NEAR(static_cast<double>(a.sessionsBy[0]) / 3000, 0.3, 4 * std::sqrt(0.3 * 0.7 / 3000));
+}
+
+// Hall data of the player's shape: the shown probabilities come true as
+// often as they say, the same whatever the threads, and they are worth less
+// than a whole record's of the same length (the mean log of the chance
+// shown for the true setting is lower: the small wins between BBs are not
+// seen). The shape is read off the data.
+TEST(Trust, HallDataOfTheSameShape) {
+    const HallData data{3000, {{300, 1, 0}, {12, 2, 0}}, {{*CountedWinKinds("cherry"), 40}}};
+    const HallTrustShape shape = ShapeOf(data);
+    EXPECT_TRUE(shape.kindsSeen);
+    EXPECT_FALSE(shape.setsSeen);
+    ASSERT_EQ(shape.counted.size(), 1u);
+    EXPECT_EQ(shape.counted[0], *CountedWinKinds("cherry"));
+    const HallTrustShape bare = ShapeOf({3000, {{300, 0, 0}}, {}});
+    EXPECT_FALSE(bare.kindsSeen);
+    EXPECT_TRUE(bare.counted.empty());
+
+    const SettingPrior prior({3, 1, 1, 1, 1, 3});
+    Trust a, b, record;
+    ASSERT_TRUE(TrustOfHallEstimate({3000, prior, 1000, 8, 1}, shape, a));
+    ASSERT_TRUE(TrustOfHallEstimate({3000, prior, 1000, 8, 2}, shape, b));
+    ASSERT_TRUE(TrustOfEstimate({3000, prior, 1000, 8, 0}, record));
+    EXPECT_EQ(a.topRight, b.topRight);
+    EXPECT_EQ(a.meanLogTrue, b.meanLogTrue);
+    std::int64_t shown = 0;
+    for (const CalibrationBin& bin : a.bins) {
+        shown += bin.shown;
+        if (bin.shown < 200) continue;
+        EXPECT_NEAR(bin.trueShare, bin.meanShown, 4 * bin.se + 0.01) << bin.from;
+    }
+    EXPECT_EQ(shown, 6 * 1000);
+    EXPECT_LT(a.meanLogTrue, record.meanLogTrue - 0.05);
+    EXPECT_LT(a.topRight, record.topRight);
 }
 
 // After K more games the posterior of 5 and 6 averages what it is now (the

@@ -105,8 +105,21 @@ TEST(ValueByCount, LawOfTheNetAgreesWithTheMeans) {
                 EXPECT_GE(net.Cdf(x), p) << g;
                 EXPECT_LT(net.Cdf(x - 1), p) << g;
             }
-            EXPECT_DOUBLE_EQ(q.pAhead, 1 - net.Cdf(0));
+            EXPECT_NEAR(q.pAhead, 1 - net.Cdf(0), 1e-15);
             EXPECT_EQ(spread.rows[static_cast<std::size_t>(g)].evMedals, row.evMedals);
+            // The CDF at neighbouring nets in one pass is the CDF net by
+            // net: in the middle, at the lowest nets and where it is 1.
+            for (const std::int64_t from : {q.p10 - 2, q.median, std::int64_t{0}, std::int64_t{-5000},
+                                            std::int64_t{-3 * kMaxGamesSinceBB}, std::int64_t{200000}})
+                for (int n = 1; n <= NetLawByCount::kMostCdfs; ++n) {
+                    std::array<double, NetLawByCount::kMostCdfs> v{};
+                    net.Cdfs(from, n, v.data());
+                    for (int j = 0; j < n; ++j)
+                        EXPECT_NEAR(v[static_cast<std::size_t>(j)], net.Cdf(from + j), 1e-15) << g << " " << from << "+" << j;
+                }
+            // The tails dropped on the way hold no chance a figure could
+            // show (six decimals at most).
+            EXPECT_LT(net.Dropped(), 1e-10) << g;
         }
         EXPECT_EQ(spread.firstPositive, t.firstPositive);
     }

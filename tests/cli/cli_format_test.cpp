@@ -133,6 +133,44 @@ TEST_F(CliFormatsOfEstimate, FileAndHallDataReadBackToTheTsvFigures) {
                    {"setting", "posterior", "log_likelihood"});
 }
 
+// --more: three lines after the posterior, the request and the chance each
+// way with its error and the continuations, in every format.
+TEST_F(CliFormatsOfEstimate, MoreGamesReadBackToTheTsvFigures) {
+    Slot slot(5);
+    PlayHistory h;
+    SimulateRun(slot, h, {false, 5}, 4000);
+    const std::string path = Path("five.sim");
+    SaveSimFile(path, {5, 4000}, h);
+    const Formats plain = InEachFormat({"estimate", path});
+    const Formats f =
+        InEachFormat({"estimate", path, "--more", "300", "--threshold", "0.6", "--sessions", "200", "--seed", "9"});
+    ASSERT_EQ(f.tsv.size(), 9u) << f.tsvText;
+    EXPECT_EQ(Slice(f.tsv, 0, 6), plain.tsv);
+    EXPECT_EQ(f.tsv[6], (std::vector<std::string>{"more_games", "300", "0.600000", "9"}));
+    for (std::size_t i : {7u, 8u}) {
+        ASSERT_EQ(f.tsv[i].size(), 4u);
+        EXPECT_EQ(f.tsv[i][3], "200");
+    }
+    EXPECT_EQ(f.tsv[7][0], "pass_5_6");
+    EXPECT_EQ(f.tsv[8][0], "pass_top");
+    ASSERT_EQ(f.csv.size(), 10u);
+    EXPECT_EQ(Slice(f.csv, 7, 3), Slice(f.tsv, 6, 3));
+    EXPECT_EQ(f.doc.size(), 4u) << f.doc.dump();
+    EXPECT_EQ(f.doc.at("settings"), plain.doc.at("settings"));
+    const json& more = f.doc.at("more_games");
+    EXPECT_EQ(more.size(), 3u);
+    EXPECT_TRUE(Same(more.at("games"), "300"));
+    EXPECT_TRUE(Same(more.at("threshold"), "0.600000"));
+    EXPECT_TRUE(Same(more.at("seed"), "9"));
+    for (std::size_t i : {7u, 8u}) {
+        const json& line = f.doc.at(f.tsv[i][0]);
+        EXPECT_EQ(line.size(), 3u);
+        EXPECT_TRUE(Same(line.at("chance"), f.tsv[i][1]));
+        EXPECT_TRUE(Same(line.at("se"), f.tsv[i][2]));
+        EXPECT_TRUE(Same(line.at("continuations"), f.tsv[i][3]));
+    }
+}
+
 // A spread and its merge from shards: the same document.
 class CliFormatsOfSpread : public test::TempFolderTest {};
 

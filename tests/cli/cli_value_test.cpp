@@ -9,6 +9,7 @@
 #include "analysis/hall_estimate.h"
 #include "analysis/likelihood.h"
 #include "analysis/machine_now.h"
+#include "analysis/more_games.h"
 #include "analysis/value_by_count.h"
 #include "cli/cli.h"
 #include "simfile/simfile.h"
@@ -207,6 +208,60 @@ TEST_F(CliEstimateNow, PriorWeighsThePosterior) {
     EXPECT_NEAR(std::stod(Fields(hl[6])[2]), now.untilBB, 5.1e-7);
 }
 
+// --more: the library's chances for the belief after the record or the
+// hall data under the prior, the same on any threads; beside --horizon the
+// columns stay as they were.
+TEST_F(CliEstimateNow, MoreGamesAreTheLibrarysChances) {
+    const std::string file = BatchFile();
+    PlayHistory h;
+    ASSERT_EQ(LoadSimFile(file, h).status, SimStatus::Ok);
+    const SettingPrior prior({1, 1, 1, 1, 2, 2});
+    const HallData data{1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {}};
+    struct Case {
+        std::vector<std::string> args;
+        MachineBelief belief;
+    };
+    const std::vector<std::string> more{"--prior", "1,1,1,1,2,2", "--more", "400", "--threshold", "0.7",
+                                        "--sessions", "300", "--seed", "17"};
+    std::vector<Case> cases{{{"estimate", file}, *BeliefFromRecord(h.records(), prior).belief},
+                            {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88"},
+                             *BeliefFromHallData(data, prior).belief}};
+    for (Case& c : cases) {
+        c.args.insert(c.args.end(), more.begin(), more.end());
+        const CliResult r = Cli(c.args);
+        ASSERT_EQ(r.code, kExitOk) << r.err;
+        std::vector<std::string> one = c.args;
+        one.insert(one.end(), {"--threads", "1"});
+        EXPECT_EQ(Cli(one).out, r.out) << Joined(c.args);
+        MoreGames m;
+        ASSERT_TRUE(ValueOfMoreGames(c.belief, {400, 0.7, 0.7, 300, 17, 0}, m));
+        const auto lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), 9u) << r.out;
+        EXPECT_EQ(lines[6], "more_games\t400\t0.700000\t17");
+        const auto high = Fields(lines[7]), top = Fields(lines[8]);
+        ASSERT_EQ(high.size(), 4u);
+        ASSERT_EQ(top.size(), 4u);
+        EXPECT_NEAR(std::stod(high[1]), m.highPasses.share, 5.1e-7) << Joined(c.args);
+        EXPECT_NEAR(std::stod(high[2]), m.highPasses.se, 5.1e-7);
+        EXPECT_NEAR(std::stod(top[1]), m.topPasses.share, 5.1e-7);
+        EXPECT_NEAR(std::stod(top[2]), m.topPasses.se, 5.1e-7);
+        // A chance strictly between 0 and 1 carries its binomial error.
+        if (m.highPasses.share > 0 && m.highPasses.share < 1) {
+            EXPECT_GT(m.highPasses.se, 0);
+        }
+    }
+    // With --horizon the text keeps its seven lines and adds --more's three.
+    std::vector<std::string> both{"estimate", file, "--horizon", "1000"};
+    const CliResult horizon = Cli(both);
+    both.insert(both.end(), {"--more", "100", "--sessions", "50", "--seed", "1"});
+    const CliResult r = Cli(both);
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out), before = Lines(horizon.out);
+    ASSERT_EQ(lines.size(), 10u) << r.out;
+    for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(lines[i], before[i]);
+    EXPECT_EQ(Fields(lines[9])[0], "pass_top");
+}
+
 TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
     const std::string file = BatchFile();
     for (const std::vector<std::string>& args : {
@@ -218,6 +273,14 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", "--counts", file, "--horizon", "10"},
              {"estimate", "--games", "1000", "--horizon", "-1"},
              {"estimate", "--games", "1000", "--prior", "x"},
+             {"estimate", file, "--more", "0"},
+             {"estimate", file, "--threshold", "0.5"},
+             {"estimate", file, "--seed", "3"},
+             {"estimate", file, "--more", "10", "--threshold", "0"},
+             {"estimate", file, "--more", "10", "--threshold", "1.5"},
+             {"estimate", file, "--more", "10", "--threshold", "80%"},
+             {"estimate", file, "--more", "10", "--sessions", "0"},
+             {"estimate", "--counts", file, "--more", "10"},
          }) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage) << Joined(args);

@@ -33,6 +33,8 @@
 #include "shell/value_form.h"
 #include "analysis/keep_or_quit.h"
 #include "analysis/machine_now.h"
+#include "analysis/more_games.h"
+#include "analysis/trust.h"
 #include "analysis/value_by_count.h"
 #include "present/names.h"
 #include "test_window.h"
@@ -424,6 +426,25 @@ void CheckNowPanel(const TNowPanel* panel, const MachineBelief& belief, std::int
                                                                : QStringLiteral("やめるのが得です")));
 }
 
+// The value of more games arrives from its thread, the library's figures
+// for the panel's request, in words.
+void CheckMoreGames(const TNowPanel* panel, const MachineBelief& belief, std::int32_t k, double threshold) {
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->MoreComputing(), 60000);
+    QVERIFY(panel->MoreFigures().has_value());
+    const MoreGamesRequest r = *panel->MoreRequest();
+    QCOMPARE(r.games, k);
+    QCOMPARE(r.highThreshold, threshold);
+    MoreGames want;
+    QVERIFY(ValueOfMoreGames(belief, r, want));
+    QCOMPARE(panel->MoreFigures()->highPasses.share, want.highPasses.share);
+    QCOMPARE(panel->MoreFigures()->topPasses.share, want.topPasses.share);
+    const QString text = panel->MoreLabel->text();
+    QVERIFY2(text.startsWith(QStringLiteral("あと%1ゲーム見ると").arg(k)), qPrintable(text));
+    QVERIFY(text.contains(Percent2(want.highPasses.share)));
+    QVERIFY(text.contains(Percent2(want.topPasses.share)));
+    QVERIFY(text.contains(Percent2(want.highNow)));
+}
+
 }  // namespace
 
 // 解析 > 期待値: the table of the setting chosen is the library's, its law
@@ -512,6 +533,18 @@ void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
     QCOMPARE(e.Table->item(5, 1)->text(), QStringLiteral("0.00%"));
     e.Now->HorizonEdit->setText(QStringLiteral("300"));
     CheckNowPanel(e.Now, *BeliefFromRecord(h.records(), prior).belief, 300);
+    // More games: K and the threshold as typed, a bad entry said at once.
+    CheckMoreGames(e.Now, *BeliefFromRecord(h.records(), prior).belief, 1000, 0.8);
+    e.Now->MoreEdit->setText(QStringLiteral("400"));
+    e.Now->ThresholdEdit->setText(QStringLiteral("62.5"));
+    QVERIFY(e.Now->MoreComputing());
+    CheckMoreGames(e.Now, *BeliefFromRecord(h.records(), prior).belief, 400, 0.625);
+    QVERIFY(e.Now->MoreLabel->text().contains(QStringLiteral("62.5%以上")));
+    e.Now->ThresholdEdit->setText(QStringLiteral("120"));
+    QVERIFY(!e.Now->MoreComputing());
+    QVERIFY(!e.Now->MoreFigures());
+    QVERIFY(e.Now->MoreLabel->text().startsWith(QStringLiteral("見るゲーム数は")));
+    e.Now->ThresholdEdit->setText(QStringLiteral("80"));
     // Trust by simulation, off the window's thread, in words.
     e.Now->StartTrust(60);
     QTRY_VERIFY_WITH_TIMEOUT(e.Now->TrustFigures().has_value(), 120000);
@@ -571,9 +604,21 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
         QCOMPARE(h->Table->item(s, 4)->text(), Percent2(prior.Of(s + 1)));
     }
     CheckNowPanel(h->Now, *BeliefFromHallData(data, prior).belief, 1000);
+    CheckMoreGames(h->Now, *BeliefFromHallData(data, prior).belief, 1000, 0.8);
+    // Trust here is of hall data of this shape and length.
+    h->Now->StartTrust(60);
+    QTRY_VERIFY_WITH_TIMEOUT(h->Now->TrustFigures().has_value(), 120000);
+    Trust want;
+    QVERIFY(TrustOfHallEstimate({1700, prior, 60, 1, 0}, ShapeOf(data), want));
+    QCOMPARE(h->Now->TrustFigures()->topRight, want.topRight);
+    QCOMPARE(h->Now->TrustFigures()->meanLogTrue, want.meanLogTrue);
+    QVERIFY(h->Now->TrustLabel->text().contains(QStringLiteral("1700ゲームのデータ")));
+    QVERIFY(h->Now->TrustLabel->text().contains(Percent2(want.topRight)));
     h->Prior->Edits[2]->setText(QStringLiteral("-1"));
     QCOMPARE(h->Status->text(), TPriorBox::Problem());
     QVERIFY(!h->Now->Shown());
+    QVERIFY(!h->Now->MoreFigures());
+    QVERIFY(h->Now->MoreLabel->text().isEmpty());
 }
 
 int main(int argc, char** argv) {
