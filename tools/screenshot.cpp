@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
             while (busy() && waited.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
         };
         form.AnalysisEstimateMenu->trigger();
-        settle([&] { return !form.EstimateForm()->Now->Keep().has_value(); });
+        settle([&] { return !form.EstimateForm()->Now->Keep().has_value() || form.EstimateForm()->Now->MoreComputing(); });
         saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
 
         // Hall data entered by hand.
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
         hall->PasteIntoBBTable(QStringLiteral("312\t青\t5\n45\t赤\t2\n880\t青\n260\t?\t1\n"));
         hall->Counts[0].edit->setText(QStringLiteral("19"));
         hall->Counts[5].edit->setText(QStringLiteral("40"));
-        settle([&] { return hall->Computing() || !hall->Now->Keep().has_value(); });
+        settle([&] { return hall->Computing() || !hall->Now->Keep().has_value() || hall->Now->MoreComputing(); });
         saveWidget(hall, QStringLiteral("hall.png"));
         hall->hide();
 
