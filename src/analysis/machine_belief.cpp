@@ -54,8 +54,11 @@ BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPr
 }
 
 BeliefResult BeliefFromHallData(const HallData& data, const SettingPrior& prior) {
+    return BeliefFromHallData(data, EstimateSettingFromHallData(data, prior), prior);
+}
+
+BeliefResult BeliefFromHallData(const HallData& data, const HallEstimate& e, const SettingPrior& prior) {
     BeliefResult out;
-    const HallEstimate e = EstimateSettingFromHallData(data, prior);
     if (e.problem != HallProblem::None) {
         out.hallProblem = e.problem;
         out.problemIndex = e.problemIndex;

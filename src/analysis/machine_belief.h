@@ -54,5 +54,8 @@ BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPr
 // The posterior is the hall estimate's (counted small wins included); the
 // states are filtered on the BB history and the games after it.
 BeliefResult BeliefFromHallData(const HallData& data, const SettingPrior& prior = {});
+// The same from the hall estimate of this data under this prior, already
+// worked out.
+BeliefResult BeliefFromHallData(const HallData& data, const HallEstimate& estimate, const SettingPrior& prior);
 
 }  // namespace morvane

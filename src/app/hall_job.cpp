@@ -57,7 +57,7 @@ void HallJob::Work(std::stop_token stop) {
         lock.unlock();
         HallEstimate e = EstimateSettingFromHallData(data, prior, &cancel_);
         std::optional<MachineBelief> belief;
-        if (!cancel_ && e.problem == HallProblem::None) belief = BeliefFromHallData(data, prior).belief;
+        if (!cancel_ && e.problem == HallProblem::None) belief = BeliefFromHallData(data, e, prior).belief;
         lock.lock();
         if (!cancel_ && working_ == submitted_) finished_ = Finished{working_, std::move(e), std::move(belief)};
         working_ = 0;

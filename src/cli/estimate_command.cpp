@@ -137,7 +137,7 @@ private:
         }
         // The two columns of --horizon exist in the text form only.
         if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
-        const BeliefResult b = BeliefFromHallData(data, prior);
+        const BeliefResult b = BeliefFromHallData(data, e, prior);
         PrintWithBelief(e.posterior, *b.belief, horizon, more, out);
         return kExitOk;
     }
