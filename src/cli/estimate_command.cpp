@@ -2,8 +2,11 @@
 // hand, was played at.
 #include <CLI/CLI.hpp>
 
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <future>
 #include <ostream>
 
 #include "analysis/estimate.h"
@@ -16,6 +19,7 @@
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/load_sim.h"
+#include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/posterior_text.h"
 #include "cli/prior_option.h"
@@ -106,8 +110,7 @@ public:
         }
         // The two columns of --horizon exist in the text form only.
         if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
-        PrintWithBelief(rb.estimate.posterior, *rb.belief, horizon, more, out);
-        return kExitOk;
+        return PrintWithBelief(rb.estimate.posterior, *rb.belief, horizon, more, out, err);
     }
 
 private:
@@ -138,25 +141,38 @@ private:
         // The two columns of --horizon exist in the text form only.
         if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
         const BeliefResult b = BeliefFromHallData(data, e, prior);
-        PrintWithBelief(e.posterior, *b.belief, horizon, more, out);
-        return kExitOk;
+        return PrintWithBelief(e.posterior, *b.belief, horizon, more, out, err);
     }
 
     // The posterior, with --horizon's columns (text only) and --more's lines.
-    void PrintWithBelief(const SettingPosterior& posterior, const MachineBelief& belief,
-                         const std::optional<std::int32_t>& horizon, const std::optional<MoreGamesRequest>& more,
-                         std::ostream& out) const {
+    int PrintWithBelief(const SettingPosterior& posterior, const MachineBelief& belief,
+                        const std::optional<std::int32_t>& horizon, const std::optional<MoreGamesRequest>& more,
+                        std::ostream& out, std::ostream& err) const {
+        MoreGames m;
+        if (more) {
+            // The continuations play on their own threads; this one draws
+            // the progress and hears Ctrl+C. Nothing is printed until they end.
+            LongWork work("sessions", more->sessions);
+            std::atomic<bool> stop{false};
+            std::atomic<std::int64_t> done{0};
+            std::future<bool> played =
+                std::async(std::launch::async, [&] { return ValueOfMoreGames(belief, *more, m, &stop, &done); });
+            while (played.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+                if (work.Interrupted()) stop = true;
+                work.Progress(done.load(std::memory_order_relaxed));
+            }
+            if (!played.get() || work.Interrupted()) return work.Stopped(err);
+            work.Clear();
+        }
         Report report;
         if (horizon)
             PrintPosteriorNow(posterior, NowFigures(belief, *horizon), out);
         else
             report = PosteriorReport(posterior, true);
-        if (more) {
-            MoreGames m;
-            ValueOfMoreGames(belief, *more, m);
+        if (more)
             for (auto& line : MoreGamesReport(m).parts) report.parts.push_back(std::move(line));
-        }
         out << ReportText(report, format_);
+        return kExitOk;
     }
 
     std::optional<MoreGamesRequest> MoreGiven() const {

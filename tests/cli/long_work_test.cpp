@@ -121,12 +121,13 @@ void InterruptOnceUnderWay(pid_t pid, const std::string& err) {
     }
 }
 
-TEST_F(CliInterrupt, StopsSpreadAndRunWithExit130AndLeavesNoFile) {
+TEST_F(CliInterrupt, StopsLongWorkWithExit130AndLeavesNoFile) {
     const std::vector<std::vector<std::string>> cases = {
         {"spread", "--games", "100000", "--sessions", "100000", "--shard", "0/1", "--out", Path("s.txt")},
         {"run", "--games", "400000000", "--out", Path("r.sim")},
         {"run", "--games", "200000000", "--runs", "3", "--out", Path("b.sim")},
         {"bench", "--games", "400000000"},
+        {"estimate", "--games", "1000", "--more", "5000", "--sessions", "1000000", "--seed", "3"},
     };
     for (const auto& args : cases) {
         const auto started = std::chrono::steady_clock::now();
