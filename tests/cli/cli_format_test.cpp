@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -226,16 +225,30 @@ const std::vector<ShowPage> kShowPages = {
     {"継続モード抽選率", "continuation_modes", {"continuation_mode", "count", "rate", "one_in"}},
 };
 
-// The summary's figures as the TSV's four lines print them.
+// The summary's figures as the TSV's four lines print them: the text
+// between each mark and the next. (No std::regex: g++ 12 warns falsely in
+// it under the sanitizers.)
 std::map<std::string, std::string> SummaryFigures(const Rows& tsv) {
     std::string label;
     for (std::size_t i = 0; i < 4 && i < tsv.size(); ++i) label += tsv[i][0] + "\n";
-    const std::regex form("BB初当り数:(-?\\d+)\u3000BB数:(-?\\d+)\nBB確率:1/([-0-9.E]+)  機械割:([-0-9.E]+)%\n"
-                          "継続数平均:([-0-9.E]+)\n収支:(-?\\d+)円\n");
-    std::smatch m;
-    if (!std::regex_match(label, m, form)) return {};
-    return {{"bb_games", m[1]}, {"bbs", m[2]}, {"games_per_bb", m[3]},
-            {"payout_percent", m[4]}, {"sets_per_bb", m[5]}, {"balance_yen", m[6]}};
+    const std::vector<std::pair<std::string, std::string>> marks = {
+        {"bb_games", "BB初当り数:"}, {"bbs", "\u3000BB数:"},          {"games_per_bb", "\nBB確率:1/"},
+        {"payout_percent", "  機械割:"}, {"sets_per_bb", "%\n継続数平均:"}, {"balance_yen", "\n収支:"}};
+    std::map<std::string, std::string> figures;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        if (label.compare(at, marks[i].second.size(), marks[i].second) != 0) return {};
+        at += marks[i].second.size();
+        const std::string next = i + 1 < marks.size() ? marks[i + 1].second : std::string("円\n");
+        const std::size_t end = label.find(next, at);
+        if (end == std::string::npos || end == at) return {};
+        figures[marks[i].first] = label.substr(at, end - at);
+        at = end;
+    }
+    if (label.compare(at, std::string::npos, "円\n") != 0) return {};
+    for (const auto& [name, text] : figures)
+        if (text.find_first_not_of("-0123456789.E") != std::string::npos) return {};
+    return figures;
 }
 
 // The TSV's pages by caption, rows only; a "1/X" cell becomes X and a "0"
