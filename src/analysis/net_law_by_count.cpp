@@ -250,9 +250,9 @@ MORVANE_WIDE void MixModes(double* __restrict s0, double* __restrict s1, const d
 // Nets of a small win, -3..7, by net + 3.
 constexpr int kNetSlots = 11;
 
-}  // namespace
-
-struct NetLawByCount::Impl {
+// What a setting's laws start from and reuse at every counter: built once
+// per setting and shared by every caller.
+struct Plan {
     const StateDynamics& d;
     double red = kPrecursorRedShare;
     std::array<double, kNetSlots> win{};  // a game's net, whatever its mode
@@ -272,65 +272,21 @@ struct NetLawByCount::Impl {
     };
     std::vector<Ahead> ahead;
 
-    // Backward: precursor futures far from the ceiling (and after it), the
-    // ceiling's coin at 1499, and those near it, made step by step into
-    // two buffers in turn; preNow and preNext point at the ones of t and
-    // t + 1.
+    // Precursor futures far from the ceiling (and after it) and the
+    // ceiling's coin at 1499.
     std::array<Short, kLawCounts> preFar, coin;
-    std::array<std::array<Short, kLawCounts>, 2> near;
-    int nearTurn = 0;
-    std::array<const Short*, kLawCounts> preNow{}, preNext{};
     // The same mixed over the counts by the long-run BB events, and the
     // BB games of Blue7 and Red7.
-    Short4 preFarMixed, coinMixed, preNearMixed, blueMixed, redMixed;
+    Short4 preFarMixed, coinMixed, blueMixed, redMixed;
     // Far from the ceiling those sources are the same every game.
     std::array<Short4, kOrdinaryModes> sourceFar;
-    // [mode][row][lane] for the ordinary modes, two buffers in turn. Rows
-    // are zeroed as the law first reaches them, so memory the law never
-    // reaches is never touched.
-    struct Buffer {
-        std::unique_ptr<double[]> store;
-        double* rows = nullptr;  // aligned to a cache line
-        int zeroLo = 0, zeroHi = 0;  // nets whose rows are zero or in use
-    };
-    std::array<Buffer, 2> buffers;
-    int current = 0;  // the buffer g is in
-    double* g = nullptr;
-    double* gNext = nullptr;
-    Short scratch, shorts;  // for PrecursorStep and StepDown
-    int lo = 0, hi = 0;            // rows in use of g (x = kLongLo + row)
-    int nextDirtyLo = 0, nextDirtyHi = 0;  // nets gNext may hold anything at
-    double dropped = 0;  // chance dropped with the tails, at most, from here on
-    // The pmf of the pre-BB sum at the current counter, by the kind after.
-    std::array<std::vector<double>, kEndKinds> sum;    // x in [sumLo, sumHi)
-    int sumLo = 0, sumHi = 0;
-    double reach = 0;
 
-    explicit Impl(const StateDynamics& dyn)
-        : d(dyn), blue(BBNetLaw::ForSetting(dyn.Setting())[0]), redLaw(BBNetLaw::ForSetting(dyn.Setting())[1]) {}
-
-    // Rows [from, to) of a buffer, beside those already zeroed, to 0.
-    void Clean(Buffer& b, int from, int to) {
-        from = std::max(from, kLongLo - kPad);
-        to = std::min(to, kLongHi + kPad);
-        if (b.zeroHi <= b.zeroLo) b.zeroLo = b.zeroHi = from;
-        for (int m = 0; m < kOrdinaryModes; ++m) {
-            if (from < b.zeroLo) std::fill(Long(b.rows, m, from), Long(b.rows, m, b.zeroLo), 0.0);
-            if (to > b.zeroHi) std::fill(Long(b.rows, m, b.zeroHi), Long(b.rows, m, to), 0.0);
-        }
-        b.zeroLo = std::min(b.zeroLo, from);
-        b.zeroHi = std::max(b.zeroHi, to);
-    }
-
-    static double* Long(double* base, int mode, int x) {
-        return base + (static_cast<std::ptrdiff_t>(mode) * kLongRows + (x - kLongLo + kPad)) * kLanes;
-    }
+    explicit Plan(const StateDynamics& dyn);
 
     // A precursor game from count c into out: its small win, then the end
     // (into the futures of Blue7 and Red7 after it) or another step (into
     // next).
-    void PrecursorStep(int c, const Short* next, const Short& blueAfter, const Short& redAfter, Short& out) {
-        Short& inner = scratch;
+    void PrecursorStep(int c, const Short* next, const Short& blueAfter, const Short& redAfter, Short& out, Short& inner) const {
         inner.Clear();
         const double end = d.PrecursorEnd(c);
         inner.Add(blueAfter, end * (1 - red));
@@ -362,6 +318,18 @@ struct NetLawByCount::Impl {
             }
         }
     }
+    // The nets [lo, hi) AddSources may write to; empty sources leave them.
+    void SourceRows(int m, const std::array<const Short4*, 3>& src, int& lo, int& hi) const {
+        const auto& tm = taps[static_cast<std::size_t>(m)];
+        for (int j = 0; j < 3; ++j) {
+            const Short4& from = *src[static_cast<std::size_t>(j)];
+            if (from.hi <= from.lo) continue;
+            for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
+                lo = std::min(lo, from.lo + v);
+                hi = std::max(hi, from.hi + v);
+            }
+        }
+    }
 
     template <class ByCount>
     void MixByEvents(const ByCount& at, Short4& out) const {
@@ -376,10 +344,13 @@ struct NetLawByCount::Impl {
             }
         out.Tighten();
     }
+
+    static const Plan& ForSetting(int setting);
 };
 
-NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d)) {
-    Impl& p = *p_;
+Plan::Plan(const StateDynamics& dyn)
+    : d(dyn), blue(BBNetLaw::ForSetting(dyn.Setting())[0]), redLaw(BBNetLaw::ForSetting(dyn.Setting())[1]) {
+    Plan& p = *this;
     const GameModel& g = d.Model();
     for (int k = 0; k < kKoyakuKinds; ++k) p.win[static_cast<std::size_t>(kNetPayout[k] + 3)] += g.koyaku[static_cast<std::size_t>(k)];
     for (int m = 0; m < kOrdinaryModes; ++m)
@@ -403,7 +374,7 @@ NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>
     for (int kb = 0; kb < kBBKinds; ++kb)
         for (int m = 0; m < kOrdinaryModes; ++m) ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] = g.bb[static_cast<std::size_t>(kb)].endMode[static_cast<std::size_t>(m)];
     for (std::int32_t t = 0; t < kMaxGamesSinceBB; ++t) {
-        Impl::Ahead& a = p.ahead[static_cast<std::size_t>(t)];
+        Ahead& a = p.ahead[static_cast<std::size_t>(t)];
         a.ord = ord;
         a.reach = law.Total();
         for (int c = 0; c < kLawCounts; ++c) {
@@ -425,13 +396,14 @@ NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>
 
     // Precursor futures with no ceiling ahead, from count 31 down.
     const Short blueNow = Delta(0), redNow = Delta(1);
+    const auto scratch = std::make_unique<Short>();
     for (int c = kLawCounts - 1; c >= 0; --c)
         p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow,
-                        p.preFar[static_cast<std::size_t>(c)]);
+                        p.preFar[static_cast<std::size_t>(c)], *scratch);
     // Game 1500: a coin between a blue BB in that game and a precursor step.
     for (int c = 0; c < kLawCounts; ++c) {
         Short& coin = p.coin[static_cast<std::size_t>(c)];
-        p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow, coin);
+        p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow, coin, *scratch);
         for (double& v : coin.p) v *= 0.5;
         coin.Cover(0, 1);
         coin.At(0, 0) += 0.5;
@@ -450,15 +422,129 @@ NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>
         p.AddSources(m, {&p.preFarMixed, &p.blueMixed, &p.redMixed}, f.Row(0));
         f.Tighten();
     }
-    for (Impl::Buffer& b : p.buffers) {
-        constexpr std::size_t kAlign = 64 / sizeof(double);
-        b.store.reset(new double[static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kLanes + kAlign]);
-        const auto at = reinterpret_cast<std::uintptr_t>(b.store.get());
-        b.rows = b.store.get() + (kAlign - at / sizeof(double) % kAlign) % kAlign;
-    }
-    p.g = p.buffers[0].rows;
-    p.gNext = p.buffers[1].rows;
 }
+
+const Plan& Plan::ForSetting(int setting) {
+    static std::array<std::once_flag, kMaxSetting> once;
+    static std::array<std::unique_ptr<Plan>, kMaxSetting> plans;
+    const auto si = static_cast<std::size_t>(setting - 1);
+    std::call_once(once[si], [&] { plans[si] = std::make_unique<Plan>(Dynamics(setting)); });
+    return *plans[si];
+}
+
+// Storage for one law's steps, kept between laws so that its pages are not
+// faulted in and zeroed afresh each time: a law gives it back with the
+// rows its buffers were known to hold zero or in use all at zero.
+struct Work {
+    // [mode][row][lane] for the ordinary modes, two buffers in turn.
+    struct Buffer {
+        std::unique_ptr<double[]> store;
+        double* rows = nullptr;  // aligned to a cache line
+        int zeroLo = 0, zeroHi = 0;  // nets whose rows are zero or in use
+        int usedLo = 0, usedHi = 0;  // nets whose rows may have been written
+    };
+    std::array<Buffer, 2> buffers;
+    // Precursor futures near the ceiling, made step by step into two sets
+    // in turn.
+    std::array<std::array<Short, kLawCounts>, 2> near;
+    Short4 preNearMixed;
+    Short scratch, shorts;  // for PrecursorStep and StepDown
+    // The pmf of the pre-BB sum at the current counter, by the kind after.
+    std::array<std::vector<double>, kEndKinds> sum;
+
+    Work() {
+        for (Buffer& b : buffers) {
+            constexpr std::size_t kAlign = 64 / sizeof(double);
+            b.store.reset(new double[static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kLanes + kAlign]);
+            const auto at = reinterpret_cast<std::uintptr_t>(b.store.get());
+            b.rows = b.store.get() + (kAlign - at / sizeof(double) % kAlign) % kAlign;
+        }
+    }
+};
+
+class WorkPool {
+public:
+    std::unique_ptr<Work> Take() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                std::unique_ptr<Work> w = std::move(free_.back());
+                free_.pop_back();
+                return w;
+            }
+        }
+        return std::make_unique<Work>();
+    }
+    void Give(std::unique_ptr<Work> w) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(std::move(w));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Work>> free_;
+};
+
+WorkPool& Pool() {
+    static WorkPool pool;
+    return pool;
+}
+
+}  // namespace
+
+struct NetLawByCount::Impl {
+    const Plan& k;
+    const StateDynamics& d;
+    std::unique_ptr<Work> w;
+    using Buffer = Work::Buffer;
+    int nearTurn = 0;
+    // The precursor futures of t and t + 1: far ones, the coin's, or near.
+    std::array<const Short*, kLawCounts> preNow{}, preNext{};
+    int current = 0;  // the buffer g is in
+    double* g = nullptr;
+    double* gNext = nullptr;
+    int lo = 0, hi = 0;            // rows in use of g (x = kLongLo + row)
+    int nextDirtyLo = 0, nextDirtyHi = 0;  // nets gNext may hold anything at
+    double dropped = 0;  // chance dropped with the tails, at most, from here on
+    int sumLo = 0, sumHi = 0;  // the nets w->sum holds
+    double reach = 0;
+
+    explicit Impl(const StateDynamics& dyn) : k(Plan::ForSetting(dyn.Setting())), d(dyn), w(Pool().Take()) {
+        g = w->buffers[0].rows;
+        gNext = w->buffers[1].rows;
+    }
+    ~Impl() {
+        // Back to the pool with every row it wrote at zero.
+        for (Buffer& b : w->buffers) {
+            if (b.usedHi > b.usedLo)
+                for (int m = 0; m < kOrdinaryModes; ++m) std::fill(Long(b.rows, m, b.usedLo), Long(b.rows, m, b.usedHi), 0.0);
+            // What was written lies in the rows Clean zeroed, so those
+            // are all zero again; the rest was never touched.
+            b.usedLo = b.usedHi = 0;
+        }
+        Pool().Give(std::move(w));
+    }
+
+    // Rows [from, to) of a buffer, beside those already zeroed, to 0.
+    void Clean(Buffer& b, int from, int to) {
+        from = std::max(from, kLongLo - kPad);
+        to = std::min(to, kLongHi + kPad);
+        if (b.zeroHi <= b.zeroLo) b.zeroLo = b.zeroHi = from;
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            if (from < b.zeroLo) std::fill(Long(b.rows, m, from), Long(b.rows, m, b.zeroLo), 0.0);
+            if (to > b.zeroHi) std::fill(Long(b.rows, m, b.zeroHi), Long(b.rows, m, to), 0.0);
+        }
+        b.zeroLo = std::min(b.zeroLo, from);
+        b.zeroHi = std::max(b.zeroHi, to);
+        if (b.usedHi <= b.usedLo) b.usedLo = b.usedHi = from;
+        b.usedLo = std::min(b.usedLo, from);
+        b.usedHi = std::max(b.usedHi, to);
+    }
+
+    static double* Long(double* base, int mode, int x) { return base + (static_cast<std::ptrdiff_t>(mode) * kLongRows + (x - kLongLo + kPad)) * kLanes; }
+};
+
+NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d)) {}
 
 NetLawByCount::~NetLawByCount() = default;
 
@@ -480,16 +566,16 @@ void NetLawByCount::StepDown() {
     for (int c = kLawCounts - 1; c >= 0; --c) {
         const auto cc = static_cast<std::size_t>(c);
         if (t >= kCeilingGames || t + (kLawCounts - c) + 1 < kCeilingGames) {
-            p.preNow[cc] = &p.preFar[cc];
+            p.preNow[cc] = &p.k.preFar[cc];
         } else if (t == kCeilingGames - 1) {
-            p.preNow[cc] = &p.coin[cc];
+            p.preNow[cc] = &p.k.coin[cc];
         } else {
             // The ceiling's game lies within this precursor's reach; the BB
             // after an end in game t + 1 falls on it when t + 1 is 1499.
             const bool coinNext = t + 1 == kCeilingGames - 1;
-            Short& s = p.near[static_cast<std::size_t>(p.nearTurn)][cc];
-            p.PrecursorStep(c, c + 1 < kLawCounts ? p.preNext[cc + 1] : nullptr, coinNext ? p.coin[0] : blueNow,
-                            coinNext ? p.coin[0] : redNow, s);
+            Short& s = p.w->near[static_cast<std::size_t>(p.nearTurn)][cc];
+            p.k.PrecursorStep(c, c + 1 < kLawCounts ? p.preNext[cc + 1] : nullptr, coinNext ? p.k.coin[0] : blueNow,
+                              coinNext ? p.k.coin[0] : redNow, s, p.w->scratch);
             p.preNow[cc] = &s;
             anyNear = true;
         }
@@ -501,10 +587,10 @@ void NetLawByCount::StepDown() {
         p.lo = p.hi = 0;
     } else if (t == kCeilingGames - 1) {
         // Whatever the mode, game 1500 is the ceiling's.
-        const Short4& coin = p.coinMixed;
+        const Short4& coin = p.k.coinMixed;
         p.lo = kShortLo - kLongLo;
         p.hi = kShortHi - kLongLo;
-        for (Impl::Buffer& b : p.buffers) p.Clean(b, kShortLo - kPad, kShortHi + kPad);
+        for (Work::Buffer& b : p.w->buffers) p.Clean(b, kShortLo - kPad, kShortHi + kPad);
         p.nextDirtyLo = p.nextDirtyHi = 0;
         for (int m = 0; m < kOrdinaryModes; ++m)
             for (int x = kShortLo; x < kShortHi; ++x) std::memcpy(p.Long(p.g, m, x), coin.Row(x), sizeof(double) * kLanes);
@@ -514,31 +600,45 @@ void NetLawByCount::StepDown() {
         const bool coinNext = t + 1 == kCeilingGames - 1;
         const bool farNext = t + 1 + kLawCounts + 1 < kCeilingGames;
         if (!farNext)
-            p.MixByEvents([&](int c) -> const Short& { return *p.preNext[static_cast<std::size_t>(c)]; }, p.preNearMixed);
-        const Short4& pre = farNext ? p.preFarMixed : p.preNearMixed;
-        const Short4& blue7 = coinNext ? p.coinMixed : p.blueMixed;
-        const Short4& red7 = coinNext ? p.coinMixed : p.redMixed;
+            p.k.MixByEvents([&](int c) -> const Short& { return *p.preNext[static_cast<std::size_t>(c)]; }, p.w->preNearMixed);
+        const Short4& pre = farNext ? p.k.preFarMixed : p.w->preNearMixed;
+        const Short4& blue7 = coinNext ? p.k.coinMixed : p.k.blueMixed;
+        const Short4& red7 = coinNext ? p.k.coinMixed : p.k.redMixed;
         const int oldLo = p.lo + kLongLo, oldHi = p.hi + kLongLo;  // as nets
-        const int newLo = std::min(oldLo, kShortLo) - 3;
-        const int newHi = std::min(std::max(oldHi, kShortHi) + 7, kLongHi);
+        // The rows this step may fill: those a game's shift (-3 to 7) takes
+        // the law to, and those the sources reach.
+        int srcLo = kLongHi, srcHi = kLongLo;
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            if (farNext && !coinNext) {
+                const Short4& from = p.k.sourceFar[static_cast<std::size_t>(m)];
+                if (from.hi <= from.lo) continue;
+                srcLo = std::min(srcLo, from.lo);
+                srcHi = std::max(srcHi, from.hi);
+            } else {
+                p.k.SourceRows(m, {&pre, &blue7, &red7}, srcLo, srcHi);
+            }
+        }
+        const bool some = p.hi > p.lo;
+        const int newLo = std::min(some ? oldLo - 3 : kLongHi, srcLo);
+        const int newHi = std::max(newLo, std::min(std::max(some ? oldHi + 7 : kLongLo, srcHi), kLongHi));
         double* out = p.gNext;
         // What this step reads of g and writes of out is zero or in use.
-        p.Clean(p.buffers[static_cast<std::size_t>(p.current)], newLo - kPad, newHi + kPad);
-        p.Clean(p.buffers[static_cast<std::size_t>(p.current ^ 1)], newLo - kPad, newHi + kPad);
+        p.Clean(p.w->buffers[static_cast<std::size_t>(p.current)], newLo - kPad, newHi + kPad);
+        p.Clean(p.w->buffers[static_cast<std::size_t>(p.current ^ 1)], newLo - kPad, newHi + kPad);
         for (int m = 0; m < kOrdinaryModes; ++m) {
             // Row y of mode m takes row y - v of each ordinary mode.
             std::array<Tap, 3 * kNetSlots> taps{};
             int count = 0;
-            const auto& tm = p.taps[static_cast<std::size_t>(m)];
+            const auto& tm = p.k.taps[static_cast<std::size_t>(m)];
             for (int to = 0; to < kOrdinaryModes; ++to)
                 for (const auto& [v, w] : tm[static_cast<std::size_t>(to)])
                     taps[static_cast<std::size_t>(count++)] = {Impl::Long(p.g, to, newLo - v) - Impl::Long(p.g, 0, newLo), w};
             FusedRows(Impl::Long(out, m, newLo), Impl::Long(p.g, 0, newLo), taps.data(), count, newHi - newLo);
             if (farNext && !coinNext) {
-                const Short4& from = p.sourceFar[static_cast<std::size_t>(m)];
+                const Short4& from = p.k.sourceFar[static_cast<std::size_t>(m)];
                 Axpy(Impl::Long(out, m, from.lo), from.Row(from.lo), 1.0, static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes);
             } else {
-                p.AddSources(m, {&pre, &blue7, &red7}, Impl::Long(out, m, 0));
+                p.k.AddSources(m, {&pre, &blue7, &red7}, Impl::Long(out, m, 0));
             }
         }
         // Drop the tails that no longer matter.
@@ -584,13 +684,13 @@ void NetLawByCount::StepDown() {
     }
 
     // The pre-BB sum at this counter, by the kind of the BB after.
-    const Impl::Ahead& a = p.ahead[static_cast<std::size_t>(t)];
+    const Plan::Ahead& a = p.k.ahead[static_cast<std::size_t>(t)];
     p.reach = a.reach;
     const int gLo = p.lo + kLongLo, gHi = p.hi + kLongLo;
     p.sumLo = p.hi > p.lo ? std::min(gLo, kShortLo) : kShortLo;
     p.sumHi = p.hi > p.lo ? std::max(gHi, kShortHi) : kShortHi;
     const auto rows = static_cast<std::size_t>(p.sumHi - p.sumLo);
-    for (auto& k : p.sum) {
+    for (auto& k : p.w->sum) {
         k.resize(rows);
         // MixModes writes the ordinary modes' rows; the rest starts at 0.
         if (p.hi > p.lo) {
@@ -607,26 +707,26 @@ void NetLawByCount::StepDown() {
             for (int kb = 0; kb < kBBKinds; ++kb)
                 for (int k = 0; k < kEndKinds; ++k)
                     w[static_cast<std::size_t>(m * kLanes + Lane(kb, k))] = a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * inv;
-        MixModes(p.sum[0].data() + (gLo - p.sumLo), p.sum[1].data() + (gLo - p.sumLo), p.Long(p.g, 0, gLo),
+        MixModes(p.w->sum[0].data() + (gLo - p.sumLo), p.w->sum[1].data() + (gLo - p.sumLo), p.Long(p.g, 0, gLo),
                  kLongRows * kLanes, w.data(), gHi - gLo);
     }
     // The precursor, Blue7 and Red7, count by count.
     const bool coinNow = t == kCeilingGames - 1;
-    Short& shorts = p.shorts;
+    Short& shorts = p.w->shorts;
     shorts.Clear();
     shorts.Cover(0, 1);
     for (int c = 0; c < kLawCounts; ++c) {
         const auto cc = static_cast<std::size_t>(c);
         shorts.Add(*p.preNow[cc], a.pre[cc]);
         if (coinNow) {
-            shorts.Add(p.coin[cc], a.blue7[cc] + a.red7[cc]);
+            shorts.Add(p.k.coin[cc], a.blue7[cc] + a.red7[cc]);
         } else {
             shorts.At(0, 0) += a.blue7[cc];
             shorts.At(0, 1) += a.red7[cc];
         }
     }
     for (int x = shorts.lo; x < shorts.hi; ++x)
-        for (int k = 0; k < kEndKinds; ++k) p.sum[static_cast<std::size_t>(k)][static_cast<std::size_t>(x - p.sumLo)] += inv * shorts.At(x, k);
+        for (int k = 0; k < kEndKinds; ++k) p.w->sum[static_cast<std::size_t>(k)][static_cast<std::size_t>(x - p.sumLo)] += inv * shorts.At(x, k);
 }
 
 namespace {
@@ -677,8 +777,8 @@ void NetLawByCount::Cdfs(std::int64_t from, int n, double* out) const {
     const Impl& p = *p_;
     std::fill(out, out + n, 0.0);
     for (int k = 0; k < kEndKinds; ++k) {
-        const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
-        const std::vector<double>& s = p.sum[static_cast<std::size_t>(k)];
+        const BBNetLaw& bb = k == 0 ? p.k.blue : p.k.redLaw;
+        const std::vector<double>& s = p.w->sum[static_cast<std::size_t>(k)];
         const auto size = static_cast<std::int64_t>(s.size());
         // A sum x gives the BB's CDF at y - x: 1 where y - x is past the
         // kept part, 0 below its lowest net, the kept value between, which
@@ -706,7 +806,7 @@ double NetLawByCount::Mean() const {
     double total = 0;
     for (int x = p.sumLo; x < p.sumHi; ++x) {
         const auto i = static_cast<std::size_t>(x - p.sumLo);
-        total += p.sum[0][i] * (x + p.blue.Mean()) + p.sum[1][i] * (x + p.redLaw.Mean());
+        total += p.w->sum[0][i] * (x + p.k.blue.Mean()) + p.w->sum[1][i] * (x + p.k.redLaw.Mean());
     }
     return total;
 }

@@ -24,6 +24,11 @@
 // futures are at most 32 games long. Rows below 1e-15 are dropped at the
 // ends of the ordinary modes' pmfs, and the chance they held is added up
 // (Dropped); nothing else is approximated.
+//
+// What every law of a setting starts from is built once (some 2 MB a
+// setting), and the storage a law steps in (some 2 MB) is kept for the
+// next law once it is gone, so that a table made again is not slowed by
+// fresh memory.
 #include <array>
 #include <cstdint>
 #include <memory>

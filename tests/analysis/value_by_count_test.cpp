@@ -125,6 +125,36 @@ TEST(ValueByCount, LawOfTheNetAgreesWithTheMeans) {
     }
 }
 
+// Storage is kept from one law to the next: a law that stopped half way or
+// a wider setting's leaves nothing in the next one.
+TEST(ValueByCount, LawOfTheNetIsTheSameWhateverCameBefore) {
+    const auto trace = [](NetLawByCount& net) {
+        std::vector<double> v;
+        while (net.Count() > 0) {
+            net.StepDown();
+            if (net.Count() % 61 != 0 && net.Count() != kCeilingGames - 1) continue;
+            for (const std::int64_t y : {-900, -150, 0, 40, 700}) v.push_back(net.Cdf(y));
+            v.push_back(net.Dropped());
+        }
+        return v;
+    };
+    std::vector<double> want;
+    {
+        NetLawByCount half(Dynamics(6));
+        for (int i = 0; i < 900; ++i) half.StepDown();
+        NetLawByCount first(Dynamics(1));
+        want = trace(first);
+    }
+    NetLawByCount again(Dynamics(1));
+    EXPECT_EQ(trace(again), want);
+    {
+        NetLawByCount wide(Dynamics(6));
+        trace(wide);
+    }
+    NetLawByCount after(Dynamics(1));
+    EXPECT_EQ(trace(after), want);
+}
+
 // A counter is evidence: the mixture starts at the prior and leans towards
 // the settings whose stretches reach the counter more often. A prior on one
 // setting is that setting's table.
