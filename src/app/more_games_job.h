@@ -3,30 +3,25 @@
 // for it while the player types: each Submit supersedes the one before,
 // whose simulation is cut short, and the caller collects the newest
 // finished figures when it looks. The window never waits on the sessions.
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "analysis/more_games.h"
+#include "app/newest_only.h"
 
 namespace morvane {
 
 class MoreGamesJob {
 public:
     MoreGamesJob();
-    // Cuts any simulation short and waits for the worker.
-    ~MoreGamesJob();
-    MoreGamesJob(const MoreGamesJob&) = delete;
-    MoreGamesJob& operator=(const MoreGamesJob&) = delete;
 
     // Simulates `request` from `belief` next; returns the submission's
     // number, counting from 1.
-    std::uint64_t Submit(const MachineBelief& belief, const MoreGamesRequest& request);
+    std::uint64_t Submit(const MachineBelief& belief, const MoreGamesRequest& request) {
+        return job_.Submit({belief, request});
+    }
     // Drops whatever is submitted and not finished.
-    void Cancel();
+    void Cancel() { job_.Cancel(); }
 
     struct Finished {
         std::uint64_t submission = 0;
@@ -34,27 +29,16 @@ public:
     };
     // The newest submission's figures once they are found, once.
     std::optional<Finished> Take();
-    bool Busy() const;
+    bool Busy() const { return job_.Busy(); }
     // Sessions of the simulation under way played so far.
-    std::int64_t Done() const { return done_.load(std::memory_order_relaxed); }
+    std::int64_t Done() const { return job_.Done(); }
 
 private:
-    void Work(std::stop_token stop);
-
-    mutable std::mutex mutex_;
-    std::condition_variable_any wake_;
-    struct Pending {
+    struct Input {
         MachineBelief belief;
         MoreGamesRequest request;
     };
-    std::optional<Pending> pending_;
-    std::uint64_t submitted_ = 0;
-    std::uint64_t working_ = 0;  // the submission the worker is on, 0 none
-    std::optional<Finished> finished_;
-    std::atomic<bool> cancel_{false};
-    std::atomic<std::int64_t> done_{0};
-    bool closing_ = false;
-    std::jthread worker_;
+    NewestOnly<Input, MoreGames> job_;
 };
 
 }  // namespace morvane
