@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <future>
 #include <ostream>
@@ -157,12 +156,8 @@ private:
             std::atomic<std::int64_t> done{0};
             std::future<bool> played =
                 std::async(std::launch::async, [&] { return ValueOfMoreGames(belief, *more, m, &stop, &done); });
-            while (played.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-                if (work.Interrupted()) stop = true;
-                work.Progress(done.load(std::memory_order_relaxed));
-            }
-            if (!played.get() || work.Interrupted()) return work.Stopped(err);
-            work.Clear();
+            if (!work.Follow(played, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
+                return work.Stopped(err);
         }
         Report report;
         if (horizon)

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -15,6 +16,17 @@ RunHooks LongWork::Hooks(std::int64_t before) {
     hooks.progress = [this, before](std::int64_t played, std::int64_t) { Progress(before + played); };
     hooks.stopRequested = [this] { return Interrupted(); };
     return hooks;
+}
+
+bool LongWork::Follow(std::future<bool>& work, const std::function<std::int64_t()>& done,
+                      const std::function<void()>& stop) {
+    while (work.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (Interrupted()) stop();
+        Progress(done());
+    }
+    if (!work.get() || Interrupted()) return false;
+    Clear();
+    return true;
 }
 
 int LongWork::Stopped(std::ostream& err) {

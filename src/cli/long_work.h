@@ -3,6 +3,8 @@
 // (drawn only when stderr is a terminal) and the watch for Ctrl+C, which
 // stops the work at its next slice with exit 130.
 #include <cstdint>
+#include <functional>
+#include <future>
 #include <iosfwd>
 
 #include "app/session.h"
@@ -24,6 +26,12 @@ public:
     // A run's hooks: its slices move the line, `before` games of the total
     // already done, and Ctrl+C stops it.
     RunHooks Hooks(std::int64_t before = 0);
+
+    // Work on other threads: waits for it while this thread draws `done()`
+    // and passes Ctrl+C on through `stop()`. True when it ran to its end
+    // uninterrupted; the line is then cleared.
+    bool Follow(std::future<bool>& work, const std::function<std::int64_t()>& done,
+                const std::function<void()>& stop);
 
     // Clears the line, says the work was interrupted; the exit code, 130.
     int Stopped(std::ostream& err);

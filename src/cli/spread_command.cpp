@@ -2,7 +2,6 @@
 // shard of it.
 #include <CLI/CLI.hpp>
 
-#include <chrono>
 #include <future>
 #include <ostream>
 #include <tuple>
@@ -73,12 +72,7 @@ public:
         // The sessions play on their own threads; this one draws the
         // progress and hears Ctrl+C.
         std::future<bool> played = std::async(std::launch::async, [&job] { return job.Run(); });
-        while (played.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-            if (work.Interrupted()) job.Stop();
-            work.Progress(job.Done());
-        }
-        if (!played.get() || work.Interrupted()) return work.Stopped(err);
-        work.Clear();
+        if (!work.Follow(played, [&job] { return job.Done(); }, [&job] { job.Stop(); })) return work.Stopped(err);
         if (path) {
             const std::string text = job.ShardText();
             try {
