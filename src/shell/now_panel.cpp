@@ -109,11 +109,14 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     TrustButton->setObjectName(QStringLiteral("TrustButton"));
     TrustButton->setToolTip(QStringLiteral("同じゲーム数の台を%1台分模擬して、この推測がどれだけ当たるかを調べます。").arg(kTrustSessions));
     trust->addWidget(TrustButton);
+    trust->addStretch();
+    layout->addLayout(trust);
+    // Under the button at the panel's width, so that each bin of the
+    // calibration keeps to one line.
     TrustLabel = new QLabel(this);
     TrustLabel->setObjectName(QStringLiteral("TrustLabel"));
     TrustLabel->setWordWrap(true);
-    trust->addWidget(TrustLabel, 1);
-    layout->addLayout(trust);
+    layout->addWidget(TrustLabel);
     auto* more = new QHBoxLayout;
     more->addWidget(new QLabel(QStringLiteral("あと"), this));
     MoreEdit = new QLineEdit(QStringLiteral("1000"), this);
@@ -362,10 +365,10 @@ void TNowPanel::ShowTrust() {
                  .arg(ShareWords(ShareWithError::Of(t.right, t.sessions)));
     for (const CalibrationBin& b : t.bins)
         if (b.shown > 0)
-            lines << QStringLiteral("・%1〜%2%（平均%3）と出た設定が実際に当たったのは%4（%5件）")
-                         .arg(Fixed(b.from * 100, 0), Fixed(b.to * 100, 0), Percent(b.meanShown),
-                              ShareWords(ShareWithError::Of(b.truths, b.shown)))
-                         .arg(b.shown);
+            lines << QStringLiteral("・%1〜%2%（平均%3）と出た%4件のうち、実際に当たったのは%5")
+                         .arg(Fixed(b.from * 100, 0), Fixed(b.to * 100, 0), Percent(b.meanShown))
+                         .arg(b.shown)
+                         .arg(ShareWords(ShareWithError::Of(b.truths, b.shown)));
     TrustLabel->setText(lines.join(QLatin1Char('\n')));
 }
 

@@ -473,10 +473,11 @@ void CheckTrust(const TNowPanel* panel) {
     for (const CalibrationBin& b : t.bins) {
         if (b.shown == 0) continue;
         ++shown;
-        const QString line = QStringLiteral("・%1〜%2%（平均%3）と出た設定が実際に当たったのは%4（%5件）")
+        const QString line = QStringLiteral("・%1〜%2%（平均%3）と出た%4件のうち、実際に当たったのは%5")
                                  .arg(QString::number(b.from * 100, 'f', 0), QString::number(b.to * 100, 'f', 0),
-                                      Percent2(b.meanShown), ShareWords(ShareWithError::Of(b.truths, b.shown)))
-                                 .arg(b.shown);
+                                      Percent2(b.meanShown))
+                                 .arg(b.shown)
+                                 .arg(ShareWords(ShareWithError::Of(b.truths, b.shown)));
         QVERIFY2(lines.contains(line), qPrintable(line));
     }
     QCOMPARE(lines.size(), 1 + shown);
