@@ -327,8 +327,8 @@ void TNowPanel::ShowDecision() {
     switch (a.verdict) {
     case Verdict::Quit: text += QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
     case Verdict::AboutEven:
-        text += QStringLiteral("ほぼ五分です。いちばん良いのは%1%2ことですが、%3で、1回ごとのばらつき（標準偏差%4枚）に比べて"
-                               "小さな差です。続ける理由にはなりません。")
+        text += QStringLiteral("ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
+                               "比べて小さな差で、続けてもやめても大きな違いはありません。")
                     .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"), RuleWords(best),
                          GainWords(best, known_.spread), Fixed(known_.spread ? known_.spread->sd : 0, 0));
         break;
