@@ -160,4 +160,72 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
     return out;
 }
 
+bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t horizon, std::int32_t sessions,
+                  std::uint32_t seed, int threads, RuleSpread& out, const std::atomic<bool>* stop,
+                  std::atomic<std::int64_t>* done) {
+    if (rule.kind == StopRule::Kind::Learning) throw std::invalid_argument("the learning rule has a spread of its own");
+    if (horizon < 0 || sessions < 1 || rule.n < 0) throw std::invalid_argument("horizon, sessions or rule out of range");
+    // Games rules never play past the horizon either.
+    const std::int64_t games = rule.kind == StopRule::Kind::Now ? 0
+                               : rule.kind == StopRule::Kind::Games ? std::min<std::int64_t>(rule.n, horizon)
+                                                                    : horizon;
+    const std::int64_t bbs = rule.kind == StopRule::Kind::BBs ? rule.n : std::numeric_limits<std::int64_t>::max();
+    std::vector<double> net(static_cast<std::size_t>(sessions), 0.0);
+    struct Worker {
+        SessionMachines machines;
+    };
+    const bool finished = ForEachSession(
+        sessions, threads, [] { return Worker{}; },
+        [&](std::int64_t i, Worker& w) {
+            if (games == 0) return;
+            SessionDraws draws(seed, static_cast<std::uint32_t>(i));
+            const int truth = DrawSetting(b.posterior, draws.Uniform());
+            const HiddenDraw start = DrawHidden(b.state[static_cast<std::size_t>(truth - 1)], draws.Uniform());
+            Slot& slot = w.machines.Placed(truth, start, b.gamesSinceBB, SessionSeed(seed, static_cast<std::uint32_t>(i)));
+            std::int64_t seen = 0;
+            for (std::int64_t j = 0; j < games && seen < bbs; ++j) {
+                slot.Play();
+                seen += slot.Record().bbKind != NoBB;
+            }
+            net[static_cast<std::size_t>(i)] = slot.medalBalance;
+        },
+        stop, done);
+    if (!finished) return false;
+    out = {};
+    out.rule = rule;
+    out.horizon = horizon;
+    const double n = static_cast<double>(sessions);
+    std::int64_t behind = 0;
+    double sum = 0;
+    for (double v : net) {
+        sum += v;
+        behind += v < 0;
+    }
+    out.mean = sum / n;
+    double ss = 0;
+    for (double v : net) ss += (v - out.mean) * (v - out.mean);
+    out.sd = sessions > 1 ? std::sqrt(ss / (n - 1)) : 0.0;
+    out.se = out.sd / std::sqrt(n);
+    out.behind = ShareWithError::Of(behind, sessions);
+    return true;
+}
+
+double PrecursorShare(const MachineBelief& b) {
+    double share = 0;
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const double p = b.posterior[static_cast<std::size_t>(s - 1)];
+        if (p > 0) share += p * b.Law(s).ModeTotal(Precursor);
+    }
+    return share;
+}
+
+Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare) {
+    Advice a;
+    if (best.kind == StopRule::Kind::Now || !(best.value > 0)) return a;
+    a.precursorLook = best.kind == StopRule::Kind::Games && best.n <= kPrecursorSpan &&
+                      precursorShare >= kPrecursorWorthALook;
+    a.verdict = spread && best.value < kEvenAgainstSpread * spread->sd ? Verdict::AboutEven : Verdict::Keep;
+    return a;
+}
+
 }  // namespace morvane

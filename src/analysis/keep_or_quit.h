@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "analysis/machine_belief.h"
+#include "analysis/share.h"
 
 namespace morvane {
 
@@ -62,5 +63,40 @@ struct KeepOrQuit {
 
 KeepOrQuit DecideKeepOrQuit(const MachineBelief& belief, const KeepOrQuitRequest& request,
                             const std::atomic<bool>* stop = nullptr);
+
+// How the net of an exact rule is spread: no law of it from the belief's
+// state is at hand, so by simulation from the belief as the learning rule
+// draws its sessions (a setting from the posterior, a state from its law),
+// each following the rule to its end. Its mean is the rule's exact value
+// up to the simulation's error.
+struct RuleSpread {
+    StopRule rule;
+    std::int32_t horizon = 0;
+    ShareWithError behind;   // the net is below 0
+    double mean = 0, se = 0; // of the net, medals
+    double sd = 0;           // of one session's net
+};
+// Returns false (and leaves out untouched) when stopped. A learning rule
+// is refused.
+bool SpreadOfRule(const MachineBelief& belief, const StopRule& rule, std::int32_t horizon, std::int32_t sessions,
+                  std::uint32_t seed, int threads, RuleSpread& out, const std::atomic<bool>* stop = nullptr,
+                  std::atomic<std::int64_t>* done = nullptr);
+
+// The chance, mixed by the posterior, that the machine is in a precursor now.
+double PrecursorShare(const MachineBelief& belief);
+
+// Keep or quit as a player acts on it. A gain below a tenth of the net's
+// standard deviation is about even: for a net near normal it ends ahead
+// at most some 54 times in 100, a coin toss, whatever the mean says. A
+// rule of a few games that wins while the state may be in a precursor is
+// a look for that precursor, not a reason to play on.
+inline constexpr double kEvenAgainstSpread = 0.1;
+inline constexpr double kPrecursorWorthALook = 0.01;
+enum class Verdict { Quit, AboutEven, Keep };
+struct Advice {
+    Verdict verdict = Verdict::Quit;
+    bool precursorLook = false;
+};
+Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare);
 
 }  // namespace morvane

@@ -77,10 +77,7 @@ bool ValueOfMoreGames(const MachineBelief& b, const MoreGamesRequest& r, MoreGam
         right += s.topRight;
         ++out.highAfter[static_cast<std::size_t>(std::min(9, static_cast<int>(s.high * 10)))];
     }
-    const auto share = [&](std::int64_t k) {
-        const double p = static_cast<double>(k) / n;
-        return ShareWithError{p, std::sqrt(p * (1 - p) / n)};
-    };
+    const auto share = [&](std::int64_t k) { return ShareWithError::Of(k, r.sessions); };
     out.meanHighAfter = sum / n;
     if (n > 1) out.meanHighAfterSe = std::sqrt(std::max(0.0, (squares - sum * sum / n) / (n - 1)) / n);
     out.highPasses = share(high);

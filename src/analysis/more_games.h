@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "analysis/machine_belief.h"
+#include "analysis/share.h"
 
 namespace morvane {
 
@@ -21,10 +22,6 @@ struct MoreGamesRequest {
     std::int32_t sessions = 2000;
     std::uint32_t seed = 0;
     int threads = 0;
-};
-
-struct ShareWithError {
-    double share = 0, se = 0;
 };
 
 struct MoreGames {

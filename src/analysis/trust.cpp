@@ -46,6 +46,7 @@ void Summarise(const TrustRequest& r, const std::vector<Session>& sessions, Trus
         }
     }
     const double n = static_cast<double>(r.sessions);
+    out.right = right;
     out.topRight = static_cast<double>(right) / n;
     out.topRightSe = std::sqrt(out.topRight * (1 - out.topRight) / n);
     for (std::size_t k = 0; k < kMaxSetting; ++k)
@@ -56,6 +57,7 @@ void Summarise(const TrustRequest& r, const std::vector<Session>& sessions, Trus
         c.from = static_cast<double>(b) / kBins;
         c.to = static_cast<double>(b + 1) / kBins;
         c.shown = shown[b];
+        c.truths = truths[b];
         if (shown[b] > 0) {
             const double m = static_cast<double>(shown[b]);
             c.meanShown = shownSum[b] / m;

@@ -28,14 +28,16 @@ struct CalibrationBin {
     double from = 0, to = 0;       // shown probabilities in [from, to) (the last bin takes 1)
     std::int64_t shown = 0;        // how many fell in it
     double meanShown = 0;
-    double trueShare = 0;          // of those, the share that was the true setting
+    std::int64_t truths = 0;       // of those, how many were the true setting
+    double trueShare = 0;          // and their share
     double se = 0;                 // of that share, binomial (a session's six taken as independent)
 };
 
 struct Trust {
     TrustRequest request;
     std::int64_t sessions = 0;
-    double topRight = 0, topRightSe = 0;  // the most probable setting is the true one
+    std::int64_t right = 0;               // sessions whose most probable setting is the true one
+    double topRight = 0, topRightSe = 0;  // and their share
     // The same by the true setting, and how many sessions had it.
     std::array<double, kMaxSetting> topRightBy{};
     std::array<std::int64_t, kMaxSetting> sessionsBy{};

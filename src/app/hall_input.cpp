@@ -16,42 +16,53 @@ std::string_view Trimmed(std::string_view t) {
 
 }  // namespace
 
-std::optional<HallBB> ReadHallBB(std::string_view games, std::string_view colour, std::string_view sets) {
+HallBBReading ReadHallBBEntries(std::string_view games, std::string_view colour, std::string_view sets) {
     games = Trimmed(games);
     colour = Trimmed(colour);
     sets = Trimmed(sets);
     HallBB bb;
     const auto g = ParseInt32(games);
-    if (!g || *g < 1 || games.front() == '-') return std::nullopt;
+    if (!g || *g < 1 || games.front() == '-') return {std::nullopt, HallBBPart::Games, std::string(games)};
     bb.games = *g;
     if (colour == "b" || colour == "B" || colour == "青" || colour == "1") bb.kind = BlueBB;
     else if (colour == "r" || colour == "R" || colour == "赤" || colour == "2") bb.kind = RedBB;
-    else if (!colour.empty() && colour != "?") return std::nullopt;
+    else if (!colour.empty() && colour != "?") return {std::nullopt, HallBBPart::Colour, std::string(colour)};
     if (!sets.empty()) {
         const auto s = ParseInt32(sets);
-        if (!s || *s < 1) return std::nullopt;
+        if (!s || *s < 1) return {std::nullopt, HallBBPart::Sets, std::string(sets)};
         bb.sets = *s;
     }
-    return bb;
+    return {bb, HallBBPart::None, {}};
 }
 
-std::optional<HallBB> ParseHallBB(std::string_view text) {
+std::optional<HallBB> ReadHallBB(std::string_view games, std::string_view colour, std::string_view sets) {
+    return ReadHallBBEntries(games, colour, sets).bb;
+}
+
+HallBBReading ParseHallBBEntries(std::string_view text) {
     std::size_t digits = 0;
     while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
-    if (digits == 0) return std::nullopt;
+    if (digits == 0) return {std::nullopt, HallBBPart::Games, std::string(text)};
     std::string_view colour, sets;
     if (digits < text.size()) {
         const char c = text[digits];
-        if (c != 'b' && c != 'r' && c != '?') return std::nullopt;
+        if (c != 'b' && c != 'r' && c != '?') {
+            // The whole character, when it is more than one byte of UTF-8.
+            std::size_t end = digits + 1;
+            if (static_cast<unsigned char>(c) >= 0xC0)
+                while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+            return {std::nullopt, HallBBPart::Colour, std::string(text.substr(digits, end - digits))};
+        }
         colour = text.substr(digits, 1);
         sets = text.substr(digits + 1);
         // Sets are digits only; the window's freer forms do not belong here.
         for (char d : sets)
-            if (d < '0' || d > '9') return std::nullopt;
-        if (digits + 1 < text.size() && sets.empty()) return std::nullopt;
+            if (d < '0' || d > '9') return {std::nullopt, HallBBPart::Sets, std::string(sets)};
     }
-    return ReadHallBB(text.substr(0, digits), colour, sets);
+    return ReadHallBBEntries(text.substr(0, digits), colour, sets);
 }
+
+std::optional<HallBB> ParseHallBB(std::string_view text) { return ParseHallBBEntries(text).bb; }
 
 std::optional<std::uint32_t> CountedWinKinds(std::string_view name) {
     struct Name {

@@ -20,6 +20,17 @@ std::optional<HallBB> ReadHallBB(std::string_view games, std::string_view colour
 // known: 312b5, 45r, 1200?3, 88.
 std::optional<HallBB> ParseHallBB(std::string_view text);
 
+// The same, saying which entry is wrong and what it held, for a message the
+// player can act on: the first wrong one of games, colour, sets.
+enum class HallBBPart { None, Games, Colour, Sets };
+struct HallBBReading {
+    std::optional<HallBB> bb;
+    HallBBPart wrong = HallBBPart::None;  // set when there is no bb
+    std::string text;                     // that entry as given (blanks around it dropped)
+};
+HallBBReading ReadHallBBEntries(std::string_view games, std::string_view colour, std::string_view sets);
+HallBBReading ParseHallBBEntries(std::string_view text);
+
 // The small wins a count may name, as the command line and the window call
 // them: cherry2 cherry4 cherry suika_a suika_b suika replay_a replay_b
 // replay bell chance. The value has bit k set for each small win k.

@@ -25,6 +25,14 @@ bool DecisionJob::Run() {
     k.threads = request_.threads;
     keep_ = DecideKeepOrQuit(belief_, k, &stop_);
     if (stop_) return false;
+    if (request_.spreadSessions > 0 && keep_.best.kind != StopRule::Kind::Now) {
+        RuleSpread s;
+        if (!SpreadOfRule(belief_, keep_.best, k.horizon, request_.spreadSessions, request_.seed, request_.threads, s,
+                          &stop_))
+            return false;
+        spread_ = s;
+    }
+    advice_ = Advise(keep_.best, spread_ ? &*spread_ : nullptr, PrecursorShare(belief_));
     if (request_.trustSessions > 0 && request_.recordGames > 0) {
         Trust t;
         const TrustRequest tr{request_.recordGames, belief_.prior, request_.trustSessions, request_.seed,

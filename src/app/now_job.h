@@ -24,10 +24,11 @@ NowJobResult MachineNowFromRecord(std::span<const GameRecord> games, const Setti
 NowJobResult MachineNowFromHallData(const HallData& data, const SettingPrior& prior, std::int32_t horizon);
 
 // The slower figures of a belief: the exact rules of keep or quit over a
-// horizon, and the trust of an estimate from a record (or hall data) of
+// horizon, how the best one's net is spread and what that advises, and the trust of an estimate from a record (or hall data) of
 // `recordGames` games under the belief's prior.
 struct DecisionRequest {
     KeepOrQuitRequest keep;      // sessions 0: the exact rules alone
+    std::int32_t spreadSessions = 0;  // of the best exact rule; 0 leaves its spread out
     std::int32_t recordGames = 0;
     std::int32_t trustSessions = 0;  // 0 leaves trust out
     // Set for hall data: trust is of hall data of this shape, not of a record.
@@ -48,6 +49,9 @@ public:
 
     const DecisionRequest& Request() const { return request_; }
     const KeepOrQuit& Keep() const { return keep_; }
+    // Set when a spread was asked for and the best rule plays at all.
+    const std::optional<RuleSpread>& Spread() const { return spread_; }
+    const Advice& Advised() const { return advice_; }
     // Set when trust was asked for and finished.
     const std::optional<Trust>& TrustFigures() const { return trust_; }
 
@@ -55,6 +59,8 @@ private:
     MachineBelief belief_;
     DecisionRequest request_;
     KeepOrQuit keep_;
+    std::optional<RuleSpread> spread_;
+    Advice advice_;
     std::optional<Trust> trust_;
     std::atomic<bool> stop_{false};
     std::atomic<std::int64_t> done_{0};

@@ -30,6 +30,19 @@
 namespace morvane {
 namespace {
 
+std::string WhatIsWrong(const HallBBReading& r) {
+    switch (r.wrong) {
+    case HallBBPart::Games:
+        return r.text.empty() || r.text.front() < '0' || r.text.front() > '9'
+                   ? "it does not start with its games"
+                   : "its games " + Quoted(r.text) + " are not a 32-bit integer of at least 1";
+    case HallBBPart::Colour: return "its colour " + Quoted(r.text) + " is not b, r or ?";
+    case HallBBPart::Sets: return "its sets " + Quoted(r.text) + " are not a 32-bit integer of at least 1";
+    case HallBBPart::None: break;
+    }
+    return "it cannot be read";
+}
+
 class EstimateCommand : public Command {
 public:
     const char* Name() const override { return "estimate"; }
@@ -215,9 +228,9 @@ private:
             for (std::size_t start = 0; start <= list->size();) {
                 const std::size_t comma = std::min(list->find(',', start), list->size());
                 const std::string item = list->substr(start, comma - start);
-                const auto bb = ParseHallBB(item);
-                if (!bb) throw UsageError{"BB " + Quoted(item) + " is not GAMES[b|r|?[SETS]], for example 312b5"};
-                data.bbs.push_back(*bb);
+                const HallBBReading bb = ParseHallBBEntries(item);
+                if (!bb.bb) throw UsageError{"BB " + Quoted(item) + " is not GAMES[b|r|?[SETS]], for example 312b5: " + WhatIsWrong(bb)};
+                data.bbs.push_back(*bb.bb);
                 start = comma + 1;
             }
         }

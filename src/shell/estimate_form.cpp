@@ -38,18 +38,19 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     layout->addWidget(Seen);
     Prior = new TPriorBox(this);
     layout->addWidget(Prior);
-    Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 200});
+    Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 160});
     layout->addWidget(Chart);
     Table = MakeTable({"設定", "確率", "事前の配分", "回数だけの判別"}, static_cast<int>(theories.size()), this);
     Table->horizontalHeaderItem(1)->setToolTip(QStringLiteral("見えた記録とホールの配分から出した、その設定である確率"));
     Table->horizontalHeaderItem(2)->setToolTip(QStringLiteral("記録を見る前の、ホールの設定配分"));
     Table->horizontalHeaderItem(3)->setToolTip(QStringLiteral("小役と初当りの回数だけから、配分を均等として出した確率。よくある設定判別ツールと同じ出し方で、比べるためのものです。"));
-    Table->setMaximumHeight(18 * 7 + 8);
+    // All six settings stay in sight when the panel below grows.
+    Table->setFixedHeight(18 * 7 + 8);
     layout->addWidget(Table);
     Now = new TNowPanel(this);
     layout->addWidget(Now);
     connect(Prior, &TPriorBox::changed, this, [this] { Recompute(); });
-    resize(620, 900);
+    resize(720, 900);
 }
 
 TEstimateForm::~TEstimateForm() = default;

@@ -49,6 +49,26 @@ QString Cell(const QTableWidget* t, int row, int column) {
     return item ? item->text().trimmed() : QString();
 }
 
+// Which entry of a BB row is wrong, what it held, and what it may hold.
+QString HallBBProblem(int row, const QStringList& cells, const HallBBReading& r) {
+    QStringList given;
+    for (const QString& c : cells)
+        if (!c.trimmed().isEmpty()) given << c.trimmed();
+    const QString line = QStringLiteral("BB履歴の%1行目「%2」の").arg(row + 1).arg(Quotable(given.join(QLatin1Char(' '))));
+    const QString text = Quotable(QString::fromStdString(r.text));
+    switch (r.wrong) {
+    case HallBBPart::Games:
+        return text.isEmpty() ? line + QStringLiteral("ゲーム数がありません（前のBBからのゲーム数、1以上の整数）。")
+                              : line + QStringLiteral("ゲーム数「%1」が読めません（前のBBからのゲーム数、1以上の整数）。").arg(text);
+    case HallBBPart::Colour:
+        return line + QStringLiteral("色「%1」が読めません（b: 青, r: 赤, ?: 不明）。").arg(text);
+    case HallBBPart::Sets:
+        return line + QStringLiteral("継続数「%1」が読めません（1以上の整数、分からなければ空欄）。").arg(text);
+    case HallBBPart::None: break;
+    }
+    return QStringLiteral("BB履歴の%1行目が読めません。").arg(row + 1);
+}
+
 QString ProblemText(const HallEstimate& e) {
     const qulonglong k = e.problemIndex + 1;
     switch (e.problem) {
@@ -165,9 +185,9 @@ std::optional<HallData> THallForm::Data(QString* problem) const {
     for (int r = 0; r < BBTable->rowCount(); ++r) {
         const QString g = Cell(BBTable, r, 0), kind = Cell(BBTable, r, 1), sets = Cell(BBTable, r, 2);
         if (g.isEmpty() && kind.isEmpty() && sets.isEmpty()) continue;
-        const auto bb = ReadHallBB(g.toStdString(), kind.toStdString(), sets.toStdString());
-        if (!bb) return fail(QStringLiteral("BB履歴の%1行目が読めません。").arg(r + 1));
-        data.bbs.push_back(*bb);
+        const HallBBReading bb = ReadHallBBEntries(g.toStdString(), kind.toStdString(), sets.toStdString());
+        if (!bb.bb) return fail(HallBBProblem(r, {g, kind, sets}, bb));
+        data.bbs.push_back(*bb.bb);
     }
     for (const CountField& f : Counts) {
         const QString t = f.edit->text().trimmed();

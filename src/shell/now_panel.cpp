@@ -28,10 +28,13 @@ constexpr std::int32_t kMoreSessions = 2000;
 constexpr int kMorePauseMs = 250;
 constexpr int kMorePollMs = 50;
 constexpr int kMostBBs = 10;
+// Sessions behind the spread of the best rule: the chance of ending behind
+// to a standard error of at most 1.1 points.
+constexpr std::int32_t kSpreadSessions = 2000;
 
+// Every figure of money carries its sign, 0 included: "+0.0", "-3.2".
 QString Signed(double v, int decimals) {
-    const QString t = Fixed(v, decimals);
-    return v > 0 && t != Fixed(0, decimals) ? QLatin1Char('+') + t : t;
+    return (v < 0 ? QLatin1Char('-') : QLatin1Char('+')) + Fixed(std::abs(v), decimals);
 }
 
 // "2,570": whole yen with thousands separated.
@@ -44,8 +47,14 @@ QString Grouped(double v) {
 }  // namespace
 
 QString MedalsAndYen(double medals) {
-    const QString sign = Fixed(medals, 0) == QStringLiteral("0") ? QString() : medals < 0 ? QStringLiteral("-") : QStringLiteral("+");
+    const QString sign = medals < 0 ? QStringLiteral("-") : QStringLiteral("+");
     return QStringLiteral("%1%2枚（%1%3円）").arg(sign, Fixed(std::abs(medals), 0), Grouped(Exchange{}.Yen(medals)));
+}
+
+QString ShareWords(const ShareWithError& s) {
+    if (s.None()) return QStringLiteral("%1未満").arg(Percent(s.Bound()));
+    if (s.All()) return QStringLiteral("%1超").arg(Percent(1 - s.Bound()));
+    return QStringLiteral("%1（±%2）").arg(Percent(s.share), Percent(s.se));
 }
 
 TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
@@ -100,11 +109,14 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     TrustButton->setObjectName(QStringLiteral("TrustButton"));
     TrustButton->setToolTip(QStringLiteral("同じゲーム数の台を%1台分模擬して、この推測がどれだけ当たるかを調べます。").arg(kTrustSessions));
     trust->addWidget(TrustButton);
+    trust->addStretch();
+    layout->addLayout(trust);
+    // Under the button at the panel's width, so that each bin of the
+    // calibration keeps to one line.
     TrustLabel = new QLabel(this);
     TrustLabel->setObjectName(QStringLiteral("TrustLabel"));
     TrustLabel->setWordWrap(true);
-    trust->addWidget(TrustLabel, 1);
-    layout->addLayout(trust);
+    layout->addWidget(TrustLabel);
     auto* more = new QHBoxLayout;
     more->addWidget(new QLabel(QStringLiteral("あと"), this));
     MoreEdit = new QLineEdit(QStringLiteral("1000"), this);
@@ -177,8 +189,9 @@ void TNowPanel::SetBelief(const std::optional<MachineBelief>& belief, std::int32
     belief_ = belief;
     recordGames_ = recordGames;
     hall_ = hall;
-    trust_.reset();
-    TrustLabel->setText(why.isEmpty() ? QString() : why);
+    why_ = why;
+    known_.trust.reset();
+    ShowTrust();
     Refresh();
     StartMore();
 }
@@ -188,23 +201,11 @@ void TNowPanel::SetBelief(const std::optional<MachineBelief>& belief, std::int32
 void TNowPanel::StartMore() {
     moreJob_.Cancel();
     morePoll_->stop();
-    more_.reset();
-    const auto r = MoreRequest();
-    if (!belief_) {
-        moreWaiting_ = false;
-        moreDebounce_->stop();
-        MoreLabel->clear();
-        return;
-    }
-    if (!r) {
-        moreWaiting_ = false;
-        moreDebounce_->stop();
-        MoreLabel->setText(QStringLiteral("見るゲーム数は1以上の整数、確率は0より大きく100以下の%で入れてください。"));
-        return;
-    }
-    moreWaiting_ = true;
-    MoreLabel->setText(QStringLiteral("あと%1ゲーム見た場合を模擬中・・・").arg(r->games));
-    moreDebounce_->start();
+    known_.more.reset();
+    moreWaiting_ = belief_ && MoreRequest();
+    if (moreWaiting_) moreDebounce_->start();
+    else moreDebounce_->stop();
+    ShowMore();
 }
 
 void TNowPanel::CollectMore() {
@@ -212,64 +213,163 @@ void TNowPanel::CollectMore() {
         morePoll_->stop();
         return;
     }
-    const std::optional<MoreGamesJob::Finished> done = moreJob_.Take();
+    std::optional<MoreGamesJob::Finished> done = moreJob_.Take();
     if (!done) {
-        const auto r = MoreRequest();
-        if (r) MoreLabel->setText(QStringLiteral("あと%1ゲーム見た場合を模擬中・・・ %2/%3").arg(r->games).arg(moreJob_.Done()).arg(r->sessions));
+        ShowMore();
         return;
     }
     morePoll_->stop();
     moreWaiting_ = false;
-    more_ = done->figures;
-    const MoreGames& m = *more_;
-    const QString threshold = QString::number(m.request.highThreshold * 100, 'g', 6) + QLatin1Char('%');
-    MoreLabel->setText(
-        QStringLiteral("あと%1ゲーム見ると、設定5・6の合計が%2以上になる見込みは%3（±%4）、いちばん高い設定の確率が%2以上に"
-                       "なる見込みは%5（±%6）です。いまは設定5・6が%7、いちばん高い設定が%8です（%9通りの続きを模擬）。")
-            .arg(m.request.games)
-            .arg(threshold, Percent(m.highPasses.share), Percent(m.highPasses.se), Percent(m.topPasses.share),
-                 Percent(m.topPasses.se), Percent(m.highNow), Percent(m.topNow))
-            .arg(m.request.sessions));
+    known_.more.emplace(std::move(done->figures));
+    ShowMore();
     emit updated();
 }
 
+void TNowPanel::ShowMore() {
+    const auto r = MoreRequest();
+    if (!belief_) {
+        MoreLabel->clear();
+        return;
+    }
+    if (!r) {
+        MoreLabel->setText(QStringLiteral("見るゲーム数は1以上の整数、確率は0より大きく100以下の%で入れてください。"));
+        return;
+    }
+    if (!known_.more) {
+        QString text = QStringLiteral("あと%1ゲーム見た場合を模擬中・・・").arg(r->games);
+        if (morePoll_->isActive()) text += QStringLiteral(" %1/%2").arg(moreJob_.Done()).arg(r->sessions);
+        MoreLabel->setText(text);
+        return;
+    }
+    const MoreGames& m = *known_.more;
+    const QString threshold = QString::number(m.request.highThreshold * 100, 'g', 6) + QLatin1Char('%');
+    MoreLabel->setText(
+        QStringLiteral("あと%1ゲーム見ると、設定5・6の合計が%2以上になる見込みは%3、いちばん高い設定の確率が%2以上に"
+                       "なる見込みは%4です。いまは設定5・6が%5、いちばん高い設定が%6です（%7通りの続きを模擬）。")
+            .arg(m.request.games)
+            .arg(threshold, ShareWords(m.highPasses), ShareWords(m.topPasses), Percent(m.highNow), Percent(m.topNow))
+            .arg(m.request.sessions));
+}
+
 void TNowPanel::Refresh() {
-    now_.reset();
-    keep_.reset();
+    known_.now.reset();
+    known_.keep.reset();
+    known_.spread.reset();
+    known_.advice = {};
     for (QTableWidget* t : {StateTable, ValueTable})
         for (int r = 0; r < t->rowCount(); ++r)
             for (int c = 1; c < t->columnCount(); ++c) delete t->takeItem(r, c);
     TrustButton->setEnabled(belief_.has_value() && recordGames_ > 0);
     const auto k = Horizon();
+    if (belief_ && k) {
+        known_.now = NowFigures(*belief_, *k);
+        const MachineNow& now = *known_.now;
+        ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
+        for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now.mode[static_cast<std::size_t>(m)]));
+        for (int s = 0; s < kMaxSetting; ++s) {
+            const SettingNow& n = now.bySetting[static_cast<std::size_t>(s)];
+            if (!n.possible || n.posterior == 0) continue;
+            Put(ValueTable, s, 1, Signed(n.nextGames, 1));
+            Put(ValueTable, s, 2, Signed(n.untilBB, 1));
+            Put(ValueTable, s, 3, Fixed(n.untilBBGames, 1));
+        }
+        Put(ValueTable, kMaxSetting, 1, Signed(now.nextGames, 1));
+        Put(ValueTable, kMaxSetting, 2, Signed(now.untilBB, 1));
+        Put(ValueTable, kMaxSetting, 3, Fixed(now.untilBBGames, 1));
+    }
+    ShowDecision();
+    if (!known_.now) return;
+    DecisionRequest r;
+    r.keep = {*k, kMostBBs, 0, 0, 0};
+    r.spreadSessions = kSpreadSessions;
+    StartJob(r);
+}
+
+namespace {
+
+// "あと13ゲーム打ってやめる", "2回目のBBが終わるまで打つ".
+QString RuleWords(const StopRule& r) {
+    return r.kind == StopRule::Kind::BBs ? QStringLiteral("%1回目のBBが終わるまで打つ").arg(r.n)
+                                         : QStringLiteral("あと%1ゲーム打ってやめる").arg(r.n);
+}
+
+// "平均+23枚（+456円）、負けで終わる見込みは61.20%（±1.09%）".
+QString GainWords(const StopRule& best, const std::optional<RuleSpread>& spread) {
+    QString text = QStringLiteral("平均%1").arg(MedalsAndYen(best.value));
+    if (spread) text += QStringLiteral("、負けで終わる見込みは%1").arg(ShareWords(spread->behind));
+    return text;
+}
+
+}  // namespace
+
+void TNowPanel::ShowDecision() {
     if (!belief_) {
         DecisionLabel->clear();
         return;
     }
-    if (!k) {
+    if (!known_.now) {
         DecisionLabel->setText(QStringLiteral("この先打つゲーム数は、1以上の整数にしてください。"));
         return;
     }
-    now_ = NowFigures(*belief_, *k);
-    ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
-    for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now_->mode[static_cast<std::size_t>(m)]));
-    for (int s = 0; s < kMaxSetting; ++s) {
-        const SettingNow& n = now_->bySetting[static_cast<std::size_t>(s)];
-        if (!n.possible || n.posterior == 0) continue;
-        Put(ValueTable, s, 1, Signed(n.nextGames, 1));
-        Put(ValueTable, s, 2, Signed(n.untilBB, 1));
-        Put(ValueTable, s, 3, Fixed(n.untilBBGames, 1));
+    const MachineNow& now = *known_.now;
+    QString text = QStringLiteral("前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
+                                  "（約%5ゲーム）です。")
+                       .arg(now.gamesSinceBB)
+                       .arg(now.horizon)
+                       .arg(MedalsAndYen(now.nextGames), MedalsAndYen(now.untilBB), Fixed(now.untilBBGames, 0));
+    if (!known_.keep) {
+        DecisionLabel->setText(text + QStringLiteral("続けるかどうかを計算中・・・"));
+        return;
     }
-    Put(ValueTable, kMaxSetting, 1, Signed(now_->nextGames, 1));
-    Put(ValueTable, kMaxSetting, 2, Signed(now_->untilBB, 1));
-    Put(ValueTable, kMaxSetting, 3, Fixed(now_->untilBBGames, 1));
-    DecisionLabel->setText(QStringLiteral("前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
-                                          "（約%5ゲーム）です。続けるかどうかを計算中・・・")
-                               .arg(now_->gamesSinceBB)
-                               .arg(*k)
-                               .arg(MedalsAndYen(now_->nextGames), MedalsAndYen(now_->untilBB), Fixed(now_->untilBBGames, 0)));
-    DecisionRequest r;
-    r.keep = {*k, kMostBBs, 0, 0, 0};
-    StartJob(r);
+    const StopRule& best = known_.keep->best;
+    const Advice& a = known_.advice;
+    text += QStringLiteral("続けるか: ");
+    switch (a.verdict) {
+    case Verdict::Quit: text += QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
+    case Verdict::AboutEven:
+        text += QStringLiteral("ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
+                               "比べて小さな差で、続けてもやめても大きな違いはありません。")
+                    .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"), RuleWords(best),
+                         GainWords(best, known_.spread), Fixed(known_.spread ? known_.spread->sd : 0, 0));
+        break;
+    case Verdict::Keep:
+        if (a.precursorLook)
+            text += QStringLiteral("前兆の可能性があるので、あと%1ゲームだけ様子を見る価値があります（%2）。"
+                                   "それより長く打っても平均は増えません。")
+                        .arg(best.n)
+                        .arg(GainWords(best, known_.spread));
+        else
+            text += QStringLiteral("続ける価値があります。いちばん良いのは、%1ことです（%2）。")
+                        .arg(RuleWords(best), GainWords(best, known_.spread));
+        break;
+    }
+    DecisionLabel->setText(text);
+}
+
+void TNowPanel::ShowTrust() {
+    if (Running() && job_->Request().trustSessions > 0) {
+        TrustLabel->setText(QStringLiteral("模擬中・・・ %1/%2").arg(job_->Done()).arg(job_->Request().trustSessions));
+        return;
+    }
+    if (!known_.trust) {
+        TrustLabel->setText(why_);
+        return;
+    }
+    const Trust& t = *known_.trust;
+    QStringList lines;
+    lines << QStringLiteral("設定をこの配分で選んだ台の%1ゲームの%2%3回を模擬すると、いちばん確率の高い設定が本当の設定だったのは"
+                            "%4でした。表示された確率が当たる割合（10%ごと）:")
+                 .arg(recordGames_)
+                 .arg(hall_ ? QStringLiteral("データ（同じ形のBB履歴と数えた小役）") : QStringLiteral("記録"))
+                 .arg(t.sessions)
+                 .arg(ShareWords(ShareWithError::Of(t.right, t.sessions)));
+    for (const CalibrationBin& b : t.bins)
+        if (b.shown > 0)
+            lines << QStringLiteral("・%1〜%2%（平均%3）と出た%4件のうち、実際に当たったのは%5")
+                         .arg(Fixed(b.from * 100, 0), Fixed(b.to * 100, 0), Percent(b.meanShown))
+                         .arg(b.shown)
+                         .arg(ShareWords(ShareWithError::Of(b.truths, b.shown)));
+    TrustLabel->setText(lines.join(QLatin1Char('\n')));
 }
 
 void TNowPanel::StartTrust(std::int32_t sessions) {
@@ -277,11 +377,12 @@ void TNowPanel::StartTrust(std::int32_t sessions) {
     StopJob();
     DecisionRequest r;
     r.keep = {Horizon().value_or(1000), kMostBBs, 0, 0, 0};
+    r.spreadSessions = kSpreadSessions;
     r.recordGames = recordGames_;
     r.trustSessions = sessions;
     r.hall = hall_;
-    TrustLabel->setText(QStringLiteral("模擬中・・・"));
     StartJob(r);
+    ShowTrust();
 }
 
 void TNowPanel::StartJob(const DecisionRequest& r) {
@@ -299,54 +400,26 @@ void TNowPanel::StopJob() {
     if (!Running()) return;
     job_->Stop();
     worker_.join();
-    if (TrustLabel->text() == QStringLiteral("模擬中・・・")) TrustLabel->clear();
+    ShowTrust();
 }
 
 void TNowPanel::Poll() {
     if (!Running()) return;
-    if (job_->Request().trustSessions > 0)
-        TrustLabel->setText(QStringLiteral("模擬中・・・ %1/%2").arg(job_->Done()).arg(job_->Request().trustSessions));
-    if (!finished_.load()) return;
+    if (!finished_.load()) {
+        ShowTrust();
+        return;
+    }
     worker_.join();
     poll_->stop();
-    if (!completed_) return;
-    keep_ = job_->Keep();
-    const StopRule& best = keep_->best;
-    QString rule;
-    switch (best.kind) {
-    case StopRule::Kind::Now: rule = QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
-    case StopRule::Kind::Games:
-        rule = QStringLiteral("続ける価値があります。いちばん良いのは、あと%1ゲーム打ってやめることです（平均%2）。")
-                   .arg(best.n)
-                   .arg(MedalsAndYen(best.value));
-        break;
-    case StopRule::Kind::BBs:
-        rule = QStringLiteral("続ける価値があります。いちばん良いのは、%1回目のBBが終わるまで打つことです（平均%2）。")
-                   .arg(best.n)
-                   .arg(MedalsAndYen(best.value));
-        break;
-    case StopRule::Kind::Learning: break;
+    if (completed_) {
+        known_.keep = job_->Keep();
+        known_.spread = job_->Spread();
+        known_.advice = job_->Advised();
+        if (job_->TrustFigures()) known_.trust = job_->TrustFigures();
     }
-    const QString before = DecisionLabel->text().section(QStringLiteral("続けるかどうか"), 0, 0);
-    DecisionLabel->setText(before + QStringLiteral("続けるか: ") + rule);
-    if (job_->TrustFigures()) {
-        trust_ = job_->TrustFigures();
-        const Trust& t = *trust_;
-        TrustLabel->setText(
-            QStringLiteral("設定をこの配分で選んだ台の%1ゲームの%2%3回を模擬すると、いちばん確率の高い設定が本当の設定だったのは"
-                           "%4（誤差±%5）でした。")
-                .arg(recordGames_)
-                .arg(hall_ ? QStringLiteral("データ（同じ形のBB履歴と数えた小役）") : QStringLiteral("記録"))
-                .arg(t.sessions)
-                .arg(Percent(t.topRight), Percent(t.topRightSe)));
-        QStringList bins;
-        for (const CalibrationBin& b : t.bins)
-            if (b.shown > 0)
-                bins << QStringLiteral("確率%1〜%2%と出た設定: 実際に当たったのは%3")
-                            .arg(Fixed(b.from * 100, 0), Fixed(b.to * 100, 0), Percent(b.trueShare));
-        TrustLabel->setToolTip(QStringLiteral("表示された確率が当たる割合（10%ごと）:\n") + bins.join(QLatin1Char('\n')));
-    }
-    emit updated();
+    ShowDecision();
+    ShowTrust();
+    if (completed_) emit updated();
 }
 
 }  // namespace morvane

@@ -33,18 +33,21 @@ public:
                    const std::optional<HallTrustShape>& hall = std::nullopt);
     // K as the edit holds it; nullopt when it is not a whole number of at least 1.
     std::optional<std::int32_t> Horizon() const;
-    const std::optional<MachineNow>& Shown() const { return now_; }
+    const std::optional<MachineNow>& Shown() const { return known_.now; }
     bool Running() const { return worker_.joinable(); }
     // Stops the slow figures, if any, and waits for their thread.
     void StopJob();
     // Starts trust by simulation of this many sessions.
     void StartTrust(std::int32_t sessions);
-    const std::optional<KeepOrQuit>& Keep() const { return keep_; }
-    const std::optional<Trust>& TrustFigures() const { return trust_; }
+    const std::optional<KeepOrQuit>& Keep() const { return known_.keep; }
+    // How the best rule's net is spread, and what that advises.
+    const std::optional<RuleSpread>& BestSpread() const { return known_.spread; }
+    const Advice& Advised() const { return known_.advice; }
+    const std::optional<Trust>& TrustFigures() const { return known_.trust; }
     // The value of more games: K and the threshold as the edits hold them
     // (the threshold in percent there, as a share here).
     std::optional<MoreGamesRequest> MoreRequest() const;
-    const std::optional<MoreGames>& MoreFigures() const { return more_; }
+    const std::optional<MoreGames>& MoreFigures() const { return known_.more; }
     // Whether figures of more games are awaited.
     bool MoreComputing() const { return moreWaiting_; }
 
@@ -63,7 +66,21 @@ signals:
     void updated();
 
 private:
+    // The figures found for the belief shown; every label's text is made
+    // from these and the edits, never from another label's text.
+    struct Known {
+        std::optional<MachineNow> now;
+        std::optional<KeepOrQuit> keep;
+        std::optional<RuleSpread> spread;
+        Advice advice;
+        std::optional<Trust> trust;
+        std::optional<MoreGames> more;
+    };
+
     void Refresh();
+    void ShowDecision();
+    void ShowTrust();
+    void ShowMore();
     void StartJob(const DecisionRequest& r);
     void Poll();
     void StartMore();
@@ -71,23 +88,25 @@ private:
 
     std::optional<MachineBelief> belief_;
     std::int32_t recordGames_ = 0;
-    std::optional<MachineNow> now_;
-    std::optional<KeepOrQuit> keep_;
-    std::optional<Trust> trust_;
+    Known known_;
+    QString why_;  // why there is no belief, or no trust of it
     QTimer* poll_;
     std::unique_ptr<DecisionJob> job_;
     std::jthread worker_;
     std::atomic<bool> finished_{false};
     bool completed_ = false;
     std::optional<HallTrustShape> hall_;
-    std::optional<MoreGames> more_;
     MoreGamesJob moreJob_;
     QTimer* moreDebounce_;
     QTimer* morePoll_;
     bool moreWaiting_ = false;
 };
 
-// Medals with a sign and the yen they are at 20 yen a medal: "+128枚（+2,560円）".
+// Medals with a sign and the yen they are at 20 yen a medal: "+128枚（+2,560円）",
+// "+0枚（+2円）", "-97枚（-1,940円）". The sign is the figure's own, rounding aside.
 QString MedalsAndYen(double medals);
+// A chance found by simulation: "12.34%（±0.56%）", or its 95 % bound when
+// none or all passed: "0.15%未満", "99.85%超".
+QString ShareWords(const ShareWithError& s);
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
 
 #include "analysis/keep_or_quit.h"
 #include "analysis/machine_now.h"
@@ -83,6 +84,97 @@ TEST(KeepOrQuit, LearningRuleBySimulation) {
     EXPECT_TRUE(a.Keep());
 }
 
+// The spread of an exact rule, by simulation from the belief: its mean is
+// the rule's exact value within the simulation's error (so it plays the
+// games and BBs the rule says), the same whatever the threads; leaving now
+// never ends behind, and the learning rule is no exact rule.
+TEST(KeepOrQuit, SpreadOfARuleAgreesWithItsExactValue) {
+    const MachineBelief b = BeliefAfter(2, 2345, 8);
+    const KeepOrQuit k = DecideKeepOrQuit(b, {300, 3, 0, 0, 1});
+    for (const StopRule& rule : {StopRule{StopRule::Kind::Games, 40, k.byGames[40], 0.0},
+                                 StopRule{StopRule::Kind::Games, 300, k.byGames[300], 0.0},
+                                 StopRule{StopRule::Kind::BBs, 2, k.byBBs[2], 0.0}}) {
+        RuleSpread one, two;
+        ASSERT_TRUE(SpreadOfRule(b, rule, 300, 4000, 5, 1, one));
+        ASSERT_TRUE(SpreadOfRule(b, rule, 300, 4000, 5, 2, two));
+        EXPECT_EQ(one.mean, two.mean);
+        EXPECT_EQ(one.behind.passed, two.behind.passed);
+        EXPECT_EQ(one.behind.trials, 4000);
+        EXPECT_GT(one.sd, 0);
+        EXPECT_NEAR(one.se, one.sd / std::sqrt(4000.0), 1e-12);
+        EXPECT_NEAR(one.mean, rule.value, 4 * one.se) << rule.n;
+        // Most stretches of a few dozen games see no BB and lose their bets.
+        if (rule.n == 40) {
+            EXPECT_GT(one.behind.share, 0.6);
+        }
+    }
+    RuleSpread now;
+    ASSERT_TRUE(SpreadOfRule(b, StopRule{}, 300, 100, 5, 1, now));
+    EXPECT_EQ(now.mean, 0.0);
+    EXPECT_EQ(now.sd, 0.0);
+    EXPECT_TRUE(now.behind.None());
+    EXPECT_THROW(SpreadOfRule(b, StopRule{StopRule::Kind::Learning, 0, 1.0, 0.1}, 300, 100, 5, 1, now),
+                 std::invalid_argument);
+    // The chance of a precursor now is the machine now's, mixed alike.
+    EXPECT_NEAR(PrecursorShare(b), NowFigures(b, 1).mode[Precursor], 1e-12);
+}
+
+// Keep or quit as a player acts on it: a gain under a tenth of the net's
+// standard deviation is about even, and a rule no longer than a precursor
+// lasts, while one is possible, is a look for it.
+TEST(KeepOrQuit, AdviceWeighsTheGainAgainstItsSpread) {
+    using K = StopRule::Kind;
+    struct Case {
+        StopRule best;
+        double sd, precursor;
+        Verdict verdict;
+        bool look;
+    };
+    const Case cases[] = {
+        {{K::Now, 0, 0.0, 0.0}, 0, 0.3, Verdict::Quit, false},
+        {{K::Games, 9, 0.1, 0.0}, 70, 0.0, Verdict::AboutEven, false},
+        {{K::Games, 900, 99, 0.0}, 1000, 0.0, Verdict::AboutEven, false},
+        {{K::Games, 900, 100, 0.0}, 1000, 0.0, Verdict::Keep, false},
+        {{K::BBs, 2, 150, 0.0}, 1000, 0.3, Verdict::Keep, false},
+        {{K::Games, 13, 40, 0.0}, 150, 0.2, Verdict::Keep, true},
+        {{K::Games, kPrecursorSpan, 5, 0.0}, 150, 0.2, Verdict::AboutEven, true},
+        {{K::Games, kPrecursorSpan + 1, 40, 0.0}, 150, 0.2, Verdict::Keep, false},
+        {{K::Games, 13, 40, 0.0}, 150, 0.009, Verdict::Keep, false},
+        {{K::Games, 13, -2, 0.0}, 150, 0.2, Verdict::Quit, false},
+    };
+    for (const Case& c : cases) {
+        RuleSpread spread;
+        spread.sd = c.sd;
+        const Advice a = Advise(c.best, &spread, c.precursor);
+        EXPECT_EQ(a.verdict, c.verdict) << c.best.n << " " << c.best.value;
+        EXPECT_EQ(a.precursorLook, c.look) << c.best.n << " " << c.best.value;
+    }
+    // Without a spread, a gain is a gain.
+    EXPECT_EQ(Advise({K::Games, 9, 0.1, 0.0}, nullptr, 0).verdict, Verdict::Keep);
+}
+
+// A chance none (or all) of n trials showed has no standard error to speak
+// of: its one-sided 95 % bound, (1 - p)^n = 0.05, about 3 / n.
+TEST(Share, NoneSeenIsBoundedNotCertain) {
+    EXPECT_NEAR(NoneSeenBound(1), 0.95, 1e-15);
+    EXPECT_NEAR(NoneSeenBound(2000), 0.0014967, 1e-7);
+    for (std::int64_t n : {1, 20, 2000, 1000000}) {
+        const double p = NoneSeenBound(n);
+        EXPECT_NEAR(std::pow(1 - p, static_cast<double>(n)), 0.05, 1e-9) << n;
+        EXPECT_LT(p, 3.0 / static_cast<double>(n)) << n;
+    }
+    const ShareWithError none = ShareWithError::Of(0, 2000), all = ShareWithError::Of(2000, 2000),
+                         some = ShareWithError::Of(3, 2000), empty = ShareWithError::Of(0, 0);
+    EXPECT_TRUE(none.None() && !none.All());
+    EXPECT_TRUE(all.All() && !all.None());
+    EXPECT_FALSE(some.None() || some.All());
+    EXPECT_FALSE(empty.None() || empty.All());
+    EXPECT_EQ(none.se, 0.0);
+    EXPECT_EQ(all.share, 1.0);
+    EXPECT_NEAR(some.se, std::sqrt(0.0015 * 0.9985 / 2000), 1e-15);
+    EXPECT_EQ(all.Bound(), NoneSeenBound(2000));
+}
+
 // Sessions drawn from the prior: the posterior shown is calibrated (a
 // shown 30 % comes true about 30 % of the time), the same whatever the
 // threads, and the most probable setting is right more often than a guess.
@@ -107,6 +199,34 @@ TEST(Trust, ShownProbabilitiesComeTrue) {
     EXPECT_GT(a.topRight, 0.3 + 4 * a.topRightSe);
     EXPECT_EQ(a.sessionsBy[0] + a.sessionsBy[1] + a.sessionsBy[2] + a.sessionsBy[3] + a.sessionsBy[4] + a.sessionsBy[5], 3000);
     EXPECT_NEAR(static_cast<double>(a.sessionsBy[0]) / 3000, 0.3, 4 * std::sqrt(0.3 * 0.7 / 3000));
+}
+
+// The last bin takes the shown probabilities of 90 % up to 100 % itself:
+// with one setting possible, every session shows it at exactly 1 and the
+// other five at 0.
+TEST(Trust, TheLastBinHoldsACertainty) {
+    Trust sure;
+    ASSERT_TRUE(TrustOfEstimate({200, SettingPrior({0, 0, 0, 0, 0, 1}), 50, 3, 1}, sure));
+    ASSERT_EQ(sure.bins.size(), 10u);
+    const CalibrationBin& last = sure.bins.back();
+    EXPECT_EQ(last.from, 0.9);
+    EXPECT_EQ(last.to, 1.0);
+    EXPECT_EQ(last.shown, 50);
+    EXPECT_EQ(last.truths, 50);
+    EXPECT_EQ(last.meanShown, 1.0);
+    EXPECT_EQ(last.trueShare, 1.0);
+    EXPECT_EQ(sure.bins[0].shown, 250);
+    EXPECT_EQ(sure.bins[0].truths, 0);
+    EXPECT_EQ(sure.right, 50);
+    // A record long enough to tell 1 from 6 puts most sessions' true
+    // setting in the last bin, and the bin's shares come true.
+    Trust two;
+    ASSERT_TRUE(TrustOfEstimate({4000, SettingPrior({1, 0, 0, 0, 0, 1}), 300, 4, 0}, two));
+    EXPECT_GT(two.bins.back().shown, 40);
+    EXPECT_NEAR(two.bins.back().trueShare, two.bins.back().meanShown, 4 * two.bins.back().se + 0.01);
+    std::int64_t shown = 0;
+    for (const CalibrationBin& bin : two.bins) shown += bin.shown;
+    EXPECT_EQ(shown, 6 * 300);
 }
 
 // Hall data of the player's shape: the shown probabilities come true as

@@ -53,6 +53,11 @@ struct HallBBCase {
     const char* colour;
     const char* sets;
     std::optional<HallBB> bb;
+    // Refused: the entry that is wrong and what it held, read from the table
+    // and, where it differs, from the compact form.
+    HallBBPart wrong;
+    const char* text;
+    const char* cliText;
 };
 
 class HallBBInput : public ::testing::TestWithParam<HallBBCase> {};
@@ -60,30 +65,39 @@ class HallBBInput : public ::testing::TestWithParam<HallBBCase> {};
 TEST_P(HallBBInput, ReadsAlikeFromTheTableAndTheCommandLine) {
     const HallBBCase& c = GetParam();
     EXPECT_EQ(ReadHallBB(c.games, c.colour, c.sets), c.bb);
+    const HallBBReading table = ReadHallBBEntries(c.games, c.colour, c.sets);
+    EXPECT_EQ(table.bb, c.bb);
+    EXPECT_EQ(table.wrong, c.wrong);
+    EXPECT_EQ(table.text, c.text);
     if (c.cli) {
         EXPECT_EQ(ParseHallBB(c.cli), c.bb) << c.cli;
+        const HallBBReading cli = ParseHallBBEntries(c.cli);
+        EXPECT_EQ(cli.wrong, c.wrong) << c.cli;
+        EXPECT_EQ(cli.text, c.cliText ? c.cliText : c.text) << c.cli;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HallBBInput,
-    ::testing::Values(HallBBCase{"312b5", "312", "b", "5", HallBB{312, BlueBB, 5}},
-                      HallBBCase{"45r", "45", "r", "", HallBB{45, RedBB, 0}},
-                      HallBBCase{"1200?3", "1200", "?", "3", HallBB{1200, 0, 3}},
-                      HallBBCase{"88", "88", "", "", HallBB{88, 0, 0}},
-                      HallBBCase{nullptr, " 312 ", "青", " 5", HallBB{312, BlueBB, 5}},
-                      HallBBCase{nullptr, "45", "赤", "", HallBB{45, RedBB, 0}},
-                      HallBBCase{nullptr, "45", "2", "", HallBB{45, RedBB, 0}},
-                      HallBBCase{nullptr, "45", "B", "", HallBB{45, BlueBB, 0}},
+    ::testing::Values(HallBBCase{"312b5", "312", "b", "5", HallBB{312, BlueBB, 5}, HallBBPart::None, "", nullptr},
+                      HallBBCase{"45r", "45", "r", "", HallBB{45, RedBB, 0}, HallBBPart::None, "", nullptr},
+                      HallBBCase{"1200?3", "1200", "?", "3", HallBB{1200, 0, 3}, HallBBPart::None, "", nullptr},
+                      HallBBCase{"88", "88", "", "", HallBB{88, 0, 0}, HallBBPart::None, "", nullptr},
+                      HallBBCase{nullptr, " 312 ", "青", " 5", HallBB{312, BlueBB, 5}, HallBBPart::None, "", nullptr},
+                      HallBBCase{nullptr, "45", "赤", "", HallBB{45, RedBB, 0}, HallBBPart::None, "", nullptr},
+                      HallBBCase{nullptr, "45", "2", "", HallBB{45, RedBB, 0}, HallBBPart::None, "", nullptr},
+                      HallBBCase{nullptr, "45", "B", "", HallBB{45, BlueBB, 0}, HallBBPart::None, "", nullptr},
                       // Sets 0 is no "not noted": the window refuses it as the command line does.
-                      HallBBCase{"1b0", "1", "b", "0", std::nullopt},
-                      HallBBCase{"0b5", "0", "b", "5", std::nullopt},
-                      HallBBCase{"-5", "-5", "", "", std::nullopt},
-                      HallBBCase{"312x5", "312", "x", "5", std::nullopt},
-                      HallBBCase{"312b5x", "312", "b", "5x", std::nullopt},
-                      HallBBCase{"312b-1", "312", "b", "-1", std::nullopt},
-                      HallBBCase{"b5", "", "b", "5", std::nullopt},
-                      HallBBCase{"99999999999", "99999999999", "", "", std::nullopt}));
+                      HallBBCase{"1b0", "1", "b", "0", std::nullopt, HallBBPart::Sets, "0", nullptr},
+                      HallBBCase{"0b5", "0", "b", "5", std::nullopt, HallBBPart::Games, "0", nullptr},
+                      HallBBCase{"-5", "-5", "", "", std::nullopt, HallBBPart::Games, "-5", nullptr},
+                      HallBBCase{"312x5", "312", "x", "5", std::nullopt, HallBBPart::Colour, "x", nullptr},
+                      HallBBCase{"312b5x", "312", "b", "5x", std::nullopt, HallBBPart::Sets, "5x", nullptr},
+                      HallBBCase{"312b-1", "312", "b", "-1", std::nullopt, HallBBPart::Sets, "-1", nullptr},
+                      HallBBCase{"b5", "", "b", "5", std::nullopt, HallBBPart::Games, "", "b5"},
+                      HallBBCase{"45緑", "45", "緑", "", std::nullopt, HallBBPart::Colour, "緑", nullptr},
+                      HallBBCase{"99999999999", "99999999999", "", "", std::nullopt, HallBBPart::Games, "99999999999",
+                                 nullptr}));
 
 TEST(CountedWinKinds, NamesEverySmallWinOrAPair) {
     std::uint32_t all = 0;

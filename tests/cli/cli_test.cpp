@@ -587,6 +587,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "morvane-sim: games '\\x1b[31m' must be a 32-bit integer of at least 1"},
         MessageCase{"EstimateBBWithANewline", {"estimate", "--games", "100", "--bb", "1b5\n"},
                     "morvane-sim: BB '1b5\\n' is not GAMES"},
+        // A BB refused says which of its parts is wrong, as the window does.
+        MessageCase{"EstimateBBColourIsNamed", {"estimate", "--games", "100", "--bb", "312x5"},
+                    "morvane-sim: BB '312x5' is not GAMES[b|r|?[SETS]], for example 312b5: its colour 'x' is not b, r or ?"},
+        MessageCase{"EstimateBBSetsAreNamed", {"estimate", "--games", "100", "--bb", "88,1b0"},
+                    "BB '1b0' is not GAMES[b|r|?[SETS]], for example 312b5: its sets '0' are not a 32-bit integer of at least 1"},
+        MessageCase{"EstimateBBWithoutGames", {"estimate", "--games", "100", "--bb", "b5"},
+                    "BB 'b5' is not GAMES[b|r|?[SETS]], for example 312b5: it does not start with its games"},
         MessageCase{"EstimateCountWithAnEscape", {"estimate", "--games", "100", "--count", "cherry=\x1b[2J"},
                     "morvane-sim: count 'cherry=\\x1b[2J' is not NAME=K"},
         MessageCase{"EstimateUnknownOptionWithAnEscape", {"estimate", "--x\x1b[2J", "a.sim"},

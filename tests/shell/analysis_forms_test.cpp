@@ -379,7 +379,17 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     count("cherry")->clear();
     QTRY_VERIFY(h->Table->item(0, 1));
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("四十五")));
-    QCOMPARE(h->Status->text(), QStringLiteral("BB履歴の2行目が読めません。"));
+    QCOMPARE(h->Status->text(),
+             QStringLiteral("BB履歴の2行目「四十五 赤」のゲーム数「四十五」が読めません（前のBBからのゲーム数、1以上の整数）。"));
+    QVERIFY(!h->Table->item(0, 1));
+    // The part that is wrong, by name, with what it may hold.
+    h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("45")));
+    h->BBTable->setItem(1, 1, new QTableWidgetItem(QStringLiteral("x")));
+    QCOMPARE(h->Status->text(), QStringLiteral("BB履歴の2行目「45 x」の色「x」が読めません（b: 青, r: 赤, ?: 不明）。"));
+    h->BBTable->setItem(1, 1, new QTableWidgetItem(QStringLiteral("赤")));
+    h->BBTable->setItem(0, 2, new QTableWidgetItem(QStringLiteral("0")));
+    QCOMPARE(h->Status->text(),
+             QStringLiteral("BB履歴の1行目「312 青 0」の継続数「0」が読めません（1以上の整数、分からなければ空欄）。"));
     QVERIFY(!h->Table->item(0, 1));
 }
 
@@ -392,6 +402,33 @@ QLineSeries* LineNamed(const QChart* c, const QString& name) {
 }
 
 QString Percent2(double p) { return QString::number(p * 100, 'f', 2) + QLatin1Char('%'); }
+
+// Keep or quit in words: the library's spread of the best rule and the
+// advice it gives, said once, with signed money.
+void CheckAdvice(const TNowPanel* panel, const MachineBelief& belief, const KeepOrQuit& keep) {
+    const QString text = panel->DecisionLabel->text();
+    QCOMPARE(text.count(QStringLiteral("続けるか")), 1);
+    QVERIFY2(text.contains(MedalsAndYen(NowFigures(belief, keep.horizon).nextGames)), qPrintable(text));
+    Advice want = Advise(keep.best, nullptr, PrecursorShare(belief));
+    if (keep.best.kind != StopRule::Kind::Now) {
+        RuleSpread spread;
+        QVERIFY(SpreadOfRule(belief, keep.best, keep.horizon, 2000, 1, 0, spread));
+        QVERIFY(panel->BestSpread().has_value());
+        QCOMPARE(panel->BestSpread()->behind.passed, spread.behind.passed);
+        QCOMPARE(panel->BestSpread()->sd, spread.sd);
+        QVERIFY2(text.contains(QStringLiteral("平均%1、負けで終わる見込みは%2")
+                                   .arg(MedalsAndYen(keep.best.value), ShareWords(spread.behind))),
+                 qPrintable(text));
+        want = Advise(keep.best, &spread, PrecursorShare(belief));
+    }
+    QCOMPARE(panel->Advised().verdict, want.verdict);
+    QCOMPARE(panel->Advised().precursorLook, want.precursorLook);
+    const QString says = want.verdict == Verdict::Quit        ? QStringLiteral("続けるか: やめるのが得です")
+                         : want.verdict == Verdict::AboutEven ? QStringLiteral("続けるか: ほぼ五分です")
+                         : want.precursorLook                 ? QStringLiteral("続けるか: 前兆の可能性があるので")
+                                                              : QStringLiteral("続けるか: 続ける価値があります");
+    QVERIFY2(text.contains(says), qPrintable(text));
+}
 
 // The machine-now panel holds the library's figures for this belief.
 void CheckNowPanel(const TNowPanel* panel, const MachineBelief& belief, std::int32_t k) {
@@ -422,8 +459,28 @@ void CheckNowPanel(const TNowPanel* panel, const MachineBelief& belief, std::int
     QTRY_VERIFY_WITH_TIMEOUT(panel->Keep().has_value(), 30000);
     const KeepOrQuit keep = DecideKeepOrQuit(belief, {k, 10, 0, 0, 0});
     QCOMPARE(panel->Keep()->best.value, keep.best.value);
-    QVERIFY(panel->DecisionLabel->text().contains(keep.Keep() ? QStringLiteral("続ける価値があります")
-                                                               : QStringLiteral("やめるのが得です")));
+    CheckAdvice(panel, belief, keep);
+}
+
+// Trust in words beside the estimate: the share the top setting was right,
+// then one line for every bin of shown probabilities that has any, the
+// last (90 to 100 %) included.
+void CheckTrust(const TNowPanel* panel) {
+    const Trust& t = *panel->TrustFigures();
+    const QStringList lines = panel->TrustLabel->text().split(QLatin1Char('\n'));
+    QVERIFY(lines[0].contains(Percent2(t.topRight)));
+    int shown = 0;
+    for (const CalibrationBin& b : t.bins) {
+        if (b.shown == 0) continue;
+        ++shown;
+        const QString line = QStringLiteral("・%1〜%2%（平均%3）と出た%4件のうち、実際に当たったのは%5")
+                                 .arg(QString::number(b.from * 100, 'f', 0), QString::number(b.to * 100, 'f', 0),
+                                      Percent2(b.meanShown))
+                                 .arg(b.shown)
+                                 .arg(ShareWords(ShareWithError::Of(b.truths, b.shown)));
+        QVERIFY2(lines.contains(line), qPrintable(line));
+    }
+    QCOMPARE(lines.size(), 1 + shown);
 }
 
 // The value of more games arrives from its thread, the library's figures
@@ -440,8 +497,10 @@ void CheckMoreGames(const TNowPanel* panel, const MachineBelief& belief, std::in
     QCOMPARE(panel->MoreFigures()->topPasses.share, want.topPasses.share);
     const QString text = panel->MoreLabel->text();
     QVERIFY2(text.startsWith(QStringLiteral("あと%1ゲーム見ると").arg(k)), qPrintable(text));
-    QVERIFY(text.contains(Percent2(want.highPasses.share)));
-    QVERIFY(text.contains(Percent2(want.topPasses.share)));
+    // A chance none of the continuations showed is bounded, not certain.
+    QVERIFY2(text.contains(ShareWords(want.highPasses)), qPrintable(text));
+    QVERIFY2(text.contains(ShareWords(want.topPasses)), qPrintable(text));
+    QVERIFY(!text.contains(QStringLiteral("±0.00%")));
     QVERIFY(text.contains(Percent2(want.highNow)));
 }
 
@@ -515,6 +574,14 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
 // The prior is Bayes' rule on the same record, shown beside the posterior;
 // the hidden state and the value of going on are the library's.
 void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
+    // Money is signed, 0 included; a chance none or all showed is a bound.
+    QCOMPARE(MedalsAndYen(0.1), QStringLiteral("+0枚（+2円）"));
+    QCOMPARE(MedalsAndYen(0), QStringLiteral("+0枚（+0円）"));
+    QCOMPARE(MedalsAndYen(-97.2), QStringLiteral("-97枚（-1,944円）"));
+    QCOMPARE(MedalsAndYen(1234.4), QStringLiteral("+1234枚（+24,688円）"));
+    QCOMPARE(ShareWords(ShareWithError::Of(0, 2000)), QStringLiteral("0.15%未満"));
+    QCOMPARE(ShareWords(ShareWithError::Of(2000, 2000)), QStringLiteral("99.85%超"));
+    QCOMPARE(ShareWords(ShareWithError::Of(3, 2000)), QStringLiteral("0.15%（±0.09%）"));
     Slot slot(12345);
     PlayHistory h;
     QCOMPARE(SimulateRun(slot, h, {true, 1}, 8000), 5);
@@ -549,7 +616,9 @@ void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
     e.Now->StartTrust(60);
     QTRY_VERIFY_WITH_TIMEOUT(e.Now->TrustFigures().has_value(), 120000);
     QCOMPARE(e.Now->TrustFigures()->sessions, std::int64_t{60});
-    QVERIFY(e.Now->TrustLabel->text().contains(Percent2(e.Now->TrustFigures()->topRight)));
+    CheckTrust(e.Now);
+    // The figures of keep or quit are found again with trust, and said once.
+    CheckAdvice(e.Now, *BeliefFromRecord(h.records(), prior).belief, *e.Now->Keep());
     e.Now->HorizonEdit->setText(QStringLiteral("0"));
     QVERIFY(!e.Now->Shown());
     QCOMPARE(e.Now->DecisionLabel->text(), QStringLiteral("この先打つゲーム数は、1以上の整数にしてください。"));
@@ -614,6 +683,9 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     QCOMPARE(h->Now->TrustFigures()->meanLogTrue, want.meanLogTrue);
     QVERIFY(h->Now->TrustLabel->text().contains(QStringLiteral("1700ゲームのデータ")));
     QVERIFY(h->Now->TrustLabel->text().contains(Percent2(want.topRight)));
+    CheckTrust(h->Now);
+    const MachineBelief belief = *BeliefFromHallData(data, prior).belief;
+    CheckAdvice(h->Now, belief, DecideKeepOrQuit(belief, {1000, 10, 0, 0, 0}));
     h->Prior->Edits[2]->setText(QStringLiteral("-1"));
     QCOMPARE(h->Status->text(), TPriorBox::Problem());
     QVERIFY(!h->Now->Shown());
