@@ -133,8 +133,9 @@ TEST(KeepOrQuit, AdviceWeighsTheGainAgainstItsSpread) {
     const Case cases[] = {
         {{K::Now, 0, 0.0, 0.0}, 0, 0.3, Verdict::Quit, false},
         {{K::Games, 9, 0.1, 0.0}, 70, 0.0, Verdict::AboutEven, false},
-        {{K::Games, 900, 99, 0.0}, 1000, 0.0, Verdict::AboutEven, false},
-        {{K::Games, 900, 100, 0.0}, 1000, 0.0, Verdict::Keep, false},
+        {{K::Games, 900, 49, 0.0}, 1000, 0.0, Verdict::AboutEven, false},
+        {{K::Games, 900, 50, 0.0}, 1000, 0.0, Verdict::Keep, false},
+        {{K::Games, 1000, 134, 0.0}, 1341, 0.0, Verdict::Keep, false},
         {{K::BBs, 2, 150, 0.0}, 1000, 0.3, Verdict::Keep, false},
         {{K::Games, 13, 40, 0.0}, 150, 0.2, Verdict::Keep, true},
         {{K::Games, kPrecursorSpan, 5, 0.0}, 150, 0.2, Verdict::AboutEven, true},
