@@ -2,7 +2,9 @@
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
+#include <QChart>
 #include <QBarSet>
+#include <QGraphicsOpacityEffect>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTabWidget>
@@ -33,6 +35,11 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     setWindowTitle(QStringLiteral("設定推測"));
     setFont(MainFont());
     auto* layout = new QVBoxLayout(this);
+    EarlierLabel = new QLabel(this);
+    EarlierLabel->setObjectName(QStringLiteral("EarlierLabel"));
+    EarlierLabel->setWordWrap(true);
+    EarlierLabel->hide();
+    layout->addWidget(EarlierLabel);
     Seen = new QLabel(this);
     Seen->setWordWrap(true);
     layout->addWidget(Seen);
@@ -47,6 +54,10 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
     Now = new TNowPanel(this);
+    fade_ = new QGraphicsOpacityEffect(Now);
+    fade_->setOpacity(0.45);
+    fade_->setEnabled(false);
+    Now->setGraphicsEffect(fade_);
     layout->addWidget(Now);
     connect(Prior, &TPriorBox::changed, this, [this] { Recompute(); });
     resize(620, 900);
@@ -66,9 +77,19 @@ void TEstimateForm::Follow(const PlayHistory& history) {
     Recompute();
 }
 
+// The figures stay until the next play is on screen, greyed and said to be
+// of the play before.
 void TEstimateForm::Forget() {
     history_ = nullptr;
     Now->StopJob();
+    if (probabilities_.empty()) return;
+    ShowAsStale(Table, true);
+    Chart->chart()->setOpacity(0.45);
+    fade_->setEnabled(true);
+    Seen->setEnabled(false);
+    EarlierLabel->setText(QStringLiteral("以下は、前に画面にあったプレイ（Play数 %1）の推測です。画面のプレイが変わると推測し直します。")
+                              .arg(shownGames_));
+    EarlierLabel->show();
 }
 
 void TEstimateForm::Recompute() {
@@ -77,6 +98,12 @@ void TEstimateForm::Recompute() {
     const Observations seen = ObserveHistory(history);
     probabilities_.clear();
     countProbabilities_.clear();
+    shownGames_ = seen.games;
+    EarlierLabel->hide();
+    Seen->setEnabled(true);
+    ShowAsStale(Table, false);
+    Chart->chart()->setOpacity(1.0);
+    fade_->setEnabled(false);
     chart::ClearChart(Chart->chart());
     QChart* c = Chart->chart();
     const auto prior = Prior->Prior();
