@@ -4,7 +4,6 @@
 #include <QBarSeries>
 #include <QChart>
 #include <QBarSet>
-#include <QGraphicsOpacityEffect>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTabWidget>
@@ -54,10 +53,6 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
     Now = new TNowPanel(this);
-    fade_ = new QGraphicsOpacityEffect(Now);
-    fade_->setOpacity(0.45);
-    fade_->setEnabled(false);
-    Now->setGraphicsEffect(fade_);
     layout->addWidget(Now);
     connect(Prior, &TPriorBox::changed, this, [this] { Recompute(); });
     resize(620, 900);
@@ -84,8 +79,11 @@ void TEstimateForm::Forget() {
     Now->StopJob();
     if (probabilities_.empty()) return;
     ShowAsStale(Table, true);
-    Chart->chart()->setOpacity(0.45);
-    fade_->setEnabled(true);
+    // Grey bars, the chart left as it is laid out.
+    for (QAbstractSeries* series : Chart->chart()->series())
+        if (auto* bars = qobject_cast<QBarSeries*>(series))
+            for (QBarSet* set : bars->barSets()) set->setColor(QColor(0xC8, 0xC8, 0xC8));
+    Now->setEnabled(false);
     Seen->setEnabled(false);
     EarlierLabel->setText(QStringLiteral("以下は、前に画面にあったプレイ（Play数 %1）の推測です。画面のプレイが変わると推測し直します。")
                               .arg(shownGames_));
@@ -102,8 +100,7 @@ void TEstimateForm::Recompute() {
     EarlierLabel->hide();
     Seen->setEnabled(true);
     ShowAsStale(Table, false);
-    Chart->chart()->setOpacity(1.0);
-    fade_->setEnabled(false);
+    Now->setEnabled(true);
     chart::ClearChart(Chart->chart());
     QChart* c = Chart->chart();
     const auto prior = Prior->Prior();

@@ -14,7 +14,6 @@
 #include "app/now_job.h"
 
 class QComboBox;
-class QGraphicsOpacityEffect;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -70,7 +69,6 @@ private:
     std::vector<double> probabilities_;
     std::vector<double> countProbabilities_;
     std::int64_t shownGames_ = 0;  // of the figures in sight
-    QGraphicsOpacityEffect* fade_;
 };
 
 }  // namespace morvane

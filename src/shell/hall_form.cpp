@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFormLayout>
-#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -123,10 +122,6 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     Table->setMaximumHeight(18 * 7 + 8);
     layout->addWidget(Table);
     Now = new TNowPanel(this);
-    fade_ = new QGraphicsOpacityEffect(Now);
-    fade_->setOpacity(0.45);
-    fade_->setEnabled(false);
-    Now->setGraphicsEffect(fade_);
     layout->addWidget(Now);
     resize(620, 900);
     debounce_ = new QTimer(this);
@@ -250,7 +245,9 @@ void THallForm::MarkStale(bool stale, const QString& note) {
     stale_ = stale;
     const bool earlier = stale && figuresOf_;
     ShowAsStale(Table, earlier);
-    fade_->setEnabled(earlier);
+    // The machine now is of the same figures: greyed whole, its own edits
+    // too, which would only work on from the earlier entries.
+    Now->setEnabled(!earlier);
     if (!earlier) {
         FiguresLabel->clear();
         FiguresLabel->hide();

@@ -11,7 +11,6 @@
 #include "analysis/hall_estimate.h"
 #include "app/hall_job.h"
 
-class QGraphicsOpacityEffect;
 class QLabel;
 class QLineEdit;
 class QTableWidget;
@@ -79,7 +78,6 @@ private:
     SettingPrior waitingPrior_;  // the data the next posterior is of
     std::optional<HallData> figuresOf_;  // the data of the figures in sight
     bool stale_ = false;
-    QGraphicsOpacityEffect* fade_;
 };
 
 }  // namespace morvane

@@ -1,5 +1,6 @@
 #include "shell/spread_form.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -244,7 +245,12 @@ bool TSpreadForm::InputsAreShowns() const {
 void TSpreadForm::MarkStale(bool stale) {
     stale_ = stale;
     ShowAsStale(Table, stale);
-    Chart->chart()->setOpacity(stale ? 0.45 : 1.0);
+    // Recoloured, the chart left as it is laid out.
+    for (QAbstractSeries* series : Chart->chart()->series())
+        if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+            area->setColor(stale ? QColor(0xC8, 0xC8, 0xC8) : QColor(0xFF, 0x8E, 0x8E));
+            area->setBorderColor(stale ? QColor(0x90, 0x90, 0x90) : QColor(0xC0, 0x40, 0x40));
+        }
     EndsLabel->setEnabled(!stale);
 }
 
@@ -292,16 +298,15 @@ void TSpreadForm::Present() {
                        QStringLiteral("\nそのセッションだけを打ち直すには: morvane-sim run --seed シード --setting %1 --games %2")
                            .arg(r.setting)
                            .arg(r.games));
-    shown_ = true;
-    fresh_ = true;
-    MarkStale(false);
-
     QChart* c = Chart->chart();
     chart::ClearChart(c);
     const BalanceHistogram& h = result_.histogram;
     chart::BuildHistogram(c, h.low, h.width, h.counts,
                           {QStringLiteral("セッション数"), QStringLiteral("最終収支(枚)"), QStringLiteral("セッション数"),
                            QColor(0xFF, 0x8E, 0x8E), QColor(0xC0, 0x40, 0x40), MainFont()});
+    shown_ = true;
+    fresh_ = true;
+    MarkStale(false);
 }
 
 }  // namespace morvane

@@ -299,9 +299,12 @@ void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
     QVERIFY(sp->ShowsEarlierFigures());
     QVERIFY(greyed());
     QCOMPARE(sp->StatusLabel->text(), QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(shown));
+    auto fill = [&] { return qobject_cast<QAreaSeries*>(sp->Chart->chart()->series().value(0))->color(); };
+    QCOMPARE(fill(), QColor(0xC8, 0xC8, 0xC8));
     sp->PlayNumEdit->setText(QStringLiteral("300"));
     QVERIFY(!sp->ShowsEarlierFigures());
     QVERIFY(!greyed());
+    QCOMPARE(fill(), QColor(0xFF, 0x8E, 0x8E));
     QCOMPARE(sp->StatusLabel->text(), summary);
     sp->FlevelComboBox->setCurrentIndex(5);
     QVERIFY(sp->ShowsEarlierFigures());
@@ -320,6 +323,7 @@ void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
     QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。下の図表は前回の%1の結果です。").arg(shown));
     QVERIFY(sp->ShowsEarlierFigures());
     QVERIFY(greyed());
+    QCOMPARE(fill(), QColor(0xC8, 0xC8, 0xC8));
     QCOMPARE(sp->Summary().request.seed, 7u);
     // Back to the shown inputs, the figures are still of a run before the
     // stopped one.
@@ -452,6 +456,7 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     };
     QVERIFY(h->ShowsEarlierFigures());
     QVERIFY(greyed());
+    QVERIFY(!h->Now->isEnabled());
     QCOMPARE(h->FiguresLabel->text(), QStringLiteral("更新中・・・　下の表は、前に計算できた入力（総ゲーム数 3000・BB 3回・"
                                                      "数えた小役 1種類）の結果です。"));
     HallData later = entered;
@@ -461,6 +466,7 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     for (int s = 0; s < 6; ++s) QCOMPARE(text(s, 1), percent(l.posterior.probability[static_cast<std::size_t>(s)]));
     QVERIFY(!h->ShowsEarlierFigures());
     QVERIFY(!greyed());
+    QVERIFY(h->Now->isEnabled());
     QVERIFY(h->FiguresLabel->isHidden());
     // Typed key by key, the games pass through numbers the history does not
     // fit: each is said at once, and the figures stay in sight, marked.
@@ -766,12 +772,17 @@ void AnalysisFormsTest::estimateFollowsTheRunOnScreen() {
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
     QVERIFY(e->ShowsEarlierFigures());
     QVERIFY(e->Table->item(0, 1)->data(Qt::ForegroundRole).isValid());
+    QVERIFY(!e->Now->isEnabled());
+    auto barColour = [&] { return qobject_cast<QBarSeries*>(e->Chart->chart()->series().value(0))->barSets().value(0)->color(); };
+    QCOMPARE(barColour(), QColor(0xC8, 0xC8, 0xC8));
     QCOMPARE(e->EarlierLabel->text(),
              QStringLiteral("以下は、前に画面にあったプレイ（Play数 5000）の推測です。画面のプレイが変わると推測し直します。"));
     w.form.AnalysisEstimateMenu->trigger();
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:300")));
     QVERIFY(!e->ShowsEarlierFigures());
     QVERIFY(!e->Table->item(0, 1)->data(Qt::ForegroundRole).isValid());
+    QVERIFY(e->Now->isEnabled());
+    QCOMPARE(barColour(), QColor(0xFF, 0x8E, 0x8E));
     QVERIFY(e->EarlierLabel->isHidden());
 }
 
