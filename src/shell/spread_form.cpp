@@ -235,7 +235,7 @@ QString TSpreadForm::ShownInputs() const {
     return QStringLiteral("設定%1・Play数 %2 × %3 回（シード %4）").arg(r.setting).arg(r.games).arg(r.sessions).arg(r.seed);
 }
 
-bool TSpreadForm::InputsAreShowns() const {
+bool TSpreadForm::InputsAreShown() const {
     const SpreadRequest& r = result_.summary.request;
     return PlayNumEdit->text().trimmed() == QString::number(r.games) &&
            SessionsEdit->text().trimmed() == QString::number(r.sessions) &&
@@ -257,7 +257,7 @@ void TSpreadForm::MarkStale(bool stale) {
 // Figures stay in sight under other inputs only with the inputs they are of.
 void TSpreadForm::InputsChanged() {
     if (!shown_ || Running()) return;
-    if (fresh_ && InputsAreShowns()) {
+    if (fresh_ && InputsAreShown()) {
         MarkStale(false);
         StatusLabel->setText(summary_);
         return;
@@ -307,6 +307,8 @@ void TSpreadForm::Present() {
     shown_ = true;
     fresh_ = true;
     MarkStale(false);
+    // Inputs edited while it played.
+    InputsChanged();
 }
 
 }  // namespace morvane

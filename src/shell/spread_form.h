@@ -71,7 +71,7 @@ private:
     // After an input edit: says whether the figures below are the inputs'.
     void InputsChanged();
     void MarkStale(bool stale);
-    bool InputsAreShowns() const;
+    bool InputsAreShown() const;
     QString ShownInputs() const;
 
     QTimer* poll_;

@@ -331,6 +331,13 @@ void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
     sp->PlayNumEdit->setText(QStringLiteral("300"));
     sp->SessionsEdit->setText(QStringLiteral("50"));
     QVERIFY(sp->ShowsEarlierFigures());
+    // An edit while a run plays: its figures come in marked.
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    sp->PlayNumEdit->setText(QStringLiteral("301"));
+    QTRY_VERIFY_WITH_TIMEOUT(!sp->Running(), 60000);
+    QVERIFY(sp->ShowsEarlierFigures());
+    QVERIFY(sp->StatusLabel->text().startsWith(QStringLiteral("下の図表は設定2・Play数 300 × 50 回")));
     // A refused input clears them.
     sp->SessionsEdit->setText(QStringLiteral("0"));
     sp->StartButton->click();
