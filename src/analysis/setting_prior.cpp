@@ -28,6 +28,35 @@ SettingPrior::SettingPrior(const std::array<double, kMaxSetting>& weights) {
     for (std::size_t s = 0; s < kMaxSetting; ++s) p_[s] = weights[s] / sum;
 }
 
+namespace {
+
+// Percent-like weights, meant as starting points rather than knowledge of a
+// hall. An ordinary day: the hall earns its margin on 1 and 2 and leaves a
+// few 4 and up to keep the floor hopeful, so settings fall off steeply. An
+// event day: the hall advertises high settings and puts in visibly more 5
+// and 6, while most machines still stay low to pay for them.
+constexpr PriorShape kShapes[] = {
+    {"uniform", "均等", {1, 1, 1, 1, 1, 1}},
+    {"regular", "通常営業", {40, 30, 15, 8, 4, 3}},
+    {"event", "イベント日", {25, 15, 10, 10, 20, 20}},
+};
+
+}  // namespace
+
+std::span<const PriorShape> PriorShapes() { return kShapes; }
+
+const PriorShape* FindPriorShape(std::string_view name) {
+    for (const PriorShape& s : kShapes)
+        if (s.key == name || s.label == name) return &s;
+    return nullptr;
+}
+
+const PriorShape* PriorShapeOf(const SettingPrior& prior) {
+    for (const PriorShape& s : kShapes)
+        if (SettingPrior(s.weights) == prior) return &s;
+    return nullptr;
+}
+
 std::optional<SettingPrior> ParseSettingPrior(std::string_view text) {
     std::array<double, kMaxSetting> w{};
     std::size_t start = 0;

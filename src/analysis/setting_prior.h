@@ -3,6 +3,7 @@
 // Uniform unless the user knows better (a hall that seldom uses 4-6).
 #include <array>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "machine/vocabulary.h"
@@ -28,6 +29,20 @@ private:
     std::array<double, kMaxSetting> p_;
     bool uniform_ = true;
 };
+
+// A shape of a hall's distribution a player can start from, named alike in
+// every front end; the player edits the weights from there.
+struct PriorShape {
+    std::string_view key;    // the command line's name
+    std::string_view label;  // the window's (UTF-8)
+    std::array<double, kMaxSetting> weights;
+};
+// Uniform first, the default.
+std::span<const PriorShape> PriorShapes();
+// By key or label; nullptr when no shape is so named.
+const PriorShape* FindPriorShape(std::string_view name);
+// The shape whose weights give this prior (after normalising); nullptr when none does.
+const PriorShape* PriorShapeOf(const SettingPrior& prior);
 
 // "W1,W2,W3,W4,W5,W6": six non-negative decimal weights, not all 0.
 std::optional<SettingPrior> ParseSettingPrior(std::string_view text);

@@ -2,6 +2,7 @@
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
+#include <QChart>
 #include <QBarSet>
 #include <QHeaderView>
 #include <QLabel>
@@ -33,6 +34,11 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     setWindowTitle(QStringLiteral("設定推測"));
     setFont(MainFont());
     auto* layout = new QVBoxLayout(this);
+    EarlierLabel = new QLabel(this);
+    EarlierLabel->setObjectName(QStringLiteral("EarlierLabel"));
+    EarlierLabel->setWordWrap(true);
+    EarlierLabel->hide();
+    layout->addWidget(EarlierLabel);
     Seen = new QLabel(this);
     Seen->setWordWrap(true);
     layout->addWidget(Seen);
@@ -67,9 +73,22 @@ void TEstimateForm::Follow(const PlayHistory& history) {
     Recompute();
 }
 
+// The figures stay until the next play is on screen, greyed and said to be
+// of the play before.
 void TEstimateForm::Forget() {
     history_ = nullptr;
     Now->StopJob();
+    if (probabilities_.empty()) return;
+    ShowAsStale(Table, true);
+    // Grey bars, the chart left as it is laid out.
+    for (QAbstractSeries* series : Chart->chart()->series())
+        if (auto* bars = qobject_cast<QBarSeries*>(series))
+            for (QBarSet* set : bars->barSets()) set->setColor(QColor(0xC8, 0xC8, 0xC8));
+    Now->setEnabled(false);
+    Seen->setEnabled(false);
+    EarlierLabel->setText(QStringLiteral("以下は、前に画面にあったプレイ（Play数 %1）の推測です。画面のプレイが変わると推測し直します。")
+                              .arg(shownGames_));
+    EarlierLabel->show();
 }
 
 void TEstimateForm::Recompute() {
@@ -78,6 +97,11 @@ void TEstimateForm::Recompute() {
     const Observations seen = ObserveHistory(history);
     probabilities_.clear();
     countProbabilities_.clear();
+    shownGames_ = seen.games;
+    EarlierLabel->hide();
+    Seen->setEnabled(true);
+    ShowAsStale(Table, false);
+    Now->setEnabled(true);
     chart::ClearChart(Chart->chart());
     QChart* c = Chart->chart();
     const auto prior = Prior->Prior();

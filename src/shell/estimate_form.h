@@ -50,12 +50,16 @@ public:
     void Forget();
 
     QLabel* Seen;
+    QLabel* EarlierLabel;  // says when the figures are of a play gone from the screen
     TPriorBox* Prior;
     chart::ChartView* Chart;
     QTableWidget* Table;
     TNowPanel* Now;
     std::vector<double> Probabilities() const { return probabilities_; }
     std::vector<double> CountProbabilities() const { return countProbabilities_; }
+    // Whether the figures in sight are of a play no longer on screen
+    // (between Forget and Follow); they are greyed and EarlierLabel says so.
+    bool ShowsEarlierFigures() const { return !history_ && !probabilities_.empty(); }
 
 private:
     void Recompute();
@@ -64,6 +68,7 @@ private:
     const PlayHistory* history_ = nullptr;
     std::vector<double> probabilities_;
     std::vector<double> countProbabilities_;
+    std::int64_t shownGames_ = 0;  // of the figures in sight
 };
 
 }  // namespace morvane

@@ -130,6 +130,11 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     Status = new QLabel(this);
     Status->setWordWrap(true);
     layout->addWidget(Status);
+    FiguresLabel = new QLabel(this);
+    FiguresLabel->setObjectName(QStringLiteral("FiguresLabel"));
+    FiguresLabel->setWordWrap(true);
+    FiguresLabel->hide();
+    layout->addWidget(FiguresLabel);
     Table = MakeTable({QStringLiteral("設定"), QStringLiteral("確率"), QStringLiteral("BB履歴のみ"),
                        QStringLiteral("小役のみ"), QStringLiteral("事前の配分")},
                       kMaxSetting, this);
@@ -204,15 +209,9 @@ void THallForm::Recompute() {
     std::optional<HallData> data = Data(&problem);
     const auto prior = Prior->Prior();
     if (data && !prior) {
-        debounce_->stop();
-        job_.Cancel();
-        poll_->stop();
-        waiting_.reset();
-        Table->clearContents();
         shown_ = {};
         shown_.problem = HallProblem::NoGames;
-        Status->setText(TPriorBox::Problem());
-        Now->SetBelief(std::nullopt, 0);
+        Refuse(TPriorBox::Problem());
         return;
     }
     HallEstimate refused;
@@ -238,24 +237,47 @@ void THallForm::Recompute() {
     }
     if (!data || refused.problem != HallProblem::None) {
         // Said at once: nothing to wait for.
-        debounce_->stop();
-        job_.Cancel();
-        poll_->stop();
-        waiting_.reset();
-        Table->clearContents();
         shown_ = refused;
         if (!data) shown_.problem = HallProblem::NoGames;
-        Status->setText(!data ? problem : !missing.isEmpty() ? missing : ProblemText(refused));
-        Now->SetBelief(std::nullopt, 0);
+        Refuse(!data ? problem : !missing.isEmpty() ? missing : ProblemText(refused));
         return;
     }
-    // The last posterior stays in sight until the new one is ready; the
-    // estimate starts once the typing pauses.
+    // The last posterior stays in sight, greyed, until the new one is
+    // ready; the estimate starts once the typing pauses.
     waiting_ = std::move(data);
     waitingPrior_ = *prior;
     job_.Cancel();
     Status->setText(QStringLiteral("計算中・・・"));
+    MarkStale(true, QStringLiteral("更新中・・・"));
     debounce_->start();
+}
+
+void THallForm::Refuse(const QString& why) {
+    debounce_->stop();
+    job_.Cancel();
+    poll_->stop();
+    waiting_.reset();
+    Status->setText(why);
+    MarkStale(true);
+}
+
+void THallForm::MarkStale(bool stale, const QString& note) {
+    stale_ = stale;
+    const bool earlier = stale && figuresOf_;
+    ShowAsStale(Table, earlier);
+    // The machine now is of the same figures: greyed whole, its own edits
+    // too, which would only work on from the earlier entries.
+    Now->setEnabled(!earlier);
+    if (!earlier) {
+        FiguresLabel->clear();
+        FiguresLabel->hide();
+        return;
+    }
+    const HallData& d = *figuresOf_;
+    const QString of = QStringLiteral("総ゲーム数 %1・BB %2回・数えた小役 %3種類").arg(d.games).arg(d.bbs.size()).arg(d.counted.size());
+    FiguresLabel->setText((note.isEmpty() ? QString() : note + QStringLiteral("　")) +
+                          QStringLiteral("下の表は、前に計算できた入力（%1）の結果です。").arg(of));
+    FiguresLabel->show();
 }
 
 bool THallForm::Computing() const { return waiting_.has_value(); }
@@ -270,15 +292,16 @@ void THallForm::CollectEstimate() {
     const std::optional<HallJob::Finished> done = job_.Take();
     if (!done || !waiting_) return;
     poll_->stop();
-    const HallData data = std::move(*waiting_);
+    HallData data = std::move(*waiting_);
     waiting_.reset();
-    Table->clearContents();
     shown_ = done->estimate;
     if (shown_.problem != HallProblem::None) {
-        Status->setText(ProblemText(shown_));
-        Now->SetBelief(std::nullopt, 0);
+        Refuse(ProblemText(shown_));
         return;
     }
+    Table->clearContents();
+    figuresOf_ = data;
+    MarkStale(false);
     Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data.bbs.size()).arg(data.counted.size()));
     for (int s = 0; s < kMaxSetting; ++s) {
         const auto i = static_cast<std::size_t>(s);

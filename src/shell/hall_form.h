@@ -38,6 +38,10 @@ public:
     void Recompute();
     // Whether an estimate is awaited.
     bool Computing() const;
+    // Whether the figures in sight are of earlier entries than those on
+    // screen (being updated, or the entries are refused); FiguresLabel says
+    // which entries they are of, and they are greyed.
+    bool ShowsEarlierFigures() const { return figuresOf_.has_value() && stale_; }
 
     struct CountField {
         const char* name;  // as the command line names it
@@ -48,6 +52,7 @@ public:
     QTableWidget* BBTable;
     std::vector<CountField> Counts;
     QLabel* Status;
+    QLabel* FiguresLabel;
     QTableWidget* Table;
     TPriorBox* Prior;
     TNowPanel* Now;
@@ -59,6 +64,10 @@ protected:
 private:
     void StartEstimate();
     void CollectEstimate();
+    // Entries that give no figures: the last figures stay, marked as of
+    // their own entries; with none, the tables are empty.
+    void Refuse(const QString& why);
+    void MarkStale(bool stale, const QString& note = {});
 
     HallEstimate shown_;
     bool filling_ = false;
@@ -67,6 +76,8 @@ private:
     HallJob job_;
     std::optional<HallData> waiting_;
     SettingPrior waitingPrior_;  // the data the next posterior is of
+    std::optional<HallData> figuresOf_;  // the data of the figures in sight
+    bool stale_ = false;
 };
 
 }  // namespace morvane

@@ -1,14 +1,15 @@
 #pragma once
 // The hall's setting distribution as the analysis windows take it: six
-// weights, uniform until the player knows better.
+// weights, uniform until the player knows better, with the named shapes a
+// player can start from.
 #include <QGroupBox>
 #include <array>
 #include <optional>
 
 #include "analysis/setting_prior.h"
 
+class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace morvane {
 
@@ -24,7 +25,12 @@ public:
     void SetWeights(const std::array<double, kMaxSetting>& w);
 
     std::array<QLineEdit*, kMaxSetting> Edits{};
-    QPushButton* UniformButton;
+    // The named shapes in their order, then 手入力 for weights of none; it
+    // follows the edits.
+    QComboBox* ShapeBox;
+
+private:
+    void ShowShape();
 
 signals:
     void changed();

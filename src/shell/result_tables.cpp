@@ -22,6 +22,13 @@ void Fit(QTableWidget* t, int padding) {
     for (int c = 0; c < t->columnCount(); ++c) t->setColumnWidth(c, t->columnWidth(c) + padding);
 }
 
+void ShowAsStale(QTableWidget* t, bool stale) {
+    const QVariant look = stale ? QVariant(t->palette().brush(QPalette::Disabled, QPalette::Text)) : QVariant();
+    for (int r = 0; r < t->rowCount(); ++r)
+        for (int c = 0; c < t->columnCount(); ++c)
+            if (QTableWidgetItem* item = t->item(r, c)) item->setData(Qt::ForegroundRole, look);
+}
+
 void ShowWhole(QTableWidget* t) {
     int width = 2 * t->frameWidth();
     for (int c = 0; c < t->columnCount(); ++c) width += t->columnWidth(c);

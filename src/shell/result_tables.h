@@ -44,6 +44,10 @@ chart::ChartView* MakeChart(QWidget* parent, const QString& title, QSize least);
 // Columns as wide as their contents, with a little air.
 void Fit(QTableWidget* t, int padding = 10);
 
+// Figures kept in sight while newer ones are found, or that belong to inputs
+// no longer on screen, are greyed; cells put later are drawn as usual.
+void ShowAsStale(QTableWidget* t, bool stale);
+
 // Every cell in sight: the table asks for its columns' width, as far as the
 // screen allows, and for its rows' height, plus a scroll bar when the screen
 // is too narrow.

@@ -1,5 +1,7 @@
 #include "shell/spread_form.h"
 
+#include <QAreaSeries>
+#include <QChart>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -18,6 +21,7 @@
 #include "chart/builders.h"
 #include "chart/chart_view.h"
 #include "present/names.h"
+#include "analysis/spread_report.h"
 #include "present/number_format.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
@@ -72,13 +76,22 @@ TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
     for (int row = 0; row < kQuantityNames.size(); ++row) Put(Table, row, 0, kQuantityNames[row]);
     Fit(Table, 6);
     ShowWhole(Table);
+    Table->installEventFilter(this);
     layout->addWidget(Table);
+    EndsLabel = new QLabel(this);
+    EndsLabel->setObjectName(QStringLiteral("EndsLabel"));
+    EndsLabel->setWordWrap(true);
+    EndsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(EndsLabel);
     poll_ = new QTimer(this);
     poll_->setInterval(100);
     connect(poll_, &QTimer::timeout, this, &TSpreadForm::Poll);
     connect(StartButton, &QPushButton::clicked, this, &TSpreadForm::StartButtonClick);
     connect(StopButton, &QPushButton::clicked, this, &TSpreadForm::StopButtonClick);
-    resize(900, 560);
+    connect(PlayNumEdit, &QLineEdit::textChanged, this, &TSpreadForm::InputsChanged);
+    connect(SessionsEdit, &QLineEdit::textChanged, this, &TSpreadForm::InputsChanged);
+    connect(FlevelComboBox, &QComboBox::currentIndexChanged, this, &TSpreadForm::InputsChanged);
+    resize(900, 600);
 }
 
 TSpreadForm::~TSpreadForm() {
@@ -95,6 +108,11 @@ void TSpreadForm::closeEvent(QCloseEvent* e) {
 void TSpreadForm::reject() {
     StopButtonClick();
     QDialog::reject();
+}
+
+bool TSpreadForm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == Table && e->type() == QEvent::Resize) FitColumns();
+    return QDialog::eventFilter(watched, e);
 }
 
 void TSpreadForm::SetSeed(std::uint32_t seed) { seed_ = seed; }
@@ -134,8 +152,11 @@ void TSpreadForm::StartButtonClick() {
         return;
     }
     finished_ = false;
+    fresh_ = false;
     ProgressBar->setValue(0);
-    StatusLabel->setText(QStringLiteral("実行中・・・"));
+    MarkStale(true);
+    StatusLabel->setText(shown_ ? QStringLiteral("実行中・・・　下の図表は前回の%1の結果です。").arg(ShownInputs())
+                                : QStringLiteral("実行中・・・"));
     StartButton->setEnabled(false);
     StopButton->setEnabled(true);
     worker_ = std::jthread([this] {
@@ -166,7 +187,10 @@ void TSpreadForm::Finish() {
     StartButton->setEnabled(true);
     StopButton->setEnabled(false);
     if (!completed_) {
-        StatusLabel->setText(QStringLiteral("中止しました。"));
+        // The bar shows this run's share, and this run left nothing.
+        ProgressBar->setValue(0);
+        StatusLabel->setText(shown_ ? QStringLiteral("中止しました。下の図表は前回の%1の結果です。").arg(ShownInputs())
+                                    : QStringLiteral("中止しました。"));
         return;
     }
     ProgressBar->setValue(100);
@@ -180,36 +204,111 @@ void TSpreadForm::ClearResults() {
     for (int row = 0; row < Table->rowCount(); ++row)
         for (int c = 1; c < Table->columnCount(); ++c) Put(Table, row, c, QString());
     chart::ClearChart(Chart->chart());
+    EndsLabel->clear();
     ProgressBar->setValue(0);
+    shown_ = false;
+    MarkStale(false);
+}
+
+// The figures' columns share the table's width: as wide as their contents,
+// with the room left spread among them, so that a result never widens the
+// window; a window made narrower than the figures scrolls instead.
+void TSpreadForm::FitColumns() {
+    Table->resizeColumnsToContents();
+    const int columns = Table->columnCount();
+    int width = 0;
+    for (int c = 0; c < columns; ++c) width += Table->columnWidth(c);
+    const int room = Table->width() - 2 * Table->frameWidth();
+    if (room > width) {
+        const int extra = room - width;
+        for (int c = 0; c < columns; ++c)
+            Table->setColumnWidth(c, Table->columnWidth(c) + extra / columns + (c < extra % columns ? 1 : 0));
+    }
+    int height = 2 * Table->frameWidth() + Table->horizontalHeader()->sizeHint().height();
+    for (int r = 0; r < Table->rowCount(); ++r) height += Table->rowHeight(r);
+    if (width > room) height += Table->horizontalScrollBar()->sizeHint().height();
+    Table->setFixedHeight(height);
+}
+
+QString TSpreadForm::ShownInputs() const {
+    const SpreadRequest& r = result_.summary.request;
+    return QStringLiteral("設定%1・Play数 %2 × %3 回（シード %4）").arg(r.setting).arg(r.games).arg(r.sessions).arg(r.seed);
+}
+
+bool TSpreadForm::InputsAreShown() const {
+    const SpreadRequest& r = result_.summary.request;
+    return PlayNumEdit->text().trimmed() == QString::number(r.games) &&
+           SessionsEdit->text().trimmed() == QString::number(r.sessions) &&
+           FlevelComboBox->currentIndex() + kMinSetting == r.setting;
+}
+
+void TSpreadForm::MarkStale(bool stale) {
+    stale_ = stale;
+    ShowAsStale(Table, stale);
+    // Recoloured, the chart left as it is laid out.
+    for (QAbstractSeries* series : Chart->chart()->series())
+        if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+            area->setColor(stale ? QColor(0xC8, 0xC8, 0xC8) : QColor(0xFF, 0x8E, 0x8E));
+            area->setBorderColor(stale ? QColor(0x90, 0x90, 0x90) : QColor(0xC0, 0x40, 0x40));
+        }
+    EndsLabel->setEnabled(!stale);
+}
+
+// Figures stay in sight under other inputs only with the inputs they are of.
+void TSpreadForm::InputsChanged() {
+    if (!shown_ || Running()) return;
+    if (fresh_ && InputsAreShown()) {
+        MarkStale(false);
+        StatusLabel->setText(summary_);
+        return;
+    }
+    MarkStale(true);
+    StatusLabel->setText(QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(ShownInputs()));
 }
 
 void TSpreadForm::Present() {
     const SpreadRequest& r = result_.summary.request;
-    StatusLabel->setText(QStringLiteral("設定%1　Play数 %2 × %3 回（シード %4）　収支プラス %5 回 (%6%)")
-                             .arg(r.setting)
-                             .arg(r.games)
-                             .arg(r.sessions)
-                             .arg(r.seed)
-                             .arg(result_.summary.ahead)
-                             .arg(Fixed(100.0 * static_cast<double>(result_.summary.ahead) / r.sessions, 2)));
+    summary_ = QStringLiteral("設定%1　Play数 %2 × %3 回（シード %4）　収支プラス %5 回 (%6%)")
+                                .arg(r.setting)
+                                .arg(r.games)
+                                .arg(r.sessions)
+                                .arg(r.seed)
+                                .arg(result_.summary.ahead)
+                                .arg(Fixed(100.0 * static_cast<double>(result_.summary.ahead) / r.sessions, 2));
+    StatusLabel->setText(summary_);
     // morvane-sim spread's figures, rounded for reading so that every
     // column is in sight.
-    const std::vector<SpreadReportRow> rows = BuildSpreadReport(result_.summary, 1).quantities;
+    const SpreadReport report = BuildSpreadReport(result_.summary, 1);
     for (int row = 0; row < kQuantityNames.size(); ++row) {
         Put(Table, row, 0, kQuantityNames[row]);
-        const std::vector<std::string>& cells = rows[static_cast<std::size_t>(row)].cells;
+        const std::vector<std::string>& cells = report.quantities[static_cast<std::size_t>(row)].cells;
         for (std::size_t c = 0; c < cells.size(); ++c)
             Put(Table, row, static_cast<int>(c) + 1, QString::fromStdString(cells[c]));
     }
-    Fit(Table, 6);
-    ShowWhole(Table);
-
+    FitColumns();
+    // The two ends as the command line prints them: session index, the seed
+    // that replays it alone, its balance.
+    QStringList ends;
+    for (const SpreadReportRow& end : report.ends)
+        ends << QStringLiteral("%1: セッション %2（シード %3）収支 %4枚")
+                    .arg(end.name == "worst" ? QStringLiteral("最悪") : QStringLiteral("最良"),
+                         QString::fromStdString(end.cells[0]), QString::fromStdString(end.cells[1]),
+                         QString::fromStdString(end.cells[2]));
+    EndsLabel->setText(ends.join(QStringLiteral("　")) +
+                       QStringLiteral("\nそのセッションだけを打ち直すには: morvane-sim run --seed シード --setting %1 --games %2")
+                           .arg(r.setting)
+                           .arg(r.games));
     QChart* c = Chart->chart();
     chart::ClearChart(c);
     const BalanceHistogram& h = result_.histogram;
     chart::BuildHistogram(c, h.low, h.width, h.counts,
                           {QStringLiteral("セッション数"), QStringLiteral("最終収支(枚)"), QStringLiteral("セッション数"),
                            QColor(0xFF, 0x8E, 0x8E), QColor(0xC0, 0x40, 0x40), MainFont()});
+    shown_ = true;
+    fresh_ = true;
+    MarkStale(false);
+    // Inputs edited while it played.
+    InputsChanged();
 }
 
 }  // namespace morvane

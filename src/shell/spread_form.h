@@ -49,18 +49,30 @@ public:
     QLabel* StatusLabel;
     chart::ChartView* Chart;
     QTableWidget* Table;
+    // The worst and best sessions, with the seeds that replay them.
+    QLabel* EndsLabel;
+    // Whether the figures shown are of inputs other than those on screen,
+    // or of a run before the one last started; they are greyed then.
+    bool ShowsEarlierFigures() const { return shown_ && stale_; }
 
     // Esc, as well as the close button, ends the run.
     void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void Poll();
     void Finish();
     void Present();
     void ClearResults();
+    void FitColumns();
+    // After an input edit: says whether the figures below are the inputs'.
+    void InputsChanged();
+    void MarkStale(bool stale);
+    bool InputsAreShown() const;
+    QString ShownInputs() const;
 
     QTimer* poll_;
     std::unique_ptr<SpreadJob> job_;
@@ -69,6 +81,10 @@ private:
     std::atomic<bool> completed_{false};
     std::optional<std::uint32_t> seed_;
     SpreadResult result_;
+    bool shown_ = false;  // result_'s figures are on screen
+    bool stale_ = false;
+    bool fresh_ = false;  // they are of the last run started
+    QString summary_;     // what the status says of them
 };
 
 }  // namespace morvane

@@ -67,6 +67,8 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     inputs->addWidget(Prior);
     CalcButton = new QPushButton(QStringLiteral("計算"), this);
     CalcButton->setObjectName(QStringLiteral("CalcButton"));
+    // Enter in any field calculates.
+    CalcButton->setDefault(true);
     inputs->addWidget(CalcButton, 0, Qt::AlignTop);
     layout->addLayout(inputs);
     StatusLabel = new QLabel(this);
@@ -82,6 +84,9 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     poll_->setInterval(100);
     connect(poll_, &QTimer::timeout, this, &TValueForm::Poll);
     connect(CalcButton, &QPushButton::clicked, this, &TValueForm::CalcButtonClick);
+    connect(SettingBox, &QComboBox::currentIndexChanged, this, &TValueForm::InputsChanged);
+    connect(ExchangeEdit, &QLineEdit::textChanged, this, &TValueForm::InputsChanged);
+    connect(Prior, &TPriorBox::changed, this, &TValueForm::InputsChanged);
     resize(900, 760);
 }
 
@@ -100,44 +105,56 @@ void TValueForm::StopJob() {
     CalcButton->setEnabled(true);
 }
 
-void TValueForm::CalcButtonClick() {
-    if (Running()) return;
+std::optional<ValueJobRequest> TValueForm::Inputs() const {
+    const auto prior = Prior->Prior();
+    const auto exchange = ParseExchange(ExchangeEdit->text().trimmed().toStdString());
+    if (!prior || !exchange) return std::nullopt;
+    ValueJobRequest r;
+    r.setting = SettingBox->currentIndex() == kMixedIndex ? 0 : SettingBox->currentIndex() + kMinSetting;
+    r.prior = *prior;
+    r.exchange = *exchange;
+    return r;
+}
+
+std::optional<ValueJobRequest> TValueForm::DrawChart() {
     const auto prior = Prior->Prior();
     if (!prior) {
         StatusLabel->setText(TPriorBox::Problem());
-        return;
+        return std::nullopt;
     }
-    const auto exchange = ParseExchange(ExchangeEdit->text().trimmed().toStdString());
-    if (!exchange) {
+    const auto r = Inputs();
+    if (!r) {
         StatusLabel->setText(QStringLiteral("交換率は、1000円あたりの枚数を正の数で入れてください（等価は50）。"));
-        return;
+        return std::nullopt;
     }
     // The means of every setting and of the prior's mixture take
     // milliseconds: the chart shows them at once.
-    CountValueRequest means{SettingPrior(), *exchange, false, 1};
+    CountValueRequest means{SettingPrior(), r->exchange, false, 1};
     chartFigures_ = ValueByGameCount(means);
-    chartFigures_.mixed = ValueByGameCount({*prior, *exchange, false, 1}).mixed;
+    chartFigures_.mixed = ValueByGameCount({r->prior, r->exchange, false, 1}).mixed;
     std::vector<chart::Line> lines;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const CountValueTable& t = *chartFigures_.bySetting[static_cast<std::size_t>(s - 1)];
         chart::Line& l = lines.emplace_back();
         l.name = QStringLiteral("設定%1").arg(s);
         l.color = kLineColors[static_cast<std::size_t>(s - 1)];
-        for (const CountValueRow& r : t.rows) l.x.push_back(r.gamesSince), l.y.push_back(r.evMedals);
+        for (const CountValueRow& row : t.rows) l.x.push_back(row.gamesSince), l.y.push_back(row.evMedals);
     }
     chart::Line& mixed = lines.emplace_back();
-    mixed.name = prior->IsUniform() ? QStringLiteral("混合(均等)") : QStringLiteral("混合(配分)");
+    mixed.name = r->prior.IsUniform() ? QStringLiteral("混合(均等)") : QStringLiteral("混合(配分)");
     mixed.color = kLineColors[kMaxSetting];
-    for (const CountValueRow& r : chartFigures_.mixed.rows) mixed.x.push_back(r.gamesSince), mixed.y.push_back(r.evMedals);
+    for (const CountValueRow& row : chartFigures_.mixed.rows) mixed.x.push_back(row.gamesSince), mixed.y.push_back(row.evMedals);
     chart::ClearChart(Chart->chart());
     chart::BuildLineChart(Chart->chart(), lines,
                           {QStringLiteral("前回のBBからのゲーム数"), QStringLiteral("期待収支(枚)"), MainFont()});
+    return r;
+}
 
-    ValueJobRequest r;
-    r.setting = SettingBox->currentIndex() == kMixedIndex ? 0 : SettingBox->currentIndex() + kMinSetting;
-    r.prior = *prior;
-    r.exchange = *exchange;
-    job_ = std::make_unique<ValueJob>(r);
+void TValueForm::CalcButtonClick() {
+    if (Running()) return;
+    const auto inputs = DrawChart();
+    if (!inputs) return;
+    job_ = std::make_unique<ValueJob>(*inputs);
     finished_ = false;
     StatusLabel->setText(QStringLiteral("収支の分布を計算中・・・"));
     CalcButton->setEnabled(false);
@@ -146,6 +163,43 @@ void TValueForm::CalcButtonClick() {
         finished_ = true;
     });
     poll_->start();
+}
+
+namespace {
+
+QString PriorText(const SettingPrior& prior) {
+    if (const PriorShape* shape = PriorShapeOf(prior))
+        return QString::fromUtf8(shape->label.data(), static_cast<qsizetype>(shape->label.size()));
+    QStringList parts;
+    for (double p : prior.Probabilities()) parts << Percent(p);
+    return parts.join(QLatin1Char(':'));
+}
+
+// Only the mixture's table depends on the prior.
+bool SameTable(const ValueJobRequest& a, const ValueJobRequest& b) {
+    return a.setting == b.setting && a.exchange == b.exchange && (a.setting != 0 || a.prior == b.prior);
+}
+
+}  // namespace
+
+// The chart follows every input at once; the table, a second's work, is
+// greyed under inputs other than its own and says which they are.
+void TValueForm::InputsChanged() {
+    if (Running()) return;
+    const auto inputs = DrawChart();
+    if (!shownRequest_) return;
+    stale_ = !inputs || !SameTable(*inputs, *shownRequest_);
+    ShowAsStale(Table, stale_);
+    if (!inputs) return;  // the status says what is wrong
+    if (!stale_) {
+        StatusLabel->setText(summary_);
+        return;
+    }
+    const ValueJobRequest& r = *shownRequest_;
+    const QString which = r.setting ? QStringLiteral("設定%1").arg(r.setting)
+                                    : QStringLiteral("配分「%1」で混合").arg(PriorText(r.prior));
+    StatusLabel->setText(QStringLiteral("下の表は %1・交換率 %2枚/1000円 の結果です。計算を押すと、いまの入力で計算します。")
+                             .arg(which, QString::number(r.exchange.medalsPer1000Yen, 'g', 10)));
 }
 
 void TValueForm::Poll() {
@@ -163,8 +217,8 @@ void TValueForm::Present() {
     QString aim = shown_.positiveFrom
                       ? QStringLiteral("%1ゲームから先は期待収支がプラスです（狙い目）。").arg(*shown_.positiveFrom)
                       : QStringLiteral("どのゲーム数でも期待収支はプラスになりません。");
-    StatusLabel->setText(QStringLiteral("%1: 次のBBとその継続が終わるまで打ってやめたときの収支です。%2")
-                             .arg(which, aim));
+    summary_ = QStringLiteral("%1: 次のBBとその継続が終わるまで打ってやめたときの収支です。%2").arg(which, aim);
+    StatusLabel->setText(summary_);
     Table->setRowCount(static_cast<int>(shown_.rows.size()));
     Table->setUpdatesEnabled(false);
     for (const CountValueRow& row : shown_.rows) {
@@ -186,6 +240,10 @@ void TValueForm::Present() {
     }
     Table->setUpdatesEnabled(true);
     Fit(Table);
+    shownRequest_ = r;
+    stale_ = false;
+    // Inputs edited while it was found.
+    InputsChanged();
 }
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <array>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -39,6 +40,9 @@ public:
     const CountValueTable& Shown() const { return shown_; }
     // The chart's means: every setting, and the prior's mixture.
     const CountValue& ChartFigures() const { return chartFigures_; }
+    // Whether the table is of inputs other than those on screen; it is
+    // greyed then and the status says which inputs it is of.
+    bool ShowsEarlierFigures() const { return shownRequest_.has_value() && stale_; }
 
     QComboBox* SettingBox;  // 設定1..設定6, then ホールの配分
     TPriorBox* Prior;
@@ -55,6 +59,11 @@ private:
     void Poll();
     void Present();
     void StopJob();
+    // The chart at once; nullopt when an input is refused.
+    std::optional<ValueJobRequest> DrawChart();
+    // After an input edit: the chart follows, the table says whose it is.
+    void InputsChanged();
+    std::optional<ValueJobRequest> Inputs() const;
 
     QTimer* poll_;
     std::unique_ptr<ValueJob> job_;
@@ -62,6 +71,9 @@ private:
     std::atomic<bool> finished_{false};
     CountValueTable shown_;
     CountValue chartFigures_;
+    std::optional<ValueJobRequest> shownRequest_;  // the table's
+    QString summary_;                              // the status of the table
+    bool stale_ = false;
 };
 
 }  // namespace morvane

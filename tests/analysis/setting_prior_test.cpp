@@ -45,6 +45,41 @@ TEST(SettingPrior, WeightsAreNormalisedAndChecked) {
         EXPECT_FALSE(ParseSettingPrior(bad).has_value()) << bad;
 }
 
+// The named shapes every front end offers: uniform first (the default, so
+// nothing changes unless asked), each a valid prior found by either name,
+// and each shaped as its name says.
+TEST(SettingPrior, NamedShapesAreValidAndShapedAsNamed) {
+    const auto shapes = PriorShapes();
+    ASSERT_GE(shapes.size(), 3u);
+    EXPECT_EQ(shapes[0].key, "uniform");
+    EXPECT_EQ(shapes[0].label, "均等");
+    EXPECT_TRUE(SettingPrior(shapes[0].weights).IsUniform());
+    for (const PriorShape& s : shapes) {
+        EXPECT_EQ(FindPriorShape(s.key), &s) << s.key;
+        EXPECT_EQ(FindPriorShape(s.label), &s) << s.key;
+        EXPECT_EQ(PriorShapeOf(SettingPrior(s.weights)), &s) << s.key;
+        // Scaled weights are the same prior, so the same shape.
+        std::array<double, kMaxSetting> doubled = s.weights;
+        for (double& w : doubled) w *= 2;
+        EXPECT_EQ(PriorShapeOf(SettingPrior(doubled)), &s) << s.key;
+        for (const PriorShape& t : shapes) {
+            if (&t != &s) {
+                EXPECT_NE(SettingPrior(t.weights), SettingPrior(s.weights)) << s.key << " " << t.key;
+            }
+        }
+    }
+    EXPECT_EQ(FindPriorShape("Uniform"), nullptr);
+    EXPECT_EQ(FindPriorShape(""), nullptr);
+    EXPECT_EQ(PriorShapeOf(SettingPrior({50, 30, 10, 5, 3, 2})), nullptr);
+    const SettingPrior regular(FindPriorShape("regular")->weights), event(FindPriorShape("event")->weights);
+    // An ordinary day falls off from setting 1; an event day has more 5 and 6
+    // than a uniform hall, and far more than an ordinary day.
+    for (int s = 2; s <= kMaxSetting; ++s) EXPECT_LT(regular.Of(s), regular.Of(s - 1)) << s;
+    EXPECT_GT(event.Of(5) + event.Of(6), 2.0 / 6);
+    EXPECT_GT(event.Of(5) + event.Of(6), 3 * (regular.Of(5) + regular.Of(6)));
+    EXPECT_GT(event.Of(1), event.Of(4));
+}
+
 TEST(SettingPrior, IsBayesRuleOnTheLikelihoods) {
     const std::array<double, kMaxSetting> ll = {-1000.5, -1001.25, -999.75, -1003.0, -1002.0, -1000.0};
     const auto flat = ApplyPrior(SettingPrior(), ll);

@@ -6,6 +6,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,6 +36,7 @@
 #include "analysis/machine_now.h"
 #include "analysis/more_games.h"
 #include "analysis/trust.h"
+#include "analysis/spread_report.h"
 #include "analysis/value_by_count.h"
 #include "present/names.h"
 #include "test_window.h"
@@ -51,6 +53,7 @@ private slots:
     void estimateOfAHiddenRunRevealsNothing();
     void spreadPlaysBesideTheMainWindowAndShowsTheCommandLinesFigures();
     void spreadStopsAndRefusesBadInputs();
+    void spreadSaysWhoseFiguresItShows();
     void estimateShowsTheExactPosteriorBesideTheCounts();
     void hallDataFollowsEveryEdit();
     void estimateRefusesARecordNoSettingPlays();
@@ -226,6 +229,7 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     sp->StopButton->click();
     QVERIFY(!sp->Running());
     QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。"));
+    QCOMPARE(sp->ProgressBar->value(), 0);
     QVERIFY(sp->StartButton->isEnabled());
     // One endless session on every thread: Esc closes the window and stops
     // it within the session, and the window opened again is idle.
@@ -243,6 +247,104 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     // Left running: closing the main window ends it.
     sp->StartButton->click();
     QVERIFY(sp->Running());
+}
+
+// Figures under inputs that are not theirs say whose they are: after an
+// edit, during a new run and after it is stopped. The ends replay with the
+// seeds the command line prints, and a result does not widen the window.
+void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
+    FakeServices services;
+    TMainForm form(services, 1u);
+    form.AnalysisSpreadMenu->trigger();
+    TSpreadForm* sp = form.SpreadForm();
+    QApplication::processEvents();
+    const int width = sp->width(), least = sp->Table->minimumWidth();
+    sp->FlevelComboBox->setCurrentIndex(1);
+    sp->PlayNumEdit->setText(QStringLiteral("300"));
+    sp->SessionsEdit->setText(QStringLiteral("50"));
+    sp->SetSeed(7);
+    sp->StartButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!sp->Running(), 60000);
+    QApplication::processEvents();
+    QVERIFY(!sp->ShowsEarlierFigures());
+    QCOMPARE(sp->width(), width);
+    QCOMPARE(sp->Table->minimumWidth(), least);
+    // Every column as wide as its figures, all within the table.
+    int columns = 0;
+    const QAbstractItemView* view = sp->Table;
+    for (int c = 0; c < sp->Table->columnCount(); ++c) {
+        const int wants = std::max(view->sizeHintForColumn(c), sp->Table->horizontalHeader()->sectionSizeHint(c));
+        QVERIFY2(sp->Table->columnWidth(c) >= wants, qPrintable(QString::number(c)));
+        columns += sp->Table->columnWidth(c);
+    }
+    QVERIFY2(columns <= sp->Table->viewport()->width(), qPrintable(QString::number(columns)));
+    const SpreadRequest request{2, 300, 50, 7};
+    std::vector<SessionTally> tallies(50);
+    QVERIFY(PlaySpread(request, 1, tallies));
+    const SpreadReport report = BuildSpreadReport(Summarise(request, tallies));
+    QCOMPARE(report.ends.size(), std::size_t{2});
+    QCOMPARE(sp->EndsLabel->text(),
+             QStringLiteral("最悪: セッション %1（シード %2）収支 %3枚　最良: セッション %4（シード %5）収支 %6枚\n"
+                            "そのセッションだけを打ち直すには: morvane-sim run --seed シード --setting 2 --games 300")
+                 .arg(QString::fromStdString(report.ends[0].cells[0]), QString::fromStdString(report.ends[0].cells[1]),
+                      QString::fromStdString(report.ends[0].cells[2]), QString::fromStdString(report.ends[1].cells[0]),
+                      QString::fromStdString(report.ends[1].cells[1]), QString::fromStdString(report.ends[1].cells[2])));
+    const QString summary = sp->StatusLabel->text();
+    const QString shown = QStringLiteral("設定2・Play数 300 × 50 回（シード 7）");
+    auto greyed = [&] { return sp->Table->item(0, 1)->data(Qt::ForegroundRole).isValid(); };
+    QVERIFY(!greyed());
+    // An edit: the figures stay, greyed, with their inputs; undone, they are
+    // the inputs' again.
+    sp->PlayNumEdit->setText(QStringLiteral("3000"));
+    QVERIFY(sp->ShowsEarlierFigures());
+    QVERIFY(greyed());
+    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(shown));
+    auto fill = [&] { return qobject_cast<QAreaSeries*>(sp->Chart->chart()->series().value(0))->color(); };
+    QCOMPARE(fill(), QColor(0xC8, 0xC8, 0xC8));
+    sp->PlayNumEdit->setText(QStringLiteral("300"));
+    QVERIFY(!sp->ShowsEarlierFigures());
+    QVERIFY(!greyed());
+    QCOMPARE(fill(), QColor(0xFF, 0x8E, 0x8E));
+    QCOMPARE(sp->StatusLabel->text(), summary);
+    sp->FlevelComboBox->setCurrentIndex(5);
+    QVERIFY(sp->ShowsEarlierFigures());
+    // A run that is stopped leaves the earlier figures, said to be earlier,
+    // and no share of its own on the bar.
+    sp->PlayNumEdit->setText(QStringLiteral("8000"));
+    sp->SessionsEdit->setText(QStringLiteral("200000"));
+    sp->SetSeed(8);
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("実行中・・・　下の図表は前回の%1の結果です。").arg(shown));
+    QTRY_VERIFY_WITH_TIMEOUT(sp->ProgressBar->value() > 0, 60000);
+    sp->StopButton->click();
+    QVERIFY(!sp->Running());
+    QCOMPARE(sp->ProgressBar->value(), 0);
+    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("中止しました。下の図表は前回の%1の結果です。").arg(shown));
+    QVERIFY(sp->ShowsEarlierFigures());
+    QVERIFY(greyed());
+    QCOMPARE(fill(), QColor(0xC8, 0xC8, 0xC8));
+    QCOMPARE(sp->Summary().request.seed, 7u);
+    // Back to the shown inputs, the figures are still of a run before the
+    // stopped one.
+    sp->FlevelComboBox->setCurrentIndex(1);
+    sp->PlayNumEdit->setText(QStringLiteral("300"));
+    sp->SessionsEdit->setText(QStringLiteral("50"));
+    QVERIFY(sp->ShowsEarlierFigures());
+    // An edit while a run plays: its figures come in marked.
+    sp->StartButton->click();
+    QVERIFY(sp->Running());
+    sp->PlayNumEdit->setText(QStringLiteral("301"));
+    QTRY_VERIFY_WITH_TIMEOUT(!sp->Running(), 60000);
+    QVERIFY(sp->ShowsEarlierFigures());
+    QVERIFY(sp->StatusLabel->text().startsWith(QStringLiteral("下の図表は設定2・Play数 300 × 50 回")));
+    // A refused input clears them.
+    sp->SessionsEdit->setText(QStringLiteral("0"));
+    sp->StartButton->click();
+    QVERIFY(!sp->ShowsEarlierFigures());
+    QVERIFY(sp->EndsLabel->text().isEmpty());
+    QVERIFY(sp->Table->item(0, 1)->text().isEmpty());
+    QVERIFY(sp->Chart->chart()->series().isEmpty());
 }
 
 // The chart and the first columns hold the exact posterior of the visible
@@ -354,34 +456,62 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     h->GamesEdit->setText(QStringLiteral("3001"));
     QCOMPARE(h->Status->text(), QStringLiteral("計算中・・・"));
     QCOMPARE(text(0, 1), before);
+    // Greyed meanwhile, and said to be of the entries before.
+    auto greyed = [&] {
+        const QTableWidgetItem* item = h->Table->item(0, 1);
+        return item && item->data(Qt::ForegroundRole).isValid();
+    };
+    QVERIFY(h->ShowsEarlierFigures());
+    QVERIFY(greyed());
+    QVERIFY(!h->Now->isEnabled());
+    QCOMPARE(h->FiguresLabel->text(), QStringLiteral("更新中・・・　下の表は、前に計算できた入力（総ゲーム数 3000・BB 3回・"
+                                                     "数えた小役 1種類）の結果です。"));
     HallData later = entered;
     later.games = 3001;
     const HallEstimate l = EstimateSettingFromHallData(later);
     QTRY_VERIFY(!h->Computing());
     for (int s = 0; s < 6; ++s) QCOMPARE(text(s, 1), percent(l.posterior.probability[static_cast<std::size_t>(s)]));
+    QVERIFY(!h->ShowsEarlierFigures());
+    QVERIFY(!greyed());
+    QVERIFY(h->Now->isEnabled());
+    QVERIFY(h->FiguresLabel->isHidden());
+    // Typed key by key, the games pass through numbers the history does not
+    // fit: each is said at once, and the figures stay in sight, marked.
+    h->GamesEdit->selectAll();
+    QTest::keyClick(h->GamesEdit, '3');
+    QCOMPARE(h->Status->text(), QStringLiteral("BB履歴のゲーム数の合計が、総ゲーム数を超えています。"));
+    for (const char key : {'0', '0', '1'}) {
+        QVERIFY(h->ShowsEarlierFigures());
+        QCOMPARE(text(0, 1), percent(l.posterior.probability[0]));
+        QVERIFY(h->FiguresLabel->text().contains(QStringLiteral("総ゲーム数 3001・")));
+        QTest::keyClick(h->GamesEdit, key);
+    }
+    QTRY_VERIFY(!h->Computing());
+    QVERIFY(!h->ShowsEarlierFigures());
     // A history that stops short of the games asks for its rest; a stretch
     // past the ceiling within it is impossible.
     h->GamesEdit->setText(QStringLiteral("3100"));
     QCOMPARE(h->Status->text(), QStringLiteral("最後のBBのあとが1543ゲームあります。BBなしで続くのは1531ゲームまでなので、"
                                                "BB履歴の続きを入れてください。"));
-    QVERIFY(!h->Table->item(0, 1));
+    QVERIFY(h->ShowsEarlierFigures() && greyed());
     h->GamesEdit->setText(QStringLiteral("3001"));
     h->BBTable->setItem(2, 0, new QTableWidgetItem(QStringLiteral("1533")));
     QTRY_VERIFY(!h->Computing());
     QCOMPARE(h->Status->text(),
              QStringLiteral("このBB履歴は、どの設定でも起こり得ません（BBなしで1532ゲーム以上続く区間があります）。"));
+    QVERIFY(h->ShowsEarlierFigures());
     h->BBTable->setItem(2, 0, new QTableWidgetItem(QStringLiteral("1200")));
-    QTRY_VERIFY(h->Table->item(0, 1));
+    QTRY_VERIFY(!h->Computing() && !h->ShowsEarlierFigures());
     // Cherries counted twice over, then a row that is no number: said at once.
     count("cherry")->setText(QStringLiteral("20"));
     QCOMPARE(h->Status->text(), QStringLiteral("数えた小役が重なっているか、負の数です。"));
-    QVERIFY(!h->Table->item(0, 1));
+    QVERIFY(h->ShowsEarlierFigures());
     count("cherry")->clear();
-    QTRY_VERIFY(h->Table->item(0, 1));
+    QTRY_VERIFY(!h->Computing() && !h->ShowsEarlierFigures());
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("四十五")));
     QCOMPARE(h->Status->text(),
              QStringLiteral("BB履歴の2行目「四十五 赤」のゲーム数「四十五」が読めません（前のBBからのゲーム数、1以上の整数）。"));
-    QVERIFY(!h->Table->item(0, 1));
+    QVERIFY(h->ShowsEarlierFigures() && greyed());
     // The part that is wrong, by name, with what it may hold.
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("45")));
     h->BBTable->setItem(1, 1, new QTableWidgetItem(QStringLiteral("x")));
@@ -390,7 +520,7 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     h->BBTable->setItem(0, 2, new QTableWidgetItem(QStringLiteral("0")));
     QCOMPARE(h->Status->text(),
              QStringLiteral("BB履歴の1行目「312 青 0」の継続数「0」が読めません（1以上の整数、分からなければ空欄）。"));
-    QVERIFY(!h->Table->item(0, 1));
+    QVERIFY(h->ShowsEarlierFigures() && greyed());
 }
 
 namespace {
@@ -553,6 +683,40 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     const QLineSeries* mix = LineNamed(c, QStringLiteral("混合(配分)"));
     QVERIFY(mix);
     for (int g : {0, 800, 1531}) QCOMPARE(mix->at(g).y(), mixed.mixed.rows[static_cast<std::size_t>(g)].evMedals);
+    // An edit greys the table and says whose it is; undone, the table is the
+    // inputs' again. Setting 1's table does not depend on the prior.
+    const QString said = v->StatusLabel->text();
+    auto greyed = [&] { return v->Table->item(889, 1)->data(Qt::ForegroundRole).isValid(); };
+    QVERIFY(!v->ShowsEarlierFigures() && !greyed());
+    v->ExchangeEdit->setText(QStringLiteral("50"));
+    QVERIFY(v->ShowsEarlierFigures() && greyed());
+    QCOMPARE(v->StatusLabel->text(),
+             QStringLiteral("下の表は 設定1・交換率 56枚/1000円 の結果です。計算を押すと、いまの入力で計算します。"));
+    v->ExchangeEdit->setText(QStringLiteral("56"));
+    v->Prior->Edits[1]->setText(QStringLiteral("2"));
+    QVERIFY(!v->ShowsEarlierFigures() && !greyed());
+    QCOMPARE(v->StatusLabel->text(), said);
+    // Enter in a field calculates; the mixture's table depends on the prior,
+    // and the chart follows it at once.
+    v->Prior->Edits[1]->setText(QStringLiteral("1"));
+    v->SettingBox->setCurrentIndex(6);
+    QVERIFY(v->ShowsEarlierFigures());
+    QTest::keyClick(v->ExchangeEdit, Qt::Key_Return);
+    QVERIFY(v->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    QVERIFY(!v->ShowsEarlierFigures() && !greyed());
+    QVERIFY(v->StatusLabel->text().startsWith(QStringLiteral("ホールの配分で混合した台")));
+    v->Prior->Edits[0]->setText(QStringLiteral("1"));
+    QVERIFY(v->ShowsEarlierFigures() && greyed());
+    QCOMPARE(v->StatusLabel->text(), QStringLiteral("下の表は 配分「37.50%:12.50%:12.50%:12.50%:12.50%:12.50%」で混合・"
+                                                    "交換率 56枚/1000円 の結果です。計算を押すと、いまの入力で計算します。"));
+    QVERIFY(LineNamed(v->Chart->chart(), QStringLiteral("混合(均等)")));
+    QTest::keyClick(v->Prior->Edits[3], Qt::Key_Enter);
+    QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    QVERIFY(!v->ShowsEarlierFigures());
+    v->Prior->Edits[0]->setText(QStringLiteral("3"));
+    QCOMPARE(v->StatusLabel->text(), QStringLiteral("下の表は 配分「均等」で混合・交換率 56枚/1000円 の結果です。"
+                                                    "計算を押すと、いまの入力で計算します。"));
     // Bad inputs say so and start nothing.
     v->ExchangeEdit->setText(QStringLiteral("0"));
     v->CalcButton->click();
@@ -589,7 +753,35 @@ void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
     TEstimateForm e(theories);
     e.ShowFor(h);
     CheckNowPanel(e.Now, *BeliefFromRecord(h.records()).belief, 1000);
+    // The named shapes: 均等 first, a choice fills the six weights, and the
+    // chooser follows the weights as they are edited.
+    QComboBox* shapes = e.Prior->ShapeBox;
+    QCOMPARE(shapes->count(), static_cast<int>(PriorShapes().size()) + 1);
+    QCOMPARE(shapes->currentText(), QStringLiteral("均等"));
+    QTest::keyClick(shapes, Qt::Key_Down);
+    QCOMPARE(shapes->currentText(), QStringLiteral("通常営業"));
+    const SettingPrior regular(FindPriorShape("regular")->weights);
+    QStringList typed;
+    for (const QLineEdit* edit : e.Prior->Edits) typed << edit->text();
+    QCOMPARE(typed.join(QLatin1Char(',')), QStringLiteral("40,30,15,8,4,3"));
+    const ExactEstimate underRegular = EstimateSettingExactly(h.records(), regular);
+    for (int s = 0; s < 6; ++s) {
+        QCOMPARE(e.Probabilities()[static_cast<std::size_t>(s)], underRegular.posterior.probability[static_cast<std::size_t>(s)]);
+        QCOMPARE(e.Table->item(s, 2)->text(), Percent2(regular.Of(s + 1)));
+    }
+    e.Prior->Edits[0]->setText(QStringLiteral("41"));
+    QCOMPARE(shapes->currentText(), QStringLiteral("手入力"));
+    e.Prior->Edits[0]->setText(QStringLiteral("40"));
+    QCOMPARE(shapes->currentText(), QStringLiteral("通常営業"));
+    // 手入力 is said, never chosen.
+    for (int i = 0; i < 3; ++i) QTest::keyClick(shapes, Qt::Key_Down);
+    QCOMPARE(shapes->currentText(), QStringLiteral("イベント日"));
+    QCOMPARE(e.Prior->Prior(), SettingPrior(FindPriorShape("event")->weights));
+    QTest::keyClick(shapes, Qt::Key_Home);
+    QCOMPARE(shapes->currentText(), QStringLiteral("均等"));
+    QVERIFY(e.Prior->Prior()->IsUniform());
     e.Prior->SetWeights({4, 3, 2, 1, 0, 0});
+    QCOMPARE(shapes->currentText(), QStringLiteral("手入力"));
     const SettingPrior prior({4, 3, 2, 1, 0, 0});
     const ExactEstimate exact = EstimateSettingExactly(h.records(), prior);
     for (int s = 0; s < 6; ++s) {
@@ -647,10 +839,27 @@ void AnalysisFormsTest::estimateFollowsTheRunOnScreen() {
     QFile::remove(path);
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
     for (std::size_t i = 0; i < 6; ++i) QCOMPARE(e->Probabilities()[i], now.posterior.probability[i]);
-    // A closed window is left alone.
+    QVERIFY(!e->ShowsEarlierFigures());
+    QVERIFY(e->EarlierLabel->isHidden());
+    // A closed window is left alone, but its figures are said to be of the
+    // play before; opened again, it follows the play on screen.
     e->close();
     w.Start(300, 1);
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
+    QVERIFY(e->ShowsEarlierFigures());
+    QVERIFY(e->Table->item(0, 1)->data(Qt::ForegroundRole).isValid());
+    QVERIFY(!e->Now->isEnabled());
+    auto barColour = [&] { return qobject_cast<QBarSeries*>(e->Chart->chart()->series().value(0))->barSets().value(0)->color(); };
+    QCOMPARE(barColour(), QColor(0xC8, 0xC8, 0xC8));
+    QCOMPARE(e->EarlierLabel->text(),
+             QStringLiteral("以下は、前に画面にあったプレイ（Play数 5000）の推測です。画面のプレイが変わると推測し直します。"));
+    w.form.AnalysisEstimateMenu->trigger();
+    QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:300")));
+    QVERIFY(!e->ShowsEarlierFigures());
+    QVERIFY(!e->Table->item(0, 1)->data(Qt::ForegroundRole).isValid());
+    QVERIFY(e->Now->isEnabled());
+    QCOMPARE(barColour(), QColor(0xFF, 0x8E, 0x8E));
+    QVERIFY(e->EarlierLabel->isHidden());
 }
 
 void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
@@ -688,9 +897,10 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     CheckAdvice(h->Now, belief, DecideKeepOrQuit(belief, {1000, 10, 0, 0, 0}));
     h->Prior->Edits[2]->setText(QStringLiteral("-1"));
     QCOMPARE(h->Status->text(), TPriorBox::Problem());
-    QVERIFY(!h->Now->Shown());
-    QVERIFY(!h->Now->MoreFigures());
-    QVERIFY(h->Now->MoreLabel->text().isEmpty());
+    // The machine now stays beside the posterior it is of, both marked.
+    QVERIFY(h->ShowsEarlierFigures());
+    QVERIFY(h->Now->Shown());
+    QVERIFY(h->FiguresLabel->text().contains(QStringLiteral("総ゲーム数 1700・BB 4回")));
 }
 
 int main(int argc, char** argv) {
