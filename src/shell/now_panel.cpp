@@ -98,6 +98,8 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     Fit(ValueTable);
     ShowWhole(ValueTable);
     delete ValueTable->takeItem(0, 1);
+    // The widest header sized the column; from here on it names the field's horizon.
+    ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(HorizonEdit->text().trimmed()));
     tables->addWidget(ValueTable, 1);
     layout->addLayout(tables);
     DecisionLabel = new QLabel(this);
@@ -261,10 +263,10 @@ void TNowPanel::Refresh() {
             for (int c = 1; c < t->columnCount(); ++c) delete t->takeItem(r, c);
     TrustButton->setEnabled(belief_.has_value() && recordGames_ > 0);
     const auto k = Horizon();
+    if (k) ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
     if (belief_ && k) {
         known_.now = NowFigures(*belief_, *k);
         const MachineNow& now = *known_.now;
-        ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
         for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now.mode[static_cast<std::size_t>(m)]));
         for (int s = 0; s < kMaxSetting; ++s) {
             const SettingNow& n = now.bySetting[static_cast<std::size_t>(s)];

@@ -416,6 +416,12 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     THallForm* h = form.HallForm();
     QVERIFY(h && h->isVisible());
     QCOMPARE(h->windowTitle(), QStringLiteral("ホールデータ"));
+    // Before any data, the header already names the horizon in its field.
+    const QTableWidgetItem* horizonHeader = h->Now->ValueTable->horizontalHeaderItem(1);
+    QCOMPARE(horizonHeader->text(), QStringLiteral("次の1000G 収支"));
+    h->Now->HorizonEdit->setText(QStringLiteral("300"));
+    QCOMPARE(horizonHeader->text(), QStringLiteral("次の300G 収支"));
+    h->Now->HorizonEdit->setText(QStringLiteral("1000"));
     // Only the games so far: the window asks for the BB history instead of
     // calling 3000 games without a BB impossible.
     h->GamesEdit->setText(QStringLiteral("3000"));
