@@ -19,7 +19,9 @@ __extension__ typedef unsigned __int128 Wide;
 // P(5 + 6) and its square are summed in fixed point, exactly, so the mean
 // is the same whichever thread played which session.
 constexpr int kFixedBits = 62;
-std::uint64_t Fixed(double v) { return static_cast<std::uint64_t>(std::llround(std::ldexp(std::clamp(v, 0.0, 1.0), kFixedBits))); }
+std::uint64_t Fixed(double v) {
+    return static_cast<std::uint64_t>(std::llround(std::ldexp(std::clamp(v, 0.0, 1.0), kFixedBits)));
+}
 double Unfixed(Wide v) { return std::ldexp(static_cast<double>(v), -kFixedBits); }
 
 // What the sessions leave: running tallies, so any number of sessions fits.

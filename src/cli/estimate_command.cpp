@@ -157,14 +157,15 @@ private:
                         const std::optional<std::int32_t>& horizon, const std::optional<MoreGamesRequest>& more,
                         std::ostream& out, std::ostream& err) const {
         MoreGames m;
+        using Stop = const std::atomic<bool>&;
+        using Done = std::atomic<std::int64_t>&;
         // The continuations play on their own threads; nothing is printed
         // until they end.
-        if (more && !FollowWork("sessions", more->sessions, err, [&](const std::atomic<bool>& stop, std::atomic<std::int64_t>& done) {
-                return ValueOfMoreGames(belief, *more, m, &stop, &done);
-            }))
+        if (more && !FollowWork("sessions", more->sessions, err,
+                                [&](Stop stop, Done done) { return ValueOfMoreGames(belief, *more, m, &stop, &done); }))
             return kExitInterrupted;
         std::optional<MachineNow> now;
-        if (horizon && !FollowWork("settings", kMaxSetting, err, [&](const std::atomic<bool>& stop, std::atomic<std::int64_t>& done) {
+        if (horizon && !FollowWork("settings", kMaxSetting, err, [&](Stop stop, Done done) {
                 now = NowFigures(belief, *horizon, stop, &done);
                 return now.has_value();
             }))
