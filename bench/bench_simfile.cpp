@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/run_file.h"
 #include "run/single_run.h"
 #include "simfile/simfile.h"
 
@@ -57,5 +58,16 @@ void BM_LoadSimFile(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(SimFileBytes(kGames)));
 }
 BENCHMARK(BM_LoadSimFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+
+// The same file as the open command and show read it: every game checked too.
+void BM_ReadRunFile(benchmark::State& state) {
+    const std::string path = TempPath();
+    SaveSimFile(path, {1, kGames}, BigRun());
+    PlayHistory into;
+    for (auto _ : state) benchmark::DoNotOptimize(ReadRunFile(path, into));
+    std::remove(path.c_str());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(SimFileBytes(kGames)));
+}
+BENCHMARK(BM_ReadRunFile)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 }  // namespace

@@ -7,7 +7,10 @@ RecordFilter MachineBelief::Follow(int setting) const {
     return RecordFilter(f, state[static_cast<std::size_t>(setting - 1)], gamesSinceBB);
 }
 
-RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior) {
+RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior,
+                                const std::atomic<bool>* stop, std::atomic<std::int64_t>* done) {
+    // Games between two looks at `stop`.
+    constexpr std::size_t kStopEvery = std::size_t{1} << 16;
     RecordBelief out;
     // A record the filter cannot follow: the estimate finds and words the
     // problem (a second pass only on this path).
@@ -24,11 +27,19 @@ RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const Setting
         const auto s = static_cast<std::size_t>(f.Setting() - 1);
         RecordFilter filter(f);
         bool possible = true;
-        for (const GameRecord& g : games)
-            if (!filter.Add(g)) {
+        for (std::size_t i = 0; i < games.size(); ++i) {
+            if ((i + 1) % kStopEvery == 0 && (stop || done)) {
+                if (done) done->fetch_add(static_cast<std::int64_t>(kStopEvery), std::memory_order_relaxed);
+                if (stop && stop->load(std::memory_order_relaxed)) {
+                    out.stopped = true;
+                    return out;
+                }
+            }
+            if (!filter.Add(games[i])) {
                 possible = false;
                 break;
             }
+        }
         b.logLikelihood[s] = possible ? filter.LogLikelihood() : kImpossible;
         if (!possible) continue;
         b.state[s] = filter.State();

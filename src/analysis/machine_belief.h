@@ -6,6 +6,7 @@
 // estimate takes it) or from hall data (the data starts just after a BB
 // game, in the long-run law there).
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,8 +47,11 @@ struct BeliefResult {
 struct RecordBelief {
     ExactEstimate estimate;
     std::optional<MachineBelief> belief;
+    bool stopped = false;  // `stop` was set: neither is set
 };
-RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior = {});
+// `done` counts the games filtered, the record's games at each setting.
+RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior = {},
+                                const std::atomic<bool>* stop = nullptr, std::atomic<std::int64_t>* done = nullptr);
 
 // Problems as the exact estimate words them.
 BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior = {});

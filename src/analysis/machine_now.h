@@ -9,9 +9,12 @@
 // stretches included (RunLaw), and the expectations come by Wald's
 // identity: every game's small win is drawn afresh, so the K games' net is
 // K times a game's mean net plus, for every BB among them, its kind's mean
-// sets.
+// sets. Once the BB chances have settled on their long-run rates, the
+// long-run net per game carries the rest of the K games.
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "analysis/machine_belief.h"
 
@@ -42,6 +45,10 @@ struct MachineNow {
 };
 
 MachineNow NowFigures(const MachineBelief& belief, std::int32_t horizon);
+// The same, given up (empty) once `stop` is set; `done` counts the settings
+// worked out.
+std::optional<MachineNow> NowFigures(const MachineBelief& belief, std::int32_t horizon, const std::atomic<bool>& stop,
+                                     std::atomic<std::int64_t>* done = nullptr);
 
 // From a state law `since` games into its stretch: the expected games to
 // the next BB game (counted once), and the expected net of playing until
@@ -52,6 +59,11 @@ struct UntilBB {
 UntilBB UntilNextBB(const StateDynamics& d, const StateLaw& law, std::int32_t since);
 
 // The expected net of the next `games` games, all later stretches included.
-double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int64_t games);
+// Game by game until the BB chances settle (a stretch apart they agree to
+// 1e-16), then at the net per game they settled on: any number of games
+// costs some fifteen thousand games. With `stop` set it ends early with a
+// figure to throw away.
+double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int64_t games,
+                          const std::atomic<bool>* stop = nullptr);
 
 }  // namespace morvane

@@ -1,14 +1,24 @@
 #include "app/run_file.h"
 
-#include "simfile/simfile.h"
+#include <utility>
+
+#include "analysis/likelihood.h"
 #include "system/printable.h"
 
 namespace morvane {
 
-std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history) {
-    SimReadResult r;
+RunFileRead ReadRunFile(const std::string& path, PlayHistory& out) {
+    RunFileRead r;
+    static_cast<SimReadResult&>(r) = LoadSimFile(path, out);
+    if (r.status == SimStatus::Ok) r.unrecordableGame = FirstUnrecordableGame(out.records());
+    return r;
+}
+
+std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history, UnrecordableGames unrecordable) {
+    PlayHistory loaded;
+    RunFileRead r;
     try {
-        r = LoadSimFile(path, history);
+        r = ReadRunFile(path, loaded);
     } catch (const FileError& e) {
         return e.what();
     }
@@ -19,6 +29,9 @@ std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& his
     case SimStatus::TooLarge: return shown + ": the file's history does not fit in the available memory";
     case SimStatus::Ok: break;
     }
+    if (r.unrecordableGame && unrecordable == UnrecordableGames::Refuse)
+        return shown + ": game " + std::to_string(*r.unrecordableGame + 1) + " holds a value this machine never records";
+    history = std::move(loaded);
     return std::nullopt;
 }
 

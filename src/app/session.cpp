@@ -93,10 +93,10 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
     return result;
 }
 
-SimReadResult RunSession::Open(const std::string& path) {
+RunFileRead RunSession::Open(const std::string& path) {
     PlayHistory loaded;
-    const SimReadResult r = LoadSimFile(path, loaded);
-    if (r.status != SimStatus::Ok) return r;
+    const RunFileRead r = ReadRunFile(path, loaded);
+    if (r.status != SimStatus::Ok || r.unrecordableGame) return r;
     const int target = shown_ >= 0 ? 1 - shown_ : 1 - current_;
     histories_[Index(target)] = std::move(loaded);
     headers_[Index(target)] = r.header;

@@ -12,6 +12,7 @@
 #include "machine/slot.h"
 #include "run/history.h"
 #include "app/input.h"
+#include "app/run_file.h"
 #include "simfile/simfile.h"
 #include "system/file_error.h"
 
@@ -91,10 +92,11 @@ public:
     // on screen stays as it is; the last run played becomes current.
     BatchResult SimulateBatch(const std::string& base, int runs, const RunRequest& first, const BatchHooks& hooks);
 
-    // Reads a file into fresh storage; only a simulation file read whole
-    // becomes current, so a refused or unreadable file changes nothing.
-    // Throws FileError when the file cannot be read, std::bad_alloc.
-    SimReadResult Open(const std::string& path);
+    // Reads a file into fresh storage; only a simulation file read whole,
+    // every game one the machine can write, becomes current, so a refused
+    // or unreadable file changes nothing. Throws FileError when the file
+    // cannot be read, std::bad_alloc.
+    RunFileRead Open(const std::string& path);
 
     // Writes the current run with its header. Throws FileError.
     void Save(const std::string& path) const;

@@ -5,12 +5,14 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <future>
 #include <ostream>
 
 #include "analysis/estimate.h"
 #include "analysis/hall_estimate.h"
 #include "analysis/likelihood.h"
+#include "analysis/machine_now.h"
 #include "analysis/more_games.h"
 #include "analysis/spread_play.h"
 #include "app/hall_input.h"
@@ -90,7 +92,8 @@ public:
         if (ValuesOf(file_).size() > 1) throw UsageError{"estimate takes exactly one file"};
         const std::string path = ValuesOf(file_).front();
         PlayHistory history;
-        if (const auto failed = LoadForCommand(path, history, err)) return *failed;
+        // The estimate words a game the machine never records itself, with its codes.
+        if (const auto failed = LoadForCommand(path, history, err, UnrecordableGames::Keep)) return *failed;
         if (history.empty()) {
             err << "morvane-sim: " << Printable(path) << ": the file holds no games to estimate from\n";
             return kExitUsage;
@@ -115,7 +118,13 @@ public:
             return kExitOk;
         }
         // The filter runs once for the posterior and the state it leaves.
-        const RecordBelief rb = EstimateWithBelief(history.records(), prior);
+        RecordBelief rb;
+        if (!FollowWork("games", static_cast<std::int64_t>(kMaxSetting * history.size()), err,
+                        [&](const std::atomic<bool>& stop, std::atomic<std::int64_t>& done) {
+                            rb = EstimateWithBelief(history.records(), prior, &stop, &done);
+                            return !rb.stopped;
+                        }))
+            return kExitInterrupted;
         if (rb.estimate.problem) {
             err << "morvane-sim: " << Printable(path) << ": " << *rb.estimate.problem << "\n";
             return kExitUsage;
@@ -161,26 +170,43 @@ private:
                         const std::optional<std::int32_t>& horizon, const std::optional<MoreGamesRequest>& more,
                         std::ostream& out, std::ostream& err) const {
         MoreGames m;
-        if (more) {
-            // The continuations play on their own threads; this one draws
-            // the progress and hears Ctrl+C. Nothing is printed until they end.
-            LongWork work("sessions", more->sessions);
-            std::atomic<bool> stop{false};
-            std::atomic<std::int64_t> done{0};
-            std::future<bool> played =
-                std::async(std::launch::async, [&] { return ValueOfMoreGames(belief, *more, m, &stop, &done); });
-            if (!work.Follow(played, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
-                return work.Stopped(err);
-        }
+        using Stop = const std::atomic<bool>&;
+        using Done = std::atomic<std::int64_t>&;
+        // The continuations play on their own threads; nothing is printed
+        // until they end.
+        if (more && !FollowWork("sessions", more->sessions, err,
+                                [&](Stop stop, Done done) { return ValueOfMoreGames(belief, *more, m, &stop, &done); }))
+            return kExitInterrupted;
+        std::optional<MachineNow> now;
+        if (horizon && !FollowWork("settings", kMaxSetting, err, [&](Stop stop, Done done) {
+                now = NowFigures(belief, *horizon, stop, &done);
+                return now.has_value();
+            }))
+            return kExitInterrupted;
         Report report;
         if (horizon)
-            PrintPosteriorNow(posterior, NowFigures(belief, *horizon), out);
+            PrintPosteriorNow(posterior, *now, out);
         else
             report = PosteriorReport(posterior, true);
         if (more)
             for (auto& line : MoreGamesReport(m).parts) report.parts.push_back(std::move(line));
         out << ReportText(report, format_);
         return kExitOk;
+    }
+
+    // Work on its own thread while this one draws the progress of `done`
+    // and passes Ctrl+C on through `stop`. False when Ctrl+C stopped it,
+    // which is then said on `err`.
+    static bool FollowWork(const char* unit, std::int64_t total, std::ostream& err,
+                           const std::function<bool(const std::atomic<bool>&, std::atomic<std::int64_t>&)>& body) {
+        LongWork work(unit, total);
+        std::atomic<bool> stop{false};
+        std::atomic<std::int64_t> done{0};
+        std::future<bool> finished = std::async(std::launch::async, [&] { return body(stop, done); });
+        if (work.Follow(finished, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
+            return true;
+        work.Stopped(err);
+        return false;
     }
 
     std::optional<MoreGamesRequest> MoreGiven() const {

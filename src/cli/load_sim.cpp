@@ -7,8 +7,9 @@
 
 namespace morvane {
 
-std::optional<int> LoadForCommand(const std::string& path, PlayHistory& history, std::ostream& err) {
-    if (const auto problem = LoadRunFile(path, history)) {
+std::optional<int> LoadForCommand(const std::string& path, PlayHistory& history, std::ostream& err,
+                                  UnrecordableGames unrecordable) {
+    if (const auto problem = LoadRunFile(path, history, unrecordable)) {
         err << "morvane-sim: " << *problem << "\n";
         return kExitUsage;
     }

@@ -274,7 +274,7 @@ void TMainForm::OpenFile(const QString& name) {
     };
     // The session reads into fresh storage: whatever the file turns out to
     // be, the run on screen and the one a save writes stay until it is whole.
-    SimReadResult r;
+    RunFileRead r;
     try {
         r = session_.Open(name.toStdString());
     } catch (const FileError& e) {
@@ -290,6 +290,7 @@ void TMainForm::OpenFile(const QString& name) {
     case SimStatus::TooLarge: return refuse(texts::kFileTooLarge, texts::kLoadAborted);
     case SimStatus::Ok: break;
     }
+    if (r.unrecordableGame) return refuse(texts::UnrecordableGame(*r.unrecordableGame + 1), texts::kLoadAborted);
     FlevelComboBox->setEditText(QString::number(r.header.setting));
     PlayNumEdit->setText(QString::number(r.header.games));
     try {

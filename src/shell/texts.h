@@ -24,6 +24,9 @@ inline const QString kLoadAborted = QStringLiteral("シミュレーションフ�
 inline const QString kLoaded = QStringLiteral("シミュレーションファイルの読み込み完了");
 inline const QString kNotSimulationFile = QStringLiteral("このファイルは、Morvaneファイルではありません。");
 inline const QString kShortHeader = QStringLiteral("このファイルは、途中で切れています。");
+inline QString UnrecordableGame(qulonglong game) {
+    return QStringLiteral("%1ゲーム目に、この機械が記録しない値があります。").arg(game);
+}
 inline const QString kFileTooLarge = QStringLiteral("このファイルは大きすぎて、メモリに収まりません。");
 inline const QString kCannotSave = QStringLiteral("シミュレーションファイルに保存できませんでした。");
 inline const QString kCannotOpen = QStringLiteral("ファイルを開けませんでした。");

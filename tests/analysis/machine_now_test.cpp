@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -305,6 +307,45 @@ TEST(MachineNow, NextGamesOfAFreshMachineAreTheRunsExpectation) {
             EXPECT_NEAR(got, want, 1e-7 * static_cast<double>(n)) << "setting " << s << " games " << n;
         }
     }
+}
+
+// Past some fifteen thousand games the settled rate carries the rest: what
+// it gives is what following every game gives, to well within the sixth
+// decimal printed, and any horizon, the largest too, costs the same. The
+// settled rate is the theory's long-run net per game.
+TEST(MachineNow, LongHorizonsAreEveryGameFollowedAndSettleOnTheLongRun) {
+    const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
+    ASSERT_TRUE(b.belief);
+    for (int s : {1, 6}) {
+        const StateDynamics& d = Dynamics(s);
+        const GameModel& g = d.Model();
+        const StateLaw law = b.belief->Law(s);
+        RunLaw run(d, law, b.belief->gamesSinceBB);
+        double bbNet = 0;
+        for (std::int64_t j = 1; j <= 100000; ++j) {
+            run.Next();
+            for (int before = 0; before <= 1; ++before)
+                for (int k = 0; k < kBBKinds; ++k) bbNet += run.BBChance(before, k) * g.bb[static_cast<std::size_t>(k)].meanMedals;
+            if (j == 20000 || j == 100000) {
+                const double followed = g.netPerGame * static_cast<double>(j) + bbNet;
+                EXPECT_NEAR(ExpectedNetOfGames(d, law, b.belief->gamesSinceBB, j), followed, 5e-8) << s << " " << j;
+            }
+        }
+        const double perGame = SettingTheory(s).LongRun().medalsPerGame;
+        const std::int64_t most = INT32_MAX;
+        const double far = ExpectedNetOfGames(d, law, b.belief->gamesSinceBB, most);
+        const double near = ExpectedNetOfGames(d, law, b.belief->gamesSinceBB, 100000);
+        EXPECT_NEAR((far - near) / static_cast<double>(most - 100000), perGame, 1e-9) << s;
+    }
+    // Stopped, the figures are given up.
+    std::atomic<bool> stop{true};
+    std::atomic<std::int64_t> done{0};
+    EXPECT_FALSE(NowFigures(*b.belief, INT32_MAX, stop, &done));
+    stop = false;
+    const auto all = NowFigures(*b.belief, INT32_MAX, stop, &done);
+    ASSERT_TRUE(all);
+    EXPECT_EQ(done.load(), 6);
+    EXPECT_EQ(all->nextGames, NowFigures(*b.belief, INT32_MAX).nextGames);
 }
 
 // Hall data: the states are filtered on what the hall estimate's BB

@@ -186,11 +186,19 @@ TEST_F(Session, OpenTakesOnlyAWholeSimulationFile) {
 
     EXPECT_EQ(s.Open(WriteBytes("text.sim", "not a simulation")).status, SimStatus::NotSimulation);
     EXPECT_THROW(s.Open(Path("absent.sim")), FileError);
+    // A game no machine writes, the 700th and last: refused, named.
+    PlayHistory bad = first;
+    bad.BBLog()[699] = 3;
+    SaveSimFile(Path("bad.sim"), {6, 700}, bad);
+    const RunFileRead refused = s.Open(Path("bad.sim"));
+    EXPECT_EQ(refused.status, SimStatus::Ok);
+    EXPECT_EQ(refused.unrecordableGame, std::optional<std::size_t>{699});
     EXPECT_TRUE(s.Current() == second);
     EXPECT_EQ(s.CurrentHeader(), (SimHeader{2, 300}));
 
-    const SimReadResult r = s.Open(saved);
+    const RunFileRead r = s.Open(saved);
     EXPECT_EQ(r.status, SimStatus::Ok);
+    EXPECT_FALSE(r.unrecordableGame);
     EXPECT_TRUE(s.Current() == first);
     EXPECT_EQ(s.CurrentHeader(), (SimHeader{6, 700}));
     EXPECT_TRUE(*s.Shown() == second) << "the run on screen stays until the file is presented";

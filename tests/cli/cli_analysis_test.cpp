@@ -215,6 +215,14 @@ TEST_F(CliEstimate, RefusesRecordsNoSettingPlays) {
         ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
         EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     }
+    // show refuses the same unrecordable game in its own words.
+    const std::string damagedPath = Path("damaged.sim");
+    SaveSimFile(damagedPath, {1, 40}, damaged);
+    const CliResult shown = Cli({"show", damagedPath});
+    EXPECT_EQ(shown.code, kExitUsage);
+    EXPECT_EQ(shown.err, "morvane-sim: " + damagedPath + ": game 8 holds a value this machine never records\n");
+    EXPECT_EQ(Cli({"estimate", damagedPath}).err,
+              "morvane-sim: " + damagedPath + ": game 8 holds codes the machine never records (small win 42, BB kind 0, sets 0)\n");
     PlayHistory longest;
     for (int i = 0; i < 1531; ++i) longest.push_back({0, 0, 0, 0, 0, 0, 0, Miss});
     const std::string path = Path("long.sim");

@@ -128,6 +128,8 @@ TEST_F(CliInterrupt, StopsLongWorkWithExit130AndLeavesNoFile) {
         {"run", "--games", "200000000", "--runs", "3", "--out", Path("b.sim")},
         {"bench", "--games", "400000000"},
         {"estimate", "--games", "1000", "--more", "5000", "--sessions", "1000000", "--seed", "3"},
+        // More continuations than memory would hold, were they kept.
+        {"estimate", "--games", "1000", "--more", "1000", "--sessions", "2147483647", "--seed", "3"},
     };
     for (const auto& args : cases) {
         const auto started = std::chrono::steady_clock::now();
@@ -140,6 +142,21 @@ TEST_F(CliInterrupt, StopsLongWorkWithExit130AndLeavesNoFile) {
         // Stopped at a slice, long before the work's end.
         EXPECT_LT(seconds, 20) << args[0];
     }
+}
+
+// The largest horizon on a long record: the record's filter and the figures
+// after it stop at Ctrl+C as the other long work does.
+TEST_F(CliInterrupt, StopsEstimateOfALongRecordWithTheLargestHorizon) {
+    const std::string file = Path("long.sim");
+    ASSERT_EQ(test::RunCli({"run", "--seed", "3", "--setting", "4", "--games", "2000000", "--out", file}).code, kExitOk);
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome o = RunWatched({"estimate", file, "--horizon", "2147483647"}, true, InterruptOnceUnderWay);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_TRUE(WIFEXITED(o.status)) << o.status;
+    EXPECT_EQ(WEXITSTATUS(o.status), kExitInterrupted) << o.err;
+    EXPECT_TRUE(Contains(o.err, "/12000000 games")) << o.err;
+    EXPECT_TRUE(o.err.ends_with("\r\x1b[Kmorvane-sim: interrupted\r\n")) << o.err;
+    EXPECT_LT(seconds, 20);
 }
 
 // Ctrl+C in the middle of a save: the temporary file goes, the target never

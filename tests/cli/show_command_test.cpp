@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <sstream>
 
 #include "run/single_run.h"
@@ -66,6 +68,44 @@ TEST_F(ShowCommand, RefusesWhatIsNotASimulationFile) {
     EXPECT_EQ(Run({"show", Path("missing.sim")}), 2);
     EXPECT_NE(err_.str().find("missing.sim"), std::string::npos);
     EXPECT_EQ(Run({"show"}), 2);
+}
+
+// Records no machine writes are refused with the first such game named;
+// everything the machine writes, long runs at every setting, opens.
+TEST_F(ShowCommand, RefusesGamesNoMachineWritesAndOpensEveryRealRun) {
+    const std::string real = Path("real.sim");
+    ASSERT_EQ(Run({"run", "--seed", "4", "--setting", "2", "--games", "300", "--out", real}), 0);
+    std::string bytes;
+    {
+        std::ifstream in(real, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_EQ(bytes.size(), 12u + 32 * 300);
+    // The header of a real file and 100 bytes of noise.
+    std::string noise = bytes.substr(0, 12);
+    std::mt19937 rng(7);
+    for (int i = 0; i < 100; ++i) noise += static_cast<char>(rng() & 0xFF);
+    // A real file whose game 37 has a small win no table holds, and one whose
+    // game 300, the last, a BB kind no machine has.
+    std::string late = bytes;
+    late[12 + 32 * 36 + 28] = 12;
+    std::string last = bytes;
+    last[12 + 32 * 299 + 16] = 7;
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"noise.sim", noise}, {"late.sim", late}, {"last.sim", last}};
+    const char* games[] = {"1", "37", "300"};
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        const std::string file = Path(bad[i].first);
+        std::ofstream(file, std::ios::binary) << bad[i].second;
+        EXPECT_EQ(Run({"show", file}), 2) << file;
+        EXPECT_EQ(out_.str(), "");
+        EXPECT_EQ(err_.str(), "morvane-sim: " + file + ": game " + games[i] + " holds a value this machine never records\n");
+    }
+    for (const char* setting : {"1", "2", "3", "4", "5", "6", "?"}) {
+        ASSERT_EQ(Run({"run", "--seed", "9", "--setting", setting, "--games", "300000", "--out", real}), 0);
+        EXPECT_EQ(Run({"show", real}), 0) << setting << ": " << err_.str();
+        EXPECT_EQ(err_.str(), "");
+    }
 }
 
 TEST_F(ShowCommand, FileSavedBeforeAnyRunShowsEmptyPages) {

@@ -104,6 +104,7 @@ private slots:
     void notASimulationFileLeavesTheRunOnScreen();
     void shortHeaderIsRefused();
     void partialLastRecordIsDropped();
+    void gamesNoMachineWritesAreRefusedNamingTheGame();
     void cancelledDialogsEndTheCommand();
     void saveDialogIsSharedWithTheBatch();
     void batchOfTwoAndThree();
@@ -241,6 +242,50 @@ void FileCommandsTest::partialLastRecordIsDropped() {
     b.Open(file);
     QCOMPARE(b.form.History().size(), std::size_t{30});
     QCOMPARE(b.Page(Page::Play), a.Page(Page::Play));
+}
+
+void FileCommandsTest::gamesNoMachineWritesAreRefusedNamingTheGame() {
+    Window w(4);
+    w.Start(QStringLiteral("600"), QStringLiteral("3"));
+    const QString real = Path(QStringLiteral("real.sim"));
+    w.Save(real);
+    const QByteArray bytes = Bytes(real);
+    const QStringList bb = w.Page(Page::BB);
+    const QString label = w.form.ResultLabel->text();
+    // The header of a real file and 100 bytes of noise; the real file with
+    // game 451's small win one no table holds.
+    QByteArray noise = bytes.left(12);
+    std::uint32_t x = 12345;
+    for (int i = 0; i < 100; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise.append(static_cast<char>(x >> 24));
+    }
+    QByteArray late = bytes;
+    late[12 + 32 * 450 + 28] = 12;
+    const QString noiseFile = Path(QStringLiteral("noise.sim"));
+    const QString lateFile = Path(QStringLiteral("late.sim"));
+    Write(noiseFile, noise);
+    Write(lateFile, late);
+    const std::vector<std::pair<QString, QString>> cases = {
+        {noiseFile, QStringLiteral("1ゲーム目に、この機械が記録しない値があります。")},
+        {lateFile, QStringLiteral("451ゲーム目に、この機械が記録しない値があります。")}};
+    for (const auto& [file, text] : cases) {
+        w.services.boxes.clear();
+        w.Open(file);
+        QCOMPARE(w.services.boxes.size(), std::size_t{1});
+        QCOMPARE(w.services.boxes[0].caption, QStringLiteral("エラー"));
+        QCOMPARE(w.services.boxes[0].text, text);
+        QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み中断"));
+        QCOMPARE(w.form.History().size(), std::size_t{600});
+        QCOMPARE(w.Page(Page::BB), bb);
+        QCOMPARE(w.form.ResultLabel->text(), label);
+    }
+    // The real file itself opens.
+    w.services.boxes.clear();
+    w.Open(real);
+    QVERIFY(w.services.boxes.empty());
+    QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルの読み込み完了"));
+    QCOMPARE(w.form.History().size(), std::size_t{600});
 }
 
 void FileCommandsTest::cancelledDialogsEndTheCommand() {
