@@ -88,6 +88,17 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     // Value boxes may rise above the plot, up to the hint.
     SlumpBSeries->SetMarkCeiling(Label5->geometry().bottom() + 2);
     SlumpChart2->SetHome([this] { HomeBars(); });
+    // The bars stand on 0 with room for their figures whatever the view:
+    // a zoom or a scroll moves along the BBs only.
+    SlumpChart2->SetZoomFit([this](std::vector<chart::ChartView::AxisRange>& ranges) {
+        const auto bottom = std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.axis == Bottom2; });
+        for (auto& r : ranges)
+            if (r.axis == Left2 && bottom != ranges.end()) {
+                r.min = 0;
+                r.max = BarsTop(bottom->min, bottom->max);
+            }
+    });
+    SlumpChart2->KeepOnScroll(Left2);
 
     // The slump chart.
     SlumpChart = new chart::ChartView(client);
@@ -106,7 +117,7 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     Bottom = SlumpChart->AddAxis(Qt::AlignBottom, QStringLiteral("play"), AxisFont());
     Left = SlumpChart->AddAxis(Qt::AlignLeft, QStringLiteral("Medal"), AxisFont());
     Right = SlumpChart->AddAxis(Qt::AlignRight, QStringLiteral("滞在モード"), AxisFont());
-    Right->setRange(0, 5);
+    Right->setRange(0, kModeLevels);
     Right->setTickType(QValueAxis::TicksDynamic);
     Right->setTickAnchor(0);
     Right->setTickInterval(1);
@@ -169,11 +180,28 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
                                                    JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10));
     UpdateLegend();
     // The mode band's colours, in the same column under the legend.
-    SlumpChart->OnViewChanged([this] { PlaceModeKey(); });
+    SlumpChart->OnViewChanged([this] {
+        PlaceModeKey();
+        LabelModeAxis();
+    });
     PlaceModeKey();
     Label4 = Hint(SlumpChart, 12);
     Label4->setObjectName(QStringLiteral("Label4"));
     SlumpChart->SetHome([this] { HomeSlump(); });
+    // The mode axis keeps its levels (or the band's strip) in every view;
+    // a zoom that shows the band leaves it its strip under the balance.
+    SlumpChart->SetZoomFit([this](std::vector<chart::ChartView::AxisRange>& ranges) {
+        const auto bottom = std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.axis == Bottom; });
+        for (auto& r : ranges) {
+            if (r.axis == Right) {
+                r.min = 0;
+                r.max = kModeLevels;
+            } else if (r.axis == Left && bottom != ranges.end() && ModeSeries->BandAt(bottom->min, bottom->max)) {
+                r.min -= BandStrip(r.min, r.max);
+            }
+        }
+    });
+    SlumpChart->KeepOnScroll(Right);
 
     KoyakuChart = Pie(koyakuPage, "KoyakuChart", KoyakuSeries, KoyakuLegend);
     ModeStayChart = Pie(modeStayPage, "ModeStayChart", ModeStaySeries, ModeStayLegend);
@@ -252,23 +280,52 @@ void RunCharts::HomeSlump() {
     } else {
         chart::SetRangeWithTicks(Bottom, 1, static_cast<double>(plays_), 8, 1);
     }
-    // The balance's own range with a little room for markers at its edges.
+    // The balance's own range with a little room for markers at its edges,
+    // and under it the band's strip, which the line never crosses.
     const double pad = std::max(1.0, (slumpMax_ - slumpMin_) * 0.05);
-    chart::SetRangeWithTicks(Left, slumpMin_ - pad, slumpMax_ + pad, 5, 1);
-    Right->setRange(0, 5);
+    const double lo = slumpMin_ - pad, hi = slumpMax_ + pad;
+    if (ModeSeries->BandAt(Bottom->min(), Bottom->max())) {
+        chart::SetRangeWithTicks(Left, lo - BandStrip(lo, hi), hi, 6, 1);
+    } else {
+        chart::SetRangeWithTicks(Left, lo, hi, 5, 1);
+    }
+    Right->setRange(0, kModeLevels);
+}
+
+double RunCharts::BandStrip(double lo, double hi) {
+    // The strip takes the band's share of the plot; the line the rest.
+    constexpr double share = chart::EnvelopeLine::kBandShare;
+    return (hi - lo) * share / (1 - share);
+}
+
+void RunCharts::LabelModeAxis() {
+    // The band's height is shares of games, not levels: the axis says so
+    // and shows no level numbers. The labels turn transparent rather than
+    // off, so the plot keeps its width and the band its decision.
+    const bool band = ModeSeries->BandShown();
+    const QString title = band ? QStringLiteral("滞在モード比率") : QStringLiteral("滞在モード");
+    if (Right->titleText() != title) Right->setTitleText(title);
+    const QColor labels = band ? QColor(Qt::transparent) : QColor(Qt::black);
+    if (Right->labelsColor() != labels) Right->setLabelsColor(labels);
 }
 
 void RunCharts::HomeBars() {
     const auto& bars = SlumpBSeries->Values();
-    double top = 1;
-    for (const chart::XY& b : bars) top = std::max(top, b.y);
     // Half a bar's room either side: every bar gets the most width.
-    chart::SetRangeWithTicks(Bottom2, 0.5, static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5, 10, 1);
-    // Room above the tallest bar for its value box, upright or turned.
-    const double room = SlumpBSeries->MarkRoom();
+    const double hi = static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5;
+    chart::SetRangeWithTicks(Bottom2, 0.5, hi, 10, 1);
+    chart::SetRangeWithTicks(Left2, 0, BarsTop(0.5, hi), 4, 1);
+}
+
+double RunCharts::BarsTop(double lo, double hi) const {
+    double top = 1;
+    for (const chart::XY& b : SlumpBSeries->Values()) top = std::max(top, b.y);
+    // Room above the tallest bar for its value box, as the boxes stand
+    // while the bottom axis spans lo .. hi.
+    const double room = SlumpBSeries->MarkRoom(lo, hi);
     const double height = SlumpChart2->PlotHeight();
     const double max = room > 0 && height > room + 20 ? top * height / (height - room) : top * 1.3 + 1;
-    chart::SetRangeWithTicks(Left2, 0, std::ceil(max), 4, 1);
+    return std::ceil(max);
 }
 
 chart::ChartView* RunCharts::PieView(Page page) const {
