@@ -89,8 +89,8 @@ void SaveCharts(morvane::TMainForm& form, const QString& out, const QString& tag
     save(QString());
     for (morvane::chart::ChartView* view : {charts.SlumpChart2, charts.SlumpChart}) {
         const QRectF plot = view->chart()->plotArea();
-        const QPoint a = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.40, plot.top() + plot.height() * 0.35));
-        const QPoint b = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.55, plot.bottom() - plot.height() * 0.2));
+        const QPoint a = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.40, plot.top() + plot.height() * 0.05));
+        const QPoint b = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.55, plot.bottom() - plot.height() * 0.1));
         Drag(view->viewport(), Qt::LeftButton, a, b);
         settle();
     }
