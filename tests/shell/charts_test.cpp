@@ -324,16 +324,26 @@ void ChartsTest::bottomAxisRunsOneToN() {
 
 void ChartsTest::barsReadAtEveryScale_data() {
     QTest::addColumn<int>("games");
-    QTest::newRow("8000") << 8000;
-    QTest::newRow("16000") << 16000;
-    QTest::newRow("100000") << 100000;
-    QTest::newRow("2000000") << 2000000;
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<int>("seed");
+    QTest::newRow("8000") << 8000 << 6 << 12;
+    QTest::newRow("16000") << 16000 << 6 << 12;
+    QTest::newRow("100000") << 100000 << 6 << 12;
+    QTest::newRow("2000000") << 2000000 << 6 << 12;
+    // Runs whose tallest box once found no room above its bar, or whose
+    // first bar's box reached past the plot into the axis's figures.
+    QTest::newRow("12000 at 6, seed 8") << 12000 << 6 << 8;
+    QTest::newRow("16000 at 1, seed 1") << 16000 << 1 << 1;
+    QTest::newRow("16000 at 6, seed 4") << 16000 << 6 << 4;
+    QTest::newRow("24000 at 6, seed 11") << 24000 << 6 << 11;
 }
 
 void ChartsTest::barsReadAtEveryScale() {
     QFETCH(int, games);
-    Window w(12, Window::OnScreen);
-    w.Start(games, 6);
+    QFETCH(int, setting);
+    QFETCH(int, seed);
+    Window w(static_cast<std::uint32_t>(seed), Window::OnScreen);
+    w.Start(games, setting);
     chart::ChartView* view = w.charts().SlumpChart2;
     chart::Bars& series = *w.charts().SlumpBSeries;
     const QImage drawn = view->grab().toImage();
