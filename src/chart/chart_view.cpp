@@ -65,8 +65,8 @@ void ChartView::SetGradient(const QColor& top, const QColor& bottom) {
     chart()->setBackgroundPen(Qt::NoPen);
 }
 
-QValueAxis* ChartView::AddAxis(Qt::Alignment side, const QString& title, const QFont& font) {
-    auto* axis = new QValueAxis;
+QValueAxis* ChartView::AddAxis(Qt::Alignment side, const QString& title, const QFont& font, QValueAxis* axis) {
+    if (!axis) axis = new QValueAxis;
     axis->setTitleText(title);
     axis->setTitleFont(font);
     axis->setLabelsFont(font);

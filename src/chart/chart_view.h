@@ -27,7 +27,8 @@ public:
     QString Title() const;
     // Vertical gradient from `top` to `bottom` behind the whole chart.
     void SetGradient(const QColor& top, const QColor& bottom);
-    QValueAxis* AddAxis(Qt::Alignment side, const QString& title, const QFont& font);
+    // A new value axis, or `axis` (a kind of value axis) when given.
+    QValueAxis* AddAxis(Qt::Alignment side, const QString& title, const QFont& font, QValueAxis* axis = nullptr);
     // Enables zooming and scrolling (pies have neither).
     void SetNavigable(bool on);
     void SetAnimatedZoom(bool on);

@@ -1,6 +1,7 @@
 #include "shell/run_charts.h"
 
 #include <QFontMetricsF>
+#include <QCategoryAxis>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLayout>
 #include <QLabel>
@@ -116,12 +117,12 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     SlumpChart->SetAnimatedZoom(true);
     Bottom = SlumpChart->AddAxis(Qt::AlignBottom, QStringLiteral("play"), AxisFont());
     Left = SlumpChart->AddAxis(Qt::AlignLeft, QStringLiteral("Medal"), AxisFont());
-    Right = SlumpChart->AddAxis(Qt::AlignRight, QStringLiteral("滞在モード"), AxisFont());
+    // Figures where they mean something: the levels for the line, the
+    // shares of the band's strip for the band.
+    ModeAxis = new QCategoryAxis;
+    ModeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    Right = SlumpChart->AddAxis(Qt::AlignRight, QStringLiteral("滞在モード"), AxisFont(), ModeAxis);
     Right->setRange(0, kModeLevels);
-    Right->setTickType(QValueAxis::TicksDynamic);
-    Right->setTickAnchor(0);
-    Right->setTickInterval(1);
-    Right->setMinorTickCount(4);
     chart::SetRangeWithTicks(Bottom, 1, 24, 8, 1);
     chart::SetRangeWithTicks(Left, 0, 1, 5, 1);
     chart::SetRangeWithTicks(Bottom2, 0, 1, 10, 1);
@@ -185,6 +186,7 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
         LabelModeAxis();
     });
     PlaceModeKey();
+    LabelModeAxis();
     Label4 = Hint(SlumpChart, 12);
     Label4->setObjectName(QStringLiteral("Label4"));
     SlumpChart->SetHome([this] { HomeSlump(); });
@@ -299,14 +301,23 @@ double RunCharts::BandStrip(double lo, double hi) {
 }
 
 void RunCharts::LabelModeAxis() {
-    // The band's height is shares of games, not levels: the axis says so
-    // and shows no level numbers. The labels turn transparent rather than
-    // off, so the plot keeps its width and the band its decision.
+    // The band's height is shares of games, not levels: the axis says so,
+    // with the shares at the strip and no level figures.
     const bool band = ModeSeries->BandShown();
     const QString title = band ? QStringLiteral("滞在モード比率") : QStringLiteral("滞在モード");
     if (Right->titleText() != title) Right->setTitleText(title);
-    const QColor labels = band ? QColor(Qt::transparent) : QColor(Qt::black);
-    if (Right->labelsColor() != labels) Right->setLabelsColor(labels);
+    QStringList figures;
+    if (band) {
+        figures << QStringLiteral("0%") << QStringLiteral("100%");
+    } else {
+        for (int level = 0; level <= kModeLevels; ++level) figures << QString::number(level);
+    }
+    if (ModeAxis->categoriesLabels() == figures) return;
+    for (const QString& c : ModeAxis->categoriesLabels()) ModeAxis->remove(c);
+    // Each figure stands at its category's end; the first ends at 0.
+    ModeAxis->setStartValue(-1);
+    const double strip = chart::EnvelopeLine::kBandShare * kModeLevels;
+    for (int i = 0; i < figures.size(); ++i) ModeAxis->append(figures[i], band ? i * strip : i);
 }
 
 void RunCharts::HomeBars() {

@@ -11,6 +11,7 @@
 #include "present/presentation.h"
 
 class QGraphicsEllipseItem;
+class QCategoryAxis;
 class QLabel;
 class QPieSeries;
 class QWidget;
@@ -58,7 +59,8 @@ public:
     QValueAxis* Bottom;   // SlumpChart: "play"
     QValueAxis* Left;     // "Medal"
     QValueAxis* Right;    // "滞在モード", 0 .. 5; while the band shows, its strip is 0 .. 1
-    static constexpr double kModeLevels = 5;
+    static constexpr int kModeLevels = 5;
+    QCategoryAxis* ModeAxis;  // Right as the axis of figures it is
     QValueAxis* Bottom2;  // SlumpChart2: "ボーナス回数"
     QValueAxis* Left2;    // "Play数"
     std::unique_ptr<chart::EnvelopeLine> ModeSeries;
