@@ -1,7 +1,7 @@
 #include "shell/run_charts.h"
 
-#include <QFontMetricsF>
 #include <QCategoryAxis>
+#include <QFontMetricsF>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLayout>
 #include <QLabel>
