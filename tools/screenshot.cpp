@@ -1,5 +1,7 @@
 // Plays a seeded run in the real window and saves a PNG of the window with
-// each result page shown. Run it under Xvfb: scripts/screenshot.
+// each result page shown. Run it under Xvfb: scripts/screenshot. With a
+// fourth argument "charts" it saves only the two run charts, at home and
+// after a rubber-band zoom and a right-drag made with the mouse.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 
 #include "chart/envelope.h"
@@ -50,6 +53,55 @@ bool ProportionalJapanese(const QFont& font, const char* role) {
     return false;
 }
 
+// A drag over `from` .. `to` (viewport pixels) with `button`, as the mouse
+// makes it.
+void Drag(QWidget* viewport, Qt::MouseButton button, QPoint from, QPoint to) {
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton b, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), viewport->mapToGlobal(QPointF(at)), b, held, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &e);
+    };
+    send(QEvent::MouseButtonPress, from, button, button);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::NoButton, button);
+    send(QEvent::MouseMove, to, Qt::NoButton, button);
+    send(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+}
+
+// The two run charts, home, zoomed by a rubber band over the middle of each
+// plot, then scrolled by a right-drag: what the user sees after each step.
+void SaveCharts(morvane::TMainForm& form, const QString& out, const QString& tag) {
+    morvane::RunCharts& charts = form.Charts();
+    // Long enough for the slump chart's animated zoom to end.
+    auto settle = [] {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 600) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    };
+    // As the screen shows it, so what a repaint missed shows too.
+    auto save = [&](const QString& step) {
+        settle();
+        QWidget* client = charts.SlumpChart->parentWidget();
+        const QRect area = charts.SlumpChart2->geometry().united(charts.SlumpChart->geometry());
+        const QPoint at = client->mapToGlobal(area.topLeft());
+        const QString file = QDir(out).filePath(QStringLiteral("charts-%1%2.png").arg(tag, step));
+        QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), area.width(), area.height()).save(file);
+        std::printf("%s\n", qPrintable(file));
+    };
+    save(QString());
+    for (morvane::chart::ChartView* view : {charts.SlumpChart2, charts.SlumpChart}) {
+        const QRectF plot = view->chart()->plotArea();
+        const QPoint a = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.40, plot.top() + plot.height() * 0.05));
+        const QPoint b = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.55, plot.bottom() - plot.height() * 0.1));
+        Drag(view->viewport(), Qt::LeftButton, a, b);
+        settle();
+    }
+    save(QStringLiteral("-zoom"));
+    for (morvane::chart::ChartView* view : {charts.SlumpChart2, charts.SlumpChart}) {
+        const QPoint c = view->viewport()->rect().center();
+        Drag(view->viewport(), Qt::RightButton, c, c + QPoint(-80, 30));
+    }
+    save(QStringLiteral("-scroll"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,6 +123,12 @@ int main(int argc, char** argv) {
         form.FlevelComboBox->setEditText(setting);
         form.FileStartMenuClick();
         QApplication::processEvents();
+        if (argc > 4 && QString::fromLocal8Bit(argv[4]) == QStringLiteral("charts")) {
+            const QString tag = argc > 5 ? QString::fromLocal8Bit(argv[5]) : QStringLiteral("%1-s%2").arg(games).arg(setting);
+            SaveCharts(form, out, tag);
+            app.quit();
+            return;
+        }
         for (int page = 0; page < form.PageControl1->count(); ++page) {
             form.PageControl1->setCurrentIndex(page);
             QApplication::processEvents();

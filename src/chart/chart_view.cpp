@@ -14,9 +14,16 @@
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <QVariantAnimation>
+#include <algorithm>
 #include <cmath>
 
 namespace morvane::chart {
+namespace {
+
+// The tick count an axis was last set up for, kept on the axis itself.
+constexpr const char* kTargetTicks = "morvaneTargetTicks";
+
+}  // namespace
 
 ChartView::ChartView(QWidget* parent) : QChartView(parent) {
     auto* c = new QChart;
@@ -27,6 +34,9 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
     setChart(c);
     setRenderHint(QPainter::Antialiasing, false);
     setFrameStyle(QFrame::NoFrame);
+    // A zoom moves the plot and every axis label at once; a partial update
+    // left pieces of the old labels on screen.
+    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
     connect(c, &QChart::plotAreaChanged, this, [this] { NotifyViewChanged(); });
 }
 
@@ -55,8 +65,8 @@ void ChartView::SetGradient(const QColor& top, const QColor& bottom) {
     chart()->setBackgroundPen(Qt::NoPen);
 }
 
-QValueAxis* ChartView::AddAxis(Qt::Alignment side, const QString& title, const QFont& font) {
-    auto* axis = new QValueAxis;
+QValueAxis* ChartView::AddAxis(Qt::Alignment side, const QString& title, const QFont& font, QValueAxis* axis) {
+    if (!axis) axis = new QValueAxis;
     axis->setTitleText(title);
     axis->setTitleFont(font);
     axis->setLabelsFont(font);
@@ -107,11 +117,24 @@ void ChartView::ZoomTo(const QRect& viewportRect) {
             toMin = lo + (plot.bottom() - r.bottom()) / plot.height() * span;
             toMax = lo + (plot.bottom() - r.top()) / plot.height() * span;
         }
-        // Keep about as many ticks as the axis shows now.
+        // As many ticks as the axis was set up for: counted from what it
+        // shows now, each zoom would round them down until one was left.
         const bool dynamic = axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() > 0;
-        const int ticks = dynamic ? std::max(1, static_cast<int>(std::lround(span / axis->tickInterval()))) : 0;
+        const int wanted = axis->property(kTargetTicks).toInt();
+        const int ticks = !dynamic       ? 0
+                          : wanted > 0 ? wanted
+                                       : std::max(1, static_cast<int>(std::lround(span / axis->tickInterval())));
         const double minStep = dynamic && axis->labelFormat().contains(QLatin1Char('d')) ? 1 : 0;
         targets.push_back({axis, axis->min(), axis->max(), toMin, toMax, ticks, minStep});
+    }
+    if (zoomFit_) {
+        std::vector<AxisRange> ranges;
+        for (const Target& g : targets) ranges.push_back({g.axis, g.toMin, g.toMax});
+        zoomFit_(ranges);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            targets[i].toMin = ranges[i].min;
+            targets[i].toMax = ranges[i].max;
+        }
     }
     auto apply = [targets](double t) {
         for (const Target& g : targets) {
@@ -137,6 +160,19 @@ void ChartView::ZoomTo(const QRect& viewportRect) {
     animation_->disconnect(this);
     connect(animation_, &QVariantAnimation::valueChanged, this, [apply](const QVariant& v) { apply(v.toDouble()); });
     animation_->start();
+}
+
+void ChartView::ScrollBy(QPointF pixels) {
+    const QRectF plot = chart()->plotArea();
+    if (plot.isEmpty()) return;
+    for (QAbstractAxis* a : chart()->axes()) {
+        auto* axis = qobject_cast<QValueAxis*>(a);
+        if (!axis || std::find(keptOnScroll_.begin(), keptOnScroll_.end(), axis) != keptOnScroll_.end()) continue;
+        const double span = axis->max() - axis->min();
+        const double shift = axis->orientation() == Qt::Horizontal ? -pixels.x() / plot.width() * span
+                                                                   : pixels.y() / plot.height() * span;
+        axis->setRange(axis->min() + shift, axis->max() + shift);
+    }
 }
 
 void ChartView::NotifyViewChanged() {
@@ -227,7 +263,7 @@ void ChartView::mouseMoveEvent(QMouseEvent* e) {
     if (scrolling_) {
         const QPointF d = e->position() - last_;
         last_ = e->position();
-        chart()->scroll(-d.x(), d.y());
+        ScrollBy(d);
         e->accept();
         return;
     }
@@ -285,6 +321,7 @@ double NiceStep(double span, int targetTicks, double minimum) {
 }
 
 void SetRangeWithTicks(QValueAxis* axis, double min, double max, int targetTicks, double minimumStep) {
+    axis->setProperty(kTargetTicks, targetTicks);
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setTickInterval(NiceStep(max - min, targetTicks, minimumStep));

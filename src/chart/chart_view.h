@@ -27,7 +27,8 @@ public:
     QString Title() const;
     // Vertical gradient from `top` to `bottom` behind the whole chart.
     void SetGradient(const QColor& top, const QColor& bottom);
-    QValueAxis* AddAxis(Qt::Alignment side, const QString& title, const QFont& font);
+    // A new value axis, or `axis` (a kind of value axis) when given.
+    QValueAxis* AddAxis(Qt::Alignment side, const QString& title, const QFont& font, QValueAxis* axis = nullptr);
     // Enables zooming and scrolling (pies have neither).
     void SetNavigable(bool on);
     void SetAnimatedZoom(bool on);
@@ -37,6 +38,18 @@ public:
     void ResetZoom();
     // Zooms every axis to a rectangle of the viewport (what a drag draws).
     void ZoomTo(const QRect& viewportRect);
+    // Where a zoom takes an axis, before it goes there.
+    struct AxisRange {
+        QValueAxis* axis;
+        double min, max;
+    };
+    // Lets the chart's owner change where a zoom takes the axes: an axis
+    // that keeps its range, or one that needs room the rectangle lacks.
+    void SetZoomFit(std::function<void(std::vector<AxisRange>&)> fit) { zoomFit_ = std::move(fit); }
+    // Scrolls by a drag of `pixels` (the content follows the mouse); axes
+    // kept out of scrolling stay.
+    void ScrollBy(QPointF pixels);
+    void KeepOnScroll(QValueAxis* axis) { keptOnScroll_.push_back(axis); }
     // Re-fits what depends on the view (decimated series, marks, ticks).
     void OnViewChanged(std::function<void()> f) { viewChanged_.push_back(std::move(f)); }
     void NotifyViewChanged();
@@ -63,6 +76,8 @@ private:
     QGraphicsSimpleTextItem* title_ = nullptr;
     std::function<void()> home_;
     std::vector<std::function<void()>> viewChanged_;
+    std::function<void(std::vector<AxisRange>&)> zoomFit_;
+    std::vector<QValueAxis*> keptOnScroll_;
     bool navigable_ = false;
     bool animated_ = false;
     bool scrolling_ = false;

@@ -260,4 +260,14 @@ Range YRange(Samples x, Samples y, double xmin, double xmax, const SeriesIndex* 
     return r;
 }
 
+std::size_t CountIn(Samples x, double xmin, double xmax, const SeriesIndex* index) {
+    if (!(xmax >= xmin)) return 0;
+    const bool sorted = index ? index->Sorted() : Ascending(x);
+    const auto [lo, hi] = Visible(x, xmin, xmax, sorted);
+    if (sorted) return hi - lo;
+    std::size_t n = 0;
+    for (std::size_t i = lo; i < hi; ++i) n += x[i] >= xmin && x[i] <= xmax;
+    return n;
+}
+
 }  // namespace morvane::chart

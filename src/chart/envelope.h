@@ -111,4 +111,8 @@ struct Range {
 };
 Range YRange(Samples x, Samples y, double xmin, double xmax, const SeriesIndex* index = nullptr);
 
+// How many x lie in [xmin, xmax]: ascending x (as an index built from it
+// tells) is searched, other x counted one by one.
+std::size_t CountIn(Samples x, double xmin, double xmax, const SeriesIndex* index = nullptr);
+
 }  // namespace morvane::chart

@@ -177,6 +177,11 @@ void EnvelopeLine::Clear() {
     if (key_) key_->hide();
 }
 
+bool EnvelopeLine::BandAt(double xmin, double xmax) const {
+    return band_ && !band_->colours_.empty() &&
+           CountIn(x_, xmin, xmax, &index_) > static_cast<std::size_t>(view_->PlotWidth());
+}
+
 bool EnvelopeLine::BandShown() const { return band_ && band_->isVisible(); }
 
 const std::vector<EnvelopeLine::BandColumn>& EnvelopeLine::Band() const {
@@ -197,13 +202,11 @@ void EnvelopeLine::Refresh() {
     fittedPlot_ = plot;
     const int width = view_->PlotWidth();
     if (band_) {
-        std::vector<LevelColumn> columns = LevelShares(x_, y_, lo, hi, width, &index_, &levels_);
-        std::size_t games = 0;
-        for (const LevelColumn& c : columns) games += c.games;
-        if (games > static_cast<std::size_t>(width) && !band_->colours_.empty()) {
-            // A fifth of the plot: one step of the mode axis at home.
+        if (BandAt(lo, hi)) {
+            std::vector<LevelColumn> columns = LevelShares(x_, y_, lo, hi, width, &index_, &levels_);
+            // Its own strip at the foot of the plot, one step of the mode axis.
             const int levels = static_cast<int>(band_->colours_.size());
-            const int height = std::max(4, static_cast<int>(std::lround(plot.height() / 5)));
+            const int height = std::max(4, static_cast<int>(std::lround(plot.height() * kBandShare)));
             const int bottom = static_cast<int>(std::lround(plot.bottom()));
             auto pixel = [&](double x) { return static_cast<int>(std::lround(chart->mapToPosition(QPointF(x, 0), series_).x())); };
             std::vector<BandColumn> drawn;
@@ -613,15 +616,17 @@ QSizeF Bars::MarkSize(const QString& text, bool vertical) const {
     return vertical ? QSizeF(digits + 3, across) : QSizeF(across, digits + 6);
 }
 
-double Bars::MarkRoom() const {
+double Bars::MarkRoom(double lo, double hi) const {
     double widest = 0;
     for (const XY& b : bars_) widest = std::max(widest, MarkSize(QString::number(b.y, 'f', 0), false).width());
     if (widest == 0) return 0;
-    const double lo = xAxis_->min(), hi = xAxis_->max();
     const double pixelsPerBar = hi > lo ? view_->PlotWidth() / (hi - lo) : view_->PlotWidth();
     if (pixelsPerBar < 1) return 0;  // summarized: no boxes
-    // Side by side they fit upright; otherwise they are turned.
-    const double high = widest + 1 <= pixelsPerBar ? MarkSize(QStringLiteral("0"), false).height() : widest;
+    // Upright they fit side by side with a pixel between them, however the
+    // boxes round to pixels; otherwise they may be turned, and then a
+    // short figure's turned box is no lower than an upright one.
+    const double upright = MarkSize(QStringLiteral("0"), false).height();
+    const double high = widest + 2 <= pixelsPerBar ? upright : std::max(widest, upright);
     return std::max(0.0, kMarkGap + high + 1 - (view_->chart()->plotArea().top() - Ceiling()));
 }
 
@@ -642,6 +647,9 @@ int Bars::TryMarks(std::span<const XY> visible, const std::vector<std::size_t>& 
         // On whole pixels, so the border and the lines are sharp.
         QRectF r(std::round(top.x() - size.width() / 2), std::round(top.y()) - kMarkGap - size.height(), size.width(),
                  size.height());
+        // Over its bar but within the plot's width: beside the plot stand
+        // the value axis's figures.
+        r.moveLeft(std::max(std::ceil(plot.left()), std::min(r.left(), std::floor(plot.right()) - r.width())));
         // Without room above the bar (a zoomed view), the box stands inside
         // it under its top, or where the bar is too short for that, at the
         // top of the plot.

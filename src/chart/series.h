@@ -59,6 +59,11 @@ public:
         int bottom = 0;           // the band's lowest pixel row + 1
         std::vector<int> heights;
     };
+    // The band's share of the plot's height, at its foot.
+    static constexpr double kBandShare = 0.2;
+    // Whether the band rather than the line shows while the x axis spans
+    // xmin .. xmax: with more games in view than pixels across.
+    bool BandAt(double xmin, double xmax) const;
     bool BandShown() const;
     const std::vector<BandColumn>& Band() const;
     // The band's rectangle in chart coordinates; empty while it is hidden.
@@ -154,8 +159,8 @@ public:
     // The colours of the summary: the quartiles' band, the median, the highest.
     static const QColor kBandColour, kMedianColour, kMaximumColour;
     // The room the tallest bar needs under the plot's top for its value
-    // box and the 4-pixel gap, at the current bottom axis range.
-    double MarkRoom() const;
+    // box and the 4-pixel gap, while the bottom axis spans lo .. hi.
+    double MarkRoom(double lo, double hi) const;
     // How high (chart y) a box may reach: above the plot, up to what stands
     // over it. The plot's top unless set.
     void SetMarkCeiling(double chartY) { ceiling_ = chartY; }

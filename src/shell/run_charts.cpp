@@ -1,5 +1,6 @@
 #include "shell/run_charts.h"
 
+#include <QCategoryAxis>
 #include <QFontMetricsF>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsLayout>
@@ -88,6 +89,17 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     // Value boxes may rise above the plot, up to the hint.
     SlumpBSeries->SetMarkCeiling(Label5->geometry().bottom() + 2);
     SlumpChart2->SetHome([this] { HomeBars(); });
+    // The bars stand on 0 with room for their figures whatever the view:
+    // a zoom or a scroll moves along the BBs only.
+    SlumpChart2->SetZoomFit([this](std::vector<chart::ChartView::AxisRange>& ranges) {
+        const auto bottom = std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.axis == Bottom2; });
+        for (auto& r : ranges)
+            if (r.axis == Left2 && bottom != ranges.end()) {
+                r.min = 0;
+                r.max = BarsTop(bottom->min, bottom->max);
+            }
+    });
+    SlumpChart2->KeepOnScroll(Left2);
 
     // The slump chart.
     SlumpChart = new chart::ChartView(client);
@@ -105,12 +117,12 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     SlumpChart->SetAnimatedZoom(true);
     Bottom = SlumpChart->AddAxis(Qt::AlignBottom, QStringLiteral("play"), AxisFont());
     Left = SlumpChart->AddAxis(Qt::AlignLeft, QStringLiteral("Medal"), AxisFont());
-    Right = SlumpChart->AddAxis(Qt::AlignRight, QStringLiteral("滞在モード"), AxisFont());
-    Right->setRange(0, 5);
-    Right->setTickType(QValueAxis::TicksDynamic);
-    Right->setTickAnchor(0);
-    Right->setTickInterval(1);
-    Right->setMinorTickCount(4);
+    // Figures where they mean something: the levels for the line, the
+    // shares of the band's strip for the band.
+    ModeAxis = new QCategoryAxis;
+    ModeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    Right = SlumpChart->AddAxis(Qt::AlignRight, QStringLiteral("滞在モード"), AxisFont(), ModeAxis);
+    Right->setRange(0, kModeLevels);
     chart::SetRangeWithTicks(Bottom, 1, 24, 8, 1);
     chart::SetRangeWithTicks(Left, 0, 1, 5, 1);
     chart::SetRangeWithTicks(Bottom2, 0, 1, 10, 1);
@@ -169,11 +181,29 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
                                                    JapaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 10));
     UpdateLegend();
     // The mode band's colours, in the same column under the legend.
-    SlumpChart->OnViewChanged([this] { PlaceModeKey(); });
+    SlumpChart->OnViewChanged([this] {
+        PlaceModeKey();
+        LabelModeAxis();
+    });
     PlaceModeKey();
+    LabelModeAxis();
     Label4 = Hint(SlumpChart, 12);
     Label4->setObjectName(QStringLiteral("Label4"));
     SlumpChart->SetHome([this] { HomeSlump(); });
+    // The mode axis keeps its levels (or the band's strip) in every view;
+    // a zoom that shows the band leaves it its strip under the balance.
+    SlumpChart->SetZoomFit([this](std::vector<chart::ChartView::AxisRange>& ranges) {
+        const auto bottom = std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.axis == Bottom; });
+        for (auto& r : ranges) {
+            if (r.axis == Right) {
+                r.min = 0;
+                r.max = kModeLevels;
+            } else if (r.axis == Left && bottom != ranges.end() && ModeSeries->BandAt(bottom->min, bottom->max)) {
+                r.min -= BandStrip(r.min, r.max);
+            }
+        }
+    });
+    SlumpChart->KeepOnScroll(Right);
 
     KoyakuChart = Pie(koyakuPage, "KoyakuChart", KoyakuSeries, KoyakuLegend);
     ModeStayChart = Pie(modeStayPage, "ModeStayChart", ModeStaySeries, ModeStayLegend);
@@ -252,23 +282,61 @@ void RunCharts::HomeSlump() {
     } else {
         chart::SetRangeWithTicks(Bottom, 1, static_cast<double>(plays_), 8, 1);
     }
-    // The balance's own range with a little room for markers at its edges.
+    // The balance's own range with a little room for markers at its edges,
+    // and under it the band's strip, which the line never crosses.
     const double pad = std::max(1.0, (slumpMax_ - slumpMin_) * 0.05);
-    chart::SetRangeWithTicks(Left, slumpMin_ - pad, slumpMax_ + pad, 5, 1);
-    Right->setRange(0, 5);
+    const double lo = slumpMin_ - pad, hi = slumpMax_ + pad;
+    if (ModeSeries->BandAt(Bottom->min(), Bottom->max())) {
+        chart::SetRangeWithTicks(Left, lo - BandStrip(lo, hi), hi, 6, 1);
+    } else {
+        chart::SetRangeWithTicks(Left, lo, hi, 5, 1);
+    }
+    Right->setRange(0, kModeLevels);
+}
+
+double RunCharts::BandStrip(double lo, double hi) {
+    // The strip takes the band's share of the plot; the line the rest.
+    constexpr double share = chart::EnvelopeLine::kBandShare;
+    return (hi - lo) * share / (1 - share);
+}
+
+void RunCharts::LabelModeAxis() {
+    // The band's height is shares of games, not levels: the axis says so,
+    // with the shares at the strip and no level figures.
+    const bool band = ModeSeries->BandShown();
+    const QString title = band ? QStringLiteral("滞在モード比率") : QStringLiteral("滞在モード");
+    if (Right->titleText() != title) Right->setTitleText(title);
+    QStringList figures;
+    if (band) {
+        figures << QStringLiteral("0%") << QStringLiteral("100%");
+    } else {
+        for (int level = 0; level <= kModeLevels; ++level) figures << QString::number(level);
+    }
+    if (ModeAxis->categoriesLabels() == figures) return;
+    for (const QString& c : ModeAxis->categoriesLabels()) ModeAxis->remove(c);
+    // Each figure stands at its category's end; the first ends at 0.
+    ModeAxis->setStartValue(-1);
+    const double strip = chart::EnvelopeLine::kBandShare * kModeLevels;
+    for (int i = 0; i < figures.size(); ++i) ModeAxis->append(figures[i], band ? i * strip : i);
 }
 
 void RunCharts::HomeBars() {
     const auto& bars = SlumpBSeries->Values();
-    double top = 1;
-    for (const chart::XY& b : bars) top = std::max(top, b.y);
     // Half a bar's room either side: every bar gets the most width.
-    chart::SetRangeWithTicks(Bottom2, 0.5, static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5, 10, 1);
-    // Room above the tallest bar for its value box, upright or turned.
-    const double room = SlumpBSeries->MarkRoom();
+    const double hi = static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5;
+    chart::SetRangeWithTicks(Bottom2, 0.5, hi, 10, 1);
+    chart::SetRangeWithTicks(Left2, 0, BarsTop(0.5, hi), 4, 1);
+}
+
+double RunCharts::BarsTop(double lo, double hi) const {
+    double top = 1;
+    for (const chart::XY& b : SlumpBSeries->Values()) top = std::max(top, b.y);
+    // Room above the tallest bar for its value box, as the boxes stand
+    // while the bottom axis spans lo .. hi.
+    const double room = SlumpBSeries->MarkRoom(lo, hi);
     const double height = SlumpChart2->PlotHeight();
     const double max = room > 0 && height > room + 20 ? top * height / (height - room) : top * 1.3 + 1;
-    chart::SetRangeWithTicks(Left2, 0, std::ceil(max), 4, 1);
+    return std::ceil(max);
 }
 
 chart::ChartView* RunCharts::PieView(Page page) const {

@@ -11,6 +11,7 @@
 #include "present/presentation.h"
 
 class QGraphicsEllipseItem;
+class QCategoryAxis;
 class QLabel;
 class QPieSeries;
 class QWidget;
@@ -57,7 +58,9 @@ public:
     QLabel* Label5;
     QValueAxis* Bottom;   // SlumpChart: "play"
     QValueAxis* Left;     // "Medal"
-    QValueAxis* Right;    // "滞在モード", 0 .. 5
+    QValueAxis* Right;    // "滞在モード", 0 .. 5; while the band shows, its strip is 0 .. 1
+    static constexpr int kModeLevels = 5;
+    QCategoryAxis* ModeAxis;  // Right as the axis of figures it is
     QValueAxis* Bottom2;  // SlumpChart2: "ボーナス回数"
     QValueAxis* Left2;    // "Play数"
     std::unique_ptr<chart::EnvelopeLine> ModeSeries;
@@ -85,6 +88,11 @@ public:
 private:
     void HomeSlump();
     void HomeBars();
+    // The top of the bars' value axis while the bottom axis spans lo .. hi.
+    double BarsTop(double lo, double hi) const;
+    // What the medal axis adds under lo .. hi for the band's strip.
+    static double BandStrip(double lo, double hi);
+    void LabelModeAxis();
     void UpdateLegend();
     void PlaceModeKey();
     void FillPie(Page page, std::span<const PieSlice> slices);

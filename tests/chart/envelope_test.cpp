@@ -229,5 +229,25 @@ TEST(YRange, OfTheVisibleStretch) {
     EXPECT_GT(YRange(x, y, 10, 20).min, YRange(x, y, 10, 20).max);
 }
 
+TEST(CountIn, GamesInViewAsCountedOneByOne) {
+    // Whether the mode band shows hangs on this count against the plot's
+    // width: its edges (fractional, outside the data, reversed) matter.
+    Series sorted = RandomWalk(3000, 5);
+    Series shuffled = sorted;
+    std::mt19937 rng(3);
+    std::shuffle(shuffled.x.begin(), shuffled.x.end(), rng);
+    for (const Series* s : {&sorted, &shuffled}) {
+        const SeriesIndex index(s->x, s->y);
+        for (const auto& [lo, hi] : {std::pair{1.0, 3000.0}, std::pair{0.5, 1.5}, std::pair{2.2, 2.8},
+                                     std::pair{1500.0, 1500.0}, std::pair{-10.0, 10.0}, std::pair{2990.5, 4000.0},
+                                     std::pair{5000.0, 6000.0}, std::pair{20.0, 10.0}}) {
+            const auto want = static_cast<std::size_t>(
+                std::count_if(s->x.begin(), s->x.end(), [&](std::int32_t v) { return v >= lo && v <= hi; }));
+            EXPECT_EQ(CountIn(s->x, lo, hi), want) << lo << " .. " << hi;
+            EXPECT_EQ(CountIn(s->x, lo, hi, &index), want) << lo << " .. " << hi;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace morvane::chart

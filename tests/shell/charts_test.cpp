@@ -37,6 +37,88 @@ QList<QString> LegendNames(RunCharts& c) {
     return names;
 }
 
+// The axes' labels and titles as drawn, in chart coordinates.
+std::vector<std::pair<QString, QRectF>> AxisTexts(QChart* c) {
+    std::vector<std::pair<QString, QRectF>> texts;
+    for (QGraphicsItem* item : c->scene()->items()) {
+        if (item->type() != QGraphicsTextItem::Type || !item->isVisible()) continue;
+        const QString t = static_cast<QGraphicsTextItem*>(item)->toPlainText();
+        if (!t.isEmpty()) texts.emplace_back(t, item->sceneBoundingRect());
+    }
+    return texts;
+}
+
+// The figures of the value axis left of the plot.
+QStringList LeftFigures(QChart* c) {
+    QStringList figures;
+    for (const auto& [text, rect] : AxisTexts(c)) {
+        bool number = false;
+        text.toInt(&number);
+        if (number && rect.right() <= c->plotArea().left()) figures << text;
+    }
+    return figures;
+}
+
+// The mode axis's figures right of the plot, from the bottom up.
+QStringList RightFigures(QChart* c) {
+    static const QRegularExpression figure(QStringLiteral("^[0-9]+%?$"));
+    std::vector<std::pair<double, QString>> figures;
+    for (const auto& [text, rect] : AxisTexts(c))
+        if (rect.left() >= c->plotArea().right() && figure.match(text).hasMatch())
+            figures.emplace_back(-rect.center().y(), text);
+    std::sort(figures.begin(), figures.end());
+    QStringList out;
+    for (const auto& f : figures) out << f.second;
+    return out;
+}
+
+// A rubber band drawn with the mouse from `a` to `b`, shares of the plot.
+void DragZoom(chart::ChartView* view, QPointF a, QPointF b) {
+    const QRectF plot = view->chart()->plotArea();
+    auto at = [&](QPointF share) {
+        return view->mapFromScene(QPointF(plot.left() + plot.width() * share.x(), plot.top() + plot.height() * share.y()));
+    };
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at(a));
+    QTest::mouseMove(view->viewport(), at(b));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at(b));
+}
+
+void DragScroll(chart::ChartView* view, QPoint by) {
+    const QPoint start = view->viewport()->rect().center();
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, start);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start + by), view->viewport()->mapToGlobal(QPointF(start + by)),
+                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, start + by);
+}
+
+// The value boxes of the bars in view, each over its own bar: just above
+// it, under the hint, within the plot's width (centred on the bar but at
+// the plot's edge), and clear of every axis label.
+void CheckMarksStandOverTheirBars(Window& w) {
+    chart::ChartView* view = w.charts().SlumpChart2;
+    const chart::Bars& series = *w.charts().SlumpBSeries;
+    QChart* c = view->chart();
+    const QRectF plot = c->plotArea();
+    const QRect hint = w.charts().Label5->geometry();
+    const double ceiling = view->mapToScene(hint.bottomLeft()).y();
+    const auto texts = AxisTexts(c);
+    for (const chart::Bars::Mark& m : series.ShownMarks()) {
+        const auto bar = std::find_if(series.Values().begin(), series.Values().end(),
+                                      [&](const chart::XY& b) { return b.x == m.x; });
+        QVERIFY(bar != series.Values().end());
+        const QPointF top = c->mapToPosition(QPointF(bar->x, bar->y), series.Series());
+        QVERIFY2(std::abs(m.rect.bottom() - (top.y() - 4)) <= 1, qPrintable(m.text));
+        QVERIFY2(m.rect.top() > ceiling, qPrintable(m.text));
+        QVERIFY2(m.rect.left() >= plot.left() && m.rect.right() <= plot.right(), qPrintable(m.text));
+        const bool centred = std::abs(m.rect.center().x() - top.x()) <= 1;
+        const bool atEdge = (m.rect.left() - plot.left() < 1 || plot.right() - m.rect.right() < 1) &&
+                            m.rect.left() <= top.x() && top.x() <= m.rect.right();
+        QVERIFY2(centred || atEdge, qPrintable(m.text));
+        for (const auto& [text, rect] : texts) QVERIFY2(!m.rect.intersects(rect), qPrintable(m.text + " / " + text));
+    }
+}
+
 double YAt(const QLineSeries* s, double x) {
     for (const QPointF& p : s->points())
         if (p.x() == x) return p.y();
@@ -59,6 +141,10 @@ private slots:
     void barsReadAtEveryScale();
     void everyBarOfAnEightThousandGameRunShowsItsValue_data();
     void everyBarOfAnEightThousandGameRunShowsItsValue();
+    void barsZoomAndScrollAlongTheBBsOnly_data();
+    void barsZoomAndScrollAlongTheBBsOnly();
+    void modeBandHasAStripUnderTheLine_data();
+    void modeBandHasAStripUnderTheLine();
     void modeBandSharesMatchARecount();
     void modeBandAtTenMillionGamesSlow();
     void runWithoutBBLeavesTheBarsEmpty();
@@ -251,15 +337,26 @@ void ChartsTest::bottomAxisRunsOneToN() {
 
 void ChartsTest::barsReadAtEveryScale_data() {
     QTest::addColumn<int>("games");
-    QTest::newRow("8000") << 8000;
-    QTest::newRow("100000") << 100000;
-    QTest::newRow("2000000") << 2000000;
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<int>("seed");
+    QTest::newRow("8000") << 8000 << 6 << 12;
+    QTest::newRow("16000") << 16000 << 6 << 12;
+    QTest::newRow("100000") << 100000 << 6 << 12;
+    QTest::newRow("2000000") << 2000000 << 6 << 12;
+    // Runs whose tallest box once found no room above its bar, or whose
+    // first bar's box reached past the plot into the axis's figures.
+    QTest::newRow("12000 at 6, seed 8") << 12000 << 6 << 8;
+    QTest::newRow("16000 at 1, seed 1") << 16000 << 1 << 1;
+    QTest::newRow("16000 at 6, seed 4") << 16000 << 6 << 4;
+    QTest::newRow("24000 at 6, seed 11") << 24000 << 6 << 11;
 }
 
 void ChartsTest::barsReadAtEveryScale() {
     QFETCH(int, games);
-    Window w(12, Window::OnScreen);
-    w.Start(games, 6);
+    QFETCH(int, setting);
+    QFETCH(int, seed);
+    Window w(static_cast<std::uint32_t>(seed), Window::OnScreen);
+    w.Start(games, setting);
     chart::ChartView* view = w.charts().SlumpChart2;
     chart::Bars& series = *w.charts().SlumpBSeries;
     const QImage drawn = view->grab().toImage();
@@ -302,7 +399,6 @@ void ChartsTest::barsReadAtEveryScale() {
             const auto bar = std::find_if(bars.begin(), bars.end(), [&](const chart::XY& b) { return b.x == marks[i].x; });
             QVERIFY(bar != bars.end());
             QCOMPARE(marks[i].text, QString::number(bar->y));
-            QVERIFY(std::abs(marks[i].rect.center().x() - c->mapToPosition(QPointF(bar->x, 0), series.Series()).x()) <= 1);
             lowestLabelled = std::min(lowestLabelled, bar->y);
         }
         for (const chart::XY& b : bars) {
@@ -310,6 +406,10 @@ void ChartsTest::barsReadAtEveryScale() {
                 std::any_of(marks.begin(), marks.end(), [&](const chart::Bars::Mark& m) { return m.x == b.x; });
             QVERIFY2(labelled || b.y <= lowestLabelled, qPrintable(QStringLiteral("bar %1 of %2").arg(b.x).arg(b.y)));
         }
+        // The tallest bar's box has its room above it at every scale.
+        const auto tallest = std::max_element(bars.begin(), bars.end(), [](const auto& a, const auto& b) { return a.y < b.y; });
+        QVERIFY(std::any_of(marks.begin(), marks.end(), [&](const chart::Bars::Mark& m) { return m.x == tallest->x; }));
+        CheckMarksStandOverTheirBars(w);
     } else {
         // Narrower than a pixel: per pixel column the median as a line in a
         // band of the quartiles, the highest above, each as recounted from
@@ -489,6 +589,111 @@ double CheckModeBand(Window& w) {
 }
 
 }  // namespace
+
+void ChartsTest::barsZoomAndScrollAlongTheBBsOnly_data() {
+    QTest::addColumn<int>("games");
+    QTest::addColumn<int>("setting");
+    QTest::newRow("16000 at 1") << 16000 << 1;
+    QTest::newRow("100000 at 6") << 100000 << 6;
+}
+
+void ChartsTest::barsZoomAndScrollAlongTheBBsOnly() {
+    QFETCH(int, games);
+    QFETCH(int, setting);
+    Window w(12, Window::OnScreen);
+    w.Start(games, setting);
+    chart::ChartView* view = w.charts().SlumpChart2;
+    const double span = w.charts().Bottom2->max() - w.charts().Bottom2->min();
+    // A band drawn over the bars' upper half: the BBs zoom, the value axis
+    // keeps its foot and room for the boxes.
+    DragZoom(view, {0.4, 0.1}, {0.55, 0.5});
+    QApplication::processEvents();
+    const double lo = w.charts().Bottom2->min(), hi = w.charts().Bottom2->max();
+    QVERIFY(hi - lo < span * 0.2 && hi - lo > span * 0.1);
+    QCOMPARE(w.charts().Left2->min(), 0.0);
+    double tallest = 0;
+    for (const chart::XY& b : w.charts().SlumpBSeries->Values())
+        if (b.x >= lo && b.x <= hi) tallest = std::max(tallest, b.y);
+    QVERIFY(w.charts().Left2->max() > tallest);
+    QVERIFY(w.charts().SlumpBSeries->MarksShown() > 0);
+    CheckMarksStandOverTheirBars(w);
+    QVERIFY(LeftFigures(view->chart()).contains(QStringLiteral("0")));
+    // A right-drag down and to the left: later BBs, the same value axis.
+    const double top = w.charts().Left2->max();
+    DragScroll(view, QPoint(-80, 40));
+    QVERIFY(w.charts().Bottom2->min() > lo);
+    QVERIFY(std::abs((w.charts().Bottom2->max() - w.charts().Bottom2->min()) - (hi - lo)) < 1e-6 * span);
+    QCOMPARE(w.charts().Left2->min(), 0.0);
+    QCOMPARE(w.charts().Left2->max(), top);
+    CheckMarksStandOverTheirBars(w);
+}
+
+void ChartsTest::modeBandHasAStripUnderTheLine_data() {
+    QTest::addColumn<int>("games");
+    QTest::addColumn<int>("setting");
+    QTest::newRow("8000 at 6") << 8000 << 6;
+    QTest::newRow("100000 at 1") << 100000 << 1;
+    QTest::newRow("100000 at 6") << 100000 << 6;
+}
+
+void ChartsTest::modeBandHasAStripUnderTheLine() {
+    QFETCH(int, games);
+    QFETCH(int, setting);
+    Window w(21, Window::OnScreen);
+    w.Start(games, setting);
+    RunCharts& charts = w.charts();
+    chart::ChartView* view = charts.SlumpChart;
+    QChart* c = view->chart();
+    // Every point of the balance in view drawn above the band, and the
+    // mode axis saying that the band holds shares, with no level figures.
+    auto check = [&](const char* where) {
+        QVERIFY2(charts.ModeSeries->BandShown(), where);
+        const QRect band = charts.ModeSeries->BandRect();
+        QCOMPARE(band.bottom() + 1, static_cast<int>(std::lround(c->plotArea().bottom())));
+        int looked = 0;
+        for (const QPointF& p : charts.SlumpSeries->Series()->points()) {
+            if (p.x() < charts.Bottom->min() || p.x() > charts.Bottom->max()) continue;
+            const double y = c->mapToPosition(p, charts.SlumpSeries->Series()).y();
+            QVERIFY2(y < band.top(), qPrintable(QStringLiteral("%1: game %2 at %3, band from %4").arg(where).arg(p.x()).arg(y).arg(band.top())));
+            ++looked;
+        }
+        QVERIFY2(looked > 100, where);
+        QCOMPARE(charts.Right->min(), 0.0);
+        QCOMPARE(charts.Right->max(), 5.0);
+        QCOMPARE(charts.Right->titleText(), QStringLiteral("滞在モード比率"));
+        QCOMPARE(RightFigures(c), (QStringList{"0%", "100%"}));
+        // The medal axis shows its figures: several, all different.
+        const QStringList figures = LeftFigures(c);
+        const auto distinct = QSet<QString>(figures.begin(), figures.end()).size();
+        QVERIFY2(figures.size() >= 3 && distinct == figures.size(), qPrintable(figures.join(QLatin1Char(' '))));
+    };
+    check("home");
+    // A band drawn over the line and into the strip.
+    view->SetAnimatedZoom(false);
+    DragZoom(view, {0.3, 0.1}, {0.45, 0.95});
+    QVERIFY(charts.Bottom->max() - charts.Bottom->min() < games * 0.2);
+    check("zoomed");
+    // Along the games, then down: the balance follows, the mode axis stays.
+    DragScroll(view, QPoint(-60, 0));
+    check("scrolled");
+    const double medal = charts.Left->min();
+    DragScroll(view, QPoint(0, 30));
+    QVERIFY(charts.Left->min() > medal);
+    QCOMPARE(charts.Right->min(), 0.0);
+    QCOMPARE(charts.Right->max(), 5.0);
+    // Fewer games than pixels: the modes as a line over the whole plot,
+    // on the axis of their levels.
+    const double from = charts.Bottom->min();
+    chart::SetRangeWithTicks(charts.Bottom, from, from + 200, 8, 1);
+    QApplication::processEvents();
+    QVERIFY(!charts.ModeSeries->BandShown());
+    QCOMPARE(charts.Right->titleText(), QStringLiteral("滞在モード"));
+    QCOMPARE(RightFigures(c), (QStringList{"0", "1", "2", "3", "4", "5"}));
+    QCOMPARE(charts.Right->max(), 5.0);
+    view->ResetZoom();
+    QApplication::processEvents();
+    check("home again");
+}
 
 void ChartsTest::modeBandSharesMatchARecount() {
     Window w(21, Window::OnScreen);
