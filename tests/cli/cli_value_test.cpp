@@ -391,7 +391,7 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", file, "--more", "10", "--sessions", "0"},
              {"estimate", "--counts", file, "--more", "10"},
              {"estimate", "--counts", file, "--now"},
-             {"estimate", file, "--now", "--horizon", "100001"},
+             {"estimate", file, "--now", "--horizon", "20001"},
              {"estimate", file, "--now", "--horizon", "0"},
              {"estimate", file, "--now", "--threshold", "0.5"},
              {"estimate", file, "--now", "--seed", "-1"},
