@@ -126,7 +126,7 @@ public:
         const SettingPrior prior = PriorGiven();
         const std::optional<std::int32_t> horizon = HorizonGiven();
         const std::optional<MoreGamesRequest> more = MoreGiven();
-        const std::optional<NowRequest> now = NowGiven(horizon);
+        const std::optional<NowRequest> now = NowGiven(horizon, more);
         if (!horizon && !more && !now) {
             const ExactEstimate e = EstimateSettingExactly(history.records(), prior);
             if (e.problem) {
@@ -172,7 +172,7 @@ private:
             return kExitUsage;
         }
         const std::optional<MoreGamesRequest> more = MoreGiven();
-        const std::optional<NowRequest> now = NowGiven(horizon);
+        const std::optional<NowRequest> now = NowGiven(horizon, more);
         if (!horizon && !more && !now) {
             out << ReportText(PosteriorReport(e.posterior, true), format_);
             return kExitOk;
@@ -262,14 +262,16 @@ private:
         return r;
     }
 
-    std::optional<NowRequest> NowGiven(const std::optional<std::int32_t>& horizon) const {
+    // With --more, the seed and threads it read: the clock is read once.
+    std::optional<NowRequest> NowGiven(const std::optional<std::int32_t>& horizon,
+                                       const std::optional<MoreGamesRequest>& more) const {
         if (!Given(now_)) return std::nullopt;
         NowRequest r;
         r.horizon = horizon.value_or(kNowHorizon);
         if (r.horizon > kMostNowHorizon)
             throw UsageError{"--now goes with a --horizon of at most " + std::to_string(kMostNowHorizon) + " games"};
-        r.seed = SeedValue(seed_);
-        r.threads = PositiveValue(threads_, DefaultThreads(), "threads");
+        r.seed = more ? more->seed : SeedValue(seed_);
+        r.threads = more ? more->threads : PositiveValue(threads_, DefaultThreads(), "threads");
         return r;
     }
 
