@@ -1,6 +1,4 @@
 // morvane-sim bench: a fixed workload, its signature and its speed.
-#include <CLI/CLI.hpp>
-
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>

@@ -1,28 +1,23 @@
 // morvane-sim estimate: which setting a saved run, or hall data noted by
 // hand, was played at.
-#include <CLI/CLI.hpp>
-
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <functional>
-#include <future>
 #include <ostream>
 
 #include "analysis/estimate.h"
 #include "analysis/hall_estimate.h"
+#include "analysis/keep_or_quit.h"
 #include "analysis/likelihood.h"
 #include "analysis/machine_now.h"
 #include "analysis/more_games.h"
 #include "analysis/spread_play.h"
 #include "app/hall_input.h"
-#include "app/now_job.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/load_sim.h"
 #include "cli/long_work.h"
 #include "cli/options.h"
-#include "cli/posterior_text.h"
 #include "cli/prior_option.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
@@ -31,6 +26,23 @@
 
 namespace morvane {
 namespace {
+
+// --now's horizon when --horizon is not given, as the window starts.
+constexpr std::int32_t kNowHorizon = 1000;
+// Keep or quit's exact rules are worked out game by game over the horizon,
+// some 0.2 s a thousand games, and hear Ctrl+C only when they end: a long
+// day's play at most, a few seconds.
+constexpr std::int32_t kMostNowHorizon = 20'000;
+// Rules up to the n-th BB, and the sessions behind the best rule's spread,
+// as the window has them.
+constexpr int kMostBBs = 10;
+constexpr std::int32_t kSpreadSessions = 2000;
+
+struct NowRequest {
+    std::int32_t horizon = kNowHorizon;
+    std::uint32_t seed = 0;  // of the best rule's spread
+    int threads = 0;
+};
 
 std::string WhatIsWrong(const HallBBReading& r) {
     switch (r.wrong) {
@@ -53,10 +65,10 @@ public:
     }
     std::string Usage() const override {
         return "morvane-sim estimate [--counts] FILE.sim [--format tsv|csv|json]\n"
-               "morvane-sim estimate FILE.sim [--prior W1,...,W6] [--horizon K] [--format tsv|csv|json]\n"
-               "                     [--more K [--threshold P] [--sessions N] [--seed X] [--threads T]]\n"
+               "morvane-sim estimate FILE.sim [--prior W1,...,W6] [--horizon K] [--now] [--format tsv|csv|json]\n"
+               "                     [--more K [--threshold P] [--sessions N]] [--seed X] [--threads T]\n"
                "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--prior W1,...,W6] [--horizon K]\n"
-               "                     [--more K ...] [--format tsv|csv|json]\n";
+               "                     [--now] [--more K ...] [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -75,14 +87,20 @@ public:
         horizon_ = AddValueOption(app, "--horizon", "K", "",
                                   "adds the expected net medals of the next K games and of playing until the next "
                                   "BB's sets are over to each setting's line, and a line of both mixed");
+        now_ = AddFlag(app, "--now",
+                       "adds the machine now as the window shows it, over the K games of --horizon (1000 when "
+                       "not given, at most 20000): the games until the next BB's sets are over, each hidden mode's "
+                       "chance, and keep or quit: the best stopping rule, its advice and its net's spread over 2000 "
+                       "sessions simulated");
         more_ = AddValueOption(app, "--more", "K", "",
                                "adds the chance that after K more games watched the posterior of settings 5 and 6 "
                                "together, and that of the most probable setting, reach --threshold (by simulation)");
         threshold_ = AddValueOption(app, "--threshold", "P", "0.8", "with --more: the posterior to reach, above 0 and at most 1");
         sessions_ = AddValueOption(app, "--sessions", "N", "2000", "with --more: the continuations simulated");
-        seed_ = AddValueOption(app, "--seed", "X", "the clock's seconds", "with --more: the simulation's seed, from 0 to 4294967295");
+        seed_ = AddValueOption(app, "--seed", "X", "the clock's seconds",
+                               "with --more or --now: the simulation's seed, from 0 to 4294967295");
         threads_ = AddValueOption(app, "--threads", "T", "every core",
-                                  "with --more: threads to simulate on; the output is the same for any");
+                                  "with --more or --now: threads to simulate on; the output is the same for any");
     }
 
     int Run(std::ostream& out, std::ostream& err) override {
@@ -99,8 +117,8 @@ public:
             return kExitUsage;
         }
         if (Given(counts_)) {
-            if (Given(prior_) || Given(horizon_) || Given(more_))
-                throw UsageError{"--counts goes without --prior, --horizon and --more"};
+            if (Given(prior_) || Given(horizon_) || Given(now_) || Given(more_))
+                throw UsageError{"--counts goes without --prior, --horizon, --now and --more"};
             const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
             out << ReportText(PosteriorReport(p, false), format_);
             return kExitOk;
@@ -108,7 +126,8 @@ public:
         const SettingPrior prior = PriorGiven();
         const std::optional<std::int32_t> horizon = HorizonGiven();
         const std::optional<MoreGamesRequest> more = MoreGiven();
-        if (!horizon && !more) {
+        const std::optional<NowRequest> now = NowGiven(horizon, more);
+        if (!horizon && !more && !now) {
             const ExactEstimate e = EstimateSettingExactly(history.records(), prior);
             if (e.problem) {
                 err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
@@ -129,9 +148,7 @@ public:
             err << "morvane-sim: " << Printable(path) << ": " << *rb.estimate.problem << "\n";
             return kExitUsage;
         }
-        // The two columns of --horizon exist in the text form only.
-        if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
-        return PrintWithBelief(rb.estimate.posterior, *rb.belief, horizon, more, out, err);
+        return PrintWithBelief(rb.estimate.posterior, *rb.belief, horizon, now, more, out, err);
     }
 
 private:
@@ -155,64 +172,78 @@ private:
             return kExitUsage;
         }
         const std::optional<MoreGamesRequest> more = MoreGiven();
-        if (!horizon && !more) {
+        const std::optional<NowRequest> now = NowGiven(horizon, more);
+        if (!horizon && !more && !now) {
             out << ReportText(PosteriorReport(e.posterior, true), format_);
             return kExitOk;
         }
-        // The two columns of --horizon exist in the text form only.
-        if (horizon && format_ != ReportFormat::Tsv) throw UsageError{"--horizon goes with --format tsv only"};
         const BeliefResult b = BeliefFromHallData(data, e, prior);
-        return PrintWithBelief(e.posterior, *b.belief, horizon, more, out, err);
+        return PrintWithBelief(e.posterior, *b.belief, horizon, now, more, out, err);
     }
 
-    // The posterior, with --horizon's columns (text only) and --more's lines.
+    // The posterior, with --horizon's columns, --now's lines and --more's.
     int PrintWithBelief(const SettingPosterior& posterior, const MachineBelief& belief,
-                        const std::optional<std::int32_t>& horizon, const std::optional<MoreGamesRequest>& more,
-                        std::ostream& out, std::ostream& err) const {
-        MoreGames m;
+                        std::optional<std::int32_t> horizon, const std::optional<NowRequest>& now,
+                        const std::optional<MoreGamesRequest>& more, std::ostream& out, std::ostream& err) const {
+        if (now) horizon = now->horizon;
         using Stop = const std::atomic<bool>&;
         using Done = std::atomic<std::int64_t>&;
+        MoreGames m;
         // The continuations play on their own threads; nothing is printed
         // until they end.
         if (more && !FollowWork("sessions", more->sessions, err,
                                 [&](Stop stop, Done done) { return ValueOfMoreGames(belief, *more, m, &stop, &done); }))
             return kExitInterrupted;
-        std::optional<MachineNow> now;
+        std::optional<MachineNow> figures;
         if (horizon && !FollowWork("settings", kMaxSetting, err, [&](Stop stop, Done done) {
-                now = NowFigures(belief, *horizon, stop, &done);
-                return now.has_value();
+                figures = NowFigures(belief, *horizon, stop, &done);
+                return figures.has_value();
             }))
             return kExitInterrupted;
-        Report report;
-        if (horizon)
-            PrintPosteriorNow(posterior, *now, out);
-        else
-            report = PosteriorReport(posterior, true);
+        NowDecision decision;
+        if (now && !Decide(belief, *now, decision, err)) return kExitInterrupted;
+        Report report =
+            horizon ? PosteriorNowReport(posterior, *figures, now.has_value()) : PosteriorReport(posterior, true);
+        if (now)
+            for (auto& line : NowDecisionReport(*figures, decision).parts) report.parts.push_back(std::move(line));
         if (more)
             for (auto& line : MoreGamesReport(m).parts) report.parts.push_back(std::move(line));
         out << ReportText(report, format_);
         return kExitOk;
     }
 
-    // Work on its own thread while this one draws the progress of `done`
-    // and passes Ctrl+C on through `stop`. False when Ctrl+C stopped it,
-    // which is then said on `err`.
-    static bool FollowWork(const char* unit, std::int64_t total, std::ostream& err,
-                           const std::function<bool(const std::atomic<bool>&, std::atomic<std::int64_t>&)>& body) {
-        LongWork work(unit, total);
-        std::atomic<bool> stop{false};
-        std::atomic<std::int64_t> done{0};
-        std::future<bool> finished = std::async(std::launch::async, [&] { return body(stop, done); });
-        if (work.Follow(finished, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
-            return true;
-        work.Stopped(err);
-        return false;
+    // Keep or quit as the window decides it: the exact rules, then the
+    // best one's spread from the belief, and the advice of both. False
+    // when Ctrl+C stopped it.
+    static bool Decide(const MachineBelief& belief, const NowRequest& r, NowDecision& d, std::ostream& err) {
+        using Stop = const std::atomic<bool>&;
+        using Done = std::atomic<std::int64_t>&;
+        d.seed = r.seed;
+        if (!FollowWork("games", r.horizon, err, [&](Stop stop, Done) {
+                d.keep = DecideKeepOrQuit(belief, {r.horizon, kMostBBs, 0, r.seed, r.threads}, &stop);
+                return !stop;
+            }))
+            return false;
+        if (d.keep.best.kind != StopRule::Kind::Now) {
+            RuleSpread s;
+            if (!FollowWork("sessions", kSpreadSessions, err, [&](Stop stop, Done done) {
+                    return SpreadOfRule(belief, d.keep.best, r.horizon, kSpreadSessions, r.seed, r.threads, s, &stop,
+                                        &done);
+                }))
+                return false;
+            d.spread = s;
+        }
+        d.advice = Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief));
+        return true;
     }
 
     std::optional<MoreGamesRequest> MoreGiven() const {
-        const bool any = Given(threshold_) || Given(sessions_) || Given(seed_) || Given(threads_);
         if (!Given(more_)) {
-            if (any) throw UsageError{"--threshold, --sessions, --seed and --threads go with --more"};
+            if (Given(now_)) {
+                if (Given(threshold_) || Given(sessions_)) throw UsageError{"--threshold and --sessions go with --more"};
+            } else if (Given(threshold_) || Given(sessions_) || Given(seed_) || Given(threads_)) {
+                throw UsageError{"--threshold, --sessions, --seed and --threads go with --more"};
+            }
             return std::nullopt;
         }
         MoreGamesRequest r;
@@ -228,6 +259,19 @@ private:
         r.sessions = PositiveValue(sessions_, 2000, "sessions");
         r.seed = SeedValue(seed_);
         r.threads = PositiveValue(threads_, DefaultThreads(), "threads");
+        return r;
+    }
+
+    // With --more, the seed and threads it read: the clock is read once.
+    std::optional<NowRequest> NowGiven(const std::optional<std::int32_t>& horizon,
+                                       const std::optional<MoreGamesRequest>& more) const {
+        if (!Given(now_)) return std::nullopt;
+        NowRequest r;
+        r.horizon = horizon.value_or(kNowHorizon);
+        if (r.horizon > kMostNowHorizon)
+            throw UsageError{"--now goes with a --horizon of at most " + std::to_string(kMostNowHorizon) + " games"};
+        r.seed = more ? more->seed : SeedValue(seed_);
+        r.threads = more ? more->threads : PositiveValue(threads_, DefaultThreads(), "threads");
         return r;
     }
 
@@ -282,6 +326,7 @@ private:
     ReportFormat format_ = ReportFormat::Tsv;
     CLI::Option* prior_ = nullptr;
     CLI::Option* horizon_ = nullptr;
+    CLI::Option* now_ = nullptr;
     CLI::Option* more_ = nullptr;
     CLI::Option* threshold_ = nullptr;
     CLI::Option* sessions_ = nullptr;

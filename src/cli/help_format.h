@@ -1,7 +1,7 @@
 #pragma once
 // How morvane-sim lays out its help: the usage lines first, then what the
 // command does, its arguments and options, each option with its default.
-#include <CLI/CLI.hpp>
+#include <CLI/Formatter.hpp>
 
 #include <string>
 

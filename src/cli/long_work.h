@@ -2,6 +2,7 @@
 // What a long command holds while it works: the progress line on stderr
 // (drawn only when stderr is a terminal) and the watch for Ctrl+C, which
 // stops the work at its next slice with exit 130.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -33,6 +34,11 @@ public:
     bool Follow(std::future<bool>& work, const std::function<std::int64_t()>& done,
                 const std::function<void()>& stop);
 
+    // Runs `save`, a safe write of the work's file. False when Ctrl+C took
+    // its temporary file away: then return Stopped(). Other failures are
+    // thrown on.
+    bool Saved(const std::function<void()>& save);
+
     // Clears the line, says the work was interrupted; the exit code, 130.
     int Stopped(std::ostream& err);
 
@@ -40,5 +46,11 @@ private:
     InterruptWatch watch_;
     ProgressLine line_;
 };
+
+// `body` on its own thread while this one draws the progress of its
+// `done` and passes Ctrl+C on through its `stop`; `body` returns false
+// when stopped. False when Ctrl+C stopped it, which is then said on `err`.
+bool FollowWork(const char* unit, std::int64_t total, std::ostream& err,
+                const std::function<bool(const std::atomic<bool>& stop, std::atomic<std::int64_t>& done)>& body);
 
 }  // namespace morvane

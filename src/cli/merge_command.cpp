@@ -1,6 +1,4 @@
 // morvane-sim merge: the shards of one spread, printed as the whole spread.
-#include <CLI/CLI.hpp>
-
 #include <ostream>
 
 #include "analysis/spread_report.h"

@@ -1,6 +1,6 @@
 #include "cli/options.h"
 
-#include <CLI/CLI.hpp>
+#include <CLI/App.hpp>
 
 #include <ctime>
 
@@ -84,6 +84,21 @@ std::uint32_t SeedValue(const CLI::Option* option) {
     }
     if (!ok) throw UsageError{"seed " + Quoted(s) + " is not a number from 0 to 4294967295"};
     return static_cast<std::uint32_t>(v);
+}
+
+std::optional<SettingChoice> SettingValue(const CLI::Option* option, bool hiddenToo) {
+    const auto text = ValueOf(option);
+    if (!text) return std::nullopt;
+    const auto setting = ParseSetting(*text);
+    if (!setting || (setting->hidden && !hiddenToo))
+        throw UsageError{"setting " + Quoted(*text) + (hiddenToo ? " must be 1 to 6 or ?" : " must be 1 to 6")};
+    return setting;
+}
+
+std::optional<std::string> OutValue(const CLI::Option* option) {
+    auto path = ValueOf(option);
+    if (path && path->empty()) throw UsageError{"--out needs a file name"};
+    return path;
 }
 
 }  // namespace morvane

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "run/setting_choice.h"
+
 namespace CLI {
 class App;
 class Option;
@@ -40,5 +42,10 @@ std::vector<std::string> ValuesOf(const CLI::Option* option);
 std::int32_t PositiveValue(const CLI::Option* option, std::int32_t fallback, const char* what);
 // A number from 0 to 2^32 - 1; the clock's seconds when not given.
 std::uint32_t SeedValue(const CLI::Option* option);
+// --setting: 1 to 6, and with `hiddenToo` ? for one drawn at random;
+// nothing when not given.
+std::optional<SettingChoice> SettingValue(const CLI::Option* option, bool hiddenToo);
+// --out: the path given, never empty; nothing when not given.
+std::optional<std::string> OutValue(const CLI::Option* option);
 
 }  // namespace morvane

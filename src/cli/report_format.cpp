@@ -1,6 +1,8 @@
 #include "cli/report_format.h"
 
-#include <CLI/CLI.hpp>
+#include <array>
+#include <charconv>
+#include <string_view>
 
 #include "cli/command.h"
 #include "cli/options.h"
@@ -31,6 +33,83 @@ Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood) {
         table.rows.push_back(std::move(row));
     }
     return {{table}};
+}
+
+namespace {
+
+ReportCell Fixed6OrEmpty(bool shown, double v) { return shown ? ReportCell::Fixed(v, 6) : ReportCell::Empty(); }
+
+// The modes by their names in the code, for scripts.
+constexpr std::array<const char*, kModes> kModeFields = {"hamari", "low", "high", "precursor", "blue7", "red7"};
+
+const char* RuleKind(StopRule::Kind kind) {
+    switch (kind) {
+    case StopRule::Kind::Now: return "quit";
+    case StopRule::Kind::Games: return "games";
+    case StopRule::Kind::BBs: return "bbs";
+    case StopRule::Kind::Learning: break;
+    }
+    return "learning";
+}
+
+const char* VerdictWord(Verdict v) {
+    switch (v) {
+    case Verdict::Quit: return "quit";
+    case Verdict::AboutEven: return "about_even";
+    case Verdict::Keep: break;
+    }
+    return "keep";
+}
+
+}  // namespace
+
+Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames) {
+    Report report = PosteriorReport(p, true);
+    auto& table = std::get<ReportTable>(report.parts.front());
+    table.columns.insert(table.columns.end(), {"next_games", "until_bb"});
+    if (withGames) table.columns.push_back("until_bb_games");
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        const SettingNow& n = now.bySetting[i];
+        table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.nextGames));
+        table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBB));
+        if (withGames) table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBBGames));
+    }
+    ReportLine mixed{"mixed", {ReportCell::Fixed(now.nextGames, 6), ReportCell::Fixed(now.untilBB, 6)},
+                     {"next_games", "until_bb"}, true};
+    if (withGames) {
+        mixed.cells.push_back(ReportCell::Fixed(now.untilBBGames, 6));
+        mixed.fields.push_back("until_bb_games");
+    }
+    report.parts.push_back(std::move(mixed));
+    return report;
+}
+
+Report NowDecisionReport(const MachineNow& now, const NowDecision& d) {
+    Report r;
+    r.parts.push_back(ReportLine{"games_since_bb", {ReportCell::Integer(now.gamesSinceBB)}, {}, true});
+    ReportLine modes{"modes", {}, {kModeFields.begin(), kModeFields.end()}, true};
+    for (const double chance : now.mode) modes.cells.push_back(ReportCell::Fixed(chance, 6));
+    r.parts.push_back(std::move(modes));
+    const StopRule& best = d.keep.best;
+    r.parts.push_back(ReportLine{"best_rule",
+                                 {ReportCell::Integer(d.keep.horizon), ReportCell::Words(RuleKind(best.kind)),
+                                  ReportCell::Integer(best.n), ReportCell::Fixed(best.value, 6)},
+                                 {"horizon", "kind", "n", "ev_medals"},
+                                 true});
+    r.parts.push_back(ReportLine{"advice",
+                                 {ReportCell::Words(VerdictWord(d.advice.verdict)), ReportCell::Flag(d.advice.precursorLook)},
+                                 {"verdict", "precursor_look"},
+                                 true});
+    if (d.spread) {
+        const RuleSpread& s = *d.spread;
+        r.parts.push_back(ReportLine{"rule_spread",
+                                     {ReportCell::Fixed(s.behind.share, 6), ReportCell::Fixed(s.behind.se, 6),
+                                      ReportCell::Fixed(s.mean, 6), ReportCell::Fixed(s.se, 6), ReportCell::Fixed(s.sd, 6),
+                                      ReportCell::Integer(s.behind.trials), ReportCell::Integer(d.seed)},
+                                     {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
+                                     true});
+    }
+    return r;
 }
 
 Report MoreGamesReport(const MoreGames& m) {
@@ -69,6 +148,45 @@ Report SpreadAsReport(const SpreadReport& spread) {
     report.parts.push_back(ReportLine{spread.ahead.name, numbers(spread.ahead.cells), {"sessions", "share", "se"}, true});
     for (const SpreadReportRow& row : spread.ends)
         report.parts.push_back(ReportLine{row.name, numbers(row.cells), {"session", "seed", "balance_medals"}, true});
+    return report;
+}
+
+Report ValueReport(const ValueJobRequest& request, const CountValueTable& table) {
+    Report report;
+    if (request.setting != 0) {
+        report.parts.push_back(ReportLine{"setting", {ReportCell::Integer(request.setting)}, {}, false});
+    } else {
+        ReportLine prior{"prior", {}, {"w1", "w2", "w3", "w4", "w5", "w6"}, false};
+        for (const double w : request.prior.Probabilities()) prior.cells.push_back(ReportCell::Fixed(w, 6));
+        report.parts.push_back(std::move(prior));
+    }
+    // The shortest text that reads back to the rate given: 50, 56, 5.6.
+    char rate[32];
+    const auto end = std::to_chars(rate, rate + sizeof rate, request.exchange.medalsPer1000Yen).ptr;
+    report.parts.push_back(ReportLine{"exchange", {ReportCell::Number(std::string(rate, end))}, {}, false});
+    report.parts.push_back(ReportLine{"positive_from",
+                                      {table.positiveFrom ? ReportCell::Integer(*table.positiveFrom) : ReportCell::Empty()},
+                                      {},
+                                      false});
+    ReportTable rows{"by_count", {}, {}, true};
+    for (std::string_view names = kValueColumns;;) {
+        const std::size_t tab = names.find('\t');
+        rows.columns.emplace_back(names.substr(0, tab));
+        if (tab == std::string_view::npos) break;
+        names.remove_prefix(tab + 1);
+    }
+    for (const CountValueRow& row : table.rows) {
+        const NetSpread* s = row.spread ? &*row.spread : nullptr;
+        const auto whole = [s](std::int64_t NetSpread::*at) {
+            return s ? ReportCell::Integer(s->*at) : ReportCell::Empty();
+        };
+        rows.rows.push_back({ReportCell::Integer(row.gamesSince), ReportCell::Fixed(row.evMedals, 6),
+                             ReportCell::Fixed(row.evGames, 6), ReportCell::Fixed(row.pCeiling, 9),
+                             whole(&NetSpread::median), s ? ReportCell::Fixed(s->pAhead, 6) : ReportCell::Empty(),
+                             whole(&NetSpread::p10), whole(&NetSpread::p25), whole(&NetSpread::p75),
+                             whole(&NetSpread::p90), ReportCell::Fixed(row.evYen, 2)});
+    }
+    report.parts.push_back(std::move(rows));
     return report;
 }
 

@@ -1,11 +1,16 @@
 #pragma once
 // --format tsv|csv|json on the commands that print reports, and the reports
 // several commands share.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "analysis/estimate.h"
+#include "analysis/keep_or_quit.h"
+#include "analysis/machine_now.h"
 #include "analysis/more_games.h"
 #include "analysis/spread_report.h"
+#include "app/value_job.h"
 #include "system/report.h"
 
 namespace CLI {
@@ -23,6 +28,24 @@ ReportFormat FormatValue(const CLI::Option* option);
 // (-inf where the setting cannot play the record: null in JSON).
 Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood);
 
+// estimate --horizon: each setting's row also holds the expected net of
+// the next K games and of playing until the next BB's sets are over (with
+// `withGames` also the games that takes), empty where the setting cannot
+// play the record; then the line "mixed" of the same mixed by the posterior.
+Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames);
+
+// estimate --now, as the window's panel of the machine now has it: the
+// games since the last BB, each mode's chance, the best stopping rule over
+// the horizon and what it advises, and, when it plays at all, how its net
+// is spread over the sessions simulated from `seed`.
+struct NowDecision {
+    KeepOrQuit keep;
+    Advice advice;
+    std::optional<RuleSpread> spread;
+    std::uint32_t seed = 0;
+};
+Report NowDecisionReport(const MachineNow& now, const NowDecision& decision);
+
 // estimate --more: the request, then the chance that settings 5 and 6
 // together and that the most probable setting reach the threshold, each
 // with its standard error and the continuations simulated.
@@ -30,5 +53,10 @@ Report MoreGamesReport(const MoreGames& m);
 
 // The spread's rows, as `spread` and `merge` print them.
 Report SpreadAsReport(const SpreadReport& spread);
+
+// value: the header and a line per counter in text; JSON adds the request
+// and the counter from which the expected net stays positive. The law of
+// the net's columns are empty (null) where it was not found.
+Report ValueReport(const ValueJobRequest& request, const CountValueTable& table);
 
 }  // namespace morvane

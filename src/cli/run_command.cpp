@@ -1,6 +1,4 @@
 // morvane-sim run: one machine, one run or a batch of runs in a row.
-#include <CLI/CLI.hpp>
-
 #include <ostream>
 
 #include "cli/cli.h"
@@ -10,8 +8,6 @@
 #include "cli/options.h"
 #include "cli/quoted.h"
 #include "present/presentation.h"
-#include "app/input.h"
-#include "system/file_error.h"
 #include "system/printable.h"
 #include "app/session.h"
 
@@ -39,34 +35,23 @@ public:
 
     int Run(std::ostream& out, std::ostream& err) override {
         const std::uint32_t seed = SeedValue(seed_);
-        const std::string settingText = ValueOf(setting_).value_or("1");
-        const auto setting = ParseSetting(settingText);
-        if (!setting) throw UsageError{"setting " + Quoted(settingText) + " must be 1 to 6 or ?"};
+        const SettingChoice setting = SettingValue(setting_, true).value_or(SettingChoice{});
         const std::int32_t games = PositiveValue(games_, 1, "games");
         const std::int32_t runs = PositiveValue(runs_, 1, "runs");
-        const auto path = ValueOf(out_);
-        if (runs > 1 && !path) throw UsageError{"--out is required when --runs is above 1"};
-        if (path && path->empty()) throw UsageError{"--out needs a file name"};
+        if (runs > 1 && !Given(out_)) throw UsageError{"--out is required when --runs is above 1"};
+        const auto path = OutValue(out_);
         // The batch prints one path per line.
         if (runs > 1 && HasControlCharacter(*path))
             throw UsageError{"the batch's base name " + Quoted(*path) + " holds a control character"};
         CheckHistoryFits(games);
 
         RunSession session(seed);
-        const RunRequest request{*setting, games};
+        const RunRequest request{setting, games};
         LongWork work("games", std::int64_t{games} * runs);
         if (runs == 1) {
             if (session.SimulateRun(request, work.Hooks()) == RunEnd::Stopped || work.Interrupted())
                 return work.Stopped(err);
-            if (path) {
-                try {
-                    session.Save(*path);
-                } catch (const FileError&) {
-                    // Ctrl+C during the save took its temporary file away.
-                    if (work.Interrupted()) return work.Stopped(err);
-                    throw;
-                }
-            }
+            if (path && !work.Saved([&] { session.Save(*path); })) return work.Stopped(err);
             work.Clear();
             Presentation p;
             p.Present(session.Current());

@@ -1,6 +1,4 @@
 // morvane-sim show: a simulation file as the window shows it, as text.
-#include <CLI/CLI.hpp>
-
 #include <ostream>
 
 #include "cli/cli.h"

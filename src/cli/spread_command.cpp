@@ -1,7 +1,5 @@
 // morvane-sim spread: many sessions on fresh machines, their spread or one
 // shard of it.
-#include <CLI/CLI.hpp>
-
 #include <future>
 #include <ostream>
 #include <tuple>
@@ -59,8 +57,7 @@ public:
         const SpreadRequest request = RequestGiven();
         const int threads = PositiveValue(threads_, DefaultThreads(), "threads");
         const ReportFormat format = FormatValue(format_);
-        const auto path = ValueOf(out_);
-        if (path && path->empty()) throw UsageError{"--out needs a file name"};
+        const auto path = OutValue(out_);
         if (path && Given(format_)) throw UsageError{"--format and --out do not go together"};
         const MemoryCheck room = CheckSpreadRoom(request, path.has_value());
         if (!room.fits)
@@ -75,13 +72,10 @@ public:
         if (!work.Follow(played, [&job] { return job.Done(); }, [&job] { job.Stop(); })) return work.Stopped(err);
         if (path) {
             const std::string text = job.ShardText();
-            try {
-                SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); });
-            } catch (const FileError&) {
-                // Ctrl+C during the save took its temporary file away.
-                if (work.Interrupted()) return work.Stopped(err);
-                throw;
-            }
+            if (!work.Saved([&] {
+                    SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); });
+                }))
+                return work.Stopped(err);
             return kExitOk;
         }
         out << ReportText(SpreadAsReport(job.Result(0).report), format);
@@ -91,10 +85,7 @@ public:
 private:
     SpreadRequest RequestGiven() const {
         SpreadRequest request;
-        const std::string settingText = ValueOf(setting_).value_or("1");
-        const auto setting = ParseSetting(settingText);
-        if (!setting || setting->hidden) throw UsageError{"setting " + Quoted(settingText) + " must be 1 to 6"};
-        request.setting = setting->setting;
+        request.setting = SettingValue(setting_, false).value_or(SettingChoice{}).setting;
         request.games = PositiveValue(games_, 1, "games");
         request.sessions = PositiveValue(sessions_, 1, "sessions");
         request.seed = SeedValue(seed_);

@@ -1,6 +1,4 @@
 // morvane-sim theory: each setting's exact long-run figures, from the tables.
-#include <CLI/CLI.hpp>
-
 #include <ostream>
 
 #include "analysis/theory.h"

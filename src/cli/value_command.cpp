@@ -1,7 +1,5 @@
 // morvane-sim value: the expected value by game count (天井期待値) at one
 // setting or mixed over the hall's prior.
-#include <CLI/CLI.hpp>
-
 #include <ostream>
 
 #include "app/input.h"
@@ -12,6 +10,7 @@
 #include "cli/options.h"
 #include "cli/prior_option.h"
 #include "cli/quoted.h"
+#include "cli/report_format.h"
 
 namespace morvane {
 
@@ -24,7 +23,8 @@ public:
         return "Prints the expected value of playing to the next BB by the counter's games since the last BB";
     }
     std::string Usage() const override {
-        return "morvane-sim value (--setting 1..6 | --prior W1,...,W6) [--exchange N] [--threads T]\n";
+        return "morvane-sim value (--setting 1..6 | --prior W1,...,W6) [--exchange N] [--threads T]\n"
+               "                  [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -35,31 +35,28 @@ public:
                                    "medals per 1000 yen, for the ev_yen column (56 for 5.6 medals per 100 yen)");
         threads_ = AddValueOption(app, "--threads", "T", "every core",
                                   "threads for the law of the net; the output is the same for any");
+        format_ = AddFormatOption(app);
     }
 
     int Run(std::ostream& out, std::ostream&) override {
         ValueJobRequest request;
-        const auto settingText = ValueOf(setting_);
         const auto priorText = ValueOf(prior_);
-        if (settingText && priorText) throw UsageError{"--setting and --prior do not go together"};
-        if (!settingText && !priorText) throw UsageError{"value needs --setting or --prior"};
-        if (settingText) {
-            const auto setting = ParseSetting(*settingText);
-            if (!setting || setting->hidden)
-                throw UsageError{"setting " + Quoted(*settingText) + " must be 1 to 6"};
+        if (Given(setting_) && priorText) throw UsageError{"--setting and --prior do not go together"};
+        if (!Given(setting_) && !priorText) throw UsageError{"value needs --setting or --prior"};
+        if (const auto setting = SettingValue(setting_, false))
             request.setting = setting->setting;
-        } else {
+        else
             request.prior = PriorValue(*priorText);
-        }
         if (const auto e = ValueOf(exchange_)) {
             const auto exchange = ParseExchange(*e);
             if (!exchange) throw UsageError{"exchange " + Quoted(*e) + " must be a positive number of medals per 1000 yen"};
             request.exchange = *exchange;
         }
         request.threads = PositiveValue(threads_, DefaultThreads(), "threads");
+        const ReportFormat format = FormatValue(format_);
         ValueJob job(request);
         job.Run();
-        out << ValueTableText(job.Table());
+        out << ReportText(ValueReport(request, job.Table()), format);
         return kExitOk;
     }
 
@@ -68,6 +65,7 @@ private:
     CLI::Option* prior_ = nullptr;
     CLI::Option* exchange_ = nullptr;
     CLI::Option* threads_ = nullptr;
+    CLI::Option* format_ = nullptr;
 };
 
 }  // namespace

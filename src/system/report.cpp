@@ -11,7 +11,8 @@ namespace {
 
 std::string JsonValue(const ReportCell& c) {
     switch (c.kind) {
-    case ReportCell::Kind::Number: return c.text;
+    case ReportCell::Kind::Number:
+    case ReportCell::Kind::Boolean: return c.text;
     case ReportCell::Kind::Null: return "null";
     case ReportCell::Kind::Text: break;
     }

@@ -17,6 +17,7 @@ struct ReportCell {
         Number,  // the text is a JSON number
         Text,    // a JSON string
         Null,    // no number (-inf, nan): the text in TSV and CSV, null in JSON
+        Boolean, // "true" or "false", the same in every format
     };
     Kind kind = Kind::Text;
     std::string text;
@@ -28,6 +29,9 @@ struct ReportCell {
     // Text already written as a decimal number.
     static ReportCell Number(std::string text) { return {Kind::Number, std::move(text)}; }
     static ReportCell Words(std::string text) { return {Kind::Text, std::move(text)}; }
+    static ReportCell Flag(bool v) { return {Kind::Boolean, v ? "true" : "false"}; }
+    // No figure: empty in TSV and CSV, null in JSON.
+    static ReportCell Empty() { return {Kind::Null, ""}; }
 };
 
 // One named line: in text "name<TAB>cell...", in JSON "name": value when it

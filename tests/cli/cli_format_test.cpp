@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/value_by_count.h"
+#include "app/value_job.h"
 #include "run/single_run.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
@@ -33,12 +35,14 @@ Rows TsvRows(const std::string& text) {
 }
 
 // A JSON value is the TSV's figure: a number of the same value, null for
-// -inf, or the same words.
+// -inf or an empty cell, true or false, or the same words.
 ::testing::AssertionResult Same(const json& v, const std::string& tsv) {
     if (v.is_number()) {
-        if (v.get<double>() == std::stod(tsv)) return ::testing::AssertionSuccess();
+        if (!tsv.empty() && v.get<double>() == std::stod(tsv)) return ::testing::AssertionSuccess();
     } else if (v.is_null()) {
-        if (tsv == "-inf") return ::testing::AssertionSuccess();
+        if (tsv == "-inf" || tsv.empty()) return ::testing::AssertionSuccess();
+    } else if (v.is_boolean()) {
+        if (tsv == (v.get<bool>() ? "true" : "false")) return ::testing::AssertionSuccess();
     } else if (v.is_string() && v.get<std::string>() == tsv) {
         return ::testing::AssertionSuccess();
     }
@@ -168,6 +172,97 @@ TEST_F(CliFormatsOfEstimate, MoreGamesReadBackToTheTsvFigures) {
         EXPECT_TRUE(Same(line.at("se"), f.tsv[i][2]));
         EXPECT_TRUE(Same(line.at("continuations"), f.tsv[i][3]));
     }
+}
+
+// --horizon and --now: each setting's row grows by the machine-now
+// figures, a "mixed" line follows, then --now's and --more's named lines.
+TEST_F(CliFormatsOfEstimate, HorizonAndNowReadBackToTheTsvFigures) {
+    Slot slot(5);
+    PlayHistory h;
+    SimulateRun(slot, h, {false, 5}, 4000);
+    const std::string path = Path("five.sim");
+    SaveSimFile(path, {5, 4000}, h);
+    const std::map<std::string, std::vector<std::string>> lineFields = {
+        {"mixed", {"next_games", "until_bb", "until_bb_games"}},
+        {"games_since_bb", {}},
+        {"modes", {"hamari", "low", "high", "precursor", "blue7", "red7"}},
+        {"best_rule", {"horizon", "kind", "n", "ev_medals"}},
+        {"advice", {"verdict", "precursor_look"}},
+        {"rule_spread", {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"}},
+        {"more_games", {"games", "threshold", "seed"}},
+        {"pass_5_6", {"chance", "se", "continuations"}},
+        {"pass_top", {"chance", "se", "continuations"}},
+    };
+    struct Case {
+        std::vector<std::string> args;
+        bool now;
+        std::size_t lines;  // in TSV
+    };
+    const std::vector<Case> cases = {
+        {{"estimate", path, "--horizon", "500"}, false, 7},
+        {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--horizon", "300", "--now", "--seed", "4"},
+         true, 12},
+        {{"estimate", path, "--now", "--seed", "4", "--more", "100", "--sessions", "50"}, true, 15},
+        // Leaving now is best at setting 1 just after a BB: no spread line.
+        {{"estimate", "--games", "100", "--prior", "1,0,0,0,0,0", "--now"}, true, 11},
+    };
+    for (const Case& c : cases) {
+        const Formats f = InEachFormat(c.args);
+        ASSERT_EQ(f.tsv.size(), c.lines) << f.tsvText;
+        std::vector<std::string> columns{"setting", "posterior", "log_likelihood", "next_games", "until_bb"};
+        if (c.now) columns.push_back("until_bb_games");
+        ASSERT_EQ(f.csv.size(), f.tsv.size() + 1);
+        EXPECT_EQ(f.csv[0], columns);
+        EXPECT_EQ(Slice(f.csv, 1, f.tsv.size()), f.tsv);
+        ExpectTable(f.doc.at("settings"), columns, Slice(f.tsv, 0, 6));
+        EXPECT_EQ(f.doc.size(), f.tsv.size() - 5) << f.doc.dump();
+        for (std::size_t i = 6; i < f.tsv.size(); ++i) {
+            const std::string& name = f.tsv[i][0];
+            ASSERT_EQ(lineFields.count(name), 1u) << name;
+            std::vector<std::string> fields = lineFields.at(name);
+            if (name == "mixed" && !c.now) fields.pop_back();
+            const json& v = f.doc.at(name);
+            if (fields.empty()) {
+                ASSERT_EQ(f.tsv[i].size(), 2u);
+                EXPECT_TRUE(Same(v, f.tsv[i][1])) << name;
+                continue;
+            }
+            ASSERT_EQ(f.tsv[i].size(), fields.size() + 1) << name;
+            ASSERT_EQ(v.size(), fields.size()) << v.dump();
+            for (std::size_t k = 0; k < fields.size(); ++k) EXPECT_TRUE(Same(v.at(fields[k]), f.tsv[i][k + 1])) << name;
+        }
+        if (c.now) {
+            EXPECT_TRUE(f.doc.at("advice").at("precursor_look").is_boolean());
+            EXPECT_TRUE(f.doc.at("best_rule").at("kind").is_string());
+            EXPECT_EQ(f.doc.contains("rule_spread"), c.lines != 11) << f.doc.dump();
+        }
+    }
+}
+
+// value: the request and the counter from which the value stays positive
+// in JSON, the table row for row the TSV's, which is to the byte the
+// table's own text.
+TEST(CliFormats, ValueReadsBackToTheTsvFigures) {
+    const Formats f = InEachFormat({"value", "--prior", "1,0,0,0,0,3", "--exchange", "5.6", "--threads", "2"});
+    const CountValue mixed = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), Exchange{5.6}});
+    EXPECT_EQ(f.tsvText, ValueTableText(mixed.mixed));
+    ASSERT_EQ(f.tsv.size(), 1533u);
+    EXPECT_EQ(f.csv, f.tsv);
+    EXPECT_EQ(f.doc.size(), 4u) << f.doc.dump().substr(0, 400);
+    EXPECT_EQ(f.doc.at("prior"), json::parse(R"({"w1": 0.25, "w2": 0, "w3": 0, "w4": 0, "w5": 0, "w6": 0.75})"));
+    EXPECT_EQ(f.doc.at("exchange").dump(), "5.6");
+    ASSERT_TRUE(mixed.mixed.positiveFrom);
+    EXPECT_EQ(f.doc.at("positive_from"), *mixed.mixed.positiveFrom);
+    ExpectTable(f.doc.at("by_count"), f.tsv[0], Slice(f.tsv, 1, 1532));
+
+    const Formats one = InEachFormat({"value", "--setting", "1"});
+    EXPECT_EQ(one.csv, one.tsv);
+    EXPECT_EQ(one.doc.size(), 4u);
+    EXPECT_EQ(one.doc.at("setting"), 1);
+    EXPECT_EQ(one.doc.at("exchange"), 50);
+    // The README's worked example: worth sitting down from 889 games on.
+    EXPECT_EQ(one.doc.at("positive_from"), 889);
+    ExpectTable(one.doc.at("by_count"), one.tsv[0], Slice(one.tsv, 1, 1532));
 }
 
 // A spread and its merge from shards: the same document.

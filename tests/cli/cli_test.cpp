@@ -188,7 +188,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormatEmpty", {"merge", "@", "--format", ""}, "format ''"},
         BadInput{"FormatOfShow", {"show", "@", "--format", "tsv,json"}, "format 'tsv,json'"},
         BadInput{"FormatTwice", {"spread", "--format", "csv", "--format", "json"}, "--format"},
-        BadInput{"FormatOfAShardFile", {"spread", "--shard", "0/2", "--out", "@", "--format", "csv"}, "--format"}),
+        BadInput{"FormatOfAShardFile", {"spread", "--shard", "0/2", "--out", "@", "--format", "csv"}, "--format"},
+        BadInput{"FormatOfValue", {"value", "--setting", "1", "--format", "xml"}, "format 'xml' must be tsv, csv or json"},
+        BadInput{"FormatOfHorizon", {"estimate", "--games", "100", "--horizon", "10", "--format", "tsv "}, "'tsv '"},
+        BadInput{"FormatOfNow", {"estimate", "--games", "100", "--now", "--format=Json"}, "'Json'"},
+        BadInput{"NowBeyondItsHorizon", {"estimate", "--games", "100", "--now", "--horizon", "20001"}, "20000"},
+        BadInput{"NowWithSessions", {"estimate", "--games", "100", "--now", "--sessions", "50"}, "--sessions"},
+        BadInput{"NowSeedBeyond32Bits", {"estimate", "--games", "100", "--now", "--seed", "4294967296"}, "4294967296"},
+        BadInput{"NowThreadsZero", {"estimate", "--games", "100", "--now", "--threads", "0"}, "threads"},
+        BadInput{"NowTakesNoValue", {"estimate", "--games", "100", "--now=yes"}, "--now"},
+        BadInput{"SeedWithoutMoreOrNow", {"estimate", "--games", "100", "--seed", "1"}, "--more"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 // A spread prints the same on any number of threads, and merged from shards
@@ -388,6 +397,7 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--count", "none counted"},
                          {"--prior", "1,1,1,1,1,1"},
                          {"--horizon", nullptr},
+                         {"--now", nullptr},
                          {"--more", nullptr},
                          {"--threshold", "0.8"},
                          {"--sessions", "2000"},
@@ -409,7 +419,8 @@ INSTANTIATE_TEST_SUITE_P(
                         {{"--setting", nullptr},
                          {"--prior", nullptr},
                          {"--exchange", "50 (20 yen a medal)"},
-                         {"--threads", "every core"}}}),
+                         {"--threads", "every core"},
+                         {"--format", "tsv"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
 
 // The overall usage: a usage line and an entry for every command.

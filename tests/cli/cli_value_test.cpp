@@ -3,14 +3,18 @@
 // vectors, and the plain estimate left as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/hall_estimate.h"
+#include "analysis/keep_or_quit.h"
 #include "analysis/likelihood.h"
 #include "analysis/machine_now.h"
 #include "analysis/more_games.h"
 #include "analysis/value_by_count.h"
+#include "app/value_job.h"
 #include "cli/cli.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
@@ -74,6 +78,8 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
     }
     const CountValueTable t = ValueByGameCount(3);
     for (std::size_t g = 0; g < t.rows.size(); ++g) ExpectRowIs(Fields(lines[g + 1]), t.rows[g], 50);
+    // Through the report writers, to the byte what the table's own text was.
+    EXPECT_EQ(r.out, ValueTableText(t));
 }
 
 // The prior's mixture at 5.6 medals per 100 yen; a prior on one setting is
@@ -106,6 +112,10 @@ TEST(CliValue, RefusesWhatItCannotRead) {
              {"value", "--setting", "1", "--exchange", "50", "--exchange", "56"},
              {"value", "--setting", "1", "--threads", "0"},
              {"value", "--setting", "1", "extra"},
+             {"value", "--setting", "1", "--format", "html"},
+             {"value", "--setting", "1", "--format", "CSV"},
+             {"value", "--setting", "1", "--format", "json", "--format", "csv"},
+             {"value", "--prior", "1,1,1,1,1,1", "--format"},
          }) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage) << Joined(args);
@@ -262,6 +272,105 @@ TEST_F(CliEstimateNow, MoreGamesAreTheLibrarysChances) {
     EXPECT_EQ(Fields(lines[9])[0], "pass_top");
 }
 
+// --now: the figures of the window's panel of the machine now, as the
+// library gives them for the belief after the record or the hall data: the
+// games until the next BB, the modes, the best exact rule over the horizon
+// (1000 unless --horizon says otherwise), its spread from --seed and the
+// advice; the same on any threads, and the --horizon text kept in front.
+TEST_F(CliEstimateNow, NowIsTheLibrarysMachineNowAndKeepOrQuit) {
+    const std::string file = BatchFile();
+    PlayHistory h;
+    ASSERT_EQ(LoadSimFile(file, h).status, SimStatus::Ok);
+    const SettingPrior prior({1, 1, 1, 1, 2, 2});
+    const HallData data{1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {}};
+    struct Case {
+        std::vector<std::string> args;
+        MachineBelief belief;
+        std::int32_t horizon;
+    };
+    const std::vector<Case> cases{
+        {{"estimate", file, "--now", "--seed", "7"}, *BeliefFromRecord(h.records()).belief, 1000},
+        {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--prior", "1,1,1,1,2,2", "--horizon", "300",
+          "--now", "--seed", "7"},
+         *BeliefFromHallData(data, prior).belief, 300},
+        // Setting 1 a hundred games after a BB: leaving is best, nothing to spread.
+        {{"estimate", "--games", "100", "--prior", "1,0,0,0,0,0", "--now", "--horizon", "300"},
+         *BeliefFromHallData(HallData{100, {}, {}}, SettingPrior({1, 0, 0, 0, 0, 0})).belief, 300},
+    };
+    const char* kinds[] = {"quit", "games", "bbs"};
+    const char* verdicts[] = {"quit", "about_even", "keep"};
+    int quits = 0;
+    for (const Case& c : cases) {
+        const CliResult r = Cli(c.args);
+        ASSERT_EQ(r.code, kExitOk) << r.err;
+        const MachineNow now = NowFigures(c.belief, c.horizon);
+        const KeepOrQuit keep = DecideKeepOrQuit(c.belief, {c.horizon, 10, 0, 0, 0});
+        std::optional<RuleSpread> spread;
+        if (keep.best.kind != StopRule::Kind::Now) {
+            RuleSpread s;
+            ASSERT_TRUE(SpreadOfRule(c.belief, keep.best, c.horizon, 2000, 7, 0, s));
+            spread = s;
+        }
+        const Advice advice = Advise(keep.best, spread ? &*spread : nullptr, PrecursorShare(c.belief));
+        quits += !spread;
+
+        const auto lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), spread ? 12u : 11u) << r.out;
+        // The same at its horizon without --now and its --seed.
+        std::vector<std::string> horizonArgs;
+        for (std::size_t i = 0; i < c.args.size(); ++i) {
+            if (c.args[i] == "--seed") ++i;
+            else if (c.args[i] != "--now") horizonArgs.push_back(c.args[i]);
+        }
+        if (std::find(horizonArgs.begin(), horizonArgs.end(), "--horizon") == horizonArgs.end())
+            horizonArgs.insert(horizonArgs.end(), {"--horizon", "1000"});
+        const auto before = Lines(Cli(horizonArgs).out);
+        ASSERT_EQ(before.size(), 7u) << Joined(horizonArgs);
+        for (std::size_t i = 0; i < 7; ++i) {
+            const auto f = Fields(lines[i]);
+            ASSERT_EQ(f.size(), i < 6 ? 6u : 4u) << lines[i];
+            EXPECT_EQ(lines[i].rfind(before[i] + "\t", 0), 0u) << lines[i] << " after " << before[i];
+            const double games = i < 6 ? now.bySetting[i].untilBBGames : now.untilBBGames;
+            EXPECT_NEAR(std::stod(f.back()), games, 5.1e-7) << lines[i];
+        }
+        EXPECT_EQ(lines[7], "games_since_bb\t" + std::to_string(now.gamesSinceBB));
+        const auto modes = Fields(lines[8]);
+        ASSERT_EQ(modes.size(), 7u);
+        EXPECT_EQ(modes[0], "modes");
+        double sum = 0;
+        for (std::size_t m = 0; m < 6; ++m) {
+            EXPECT_NEAR(std::stod(modes[m + 1]), now.mode[m], 5.1e-7) << m;
+            sum += std::stod(modes[m + 1]);
+        }
+        EXPECT_NEAR(sum, 1, 4e-6);
+        const auto best = Fields(lines[9]);
+        ASSERT_EQ(best.size(), 5u);
+        EXPECT_EQ(best[0], "best_rule");
+        EXPECT_EQ(best[1], std::to_string(c.horizon));
+        EXPECT_EQ(best[2], kinds[static_cast<int>(keep.best.kind)]);
+        EXPECT_EQ(best[3], std::to_string(keep.best.n));
+        EXPECT_NEAR(std::stod(best[4]), keep.best.value, 5.1e-7);
+        EXPECT_EQ(lines[10], std::string("advice\t") + verdicts[static_cast<int>(advice.verdict)] + "\t" +
+                                 (advice.precursorLook ? "true" : "false"));
+        if (spread) {
+            const auto f = Fields(lines[11]);
+            ASSERT_EQ(f.size(), 8u);
+            EXPECT_EQ(f[0], "rule_spread");
+            EXPECT_NEAR(std::stod(f[1]), spread->behind.share, 5.1e-7);
+            EXPECT_NEAR(std::stod(f[2]), spread->behind.se, 5.1e-7);
+            EXPECT_NEAR(std::stod(f[3]), spread->mean, 5.1e-7);
+            EXPECT_NEAR(std::stod(f[4]), spread->se, 5.1e-7);
+            EXPECT_NEAR(std::stod(f[5]), spread->sd, 5.1e-7);
+            EXPECT_EQ(f[6], "2000");
+            EXPECT_EQ(f[7], "7");
+            std::vector<std::string> one = c.args;
+            one.insert(one.end(), {"--threads", "1"});
+            EXPECT_EQ(Cli(one).out, r.out) << Joined(c.args);
+        }
+    }
+    EXPECT_EQ(quits, 1);
+}
+
 TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
     const std::string file = BatchFile();
     for (const std::vector<std::string>& args : {
@@ -281,6 +390,12 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", file, "--more", "10", "--threshold", "80%"},
              {"estimate", file, "--more", "10", "--sessions", "0"},
              {"estimate", "--counts", file, "--more", "10"},
+             {"estimate", "--counts", file, "--now"},
+             {"estimate", file, "--now", "--horizon", "20001"},
+             {"estimate", file, "--now", "--horizon", "0"},
+             {"estimate", file, "--now", "--threshold", "0.5"},
+             {"estimate", file, "--now", "--seed", "-1"},
+             {"estimate", file, "--threads", "2"},
          }) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage) << Joined(args);

@@ -130,6 +130,8 @@ TEST_F(CliInterrupt, StopsLongWorkWithExit130AndLeavesNoFile) {
         {"estimate", "--games", "1000", "--more", "5000", "--sessions", "1000000", "--seed", "3"},
         // More continuations than memory would hold, were they kept.
         {"estimate", "--games", "1000", "--more", "1000", "--sessions", "2147483647", "--seed", "3"},
+        // Keep or quit's exact rules hear it when they end, a second or two in.
+        {"estimate", "--games", "1000", "--now", "--horizon", "8000", "--seed", "3"},
     };
     for (const auto& args : cases) {
         const auto started = std::chrono::steady_clock::now();

@@ -53,6 +53,13 @@ TEST(ReportWriters, HeaderlessTablesAndEmptyReports) {
     EXPECT_EQ(ReportText(r, ReportFormat::Csv), "setting,posterior\n1,1.000000\n");
     EXPECT_EQ(ReportText(Report{{ReportTable{"none", {"a"}, {}, true}}}, ReportFormat::Json), "{\n  \"none\": []\n}\n");
     EXPECT_EQ(ReportText(Report{}, ReportFormat::Json), "{}\n");
+    // A flag reads the same everywhere; an empty cell is null in JSON only.
+    const Report flags{{ReportLine{"advice", {ReportCell::Flag(true), ReportCell::Empty(), ReportCell::Flag(false)},
+                                   {"look", "none", "off"}, true}}};
+    EXPECT_EQ(ReportText(flags, ReportFormat::Tsv), "advice\ttrue\t\tfalse\n");
+    EXPECT_EQ(ReportText(flags, ReportFormat::Csv), "advice,true,,false\n");
+    EXPECT_EQ(ReportText(flags, ReportFormat::Json),
+              "{\n  \"advice\": {\"look\": true, \"none\": null, \"off\": false}\n}\n");
     // A minus that rounds away is dropped, as everywhere else.
     EXPECT_EQ(ReportCell::Fixed(-0.0000001, 6).text, "0.000000");
 }
