@@ -29,7 +29,8 @@ public:
     // it: a window wakes its own thread with it. Set before the first Start.
     void OnEnd(std::function<void()> notify) { notify_ = std::move(notify); }
 
-    // Runs `job` next; returns its number, counting from 1.
+    // Runs `job` next; returns its number: 1 for the first, and more for
+    // each after it (a Stop or Cancel uses one up too).
     std::uint64_t Start(std::shared_ptr<Job> job);
     // Tells the newest job to stop, or drops it if it has not begun, and
     // waits until no job runs; its end is not reported.
