@@ -6,6 +6,7 @@
 // asks. A window stays answering however many rows it holds.
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "analysis/hall_estimate.h"
 #include "analysis/machine_belief.h"
