@@ -25,7 +25,7 @@ constexpr std::int32_t kTrustSessions = 2000;
 // on two cores): a share's standard error is at most 1.1 points.
 constexpr std::int32_t kMoreSessions = 2000;
 // The pause in typing before more games are simulated, and how often the
-// panel looks for the figures.
+// panel counts the sessions played.
 constexpr int kMorePauseMs = 250;
 constexpr int kMorePollMs = 50;
 constexpr int kMostBBs = 10;
@@ -229,7 +229,8 @@ void TNowPanel::ShowMore() {
     }
     if (!known_.more) {
         QString text = QStringLiteral("あと%1ゲーム見た場合を模擬中・・・").arg(r->games);
-        if (more_->Running()) text += QStringLiteral(" %1/%2").arg(more_->Current<MoreGamesSimulation>()->Done()).arg(r->sessions);
+        if (more_->Running())
+            text += QStringLiteral(" %1/%2").arg(more_->Current<MoreGamesSimulation>()->Done()).arg(r->sessions);
         MoreLabel->setText(text);
         return;
     }
