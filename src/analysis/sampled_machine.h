@@ -5,19 +5,16 @@
 // engine's: session i of a seed plays from SessionSeed(seed, i), and its
 // draws of setting and state come from a stream of their own, so what a
 // session does depends on neither the threads nor the other sessions.
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "analysis/likelihood.h"
 #include "analysis/spread_play.h"
 #include "analysis/spread_stats.h"
 #include "machine/slot.h"
+#include "system/workers.h"
 
 namespace morvane {
 
@@ -57,39 +54,11 @@ private:
 
 // Runs work(index, worker) for every index below count on up to `threads`
 // threads (0: all cores), each with a Worker of its own made by make().
-// Indices are handed out in chunks as threads ask. Returns false when
-// `stop` was set before all were done.
+// Returns false when `stop` was set before all were done.
 template <class Make, class Work>
 bool ForEachSession(std::int64_t count, int threads, Make make, Work work, const std::atomic<bool>* stop = nullptr,
                     std::atomic<std::int64_t>* done = nullptr) {
-    if (threads < 1) threads = DefaultThreads();
-    threads = static_cast<int>(std::min<std::int64_t>({threads, std::max<std::int64_t>(count, 1), kMostSpreadThreads}));
-    constexpr std::int64_t kChunk = 16;
-    std::atomic<std::int64_t> next{0};
-    std::atomic<bool> stopped{false};
-    auto run = [&] {
-        auto worker = make();
-        for (;;) {
-            if (stop && stop->load(std::memory_order_relaxed)) {
-                stopped = true;
-                return;
-            }
-            const std::int64_t first = next.fetch_add(kChunk, std::memory_order_relaxed);
-            if (first >= count) return;
-            const std::int64_t last = std::min(count, first + kChunk);
-            for (std::int64_t i = first; i < last; ++i) work(i, worker);
-            if (done) done->fetch_add(last - first, std::memory_order_relaxed);
-        }
-    };
-    {
-        std::vector<std::jthread> pool;
-        try {
-            for (int t = 1; t < threads; ++t) pool.emplace_back(run);
-        } catch (const std::system_error&) {
-        }
-        run();
-    }
-    return !stopped;
+    return ForEachIndex(count, threads, {16, stop, done}, make, work);
 }
 
 }  // namespace morvane

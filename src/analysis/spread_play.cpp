@@ -1,14 +1,9 @@
 #include "analysis/spread_play.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
-#include <vector>
 
 #include "machine/vocabulary.h"
 
@@ -82,60 +77,23 @@ std::optional<SessionTally> SessionPlayer::Play(int setting, std::int32_t games,
     return SessionTally{slot_.medalBalance, w.bbGames, w.bbs, w.DeepestDip()};
 }
 
-int DefaultThreads() {
-    // The CPUs this process may run on: a batch system's task given one CPU
-    // of a big node plays on one thread, not on a thread per core of it.
-    cpu_set_t allowed;
-    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
-
 bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTally> out,
                 std::atomic<std::int64_t>* done, const std::atomic<bool>* stop) {
     if (!ValidSetting(request.setting)) throw std::out_of_range("setting must be 1 to 6");
     const std::int32_t count = ShardSessions(request);
     if (out.size() != static_cast<std::size_t>(count)) throw std::invalid_argument("wrong number of tallies");
-    if (threads < 1) threads = DefaultThreads();
-    threads = std::min({threads, std::max<std::int32_t>(count, 1), kMostSpreadThreads});
     // Grabs of about 100,000 games keep the shared counter out of the way.
     const std::int32_t chunk = std::clamp<std::int32_t>(100'000 / request.games, 1, 256);
-    std::atomic<std::int32_t> next{0};
-    std::atomic<bool> stopped{false};
-    auto work = [&] {
-        SessionPlayer player;
-        for (;;) {
-            if (stop && stop->load(std::memory_order_relaxed)) {
-                stopped = true;
-                return;
-            }
-            const std::int32_t first = next.fetch_add(chunk, std::memory_order_relaxed);
-            if (first >= count) return;
-            const std::int32_t last = std::min(count, first + chunk);
-            for (std::int32_t k = first; k < last; ++k) {
-                const auto index = static_cast<std::uint32_t>(ShardSessionIndex(request, k));
-                const std::optional<SessionTally> t =
-                    player.Play(request.setting, request.games, SessionSeed(request.seed, index), stop);
-                if (!t) {
-                    stopped = true;
-                    return;
-                }
-                out[static_cast<std::size_t>(k)] = *t;
-            }
-            if (done) done->fetch_add(last - first, std::memory_order_relaxed);
-        }
-    };
-    // This thread works too. Threads the system will not start leave their
-    // share to the others: sessions are handed out as each thread asks.
-    {
-        std::vector<std::jthread> pool;
-        pool.reserve(static_cast<std::size_t>(threads - 1));
-        try {
-            for (int t = 1; t < threads; ++t) pool.emplace_back(work);
-        } catch (const std::system_error&) {
-        }
-        work();
-    }
-    return !stopped;
+    return ForEachIndex(
+        count, threads, {chunk, stop, done}, [] { return SessionPlayer{}; },
+        [&](std::int64_t k, SessionPlayer& player) {
+            const auto index = static_cast<std::uint32_t>(ShardSessionIndex(request, static_cast<std::int32_t>(k)));
+            const std::optional<SessionTally> t =
+                player.Play(request.setting, request.games, SessionSeed(request.seed, index), stop);
+            if (!t) return false;
+            out[static_cast<std::size_t>(k)] = *t;
+            return true;
+        });
 }
 
 }  // namespace morvane

@@ -12,6 +12,7 @@
 #include <span>
 
 #include "machine/slot.h"
+#include "system/workers.h"
 
 namespace morvane {
 
@@ -63,9 +64,8 @@ private:
 // Games played between two looks at the stop flag: a few milliseconds.
 inline constexpr std::int32_t kSpreadSliceGames = 1 << 20;
 
-// More threads than this are never started: far more than any machine has
-// cores, and each holds a machine of its own.
-inline constexpr int kMostSpreadThreads = 256;
+// More threads than this are never started: each holds a machine of its own.
+inline constexpr int kMostSpreadThreads = kMostWorkers;
 
 // Plays the request's shard on `threads` threads (0: all cores) into
 // out[k] for the shard's k-th session; out.size() must be ShardSessions.
@@ -74,7 +74,5 @@ inline constexpr int kMostSpreadThreads = 256;
 // partly filled.
 bool PlaySpread(const SpreadRequest& request, int threads, std::span<SessionTally> out,
                 std::atomic<std::int64_t>* done = nullptr, const std::atomic<bool>* stop = nullptr);
-
-int DefaultThreads();
 
 }  // namespace morvane

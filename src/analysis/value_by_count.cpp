@@ -4,16 +4,14 @@
 #include <barrier>
 #include <cmath>
 #include <functional>
-#include <latch>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <memory>
 #include <mutex>
 
 #include "analysis/net_law_by_count.h"
 #include "analysis/spread_play.h"
 #include "analysis/spread_stats.h"
+#include "system/workers.h"
 
 namespace morvane {
 namespace {
@@ -273,8 +271,6 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         const auto count = static_cast<int>(settings.size());
         int threads = request.threads < 1 ? DefaultThreads() : request.threads;
         threads = std::clamp(threads, 1, std::max(count, kSpreadFigures));
-        // The threads the system will start share the work; the barrier is
-        // made for those once they are known.
         // The stop is read in the barrier's completion, so every worker
         // sees the same answer and leaves at the same counter.
         std::atomic<bool> quit{false};
@@ -287,7 +283,6 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         };
         std::optional<std::barrier<Check>> barrier;
         std::vector<std::array<Around, kQuantiles>> shares(settings.size());
-        std::latch go(1);
         const auto work = [&](int worker) {
             std::barrier<Check>& sync = *barrier;
             for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
@@ -343,18 +338,8 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                 if (quit.load(std::memory_order_relaxed)) return;
             }
         };
-        std::vector<std::jthread> pool;
-        try {
-            for (int t = 1; t < threads; ++t) pool.emplace_back([&, t] {
-                go.wait();
-                work(t);
-            });
-        } catch (const std::system_error&) {
-        }
-        threads = static_cast<int>(pool.size()) + 1;
-        barrier.emplace(threads, Check{request.stop, &quit});
-        go.count_down();
-        work(0);
+        // The barrier is made for the threads the system did start.
+        RunWorkers(threads, [&](int workers) { barrier.emplace(threads = workers, Check{request.stop, &quit}); }, work);
         out.stopped = quit.load();
         for (const Setting& st : settings) out.dropped = std::max(out.dropped, st.net->Dropped());
     }

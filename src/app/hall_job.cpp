@@ -4,19 +4,22 @@
 
 namespace morvane {
 
-HallJob::HallJob()
-    : job_([](const Input& in, const std::atomic<bool>& cancel, std::atomic<std::int64_t>&) -> std::optional<Output> {
-          Output out{EstimateSettingFromHallData(in.data, in.prior, &cancel), std::nullopt};
-          if (cancel) return std::nullopt;
-          if (out.estimate.problem == HallProblem::None)
-              out.belief = BeliefFromHallData(in.data, out.estimate, in.prior).belief;
-          return out;
-      }) {}
+bool HallEstimateJob::Run() {
+    estimate_ = EstimateSettingFromHallData(data_, prior_, &StopFlag());
+    if (StopRequested()) return false;
+    if (estimate_.problem == HallProblem::None) belief_ = BeliefFromHallData(data_, estimate_, prior_).belief;
+    return true;
+}
+
+std::uint64_t HallJob::Submit(HallData data, SettingPrior prior) {
+    return thread_.Start(std::make_shared<HallEstimateJob>(std::move(data), prior));
+}
 
 std::optional<HallJob::Finished> HallJob::Take() {
-    auto done = job_.Take();
-    if (!done) return std::nullopt;
-    return Finished{done->submission, std::move(done->output.estimate), std::move(done->output.belief)};
+    const auto ended = thread_.Take();
+    if (!ended || !ended->completed) return std::nullopt;
+    auto& job = static_cast<HallEstimateJob&>(*ended->job);
+    return Finished{ended->number, job.Estimate(), job.Belief()};
 }
 
 }  // namespace morvane

@@ -1,21 +1,18 @@
 #include "app/more_games_job.h"
 
-#include <utility>
-
 namespace morvane {
 
-MoreGamesJob::MoreGamesJob()
-    : job_([](const Input& in, const std::atomic<bool>& cancel,
-              std::atomic<std::int64_t>& done) -> std::optional<MoreGames> {
-          MoreGames figures;
-          if (!ValueOfMoreGames(in.belief, in.request, figures, &cancel, &done)) return std::nullopt;
-          return figures;
-      }) {}
+bool MoreGamesSimulation::Run() { return ValueOfMoreGames(belief_, request_, figures_, &StopFlag(), &DoneCounter()); }
 
 std::optional<MoreGamesJob::Finished> MoreGamesJob::Take() {
-    auto done = job_.Take();
-    if (!done) return std::nullopt;
-    return Finished{done->submission, std::move(done->output)};
+    const auto ended = thread_.Take();
+    if (!ended || !ended->completed) return std::nullopt;
+    return Finished{ended->number, static_cast<const MoreGamesSimulation&>(*ended->job).Figures()};
+}
+
+std::int64_t MoreGamesJob::Done() const {
+    const auto job = thread_.Current();
+    return job ? job->Done() : 0;
 }
 
 }  // namespace morvane

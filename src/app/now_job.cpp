@@ -20,15 +20,15 @@ NowJobResult MachineNowFromHallData(const HallData& data, const SettingPrior& pr
 }
 
 bool DecisionJob::Run() {
-    if (stop_) return false;
+    if (StopRequested()) return false;
     KeepOrQuitRequest k = request_.keep;
     k.threads = request_.threads;
-    keep_ = DecideKeepOrQuit(belief_, k, &stop_);
-    if (stop_) return false;
+    keep_ = DecideKeepOrQuit(belief_, k, &StopFlag());
+    if (StopRequested()) return false;
     if (request_.spreadSessions > 0 && keep_.best.kind != StopRule::Kind::Now) {
         RuleSpread s;
         if (!SpreadOfRule(belief_, keep_.best, k.horizon, request_.spreadSessions, request_.seed, request_.threads, s,
-                          &stop_))
+                          &StopFlag()))
             return false;
         spread_ = s;
     }
@@ -37,12 +37,12 @@ bool DecisionJob::Run() {
         Trust t;
         const TrustRequest tr{request_.recordGames, belief_.prior, request_.trustSessions, request_.seed,
                               request_.threads};
-        const bool whole = request_.hall ? TrustOfHallEstimate(tr, *request_.hall, t, &stop_, &done_)
-                                         : TrustOfEstimate(tr, t, &stop_, &done_);
+        const bool whole = request_.hall ? TrustOfHallEstimate(tr, *request_.hall, t, &StopFlag(), &DoneCounter())
+                                         : TrustOfEstimate(tr, t, &StopFlag(), &DoneCounter());
         if (!whole) return false;
         trust_ = std::move(t);
     }
-    return !stop_;
+    return !StopRequested();
 }
 
 }  // namespace morvane

@@ -3,7 +3,7 @@
 // hall data under the hall's prior, the belief and the figures of the next K
 // games and of the next BB (quick, exact); and, off the window's thread with
 // a stop, keep or quit and how far the estimate can be trusted.
-#include <atomic>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -12,6 +12,7 @@
 #include "analysis/keep_or_quit.h"
 #include "analysis/machine_now.h"
 #include "analysis/trust.h"
+#include "app/job.h"
 
 namespace morvane {
 
@@ -37,15 +38,16 @@ struct DecisionRequest {
     int threads = 0;
 };
 
-class DecisionJob {
+// Its units are trust's sessions, when it finds trust.
+class DecisionJob : public Job {
 public:
     DecisionJob(const MachineBelief& belief, const DecisionRequest& request) : belief_(belief), request_(request) {}
 
     // On this thread; false when Stop ended it early. Call once.
-    bool Run();
-    void Stop() { stop_ = true; }
-    // Trust's sessions played so far, of TrustSessions().
-    std::int64_t Done() const { return done_.load(std::memory_order_relaxed); }
+    bool Run() override;
+    std::int64_t Total() const override {
+        return request_.recordGames > 0 ? std::max(request_.trustSessions, 0) : 0;
+    }
 
     const DecisionRequest& Request() const { return request_; }
     const KeepOrQuit& Keep() const { return keep_; }
@@ -62,8 +64,6 @@ private:
     std::optional<RuleSpread> spread_;
     Advice advice_;
     std::optional<Trust> trust_;
-    std::atomic<bool> stop_{false};
-    std::atomic<std::int64_t> done_{0};
 };
 
 }  // namespace morvane

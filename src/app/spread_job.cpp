@@ -25,7 +25,7 @@ MemoryCheck CheckRoom(std::uint64_t needBytes) {
 SpreadJob::SpreadJob(const SpreadRequest& request, int threads)
     : request_(request), threads_(threads), tallies_(static_cast<std::size_t>(ShardSessions(request))) {}
 
-bool SpreadJob::Run() { return PlaySpread(request_, threads_, tallies_, &done_, &stop_); }
+bool SpreadJob::Run() { return PlaySpread(request_, threads_, tallies_, &DoneCounter(), &StopFlag()); }
 
 SpreadResult SpreadJob::Result(int histogramBins) const {
     SpreadResult r;

@@ -2,7 +2,6 @@
 // A spread of many sessions as a front end starts it: the memory check,
 // the sessions on threads with progress and stop, and the result as data
 // (the summary, the report's rows, the balance histogram, a shard's text).
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "analysis/spread_play.h"
 #include "analysis/spread_report.h"
 #include "analysis/spread_stats.h"
+#include "app/job.h"
 
 namespace morvane {
 
@@ -35,17 +35,16 @@ struct SpreadResult {
     BalanceHistogram histogram;
 };
 
-class SpreadJob {
+// Its units are the shard's sessions.
+class SpreadJob : public Job {
 public:
     // threads 0: every core.
     SpreadJob(const SpreadRequest& request, int threads);
 
     // Plays the shard's sessions on this thread and helpers; false when
     // Stop ended it early. Call once.
-    bool Run();
-    // From any thread.
-    void Stop() { stop_ = true; }
-    std::int64_t Done() const { return done_.load(std::memory_order_relaxed); }
+    bool Run() override;
+    std::int64_t Total() const override { return Sessions(); }
     std::int32_t Sessions() const { return static_cast<std::int32_t>(tallies_.size()); }
 
     const SpreadRequest& Request() const { return request_; }
@@ -59,8 +58,6 @@ private:
     SpreadRequest request_;
     int threads_;
     std::vector<SessionTally> tallies_;
-    std::atomic<std::int64_t> done_{0};
-    std::atomic<bool> stop_{false};
 };
 
 }  // namespace morvane

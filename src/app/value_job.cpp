@@ -27,10 +27,10 @@ bool ValueJob::Run() {
     r.exchange = request_.exchange;
     r.spread = request_.spread;
     r.threads = request_.threads;
-    r.stop = &stop_;
-    if (stop_) return false;
+    r.stop = &StopFlag();
+    if (StopRequested()) return false;
     result_ = ValueByGameCount(r);
-    return !result_.stopped && !stop_;
+    return !result_.stopped && !StopRequested();
 }
 
 const CountValueTable& ValueJob::Table() const {

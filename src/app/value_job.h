@@ -3,12 +3,12 @@
 // one setting or mixed over the hall's prior, at an exchange rate, found off
 // the window's thread with a stop; and its text as morvane-sim value prints
 // it.
-#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "analysis/value_by_count.h"
+#include "app/job.h"
 
 namespace morvane {
 
@@ -24,14 +24,14 @@ struct ValueJobRequest {
     int threads = 0;     // 0: every core
 };
 
-class ValueJob {
+// It does not count its units: the law of the net is found counter by
+// counter on all threads at once.
+class ValueJob : public Job {
 public:
     explicit ValueJob(const ValueJobRequest& request) : request_(request) {}
 
     // Finds the figures on this thread; false when Stop ended it early. Call once.
-    bool Run();
-    // From any thread.
-    void Stop() { stop_ = true; }
+    bool Run() override;
 
     const ValueJobRequest& Request() const { return request_; }
     const CountValue& Result() const { return result_; }
@@ -41,7 +41,6 @@ public:
 private:
     ValueJobRequest request_;
     CountValue result_;
-    std::atomic<bool> stop_{false};
 };
 
 // The columns of the text, in order.

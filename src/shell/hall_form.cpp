@@ -15,12 +15,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "app/hall_job.h"
 #include "app/input.h"
 #include "analysis/machine_belief.h"
 #include "analysis/trust.h"
 #include "machine/vocabulary.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
+#include "shell/job_runner.h"
 #include "shell/now_panel.h"
 #include "shell/prior_box.h"
 #include "shell/result_tables.h"
@@ -29,10 +31,8 @@ namespace morvane {
 namespace {
 
 constexpr int kBBRows = 300;
-// The pause in typing after which an estimate starts, and how often the
-// window looks for its result.
+// The pause in typing after which an estimate starts.
 constexpr int kPauseMs = 250;
-constexpr int kPollMs = 20;
 
 struct CountKind {
     const char* name;
@@ -148,9 +148,8 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     debounce_->setSingleShot(true);
     debounce_->setInterval(kPauseMs);
     connect(debounce_, &QTimer::timeout, this, &THallForm::StartEstimate);
-    poll_ = new QTimer(this);
-    poll_->setInterval(kPollMs);
-    connect(poll_, &QTimer::timeout, this, &THallForm::CollectEstimate);
+    runner_ = new TJobRunner(this);
+    connect(runner_, &TJobRunner::finished, this, &THallForm::EstimateFinished);
     Recompute();
 }
 
@@ -246,7 +245,7 @@ void THallForm::Recompute() {
     // ready; the estimate starts once the typing pauses.
     waiting_ = std::move(data);
     waitingPrior_ = *prior;
-    job_.Cancel();
+    runner_->Cancel();
     Status->setText(QStringLiteral("計算中・・・"));
     MarkStale(true, QStringLiteral("更新中・・・"));
     debounce_->start();
@@ -254,8 +253,7 @@ void THallForm::Recompute() {
 
 void THallForm::Refuse(const QString& why) {
     debounce_->stop();
-    job_.Cancel();
-    poll_->stop();
+    runner_->Cancel();
     waiting_.reset();
     Status->setText(why);
     MarkStale(true);
@@ -284,17 +282,15 @@ bool THallForm::Computing() const { return waiting_.has_value(); }
 
 void THallForm::StartEstimate() {
     if (!waiting_) return;
-    job_.Submit(*waiting_, waitingPrior_);
-    poll_->start();
+    runner_->Start(std::make_shared<HallEstimateJob>(*waiting_, waitingPrior_));
 }
 
-void THallForm::CollectEstimate() {
-    const std::optional<HallJob::Finished> done = job_.Take();
-    if (!done || !waiting_) return;
-    poll_->stop();
+void THallForm::EstimateFinished() {
+    if (!waiting_) return;
+    const HallEstimateJob& done = *runner_->Current<HallEstimateJob>();
     HallData data = std::move(*waiting_);
     waiting_.reset();
-    shown_ = done->estimate;
+    shown_ = done.Estimate();
     if (shown_.problem != HallProblem::None) {
         Refuse(ProblemText(shown_));
         return;
@@ -312,7 +308,7 @@ void THallForm::CollectEstimate() {
         Put(Table, s, 4, Percent(shown_.prior[i]));
     }
     // Trust is of hall data of the same shape and length.
-    Now->SetBelief(done->belief, static_cast<std::int32_t>(data.games), {}, ShapeOf(data));
+    Now->SetBelief(done.Belief(), static_cast<std::int32_t>(data.games), {}, ShapeOf(data));
 }
 
 }  // namespace morvane

@@ -9,7 +9,6 @@
 
 #include "analysis/likelihood.h"
 #include "analysis/hall_estimate.h"
-#include "app/hall_job.h"
 
 class QLabel;
 class QLineEdit;
@@ -18,6 +17,7 @@ class QTimer;
 
 namespace morvane {
 
+class TJobRunner;
 class TNowPanel;
 class TPriorBox;
 
@@ -63,7 +63,7 @@ protected:
 
 private:
     void StartEstimate();
-    void CollectEstimate();
+    void EstimateFinished();
     // Entries that give no figures: the last figures stay, marked as of
     // their own entries; with none, the tables are empty.
     void Refuse(const QString& why);
@@ -72,8 +72,7 @@ private:
     HallEstimate shown_;
     bool filling_ = false;
     QTimer* debounce_;
-    QTimer* poll_;
-    HallJob job_;
+    TJobRunner* runner_;
     std::optional<HallData> waiting_;
     SettingPrior waitingPrior_;  // the data the next posterior is of
     std::optional<HallData> figuresOf_;  // the data of the figures in sight

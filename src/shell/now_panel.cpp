@@ -14,6 +14,7 @@
 #include "analysis/value_by_count.h"
 #include "app/input.h"
 #include "present/names.h"
+#include "shell/job_runner.h"
 #include "shell/result_tables.h"
 
 namespace morvane {
@@ -24,7 +25,7 @@ constexpr std::int32_t kTrustSessions = 2000;
 // on two cores): a share's standard error is at most 1.1 points.
 constexpr std::int32_t kMoreSessions = 2000;
 // The pause in typing before more games are simulated, and how often the
-// panel looks for the figures.
+// panel counts the sessions played.
 constexpr int kMorePauseMs = 250;
 constexpr int kMorePollMs = 50;
 constexpr int kMostBBs = 10;
@@ -144,17 +145,16 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     moreDebounce_->setInterval(kMorePauseMs);
     connect(moreDebounce_, &QTimer::timeout, this, [this] {
         if (!moreWaiting_ || !belief_) return;
-        moreJob_.Submit(*belief_, *MoreRequest());
-        morePoll_->start();
+        more_->Start(std::make_shared<MoreGamesSimulation>(*belief_, *MoreRequest()));
     });
-    morePoll_ = new QTimer(this);
-    morePoll_->setInterval(kMorePollMs);
-    connect(morePoll_, &QTimer::timeout, this, &TNowPanel::CollectMore);
+    more_ = new TJobRunner(this, kMorePollMs);
+    connect(more_, &TJobRunner::progress, this, &TNowPanel::ShowMore);
+    connect(more_, &TJobRunner::finished, this, &TNowPanel::MoreFinished);
     connect(MoreEdit, &QLineEdit::textChanged, this, &TNowPanel::StartMore);
     connect(ThresholdEdit, &QLineEdit::textChanged, this, &TNowPanel::StartMore);
-    poll_ = new QTimer(this);
-    poll_->setInterval(100);
-    connect(poll_, &QTimer::timeout, this, &TNowPanel::Poll);
+    decisions_ = new TJobRunner(this);
+    connect(decisions_, &TJobRunner::progress, this, &TNowPanel::ShowTrust);
+    connect(decisions_, &TJobRunner::finished, this, &TNowPanel::DecisionFinished);
     connect(HorizonEdit, &QLineEdit::textChanged, this, [this] {
         StopJob();
         Refresh();
@@ -162,7 +162,7 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     connect(TrustButton, &QPushButton::clicked, this, [this] { StartTrust(kTrustSessions); });
 }
 
-TNowPanel::~TNowPanel() { StopJob(); }
+bool TNowPanel::Running() const { return decisions_->Running(); }
 
 std::optional<std::int32_t> TNowPanel::Horizon() const {
     const auto k = ParseInt32(HorizonEdit->text().trimmed().toStdString());
@@ -201,8 +201,7 @@ void TNowPanel::SetBelief(const std::optional<MachineBelief>& belief, std::int32
 // The figures of the last belief stay in sight until the new ones are
 // found; the simulation starts once the typing pauses.
 void TNowPanel::StartMore() {
-    moreJob_.Cancel();
-    morePoll_->stop();
+    more_->Cancel();
     known_.more.reset();
     moreWaiting_ = belief_ && MoreRequest();
     if (moreWaiting_) moreDebounce_->start();
@@ -210,19 +209,10 @@ void TNowPanel::StartMore() {
     ShowMore();
 }
 
-void TNowPanel::CollectMore() {
-    if (!moreWaiting_) {
-        morePoll_->stop();
-        return;
-    }
-    std::optional<MoreGamesJob::Finished> done = moreJob_.Take();
-    if (!done) {
-        ShowMore();
-        return;
-    }
-    morePoll_->stop();
+void TNowPanel::MoreFinished(bool completed) {
+    if (!completed || !moreWaiting_) return;
     moreWaiting_ = false;
-    known_.more.emplace(std::move(done->figures));
+    known_.more.emplace(more_->Current<MoreGamesSimulation>()->Figures());
     ShowMore();
     emit updated();
 }
@@ -239,7 +229,8 @@ void TNowPanel::ShowMore() {
     }
     if (!known_.more) {
         QString text = QStringLiteral("あと%1ゲーム見た場合を模擬中・・・").arg(r->games);
-        if (morePoll_->isActive()) text += QStringLiteral(" %1/%2").arg(moreJob_.Done()).arg(r->sessions);
+        if (more_->Running())
+            text += QStringLiteral(" %1/%2").arg(more_->Current<MoreGamesSimulation>()->Done()).arg(r->sessions);
         MoreLabel->setText(text);
         return;
     }
@@ -349,8 +340,9 @@ void TNowPanel::ShowDecision() {
 }
 
 void TNowPanel::ShowTrust() {
-    if (Running() && job_->Request().trustSessions > 0) {
-        TrustLabel->setText(QStringLiteral("模擬中・・・ %1/%2").arg(job_->Done()).arg(job_->Request().trustSessions));
+    const DecisionJob* job = decisions_->Current<DecisionJob>();
+    if (Running() && job->Request().trustSessions > 0) {
+        TrustLabel->setText(QStringLiteral("模擬中・・・ %1/%2").arg(job->Done()).arg(job->Request().trustSessions));
         return;
     }
     if (!known_.trust) {
@@ -387,41 +379,25 @@ void TNowPanel::StartTrust(std::int32_t sessions) {
     ShowTrust();
 }
 
-void TNowPanel::StartJob(const DecisionRequest& r) {
-    job_ = std::make_unique<DecisionJob>(*belief_, r);
-    finished_ = false;
-    worker_ = std::jthread([this] {
-        completed_ = job_->Run();
-        finished_ = true;
-    });
-    poll_->start();
-}
+void TNowPanel::StartJob(const DecisionRequest& r) { decisions_->Start(std::make_shared<DecisionJob>(*belief_, r)); }
 
 void TNowPanel::StopJob() {
-    poll_->stop();
     if (!Running()) return;
-    job_->Stop();
-    worker_.join();
+    decisions_->Stop();
     ShowTrust();
 }
 
-void TNowPanel::Poll() {
-    if (!Running()) return;
-    if (!finished_.load()) {
-        ShowTrust();
-        return;
-    }
-    worker_.join();
-    poll_->stop();
-    if (completed_) {
-        known_.keep = job_->Keep();
-        known_.spread = job_->Spread();
-        known_.advice = job_->Advised();
-        if (job_->TrustFigures()) known_.trust = job_->TrustFigures();
+void TNowPanel::DecisionFinished(bool completed) {
+    if (completed) {
+        const DecisionJob& job = *decisions_->Current<DecisionJob>();
+        known_.keep = job.Keep();
+        known_.spread = job.Spread();
+        known_.advice = job.Advised();
+        if (job.TrustFigures()) known_.trust = job.TrustFigures();
     }
     ShowDecision();
     ShowTrust();
-    if (completed_) emit updated();
+    if (completed) emit updated();
 }
 
 }  // namespace morvane

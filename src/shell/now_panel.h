@@ -5,10 +5,7 @@
 // tell, and on request how far an estimate from this many games can be
 // trusted. The slow figures are found off the window's thread.
 #include <QWidget>
-#include <atomic>
-#include <memory>
 #include <optional>
-#include <thread>
 
 #include "app/more_games_job.h"
 #include "app/now_job.h"
@@ -21,11 +18,12 @@ class QTimer;
 
 namespace morvane {
 
+class TJobRunner;
+
 class TNowPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TNowPanel(QWidget* parent = nullptr);
-    ~TNowPanel() override;
 
     // Figures for a belief from `recordGames` games; none shows `why`. With
     // `hall`, trust is of hall data of that shape rather than of a record.
@@ -34,7 +32,7 @@ public:
     // K as the edit holds it; nullopt when it is not a whole number of at least 1.
     std::optional<std::int32_t> Horizon() const;
     const std::optional<MachineNow>& Shown() const { return known_.now; }
-    bool Running() const { return worker_.joinable(); }
+    bool Running() const;
     // Stops the slow figures, if any, and waits for their thread.
     void StopJob();
     // Starts trust by simulation of this many sessions.
@@ -82,23 +80,18 @@ private:
     void ShowTrust();
     void ShowMore();
     void StartJob(const DecisionRequest& r);
-    void Poll();
+    void DecisionFinished(bool completed);
     void StartMore();
-    void CollectMore();
+    void MoreFinished(bool completed);
 
     std::optional<MachineBelief> belief_;
     std::int32_t recordGames_ = 0;
     Known known_;
     QString why_;  // why there is no belief, or no trust of it
-    QTimer* poll_;
-    std::unique_ptr<DecisionJob> job_;
-    std::jthread worker_;
-    std::atomic<bool> finished_{false};
-    bool completed_ = false;
+    TJobRunner* decisions_;
     std::optional<HallTrustShape> hall_;
-    MoreGamesJob moreJob_;
+    TJobRunner* more_;
     QTimer* moreDebounce_;
-    QTimer* morePoll_;
     bool moreWaiting_ = false;
 };
 

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QLabel>
@@ -25,6 +24,7 @@
 #include "present/number_format.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
+#include "shell/job_runner.h"
 #include "shell/result_tables.h"
 #include "shell/texts.h"
 
@@ -83,20 +83,17 @@ TSpreadForm::TSpreadForm(QWidget* parent) : QDialog(parent) {
     EndsLabel->setWordWrap(true);
     EndsLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(EndsLabel);
-    poll_ = new QTimer(this);
-    poll_->setInterval(100);
-    connect(poll_, &QTimer::timeout, this, &TSpreadForm::Poll);
+    runner_ = new TJobRunner(this);
+    connect(runner_, &TJobRunner::progress, this, [this](std::int64_t done, std::int64_t total) {
+        ProgressBar->setValue(static_cast<int>(done * 100 / total));
+    });
+    connect(runner_, &TJobRunner::finished, this, &TSpreadForm::Finish);
     connect(StartButton, &QPushButton::clicked, this, &TSpreadForm::StartButtonClick);
     connect(StopButton, &QPushButton::clicked, this, &TSpreadForm::StopButtonClick);
     connect(PlayNumEdit, &QLineEdit::textChanged, this, &TSpreadForm::InputsChanged);
     connect(SessionsEdit, &QLineEdit::textChanged, this, &TSpreadForm::InputsChanged);
     connect(FlevelComboBox, &QComboBox::currentIndexChanged, this, &TSpreadForm::InputsChanged);
     resize(900, 600);
-}
-
-TSpreadForm::~TSpreadForm() {
-    if (job_) job_->Stop();
-    if (worker_.joinable()) worker_.join();
 }
 
 void TSpreadForm::closeEvent(QCloseEvent* e) {
@@ -116,6 +113,8 @@ bool TSpreadForm::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TSpreadForm::SetSeed(std::uint32_t seed) { seed_ = seed; }
+
+bool TSpreadForm::Running() const { return runner_->Running(); }
 
 void TSpreadForm::StartButtonClick() {
     if (Running()) return;
@@ -144,14 +143,14 @@ void TSpreadForm::StartButtonClick() {
         StatusLabel->setText(tooMany);
         return;
     }
+    std::shared_ptr<SpreadJob> job;
     try {
-        job_ = std::make_unique<SpreadJob>(r, 0);
+        job = std::make_shared<SpreadJob>(r, 0);
     } catch (const std::bad_alloc&) {
         ClearResults();
         StatusLabel->setText(tooMany);
         return;
     }
-    finished_ = false;
     fresh_ = false;
     ProgressBar->setValue(0);
     MarkStale(true);
@@ -159,34 +158,19 @@ void TSpreadForm::StartButtonClick() {
                                 : QStringLiteral("実行中・・・"));
     StartButton->setEnabled(false);
     StopButton->setEnabled(true);
-    worker_ = std::jthread([this] {
-        completed_ = job_->Run();
-        finished_ = true;
-    });
-    poll_->start();
+    runner_->Start(std::move(job));
 }
 
 void TSpreadForm::StopButtonClick() {
     if (!Running()) return;
-    job_->Stop();
-    worker_.join();
-    Finish();
+    runner_->Stop();
+    Finish(false);
 }
 
-void TSpreadForm::Poll() {
-    if (!Running()) return;
-    ProgressBar->setValue(static_cast<int>(job_->Done() * 100 / job_->Sessions()));
-    if (finished_.load()) {
-        worker_.join();
-        Finish();
-    }
-}
-
-void TSpreadForm::Finish() {
-    poll_->stop();
+void TSpreadForm::Finish(bool completed) {
     StartButton->setEnabled(true);
     StopButton->setEnabled(false);
-    if (!completed_) {
+    if (!completed) {
         // The bar shows this run's share, and this run left nothing.
         ProgressBar->setValue(0);
         StatusLabel->setText(shown_ ? QStringLiteral("中止しました。下の図表は前回の%1の結果です。").arg(ShownInputs())
@@ -194,7 +178,7 @@ void TSpreadForm::Finish() {
         return;
     }
     ProgressBar->setValue(100);
-    result_ = job_->Result(kHistogramBins);
+    result_ = runner_->Current<SpreadJob>()->Result(kHistogramBins);
     Present();
 }
 

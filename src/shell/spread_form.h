@@ -1,11 +1,8 @@
 #pragma once
 // 分布: the spread of many sessions, played off the window's thread.
 #include <QDialog>
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <optional>
-#include <thread>
 
 #include "app/spread_job.h"
 
@@ -15,13 +12,13 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
-class QTimer;
 
 namespace morvane {
 
 namespace chart {
 class ChartView;
 }
+class TJobRunner;
 
 // "分布": many sessions played on background threads, the histogram of
 // their final balance and the percentiles of what a session brings. The
@@ -30,11 +27,10 @@ class TSpreadForm : public QDialog {
     Q_OBJECT
 public:
     explicit TSpreadForm(QWidget* parent = nullptr);
-    ~TSpreadForm() override;
 
     void StartButtonClick();
     void StopButtonClick();
-    bool Running() const { return worker_.joinable(); }
+    bool Running() const;
     // Tests fix the seed; otherwise each start takes the clock's.
     void SetSeed(std::uint32_t seed);
     // The finished spread's figures (valid once one has finished).
@@ -63,8 +59,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    void Poll();
-    void Finish();
+    void Finish(bool completed);
     void Present();
     void ClearResults();
     void FitColumns();
@@ -74,11 +69,7 @@ private:
     bool InputsAreShown() const;
     QString ShownInputs() const;
 
-    QTimer* poll_;
-    std::unique_ptr<SpreadJob> job_;
-    std::jthread worker_;
-    std::atomic<bool> finished_{false};
-    std::atomic<bool> completed_{false};
+    TJobRunner* runner_;
     std::optional<std::uint32_t> seed_;
     SpreadResult result_;
     bool shown_ = false;  // result_'s figures are on screen

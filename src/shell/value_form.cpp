@@ -8,12 +8,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
+#include <array>
+#include <memory>
+#include <vector>
 
 #include "chart/builders.h"
 #include "chart/chart_view.h"
 #include "shell/fonts.h"
+#include "shell/job_runner.h"
 #include "shell/prior_box.h"
 #include "shell/result_tables.h"
 
@@ -80,9 +83,12 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     Table->setObjectName(QStringLiteral("ValueTable"));
     for (int c = 0; c < kColumns.size(); ++c) Table->horizontalHeaderItem(c)->setToolTip(kTips[c]);
     layout->addWidget(Table, 1);
-    poll_ = new QTimer(this);
-    poll_->setInterval(100);
-    connect(poll_, &QTimer::timeout, this, &TValueForm::Poll);
+    runner_ = new TJobRunner(this);
+    connect(runner_, &TJobRunner::finished, this, [this] {
+        CalcButton->setEnabled(true);
+        shown_ = runner_->Current<ValueJob>()->Table();
+        Present();
+    });
     connect(CalcButton, &QPushButton::clicked, this, &TValueForm::CalcButtonClick);
     connect(SettingBox, &QComboBox::currentIndexChanged, this, &TValueForm::InputsChanged);
     connect(ExchangeEdit, &QLineEdit::textChanged, this, &TValueForm::InputsChanged);
@@ -90,18 +96,16 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     resize(900, 760);
 }
 
-TValueForm::~TValueForm() { StopJob(); }
-
 void TValueForm::closeEvent(QCloseEvent* e) {
     StopJob();
     QDialog::closeEvent(e);
 }
 
+bool TValueForm::Running() const { return runner_->Running(); }
+
 void TValueForm::StopJob() {
     if (!Running()) return;
-    job_->Stop();
-    worker_.join();
-    poll_->stop();
+    runner_->Stop();
     CalcButton->setEnabled(true);
 }
 
@@ -154,15 +158,9 @@ void TValueForm::CalcButtonClick() {
     if (Running()) return;
     const auto inputs = DrawChart();
     if (!inputs) return;
-    job_ = std::make_unique<ValueJob>(*inputs);
-    finished_ = false;
     StatusLabel->setText(QStringLiteral("収支の分布を計算中・・・"));
     CalcButton->setEnabled(false);
-    worker_ = std::jthread([this] {
-        job_->Run();
-        finished_ = true;
-    });
-    poll_->start();
+    runner_->Start(std::make_shared<ValueJob>(*inputs));
 }
 
 namespace {
@@ -202,17 +200,8 @@ void TValueForm::InputsChanged() {
                              .arg(which, QString::number(r.exchange.medalsPer1000Yen, 'g', 10)));
 }
 
-void TValueForm::Poll() {
-    if (!Running() || !finished_.load()) return;
-    worker_.join();
-    poll_->stop();
-    CalcButton->setEnabled(true);
-    shown_ = job_->Table();
-    Present();
-}
-
 void TValueForm::Present() {
-    const ValueJobRequest& r = job_->Request();
+    const ValueJobRequest& r = runner_->Current<ValueJob>()->Request();
     const QString which = r.setting ? QStringLiteral("設定%1").arg(r.setting) : QStringLiteral("ホールの配分で混合した台");
     QString aim = shown_.positiveFrom
                       ? QStringLiteral("%1ゲームから先は期待収支がプラスです（狙い目）。").arg(*shown_.positiveFrom)

@@ -3,11 +3,7 @@
 // last BB (天井期待値), at one setting or mixed over the hall's prior, in
 // medals and in yen at the hall's exchange.
 #include <QDialog>
-#include <array>
-#include <memory>
 #include <optional>
-#include <thread>
-#include <vector>
 
 #include "analysis/value_by_count.h"
 #include "app/value_job.h"
@@ -17,25 +13,24 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-class QTimer;
 
 namespace morvane {
 
 namespace chart {
 class ChartView;
 }
+class TJobRunner;
 class TPriorBox;
 
 class TValueForm : public QDialog {
     Q_OBJECT
 public:
     explicit TValueForm(QWidget* parent = nullptr);
-    ~TValueForm() override;
 
     // Reads the inputs, draws the chart at once and finds the table's law of
     // the net off the window's thread; the table fills in when it is done.
     void CalcButtonClick();
-    bool Running() const { return worker_.joinable(); }
+    bool Running() const;
     // The table shown (valid once a calculation has finished).
     const CountValueTable& Shown() const { return shown_; }
     // The chart's means: every setting, and the prior's mixture.
@@ -56,7 +51,6 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void Poll();
     void Present();
     void StopJob();
     // The chart at once; nullopt when an input is refused.
@@ -65,10 +59,7 @@ private:
     void InputsChanged();
     std::optional<ValueJobRequest> Inputs() const;
 
-    QTimer* poll_;
-    std::unique_ptr<ValueJob> job_;
-    std::jthread worker_;
-    std::atomic<bool> finished_{false};
+    TJobRunner* runner_;
     CountValueTable shown_;
     CountValue chartFigures_;
     std::optional<ValueJobRequest> shownRequest_;  // the table's

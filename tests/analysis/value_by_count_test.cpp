@@ -188,6 +188,38 @@ TEST(ValueByCount, MixtureWeighsTheSettingsByTheCounter) {
     EXPECT_EQ(Exchange{}.Yen(3), 60.0);  // 20 yen a medal
 }
 
+// The six settings' laws and the mixture's share the threads by setting and
+// by figure: any number of them gives the same table, to the last bit. A
+// stop asked before the laws leaves the means whole and says so.
+TEST(ValueByCount, SixSettingsMixedAreTheSameOnAnyThreads) {
+    const SettingPrior prior({4, 3, 2, 1, 1, 1});
+    const CountValue one = ValueByGameCount({prior, {}, true, 1});
+    ASSERT_FALSE(one.stopped);
+    const auto same = [](const CountValueTable& a, const CountValueTable& b, int threads) {
+        ASSERT_EQ(a.rows.size(), b.rows.size());
+        for (std::size_t g = 0; g < a.rows.size(); ++g) {
+            const CountValueRow &x = a.rows[g], &y = b.rows[g];
+            ASSERT_TRUE(x.spread && y.spread);
+            const NetSpread &p = *x.spread, &q = *y.spread;
+            ASSERT_EQ(std::tie(x.evMedals, x.evGames, x.pCeiling, p.p10, p.p25, p.median, p.p75, p.p90, p.pAhead),
+                      std::tie(y.evMedals, y.evGames, y.pCeiling, q.p10, q.p25, q.median, q.p75, q.p90, q.pAhead))
+                << "setting " << a.setting << " g " << g << " on " << threads << " threads";
+        }
+        EXPECT_EQ(a.positiveFrom, b.positiveFrom);
+    };
+    for (int threads : {2, 4, 6}) {
+        const CountValue many = ValueByGameCount({prior, {}, true, threads});
+        ASSERT_FALSE(many.stopped);
+        for (std::size_t s = 0; s < kMaxSetting; ++s) same(*one.bySetting[s], *many.bySetting[s], threads);
+        same(one.mixed, many.mixed, threads);
+        EXPECT_EQ(one.dropped, many.dropped);
+    }
+    const std::atomic<bool> stop{true};
+    const CountValue stopped = ValueByGameCount({prior, {}, true, 2, &stop});
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.mixed.rows[700].evMedals, one.mixed.rows[700].evMedals);
+}
+
 // What the table says of one counter against sessions of the machine.
 struct Sampled {
     std::vector<double> net, games, ceiling;

@@ -21,6 +21,8 @@
 #include "chart/chart_view.h"
 #include "fake_services.h"
 #include "shell/hall_form.h"
+#include "shell/job_runner.h"
+#include "support/test_jobs.h"
 #include "analysis/estimate.h"
 #include "analysis/likelihood.h"
 #include "machine/slot.h"
@@ -61,6 +63,7 @@ private slots:
     void estimateTakesThePriorAndShowsTheMachineNow();
     void estimateFollowsTheRunOnScreen();
     void hallDataTakesThePriorAndShowsTheMachineNow();
+    void jobRunnerDeliversOnTheWindowsThreadAndStops();
 };
 
 void AnalysisFormsTest::theoryTableForEverySetting() {
@@ -907,6 +910,71 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     QVERIFY(h->ShowsEarlierFigures());
     QVERIFY(h->Now->Shown());
     QVERIFY(h->FiguresLabel->text().contains(QStringLiteral("総ゲーム数 1700・BB 4回")));
+}
+
+// The one runner under every analysis window: the end of a job on the
+// window's thread with its progress at the total; a stop that reaches a job
+// that would never end and delivers nothing; a newer job superseding one
+// under way; a runner destroyed mid-job that takes its thread with it.
+void AnalysisFormsTest::jobRunnerDeliversOnTheWindowsThreadAndStops() {
+    using test::CountingJob;
+    using test::EndlessJob;
+    TJobRunner runner(nullptr, 5);
+    QSignalSpy finished(&runner, &TJobRunner::finished);
+    std::vector<std::pair<std::int64_t, std::int64_t>> progress;
+    bool onWindowThread = true;
+    connect(&runner, &TJobRunner::progress, this, [&](std::int64_t done, std::int64_t total) {
+        progress.emplace_back(done, total);
+        onWindowThread = onWindowThread && QThread::currentThread() == qApp->thread();
+    });
+    connect(&runner, &TJobRunner::finished, this,
+            [&] { onWindowThread = onWindowThread && QThread::currentThread() == qApp->thread(); });
+    runner.Start(std::make_shared<CountingJob>(300000));
+    QVERIFY(runner.Running());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 60000);
+    QVERIFY(!runner.Running());
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QVERIFY(!progress.empty());
+    QCOMPARE(progress.back(), std::make_pair(std::int64_t{300000}, std::int64_t{300000}));
+    QVERIFY(onWindowThread);
+    QCOMPARE(runner.Current<CountingJob>()->Done(), std::int64_t{300000});
+
+    const auto endless = std::make_shared<EndlessJob>();
+    progress.clear();
+    runner.Start(endless);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.empty() && progress.back().first > 10, 60000);
+    QCOMPARE(progress.back().second, std::int64_t{0});
+    runner.Stop();
+    QVERIFY(endless->returned);
+    QVERIFY(!runner.Running());
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 1);
+
+    // Superseded: told to stop, never delivered; the newer one is.
+    const auto older = std::make_shared<EndlessJob>();
+    runner.Start(older);
+    QTRY_VERIFY_WITH_TIMEOUT(older->began, 60000);
+    const auto newer = std::make_shared<CountingJob>(10);
+    runner.Start(newer);
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 2, 60000);
+    QVERIFY(older->returned);
+    QCOMPARE(runner.Current<CountingJob>(), newer.get());
+    // Dropped without waiting: nothing delivered once it has ended.
+    const auto dropped = std::make_shared<EndlessJob>();
+    runner.Start(dropped);
+    runner.Cancel();
+    QVERIFY(!runner.Running());
+    QTRY_VERIFY_WITH_TIMEOUT(dropped->returned || !dropped->began, 60000);
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 2);
+
+    const auto left = std::make_shared<EndlessJob>();
+    {
+        TJobRunner doomed;
+        doomed.Start(left);
+        QTRY_VERIFY_WITH_TIMEOUT(left->began, 60000);
+    }
+    QVERIFY(left->StopRequested() && left->returned);
 }
 
 int main(int argc, char** argv) {

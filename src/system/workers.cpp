@@ -1,0 +1,48 @@
+#include "system/workers.h"
+
+#include <sched.h>
+
+#include <latch>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace morvane {
+
+int DefaultThreads() {
+    cpu_set_t allowed;
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+int RunWorkers(int threads, const std::function<void(int)>& ready, const std::function<void(int)>& work) {
+    if (threads < 1) threads = DefaultThreads();
+    threads = std::min(threads, kMostWorkers);
+    // The workers wait until they are all known, so that what they share
+    // (a barrier for so many) can be made for those that did start.
+    std::latch go(1);
+    bool abandoned = false;
+    std::vector<std::jthread> pool;
+    pool.reserve(static_cast<std::size_t>(threads - 1));
+    try {
+        for (int t = 1; t < threads; ++t) pool.emplace_back([&, t] {
+            go.wait();
+            if (!abandoned) work(t);
+        });
+    } catch (const std::system_error&) {
+        // Threads the system will not start leave their share to the others.
+    }
+    const int workers = static_cast<int>(pool.size()) + 1;
+    try {
+        ready(workers);
+    } catch (...) {
+        abandoned = true;
+        go.count_down();
+        throw;
+    }
+    go.count_down();
+    work(0);
+    return workers;
+}
+
+}  // namespace morvane
