@@ -136,7 +136,7 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
                 std::array<StateLaw, kMaxSetting> now;
                 for (std::size_t k = 0; k < filters.size(); ++k) {
                     p[static_cast<std::size_t>(settingOf[k] - 1)] /= sum;
-                    now[static_cast<std::size_t>(settingOf[k] - 1)] = StateLaw::From(filters[k].State());
+                    now[static_cast<std::size_t>(settingOf[k] - 1)] = LawOf(filters[k].State());
                 }
                 if (!(GoOnFigure(p, now, r.horizon - j) > 0)) break;
             }

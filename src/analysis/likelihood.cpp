@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "machine/tables.h"
+#include "model/precursor.h"
 
 namespace morvane {
 namespace {

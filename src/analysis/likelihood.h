@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "analysis/estimate.h"
-#include "analysis/model.h"
+#include "model/game_model.h"
 #include "analysis/setting_prior.h"
 #include "machine/game_record.h"
 

@@ -2,33 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <stdexcept>
 #include <vector>
 
 namespace morvane {
 
-double StateLaw::Total() const {
-    double t = 0;
-    for (double p : v) t += p;
-    return t;
-}
-
-double StateLaw::ModeTotal(int mode) const {
-    double t = 0;
-    for (int c = 0; c < kLawCounts; ++c) t += At(mode, c);
-    return t;
-}
-
-void StateLaw::Scale(double f) {
-    for (double& p : v) p *= f;
-}
-
-void StateLaw::Add(const StateLaw& o, double f) {
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] += f * o.v[i];
-}
-
-StateLaw StateLaw::From(const HiddenState& h) {
+StateLaw LawOf(const HiddenState& h) {
     StateLaw s;
     for (int c = 0; c < kLawCounts; ++c) {
         const auto cc = static_cast<std::size_t>(c);
@@ -37,135 +16,6 @@ StateLaw StateLaw::From(const HiddenState& h) {
             if (m != Precursor) s.At(m, c) = h.layer[cc][static_cast<std::size_t>(m)];
     }
     return s;
-}
-
-struct StateDynamics::Ceilings {
-    std::once_flag once;
-    std::array<StateLaw, kBBEvents> at;
-};
-
-StateDynamics::StateDynamics(int setting) : model_(BuildGameModel(setting)), ceilings_(std::make_unique<Ceilings>()) {
-    // Rand31 mod n gives 0 for ceil(2^31 / n) of the 2^31 values.
-    for (int c = 0; c < kLawCounts; ++c) {
-        const std::int64_t n = kLawCounts - c;
-        const std::int64_t zeros = (std::int64_t{1} << 31) / n + ((std::int64_t{1} << 31) % n != 0);
-        end_[static_cast<std::size_t>(c)] = static_cast<double>(zeros) / 2147483648.0;
-        stay_[static_cast<std::size_t>(c)] = static_cast<double>((std::int64_t{1} << 31) - zeros) / 2147483648.0;
-    }
-    // The BB events' chain, from any start, until it no longer moves: the
-    // kind forgets itself within a stretch and a carried count ends with
-    // the next precursor, so a few dozen stretches settle it.
-    BBEvents events{};
-    events[BBEvent(BlueBB, 0)] = 1.0;
-    for (int round = 0; round < 100; ++round) {
-        StateLaw a, b;
-        AddAfterBB(events, a);
-        BBEvents next{};
-        for (std::int32_t game = 1; game <= kMaxGamesSinceBB; ++game) {
-            Game(a, game, b, next);
-            std::swap(a, b);
-        }
-        double total = 0, moved = 0;
-        for (double p : next) total += p;
-        for (int e = 0; e < kBBEvents; ++e) {
-            next[e] /= total;
-            moved = std::max(moved, std::abs(next[e] - events[e]));
-        }
-        events = next;
-        if (moved < 1e-15) break;
-    }
-    longRun_ = events;
-}
-
-StateDynamics::~StateDynamics() = default;
-
-void StateDynamics::Game(const StateLaw& in, std::int32_t gameSince, StateLaw& out, BBEvents& bb) const {
-    out = {};
-    if (gameSince == kCeilingGames) {
-        CeilingGame(in, out, bb);
-        return;
-    }
-    // Mode by mode over all counts at once: the rows are contiguous.
-    const auto& step = model_.modeStep;
-    const double* v = in.v.data();
-    double* o = out.v.data();
-    for (int m = 0; m < kOrdinaryModes; ++m) {
-        const double* from = v + m * kLawCounts;
-        for (int to = 0; to < kModes; ++to) {
-            const double w = step[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
-            if (w == 0) continue;
-            double* into = o + to * kLawCounts;
-            for (int c = 0; c < kLawCounts; ++c) into[c] += w * from[c];
-        }
-    }
-    for (int c = 0; c < kLawCounts; ++c) {
-        bb[static_cast<std::size_t>(BBEvent(BlueBB, c))] += v[Blue7 * kLawCounts + c];
-        bb[static_cast<std::size_t>(BBEvent(RedBB, c))] += v[Red7 * kLawCounts + c];
-    }
-    const double* pre = v + Precursor * kLawCounts;
-    double ended = 0;
-    for (int c = 0; c < kLawCounts; ++c) ended += pre[c] * end_[static_cast<std::size_t>(c)];
-    double* preOut = o + Precursor * kLawCounts;
-    for (int c = 0; c + 1 < kLawCounts; ++c) preOut[c + 1] += pre[c] * stay_[static_cast<std::size_t>(c)];
-    out.At(Red7, 0) += ended * kPrecursorRedShare;
-    out.At(Blue7, 0) += ended * (1.0 - kPrecursorRedShare);
-}
-
-void StateDynamics::CeilingGame(const StateLaw& in, StateLaw& out, BBEvents& bb) const {
-    double ended = 0;
-    for (int c = 0; c < kLawCounts; ++c) {
-        double t = 0;
-        for (int m = 0; m < kModes; ++m) t += in.At(m, c);
-        if (t == 0) continue;
-        const double half = t / 2;
-        bb[BBEvent(BlueBB, c)] += half;
-        ended += half * end_[static_cast<std::size_t>(c)];
-        if (c + 1 < kLawCounts) out.At(Precursor, c + 1) += half * stay_[static_cast<std::size_t>(c)];
-    }
-    out.At(Red7, 0) += ended * kPrecursorRedShare;
-    out.At(Blue7, 0) += ended * (1.0 - kPrecursorRedShare);
-}
-
-void StateDynamics::AddAfterBB(const BBEvents& bb, StateLaw& out) const {
-    for (int e = 0; e < kBBEvents; ++e) {
-        const double mass = bb[e];
-        if (mass == 0) continue;
-        const auto& end = model_.bb[static_cast<std::size_t>(EventKind(e) - 1)].endMode;
-        for (int m = 0; m < kModes; ++m) out.At(m, EventCount(e)) += mass * end[static_cast<std::size_t>(m)];
-    }
-}
-
-StateLaw StateDynamics::LongRunAfterBB() const {
-    StateLaw s;
-    AddAfterBB(longRun_, s);
-    return s;
-}
-
-const StateLaw& StateDynamics::AtCeiling(int event) const {
-    std::call_once(ceilings_->once, [this] {
-        for (int e = 0; e < kBBEvents; ++e) {
-            BBEvents one{}, gone{};
-            one[e] = 1.0;
-            StateLaw a, b;
-            AddAfterBB(one, a);
-            for (std::int32_t game = 1; game < kCeilingGames; ++game) {
-                Game(a, game, b, gone);
-                std::swap(a, b);
-            }
-            ceilings_->at[e] = a;
-        }
-    });
-    return ceilings_->at[static_cast<std::size_t>(event)];
-}
-
-const StateDynamics& Dynamics(int setting) {
-    if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
-    static const std::array<std::unique_ptr<StateDynamics>, kMaxSetting> all = [] {
-        std::array<std::unique_ptr<StateDynamics>, kMaxSetting> a;
-        for (int s = kMinSetting; s <= kMaxSetting; ++s) a[static_cast<std::size_t>(s - 1)] = std::make_unique<StateDynamics>(s);
-        return a;
-    }();
-    return *all[static_cast<std::size_t>(setting - 1)];
 }
 
 // Index 0 is the stretch the run starts in, whose games since the BB are

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/linear.h"
+#include "model/precursor.h"
 
 namespace morvane {
 namespace {

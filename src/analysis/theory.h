@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "analysis/model.h"
+#include "model/game_model.h"
 
 namespace morvane {
 
