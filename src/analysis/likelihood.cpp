@@ -6,12 +6,12 @@
 #include <stdexcept>
 
 #include "machine/tables.h"
+#include "model/dynamics.h"
 #include "model/precursor.h"
 
 namespace morvane {
 namespace {
 
-constexpr double kTwo31 = 2147483648.0;
 // Below this the running product of game scales is folded into the log sum.
 constexpr double kFoldScale = 1e-200;
 // Mass of the far layers (against a whole of 1) below which they are dropped.
@@ -44,13 +44,6 @@ ExactLikelihood::ExactLikelihood(const GameModel& g) : setting_(g.setting) {
     logKoyaku_[kUnseenWin] = 0.0;
     for (std::size_t m = 0; m < kOrdinaryModes; ++m) change_[kUnseenWin][m] = g.modeStep[m];
     keepsMode_[kUnseenWin] = false;
-    // Rand31 mod n gives 0 for ceil(2^31 / n) of the 2^31 values.
-    for (int c = 0; c < kPrecursorSpan; ++c) {
-        const std::int64_t n = kPrecursorSpan - c;
-        const std::int64_t zeros = (std::int64_t{1} << 31) / n + ((std::int64_t{1} << 31) % n != 0);
-        end_[static_cast<std::size_t>(c)] = static_cast<double>(zeros) / kTwo31;
-        stay_[static_cast<std::size_t>(c)] = static_cast<double>((std::int64_t{1} << 31) - zeros) / kTwo31;
-    }
     initMode_ = g.initMode;
     normalEnd_ = g.normalEnd;
     for (int kind = 0; kind < kBBKinds; ++kind)
@@ -172,24 +165,6 @@ public:
         return log_.Value();
     }
 
-    // From just after a BB game to the next BB game, every length and small
-    // win summed: the state after that BB, unscaled.
-    HiddenState ThroughNextBB() {
-        HiddenState after;
-        for (std::int32_t game = 1; game <= kMaxGamesSinceBB; ++game) {
-            if (game == kCeilingGames) Ceiling();
-            ForwardState bb = *this;
-            bb.BB(kAnyColour, 0);
-            const HiddenState h = bb.State();
-            for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-                after.pre[c] += h.pre[c];
-                for (std::size_t m = 0; m < kModes; ++m) after.layer[c][m] += h.layer[c][m];
-            }
-            Ordinary(kUnseenWin);
-        }
-        return after;
-    }
-
     static constexpr int kAnyColour = 3;
 
     void AddLog(double x) { log_.Add(x); }
@@ -254,8 +229,8 @@ private:
         // Blue7 and Red7 would have played a BB: that mass is gone.
         std::array<double, kPrecursorSpan> next{};
         double ended = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) ended += pre_[c] * f_.end_[c];
-        for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * f_.stay_[c];
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) ended += pre_[c] * kPrecursorEnd[c];
+        for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * kPrecursorStay[c];
         const auto& t = f_.change_[static_cast<std::size_t>(k)];
         const bool keeps = f_.keepsMode_[static_cast<std::size_t>(k)];
         next[0] += OrdinaryLayer(near_, t, keeps);
@@ -339,42 +314,11 @@ RecordLikelihood ExactLikelihood::Evaluate(std::span<const GameRecord> games) co
 
 namespace {
 
-// The long-run law of the state just after a BB game: the stretch chain
-// iterated from the end of any BB until it no longer moves.
-HiddenState PostBBLaw(const ExactLikelihood& f) {
-    HiddenState law;
-    std::array<double, kModes> end;
-    f.BBEndLaw(BlueBB, 0, end);
-    law.pre[0] = end[Precursor];
-    for (std::size_t m = 0; m < kModes; ++m)
-        if (m != Precursor) law.layer[0][m] = end[m];
-    for (int round = 0; round < 200; ++round) {
-        HiddenState next = ForwardState(f, law).ThroughNextBB();
-        double total = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-            total += next.pre[c];
-            for (double p : next.layer[c]) total += p;
-        }
-        double moved = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-            next.pre[c] /= total;
-            moved = std::max(moved, std::abs(next.pre[c] - law.pre[c]));
-            for (std::size_t m = 0; m < kModes; ++m) {
-                next.layer[c][m] /= total;
-                moved = std::max(moved, std::abs(next.layer[c][m] - law.layer[c][m]));
-            }
-        }
-        law = next;
-        if (moved < 1e-15) break;
-    }
-    return law;
-}
-
 const HiddenState& CachedPostBBLaw(int setting) {
     static const std::array<HiddenState, kMaxSetting> laws = [] {
         std::array<HiddenState, kMaxSetting> all;
-        for (const ExactLikelihood& f : AllExactLikelihoods())
-            all[static_cast<std::size_t>(f.Setting() - 1)] = PostBBLaw(f);
+        for (int s = kMinSetting; s <= kMaxSetting; ++s)
+            all[static_cast<std::size_t>(s - 1)] = HiddenOf(Dynamics(s).LongRunAfterBB());
         return all;
     }();
     return laws[static_cast<std::size_t>(setting - 1)];
@@ -470,6 +414,28 @@ ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const Se
 const HiddenState& LongRunStateAfterBB(int setting) {
     if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
     return CachedPostBBLaw(setting);
+}
+
+HiddenState HiddenOf(const StateLaw& law) {
+    HiddenState h;
+    for (int c = 0; c < kLawCounts; ++c) {
+        const auto cc = static_cast<std::size_t>(c);
+        h.pre[cc] = law.At(Precursor, c);
+        for (int m = 0; m < kModes; ++m)
+            if (m != Precursor) h.layer[cc][static_cast<std::size_t>(m)] = law.At(m, c);
+    }
+    return h;
+}
+
+StateLaw LawOf(const HiddenState& h) {
+    StateLaw s;
+    for (int c = 0; c < kLawCounts; ++c) {
+        const auto cc = static_cast<std::size_t>(c);
+        s.At(Precursor, c) = h.pre[cc];
+        for (int m = 0; m < kModes; ++m)
+            if (m != Precursor) s.At(m, c) = h.layer[cc][static_cast<std::size_t>(m)];
+    }
+    return s;
 }
 
 RecordFilter::RecordFilter(const ExactLikelihood& f) : f_(&f), state_(std::make_unique<ForwardState>(f)) {}

@@ -25,6 +25,7 @@
 
 #include "analysis/estimate.h"
 #include "model/game_model.h"
+#include "model/state.h"
 #include "analysis/setting_prior.h"
 #include "machine/game_record.h"
 
@@ -79,10 +80,6 @@ public:
     // for sets not seen: the law of the mode after any BB of the kind.
     double BBEndLaw(int bbKind, std::int32_t sets, std::array<double, kModes>& law) const;
 
-    // Chance that the precursor ends in a step begun at count c: a draw
-    // Rand31 mod (32 - c) giving 0.
-    double PrecursorEnd(int c) const { return end_[static_cast<std::size_t>(c)]; }
-
     // Hall data: a record that starts just after a BB game, in the long-run
     // law of the machine's state there, and shows only the BB games (the
     // games since the previous BB, counting the BB's own; kind 0 when the
@@ -99,7 +96,6 @@ private:
     std::array<double, kKoyakuKinds + 1> logKoyaku_{};
     std::array<std::array<std::array<double, kModes>, kOrdinaryModes>, kKoyakuKinds + 1> change_{};
     std::array<bool, kKoyakuKinds + 1> keepsMode_{};  // no table for any ordinary mode
-    std::array<double, kPrecursorSpan> stay_{}, end_{};
     std::array<double, kOrdinaryModes> initMode_{};
     std::array<std::array<double, kKModes>, kBBKinds> logKMode_{};
     std::array<double, kKModes> logContinue_{};
@@ -117,13 +113,18 @@ struct HallBB {
 // The law of the hidden state between two games: precursor mass by its
 // count, every other mode by the precursor count it carries (a precursor cut
 // off by the ceiling's Blue7 keeps its count through the BB).
-// layer[c][Precursor] is always 0.
+// layer[c][Precursor] is always 0. The filter's layout of the model's state
+// law (model/state.h).
 struct HiddenState {
     std::array<double, kPrecursorSpan> pre{};
     std::array<std::array<double, kModes>, kPrecursorSpan> layer{};
 };
 
-// The long-run law of the state just after a BB game at a setting (1..6).
+HiddenState HiddenOf(const StateLaw& law);
+StateLaw LawOf(const HiddenState& h);
+
+// The long-run law of the state just after a BB game at a setting (1..6):
+// the model's (model/long_run.h).
 const HiddenState& LongRunStateAfterBB(int setting);
 
 class ForwardState;

@@ -7,17 +7,6 @@
 
 namespace morvane {
 
-StateLaw LawOf(const HiddenState& h) {
-    StateLaw s;
-    for (int c = 0; c < kLawCounts; ++c) {
-        const auto cc = static_cast<std::size_t>(c);
-        s.At(Precursor, c) = h.pre[cc];
-        for (int m = 0; m < kModes; ++m)
-            if (m != Precursor) s.At(m, c) = h.layer[cc][static_cast<std::size_t>(m)];
-    }
-    return s;
-}
-
 // Index 0 is the stretch the run starts in, whose games since the BB are
 // known; index i >= 1 holds the later stretches entered after i BBs (the
 // last index: that many or more). Each later index remembers, game by game

@@ -10,9 +10,6 @@
 
 namespace morvane {
 
-// The filter's state as a law of the chain.
-StateLaw LawOf(const HiddenState& h);
-
 // Follows a run from a state law `since` games into its stretch (0: just
 // after a BB game) over the games to come, all later stretches included.
 // The mass is kept apart by how many BBs it has played so far, 0 to
