@@ -339,7 +339,7 @@ RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs,
     };
     for (const HallBB& bb : bbs) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return {kImpossible, game};
-        if (bb.games < 1 || bb.kind < 0 || bb.kind > RedBB || bb.sets < 0) return {kImpossible, game};
+        if (!IsHallBB(bb)) return {kImpossible, game};
         if (!plain(bb.games - 1)) return {kImpossible, game};
         GameRecord r{};
         r.koyaku = BBGame;
@@ -358,19 +358,6 @@ const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods() {
         ExactLikelihood(4), ExactLikelihood(5), ExactLikelihood(6),
     };
     return all;
-}
-
-std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood) {
-    const double top = *std::max_element(logLikelihood.begin(), logLikelihood.end());
-    if (!std::isfinite(top)) return std::nullopt;
-    std::array<double, kMaxSetting> p{};
-    double sum = 0;
-    for (std::size_t s = 0; s < kMaxSetting; ++s) {
-        p[s] = std::exp(logLikelihood[s] - top);
-        sum += p[s];
-    }
-    for (double& v : p) v /= sum;
-    return p;
 }
 
 ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior) {
@@ -478,7 +465,7 @@ bool RecordFilter::AddUnseenGame() {
 }
 
 bool RecordFilter::AddBB(std::int32_t kind, std::int32_t sets) {
-    if (kind < 0 || kind > RedBB || sets < 0) ok_ = false;
+    if (!IsHallBBKind(kind, sets)) ok_ = false;
     GameRecord r{};
     r.koyaku = BBGame;
     r.bbKind = kind == 0 ? ForwardState::kAnyColour : kind;

@@ -110,6 +110,11 @@ struct HallBB {
     friend bool operator==(const HallBB&, const HallBB&) = default;
 };
 
+// A hall's BB as a counter can show it: its kind and sets, each known or
+// not; with its games, at least its own game.
+constexpr bool IsHallBBKind(std::int32_t kind, std::int32_t sets) { return kind >= 0 && kind <= RedBB && sets >= 0; }
+constexpr bool IsHallBB(const HallBB& bb) { return bb.games >= 1 && IsHallBBKind(bb.kind, bb.sets); }
+
 // The law of the hidden state between two games: precursor mass by its
 // count, every other mode by the precursor count it carries (a precursor cut
 // off by the ceiling's Blue7 keeps its count through the BB).
@@ -167,10 +172,6 @@ private:
 
 // The six settings' recursions, built once.
 const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods();
-
-// Posterior with a uniform prior from six log-likelihoods; nullopt when all
-// six are impossible.
-std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood);
 
 struct ExactEstimate {
     SettingPosterior posterior;  // under the prior
