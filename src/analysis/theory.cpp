@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/linear.h"
+#include "machine/medals.h"
 
 namespace morvane {
 namespace {
@@ -100,7 +101,7 @@ SettingTheory::SettingTheory(int setting) : d_(&Dynamics(setting)), stretches_(s
         for (int m = 0; m < kModes; ++m) modeGames[m] += share * b.endMode[m];
     }
     f.medalsPerGame = g.netPerGame + bbMedals / mu;
-    f.payoutPercent = 100.0 + 100.0 * f.medalsPerGame / kBet;
+    f.payoutPercent = PayoutPercent(f.medalsPerGame, kBet);
     for (int m = 0; m < kModes; ++m) f.modeShare[m] = modeGames[m] / mu;
     for (int k = 0; k < kKoyakuKinds; ++k) f.koyakuPerGame[k] = g.koyaku[k] * (1.0 - f.bbPerGame);
 
