@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "analysis/setting_prior.h"
+
 namespace morvane {
 
 Observations ObserveHistory(const PlayHistory& history) {
@@ -71,14 +73,10 @@ SettingPosterior EstimateSetting(const std::vector<SettingTheory>& theories, con
         ll += CountLogProbability(seen.bbGames, run.bbGames, run.bbGamesVariance);
         out.logLikelihood[static_cast<std::size_t>(s)] = ll;
     }
-    const double top = *std::max_element(out.logLikelihood.begin(), out.logLikelihood.end());
-    double sum = 0;
-    for (int s = 0; s < kMaxSetting; ++s) {
-        const double w = std::isfinite(top) ? std::exp(out.logLikelihood[static_cast<std::size_t>(s)] - top) : 1.0;
-        out.probability[static_cast<std::size_t>(s)] = w;
-        sum += w;
-    }
-    for (double& p : out.probability) p /= sum;
+    // A count no setting gives leaves every setting as likely as before.
+    std::array<double, kMaxSetting> flat;
+    flat.fill(1.0 / kMaxSetting);
+    out.probability = UniformPosterior(out.logLikelihood).value_or(flat);
     return out;
 }
 

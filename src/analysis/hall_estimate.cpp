@@ -28,7 +28,7 @@ Checked Check(const HallData& data) {
     if (data.games < 1) return fail(HallProblem::NoGames, 0);
     for (std::size_t i = 0; i < data.bbs.size(); ++i) {
         const HallBB& b = data.bbs[i];
-        if (b.games < 1 || b.kind < 0 || b.kind > RedBB || b.sets < 0) return fail(HallProblem::BadBB, i);
+        if (!IsHallBB(b)) return fail(HallProblem::BadBB, i);
         c.bbGames += b.games;
     }
     if (c.bbGames > data.games) return fail(HallProblem::BBsPastGames, 0);

@@ -7,6 +7,7 @@
 
 #include "analysis/machine_now.h"
 #include "analysis/sampled_machine.h"
+#include "analysis/setting_prior.h"
 #include "analysis/value_by_count.h"
 
 namespace morvane {
@@ -124,20 +125,15 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
                 for (RecordFilter& f : filters) f.Add(g);
                 if (g.bbKind == NoBB) continue;
                 // The end of a BB: the posterior and the states now.
-                std::array<double, kMaxSetting> p{};
-                double top = -std::numeric_limits<double>::infinity();
-                for (std::size_t k = 0; k < filters.size(); ++k) top = std::max(top, logPost[k] + filters[k].LogLikelihood());
-                double sum = 0;
-                for (std::size_t k = 0; k < filters.size(); ++k) {
-                    const double v = std::exp(logPost[k] + filters[k].LogLikelihood() - top);
-                    p[static_cast<std::size_t>(settingOf[k] - 1)] = v;
-                    sum += v;
-                }
+                std::array<double, kMaxSetting> logNow;
+                logNow.fill(-std::numeric_limits<double>::infinity());
+                for (std::size_t k = 0; k < filters.size(); ++k)
+                    logNow[static_cast<std::size_t>(settingOf[k] - 1)] = logPost[k] + filters[k].LogLikelihood();
+                // The setting played can always play its own record.
+                const std::array<double, kMaxSetting> p = UniformPosterior(logNow).value_or(std::array<double, kMaxSetting>{});
                 std::array<StateLaw, kMaxSetting> now;
-                for (std::size_t k = 0; k < filters.size(); ++k) {
-                    p[static_cast<std::size_t>(settingOf[k] - 1)] /= sum;
-                    now[static_cast<std::size_t>(settingOf[k] - 1)] = StateLaw::From(filters[k].State());
-                }
+                for (std::size_t k = 0; k < filters.size(); ++k)
+                    now[static_cast<std::size_t>(settingOf[k] - 1)] = LawOf(filters[k].State());
                 if (!(GoOnFigure(p, now, r.horizon - j) > 0)) break;
             }
             net[static_cast<std::size_t>(i)] = slot.medalBalance;

@@ -6,11 +6,12 @@
 #include <stdexcept>
 
 #include "machine/tables.h"
+#include "model/dynamics.h"
+#include "model/precursor.h"
 
 namespace morvane {
 namespace {
 
-constexpr double kTwo31 = 2147483648.0;
 // Below this the running product of game scales is folded into the log sum.
 constexpr double kFoldScale = 1e-200;
 // Mass of the far layers (against a whole of 1) below which they are dropped.
@@ -43,13 +44,6 @@ ExactLikelihood::ExactLikelihood(const GameModel& g) : setting_(g.setting) {
     logKoyaku_[kUnseenWin] = 0.0;
     for (std::size_t m = 0; m < kOrdinaryModes; ++m) change_[kUnseenWin][m] = g.modeStep[m];
     keepsMode_[kUnseenWin] = false;
-    // Rand31 mod n gives 0 for ceil(2^31 / n) of the 2^31 values.
-    for (int c = 0; c < kPrecursorSpan; ++c) {
-        const std::int64_t n = kPrecursorSpan - c;
-        const std::int64_t zeros = (std::int64_t{1} << 31) / n + ((std::int64_t{1} << 31) % n != 0);
-        end_[static_cast<std::size_t>(c)] = static_cast<double>(zeros) / kTwo31;
-        stay_[static_cast<std::size_t>(c)] = static_cast<double>((std::int64_t{1} << 31) - zeros) / kTwo31;
-    }
     initMode_ = g.initMode;
     normalEnd_ = g.normalEnd;
     for (int kind = 0; kind < kBBKinds; ++kind)
@@ -171,24 +165,6 @@ public:
         return log_.Value();
     }
 
-    // From just after a BB game to the next BB game, every length and small
-    // win summed: the state after that BB, unscaled.
-    HiddenState ThroughNextBB() {
-        HiddenState after;
-        for (std::int32_t game = 1; game <= kMaxGamesSinceBB; ++game) {
-            if (game == kCeilingGames) Ceiling();
-            ForwardState bb = *this;
-            bb.BB(kAnyColour, 0);
-            const HiddenState h = bb.State();
-            for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-                after.pre[c] += h.pre[c];
-                for (std::size_t m = 0; m < kModes; ++m) after.layer[c][m] += h.layer[c][m];
-            }
-            Ordinary(kUnseenWin);
-        }
-        return after;
-    }
-
     static constexpr int kAnyColour = 3;
 
     void AddLog(double x) { log_.Add(x); }
@@ -253,8 +229,8 @@ private:
         // Blue7 and Red7 would have played a BB: that mass is gone.
         std::array<double, kPrecursorSpan> next{};
         double ended = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) ended += pre_[c] * f_.end_[c];
-        for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * f_.stay_[c];
+        for (std::size_t c = 0; c < kPrecursorSpan; ++c) ended += pre_[c] * kPrecursorEnd[c];
+        for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * kPrecursorStay[c];
         const auto& t = f_.change_[static_cast<std::size_t>(k)];
         const bool keeps = f_.keepsMode_[static_cast<std::size_t>(k)];
         next[0] += OrdinaryLayer(near_, t, keeps);
@@ -338,42 +314,11 @@ RecordLikelihood ExactLikelihood::Evaluate(std::span<const GameRecord> games) co
 
 namespace {
 
-// The long-run law of the state just after a BB game: the stretch chain
-// iterated from the end of any BB until it no longer moves.
-HiddenState PostBBLaw(const ExactLikelihood& f) {
-    HiddenState law;
-    std::array<double, kModes> end;
-    f.BBEndLaw(BlueBB, 0, end);
-    law.pre[0] = end[Precursor];
-    for (std::size_t m = 0; m < kModes; ++m)
-        if (m != Precursor) law.layer[0][m] = end[m];
-    for (int round = 0; round < 200; ++round) {
-        HiddenState next = ForwardState(f, law).ThroughNextBB();
-        double total = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-            total += next.pre[c];
-            for (double p : next.layer[c]) total += p;
-        }
-        double moved = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) {
-            next.pre[c] /= total;
-            moved = std::max(moved, std::abs(next.pre[c] - law.pre[c]));
-            for (std::size_t m = 0; m < kModes; ++m) {
-                next.layer[c][m] /= total;
-                moved = std::max(moved, std::abs(next.layer[c][m] - law.layer[c][m]));
-            }
-        }
-        law = next;
-        if (moved < 1e-15) break;
-    }
-    return law;
-}
-
 const HiddenState& CachedPostBBLaw(int setting) {
     static const std::array<HiddenState, kMaxSetting> laws = [] {
         std::array<HiddenState, kMaxSetting> all;
-        for (const ExactLikelihood& f : AllExactLikelihoods())
-            all[static_cast<std::size_t>(f.Setting() - 1)] = PostBBLaw(f);
+        for (int s = kMinSetting; s <= kMaxSetting; ++s)
+            all[static_cast<std::size_t>(s - 1)] = HiddenOf(Dynamics(s).LongRunAfterBB());
         return all;
     }();
     return laws[static_cast<std::size_t>(setting - 1)];
@@ -394,7 +339,7 @@ RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs,
     };
     for (const HallBB& bb : bbs) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return {kImpossible, game};
-        if (bb.games < 1 || bb.kind < 0 || bb.kind > RedBB || bb.sets < 0) return {kImpossible, game};
+        if (!IsHallBB(bb)) return {kImpossible, game};
         if (!plain(bb.games - 1)) return {kImpossible, game};
         GameRecord r{};
         r.koyaku = BBGame;
@@ -413,19 +358,6 @@ const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods() {
         ExactLikelihood(4), ExactLikelihood(5), ExactLikelihood(6),
     };
     return all;
-}
-
-std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood) {
-    const double top = *std::max_element(logLikelihood.begin(), logLikelihood.end());
-    if (!std::isfinite(top)) return std::nullopt;
-    std::array<double, kMaxSetting> p{};
-    double sum = 0;
-    for (std::size_t s = 0; s < kMaxSetting; ++s) {
-        p[s] = std::exp(logLikelihood[s] - top);
-        sum += p[s];
-    }
-    for (double& v : p) v /= sum;
-    return p;
 }
 
 ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior) {
@@ -471,6 +403,28 @@ const HiddenState& LongRunStateAfterBB(int setting) {
     return CachedPostBBLaw(setting);
 }
 
+HiddenState HiddenOf(const StateLaw& law) {
+    HiddenState h;
+    for (int c = 0; c < kLawCounts; ++c) {
+        const auto cc = static_cast<std::size_t>(c);
+        h.pre[cc] = law.At(Precursor, c);
+        for (int m = 0; m < kModes; ++m)
+            if (m != Precursor) h.layer[cc][static_cast<std::size_t>(m)] = law.At(m, c);
+    }
+    return h;
+}
+
+StateLaw LawOf(const HiddenState& h) {
+    StateLaw s;
+    for (int c = 0; c < kLawCounts; ++c) {
+        const auto cc = static_cast<std::size_t>(c);
+        s.At(Precursor, c) = h.pre[cc];
+        for (int m = 0; m < kModes; ++m)
+            if (m != Precursor) s.At(m, c) = h.layer[cc][static_cast<std::size_t>(m)];
+    }
+    return s;
+}
+
 RecordFilter::RecordFilter(const ExactLikelihood& f) : f_(&f), state_(std::make_unique<ForwardState>(f)) {}
 
 RecordFilter::RecordFilter(const ExactLikelihood& f, const HiddenState& start, std::int32_t gamesSinceBB)
@@ -511,7 +465,7 @@ bool RecordFilter::AddUnseenGame() {
 }
 
 bool RecordFilter::AddBB(std::int32_t kind, std::int32_t sets) {
-    if (kind < 0 || kind > RedBB || sets < 0) ok_ = false;
+    if (!IsHallBBKind(kind, sets)) ok_ = false;
     GameRecord r{};
     r.koyaku = BBGame;
     r.bbKind = kind == 0 ? ForwardState::kAnyColour : kind;

@@ -24,7 +24,8 @@
 #include <vector>
 
 #include "analysis/estimate.h"
-#include "analysis/model.h"
+#include "model/game_model.h"
+#include "model/state.h"
 #include "analysis/setting_prior.h"
 #include "machine/game_record.h"
 
@@ -79,10 +80,6 @@ public:
     // for sets not seen: the law of the mode after any BB of the kind.
     double BBEndLaw(int bbKind, std::int32_t sets, std::array<double, kModes>& law) const;
 
-    // Chance that the precursor ends in a step begun at count c: a draw
-    // Rand31 mod (32 - c) giving 0.
-    double PrecursorEnd(int c) const { return end_[static_cast<std::size_t>(c)]; }
-
     // Hall data: a record that starts just after a BB game, in the long-run
     // law of the machine's state there, and shows only the BB games (the
     // games since the previous BB, counting the BB's own; kind 0 when the
@@ -99,7 +96,6 @@ private:
     std::array<double, kKoyakuKinds + 1> logKoyaku_{};
     std::array<std::array<std::array<double, kModes>, kOrdinaryModes>, kKoyakuKinds + 1> change_{};
     std::array<bool, kKoyakuKinds + 1> keepsMode_{};  // no table for any ordinary mode
-    std::array<double, kPrecursorSpan> stay_{}, end_{};
     std::array<double, kOrdinaryModes> initMode_{};
     std::array<std::array<double, kKModes>, kBBKinds> logKMode_{};
     std::array<double, kKModes> logContinue_{};
@@ -114,16 +110,26 @@ struct HallBB {
     friend bool operator==(const HallBB&, const HallBB&) = default;
 };
 
+// A hall's BB as a counter can show it: its kind and sets, each known or
+// not; with its games, at least its own game.
+constexpr bool IsHallBBKind(std::int32_t kind, std::int32_t sets) { return kind >= 0 && kind <= RedBB && sets >= 0; }
+constexpr bool IsHallBB(const HallBB& bb) { return bb.games >= 1 && IsHallBBKind(bb.kind, bb.sets); }
+
 // The law of the hidden state between two games: precursor mass by its
 // count, every other mode by the precursor count it carries (a precursor cut
 // off by the ceiling's Blue7 keeps its count through the BB).
-// layer[c][Precursor] is always 0.
+// layer[c][Precursor] is always 0. The filter's layout of the model's state
+// law (model/state.h).
 struct HiddenState {
     std::array<double, kPrecursorSpan> pre{};
     std::array<std::array<double, kModes>, kPrecursorSpan> layer{};
 };
 
-// The long-run law of the state just after a BB game at a setting (1..6).
+HiddenState HiddenOf(const StateLaw& law);
+StateLaw LawOf(const HiddenState& h);
+
+// The long-run law of the state just after a BB game at a setting (1..6):
+// the model's (model/long_run.h).
 const HiddenState& LongRunStateAfterBB(int setting);
 
 class ForwardState;
@@ -166,10 +172,6 @@ private:
 
 // The six settings' recursions, built once.
 const std::array<ExactLikelihood, kMaxSetting>& AllExactLikelihoods();
-
-// Posterior with a uniform prior from six log-likelihoods; nullopt when all
-// six are impossible.
-std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood);
 
 struct ExactEstimate {
     SettingPosterior posterior;  // under the prior

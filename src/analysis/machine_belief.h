@@ -28,7 +28,7 @@ struct MachineBelief {
     std::array<HiddenState, kMaxSetting> state{};  // where the posterior is 0: nothing
     std::int32_t gamesSinceBB = 0;                 // 0 right after a BB game
 
-    StateLaw Law(int setting) const { return StateLaw::From(state[static_cast<std::size_t>(setting - 1)]); }
+    StateLaw Law(int setting) const { return LawOf(state[static_cast<std::size_t>(setting - 1)]); }
     // A filter that follows the machine on from here at a setting.
     RecordFilter Follow(int setting) const;
 };

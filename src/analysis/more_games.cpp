@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/sampled_machine.h"
+#include "analysis/setting_prior.h"
 
 namespace morvane {
 
@@ -75,19 +76,12 @@ bool ValueOfMoreGames(const MachineBelief& b, const MoreGamesRequest& r, MoreGam
                 const GameRecord g = slot.Record();
                 for (auto& [s, f] : filters) f.Add(g);
             }
-            double top = -std::numeric_limits<double>::infinity();
             for (auto& [s, f] : filters) {
                 const auto si = static_cast<std::size_t>(s - 1);
                 logPost[si] = std::log(b.posterior[si]) + f.LogLikelihood();
-                top = std::max(top, logPost[si]);
             }
-            std::array<double, kMaxSetting> p{};
-            double sum = 0;
-            for (std::size_t k = 0; k < kMaxSetting; ++k) {
-                p[k] = std::exp(logPost[k] - top);
-                sum += p[k];
-            }
-            for (double& v : p) v /= sum;
+            // The setting played can always play its own record.
+            const std::array<double, kMaxSetting> p = UniformPosterior(logPost).value_or(std::array<double, kMaxSetting>{});
             const double high = p[4] + p[5];
             const auto best = static_cast<std::size_t>(std::max_element(p.begin(), p.end()) - p.begin());
             Tally& t = *w.tally;

@@ -76,6 +76,19 @@ std::optional<SettingPrior> ParseSettingPrior(std::string_view text) {
     }
 }
 
+std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood) {
+    const double top = *std::max_element(logLikelihood.begin(), logLikelihood.end());
+    if (!std::isfinite(top)) return std::nullopt;
+    std::array<double, kMaxSetting> p{};
+    double sum = 0;
+    for (std::size_t s = 0; s < kMaxSetting; ++s) {
+        p[s] = std::exp(logLikelihood[s] - top);
+        sum += p[s];
+    }
+    for (double& v : p) v /= sum;
+    return p;
+}
+
 std::optional<std::array<double, kMaxSetting>> ApplyPrior(const SettingPrior& prior,
                                                           const std::array<double, kMaxSetting>& logLikelihood) {
     if (prior.IsUniform()) return UniformPosterior(logLikelihood);
@@ -88,20 +101,11 @@ std::optional<std::array<double, kMaxSetting>> ApplyPrior(const SettingPrior& pr
         if (prior.Probabilities()[s] > 0) best = std::max(best, logLikelihood[s]);
     if (!std::isfinite(best)) return std::nullopt;
     std::array<double, kMaxSetting> a{};
-    double top = kNone;
     for (std::size_t s = 0; s < kMaxSetting; ++s) {
         const double w = prior.Probabilities()[s];
         a[s] = w > 0 ? (logLikelihood[s] - best) + std::log(w) : kNone;
-        top = std::max(top, a[s]);
     }
-    std::array<double, kMaxSetting> p{};
-    double sum = 0;
-    for (std::size_t s = 0; s < kMaxSetting; ++s) {
-        p[s] = std::exp(a[s] - top);
-        sum += p[s];
-    }
-    for (double& v : p) v /= sum;
-    return p;
+    return UniformPosterior(a);
 }
 
 }  // namespace morvane

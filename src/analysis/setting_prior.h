@@ -51,6 +51,12 @@ std::optional<SettingPrior> ParseSettingPrior(std::string_view text);
 // times the likelihood, normalised. nullopt when every setting the prior
 // allows is impossible. A uniform prior gives exactly what the likelihoods
 // alone give, to the last bit.
+// Posterior with a uniform prior from six log-likelihoods (or any six log
+// weights): the top taken out before the exponentials, so that none
+// overflows or vanishes for being far from 0. nullopt when all six are
+// impossible. Every posterior of the program comes out of this.
+std::optional<std::array<double, kMaxSetting>> UniformPosterior(const std::array<double, kMaxSetting>& logLikelihood);
+
 std::optional<std::array<double, kMaxSetting>> ApplyPrior(const SettingPrior& prior,
                                                           const std::array<double, kMaxSetting>& logLikelihood);
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <tuple>
 
+#include "machine/medals.h"
 #include "system/decimal_text.h"
 
 namespace morvane {
@@ -53,7 +54,7 @@ SpreadReport BuildSpreadReport(const SpreadSummary& s, int decimals) {
     report.columns.push_back("max");
     const double bet = 3.0 * r.games;
     report.quantities = {Row("balance_medals", s.balance, 1, 0, true, decimals),
-                         Row("balance_yen", s.balance, 20, 0, true, decimals),
+                         Row("balance_yen", s.balance, Exchange{}.YenPerMedal(), 0, true, decimals),
                          Row("payout_percent", s.balance, 100 / bet, 100, false, decimals),
                          Row("bb_games", s.bbGames, 1, 0, true, decimals),
                          Row("bbs", s.bbs, 1, 0, true, decimals),

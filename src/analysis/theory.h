@@ -1,5 +1,6 @@
 #pragma once
-// Exact expectations of the machine at one setting, from its tables alone.
+// Exact expectations of the machine at one setting, from its tables alone,
+// on the model's hidden chain (model/dynamics.h).
 //
 // Between two BB games the machine is in (mode, games since the BB, precursor
 // count); the count is carried through ordinary modes and across BBs, and the
@@ -13,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "analysis/model.h"
+#include "model/dynamics.h"
 
 namespace morvane {
 
@@ -48,8 +49,8 @@ public:
     SettingTheory(SettingTheory&&) noexcept;
     SettingTheory& operator=(SettingTheory&&) noexcept;
 
-    int Setting() const { return model_.setting; }
-    const GameModel& Model() const { return model_; }
+    int Setting() const { return d_->Setting(); }
+    const GameModel& Model() const { return d_->Model(); }
     const LongRunFigures& LongRun() const { return longRun_; }
 
     // A run of `games` games right after Reset with precursor count 0. Exact
@@ -62,7 +63,7 @@ public:
 
 private:
     struct Stretches;  // per BB event: the stretch it starts
-    GameModel model_;
+    const StateDynamics* d_;
     LongRunFigures longRun_;
     std::unique_ptr<Stretches> stretches_;
 };

@@ -31,16 +31,9 @@
 
 #include "analysis/setting_prior.h"
 #include "analysis/state_law.h"
+#include "machine/medals.h"
 
 namespace morvane {
-
-// Money at the rate a hall exchanges medals: N medals per 1000 yen; 50 is 20
-// yen a medal (等価), 56 is 5.6 medals per 100 yen.
-struct Exchange {
-    double medalsPer1000Yen = 50;
-    double Yen(double medals) const { return medals * 1000.0 / medalsPer1000Yen; }
-    friend bool operator==(const Exchange&, const Exchange&) = default;
-};
 
 // The law of the net: the smallest net with at least p of the chance at or
 // below it, for p = 10, 25, 50, 75 and 90 %, and P(net > 0).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "machine/medals.h"
 #include "machine/vocabulary.h"
 #include "present/names.h"
 #include "present/number_format.h"
@@ -88,8 +89,8 @@ void Presentation::Present(const PlayHistory& history, const Progress& progress)
         f.keizokuAverage = static_cast<float>(static_cast<double>(t.bbCount) / static_cast<double>(t.firstHits));
     }
     const std::int64_t balance = history.MedalLog()[n_ - 1];
-    f.payoutRate = static_cast<float>(static_cast<double>(balance) / (3.0 * static_cast<double>(n_)) * 100.0 + 100.0);
-    f.balanceYen = balance * 20;
+    f.payoutRate = static_cast<float>(PayoutPercent(static_cast<double>(balance), kBet * static_cast<double>(n_)));
+    f.balanceYen = static_cast<std::int64_t>(static_cast<double>(balance) * Exchange{}.YenPerMedal());
 }
 
 std::string Presentation::ResultLabel() const {

@@ -14,6 +14,7 @@
 #include "analysis/estimate.h"
 #include "analysis/theory.h"
 #include "chart/chart_view.h"
+#include "machine/medals.h"
 #include "present/names.h"
 #include "present/number_format.h"
 #include "system/memory_room.h"
@@ -90,7 +91,7 @@ void TTheoryForm::ShowFor(std::int64_t games) {
         const RunExpectation e = theories_[i].ExpectedRun(games);
         Put(RunTable, row, 0, QString::number(theories_[i].Setting()));
         Put(RunTable, row, 1, Fixed(e.balance, 1));
-        Put(RunTable, row, 2, Fixed(e.balance * 20, 0) + QStringLiteral("円"));
+        Put(RunTable, row, 2, Fixed(e.balance * Exchange{}.YenPerMedal(), 0) + QStringLiteral("円"));
         Put(RunTable, row, 3, Fixed(e.bbGames, 2));
         Put(RunTable, row, 4, Fixed(e.sets, 2));
         Put(RunTable, row, 5, Fixed(std::sqrt(std::max(0.0, e.bbGamesVariance)), 2));

@@ -1,6 +1,6 @@
 // The per-game and per-BB probabilities against the tables' plain facts and
 // against the machine's own game step and BB.
-#include "analysis/model.h"
+#include "model/game_model.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/likelihood.h"
 #include "machine/slot.h"
+#include "model/dynamics.h"
 #include "sampling.h"
 
 namespace morvane {
@@ -40,6 +42,47 @@ TEST(Theory, LongRunAgreesWithAnIndependentComputation) {
     EXPECT_NEAR(six.LongRun().payoutPercent, 104.7464, 5e-5);
     EXPECT_NEAR(six.LongRun().gamesPerBB, 267.006, 5e-4);
     EXPECT_NEAR(six.LongRun().setsPerBB, 4.8106, 5e-5);
+}
+
+// The one long-run law of the state after a BB, the hall estimate's start,
+// against theory's event chain, which solves for the same law as a linear
+// system: one stretch from it ends in the same law of BB events, as long on
+// average and as blue. The exact filter, small wins unseen, sees from it
+// the chance of no BB so far that the model's steps give, ceiling included.
+TEST(Theory, LongRunLawAfterABBIsTheEventChains) {
+    for (int setting = 1; setting <= 6; ++setting) {
+        const StateDynamics& d = Dynamics(setting);
+        const LongRunFigures& f = Theory(setting).LongRun();
+        StateLaw law = d.LongRunAfterBB(), next;
+        EXPECT_NEAR(law.Total(), 1.0, 1e-14) << setting;
+        RecordFilter filter(AllExactLikelihoods()[static_cast<std::size_t>(setting - 1)], LongRunStateAfterBB(setting), 0);
+        BBEvents ended{};
+        double meanLength = 0;
+        for (std::int32_t game = 1; game <= kMaxGamesSinceBB; ++game) {
+            BBEvents bb{};
+            d.Game(law, game, next, bb);
+            std::swap(law, next);
+            for (int e = 0; e < kBBEvents; ++e) {
+                ended[e] += bb[e];
+                meanLength += game * bb[e];
+            }
+            if (game == 1 || game == 200 || game == kCeilingGames - 1 || game == kCeilingGames + 3) {
+                ASSERT_TRUE(filter.AddUnseenGame());
+                const double none = std::exp(filter.LogLikelihood());
+                EXPECT_NEAR(none, law.Total(), 1e-12 * law.Total()) << setting << " game " << game;
+            } else {
+                filter.AddUnseenGame();
+            }
+        }
+        EXPECT_NEAR(law.Total(), 0.0, 1e-15) << setting;
+        double blue = 0;
+        for (int e = 0; e < kBBEvents; ++e) {
+            EXPECT_NEAR(ended[e], d.LongRunEvents()[e], 1e-13) << setting << " event " << e;
+            if (EventKind(e) == BlueBB) blue += ended[e];
+        }
+        EXPECT_NEAR(meanLength, f.gamesPerBB, 1e-11 * f.gamesPerBB) << setting;
+        EXPECT_NEAR(blue, f.kindShare[0], 1e-12) << setting;
+    }
 }
 
 TEST(Theory, SharesAreDistributions) {

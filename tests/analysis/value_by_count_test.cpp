@@ -43,9 +43,8 @@ TEST(ValueByCount, MatchesTheIndependentImplementation) {
 
 // Right after a BB the stretch ahead is a whole one in the long run: its
 // games are the games per BB and its net their share of the long-run rate
-// (renewal-reward), as theory's event chain gives them with its own code.
-// theory takes the precursor's end as exactly 1 / (32 - count), which moves
-// the figures by about 1e-10.
+// (renewal-reward), as theory's event chain gives them by a linear solve
+// rather than by stepping back game by game.
 TEST(ValueByCount, StartOfAStretchIsTheLongRunRate) {
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const SettingTheory theory(s);
@@ -53,8 +52,8 @@ TEST(ValueByCount, StartOfAStretchIsTheLongRunRate) {
         const CountValueRow& r = t.rows[0];
         const LongRunFigures& f = theory.LongRun();
         EXPECT_NEAR(r.reach, 1.0, 1e-12);
-        EXPECT_NEAR(r.evGames, f.gamesPerBB, 1e-8 * f.gamesPerBB) << s;
-        EXPECT_NEAR(r.evMedals, f.medalsPerGame * f.gamesPerBB, 1e-7 * f.gamesPerBB) << s;
+        EXPECT_NEAR(r.evGames, f.gamesPerBB, 1e-12 * f.gamesPerBB) << s;
+        EXPECT_NEAR(r.evMedals, f.medalsPerGame * f.gamesPerBB, 1e-12 * f.gamesPerBB) << s;
         // The ceiling decides more often the longer the drought; past 1500
         // games it has decided.
         for (std::size_t g = 1; g < t.rows.size(); ++g) EXPECT_GE(t.rows[g].pCeiling, t.rows[g - 1].pCeiling - 1e-12);

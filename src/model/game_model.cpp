@@ -1,4 +1,4 @@
-#include "analysis/model.h"
+#include "model/game_model.h"
 
 #include <cmath>
 #include <cstdint>

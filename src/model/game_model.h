@@ -9,9 +9,6 @@ namespace morvane {
 
 inline constexpr int kBBKinds = 2;  // index 0 blue, 1 red (bbKind - 1)
 
-// The red share of a precursor's end: a draw of 0..511 at or below 64.
-inline constexpr double kPrecursorRedShare = 65.0 / 512.0;
-
 // One BB of a given kind: what its continuation does, set by set.
 struct BBModel {
     std::array<double, kKModes> kmode{};  // continuation mode drawn at its start
