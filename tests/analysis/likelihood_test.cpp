@@ -42,7 +42,7 @@ std::vector<GameRecord> Join(std::initializer_list<std::vector<GameRecord>> part
     return all;
 }
 
-// Test vectors: test-vectors.md ("Exact log-likelihoods of the visible
+// Test vectors: tests/reference/independent_results.md ("Exact log-likelihoods of the visible
 // record"), from an independent implementation checked by brute force and a
 // 50-digit recomputation. The files are the ones of its "One run" (seed 1,
 // setting 1, 100 000 games) and the first file of its hidden-setting batch

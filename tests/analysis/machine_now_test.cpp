@@ -23,7 +23,7 @@
 namespace morvane {
 namespace {
 
-// Test vectors: test-vectors.md (the table after b5_8000_1.sim's record),
+// Test vectors: tests/reference/independent_results.md (the table after b5_8000_1.sim's record),
 // from an independent implementation: uniform prior, K = 1000.
 TEST(MachineNow, MatchesTheIndependentImplementation) {
     PlayHistory h;

@@ -22,7 +22,7 @@ namespace {
 
 using test::MeanOf;
 
-// Test vectors: test-vectors.md ("Expected values"), setting 3, from an
+// Test vectors: tests/reference/independent_results.md ("Expected values"), setting 3, from an
 // independent implementation.
 TEST(ValueByCount, MatchesTheIndependentImplementation) {
     const CountValueTable t = ValueByGameCount(3, {}, false);

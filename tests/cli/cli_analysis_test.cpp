@@ -148,7 +148,7 @@ TEST_F(CliEstimate, PrintsTheExactPosteriorAndLogLikelihoodPerSetting) {
     EXPECT_NEAR(sum, 1.0, 6e-6);
 }
 
-// test-vectors.md, independent implementation: the 8000-game first file of
+// tests/reference/independent_results.md, independent implementation: the 8000-game first file of
 // the hidden-setting batch from seed 12345, at settings 1 and 6.
 TEST_F(CliEstimate, BatchFileMatchesTheVectors) {
     const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",

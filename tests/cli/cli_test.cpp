@@ -78,6 +78,7 @@ protected:
     CliResult Run(const std::vector<std::string>& args) { return RunCli(args); }
 };
 
+// The files and hashes of tests/reference/independent_results.md.
 constexpr const char* kBatchSha[3] = {
     "671226e51ae7d749e6615b52688d2e6df8049faf83f781ee571ff7028e0f5bbc",
     "8ccfe38c1e048a0b2d3bd9bbad99972cefe061f6e4828f2d5c9d5d06c1f843bc",
@@ -115,6 +116,7 @@ TEST_F(CliTest, HiddenSettingBatchWritesOneNamedFilePerRun) {
     EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"b2_8000_3.sim", "b5_8000_1.sim", "b6_8000_2.sim"}));
 }
 
+// The signature of tests/reference/independent_results.md ("The bench signature").
 TEST(CliBench, SignatureOfTwoTenMillionRunsSlow) {
     std::ostringstream out, err;
     const int code = CliMain({"bench", "--games", "10000000"}, out, err);

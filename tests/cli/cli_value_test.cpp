@@ -53,7 +53,7 @@ void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, do
     EXPECT_NEAR(std::stod(f[10]), std::stod(f[1]) * 1000 / medalsPer1000Yen, 0.0051 + 1e-6 * std::abs(std::stod(f[10])));
 }
 
-// test-vectors.md (independent implementation): setting 3 at g = 0, 800
+// tests/reference/independent_results.md (independent implementation): setting 3 at g = 0, 800
 // and 1531; every row agrees with the library's table, yen at 20 a medal.
 TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
     const CliResult r = Cli({"value", "--setting", "3"});
@@ -132,7 +132,7 @@ TEST(CliValue, RefusesWhatItCannotRead) {
 
 class CliEstimateNow : public test::TempFolderTest {
 protected:
-    // The hidden-setting batch of test-vectors.md; its first file.
+    // The hidden-setting batch of tests/reference/independent_results.md; its first file.
     std::string BatchFile() {
         const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",
                                    Path("b.sim")});
@@ -141,7 +141,7 @@ protected:
     }
 };
 
-// The vector of test-vectors.md for b5_8000_1.sim, K = 1000: each setting's
+// The vector of tests/reference/independent_results.md for b5_8000_1.sim, K = 1000: each setting's
 // line is the plain one with the two figures added, then the mixed line.
 TEST_F(CliEstimateNow, HorizonAddsTheVectorsFigures) {
     const std::string file = BatchFile();

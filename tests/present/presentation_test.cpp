@@ -39,6 +39,7 @@ TEST(Summary, WorkedExample) {
               "BB初当り数:27\u3000BB数:81\nBB確率:1/296.30  機械割:105.14%\n継続数平均:3.00\n収支:24680円");
 }
 
+// The labels of tests/reference/independent_results.md ("One run", "A batch at the hidden setting").
 TEST(Summary, MatchesIndependentRuns) {
     Slot slot(1);
     PlayHistory h;

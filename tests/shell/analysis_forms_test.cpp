@@ -352,7 +352,7 @@ void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
 
 // The chart and the first columns hold the exact posterior of the visible
 // record, the last the count-based one; for the seed-12345 batch file the
-// exact log-likelihoods are those of test-vectors.md (independent
+// exact log-likelihoods are those of tests/reference/independent_results.md (independent
 // implementation).
 void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
     Slot slot(12345);

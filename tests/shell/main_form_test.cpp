@@ -253,6 +253,7 @@ void MainFormTest::hiddenSettingRevealAndSecondStart() {
     QCOMPARE(w.form.HistoryHeader().setting, drawn);
 }
 
+// The label of tests/reference/independent_results.md ("One run").
 void MainFormTest::knownSeededRunSummary() {
     Window w(1);
     w.Start(QStringLiteral("100000"), QStringLiteral("1"));
