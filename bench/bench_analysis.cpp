@@ -2,11 +2,12 @@
 // theory command's first block), an N-game expectation, and an estimate.
 #include <benchmark/benchmark.h>
 
-#include "analysis/estimate.h"
-#include "analysis/hall_estimate.h"
-#include "analysis/likelihood.h"
-#include "analysis/theory.h"
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "estimation/hall_estimate.h"
 #include "machine/slot.h"
+#include "model/likelihood.h"
+#include "model/theory.h"
 #include "run/single_run.h"
 
 namespace {

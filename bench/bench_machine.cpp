@@ -3,9 +3,9 @@
 
 #include <vector>
 
+#include "app/session.h"
 #include "machine/slot.h"
 #include "reference/straight_slot.h"
-#include "app/session.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 // sessions.
 #include <benchmark/benchmark.h>
 
-#include "analysis/keep_or_quit.h"
-#include "analysis/machine_now.h"
-#include "analysis/trust.h"
-#include "analysis/value_by_count.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/machine_now.h"
+#include "estimation/trust.h"
 #include "machine/slot.h"
+#include "model/value_by_count.h"
 #include "run/single_run.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/spread_job.h"
-#include "analysis/shard_file.h"
-#include "analysis/shard_merge.h"
+#include "sessions/shard_file.h"
+#include "sessions/shard_merge.h"
 
 namespace {
 
@@ -27,7 +27,13 @@ void BM_Spread(benchmark::State& state) {
     state.counters["games/s/thread"] =
         benchmark::Counter(static_cast<double>(games) / threads, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_Spread)->Args({1, 256})->Args({2, 256})->Args({1, 2048})->Args({2, 2048})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Spread)
+    ->Args({1, 256})
+    ->Args({2, 256})
+    ->Args({1, 2048})
+    ->Args({2, 2048})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The summary of a day's sessions besides playing them, and the day itself.
 void BM_SpreadDay(benchmark::State& state) {

@@ -16,9 +16,9 @@
 #include "chart/chart_view.h"
 #include "shell/hall_form.h"
 #include "shell/main_form.h"
-#include "shell/spread_form.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
+#include "shell/spread_form.h"
 
 namespace {
 
@@ -172,7 +172,8 @@ void BM_HallKeystroke(benchmark::State& state) {
         QApplication::processEvents();
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - typed).count());
         while (form.Computing()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        shownMs = std::max(shownMs, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - typed).count());
+        shownMs = std::max(shownMs,
+                           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - typed).count());
     }
     if (form.Shown().problem != HallProblem::None) state.SkipWithError("no posterior");
     state.counters["posterior_shown_ms"] = shownMs;

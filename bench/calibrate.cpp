@@ -14,11 +14,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "analysis/estimate.h"
-#include "analysis/likelihood.h"
-#include "analysis/hall_estimate.h"
 #include "app/hall_input.h"
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "estimation/hall_estimate.h"
 #include "machine/slot.h"
+#include "model/likelihood.h"
 #include "run/single_run.h"
 #include "system/progress_line.h"
 

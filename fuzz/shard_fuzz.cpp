@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "analysis/shard_file.h"
+#include "sessions/shard_file.h"
 
 namespace {
 
@@ -51,8 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!whole) return 0;
     Check(whole->request == pieces->request && whole->tallies == pieces->tallies);
     Check(whole->tallies.size() == static_cast<std::size_t>(morvane::ShardSessions(whole->request)));
-    for (const morvane::SessionTally& t : whole->tallies)
-        Check(!morvane::ImpossibleTally(t, whole->request.games));
+    for (const morvane::SessionTally& t : whole->tallies) Check(!morvane::ImpossibleTally(t, whole->request.games));
     const std::optional<morvane::ShardFile> again = Whole(morvane::EncodeShard(whole->request, whole->tallies));
     Check(again && again->request == whole->request && again->tallies == whole->tallies);
     return 0;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "run/history.h"
-#include "system/memory_room.h"
 #include "simfile/simfile.h"
+#include "system/memory_room.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -25,17 +25,16 @@
 #include "chart/envelope.h"
 #include "shell/about_box.h"
 #include "shell/estimate_form.h"
-#include "shell/spread_form.h"
-#include "shell/theory_form.h"
-#include "shell/hall_form.h"
-#include "shell/now_panel.h"
-#include "shell/value_form.h"
 #include "shell/fonts.h"
-#include "shell/run_charts.h"
+#include "shell/hall_form.h"
 #include "shell/main_form.h"
 #include "shell/now_panel.h"
+#include "shell/run_charts.h"
 #include "shell/services.h"
+#include "shell/spread_form.h"
 #include "shell/startup.h"
+#include "shell/theory_form.h"
+#include "shell/value_form.h"
 
 namespace {
 
@@ -89,8 +88,10 @@ void SaveCharts(morvane::TMainForm& form, const QString& out, const QString& tag
     save(QString());
     for (morvane::chart::ChartView* view : {charts.SlumpChart2, charts.SlumpChart}) {
         const QRectF plot = view->chart()->plotArea();
-        const QPoint a = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.40, plot.top() + plot.height() * 0.05));
-        const QPoint b = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.55, plot.bottom() - plot.height() * 0.1));
+        const QPoint a =
+            view->mapFromScene(QPointF(plot.left() + plot.width() * 0.40, plot.top() + plot.height() * 0.05));
+        const QPoint b =
+            view->mapFromScene(QPointF(plot.left() + plot.width() * 0.55, plot.bottom() - plot.height() * 0.1));
         Drag(view->viewport(), Qt::LeftButton, a, b);
         settle();
     }
@@ -124,7 +125,8 @@ int main(int argc, char** argv) {
         form.FileStartMenuClick();
         QApplication::processEvents();
         if (argc > 4 && QString::fromLocal8Bit(argv[4]) == QStringLiteral("charts")) {
-            const QString tag = argc > 5 ? QString::fromLocal8Bit(argv[5]) : QStringLiteral("%1-s%2").arg(games).arg(setting);
+            const QString tag =
+                argc > 5 ? QString::fromLocal8Bit(argv[5]) : QStringLiteral("%1-s%2").arg(games).arg(setting);
             SaveCharts(form, out, tag);
             app.quit();
             return;
@@ -143,8 +145,8 @@ int main(int argc, char** argv) {
         // The charts with every small-win marker switched on, then zoomed into
         // a 200-game stretch.
         form.PageControl1->setCurrentIndex(0);
-        for (QCheckBox* c : {form.Che2CheckBox, form.Che4CheckBox, form.SuikaACheckBox, form.SuikaBCheckBox,
-                             form.ChanceCheckBox})
+        for (QCheckBox* c :
+             {form.Che2CheckBox, form.Che4CheckBox, form.SuikaACheckBox, form.SuikaBCheckBox, form.ChanceCheckBox})
             c->click();
         QApplication::processEvents();
         auto save = [&](const char* name) {
@@ -205,7 +207,8 @@ int main(int argc, char** argv) {
             while (busy() && waited.elapsed() < 60000) QApplication::processEvents(QEventLoop::AllEvents, 50);
         };
         form.AnalysisEstimateMenu->trigger();
-        settle([&] { return !form.EstimateForm()->Now->Keep().has_value() || form.EstimateForm()->Now->MoreComputing(); });
+        settle(
+            [&] { return !form.EstimateForm()->Now->Keep().has_value() || form.EstimateForm()->Now->MoreComputing(); });
         saveWidget(form.EstimateForm(), QStringLiteral("estimate.png"));
 
         // Hall data entered by hand.

@@ -24,9 +24,12 @@ HallBBReading ReadHallBBEntries(std::string_view games, std::string_view colour,
     const auto g = ParseInt32(games);
     if (!g || *g < 1 || games.front() == '-') return {std::nullopt, HallBBPart::Games, std::string(games)};
     bb.games = *g;
-    if (colour == "b" || colour == "B" || colour == "青" || colour == "1") bb.kind = BlueBB;
-    else if (colour == "r" || colour == "R" || colour == "赤" || colour == "2") bb.kind = RedBB;
-    else if (!colour.empty() && colour != "?") return {std::nullopt, HallBBPart::Colour, std::string(colour)};
+    if (colour == "b" || colour == "B" || colour == "青" || colour == "1")
+        bb.kind = BlueBB;
+    else if (colour == "r" || colour == "R" || colour == "赤" || colour == "2")
+        bb.kind = RedBB;
+    else if (!colour.empty() && colour != "?")
+        return {std::nullopt, HallBBPart::Colour, std::string(colour)};
     if (!sets.empty()) {
         const auto s = ParseInt32(sets);
         if (!s || *s < 1) return {std::nullopt, HallBBPart::Sets, std::string(sets)};

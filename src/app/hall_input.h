@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/likelihood.h"
+#include "model/likelihood.h"
 
 namespace morvane {
 

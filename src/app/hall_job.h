@@ -8,10 +8,10 @@
 #include <optional>
 #include <utility>
 
-#include "analysis/hall_estimate.h"
-#include "analysis/machine_belief.h"
 #include "app/job.h"
 #include "app/job_thread.h"
+#include "estimation/hall_estimate.h"
+#include "estimation/machine_belief.h"
 
 namespace morvane {
 

@@ -63,7 +63,7 @@ private:
     std::shared_ptr<Job> pending_;
     std::uint64_t pendingNumber_ = 0;
     std::shared_ptr<Job> running_;
-    std::uint64_t endedNumber_ = 0;     // the job that ended last
+    std::uint64_t endedNumber_ = 0;  // the job that ended last
     std::optional<Ended> ended_;
     std::jthread worker_;  // last: it starts once everything above is there
 };

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "analysis/shard_file.h"
-#include "analysis/shard_merge.h"
 #include "app/spread_job.h"
+#include "sessions/shard_file.h"
+#include "sessions/shard_merge.h"
 #include "system/file_error.h"
 #include "system/printable.h"
 #include "system/read_pieces.h"
@@ -21,8 +21,9 @@ MergeOutcome MergeShardFiles(const std::vector<std::string>& paths) {
             const MemoryCheck room =
                 CheckRoom(SpreadBytes(r.sessions, false) + std::uint64_t(r.sessions) * sizeof(SessionTally));
             if (!room.fits)
-                throw std::runtime_error("its spread of " + std::to_string(r.sessions) + " sessions needs more than the " +
-                                         std::to_string(room.room) + " bytes of memory left");
+                throw std::runtime_error("its spread of " + std::to_string(r.sessions) +
+                                         " sessions needs more than the " + std::to_string(room.room) +
+                                         " bytes of memory left");
         });
         try {
             ReadInPieces(path, std::size_t{1} << 16, {}, [&](std::string_view piece) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/spread_stats.h"
+#include "sessions/spread_stats.h"
 
 namespace morvane {
 

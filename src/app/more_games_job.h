@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "analysis/more_games.h"
 #include "app/job.h"
 #include "app/job_thread.h"
+#include "estimation/more_games.h"
 
 namespace morvane {
 

@@ -9,15 +9,15 @@
 #include <span>
 #include <string>
 
-#include "analysis/keep_or_quit.h"
-#include "analysis/machine_now.h"
-#include "analysis/trust.h"
 #include "app/job.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/machine_now.h"
+#include "estimation/trust.h"
 
 namespace morvane {
 
 struct NowJobResult {
-    BeliefResult belief;         // belief, or the problem the estimate words
+    BeliefResult belief;  // belief, or the problem the estimate words
     std::optional<MachineNow> now;
 };
 
@@ -25,10 +25,10 @@ NowJobResult MachineNowFromRecord(std::span<const GameRecord> games, const Setti
 NowJobResult MachineNowFromHallData(const HallData& data, const SettingPrior& prior, std::int32_t horizon);
 
 // The slower figures of a belief: the exact rules of keep or quit over a
-// horizon, how the best one's net is spread and what that advises, and the trust of an estimate from a record (or hall data) of
-// `recordGames` games under the belief's prior.
+// horizon, how the best one's net is spread and what that advises, and the trust of an estimate from a record (or hall
+// data) of `recordGames` games under the belief's prior.
 struct DecisionRequest {
-    KeepOrQuitRequest keep;      // sessions 0: the exact rules alone
+    KeepOrQuitRequest keep;           // sessions 0: the exact rules alone
     std::int32_t spreadSessions = 0;  // of the best exact rule; 0 leaves its spread out
     std::int32_t recordGames = 0;
     std::int32_t trustSessions = 0;  // 0 leaves trust out
@@ -45,9 +45,7 @@ public:
 
     // On this thread; false when Stop ended it early. Call once.
     bool Run() override;
-    std::int64_t Total() const override {
-        return request_.recordGames > 0 ? std::max(request_.trustSessions, 0) : 0;
-    }
+    std::int64_t Total() const override { return request_.recordGames > 0 ? std::max(request_.trustSessions, 0) : 0; }
 
     const DecisionRequest& Request() const { return request_; }
     const KeepOrQuit& Keep() const { return keep_; }

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "analysis/likelihood.h"
+#include "model/likelihood.h"
 #include "system/printable.h"
 
 namespace morvane {
@@ -30,7 +30,8 @@ std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& his
     case SimStatus::Ok: break;
     }
     if (r.unrecordableGame && unrecordable == UnrecordableGames::Refuse)
-        return shown + ": game " + std::to_string(*r.unrecordableGame + 1) + " holds a value this machine never records";
+        return shown + ": game " + std::to_string(*r.unrecordableGame + 1) +
+               " holds a value this machine never records";
     history = std::move(loaded);
     return std::nullopt;
 }

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "machine/slot.h"
-#include "run/history.h"
 #include "app/input.h"
 #include "app/run_file.h"
+#include "machine/slot.h"
+#include "run/history.h"
 #include "simfile/simfile.h"
 #include "system/file_error.h"
 
@@ -56,8 +56,8 @@ enum class BatchEnd { Done, Stopped, Refused, WriteFailed };
 struct BatchResult {
     BatchEnd end = BatchEnd::Done;
     int written = 0;
-    std::string error;   // the failed write's message
-    int errorCode = 0;   // and the system's error number behind it
+    std::string error;                 // the failed write's message
+    int errorCode = 0;                 // and the system's error number behind it
     std::optional<FileError> failure;  // the failed write, whole
 };
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "analysis/shard_file.h"
+#include "sessions/shard_file.h"
 #include "system/memory_room.h"
 
 namespace morvane {

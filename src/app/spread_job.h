@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/spread_play.h"
-#include "analysis/spread_report.h"
-#include "analysis/spread_stats.h"
 #include "app/job.h"
+#include "sessions/spread_play.h"
+#include "sessions/spread_report.h"
+#include "sessions/spread_stats.h"
 
 namespace morvane {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/value_by_count.h"
 #include "app/job.h"
+#include "model/value_by_count.h"
 
 namespace morvane {
 

@@ -30,8 +30,8 @@ std::vector<LevelColumn> LevelShares(Samples x, Samples y, double xmin, double x
 
 // The bars (x ascending) of a group of neighbouring pixel columns.
 struct BarGroup {
-    double x0 = 0, x1 = 0;       // the span of x it stands for
-    std::size_t first = 0;       // its bars: [first, first + count)
+    double x0 = 0, x1 = 0;  // the span of x it stands for
+    std::size_t first = 0;  // its bars: [first, first + count)
     std::size_t count = 0;
     double q1 = 0, median = 0, q3 = 0, max = 0;
 };

@@ -19,13 +19,13 @@ namespace morvane::chart {
 void ClearChart(QChart* c);
 
 struct BarChartLook {
-    QString name;          // the bar set's name
+    QString name;  // the bar set's name
     QColor color;
-    QString labelFormat;   // Qt's @value form, e.g. "@value%"
+    QString labelFormat;  // Qt's @value form, e.g. "@value%"
     int labelPrecision = 4;
-    double top = 0;        // the value axis' end
+    double top = 0;  // the value axis' end
     double tickInterval = 0;
-    QString axisFormat;    // e.g. "%d%%"
+    QString axisFormat;  // e.g. "%d%%"
     QFont font;
 };
 // One bar per category, labelled with its value above it.

@@ -121,7 +121,7 @@ void ChartView::ZoomTo(const QRect& viewportRect) {
         // shows now, each zoom would round them down until one was left.
         const bool dynamic = axis->tickType() == QValueAxis::TicksDynamic && axis->tickInterval() > 0;
         const int wanted = axis->property(kTargetTicks).toInt();
-        const int ticks = !dynamic       ? 0
+        const int ticks = !dynamic     ? 0
                           : wanted > 0 ? wanted
                                        : std::max(1, static_cast<int>(std::lround(span / axis->tickInterval())));
         const double minStep = dynamic && axis->labelFormat().contains(QLatin1Char('d')) ? 1 : 0;

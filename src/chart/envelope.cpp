@@ -178,7 +178,8 @@ void LevelIndex::Count(Samples y, std::size_t lo, std::size_t hi, Counts& counts
     }
     scan(lo, firstWhole * kBlock);
     for (std::size_t b = firstWhole; b < endWhole; ++b)
-        for (int l = 0; l < kLevels; ++l) counts[static_cast<std::size_t>(l)] += blocks_[b][static_cast<std::size_t>(l)];
+        for (int l = 0; l < kLevels; ++l)
+            counts[static_cast<std::size_t>(l)] += blocks_[b][static_cast<std::size_t>(l)];
     scan(endWhole * kBlock, hi);
 }
 

@@ -38,7 +38,8 @@ public:
     Samples first(std::size_t n) const { return {base_, n < size_ ? n : size_, stride_}; }
 
 private:
-    Samples(const unsigned char* base, std::size_t size, std::size_t stride) : base_(base), size_(size), stride_(stride) {}
+    Samples(const unsigned char* base, std::size_t size, std::size_t stride)
+        : base_(base), size_(size), stride_(stride) {}
     const unsigned char* base_ = nullptr;
     std::size_t size_ = 0;
     std::size_t stride_ = sizeof(std::int32_t);

@@ -8,8 +8,8 @@
 namespace morvane::chart {
 namespace {
 
-constexpr int kPad = 6;      // inside the frame
-constexpr int kGap = 4;      // box to name
+constexpr int kPad = 6;  // inside the frame
+constexpr int kGap = 4;  // box to name
 constexpr int kColumnGap = 10;
 constexpr int kShadow = 1;
 constexpr int kRadius = 5;

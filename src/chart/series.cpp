@@ -3,8 +3,8 @@
 #include <QBrush>
 #include <QCursor>
 #include <QFontMetricsF>
-#include <QGraphicsSceneHoverEvent>
 #include <QGraphicsItem>
+#include <QGraphicsSceneHoverEvent>
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
@@ -26,7 +26,6 @@ QList<QPointF> ToQt(const std::vector<XY>& v) {
 // Above the grid and the axes, below every series.
 constexpr qreal kBandZ = 3.5;
 constexpr qreal kMarkZ = 10;
-
 
 }  // namespace
 
@@ -208,7 +207,9 @@ void EnvelopeLine::Refresh() {
             const int levels = static_cast<int>(band_->colours_.size());
             const int height = std::max(4, static_cast<int>(std::lround(plot.height() * kBandShare)));
             const int bottom = static_cast<int>(std::lround(plot.bottom()));
-            auto pixel = [&](double x) { return static_cast<int>(std::lround(chart->mapToPosition(QPointF(x, 0), series_).x())); };
+            auto pixel = [&](double x) {
+                return static_cast<int>(std::lround(chart->mapToPosition(QPointF(x, 0), series_).x()));
+            };
             std::vector<BandColumn> drawn;
             drawn.reserve(columns.size());
             for (const LevelColumn& c : columns) {
@@ -225,14 +226,15 @@ void EnvelopeLine::Refresh() {
                 int previous = 0;
                 for (int l = 0; l < levels && total > 0; ++l) {
                     below += c.counts[static_cast<std::size_t>(l)];
-                    const int edge = static_cast<int>(std::lround(static_cast<double>(height) * static_cast<double>(below) /
-                                                                  static_cast<double>(total)));
+                    const int edge = static_cast<int>(std::lround(
+                        static_cast<double>(height) * static_cast<double>(below) / static_cast<double>(total)));
                     d.heights[static_cast<std::size_t>(l)] = edge - previous;
                     previous = edge;
                 }
                 drawn.push_back(std::move(d));
             }
-            const int left = static_cast<int>(std::lround(plot.left())), right = static_cast<int>(std::lround(plot.right()));
+            const int left = static_cast<int>(std::lround(plot.left())),
+                      right = static_cast<int>(std::lround(plot.right()));
             series_->clear();
             band_->Set(QRect(left, bottom - height, right - left, height), std::move(drawn));
             if (key_) key_->show();
@@ -280,8 +282,8 @@ void ThinnedPoints::Clear() {
 void ThinnedPoints::Refresh() {
     // A switched-off series keeps its points; it is thinned when shown.
     if (!series_->isVisible()) return;
-    series_->replace(ToQt(Thin(points_, xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max(),
-                               view_->PlotWidth(), view_->PlotHeight())));
+    series_->replace(ToQt(Thin(points_, xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max(), view_->PlotWidth(),
+                               view_->PlotHeight())));
 }
 
 class MarkerLegend::Item : public QGraphicsItem {
@@ -317,7 +319,8 @@ public:
                 p->drawPolygon(QPolygonF({c + QPointF(0, -h), c + QPointF(h, h), c + QPointF(-h, h)}));
                 break;
             case QScatterSeries::MarkerShapeRotatedRectangle:
-                p->drawPolygon(QPolygonF({c + QPointF(0, -h), c + QPointF(h, 0), c + QPointF(0, h), c + QPointF(-h, 0)}));
+                p->drawPolygon(
+                    QPolygonF({c + QPointF(0, -h), c + QPointF(h, 0), c + QPointF(0, h), c + QPointF(-h, 0)}));
                 break;
             case QScatterSeries::MarkerShapeRectangle: p->drawRect(QRectF(c - QPointF(h, h), c + QPointF(h, h))); break;
             default: p->drawEllipse(c, h, h); break;
@@ -339,16 +342,13 @@ public:
     std::vector<Entry> entries_;
 };
 
-MarkerLegend::MarkerLegend(ChartView* view, QPointF topLeft, const QFont& font)
-    : item_(new Item(view->chart(), font)) {
+MarkerLegend::MarkerLegend(ChartView* view, QPointF topLeft, const QFont& font) : item_(new Item(view->chart(), font)) {
     item_->setPos(topLeft);
 }
 
 MarkerLegend::~MarkerLegend() = default;
 
-void MarkerLegend::SetEntries(std::vector<Entry> entries) {
-    item_->Set(std::move(entries));
-}
+void MarkerLegend::SetEntries(std::vector<Entry> entries) { item_->Set(std::move(entries)); }
 
 const std::vector<MarkerLegend::Entry>& MarkerLegend::Entries() const { return item_->entries_; }
 
@@ -500,7 +500,11 @@ private:
 };
 
 Bars::Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)
-    : view_(view), series_(series), upper_(series->upperSeries()), xAxis_(xAxis), yAxis_(yAxis),
+    : view_(view),
+      series_(series),
+      upper_(series->upperSeries()),
+      xAxis_(xAxis),
+      yAxis_(yAxis),
       outline_(series->pen()) {
     QChart* chart = view_->chart();
     markFont_ = chart->font();
@@ -522,7 +526,8 @@ Bars::~Bars() = default;
 
 QString Bars::ToolTipAt(double x) const {
     if (summarized_) {
-        const auto it = std::find_if(groups_.begin(), groups_.end(), [&](const BarGroup& g) { return x >= g.x0 && x <= g.x1; });
+        const auto it =
+            std::find_if(groups_.begin(), groups_.end(), [&](const BarGroup& g) { return x >= g.x0 && x <= g.x1; });
         if (it == groups_.end()) return {};
         const double from = bars_[it->first].x, to = bars_[it->first + it->count - 1].x;
         return QStringLiteral("%1〜%2回目: 中央値 %3（四分位 %4〜%5）、最大 %6")
@@ -556,7 +561,8 @@ void Bars::Clear() {
 
 void Bars::Refresh() {
     const double lo = xAxis_->min(), hi = xAxis_->max();
-    const auto first = std::lower_bound(bars_.begin(), bars_.end(), lo - 0.5, [](const XY& b, double v) { return b.x < v; });
+    const auto first =
+        std::lower_bound(bars_.begin(), bars_.end(), lo - 0.5, [](const XY& b, double v) { return b.x < v; });
     const auto last = std::upper_bound(first, bars_.end(), hi + 0.5, [](double v, const XY& b) { return v < b.x; });
     const std::span<const XY> visible(bars_.data() + (first - bars_.begin()), static_cast<std::size_t>(last - first));
     const int columns = view_->PlotWidth();
@@ -675,7 +681,8 @@ void Bars::PlaceMarks(std::span<const XY> visible, double pixelsPerBar) {
         // keep their figure are the ones that stand out.
         std::vector<std::size_t> order(visible.size());
         std::iota(order.begin(), order.end(), std::size_t{0});
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return visible[a].y > visible[b].y; });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return visible[a].y > visible[b].y; });
         std::vector<QRectF> upright;
         const int across = TryMarks(visible, order, false, &upright);
         if (across < static_cast<int>(visible.size())) {

@@ -146,7 +146,7 @@ public:
     struct Mark {
         QRectF rect;  // scene coordinates
         QString text;
-        double x;     // the bar's
+        double x;  // the bar's
         bool vertical;
     };
     // The boxes shown now.

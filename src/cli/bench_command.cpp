@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/session.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/fnv.h"
 #include "cli/history_room.h"
 #include "cli/long_work.h"
 #include "cli/options.h"
-#include "app/session.h"
 #include "simfile/simfile.h"
 
 namespace morvane {
@@ -19,9 +19,7 @@ namespace {
 class BenchCommand : public Command {
 public:
     const char* Name() const override { return "bench"; }
-    const char* Description() const override {
-        return "Times a fixed run and prints its signature";
-    }
+    const char* Description() const override { return "Times a fixed run and prints its signature"; }
     std::string Usage() const override { return "morvane-sim bench [--games N]\n"; }
 
     void Register(CLI::App& app) override {
@@ -40,8 +38,7 @@ public:
         const auto t1 = std::chrono::steady_clock::now();
         work.Clear();
         Fnv1a hash;
-        EncodeSim(session.CurrentHeader(), session.Current(),
-                  [&](const char* p, std::size_t n) { hash.Update(p, n); });
+        EncodeSim(session.CurrentHeader(), session.Current(), [&](const char* p, std::size_t n) { hash.Update(p, n); });
         const double secs = std::chrono::duration<double>(t1 - t0).count();
         char line[96];
         std::snprintf(line, sizeof line, "signature %016" PRIx64 "\n", hash.Value());

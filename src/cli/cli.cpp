@@ -10,9 +10,9 @@
 #include "cli/help_format.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
+#include "simfile/simfile.h"
 #include "system/memory_room.h"
 #include "system/printable.h"
-#include "simfile/simfile.h"
 #include "version.h"
 
 namespace morvane {

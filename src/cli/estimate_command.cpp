@@ -5,14 +5,8 @@
 #include <cmath>
 #include <ostream>
 
-#include "analysis/estimate.h"
-#include "analysis/hall_estimate.h"
-#include "analysis/keep_or_quit.h"
-#include "analysis/likelihood.h"
-#include "analysis/machine_now.h"
-#include "analysis/more_games.h"
-#include "analysis/spread_play.h"
 #include "app/hall_input.h"
+#include "app/input.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/load_sim.h"
@@ -21,7 +15,14 @@
 #include "cli/prior_option.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
-#include "app/input.h"
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "estimation/hall_estimate.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/machine_now.h"
+#include "estimation/more_games.h"
+#include "model/likelihood.h"
+#include "sessions/spread_play.h"
 #include "system/printable.h"
 
 namespace morvane {
@@ -60,9 +61,7 @@ std::string WhatIsWrong(const HallBBReading& r) {
 class EstimateCommand : public Command {
 public:
     const char* Name() const override { return "estimate"; }
-    const char* Description() const override {
-        return "Judges the setting of a saved run or of hall data";
-    }
+    const char* Description() const override { return "Judges the setting of a saved run or of hall data"; }
     std::string Usage() const override {
         return "morvane-sim estimate [--counts] FILE.sim [--format tsv|csv|json]\n"
                "morvane-sim estimate FILE.sim [--prior W1,...,W6] [--horizon K] [--now] [--format tsv|csv|json]\n"
@@ -73,8 +72,8 @@ public:
 
     void Register(CLI::App& app) override {
         file_ = AddWords(app, "FILE.sim", true, "the saved run to judge by its exact posterior");
-        counts_ = AddFlag(app, "--counts",
-                          "judges FILE.sim from the counts of small wins and first hits alone instead");
+        counts_ =
+            AddFlag(app, "--counts", "judges FILE.sim from the counts of small wins and first hits alone instead");
         games_ = AddValueOption(app, "--games", "G", "",
                                 "hall data, required: all games since the data counter's start, BB games included");
         bbs_ = AddValueOption(app, "--bb", "LIST", "no BB",
@@ -95,7 +94,8 @@ public:
         more_ = AddValueOption(app, "--more", "K", "",
                                "adds the chance that after K more games watched the posterior of settings 5 and 6 "
                                "together, and that of the most probable setting, reach --threshold (by simulation)");
-        threshold_ = AddValueOption(app, "--threshold", "P", "0.8", "with --more: the posterior to reach, above 0 and at most 1");
+        threshold_ = AddValueOption(app, "--threshold", "P", "0.8",
+                                    "with --more: the posterior to reach, above 0 and at most 1");
         sessions_ = AddValueOption(app, "--sessions", "N", "2000", "with --more: the continuations simulated");
         seed_ = AddValueOption(app, "--seed", "X", "the clock's seconds",
                                "with --more or --now: the simulation's seed, from 0 to 4294967295");
@@ -240,7 +240,8 @@ private:
     std::optional<MoreGamesRequest> MoreGiven() const {
         if (!Given(more_)) {
             if (Given(now_)) {
-                if (Given(threshold_) || Given(sessions_)) throw UsageError{"--threshold and --sessions go with --more"};
+                if (Given(threshold_) || Given(sessions_))
+                    throw UsageError{"--threshold and --sessions go with --more"};
             } else if (Given(threshold_) || Given(sessions_) || Given(seed_) || Given(threads_)) {
                 throw UsageError{"--threshold, --sessions, --seed and --threads go with --more"};
             }
@@ -291,7 +292,8 @@ private:
         HallData data;
         if (const auto g = ValueOf(games_)) {
             const auto games = ParseInt32(*g);
-            if (!games || *games < 1) throw UsageError{"games " + Quoted(*g) + " must be a 32-bit integer of at least 1"};
+            if (!games || *games < 1)
+                throw UsageError{"games " + Quoted(*g) + " must be a 32-bit integer of at least 1"};
             data.games = *games;
         }
         if (const auto list = ValueOf(bbs_)) {
@@ -299,7 +301,9 @@ private:
                 const std::size_t comma = std::min(list->find(',', start), list->size());
                 const std::string item = list->substr(start, comma - start);
                 const HallBBReading bb = ParseHallBBEntries(item);
-                if (!bb.bb) throw UsageError{"BB " + Quoted(item) + " is not GAMES[b|r|?[SETS]], for example 312b5: " + WhatIsWrong(bb)};
+                if (!bb.bb)
+                    throw UsageError{"BB " + Quoted(item) +
+                                     " is not GAMES[b|r|?[SETS]], for example 312b5: " + WhatIsWrong(bb)};
                 data.bbs.push_back(*bb.bb);
                 start = comma + 1;
             }
@@ -309,7 +313,8 @@ private:
             const auto kinds = CountedWinKinds(v.substr(0, eq == std::string::npos ? v.size() : eq));
             const auto k = eq == std::string::npos ? std::nullopt : ParseInt32(v.substr(eq + 1));
             if (!kinds || !k || *k < 0)
-                throw UsageError{"count " + Quoted(v) + " is not NAME=K with NAME one of cherry2 cherry4 cherry "
+                throw UsageError{"count " + Quoted(v) +
+                                 " is not NAME=K with NAME one of cherry2 cherry4 cherry "
                                  "suika_a suika_b suika replay_a replay_b replay bell chance"};
             data.counted.push_back({*kinds, *k});
         }

@@ -52,7 +52,8 @@ bool FollowWork(const char* unit, std::int64_t total, std::ostream& err,
     std::atomic<bool> stop{false};
     std::atomic<std::int64_t> done{0};
     std::future<bool> finished = std::async(std::launch::async, [&] { return body(stop, done); });
-    if (work.Follow(finished, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
+    if (work.Follow(
+            finished, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
         return true;
     work.Stopped(err);
     return false;

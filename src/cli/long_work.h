@@ -31,8 +31,7 @@ public:
     // Work on other threads: waits for it while this thread draws `done()`
     // and passes Ctrl+C on through `stop()`. True when it ran to its end
     // uninterrupted; the line is then cleared.
-    bool Follow(std::future<bool>& work, const std::function<std::int64_t()>& done,
-                const std::function<void()>& stop);
+    bool Follow(std::future<bool>& work, const std::function<std::int64_t()>& done, const std::function<void()>& stop);
 
     // Runs `save`, a safe write of the work's file. False when Ctrl+C took
     // its temporary file away: then return Stopped(). Other failures are

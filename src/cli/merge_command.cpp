@@ -1,13 +1,13 @@
 // morvane-sim merge: the shards of one spread, printed as the whole spread.
 #include <ostream>
 
-#include "analysis/spread_report.h"
 #include "app/merge_job.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
+#include "sessions/spread_report.h"
 
 namespace morvane {
 namespace {
@@ -15,9 +15,7 @@ namespace {
 class MergeCommand : public Command {
 public:
     const char* Name() const override { return "merge"; }
-    const char* Description() const override {
-        return "Merges a spread's shard files into the whole spread";
-    }
+    const char* Description() const override { return "Merges a spread's shard files into the whole spread"; }
     std::string Usage() const override { return "morvane-sim merge FILE... [--format tsv|csv|json]\n"; }
 
     void Register(CLI::App& app) override {

@@ -4,9 +4,9 @@
 
 #include <ctime>
 
+#include "app/input.h"
 #include "cli/command.h"
 #include "cli/quoted.h"
-#include "app/input.h"
 
 namespace morvane {
 namespace {

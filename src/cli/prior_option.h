@@ -2,7 +2,7 @@
 // --prior W1,...,W6 as value and estimate read it.
 #include <string>
 
-#include "analysis/setting_prior.h"
+#include "model/setting_prior.h"
 
 namespace morvane {
 

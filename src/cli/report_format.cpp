@@ -74,8 +74,10 @@ Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool
         table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBB));
         if (withGames) table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBBGames));
     }
-    ReportLine mixed{"mixed", {ReportCell::Fixed(now.nextGames, 6), ReportCell::Fixed(now.untilBB, 6)},
-                     {"next_games", "until_bb"}, true};
+    ReportLine mixed{"mixed",
+                     {ReportCell::Fixed(now.nextGames, 6), ReportCell::Fixed(now.untilBB, 6)},
+                     {"next_games", "until_bb"},
+                     true};
     if (withGames) {
         mixed.cells.push_back(ReportCell::Fixed(now.untilBBGames, 6));
         mixed.fields.push_back("until_bb_games");
@@ -96,28 +98,31 @@ Report NowDecisionReport(const MachineNow& now, const NowDecision& d) {
                                   ReportCell::Integer(best.n), ReportCell::Fixed(best.value, 6)},
                                  {"horizon", "kind", "n", "ev_medals"},
                                  true});
-    r.parts.push_back(ReportLine{"advice",
-                                 {ReportCell::Words(VerdictWord(d.advice.verdict)), ReportCell::Flag(d.advice.precursorLook)},
-                                 {"verdict", "precursor_look"},
-                                 true});
+    r.parts.push_back(
+        ReportLine{"advice",
+                   {ReportCell::Words(VerdictWord(d.advice.verdict)), ReportCell::Flag(d.advice.precursorLook)},
+                   {"verdict", "precursor_look"},
+                   true});
     if (d.spread) {
         const RuleSpread& s = *d.spread;
-        r.parts.push_back(ReportLine{"rule_spread",
-                                     {ReportCell::Fixed(s.behind.share, 6), ReportCell::Fixed(s.behind.se, 6),
-                                      ReportCell::Fixed(s.mean, 6), ReportCell::Fixed(s.se, 6), ReportCell::Fixed(s.sd, 6),
-                                      ReportCell::Integer(s.behind.trials), ReportCell::Integer(d.seed)},
-                                     {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
-                                     true});
+        r.parts.push_back(
+            ReportLine{"rule_spread",
+                       {ReportCell::Fixed(s.behind.share, 6), ReportCell::Fixed(s.behind.se, 6),
+                        ReportCell::Fixed(s.mean, 6), ReportCell::Fixed(s.se, 6), ReportCell::Fixed(s.sd, 6),
+                        ReportCell::Integer(s.behind.trials), ReportCell::Integer(d.seed)},
+                       {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
+                       true});
     }
     return r;
 }
 
 Report MoreGamesReport(const MoreGames& m) {
     const auto pass = [&](const char* name, const ShareWithError& p) {
-        return ReportLine{name,
-                          {ReportCell::Fixed(p.share, 6), ReportCell::Fixed(p.se, 6), ReportCell::Integer(m.request.sessions)},
-                          {"chance", "se", "continuations"},
-                          true};
+        return ReportLine{
+            name,
+            {ReportCell::Fixed(p.share, 6), ReportCell::Fixed(p.se, 6), ReportCell::Integer(m.request.sessions)},
+            {"chance", "se", "continuations"},
+            true};
     };
     Report r;
     r.parts.push_back(ReportLine{"more_games",
@@ -137,7 +142,8 @@ Report SpreadAsReport(const SpreadReport& spread) {
         return out;
     };
     Report report;
-    for (const SpreadReportRow& row : spread.request) report.parts.push_back(ReportLine{row.name, numbers(row.cells), {}, true});
+    for (const SpreadReportRow& row : spread.request)
+        report.parts.push_back(ReportLine{row.name, numbers(row.cells), {}, true});
     ReportTable quantities{"quantities", spread.columns, {}, true};
     for (const SpreadReportRow& row : spread.quantities) {
         std::vector<ReportCell> cells{ReportCell::Words(row.name)};
@@ -145,7 +151,8 @@ Report SpreadAsReport(const SpreadReport& spread) {
         quantities.rows.push_back(std::move(cells));
     }
     report.parts.push_back(std::move(quantities));
-    report.parts.push_back(ReportLine{spread.ahead.name, numbers(spread.ahead.cells), {"sessions", "share", "se"}, true});
+    report.parts.push_back(
+        ReportLine{spread.ahead.name, numbers(spread.ahead.cells), {"sessions", "share", "se"}, true});
     for (const SpreadReportRow& row : spread.ends)
         report.parts.push_back(ReportLine{row.name, numbers(row.cells), {"session", "seed", "balance_medals"}, true});
     return report;
@@ -164,10 +171,11 @@ Report ValueReport(const ValueJobRequest& request, const CountValueTable& table)
     char rate[32];
     const auto end = std::to_chars(rate, rate + sizeof rate, request.exchange.medalsPer1000Yen).ptr;
     report.parts.push_back(ReportLine{"exchange", {ReportCell::Number(std::string(rate, end))}, {}, false});
-    report.parts.push_back(ReportLine{"positive_from",
-                                      {table.positiveFrom ? ReportCell::Integer(*table.positiveFrom) : ReportCell::Empty()},
-                                      {},
-                                      false});
+    report.parts.push_back(
+        ReportLine{"positive_from",
+                   {table.positiveFrom ? ReportCell::Integer(*table.positiveFrom) : ReportCell::Empty()},
+                   {},
+                   false});
     ReportTable rows{"by_count", {}, {}, true};
     for (std::string_view names = kValueColumns;;) {
         const std::size_t tab = names.find('\t');

@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "analysis/estimate.h"
-#include "analysis/keep_or_quit.h"
-#include "analysis/machine_now.h"
-#include "analysis/more_games.h"
-#include "analysis/spread_report.h"
 #include "app/value_job.h"
+#include "estimation/estimate.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/machine_now.h"
+#include "estimation/more_games.h"
+#include "sessions/spread_report.h"
 #include "system/report.h"
 
 namespace CLI {

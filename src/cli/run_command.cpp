@@ -1,6 +1,7 @@
 // morvane-sim run: one machine, one run or a batch of runs in a row.
 #include <ostream>
 
+#include "app/session.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/history_room.h"
@@ -9,7 +10,6 @@
 #include "cli/quoted.h"
 #include "present/presentation.h"
 #include "system/printable.h"
-#include "app/session.h"
 
 namespace morvane {
 namespace {

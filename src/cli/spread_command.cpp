@@ -4,15 +4,15 @@
 #include <ostream>
 #include <tuple>
 
+#include "app/input.h"
 #include "app/spread_job.h"
-#include "system/safe_writer.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
-#include "app/input.h"
+#include "system/safe_writer.h"
 
 namespace morvane {
 namespace {
@@ -30,9 +30,7 @@ std::pair<std::int32_t, std::int32_t> ParseShard(const std::string& text) {
 class SpreadCommand : public Command {
 public:
     const char* Name() const override { return "spread"; }
-    const char* Description() const override {
-        return "Plays many sessions and prints the spread of results";
-    }
+    const char* Description() const override { return "Plays many sessions and prints the spread of results"; }
     std::string Usage() const override {
         return "morvane-sim spread --setting 1..6 --games N --sessions R [--seed X] [--threads T]\n"
                "                   [--shard I/K --out FILE] [--format tsv|csv|json]\n";
@@ -48,8 +46,9 @@ public:
                                   "threads to play on (at most 256 are started); the output is the same for any");
         shard_ = AddValueOption(app, "--shard", "I/K", "every session",
                                 "plays only the sessions whose index is I modulo K; needs --out");
-        out_ = AddValueOption(app, "--out", "FILE", "printed",
-                              "writes the sessions' exact tallies to FILE, a shard file for merge, instead of printing");
+        out_ =
+            AddValueOption(app, "--out", "FILE", "printed",
+                           "writes the sessions' exact tallies to FILE, a shard file for merge, instead of printing");
         format_ = AddFormatOption(app);
     }
 
@@ -69,12 +68,13 @@ public:
         // The sessions play on their own threads; this one draws the
         // progress and hears Ctrl+C.
         std::future<bool> played = std::async(std::launch::async, [&job] { return job.Run(); });
-        if (!work.Follow(played, [&job] { return job.Done(); }, [&job] { job.Stop(); })) return work.Stopped(err);
+        if (!work.Follow(
+                played, [&job] { return job.Done(); }, [&job] { job.Stop(); }))
+            return work.Stopped(err);
         if (path) {
             const std::string text = job.ShardText();
-            if (!work.Saved([&] {
-                    SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); });
-                }))
+            if (!work.Saved(
+                    [&] { SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); }); }))
                 return work.Stopped(err);
             return kExitOk;
         }

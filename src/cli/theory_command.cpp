@@ -1,11 +1,11 @@
 // morvane-sim theory: each setting's exact long-run figures, from the tables.
 #include <ostream>
 
-#include "analysis/theory.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "cli/report_format.h"
+#include "model/theory.h"
 
 namespace morvane {
 namespace {
@@ -13,9 +13,7 @@ namespace {
 class TheoryCommand : public Command {
 public:
     const char* Name() const override { return "theory"; }
-    const char* Description() const override {
-        return "Prints each setting's exact long-run figures";
-    }
+    const char* Description() const override { return "Prints each setting's exact long-run figures"; }
     std::string Usage() const override { return "morvane-sim theory [--games N] [--format tsv|csv|json]\n"; }
 
     void Register(CLI::App& app) override {

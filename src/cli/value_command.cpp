@@ -3,7 +3,6 @@
 #include <ostream>
 
 #include "app/input.h"
-#include "analysis/spread_play.h"
 #include "app/value_job.h"
 #include "cli/cli.h"
 #include "cli/command.h"
@@ -11,6 +10,7 @@
 #include "cli/prior_option.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
+#include "sessions/spread_play.h"
 
 namespace morvane {
 
@@ -49,7 +49,8 @@ public:
             request.prior = PriorValue(*priorText);
         if (const auto e = ValueOf(exchange_)) {
             const auto exchange = ParseExchange(*e);
-            if (!exchange) throw UsageError{"exchange " + Quoted(*e) + " must be a positive number of medals per 1000 yen"};
+            if (!exchange)
+                throw UsageError{"exchange " + Quoted(*e) + " must be a positive number of medals per 1000 yen"};
             request.exchange = *exchange;
         }
         request.threads = PositiveValue(threads_, DefaultThreads(), "threads");

@@ -46,12 +46,14 @@ struct DrawTables {
     std::uint32_t KoyakuOfTop(std::uint64_t top) const { return RowOfTop(top).koyaku; }
     // Small win of a value 0 .. 2^20 - 1.
     int Koyaku(std::int32_t a) const {
-        return static_cast<int>(KoyakuOfTop(static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << kKoyakuValueShift));
+        return static_cast<int>(
+            KoyakuOfTop(static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << kKoyakuValueShift));
     }
     // Next mode from an ordinary mode after small win k and mode draw r.
     int NextMode(int mode, int k, std::int32_t r) const {
         return static_cast<int>(NextMode8(8 * static_cast<std::uint32_t>(mode), static_cast<std::uint32_t>(k),
-                                          static_cast<std::uint32_t>(r)) / 8);
+                                          static_cast<std::uint32_t>(r)) /
+                                8);
     }
     // The same with modes as multiples of 8: the load does not wait for the
     // mode, only the shift does, which keeps the game-to-game chain short.
@@ -61,8 +63,12 @@ struct DrawTables {
     static std::uint32_t NextMode8(std::uint32_t mode8, const KoyakuRow& row, std::uint32_t r) {
         return (row.modeNext[r] >> mode8) & 0xFF;
     }
-    int KMode(int bbKind, std::int32_t a) const { return kmodeOf[bbKind == BlueBB ? 0 : 1][static_cast<std::size_t>(a)]; }
-    int Keizoku(int kmode, std::int32_t a) const { return keizokuOf[static_cast<std::size_t>(kmode)][static_cast<std::size_t>(a)]; }
+    int KMode(int bbKind, std::int32_t a) const {
+        return kmodeOf[bbKind == BlueBB ? 0 : 1][static_cast<std::size_t>(a)];
+    }
+    int Keizoku(int kmode, std::int32_t a) const {
+        return keizokuOf[static_cast<std::size_t>(kmode)][static_cast<std::size_t>(a)];
+    }
     int InitMode(std::int32_t a) const { return initModeOf[static_cast<std::size_t>(a)]; }
     // Whether a precursor at `count` steps goes on after drawing x, that is
     // x % (32 - count) != 0: a multiply and compare instead of a division
@@ -76,7 +82,8 @@ struct DrawTables {
     static constexpr std::array<std::uint64_t, kPrecursorSpan> kDivisibility = [] {
         std::array<std::uint64_t, kPrecursorSpan> c{};
         for (int count = 0; count < kPrecursorSpan; ++count)
-            c[static_cast<std::size_t>(count)] = ~std::uint64_t{0} / static_cast<std::uint64_t>(kPrecursorSpan - count) + 1;
+            c[static_cast<std::size_t>(count)] =
+                ~std::uint64_t{0} / static_cast<std::uint64_t>(kPrecursorSpan - count) + 1;
         return c;  // the modulus 1 wraps to 0, which still compares right
     }();
 

@@ -32,9 +32,7 @@ public:
     std::uint64_t State() const { return state_; }
     void SetState(std::uint64_t s) { state_ = s; }
 
-    static constexpr std::int32_t Output(std::uint64_t s) {
-        return static_cast<std::int32_t>((s >> 32) & 0x7FFFFFFFU);
-    }
+    static constexpr std::int32_t Output(std::uint64_t s) { return static_cast<std::int32_t>((s >> 32) & 0x7FFFFFFFU); }
 
 private:
     std::uint64_t state_ = 0;

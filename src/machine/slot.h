@@ -39,7 +39,7 @@ void PlayBBInPlace(const DrawTables& d, LoopState& h);
 
 class Slot {
 public:
-    Slot();                                 // seeded from the clock
+    Slot();  // seeded from the clock
     explicit Slot(std::uint32_t seed);
 
     // Throws std::out_of_range for a setting outside 1..6 and changes nothing.
@@ -57,9 +57,7 @@ public:
     template <class OnGame>
     OnGame PlayGames(std::int64_t n, OnGame onGame);
 
-    GameRecord Record() const {
-        return {gamesSinceBB, medalBalance, bbSets, playCount, bbKind, kmode, mode, koyaku};
-    }
+    GameRecord Record() const { return {gamesSinceBB, medalBalance, bbSets, playCount, bbKind, kmode, mode, koyaku}; }
 
     std::int32_t Rand31() { return rng_.Rand31(); }
     Random& Rng() { return rng_; }
@@ -137,8 +135,7 @@ inline OnGame Slot::PlayGames(std::int64_t n, OnGame onGame) {
     auto record = [&]<bool kBBGame>(std::uint64_t modeAndKoyaku, std::bool_constant<kBBGame> bbGame) {
         // Word by word, so a callback that copies the record stores four
         // words (a bit_cast of an array goes through the stack).
-        const std::array<std::uint64_t, 4> w{sinceAndBalance, std::rotr(playsAndSets, 32), kindAndKMode,
-                                             modeAndKoyaku};
+        const std::array<std::uint64_t, 4> w{sinceAndBalance, std::rotr(playsAndSets, 32), kindAndKMode, modeAndKoyaku};
         GameRecord r;
         for (std::size_t i = 0; i < w.size(); ++i)
             std::memcpy(reinterpret_cast<char*>(&r) + i * sizeof w[i], &w[i], sizeof w[i]);
@@ -278,10 +275,10 @@ inline void Slot::Play() {
     medalBalance = AddMedals(medalBalance, kNetPayout[row.koyaku]);
     if (mode < kOrdinaryModes) [[likely]] {
         s = s * kMul2 + kAdd2;
-        mode = static_cast<std::int32_t>(DrawTables::NextMode8(8 * static_cast<std::uint32_t>(mode), row,
-                                                               static_cast<std::uint32_t>(Random::Output(s)) &
-                                                                   (kModeModulus - 1)) /
-                                         8);
+        mode = static_cast<std::int32_t>(
+            DrawTables::NextMode8(8 * static_cast<std::uint32_t>(mode), row,
+                                  static_cast<std::uint32_t>(Random::Output(s)) & (kModeModulus - 1)) /
+            8);
     } else if (mode == Precursor) {
         s = s * kMul2 + kAdd2;
         if (DrawTables::PrecursorGoesOn(precursorCount, Random::Output(s))) {
@@ -292,8 +289,16 @@ inline void Slot::Play() {
             mode = (Random::Output(s) & (kModeModulus - 1)) <= 64 ? Red7 : Blue7;
         }
     } else {
-        LoopState h{s * Random::kMul + 1, precursorCount, gamesSinceBB, playCount, medalBalance,
-                    bbKind, kmode, bbSets, mode, koyaku};
+        LoopState h{s * Random::kMul + 1,
+                    precursorCount,
+                    gamesSinceBB,
+                    playCount,
+                    medalBalance,
+                    bbKind,
+                    kmode,
+                    bbSets,
+                    mode,
+                    koyaku};
         PlayBBInPlace(d, h);
         s = h.s;
         bbKind = h.bbKind;

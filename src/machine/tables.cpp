@@ -83,19 +83,21 @@ constexpr int N = kNoTable;
 // Selection by [mode][small win][setting - 1]. Rows for small wins that never
 // change the mode (ReplayB, Bell, Miss, Blank) are all kNoTable.
 constexpr int kSelect[3][10][6] = {
-    {   // Hamari
-        {Mode0Rate1, Mode0Rate1, Mode0Rate2, Mode0Rate2, Mode0Rate2, Mode0Rate2},       // Cherry2
-        {Mode0Rate3, Mode0Rate3, Mode0Rate3, Mode0Rate3, Mode0Rate3, Mode0Rate3},       // Cherry4
-        {Mode0Rate4, Mode0Rate5, Mode0Rate5, Mode0Rate5, Mode0Rate6, Mode0Rate7},       // Suika_A
-        {Mode0Rate8, Mode0Rate9, Mode0Rate9, Mode0Rate10, Mode0Rate11, Mode0Rate12},    // Suika_B
-        {N, N, N, N, N, N},                                                             // ReplayA
+    {
+        // Hamari
+        {Mode0Rate1, Mode0Rate1, Mode0Rate2, Mode0Rate2, Mode0Rate2, Mode0Rate2},     // Cherry2
+        {Mode0Rate3, Mode0Rate3, Mode0Rate3, Mode0Rate3, Mode0Rate3, Mode0Rate3},     // Cherry4
+        {Mode0Rate4, Mode0Rate5, Mode0Rate5, Mode0Rate5, Mode0Rate6, Mode0Rate7},     // Suika_A
+        {Mode0Rate8, Mode0Rate9, Mode0Rate9, Mode0Rate10, Mode0Rate11, Mode0Rate12},  // Suika_B
+        {N, N, N, N, N, N},                                                           // ReplayA
         {N, N, N, N, N, N},
         {N, N, N, N, N, N},
-        {Mode0Rate13, Mode0Rate13, Mode0Rate13, Mode0Rate13, Mode0Rate14, Mode0Rate15}, // Chance
+        {Mode0Rate13, Mode0Rate13, Mode0Rate13, Mode0Rate13, Mode0Rate14, Mode0Rate15},  // Chance
         {N, N, N, N, N, N},
         {N, N, N, N, N, N},
     },
-    {   // LowProb
+    {
+        // LowProb
         {Mode1Rate1, Mode1Rate1, Mode1Rate1, Mode1Rate1, Mode1Rate1, Mode1Rate1},
         {Mode1Rate2, Mode1Rate2, Mode1Rate3, Mode1Rate4, Mode1Rate4, Mode1Rate4},
         {Mode1Rate5, Mode1Rate6, Mode1Rate6, Mode1Rate6, Mode1Rate7, Mode1Rate7},
@@ -107,7 +109,8 @@ constexpr int kSelect[3][10][6] = {
         {N, N, N, N, N, N},
         {N, N, N, N, N, N},
     },
-    {   // HighProb
+    {
+        // HighProb
         {Mode2Rate1, Mode2Rate1, Mode2Rate2, Mode2Rate2, Mode2Rate2, Mode2Rate2},
         {Mode2Rate3, Mode2Rate3, Mode2Rate3, Mode2Rate3, Mode2Rate3, Mode2Rate3},
         {Mode2Rate4, Mode2Rate4, Mode2Rate4, Mode2Rate4, Mode2Rate4, Mode2Rate4},
@@ -137,8 +140,7 @@ std::int32_t TableModulus(int id) {
 }
 
 int ModeChangeTable(int mode, int koyaku, int setting) {
-    if (mode < 0 || mode > 2 || koyaku < 0 || koyaku > 9 || setting < 1 || setting > 6)
-        return kNoTable;
+    if (mode < 0 || mode > 2 || koyaku < 0 || koyaku > 9 || setting < 1 || setting > 6) return kNoTable;
     return kSelect[mode][koyaku][setting - 1];
 }
 

@@ -7,7 +7,8 @@
 
 namespace morvane {
 
-// Table ids in member order.
+// Table ids in member order, in rows by table family.
+// clang-format off
 enum TableId : int {
     KoyakuRate1, KoyakuRate2, KoyakuRate3, KoyakuRate4, KoyakuRate5, KoyakuRate6,
     Mode0Rate1, Mode0Rate2, Mode0Rate3, Mode0Rate4, Mode0Rate5, Mode0Rate6, Mode0Rate7,
@@ -22,6 +23,7 @@ enum TableId : int {
     InitModeRate1, InitModeRate2, InitModeRate3, InitModeRate4, InitModeRate5, InitModeRate6,
     kTableCount
 };
+// clang-format on
 static_assert(kTableCount == 56);
 
 inline constexpr int kNoTable = -1;

@@ -6,13 +6,27 @@
 namespace morvane {
 
 enum Koyaku : std::int32_t {
-    Cherry2 = 0, Cherry4 = 1, Suika_A = 2, Suika_B = 3, ReplayA = 4,
-    ReplayB = 5, Bell = 6, Chance = 7, Miss = 8, Blank = 9, BBGame = 99,
+    Cherry2 = 0,
+    Cherry4 = 1,
+    Suika_A = 2,
+    Suika_B = 3,
+    ReplayA = 4,
+    ReplayB = 5,
+    Bell = 6,
+    Chance = 7,
+    Miss = 8,
+    Blank = 9,
+    BBGame = 99,
 };
 inline constexpr int kKoyakuKinds = 10;  // 0..9; BBGame is a marker
 
 enum Mode : std::int32_t {
-    Hamari = 0, LowProb = 1, HighProb = 2, Precursor = 3, Blue7 = 4, Red7 = 5,
+    Hamari = 0,
+    LowProb = 1,
+    HighProb = 2,
+    Precursor = 3,
+    Blue7 = 4,
+    Red7 = 5,
 };
 inline constexpr int kModes = 6;
 inline constexpr int kOrdinaryModes = 3;
@@ -22,7 +36,11 @@ enum BBKind : std::int32_t { NoBB = 0, BlueBB = 1, RedBB = 2 };
 inline constexpr int kKModes = 4;  // continuation modes A..D
 
 enum Keizoku : std::int32_t {
-    EndToNormal = 0, EndToPrecursor = 1, EndToBlue7 = 2, EndToRed7 = 3, Continue = 4,
+    EndToNormal = 0,
+    EndToPrecursor = 1,
+    EndToBlue7 = 2,
+    EndToRed7 = 3,
+    Continue = 4,
 };
 
 inline constexpr int kMinSetting = 1;

@@ -102,7 +102,8 @@ const StateDynamics& Dynamics(int setting) {
     if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
     static const std::array<std::unique_ptr<StateDynamics>, kMaxSetting> all = [] {
         std::array<std::unique_ptr<StateDynamics>, kMaxSetting> a;
-        for (int s = kMinSetting; s <= kMaxSetting; ++s) a[static_cast<std::size_t>(s - 1)] = std::make_unique<StateDynamics>(s);
+        for (int s = kMinSetting; s <= kMaxSetting; ++s)
+            a[static_cast<std::size_t>(s - 1)] = std::make_unique<StateDynamics>(s);
         return a;
     }();
     return *all[static_cast<std::size_t>(setting - 1)];

@@ -38,7 +38,9 @@ public:
     void AddAfterBB(const BBEvents& bb, StateLaw& out) const;
     // Expected net medals of a BB of an event, its game's own small win
     // included.
-    double BBGameNet(int event) const { return model_.netPerGame + model_.bb[static_cast<std::size_t>(EventKind(event) - 1)].meanMedals; }
+    double BBGameNet(int event) const {
+        return model_.netPerGame + model_.bb[static_cast<std::size_t>(EventKind(event) - 1)].meanMedals;
+    }
 
     // The long-run law of BB events (summing to 1) and of the state just
     // after a BB game (long_run.h).

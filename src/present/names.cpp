@@ -15,11 +15,11 @@ std::string_view Pick(const std::array<std::string_view, N>& names, std::int32_t
 constexpr std::array<std::string_view, 6> kModeNames = {"ハマリ", "低確", "高確", "前兆", "青7揃い", "赤7揃い"};
 constexpr std::array<std::string_view, 4> kKModeNames = {"継続A(75%)", "継続B(79%)", "継続C(84%)", "継続D(88%)"};
 constexpr std::array<std::string_view, 8> kPlayNames = {"2枚チェリー", "4枚チェリー", "スイカA", "スイカB",
-                                                        "ReplayA",    "ReplayB",    "ベル",    "チャンス目"};
+                                                        "ReplayA",     "ReplayB",     "ベル",    "チャンス目"};
 constexpr std::array<std::string_view, 8> kRateNames = {"2枚チェリー", "4チェリー", "スイカA", "スイカB",
-                                                        "リプレイA",  "リプレイB", "ベル",    "チャンス目"};
+                                                        "リプレイA",   "リプレイB", "ベル",    "チャンス目"};
 constexpr std::array<std::string_view, 8> kPieNames = {"2枚チェリー", "4枚チェリー", "スイカA", "スイカB",
-                                                       "リプレイA",  "リプレイB",  "ベル",    "チャンス目"};
+                                                       "リプレイA",   "リプレイB",   "ベル",    "チャンス目"};
 
 }  // namespace
 

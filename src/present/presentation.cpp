@@ -14,12 +14,16 @@ constexpr Rgb kMarkerColours[kMarkerCount] = {0xFF00FF, 0x00FF00, 0x008000, 0xFF
 constexpr std::string_view kMarkerNames[kMarkerCount] = {"Cherry4", "Suika_A", "Suika_B", "Chance", "Cherry2"};
 
 // Marker series of a small win, or -1 for none.
-constexpr int kMarkerOfKoyaku[8] = {static_cast<int>(Marker::Cherry2), static_cast<int>(Marker::Cherry4),
-                                    static_cast<int>(Marker::Suika_A), static_cast<int>(Marker::Suika_B),
-                                    -1, -1, -1, static_cast<int>(Marker::Chance)};
+constexpr int kMarkerOfKoyaku[8] = {static_cast<int>(Marker::Cherry2),
+                                    static_cast<int>(Marker::Cherry4),
+                                    static_cast<int>(Marker::Suika_A),
+                                    static_cast<int>(Marker::Suika_B),
+                                    -1,
+                                    -1,
+                                    -1,
+                                    static_cast<int>(Marker::Chance)};
 
-constexpr Rgb kKoyakuSliceColours[8] = {0xFF0000, 0xFF00FF, 0x00FF00, 0x008000,
-                                        0x0000FF, 0x00FFFF, 0xFFFF00, 0xFFFFFF};
+constexpr Rgb kKoyakuSliceColours[8] = {0xFF0000, 0xFF00FF, 0x00FF00, 0x008000, 0x0000FF, 0x00FFFF, 0xFFFF00, 0xFFFFFF};
 constexpr Rgb kModeSliceColours[6] = {0x000080, 0xFF00FF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFFFFFF};
 constexpr Rgb kKModeSliceColours[4] = {0x0000FF, 0xFF00FF, 0x00FF00, 0xFFFF00};
 
@@ -96,10 +100,9 @@ void Presentation::Present(const PlayHistory& history, const Progress& progress)
 std::string Presentation::ResultLabel() const {
     if (n_ == 0) return {};
     const Tallies& t = tallies_;
-    return "BB初当り数:" + IntText(t.firstHits) + "\u3000" + "BB数:" + IntText(t.bbCount) + "\n" +
-           "BB確率:1/" + FormatFixed(figures_.bbProbability) + "  " + "機械割:" + FormatFixed(figures_.payoutRate) +
-           "%\n" + "継続数平均:" + FormatFixed(figures_.keizokuAverage) + "\n" + "収支:" +
-           IntText(figures_.balanceYen) + "円";
+    return "BB初当り数:" + IntText(t.firstHits) + "\u3000" + "BB数:" + IntText(t.bbCount) + "\n" + "BB確率:1/" +
+           FormatFixed(figures_.bbProbability) + "  " + "機械割:" + FormatFixed(figures_.payoutRate) + "%\n" +
+           "継続数平均:" + FormatFixed(figures_.keizokuAverage) + "\n" + "収支:" + IntText(figures_.balanceYen) + "円";
 }
 
 std::size_t Presentation::RowCount(Page page) const {
@@ -175,7 +178,8 @@ std::size_t Presentation::MarkerPointCount(Marker m) const { return markerPlays_
 
 ChartPoint Presentation::MarkerPoint(Marker m, std::size_t k) const {
     const std::size_t j = markerPlays_[static_cast<std::size_t>(m)][k];
-    return {static_cast<double>(history_->PlayNumLog()[j]), static_cast<double>(history_->MedalLog()[j]), MarkerColour(m)};
+    return {static_cast<double>(history_->PlayNumLog()[j]), static_cast<double>(history_->MedalLog()[j]),
+            MarkerColour(m)};
 }
 
 ChartPoint Presentation::Bar(std::size_t k) const {

@@ -12,8 +12,6 @@ std::string BatchFileName(const std::string& base, int setting, std::int32_t gam
     return name;
 }
 
-int BatchProgress(int i, int r) {
-    return r > 0 ? static_cast<int>(static_cast<double>(i) / r * 100.0) : 0;
-}
+int BatchProgress(int i, int r) { return r > 0 ? static_cast<int>(static_cast<double>(i) / r * 100.0) : 0; }
 
 }  // namespace morvane

@@ -32,12 +32,32 @@ public:
         iterator(Record* r, Field f) : r_(r), f_(f) {}
         T& operator*() const { return r_->*f_; }
         T& operator[](difference_type n) const { return r_[n].*f_; }
-        iterator& operator++() { ++r_; return *this; }
-        iterator operator++(int) { iterator t = *this; ++r_; return t; }
-        iterator& operator--() { --r_; return *this; }
-        iterator operator--(int) { iterator t = *this; --r_; return t; }
-        iterator& operator+=(difference_type n) { r_ += n; return *this; }
-        iterator& operator-=(difference_type n) { r_ -= n; return *this; }
+        iterator& operator++() {
+            ++r_;
+            return *this;
+        }
+        iterator operator++(int) {
+            iterator t = *this;
+            ++r_;
+            return t;
+        }
+        iterator& operator--() {
+            --r_;
+            return *this;
+        }
+        iterator operator--(int) {
+            iterator t = *this;
+            --r_;
+            return t;
+        }
+        iterator& operator+=(difference_type n) {
+            r_ += n;
+            return *this;
+        }
+        iterator& operator-=(difference_type n) {
+            r_ -= n;
+            return *this;
+        }
         friend iterator operator+(iterator i, difference_type n) { return i += n; }
         friend iterator operator+(difference_type n, iterator i) { return i += n; }
         friend iterator operator-(iterator i, difference_type n) { return i -= n; }

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace morvane {
 

@@ -10,8 +10,8 @@
 #include "shell/fonts.h"
 #include "shell/icon.h"
 #include "shell/links.h"
-#include "version.h"
 #include "shell/services.h"
+#include "version.h"
 
 namespace morvane {
 namespace {
@@ -70,10 +70,12 @@ TAboutBox::TAboutBox(Services& services, QWidget* parent) : QDialog(parent), ser
     Version = new QLabel(QStringLiteral("Version") + QString::fromLatin1(kMorvaneVersion), panel);
     Version->setObjectName(QStringLiteral("Version"));
     Version->move(88, 40);
-    Label2 = new LinkLabel(links::kContactCaption, [this] { Label2Click(); }, panel);
+    Label2 = new LinkLabel(
+        links::kContactCaption, [this] { Label2Click(); }, panel);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->move(148, 80);
-    Label1 = new LinkLabel(QStringLiteral("Morvaneのページ"), [this] { Label1Click(); }, panel);
+    Label1 = new LinkLabel(
+        QStringLiteral("Morvaneのページ"), [this] { Label1Click(); }, panel);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->move(196, 144);
     // Whole texts, clear of the raised frame: a label that would run into

@@ -11,22 +11,22 @@
 #include <QLocale>
 #include <QUrl>
 
-#include "analysis/estimate.h"
-#include "analysis/theory.h"
 #include "chart/chart_view.h"
+#include "estimation/estimate.h"
+#include "model/theory.h"
 #include "shell/about_box.h"
-#include "shell/estimate_form.h"
-#include "shell/spread_form.h"
-#include "shell/theory_form.h"
 #include "shell/chart_images.h"
-#include "shell/value_form.h"
 #include "shell/clock.h"
+#include "shell/estimate_form.h"
 #include "shell/form_input.h"
 #include "shell/hall_form.h"
 #include "shell/links.h"
 #include "shell/main_form.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
+#include "shell/spread_form.h"
+#include "shell/theory_form.h"
+#include "shell/value_form.h"
 
 namespace morvane {
 
@@ -35,15 +35,14 @@ void TMainForm::FileExitMenuClick() { close(); }
 void TMainForm::HelpAboutMenuClick() { aboutBox_->exec(); }
 
 namespace {
-QString BesideProgram(const QString& file) {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(file);
-}
+QString BesideProgram(const QString& file) { return QDir(QCoreApplication::applicationDirPath()).filePath(file); }
 }  // namespace
 
 void TMainForm::HelpManMenuClick() {
     // A missing manual is no error worth a message.
-    for (const QString& manual : {BesideProgram(links::kManualFile),
-                                  BesideProgram(links::kInstalledManualFolder + QLatin1Char('/') + links::kManualFile)}) {
+    for (const QString& manual :
+         {BesideProgram(links::kManualFile),
+          BesideProgram(links::kInstalledManualFolder + QLatin1Char('/') + links::kManualFile)}) {
         if (QFileInfo::exists(manual)) {
             services_.OpenUrl(QUrl::fromLocalFile(QFileInfo(manual).canonicalFilePath()));
             return;

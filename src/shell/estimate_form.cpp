@@ -2,28 +2,29 @@
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
-#include <QChart>
 #include <QBarSet>
+#include <QChart>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <climits>
 #include <cmath>
-#include <QValueAxis>
 
-#include "analysis/estimate.h"
-#include "analysis/likelihood.h"
-#include "analysis/theory.h"
 #include "chart/builders.h"
 #include "chart/chart_view.h"
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "model/likelihood.h"
+#include "model/theory.h"
 #include "present/names.h"
 #include "present/number_format.h"
 #include "shell/fonts.h"
+#include "shell/form_input.h"
 #include "shell/now_panel.h"
 #include "shell/prior_box.h"
-#include "shell/form_input.h"
 #include "shell/result_tables.h"
 #include "shell/texts.h"
 
@@ -47,9 +48,12 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
     Chart = MakeChart(this, QStringLiteral("設定ごとの確率"), {420, 160});
     layout->addWidget(Chart);
     Table = MakeTable({"設定", "確率", "事前の配分", "回数だけの判別"}, static_cast<int>(theories.size()), this);
-    Table->horizontalHeaderItem(1)->setToolTip(QStringLiteral("見えた記録とホールの配分から出した、その設定である確率"));
+    Table->horizontalHeaderItem(1)->setToolTip(
+        QStringLiteral("見えた記録とホールの配分から出した、その設定である確率"));
     Table->horizontalHeaderItem(2)->setToolTip(QStringLiteral("記録を見る前の、ホールの設定配分"));
-    Table->horizontalHeaderItem(3)->setToolTip(QStringLiteral("小役と初当りの回数だけから、配分を均等として出した確率。よくある設定判別ツールと同じ出し方で、比べるためのものです。"));
+    Table->horizontalHeaderItem(3)->setToolTip(
+        QStringLiteral("小役と初当りの回数だけから、配分を均等として出した確率。よくある設定判別ツールと同じ出し方で、"
+                       "比べるためのものです。"));
     // All six settings stay in sight when the panel below grows.
     Table->setFixedHeight(18 * 7 + 8);
     layout->addWidget(Table);
@@ -86,8 +90,9 @@ void TEstimateForm::Forget() {
             for (QBarSet* set : bars->barSets()) set->setColor(QColor(0xC8, 0xC8, 0xC8));
     Now->setEnabled(false);
     Seen->setEnabled(false);
-    EarlierLabel->setText(QStringLiteral("以下は、前に画面にあったプレイ（Play数 %1）の推測です。画面のプレイが変わると推測し直します。")
-                              .arg(shownGames_));
+    EarlierLabel->setText(
+        QStringLiteral("以下は、前に画面にあったプレイ（Play数 %1）の推測です。画面のプレイが変わると推測し直します。")
+            .arg(shownGames_));
     EarlierLabel->show();
 }
 
@@ -115,20 +120,23 @@ void TEstimateForm::Recompute() {
     const RecordBelief both = EstimateWithBelief(history.records(), *prior);
     const ExactEstimate& exact = both.estimate;
     if (seen.games == 0) {
-        Seen->setText(QStringLiteral("推測するプレイがありません。シミュレーションを実行するか、ファイルを開いてください。"));
+        Seen->setText(
+            QStringLiteral("推測するプレイがありません。シミュレーションを実行するか、ファイルを開いてください。"));
         Table->clearContents();
         Now->SetBelief(std::nullopt, 0);
     } else if (exact.problem) {
         const qulonglong game = exact.problemGame + 1;
-        Seen->setText(exact.unrecordable
-                          ? QStringLiteral("%1ゲーム目に、この機械が記録しない値があります。推測できません。").arg(game)
-                          : QStringLiteral("このプレイは、どの設定でも起こり得ません（%1ゲーム目）。推測できません。").arg(game));
+        Seen->setText(
+            exact.unrecordable
+                ? QStringLiteral("%1ゲーム目に、この機械が記録しない値があります。推測できません。").arg(game)
+                : QStringLiteral("このプレイは、どの設定でも起こり得ません（%1ゲーム目）。推測できません。").arg(game));
         Table->clearContents();
         Now->SetBelief(std::nullopt, 0);
     } else {
         QStringList wins;
         for (std::int32_t k = 0; k < 8; ++k) {
-            wins << Utf8(KoyakuRateName(k)) + QLatin1Char(':') + QString::number(seen.smallWins[static_cast<std::size_t>(k)]);
+            wins << Utf8(KoyakuRateName(k)) + QLatin1Char(':') +
+                        QString::number(seen.smallWins[static_cast<std::size_t>(k)]);
         }
         Seen->setText(QStringLiteral("Play数:%1　BB初当り数:%2\n%3\n%4")
                           .arg(seen.games)
@@ -147,7 +155,8 @@ void TEstimateForm::Recompute() {
             Put(Table, row, 0, QString::number(i + 1));
             Put(Table, row, 1, Percent(post.probability[i]));
             const double ll = post.logLikelihood[i];
-            Table->item(row, 1)->setToolTip(QStringLiteral("対数尤度: %1").arg(std::isinf(ll) ? QStringLiteral("-∞") : Fixed(ll, 3)));
+            Table->item(row, 1)->setToolTip(
+                QStringLiteral("対数尤度: %1").arg(std::isinf(ll) ? QStringLiteral("-∞") : Fixed(ll, 3)));
             Put(Table, row, 2, Percent(exact.prior[i]));
             countProbabilities_.push_back(counted.probability[i]);
             Put(Table, row, 3, Percent(counted.probability[i]));

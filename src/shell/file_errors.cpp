@@ -23,7 +23,8 @@ QString StepText(const FileError& e) {
     case FileStep::WriteFailed: return QStringLiteral("書き込みの途中で失敗しました。");
     case FileStep::FollowLink: return QStringLiteral("シンボリックリンクの先をたどれませんでした。");
     case FileStep::Replace: return QStringLiteral("書き終えたファイルを元のファイルと置き換えられませんでした。");
-    case FileStep::FolderNotWritable: return QStringLiteral("フォルダー「%1」に新しいファイルを作れません。").arg(folder);
+    case FileStep::FolderNotWritable:
+        return QStringLiteral("フォルダー「%1」に新しいファイルを作れません。").arg(folder);
     case FileStep::TemporaryFile:
         return QStringLiteral("保存先のフォルダー「%1」に一時ファイルを作れません。").arg(folder);
     case FileStep::NoReader: return QStringLiteral("このFIFOを読み取っているプログラムがありません。");
@@ -66,7 +67,8 @@ FileErrorBox FileErrorText(const QString& what, const FileError& e) {
     if (!step.isEmpty()) text += QLatin1Char('\n') + step;
     // The cause's number is about the temporary file, not the one named.
     QString cause = e.TemporaryFile() ? QString() : JapaneseCause(e.Code());
-    if (cause.isEmpty() && e.Code() != 0 && !e.TemporaryFile()) cause = QStringLiteral("システムのエラーです（エラー番号 %1）。").arg(e.Code());
+    if (cause.isEmpty() && e.Code() != 0 && !e.TemporaryFile())
+        cause = QStringLiteral("システムのエラーです（エラー番号 %1）。").arg(e.Code());
     if (!cause.isEmpty()) text += QLatin1Char('\n') + cause;
     return {text, Local(e.what())};
 }

@@ -1,5 +1,5 @@
-#include "app/hall_input.h"
 #include "shell/hall_form.h"
+#include "app/hall_input.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,8 +17,8 @@
 
 #include "app/hall_job.h"
 #include "app/input.h"
-#include "analysis/machine_belief.h"
-#include "analysis/trust.h"
+#include "estimation/machine_belief.h"
+#include "estimation/trust.h"
 #include "machine/vocabulary.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
@@ -39,9 +39,8 @@ struct CountKind {
     const char* caption;
 };
 constexpr CountKind kCountKinds[] = {
-    {"cherry2", "2枚チェリー"}, {"cherry4", "4枚チェリー"}, {"cherry", "チェリー(合算)"},
-    {"suika_a", "スイカA"},     {"suika_b", "スイカB"},     {"suika", "スイカ(合算)"},
-    {"chance", "チャンス目"},
+    {"cherry2", "2枚チェリー"}, {"cherry4", "4枚チェリー"}, {"cherry", "チェリー(合算)"}, {"suika_a", "スイカA"},
+    {"suika_b", "スイカB"},     {"suika", "スイカ(合算)"},  {"chance", "チャンス目"},
 };
 
 QString Cell(const QTableWidget* t, int row, int column) {
@@ -54,14 +53,16 @@ QString HallBBProblem(int row, const QStringList& cells, const HallBBReading& r)
     QStringList given;
     for (const QString& c : cells)
         if (!c.trimmed().isEmpty()) given << c.trimmed();
-    const QString line = QStringLiteral("BB履歴の%1行目「%2」の").arg(row + 1).arg(Quotable(given.join(QLatin1Char(' '))));
+    const QString line =
+        QStringLiteral("BB履歴の%1行目「%2」の").arg(row + 1).arg(Quotable(given.join(QLatin1Char(' '))));
     const QString text = Quotable(QString::fromStdString(r.text));
     switch (r.wrong) {
     case HallBBPart::Games:
-        return text.isEmpty() ? line + QStringLiteral("ゲーム数がありません（前のBBからのゲーム数、1以上の整数）。")
-                              : line + QStringLiteral("ゲーム数「%1」が読めません（前のBBからのゲーム数、1以上の整数）。").arg(text);
-    case HallBBPart::Colour:
-        return line + QStringLiteral("色「%1」が読めません（b: 青, r: 赤, ?: 不明）。").arg(text);
+        return text.isEmpty()
+                   ? line + QStringLiteral("ゲーム数がありません（前のBBからのゲーム数、1以上の整数）。")
+                   : line +
+                         QStringLiteral("ゲーム数「%1」が読めません（前のBBからのゲーム数、1以上の整数）。").arg(text);
+    case HallBBPart::Colour: return line + QStringLiteral("色「%1」が読めません（b: 青, r: 赤, ?: 不明）。").arg(text);
     case HallBBPart::Sets:
         return line + QStringLiteral("継続数「%1」が読めません（1以上の整数、分からなければ空欄）。").arg(text);
     case HallBBPart::None: break;
@@ -111,8 +112,9 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top);
 
     layout->addWidget(new QLabel(
-        QStringLiteral("BB履歴（データカウンターの古い順。ゲーム数はBBのゲームを含む。色は青・赤、継続数は分からなければ空欄。"
-                       "表計算ソフトなどから列ごと貼り付けられます）"),
+        QStringLiteral(
+            "BB履歴（データカウンターの古い順。ゲーム数はBBのゲームを含む。色は青・赤、継続数は分からなければ空欄。"
+            "表計算ソフトなどから列ごと貼り付けられます）"),
         this));
     BBTable = new QTableWidget(kBBRows, 3, this);
     BBTable->setObjectName(QStringLiteral("BBTable"));
@@ -154,7 +156,8 @@ THallForm::THallForm(QWidget* parent) : QDialog(parent) {
 }
 
 bool THallForm::eventFilter(QObject* watched, QEvent* e) {
-    if (watched == BBTable && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Paste)) {
+    if (watched == BBTable && e->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(e)->matches(QKeySequence::Paste)) {
         PasteIntoBBTable(QApplication::clipboard()->text());
         return true;
     }
@@ -223,13 +226,13 @@ void THallForm::Recompute() {
         std::int64_t tail = data->games;
         for (const HallBB& b : data->bbs) tail -= b.games;
         if (tail >= kMaxGamesSinceBB) {
-            missing = data->bbs.empty()
-                          ? QStringLiteral("BB履歴を入れてください。BBなしで続くのは%1ゲームまでです。")
-                                .arg(kMaxGamesSinceBB - 1)
-                          : QStringLiteral("最後のBBのあとが%1ゲームあります。BBなしで続くのは%2ゲームまでなので、"
-                                           "BB履歴の続きを入れてください。")
-                                .arg(tail)
-                                .arg(kMaxGamesSinceBB - 1);
+            missing = data->bbs.empty() ? QStringLiteral("BB履歴を入れてください。BBなしで続くのは%1ゲームまでです。")
+                                              .arg(kMaxGamesSinceBB - 1)
+                                        : QStringLiteral(
+                                              "最後のBBのあとが%1ゲームあります。BBなしで続くのは%2ゲームまでなので、"
+                                              "BB履歴の続きを入れてください。")
+                                              .arg(tail)
+                                              .arg(kMaxGamesSinceBB - 1);
             refused.problem = HallProblem::NoSetting;
             refused.problemIndex = data->bbs.size();
         }
@@ -272,7 +275,10 @@ void THallForm::MarkStale(bool stale, const QString& note) {
         return;
     }
     const HallData& d = *figuresOf_;
-    const QString of = QStringLiteral("総ゲーム数 %1・BB %2回・数えた小役 %3種類").arg(d.games).arg(d.bbs.size()).arg(d.counted.size());
+    const QString of = QStringLiteral("総ゲーム数 %1・BB %2回・数えた小役 %3種類")
+                           .arg(d.games)
+                           .arg(d.bbs.size())
+                           .arg(d.counted.size());
     FiguresLabel->setText((note.isEmpty() ? QString() : note + QStringLiteral("　")) +
                           QStringLiteral("下の表は、前に計算できた入力（%1）の結果です。").arg(of));
     FiguresLabel->show();
@@ -298,7 +304,8 @@ void THallForm::EstimateFinished() {
     Table->clearContents();
     figuresOf_ = data;
     MarkStale(false);
-    Status->setText(QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data.bbs.size()).arg(data.counted.size()));
+    Status->setText(
+        QStringLiteral("BB %1回、数えた小役 %2種類から推測しています。").arg(data.bbs.size()).arg(data.counted.size()));
     for (int s = 0; s < kMaxSetting; ++s) {
         const auto i = static_cast<std::size_t>(s);
         Put(Table, s, 0, QString::number(s + 1));

@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "analysis/likelihood.h"
-#include "analysis/hall_estimate.h"
+#include "estimation/hall_estimate.h"
+#include "model/likelihood.h"
 
 class QLabel;
 class QLineEdit;
@@ -74,7 +74,7 @@ private:
     QTimer* debounce_;
     TJobRunner* runner_;
     std::optional<HallData> waiting_;
-    SettingPrior waitingPrior_;  // the data the next posterior is of
+    SettingPrior waitingPrior_;          // the data the next posterior is of
     std::optional<HallData> figuresOf_;  // the data of the figures in sight
     bool stale_ = false;
 };

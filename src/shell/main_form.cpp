@@ -19,18 +19,18 @@
 #include <QTimer>
 #include <new>
 
-#include "analysis/theory.h"
+#include "model/theory.h"
 #include "present/qt/page_model.h"
 #include "shell/about_box.h"
-#include "shell/estimate_form.h"
-#include "shell/spread_form.h"
-#include "shell/theory_form.h"
 #include "shell/chart_images.h"
+#include "shell/estimate_form.h"
 #include "shell/fonts.h"
 #include "shell/icon.h"
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
+#include "shell/spread_form.h"
+#include "shell/theory_form.h"
 #include "system/memory_room.h"
 
 namespace morvane {
@@ -38,9 +38,9 @@ namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-constexpr std::array<QRect, kPageCount> kListBounds = {
-    QRect(4, 4, 373, 173), QRect(4, 5, 453, 172), QRect(4, 4, 329, 173),
-    QRect(4, 5, 305, 133), QRect(4, 5, 305, 105), QRect(4, 5, 305, 77)};
+constexpr std::array<QRect, kPageCount> kListBounds = {QRect(4, 4, 373, 173), QRect(4, 5, 453, 172),
+                                                       QRect(4, 4, 329, 173), QRect(4, 5, 305, 133),
+                                                       QRect(4, 5, 305, 105), QRect(4, 5, 305, 77)};
 
 constexpr int kClientWidth = 608;
 constexpr int kClientHeight = 699;
@@ -101,13 +101,16 @@ void TMainForm::BuildMenus() {
     FileStopMenu = item(file, "FileStopMenu", QStringLiteral("中止(&T)"), &TMainForm::FileStopMenuClick);
     FileStopMenu->setShortcut(QKeySequence(Qt::Key_Escape));
     FileExitMenu = item(file, "FileExitMenu", QStringLiteral("終了(&X)"), &TMainForm::FileExitMenuClick);
-    AnalysisTheoryMenu = item(analysis, "AnalysisTheoryMenu", QStringLiteral("理論値(&T)"), &TMainForm::AnalysisTheoryMenuClick);
+    AnalysisTheoryMenu =
+        item(analysis, "AnalysisTheoryMenu", QStringLiteral("理論値(&T)"), &TMainForm::AnalysisTheoryMenuClick);
     AnalysisEstimateMenu =
         item(analysis, "AnalysisEstimateMenu", QStringLiteral("設定推測(&E)"), &TMainForm::AnalysisEstimateMenuClick);
-    AnalysisSpreadMenu = item(analysis, "AnalysisSpreadMenu", QStringLiteral("分布(&D)"), &TMainForm::AnalysisSpreadMenuClick);
+    AnalysisSpreadMenu =
+        item(analysis, "AnalysisSpreadMenu", QStringLiteral("分布(&D)"), &TMainForm::AnalysisSpreadMenuClick);
     AnalysisHallMenu =
         item(analysis, "AnalysisHallMenu", QStringLiteral("ホールデータ(&H)"), &TMainForm::AnalysisHallMenuClick);
-    AnalysisValueMenu = item(analysis, "AnalysisValueMenu", QStringLiteral("期待値(&V)"), &TMainForm::AnalysisValueMenuClick);
+    AnalysisValueMenu =
+        item(analysis, "AnalysisValueMenu", QStringLiteral("期待値(&V)"), &TMainForm::AnalysisValueMenuClick);
     HelpAboutMenu = item(help, "HelpAboutMenu", QStringLiteral("バージョン情報(&A)"), &TMainForm::HelpAboutMenuClick);
     HelpManMenu = item(help, "HelpManMenu", QStringLiteral("取扱説明書(&C)"), &TMainForm::HelpManMenuClick);
     JWord1 = item(help, "JWord1", QStringLiteral("JWordのインストール"), &TMainForm::JWord1Click);
@@ -204,7 +207,8 @@ void TMainForm::BuildControls() {
     for (chart::ChartView* view :
          {charts_->SlumpChart, charts_->SlumpChart2, charts_->KoyakuChart, charts_->ModeStayChart, charts_->KModeChart})
         AddImageItems(view, services_, this);
-    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect}) charts_->PlacePie(page, List(page)->geometry());
+    for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect})
+        charts_->PlacePie(page, List(page)->geometry());
 
     GroupBox1 = new QGroupBox(QStringLiteral("小役出現表示"), client);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -246,8 +250,9 @@ void TMainForm::Guarded(F&& f) {
         f();
     } catch (const std::bad_alloc&) {
         // With the size, as every refusal for memory gives it.
-        services_.ShowError(this, texts::kProgramCaption,
-                            texts::kOutOfMemory + QStringLiteral("\n使えるメモリ: %1 バイト").arg(AvailableMemoryBytes()));
+        services_.ShowError(
+            this, texts::kProgramCaption,
+            texts::kOutOfMemory + QStringLiteral("\n使えるメモリ: %1 バイト").arg(AvailableMemoryBytes()));
     } catch (const std::exception& e) {
         services_.ShowError(this, texts::kProgramCaption, QString::fromUtf8(e.what()));
     }

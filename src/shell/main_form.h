@@ -11,8 +11,8 @@
 #include <optional>
 #include <vector>
 
-#include "present/presentation.h"
 #include "app/session.h"
+#include "present/presentation.h"
 #include "shell/texts.h"
 
 class QAction;
@@ -46,8 +46,7 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     // Seeds the machine from the clock unless a seed is given (tests, tools).
-    explicit TMainForm(Services& services, std::optional<std::uint32_t> seed = std::nullopt,
-                       QWidget* parent = nullptr);
+    explicit TMainForm(Services& services, std::optional<std::uint32_t> seed = std::nullopt, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Command handlers, named after their control and event.

@@ -11,8 +11,8 @@
 #include <charconv>
 #include <cmath>
 
-#include "analysis/value_by_count.h"
 #include "app/input.h"
+#include "model/value_by_count.h"
 #include "present/names.h"
 #include "shell/job_runner.h"
 #include "shell/result_tables.h"
@@ -74,7 +74,8 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     auto* tables = new QHBoxLayout;
     StateTable = MakeTable({QStringLiteral("いまの状態"), QStringLiteral("確率")}, kModes, this);
     StateTable->setObjectName(QStringLiteral("StateTable"));
-    StateTable->setToolTip(QStringLiteral("最後のゲームのあと、台がいまどのモードにいるかの確率（設定の確率で混ぜたもの）"));
+    StateTable->setToolTip(
+        QStringLiteral("最後のゲームのあと、台がいまどのモードにいるかの確率（設定の確率で混ぜたもの）"));
     for (int m = 0; m < kModes; ++m) Put(StateTable, m, 0, Utf8(ModeName(m)));
     // Sized for the widest figure it will hold, so no share is cut.
     Put(StateTable, 0, 1, QStringLiteral("100.00%"));
@@ -88,8 +89,8 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
                             QStringLiteral("次のBBまで 収支"), QStringLiteral("次のBBまで G数")},
                            kMaxSetting + 1, this);
     ValueTable->setObjectName(QStringLiteral("NowValueTable"));
-    ValueTable->horizontalHeaderItem(1)->setToolTip(
-        QStringLiteral("この先、入れたゲーム数だけ打ってやめたときの収支の平均（枚）。最後のゲームのBBは継続まで数えます。"));
+    ValueTable->horizontalHeaderItem(1)->setToolTip(QStringLiteral(
+        "この先、入れたゲーム数だけ打ってやめたときの収支の平均（枚）。最後のゲームのBBは継続まで数えます。"));
     ValueTable->horizontalHeaderItem(2)->setToolTip(
         QStringLiteral("次のBBとその継続が終わるまで打ってやめたときの収支の平均（枚）"));
     ValueTable->horizontalHeaderItem(3)->setToolTip(QStringLiteral("次のBBとその継続が終わるまでの平均ゲーム数"));
@@ -110,7 +111,8 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     auto* trust = new QHBoxLayout;
     TrustButton = new QPushButton(QStringLiteral("推測の信頼度を調べる"), this);
     TrustButton->setObjectName(QStringLiteral("TrustButton"));
-    TrustButton->setToolTip(QStringLiteral("同じゲーム数の台を%1台分模擬して、この推測がどれだけ当たるかを調べます。").arg(kTrustSessions));
+    TrustButton->setToolTip(
+        QStringLiteral("同じゲーム数の台を%1台分模擬して、この推測がどれだけ当たるかを調べます。").arg(kTrustSessions));
     trust->addWidget(TrustButton);
     trust->addStretch();
     layout->addLayout(trust);
@@ -175,7 +177,8 @@ std::optional<MoreGamesRequest> TNowPanel::MoreRequest() const {
     const std::string t = ThresholdEdit->text().trimmed().toStdString();
     double percent = 0;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), percent, std::chars_format::fixed);
-    if (!k || *k < 1 || t.empty() || ec != std::errc() || end != t.data() + t.size() || !(percent > 0 && percent <= 100))
+    if (!k || *k < 1 || t.empty() || ec != std::errc() || end != t.data() + t.size() ||
+        !(percent > 0 && percent <= 100))
         return std::nullopt;
     MoreGamesRequest r;
     r.games = *k;
@@ -204,8 +207,10 @@ void TNowPanel::StartMore() {
     more_->Cancel();
     known_.more.reset();
     moreWaiting_ = belief_ && MoreRequest();
-    if (moreWaiting_) moreDebounce_->start();
-    else moreDebounce_->stop();
+    if (moreWaiting_)
+        moreDebounce_->start();
+    else
+        moreDebounce_->stop();
     ShowMore();
 }
 
@@ -305,8 +310,9 @@ void TNowPanel::ShowDecision() {
         return;
     }
     const MachineNow& now = *known_.now;
-    QString text = QStringLiteral("前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
-                                  "（約%5ゲーム）です。")
+    QString text = QStringLiteral(
+                       "前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
+                       "（約%5ゲーム）です。")
                        .arg(now.gamesSinceBB)
                        .arg(now.horizon)
                        .arg(MedalsAndYen(now.nextGames), MedalsAndYen(now.untilBB), Fixed(now.untilBBGames, 0));
@@ -320,15 +326,18 @@ void TNowPanel::ShowDecision() {
     switch (a.verdict) {
     case Verdict::Quit: text += QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
     case Verdict::AboutEven:
-        text += QStringLiteral("ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
-                               "比べて小さな差で、続けてもやめても大きな違いはありません。")
-                    .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"), RuleWords(best),
-                         GainWords(best, known_.spread), Fixed(known_.spread ? known_.spread->sd : 0, 0));
+        text +=
+            QStringLiteral(
+                "ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
+                "比べて小さな差で、続けてもやめても大きな違いはありません。")
+                .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"), RuleWords(best),
+                     GainWords(best, known_.spread), Fixed(known_.spread ? known_.spread->sd : 0, 0));
         break;
     case Verdict::Keep:
         if (a.precursorLook)
-            text += QStringLiteral("前兆の可能性があるので、あと%1ゲームだけ様子を見る価値があります（%2）。"
-                                   "それより長く打っても平均は増えません。")
+            text += QStringLiteral(
+                        "前兆の可能性があるので、あと%1ゲームだけ様子を見る価値があります（%2）。"
+                        "それより長く打っても平均は増えません。")
                         .arg(best.n)
                         .arg(GainWords(best, known_.spread));
         else
@@ -351,8 +360,9 @@ void TNowPanel::ShowTrust() {
     }
     const Trust& t = *known_.trust;
     QStringList lines;
-    lines << QStringLiteral("設定をこの配分で選んだ台の%1ゲームの%2%3回を模擬すると、いちばん確率の高い設定が本当の設定だったのは"
-                            "%4でした。表示された確率が当たる割合（10%ごと）:")
+    lines << QStringLiteral(
+                 "設定をこの配分で選んだ台の%1ゲームの%2%3回を模擬すると、いちばん確率の高い設定が本当の設定だったのは"
+                 "%4でした。表示された確率が当たる割合（10%ごと）:")
                  .arg(recordGames_)
                  .arg(hall_ ? QStringLiteral("データ（同じ形のBB履歴と数えた小役）") : QStringLiteral("記録"))
                  .arg(t.sessions)

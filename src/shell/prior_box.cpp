@@ -26,7 +26,8 @@ TPriorBox::TPriorBox(QWidget* parent) : QGroupBox(QStringLiteral("ホールの�
         grid->addWidget(new QLabel(QStringLiteral("設定%1").arg(s + 1), this), 0, s);
         auto* e = new QLineEdit(QStringLiteral("1"), this);
         e->setObjectName(QStringLiteral("Prior%1").arg(s + 1));
-        e->setToolTip(QStringLiteral("このホールで設定%1が使われる割合の目安。重みは合計で割って確率にします。").arg(s + 1));
+        e->setToolTip(
+            QStringLiteral("このホールで設定%1が使われる割合の目安。重みは合計で割って確率にします。").arg(s + 1));
         grid->addWidget(e, 1, s);
         connect(e, &QLineEdit::textChanged, this, [this] {
             ShowShape();

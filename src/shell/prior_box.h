@@ -6,7 +6,7 @@
 #include <array>
 #include <optional>
 
-#include "analysis/setting_prior.h"
+#include "model/setting_prior.h"
 
 class QComboBox;
 class QLineEdit;

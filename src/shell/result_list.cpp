@@ -80,8 +80,10 @@ void ResultList::scrollTo(const QModelIndex& index, ScrollHint hint) {
     }
     const QRect r = visualRect(index);
     QScrollBar* h = horizontalScrollBar();
-    if (r.left() < 0) h->setValue(h->value() + r.left());
-    else if (r.right() > viewport()->width()) h->setValue(h->value() + std::min(r.left(), r.right() - viewport()->width()));
+    if (r.left() < 0)
+        h->setValue(h->value() + r.left());
+    else if (r.right() > viewport()->width())
+        h->setValue(h->value() + std::min(r.left(), r.right() - viewport()->width()));
 }
 
 QModelIndex ResultList::indexAt(const QPoint& point) const {
@@ -201,7 +203,8 @@ QString ResultList::SelectionText(qint64* selectedRows) const {
     // Rows from the selection's ranges, so selecting everything of a long
     // run never lists every index.
     std::vector<std::pair<int, int>> spans;
-    for (const QItemSelectionRange& range : selectionModel()->selection()) spans.emplace_back(range.top(), range.bottom());
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+        spans.emplace_back(range.top(), range.bottom());
     std::sort(spans.begin(), spans.end());
     qint64 selected = 0;
     int next = 0;  // rows before this are counted

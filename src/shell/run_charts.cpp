@@ -21,7 +21,9 @@ namespace {
 // A history column as the chart reads it: values one record apart.
 chart::Samples Samples(Column c) { return {c.first(), c.size(), Column::kStrideBytes}; }
 
-QColor Colour(Rgb rgb) { return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF)); }
+QColor Colour(Rgb rgb) {
+    return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
+}
 
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 
@@ -92,7 +94,8 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
     // The bars stand on 0 with room for their figures whatever the view:
     // a zoom or a scroll moves along the BBs only.
     SlumpChart2->SetZoomFit([this](std::vector<chart::ChartView::AxisRange>& ranges) {
-        const auto bottom = std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.axis == Bottom2; });
+        const auto bottom =
+            std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.axis == Bottom2; });
         for (auto& r : ranges)
             if (r.axis == Left2 && bottom != ranges.end()) {
                 r.min = 0;
@@ -406,7 +409,8 @@ void RunCharts::PlacePie(Page page, const QRect& list) {
     QRect place(besideLeft, kPieTop + (kPieHeight - one.height()) / 2, one.width(), one.height());
     if (besideLeft + one.width() > right) {
         int columns = 1;
-        while (columns < static_cast<int>(legend->Entries().size()) && legend->SizeFor(columns + 1).width() <= list.width())
+        while (columns < static_cast<int>(legend->Entries().size()) &&
+               legend->SizeFor(columns + 1).width() <= list.width())
             ++columns;
         const QSize size = legend->SizeFor(columns);
         if (list.bottom() + 5 + size.height() <= sheet->height() - 2) {

@@ -56,13 +56,13 @@ public:
     chart::ChartView* KModeChart;
     QLabel* Label4;
     QLabel* Label5;
-    QValueAxis* Bottom;   // SlumpChart: "play"
-    QValueAxis* Left;     // "Medal"
-    QValueAxis* Right;    // "滞在モード", 0 .. 5; while the band shows, its strip is 0 .. 1
+    QValueAxis* Bottom;  // SlumpChart: "play"
+    QValueAxis* Left;    // "Medal"
+    QValueAxis* Right;   // "滞在モード", 0 .. 5; while the band shows, its strip is 0 .. 1
     static constexpr int kModeLevels = 5;
     QCategoryAxis* ModeAxis;  // Right as the axis of figures it is
-    QValueAxis* Bottom2;  // SlumpChart2: "ボーナス回数"
-    QValueAxis* Left2;    // "Play数"
+    QValueAxis* Bottom2;      // SlumpChart2: "ボーナス回数"
+    QValueAxis* Left2;        // "Play数"
     std::unique_ptr<chart::EnvelopeLine> ModeSeries;
     std::unique_ptr<chart::EnvelopeLine> SlumpSeries;
     std::array<std::unique_ptr<chart::ThinnedPoints>, kMarkerCount> Markers;

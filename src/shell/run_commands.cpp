@@ -11,7 +11,6 @@
 
 #include "present/qt/page_model.h"
 #include "run/history_room.h"
-#include "system/memory_room.h"
 #include "shell/estimate_form.h"
 #include "shell/file_errors.h"
 #include "shell/form_input.h"
@@ -19,6 +18,7 @@
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
+#include "system/memory_room.h"
 
 namespace morvane {
 namespace {

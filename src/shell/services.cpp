@@ -48,8 +48,8 @@ QString DesktopServices::AskOpenFileName(QWidget* parent, const QString& initial
 }
 
 bool DesktopServices::AskReplace(QWidget* parent, const QString& path) {
-    QMessageBox box(QMessageBox::Question, texts::kReplaceCaption, texts::ReplaceQuestion(QDir::toNativeSeparators(path)),
-                    QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, texts::kReplaceCaption,
+                    texts::ReplaceQuestion(QDir::toNativeSeparators(path)), QMessageBox::Yes | QMessageBox::No, parent);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

@@ -7,12 +7,12 @@
 #include <QDateTime>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QHeaderView>
 #include <QScrollBar>
-#include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
@@ -20,8 +20,8 @@
 #include "chart/builders.h"
 #include "chart/chart_view.h"
 #include "present/names.h"
-#include "analysis/spread_report.h"
 #include "present/number_format.h"
+#include "sessions/spread_report.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
 #include "shell/job_runner.h"
@@ -216,7 +216,11 @@ void TSpreadForm::FitColumns() {
 
 QString TSpreadForm::ShownInputs() const {
     const SpreadRequest& r = result_.summary.request;
-    return QStringLiteral("設定%1・Play数 %2 × %3 回（シード %4）").arg(r.setting).arg(r.games).arg(r.sessions).arg(r.seed);
+    return QStringLiteral("設定%1・Play数 %2 × %3 回（シード %4）")
+        .arg(r.setting)
+        .arg(r.games)
+        .arg(r.sessions)
+        .arg(r.seed);
 }
 
 bool TSpreadForm::InputsAreShown() const {
@@ -247,18 +251,19 @@ void TSpreadForm::InputsChanged() {
         return;
     }
     MarkStale(true);
-    StatusLabel->setText(QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(ShownInputs()));
+    StatusLabel->setText(
+        QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(ShownInputs()));
 }
 
 void TSpreadForm::Present() {
     const SpreadRequest& r = result_.summary.request;
     summary_ = QStringLiteral("設定%1　Play数 %2 × %3 回（シード %4）　収支プラス %5 回 (%6%)")
-                                .arg(r.setting)
-                                .arg(r.games)
-                                .arg(r.sessions)
-                                .arg(r.seed)
-                                .arg(result_.summary.ahead)
-                                .arg(Fixed(100.0 * static_cast<double>(result_.summary.ahead) / r.sessions, 2));
+                   .arg(r.setting)
+                   .arg(r.games)
+                   .arg(r.sessions)
+                   .arg(r.seed)
+                   .arg(result_.summary.ahead)
+                   .arg(Fixed(100.0 * static_cast<double>(result_.summary.ahead) / r.sessions, 2));
     StatusLabel->setText(summary_);
     // morvane-sim spread's figures, rounded for reading so that every
     // column is in sight.
@@ -278,16 +283,18 @@ void TSpreadForm::Present() {
                     .arg(end.name == "worst" ? QStringLiteral("最悪") : QStringLiteral("最良"),
                          QString::fromStdString(end.cells[0]), QString::fromStdString(end.cells[1]),
                          QString::fromStdString(end.cells[2]));
-    EndsLabel->setText(ends.join(QStringLiteral("　")) +
-                       QStringLiteral("\nそのセッションだけを打ち直すには: morvane-sim run --seed シード --setting %1 --games %2")
-                           .arg(r.setting)
-                           .arg(r.games));
+    EndsLabel->setText(
+        ends.join(QStringLiteral("　")) +
+        QStringLiteral("\nそのセッションだけを打ち直すには: morvane-sim run --seed シード --setting %1 --games %2")
+            .arg(r.setting)
+            .arg(r.games));
     QChart* c = Chart->chart();
     chart::ClearChart(c);
     const BalanceHistogram& h = result_.histogram;
-    chart::BuildHistogram(c, h.low, h.width, h.counts,
-                          {QStringLiteral("セッション数"), QStringLiteral("最終収支(枚)"), QStringLiteral("セッション数"),
-                           QColor(0xFF, 0x8E, 0x8E), QColor(0xC0, 0x40, 0x40), MainFont()});
+    chart::BuildHistogram(
+        c, h.low, h.width, h.counts,
+        {QStringLiteral("セッション数"), QStringLiteral("最終収支(枚)"), QStringLiteral("セッション数"),
+         QColor(0xFF, 0x8E, 0x8E), QColor(0xC0, 0x40, 0x40), MainFont()});
     shown_ = true;
     fresh_ = true;
     MarkStale(false);

@@ -43,13 +43,15 @@ Launch ParseLaunch(const QStringList& arguments) {
         } else if (options && (a == QLatin1String("--help") || a == QLatin1String("-h"))) {
             return {Launch::Kind::Help, {}, {}};
         } else if (options && a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
-            if (launch.kind != Launch::Kind::Bad) launch = {Launch::Kind::Bad, {}, QStringLiteral("unknown option ") + a};
+            if (launch.kind != Launch::Kind::Bad)
+                launch = {Launch::Kind::Bad, {}, QStringLiteral("unknown option ") + a};
         } else {
             files << a;
         }
     }
     // Taken as named where the program started, whatever it does later.
-    if (launch.kind == Launch::Kind::Window && !files.isEmpty()) launch.file = QFileInfo(files.first()).absoluteFilePath();
+    if (launch.kind == Launch::Kind::Window && !files.isEmpty())
+        launch.file = QFileInfo(files.first()).absoluteFilePath();
     return launch;
 }
 

@@ -8,25 +8,27 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <cmath>
 #include <QValueAxis>
+#include <cmath>
 
-#include "analysis/estimate.h"
-#include "analysis/theory.h"
 #include "chart/chart_view.h"
+#include "estimation/estimate.h"
 #include "machine/medals.h"
+#include "model/theory.h"
 #include "present/names.h"
 #include "present/number_format.h"
-#include "system/memory_room.h"
 #include "shell/fonts.h"
 #include "shell/form_input.h"
 #include "shell/result_tables.h"
 #include "shell/texts.h"
+#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
 
-QString OneIn(double perGame) { return perGame > 0 ? QStringLiteral("1/") + Fixed(1 / perGame, 2) : QStringLiteral("0"); }
+QString OneIn(double perGame) {
+    return perGame > 0 ? QStringLiteral("1/") + Fixed(1 / perGame, 2) : QStringLiteral("0");
+}
 
 }  // namespace
 
@@ -54,7 +56,7 @@ TTheoryForm::TTheoryForm(const std::vector<SettingTheory>& theories, QWidget* pa
     auto* runLayout = new QVBoxLayout(runPage);
     RunCaption = new QLabel(runPage);
     RunTable = MakeTable({"設定", "期待収支(枚)", "期待収支(円)", "BB初当り数", "BB数", "BB初当り数の標準偏差"},
-                     static_cast<int>(theories.size()), runPage);
+                         static_cast<int>(theories.size()), runPage);
     runLayout->addWidget(RunCaption);
     runLayout->addWidget(RunTable);
     Pages->addTab(LongRunTable, QStringLiteral("機械割・BB"));
@@ -72,7 +74,8 @@ TTheoryForm::TTheoryForm(const std::vector<SettingTheory>& theories, QWidget* pa
         Put(LongRunTable, row, 3, Fixed(f.setsPerBB, 2));
         Put(LongRunTable, row, 4, Percent(f.kindShare[0]));
         Put(LongRunTable, row, 5, Percent(f.kindShare[1]));
-        for (int k = 0; k < kKModes; ++k) Put(LongRunTable, row, 6 + k, Percent(f.kmodeShare[static_cast<std::size_t>(k)]));
+        for (int k = 0; k < kKModes; ++k)
+            Put(LongRunTable, row, 6 + k, Percent(f.kmodeShare[static_cast<std::size_t>(k)]));
         Put(ModeTable, row, 0, setting);
         for (int m = 0; m < kModes; ++m) Put(ModeTable, row, 1 + m, Percent(f.modeShare[static_cast<std::size_t>(m)]));
         Put(WinTable, row, 0, setting);

@@ -25,9 +25,9 @@ namespace {
 
 constexpr int kMixedIndex = kMaxSetting;  // the box's entry after 設定6
 
-const QStringList kColumns{"ゲーム数",         "期待収支(枚)", "期待収支(円)", "当たりまでの平均ゲーム数",
+const QStringList kColumns{"ゲーム数",         "期待収支(枚)",     "期待収支(円)",       "当たりまでの平均ゲーム数",
                            "天井で当たる確率", "収支の中央値(枚)", "プラスで終わる確率", "下位10%(枚)",
-                           "下位25%(枚)",      "上位25%(枚)", "上位10%(枚)"};
+                           "下位25%(枚)",      "上位25%(枚)",      "上位10%(枚)"};
 const QStringList kTips{
     "データカウンターが示す、前回のBBからのゲーム数",
     "次のBBとその継続が終わるまで打ったときの収支の平均（枚）",
@@ -43,8 +43,8 @@ const QStringList kTips{
 };
 
 const std::array<QColor, kMaxSetting + 1> kLineColors = {
-    QColor(0x40, 0x60, 0xC0), QColor(0x40, 0xA0, 0xC0), QColor(0x40, 0xA0, 0x60),
-    QColor(0xC0, 0xA0, 0x20), QColor(0xE0, 0x70, 0x20), QColor(0xC0, 0x20, 0x20), QColor(0x20, 0x20, 0x20)};
+    QColor(0x40, 0x60, 0xC0), QColor(0x40, 0xA0, 0xC0), QColor(0x40, 0xA0, 0x60), QColor(0xC0, 0xA0, 0x20),
+    QColor(0xE0, 0x70, 0x20), QColor(0xC0, 0x20, 0x20), QColor(0x20, 0x20, 0x20)};
 
 }  // namespace
 
@@ -147,7 +147,8 @@ std::optional<ValueJobRequest> TValueForm::DrawChart() {
     chart::Line& mixed = lines.emplace_back();
     mixed.name = r->prior.IsUniform() ? QStringLiteral("混合(均等)") : QStringLiteral("混合(配分)");
     mixed.color = kLineColors[kMaxSetting];
-    for (const CountValueRow& row : chartFigures_.mixed.rows) mixed.x.push_back(row.gamesSince), mixed.y.push_back(row.evMedals);
+    for (const CountValueRow& row : chartFigures_.mixed.rows)
+        mixed.x.push_back(row.gamesSince), mixed.y.push_back(row.evMedals);
     chart::ClearChart(Chart->chart());
     chart::BuildLineChart(Chart->chart(), lines,
                           {QStringLiteral("前回のBBからのゲーム数"), QStringLiteral("期待収支(枚)"), MainFont()});
@@ -196,13 +197,15 @@ void TValueForm::InputsChanged() {
     const ValueJobRequest& r = *shownRequest_;
     const QString which = r.setting ? QStringLiteral("設定%1").arg(r.setting)
                                     : QStringLiteral("配分「%1」で混合").arg(PriorText(r.prior));
-    StatusLabel->setText(QStringLiteral("下の表は %1・交換率 %2枚/1000円 の結果です。計算を押すと、いまの入力で計算します。")
-                             .arg(which, QString::number(r.exchange.medalsPer1000Yen, 'g', 10)));
+    StatusLabel->setText(
+        QStringLiteral("下の表は %1・交換率 %2枚/1000円 の結果です。計算を押すと、いまの入力で計算します。")
+            .arg(which, QString::number(r.exchange.medalsPer1000Yen, 'g', 10)));
 }
 
 void TValueForm::Present() {
     const ValueJobRequest& r = runner_->Current<ValueJob>()->Request();
-    const QString which = r.setting ? QStringLiteral("設定%1").arg(r.setting) : QStringLiteral("ホールの配分で混合した台");
+    const QString which =
+        r.setting ? QStringLiteral("設定%1").arg(r.setting) : QStringLiteral("ホールの配分で混合した台");
     QString aim = shown_.positiveFrom
                       ? QStringLiteral("%1ゲームから先は期待収支がプラスです（狙い目）。").arg(*shown_.positiveFrom)
                       : QStringLiteral("どのゲーム数でも期待収支はプラスになりません。");

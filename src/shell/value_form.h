@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <optional>
 
-#include "analysis/value_by_count.h"
 #include "app/value_job.h"
+#include "model/value_by_count.h"
 
 class QComboBox;
 class QLabel;

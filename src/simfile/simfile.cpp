@@ -1,7 +1,7 @@
 #include "simfile/simfile.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -45,8 +45,8 @@ void EncodeRecordsPortable(std::span<const GameRecord> records, const ByteSink& 
         const std::size_t count = std::min(kChunkRecords, records.size() - start);
         char* dst = buf.data();
         for (const GameRecord& r : records.subspan(start, count)) {
-            for (std::int32_t v : {r.gamesSinceBB, r.medalBalance, r.bbSets, r.playCount, r.bbKind, r.kmode, r.mode,
-                                   r.koyaku}) {
+            for (std::int32_t v :
+                 {r.gamesSinceBB, r.medalBalance, r.bbSets, r.playCount, r.bbKind, r.kmode, r.mode, r.koyaku}) {
                 PutLE(dst, v);
                 dst += 4;
             }
@@ -57,7 +57,7 @@ void EncodeRecordsPortable(std::span<const GameRecord> records, const ByteSink& 
 
 void DecodeRecordsPortable(const char* p, std::size_t records, GameRecord* out) {
     for (std::size_t i = 0; i < records; ++i, p += kSimRecordBytes) {
-        out[i] = {GetLE(p), GetLE(p + 4), GetLE(p + 8), GetLE(p + 12),
+        out[i] = {GetLE(p),      GetLE(p + 4),  GetLE(p + 8),  GetLE(p + 12),
                   GetLE(p + 16), GetLE(p + 20), GetLE(p + 24), GetLE(p + 28)};
     }
 }
@@ -172,7 +172,9 @@ SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::option
             decoder.emplace(out, SimRecordsIn(opened.regularSize),
                             availableBytes ? *availableBytes : AvailableMemoryBytes());
         },
-        [&](std::string_view bytes) { return decoder->Feed({bytes.data(), bytes.size()}); });
+        [&](std::string_view bytes) {
+            return decoder->Feed({bytes.data(), bytes.size()});
+        });
     return decoder->Finish();
 }
 

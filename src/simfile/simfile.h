@@ -48,8 +48,8 @@ enum class SimStatus {
 
 struct SimReadResult {
     SimStatus status = SimStatus::NotSimulation;
-    SimHeader header;                 // missing header fields read as 0
-    std::uint64_t droppedBytes = 0;   // of an incomplete last record
+    SimHeader header;                // missing header fields read as 0
+    std::uint64_t droppedBytes = 0;  // of an incomplete last record
 };
 
 // Incremental reader: feed the file's bytes in chunks of any size. The

@@ -9,7 +9,6 @@
 #include <fstream>
 #include <sstream>
 
-
 namespace morvane {
 namespace {
 
@@ -76,8 +75,8 @@ std::optional<std::uint64_t> RoomAlong(fs::path dir, const fs::path& top, const 
         const std::optional<std::uint64_t> limit = ReadNumber(dir / files.limit);
         if (limit && *limit < kV1NoLimit) {
             const std::uint64_t usage = ReadNumber(dir / files.usage).value_or(0);
-            const std::uint64_t cache = StatField(dir / "memory.stat", files.inactiveFile) +
-                                        StatField(dir / "memory.stat", files.activeFile);
+            const std::uint64_t cache =
+                StatField(dir / "memory.stat", files.inactiveFile) + StatField(dir / "memory.stat", files.activeFile);
             const std::uint64_t used = usage > cache ? usage - cache : 0;
             const std::uint64_t here = *limit > used ? *limit - used : 0;
             room = room ? std::min(*room, here) : here;

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "system/printable.h"
 #include "system/file_error.h"
+#include "system/printable.h"
 
 namespace morvane {
 
@@ -39,7 +39,8 @@ void ReadInPieces(const std::string& path, std::size_t pieceBytes,
         if (r < 0) {
             if (errno == EINTR) continue;
             const int err = errno;
-            throw FileError(FileStep::Read, Printable(path), Printable(path) + ": read failed: " + std::strerror(err), err);
+            throw FileError(FileStep::Read, Printable(path), Printable(path) + ": read failed: " + std::strerror(err),
+                            err);
         }
         if (r == 0 || !piece({buf.data(), static_cast<std::size_t>(r)})) return;
     }

@@ -14,10 +14,10 @@ namespace morvane {
 
 struct ReportCell {
     enum class Kind {
-        Number,  // the text is a JSON number
-        Text,    // a JSON string
-        Null,    // no number (-inf, nan): the text in TSV and CSV, null in JSON
-        Boolean, // "true" or "false", the same in every format
+        Number,   // the text is a JSON number
+        Text,     // a JSON string
+        Null,     // no number (-inf, nan): the text in TSV and CSV, null in JSON
+        Boolean,  // "true" or "false", the same in every format
     };
     Kind kind = Kind::Text;
     std::string text;

@@ -94,8 +94,7 @@ std::string RealPath(const std::string& path, const std::string& shown) {
 
 // Something that is not a regular file: written as it stands, since it
 // cannot be replaced by a file of the same kind.
-void WriteInPlace(const std::string& path, const std::string& shown, const struct stat& st,
-                  const FileEncoder& encode) {
+void WriteInPlace(const std::string& path, const std::string& shown, const struct stat& st, const FileEncoder& encode) {
     // Opening a FIFO without a reader would wait for one forever.
     const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
@@ -190,12 +189,10 @@ void Replace(const std::string& target, const std::string& shown, const struct s
             // Not allowed to give the file away: its group may still be kept.
             // Failing both leaves the file to its writer, as the shell would.
             if (::fchown(fd, existing->st_uid, existing->st_gid) != 0 &&
-                ::fchown(fd, static_cast<uid_t>(-1), existing->st_gid) != 0) {
-            }
+                ::fchown(fd, static_cast<uid_t>(-1), existing->st_gid) != 0) {}
         }
         // Kept at 0600 if this fails: never wider than asked.
-        if (::fchmod(fd, existing->st_mode & 07777) != 0) {
-        }
+        if (::fchmod(fd, existing->st_mode & 07777) != 0) {}
     }
     try {
         WriteAll(fd, encode);
@@ -228,7 +225,8 @@ void SaveFileSafely(const std::string& path, const FileEncoder& encode) {
     SaveSignals signals;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) throw FileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(EISDIR), EISDIR);
+        if (S_ISDIR(st.st_mode))
+            throw FileError(FileStep::Write, shown, shown + ": cannot write: " + Cause(EISDIR), EISDIR);
         if (!S_ISREG(st.st_mode)) return WriteInPlace(path, shown, st, encode);
         if (IsStandardOutput(st)) return WriteToStandardOutput(shown, encode);
         // A link is followed: the file it leads to is replaced, the link stays.

@@ -25,10 +25,11 @@ int RunWorkers(int threads, const std::function<void(int)>& ready, const std::fu
     std::vector<std::jthread> pool;
     pool.reserve(static_cast<std::size_t>(threads - 1));
     try {
-        for (int t = 1; t < threads; ++t) pool.emplace_back([&, t] {
-            go.wait();
-            if (!abandoned) work(t);
-        });
+        for (int t = 1; t < threads; ++t)
+            pool.emplace_back([&, t] {
+                go.wait();
+                if (!abandoned) work(t);
+            });
     } catch (const std::system_error&) {
         // Threads the system will not start leave their share to the others.
     }

@@ -42,29 +42,31 @@ bool ForEachIndex(std::int64_t count, int threads, const IndexLoop& loop, Make m
     const std::int64_t chunk = std::max<std::int64_t>(loop.chunk, 1);
     std::atomic<std::int64_t> next{0};
     std::atomic<bool> stopped{false};
-    RunWorkers(threads, [](int) {}, [&](int) {
-        auto state = make();
-        for (;;) {
-            if (loop.stop && loop.stop->load(std::memory_order_relaxed)) {
-                stopped = true;
-                return;
-            }
-            const std::int64_t first = next.fetch_add(chunk, std::memory_order_relaxed);
-            if (first >= count) return;
-            const std::int64_t last = std::min(count, first + chunk);
-            for (std::int64_t i = first; i < last; ++i) {
-                if constexpr (std::is_same_v<decltype(work(i, state)), bool>) {
-                    if (!work(i, state)) {
-                        stopped = true;
-                        return;
-                    }
-                } else {
-                    work(i, state);
+    RunWorkers(
+        threads, [](int) {},
+        [&](int) {
+            auto state = make();
+            for (;;) {
+                if (loop.stop && loop.stop->load(std::memory_order_relaxed)) {
+                    stopped = true;
+                    return;
                 }
+                const std::int64_t first = next.fetch_add(chunk, std::memory_order_relaxed);
+                if (first >= count) return;
+                const std::int64_t last = std::min(count, first + chunk);
+                for (std::int64_t i = first; i < last; ++i) {
+                    if constexpr (std::is_same_v<decltype(work(i, state)), bool>) {
+                        if (!work(i, state)) {
+                            stopped = true;
+                            return;
+                        }
+                    } else {
+                        work(i, state);
+                    }
+                }
+                if (loop.done) loop.done->fetch_add(last - first, std::memory_order_relaxed);
             }
-            if (loop.done) loop.done->fetch_add(last - first, std::memory_order_relaxed);
-        }
-    });
+        });
     return !stopped;
 }
 

@@ -50,7 +50,9 @@ TEST_F(Session, BatchWritesEachRunAtOnceAndLeavesTheRunOnScreen) {
     ASSERT_EQ(saved.size(), 3u);
     EXPECT_EQ(saving, saved);
     EXPECT_EQ(percents, (std::vector<int>{33, 66, 100}));
-    for (int i = 0; i < 3; ++i) EXPECT_NE(saved[static_cast<std::size_t>(i)].find("_8000_" + std::to_string(i + 1) + ".sim"), std::string::npos);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(saved[static_cast<std::size_t>(i)].find("_8000_" + std::to_string(i + 1) + ".sim"),
+                  std::string::npos);
     EXPECT_TRUE(*s.Shown() == onScreen);
     // What a save writes now is the last run of the batch.
     EXPECT_EQ(s.Current().size(), 8000u);
@@ -73,15 +75,18 @@ TEST_F(Session, BatchEndsEarlyWhenStoppedRefusedOrUnwritable) {
         int asked = 0;
         if (c.end == BatchEnd::Stopped) hooks.stopRequested = [&] { return ++asked > 1; };
         if (c.end == BatchEnd::Refused) hooks.nextRequest = [](int) { return std::optional<RunRequest>(); };
-        const std::string base = c.end == BatchEnd::WriteFailed ? Path("missing/x.sim") : Path(std::string(c.name) + ".sim");
+        const std::string base =
+            c.end == BatchEnd::WriteFailed ? Path("missing/x.sim") : Path(std::string(c.name) + ".sim");
         const BatchResult r = s.SimulateBatch(base, 3, {{false, 4}, 500}, hooks);
         EXPECT_EQ(r.end, c.end);
         EXPECT_EQ(r.written, c.written);
         int files = 0;
         for (const auto& e : fs::directory_iterator(dir_)) files += e.path().filename().string().rfind(c.name, 0) == 0;
         EXPECT_EQ(files, c.written);
-        if (c.end == BatchEnd::WriteFailed) EXPECT_NE(r.error.find("missing/x4_500_1.sim"), std::string::npos) << r.error;
-        else EXPECT_TRUE(r.error.empty());
+        if (c.end == BatchEnd::WriteFailed)
+            EXPECT_NE(r.error.find("missing/x4_500_1.sim"), std::string::npos) << r.error;
+        else
+            EXPECT_TRUE(r.error.empty());
     }
 }
 
@@ -112,7 +117,8 @@ TEST_F(Session, ALongRunReportsItsSlicesAndStopsWhenAsked) {
         seen.push_back(played);
     };
     EXPECT_EQ(watched.SimulateRun({{false, 5}, games}, hooks), RunEnd::Done);
-    EXPECT_EQ(seen, (std::vector<std::int64_t>{kSliceGames, 2 * std::int64_t{kSliceGames}, 3 * std::int64_t{kSliceGames}, games}));
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{kSliceGames, 2 * std::int64_t{kSliceGames},
+                                               3 * std::int64_t{kSliceGames}, games}));
     // Played in slices, the games are the same as in one piece.
     EXPECT_TRUE(watched.Current() == plain.Current());
     EXPECT_EQ(watched.Machine().Rng().State(), plain.Machine().Rng().State());

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/shard_file.h"
+#include "sessions/shard_file.h"
 #include "system/memory_room.h"
 
 namespace morvane {

@@ -55,7 +55,8 @@ void ExpectSharesAsRecounted(const Series& s, double lo, double hi, int columns)
     auto w = want.begin();
     for (const LevelColumn& c : got) {
         ASSERT_EQ(c.column, w->first);
-        for (std::size_t l = 0; l < LevelIndex::kLevels; ++l) ASSERT_EQ(c.counts[l], w->second[l]) << "column " << c.column;
+        for (std::size_t l = 0; l < LevelIndex::kLevels; ++l)
+            ASSERT_EQ(c.counts[l], w->second[l]) << "column " << c.column;
         // The span the column stands for, as the chart maps it.
         EXPECT_NEAR(c.x0, lo + (hi - lo) * c.column / columns, 1e-9 * std::max(1.0, hi));
         EXPECT_NEAR(c.x1, lo + (hi - lo) * (c.column + 1) / columns, 1e-9 * std::max(1.0, hi));
@@ -123,9 +124,8 @@ TEST(SummarizeBars, EachGroupGivesItsQuartilesAndHighest) {
     std::exponential_distribution<double> gap(1 / 250.0);
     std::vector<XY> bars;
     for (int k = 1; k <= 35'683; ++k) bars.push_back({static_cast<double>(k), std::min(1532.0, std::ceil(gap(rng)))});
-    for (const auto& [lo, hi, columns, pixels] :
-         {std::tuple{0.0, 35'684.0, 540, 1}, std::tuple{0.5, 35'683.5, 540, 1}, std::tuple{0.0, 600.0, 540, 8},
-          std::tuple{1000.0, 9000.0, 333, 3}}) {
+    for (const auto& [lo, hi, columns, pixels] : {std::tuple{0.0, 35'684.0, 540, 1}, std::tuple{0.5, 35'683.5, 540, 1},
+                                                  std::tuple{0.0, 600.0, 540, 8}, std::tuple{1000.0, 9000.0, 333, 3}}) {
         const std::vector<BarGroup> groups = SummarizeBars(bars, lo, hi, columns, pixels);
         ASSERT_FALSE(groups.empty());
         std::size_t seen = 0;

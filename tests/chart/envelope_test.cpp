@@ -113,9 +113,9 @@ TEST(Envelope, IndexedColumnsMatchTheScanAtBlockEdges) {
         s.y.push_back((i * 37) % 101 - 50 + (i % 997 == 0 ? 400 : 0));
     }
     const SeriesIndex index(s.x, s.y);
-    for (const auto& [lo, hi, columns] : {std::tuple{1.0, 5000.0, 7}, std::tuple{511.0, 1537.0, 3},
-                                          std::tuple{512.0, 1024.0, 2}, std::tuple{513.0, 4999.0, 11},
-                                          std::tuple{1.0, 5000.0, 1}}) {
+    for (const auto& [lo, hi, columns] :
+         {std::tuple{1.0, 5000.0, 7}, std::tuple{511.0, 1537.0, 3}, std::tuple{512.0, 1024.0, 2},
+          std::tuple{513.0, 4999.0, 11}, std::tuple{1.0, 5000.0, 1}}) {
         ExpectColumnsKeepTheirExtremes(s, lo, hi, columns);
         EXPECT_EQ(Envelope(s.x, s.y, lo, hi, columns, &index), Envelope(s.x, s.y, lo, hi, columns)) << lo << " " << hi;
     }
@@ -148,8 +148,8 @@ TEST(Prevailing, EachColumnShowsTheLevelMostOfItsGamesTake) {
     }
     const SeriesIndex index(s.x, s.y);
     const LevelIndex levels(s.y);
-    for (const auto& [lo, hi, columns] : {std::tuple{1.0, 300'000.0, 597}, std::tuple{1000.5, 77'777.0, 300},
-                                          std::tuple{512.0, 2048.0, 100}}) {
+    for (const auto& [lo, hi, columns] :
+         {std::tuple{1.0, 300'000.0, 597}, std::tuple{1000.5, 77'777.0, 300}, std::tuple{512.0, 2048.0, 100}}) {
         const std::vector<XY> line = Prevailing(s.x, s.y, lo, hi, columns, &index, &levels);
         EXPECT_EQ(line, Prevailing(s.x, s.y, lo, hi, columns, nullptr, nullptr));
         EXPECT_LE(line.size(), 2u * columns + 2);
@@ -164,8 +164,10 @@ TEST(Prevailing, EachColumnShowsTheLevelMostOfItsGamesTake) {
                 expected.push_back({static_cast<double>(s.x[g]), static_cast<double>(s.y[g])});
                 break;
             }
-            if (g > 0 && s.x[g - 1] < lo) expected.push_back({static_cast<double>(s.x[g - 1]), static_cast<double>(s.y[g - 1])});
-            const auto c = std::min<std::size_t>(static_cast<std::size_t>((s.x[g] - lo) * (columns / (hi - lo))), columns - 1);
+            if (g > 0 && s.x[g - 1] < lo)
+                expected.push_back({static_cast<double>(s.x[g - 1]), static_cast<double>(s.y[g - 1])});
+            const auto c =
+                std::min<std::size_t>(static_cast<std::size_t>((s.x[g] - lo) * (columns / (hi - lo))), columns - 1);
             if (first[c] == SIZE_MAX) first[c] = g;
             last[c] = g;
             if (s.y[g] >= 0 && s.y[g] < 8) ++counts[c][static_cast<std::size_t>(s.y[g])];
@@ -238,9 +240,9 @@ TEST(CountIn, GamesInViewAsCountedOneByOne) {
     std::shuffle(shuffled.x.begin(), shuffled.x.end(), rng);
     for (const Series* s : {&sorted, &shuffled}) {
         const SeriesIndex index(s->x, s->y);
-        for (const auto& [lo, hi] : {std::pair{1.0, 3000.0}, std::pair{0.5, 1.5}, std::pair{2.2, 2.8},
-                                     std::pair{1500.0, 1500.0}, std::pair{-10.0, 10.0}, std::pair{2990.5, 4000.0},
-                                     std::pair{5000.0, 6000.0}, std::pair{20.0, 10.0}}) {
+        for (const auto& [lo, hi] :
+             {std::pair{1.0, 3000.0}, std::pair{0.5, 1.5}, std::pair{2.2, 2.8}, std::pair{1500.0, 1500.0},
+              std::pair{-10.0, 10.0}, std::pair{2990.5, 4000.0}, std::pair{5000.0, 6000.0}, std::pair{20.0, 10.0}}) {
             const auto want = static_cast<std::size_t>(
                 std::count_if(s->x.begin(), s->x.end(), [&](std::int32_t v) { return v >= lo && v <= hi; }));
             EXPECT_EQ(CountIn(s->x, lo, hi), want) << lo << " .. " << hi;

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "analysis/hall_estimate.h"
 #include "app/hall_input.h"
-#include "analysis/estimate.h"
-#include "analysis/likelihood.h"
-#include "analysis/theory.h"
 #include "cli/cli.h"
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "estimation/hall_estimate.h"
+#include "model/likelihood.h"
+#include "model/theory.h"
 #include "run/single_run.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
@@ -151,8 +152,8 @@ TEST_F(CliEstimate, PrintsTheExactPosteriorAndLogLikelihoodPerSetting) {
 // tests/reference/independent_results.md, independent implementation: the 8000-game first file of
 // the hidden-setting batch from seed 12345, at settings 1 and 6.
 TEST_F(CliEstimate, BatchFileMatchesTheVectors) {
-    const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",
-                               Path("b.sim")});
+    const CliResult run =
+        Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out", Path("b.sim")});
     ASSERT_EQ(run.code, kExitOk) << run.err;
     const CliResult r = Cli({"estimate", Path("b5_8000_1.sim")});
     ASSERT_EQ(r.code, kExitOk) << r.err;
@@ -222,7 +223,8 @@ TEST_F(CliEstimate, RefusesRecordsNoSettingPlays) {
     EXPECT_EQ(shown.code, kExitUsage);
     EXPECT_EQ(shown.err, "morvane-sim: " + damagedPath + ": game 8 holds a value this machine never records\n");
     EXPECT_EQ(Cli({"estimate", damagedPath}).err,
-              "morvane-sim: " + damagedPath + ": game 8 holds codes the machine never records (small win 42, BB kind 0, sets 0)\n");
+              "morvane-sim: " + damagedPath +
+                  ": game 8 holds codes the machine never records (small win 42, BB kind 0, sets 0)\n");
     PlayHistory longest;
     for (int i = 0; i < 1531; ++i) longest.push_back({0, 0, 0, 0, 0, 0, 0, Miss});
     const std::string path = Path("long.sim");
@@ -273,14 +275,16 @@ TEST(CliEstimateArguments, NeedExactlyOneFile) {
 
 // Hall data: the same six lines as for a file, from what a player noted.
 TEST(CliEstimateHall, PrintsThePosteriorOfTheNotedData) {
-    const CliResult r =
-        Cli({"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--count", "cherry=30", "--count", "suika=15"});
+    const CliResult r = Cli(
+        {"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--count", "cherry=30", "--count", "suika=15"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.err, "");
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 6u) << r.out;
-    const HallEstimate e = EstimateSettingFromHallData(
-        {1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {{*CountedWinKinds("cherry"), 30}, {*CountedWinKinds("suika"), 15}}});
+    const HallEstimate e =
+        EstimateSettingFromHallData({1700,
+                                     {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}},
+                                     {{*CountedWinKinds("cherry"), 30}, {*CountedWinKinds("suika"), 15}}});
     ASSERT_EQ(e.problem, HallProblem::None);
     for (std::size_t i = 0; i < 6; ++i) {
         const auto f = Fields(lines[i]);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/value_by_count.h"
 #include "app/value_job.h"
+#include "model/value_by_count.h"
 #include "run/single_run.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
@@ -201,7 +201,8 @@ TEST_F(CliFormatsOfEstimate, HorizonAndNowReadBackToTheTsvFigures) {
     const std::vector<Case> cases = {
         {{"estimate", path, "--horizon", "500"}, false, 7},
         {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--horizon", "300", "--now", "--seed", "4"},
-         true, 12},
+         true,
+         12},
         {{"estimate", path, "--now", "--seed", "4", "--more", "100", "--sessions", "50"}, true, 15},
         // Leaving now is best at setting 1 just after a BB: no spread line.
         {{"estimate", "--games", "100", "--prior", "1,0,0,0,0,0", "--now"}, true, 11},
@@ -269,8 +270,8 @@ TEST(CliFormats, ValueReadsBackToTheTsvFigures) {
 class CliFormatsOfSpread : public test::TempFolderTest {};
 
 TEST_F(CliFormatsOfSpread, SpreadAndMergeReadBackToTheTsvFigures) {
-    const std::vector<std::string> spread{"spread", "--setting", "3", "--games", "2000", "--sessions", "150",
-                                          "--seed", "9"};
+    const std::vector<std::string> spread{"spread",     "--setting", "3",      "--games", "2000",
+                                          "--sessions", "150",       "--seed", "9"};
     const Formats f = InEachFormat(spread);
     ASSERT_EQ(f.tsv.size(), 14u) << f.tsvText;
     EXPECT_EQ(f.csv, f.tsv);
@@ -279,7 +280,8 @@ TEST_F(CliFormatsOfSpread, SpreadAndMergeReadBackToTheTsvFigures) {
     for (std::size_t i = 0; i < 4; ++i) EXPECT_TRUE(Same(d.at(f.tsv[i][0]), f.tsv[i][1])) << f.tsv[i][0];
     ExpectTable(d.at("quantities"), f.tsv[4], Slice(f.tsv, 5, 6));
     const std::vector<std::pair<std::size_t, std::vector<std::string>>> lines = {
-        {11, {"sessions", "share", "se"}}, {12, {"session", "seed", "balance_medals"}},
+        {11, {"sessions", "share", "se"}},
+        {12, {"session", "seed", "balance_medals"}},
         {13, {"session", "seed", "balance_medals"}}};
     for (const auto& [at, fields] : lines) {
         const json& o = d.at(f.tsv[at][0]);
@@ -327,8 +329,9 @@ std::map<std::string, std::string> SummaryFigures(const Rows& tsv) {
     std::string label;
     for (std::size_t i = 0; i < 4 && i < tsv.size(); ++i) label += tsv[i][0] + "\n";
     const std::vector<std::pair<std::string, std::string>> marks = {
-        {"bb_games", "BB初当り数:"}, {"bbs", "\u3000BB数:"},          {"games_per_bb", "\nBB確率:1/"},
-        {"payout_percent", "  機械割:"}, {"sets_per_bb", "%\n継続数平均:"}, {"balance_yen", "\n収支:"}};
+        {"bb_games", "BB初当り数:"},       {"bbs", "\u3000BB数:"},
+        {"games_per_bb", "\nBB確率:1/"},   {"payout_percent", "  機械割:"},
+        {"sets_per_bb", "%\n継続数平均:"}, {"balance_yen", "\n収支:"}};
     std::map<std::string, std::string> figures;
     std::size_t at = 0;
     for (std::size_t i = 0; i < marks.size(); ++i) {

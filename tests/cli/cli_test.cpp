@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "app/spread_job.h"
-#include "analysis/shard_file.h"
-#include "analysis/shard_merge.h"
-#include "system/printable.h"
+#include "sessions/shard_file.h"
+#include "sessions/shard_merge.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/sha256.h"
+#include "system/printable.h"
 #include "version.h"
 
 namespace morvane {
@@ -102,8 +102,8 @@ TEST_F(CliTest, HiddenSettingBatchWritesOneNamedFilePerRun) {
         Run({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out", Path("b.sim")});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(Lines(r.out), (std::vector<std::string>{Path(kBatchNames[0]), Path(kBatchNames[1]),
-                                                      Path(kBatchNames[2])}));
+    EXPECT_EQ(Lines(r.out),
+              (std::vector<std::string>{Path(kBatchNames[0]), Path(kBatchNames[1]), Path(kBatchNames[2])}));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Sha256OfFile(Path(kBatchNames[i])), kBatchSha[i]) << kBatchNames[i];
         // The name's setting is the one the file's header records.
@@ -123,8 +123,8 @@ TEST(CliBench, SignatureOfTwoTenMillionRunsSlow) {
     ASSERT_EQ(code, kExitOk) << err.str();
     const std::vector<std::string> lines = Lines(out.str());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "signature 3272546d6a9b5af7"), lines.end()) << out.str();
-    const auto rate = std::find_if(lines.begin(), lines.end(),
-                                   [](const std::string& l) { return l.rfind("games/s ", 0) == 0; });
+    const auto rate =
+        std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("games/s ", 0) == 0; });
     ASSERT_NE(rate, lines.end()) << out.str();
     EXPECT_TRUE(IsDecimalNumber(rate->substr(8))) << *rate;
 }
@@ -175,8 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"OutEmpty", {"run", "--seed", "1", "--games", "10", "--out", ""}, "--out"},
         BadInput{"BatchOutEmpty", {"run", "--seed", "1", "--games", "10", "--runs", "2", "--out", ""}, "--out"},
         BadInput{"BatchBaseWithANewline", {"run", "--games", "10", "--runs", "2", "--out", "a\nb.sim"}, "a\\nb.sim"},
-        BadInput{"BatchBaseWithAnEscape", {"run", "--games", "10", "--runs", "2", "--out", "\x1b[2Jb.sim"},
-                 "\\x1b[2Jb.sim"},
+        BadInput{
+            "BatchBaseWithAnEscape", {"run", "--games", "10", "--runs", "2", "--out", "\x1b[2Jb.sim"}, "\\x1b[2Jb.sim"},
         BadInput{"SeedBeyond32BitsAfterZeros", {"run", "--seed", "0004294967296", "--out", "@"}, "0004294967296"},
         BadInput{"SpreadHiddenSetting", {"spread", "--setting", "?", "--out", "@"}, "'?'"},
         BadInput{"SpreadSessionsZero", {"spread", "--sessions", "0", "--out", "@"}, "sessions"},
@@ -191,7 +191,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FormatOfShow", {"show", "@", "--format", "tsv,json"}, "format 'tsv,json'"},
         BadInput{"FormatTwice", {"spread", "--format", "csv", "--format", "json"}, "--format"},
         BadInput{"FormatOfAShardFile", {"spread", "--shard", "0/2", "--out", "@", "--format", "csv"}, "--format"},
-        BadInput{"FormatOfValue", {"value", "--setting", "1", "--format", "xml"}, "format 'xml' must be tsv, csv or json"},
+        BadInput{
+            "FormatOfValue", {"value", "--setting", "1", "--format", "xml"}, "format 'xml' must be tsv, csv or json"},
         BadInput{"FormatOfHorizon", {"estimate", "--games", "100", "--horizon", "10", "--format", "tsv "}, "'tsv '"},
         BadInput{"FormatOfNow", {"estimate", "--games", "100", "--now", "--format=Json"}, "'Json'"},
         BadInput{"NowBeyondItsHorizon", {"estimate", "--games", "100", "--now", "--horizon", "20001"}, "20000"},
@@ -205,8 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
 // A spread prints the same on any number of threads, and merged from shards
 // played by processes of their own; each session replays alone with run.
 TEST_F(CliTest, SpreadIsTheSameOnAnyThreadsAndFromShardProcessesAndReplaysWithRun) {
-    const std::vector<std::string> spread{"spread", "--setting", "5", "--games", "3000", "--sessions", "200",
-                                          "--seed", "31"};
+    const std::vector<std::string> spread{"spread",     "--setting", "5",      "--games", "3000",
+                                          "--sessions", "200",       "--seed", "31"};
     auto with = [&](std::vector<std::string> more) {
         more.insert(more.begin(), spread.begin(), spread.end());
         return more;
@@ -215,7 +216,8 @@ TEST_F(CliTest, SpreadIsTheSameOnAnyThreadsAndFromShardProcessesAndReplaysWithRu
     ASSERT_EQ(one.code, kExitOk) << one.err;
     EXPECT_EQ(Lines(one.out).size(), 14u) << one.out;
     // Far more threads than sessions or than the system would start.
-    for (const char* threads : {"2", "3", "50000"}) EXPECT_EQ(Run(with({"--threads", threads})).out, one.out) << threads;
+    for (const char* threads : {"2", "3", "50000"})
+        EXPECT_EQ(Run(with({"--threads", threads})).out, one.out) << threads;
 
     std::vector<std::string> merge{"merge"};
     for (int i = 2; i >= 0; --i) {
@@ -382,47 +384,46 @@ TEST_P(CliCommandHelp, NamesEachOptionWithItsDefault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliCommandHelp,
-    ::testing::Values(
-        CommandHelpCase{"run",
-                        {{"--seed", "the clock's seconds"},
-                         {"--setting", "1"},
-                         {"--games", "1"},
-                         {"--runs", "1"},
-                         {"--out", "not saved"}}},
-        CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}, {"--format", "tsv"}}},
-        CommandHelpCase{"theory", {{"--games", "no second table"}, {"--format", "tsv"}}},
-        CommandHelpCase{"estimate",
-                        {{"FILE.sim", nullptr},
-                         {"--counts", nullptr},
-                         {"--games", nullptr},
-                         {"--bb", "no BB"},
-                         {"--count", "none counted"},
-                         {"--prior", "1,1,1,1,1,1"},
-                         {"--horizon", nullptr},
-                         {"--now", nullptr},
-                         {"--more", nullptr},
-                         {"--threshold", "0.8"},
-                         {"--sessions", "2000"},
-                         {"--seed", "the clock's seconds"},
-                         {"--threads", "every core"},
-                         {"--format", "tsv"}}},
-        CommandHelpCase{"bench", {{"--games", "10000000"}}},
-        CommandHelpCase{"spread",
-                        {{"--setting", "1"},
-                         {"--games", "1"},
-                         {"--sessions", "1"},
-                         {"--seed", "the clock's seconds"},
-                         {"--threads", "every core"},
-                         {"--shard", "every session"},
-                         {"--out", "printed"},
-                         {"--format", "tsv"}}},
-        CommandHelpCase{"merge", {{"FILE...", nullptr}, {"--format", "tsv"}}},
-        CommandHelpCase{"value",
-                        {{"--setting", nullptr},
-                         {"--prior", nullptr},
-                         {"--exchange", "50 (20 yen a medal)"},
-                         {"--threads", "every core"},
-                         {"--format", "tsv"}}}),
+    ::testing::Values(CommandHelpCase{"run",
+                                      {{"--seed", "the clock's seconds"},
+                                       {"--setting", "1"},
+                                       {"--games", "1"},
+                                       {"--runs", "1"},
+                                       {"--out", "not saved"}}},
+                      CommandHelpCase{"show", {{"FILE.sim", nullptr}, {"--plays", nullptr}, {"--format", "tsv"}}},
+                      CommandHelpCase{"theory", {{"--games", "no second table"}, {"--format", "tsv"}}},
+                      CommandHelpCase{"estimate",
+                                      {{"FILE.sim", nullptr},
+                                       {"--counts", nullptr},
+                                       {"--games", nullptr},
+                                       {"--bb", "no BB"},
+                                       {"--count", "none counted"},
+                                       {"--prior", "1,1,1,1,1,1"},
+                                       {"--horizon", nullptr},
+                                       {"--now", nullptr},
+                                       {"--more", nullptr},
+                                       {"--threshold", "0.8"},
+                                       {"--sessions", "2000"},
+                                       {"--seed", "the clock's seconds"},
+                                       {"--threads", "every core"},
+                                       {"--format", "tsv"}}},
+                      CommandHelpCase{"bench", {{"--games", "10000000"}}},
+                      CommandHelpCase{"spread",
+                                      {{"--setting", "1"},
+                                       {"--games", "1"},
+                                       {"--sessions", "1"},
+                                       {"--seed", "the clock's seconds"},
+                                       {"--threads", "every core"},
+                                       {"--shard", "every session"},
+                                       {"--out", "printed"},
+                                       {"--format", "tsv"}}},
+                      CommandHelpCase{"merge", {{"FILE...", nullptr}, {"--format", "tsv"}}},
+                      CommandHelpCase{"value",
+                                      {{"--setting", nullptr},
+                                       {"--prior", nullptr},
+                                       {"--exchange", "50 (20 yen a medal)"},
+                                       {"--threads", "every core"},
+                                       {"--format", "tsv"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });
 
 // The overall usage: a usage line and an entry for every command.
@@ -463,15 +464,18 @@ TEST_P(CliOptionForms, GiveTheSameOutput) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CliOptionForms,
-    ::testing::Values(
-        FormsCase{"Run", {"run", "--seed=9", "--setting=?", "--games=8000"},
-                  {"run", "--seed", "9", "--setting", "?", "--games", "8000"}},
-        FormsCase{"Theory", {"theory", "--games=8000"}, {"theory", "--games", "8000"}},
-        FormsCase{"Spread", {"spread", "--setting=4", "--games=8000", "--sessions=30", "--seed=5", "--threads=2"},
-                  {"spread", "--setting", "4", "--games", "8000", "--sessions", "30", "--seed", "5", "--threads", "2"}},
-        // Only the first = parts the name from the value.
-        FormsCase{"EstimateHallData", {"estimate", "--games=1700", "--bb=312b5,45r", "--count=cherry=30"},
-                  {"estimate", "--games", "1700", "--bb", "312b5,45r", "--count", "cherry=30"}}),
+    ::testing::Values(FormsCase{"Run",
+                                {"run", "--seed=9", "--setting=?", "--games=8000"},
+                                {"run", "--seed", "9", "--setting", "?", "--games", "8000"}},
+                      FormsCase{"Theory", {"theory", "--games=8000"}, {"theory", "--games", "8000"}},
+                      FormsCase{"Spread",
+                                {"spread", "--setting=4", "--games=8000", "--sessions=30", "--seed=5", "--threads=2"},
+                                {"spread", "--setting", "4", "--games", "8000", "--sessions", "30", "--seed", "5",
+                                 "--threads", "2"}},
+                      // Only the first = parts the name from the value.
+                      FormsCase{"EstimateHallData",
+                                {"estimate", "--games=1700", "--bb=312b5,45r", "--count=cherry=30"},
+                                {"estimate", "--games", "1700", "--bb", "312b5,45r", "--count", "cherry=30"}}),
     [](const ::testing::TestParamInfo<FormsCase>& info) { return std::string(info.param.name); });
 
 // Leading zeros count for nothing, in every number.
@@ -495,17 +499,20 @@ TEST_P(CliLeadingZeros, ReadAsTheSameNumber) {
     EXPECT_EQ(Sha256OfFile(Path("padded.sim")), Sha256OfFile(Path("plain.sim")));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CliLeadingZeros,
-    ::testing::Values(
-        ZerosCase{"Seed", {"run", "--seed", "00000000001", "--games", "50"}, {"run", "--seed", "1", "--games", "50"}},
-        ZerosCase{"SeedZero", {"run", "--seed", "0000000000000", "--games", "50"},
-                  {"run", "--seed", "0", "--games", "50"}},
-        ZerosCase{"LongGames", {"run", "--seed", "3", "--games", std::string(100000, '0') + "5"},
-                  {"run", "--seed", "3", "--games", "5"}},
-        ZerosCase{"Setting", {"run", "--seed", "3", "--setting", "06", "--games", "50"},
-                  {"run", "--seed", "3", "--setting", "6", "--games", "50"}}),
-    [](const ::testing::TestParamInfo<ZerosCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CliLeadingZeros,
+                         ::testing::Values(ZerosCase{"Seed",
+                                                     {"run", "--seed", "00000000001", "--games", "50"},
+                                                     {"run", "--seed", "1", "--games", "50"}},
+                                           ZerosCase{"SeedZero",
+                                                     {"run", "--seed", "0000000000000", "--games", "50"},
+                                                     {"run", "--seed", "0", "--games", "50"}},
+                                           ZerosCase{"LongGames",
+                                                     {"run", "--seed", "3", "--games", std::string(100000, '0') + "5"},
+                                                     {"run", "--seed", "3", "--games", "5"}},
+                                           ZerosCase{"Setting",
+                                                     {"run", "--seed", "3", "--setting", "06", "--games", "50"},
+                                                     {"run", "--seed", "3", "--setting", "6", "--games", "50"}}),
+                         [](const ::testing::TestParamInfo<ZerosCase>& info) { return std::string(info.param.name); });
 
 // Error lines: one line, the prefix, values escaped and cut.
 struct MessageCase {
@@ -536,8 +543,9 @@ TEST_P(CliMessages, AreOneShortLineWithThePrefix) {
     const std::map<std::string, std::string> files{
         {"@text", WriteBytes("notes.txt", "hello, world\n")},
         {"@fifo", Path("pipe")},
-        {"@huge", WriteBytes("huge.txt", "morvane-spread\t1\nsetting\t1\ngames\t8000\nsessions\t2147483647\n"
-                                         "seed\t1\nshard\t0/1\nsession\tbalance\tbb_games\tbbs\tdeepest_dip\n")},
+        {"@huge", WriteBytes("huge.txt",
+                             "morvane-spread\t1\nsetting\t1\ngames\t8000\nsessions\t2147483647\n"
+                             "seed\t1\nshard\t0/1\nsession\tbalance\tbb_games\tbbs\tdeepest_dip\n")},
         {"@dir", dir_},
         {"@unplayable", Unplayable(Path("bad\x1b[2J.sim"))}};
     ASSERT_EQ(::mkfifo(files.at("@fifo").c_str(), 0600), 0);
@@ -561,61 +569,83 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"ControlCharactersInAPath", {"show", "miss\ning\r.sim"}, "miss\\ning\\r.sim: cannot open"},
         MessageCase{"HugePathIsCut", {"estimate", std::string(5000, 'p')}, "... (5000 bytes): cannot open"},
         MessageCase{"ShowOfATextFile", {"show", "@text"}, "morvane-sim: @text: not a Morvane simulation file"},
-        MessageCase{"EstimateOfATextFile", {"estimate", "@text"},
-                    "morvane-sim: @text: not a Morvane simulation file"},
+        MessageCase{"EstimateOfATextFile", {"estimate", "@text"}, "morvane-sim: @text: not a Morvane simulation file"},
         MessageCase{"MergeOfATextFile", {"merge", "@text"}, "morvane-sim: @text: not a spread shard file"},
         MessageCase{"MergeOfAMissingFile", {"merge", "miss\ning"}, "miss\\ning: cannot open"},
         // Never waits, never reads more than a line of what is no shard file.
         MessageCase{"MergeOfAFolder", {"merge", "@dir"}, "@dir: read failed: Is a directory"},
         MessageCase{"MergeOfAFifoWithoutAWriter", {"merge", "@fifo"}, "@fifo: not a spread shard file"},
         MessageCase{"MergeOfAnEndlessStream", {"merge", "/dev/zero"}, "/dev/zero: not a spread shard file"},
-        MessageCase{"MergeOfMoreSessionsThanMemory", {"merge", "@huge"},
+        MessageCase{"MergeOfMoreSessionsThanMemory",
+                    {"merge", "@huge"},
                     "@huge: its spread of 2147483647 sessions needs more than the"},
         // The parser's refusals, word for word.
-        MessageCase{"UnknownOption", {"run", "--x"},
-                    "morvane-sim: unknown option '--x' (morvane-sim --help shows the usage)"},
-        MessageCase{"UnknownOptionWithAValue", {"spread", "--colour=red"},
+        MessageCase{
+            "UnknownOption", {"run", "--x"}, "morvane-sim: unknown option '--x' (morvane-sim --help shows the usage)"},
+        MessageCase{"UnknownOptionWithAValue",
+                    {"spread", "--colour=red"},
                     "morvane-sim: unknown option '--colour=red' (morvane-sim --help shows the usage)"},
-        MessageCase{"UnknownOptionOfAFileCommand", {"show", "--x", "a.sim"},
+        MessageCase{"UnknownOptionOfAFileCommand",
+                    {"show", "--x", "a.sim"},
                     "morvane-sim: unexpected argument '--x' (morvane-sim --help shows the usage)"},
-        MessageCase{"SecondFile", {"show", "a.sim", "b.sim"},
+        MessageCase{"SecondFile",
+                    {"show", "a.sim", "b.sim"},
                     "morvane-sim: unexpected argument 'b.sim' (morvane-sim --help shows the usage)"},
-        MessageCase{"MissingValue", {"theory", "--games"},
+        MessageCase{"MissingValue",
+                    {"theory", "--games"},
                     "morvane-sim: option --games needs a value (morvane-sim --help shows the usage)"},
-        MessageCase{"MissingValueAfterTheEquals", {"spread", "--out="},
+        MessageCase{"MissingValueAfterTheEquals",
+                    {"spread", "--out="},
                     "morvane-sim: option --out needs a value (morvane-sim --help shows the usage)"},
-        MessageCase{"GivenTwice", {"run", "--games", "1", "--games=2"},
+        MessageCase{"GivenTwice",
+                    {"run", "--games", "1", "--games=2"},
                     "morvane-sim: option --games given twice (morvane-sim --help shows the usage)"},
-        MessageCase{"HallGamesGivenTwice", {"estimate", "--games", "1000", "--games", "900"},
+        MessageCase{"HallGamesGivenTwice",
+                    {"estimate", "--games", "1000", "--games", "900"},
                     "morvane-sim: option --games given twice (morvane-sim --help shows the usage)"},
-        MessageCase{"FlagWithAValue", {"show", "--plays=yes", "a.sim"},
+        MessageCase{"FlagWithAValue",
+                    {"show", "--plays=yes", "a.sim"},
                     "morvane-sim: option --plays takes no value (morvane-sim --help shows the usage)"},
-        MessageCase{"UnknownCommand", {"walk", "--games", "10"},
+        MessageCase{"UnknownCommand",
+                    {"walk", "--games", "10"},
                     "morvane-sim: unknown command 'walk' (morvane-sim --help shows the usage)"},
-        MessageCase{"OptionBeforeTheCommand", {"--games", "10", "run"},
+        MessageCase{"OptionBeforeTheCommand",
+                    {"--games", "10", "run"},
                     "morvane-sim: unknown command '--games' (morvane-sim --help shows the usage)"},
         MessageCase{"NoCommand", {}, "morvane-sim: no command given (morvane-sim --help shows the usage)"},
         // estimate quotes what it refuses as every other command does.
-        MessageCase{"EstimateGamesWithAnEscape", {"estimate", "--games", "\x1b[31m"},
+        MessageCase{"EstimateGamesWithAnEscape",
+                    {"estimate", "--games", "\x1b[31m"},
                     "morvane-sim: games '\\x1b[31m' must be a 32-bit integer of at least 1"},
-        MessageCase{"EstimateBBWithANewline", {"estimate", "--games", "100", "--bb", "1b5\n"},
+        MessageCase{"EstimateBBWithANewline",
+                    {"estimate", "--games", "100", "--bb", "1b5\n"},
                     "morvane-sim: BB '1b5\\n' is not GAMES"},
         // A BB refused says which of its parts is wrong, as the window does.
-        MessageCase{"EstimateBBColourIsNamed", {"estimate", "--games", "100", "--bb", "312x5"},
-                    "morvane-sim: BB '312x5' is not GAMES[b|r|?[SETS]], for example 312b5: its colour 'x' is not b, r or ?"},
-        MessageCase{"EstimateBBSetsAreNamed", {"estimate", "--games", "100", "--bb", "88,1b0"},
-                    "BB '1b0' is not GAMES[b|r|?[SETS]], for example 312b5: its sets '0' are not a 32-bit integer of at least 1"},
-        MessageCase{"EstimateBBWithoutGames", {"estimate", "--games", "100", "--bb", "b5"},
+        MessageCase{
+            "EstimateBBColourIsNamed",
+            {"estimate", "--games", "100", "--bb", "312x5"},
+            "morvane-sim: BB '312x5' is not GAMES[b|r|?[SETS]], for example 312b5: its colour 'x' is not b, r or ?"},
+        MessageCase{"EstimateBBSetsAreNamed",
+                    {"estimate", "--games", "100", "--bb", "88,1b0"},
+                    "BB '1b0' is not GAMES[b|r|?[SETS]], for example 312b5: its sets '0' are not a 32-bit integer of "
+                    "at least 1"},
+        MessageCase{"EstimateBBWithoutGames",
+                    {"estimate", "--games", "100", "--bb", "b5"},
                     "BB 'b5' is not GAMES[b|r|?[SETS]], for example 312b5: it does not start with its games"},
-        MessageCase{"EstimateCountWithAnEscape", {"estimate", "--games", "100", "--count", "cherry=\x1b[2J"},
+        MessageCase{"EstimateCountWithAnEscape",
+                    {"estimate", "--games", "100", "--count", "cherry=\x1b[2J"},
                     "morvane-sim: count 'cherry=\\x1b[2J' is not NAME=K"},
-        MessageCase{"EstimateUnknownOptionWithAnEscape", {"estimate", "--x\x1b[2J", "a.sim"},
+        MessageCase{"EstimateUnknownOptionWithAnEscape",
+                    {"estimate", "--x\x1b[2J", "a.sim"},
                     "morvane-sim: unknown option '--x\\x1b[2J'"},
-        MessageCase{"EstimateHallUnknownOptionWithAnEscape", {"estimate", "--games", "100", "--x\x1b[2J"},
+        MessageCase{"EstimateHallUnknownOptionWithAnEscape",
+                    {"estimate", "--games", "100", "--x\x1b[2J"},
                     "morvane-sim: unknown option '--x\\x1b[2J'"},
-        MessageCase{"EstimateRefusedFileWithAnEscape", {"estimate", "@unplayable"},
+        MessageCase{"EstimateRefusedFileWithAnEscape",
+                    {"estimate", "@unplayable"},
                     "morvane-sim: @unplayable: game 1 holds codes the machine never records"},
-        MessageCase{"EstimateHugeGamesIsCut", {"estimate", "--games", std::string(100000, '9')},
+        MessageCase{"EstimateHugeGamesIsCut",
+                    {"estimate", "--games", std::string(100000, '9')},
                     "... (100000 bytes)' must be a 32-bit integer"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return std::string(info.param.name); });
 
@@ -672,20 +702,24 @@ INSTANTIATE_TEST_SUITE_P(
         WriteFailure{"BenchFull", {"bench", "--games", "1000"}, StdoutTo::FullDevice, kStdoutFails},
         WriteFailure{"HelpClosed", {"--help"}, StdoutTo::Closed, kStdoutFails},
         WriteFailure{"RunLabelFull", {"run", "--games", "10", "--out", "@"}, StdoutTo::FullDevice, kStdoutFails},
-        WriteFailure{"RunLabelClosedKeepsTheFileClean", {"run", "--games", "10", "--out", "@"}, StdoutTo::Closed,
+        WriteFailure{
+            "RunLabelClosedKeepsTheFileClean", {"run", "--games", "10", "--out", "@"}, StdoutTo::Closed, kStdoutFails},
+        WriteFailure{"BatchPathsFull",
+                     {"run", "--games", "10", "--runs", "3", "--out", "@"},
+                     StdoutTo::FullDevice,
                      kStdoutFails},
-        WriteFailure{"BatchPathsFull", {"run", "--games", "10", "--runs", "3", "--out", "@"}, StdoutTo::FullDevice,
-                     kStdoutFails},
-        WriteFailure{"BatchPathsClosed", {"run", "--games", "10", "--runs", "3", "--out", "@"}, StdoutTo::Closed,
-                     kStdoutFails},
-        WriteFailure{"SpreadFull", {"spread", "--games", "10", "--sessions", "5"}, StdoutTo::FullDevice,
-                     kStdoutFails},
+        WriteFailure{
+            "BatchPathsClosed", {"run", "--games", "10", "--runs", "3", "--out", "@"}, StdoutTo::Closed, kStdoutFails},
+        WriteFailure{"SpreadFull", {"spread", "--games", "10", "--sessions", "5"}, StdoutTo::FullDevice, kStdoutFails},
         WriteFailure{"SpreadShardOverTheFileSizeLimit",
                      {"spread", "--games", "10", "--sessions", "100", "--shard", "1/2", "--out", "big.txt"},
-                     StdoutTo::LimitedFile, "big.txt: write failed: File too large"},
+                     StdoutTo::LimitedFile,
+                     "big.txt: write failed: File too large"},
         // ulimit -f: the save itself fails, naming the file.
-        WriteFailure{"SaveOverTheFileSizeLimit", {"run", "--games", "1000", "--out", "big.sim"},
-                     StdoutTo::LimitedFile, "big.sim: write failed: File too large"}),
+        WriteFailure{"SaveOverTheFileSizeLimit",
+                     {"run", "--games", "1000", "--out", "big.sim"},
+                     StdoutTo::LimitedFile,
+                     "big.sim: write failed: File too large"}),
     [](const ::testing::TestParamInfo<WriteFailure>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, ClosedStandardOutputNeverLandsInTheSavedFile) {

@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "analysis/hall_estimate.h"
-#include "analysis/keep_or_quit.h"
-#include "analysis/likelihood.h"
-#include "analysis/machine_now.h"
-#include "analysis/more_games.h"
-#include "analysis/value_by_count.h"
 #include "app/value_job.h"
 #include "cli/cli.h"
+#include "estimation/exact_estimate.h"
+#include "estimation/hall_estimate.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/machine_now.h"
+#include "estimation/more_games.h"
+#include "model/likelihood.h"
+#include "model/value_by_count.h"
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/temp_folder.h"
@@ -50,7 +51,8 @@ void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, do
     EXPECT_EQ(f[7], std::to_string(row.spread->p25));
     EXPECT_EQ(f[8], std::to_string(row.spread->p75));
     EXPECT_EQ(f[9], std::to_string(row.spread->p90));
-    EXPECT_NEAR(std::stod(f[10]), std::stod(f[1]) * 1000 / medalsPer1000Yen, 0.0051 + 1e-6 * std::abs(std::stod(f[10])));
+    EXPECT_NEAR(std::stod(f[10]), std::stod(f[1]) * 1000 / medalsPer1000Yen,
+                0.0051 + 1e-6 * std::abs(std::stod(f[10])));
 }
 
 // tests/reference/independent_results.md (independent implementation): setting 3 at g = 0, 800
@@ -61,15 +63,17 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
     EXPECT_EQ(r.err, "");
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 1533u);
-    EXPECT_EQ(lines[0], "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen");
+    EXPECT_EQ(lines[0],
+              "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen");
     struct Want {
         int g;
         const char* ev;
         const char* games;
         const char* ceiling;
     };
-    for (const Want& w : {Want{0, "-4.626804", "292.545024", "0.007090201"}, Want{800, "18.934387", "275.741640", "0.101311116"},
-                          Want{1531, "463.099229", "1.000000", "1.000000000"}}) {
+    for (const Want& w :
+         {Want{0, "-4.626804", "292.545024", "0.007090201"}, Want{800, "18.934387", "275.741640", "0.101311116"},
+          Want{1531, "463.099229", "1.000000", "1.000000000"}}) {
         const auto f = Fields(lines[static_cast<std::size_t>(w.g) + 1]);
         EXPECT_EQ(f[0], std::to_string(w.g));
         EXPECT_NEAR(std::stod(f[1]), std::stod(w.ev), 1.5e-6) << w.g;
@@ -122,20 +126,22 @@ TEST(CliValue, RefusesWhatItCannotRead) {
         EXPECT_EQ(r.out, "") << Joined(args);
         EXPECT_EQ(Lines(r.err).size(), 1u) << Joined(args) << r.err;
     }
-    EXPECT_EQ(Cli({"value", "--exchange", "1\x1b", "--setting", "1"}).err,
-              "morvane-sim: exchange '1\\x1b' must be a positive number of medals per 1000 yen (morvane-sim --help shows "
-              "the usage)\n");
-    EXPECT_EQ(Cli({"value", "--prior", "1,1"}).err,
-              "morvane-sim: prior '1,1' must be six non-negative weights W1,...,W6, not all 0 (morvane-sim --help shows "
-              "the usage)\n");
+    EXPECT_EQ(
+        Cli({"value", "--exchange", "1\x1b", "--setting", "1"}).err,
+        "morvane-sim: exchange '1\\x1b' must be a positive number of medals per 1000 yen (morvane-sim --help shows "
+        "the usage)\n");
+    EXPECT_EQ(
+        Cli({"value", "--prior", "1,1"}).err,
+        "morvane-sim: prior '1,1' must be six non-negative weights W1,...,W6, not all 0 (morvane-sim --help shows "
+        "the usage)\n");
 }
 
 class CliEstimateNow : public test::TempFolderTest {
 protected:
     // The hidden-setting batch of tests/reference/independent_results.md; its first file.
     std::string BatchFile() {
-        const CliResult run = Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out",
-                                   Path("b.sim")});
+        const CliResult run =
+            Cli({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3", "--out", Path("b.sim")});
         EXPECT_EQ(run.code, kExitOk) << run.err;
         return Path("b5_8000_1.sim");
     }
@@ -159,7 +165,8 @@ TEST_F(CliEstimateNow, HorizonAddsTheVectorsFigures) {
         int setting;
         double next, until;
     };
-    for (const Want& w : {Want{1, -224.257636, -88.114330}, Want{4, 41.102103, -4.405499}, Want{6, 136.381849, 20.284011}}) {
+    for (const Want& w :
+         {Want{1, -224.257636, -88.114330}, Want{4, 41.102103, -4.405499}, Want{6, 136.381849, 20.284011}}) {
         const auto f = Fields(lines[static_cast<std::size_t>(w.setting - 1)]);
         EXPECT_NEAR(std::stod(f[3]), w.next, 1e-6 * std::abs(w.next) + 1e-6) << w.setting;
         EXPECT_NEAR(std::stod(f[4]), w.until, 1e-6 * std::abs(w.until) + 1e-6) << w.setting;
@@ -231,11 +238,11 @@ TEST_F(CliEstimateNow, MoreGamesAreTheLibrarysChances) {
         std::vector<std::string> args;
         MachineBelief belief;
     };
-    const std::vector<std::string> more{"--prior", "1,1,1,1,2,2", "--more", "400", "--threshold", "0.7",
-                                        "--sessions", "300", "--seed", "17"};
-    std::vector<Case> cases{{{"estimate", file}, *BeliefFromRecord(h.records(), prior).belief},
-                            {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88"},
-                             *BeliefFromHallData(data, prior).belief}};
+    const std::vector<std::string> more{"--prior", "1,1,1,1,2,2", "--more", "400",    "--threshold",
+                                        "0.7",     "--sessions",  "300",    "--seed", "17"};
+    std::vector<Case> cases{
+        {{"estimate", file}, *BeliefFromRecord(h.records(), prior).belief},
+        {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88"}, *BeliefFromHallData(data, prior).belief}};
     for (Case& c : cases) {
         c.args.insert(c.args.end(), more.begin(), more.end());
         const CliResult r = Cli(c.args);
@@ -292,10 +299,12 @@ TEST_F(CliEstimateNow, NowIsTheLibrarysMachineNowAndKeepOrQuit) {
         {{"estimate", file, "--now", "--seed", "7"}, *BeliefFromRecord(h.records()).belief, 1000},
         {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--prior", "1,1,1,1,2,2", "--horizon", "300",
           "--now", "--seed", "7"},
-         *BeliefFromHallData(data, prior).belief, 300},
+         *BeliefFromHallData(data, prior).belief,
+         300},
         // Setting 1 a hundred games after a BB: leaving is best, nothing to spread.
         {{"estimate", "--games", "100", "--prior", "1,0,0,0,0,0", "--now", "--horizon", "300"},
-         *BeliefFromHallData(HallData{100, {}, {}}, SettingPrior({1, 0, 0, 0, 0, 0})).belief, 300},
+         *BeliefFromHallData(HallData{100, {}, {}}, SettingPrior({1, 0, 0, 0, 0, 0})).belief,
+         300},
     };
     const char* kinds[] = {"quit", "games", "bbs"};
     const char* verdicts[] = {"quit", "about_even", "keep"};
@@ -319,8 +328,10 @@ TEST_F(CliEstimateNow, NowIsTheLibrarysMachineNowAndKeepOrQuit) {
         // The same at its horizon without --now and its --seed.
         std::vector<std::string> horizonArgs;
         for (std::size_t i = 0; i < c.args.size(); ++i) {
-            if (c.args[i] == "--seed") ++i;
-            else if (c.args[i] != "--now") horizonArgs.push_back(c.args[i]);
+            if (c.args[i] == "--seed")
+                ++i;
+            else if (c.args[i] != "--now")
+                horizonArgs.push_back(c.args[i]);
         }
         if (std::find(horizonArgs.begin(), horizonArgs.end(), "--horizon") == horizonArgs.end())
             horizonArgs.insert(horizonArgs.end(), {"--horizon", "1000"});

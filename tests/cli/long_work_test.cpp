@@ -87,8 +87,8 @@ bool Contains(const std::string& text, const std::string& part) { return text.fi
 
 // Over a second of work on two idle cores (1.2 G games), so the first draw,
 // a quarter of a second in, always comes; longer under the sanitizers.
-const std::vector<std::string> kSpread{"spread", "--games", "8000", "--sessions", "150000", "--seed", "5",
-                                       "--threads", "2"};
+const std::vector<std::string> kSpread{"spread", "--games", "8000",      "--sessions", "150000",
+                                       "--seed", "5",       "--threads", "2"};
 
 TEST(CliProgress, DrawnInPlaceOnATerminalAndClearedAtTheEnd) {
     const Outcome o = RunWatched(kSpread, true);
@@ -150,7 +150,8 @@ TEST_F(CliInterrupt, StopsLongWorkWithExit130AndLeavesNoFile) {
 // after it stop at Ctrl+C as the other long work does.
 TEST_F(CliInterrupt, StopsEstimateOfALongRecordWithTheLargestHorizon) {
     const std::string file = Path("long.sim");
-    ASSERT_EQ(test::RunCli({"run", "--seed", "3", "--setting", "4", "--games", "2000000", "--out", file}).code, kExitOk);
+    ASSERT_EQ(test::RunCli({"run", "--seed", "3", "--setting", "4", "--games", "2000000", "--out", file}).code,
+              kExitOk);
     const auto started = std::chrono::steady_clock::now();
     const Outcome o = RunWatched({"estimate", file, "--horizon", "2147483647"}, true, InterruptOnceUnderWay);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -165,21 +166,21 @@ TEST_F(CliInterrupt, StopsEstimateOfALongRecordWithTheLargestHorizon) {
 // appears, and it is still an interruption, not a write error.
 TEST_F(CliInterrupt, DuringASaveRemovesTheTemporaryFile) {
     bool caught = false;
-    const Outcome o = RunWatched({"run", "--games", "4194304", "--out", Path("big.sim")}, false,
-                                 [&](pid_t pid, const std::string&) {
-                                     if (caught) return;
-                                     for (const auto& e : fs::directory_iterator(dir_)) {
-                                         if (!Contains(e.path().filename().string(), ".morvane-save-")) continue;
-                                         // Held still so the signal surely comes mid-save.
-                                         ::kill(pid, SIGSTOP);
-                                         int status = 0;
-                                         ::waitpid(pid, &status, WUNTRACED);
-                                         caught = fs::exists(e.path());
-                                         ::kill(pid, SIGINT);
-                                         ::kill(pid, SIGCONT);
-                                         return;
-                                     }
-                                 });
+    const Outcome o =
+        RunWatched({"run", "--games", "4194304", "--out", Path("big.sim")}, false, [&](pid_t pid, const std::string&) {
+            if (caught) return;
+            for (const auto& e : fs::directory_iterator(dir_)) {
+                if (!Contains(e.path().filename().string(), ".morvane-save-")) continue;
+                // Held still so the signal surely comes mid-save.
+                ::kill(pid, SIGSTOP);
+                int status = 0;
+                ::waitpid(pid, &status, WUNTRACED);
+                caught = fs::exists(e.path());
+                ::kill(pid, SIGINT);
+                ::kill(pid, SIGCONT);
+                return;
+            }
+        });
     ASSERT_TRUE(caught) << "the save ended before the signal";
     ASSERT_TRUE(WIFEXITED(o.status)) << o.status;
     EXPECT_EQ(WEXITSTATUS(o.status), kExitInterrupted) << o.err;

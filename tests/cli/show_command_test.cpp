@@ -29,7 +29,8 @@ protected:
 TEST_F(ShowCommand, PrintsTheLabelThenEachPage) {
     const std::string file = Path("r.sim");
     ASSERT_EQ(Run({"run", "--seed", "1", "--setting", "1", "--games", "100000", "--out", file}), 0);
-    EXPECT_EQ(out_.str(), "BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円\n");
+    EXPECT_EQ(out_.str(),
+              "BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円\n");
     ASSERT_EQ(Run({"show", file}), 0) << err_.str();
     const auto lines = Lines(out_.str());
     ASSERT_GT(lines.size(), 4u + 312 + 6);
@@ -99,7 +100,8 @@ TEST_F(ShowCommand, RefusesGamesNoMachineWritesAndOpensEveryRealRun) {
         std::ofstream(file, std::ios::binary) << bad[i].second;
         EXPECT_EQ(Run({"show", file}), 2) << file;
         EXPECT_EQ(out_.str(), "");
-        EXPECT_EQ(err_.str(), "morvane-sim: " + file + ": game " + games[i] + " holds a value this machine never records\n");
+        EXPECT_EQ(err_.str(),
+                  "morvane-sim: " + file + ": game " + games[i] + " holds a value this machine never records\n");
     }
     for (const char* setting : {"1", "2", "3", "4", "5", "6", "?"}) {
         ASSERT_EQ(Run({"run", "--seed", "9", "--setting", setting, "--games", "300000", "--out", real}), 0);

@@ -103,7 +103,10 @@ TEST(BB, ContinuesUntilAnEndingIsDrawn) {
     // Replay the stream: kmode, then per set (after the first) an outcome
     // draw, and six small-win draws per set.
     std::uint64_t s = start.s;
-    auto next = [&s] { s = s * Random::kMul + 1; return Random::Output(s); };
+    auto next = [&s] {
+        s = s * Random::kMul + 1;
+        return Random::Output(s);
+    };
     next();  // kmode
     for (int g = 0; g < 6; ++g) next();
     int sets = 1;

@@ -17,7 +17,7 @@ std::vector<std::int32_t> Draws(std::uint32_t seed, int n) {
 TEST(Random, KnownSequences) {
     EXPECT_EQ(Draws(0, 1), std::vector<std::int32_t>{346});
     EXPECT_EQ(Draws(1, 8), (std::vector<std::int32_t>{1410184549, 672584604, 1915668986, 576821944, 167078712,
-                                                       174053283, 2092648556, 946840734}));
+                                                      174053283, 2092648556, 946840734}));
     EXPECT_EQ(Draws(12345, 4), (std::vector<std::int32_t>{1220244142, 1374406965, 308141128, 1558318993}));
 }
 

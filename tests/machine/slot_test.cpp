@@ -45,8 +45,9 @@ TEST(Slot, AgreesWithThePlainMachineGameByGame) {
                 plain.Play();
                 bbs += fast.bbKind != 0;
                 ceilings += fast.gamesSinceBB == kCeilingGames;
-                ExpectSameState(fast, plain, "seed " + std::to_string(seed) + " run " + std::to_string(run) +
-                                                 " game " + std::to_string(g));
+                ExpectSameState(
+                    fast, plain,
+                    "seed " + std::to_string(seed) + " run " + std::to_string(run) + " game " + std::to_string(g));
                 if (HasFatalFailure()) return;
             }
         }

@@ -107,7 +107,8 @@ TEST(DrawTables, AgreeWithLookupEverywhere) {
             for (int k = 0; k < kKoyakuKinds; ++k) {
                 const int id = ModeChangeTable(m, k, s);
                 for (std::int32_t r = 0; r < kModeModulus; ++r)
-                    ASSERT_EQ(d->NextMode(m, k, r), id == kNoTable ? m : tables[static_cast<std::size_t>(id)].Lookup(r));
+                    ASSERT_EQ(d->NextMode(m, k, r),
+                              id == kNoTable ? m : tables[static_cast<std::size_t>(id)].Lookup(r));
             }
         for (std::int32_t a = 0; a < kInitModeModulus; ++a)
             ASSERT_EQ(d->InitMode(a), tables[static_cast<std::size_t>(InitModeTable(s))].Lookup(a));
@@ -131,7 +132,8 @@ TEST(DrawTables, RefuseSmallWinsNarrowerThanABucket) {
     for (std::int32_t narrow : {100, 134, 1000}) {
         Rate_TBL<int>& ky = tables[static_cast<std::size_t>(KoyakuRate1)];
         ky.Clear();
-        for (int i = 0; i < 9; ++i) ky.Add(i == Suika_B ? narrow : TableWeights(KoyakuRate1)[static_cast<std::size_t>(i)]);
+        for (int i = 0; i < 9; ++i)
+            ky.Add(i == Suika_B ? narrow : TableWeights(KoyakuRate1)[static_cast<std::size_t>(i)]);
         if (narrow == 1000) {
             d->Build(tables, 1);  // ends well inside the next bucket: fine
             for (std::int32_t a = 17000; a < 20000; ++a) ASSERT_EQ(d->Koyaku(a), ky.Lookup(a)) << a;

@@ -494,11 +494,10 @@ TEST(NumberFormatCrossCheck, RateAndOneInOverCounts) {
         const std::int64_t b = static_cast<std::int64_t>(rng() % 100000000);
         const std::int64_t c = static_cast<std::int64_t>(rng() % (static_cast<std::uint64_t>(b) + 1));
         const std::string rate = b == 0 ? "0" : ref::General(static_cast<double>(c) / static_cast<double>(b));
-        const std::string oneIn =
-            c == 0 ? "0" : "1/" + ref::General(static_cast<double>(b) / static_cast<double>(c));
+        const std::string oneIn = c == 0 ? "0" : "1/" + ref::General(static_cast<double>(b) / static_cast<double>(c));
         if ((RateText(c, b) != rate || OneInText(c, b) != oneIn) && ++bad <= 10) {
-            ADD_FAILURE() << c << " / " << b << ": " << RateText(c, b) << " vs " << rate << ", "
-                          << OneInText(c, b) << " vs " << oneIn;
+            ADD_FAILURE() << c << " / " << b << ": " << RateText(c, b) << " vs " << rate << ", " << OneInText(c, b)
+                          << " vs " << oneIn;
         }
     }
     EXPECT_EQ(bad, 0);
@@ -514,8 +513,8 @@ TEST(NumberFormatCrossCheck, FixedOverItsDisplayRange) {
     std::mt19937_64 rng(6);
     std::uniform_real_distribution<double> logScale(-4.0, 6.5);
     CrossCheck<float>(
-        200000, [&] { return static_cast<float>((rng() % 2 ? -1 : 1) * std::pow(10.0, logScale(rng))); },
-        FormatFixed, [](float v) { return ref::Fixed(v); });
+        200000, [&] { return static_cast<float>((rng() % 2 ? -1 : 1) * std::pow(10.0, logScale(rng))); }, FormatFixed,
+        [](float v) { return ref::Fixed(v); });
 }
 
 TEST(NumberFormatCrossCheck, FixedNearRoundingEdges) {

@@ -15,11 +15,12 @@ PlayHistory Plain(std::size_t n) {
     PlayHistory h;
     for (std::size_t i = 0; i < n; ++i)
         h.push_back({static_cast<std::int32_t>(i + 1), -3 * static_cast<std::int32_t>(i + 1), 0,
-                  static_cast<std::int32_t>(i + 1), 0, 0, Hamari, ReplayB});
+                     static_cast<std::int32_t>(i + 1), 0, 0, Hamari, ReplayB});
     return h;
 }
 
-void MakeBB(PlayHistory& h, std::size_t j, std::int32_t kind, std::int32_t sets, std::int32_t kmode, std::int32_t modeAfter) {
+void MakeBB(PlayHistory& h, std::size_t j, std::int32_t kind, std::int32_t sets, std::int32_t kmode,
+            std::int32_t modeAfter) {
     h.BBLog()[j] = kind;
     h.KeizokuNumLog()[j] = sets;
     h.KModeLog()[j] = kmode;
@@ -46,12 +47,14 @@ TEST(Summary, MatchesIndependentRuns) {
     Presentation p;
     SimulateRun(slot, h, {false, 1}, 100000);
     p.Present(h);
-    EXPECT_EQ(p.ResultLabel(), "BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円");
+    EXPECT_EQ(p.ResultLabel(),
+              "BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円");
 
     Slot batch(12345);
     for (int run = 0; run < 3; ++run) SimulateRun(batch, h, {true, 0}, 8000);
     p.Present(h);
-    EXPECT_EQ(p.ResultLabel(), "BB初当り数:20\u3000BB数:82\nBB確率:1/400.00  機械割:79.60%\n継続数平均:4.10\n収支:-97940円");
+    EXPECT_EQ(p.ResultLabel(),
+              "BB初当り数:20\u3000BB数:82\nBB確率:1/400.00  機械割:79.60%\n継続数平均:4.10\n収支:-97940円");
 }
 
 TEST(Summary, OneGameWithoutBB) {

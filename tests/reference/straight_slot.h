@@ -115,9 +115,18 @@ public:
                     }
                 }
                 if (c == 0) break;
-                if (c == 1) { mode = 3; break; }
-                if (c == 2) { mode = 4; break; }
-                if (c == 3) { mode = 5; break; }
+                if (c == 1) {
+                    mode = 3;
+                    break;
+                }
+                if (c == 2) {
+                    mode = 4;
+                    break;
+                }
+                if (c == 3) {
+                    mode = 5;
+                    break;
+                }
                 medalBalance += 108;
                 bbSets += 1;
             }
@@ -127,7 +136,9 @@ public:
     // The eight columns, appended one value at a time.
     struct History {
         std::vector<std::int32_t> cols[8];
-        void clear() { for (auto& c : cols) c.clear(); }
+        void clear() {
+            for (auto& c : cols) c.clear();
+        }
     };
     void RecordRun(History& h, bool hidden, int setting, std::int32_t games) {
         h.clear();

@@ -9,10 +9,10 @@
 #include "reference/straight_slot.h"
 #include "run/history.h"
 #include "run/history_room.h"
-#include "system/memory_room.h"
 #include "run/single_run.h"
 #include "support/child_process.h"
 #include "support/temp_folder.h"
+#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
@@ -72,8 +72,11 @@ TEST(SingleRun, AgreesWithThePlainMachineIncludingHiddenDraws) {
     reference::StraightSlot plain(77);
     PlayHistory h;
     reference::StraightSlot::History ph;
-    const struct { bool hidden; int setting; std::int32_t games; } runs[] = {
-        {true, 0, 30000}, {false, 6, 5000}, {true, 0, 1}, {true, 0, 20000}, {false, 2, 12345}};
+    const struct {
+        bool hidden;
+        int setting;
+        std::int32_t games;
+    } runs[] = {{true, 0, 30000}, {false, 6, 5000}, {true, 0, 1}, {true, 0, 20000}, {false, 2, 12345}};
     for (const auto& r : runs) {
         const int played = SimulateRun(slot, h, {r.hidden, r.setting}, r.games);
         plain.RecordRun(ph, r.hidden, r.setting, r.games);
@@ -193,7 +196,8 @@ TEST(History, GrowsInPlaceUnderAnAddressSpaceLimit) {
         try {
             for (std::size_t c = 0; c < chunks; ++c) {
                 GameRecord* r = h.extend(kChunk);
-                for (std::size_t i = 0; i < kChunk; ++i) r[i] = {static_cast<std::int32_t>(c), static_cast<std::int32_t>(i), 0, 0, 0, 0, 0, 0};
+                for (std::size_t i = 0; i < kChunk; ++i)
+                    r[i] = {static_cast<std::int32_t>(c), static_cast<std::int32_t>(i), 0, 0, 0, 0, 0, 0};
             }
         } catch (const std::bad_alloc&) {
             return "out of memory at " + std::to_string(h.size()) + " records";

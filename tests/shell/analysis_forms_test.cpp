@@ -1,46 +1,47 @@
 // The analysis windows as the menu opens them.
 #include <QAction>
 #include <QAreaSeries>
-#include <QLineSeries>
-#include <QProgressBar>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QValueAxis>
-#include <QClipboard>
 #include <QtTest>
 #include <cmath>
 #include <numeric>
 
 #include "app/hall_input.h"
 #include "chart/chart_view.h"
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/machine_now.h"
+#include "estimation/more_games.h"
+#include "estimation/trust.h"
 #include "fake_services.h"
+#include "machine/slot.h"
+#include "model/likelihood.h"
+#include "model/value_by_count.h"
+#include "present/names.h"
+#include "run/single_run.h"
+#include "sessions/spread_report.h"
+#include "shell/estimate_form.h"
 #include "shell/hall_form.h"
 #include "shell/job_runner.h"
-#include "support/test_jobs.h"
-#include "analysis/estimate.h"
-#include "analysis/likelihood.h"
-#include "machine/slot.h"
-#include "run/single_run.h"
-#include "shell/estimate_form.h"
-#include "shell/spread_form.h"
-#include "shell/theory_form.h"
 #include "shell/main_form.h"
 #include "shell/now_panel.h"
 #include "shell/prior_box.h"
+#include "shell/spread_form.h"
+#include "shell/theory_form.h"
 #include "shell/value_form.h"
-#include "analysis/keep_or_quit.h"
-#include "analysis/machine_now.h"
-#include "analysis/more_games.h"
-#include "analysis/trust.h"
-#include "analysis/spread_report.h"
-#include "analysis/value_by_count.h"
-#include "present/names.h"
+#include "support/test_jobs.h"
 #include "test_window.h"
 
 using namespace morvane;
@@ -213,7 +214,8 @@ void AnalysisFormsTest::spreadStopsAndRefusesBadInputs() {
     form.AnalysisSpreadMenu->trigger();
     TSpreadForm* sp = form.SpreadForm();
     for (const auto& [games, sessions, says] :
-         {std::tuple{"0", "10", "Play数は、1以上にしてください。"}, std::tuple{"10", "0", "セッション数は、1以上にしてください。"},
+         {std::tuple{"0", "10", "Play数は、1以上にしてください。"},
+          std::tuple{"10", "0", "セッション数は、1以上にしてください。"},
           std::tuple{"10", "x", "'x' は整数ではありません"},
           // 64 GiB of tallies: refused before anything is touched.
           std::tuple{"10", "2147483647", "メモリが足りません。セッション数を減らしてください。"}}) {
@@ -286,12 +288,13 @@ void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
     QVERIFY(PlaySpread(request, 1, tallies));
     const SpreadReport report = BuildSpreadReport(Summarise(request, tallies));
     QCOMPARE(report.ends.size(), std::size_t{2});
-    QCOMPARE(sp->EndsLabel->text(),
-             QStringLiteral("最悪: セッション %1（シード %2）収支 %3枚　最良: セッション %4（シード %5）収支 %6枚\n"
-                            "そのセッションだけを打ち直すには: morvane-sim run --seed シード --setting 2 --games 300")
-                 .arg(QString::fromStdString(report.ends[0].cells[0]), QString::fromStdString(report.ends[0].cells[1]),
-                      QString::fromStdString(report.ends[0].cells[2]), QString::fromStdString(report.ends[1].cells[0]),
-                      QString::fromStdString(report.ends[1].cells[1]), QString::fromStdString(report.ends[1].cells[2])));
+    QCOMPARE(
+        sp->EndsLabel->text(),
+        QStringLiteral("最悪: セッション %1（シード %2）収支 %3枚　最良: セッション %4（シード %5）収支 %6枚\n"
+                       "そのセッションだけを打ち直すには: morvane-sim run --seed シード --setting 2 --games 300")
+            .arg(QString::fromStdString(report.ends[0].cells[0]), QString::fromStdString(report.ends[0].cells[1]),
+                 QString::fromStdString(report.ends[0].cells[2]), QString::fromStdString(report.ends[1].cells[0]),
+                 QString::fromStdString(report.ends[1].cells[1]), QString::fromStdString(report.ends[1].cells[2])));
     const QString summary = sp->StatusLabel->text();
     const QString shown = QStringLiteral("設定2・Play数 300 × 50 回（シード 7）");
     auto greyed = [&] { return sp->Table->item(0, 1)->data(Qt::ForegroundRole).isValid(); };
@@ -301,7 +304,8 @@ void AnalysisFormsTest::spreadSaysWhoseFiguresItShows() {
     sp->PlayNumEdit->setText(QStringLiteral("3000"));
     QVERIFY(sp->ShowsEarlierFigures());
     QVERIFY(greyed());
-    QCOMPARE(sp->StatusLabel->text(), QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(shown));
+    QCOMPARE(sp->StatusLabel->text(),
+             QStringLiteral("下の図表は%1の結果です。開始を押すと、いまの入力で計算します。").arg(shown));
     auto fill = [&] { return qobject_cast<QAreaSeries*>(sp->Chart->chart()->series().value(0))->color(); };
     QCOMPARE(fill(), QColor(0xC8, 0xC8, 0xC8));
     sp->PlayNumEdit->setText(QStringLiteral("300"));
@@ -370,7 +374,8 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
         const auto i = static_cast<std::size_t>(s);
         QCOMPARE(e.Probabilities()[i], exact.posterior.probability[i]);
         QCOMPARE(e.CountProbabilities()[i], counted.probability[i]);
-        QCOMPARE(e.Table->item(s, 1)->text(), QString::number(exact.posterior.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
+        QCOMPARE(e.Table->item(s, 1)->text(),
+                 QString::number(exact.posterior.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
         QCOMPARE(e.Table->item(s, 3)->text(), QString::number(counted.probability[i] * 100, 'f', 2) + QLatin1Char('%'));
     }
     // The log-likelihood is a detail of the probability, not a column.
@@ -382,7 +387,8 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
     QVERIFY(bars);
     // Bars and table round alike.
     for (int s = 0; s < 6; ++s)
-        QCOMPARE(QString::number(bars->barSets().value(0)->at(s), 'f', 2) + QLatin1Char('%'), e.Table->item(s, 1)->text());
+        QCOMPARE(QString::number(bars->barSets().value(0)->at(s), 'f', 2) + QLatin1Char('%'),
+                 e.Table->item(s, 1)->text());
 }
 
 void AnalysisFormsTest::estimateRefusesARecordNoSettingPlays() {
@@ -473,8 +479,9 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     QVERIFY(h->ShowsEarlierFigures());
     QVERIFY(greyed());
     QVERIFY(!h->Now->isEnabled());
-    QCOMPARE(h->FiguresLabel->text(), QStringLiteral("更新中・・・　下の表は、前に計算できた入力（総ゲーム数 3000・BB 3回・"
-                                                     "数えた小役 1種類）の結果です。"));
+    QCOMPARE(h->FiguresLabel->text(),
+             QStringLiteral("更新中・・・　下の表は、前に計算できた入力（総ゲーム数 3000・BB 3回・"
+                            "数えた小役 1種類）の結果です。"));
     HallData later = entered;
     later.games = 3001;
     const HallEstimate l = EstimateSettingFromHallData(later);
@@ -500,8 +507,9 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     // A history that stops short of the games asks for its rest; a stretch
     // past the ceiling within it is impossible.
     h->GamesEdit->setText(QStringLiteral("3100"));
-    QCOMPARE(h->Status->text(), QStringLiteral("最後のBBのあとが1543ゲームあります。BBなしで続くのは1531ゲームまでなので、"
-                                               "BB履歴の続きを入れてください。"));
+    QCOMPARE(h->Status->text(),
+             QStringLiteral("最後のBBのあとが1543ゲームあります。BBなしで続くのは1531ゲームまでなので、"
+                            "BB履歴の続きを入れてください。"));
     QVERIFY(h->ShowsEarlierFigures() && greyed());
     h->GamesEdit->setText(QStringLiteral("3001"));
     h->BBTable->setItem(2, 0, new QTableWidgetItem(QStringLiteral("1533")));
@@ -519,12 +527,14 @@ void AnalysisFormsTest::hallDataFollowsEveryEdit() {
     QTRY_VERIFY(!h->Computing() && !h->ShowsEarlierFigures());
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("四十五")));
     QCOMPARE(h->Status->text(),
-             QStringLiteral("BB履歴の2行目「四十五 赤」のゲーム数「四十五」が読めません（前のBBからのゲーム数、1以上の整数）。"));
+             QStringLiteral(
+                 "BB履歴の2行目「四十五 赤」のゲーム数「四十五」が読めません（前のBBからのゲーム数、1以上の整数）。"));
     QVERIFY(h->ShowsEarlierFigures() && greyed());
     // The part that is wrong, by name, with what it may hold.
     h->BBTable->setItem(1, 0, new QTableWidgetItem(QStringLiteral("45")));
     h->BBTable->setItem(1, 1, new QTableWidgetItem(QStringLiteral("x")));
-    QCOMPARE(h->Status->text(), QStringLiteral("BB履歴の2行目「45 x」の色「x」が読めません（b: 青, r: 赤, ?: 不明）。"));
+    QCOMPARE(h->Status->text(),
+             QStringLiteral("BB履歴の2行目「45 x」の色「x」が読めません（b: 青, r: 赤, ?: 不明）。"));
     h->BBTable->setItem(1, 1, new QTableWidgetItem(QStringLiteral("赤")));
     h->BBTable->setItem(0, 2, new QTableWidgetItem(QStringLiteral("0")));
     QCOMPARE(h->Status->text(),
@@ -564,8 +574,8 @@ void CheckAdvice(const TNowPanel* panel, const MachineBelief& belief, const Keep
     QCOMPARE(panel->Advised().precursorLook, want.precursorLook);
     const QString says = want.verdict == Verdict::Quit        ? QStringLiteral("続けるか: やめるのが得です")
                          : want.verdict == Verdict::AboutEven ? QStringLiteral("続けるか: ほぼ五分です")
-                         : want.precursorLook                 ? QStringLiteral("続けるか: 前兆の可能性があるので")
-                                                              : QStringLiteral("続けるか: 続ける価値があります");
+                         : want.precursorLook ? QStringLiteral("続けるか: 前兆の可能性があるので")
+                                              : QStringLiteral("続けるか: 続ける価値があります");
     QVERIFY2(text.contains(says), qPrintable(text));
 }
 
@@ -573,7 +583,8 @@ void CheckAdvice(const TNowPanel* panel, const MachineBelief& belief, const Keep
 void CheckNowPanel(const TNowPanel* panel, const MachineBelief& belief, std::int32_t k) {
     const MachineNow now = NowFigures(belief, k);
     for (int m = 0; m < 6; ++m) {
-        QCOMPARE(panel->StateTable->item(m, 0)->text(), QString::fromUtf8(ModeName(m).data(), static_cast<int>(ModeName(m).size())));
+        QCOMPARE(panel->StateTable->item(m, 0)->text(),
+                 QString::fromUtf8(ModeName(m).data(), static_cast<int>(ModeName(m).size())));
         QCOMPARE(panel->StateTable->item(m, 1)->text(), Percent2(now.mode[static_cast<std::size_t>(m)]));
     }
     for (int s = 0; s < 6; ++s) {
@@ -612,11 +623,11 @@ void CheckTrust(const TNowPanel* panel) {
     for (const CalibrationBin& b : t.bins) {
         if (b.shown == 0) continue;
         ++shown;
-        const QString line = QStringLiteral("・%1〜%2%（平均%3）と出た%4件のうち、実際に当たったのは%5")
-                                 .arg(QString::number(b.from * 100, 'f', 0), QString::number(b.to * 100, 'f', 0),
-                                      Percent2(b.meanShown))
-                                 .arg(b.shown)
-                                 .arg(ShareWords(ShareWithError::Of(b.truths, b.shown)));
+        const QString line =
+            QStringLiteral("・%1〜%2%（平均%3）と出た%4件のうち、実際に当たったのは%5")
+                .arg(QString::number(b.from * 100, 'f', 0), QString::number(b.to * 100, 'f', 0), Percent2(b.meanShown))
+                .arg(b.shown)
+                .arg(ShareWords(ShareWithError::Of(b.truths, b.shown)));
         QVERIFY2(lines.contains(line), qPrintable(line));
     }
     QCOMPARE(lines.size(), 1 + shown);
@@ -717,8 +728,9 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     QVERIFY(v->StatusLabel->text().startsWith(QStringLiteral("ホールの配分で混合した台")));
     v->Prior->Edits[0]->setText(QStringLiteral("1"));
     QVERIFY(v->ShowsEarlierFigures() && greyed());
-    QCOMPARE(v->StatusLabel->text(), QStringLiteral("下の表は 配分「37.50%:12.50%:12.50%:12.50%:12.50%:12.50%」で混合・"
-                                                    "交換率 56枚/1000円 の結果です。計算を押すと、いまの入力で計算します。"));
+    QCOMPARE(v->StatusLabel->text(),
+             QStringLiteral("下の表は 配分「37.50%:12.50%:12.50%:12.50%:12.50%:12.50%」で混合・"
+                            "交換率 56枚/1000円 の結果です。計算を押すと、いまの入力で計算します。"));
     QVERIFY(LineNamed(v->Chart->chart(), QStringLiteral("混合(均等)")));
     QTest::keyClick(v->Prior->Edits[3], Qt::Key_Enter);
     QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
@@ -775,7 +787,8 @@ void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
     QCOMPARE(typed.join(QLatin1Char(',')), QStringLiteral("40,30,15,8,4,3"));
     const ExactEstimate underRegular = EstimateSettingExactly(h.records(), regular);
     for (int s = 0; s < 6; ++s) {
-        QCOMPARE(e.Probabilities()[static_cast<std::size_t>(s)], underRegular.posterior.probability[static_cast<std::size_t>(s)]);
+        QCOMPARE(e.Probabilities()[static_cast<std::size_t>(s)],
+                 underRegular.posterior.probability[static_cast<std::size_t>(s)]);
         QCOMPARE(e.Table->item(s, 2)->text(), Percent2(regular.Of(s + 1)));
     }
     e.Prior->Edits[0]->setText(QStringLiteral("41"));
@@ -840,7 +853,8 @@ void AnalysisFormsTest::estimateFollowsTheRunOnScreen() {
     for (std::size_t i = 0; i < 6; ++i) QCOMPARE(e->Probabilities()[i], now.posterior.probability[i]);
     QVERIFY(e->Probabilities() != first);
     // A file saved from this run, opened after a third run.
-    const QString path = QDir::temp().filePath(QStringLiteral("morvane-follow-%1.sim").arg(QCoreApplication::applicationPid()));
+    const QString path =
+        QDir::temp().filePath(QStringLiteral("morvane-follow-%1.sim").arg(QCoreApplication::applicationPid()));
     w.Save(path);
     w.Start(700, 1);
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:700")));
@@ -858,10 +872,13 @@ void AnalysisFormsTest::estimateFollowsTheRunOnScreen() {
     QVERIFY(e->ShowsEarlierFigures());
     QVERIFY(e->Table->item(0, 1)->data(Qt::ForegroundRole).isValid());
     QVERIFY(!e->Now->isEnabled());
-    auto barColour = [&] { return qobject_cast<QBarSeries*>(e->Chart->chart()->series().value(0))->barSets().value(0)->color(); };
+    auto barColour = [&] {
+        return qobject_cast<QBarSeries*>(e->Chart->chart()->series().value(0))->barSets().value(0)->color();
+    };
     QCOMPARE(barColour(), QColor(0xC8, 0xC8, 0xC8));
     QCOMPARE(e->EarlierLabel->text(),
-             QStringLiteral("以下は、前に画面にあったプレイ（Play数 5000）の推測です。画面のプレイが変わると推測し直します。"));
+             QStringLiteral(
+                 "以下は、前に画面にあったプレイ（Play数 5000）の推測です。画面のプレイが変わると推測し直します。"));
     w.form.AnalysisEstimateMenu->trigger();
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:300")));
     QVERIFY(!e->ShowsEarlierFigures());

@@ -4,9 +4,9 @@
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPieSeries>
 #include <QPieSlice>
-#include <QMenu>
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
@@ -16,20 +16,19 @@
 #include <QGraphicsTextItem>
 #include <QLabel>
 
-#include "analysis/theory.h"
 #include "chart/pie_legend.h"
 #include "fake_services.h"
-#include "test_window.h"
+#include "model/theory.h"
 #include "shell/main_form.h"
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
+#include "test_window.h"
 
 using namespace morvane;
 using morvane::testing::FakeServices;
 using morvane::testing::Window;
 
 namespace {
-
 
 QList<QString> LegendNames(RunCharts& c) {
     QList<QString> names;
@@ -76,7 +75,8 @@ QStringList RightFigures(QChart* c) {
 void DragZoom(chart::ChartView* view, QPointF a, QPointF b) {
     const QRectF plot = view->chart()->plotArea();
     auto at = [&](QPointF share) {
-        return view->mapFromScene(QPointF(plot.left() + plot.width() * share.x(), plot.top() + plot.height() * share.y()));
+        return view->mapFromScene(
+            QPointF(plot.left() + plot.width() * share.x(), plot.top() + plot.height() * share.y()));
     };
     QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at(a));
     QTest::mouseMove(view->viewport(), at(b));
@@ -167,8 +167,11 @@ void ChartsTest::markersSitOnTheSlumpLine() {
             const auto j = static_cast<std::size_t>(p.x) - 1;
             QCOMPARE(p.y, static_cast<double>(h.MedalLog()[j]));
             const int k = h.KoyakuLog()[j];
-            const Marker expected = k == Cherry2 ? Marker::Cherry2 : k == Cherry4 ? Marker::Cherry4
-                                  : k == Suika_A ? Marker::Suika_A : k == Suika_B ? Marker::Suika_B : Marker::Chance;
+            const Marker expected = k == Cherry2   ? Marker::Cherry2
+                                    : k == Cherry4 ? Marker::Cherry4
+                                    : k == Suika_A ? Marker::Suika_A
+                                    : k == Suika_B ? Marker::Suika_B
+                                                   : Marker::Chance;
             QCOMPARE(static_cast<int>(expected), static_cast<int>(m));
             QVERIFY(k != Chance || m == Marker::Chance);
         }
@@ -233,7 +236,8 @@ void ChartsTest::piesHoldEverySliceInOrder() {
     w.Start(3000, 2);
     const QPieSeries* koyaku = w.charts().KoyakuSeries;
     QCOMPARE(koyaku->count(), 8);
-    const QStringList names = {"2枚チェリー", "4枚チェリー", "スイカA", "スイカB", "リプレイA", "リプレイB", "ベル", "チャンス目"};
+    const QStringList names = {"2枚チェリー", "4枚チェリー", "スイカA", "スイカB",
+                               "リプレイA",   "リプレイB",   "ベル",    "チャンス目"};
     const auto counts = w.form.Shown().Counts().koyaku;
     for (int i = 0; i < 8; ++i) {
         QCOMPARE(koyaku->slices()[i]->label(), names[i]);
@@ -396,7 +400,8 @@ void ChartsTest::barsReadAtEveryScale() {
         double lowestLabelled = INFINITY;
         for (std::size_t i = 0; i < marks.size(); ++i) {
             for (std::size_t j = i + 1; j < marks.size(); ++j) QVERIFY(!marks[i].rect.intersects(marks[j].rect));
-            const auto bar = std::find_if(bars.begin(), bars.end(), [&](const chart::XY& b) { return b.x == marks[i].x; });
+            const auto bar =
+                std::find_if(bars.begin(), bars.end(), [&](const chart::XY& b) { return b.x == marks[i].x; });
             QVERIFY(bar != bars.end());
             QCOMPARE(marks[i].text, QString::number(bar->y));
             lowestLabelled = std::min(lowestLabelled, bar->y);
@@ -407,7 +412,8 @@ void ChartsTest::barsReadAtEveryScale() {
             QVERIFY2(labelled || b.y <= lowestLabelled, qPrintable(QStringLiteral("bar %1 of %2").arg(b.x).arg(b.y)));
         }
         // The tallest bar's box has its room above it at every scale.
-        const auto tallest = std::max_element(bars.begin(), bars.end(), [](const auto& a, const auto& b) { return a.y < b.y; });
+        const auto tallest =
+            std::max_element(bars.begin(), bars.end(), [](const auto& a, const auto& b) { return a.y < b.y; });
         QVERIFY(std::any_of(marks.begin(), marks.end(), [&](const chart::Bars::Mark& m) { return m.x == tallest->x; }));
         CheckMarksStandOverTheirBars(w);
     } else {
@@ -436,7 +442,8 @@ void ChartsTest::barsReadAtEveryScale() {
             QVERIFY2(near(at(x, quantile(0.5)), QColor(0xB0, 0x00, 0x00), 1), qPrintable(QString::number(k)));
             if (at(x, quantile(0.25)).y() - at(x, quantile(0.75)).y() >= 8) {
                 const double between = (quantile(0.25) + quantile(0.5)) / 2;
-                if (at(x, quantile(0.5)).y() - at(x, between).y() <= -3 || at(x, quantile(0.5)).y() - at(x, between).y() >= 3)
+                if (at(x, quantile(0.5)).y() - at(x, between).y() <= -3 ||
+                    at(x, quantile(0.5)).y() - at(x, between).y() >= 3)
                     QVERIFY2(near(at(x, between), fill, 0), qPrintable(QString::number(k)));
             }
             if (at(x, quantile(0.75)).y() - at(x, v.back()).y() >= 3)
@@ -532,7 +539,8 @@ double CheckModeBand(Window& w) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const auto& col = columns[i];
         if (i > 0 && (col.left != columns[i - 1].right || col.data.x0 != columns[i - 1].data.x1)) return -1;
-        if (std::abs(pixel(col.data.x0) - col.left) > 0.5 + 1e-9 || std::abs(pixel(col.data.x1) - col.right) > 0.5 + 1e-9)
+        if (std::abs(pixel(col.data.x0) - col.left) > 0.5 + 1e-9 ||
+            std::abs(pixel(col.data.x1) - col.right) > 0.5 + 1e-9)
             return -1;
     }
     std::vector<std::array<std::uint64_t, 6>> recount(columns.size());
@@ -654,7 +662,10 @@ void ChartsTest::modeBandHasAStripUnderTheLine() {
         for (const QPointF& p : charts.SlumpSeries->Series()->points()) {
             if (p.x() < charts.Bottom->min() || p.x() > charts.Bottom->max()) continue;
             const double y = c->mapToPosition(p, charts.SlumpSeries->Series()).y();
-            QVERIFY2(y < band.top(), qPrintable(QStringLiteral("%1: game %2 at %3, band from %4").arg(where).arg(p.x()).arg(y).arg(band.top())));
+            QVERIFY2(
+                y < band.top(),
+                qPrintable(
+                    QStringLiteral("%1: game %2 at %3, band from %4").arg(where).arg(p.x()).arg(y).arg(band.top())));
             ++looked;
         }
         QVERIFY2(looked > 100, where);
@@ -725,7 +736,8 @@ void ChartsTest::modeBandAtTenMillionGamesSlow() {
     // machine's tables give in the long run.
     const double theory = SettingTheory(4).LongRun().modeShare[2];
     qInfo("高確: %.4f drawn, %.4f in theory", high, theory);
-    QVERIFY2(std::abs(high - theory) < 0.01, qPrintable(QStringLiteral("%1 drawn, %2 in theory").arg(high).arg(theory)));
+    QVERIFY2(std::abs(high - theory) < 0.01,
+             qPrintable(QStringLiteral("%1 drawn, %2 in theory").arg(high).arg(theory)));
 }
 
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
@@ -743,7 +755,8 @@ void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
     for (int y = 0; y < drawn.height(); ++y)
         for (int x = 0; x < drawn.width(); ++x) {
             const QColor p = drawn.pixelColor(x, y);
-            QVERIFY2(p.alpha() == 0 || p.value() > 0x60, qPrintable(QStringLiteral("dark pixel at %1, %2").arg(x).arg(y)));
+            QVERIFY2(p.alpha() == 0 || p.value() > 0x60,
+                     qPrintable(QStringLiteral("dark pixel at %1, %2").arg(x).arg(y)));
         }
     const QRectF circle = w.charts().PieCircle(Page::KeizokuSelect);
     QCOMPARE(circle.width(), static_cast<double>(RunCharts::kPieDiameter));
@@ -859,8 +872,9 @@ void ChartsTest::rightDragScrolls() {
     const double span = w.charts().Bottom->max() - before;
     const QPoint start = view->viewport()->rect().center();
     QTest::mousePress(view->viewport(), Qt::RightButton, {}, start);
-    QMouseEvent move(QEvent::MouseMove, QPointF(start - QPoint(100, 0)), view->viewport()->mapToGlobal(QPointF(start - QPoint(100, 0))),
-                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(start - QPoint(100, 0)),
+                     view->viewport()->mapToGlobal(QPointF(start - QPoint(100, 0))), Qt::NoButton, Qt::RightButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &move);
     QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, start - QPoint(100, 0));
     // Dragging left by 100 pixels shows later games; the span stays.
@@ -868,8 +882,6 @@ void ChartsTest::rightDragScrolls() {
     QVERIFY(std::abs((w.charts().Bottom->max() - w.charts().Bottom->min()) - span) < 1e-6 * span);
     QVERIFY(!w.charts().SlumpSeries->Series()->points().isEmpty());
 }
-
-
 
 namespace {
 
@@ -941,8 +953,9 @@ void ChartsTest::rightClickWithoutADragOpensTheMenu() {
     view->Menu()->hide();
     // A drag scrolls and opens nothing.
     QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
-    QMouseEvent move(QEvent::MouseMove, QPointF(at - QPoint(60, 0)), view->viewport()->mapToGlobal(QPointF(at - QPoint(60, 0))),
-                     Qt::NoButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at - QPoint(60, 0)),
+                     view->viewport()->mapToGlobal(QPointF(at - QPoint(60, 0))), Qt::NoButton, Qt::RightButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &move);
     QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, at - QPoint(60, 0));
     QApplication::processEvents();

@@ -6,8 +6,8 @@
 #include <functional>
 #include <optional>
 
-#include "system/memory_room.h"
 #include "shell/services.h"
+#include "system/memory_room.h"
 
 namespace morvane::testing {
 
@@ -58,7 +58,7 @@ public:
         programArguments << arguments;
     }
 
-    std::vector<Box> boxes;         // errors
+    std::vector<Box> boxes;  // errors
     std::vector<Box> informations;
     std::function<void()> onInformation;
     std::optional<std::uint64_t> availableMemory;  // the machine's when unset

@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QTabWidget>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +13,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <unistd.h>
@@ -31,11 +31,11 @@
 
 #include "cli/cli.h"
 #include "fake_services.h"
-#include "support/child_process.h"
-#include "test_window.h"
 #include "present/qt/page_model.h"
 #include "shell/main_form.h"
 #include "shell/startup.h"
+#include "support/child_process.h"
+#include "test_window.h"
 
 using namespace morvane;
 using morvane::testing::Box;
@@ -62,7 +62,6 @@ QByteArray Int32s(std::initializer_list<std::int32_t> values) {
         for (int i = 0; i < 4; ++i) b.append(static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF));
     return b;
 }
-
 
 // What morvane-sim writes for the same seed and inputs.
 // An error box about a file, "" when it is as it should be: in Japanese
@@ -323,7 +322,8 @@ void FileCommandsTest::batchOfTwoAndThree() {
     w.services.saveAnswers.push_back(Path(QStringLiteral("b.sim")));
     w.Start(QStringLiteral("100"), QStringLiteral("3"), QStringLiteral("2"));
     QCOMPARE(progress, (QList<int>{50, 100}));
-    for (const char* name : {"b3_100_1.sim", "b3_100_2.sim"}) QCOMPARE(Bytes(Path(QString::fromLatin1(name))).size(), 3212);
+    for (const char* name : {"b3_100_1.sim", "b3_100_2.sim"})
+        QCOMPARE(Bytes(Path(QString::fromLatin1(name))).size(), 3212);
     QCOMPARE(w.form.StatusText(0), QStringLiteral("シミュレーションファイルに保存完了"));
     QVERIFY(w.form.StartButton->isEnabled());
     QCOMPARE(w.form.ResultLabel->text(), shown);  // nothing presented
@@ -361,11 +361,12 @@ void FileCommandsTest::batchIntoAMissingFolder() {
     QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
     const QString file = Path(QStringLiteral("nowhere/b1_20_1.sim"));
-    const std::string box = CheckFileBox(w.services.boxes[0],
-                                         {QStringLiteral("シミュレーションファイルに保存できませんでした。"),
-                                          QStringLiteral("ファイル: ") + file, QStringLiteral("新しいファイルを作れませんでした。"),
-                                          QStringLiteral("指定したフォルダーまたはファイルがありません。")},
-                                         file, QString::fromUtf8(std::strerror(ENOENT)));
+    const std::string box =
+        CheckFileBox(w.services.boxes[0],
+                     {QStringLiteral("シミュレーションファイルに保存できませんでした。"),
+                      QStringLiteral("ファイル: ") + file, QStringLiteral("新しいファイルを作れませんでした。"),
+                      QStringLiteral("指定したフォルダーまたはファイルがありません。")},
+                     file, QString::fromUtf8(std::strerror(ENOENT)));
     QVERIFY2(box.empty(), box.c_str());
     QVERIFY(w.form.StartButton->isEnabled());
     QCOMPARE(w.form.History().size(), std::size_t{20});  // only the first run was made
@@ -394,11 +395,11 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     QCOMPARE(Bytes(file), old);
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
     const QString tooLarge = QString::fromUtf8(std::strerror(EFBIG));
-    const std::string saveBox =
-        CheckFileBox(w.services.boxes[0],
-                     {QStringLiteral("シミュレーションファイルに保存できませんでした。"), QStringLiteral("ファイル: ") + file,
-                      QStringLiteral("書き込みの途中で失敗しました。"), QStringLiteral("ファイルが大きすぎます。")},
-                     file, tooLarge);
+    const std::string saveBox = CheckFileBox(
+        w.services.boxes[0],
+        {QStringLiteral("シミュレーションファイルに保存できませんでした。"), QStringLiteral("ファイル: ") + file,
+         QStringLiteral("書き込みの途中で失敗しました。"), QStringLiteral("ファイルが大きすぎます。")},
+        file, tooLarge);
     QVERIFY2(saveBox.empty(), saveBox.c_str());
     QVERIFY(w.form.StatusText(0) != QStringLiteral("シミュレーションファイルに保存完了"));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.sim")});
@@ -418,11 +419,11 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
     QCOMPARE(w.form.StatusText(0), QStringLiteral("エラーにより強制終了しました。"));
     QCOMPARE(w.services.boxes.size(), std::size_t{1});
     const QString second = Path(QStringLiteral("f1_200_2.sim"));
-    const std::string batchBox =
-        CheckFileBox(w.services.boxes[0],
-                     {QStringLiteral("シミュレーションファイルに保存できませんでした。"), QStringLiteral("ファイル: ") + second,
-                      QStringLiteral("書き込みの途中で失敗しました。"), QStringLiteral("ファイルが大きすぎます。")},
-                     second, tooLarge);
+    const std::string batchBox = CheckFileBox(
+        w.services.boxes[0],
+        {QStringLiteral("シミュレーションファイルに保存できませんでした。"), QStringLiteral("ファイル: ") + second,
+         QStringLiteral("書き込みの途中で失敗しました。"), QStringLiteral("ファイルが大きすぎます。")},
+        second, tooLarge);
     QVERIFY2(batchBox.empty(), batchBox.c_str());
     QCOMPARE(Bytes(Path(QStringLiteral("f1_100_1.sim"))).size(), 3212);
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
@@ -434,8 +435,8 @@ void FileCommandsTest::failedSaveKeepsTheOldFileAndSaysSo() {
 // no number at all: either way the batch stops after the files written so
 // far, the status says so and the box names the value.
 void FileCommandsTest::batchStoppedByAnEditSaysWhy() {
-    for (const auto& [games, says] : {std::pair{"0", "Play数は、1以上にしてください。"},
-                                      std::pair{"abc", "'abc' は整数ではありません"}}) {
+    for (const auto& [games, says] :
+         {std::pair{"0", "Play数は、1以上にしてください。"}, std::pair{"abc", "'abc' は整数ではありません"}}) {
         Window w(3);
         w.services.saveAnswers.push_back(Path(QStringLiteral("e.sim")));
         QTimer::singleShot(0, &w.form, [&, games = games] { w.form.PlayNumEdit->setText(QString::fromLatin1(games)); });
@@ -509,9 +510,9 @@ const WindowSaveCase kWindowSaves[] = {
          Window w(5);
          w.Start(100, 1);
          w.Save(file);
-         const std::string box = CheckFailedSave(w, file, QStringLiteral("ファイルに書き込めませんでした。"),
-                                                 QString::fromUtf8(std::strerror(EACCES)),
-                                                 QStringLiteral("このファイルまたはフォルダーに書き込む権限がありません。"));
+         const std::string box = CheckFailedSave(
+             w, file, QStringLiteral("ファイルに書き込めませんでした。"), QString::fromUtf8(std::strerror(EACCES)),
+             QStringLiteral("このファイルまたはフォルダーに書き込む権限がありません。"));
          c.Expect(box.empty(), box);
          c.Expect(Bytes(file) == "old", "read-only file replaced");
          c.Expect(QDir(dir).entryList(QDir::Files | QDir::Hidden) == QStringList{QStringLiteral("locked.sim")},
@@ -600,8 +601,8 @@ void FileCommandsTest::windowFilesMatchTheCommandLine() {
     Window w(12345);
     w.services.saveAnswers.push_back(Path(QStringLiteral("w.sim")));
     w.Start(QStringLiteral("8000"), QStringLiteral("?"), QStringLiteral("3"));
-    const QByteArray printed = CliRun({"run", "--seed", "12345", "--setting", "?", "--games", "8000",
-                                                    "--runs", "3", "--out", Path(QStringLiteral("c.sim")).toStdString()});
+    const QByteArray printed = CliRun({"run", "--seed", "12345", "--setting", "?", "--games", "8000", "--runs", "3",
+                                       "--out", Path(QStringLiteral("c.sim")).toStdString()});
     QCOMPARE(printed.count('\n'), 3);
     for (const char* suffix : {"5_8000_1.sim", "6_8000_2.sim", "2_8000_3.sim"}) {
         const QByteArray mine = Bytes(Path(QStringLiteral("w") + QString::fromLatin1(suffix)));
@@ -612,7 +613,7 @@ void FileCommandsTest::windowFilesMatchTheCommandLine() {
     single.Start(QStringLiteral("100000"), QStringLiteral("1"));
     single.Save(Path(QStringLiteral("s.sim")));
     CliRun({"run", "--seed", "1", "--setting", "1", "--games", "100000", "--out",
-                         Path(QStringLiteral("t.sim")).toStdString()});
+            Path(QStringLiteral("t.sim")).toStdString()});
     QCOMPARE(Bytes(Path(QStringLiteral("s.sim"))), Bytes(Path(QStringLiteral("t.sim"))));
 }
 

@@ -3,11 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QItemSelectionModel>
@@ -16,18 +17,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressBar>
-#include <QScrollBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QClipboard>
 #include <QtTest>
 
 #include "fake_services.h"
-#include "test_window.h"
 #include "machine/random.h"
 #include "present/qt/page_model.h"
 #include "run/single_run.h"
@@ -37,6 +36,7 @@
 #include "shell/main_form.h"
 #include "shell/result_list.h"
 #include "shell/startup.h"
+#include "test_window.h"
 
 using namespace morvane;
 using morvane::testing::FakeServices;
@@ -131,19 +131,24 @@ void MainFormTest::menusAndCaptions() {
     for (QAction* a : menus[2]->menu()->actions()) help << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(analysis, (QStringList{"理論値(&T)", "設定推測(&E)", "分布(&D)", "ホールデータ(&H)", "期待値(&V)"}));
     QCOMPARE(file, (QStringList{"開く(&O)", "保存(&S)", "-", "開始(&G)", "中止(&T)", "終了(&X)"}));
-    QCOMPARE(help, (QStringList{"バージョン情報(&A)", "取扱説明書(&C)", "JWordのインストール", "-", "ホームページ", "広告"}));
+    QCOMPARE(help,
+             (QStringList{"バージョン情報(&A)", "取扱説明書(&C)", "JWordのインストール", "-", "ホームページ", "広告"}));
     // Only the stop command has a key, Esc.
     for (QAction* a : menus[0]->menu()->actions())
-        QCOMPARE(a->shortcut(), a->objectName() == QLatin1String("FileStopMenu") ? QKeySequence(Qt::Key_Escape) : QKeySequence());
+        QCOMPARE(a->shortcut(),
+                 a->objectName() == QLatin1String("FileStopMenu") ? QKeySequence(Qt::Key_Escape) : QKeySequence());
 }
 
 void MainFormTest::inputErrors_data() {
     QTest::addColumn<QString>("games");
     QTest::addColumn<QString>("runs");
     QTest::addColumn<QString>("message");
-    QTest::newRow("games 0") << "0" << "1" << texts::kGamesBelowOne;
-    QTest::newRow("games -5") << "-5" << "abc" << texts::kGamesBelowOne;  // runs not looked at
-    QTest::newRow("runs 0") << "100" << "0" << texts::kRunsBelowOne;
+    QTest::newRow("games 0") << "0"
+                             << "1" << texts::kGamesBelowOne;
+    QTest::newRow("games -5") << "-5"
+                              << "abc" << texts::kGamesBelowOne;  // runs not looked at
+    QTest::newRow("runs 0") << "100"
+                            << "0" << texts::kRunsBelowOne;
 }
 
 void MainFormTest::inputErrors() {
@@ -258,7 +263,8 @@ void MainFormTest::knownSeededRunSummary() {
     Window w(1);
     w.Start(QStringLiteral("100000"), QStringLiteral("1"));
     QCOMPARE(w.form.ResultLabel->text(),
-             QStringLiteral("BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円"));
+             QStringLiteral(
+                 "BB初当り数:312\u3000BB数:1583\nBB確率:1/320.51  機械割:97.31%\n継続数平均:5.07\n収支:-161320円"));
     QCOMPARE(w.form.ProgressBar1->value(), 100);
     QCOMPARE(w.Rows(Page::BB), std::size_t{312});
     QCOMPARE(w.Rows(Page::Koyaku), std::size_t{8});
@@ -386,11 +392,14 @@ void MainFormTest::rateCellsShowWholeBesideTheirPie() {
             for (int r = 0; r < list->model()->rowCount(); ++r)
                 widest = std::max(widest, fm.horizontalAdvance(list->model()->index(r, c).data().toString()));
             QVERIFY2(list->columnWidth(c) >= widest + 6, qPrintable(QStringLiteral("page %1 column %2: %3 < %4")
-                                                                    .arg(static_cast<int>(page)).arg(c)
-                                                                    .arg(list->columnWidth(c)).arg(widest)));
+                                                                        .arg(static_cast<int>(page))
+                                                                        .arg(c)
+                                                                        .arg(list->columnWidth(c))
+                                                                        .arg(widest)));
             total += list->columnWidth(c);
         }
-        QVERIFY2(total <= list->viewport()->width(), qPrintable(QStringLiteral("%1 > %2").arg(total).arg(list->viewport()->width())));
+        QVERIFY2(total <= list->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(total).arg(list->viewport()->width())));
         QVERIFY(!list->horizontalScrollBar()->isVisible());
         // The pie gives way and stays whole on its page.
         const QWidget* pie = w.form.findChild<QWidget*>(page == Page::Koyaku     ? QStringLiteral("KoyakuChart")
@@ -525,11 +534,13 @@ void MainFormTest::launchArguments_data() {
     QTest::newRow("an absolute file") << QStringList{"/data/b.sim"} << window << "/data/b.sim";
     QTest::newRow("several: the first") << QStringList{"x/a.sim", "b.sim"} << window << here + "x/a.sim";
     QTest::newRow("a name like an option") << QStringList{"--", "-odd.sim"} << window << here + "-odd.sim";
-    QTest::newRow("version") << QStringList{"a.sim", "--version"} << static_cast<int>(Launch::Kind::Version) << QString();
-    QTest::newRow("version after a bad option") << QStringList{"-platform", "--version"}
-                                                << static_cast<int>(Launch::Kind::Version) << QString();
+    QTest::newRow("version") << QStringList{"a.sim", "--version"} << static_cast<int>(Launch::Kind::Version)
+                             << QString();
+    QTest::newRow("version after a bad option")
+        << QStringList{"-platform", "--version"} << static_cast<int>(Launch::Kind::Version) << QString();
     QTest::newRow("help") << QStringList{"-h"} << static_cast<int>(Launch::Kind::Help) << QString();
-    QTest::newRow("unknown option") << QStringList{"--bogus", "a.sim"} << static_cast<int>(Launch::Kind::Bad) << QString();
+    QTest::newRow("unknown option") << QStringList{"--bogus", "a.sim"} << static_cast<int>(Launch::Kind::Bad)
+                                    << QString();
     QTest::newRow("--version as a file") << QStringList{"--", "--version"} << window << here + "--version";
 }
 
@@ -667,10 +678,8 @@ void MainFormTest::rowsCopyAsTabSeparatedText() {
     w.Start(QStringLiteral("3000"), QStringLiteral("6"));
     ResultList* list = w.form.List(Page::BB);
     QVERIFY(list->SelectionText().isEmpty());
-    list->selectionModel()->select(list->model()->index(0, 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    list->selectionModel()->select(list->model()->index(1, 0),
-                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     const QStringList lines = list->SelectionText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QStringLiteral("PLAY数\tPLAY数2\t絵柄\tモード\t終了移行\t獲得メダル"));
@@ -733,7 +742,8 @@ void MainFormTest::copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo() {
     QCOMPARE(w.services.informations[0].text,
              QStringLiteral("1000006行が選択されています。コピーしたのは先頭の1000000行です。"));
     // A selection that fits says nothing.
-    list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->selectionModel()->select(list->model()->index(0, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text().count(QLatin1Char('\n')), 2);
     QCOMPARE(w.services.informations.size(), std::size_t{1});

@@ -11,11 +11,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
-#include <functional>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <ostream>
@@ -46,7 +46,8 @@ std::string LE(std::initializer_list<std::int64_t> values) {
 
 std::int32_t ReadLE(const std::string& s, std::size_t offset) {
     std::uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(static_cast<unsigned char>(s.at(offset + i))) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        u |= static_cast<std::uint32_t>(static_cast<unsigned char>(s.at(offset + i))) << (8 * i);
     return static_cast<std::int32_t>(u);
 }
 
@@ -75,8 +76,8 @@ PlayHistory RandomHistory(std::size_t games, std::uint32_t seed) {
     PlayHistory h;
     for (std::size_t i = 0; i < games; ++i) {
         GameRecord r{};
-        for (std::int32_t* v : {&r.gamesSinceBB, &r.medalBalance, &r.bbSets, &r.playCount, &r.bbKind, &r.kmode,
-                                &r.mode, &r.koyaku})
+        for (std::int32_t* v :
+             {&r.gamesSinceBB, &r.medalBalance, &r.bbSets, &r.playCount, &r.bbKind, &r.kmode, &r.mode, &r.koyaku})
             *v = static_cast<std::int32_t>(rng());
         h.push_back(r);
     }
@@ -110,10 +111,10 @@ struct Outcome {
 
 const char* StatusName(SimStatus s) {
     switch (s) {
-        case SimStatus::Ok: return "Ok";
-        case SimStatus::NotSimulation: return "NotSimulation";
-        case SimStatus::ShortHeader: return "ShortHeader";
-        case SimStatus::TooLarge: return "TooLarge";
+    case SimStatus::Ok: return "Ok";
+    case SimStatus::NotSimulation: return "NotSimulation";
+    case SimStatus::ShortHeader: return "ShortHeader";
+    case SimStatus::TooLarge: return "TooLarge";
     }
     return "?";
 }
@@ -132,8 +133,8 @@ PlayHistory Prefilled() {
 
 // Feeds `bytes` cut at the given chunk sizes (the rest in one piece), into a
 // history that starts as `start`.
-Outcome Decode(const std::string& bytes, const std::vector<std::size_t>& chunks = {},
-               const PlayHistory& start = {}, std::uint64_t hint = 0, std::uint64_t available = 0) {
+Outcome Decode(const std::string& bytes, const std::vector<std::size_t>& chunks = {}, const PlayHistory& start = {},
+               std::uint64_t hint = 0, std::uint64_t available = 0) {
     Outcome o{SimStatus::Ok, {}, 0, start};
     SimDecoder d(o.history, hint, available);
     std::size_t pos = 0;
@@ -223,8 +224,8 @@ TEST(SimEncode, HeaderValuesAreWrittenAsGivenNotTakenFromTheHistory) {
 TEST(SimEncode, HistoriesSpanningSeveralWriteChunksMatchThePlainLayout) {
     // Large enough that the writer has to hand over more than one buffer,
     // with a last chunk that is not full.
-    for (std::size_t games : {std::size_t{1}, std::size_t{32767}, std::size_t{32768}, std::size_t{32769},
-                              std::size_t{70001}}) {
+    for (std::size_t games :
+         {std::size_t{1}, std::size_t{32767}, std::size_t{32768}, std::size_t{32769}, std::size_t{70001}}) {
         const PlayHistory h = RandomHistory(games, static_cast<std::uint32_t>(games));
         std::size_t calls = 0;
         std::string bytes;
@@ -268,8 +269,8 @@ TEST(SimDecode, RoundTripGivesTheSameHeaderAndHistory) {
 
 TEST(SimDecode, NoValueIsRangeChecked) {
     const PlayHistory three = ThreeGames();
-    for (const SimHeader header : {SimHeader{0, 0}, SimHeader{7, 3}, SimHeader{-1, -1},
-                                   SimHeader{INT32_MIN, INT32_MAX}, SimHeader{INT32_MAX, INT32_MIN}}) {
+    for (const SimHeader header : {SimHeader{0, 0}, SimHeader{7, 3}, SimHeader{-1, -1}, SimHeader{INT32_MIN, INT32_MAX},
+                                   SimHeader{INT32_MAX, INT32_MIN}}) {
         EXPECT_EQ(Decode(ThreeGamesBytes(header.setting, header.games)), (Outcome{SimStatus::Ok, header, 0, three}))
             << header.setting << " " << header.games;
     }
@@ -325,8 +326,7 @@ TEST(SimDecode, IncompleteLastRecordIsDropped) {
     }
     // A lone partial record after the header.
     for (std::size_t k = 1; k < 32; ++k) {
-        EXPECT_EQ(Decode(LE({10, 1, 1}) + extra.substr(0, k)), (Outcome{SimStatus::Ok, {1, 1}, k, PlayHistory{}}))
-            << k;
+        EXPECT_EQ(Decode(LE({10, 1, 1}) + extra.substr(0, k)), (Outcome{SimStatus::Ok, {1, 1}, k, PlayHistory{}})) << k;
     }
 }
 
@@ -458,8 +458,8 @@ TEST(SimLoad, ShortAndForeignFiles) {
     EXPECT_EQ(r.header, (SimHeader{0, 0}));
     EXPECT_TRUE(h.empty());
 
-    for (const std::string& foreign : {std::string("hello, world\n"), std::string(), std::string("\x0A", 1),
-                                       LE({0x0A000000, 1, 1})}) {
+    for (const std::string& foreign :
+         {std::string("hello, world\n"), std::string(), std::string("\x0A", 1), LE({0x0A000000, 1, 1})}) {
         WriteAll(dir / "foreign.txt", foreign);
         PlayHistory kept = before;
         r = LoadSimFile(dir / "foreign.txt", kept);
@@ -897,8 +897,7 @@ TEST_P(SimSaveSignals, LeaveTheOldFileWholeAndNoTemporaryFile) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, SimSaveSignals,
                          ::testing::Values(SaveSignal{"Interrupt", SIGINT, false},
-                                           SaveSignal{"Terminate", SIGTERM, false},
-                                           SaveSignal{"HangUp", SIGHUP, false},
+                                           SaveSignal{"Terminate", SIGTERM, false}, SaveSignal{"HangUp", SIGHUP, false},
                                            SaveSignal{"HangUpIgnoredByNohup", SIGHUP, true}),
                          [](const ::testing::TestParamInfo<SaveSignal>& info) { return std::string(info.param.name); });
 
@@ -995,8 +994,7 @@ const SpecialRead kSpecialReads[] = {
          FedPipe pipe([](int fd) {
              if (!WriteFd(fd, LE({10, 1, 1}))) return;
              const std::string block(std::size_t{1} << 16, '\0');
-             while (WriteFd(fd, block)) {
-             }
+             while (WriteFd(fd, block)) {}
          });
          // Room for a few megabytes of history beside the 64 MiB kept back.
          const std::uint64_t available = (std::uint64_t{64} << 20) + (std::uint64_t{8} << 20);
@@ -1013,13 +1011,14 @@ class SimLoadSpecial : public ::testing::TestWithParam<SpecialRead> {};
 TEST_P(SimLoadSpecial, NeverWaitsAndKeepsToMemory) {
     TempDir dir;
     // A hang ends at the deadline and fails the case.
-    const test::ChildOutcome o =
-        test::RunInChild([&] { return GetParam().run(dir.path()); }, {.deadlineSeconds = 20});
+    const test::ChildOutcome o = test::RunInChild([&] { return GetParam().run(dir.path()); }, {.deadlineSeconds = 20});
     EXPECT_TRUE(o.Passed()) << o.Describe();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SimLoadSpecial, ::testing::ValuesIn(kSpecialReads),
-                         [](const ::testing::TestParamInfo<SpecialRead>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SpecialRead>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(SimDecode, RecordsBeyondTheSizeHintStopAtTheMemoryLimit) {
     // A file that grows while it is read, or a stream without a size, is

@@ -27,8 +27,8 @@ struct ChildOptions {
 struct ChildOutcome {
     bool exited = false;
     int exitCode = -1;
-    int signal = 0;       // the signal that ended it, if one did
-    std::string report;   // what the body returned: "" for success
+    int signal = 0;      // the signal that ended it, if one did
+    std::string report;  // what the body returned: "" for success
     // A line for a failure message.
     std::string Describe() const {
         if (exited) return "exit " + std::to_string(exitCode) + (report.empty() ? "" : ": " + report);
@@ -42,8 +42,7 @@ inline bool RunningAsRoot() { return ::geteuid() == 0; }
 
 // Makes `path` (a folder of the test) usable by `nobody`.
 inline void OpenToNobody(const std::string& path) {
-    if (RunningAsRoot() && ::chown(path.c_str(), kNobody, kNobody) != 0) {
-    }
+    if (RunningAsRoot() && ::chown(path.c_str(), kNobody, kNobody) != 0) {}
 }
 
 // Runs `body` in a child. `started` runs in the parent once the child
@@ -98,8 +97,7 @@ inline ChildOutcome RunInChild(const std::function<std::string()>& body, ChildOp
     }
     ::close(fds[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     outcome.exited = WIFEXITED(status);
     outcome.exitCode = outcome.exited ? WEXITSTATUS(status) : -1;
     outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;

@@ -46,11 +46,11 @@ inline std::vector<std::string> Fields(const std::string& line) {
 // Where the morvane-sim program's standard output goes when it is run as a
 // process of its own.
 enum class StdoutTo {
-    Discard,         // /dev/null
-    FullDevice,      // /dev/full: every write fails
-    Closed,          // no descriptor 1 at all
-    LimitedFile,     // a file under a file-size limit of kLimitedBytes: cut short
-    File,            // the scratch file, emptied first
+    Discard,      // /dev/null
+    FullDevice,   // /dev/full: every write fails
+    Closed,       // no descriptor 1 at all
+    LimitedFile,  // a file under a file-size limit of kLimitedBytes: cut short
+    File,         // the scratch file, emptied first
 };
 
 // What else the program runs under.

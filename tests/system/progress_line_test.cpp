@@ -24,9 +24,7 @@ TEST(ProgressText, ElapsedDoneRateAndTimeLeft) {
 // Reads what the line wrote into a pipe.
 class PipeEnd {
 public:
-    PipeEnd() {
-        EXPECT_EQ(::pipe2(fds_, O_NONBLOCK), 0);
-    }
+    PipeEnd() { EXPECT_EQ(::pipe2(fds_, O_NONBLOCK), 0); }
     ~PipeEnd() {
         ::close(fds_[0]);
         ::close(fds_[1]);

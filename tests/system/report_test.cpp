@@ -16,8 +16,8 @@ namespace {
 Report Sample() {
     ReportTable table{"rows", {"name", "value", "log"}, {}, true};
     table.rows.push_back({ReportCell::Words("plain"), ReportCell::Fixed(0.5, 3), ReportCell::Fixed(-1.25, 2)});
-    table.rows.push_back({ReportCell::Words("a, \"b\"\nc\t\x01"), ReportCell::Integer(-7),
-                          ReportCell::Fixed(-INFINITY, 9)});
+    table.rows.push_back(
+        {ReportCell::Words("a, \"b\"\nc\t\x01"), ReportCell::Integer(-7), ReportCell::Fixed(-INFINITY, 9)});
     Report r;
     r.parts.push_back(ReportLine{"seed", {ReportCell::Integer(42)}, {}, true});
     r.parts.push_back(ReportLine{"hidden", {ReportCell::Integer(1)}, {}, false});
@@ -54,8 +54,10 @@ TEST(ReportWriters, HeaderlessTablesAndEmptyReports) {
     EXPECT_EQ(ReportText(Report{{ReportTable{"none", {"a"}, {}, true}}}, ReportFormat::Json), "{\n  \"none\": []\n}\n");
     EXPECT_EQ(ReportText(Report{}, ReportFormat::Json), "{}\n");
     // A flag reads the same everywhere; an empty cell is null in JSON only.
-    const Report flags{{ReportLine{"advice", {ReportCell::Flag(true), ReportCell::Empty(), ReportCell::Flag(false)},
-                                   {"look", "none", "off"}, true}}};
+    const Report flags{{ReportLine{"advice",
+                                   {ReportCell::Flag(true), ReportCell::Empty(), ReportCell::Flag(false)},
+                                   {"look", "none", "off"},
+                                   true}}};
     EXPECT_EQ(ReportText(flags, ReportFormat::Tsv), "advice\ttrue\t\tfalse\n");
     EXPECT_EQ(ReportText(flags, ReportFormat::Csv), "advice,true,,false\n");
     EXPECT_EQ(ReportText(flags, ReportFormat::Json),
@@ -72,8 +74,9 @@ TEST(ReportWriters, TitledTablesAndRowsOneByOne) {
     const Report r{{first, second}};
     EXPECT_EQ(ReportText(r, ReportFormat::Tsv), "first\nx\n1\n2\n\nsecond\na,b\n");
     EXPECT_EQ(ReportText(r, ReportFormat::Csv), "first\nx\n1\n2\n\nsecond\ny\n\"a,b\"\n");
-    EXPECT_EQ(ReportText(r, ReportFormat::Json),
-              "{\n  \"first\": [\n    {\"x\": 1},\n    {\"x\": 2}\n  ],\n  \"second\": [\n    {\"y\": \"a,b\"}\n  ]\n}\n");
+    EXPECT_EQ(
+        ReportText(r, ReportFormat::Json),
+        "{\n  \"first\": [\n    {\"x\": 1},\n    {\"x\": 2}\n  ],\n  \"second\": [\n    {\"y\": \"a,b\"}\n  ]\n}\n");
 
     for (const ReportFormat format : {ReportFormat::Tsv, ReportFormat::Csv, ReportFormat::Json}) {
         std::ostringstream out;

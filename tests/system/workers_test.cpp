@@ -52,7 +52,8 @@ TEST(Workers, EveryIndexOnceWhateverTheThreadsAndChunks) {
         }
     // Nothing to do still makes one worker, which finds nothing.
     std::atomic<int> calls{0};
-    EXPECT_TRUE(ForEachIndex(0, 4, {}, [] { return 0; }, [&](std::int64_t, int&) { ++calls; }));
+    EXPECT_TRUE(ForEachIndex(
+        0, 4, {}, [] { return 0; }, [&](std::int64_t, int&) { ++calls; }));
     EXPECT_EQ(calls, 0);
 }
 
@@ -77,22 +78,26 @@ TEST(Workers, StatesAreEachWorkersOwn) {
 TEST(Workers, StopEndsTheLoopAndSaysSo) {
     std::atomic<bool> stop{true};
     std::atomic<std::int64_t> done{0};
-    EXPECT_FALSE(ForEachIndex(100, 2, {1, &stop, &done}, [] { return 0; }, [](std::int64_t, int&) {}));
+    EXPECT_FALSE(ForEachIndex(
+        100, 2, {1, &stop, &done}, [] { return 0; }, [](std::int64_t, int&) {}));
     EXPECT_EQ(done, 0);
     // Set half way by the work itself: what was handed out is finished,
     // nothing after.
     stop = false;
     std::atomic<std::int64_t> calls{0};
-    EXPECT_FALSE(ForEachIndex(100000, 2, {10, &stop, &done}, [] { return 0; }, [&](std::int64_t i, int&) {
-        ++calls;
-        if (i == 500) stop = true;
-    }));
+    EXPECT_FALSE(ForEachIndex(
+        100000, 2, {10, &stop, &done}, [] { return 0; },
+        [&](std::int64_t i, int&) {
+            ++calls;
+            if (i == 500) stop = true;
+        }));
     EXPECT_LT(calls, 100000);
     EXPECT_EQ(done, calls);
     // An index cut short is no index done.
     stop = false;
     done = 0;
-    EXPECT_FALSE(ForEachIndex(100, 1, {10, &stop, &done}, [] { return 0; }, [](std::int64_t i, int&) { return i != 42; }));
+    EXPECT_FALSE(ForEachIndex(
+        100, 1, {10, &stop, &done}, [] { return 0; }, [](std::int64_t i, int&) { return i != 42; }));
     EXPECT_EQ(done, 40);
 }
 

@@ -1,0 +1,233 @@
+#include "estimation/keep_or_quit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "estimation/machine_now.h"
+#include "model/setting_prior.h"
+#include "model/value_by_count.h"
+#include "sessions/sampled_machine.h"
+
+namespace morvane {
+namespace {
+
+// The exact rules at one setting, unmixed.
+void FixedRules(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t horizon, int mostBBs,
+                std::vector<double>& byGames, std::vector<double>& byBBs) {
+    const GameModel& g = d.Model();
+    byGames.assign(static_cast<std::size_t>(horizon) + 1, 0.0);
+    byBBs.assign(static_cast<std::size_t>(mostBBs) + 1, 0.0);
+    RunLaw run(d, law, since, mostBBs);
+    double net = 0;
+    std::vector<double> fewer(static_cast<std::size_t>(mostBBs) + 1), bbBefore(fewer.size());
+    for (std::int32_t j = 1; j <= horizon; ++j) {
+        // Before game j: the chance of having played fewer than n BBs is the
+        // chance that the rule for n plays it.
+        double below = 0;
+        for (int n = 1; n <= mostBBs; ++n) {
+            below += run.Holding(n - 1);
+            fewer[static_cast<std::size_t>(n)] = below;
+        }
+        run.Next();
+        double bbNet = 0;
+        std::fill(bbBefore.begin(), bbBefore.end(), 0.0);
+        for (int before = 0; before <= mostBBs; ++before)
+            for (int k = 0; k < kBBKinds; ++k) {
+                const double v = run.BBChance(before, k) * g.bb[static_cast<std::size_t>(k)].meanMedals;
+                bbNet += v;
+                bbBefore[static_cast<std::size_t>(before)] += v;
+            }
+        net += g.netPerGame + bbNet;
+        byGames[static_cast<std::size_t>(j)] = net;
+        double bbs = 0;
+        for (int n = 1; n <= mostBBs; ++n) {
+            bbs += bbBefore[static_cast<std::size_t>(n - 1)];
+            byBBs[static_cast<std::size_t>(n)] += g.netPerGame * fewer[static_cast<std::size_t>(n)] + bbs;
+        }
+    }
+}
+
+// The learning rule's figure at the end of a BB with `left` games to go:
+// the posterior's expected net of the next stretch, exact from each
+// setting's law of the state, and of the games left after it at the
+// setting's long-run rate.
+double GoOnFigure(const std::array<double, kMaxSetting>& p, const std::array<StateLaw, kMaxSetting>& laws,
+                  double left) {
+    double v = 0;
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const auto si = static_cast<std::size_t>(s - 1);
+        if (p[si] <= 0) continue;
+        const StretchFromStart& f = StretchesFromStart(s);
+        double net = 0, games = 0;
+        for (std::size_t i = 0; i < f.net.v.size(); ++i) {
+            net += laws[si].v[i] * f.net.v[i];
+            games += laws[si].v[i] * f.games.v[i];
+        }
+        v += p[si] * (net + std::max(0.0, left - games) * f.perGame);
+    }
+    return v;
+}
+
+}  // namespace
+
+KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, const std::atomic<bool>* stop) {
+    if (r.horizon < 0 || r.mostBBs < 1) throw std::invalid_argument("horizon and BBs out of range");
+    KeepOrQuit out;
+    out.horizon = r.horizon;
+    out.byGames.assign(static_cast<std::size_t>(r.horizon) + 1, 0.0);
+    out.byBBs.assign(static_cast<std::size_t>(r.mostBBs) + 1, 0.0);
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const double p = b.posterior[static_cast<std::size_t>(s - 1)];
+        if (p <= 0) continue;
+        std::vector<double> games, bbs;
+        FixedRules(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, games, bbs);
+        for (std::size_t k = 0; k < games.size(); ++k) out.byGames[k] += p * games[k];
+        for (std::size_t n = 0; n < bbs.size(); ++n) out.byBBs[n] += p * bbs[n];
+    }
+    out.best = {StopRule::Kind::Now, 0, 0.0, 0.0};
+    for (std::size_t k = 1; k < out.byGames.size(); ++k)
+        if (out.byGames[k] > out.best.value)
+            out.best = {StopRule::Kind::Games, static_cast<std::int64_t>(k), out.byGames[k], 0.0};
+    for (std::size_t n = 1; n < out.byBBs.size(); ++n)
+        if (out.byBBs[n] > out.best.value)
+            out.best = {StopRule::Kind::BBs, static_cast<std::int64_t>(n), out.byBBs[n], 0.0};
+
+    if (r.sessions <= 0) return out;
+    // Now it goes on when the best exact rule gains.
+    const bool goOn = out.best.value > 0;
+    std::vector<double> net(static_cast<std::size_t>(r.sessions), 0.0), played(net.size(), 0.0);
+    struct Worker {
+        SessionMachines machines;
+    };
+    const bool finished = ForEachSession(
+        r.sessions, r.threads, [] { return Worker{}; },
+        [&](std::int64_t i, Worker& w) {
+            if (!goOn) return;
+            SessionDraws draws(r.seed, static_cast<std::uint32_t>(i));
+            const int truth = DrawSetting(b.posterior, draws.Uniform());
+            const HiddenDraw start = DrawHidden(b.state[static_cast<std::size_t>(truth - 1)], draws.Uniform());
+            Slot& slot =
+                w.machines.Placed(truth, start, b.gamesSinceBB, SessionSeed(r.seed, static_cast<std::uint32_t>(i)));
+            std::vector<RecordFilter> filters;
+            std::array<double, kMaxSetting> logPost{};
+            std::array<int, kMaxSetting> settingOf{};
+            for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+                const double p = b.posterior[static_cast<std::size_t>(s - 1)];
+                if (p <= 0) continue;
+                settingOf[filters.size()] = s;
+                logPost[filters.size()] = std::log(p);
+                filters.push_back(b.Follow(s));
+            }
+            std::int32_t j = 0;
+            while (j < r.horizon) {
+                slot.Play();
+                ++j;
+                const GameRecord g = slot.Record();
+                for (RecordFilter& f : filters) f.Add(g);
+                if (g.bbKind == NoBB) continue;
+                // The end of a BB: the posterior and the states now.
+                std::array<double, kMaxSetting> logNow;
+                logNow.fill(-std::numeric_limits<double>::infinity());
+                for (std::size_t k = 0; k < filters.size(); ++k)
+                    logNow[static_cast<std::size_t>(settingOf[k] - 1)] = logPost[k] + filters[k].LogLikelihood();
+                // The setting played can always play its own record.
+                const std::array<double, kMaxSetting> p =
+                    UniformPosterior(logNow).value_or(std::array<double, kMaxSetting>{});
+                std::array<StateLaw, kMaxSetting> now;
+                for (std::size_t k = 0; k < filters.size(); ++k)
+                    now[static_cast<std::size_t>(settingOf[k] - 1)] = LawOf(filters[k].State());
+                if (!(GoOnFigure(p, now, r.horizon - j) > 0)) break;
+            }
+            net[static_cast<std::size_t>(i)] = slot.medalBalance;
+            played[static_cast<std::size_t>(i)] = j;
+        },
+        stop);
+    if (!finished) return out;
+    double mean = 0, games = 0;
+    for (std::size_t i = 0; i < net.size(); ++i) {
+        mean += net[i];
+        games += played[i];
+    }
+    mean /= static_cast<double>(net.size());
+    double ss = 0;
+    for (double v : net) ss += (v - mean) * (v - mean);
+    const double n = static_cast<double>(net.size());
+    const double se = n > 1 ? std::sqrt(ss / (n - 1) / n) : 0.0;
+    out.learning = StopRule{StopRule::Kind::Learning, 0, mean, se};
+    out.learningGames = games / n;
+    return out;
+}
+
+bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t horizon, std::int32_t sessions,
+                  std::uint32_t seed, int threads, RuleSpread& out, const std::atomic<bool>* stop,
+                  std::atomic<std::int64_t>* done) {
+    if (rule.kind == StopRule::Kind::Learning) throw std::invalid_argument("the learning rule has a spread of its own");
+    if (horizon < 0 || sessions < 1 || rule.n < 0)
+        throw std::invalid_argument("horizon, sessions or rule out of range");
+    // Games rules never play past the horizon either.
+    const std::int64_t games = rule.kind == StopRule::Kind::Now     ? 0
+                               : rule.kind == StopRule::Kind::Games ? std::min<std::int64_t>(rule.n, horizon)
+                                                                    : horizon;
+    const std::int64_t bbs = rule.kind == StopRule::Kind::BBs ? rule.n : std::numeric_limits<std::int64_t>::max();
+    std::vector<double> net(static_cast<std::size_t>(sessions), 0.0);
+    struct Worker {
+        SessionMachines machines;
+    };
+    const bool finished = ForEachSession(
+        sessions, threads, [] { return Worker{}; },
+        [&](std::int64_t i, Worker& w) {
+            if (games == 0) return;
+            SessionDraws draws(seed, static_cast<std::uint32_t>(i));
+            const int truth = DrawSetting(b.posterior, draws.Uniform());
+            const HiddenDraw start = DrawHidden(b.state[static_cast<std::size_t>(truth - 1)], draws.Uniform());
+            Slot& slot =
+                w.machines.Placed(truth, start, b.gamesSinceBB, SessionSeed(seed, static_cast<std::uint32_t>(i)));
+            std::int64_t seen = 0;
+            for (std::int64_t j = 0; j < games && seen < bbs; ++j) {
+                slot.Play();
+                seen += slot.Record().bbKind != NoBB;
+            }
+            net[static_cast<std::size_t>(i)] = slot.medalBalance;
+        },
+        stop, done);
+    if (!finished) return false;
+    out = {};
+    out.rule = rule;
+    out.horizon = horizon;
+    const double n = static_cast<double>(sessions);
+    std::int64_t behind = 0;
+    double sum = 0;
+    for (double v : net) {
+        sum += v;
+        behind += v < 0;
+    }
+    out.mean = sum / n;
+    double ss = 0;
+    for (double v : net) ss += (v - out.mean) * (v - out.mean);
+    out.sd = sessions > 1 ? std::sqrt(ss / (n - 1)) : 0.0;
+    out.se = out.sd / std::sqrt(n);
+    out.behind = ShareWithError::Of(behind, sessions);
+    return true;
+}
+
+double PrecursorShare(const MachineBelief& b) {
+    double share = 0;
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const double p = b.posterior[static_cast<std::size_t>(s - 1)];
+        if (p > 0) share += p * b.Law(s).ModeTotal(Precursor);
+    }
+    return share;
+}
+
+Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare) {
+    Advice a;
+    if (best.kind == StopRule::Kind::Now || !(best.value > 0)) return a;
+    a.precursorLook =
+        best.kind == StopRule::Kind::Games && best.n <= kPrecursorSpan && precursorShare >= kPrecursorWorthALook;
+    a.verdict = spread && best.value < kEvenAgainstSpread * spread->sd ? Verdict::AboutEven : Verdict::Keep;
+    return a;
+}
+
+}  // namespace morvane

@@ -1,0 +1,69 @@
+#pragma once
+// The machine now, from what the player knows of it (MachineBelief): how
+// likely each setting is and, at each, which mode the machine is in; the
+// expected net of the next K games (as the history counts games: a BB in
+// the K-th game counts with all its sets) and of playing until the next
+// BB's sets are over; each per setting and mixed by the posterior.
+//
+// Exact: the law after the last game is followed forward, the later
+// stretches included (RunLaw), and the expectations come by Wald's
+// identity: every game's small win is drawn afresh, so the K games' net is
+// K times a game's mean net plus, for every BB among them, its kind's mean
+// sets. Once the BB chances have settled on their long-run rates, the
+// long-run net per game carries the rest of the K games.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "estimation/machine_belief.h"
+
+namespace morvane {
+
+struct SettingNow {
+    bool possible = false;  // the record can be played at this setting
+    double posterior = 0;
+    std::array<double, kModes> mode{};  // the hidden mode given this setting
+    double nextGames = 0;               // expected net of the next K games
+    double untilBB = 0;                 // ... of playing until the next BB's sets are over
+    double untilBBGames = 0;            // the games that takes, the BB game once
+};
+
+struct MachineNow {
+    std::int32_t gamesSinceBB = 0;
+    std::int32_t horizon = 0;  // K
+    std::array<SettingNow, kMaxSetting> bySetting;
+    // Mixed by the posterior.
+    std::array<double, kModes> mode{};
+    double nextGames = 0, untilBB = 0, untilBBGames = 0;
+
+    // P(setting and mode) given what was seen.
+    double Joint(int setting, int mode) const {
+        const SettingNow& n = bySetting[static_cast<std::size_t>(setting - 1)];
+        return n.posterior * n.mode[static_cast<std::size_t>(mode)];
+    }
+};
+
+MachineNow NowFigures(const MachineBelief& belief, std::int32_t horizon);
+// The same, given up (empty) once `stop` is set; `done` counts the settings
+// worked out.
+std::optional<MachineNow> NowFigures(const MachineBelief& belief, std::int32_t horizon, const std::atomic<bool>& stop,
+                                     std::atomic<std::int64_t>* done = nullptr);
+
+// From a state law `since` games into its stretch: the expected games to
+// the next BB game (counted once), and the expected net of playing until
+// its sets are over.
+struct UntilBB {
+    double games = 0, net = 0;
+};
+UntilBB UntilNextBB(const StateDynamics& d, const StateLaw& law, std::int32_t since);
+
+// The expected net of the next `games` games, all later stretches included.
+// Game by game until the BB chances settle (a stretch apart they agree to
+// 1e-16), then at the net per game they settled on: any number of games
+// costs some fifteen thousand games. With `stop` set it ends early with a
+// figure to throw away.
+double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int64_t games,
+                          const std::atomic<bool>* stop = nullptr);
+
+}  // namespace morvane

@@ -1,0 +1,97 @@
+#pragma once
+// The exact law of the net medals of playing a machine from a counter of g
+// games since its last BB game until the next BB game's sets are over, at
+// one setting, for every g from 1531 down to 0.
+//
+// The state at g is the long-run law just after a BB game pushed g games
+// on with no BB in them. The net is the sum of the small wins' nets of the
+// games before the BB game (the pre-BB sum), plus the BB game's own small
+// win and its sets, whose law depends on the BB's kind alone. So the pre-BB
+// sum is followed backwards from the last possible game, split by the kind
+// of the BB that ends it, and the CDF of the net is that sum convolved with
+// the two BB laws at the points asked for.
+//
+// The ordinary modes hold nearly all of the state and carry their pmfs over
+// the whole range of sums; their futures depend on the precursor count they
+// carry only through the precursor that ends the stretch. The count an
+// ordinary mode carries at g is the one the BB before it left, and the law
+// just after a BB is the BB's end-mode law times the long-run law of BB
+// events (kind, count). So instead of one backward pmf per count, two
+// suffice: the futures mixed over the counts with the long-run weights of
+// blue and of red BB events, and at g each is weighted by where the
+// ordinary modes of that kind's end law have got to after g games. The
+// precursor, Blue7 and Red7 states are followed count by count; their
+// futures are at most 32 games long. Rows below 1e-15 are dropped at the
+// ends of the ordinary modes' pmfs, and the chance they held is added up
+// (Dropped); nothing else is approximated.
+//
+// What every law of a setting starts from is built once (some 2 MB a
+// setting), and the storage a law steps in (some 2 MB) is kept for the
+// next law once it is gone, so that a table made again is not slowed by
+// fresh memory.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "model/state_law.h"
+
+namespace morvane {
+
+// P(net <= y) of a BB of one kind: its game's own small win and all its
+// sets. Exact up to a tail below 1e-18.
+class BBNetLaw {
+public:
+    BBNetLaw() = default;  // empty; ForSetting fills them
+    // Blue and red at a setting, built once.
+    static const std::array<BBNetLaw, kBBKinds>& ForSetting(int setting);
+
+    double Cdf(std::int64_t y) const {
+        if (y < lo_) return 0.0;
+        const std::int64_t i = y - lo_;
+        const auto n = static_cast<std::int64_t>(reversed_.size());
+        return i < n ? reversed_[static_cast<std::size_t>(n - 1 - i)] : 1.0;
+    }
+    std::int64_t Lowest() const { return lo_; }
+    // Nets from Lowest() up to here have their CDF kept; above, it is 1.
+    std::int64_t Highest() const { return lo_ + static_cast<std::int64_t>(reversed_.size()) - 1; }
+    // The CDF from Highest() down to Lowest().
+    const std::vector<double>& Reversed() const { return reversed_; }
+    double Mean() const { return mean_; }
+
+private:
+    std::int64_t lo_ = 0;
+    std::vector<double> reversed_;
+    double mean_ = 0;
+};
+
+class NetLawByCount {
+public:
+    explicit NetLawByCount(const StateDynamics& d);
+    ~NetLawByCount();
+
+    // Steps to the next lower counter: 1531 first, then 1530, ... 0.
+    void StepDown();
+    std::int32_t Count() const { return t_; }
+    // The chance that a stretch reaches this counter without a BB.
+    double Reach() const;
+    // P(net <= y) given the counter shows Count().
+    double Cdf(std::int64_t y) const;
+    // P(net <= y) for y = from .. from + n - 1 (n at most kMostCdfs) into
+    // out, in one pass over the law: about the work of one Cdf.
+    static constexpr int kMostCdfs = 4;
+    void Cdfs(std::int64_t from, int n, double* out) const;
+    // E[net], from the law itself (for checking it against the exact means).
+    double Mean() const;
+    // The most chance the law at this counter lacks: rows of the ordinary
+    // modes' laws below 1e-15 are dropped as the counter steps down, and
+    // this adds up what they held.
+    double Dropped() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> p_;
+    std::int32_t t_ = kMaxGamesSinceBB;
+};
+
+}  // namespace morvane

@@ -1,0 +1,410 @@
+// The machine now: against an independent implementation's figures for a
+// recorded run, against an enumeration of every hidden path of short
+// records written from the machine's rules and tables, and against theory's
+// own expectation of a run.
+#include "estimation/machine_now.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <tuple>
+#include <vector>
+
+#include "app/hall_input.h"
+#include "machine/slot.h"
+#include "machine/tables.h"
+#include "model/theory.h"
+#include "run/single_run.h"
+
+namespace morvane {
+namespace {
+
+// Test vectors: tests/reference/independent_results.md (the table after b5_8000_1.sim's record),
+// from an independent implementation: uniform prior, K = 1000.
+TEST(MachineNow, MatchesTheIndependentImplementation) {
+    PlayHistory h;
+    Slot slot(12345);
+    ASSERT_EQ(SimulateRun(slot, h, {true, 1}, 8000), 5);
+    const BeliefResult b = BeliefFromRecord(h.records());
+    ASSERT_TRUE(b.belief) << *b.problem;
+    const MachineNow now = NowFigures(*b.belief, 1000);
+    struct Row {
+        int setting;
+        double posterior, next, until;
+    };
+    for (const Row& want : {Row{1, 0.001554436, -224.257636, -88.114330}, Row{4, 0.125431701, 41.102103, -4.405499},
+                            Row{6, 0.412972467, 136.381849, 20.284011}}) {
+        const SettingNow& n = now.bySetting[static_cast<std::size_t>(want.setting - 1)];
+        EXPECT_NEAR(n.posterior, want.posterior, 1e-9) << want.setting;
+        EXPECT_NEAR(n.nextGames, want.next, 1e-6 * std::abs(want.next)) << want.setting;
+        EXPECT_NEAR(n.untilBB, want.until, 1e-6 * std::abs(want.until)) << want.setting;
+    }
+    EXPECT_NEAR(now.nextGames, 98.386045, 1e-6 * 98.386045);
+    EXPECT_NEAR(now.untilBB, 10.349550, 1e-6 * 10.349550);
+    EXPECT_EQ(now.gamesSinceBB, h.records().back().bbKind != NoBB ? 0 : h.records().back().gamesSinceBB);
+}
+
+// The rules and tables, written out once more for the enumeration.
+long double TableChance(int table, int outcome) {
+    const auto w = TableWeights(table);
+    const long double modulus = TableModulus(table);
+    long double rest = modulus;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        if (static_cast<int>(i) == outcome) return w[i] / modulus;
+        rest -= w[i];
+    }
+    return static_cast<std::size_t>(outcome) == w.size() ? rest / modulus : 0;
+}
+
+long double PrecursorEnds(int count) {
+    const long double n = kPrecursorSpan - count;
+    return std::ceil(2147483648.0L / n) / 2147483648.0L;
+}
+
+// A BB of a kind at a setting: its mean net sets and games (not its game's
+// own small win) and the law of the mode it leaves.
+struct BBFacts {
+    long double medals = 0;
+    std::array<long double, kModes> end{};
+};
+
+BBFacts FactsOf(int s, int kind) {
+    long double cont = 0, last = 0;
+    for (int k = 0; k < kKoyakuKinds; ++k) {
+        cont += TableChance(KoyakuTable(s), k) * (kContinuePayout[k] - kBet);
+        last += TableChance(KoyakuTable(s), k) * kNetPayout[k];
+    }
+    // Six games of an EndToNormal set from its initial mode, each with the
+    // upward cascade of mode draws on the same small win.
+    std::array<long double, kModes> normal{};
+    for (int m = 0; m < kOrdinaryModes; ++m) normal[static_cast<std::size_t>(m)] = TableChance(InitModeTable(s), m);
+    for (int game = 0; game < kGamesPerSet; ++game) {
+        std::array<long double, kModes> next{};
+        for (int from = 0; from < kModes; ++from) {
+            const long double p = normal[static_cast<std::size_t>(from)];
+            if (p == 0) continue;
+            for (int k = 0; k < kKoyakuKinds; ++k) {
+                std::array<long double, kModes> d{};
+                d[static_cast<std::size_t>(from)] = 1;
+                for (int stage = Hamari; stage <= HighProb; ++stage) {
+                    const long double at = d[static_cast<std::size_t>(stage)];
+                    const int t = ModeChangeTable(stage, k, s);
+                    if (at == 0 || t == kNoTable) continue;
+                    d[static_cast<std::size_t>(stage)] = 0;
+                    for (int to = 0; to < kModes; ++to) d[static_cast<std::size_t>(to)] += at * TableChance(t, to);
+                }
+                for (int to = 0; to < kModes; ++to)
+                    next[static_cast<std::size_t>(to)] +=
+                        p * TableChance(KoyakuTable(s), k) * d[static_cast<std::size_t>(to)];
+            }
+        }
+        normal = next;
+    }
+    BBFacts f;
+    for (int km = 0; km < kKModes; ++km) {
+        const long double w = TableChance(KModeTable(kind), km);
+        const long double q = TableChance(KeizokuTable(km), Continue);
+        f.medals += w * ((kGamesPerSet * cont + kSetBonus) / (1 - q) + kGamesPerSet * last);
+        for (int m = 0; m < kModes; ++m)
+            f.end[static_cast<std::size_t>(m)] +=
+                w * TableChance(KeizokuTable(km), EndToNormal) / (1 - q) * normal[static_cast<std::size_t>(m)];
+        f.end[Precursor] += w * TableChance(KeizokuTable(km), EndToPrecursor) / (1 - q);
+        f.end[Blue7] += w * TableChance(KeizokuTable(km), EndToBlue7) / (1 - q);
+        f.end[Red7] += w * TableChance(KeizokuTable(km), EndToRed7) / (1 - q);
+    }
+    return f;
+}
+
+struct Hidden {
+    int mode, count;
+    bool operator<(const Hidden& o) const { return std::tie(mode, count) < std::tie(o.mode, o.count); }
+};
+
+// One game without a BB from a hidden state at game `game` of its stretch
+// with small win k: the states it can leave, with their chances.
+std::vector<std::pair<Hidden, long double>> Step(int s, Hidden h, std::int32_t game, int k) {
+    std::vector<std::pair<Hidden, long double>> out;
+    std::vector<std::pair<Hidden, long double>> start = {{h, 1.0L}};
+    if (game == kCeilingGames) start = {{{Precursor, h.count}, 0.5L}, {{Blue7, h.count}, 0.5L}};
+    for (const auto& [at, p0] : start) {
+        const long double p = p0 * TableChance(KoyakuTable(s), k);
+        if (at.mode == Blue7 || at.mode == Red7) continue;  // a BB would be played
+        if (at.mode == Precursor) {
+            const long double end = PrecursorEnds(at.count);
+            if (end < 1) out.push_back({{Precursor, at.count + 1}, p * (1 - end)});
+            out.push_back({{Red7, 0}, p * end * 65 / 512});
+            out.push_back({{Blue7, 0}, p * end * 447 / 512});
+            continue;
+        }
+        const int t = ModeChangeTable(at.mode, k, s);
+        if (t == kNoTable) {
+            out.push_back({at, p});
+            continue;
+        }
+        for (int to = 0; to < kModes; ++to)
+            if (TableChance(t, to) > 0) out.push_back({{to, at.count}, p * TableChance(t, to)});
+    }
+    return out;
+}
+
+// The law of the state after a record without BBs from a fresh machine,
+// unnormalised: every hidden path one by one (merge false), or merged by
+// state after each game for long records.
+std::map<Hidden, long double> AfterRecord(int s, const std::vector<std::int32_t>& wins, bool merge) {
+    std::map<Hidden, long double> out;
+    if (!merge) {
+        std::function<void(std::size_t, Hidden, long double)> walk = [&](std::size_t j, Hidden h, long double p) {
+            if (j == wins.size()) {
+                out[h] += p;
+                return;
+            }
+            for (const auto& [to, q] : Step(s, h, static_cast<std::int32_t>(j) + 1, wins[j])) walk(j + 1, to, p * q);
+        };
+        for (int m = 0; m < kOrdinaryModes; ++m) walk(0, {m, 0}, TableChance(InitModeTable(s), m));
+        return out;
+    }
+    for (int m = 0; m < kOrdinaryModes; ++m) out[{m, 0}] = TableChance(InitModeTable(s), m);
+    for (std::size_t j = 0; j < wins.size(); ++j) {
+        std::map<Hidden, long double> next;
+        for (const auto& [h, p] : out)
+            for (const auto& [to, q] : Step(s, h, static_cast<std::int32_t>(j) + 1, wins[j])) next[to] += p * q;
+        out = std::move(next);
+    }
+    return out;
+}
+
+// The expected net of the next `left` games from a hidden state `since`
+// games into its stretch, every draw followed.
+class NextGames {
+public:
+    explicit NextGames(int s) : s_(s), bb_{FactsOf(s, BlueBB), FactsOf(s, RedBB)} {}
+
+    long double From(int left, Hidden h, std::int32_t since) {
+        if (left == 0) return 0;
+        const auto key = std::make_tuple(left, h.mode, h.count, since);
+        if (const auto it = memo_.find(key); it != memo_.end()) return it->second;
+        const std::int32_t game = since + 1;
+        long double v = 0;
+        if (game == kCeilingGames) {
+            v = 0.5L * Play(left, {Precursor, h.count}, game) + 0.5L * Play(left, {Blue7, h.count}, game);
+        } else {
+            v = Play(left, h, game);
+        }
+        memo_[key] = v;
+        return v;
+    }
+
+private:
+    long double Play(int left, Hidden h, std::int32_t game) {
+        long double v = 0;
+        for (int k = 0; k < kKoyakuKinds; ++k) {
+            const long double pk = TableChance(KoyakuTable(s_), k);
+            v += pk * kNetPayout[k];
+            if (h.mode == Blue7 || h.mode == Red7) {
+                const BBFacts& f = bb_[h.mode == Blue7 ? 0 : 1];
+                long double after = f.medals;
+                for (int m = 0; m < kModes; ++m)
+                    after += f.end[static_cast<std::size_t>(m)] * From(left - 1, {m, h.count}, 0);
+                v += pk * after;
+                continue;
+            }
+            if (h.mode == Precursor) {
+                const long double end = PrecursorEnds(h.count);
+                long double after = end * (65.0L / 512 * From(left - 1, {Red7, 0}, game) +
+                                           447.0L / 512 * From(left - 1, {Blue7, 0}, game));
+                if (end < 1) after += (1 - end) * From(left - 1, {Precursor, h.count + 1}, game);
+                v += pk * after;
+                continue;
+            }
+            const int t = ModeChangeTable(h.mode, k, s_);
+            if (t == kNoTable) {
+                v += pk * From(left - 1, h, game);
+                continue;
+            }
+            for (int to = 0; to < kModes; ++to)
+                if (TableChance(t, to) > 0) v += pk * TableChance(t, to) * From(left - 1, {to, h.count}, game);
+        }
+        return v;
+    }
+
+    int s_;
+    std::array<BBFacts, 2> bb_;
+    std::map<std::tuple<int, int, int, std::int32_t>, long double> memo_;
+};
+
+std::vector<GameRecord> AsRecord(const std::vector<std::int32_t>& wins) {
+    std::vector<GameRecord> r(wins.size());
+    for (std::size_t i = 0; i < wins.size(); ++i) r[i].koyaku = wins[i];
+    return r;
+}
+
+// The posterior over (setting, mode) and the next games' expected net of
+// short records, against every hidden path; a prior on top.
+TEST(MachineNowBruteForce, StateAndNextGamesAgreeWithEveryPath) {
+    struct Case {
+        const char* name;
+        std::vector<std::int32_t> wins;
+        bool merge;
+        int next;
+    };
+    std::vector<std::int32_t> nearCeiling(1497, Miss);
+    nearCeiling[700] = Suika_A;
+    nearCeiling[1490] = Cherry2;
+    const std::vector<Case> cases = {
+        {"six small wins", {Cherry2, ReplayA, Suika_B, Chance, Miss, Bell}, false, 5},
+        {"watermelons and a chance", {Suika_A, Cherry4, Chance, Blank, Suika_B, Cherry2}, false, 4},
+        {"no game yet", {}, false, 4},
+        {"across the ceiling", nearCeiling, true, 6},
+    };
+    const SettingPrior prior({10, 8, 6, 4, 2, 1});
+    for (const Case& c : cases) {
+        const BeliefResult b = BeliefFromRecord(AsRecord(c.wins), prior);
+        ASSERT_TRUE(b.belief) << c.name;
+        const MachineNow now = NowFigures(*b.belief, c.next);
+        std::array<long double, kMaxSetting> weight{};
+        std::array<std::map<Hidden, long double>, kMaxSetting> laws;
+        long double total = 0;
+        for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+            const auto si = static_cast<std::size_t>(s - 1);
+            laws[si] = AfterRecord(s, c.wins, c.merge);
+            for (const auto& [h, p] : laws[si]) weight[si] += p;
+            weight[si] *= prior.Probabilities()[si];
+            total += weight[si];
+        }
+        long double mixedNext = 0;
+        for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+            const auto si = static_cast<std::size_t>(s - 1);
+            const SettingNow& n = now.bySetting[si];
+            const std::string where = std::string(c.name) + ", setting " + std::to_string(s);
+            EXPECT_NEAR(n.posterior, static_cast<double>(weight[si] / total), 1e-12) << where;
+            std::array<long double, kModes> mode{};
+            long double mass = 0, next = 0;
+            NextGames ref(s);
+            for (const auto& [h, p] : laws[si]) {
+                mode[static_cast<std::size_t>(h.mode)] += p;
+                mass += p;
+                next += p * ref.From(c.next, h, static_cast<std::int32_t>(c.wins.size()));
+            }
+            for (int m = 0; m < kModes; ++m)
+                EXPECT_NEAR(n.mode[static_cast<std::size_t>(m)],
+                            static_cast<double>(mode[static_cast<std::size_t>(m)] / mass), 1e-12)
+                    << where << " mode " << m;
+            EXPECT_NEAR(n.nextGames, static_cast<double>(next / mass), 1e-9) << where;
+            mixedNext += weight[si] / total * next / mass;
+        }
+        EXPECT_NEAR(now.nextGames, static_cast<double>(mixedNext), 1e-9) << c.name;
+    }
+}
+
+// A fresh machine's next N games are a run of N games from a reset, which
+// theory follows with its own code, the ceilings of the later stretches
+// included.
+TEST(MachineNow, NextGamesOfAFreshMachineAreTheRunsExpectation) {
+    for (int s : {2, 5}) {
+        const BeliefResult b = BeliefFromRecord({});
+        ASSERT_TRUE(b.belief);
+        const SettingTheory theory(s);
+        for (std::int64_t n : {1, 700, 3100, 4600}) {
+            const double got = ExpectedNetOfGames(Dynamics(s), b.belief->Law(s), 0, n);
+            const double want = theory.ExpectedRun(n, false).balance;
+            EXPECT_NEAR(got, want, 1e-7 * static_cast<double>(n)) << "setting " << s << " games " << n;
+        }
+    }
+}
+
+// Past some fifteen thousand games the settled rate carries the rest: what
+// it gives is what following every game gives, to well within the sixth
+// decimal printed, and any horizon, the largest too, costs the same. The
+// settled rate is the theory's long-run net per game.
+TEST(MachineNow, LongHorizonsAreEveryGameFollowedAndSettleOnTheLongRun) {
+    const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
+    ASSERT_TRUE(b.belief);
+    for (int s : {1, 6}) {
+        const StateDynamics& d = Dynamics(s);
+        const GameModel& g = d.Model();
+        const StateLaw law = b.belief->Law(s);
+        RunLaw run(d, law, b.belief->gamesSinceBB);
+        double bbNet = 0;
+        for (std::int64_t j = 1; j <= 100000; ++j) {
+            run.Next();
+            for (int before = 0; before <= 1; ++before)
+                for (int k = 0; k < kBBKinds; ++k)
+                    bbNet += run.BBChance(before, k) * g.bb[static_cast<std::size_t>(k)].meanMedals;
+            if (j == 20000 || j == 100000) {
+                const double followed = g.netPerGame * static_cast<double>(j) + bbNet;
+                EXPECT_NEAR(ExpectedNetOfGames(d, law, b.belief->gamesSinceBB, j), followed, 5e-8) << s << " " << j;
+            }
+        }
+        const double perGame = SettingTheory(s).LongRun().medalsPerGame;
+        const std::int64_t most = INT32_MAX;
+        const double far = ExpectedNetOfGames(d, law, b.belief->gamesSinceBB, most);
+        const double near = ExpectedNetOfGames(d, law, b.belief->gamesSinceBB, 100000);
+        EXPECT_NEAR((far - near) / static_cast<double>(most - 100000), perGame, 1e-9) << s;
+    }
+    // Stopped, the figures are given up.
+    std::atomic<bool> stop{true};
+    std::atomic<std::int64_t> done{0};
+    EXPECT_FALSE(NowFigures(*b.belief, INT32_MAX, stop, &done));
+    stop = false;
+    const auto all = NowFigures(*b.belief, INT32_MAX, stop, &done);
+    ASSERT_TRUE(all);
+    EXPECT_EQ(done.load(), 6);
+    EXPECT_EQ(all->nextGames, NowFigures(*b.belief, INT32_MAX).nextGames);
+}
+
+// Hall data: the states are filtered on what the hall estimate's BB
+// likelihood is made of, and the posterior is the estimate's.
+TEST(MachineNow, HallDataBeliefIsTheHallEstimates) {
+    const HallData data{3000, {{300, 1, 4}, {12, 2, 0}, {800, 0, 0}, {1500, 1, 2}}, {{*CountedWinKinds("suika"), 30}}};
+    const SettingPrior prior({1, 1, 1, 2, 2, 2});
+    const BeliefResult b = BeliefFromHallData(data, prior);
+    ASSERT_TRUE(b.belief);
+    const HallEstimate e = EstimateSettingFromHallData(data, prior);
+    for (std::size_t s = 0; s < kMaxSetting; ++s) {
+        EXPECT_NEAR(b.belief->logLikelihood[s], e.bbLogLikelihood[s], 1e-9);
+        EXPECT_EQ(b.belief->posterior[s], e.posterior.probability[s]);
+    }
+    EXPECT_EQ(b.belief->gamesSinceBB, 3000 - 2612);
+    HallData bad = data;
+    bad.games = 100;
+    const BeliefResult none = BeliefFromHallData(bad);
+    EXPECT_FALSE(none.belief);
+    EXPECT_EQ(none.hallProblem, HallProblem::BBsPastGames);
+}
+
+// The exact estimate and the belief from one pass of the filter are those
+// of the two passes they replace, to the bit; a record the filter cannot
+// follow is worded as the exact estimate words it.
+TEST(MachineNow, OnePassIsTheEstimateAndTheBelief) {
+    PlayHistory h;
+    Slot slot(12345);
+    SimulateRun(slot, h, {false, 4}, 3000);
+    const SettingPrior prior({4, 3, 2, 1, 1, 0});
+    const RecordBelief rb = EstimateWithBelief(h.records(), prior);
+    const ExactEstimate e = EstimateSettingExactly(h.records(), prior);
+    const BeliefResult b = BeliefFromRecord(h.records(), prior);
+    ASSERT_FALSE(rb.estimate.problem);
+    ASSERT_TRUE(rb.belief && b.belief);
+    EXPECT_EQ(rb.estimate.posterior.probability, e.posterior.probability);
+    EXPECT_EQ(rb.estimate.posterior.logLikelihood, e.posterior.logLikelihood);
+    EXPECT_EQ(rb.estimate.prior, e.prior);
+    EXPECT_EQ(rb.belief->posterior, b.belief->posterior);
+    EXPECT_EQ(rb.belief->gamesSinceBB, b.belief->gamesSinceBB);
+    for (std::size_t s = 0; s < kMaxSetting; ++s) EXPECT_EQ(rb.belief->state[s].layer, b.belief->state[s].layer);
+    std::vector<GameRecord> bad(h.records().begin(), h.records().end());
+    bad[1200].koyaku = 42;
+    const RecordBelief none = EstimateWithBelief(bad, prior);
+    const ExactEstimate want = EstimateSettingExactly(bad, prior);
+    EXPECT_FALSE(none.belief);
+    ASSERT_TRUE(none.estimate.problem && want.problem);
+    EXPECT_EQ(*none.estimate.problem, *want.problem);
+    EXPECT_EQ(none.estimate.problemGame, 1200u);
+    EXPECT_TRUE(none.estimate.unrecordable);
+}
+
+}  // namespace
+}  // namespace morvane
