@@ -26,44 +26,31 @@ void StateDynamics::Game(const StateLaw& in, std::int32_t gameSince, StateLaw& o
         return;
     }
     // Mode by mode over all counts at once: the rows are contiguous.
-    const auto& step = model_.modeStep;
     const double* v = in.v.data();
     double* o = out.v.data();
-    for (int m = 0; m < kOrdinaryModes; ++m) {
-        const double* from = v + m * kLawCounts;
-        for (int to = 0; to < kModes; ++to) {
-            const double w = step[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
-            if (w == 0) continue;
-            double* into = o + to * kLawCounts;
-            for (int c = 0; c < kLawCounts; ++c) into[c] += w * from[c];
-        }
-    }
+    StepOrdinaryModes(model_.modeStep, v, o, kLawCounts, kLawCounts);
     for (int c = 0; c < kLawCounts; ++c) {
         bb[static_cast<std::size_t>(BBEvent(BlueBB, c))] += v[Blue7 * kLawCounts + c];
         bb[static_cast<std::size_t>(BBEvent(RedBB, c))] += v[Red7 * kLawCounts + c];
     }
-    const double* pre = v + Precursor * kLawCounts;
-    double ended = 0;
-    for (int c = 0; c < kLawCounts; ++c) ended += pre[c] * kPrecursorEnd[static_cast<std::size_t>(c)];
-    double* preOut = o + Precursor * kLawCounts;
-    for (int c = 0; c + 1 < kLawCounts; ++c) preOut[c + 1] += pre[c] * kPrecursorStay[static_cast<std::size_t>(c)];
-    out.At(Red7, 0) += ended * kPrecursorRedShare;
-    out.At(Blue7, 0) += ended * (1.0 - kPrecursorRedShare);
+    const double ended = StepPrecursor(v + Precursor * kLawCounts, o + Precursor * kLawCounts);
+    AddPrecursorEnd(ended, out.At(Blue7, 0), out.At(Red7, 0));
 }
 
 void StateDynamics::CeilingGame(const StateLaw& in, StateLaw& out, BBEvents& bb) const {
-    double ended = 0;
+    // The coin sends half of each count to a blue BB this game and half to
+    // a precursor that steps in it.
+    std::array<double, kLawCounts> half{};
     for (int c = 0; c < kLawCounts; ++c) {
         double t = 0;
         for (int m = 0; m < kModes; ++m) t += in.At(m, c);
-        if (t == 0) continue;
-        const double half = t / 2;
-        bb[BBEvent(BlueBB, c)] += half;
-        ended += half * kPrecursorEnd[static_cast<std::size_t>(c)];
-        if (c + 1 < kLawCounts) out.At(Precursor, c + 1) += half * kPrecursorStay[static_cast<std::size_t>(c)];
+        half[static_cast<std::size_t>(c)] = t / 2;
+        bb[BBEvent(BlueBB, c)] += half[static_cast<std::size_t>(c)];
     }
-    out.At(Red7, 0) += ended * kPrecursorRedShare;
-    out.At(Blue7, 0) += ended * (1.0 - kPrecursorRedShare);
+    std::array<double, kLawCounts> stepped{};
+    const double ended = StepPrecursor(half.data(), stepped.data());
+    for (int c = 1; c < kLawCounts; ++c) out.At(Precursor, c) += stepped[static_cast<std::size_t>(c)];
+    AddPrecursorEnd(ended, out.At(Blue7, 0), out.At(Red7, 0));
 }
 
 void StateDynamics::AddAfterBB(const BBEvents& bb, StateLaw& out) const {

@@ -15,6 +15,25 @@
 
 namespace morvane {
 
+// An ordinary game's mode step: row m is the law of the next mode from
+// ordinary mode m (GameModel::modeStep, or modeChange after a seen small win).
+using ModeStep = std::array<std::array<double, kModes>, kOrdinaryModes>;
+
+// The ordinary modes' mass through a mode step, n counts at once: mass
+// from[m * stride + i] goes by step[m][to] into into[to * stride + i], added
+// to. The precursor and the BB modes are the caller's to step.
+inline void StepOrdinaryModes(const ModeStep& step, const double* from, double* into, int stride, int n) {
+    for (int m = 0; m < kOrdinaryModes; ++m) {
+        const double* f = from + m * stride;
+        for (int to = 0; to < kModes; ++to) {
+            const double w = step[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
+            if (w == 0) continue;
+            double* o = into + to * stride;
+            for (int i = 0; i < n; ++i) o[i] += w * f[i];
+        }
+    }
+}
+
 class StateDynamics {
 public:
     // Throws std::out_of_range for a setting outside 1..6.

@@ -4,7 +4,6 @@
 #include <bit>
 #include <stdexcept>
 
-#include "machine/tables.h"
 #include "model/dynamics.h"
 #include "model/precursor.h"
 
@@ -30,20 +29,17 @@ std::optional<std::size_t> FirstUnrecordableGame(std::span<const GameRecord> gam
     return std::nullopt;
 }
 
-ExactLikelihood::ExactLikelihood(const GameModel& g) : setting_(g.setting) {
-    for (int k = 0; k < kKoyakuKinds; ++k) {
-        const double p = g.koyaku[static_cast<std::size_t>(k)];
-        logKoyaku_[static_cast<std::size_t>(k)] = p > 0 ? std::log(p) : kImpossible;
-        change_[static_cast<std::size_t>(k)] = g.modeChange[static_cast<std::size_t>(k)];
+ExactLikelihood::ExactLikelihood(const GameModel& g) : model_(g) {
+    for (int k = 0; k <= kKoyakuKinds; ++k) {
+        const auto kk = static_cast<std::size_t>(k);
+        const double p = k == kUnseenWin ? 1.0 : g.koyaku[kk];
+        logKoyaku_[kk] = p > 0 ? std::log(p) : kImpossible;
+        const ModeStep& step = StepAfter(k);
         bool keeps = true;
-        for (int m = 0; m < kOrdinaryModes; ++m) keeps = keeps && ModeChangeTable(m, k, g.setting) == kNoTable;
-        keepsMode_[static_cast<std::size_t>(k)] = keeps;
+        for (std::size_t m = 0; m < kOrdinaryModes; ++m)
+            for (std::size_t to = 0; to < kModes; ++to) keeps = keeps && step[m][to] == (to == m ? 1.0 : 0.0);
+        keepsMode_[kk] = keeps;
     }
-    logKoyaku_[kUnseenWin] = 0.0;
-    for (std::size_t m = 0; m < kOrdinaryModes; ++m) change_[kUnseenWin][m] = g.modeStep[m];
-    keepsMode_[kUnseenWin] = false;
-    initMode_ = g.initMode;
-    normalEnd_ = g.normalEnd;
     for (int kind = 0; kind < kBBKinds; ++kind)
         for (int km = 0; km < kKModes; ++km) {
             const double p = g.bb[static_cast<std::size_t>(kind)].kmode[static_cast<std::size_t>(km)];
@@ -67,7 +63,7 @@ double ExactLikelihood::BBEndLaw(int bbKind, std::int32_t sets, std::array<doubl
         for (std::size_t km = 0; km < kKModes; ++km) {
             const auto& e = ending_[km];
             const double w = std::exp(logKMode[km]) / (e[0] + e[1] + e[2] + e[3]);
-            for (std::size_t m = 0; m < kModes; ++m) law[m] += w * e[EndToNormal] * normalEnd_[m];
+            for (std::size_t m = 0; m < kModes; ++m) law[m] += w * e[EndToNormal] * model_.normalEnd[m];
             law[Precursor] += w * e[EndToPrecursor];
             law[Blue7] += w * e[EndToBlue7];
             law[Red7] += w * e[EndToRed7];
@@ -84,7 +80,7 @@ double ExactLikelihood::BBEndLaw(int bbKind, std::int32_t sets, std::array<doubl
     for (std::size_t km = 0; km < kKModes; ++km) {
         const double w = std::exp(logWeight[km] - top);
         const auto& e = ending_[km];
-        for (std::size_t m = 0; m < kModes; ++m) law[m] += w * e[EndToNormal] * normalEnd_[m];
+        for (std::size_t m = 0; m < kModes; ++m) law[m] += w * e[EndToNormal] * model_.normalEnd[m];
         law[Precursor] += w * e[EndToPrecursor];
         law[Blue7] += w * e[EndToBlue7];
         law[Red7] += w * e[EndToRed7];
@@ -105,11 +101,12 @@ class ForwardState {
 public:
     // Fresh from a reset with precursor count 0.
     explicit ForwardState(const ExactLikelihood& f) : f_(f) {
-        for (std::size_t m = 0; m < kOrdinaryModes; ++m) near_[m] = f.initMode_[m];
+        for (std::size_t m = 0; m < kOrdinaryModes; ++m) near_[m] = f.model_.initMode[m];
     }
     // From a state whose layers of counts 1 and up are multiples of one
     // vector, as every state this class leaves is.
-    ForwardState(const ExactLikelihood& f, const HiddenState& start) : f_(f), pre_(start.pre), near_(start.layer[0]) {
+    ForwardState(const ExactLikelihood& f, const HiddenState& start, std::int32_t gamesSinceBB)
+        : f_(f), pre_(start.pre), near_(start.layer[0]), sinceBB_(gamesSinceBB) {
         near_[Precursor] = 0;
         for (std::size_t c = 1; c < kPrecursorSpan; ++c)
             for (std::size_t m = 0; m < kModes; ++m)
@@ -137,12 +134,17 @@ public:
         return h;
     }
 
-    // Kind 0 with koyaku 10: a game without a BB whose small win is not
-    // seen. Kind 3: a BB of either colour. Sets 0: sets not seen.
-    // Returns false when the game is impossible.
-    bool Game(const GameRecord& g, bool ceiling) {
-        if (ceiling) Ceiling();
+    std::int32_t GamesSinceBB() const { return sinceBB_; }
+
+    // The one step of every game the filter follows: an ordinary game with
+    // its small win (kUnseenWin when not seen) or a BB game of a kind (1, 2,
+    // or kAnyColour) with its sets (0 when not seen); the ceiling's coin
+    // comes first at game 1500 of a stretch. False when the game is
+    // impossible from here.
+    bool Play(const GameRecord& g) {
+        if (++sinceBB_ == kCeilingGames) Ceiling();
         const double total = g.bbKind == NoBB ? Ordinary(g.koyaku) : BB(g.bbKind, g.bbSets);
+        if (g.bbKind != NoBB) sinceBB_ = 0;
         if (!(total > 0)) return false;
         const double inv = 1.0 / total;
         for (double& p : pre_) p *= inv;
@@ -208,39 +210,34 @@ private:
         farShare_ = SumShares();
     }
 
-    // One layer through an ordinary game; returns the mass that enters the
-    // precursor from it.
-    static double OrdinaryLayer(std::array<double, kModes>& l,
-                                const std::array<std::array<double, kModes>, kOrdinaryModes>& t, bool keeps) {
-        const double v0 = l[Hamari], v1 = l[LowProb], v2 = l[HighProb];
+    // One layer through an ordinary game's mode step; returns the mass that
+    // enters the precursor from it. Blue7 and Red7 would have played a BB:
+    // that mass is gone.
+    static double OrdinaryLayer(std::array<double, kModes>& l, const ModeStep& step, bool keeps) {
         if (keeps) {
             l[Blue7] = l[Red7] = 0;
             return 0;
         }
-        for (std::size_t to = 0; to < kModes; ++to) l[to] = v0 * t[0][to] + v1 * t[1][to] + v2 * t[2][to];
+        const std::array<double, kModes> from = l;
+        l = {};
+        StepOrdinaryModes(step, from.data(), l.data(), 1, 1);
         const double entering = l[Precursor];
         l[Precursor] = 0;
         return entering;
     }
 
     double Ordinary(int k) {
-        // Blue7 and Red7 would have played a BB: that mass is gone.
         std::array<double, kPrecursorSpan> next{};
-        double ended = 0;
-        for (std::size_t c = 0; c < kPrecursorSpan; ++c) ended += pre_[c] * kPrecursorEnd[c];
-        for (std::size_t c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] = pre_[c] * kPrecursorStay[c];
-        const auto& t = f_.change_[static_cast<std::size_t>(k)];
+        const double ended = StepPrecursor(pre_.data(), next.data());
+        const ModeStep& step = f_.StepAfter(k);
         const bool keeps = f_.keepsMode_[static_cast<std::size_t>(k)];
-        next[0] += OrdinaryLayer(near_, t, keeps);
+        next[0] += OrdinaryLayer(near_, step, keeps);
         if (farShare_ > 0) {
-            const double entering = OrdinaryLayer(far_, t, keeps);
+            const double entering = OrdinaryLayer(far_, step, keeps);
             if (entering > 0)
                 for (std::size_t c = 1; c < kPrecursorSpan; ++c) next[c] += share_[c] * entering;
         }
-        if (ended > 0) {
-            near_[Red7] += ended * kPrecursorRedShare;
-            near_[Blue7] += ended * (1.0 - kPrecursorRedShare);
-        }
+        AddPrecursorEnd(ended, near_[Blue7], near_[Red7]);
         pre_ = next;
         double total = 0;
         for (double p : pre_) total += p;
@@ -294,20 +291,33 @@ private:
     double farShare_ = 0;                         // the sum of share_
     double scale_ = 1.0;
     CompensatedSum log_;
+    std::int32_t sinceBB_ = 0;  // games since the last BB game, this one included once it starts
 };
+
+namespace {
+
+// Hall data's games: one without a BB whose small win is not seen, and a BB
+// whose colour (0) or sets (0) may not be seen.
+GameRecord UnseenGame() {
+    GameRecord r{};
+    r.koyaku = kUnseenWin;
+    return r;
+}
+
+GameRecord HallBBGame(std::int32_t kind, std::int32_t sets) {
+    GameRecord r{};
+    r.koyaku = BBGame;
+    r.bbKind = kind == 0 ? ForwardState::kAnyColour : kind;
+    r.bbSets = sets;
+    return r;
+}
+
+}  // namespace
 
 RecordLikelihood ExactLikelihood::Evaluate(std::span<const GameRecord> games) const {
     ForwardState state(*this);
-    std::int32_t sinceBB = 0;
-    bool afterBB = false;
-    for (std::size_t i = 0; i < games.size(); ++i) {
-        const GameRecord& g = games[i];
-        if (!IsRecordableGame(g)) return {kImpossible, i};
-        sinceBB = afterBB ? 1 : sinceBB + 1;
-        const bool ceiling = !afterBB && sinceBB == kCeilingGames;
-        if (!state.Game(g, ceiling)) return {kImpossible, i};
-        afterBB = g.bbKind != NoBB;
-    }
+    for (std::size_t i = 0; i < games.size(); ++i)
+        if (!IsRecordableGame(games[i]) || !state.Play(games[i])) return {kImpossible, i};
     return {state.LogLikelihood(), std::nullopt};
 }
 
@@ -327,24 +337,19 @@ const HiddenState& CachedPostBBLaw(int setting) {
 
 RecordLikelihood ExactLikelihood::EvaluateStretches(std::span<const HallBB> bbs, std::int64_t tail,
                                                     const std::atomic<bool>* cancel) const {
-    ForwardState state(*this, CachedPostBBLaw(setting_));
-    GameRecord unseen{};
-    unseen.koyaku = kUnseenWin;
+    ForwardState state(*this, CachedPostBBLaw(Setting()), 0);
+    const GameRecord unseen = UnseenGame();
     std::size_t game = 0;
     const auto plain = [&](std::int64_t n) {
         for (std::int64_t g = 1; g <= n; ++g, ++game)
-            if (!state.Game(unseen, g == kCeilingGames)) return false;
+            if (!state.Play(unseen)) return false;
         return true;
     };
     for (const HallBB& bb : bbs) {
         if (cancel && cancel->load(std::memory_order_relaxed)) return {kImpossible, game};
         if (!IsHallBB(bb)) return {kImpossible, game};
         if (!plain(bb.games - 1)) return {kImpossible, game};
-        GameRecord r{};
-        r.koyaku = BBGame;
-        r.bbKind = bb.kind == 0 ? ForwardState::kAnyColour : bb.kind;
-        r.bbSets = bb.sets;
-        if (!state.Game(r, bb.games == kCeilingGames)) return {kImpossible, game};
+        if (!state.Play(HallBBGame(bb.kind, bb.sets))) return {kImpossible, game};
         ++game;
     }
     if (!plain(tail)) return {kImpossible, game};
@@ -389,16 +394,15 @@ StateLaw LawOf(const HiddenState& h) {
 RecordFilter::RecordFilter(const ExactLikelihood& f) : f_(&f), state_(std::make_unique<ForwardState>(f)) {}
 
 RecordFilter::RecordFilter(const ExactLikelihood& f, const HiddenState& start, std::int32_t gamesSinceBB)
-    : f_(&f), state_(std::make_unique<ForwardState>(f, start)), sinceBB_(gamesSinceBB) {}
+    : f_(&f), state_(std::make_unique<ForwardState>(f, start, gamesSinceBB)) {}
 
 RecordFilter::RecordFilter(const RecordFilter& o)
-    : f_(o.f_), state_(std::make_unique<ForwardState>(*o.state_)), sinceBB_(o.sinceBB_), ok_(o.ok_) {}
+    : f_(o.f_), state_(std::make_unique<ForwardState>(*o.state_)), ok_(o.ok_) {}
 
 RecordFilter& RecordFilter::operator=(const RecordFilter& o) {
     if (this != &o) {
         f_ = o.f_;
         state_ = std::make_unique<ForwardState>(*o.state_);
-        sinceBB_ = o.sinceBB_;
         ok_ = o.ok_;
     }
     return *this;
@@ -406,11 +410,11 @@ RecordFilter& RecordFilter::operator=(const RecordFilter& o) {
 
 RecordFilter::~RecordFilter() = default;
 
+std::int32_t RecordFilter::GamesSinceBB() const { return state_->GamesSinceBB(); }
+
 bool RecordFilter::Step(const GameRecord& g) {
     if (!ok_) return false;
-    ++sinceBB_;
-    ok_ = state_->Game(g, sinceBB_ == kCeilingGames);
-    sinceBB_ = g.bbKind == NoBB ? sinceBB_ : 0;
+    ok_ = state_->Play(g);
     return ok_;
 }
 
@@ -419,19 +423,11 @@ bool RecordFilter::Add(const GameRecord& g) {
     return Step(g);
 }
 
-bool RecordFilter::AddUnseenGame() {
-    GameRecord unseen{};
-    unseen.koyaku = kUnseenWin;
-    return Step(unseen);
-}
+bool RecordFilter::AddUnseenGame() { return Step(UnseenGame()); }
 
 bool RecordFilter::AddBB(std::int32_t kind, std::int32_t sets) {
     if (!IsHallBBKind(kind, sets)) ok_ = false;
-    GameRecord r{};
-    r.koyaku = BBGame;
-    r.bbKind = kind == 0 ? ForwardState::kAnyColour : kind;
-    r.bbSets = sets;
-    return Step(r);
+    return Step(HallBBGame(kind, sets));
 }
 
 double RecordFilter::LogLikelihood() const {

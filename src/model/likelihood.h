@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "machine/game_record.h"
+#include "model/dynamics.h"
 #include "model/game_model.h"
 #include "model/state.h"
 
@@ -68,7 +69,7 @@ public:
     explicit ExactLikelihood(const GameModel& model);
     explicit ExactLikelihood(int setting) : ExactLikelihood(BuildGameModel(setting)) {}
 
-    int Setting() const { return setting_; }
+    int Setting() const { return model_.setting; }
     // Games with codes no setting records are taken as impossible here.
     RecordLikelihood Evaluate(std::span<const GameRecord> games) const;
 
@@ -89,16 +90,16 @@ public:
 
 private:
     friend class ForwardState;
-    int setting_;
+    const ModeStep& StepAfter(int koyaku) const {
+        return koyaku == kKoyakuKinds ? model_.modeStep : model_.modeChange[static_cast<std::size_t>(koyaku)];
+    }
+    GameModel model_;
     // Small wins 0..9, and 10 for a game whose small win is not seen.
     std::array<double, kKoyakuKinds + 1> logKoyaku_{};
-    std::array<std::array<std::array<double, kModes>, kOrdinaryModes>, kKoyakuKinds + 1> change_{};
-    std::array<bool, kKoyakuKinds + 1> keepsMode_{};  // no table for any ordinary mode
-    std::array<double, kOrdinaryModes> initMode_{};
+    std::array<bool, kKoyakuKinds + 1> keepsMode_{};  // the step is the identity from every ordinary mode
     std::array<std::array<double, kKModes>, kBBKinds> logKMode_{};
     std::array<double, kKModes> logContinue_{};
     std::array<std::array<double, 4>, kKModes> ending_{};  // unconditional chance of each end per set
-    std::array<double, kModes> normalEnd_{};
 };
 
 struct HallBB {
@@ -157,14 +158,13 @@ public:
     double LogLikelihood() const;
     // The law of the state after the games added, summing to 1.
     HiddenState State() const;
-    std::int32_t GamesSinceBB() const { return sinceBB_; }
+    std::int32_t GamesSinceBB() const;
     const ExactLikelihood& Model() const { return *f_; }
 
 private:
     bool Step(const GameRecord& g);
     const ExactLikelihood* f_;
     std::unique_ptr<ForwardState> state_;
-    std::int32_t sinceBB_ = 0;
     bool ok_ = true;
 };
 

@@ -39,4 +39,19 @@ inline constexpr std::array<double, kPrecursorSpan> kPrecursorStay = [] {
     return p;
 }();
 
+// One game of the precursor at every count: the mass at count c goes on
+// into next[c + 1] (added to) or ends; returns the mass that ended.
+inline double StepPrecursor(const double* pre, double* next) {
+    double ended = 0;
+    for (int c = 0; c < kPrecursorSpan; ++c) ended += pre[c] * kPrecursorEnd[static_cast<std::size_t>(c)];
+    for (int c = 0; c + 1 < kPrecursorSpan; ++c) next[c + 1] += pre[c] * kPrecursorStay[static_cast<std::size_t>(c)];
+    return ended;
+}
+
+// An ended precursor decides a BB, red or blue, played next game.
+inline void AddPrecursorEnd(double ended, double& blue7, double& red7) {
+    red7 += ended * kPrecursorRedShare;
+    blue7 += ended * (1.0 - kPrecursorRedShare);
+}
+
 }  // namespace morvane

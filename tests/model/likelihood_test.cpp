@@ -372,6 +372,73 @@ double StretchChance(const ExactLikelihood& f, std::int32_t games, std::int32_t 
 // From the long-run state after a BB, the next BB's distance and colour are
 // a distribution; sets not seen are the sum over the sets, a colour not seen
 // the sum over the colours.
+// A record and hall data go through the one step of a game whichever way
+// they come in: the whole record at once, game by game through the filter,
+// or as stretches. The figures agree to the bit, and so does the game at
+// which a record turns impossible; the ceiling at game 1500 is where the
+// ways could part.
+TEST(LikelihoodSteps, EveryWayInTakesTheSameStep) {
+    PlayHistory played;
+    Slot slot(11);
+    SimulateRun(slot, played, {false, 4}, 30'000);
+    const std::vector<GameRecord> run(played.records().begin(), played.records().end());
+    const std::vector<std::vector<GameRecord>> records = {
+        run,
+        // A BB at the ceiling, one just after it, and one a precursor past it.
+        Join({Repeat(Bell, 1499),
+              {BB(BlueBB, 3)},
+              Repeat(Miss, 1499),
+              {BB(BlueBB, 1)},
+              Repeat(Blank, 1510),
+              {BB(RedBB, 2)},
+              Repeat(Bell, 40)}),
+        // No BB by game 1532 (index 1531): impossible there, not before.
+        Repeat(Blank, 1600),
+        Join({Repeat(Miss, 5), {Win(12)}, Repeat(Miss, 5)}),
+    };
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const ExactLikelihood& f = AllExactLikelihoods()[static_cast<std::size_t>(s - 1)];
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            const RecordLikelihood whole = f.Evaluate(records[r]);
+            RecordFilter filter(f);
+            std::optional<std::size_t> failed;
+            for (std::size_t i = 0; i < records[r].size() && !failed; ++i)
+                if (!filter.Add(records[r][i])) failed = i;
+            EXPECT_EQ(failed, whole.impossibleAt) << "setting " << s << " record " << r;
+            EXPECT_EQ(filter.LogLikelihood(), whole.logLikelihood) << "setting " << s << " record " << r;
+            if (failed) continue;
+            std::int32_t since = 0;
+            for (const GameRecord& g : records[r]) since = g.bbKind == NoBB ? since + 1 : 0;
+            EXPECT_EQ(filter.GamesSinceBB(), since) << "setting " << s << " record " << r;
+        }
+        EXPECT_EQ(f.Evaluate(records[2]).impossibleAt, std::optional<std::size_t>(kMaxGamesSinceBB - 1)) << s;
+        EXPECT_EQ(f.Evaluate(records[3]).impossibleAt, std::optional<std::size_t>(5)) << s;
+
+        // Hall data: the same stretches through the filter from the long-run law.
+        const std::vector<std::pair<std::vector<HallBB>, std::int64_t>> halls = {
+            {{{1500, 1, 3}, {1500, 0, 0}, {1517, 2, 0}, {1, 1, 2}, {300, 0, 4}}, 700},
+            {{{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, 355},
+            {{{1500, 1, 3}}, kMaxGamesSinceBB + 1},
+        };
+        for (std::size_t h = 0; h < halls.size(); ++h) {
+            const auto& [bbs, tail] = halls[h];
+            const RecordLikelihood whole = f.EvaluateStretches(bbs, tail);
+            RecordFilter filter(f, LongRunStateAfterBB(s), 0);
+            bool ok = true;
+            for (const HallBB& bb : bbs) {
+                for (std::int32_t g = 1; g < bb.games; ++g) ok = filter.AddUnseenGame() && ok;
+                ok = filter.AddBB(bb.kind, bb.sets) && ok;
+            }
+            for (std::int64_t g = 0; g < tail; ++g) ok = filter.AddUnseenGame() && ok;
+            EXPECT_EQ(ok, !whole.impossibleAt) << "setting " << s << " hall " << h;
+            EXPECT_EQ(filter.LogLikelihood(), whole.logLikelihood) << "setting " << s << " hall " << h;
+            if (ok) {
+                EXPECT_EQ(filter.GamesSinceBB(), tail) << "setting " << s << " hall " << h;
+            }
+        }
+    }
+}
+
 TEST(LikelihoodHall, NextBBLawsAddUp) {
     for (int s : {1, 4, 6}) {
         const ExactLikelihood f(s);

@@ -71,6 +71,12 @@ TEST(Theory, LongRunLawAfterABBIsTheEventChains) {
                 ASSERT_TRUE(filter.AddUnseenGame());
                 const double none = std::exp(filter.LogLikelihood());
                 EXPECT_NEAR(none, law.Total(), 1e-12 * law.Total()) << setting << " game " << game;
+                // Not just the mass: the filter's state, mode by precursor count, is the chain's.
+                const StateLaw seen = LawOf(filter.State());
+                for (int m = 0; m < kModes; ++m)
+                    for (int c = 0; c < kLawCounts; ++c)
+                        EXPECT_NEAR(seen.At(m, c), law.At(m, c) / law.Total(), 1e-12)
+                            << setting << " game " << game << " mode " << m << " count " << c;
             } else {
                 filter.AddUnseenGame();
             }
