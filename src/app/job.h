@@ -6,6 +6,8 @@
 // started it to take once Run has returned.
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace morvane {
 
@@ -34,6 +36,21 @@ protected:
 private:
     std::atomic<bool> stop_{false};
     std::atomic<std::int64_t> done_{0};
+};
+
+// Work that takes a stop flag and a counter of its units as a job: a step
+// of the analysis with no job of its own.
+class FunctionJob : public Job {
+public:
+    using Work = std::function<bool(const std::atomic<bool>& stop, std::atomic<std::int64_t>& done)>;
+    // `work` returns false when the stop cut it short.
+    FunctionJob(std::int64_t total, Work work) : total_(total), work_(std::move(work)) {}
+    bool Run() override { return work_(StopFlag(), DoneCounter()); }
+    std::int64_t Total() const override { return total_; }
+
+private:
+    std::int64_t total_;
+    Work work_;
 };
 
 }  // namespace morvane

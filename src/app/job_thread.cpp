@@ -67,11 +67,18 @@ void JobThread::Work(std::stop_token stop) {
         running_ = std::move(pending_);
         const std::shared_ptr<Job> job = running_;
         lock.unlock();
-        const bool completed = job->Run();
+        bool completed = false;
+        std::exception_ptr error;
+        try {
+            completed = job->Run();
+        } catch (...) {
+            // Not past the thread: a throw there would end the program.
+            error = std::current_exception();
+        }
         lock.lock();
         endedNumber_ = number;
         if (number == newest_) {
-            ended_ = Ended{number, job, completed};
+            ended_ = Ended{number, job, completed, error};
             // Told while the job still counts as running, so that a Stop
             // returns only after the caller was told.
             if (notify_) {

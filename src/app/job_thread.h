@@ -6,6 +6,7 @@
 // is started with the first job and ended with the JobThread.
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -41,7 +42,8 @@ public:
     struct Ended {
         std::uint64_t number = 0;
         std::shared_ptr<Job> job;
-        bool completed = false;  // what its Run returned
+        bool completed = false;    // what its Run returned
+        std::exception_ptr error;  // what its Run threw instead, for the caller to rethrow
     };
     // The newest job once it has ended, once.
     std::optional<Ended> Take();

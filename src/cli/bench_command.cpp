@@ -2,8 +2,10 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 
+#include "app/run_job.h"
 #include "app/session.h"
 #include "cli/cli.h"
 #include "cli/command.h"
@@ -32,9 +34,9 @@ public:
         RunSession session(1);
         const RunRequest one{{false, 1}, games};
         LongWork work("games", std::int64_t{games} * 2);
-        if (session.SimulateRun(one, work.Hooks()) == RunEnd::Stopped) return work.Stopped(err);
+        if (!work.Run(std::make_shared<RunJob>(session, one))) return work.Stopped(err);
         const auto t0 = std::chrono::steady_clock::now();
-        if (session.SimulateRun(one, work.Hooks(games)) == RunEnd::Stopped) return work.Stopped(err);
+        if (!work.Run(std::make_shared<RunJob>(session, one), games)) return work.Stopped(err);
         const auto t1 = std::chrono::steady_clock::now();
         work.Clear();
         Fnv1a hash;

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <ostream>
 
 #include "app/hall_input.h"
 #include "app/input.h"
+#include "app/job.h"
+#include "app/more_games_job.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/load_sim.h"
@@ -27,6 +30,9 @@
 
 namespace morvane {
 namespace {
+
+using Stop = const std::atomic<bool>&;
+using Done = std::atomic<std::int64_t>&;
 
 // --now's horizon when --horizon is not given, as the window starts.
 constexpr std::int32_t kNowHorizon = 1000;
@@ -138,8 +144,8 @@ public:
         }
         // The filter runs once for the posterior and the state it leaves.
         RecordBelief rb;
-        if (!FollowWork("games", static_cast<std::int64_t>(kMaxSetting * history.size()), err,
-                        [&](const std::atomic<bool>& stop, std::atomic<std::int64_t>& done) {
+        if (!RunLongJob("games", static_cast<std::int64_t>(kMaxSetting * history.size()), err,
+                        [&](Stop stop, Done done) {
                             rb = EstimateWithBelief(history.records(), prior, &stop, &done);
                             return !rb.stopped;
                         }))
@@ -186,16 +192,16 @@ private:
                         std::optional<std::int32_t> horizon, const std::optional<NowRequest>& now,
                         const std::optional<MoreGamesRequest>& more, std::ostream& out, std::ostream& err) const {
         if (now) horizon = now->horizon;
-        using Stop = const std::atomic<bool>&;
-        using Done = std::atomic<std::int64_t>&;
         MoreGames m;
         // The continuations play on their own threads; nothing is printed
         // until they end.
-        if (more && !FollowWork("sessions", more->sessions, err,
-                                [&](Stop stop, Done done) { return ValueOfMoreGames(belief, *more, m, &stop, &done); }))
-            return kExitInterrupted;
+        if (more) {
+            const auto simulation = std::make_shared<MoreGamesSimulation>(belief, *more);
+            if (!RunLongJob("sessions", simulation, err)) return kExitInterrupted;
+            m = simulation->Figures();
+        }
         std::optional<MachineNow> figures;
-        if (horizon && !FollowWork("settings", kMaxSetting, err, [&](Stop stop, Done done) {
+        if (horizon && !RunLongJob("settings", kMaxSetting, err, [&](Stop stop, Done done) {
                 figures = NowFigures(belief, *horizon, stop, &done);
                 return figures.has_value();
             }))
@@ -216,17 +222,15 @@ private:
     // best one's spread from the belief, and the advice of both. False
     // when Ctrl+C stopped it.
     static bool Decide(const MachineBelief& belief, const NowRequest& r, NowDecision& d, std::ostream& err) {
-        using Stop = const std::atomic<bool>&;
-        using Done = std::atomic<std::int64_t>&;
         d.seed = r.seed;
-        if (!FollowWork("games", r.horizon, err, [&](Stop stop, Done) {
+        if (!RunLongJob("games", r.horizon, err, [&](Stop stop, Done) {
                 d.keep = DecideKeepOrQuit(belief, {r.horizon, kMostBBs, 0, r.seed, r.threads}, &stop);
                 return !stop;
             }))
             return false;
         if (d.keep.best.kind != StopRule::Kind::Now) {
             RuleSpread s;
-            if (!FollowWork("sessions", kSpreadSessions, err, [&](Stop stop, Done done) {
+            if (!RunLongJob("sessions", kSpreadSessions, err, [&](Stop stop, Done done) {
                     return SpreadOfRule(belief, d.keep.best, r.horizon, kSpreadSessions, r.seed, r.threads, s, &stop,
                                         &done);
                 }))

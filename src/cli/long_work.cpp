@@ -4,30 +4,56 @@
 
 #include <chrono>
 #include <ostream>
+#include <utility>
 
 #include "cli/cli.h"
 #include "system/file_error.h"
 
 namespace morvane {
 
-LongWork::LongWork(const char* unit, std::int64_t total) : line_(STDERR_FILENO, unit, total) {}
-
-RunHooks LongWork::Hooks(std::int64_t before) {
-    RunHooks hooks;
-    hooks.progress = [this, before](std::int64_t played, std::int64_t) { Progress(before + played); };
-    hooks.stopRequested = [this] { return Interrupted(); };
-    return hooks;
+LongWork::LongWork(const char* unit, std::int64_t total) : total_(total), line_(STDERR_FILENO, unit, total) {
+    thread_.OnEnd([this] {
+        std::lock_guard lock(endMutex_);
+        hasEnded_ = true;
+        ended_.notify_all();
+    });
 }
 
-bool LongWork::Follow(std::future<bool>& work, const std::function<std::int64_t()>& done,
-                      const std::function<void()>& stop) {
-    while (work.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (Interrupted()) stop();
-        Progress(done());
+bool LongWork::Run(const std::shared_ptr<Job>& job, std::int64_t before) {
+    {
+        std::lock_guard lock(endMutex_);
+        hasEnded_ = false;
     }
-    if (!work.get() || Interrupted()) return false;
+    thread_.Start(job);
+    for (;;) {
+        {
+            std::unique_lock lock(endMutex_);
+            if (ended_.wait_for(lock, std::chrono::milliseconds(50), [this] { return hasEnded_; })) break;
+        }
+        if (Interrupted()) job->Stop();
+        if (total_ == 0) continue;
+        std::lock_guard lock(lineMutex_);
+        line_.Update(before + job->Done());
+    }
+    const auto ended = thread_.Take();
+    if (ended && ended->error) {
+        Clear();
+        std::rethrow_exception(ended->error);
+    }
+    if (!ended || !ended->completed || Interrupted()) return false;
     Clear();
     return true;
+}
+
+void LongWork::Print(std::ostream& out, const std::string& text) {
+    std::lock_guard lock(lineMutex_);
+    line_.Clear();
+    out << text << std::flush;
+}
+
+void LongWork::Clear() {
+    std::lock_guard lock(lineMutex_);
+    line_.Clear();
 }
 
 bool LongWork::Saved(const std::function<void()>& save) {
@@ -46,17 +72,15 @@ int LongWork::Stopped(std::ostream& err) {
     return kExitInterrupted;
 }
 
-bool FollowWork(const char* unit, std::int64_t total, std::ostream& err,
-                const std::function<bool(const std::atomic<bool>&, std::atomic<std::int64_t>&)>& body) {
-    LongWork work(unit, total);
-    std::atomic<bool> stop{false};
-    std::atomic<std::int64_t> done{0};
-    std::future<bool> finished = std::async(std::launch::async, [&] { return body(stop, done); });
-    if (work.Follow(
-            finished, [&done] { return done.load(std::memory_order_relaxed); }, [&stop] { stop = true; }))
-        return true;
+bool RunLongJob(const char* unit, const std::shared_ptr<Job>& job, std::ostream& err) {
+    LongWork work(unit, job->Total());
+    if (work.Run(job)) return true;
     work.Stopped(err);
     return false;
+}
+
+bool RunLongJob(const char* unit, std::int64_t total, std::ostream& err, FunctionJob::Work work) {
+    return RunLongJob(unit, std::make_shared<FunctionJob>(total, std::move(work)), err);
 }
 
 }  // namespace morvane

@@ -1,14 +1,18 @@
 #pragma once
-// What a long command holds while it works: the progress line on stderr
-// (drawn only when stderr is a terminal) and the watch for Ctrl+C, which
-// stops the work at its next slice with exit 130.
-#include <atomic>
+// How morvane-sim runs its long work, the one way: each piece is an app Job
+// on the app's job thread (app/job_thread.h) while this thread draws the
+// progress line on stderr (only when it is a terminal) and passes Ctrl+C
+// on to the job as its Stop, which ends it at its next slice with exit 130.
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <string>
 
-#include "app/session.h"
+#include "app/job.h"
+#include "app/job_thread.h"
 #include "system/interrupt.h"
 #include "system/progress_line.h"
 
@@ -16,22 +20,22 @@ namespace morvane {
 
 class LongWork {
 public:
-    // `total` counts `unit`s: "games", "sessions".
+    // `total` counts `unit`s: "games", "sessions"; 0 draws no line, for
+    // work that does not count its units.
     LongWork(const char* unit, std::int64_t total);
 
     bool Interrupted() const { return InterruptWatch::Requested(); }
-    void Progress(std::int64_t done) { line_.Update(done); }
+
+    // Runs `job` to its end; the line shows `before` units done before it
+    // plus the job's Done(). True when it ran to its end and Ctrl+C did not
+    // come. What the job threw is thrown on here.
+    bool Run(const std::shared_ptr<Job>& job, std::int64_t before = 0);
+
+    // Writes `text` to `out` with the line out of its way, from any thread:
+    // output a job makes as it goes.
+    void Print(std::ostream& out, const std::string& text);
     // Before anything else is written to the terminal.
-    void Clear() { line_.Clear(); }
-
-    // A run's hooks: its slices move the line, `before` games of the total
-    // already done, and Ctrl+C stops it.
-    RunHooks Hooks(std::int64_t before = 0);
-
-    // Work on other threads: waits for it while this thread draws `done()`
-    // and passes Ctrl+C on through `stop()`. True when it ran to its end
-    // uninterrupted; the line is then cleared.
-    bool Follow(std::future<bool>& work, const std::function<std::int64_t()>& done, const std::function<void()>& stop);
+    void Clear();
 
     // Runs `save`, a safe write of the work's file. False when Ctrl+C took
     // its temporary file away: then return Stopped(). Other failures are
@@ -43,13 +47,19 @@ public:
 
 private:
     InterruptWatch watch_;
+    std::int64_t total_;
+    std::mutex lineMutex_;
     ProgressLine line_;
+    std::mutex endMutex_;
+    std::condition_variable ended_;
+    bool hasEnded_ = false;
+    JobThread thread_;  // last: it ends first, while the rest is there
 };
 
-// `body` on its own thread while this one draws the progress of its
-// `done` and passes Ctrl+C on through its `stop`; `body` returns false
-// when stopped. False when Ctrl+C stopped it, which is then said on `err`.
-bool FollowWork(const char* unit, std::int64_t total, std::ostream& err,
-                const std::function<bool(const std::atomic<bool>& stop, std::atomic<std::int64_t>& done)>& body);
+// One job start to end with a line of its own Total() `unit`s. False when
+// Ctrl+C stopped it, which is then said on `err`.
+bool RunLongJob(const char* unit, const std::shared_ptr<Job>& job, std::ostream& err);
+// The same for a step with no job of its own: `work` as a FunctionJob.
+bool RunLongJob(const char* unit, std::int64_t total, std::ostream& err, FunctionJob::Work work);
 
 }  // namespace morvane

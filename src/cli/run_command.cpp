@@ -1,6 +1,8 @@
 // morvane-sim run: one machine, one run or a batch of runs in a row.
+#include <memory>
 #include <ostream>
 
+#include "app/run_job.h"
 #include "app/session.h"
 #include "cli/cli.h"
 #include "cli/command.h"
@@ -49,8 +51,7 @@ public:
         const RunRequest request{setting, games};
         LongWork work("games", std::int64_t{games} * runs);
         if (runs == 1) {
-            if (session.SimulateRun(request, work.Hooks()) == RunEnd::Stopped || work.Interrupted())
-                return work.Stopped(err);
+            if (!work.Run(std::make_shared<RunJob>(session, request))) return work.Stopped(err);
             if (path && !work.Saved([&] { session.Save(*path); })) return work.Stopped(err);
             work.Clear();
             Presentation p;
@@ -58,25 +59,16 @@ public:
             out << p.ResultLabel() << "\n";
             return kExitOk;
         }
-        BatchHooks hooks;
-        // A path list nobody receives is no use: the batch stops with it.
-        hooks.stopRequested = [&] { return !out || work.Interrupted(); };
-        int started = 0;
-        hooks.run = work.Hooks();
-        hooks.run.beforeGames = [&](const RunRequest&) { ++started; };
-        hooks.run.progress = [&](std::int64_t played, std::int64_t) {
-            work.Progress(std::int64_t{games} * (started - 1) + played);
-        };
-        hooks.saved = [&](int, const std::string& saved) {
-            work.Clear();
-            out << saved << "\n" << std::flush;
-            work.Progress(std::int64_t{games} * started);
-        };
-        const BatchResult r = session.SimulateBatch(*path, runs, request, hooks);
+        // Each file's path as soon as it is written; a path list nobody
+        // receives is no use, so the batch stops with it.
+        const auto batch = std::make_shared<RunJob>(
+            session, request, runs, *path, [&](const std::string& saved) { work.Print(out, saved + "\n"); },
+            [&] { return static_cast<bool>(out); });
+        work.Run(batch);
         if (work.Interrupted()) return work.Stopped(err);
-        if (r.end == BatchEnd::WriteFailed) {
+        if (batch->Batch().end == BatchEnd::WriteFailed) {
             work.Clear();
-            err << "morvane-sim: " << r.error << "\n";
+            err << "morvane-sim: " << batch->Batch().error << "\n";
             return kExitFailure;
         }
         return kExitOk;

@@ -1,6 +1,6 @@
 // morvane-sim spread: many sessions on fresh machines, their spread or one
 // shard of it.
-#include <future>
+#include <memory>
 #include <ostream>
 #include <tuple>
 
@@ -63,22 +63,17 @@ public:
             throw UsageError{std::to_string(request.sessions) + " sessions need more than the " +
                              std::to_string(room.room) + " bytes of memory left for them"};
 
-        SpreadJob job(request, threads);
-        LongWork work("sessions", job.Sessions());
-        // The sessions play on their own threads; this one draws the
-        // progress and hears Ctrl+C.
-        std::future<bool> played = std::async(std::launch::async, [&job] { return job.Run(); });
-        if (!work.Follow(
-                played, [&job] { return job.Done(); }, [&job] { job.Stop(); }))
-            return work.Stopped(err);
+        const auto job = std::make_shared<SpreadJob>(request, threads);
+        LongWork work("sessions", job->Sessions());
+        if (!work.Run(job)) return work.Stopped(err);
         if (path) {
-            const std::string text = job.ShardText();
+            const std::string text = job->ShardText();
             if (!work.Saved(
                     [&] { SaveFileSafely(*path, [&](const ByteSink& sink) { sink(text.data(), text.size()); }); }))
                 return work.Stopped(err);
             return kExitOk;
         }
-        out << ReportText(SpreadAsReport(job.Result(0).report), format);
+        out << ReportText(SpreadAsReport(job->Result(0).report), format);
         return kExitOk;
     }
 

@@ -1,11 +1,13 @@
 // morvane-sim value: the expected value by game count (天井期待値) at one
 // setting or mixed over the hall's prior.
+#include <memory>
 #include <ostream>
 
 #include "app/input.h"
 #include "app/value_job.h"
 #include "cli/cli.h"
 #include "cli/command.h"
+#include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/prior_option.h"
 #include "cli/quoted.h"
@@ -38,7 +40,7 @@ public:
         format_ = AddFormatOption(app);
     }
 
-    int Run(std::ostream& out, std::ostream&) override {
+    int Run(std::ostream& out, std::ostream& err) override {
         ValueJobRequest request;
         const auto priorText = ValueOf(prior_);
         if (Given(setting_) && priorText) throw UsageError{"--setting and --prior do not go together"};
@@ -55,9 +57,10 @@ public:
         }
         request.threads = PositiveValue(threads_, DefaultThreads(), "threads");
         const ReportFormat format = FormatValue(format_);
-        ValueJob job(request);
-        job.Run();
-        out << ReportText(ValueReport(request, job.Table()), format);
+        const auto job = std::make_shared<ValueJob>(request);
+        // Not counted: no line, but Ctrl+C stops it as any long work.
+        if (!RunLongJob("counters", job, err)) return kExitInterrupted;
+        out << ReportText(ValueReport(request, job->Table()), format);
         return kExitOk;
     }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/spread_job.h"
 #include "support/test_jobs.h"
 
@@ -84,6 +86,38 @@ TEST(JobThread, GoesWithItsOwnerMidJob) {
     }
     EXPECT_TRUE(endless->StopRequested());
     EXPECT_TRUE(endless->returned);
+}
+
+// What a job throws stays on its thread's report, for whoever started it to
+// rethrow: it neither ends the program nor the thread, which serves the next.
+TEST(JobThread, AJobThatThrowsIsReportedWithWhatItThrew) {
+    JobThread thread;
+    const auto failing =
+        std::make_shared<FunctionJob>(3, [](const std::atomic<bool>&, std::atomic<std::int64_t>& done) {
+            done = 2;
+            throw std::runtime_error("disk gone");
+            return true;
+        });
+    thread.Start(failing);
+    ASSERT_TRUE(WaitFor([&] { return !thread.Busy(); }));
+    const auto ended = thread.Take();
+    ASSERT_TRUE(ended);
+    EXPECT_FALSE(ended->completed);
+    ASSERT_TRUE(ended->error);
+    EXPECT_THROW(
+        try { std::rethrow_exception(ended->error); } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "disk gone");
+            throw;
+        },
+        std::runtime_error);
+    EXPECT_EQ(failing->Done(), 2);
+    const auto next = std::make_shared<CountingJob>(10);
+    thread.Start(next);
+    ASSERT_TRUE(WaitFor([&] { return !thread.Busy(); }));
+    const auto after = thread.Take();
+    ASSERT_TRUE(after);
+    EXPECT_TRUE(after->completed);
+    EXPECT_FALSE(after->error);
 }
 
 // A spread counts its sessions up to the total, on every thread it plays on.

@@ -13,12 +13,17 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/job.h"
 #include "cli/cli.h"
+#include "cli/long_work.h"
 #include "support/cli_run.h"
 #include "support/temp_folder.h"
+#include "system/file_error.h"
 
 namespace morvane {
 namespace {
@@ -160,6 +165,70 @@ TEST_F(CliInterrupt, StopsEstimateOfALongRecordWithTheLargestHorizon) {
     EXPECT_TRUE(Contains(o.err, "/12000000 games")) << o.err;
     EXPECT_TRUE(o.err.ends_with("\r\x1b[Kmorvane-sim: interrupted\r\n")) << o.err;
     EXPECT_LT(seconds, 20);
+}
+
+// value counts no units and draws no line, yet Ctrl+C stops it as the rest:
+// exit 130, one line, nothing printed.
+TEST_F(CliInterrupt, StopsTheValueTableItCannotCount) {
+    const auto started = std::chrono::steady_clock::now();
+    bool signalled = false;
+    // Six settings' tables and their mixture take over half a second; the watch is up
+    // within milliseconds of the start.
+    const Outcome o =
+        RunWatched({"value", "--prior", "1,1,1,1,1,1", "--threads", "1"}, true, [&](pid_t pid, const std::string&) {
+            if (signalled || std::chrono::steady_clock::now() - started < std::chrono::milliseconds(150)) return;
+            ::kill(pid, SIGINT);
+            signalled = true;
+        });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    ASSERT_TRUE(WIFEXITED(o.status)) << o.status;
+    EXPECT_EQ(WEXITSTATUS(o.status), kExitInterrupted) << o.err;
+    EXPECT_EQ(o.err, "morvane-sim: interrupted\r\n");
+    EXPECT_LT(seconds, 20);
+}
+
+// The one way a long job runs: its end, its stop and what it throws come
+// back to the command's thread as they were, so a failed job gives its own
+// message and exit code (a file's error 1, memory 2), never a crash.
+struct JobEnd {
+    const char* name;
+    FunctionJob::Work work;
+    bool completed;
+    const char* throws;  // what() of a FileError or bad_alloc rethrown, or null
+};
+
+TEST(CliLongWork, RunsAJobOnTheJobThreadAndHandsBackHowItEnded) {
+    using Stop = const std::atomic<bool>&;
+    using Done = std::atomic<std::int64_t>&;
+    const std::thread::id caller = std::this_thread::get_id();
+    const JobEnd cases[] = {
+        {"Completes",
+         [&](Stop, Done done) {
+             done = 5;
+             return std::this_thread::get_id() != caller;
+         },
+         true, nullptr},
+        {"StopsOnItsOwn", [](Stop, Done) { return false; }, false, nullptr},
+        {"FailsToWrite", [](Stop, Done) -> bool { throw FileError("out.sim: write failed: No space left on device"); },
+         false, "out.sim: write failed: No space left on device"},
+        {"RunsOutOfMemory", [](Stop, Done) -> bool { throw std::bad_alloc(); }, false, "std::bad_alloc"},
+    };
+    for (const JobEnd& c : cases) {
+        LongWork work("games", 5);
+        const auto job = std::make_shared<FunctionJob>(5, c.work);
+        if (!c.throws) {
+            EXPECT_EQ(work.Run(job), c.completed) << c.name;
+            continue;
+        }
+        try {
+            work.Run(job);
+            ADD_FAILURE() << c.name << " returned";
+        } catch (const FileError& e) {
+            EXPECT_STREQ(e.what(), c.throws) << c.name;
+        } catch (const std::bad_alloc& e) {
+            EXPECT_STREQ(e.what(), c.throws) << c.name;
+        }
+    }
 }
 
 // Ctrl+C in the middle of a save: the temporary file goes, the target never
