@@ -1,0 +1,188 @@
+#include "run/run_records.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace morvane {
+
+namespace {
+bool InRange(std::int32_t v, int n) { return static_cast<std::uint32_t>(v) < static_cast<std::uint32_t>(n); }
+
+// A change out of a pending 7 is the BB that follows, not a row; nor is the
+// run's first game.
+bool IsModeChangeRow(std::int32_t from, std::int32_t to) {
+    return from != RunIndex::Scan::kNoMode && from != Blue7 && from != Red7 && to != from;
+}
+
+// The block holding row k, from the rows before each block.
+std::pair<std::size_t, std::uint64_t> BlockOfRow(const std::vector<std::uint64_t>& before, std::uint64_t k) {
+    if (k >= before.back()) throw std::out_of_range("row index out of range");
+    // The last block whose rows before it are at most k.
+    const auto it = std::upper_bound(before.begin(), before.end(), k) - 1;
+    return {static_cast<std::size_t>(it - before.begin()), *it};
+}
+}  // namespace
+
+void RunIndex::Scan::operator()(const GameRecord& r) {
+    if (r.bbKind != NoBB) {
+        (*this)(r, std::true_type{});
+    } else if (InRange(r.koyaku, kKoyakuKinds)) {
+        (*this)(r, std::false_type{});
+    } else {
+        // Counted as no small win of the machine's.
+        GameRecord other = r;
+        other.koyaku = kOtherWin;
+        (*this)(other, std::false_type{});
+    }
+}
+
+void RunIndex::Scan::ChangeMode(std::int32_t to) {
+    if (InRange(mode, kModes)) s.modeGames[static_cast<std::size_t>(mode)] += at - modeSince;
+    s.modeChangeRows += IsModeChangeRow(mode, to);
+    mode = to;
+    modeSince = at;
+}
+
+void RunIndex::Scan::Bonus(const GameRecord& r) {
+    ++s.bbRows;
+    if (InRange(r.kmode, kKModes)) ++s.kmodes[static_cast<std::size_t>(r.kmode)];
+    s.bbSets += r.bbSets;
+    s.longestStretch = std::max(s.longestStretch, r.gamesSinceBB);
+    s.stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
+}
+
+RunIndex::RunIndex(std::size_t blockGames) : blockGames_(blockGames) {
+    if (blockGames == 0 || blockGames > UINT32_MAX) throw std::invalid_argument("block size out of range");
+}
+
+RunIndex::Scan RunIndex::Open() const {
+    Scan scan;
+    scan.s.balanceLow = INT32_MAX;
+    scan.s.balanceHigh = INT32_MIN;
+    scan.mode = lastMode_;
+    return scan;
+}
+
+void RunIndex::Close(const Scan& scan, std::int32_t lastBalance) {
+    if (scan.at == 0) return;
+    BlockSummary s = scan.s;
+    s.balanceLast = lastBalance;
+    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += scan.at - scan.modeSince;
+    blocks_.push_back(s);
+    modeBefore_.push_back(lastMode_);
+    lastMode_ = scan.mode;
+    games_ += scan.at;
+    bbBefore_.push_back(bbBefore_.back() + s.bbRows);
+    modeChangesBefore_.push_back(modeChangesBefore_.back() + s.modeChangeRows);
+
+    RunTallies& t = tallies_;
+    t.games = static_cast<std::int64_t>(games_);
+    t.finalBalance = s.balanceLast;
+    for (std::size_t m = 0; m < t.modeGames.size(); ++m) t.modeGames[m] += s.modeGames[m];
+    for (std::size_t k = 0; k < t.smallWins.size(); ++k) t.smallWins[k] += s.smallWins[k];
+    for (std::size_t k = 0; k < t.kmodes.size(); ++k) t.kmodes[k] += s.kmodes[k];
+    t.bbGames += s.bbRows;
+    t.bbSets += s.bbSets;
+    t.modeChangeRows += s.modeChangeRows;
+}
+
+std::pair<std::size_t, std::uint64_t> RunIndex::BlockOfBBRow(std::uint64_t k) const { return BlockOfRow(bbBefore_, k); }
+
+std::pair<std::size_t, std::uint64_t> RunIndex::BlockOfModeChangeRow(std::uint64_t k) const {
+    return BlockOfRow(modeChangesBefore_, k);
+}
+
+void RunIndex::Reserve(std::size_t blocks) {
+    blocks_.reserve(blocks);
+    modeBefore_.reserve(blocks);
+    bbBefore_.reserve(blocks + 1);
+    modeChangesBefore_.reserve(blocks + 1);
+}
+
+std::size_t RunIndex::Bytes() const {
+    return blocks_.capacity() * sizeof(BlockSummary) + modeBefore_.capacity() * sizeof(std::int32_t) +
+           (bbBefore_.capacity() + modeChangesBefore_.capacity()) * sizeof(std::uint64_t);
+}
+
+namespace {
+void CheckStretch(std::size_t a, std::size_t b, std::size_t n) {
+    if (a > b || b > n) throw std::out_of_range("history stretch out of range");
+}
+}  // namespace
+
+GameRecord RunRecords::at(std::size_t i) const {
+    if (i >= size()) throw std::out_of_range("history index out of range");
+    GameRecord r;
+    Pieces(i, i + 1, [&r](std::size_t, std::span<const GameRecord> p) {
+        r = p.front();
+        return false;
+    });
+    return r;
+}
+
+void RunRecords::Read(std::size_t a, std::size_t b, GameRecord* out) const {
+    CheckStretch(a, b, size());
+    if (a == b) return;
+    Pieces(a, b, [&out](std::size_t, std::span<const GameRecord> p) {
+        out = std::copy(p.begin(), p.end(), out);
+        return true;
+    });
+}
+
+void RunRecords::ForEach(std::size_t a, std::size_t b, const Piece& piece) const {
+    CheckStretch(a, b, size());
+    if (a < b) Pieces(a, b, piece);
+}
+
+std::size_t RunRecords::BBRow(std::uint64_t k) const {
+    const auto [block, before] = index_.BlockOfBBRow(k);
+    const std::size_t first = block * index_.BlockGames();
+    std::uint64_t left = k - before;
+    std::size_t found = 0;
+    Pieces(first, std::min(size(), first + index_.BlockGames()), [&](std::size_t at, std::span<const GameRecord> p) {
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            if (p[i].bbKind != NoBB && left-- == 0) {
+                found = at + i;
+                return false;
+            }
+        }
+        return true;
+    });
+    return found;
+}
+
+std::size_t RunRecords::ModeChangeRow(std::uint64_t k) const {
+    const auto [block, before] = index_.BlockOfModeChangeRow(k);
+    const std::size_t first = block * index_.BlockGames();
+    std::uint64_t left = k - before;
+    std::int32_t mode = index_.ModeBefore(block);
+    std::size_t found = 0;
+    Pieces(first, std::min(size(), first + index_.BlockGames()), [&](std::size_t at, std::span<const GameRecord> p) {
+        for (std::size_t i = 0; i < p.size(); ++i) {
+            const bool row = IsModeChangeRow(mode, p[i].mode);
+            mode = p[i].mode;
+            if (row && left-- == 0) {
+                found = at + i;
+                return false;
+            }
+        }
+        return true;
+    });
+    return found;
+}
+
+HistoryRecords::HistoryRecords(const PlayHistory& history, std::size_t blockGames)
+    : RunRecords(blockGames), history_(history) {
+    const std::span<const GameRecord> all = history.records();
+    for (std::size_t first = 0; first < all.size(); first += blockGames) {
+        RunIndex::Scan scan = index_.Open();
+        for (const GameRecord& r : all.subspan(first, std::min(blockGames, all.size() - first))) scan(r);
+        index_.Close(scan, history[std::min(first + blockGames, all.size()) - 1].medalBalance);
+    }
+}
+
+void HistoryRecords::Pieces(std::size_t a, std::size_t b, const Piece& piece) const {
+    piece(a, history_.records().subspan(a, b - a));
+}
+
+}  // namespace morvane

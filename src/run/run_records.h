@@ -1,0 +1,178 @@
+#pragma once
+// A run's records as its readers see them, whether they are held in memory
+// or played again on demand: any record by index, any stretch [a, b) into a
+// buffer or in pieces, and what a summary, a chart or a list needs without
+// reading every record: the run's tallies and a summary per block of games.
+//
+// The i-th BB row or mode-change row is found from the blocks' counts by a
+// binary search, then by reading that one block.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "machine/game_record.h"
+#include "machine/vocabulary.h"
+#include "run/history.h"
+
+namespace morvane {
+
+// Small wins counted one by one (Cherry2 .. Blank), then any other value.
+inline constexpr int kCountedWins = kKoyakuKinds + 1;
+inline constexpr int kOtherWin = kKoyakuKinds;
+
+// The games of one block, in a few counts.
+struct BlockSummary {
+    std::int32_t balanceLow = 0, balanceHigh = 0, balanceLast = 0;
+    std::uint32_t bbRows = 0;                             // BB games
+    std::uint32_t modeChangeRows = 0;                     // rows of the mode-change list
+    std::array<std::uint32_t, kModes> modeGames{};        // games that end in each mode
+    std::array<std::uint32_t, kCountedWins> smallWins{};  // over the games without a BB
+    std::array<std::uint32_t, kKModes> kmodes{};          // over the BB games
+    std::int32_t longestStretch = 0;                      // the most games since a BB at one of its BB games; 0 without
+    std::uint32_t stretchGames = 0;                       // those games added up over its BB games
+    std::int64_t bbSets = 0;                              // the BB games' continued sets added up
+
+    friend bool operator==(const BlockSummary&, const BlockSummary&) = default;
+};
+
+// What the run's summary and rate pages count, over all its games.
+struct RunTallies {
+    std::int64_t games = 0;
+    std::int32_t finalBalance = 0;
+    std::array<std::int64_t, kModes> modeGames{};
+    std::array<std::int64_t, kCountedWins> smallWins{};  // over the games without a BB
+    std::array<std::int64_t, kKModes> kmodes{};          // over the BB games
+    std::int64_t bbGames = 0;                            // first hits
+    std::int64_t bbSets = 0;                             // their continued sets added up
+    std::int64_t modeChangeRows = 0;
+
+    friend bool operator==(const RunTallies&, const RunTallies&) = default;
+};
+
+// The per-block summaries of a run and their running counts.
+class RunIndex {
+public:
+    RunIndex() = default;
+    explicit RunIndex(std::size_t blockGames);
+
+    std::size_t BlockGames() const { return blockGames_; }
+    std::size_t Games() const { return games_; }
+    std::span<const BlockSummary> Blocks() const { return blocks_; }
+    const RunTallies& Tallies() const { return tallies_; }
+    // The mode of the record before block b (b >= 1); for block 0 none.
+    std::int32_t ModeBefore(std::size_t b) const { return modeBefore_[b]; }
+
+    // The block holding the k-th BB row (k < tallies' bbGames) and how many
+    // such rows come before that block; the same for mode-change rows.
+    std::pair<std::size_t, std::uint64_t> BlockOfBBRow(std::uint64_t k) const;
+    std::pair<std::size_t, std::uint64_t> BlockOfModeChangeRow(std::uint64_t k) const;
+
+    // Memory it holds, for benchmarks.
+    std::size_t Bytes() const;
+    // Room for this many blocks.
+    void Reserve(std::size_t blocks);
+
+    // Built game by game: Scan is the callback of a game loop (it takes the
+    // BB-game flag, see Slot::PlayGames) and carries one block's counts;
+    // Close ends the block it scanned with the balance after its last game.
+    struct Scan;
+    Scan Open() const;
+    void Close(const Scan& scan, std::int32_t lastBalance);
+
+private:
+    std::size_t blockGames_ = 0;
+    std::size_t games_ = 0;
+    std::vector<BlockSummary> blocks_;
+    std::vector<std::int32_t> modeBefore_;
+    // Rows before each block, one more entry than blocks.
+    std::vector<std::uint64_t> bbBefore_{0}, modeChangesBefore_{0};
+    RunTallies tallies_;
+    std::int32_t lastMode_ = -1;
+};
+
+// Every game adds to the balance's range and to the counts of its small
+// win; a change of mode, rare, settles the games of the mode it leaves.
+// The game loop's own games pass the BB-game flag and hold only the
+// machine's codes; records from elsewhere go through the checks of the
+// call without it.
+struct RunIndex::Scan {
+    static constexpr std::int32_t kNoMode = -1;
+
+    BlockSummary s;
+    std::uint32_t at = 0;         // games scanned in this block
+    std::uint32_t modeSince = 0;  // where the last mode began in it
+    std::int32_t mode = kNoMode;  // the last game's mode
+
+    template <bool kBBGame>
+    void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
+        s.balanceLow = std::min(s.balanceLow, r.medalBalance);
+        s.balanceHigh = std::max(s.balanceHigh, r.medalBalance);
+        if (r.mode != mode) [[unlikely]]
+            ChangeMode(r.mode);
+        if constexpr (kBBGame)
+            Bonus(r);
+        else
+            ++s.smallWins[static_cast<std::size_t>(r.koyaku)];
+        ++at;
+    }
+    void operator()(const GameRecord& r);
+
+private:
+    void ChangeMode(std::int32_t to);
+    void Bonus(const GameRecord& r);
+    friend class RunIndex;
+};
+
+// A run's records, held or played again.
+class RunRecords {
+public:
+    // A piece of records in order and the index of its first; false stops.
+    using Piece = std::function<bool(std::size_t first, std::span<const GameRecord> records)>;
+
+    virtual ~RunRecords() = default;
+
+    std::size_t size() const { return index_.Games(); }
+    bool empty() const { return size() == 0; }
+    // Record i; throws std::out_of_range past the end.
+    GameRecord at(std::size_t i) const;
+    // Records [a, b) into out, which holds b - a; throws std::out_of_range
+    // unless a <= b <= size().
+    void Read(std::size_t a, std::size_t b, GameRecord* out) const;
+    // Records [a, b) in order, a piece at a time, until a piece returns
+    // false; the same checks as Read.
+    void ForEach(std::size_t a, std::size_t b, const Piece& piece) const;
+    void ForAll(const Piece& piece) const { ForEach(0, size(), piece); }
+
+    const RunIndex& Index() const { return index_; }
+    const RunTallies& Tallies() const { return index_.Tallies(); }
+
+    // The game index of the k-th BB row and of the k-th mode-change row;
+    // throws std::out_of_range for k past the last.
+    std::size_t BBRow(std::uint64_t k) const;
+    std::size_t ModeChangeRow(std::uint64_t k) const;
+
+protected:
+    explicit RunRecords(std::size_t blockGames) : index_(blockGames) {}
+    RunIndex index_;
+
+private:
+    // Records [a, b), a < b already checked, in pieces of any length.
+    virtual void Pieces(std::size_t a, std::size_t b, const Piece& piece) const = 0;
+};
+
+// Over a play history in memory, which must stay unchanged while read.
+class HistoryRecords final : public RunRecords {
+public:
+    static constexpr std::size_t kDefaultBlockGames = 1 << 14;
+    explicit HistoryRecords(const PlayHistory& history, std::size_t blockGames = kDefaultBlockGames);
+
+private:
+    void Pieces(std::size_t a, std::size_t b, const Piece& piece) const override;
+    const PlayHistory& history_;
+};
+
+}  // namespace morvane
