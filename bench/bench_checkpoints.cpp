@@ -11,6 +11,8 @@
 
 #include "machine/slot.h"
 #include "run/checkpointed_run.h"
+#include "run/history.h"
+#include "run/single_run.h"
 
 namespace {
 
@@ -69,10 +71,27 @@ void BM_CheckpointedRun(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * games);
 }
 BENCHMARK(BM_CheckpointedRun)
-    ->Args({100'000'000, CheckpointedRun::kDefaultBlockGames})
-    ->Args({1'000'000'000, CheckpointedRun::kDefaultBlockGames})
+    ->Args({100'000'000, kDefaultBlockGames})
+    ->Args({1'000'000'000, kDefaultBlockGames})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// Today's way for comparison: every record in memory, then its tallies and
+// summaries in a pass over them.
+void BM_InMemoryRun(benchmark::State& state) {
+    const auto games = static_cast<std::int32_t>(state.range(0));
+    const auto play = [games] {
+        Slot slot(1);
+        PlayHistory history;
+        SimulateRun(slot, history, {false, 1}, games);
+        const HistoryRecords records(history);
+        benchmark::DoNotOptimize(records.Tallies().bbGames);
+    };
+    for (auto _ : state) play();
+    state.counters["peak_MiB"] = ChildPeakMiB(play);
+    state.SetItemsProcessed(state.iterations() * games);
+}
+BENCHMARK(BM_InMemoryRun)->Arg(100'000'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 constexpr std::int32_t kReadGames = 20'000'000;
 

@@ -37,7 +37,7 @@ int CheckpointedRun::Simulate(Slot& slot, SettingChoice setting, std::int32_t ga
     while (played < n && !stopped) {
         const std::int64_t blockEnd = std::min<std::int64_t>(n, played + static_cast<std::int64_t>(k));
         checkpoints_.push_back(slot.Save());
-        RunIndex::Scan scan = index_.Open();
+        RunIndex::Scan scan = index_.Open(slot.playCount + 1);
         while (played < blockEnd) {
             const std::int64_t piece = std::min(blockEnd, sliceEnd) - played;
             scan = slot.PlayGames(piece, scan);
@@ -50,7 +50,7 @@ int CheckpointedRun::Simulate(Slot& slot, SettingChoice setting, std::int32_t ga
                 sliceEnd = std::min<std::int64_t>(sliceEnd + kSliceGames, n);
             }
         }
-        index_.Close(scan, slot.medalBalance);
+        index_.Close(scan, slot.playCount, slot.medalBalance);
     }
     end_ = slot.Save();
     return s;

@@ -18,10 +18,6 @@ namespace morvane {
 
 class CheckpointedRun final : public RunRecords {
 public:
-    // Playing a block again takes about 25 us; a chart of a whole run of the
-    // most games reads about 130 000 summaries (see bench_checkpoints).
-    static constexpr std::size_t kDefaultBlockGames = 1 << 14;
-
     explicit CheckpointedRun(std::size_t blockGames = kDefaultBlockGames);
 
     // Plays a run as SimulateRun does, with the same draws and the same

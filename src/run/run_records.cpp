@@ -8,12 +8,6 @@ namespace morvane {
 namespace {
 bool InRange(std::int32_t v, int n) { return static_cast<std::uint32_t>(v) < static_cast<std::uint32_t>(n); }
 
-// A change out of a pending 7 is the BB that follows, not a row; nor is the
-// run's first game.
-bool IsModeChangeRow(std::int32_t from, std::int32_t to) {
-    return from != RunIndex::Scan::kNoMode && from != Blue7 && from != Red7 && to != from;
-}
-
 // The block holding row k, from the rows before each block.
 std::pair<std::size_t, std::uint64_t> BlockOfRow(const std::vector<std::uint64_t>& before, std::uint64_t k) {
     if (k >= before.back()) throw std::out_of_range("row index out of range");
@@ -36,42 +30,31 @@ void RunIndex::Scan::operator()(const GameRecord& r) {
     }
 }
 
-void RunIndex::Scan::ChangeMode(std::int32_t to) {
-    if (InRange(mode, kModes)) s.modeGames[static_cast<std::size_t>(mode)] += at - modeSince;
-    s.modeChangeRows += IsModeChangeRow(mode, to);
-    mode = to;
-    modeSince = at;
-}
-
-void RunIndex::Scan::Bonus(const GameRecord& r) {
-    ++s.bbRows;
-    if (InRange(r.kmode, kKModes)) ++s.kmodes[static_cast<std::size_t>(r.kmode)];
-    s.bbSets += r.bbSets;
-    s.longestStretch = std::max(s.longestStretch, r.gamesSinceBB);
-    s.stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
-}
-
 RunIndex::RunIndex(std::size_t blockGames) : blockGames_(blockGames) {
     if (blockGames == 0 || blockGames > UINT32_MAX) throw std::invalid_argument("block size out of range");
 }
 
-RunIndex::Scan RunIndex::Open() const {
-    Scan scan;
-    scan.s.balanceLow = INT32_MAX;
-    scan.s.balanceHigh = INT32_MIN;
+RunIndex::Scan RunIndex::Open(std::int32_t firstGame) {
+    open_ = {};
+    Scan scan{&open_};
     scan.mode = lastMode_;
+    scan.firstGame = scan.modeFrom = static_cast<std::uint32_t>(firstGame);
     return scan;
 }
 
-void RunIndex::Close(const Scan& scan, std::int32_t lastBalance) {
-    if (scan.at == 0) return;
-    BlockSummary s = scan.s;
+void RunIndex::Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance) {
+    const std::uint32_t end = static_cast<std::uint32_t>(lastGame) + 1;
+    const std::uint32_t games = end - scan.firstGame;
+    if (games == 0) return;
+    BlockSummary s = *scan.s;
+    s.balanceLow = scan.low;
+    s.balanceHigh = scan.high;
     s.balanceLast = lastBalance;
-    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += scan.at - scan.modeSince;
+    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - scan.modeFrom;
     blocks_.push_back(s);
     modeBefore_.push_back(lastMode_);
     lastMode_ = scan.mode;
-    games_ += scan.at;
+    games_ += games;
     bbBefore_.push_back(bbBefore_.back() + s.bbRows);
     modeChangesBefore_.push_back(modeChangesBefore_.back() + s.modeChangeRows);
 
@@ -174,10 +157,16 @@ std::size_t RunRecords::ModeChangeRow(std::uint64_t k) const {
 HistoryRecords::HistoryRecords(const PlayHistory& history, std::size_t blockGames)
     : RunRecords(blockGames), history_(history) {
     const std::span<const GameRecord> all = history.records();
+    // Numbered here: a file's own game numbers need not go up by one.
     for (std::size_t first = 0; first < all.size(); first += blockGames) {
-        RunIndex::Scan scan = index_.Open();
-        for (const GameRecord& r : all.subspan(first, std::min(blockGames, all.size() - first))) scan(r);
-        index_.Close(scan, history[std::min(first + blockGames, all.size()) - 1].medalBalance);
+        const std::size_t end = std::min(first + blockGames, all.size());
+        RunIndex::Scan scan = index_.Open(static_cast<std::int32_t>(first + 1));
+        for (std::size_t i = first; i < end; ++i) {
+            GameRecord r = all[i];
+            r.playCount = static_cast<std::int32_t>(i + 1);
+            scan(r);
+        }
+        index_.Close(scan, static_cast<std::int32_t>(end), all[end - 1].medalBalance);
     }
 }
 

@@ -8,6 +8,7 @@
 // binary search, then by reading that one block.
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,15 @@
 #include "run/history.h"
 
 namespace morvane {
+
+// Games per block. Measured (bench_checkpoints), for a run kept as
+// checkpoints: a record anywhere costs about 13 us at this size, a BB row
+// 30 us, and a block holds about 200 bytes, so the most games a run can
+// have (2^31) keep 25 MB. Blocks of 4096 would hold 100 MB for 3 us a
+// record; of 65536, 6 MB for 50 us, but a chart zoomed in below a block per
+// pixel plays up to a block per pixel again, 4x longer. A sweep over all
+// 131 072 summaries takes 0.2 ms, so no coarser level is needed above them.
+inline constexpr std::size_t kDefaultBlockGames = 1 << 14;
 
 // Small wins counted one by one (Cherry2 .. Blank), then any other value.
 inline constexpr int kCountedWins = kKoyakuKinds + 1;
@@ -77,11 +87,12 @@ public:
     void Reserve(std::size_t blocks);
 
     // Built game by game: Scan is the callback of a game loop (it takes the
-    // BB-game flag, see Slot::PlayGames) and carries one block's counts;
-    // Close ends the block it scanned with the balance after its last game.
+    // BB-game flag, see Slot::PlayGames) and carries the counts of one block
+    // from the game numbered firstGame; Close ends it after the game
+    // numbered lastGame, whose balance is lastBalance.
     struct Scan;
-    Scan Open() const;
-    void Close(const Scan& scan, std::int32_t lastBalance);
+    Scan Open(std::int32_t firstGame);
+    void Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance);
 
 private:
     std::size_t blockGames_ = 0;
@@ -92,39 +103,54 @@ private:
     std::vector<std::uint64_t> bbBefore_{0}, modeChangesBefore_{0};
     RunTallies tallies_;
     std::int32_t lastMode_ = -1;
+    BlockSummary open_;  // the counts of the block being scanned
 };
 
-// Every game adds to the balance's range and to the counts of its small
-// win; a change of mode, rare, settles the games of the mode it leaves.
-// The game loop's own games pass the BB-game flag and hold only the
-// machine's codes; records from elsewhere go through the checks of the
-// call without it.
-struct RunIndex::Scan {
-    static constexpr std::int32_t kNoMode = -1;
+// A change of mode is a row of the mode-change list unless it leaves a
+// pending 7 (the BB that follows) or starts the run (from kNoMode).
+inline constexpr std::int32_t kNoMode = -1;
+constexpr bool IsModeChangeRow(std::int32_t from, std::int32_t to) {
+    return from != kNoMode && from != Blue7 && from != Red7 && to != from;
+}
 
-    BlockSummary s;
-    std::uint32_t at = 0;         // games scanned in this block
-    std::uint32_t modeSince = 0;  // where the last mode began in it
+// Every game adds to the balance's range and to the count of its small
+// win; a change of mode, rare, settles the games of the mode it leaves,
+// counted by the records' game numbers, which go up by one a game. The
+// game loop's own games pass the BB-game flag and hold only the machine's
+// codes; records from elsewhere go through the checks of the call without
+// it, numbered by the caller. The counts are reached through a pointer and
+// nothing takes the scan's address, so the game loop keeps the rest in
+// registers (a call on the scan would put them in memory for every game).
+struct RunIndex::Scan {
+    BlockSummary* s;
+    std::int32_t low = INT32_MAX, high = INT32_MIN;
     std::int32_t mode = kNoMode;  // the last game's mode
+    std::uint32_t firstGame = 0;  // the game numbers where the block and the last mode began
+    std::uint32_t modeFrom = 0;
 
     template <bool kBBGame>
     void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
-        s.balanceLow = std::min(s.balanceLow, r.medalBalance);
-        s.balanceHigh = std::max(s.balanceHigh, r.medalBalance);
-        if (r.mode != mode) [[unlikely]]
-            ChangeMode(r.mode);
-        if constexpr (kBBGame)
-            Bonus(r);
-        else
-            ++s.smallWins[static_cast<std::size_t>(r.koyaku)];
-        ++at;
+        low = std::min(low, r.medalBalance);
+        high = std::max(high, r.medalBalance);
+        if (r.mode != mode) [[unlikely]] {
+            const auto game = static_cast<std::uint32_t>(r.playCount);
+            if (static_cast<std::uint32_t>(mode) < kModes)
+                s->modeGames[static_cast<std::size_t>(mode)] += game - modeFrom;
+            s->modeChangeRows += IsModeChangeRow(mode, r.mode);
+            mode = r.mode;
+            modeFrom = game;
+        }
+        if constexpr (kBBGame) {
+            ++s->bbRows;
+            if (static_cast<std::uint32_t>(r.kmode) < kKModes) ++s->kmodes[static_cast<std::size_t>(r.kmode)];
+            s->bbSets += r.bbSets;
+            s->longestStretch = std::max(s->longestStretch, r.gamesSinceBB);
+            s->stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
+        } else {
+            ++s->smallWins[static_cast<std::size_t>(r.koyaku)];
+        }
     }
     void operator()(const GameRecord& r);
-
-private:
-    void ChangeMode(std::int32_t to);
-    void Bonus(const GameRecord& r);
-    friend class RunIndex;
 };
 
 // A run's records, held or played again.
@@ -167,7 +193,6 @@ private:
 // Over a play history in memory, which must stay unchanged while read.
 class HistoryRecords final : public RunRecords {
 public:
-    static constexpr std::size_t kDefaultBlockGames = 1 << 14;
     explicit HistoryRecords(const PlayHistory& history, std::size_t blockGames = kDefaultBlockGames);
 
 private:
