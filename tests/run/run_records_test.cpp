@@ -253,6 +253,53 @@ const RunCase kRuns[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Runs, RunRecordsSuite, testing::ValuesIn(kRuns), Name);
 
+// Records from elsewhere (a file) need not number their games one by one
+// nor hold the machine's codes: other small wins count apart, other modes
+// and continuation modes count for none, and the mode-change rows follow
+// the same rule. Blocks of 3 put a change of mode at a block's first game.
+TEST(HistoryRecords, RecordsFromElsewhere) {
+    PlayHistory h;
+    //           since balance sets  game  bb       kmode mode     koyaku
+    h.push_back({1, -3, 0, 500, NoBB, 0, LowProb, Miss});
+    h.push_back({2, -2, 0, 7, NoBB, 0, LowProb, 42});
+    h.push_back({3, -5, 0, 7, NoBB, 0, 9, Bell});
+    h.push_back({4, 100, 4, -1, BlueBB, 7, Red7, BBGame});
+    h.push_back({1, 97, 0, 0, NoBB, 7, Hamari, Cherry2});
+    h.push_back({2, 98, 0, 0, NoBB, 7, Hamari, -1});
+    h.push_back({3, 95, 0, 0, NoBB, 7, HighProb, Chance});
+    const HistoryRecords r(h, 3);
+
+    RunTallies want;
+    want.games = 7;
+    want.finalBalance = 95;
+    want.modeGames[LowProb] = 2;  // mode 9 counts for none
+    want.modeGames[Red7] = 1;
+    want.modeGames[Hamari] = 2;
+    want.modeGames[HighProb] = 1;
+    want.smallWins[Miss] = 1;
+    want.smallWins[Bell] = 1;
+    want.smallWins[Cherry2] = 1;
+    want.smallWins[Chance] = 1;
+    want.smallWins[kOtherWin] = 2;  // 42 and -1
+    want.bbGames = 1;               // kmode 7 counts for no continuation mode
+    want.bbSets = 4;
+    want.modeChangeRows = 3;  // to 9, to Red7, to HighProb; not the one out of the pending Red7
+    EXPECT_EQ(r.Tallies(), want);
+    const auto blocks = r.Index().Blocks();
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0].modeChangeRows, 1u);
+    EXPECT_EQ(blocks[1].modeChangeRows, 1u) << "the block opens with a change from the last block's mode";
+    EXPECT_EQ(blocks[1].modeGames[LowProb], 0u);
+    EXPECT_EQ(blocks[1].balanceLow, 97);
+    EXPECT_EQ(blocks[1].balanceHigh, 100);
+    EXPECT_EQ(blocks[1].longestStretch, 4);
+    EXPECT_EQ(blocks[2].balanceLast, 95);
+    EXPECT_EQ(r.ModeChangeRow(0), 2u);
+    EXPECT_EQ(r.ModeChangeRow(1), 3u);
+    EXPECT_EQ(r.ModeChangeRow(2), 6u);
+    EXPECT_EQ(r.BBRow(0), 3u);
+}
+
 // Seed 1, setting 1, 100000 games: first hits, BBs and the balance of the
 // summary in tests/reference/independent_results.md (収支 -161320円 at 20
 // yen a medal is -8066 medals).
