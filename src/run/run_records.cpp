@@ -47,8 +47,8 @@ void RunIndex::Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance)
     const std::uint32_t games = end - scan.firstGame;
     if (games == 0) return;
     BlockSummary s = *scan.s;
-    s.balanceLow = scan.low;
-    s.balanceHigh = scan.high;
+    s.balanceLow = static_cast<std::int32_t>(scan.low);
+    s.balanceHigh = static_cast<std::int32_t>(scan.high);
     s.balanceLast = lastBalance;
     if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - scan.modeFrom;
     blocks_.push_back(s);
