@@ -76,8 +76,8 @@ BENCHMARK(BM_CheckpointedRun)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
-// Today's way for comparison: every record in memory, then its tallies and
-// summaries in a pass over them.
+// For comparison, every record in memory (a PlayHistory, fresh storage),
+// then its tallies and summaries in a pass over them.
 void BM_InMemoryRun(benchmark::State& state) {
     const auto games = static_cast<std::int32_t>(state.range(0));
     const auto play = [games] {

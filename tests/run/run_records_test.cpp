@@ -325,19 +325,5 @@ TEST(CheckpointedRun, RefusesBadInputBeforeTouchingAnything) {
     EXPECT_THROW(CheckpointedRun{0}, std::invalid_argument);
 }
 
-TEST(CheckpointedRun, MemoryGrowsWithBlocksNotGames) {
-    Slot slot(3);
-    CheckpointedRun run(1 << 12);
-    run.Simulate(slot, {false, 1}, 1 << 20);
-    const std::size_t perBlock =
-        sizeof(MachineState) + sizeof(BlockSummary) + 2 * sizeof(std::uint64_t) + sizeof(std::int32_t);
-    EXPECT_LE(run.Bytes(), (256 + 1) * perBlock);
-    // Blocks four times as long: a quarter of the memory, within a block's.
-    Slot again(3);
-    CheckpointedRun longer(1 << 14);
-    longer.Simulate(again, {false, 1}, 1 << 20);
-    EXPECT_LE(longer.Bytes(), run.Bytes() / 4 + perBlock);
-}
-
 }  // namespace
 }  // namespace morvane
