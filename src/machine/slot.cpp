@@ -32,6 +32,29 @@ void Slot::Reset() {
     bbSets = 0;
 }
 
+MachineState Slot::Save() const {
+    return {rng_.State(), flevel, precursorCount, gamesSinceBB, playCount, medalBalance,
+            bbKind,       kmode,  bbSets,         mode,         koyaku};
+}
+
+void Slot::Restore(const MachineState& state) {
+    if (!ValidSetting(state.flevel)) throw std::out_of_range("setting must be 1 to 6");
+    if (state.flevel != flevel) {
+        flevel = state.flevel;
+        draws_->Build(tables_, flevel);
+    }
+    rng_.SetState(state.rng);
+    precursorCount = state.precursorCount;
+    gamesSinceBB = state.gamesSinceBB;
+    playCount = state.playCount;
+    medalBalance = state.medalBalance;
+    bbKind = state.bbKind;
+    kmode = state.kmode;
+    bbSets = state.bbSets;
+    mode = state.mode;
+    koyaku = state.koyaku;
+}
+
 namespace {
 inline std::int32_t Draw(std::uint64_t& s, std::int32_t mask) {
     s = s * Random::kMul + 1;

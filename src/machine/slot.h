@@ -37,6 +37,25 @@ LoopState PlayBB(const DrawTables& d, LoopState h);
 // The same for the game loop: in place, so no argument goes on the stack.
 void PlayBBInPlace(const DrawTables& d, LoopState& h);
 
+// The machine's whole state between two games: the random source, the
+// setting and every field the next game reads. A machine restored from it
+// plays the very games the saved one would have played.
+struct MachineState {
+    std::uint64_t rng = 0;
+    std::int32_t flevel = 1;
+    std::int32_t precursorCount = 0;
+    std::int32_t gamesSinceBB = 0;
+    std::int32_t playCount = 0;
+    std::int32_t medalBalance = 0;
+    std::int32_t bbKind = 0;
+    std::int32_t kmode = 0;
+    std::int32_t bbSets = 0;
+    std::int32_t mode = 0;
+    std::int32_t koyaku = 0;
+
+    friend bool operator==(const MachineState&, const MachineState&) = default;
+};
+
 class Slot {
 public:
     Slot();  // seeded from the clock
@@ -56,6 +75,11 @@ public:
     // to memory around every BB (PlayBB is out of line and could see it).
     template <class OnGame>
     OnGame PlayGames(std::int64_t n, OnGame onGame);
+
+    MachineState Save() const;
+    // Throws std::out_of_range for a setting outside 1..6 and changes
+    // nothing; unlike SetFlevel it draws nothing.
+    void Restore(const MachineState& state);
 
     GameRecord Record() const { return {gamesSinceBB, medalBalance, bbSets, playCount, bbKind, kmode, mode, koyaku}; }
 

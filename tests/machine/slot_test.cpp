@@ -4,6 +4,7 @@
 #include <iterator>
 #include <set>
 #include <stdexcept>
+#include <vector>
 
 #include "machine/slot.h"
 #include "reference/straight_slot.h"
@@ -101,6 +102,54 @@ TEST(Slot, PlayGamesReportsWhatPlayLeaves) {
     EXPECT_GT(ceilings, 0);
     EXPECT_GT(bbLast, 0) << "no call ended on a BB game";
     EXPECT_GT(precursorLast, 0) << "no call ended inside a precursor";
+}
+
+// A machine restored from a saved state, whatever its own seed and setting,
+// plays the saved machine's games bit for bit: saved after calls of many
+// lengths, so inside precursors and right after BB games.
+TEST(Slot, RestoredStatePlaysTheSameGames) {
+    const std::int64_t lengths[] = {1, 2, 3, 7, 64, 1499, 1500, 1501, 4093};
+    int afterBB = 0, inPrecursor = 0;
+    for (std::uint32_t seed : {5u, 2024u}) {
+        for (int setting = 1; setting <= 6; ++setting) {
+            Slot a(seed);
+            a.SetFlevel(setting);
+            Slot b(seed + 1);
+            b.SetFlevel(setting % 6 + 1);
+            for (int call = 0; call < 40; ++call) {
+                const std::int64_t n = lengths[static_cast<std::size_t>(call) % std::size(lengths)];
+                const MachineState saved = a.Save();
+                afterBB += saved.bbKind != NoBB;
+                inPrecursor += saved.mode == Precursor && saved.precursorCount > 0;
+                b.Restore(saved);
+                ASSERT_EQ(b.Save(), saved);
+                ASSERT_EQ(b.GetFlevel(), setting);
+                std::vector<GameRecord> want, got;
+                a.PlayGames(n, [&](const GameRecord& r) { want.push_back(r); });
+                b.PlayGames(n, [&](const GameRecord& r) { got.push_back(r); });
+                ASSERT_EQ(got, want) << "seed " << seed << " setting " << setting << " call " << call;
+                ASSERT_EQ(b.Save(), a.Save());
+                // Leave b elsewhere before the next restore.
+                b.PlayGames(17, [](const GameRecord&) {});
+            }
+        }
+    }
+    EXPECT_GT(afterBB, 0) << "no state saved right after a BB game";
+    EXPECT_GT(inPrecursor, 0) << "no state saved inside a precursor";
+}
+
+TEST(Slot, RestoreRefusesASettingOutsideOneToSix) {
+    Slot slot(1);
+    slot.SetFlevel(4);
+    slot.PlayGames(100, [](const GameRecord&) {});
+    const MachineState before = slot.Save();
+    for (int bad : {0, 7, -3}) {
+        MachineState s = before;
+        s.flevel = bad;
+        s.rng ^= 1;
+        EXPECT_THROW(slot.Restore(s), std::out_of_range);
+        EXPECT_EQ(slot.Save(), before);
+    }
 }
 
 TEST(Slot, ConstructionAndReset) {
