@@ -64,16 +64,28 @@ MORVANE_WIDE void MixModes(double* __restrict s0, double* __restrict s1, const d
                            std::ptrdiff_t modeStride, const double* w, int rows) {
     typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
     V4 wm[kOrdinaryModes];
-    for (int m = 0; m < kOrdinaryModes; ++m) std::memcpy(&wm[m], w + m * kLanes, sizeof(V4));
+    for (int m = 0; m < kOrdinaryModes; ++m) std::memcpy(&wm[m], w + m * kWidth<SumLaw>, sizeof(V4));
     for (int i = 0; i < rows; ++i) {
         V4 acc = {};
         for (int m = 0; m < kOrdinaryModes; ++m) {
             V4 x;
-            std::memcpy(&x, in + m * modeStride + i * kLanes, sizeof x);
+            std::memcpy(&x, in + m * modeStride + i * kWidth<SumLaw>, sizeof x);
             acc += wm[m] * x;
         }
-        s0[i] = acc[Lane(0, 0)] + acc[Lane(1, 0)];
-        s1[i] = acc[Lane(0, 1)] + acc[Lane(1, 1)];
+        s0[i] = acc[Lane<SumLaw>(0, 0)] + acc[Lane<SumLaw>(1, 0)];
+        s1[i] = acc[Lane<SumLaw>(0, 1)] + acc[Lane<SumLaw>(1, 1)];
+    }
+}
+
+MORVANE_WIDE void MixModes2(double* __restrict s, const double* __restrict in, std::ptrdiff_t modeStride,
+                            const double* w, int rows) {
+    for (int i = 0; i < rows; ++i) {
+        double acc = 0;
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            const double* x = in + m * modeStride + i * 2;
+            acc += w[m * 2] * x[0] + w[m * 2 + 1] * x[1];
+        }
+        s[i] = acc;
     }
 }
 
@@ -109,37 +121,6 @@ void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, 
     case 3: return ShiftedDots<3>(s, r, n, acc);
     default: return ShiftedDots<4>(s, r, n, acc);
     }
-}
-
-Work::Work() {
-    for (Buffer& b : buffers) {
-        constexpr std::size_t kAlign = 64 / sizeof(double);
-        b.store.reset(new double[static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kLanes + kAlign]);
-        const auto at = reinterpret_cast<std::uintptr_t>(b.store.get());
-        b.rows = b.store.get() + (kAlign - at / sizeof(double) % kAlign) % kAlign;
-    }
-}
-
-std::unique_ptr<Work> WorkPool::Take() {
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (!free_.empty()) {
-            std::unique_ptr<Work> w = std::move(free_.back());
-            free_.pop_back();
-            return w;
-        }
-    }
-    return std::make_unique<Work>();
-}
-
-void WorkPool::Give(std::unique_ptr<Work> w) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    free_.push_back(std::move(w));
-}
-
-WorkPool& Pool() {
-    static WorkPool pool;
-    return pool;
 }
 
 }  // namespace morvane::netlaw

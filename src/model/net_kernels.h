@@ -3,15 +3,14 @@
 // the loops its whole cost lies in, and the storage it steps in. Shared by
 // the recursions in net_law_by_count.cpp alone.
 //
-// A long pmf holds the pre-BB sum of the ordinary modes over every net a
-// stretch can reach, row by row, each row four lanes: the kind of the BB
-// before (whose long-run weights mix the precursor counts), then the kind
-// of the BB that ends the stretch. A short pmf holds what a precursor,
+// A long pmf holds the ordinary modes' law over every net a stretch can
+// reach, row by row; a short pmf holds what a precursor,
 // Blue7 or Red7 adds: at most 32 games, or two precursors around the
 // ceiling's coin.
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,9 +22,31 @@ namespace morvane::netlaw {
 // to[i] += f * from[i].
 void Axpy(double* __restrict to, const double* __restrict from, double f, std::ptrdiff_t n);
 
-constexpr int kEndKinds = 2;           // the BB that ends the stretch: blue, red
-constexpr int kLanes = 2 * kEndKinds;  // by the kind of the BB before, then the one after
-constexpr int Lane(int kindBefore, int kindAfter) { return kindBefore * kEndKinds + kindAfter; }
+// What a recursion follows backwards, game by game from the last possible
+// one. The pre-BB sum: a game adds its small win's net x to the sum s after
+// it, x + s, kept apart by the kind of the BB that ends the stretch (whose
+// own net is added at the end).
+struct SumLaw {
+    static constexpr int kAfter = 2;  // lanes by the kind after: blue, red
+    static constexpr bool kRunningMin = false;
+    static constexpr int After(int kind) { return kind; }
+};
+// The lowest pre-game balance before the BB game, 0 included: a game before
+// a future whose lowest is m has min(0, x + m), the shift of the sum
+// folded at 0. What buying medals costs hangs on it alone, whatever the BB.
+struct MinLaw {
+    static constexpr int kAfter = 1;
+    static constexpr bool kRunningMin = true;
+    static constexpr int After(int) { return 0; }
+};
+// A long row's lanes: by the kind of the BB before (whose long-run weights
+// mix the precursor counts), then by the kind after.
+template <class Law>
+constexpr int kWidth = kBBKinds* Law::kAfter;
+template <class Law>
+constexpr int Lane(int kindBefore, int kindAfter) {
+    return kindBefore * Law::kAfter + kindAfter;
+}
 
 // Nets of a small win, -3..7, by net + 3.
 constexpr int kNetSlots = 11;
@@ -75,15 +96,24 @@ struct ShortPmf {
         while (hi > lo && empty(hi - 1)) --hi;
     }
 };
-using Short = ShortPmf<kEndKinds>;
-// Four lanes: by the kind of the BB before (whose weights mix the counts),
-// then by the kind of the BB after.
-using Short4 = ShortPmf<kLanes>;
+// Folds the rows above 0 into row 0: the running minimum after a shift.
+template <int kWide>
+void FoldAtZero(ShortPmf<kWide>& s) {
+    if (s.hi <= 1) return;
+    s.Cover(0, 1);
+    for (int x = 1; x < s.hi; ++x)
+        for (int l = 0; l < kWide; ++l) {
+            s.At(0, l) += s.At(x, l);
+            s.At(x, l) = 0;
+        }
+    s.Tighten();
+}
 
 // The BB game of a kind next: nothing more to add.
-inline Short Delta(int kind) {
-    Short s;
-    s.At(0, kind) = 1.0;
+template <class Law>
+ShortPmf<Law::kAfter> Delta(int kind) {
+    ShortPmf<Law::kAfter> s;
+    s.At(0, Law::After(kind)) = 1.0;
     s.Tighten();
     return s;
 }
@@ -98,8 +128,9 @@ constexpr int kPad = 16;
 constexpr int kLongRows = kLongHi - kLongLo + 2 * kPad;
 constexpr double kDropped = 1e-15;
 
-// out row r (four lanes) = the sum over taps of w times the input row at
-// offset, r rows on. The recursion's whole cost is here.
+// out row r (four doubles) = the sum over taps of w times the input row at
+// offset, r rows on. The recursion's whole cost is here. Rows of two lanes
+// go through it two at a time.
 struct Tap {
     std::ptrdiff_t offset;  // in doubles
     double w;
@@ -112,6 +143,10 @@ void FusedRows(double* out, const double* in, const Tap* taps, int count, std::p
 void MixModes(double* __restrict s0, double* __restrict s1, const double* __restrict in, std::ptrdiff_t modeStride,
               const double* w, int rows);
 
+// s[i] = the sum over modes m and both lanes l of w[m][l] * in[m][i][l]:
+// the two-lane rows of the running minimum mixed into one law.
+void MixModes2(double* __restrict s, const double* __restrict in, std::ptrdiff_t modeStride, const double* w, int rows);
+
 // acc[j] += sum over i < n of s[i] * r[i - j], for j < count (at most 4):
 // a sums vector against the BB's reversed CDF at neighbouring nets, each
 // sums element loaded once.
@@ -120,7 +155,9 @@ void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, 
 // Storage for one law's steps, kept between laws so that its pages are not
 // faulted in and zeroed afresh each time: a law gives it back with the
 // rows its buffers were known to hold zero or in use all at zero.
+template <class Law>
 struct Work {
+    using Short = ShortPmf<Law::kAfter>;
     // [mode][row][lane] for the ordinary modes, two buffers in turn.
     struct Buffer {
         std::unique_ptr<double[]> store;
@@ -132,24 +169,47 @@ struct Work {
     // Precursor futures near the ceiling, made step by step into two sets
     // in turn.
     std::array<std::array<Short, kLawCounts>, 2> near;
-    Short4 preNearMixed;
+    ShortPmf<kWidth<Law>> preNearMixed;
     Short scratch, shorts;  // for PrecursorStep and StepDown
-    // The pmf of the pre-BB sum at the current counter, by the kind after.
-    std::array<std::vector<double>, kEndKinds> sum;
+    // The pmf at the current counter, by the kind after.
+    std::array<std::vector<double>, Law::kAfter> sum;
 
-    Work();
+    Work() {
+        for (Buffer& b : buffers) {
+            constexpr std::size_t kAlign = 64 / sizeof(double);
+            b.store.reset(new double[static_cast<std::size_t>(kOrdinaryModes) * kLongRows * kWidth<Law> + kAlign]);
+            const auto at = reinterpret_cast<std::uintptr_t>(b.store.get());
+            b.rows = b.store.get() + (kAlign - at / sizeof(double) % kAlign) % kAlign;
+        }
+    }
 };
 
+template <class Law>
 class WorkPool {
 public:
-    std::unique_ptr<Work> Take();
-    void Give(std::unique_ptr<Work> w);
+    std::unique_ptr<Work<Law>> Take() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                std::unique_ptr<Work<Law>> w = std::move(free_.back());
+                free_.pop_back();
+                return w;
+            }
+        }
+        return std::make_unique<Work<Law>>();
+    }
+    void Give(std::unique_ptr<Work<Law>> w) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(std::move(w));
+    }
+    static WorkPool& Shared() {
+        static WorkPool pool;
+        return pool;
+    }
 
 private:
     std::mutex mutex_;
-    std::vector<std::unique_ptr<Work>> free_;
+    std::vector<std::unique_ptr<Work<Law>>> free_;
 };
-
-WorkPool& Pool();
 
 }  // namespace morvane::netlaw

@@ -14,9 +14,9 @@ namespace {
 
 using namespace netlaw;
 
-// What a setting's laws start from and reuse at every counter: built once
-// per setting and shared by every caller.
-struct Plan {
+// What every law of a setting starts from: a game's taps and the forward
+// law by counter. Built once per setting.
+struct Chain {
     const StateDynamics& d;
     double red = kPrecursorRedShare;
     std::array<double, kNetSlots> win{};  // a game's net, whatever its mode
@@ -24,8 +24,6 @@ struct Plan {
     std::array<std::array<std::vector<std::pair<int, double>>, kModes>, kOrdinaryModes> taps;
     std::array<std::array<double, kLawCounts>, kBBKinds> events{};  // long-run P(kind before, count)
     std::array<double, kBBKinds> eventTotal{};
-    const BBNetLaw& blue;
-    const BBNetLaw& redLaw;
 
     // The forward law: by counter, the ordinary modes by the kind of the BB
     // before (unnormalised), and precursor, Blue7, Red7 by count.
@@ -36,86 +34,12 @@ struct Plan {
     };
     std::vector<Ahead> ahead;
 
-    // Precursor futures far from the ceiling (and after it) and the
-    // ceiling's coin at 1499.
-    std::array<Short, kLawCounts> preFar, coin;
-    // The same mixed over the counts by the long-run BB events, and the
-    // BB games of Blue7 and Red7.
-    Short4 preFarMixed, coinMixed, blueMixed, redMixed;
-    // Far from the ceiling those sources are the same every game.
-    std::array<Short4, kOrdinaryModes> sourceFar;
-
-    explicit Plan(const StateDynamics& dyn);
-
-    // A precursor game from count c into out: its small win, then the end
-    // (into the futures of Blue7 and Red7 after it) or another step (into
-    // next).
-    void PrecursorStep(int c, const Short* next, const Short& blueAfter, const Short& redAfter, Short& out,
-                       Short& inner) const {
-        inner.Clear();
-        const double end = d.PrecursorEnd(c);
-        inner.Add(blueAfter, end * (1 - red));
-        inner.Add(redAfter, end * red);
-        if (c + 1 < kLawCounts && next) inner.Add(*next, 1 - end);
-        out.Clear();
-        inner.Tighten();
-        for (int n = 0; n < kNetSlots; ++n) {
-            const double w = win[static_cast<std::size_t>(n)];
-            const int shift = n - 3;
-            const int from = std::max(inner.lo, kShortLo - shift), to = std::min(inner.hi, kShortHi - shift);
-            if (w == 0 || to <= from) continue;
-            out.Cover(from + shift, to + shift);
-            Axpy(out.Row(from + shift), inner.Row(from), w, static_cast<std::ptrdiff_t>(to - from) * kEndKinds);
-        }
-        out.Tighten();
-    }
-
-    // What mode m's game adds of the futures of the precursor, Blue7 and
-    // Red7 it may step into, onto `at`, the row of net 0.
-    template <class Into>
-    void AddSources(int m, const std::array<const Short4*, 3>& src, Into at) const {
-        const auto& tm = taps[static_cast<std::size_t>(m)];
-        for (int j = 0; j < 3; ++j) {
-            const Short4& from = *src[static_cast<std::size_t>(j)];
-            for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
-                Axpy(at + static_cast<std::ptrdiff_t>(from.lo + v) * kLanes, from.Row(from.lo), w,
-                     static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes);
-            }
-        }
-    }
-    // The nets [lo, hi) AddSources may write to; empty sources leave them.
-    void SourceRows(int m, const std::array<const Short4*, 3>& src, int& lo, int& hi) const {
-        const auto& tm = taps[static_cast<std::size_t>(m)];
-        for (int j = 0; j < 3; ++j) {
-            const Short4& from = *src[static_cast<std::size_t>(j)];
-            if (from.hi <= from.lo) continue;
-            for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
-                lo = std::min(lo, from.lo + v);
-                hi = std::max(hi, from.hi + v);
-            }
-        }
-    }
-
-    template <class ByCount>
-    void MixByEvents(const ByCount& at, Short4& out) const {
-        out = {};
-        for (int kb = 0; kb < kBBKinds; ++kb)
-            for (int c = 0; c < kLawCounts; ++c) {
-                const double w = events[static_cast<std::size_t>(kb)][static_cast<std::size_t>(c)];
-                if (w == 0) continue;
-                const Short& s = at(c);
-                for (int x = s.lo; x < s.hi; ++x)
-                    for (int k = 0; k < kEndKinds; ++k) out.Row(x)[Lane(kb, k)] += w * s.At(x, k);
-            }
-        out.Tighten();
-    }
-
-    static const Plan& ForSetting(int setting);
+    explicit Chain(const StateDynamics& dyn);
+    static const Chain& ForSetting(int setting);
 };
 
-Plan::Plan(const StateDynamics& dyn)
-    : d(dyn), blue(BBNetLaw::ForSetting(dyn.Setting())[0]), redLaw(BBNetLaw::ForSetting(dyn.Setting())[1]) {
-    Plan& p = *this;
+Chain::Chain(const StateDynamics& dyn) : d(dyn) {
+    Chain& p = *this;
     const GameModel& g = d.Model();
     for (int k = 0; k < kKoyakuKinds; ++k)
         p.win[static_cast<std::size_t>(kNetPayout[k] + 3)] += g.koyaku[static_cast<std::size_t>(k)];
@@ -169,9 +93,114 @@ Plan::Plan(const StateDynamics& dyn)
             o = n;
         }
     }
+}
 
+const Chain& Chain::ForSetting(int setting) {
+    static std::array<std::once_flag, kMaxSetting> once;
+    static std::array<std::unique_ptr<Chain>, kMaxSetting> chains;
+    const auto si = static_cast<std::size_t>(setting - 1);
+    std::call_once(once[si], [&] { chains[si] = std::make_unique<Chain>(Dynamics(setting)); });
+    return *chains[si];
+}
+
+// What a setting's laws of one kind reuse at every counter: the futures of
+// the precursor, Blue7 and Red7 far from the ceiling and at its coin.
+template <class Law>
+struct Plan {
+    using Short = ShortPmf<Law::kAfter>;
+    using Mixed = ShortPmf<kWidth<Law>>;
+    static constexpr int kW = kWidth<Law>;
+    const Chain& k;
+
+    // Precursor futures far from the ceiling (and after it) and the
+    // ceiling's coin at 1499.
+    std::array<Short, kLawCounts> preFar, coin;
+    // The same mixed over the counts by the long-run BB events, and the
+    // BB games of Blue7 and Red7.
+    Mixed preFarMixed, coinMixed, blueMixed, redMixed;
+    // Far from the ceiling those sources are the same every game.
+    std::array<Mixed, kOrdinaryModes> sourceFar;
+
+    explicit Plan(const Chain& chain);
+
+    // A precursor game from count c into out: its small win, then the end
+    // (into the futures of Blue7 and Red7 after it) or another step (into
+    // next).
+    void PrecursorStep(int c, const Short* next, const Short& blueAfter, const Short& redAfter, Short& out,
+                       Short& inner) const {
+        inner.Clear();
+        const double end = k.d.PrecursorEnd(c);
+        inner.Add(blueAfter, end * (1 - k.red));
+        inner.Add(redAfter, end * k.red);
+        if (c + 1 < kLawCounts && next) inner.Add(*next, 1 - end);
+        out.Clear();
+        inner.Tighten();
+        for (int n = 0; n < kNetSlots; ++n) {
+            const double w = k.win[static_cast<std::size_t>(n)];
+            const int shift = n - 3;
+            const int from = std::max(inner.lo, kShortLo - shift), to = std::min(inner.hi, kShortHi - shift);
+            if (w == 0 || to <= from) continue;
+            out.Cover(from + shift, to + shift);
+            Axpy(out.Row(from + shift), inner.Row(from), w, static_cast<std::ptrdiff_t>(to - from) * Law::kAfter);
+        }
+        out.Tighten();
+        if constexpr (Law::kRunningMin) FoldAtZero(out);
+    }
+
+    // What mode m's game adds of the futures of the precursor, Blue7 and
+    // Red7 it may step into, onto `at`, the row of net 0.
+    template <class Into>
+    void AddSources(int m, const std::array<const Mixed*, 3>& src, Into at) const {
+        const auto& tm = k.taps[static_cast<std::size_t>(m)];
+        for (int j = 0; j < 3; ++j) {
+            const Mixed& from = *src[static_cast<std::size_t>(j)];
+            for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
+                Axpy(at + static_cast<std::ptrdiff_t>(from.lo + v) * kW, from.Row(from.lo), w,
+                     static_cast<std::ptrdiff_t>(from.hi - from.lo) * kW);
+            }
+        }
+    }
+    // The nets [lo, hi) AddSources may write to; empty sources leave them.
+    void SourceRows(int m, const std::array<const Mixed*, 3>& src, int& lo, int& hi) const {
+        const auto& tm = k.taps[static_cast<std::size_t>(m)];
+        for (int j = 0; j < 3; ++j) {
+            const Mixed& from = *src[static_cast<std::size_t>(j)];
+            if (from.hi <= from.lo) continue;
+            for (const auto& [v, w] : tm[static_cast<std::size_t>(Precursor + j)]) {
+                lo = std::min(lo, from.lo + v);
+                hi = std::max(hi, from.hi + v);
+            }
+        }
+    }
+
+    template <class ByCount>
+    void MixByEvents(const ByCount& at, Mixed& out) const {
+        out = {};
+        for (int kb = 0; kb < kBBKinds; ++kb)
+            for (int c = 0; c < kLawCounts; ++c) {
+                const double w = k.events[static_cast<std::size_t>(kb)][static_cast<std::size_t>(c)];
+                if (w == 0) continue;
+                const Short& s = at(c);
+                for (int x = s.lo; x < s.hi; ++x)
+                    for (int ka = 0; ka < Law::kAfter; ++ka) out.Row(x)[Lane<Law>(kb, ka)] += w * s.At(x, ka);
+            }
+        out.Tighten();
+    }
+
+    static const Plan& ForSetting(int setting) {
+        static std::array<std::once_flag, kMaxSetting> once;
+        static std::array<std::unique_ptr<Plan>, kMaxSetting> plans;
+        const auto si = static_cast<std::size_t>(setting - 1);
+        std::call_once(once[si], [&] { plans[si] = std::make_unique<Plan>(Chain::ForSetting(setting)); });
+        return *plans[si];
+    }
+};
+
+template <class Law>
+Plan<Law>::Plan(const Chain& chain) : k(chain) {
+    Plan& p = *this;
     // Precursor futures with no ceiling ahead, from count 31 down.
-    const Short blueNow = Delta(0), redNow = Delta(1);
+    const Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
     const auto scratch = std::make_unique<Short>();
     for (int c = kLawCounts - 1; c >= 0; --c)
         p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow,
@@ -183,39 +212,35 @@ Plan::Plan(const StateDynamics& dyn)
                         coin, *scratch);
         for (double& v : coin.p) v *= 0.5;
         coin.Cover(0, 1);
-        coin.At(0, 0) += 0.5;
+        coin.At(0, Law::After(0)) += 0.5;
         coin.Tighten();
     }
     p.MixByEvents([&](int c) -> const Short& { return p.preFar[static_cast<std::size_t>(c)]; }, p.preFarMixed);
     p.MixByEvents([&](int c) -> const Short& { return p.coin[static_cast<std::size_t>(c)]; }, p.coinMixed);
     for (int kb = 0; kb < kBBKinds; ++kb) {
-        p.blueMixed.Row(0)[Lane(kb, 0)] = p.eventTotal[static_cast<std::size_t>(kb)];
-        p.redMixed.Row(0)[Lane(kb, 1)] = p.eventTotal[static_cast<std::size_t>(kb)];
+        p.blueMixed.Row(0)[Lane<Law>(kb, Law::After(0))] = k.eventTotal[static_cast<std::size_t>(kb)];
+        p.redMixed.Row(0)[Lane<Law>(kb, Law::After(1))] = k.eventTotal[static_cast<std::size_t>(kb)];
     }
     p.blueMixed.Tighten();
     p.redMixed.Tighten();
     for (int m = 0; m < kOrdinaryModes; ++m) {
-        Short4& f = p.sourceFar[static_cast<std::size_t>(m)];
+        Mixed& f = p.sourceFar[static_cast<std::size_t>(m)];
         p.AddSources(m, {&p.preFarMixed, &p.blueMixed, &p.redMixed}, f.Row(0));
         f.Tighten();
     }
 }
 
-const Plan& Plan::ForSetting(int setting) {
-    static std::array<std::once_flag, kMaxSetting> once;
-    static std::array<std::unique_ptr<Plan>, kMaxSetting> plans;
-    const auto si = static_cast<std::size_t>(setting - 1);
-    std::call_once(once[si], [&] { plans[si] = std::make_unique<Plan>(Dynamics(setting)); });
-    return *plans[si];
-}
-
-}  // namespace
-
-struct NetLawByCount::Impl {
-    const Plan& k;
-    const StateDynamics& d;
-    std::unique_ptr<Work> w;
-    using Buffer = Work::Buffer;
+// The recursion itself, counter by counter from the top, for a law of
+// either kind.
+template <class Law>
+struct Recursion {
+    using Short = ShortPmf<Law::kAfter>;
+    using Mixed = ShortPmf<kWidth<Law>>;
+    using Buffer = typename Work<Law>::Buffer;
+    static constexpr int kW = kWidth<Law>;
+    const Plan<Law>& k;
+    const Chain& chain;
+    std::unique_ptr<Work<Law>> w;
     int nearTurn = 0;
     // The precursor futures of t and t + 1: far ones, the coin's, or near.
     std::array<const Short*, kLawCounts> preNow{}, preNext{};
@@ -228,11 +253,11 @@ struct NetLawByCount::Impl {
     int sumLo = 0, sumHi = 0;              // the nets w->sum holds
     double reach = 0;
 
-    explicit Impl(const StateDynamics& dyn) : k(Plan::ForSetting(dyn.Setting())), d(dyn), w(Pool().Take()) {
+    explicit Recursion(int setting) : k(Plan<Law>::ForSetting(setting)), chain(k.k), w(WorkPool<Law>::Shared().Take()) {
         g = w->buffers[0].rows;
         gNext = w->buffers[1].rows;
     }
-    ~Impl() {
+    ~Recursion() {
         // Back to the pool with every row it wrote at zero.
         for (Buffer& b : w->buffers) {
             if (b.usedHi > b.usedLo)
@@ -242,8 +267,10 @@ struct NetLawByCount::Impl {
             // are all zero again; the rest was never touched.
             b.usedLo = b.usedHi = 0;
         }
-        Pool().Give(std::move(w));
+        WorkPool<Law>::Shared().Give(std::move(w));
     }
+    Recursion(const Recursion&) = delete;
+    Recursion& operator=(const Recursion&) = delete;
 
     // Rows [from, to) of a buffer, beside those already zeroed, to 0.
     void Clean(Buffer& b, int from, int to) {
@@ -262,42 +289,34 @@ struct NetLawByCount::Impl {
     }
 
     static double* Long(double* base, int mode, int x) {
-        return base + (static_cast<std::ptrdiff_t>(mode) * kLongRows + (x - kLongLo + kPad)) * kLanes;
+        return base + (static_cast<std::ptrdiff_t>(mode) * kLongRows + (x - kLongLo + kPad)) * kW;
     }
 
-    // StepDown's steps, in order.
+    // One counter down: the four steps in order.
+    void StepDown(std::int32_t t) {
+        StepPrecursors(t);
+        if (t >= kCeilingGames) {
+            lo = hi = 0;  // past the ceiling no ordinary mode is left
+        } else if (t == kCeilingGames - 1) {
+            StartAtCeiling();
+        } else {
+            PushOrdinary(t);
+        }
+        GatherSum(t);
+    }
     void StepPrecursors(std::int32_t t);
     void StartAtCeiling();
     void PushOrdinary(std::int32_t t);
+    void FoldOrdinary(double* out, int newHi);
     void DropTailsAndTurn(int newLo, int newHi);
     void GatherSum(std::int32_t t);
 };
 
-NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d)) {}
-
-NetLawByCount::~NetLawByCount() = default;
-
-double NetLawByCount::Reach() const { return p_->reach; }
-
-double NetLawByCount::Dropped() const { return p_->dropped; }
-
-void NetLawByCount::StepDown() {
-    --t_;
-    p_->StepPrecursors(t_);
-    if (t_ >= kCeilingGames) {
-        p_->lo = p_->hi = 0;  // past the ceiling no ordinary mode is left
-    } else if (t_ == kCeilingGames - 1) {
-        p_->StartAtCeiling();
-    } else {
-        p_->PushOrdinary(t_);
-    }
-    p_->GatherSum(t_);
-}
-
 // Precursor futures at t, from those at t + 1.
-void NetLawByCount::Impl::StepPrecursors(std::int32_t t) {
+template <class Law>
+void Recursion<Law>::StepPrecursors(std::int32_t t) {
     preNext = preNow;
-    const Short blueNow = Delta(0), redNow = Delta(1);
+    const Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
     bool anyNear = false;
     for (int c = kLawCounts - 1; c >= 0; --c) {
         const auto cc = static_cast<std::size_t>(c);
@@ -320,30 +339,32 @@ void NetLawByCount::Impl::StepPrecursors(std::int32_t t) {
 }
 
 // Whatever the mode, game 1500 is the ceiling's.
-void NetLawByCount::Impl::StartAtCeiling() {
-    const Short4& coin = k.coinMixed;
+template <class Law>
+void Recursion<Law>::StartAtCeiling() {
+    const Mixed& coin = k.coinMixed;
     lo = kShortLo - kLongLo;
     hi = kShortHi - kLongLo;
     for (Buffer& b : w->buffers) Clean(b, kShortLo - kPad, kShortHi + kPad);
     nextDirtyLo = nextDirtyHi = 0;
     for (int m = 0; m < kOrdinaryModes; ++m)
-        for (int x = kShortLo; x < kShortHi; ++x) std::memcpy(Long(g, m, x), coin.Row(x), sizeof(double) * kLanes);
+        for (int x = kShortLo; x < kShortHi; ++x) std::memcpy(Long(g, m, x), coin.Row(x), sizeof(double) * kW);
 }
 
 // The ordinary modes' futures at t, one game before those at t + 1: each
 // mode's game shifts the futures of the modes it steps to by its small
 // win's net, and adds those of the precursor, Blue7 and Red7 it may step
 // into.
-void NetLawByCount::Impl::PushOrdinary(std::int32_t t) {
+template <class Law>
+void Recursion<Law>::PushOrdinary(std::int32_t t) {
     // Sources at t + 1 other than the ordinary modes: the precursor
     // (entered with the count carried), Blue7 and Red7.
     const bool coinNext = t + 1 == kCeilingGames - 1;
     const bool farNext = t + 1 + kLawCounts + 1 < kCeilingGames;
     if (!farNext)
         k.MixByEvents([&](int c) -> const Short& { return *preNext[static_cast<std::size_t>(c)]; }, w->preNearMixed);
-    const Short4& pre = farNext ? k.preFarMixed : w->preNearMixed;
-    const Short4& blue7 = coinNext ? k.coinMixed : k.blueMixed;
-    const Short4& red7 = coinNext ? k.coinMixed : k.redMixed;
+    const Mixed& pre = farNext ? k.preFarMixed : w->preNearMixed;
+    const Mixed& blue7 = coinNext ? k.coinMixed : k.blueMixed;
+    const Mixed& red7 = coinNext ? k.coinMixed : k.redMixed;
     const bool sameSources = farNext && !coinNext;
     const int oldLo = lo + kLongLo, oldHi = hi + kLongLo;  // as nets
     // The rows this step may fill: those a game's shift (-3 to 7) takes
@@ -351,7 +372,7 @@ void NetLawByCount::Impl::PushOrdinary(std::int32_t t) {
     int srcLo = kLongHi, srcHi = kLongLo;
     for (int m = 0; m < kOrdinaryModes; ++m) {
         if (sameSources) {
-            const Short4& from = k.sourceFar[static_cast<std::size_t>(m)];
+            const Mixed& from = k.sourceFar[static_cast<std::size_t>(m)];
             if (from.hi <= from.lo) continue;
             srcLo = std::min(srcLo, from.lo);
             srcHi = std::max(srcHi, from.hi);
@@ -360,8 +381,11 @@ void NetLawByCount::Impl::PushOrdinary(std::int32_t t) {
         }
     }
     const bool some = hi > lo;
-    const int newLo = std::min(some ? oldLo - 3 : kLongHi, srcLo);
+    int newLo = std::min(some ? oldLo - 3 : kLongHi, srcLo);
     const int newHi = std::max(newLo, std::min(std::max(some ? oldHi + 7 : kLongLo, srcHi), kLongHi));
+    // FusedRows takes four doubles at a time: two-lane rows in pairs.
+    if constexpr (kW * 2 == 4)
+        if ((newHi - newLo) % 2 != 0) --newLo;
     double* out = gNext;
     // What this step reads of g and writes of out is zero or in use.
     Clean(w->buffers[static_cast<std::size_t>(current)], newLo - kPad, newHi + kPad);
@@ -370,31 +394,47 @@ void NetLawByCount::Impl::PushOrdinary(std::int32_t t) {
         // Row y of mode m takes row y - v of each ordinary mode.
         std::array<Tap, 3 * kNetSlots> taps{};
         int count = 0;
-        const auto& tm = k.taps[static_cast<std::size_t>(m)];
+        const auto& tm = chain.taps[static_cast<std::size_t>(m)];
         for (int to = 0; to < kOrdinaryModes; ++to)
             for (const auto& [v, f] : tm[static_cast<std::size_t>(to)])
                 taps[static_cast<std::size_t>(count++)] = {Long(g, to, newLo - v) - Long(g, 0, newLo), f};
-        FusedRows(Long(out, m, newLo), Long(g, 0, newLo), taps.data(), count, newHi - newLo);
+        FusedRows(Long(out, m, newLo), Long(g, 0, newLo), taps.data(), count, (newHi - newLo) * kW / 4);
         if (sameSources) {
-            const Short4& from = k.sourceFar[static_cast<std::size_t>(m)];
-            Axpy(Long(out, m, from.lo), from.Row(from.lo), 1.0,
-                 static_cast<std::ptrdiff_t>(from.hi - from.lo) * kLanes);
+            const Mixed& from = k.sourceFar[static_cast<std::size_t>(m)];
+            Axpy(Long(out, m, from.lo), from.Row(from.lo), 1.0, static_cast<std::ptrdiff_t>(from.hi - from.lo) * kW);
         } else {
             k.AddSources(m, {&pre, &blue7, &red7}, Long(out, m, 0));
         }
     }
+    if constexpr (Law::kRunningMin) FoldOrdinary(out, newHi);
     DropTailsAndTurn(newLo, newHi);
+}
+
+// The running minimum: what a game's shift took above 0 is at 0.
+template <class Law>
+void Recursion<Law>::FoldOrdinary(double* out, int newHi) {
+    for (int m = 0; m < kOrdinaryModes; ++m) {
+        double* zero = Long(out, m, 0);
+        for (int x = 1; x < newHi; ++x) {
+            double* r = Long(out, m, x);
+            for (int l = 0; l < kW; ++l) {
+                zero[l] += r[l];
+                r[l] = 0;
+            }
+        }
+    }
 }
 
 // Drops the rows of the new futures (written to gNext over [newLo,
 // newHi)) that no longer matter, adds up what they held, and makes them
 // the current ones.
-void NetLawByCount::Impl::DropTailsAndTurn(int newLo, int newHi) {
+template <class Law>
+void Recursion<Law>::DropTailsAndTurn(int newLo, int newHi) {
     double* out = gNext;
     const auto negligible = [&](int x) {
         for (int m = 0; m < kOrdinaryModes; ++m) {
             const double* r = Long(out, m, x);
-            for (int l = 0; l < kLanes; ++l)
+            for (int l = 0; l < kW; ++l)
                 if (r[l] > kDropped) return false;
         }
         return true;
@@ -404,11 +444,11 @@ void NetLawByCount::Impl::DropTailsAndTurn(int newLo, int newHi) {
     while (keepHi > keepLo && negligible(keepHi - 1)) --keepHi;
     // The chance dropped: each (mode, lane) law loses at most what its
     // own rows held, and a game's step passes on no more than it gets.
-    std::array<double, kOrdinaryModes * kLanes> gone{};
+    std::array<double, kOrdinaryModes * kW> gone{};
     const auto drop = [&](int from, int to) {
         for (int m = 0; m < kOrdinaryModes; ++m)
             for (int x = from; x < to; ++x)
-                for (int l = 0; l < kLanes; ++l) gone[static_cast<std::size_t>(m * kLanes + l)] += Long(out, m, x)[l];
+                for (int l = 0; l < kW; ++l) gone[static_cast<std::size_t>(m * kW + l)] += Long(out, m, x)[l];
     };
     drop(newLo, keepLo);
     drop(std::max(keepLo, keepHi), newHi);
@@ -432,11 +472,12 @@ void NetLawByCount::Impl::DropTailsAndTurn(int newLo, int newHi) {
     current ^= 1;
 }
 
-// The pre-BB sum at counter t, by the kind of the BB after: the ordinary
-// modes weighed by where the forward law has them, then the precursor,
-// Blue7 and Red7, count by count.
-void NetLawByCount::Impl::GatherSum(std::int32_t t) {
-    const Plan::Ahead& a = k.ahead[static_cast<std::size_t>(t)];
+// The law at counter t, by the kind of the BB after: the ordinary modes
+// weighed by where the forward law has them, then the precursor, Blue7 and
+// Red7, count by count.
+template <class Law>
+void Recursion<Law>::GatherSum(std::int32_t t) {
+    const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(t)];
     reach = a.reach;
     const int gLo = lo + kLongLo, gHi = hi + kLongLo;
     sumLo = hi > lo ? std::min(gLo, kShortLo) : kShortLo;
@@ -454,14 +495,17 @@ void NetLawByCount::Impl::GatherSum(std::int32_t t) {
     }
     const double inv = 1.0 / a.reach;
     if (hi > lo) {
-        std::array<double, kOrdinaryModes * kLanes> f{};
+        std::array<double, kOrdinaryModes * kW> f{};
         for (int m = 0; m < kOrdinaryModes; ++m)
             for (int kb = 0; kb < kBBKinds; ++kb)
-                for (int ka = 0; ka < kEndKinds; ++ka)
-                    f[static_cast<std::size_t>(m * kLanes + Lane(kb, ka))] =
+                for (int ka = 0; ka < Law::kAfter; ++ka)
+                    f[static_cast<std::size_t>(m * kW + Lane<Law>(kb, ka))] =
                         a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * inv;
-        MixModes(w->sum[0].data() + (gLo - sumLo), w->sum[1].data() + (gLo - sumLo), Long(g, 0, gLo),
-                 kLongRows * kLanes, f.data(), gHi - gLo);
+        if constexpr (Law::kAfter == 2)
+            MixModes(w->sum[0].data() + (gLo - sumLo), w->sum[1].data() + (gLo - sumLo), Long(g, 0, gLo),
+                     kLongRows * kW, f.data(), gHi - gLo);
+        else
+            MixModes2(w->sum[0].data() + (gLo - sumLo), Long(g, 0, gLo), kLongRows * kW, f.data(), gHi - gLo);
     }
     const bool coinNow = t == kCeilingGames - 1;
     Short& shorts = w->shorts;
@@ -473,13 +517,72 @@ void NetLawByCount::Impl::GatherSum(std::int32_t t) {
         if (coinNow) {
             shorts.Add(k.coin[cc], a.blue7[cc] + a.red7[cc]);
         } else {
-            shorts.At(0, 0) += a.blue7[cc];
-            shorts.At(0, 1) += a.red7[cc];
+            shorts.At(0, Law::After(0)) += a.blue7[cc];
+            shorts.At(0, Law::After(1)) += a.red7[cc];
         }
     }
     for (int x = shorts.lo; x < shorts.hi; ++x)
-        for (int ka = 0; ka < kEndKinds; ++ka)
+        for (int ka = 0; ka < Law::kAfter; ++ka)
             w->sum[static_cast<std::size_t>(ka)][static_cast<std::size_t>(x - sumLo)] += inv * shorts.At(x, ka);
+}
+
+}  // namespace
+
+struct NetLawByCount::Impl : Recursion<SumLaw> {
+    const BBNetLaw& blue;
+    const BBNetLaw& redLaw;
+    explicit Impl(const StateDynamics& d)
+        : Recursion(d.Setting()),
+          blue(BBNetLaw::ForSetting(d.Setting())[0]),
+          redLaw(BBNetLaw::ForSetting(d.Setting())[1]) {}
+};
+
+NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d)) {}
+
+NetLawByCount::~NetLawByCount() = default;
+
+double NetLawByCount::Reach() const { return p_->reach; }
+
+double NetLawByCount::Dropped() const { return p_->dropped; }
+
+void NetLawByCount::StepDown() { p_->StepDown(--t_); }
+
+struct MinLawByCount::Impl : Recursion<MinLaw> {
+    std::vector<double> below;  // below[i]: P(min < sumLo + i)
+    using Recursion::Recursion;
+};
+
+MinLawByCount::MinLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d.Setting())) {}
+
+MinLawByCount::~MinLawByCount() = default;
+
+double MinLawByCount::Dropped() const { return p_->dropped; }
+
+void MinLawByCount::StepDown() {
+    Impl& p = *p_;
+    p.StepDown(--t_);
+    const std::vector<double>& s = p.w->sum[0];
+    p.below.resize(s.size() + 1);
+    p.below[0] = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) p.below[i + 1] = p.below[i] + s[i];
+}
+
+double MinLawByCount::Below(std::int64_t y) const {
+    const Impl& p = *p_;
+    const std::int64_t i = std::clamp<std::int64_t>(y - p.sumLo, 0, static_cast<std::int64_t>(p.below.size()) - 1);
+    return p.below[static_cast<std::size_t>(i)];
+}
+
+double MinLawByCount::ExpectedPurchases(double held, double lend) const {
+    double total = 0;
+    const auto lowest = static_cast<double>(p_->sumLo);
+    for (int k = 1;; ++k) {
+        // The lowest is an integer: below `level` is below its ceiling.
+        const double level = 3.0 - held - (k - 1) * lend;
+        if (level <= lowest) break;
+        total += Below(static_cast<std::int64_t>(std::ceil(level)));
+    }
+    return total;
 }
 
 double NetLawByCount::Cdf(std::int64_t y) const {
@@ -492,8 +595,8 @@ void NetLawByCount::Cdfs(std::int64_t from, int n, double* out) const {
     if (n < 1 || n > kMostCdfs) throw std::invalid_argument("Cdfs takes 1 to 4 nets");
     const Impl& p = *p_;
     std::fill(out, out + n, 0.0);
-    for (int k = 0; k < kEndKinds; ++k) {
-        const BBNetLaw& bb = k == 0 ? p.k.blue : p.k.redLaw;
+    for (int k = 0; k < SumLaw::kAfter; ++k) {
+        const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
         const std::vector<double>& s = p.w->sum[static_cast<std::size_t>(k)];
         const auto size = static_cast<std::int64_t>(s.size());
         // A sum x gives the BB's CDF at y - x: 1 where y - x is past the
@@ -519,12 +622,33 @@ void NetLawByCount::Cdfs(std::int64_t from, int n, double* out) const {
     }
 }
 
+double NetLawByCount::CdfOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t y) const {
+    const Impl& p = *p_;
+    sFrom = std::max<std::int64_t>(sFrom, p.sumLo);
+    sTo = std::max(sFrom, std::min<std::int64_t>(sTo, p.sumHi));
+    double total = 0;
+    for (int k = 0; k < SumLaw::kAfter; ++k) {
+        const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
+        const std::vector<double>& s = p.w->sum[static_cast<std::size_t>(k)];
+        // A sum x gives the BB's CDF at y - x: 1 below x = y - Highest(),
+        // the kept value up to x = y - Lowest(), 0 above.
+        const std::int64_t ones = std::clamp(y - bb.Highest(), sFrom, sTo);
+        const std::int64_t end = std::clamp(y - bb.Lowest() + 1, ones, sTo);
+        for (std::int64_t x = sFrom; x < ones; ++x) total += s[static_cast<std::size_t>(x - p.sumLo)];
+        double kept = 0;
+        ShiftedDots(s.data() + (ones - p.sumLo), bb.Reversed().data() + (ones - (y - bb.Highest())), end - ones, 1,
+                    &kept);
+        total += kept;
+    }
+    return total;
+}
+
 double NetLawByCount::Mean() const {
     const Impl& p = *p_;
     double total = 0;
     for (int x = p.sumLo; x < p.sumHi; ++x) {
         const auto i = static_cast<std::size_t>(x - p.sumLo);
-        total += p.w->sum[0][i] * (x + p.k.blue.Mean()) + p.w->sum[1][i] * (x + p.k.redLaw.Mean());
+        total += p.w->sum[0][i] * (x + p.blue.Mean()) + p.w->sum[1][i] * (x + p.redLaw.Mean());
     }
     return total;
 }
