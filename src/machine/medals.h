@@ -28,9 +28,9 @@ struct Exchange {
 // is Yen(B) less what each purchase loses, the lent medals being worth
 // less than the 1000 yen paid for them: at 等価 (50 and 50) nothing.
 struct HallMoney {
-    Exchange exchange;                 // medals changed back per 1000 yen (56: 5.6枚交換)
-    double lendPer1000Yen = 50;        // medals bought for 1000 yen
-    std::optional<std::int64_t> held;  // medals held at the start; nullopt: all, never short
+    Exchange exchange;                                // medals changed back per 1000 yen (56: 5.6枚交換)
+    double lendPer1000Yen = 50;                       // medals bought for 1000 yen
+    std::optional<std::int64_t> held = std::nullopt;  // medals held at the start; nullopt: all, never short
     double PurchaseLoss() const { return 1000.0 - exchange.Yen(lendPer1000Yen); }
     double Yen(double netMedals, double purchases) const {
         return exchange.Yen(netMedals) - purchases * PurchaseLoss();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <stdexcept>
 
@@ -592,55 +593,42 @@ double NetLawByCount::Cdf(std::int64_t y) const {
 }
 
 void NetLawByCount::Cdfs(std::int64_t from, int n, double* out) const {
+    CdfsOver(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(), from, n, out);
+}
+
+std::int64_t NetLawByCount::LowestSum() const { return p_->sumLo; }
+
+void NetLawByCount::CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t from, int n, double* out) const {
     if (n < 1 || n > kMostCdfs) throw std::invalid_argument("Cdfs takes 1 to 4 nets");
     const Impl& p = *p_;
     std::fill(out, out + n, 0.0);
     for (int k = 0; k < SumLaw::kAfter; ++k) {
         const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
         const std::vector<double>& s = p.w->sum[static_cast<std::size_t>(k)];
-        const auto size = static_cast<std::int64_t>(s.size());
+        // The sums asked for, as indices.
+        const std::int64_t lo = std::clamp<std::int64_t>(sFrom, p.sumLo, p.sumHi) - p.sumLo;
+        const std::int64_t hi = std::max(lo, std::clamp<std::int64_t>(sTo, p.sumLo, p.sumHi) - p.sumLo);
         // A sum x gives the BB's CDF at y - x: 1 where y - x is past the
         // kept part, 0 below its lowest net, the kept value between, which
         // in the reversed array lies at x - (y - Highest()): for the sum at
         // index i and y = from + j, at r[i - j].
         const std::int64_t base = from - bb.Highest();
         const double* r = bb.Reversed().data() + (p.sumLo - base);
-        const auto ones = [&](int j) { return std::clamp<std::int64_t>(base + j - p.sumLo, 0, size); };
-        const auto end = [&](int j) { return std::clamp<std::int64_t>(from + j - bb.Lowest() + 1 - p.sumLo, 0, size); };
+        const auto ones = [&](int j) { return std::clamp<std::int64_t>(base + j - p.sumLo, lo, hi); };
+        const auto end = [&](int j) { return std::clamp<std::int64_t>(from + j - bb.Lowest() + 1 - p.sumLo, lo, hi); };
         // Where every y of the range takes the kept part, in one pass.
         const std::int64_t a = ones(n - 1), b = std::max(a, end(0));
         ShiftedDots(s.data() + a, r + a, b - a, n, out);
         for (int j = 0; j < n; ++j) {
             // Sums whose BB CDF is 1: none while the BB's kept part is
             // wider than the sums' range, as it is.
-            for (std::int64_t i = 0; i < ones(j); ++i) out[j] += s[static_cast<std::size_t>(i)];
+            for (std::int64_t i = lo; i < ones(j); ++i) out[j] += s[static_cast<std::size_t>(i)];
             for (std::int64_t i = ones(j); i < std::min(a, end(j)); ++i)
                 out[j] += s[static_cast<std::size_t>(i)] * r[i - j];
             for (std::int64_t i = std::max(b, ones(j)); i < end(j); ++i)
                 out[j] += s[static_cast<std::size_t>(i)] * r[i - j];
         }
     }
-}
-
-double NetLawByCount::CdfOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t y) const {
-    const Impl& p = *p_;
-    sFrom = std::max<std::int64_t>(sFrom, p.sumLo);
-    sTo = std::max(sFrom, std::min<std::int64_t>(sTo, p.sumHi));
-    double total = 0;
-    for (int k = 0; k < SumLaw::kAfter; ++k) {
-        const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
-        const std::vector<double>& s = p.w->sum[static_cast<std::size_t>(k)];
-        // A sum x gives the BB's CDF at y - x: 1 below x = y - Highest(),
-        // the kept value up to x = y - Lowest(), 0 above.
-        const std::int64_t ones = std::clamp(y - bb.Highest(), sFrom, sTo);
-        const std::int64_t end = std::clamp(y - bb.Lowest() + 1, ones, sTo);
-        for (std::int64_t x = sFrom; x < ones; ++x) total += s[static_cast<std::size_t>(x - p.sumLo)];
-        double kept = 0;
-        ShiftedDots(s.data() + (ones - p.sumLo), bb.Reversed().data() + (ones - (y - bb.Highest())), end - ones, 1,
-                    &kept);
-        total += kept;
-    }
-    return total;
 }
 
 double NetLawByCount::Mean() const {

@@ -55,8 +55,11 @@ public:
     // out, in one pass over the law: about the work of one Cdf.
     static constexpr int kMostCdfs = 4;
     void Cdfs(std::int64_t from, int n, double* out) const;
-    // P(net <= y and the pre-BB sum in [sFrom, sTo)).
-    double CdfOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t y) const;
+    // The pre-BB sums the law holds lie at or above this.
+    std::int64_t LowestSum() const;
+    // As Cdfs, of the net together with a pre-BB sum in [sFrom, sTo):
+    // P(net <= y and sFrom <= sum < sTo).
+    void CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t from, int n, double* out) const;
     // E[net], from the law itself (for checking it against the exact means).
     double Mean() const;
     // The most chance the law at this counter lacks: rows of the ordinary
