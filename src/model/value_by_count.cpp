@@ -195,12 +195,8 @@ double RealGames(const GameModel& g, double games, double red) {
     return games + kGamesPerSet * (1 + sets);
 }
 
-// The purchases that bring a balance whose lowest before a game is `lowest`
-// back to 3 medals each time.
 std::int32_t PurchasesAt(const HallMoney& money, std::int64_t lowest) {
-    const double held = static_cast<double>(*money.held);
-    return static_cast<std::int32_t>(
-        std::max(0.0, std::ceil((3.0 - held - static_cast<double>(lowest)) / money.lendPer1000Yen)));
+    return static_cast<std::int32_t>(PurchasesFor(money, lowest));
 }
 
 // The yen law needs the purchases only when they lose.
@@ -666,6 +662,13 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
     }
     FindPositive(out.mixed);
     return out;
+}
+
+std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest) {
+    if (!money.held) return 0;
+    const double held = static_cast<double>(*money.held);
+    return static_cast<std::int64_t>(
+        std::max(0.0, std::ceil((3.0 - held - static_cast<double>(lowest)) / money.lendPer1000Yen)));
 }
 
 CountValueTable ValueByGameCount(int setting, const HallMoney& money, bool spread) {

@@ -103,6 +103,11 @@ struct CountValue {
 
 CountValue ValueByGameCount(const CountValueRequest& request);
 
+// The purchases made on the way when the lowest pre-game balance (0
+// before the first game included) is `lowest`: none when all are held,
+// else max(0, ceil((3 - held - lowest) / lend)).
+std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest);
+
 // One setting's table alone.
 CountValueTable ValueByGameCount(int setting, const HallMoney& money = {}, bool spread = true);
 
