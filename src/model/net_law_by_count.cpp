@@ -549,7 +549,6 @@ double NetLawByCount::Dropped() const { return p_->dropped; }
 void NetLawByCount::StepDown() { p_->StepDown(--t_); }
 
 struct MinLawByCount::Impl : Recursion<MinLaw> {
-    std::vector<double> below;  // below[i]: P(min < sumLo + i)
     using Recursion::Recursion;
 };
 
@@ -559,29 +558,32 @@ MinLawByCount::~MinLawByCount() = default;
 
 double MinLawByCount::Dropped() const { return p_->dropped; }
 
-void MinLawByCount::StepDown() {
-    Impl& p = *p_;
-    p.StepDown(--t_);
-    const std::vector<double>& s = p.w->sum[0];
-    p.below.resize(s.size() + 1);
-    p.below[0] = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) p.below[i + 1] = p.below[i] + s[i];
-}
+void MinLawByCount::StepDown() { p_->StepDown(--t_); }
 
 double MinLawByCount::Below(std::int64_t y) const {
     const Impl& p = *p_;
-    const std::int64_t i = std::clamp<std::int64_t>(y - p.sumLo, 0, static_cast<std::int64_t>(p.below.size()) - 1);
-    return p.below[static_cast<std::size_t>(i)];
+    const std::vector<double>& s = p.w->sum[0];
+    double total = 0;
+    for (std::int64_t x = p.sumLo; x < std::min<std::int64_t>(y, p.sumHi); ++x)
+        total += s[static_cast<std::size_t>(x - p.sumLo)];
+    return total;
 }
 
 double MinLawByCount::ExpectedPurchases(double held, double lend) const {
-    double total = 0;
-    const auto lowest = static_cast<double>(p_->sumLo);
-    for (int k = 1;; ++k) {
-        // The lowest is an integer: below `level` is below its ceiling.
-        const double level = 3.0 - held - (k - 1) * lend;
-        if (level <= lowest) break;
-        total += Below(static_cast<std::int64_t>(std::ceil(level)));
+    const Impl& p = *p_;
+    const std::vector<double>& s = p.w->sum[0];
+    // P >= k when the lowest is below 3 - held - (k - 1) lend, an integer
+    // below its ceiling: the levels from the lowest one the law reaches
+    // up, each taking the chance below it, in one pass.
+    const auto level = [&](int k) { return static_cast<std::int64_t>(std::ceil(3.0 - held - (k - 1) * lend)); };
+    int k = 1;
+    while (level(k + 1) > p.sumLo) ++k;
+    double total = 0, below = 0;
+    std::int64_t x = p.sumLo;
+    for (; k >= 1; --k) {
+        const std::int64_t to = std::min<std::int64_t>(level(k), p.sumHi);
+        for (; x < to; ++x) below += s[static_cast<std::size_t>(x - p.sumLo)];
+        if (level(k) > p.sumLo) total += below;
     }
     return total;
 }

@@ -19,6 +19,13 @@
 // plus the BB's mean sets by its kind). The law of the net by
 // NetLawByCount.
 //
+// In yen at a hall's money (machine/medals.h): a player short of medals
+// buys them, so the yen hang on the lowest pre-game balance as well as on
+// the net. The expected purchases are exact, from the law of that lowest
+// balance by counter (MinLawByCount, a pass as long as a third of the
+// net's law's, made whenever medals are bought, with or without the law
+// of the net); held all, none of it is done.
+//
 // Mixed over settings, the counter itself is evidence: a setting whose
 // stretches seldom reach g is less likely at a machine showing g. The
 // mixture weighs each setting by its prior times the chance that a stretch
