@@ -10,7 +10,8 @@
 
 namespace morvane {
 
-// Uniform in [0, 1) from a splitmix64 stream.
+// 64 random bits, and a uniform in [0, 1), from a splitmix64 stream.
+std::uint64_t NextBits(std::uint64_t& state);
 double NextUniform(std::uint64_t& state);
 
 class StretchSampler {
@@ -30,6 +31,9 @@ private:
     int DrawWin(double u) const;
     const StateDynamics& d_;
     std::array<double, kKoyakuKinds> win_{};  // cumulative
+    // By the top bits of a draw: the first small win it may be.
+    static constexpr int kGuideBits = 10;
+    std::array<std::uint8_t, 1 << kGuideBits> guide_{};
     // Cumulative law of the next mode after small win k from ordinary mode m.
     std::array<std::array<std::array<double, kModes>, kOrdinaryModes>, kKoyakuKinds> next_{};
 };

@@ -219,7 +219,7 @@ struct YenDraws {
 // Stretches are started from the state's exact law at every kDrawBlock-th
 // counter and serve the counters up to the next start they reach.
 constexpr std::int32_t kDrawBlock = 128;
-constexpr int kDrawsPerBlock = 64;
+constexpr int kDrawsPerBlock = 256;
 constexpr std::int32_t kDrawBlocks = (kMaxGamesSinceBB + kDrawBlock - 1) / kDrawBlock;
 
 std::uint64_t DrawSeed(int setting, std::int32_t block, int path) {
