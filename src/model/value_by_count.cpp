@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 
 #include "model/net_law_by_count.h"
 #include "model/stretch_sampler.h"
@@ -383,6 +384,10 @@ YenSpread ExactYen(const NetSpread& s, const Exchange& exchange) {
 }  // namespace
 
 CountValue ValueByGameCount(const CountValueRequest& request) {
+    // A lend of nothing would buy for ever.
+    if (request.money.held && !(request.money.lendPer1000Yen > 0 && std::isfinite(request.money.lendPer1000Yen)))
+        throw std::invalid_argument("medals lent per 1000 yen must be a positive number");
+    if (!(request.gamesPerHour > 0)) throw std::invalid_argument("games an hour must be a positive number");
     CountValue out;
     out.prior = request.prior;
     out.money = request.money;

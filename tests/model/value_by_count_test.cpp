@@ -153,6 +153,30 @@ TEST(ValueByCount, LawOfTheNetIsTheSameWhateverCameBefore) {
     }
     NetLawByCount after(Dynamics(1));
     EXPECT_EQ(trace(after), want);
+    // The lowest balance's law keeps its storage the same way.
+    const auto lows = [](MinLawByCount& low) {
+        std::vector<double> v;
+        while (low.Count() > 0) {
+            low.StepDown();
+            if (low.Count() % 61 != 0 && low.Count() != kCeilingGames - 1) continue;
+            for (const std::int64_t y : {-900, -150, -47, 1}) v.push_back(low.Below(y));
+            v.push_back(low.ExpectedPurchases(0, 50));
+            v.push_back(low.Dropped());
+        }
+        return v;
+    };
+    std::vector<double> wantLows;
+    {
+        MinLawByCount half(Dynamics(6));
+        for (int i = 0; i < 900; ++i) half.StepDown();
+        MinLawByCount first(Dynamics(1));
+        wantLows = lows(first);
+    }
+    MinLawByCount lowAgain(Dynamics(1));
+    EXPECT_EQ(lows(lowAgain), wantLows);
+    // Every stretch plays its first game from a balance of 0, at or above
+    // its lowest.
+    EXPECT_NEAR(wantLows[wantLows.size() - 3], 1.0, 1e-12);
 }
 
 // A counter is evidence: the mixture starts at the prior and leans towards
@@ -261,6 +285,9 @@ TEST(ValueByCount, PurchasesFollowTheLowestBalance) {
     const HallMoney money{Exchange{56}, 50, 0};
     EXPECT_NEAR(money.PurchaseLoss(), 1000 - 50 * 1000.0 / 56, 1e-12);
     EXPECT_NEAR(money.Yen(112, 2), 2000 - 2 * money.PurchaseLoss(), 1e-9);
+    // Lending nothing would buy for ever.
+    EXPECT_THROW(ValueByGameCount(1, HallMoney{Exchange{56}, 0, 0}, false), std::invalid_argument);
+    EXPECT_NO_THROW(ValueByGameCount(1, HallMoney{Exchange{56}, 0, std::nullopt}, false));
 }
 
 // The six settings' laws and the mixture's share the threads by setting and
