@@ -357,8 +357,11 @@ private:
 
 // The figures of a yen law given by its CDF at whole yen: the median
 // searched from a guess (the law told to keep its parts around it first),
-// the chance ahead, and their standard errors, the median's through the
-// law's slope over a medal on either side.
+// the chance ahead, and their standard errors. The law's atoms lie at most
+// a medal's worth apart, so the median may be an atom off where the CDF
+// around it is within its error of one half: its error is the slope's
+// (over a medal on either side) and such a step's, with the chance that
+// the CDF just below the median or at it falls the other side of one half.
 template <class Cdf, class Keep>
 YenSpread YenFigures(const Cdf& cdf, const Keep& keep, double guess, double yenPerMedal,
                      std::optional<YenCdf> zero = std::nullopt) {
@@ -372,7 +375,13 @@ YenSpread YenFigures(const Cdf& cdf, const Keep& keep, double guess, double yenP
     out.pAheadSE = zero->se;
     const double h = std::ceil(yenPerMedal);
     const double slope = (cdf(out.median + h).value - cdf(out.median - h).value) / (2 * h);
-    out.medianSE = slope > 0 ? cdf(out.median).se / slope : 0;
+    const YenCdf at = cdf(out.median), below = cdf(out.median - 1);
+    const auto beyond = [](double gap, double se) {
+        return se > 0 ? 0.5 * std::erfc(gap / (se * std::sqrt(2.0))) : 0.0;
+    };
+    const double step = beyond(at.value - 0.5, at.se) + beyond(0.5 - below.value, below.se);
+    const double linear = slope > 0 ? at.se / slope : 0;
+    out.medianSE = std::sqrt(linear * linear + yenPerMedal * yenPerMedal * step);
     return out;
 }
 
