@@ -24,7 +24,7 @@ bool ValueJob::Run() {
     } else {
         r.prior = request_.prior;
     }
-    r.exchange = request_.exchange;
+    r.money.exchange = request_.exchange;
     r.spread = request_.spread;
     r.threads = request_.threads;
     r.stop = &StopFlag();

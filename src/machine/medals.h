@@ -1,6 +1,9 @@
 #pragma once
 // What medals are worth: to the machine, as its payout percent, and in a
 // hall, as money at its exchange rate.
+#include <cstdint>
+#include <optional>
+
 #include "machine/vocabulary.h"
 
 namespace morvane {
@@ -17,5 +20,28 @@ struct Exchange {
     double YenPerMedal() const { return 1000.0 / medalsPer1000Yen; }
     friend bool operator==(const Exchange&, const Exchange&) = default;
 };
+
+// A hall's money: medals are lent at one rate and changed back at another.
+// Before each game, while fewer than 3 medals are held, lendPer1000Yen
+// medals are bought for 1000 yen; the medals held at the end are worth
+// exchange.Yen(1) each. So the yen of a net of B medals with P purchases
+// is Yen(B) less what each purchase loses, the lent medals being worth
+// less than the 1000 yen paid for them: at 等価 (50 and 50) nothing.
+struct HallMoney {
+    Exchange exchange;                                // medals changed back per 1000 yen (56: 5.6枚交換)
+    double lendPer1000Yen = 50;                       // medals bought for 1000 yen
+    std::optional<std::int64_t> held = std::nullopt;  // medals held at the start; nullopt: all, never short
+    double PurchaseLoss() const { return 1000.0 - exchange.Yen(lendPer1000Yen); }
+    double Yen(double netMedals, double purchases) const {
+        return exchange.Yen(netMedals) - purchases * PurchaseLoss();
+    }
+    friend bool operator==(const HallMoney&, const HallMoney&) = default;
+};
+
+// Games played in an hour: a game at the machine's pace, 4.1 seconds at
+// the shortest, about 4.8 with the player's presses. Every real game
+// counts, so a BB's continued sets and its last set count six games each
+// beside the BB game (the history counts the BB game and its sets as one).
+inline constexpr double kDefaultGamesPerHour = 750;
 
 }  // namespace morvane

@@ -34,36 +34,10 @@
 #include <memory>
 #include <vector>
 
+#include "model/bb_net_law.h"
 #include "model/state_law.h"
 
 namespace morvane {
-
-// P(net <= y) of a BB of one kind: its game's own small win and all its
-// sets. Exact up to a tail below 1e-18.
-class BBNetLaw {
-public:
-    BBNetLaw() = default;  // empty; ForSetting fills them
-    // Blue and red at a setting, built once.
-    static const std::array<BBNetLaw, kBBKinds>& ForSetting(int setting);
-
-    double Cdf(std::int64_t y) const {
-        if (y < lo_) return 0.0;
-        const std::int64_t i = y - lo_;
-        const auto n = static_cast<std::int64_t>(reversed_.size());
-        return i < n ? reversed_[static_cast<std::size_t>(n - 1 - i)] : 1.0;
-    }
-    std::int64_t Lowest() const { return lo_; }
-    // Nets from Lowest() up to here have their CDF kept; above, it is 1.
-    std::int64_t Highest() const { return lo_ + static_cast<std::int64_t>(reversed_.size()) - 1; }
-    // The CDF from Highest() down to Lowest().
-    const std::vector<double>& Reversed() const { return reversed_; }
-    double Mean() const { return mean_; }
-
-private:
-    std::int64_t lo_ = 0;
-    std::vector<double> reversed_;
-    double mean_ = 0;
-};
 
 class NetLawByCount {
 public:
@@ -81,11 +55,45 @@ public:
     // out, in one pass over the law: about the work of one Cdf.
     static constexpr int kMostCdfs = 4;
     void Cdfs(std::int64_t from, int n, double* out) const;
+    // The pre-BB sums the law holds lie at or above this.
+    std::int64_t LowestSum() const;
+    // As Cdfs, of the net together with a pre-BB sum in [sFrom, sTo):
+    // P(net <= y and sFrom <= sum < sTo).
+    void CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t from, int n, double* out) const;
     // E[net], from the law itself (for checking it against the exact means).
     double Mean() const;
     // The most chance the law at this counter lacks: rows of the ordinary
     // modes' laws below 1e-15 are dropped as the counter steps down, and
     // this adds up what they held.
+    double Dropped() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> p_;
+    std::int32_t t_ = kMaxGamesSinceBB;
+};
+
+// The law of the lowest pre-game balance on the way to the next BB game
+// (0, before the first game, included; the BB game and its sets are one
+// game that needs no medals), from a counter of g games since the last BB
+// game, for every g from 1531 down to 0: the same backward recursion as
+// the net's, each game folding min(0, x + m) where the net has x + s.
+// Where a player short of medals buys them depends on it alone.
+class MinLawByCount {
+public:
+    explicit MinLawByCount(const StateDynamics& d);
+    ~MinLawByCount();
+
+    // Steps to the next lower counter: 1531 first, then 1530, ... 0.
+    void StepDown();
+    std::int32_t Count() const { return t_; }
+    // P(lowest balance < y) given the counter shows Count().
+    double Below(std::int64_t y) const;
+    // The expected number of purchases of `lend` medals made whenever
+    // fewer than 3 are held before a game, starting with `held`:
+    // the sum over k >= 1 of P(lowest < 3 - held - (k - 1) lend).
+    double ExpectedPurchases(double held, double lend) const;
+    // As NetLawByCount::Dropped.
     double Dropped() const;
 
 private:

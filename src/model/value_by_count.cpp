@@ -4,13 +4,14 @@
 #include <barrier>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 
 #include "model/net_law_by_count.h"
-#include "sessions/spread_play.h"
-#include "sessions/spread_stats.h"
+#include "model/stretch_sampler.h"
 #include "system/workers.h"
 
 namespace morvane {
@@ -181,24 +182,239 @@ void SpreadFigure(int which, const CdfRun& cdfs, const NetSpread* near, double m
 
 void FindPositive(CountValueTable& t) {
     for (const CountValueRow& r : t.rows)
-        if (r.evMedals > 0) {
+        if (r.evYen > 0) {
             t.firstPositive = r.gamesSince;
             break;
         }
-    for (auto it = t.rows.rbegin(); it != t.rows.rend() && it->evMedals > 0; ++it) t.positiveFrom = it->gamesSince;
+    for (auto it = t.rows.rbegin(); it != t.rows.rend() && it->evYen > 0; ++it) t.positiveFrom = it->gamesSince;
+}
+
+// Real games of a stretch to the next BB's end: the games before the BB
+// game, the BB game, and six games a set, its continued sets and its last.
+double RealGames(const GameModel& g, double games, double red) {
+    const double sets = (1 - red) * g.bb[0].meanSets + red * g.bb[1].meanSets;
+    return games + kGamesPerSet * (1 + sets);
+}
+
+std::int32_t PurchasesAt(const HallMoney& money, std::int64_t lowest) {
+    return static_cast<std::int32_t>(PurchasesFor(money, lowest));
+}
+
+// The yen law needs the purchases only when they lose.
+bool PurchasesLose(const HallMoney& money) { return money.held && money.PurchaseLoss() != 0; }
+
+// Simulated stretches at one counter whose balance dipped below its end
+// far enough to cost more purchases than a balance whose lowest is its
+// pre-BB sum (or 0) would: the only part of the yen's law not exact.
+struct ExtraBuys {
+    std::int32_t sum = 0;  // the pre-BB sum
+    std::int32_t own = 0;  // the purchases of min(0, sum) as the lowest
+    std::int32_t all = 0;  // the purchases of the lowest
+    std::int32_t kind = 0;
+};
+struct YenDraws {
+    std::vector<std::int32_t> reached;          // by counter: stretches that reached it
+    std::vector<std::vector<ExtraBuys>> extra;  // by counter
+};
+
+// Stretches are started from the state's exact law at every kDrawBlock-th
+// counter and serve the counters up to the next start they reach.
+constexpr std::int32_t kDrawBlock = 128;
+constexpr int kDrawsPerBlock = 256;
+constexpr std::int32_t kDrawBlocks = (kMaxGamesSinceBB + kDrawBlock - 1) / kDrawBlock;
+
+std::uint64_t DrawSeed(int setting, std::int32_t block, int path) {
+    std::uint64_t s = (std::uint64_t(setting) << 40) ^ (std::uint64_t(block) << 20) ^ std::uint64_t(path);
+    NextUniform(s);
+    return s * 0xD1B54A32D192ED03ULL;
+}
+
+// One block's stretches of a setting into its counters' draws.
+void DrawBlock(const StretchSampler& sampler, const StateLaw& start, int setting, std::int32_t block,
+               const HallMoney& money, YenDraws& out, std::vector<std::int32_t>& balances) {
+    const std::int32_t g0 = block * kDrawBlock;
+    for (int path = 0; path < kDrawsPerBlock; ++path) {
+        std::uint64_t rng = DrawSeed(setting, block, path);
+        int mode = 0, count = 0;
+        StretchSampler::DrawState(start, NextUniform(rng), mode, count);
+        const int kind = sampler.Play(mode, count, g0, rng, balances);
+        // Counter g0 + i has the balances from i on: the lowest of them, from
+        // the end back.
+        const auto n = static_cast<std::int32_t>(balances.size());
+        const std::int32_t sum = balances.back();
+        std::int32_t lowest = sum;
+        for (std::int32_t i = n - 1; i >= 0; --i) {
+            lowest = std::min(lowest, balances[static_cast<std::size_t>(i)]);
+            if (i >= kDrawBlock || g0 + i >= kMaxGamesSinceBB) continue;
+            const auto g = static_cast<std::size_t>(g0 + i);
+            const std::int32_t at = balances[static_cast<std::size_t>(i)];
+            ++out.reached[g];
+            const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)), all = PurchasesAt(money, lowest - at);
+            if (all > own) out.extra[g].push_back({sum - at, own, all, kind});
+        }
+    }
+}
+
+// The CDF of the yen at whole yen y, with the standard error of its
+// simulated part.
+struct YenCdf {
+    double value = 0, se = 0;
+};
+
+// One setting's law in yen at the current counter: the net's exact law,
+// each pre-BB sum with its own purchases, and the extra purchases drawn.
+// The sums fall in bands of `lend` medals with the same own purchases k,
+// each of whose part of the CDF at yen y is its net's CDF at the most
+// medals worth y with k purchases; searching near one yen, those parts are
+// kept at four neighbouring nets (a window), so that the search costs one
+// pass over the law instead of one a step.
+class YenLaw {
+public:
+    YenLaw(const NetLawByCount& net, const std::array<BBNetLaw, kBBKinds>& bb, const HallMoney& money,
+           std::int32_t reached, const std::vector<ExtraBuys>& extra)
+        : net_(net), bb_(bb), money_(money), reached_(reached), extra_(extra) {
+        const double held = static_cast<double>(*money.held);
+        first_ = PurchasesAt(money, 0);
+        std::int64_t hi = std::numeric_limits<std::int64_t>::max();
+        for (std::int32_t k = first_;; ++k) {
+            const auto lo = static_cast<std::int64_t>(std::ceil(3.0 - held - k * money.lendPer1000Yen));
+            bands_.push_back({lo, hi});
+            if (lo <= net.LowestSum()) break;
+            hi = lo;
+        }
+    }
+
+    // Keeps the bands' parts around yen y.
+    void Around(double y) {
+        Window& w = windows_.emplace_back();
+        w.base.resize(bands_.size());
+        w.cdf.resize(bands_.size());
+        for (std::size_t b = 0; b < bands_.size(); ++b) {
+            w.base[b] = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - kWide / 2;
+            net_.CdfsOver(bands_[b].lo, bands_[b].hi, w.base[b], kWide, w.cdf[b].data());
+        }
+    }
+
+    YenCdf At(double y) const {
+        double exact = 0;
+        const Window* w = nullptr;
+        for (const Window& o : windows_)
+            if (Holds(o, y)) w = &o;
+        for (std::size_t b = 0; b < bands_.size(); ++b) {
+            const std::int64_t n = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b));
+            if (w) {
+                exact += w->cdf[b][static_cast<std::size_t>(n - w->base[b])];
+            } else {
+                double c = 0;
+                net_.CdfsOver(bands_[b].lo, bands_[b].hi, n, 1, &c);
+                exact += c;
+            }
+        }
+        double sum = 0, squares = 0;
+        for (const ExtraBuys& e : extra_) {
+            const BBNetLaw& law = bb_[static_cast<std::size_t>(e.kind)];
+            const double c = law.Cdf(MedalsUpTo(y, e.all) - e.sum) - law.Cdf(MedalsUpTo(y, e.own) - e.sum);
+            sum += c;
+            squares += c * c;
+        }
+        const double n = reached_;
+        const double mean = n > 0 ? sum / n : 0;
+        const double var = n > 1 ? std::max(0.0, (squares - n * mean * mean) / (n * (n - 1))) : 0;
+        return {exact + mean, std::sqrt(var)};
+    }
+
+private:
+    static constexpr int kWide = NetLawByCount::kMostCdfs;
+    struct Band {
+        std::int64_t lo, hi;
+    };
+    struct Window {
+        std::vector<std::int64_t> base;
+        std::vector<std::array<double, kWide>> cdf;
+    };
+
+    // The most net medals whose yen with k purchases is at most y.
+    std::int64_t MedalsUpTo(double y, std::int32_t k) const {
+        return static_cast<std::int64_t>(std::floor((y + k * money_.PurchaseLoss()) / money_.exchange.YenPerMedal()));
+    }
+    bool Holds(const Window& w, double y) const {
+        for (std::size_t b = 0; b < bands_.size(); ++b) {
+            const std::int64_t j = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - w.base[b];
+            if (j < 0 || j >= kWide) return false;
+        }
+        return true;
+    }
+
+    const NetLawByCount& net_;
+    const std::array<BBNetLaw, kBBKinds>& bb_;
+    const HallMoney& money_;
+    std::int32_t reached_;
+    const std::vector<ExtraBuys>& extra_;
+    std::int32_t first_ = 0;
+    std::vector<Band> bands_;
+    std::vector<Window> windows_;
+};
+
+// The figures of a yen law given by its CDF at whole yen: the median
+// searched from a guess (the law told to keep its parts around it first),
+// the chance ahead, and their standard errors. The law's atoms lie at most
+// a medal's worth apart, so the median may be an atom off where the CDF
+// around it is within its error of one half: its error is the slope's
+// (over a medal on either side) and such a step's, with the chance that
+// the CDF just below the median or at it falls the other side of one half.
+template <class Cdf, class Keep>
+YenSpread YenFigures(const Cdf& cdf, const Keep& keep, double guess, double yenPerMedal,
+                     std::optional<YenCdf> zero = std::nullopt) {
+    YenSpread out;
+    guess = std::ceil(guess);
+    keep(guess);
+    const auto value = [&](std::int64_t y) { return cdf(static_cast<double>(y)).value; };
+    out.median = static_cast<double>(Quantile(value, 0.5, static_cast<std::int64_t>(guess)));
+    if (!zero) zero = cdf(0);
+    out.pAhead = 1 - zero->value;
+    out.pAheadSE = zero->se;
+    const double h = std::ceil(yenPerMedal);
+    const double slope = (cdf(out.median + h).value - cdf(out.median - h).value) / (2 * h);
+    const YenCdf at = cdf(out.median), below = cdf(out.median - 1);
+    const auto beyond = [](double gap, double se) {
+        return se > 0 ? 0.5 * std::erfc(gap / (se * std::sqrt(2.0))) : 0.0;
+    };
+    const double step = beyond(at.value - 0.5, at.se) + beyond(0.5 - below.value, below.se);
+    const double linear = slope > 0 ? at.se / slope : 0;
+    out.medianSE = std::sqrt(linear * linear + yenPerMedal * yenPerMedal * step);
+    return out;
+}
+
+// Where no purchase loses, the yen's law is the net's in yen.
+YenSpread ExactYen(const NetSpread& s, const Exchange& exchange) {
+    return {std::ceil(exchange.Yen(static_cast<double>(s.median))), s.pAhead, 0, 0};
 }
 
 }  // namespace
 
 CountValue ValueByGameCount(const CountValueRequest& request) {
+    // A lend of nothing would buy for ever.
+    if (request.money.held && !(request.money.lendPer1000Yen > 0 && std::isfinite(request.money.lendPer1000Yen)))
+        throw std::invalid_argument("medals lent per 1000 yen must be a positive number");
+    if (!(request.gamesPerHour > 0)) throw std::invalid_argument("games an hour must be a positive number");
     CountValue out;
     out.prior = request.prior;
-    out.exchange = request.exchange;
+    out.money = request.money;
+    out.gamesPerHour = request.gamesPerHour;
+    const HallMoney& money = request.money;
+    const bool drawYen = request.spread && PurchasesLose(money);
     const auto& prior = request.prior.Probabilities();
     struct Setting {
         const StateDynamics* d = nullptr;
         std::unique_ptr<NetLawByCount> net;
         CountValueTable table;
+        std::vector<double> realGames;  // by g
+        std::vector<StateLaw> starts;   // at the simulated stretches' starts
+        YenDraws draws;
+        std::optional<YenLaw> forMix;  // the mixture's at the current counter
+        YenLaw YenAt(std::size_t g, const HallMoney& m) const {
+            return {*net, BBNetLaw::ForSetting(d->Setting()), m, draws.reached[g], draws.extra[g]};
+        }
     };
     std::vector<Setting> settings;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
@@ -214,12 +430,16 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         std::vector<std::array<double, kBBKinds>> hit(kMaxGamesSinceBB + 1);
         std::array<StateLaw, 2> laws;
         laws[0] = st.d->LongRunAfterBB();
+        if (drawYen) st.starts.push_back(laws[0]);
         for (std::int32_t j = 1; j <= kMaxGamesSinceBB; ++j) {
             BBEvents bb{};
             st.d->Game(laws[static_cast<std::size_t>((j - 1) & 1)], j, laws[static_cast<std::size_t>(j & 1)], bb);
             for (int e = 0; e < kBBEvents; ++e)
                 hit[static_cast<std::size_t>(j)][static_cast<std::size_t>(EventKind(e) - 1)] += bb[e];
+            if (drawYen && j % kDrawBlock == 0 && j < kMaxGamesSinceBB)
+                st.starts.push_back(laws[static_cast<std::size_t>(j & 1)]);
         }
+        st.realGames.resize(kMaxGamesSinceBB);
         double reach = 0, games = 0, red = 0, ceiling = 0;  // sums over T > g
         for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
             const auto& h = hit[static_cast<std::size_t>(g) + 1];
@@ -234,9 +454,47 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             row.evGames = games / reach - g;
             row.pCeiling = ceiling / reach;
             row.evMedals = NetOf(st.d->Model(), row.evGames, red / reach);
-            row.evYen = request.exchange.Yen(row.evMedals);
+            st.realGames[static_cast<std::size_t>(g)] = RealGames(st.d->Model(), row.evGames, red / reach);
         }
         if (request.spread) st.net = std::make_unique<NetLawByCount>(*st.d);
+    }
+    const int threadsAsked = request.threads < 1 ? DefaultThreads() : request.threads;
+    // The expected purchases: the law of the lowest balance, setting by
+    // setting on the threads, for every counter.
+    if (money.held)
+        ForEachIndex(
+            static_cast<std::int64_t>(settings.size()), threadsAsked, {1}, [] { return 0; },
+            [&](std::int64_t i, int) {
+                Setting& st = settings[static_cast<std::size_t>(i)];
+                MinLawByCount lowest(*st.d);
+                while (lowest.Count() > 0) {
+                    lowest.StepDown();
+                    st.table.rows[static_cast<std::size_t>(lowest.Count())].evPurchases =
+                        lowest.ExpectedPurchases(static_cast<double>(*money.held), money.lendPer1000Yen);
+                }
+            });
+    for (Setting& st : settings)
+        for (CountValueRow& row : st.table.rows) {
+            row.evYen = money.Yen(row.evMedals, row.evPurchases);
+            row.yenPerHour = row.evYen * request.gamesPerHour / st.realGames[static_cast<std::size_t>(row.gamesSince)];
+        }
+    // The extra purchases of the balance's dips, simulated: every setting's
+    // blocks of stretches on the threads, each from seeds of its own.
+    if (drawYen) {
+        for (Setting& st : settings) {
+            st.draws.reached.assign(kMaxGamesSinceBB, 0);
+            st.draws.extra.assign(kMaxGamesSinceBB, {});
+        }
+        const std::int64_t jobs = static_cast<std::int64_t>(settings.size()) * kDrawBlocks;
+        ForEachIndex(
+            jobs, threadsAsked, {1}, [] { return std::vector<std::int32_t>(); },
+            [&](std::int64_t i, std::vector<std::int32_t>& balances) {
+                Setting& st = settings[static_cast<std::size_t>(i / kDrawBlocks)];
+                const auto block = static_cast<std::int32_t>(i % kDrawBlocks);
+                const StretchSampler sampler(*st.d);
+                DrawBlock(sampler, st.starts[static_cast<std::size_t>(block)], st.d->Setting(), block, money, st.draws,
+                          balances);
+            });
     }
     out.mixed.rows.resize(kMaxGamesSinceBB);
     out.weights.resize(kMaxGamesSinceBB);
@@ -252,18 +510,26 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         for (double& w : out.weights[gi]) w /= weightSum;
         CountValueRow& mix = out.mixed.rows[gi];
         mix.gamesSince = g;
+        double realGames = 0;
         for (Setting& st : settings) {
             const double w = out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)];
             const CountValueRow& row = st.table.rows[gi];
             mix.evMedals += w * row.evMedals;
+            mix.evPurchases += w * row.evPurchases;
+            realGames += w * st.realGames[gi];
             mix.evGames += w * row.evGames;
             mix.pCeiling += w * row.pCeiling;
             mix.reach += prior[static_cast<std::size_t>(st.d->Setting() - 1)] * row.reach;
         }
-        mix.evYen = request.exchange.Yen(mix.evMedals);
+        mix.evYen = money.Yen(mix.evMedals, mix.evPurchases);
+        mix.yenPerHour = mix.evYen * request.gamesPerHour / realGames;
         if (request.spread) {
             mix.spread.emplace();
-            for (Setting& st : settings) st.table.rows[gi].spread.emplace();
+            mix.yenSpread.emplace();
+            for (Setting& st : settings) {
+                st.table.rows[gi].spread.emplace();
+                st.table.rows[gi].yenSpread.emplace();
+            }
         }
     }
 
@@ -271,8 +537,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
     // share the threads, then the mixture's figures do.
     if (request.spread) {
         const auto count = static_cast<int>(settings.size());
-        int threads = request.threads < 1 ? DefaultThreads() : request.threads;
-        threads = std::clamp(threads, 1, std::max(count, kSpreadFigures));
+        int threads = std::clamp(threadsAsked, 1, std::max(count, kSpreadFigures));
         // The stop is read in the barrier's completion, so every worker
         // sees the same answer and leaves at the same counter.
         std::atomic<bool> quit{false};
@@ -285,6 +550,13 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         };
         std::optional<std::barrier<Check>> barrier;
         std::vector<std::array<Around, kQuantiles>> shares(settings.size());
+        // The mixture's yen median from the counter above's, or at the top
+        // from its means.
+        const auto mixGuess = [&](std::int32_t g) {
+            const CountValueRow& mix = out.mixed.rows[static_cast<std::size_t>(g)];
+            return g + 1 == kMaxGamesSinceBB ? money.Yen(mix.evMedals, mix.evPurchases)
+                                             : out.mixed.rows[static_cast<std::size_t>(g) + 1].yenSpread->median;
+        };
         const auto work = [&](int worker) {
             std::barrier<Check>& sync = *barrier;
             for (std::int32_t g = kMaxGamesSinceBB - 1; g >= 0; --g) {
@@ -300,6 +572,23 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                     const NetSpread* above = top ? nullptr : &*st.table.rows[gi + 1].spread;
                     const CdfRun cdfs = [&](std::int64_t from, int n, double* out) { net.Cdfs(from, n, out); };
                     for (int f = 0; f < kSpreadFigures; ++f) SpreadFigure(f, cdfs, above, row.evMedals, *row.spread);
+                    if (!drawYen) {
+                        *row.yenSpread = ExactYen(*row.spread, money.exchange);
+                    } else {
+                        YenLaw law = st.YenAt(gi, money);
+                        // The median moves with the net's, less or more
+                        // purchases aside.
+                        const double guess = top ? money.Yen(static_cast<double>(row.spread->median), row.evPurchases)
+                                                 : st.table.rows[gi + 1].yenSpread->median +
+                                                       money.exchange.Yen(static_cast<double>(
+                                                           row.spread->median - st.table.rows[gi + 1].spread->median));
+                        *row.yenSpread =
+                            YenFigures([&](double y) { return law.At(y); }, [&](double y) { law.Around(y); }, guess,
+                                       money.exchange.YenPerMedal());
+                        // The mixture's law, kept where its median was.
+                        st.forMix.emplace(st.YenAt(gi, money));
+                        st.forMix->Around(std::ceil(mixGuess(g)));
+                    }
                     // The setting's part of the mixture's CDF where its
                     // quantiles are first looked for: the settings, not the
                     // figures, are shared out among the workers.
@@ -329,6 +618,33 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                         mix.spread->pAhead += out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)] *
                                               st.table.rows[gi].spread->pAhead;
                 }
+                // The mixture's yen: its CDF mixes the settings' own (where
+                // it is the net's in yen, from its median below, once the
+                // quantiles are found).
+                if (drawYen && worker == kQuantiles % threads) {
+                    const auto mixed = [&](const auto& of) {
+                        YenCdf c;
+                        double var = 0;
+                        for (const Setting& st : settings) {
+                            const double w = out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)];
+                            const YenCdf one = of(st);
+                            c.value += w * one.value;
+                            var += w * w * one.se * one.se;
+                        }
+                        c.se = std::sqrt(var);
+                        return c;
+                    };
+                    const auto cdf = [&](double y) {
+                        return mixed([&](const Setting& st) { return st.forMix->At(y); });
+                    };
+                    // At 0 the settings' own figures.
+                    const YenCdf zero = mixed([&](const Setting& st) {
+                        const YenSpread& own = *st.table.rows[gi].yenSpread;
+                        return YenCdf{1 - own.pAhead, own.pAheadSE};
+                    });
+                    *mix.yenSpread = YenFigures(
+                        cdf, [](double) {}, mixGuess(g), money.exchange.YenPerMedal(), zero);
+                }
                 for (int q = worker; q < kQuantiles; q += threads) {
                     Around v{};
                     for (const auto& part : shares)
@@ -340,6 +656,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                         QuantileFrom(cdfs, kLevels[static_cast<std::size_t>(q)], from, v);
                 }
                 sync.arrive_and_wait();
+                if (!drawYen && worker == 0) *mix.yenSpread = ExactYen(*mix.spread, money.exchange);
                 if (quit.load(std::memory_order_relaxed)) return;
             }
         };
@@ -361,11 +678,18 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
     return out;
 }
 
-CountValueTable ValueByGameCount(int setting, const Exchange& exchange, bool spread) {
+std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest) {
+    if (!money.held) return 0;
+    const double held = static_cast<double>(*money.held);
+    return static_cast<std::int64_t>(
+        std::max(0.0, std::ceil((3.0 - held - static_cast<double>(lowest)) / money.lendPer1000Yen)));
+}
+
+CountValueTable ValueByGameCount(int setting, const HallMoney& money, bool spread) {
     if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
     std::array<double, kMaxSetting> w{};
     w[static_cast<std::size_t>(setting - 1)] = 1;
-    CountValue v = ValueByGameCount({SettingPrior(w), exchange, spread});
+    CountValue v = ValueByGameCount({SettingPrior(w), money, spread});
     return std::move(*v.bySetting[static_cast<std::size_t>(setting - 1)]);
 }
 

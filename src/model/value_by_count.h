@@ -19,6 +19,13 @@
 // plus the BB's mean sets by its kind). The law of the net by
 // NetLawByCount.
 //
+// In yen at a hall's money (machine/medals.h): a player short of medals
+// buys them, so the yen hang on the lowest pre-game balance as well as on
+// the net. The expected purchases are exact, from the law of that lowest
+// balance by counter (MinLawByCount, a pass as long as a third of the
+// net's law's, made whenever medals are bought, with or without the law
+// of the net); held all, none of it is done.
+//
 // Mixed over settings, the counter itself is evidence: a setting whose
 // stretches seldom reach g is less likely at a machine showing g. The
 // mixture weighs each setting by its prior times the chance that a stretch
@@ -42,37 +49,55 @@ struct NetSpread {
     double pAhead = 0;
 };
 
+// The law of the net in yen at the hall's money: the smallest whole yen
+// with at least half the chance at or below it, and P(yen > 0). Exact when
+// no purchase loses (held all, or lent and changed at one rate); else
+// the exact law with the pre-BB sum's own purchases, plus the extra ones
+// the balance's dips below its end cost, drawn from simulated stretches:
+// their standard errors are the figures' own.
+struct YenSpread {
+    double median = 0;
+    double pAhead = 0;
+    double medianSE = 0, pAheadSE = 0;  // 0 when exact
+};
+
 struct CountValueRow {
     std::int32_t gamesSince = 0;
-    double evMedals = 0;  // expected net medals
-    double evGames = 0;   // expected games, the BB game once
-    double pCeiling = 0;  // the chance that the ceiling decides the BB
-    double reach = 0;     // the chance that a stretch reaches g without a BB (mixed: under the prior)
-    double evYen = 0;
+    double evMedals = 0;     // expected net medals
+    double evGames = 0;      // expected games, the BB game once
+    double pCeiling = 0;     // the chance that the ceiling decides the BB
+    double reach = 0;        // the chance that a stretch reaches g without a BB (mixed: under the prior)
+    double evPurchases = 0;  // expected purchases of medals (0 when all are held)
+    double evYen = 0;        // at the hall's money
+    double yenPerHour = 0;   // evYen over the expected hours of real games
     std::optional<NetSpread> spread;
+    std::optional<YenSpread> yenSpread;
 };
 
 struct CountValueTable {
     int setting = 0;                  // 1..6, 0 for the mixture
     std::vector<CountValueRow> rows;  // g = 0 .. 1531
-    // The smallest g with a positive expected net, and (狙い目) the smallest
-    // g from which it stays positive up to 1531.
+    // The smallest g with a positive expected yen, and (狙い目) the smallest
+    // g from which it stays positive up to 1531 (in medals the same
+    // whenever no purchase loses).
     std::optional<std::int32_t> firstPositive, positiveFrom;
 };
 
 struct CountValueRequest {
     SettingPrior prior;  // settings with weight 0 are left out
-    Exchange exchange;
+    HallMoney money;
     bool spread = true;  // the law of the net besides its mean (slower)
     int threads = 0;     // for the law of the net; 0: all cores
     // Checked once per counter while the law of the net is found; when set,
     // the laws stop there and the result says so (the means are whole).
     const std::atomic<bool>* stop = nullptr;
+    double gamesPerHour = kDefaultGamesPerHour;
 };
 
 struct CountValue {
     SettingPrior prior;
-    Exchange exchange;
+    HallMoney money;
+    double gamesPerHour = kDefaultGamesPerHour;
     std::array<std::optional<CountValueTable>, kMaxSetting> bySetting;  // the settings the prior allows
     CountValueTable mixed;
     // By g: each setting's weight in the mixture at that counter.
@@ -85,8 +110,13 @@ struct CountValue {
 
 CountValue ValueByGameCount(const CountValueRequest& request);
 
+// The purchases made on the way when the lowest pre-game balance (0
+// before the first game included) is `lowest`: none when all are held,
+// else max(0, ceil((3 - held - lowest) / lend)).
+std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest);
+
 // One setting's table alone.
-CountValueTable ValueByGameCount(int setting, const Exchange& exchange = {}, bool spread = true);
+CountValueTable ValueByGameCount(int setting, const HallMoney& money = {}, bool spread = true);
 
 // For each state just after a BB game, the expected net medals of playing
 // until the next BB's sets are over and the games that takes (a state law

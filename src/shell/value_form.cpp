@@ -133,9 +133,9 @@ std::optional<ValueJobRequest> TValueForm::DrawChart() {
     }
     // The means of every setting and of the prior's mixture take
     // milliseconds: the chart shows them at once.
-    CountValueRequest means{SettingPrior(), r->exchange, false, 1};
+    CountValueRequest means{SettingPrior(), HallMoney{r->exchange}, false, 1};
     chartFigures_ = ValueByGameCount(means);
-    chartFigures_.mixed = ValueByGameCount({r->prior, r->exchange, false, 1}).mixed;
+    chartFigures_.mixed = ValueByGameCount({r->prior, HallMoney{r->exchange}, false, 1}).mixed;
     std::vector<chart::Line> lines;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const CountValueTable& t = *chartFigures_.bySetting[static_cast<std::size_t>(s - 1)];

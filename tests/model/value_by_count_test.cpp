@@ -153,6 +153,30 @@ TEST(ValueByCount, LawOfTheNetIsTheSameWhateverCameBefore) {
     }
     NetLawByCount after(Dynamics(1));
     EXPECT_EQ(trace(after), want);
+    // The lowest balance's law keeps its storage the same way.
+    const auto lows = [](MinLawByCount& low) {
+        std::vector<double> v;
+        while (low.Count() > 0) {
+            low.StepDown();
+            if (low.Count() % 61 != 0 && low.Count() != kCeilingGames - 1) continue;
+            for (const std::int64_t y : {-900, -150, -47, 1}) v.push_back(low.Below(y));
+            v.push_back(low.ExpectedPurchases(0, 50));
+            v.push_back(low.Dropped());
+        }
+        return v;
+    };
+    std::vector<double> wantLows;
+    {
+        MinLawByCount half(Dynamics(6));
+        for (int i = 0; i < 900; ++i) half.StepDown();
+        MinLawByCount first(Dynamics(1));
+        wantLows = lows(first);
+    }
+    MinLawByCount lowAgain(Dynamics(1));
+    EXPECT_EQ(lows(lowAgain), wantLows);
+    // Every stretch plays its first game from a balance of 0, at or above
+    // its lowest.
+    EXPECT_NEAR(wantLows[wantLows.size() - 3], 1.0, 1e-12);
 }
 
 // A counter is evidence: the mixture starts at the prior and leans towards
@@ -191,6 +215,81 @@ TEST(ValueByCount, MixtureWeighsTheSettingsByTheCounter) {
     EXPECT_EQ(Exchange{}.Yen(3), 60.0);  // 20 yen a medal
 }
 
+// At 等価 a purchase loses nothing, so held all and cash alike give the
+// medals' figures at 20 yen a medal, to the last bit; cash still buys, and
+// the more medals held the fewer. Held all at 5.6枚, the yen's law is the
+// net's at 1000/56 yen a medal.
+TEST(ValueByCount, AtParTheYenAreTheMedalsAtTwenty) {
+    const CountValue today = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 1}), {}, true, 2});
+    const HallMoney cash{Exchange{50}, 50, 0}, held{Exchange{50}, 50, 200};
+    const CountValue atPar = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 1}), cash, true, 2});
+    const CountValue more = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 1}), held, false, 2});
+    EXPECT_EQ(cash.PurchaseLoss(), 0.0);
+    for (const auto& [a, b, c] : {std::tie(*today.bySetting[0], *atPar.bySetting[0], *more.bySetting[0]),
+                                  std::tie(*today.bySetting[5], *atPar.bySetting[5], *more.bySetting[5]),
+                                  std::tie(today.mixed, atPar.mixed, more.mixed)}) {
+        EXPECT_EQ(a.positiveFrom, b.positiveFrom);
+        EXPECT_EQ(a.firstPositive, b.firstPositive);
+        for (std::size_t g = 0; g < a.rows.size(); ++g) {
+            const CountValueRow &x = a.rows[g], &y = b.rows[g];
+            ASSERT_EQ(x.evYen, Exchange{}.Yen(x.evMedals)) << g;  // as the medals alone gave it
+            ASSERT_EQ(y.evYen, x.evYen) << g;
+            EXPECT_EQ(x.evPurchases, 0.0);
+            // Every stretch buys at least once from nothing; some dip far.
+            EXPECT_GE(y.evPurchases, 1.0 - 1e-9) << g;
+            EXPECT_LT(c.rows[g].evPurchases, y.evPurchases) << g;
+            ASSERT_EQ(x.yenSpread->median, 20.0 * static_cast<double>(x.spread->median)) << g;
+            ASSERT_EQ(y.yenSpread->median, x.yenSpread->median) << g;
+            ASSERT_EQ(y.yenSpread->pAhead, x.spread->pAhead) << g;
+            EXPECT_EQ(y.yenSpread->pAheadSE, 0.0);
+        }
+    }
+    const CountValueTable all56 = ValueByGameCount(6, HallMoney{Exchange{56}}, true);
+    for (const CountValueRow& r : all56.rows) {
+        ASSERT_EQ(r.yenSpread->median, std::ceil(static_cast<double>(r.spread->median) * 1000 / 56)) << r.gamesSince;
+        ASSERT_EQ(r.yenSpread->pAhead, r.spread->pAhead);
+    }
+}
+
+// What buying comes to, by the rule itself: before each game, while fewer
+// than 3 medals are held, buy a lend's worth; against the lowest balance.
+TEST(ValueByCount, PurchasesFollowTheLowestBalance) {
+    struct Case {
+        std::vector<std::int64_t> balances;  // before each game, from 0
+        std::optional<std::int64_t> held;
+        double lend;
+    };
+    const std::vector<Case> cases = {
+        {{0, -3, -6, -2, -9, -12, -5}, 0, 50},      // one purchase covers all
+        {{0, -3, -47, -48, -50, -44, -98}, 0, 50},  // 3 - (-48) = 51 needs a second
+        {{0, -3, -47, -48, -50, -44, -98}, 3, 50},  // with 3 held, -48 is still covered
+        {{0, 7, 14, 4, 1}, 0, 50},                  // the first game's own purchase
+        {{0, 7, 14, 4, 1}, 5, 50},                  // never short
+        {{0, -3, -6, -9, -12, -15, -200}, 10, 46},  // lend 46 at 10 held
+        {{0, -100, -1000}, std::nullopt, 50},       // all held: none
+    };
+    for (const Case& c : cases) {
+        const HallMoney money{Exchange{56}, c.lend, c.held};
+        std::int64_t bought = 0, lowest = 0;
+        if (c.held) {
+            // Game by game: the medals in hand are held + balance + bought.
+            for (const std::int64_t b : c.balances) {
+                while (*c.held + b + bought * static_cast<std::int64_t>(c.lend) < 3) ++bought;
+                lowest = std::min(lowest, b);
+            }
+        }
+        for (const std::int64_t b : c.balances) lowest = std::min(lowest, b);
+        EXPECT_EQ(PurchasesFor(money, lowest), bought) << "lowest " << lowest;
+    }
+    // Yen: the net at the exchange less each purchase's loss.
+    const HallMoney money{Exchange{56}, 50, 0};
+    EXPECT_NEAR(money.PurchaseLoss(), 1000 - 50 * 1000.0 / 56, 1e-12);
+    EXPECT_NEAR(money.Yen(112, 2), 2000 - 2 * money.PurchaseLoss(), 1e-9);
+    // Lending nothing would buy for ever.
+    EXPECT_THROW(ValueByGameCount(1, HallMoney{Exchange{56}, 0, 0}, false), std::invalid_argument);
+    EXPECT_NO_THROW(ValueByGameCount(1, HallMoney{Exchange{56}, 0, std::nullopt}, false));
+}
+
 // The six settings' laws and the mixture's share the threads by setting and
 // by figure: any number of them gives the same table, to the last bit. A
 // stop asked before the laws leaves the means whole and says so.
@@ -216,6 +315,23 @@ TEST(ValueByCount, SixSettingsMixedAreTheSameOnAnyThreads) {
         for (std::size_t s = 0; s < kMaxSetting; ++s) same(*one.bySetting[s], *many.bySetting[s], threads);
         same(one.mixed, many.mixed, threads);
         EXPECT_EQ(one.dropped, many.dropped);
+    }
+    // With cash at 5.6枚 the yen's law draws stretches: from seeds of their
+    // own, so the threads change nothing there either.
+    const HallMoney cash{Exchange{56}, 50, 0};
+    const CountValue cashOne = ValueByGameCount({prior, cash, true, 1});
+    const CountValue cashThree = ValueByGameCount({prior, cash, true, 3});
+    for (std::size_t s = 0; s <= kMaxSetting; ++s) {
+        const CountValueTable& a = s < kMaxSetting ? *cashOne.bySetting[s] : cashOne.mixed;
+        const CountValueTable& b = s < kMaxSetting ? *cashThree.bySetting[s] : cashThree.mixed;
+        for (std::size_t g = 0; g < a.rows.size(); ++g) {
+            const CountValueRow &x = a.rows[g], &y = b.rows[g];
+            const YenSpread &p = *x.yenSpread, &q = *y.yenSpread;
+            ASSERT_EQ(std::tie(x.evPurchases, x.evYen, x.yenPerHour, p.median, p.pAhead, p.medianSE, p.pAheadSE),
+                      std::tie(y.evPurchases, y.evYen, y.yenPerHour, q.median, q.pAhead, q.medianSE, q.pAheadSE))
+                << "table " << s << " g " << g;
+        }
+        EXPECT_EQ(a.positiveFrom, b.positiveFrom);
     }
     const std::atomic<bool> stop{true};
     const CountValue stopped = ValueByGameCount({prior, {}, true, 2, &stop});
@@ -323,6 +439,99 @@ TEST(ValueByCountSimulated, MachinesStartedAtTheCounter) {
                     got.ceiling.push_back(slot.gamesSinceBB >= kCeilingGames);
                 }
                 ExpectAgrees(t.rows[static_cast<std::size_t>(g)], got, s, g == 800 ? 0.2 : 0.01);
+            }
+            BBEvents gone{};
+            d.Game(law, g + 1, next, gone);
+            std::swap(law, next);
+        }
+    }
+}
+
+// The state's exact law at a counter as the sampled machines draw it.
+HiddenState HiddenAt(const StateLaw& law) {
+    const double total = law.Total();
+    HiddenState h;
+    for (int c = 0; c < kLawCounts; ++c) {
+        h.pre[static_cast<std::size_t>(c)] = law.At(Precursor, c) / total;
+        for (int m = 0; m < kModes; ++m)
+            if (m != Precursor)
+                h.layer[static_cast<std::size_t>(c)][static_cast<std::size_t>(m)] = law.At(m, c) / total;
+    }
+    return h;
+}
+
+// The hall's money against machines started at the counter: each buys by
+// the rule, game by game, from nothing and from 200 medals at 5.6枚. The
+// expected purchases are held to 1 % by the machine; the yen mean takes
+// out the net's own noise through its exact mean (held to the machine
+// above), so its error is the purchases'; the law in yen and the real
+// games an hour counts are held to the same stretches.
+TEST(ValueByCountSimulated, PurchasesAndYenAgainstTheMachine) {
+    const HallMoney cash{Exchange{56}, 50, 0}, held{Exchange{56}, 50, 200};
+    for (int s : {1, 6}) {
+        const CountValueTable fromNothing = ValueByGameCount(s, cash, true);
+        const CountValueTable from200 = ValueByGameCount(s, held, true);
+        const StateDynamics& d = Dynamics(s);
+        StateLaw law = d.LongRunAfterBB(), next;
+        SessionMachines machines;
+        std::uint32_t seed = 4100u + static_cast<std::uint32_t>(s) * 1'000'000u;
+        for (std::int32_t g = 0; g <= 1200; ++g) {
+            if (g == 0 || g == 600 || g == 1200) {
+                const HiddenState h = HiddenAt(law);
+                constexpr int kSamples = 100'000;
+                std::vector<double> net, realGames;
+                std::array<std::vector<double>, 2> bought;  // from nothing, from 200
+                for (int i = 0; i < kSamples; ++i, ++seed) {
+                    SessionDraws draws(seed, 0);
+                    Slot& slot = machines.Placed(s, DrawHidden(h, draws.Uniform()), g, seed);
+                    std::array<std::int64_t, 2> buys{};
+                    do {
+                        for (std::size_t k = 0; k < 2; ++k) {
+                            const std::int64_t start = k == 0 ? 0 : 200;
+                            while (start + slot.medalBalance + 50 * buys[k] < 3) ++buys[k];
+                        }
+                        slot.Play();
+                    } while (slot.bbKind == NoBB);
+                    net.push_back(slot.medalBalance);
+                    // The BB game, six games a continued set and six the last.
+                    realGames.push_back(slot.playCount + kGamesPerSet * (slot.bbSets + 1));
+                    for (std::size_t k = 0; k < 2; ++k) bought[k].push_back(static_cast<double>(buys[k]));
+                }
+                const double n = kSamples;
+                for (std::size_t k = 0; k < 2; ++k) {
+                    const HallMoney& money = k == 0 ? cash : held;
+                    const CountValueRow& row = (k == 0 ? fromNothing : from200).rows[static_cast<std::size_t>(g)];
+                    const std::string where =
+                        "setting " + std::to_string(s) + " g " + std::to_string(g) + (k == 0 ? " cash" : " held 200");
+                    const test::Estimate buys = MeanOf(bought[k]);
+                    EXPECT_NEAR(buys.value, row.evPurchases, 4 * buys.se) << where;
+                    EXPECT_LT(buys.se, 0.01 * row.evPurchases) << where;
+                    std::vector<double> yen, lessNet;
+                    for (std::size_t i = 0; i < net.size(); ++i) {
+                        yen.push_back(money.Yen(net[i], bought[k][i]));
+                        lessNet.push_back(yen.back() - money.exchange.Yen(net[i] - row.evMedals));
+                    }
+                    const test::Estimate mean = MeanOf(lessNet);
+                    EXPECT_NEAR(mean.value, row.evYen, 4 * mean.se) << where;
+                    EXPECT_LT(mean.se, 0.01 * money.PurchaseLoss() * row.evPurchases) << where;
+                    // The yen's law: the chance ahead, and the share at or
+                    // below the median and a yen below it.
+                    const YenSpread& q = *row.yenSpread;
+                    const auto share = [&](double y) {
+                        return static_cast<double>(
+                                   std::count_if(yen.begin(), yen.end(), [&](double v) { return v <= y; })) /
+                               n;
+                    };
+                    const double half = 4 * std::sqrt(0.25 / n);
+                    EXPECT_GE(share(q.median + 4 * q.medianSE), 0.5 - half) << where;
+                    EXPECT_LE(share(q.median - 1 - 4 * q.medianSE), 0.5 + half) << where;
+                    EXPECT_NEAR(1 - share(0), q.pAhead, 4 * std::sqrt(q.pAhead * (1 - q.pAhead) / n) + 4 * q.pAheadSE)
+                        << where;
+                    EXPECT_LT(q.pAheadSE, 0.01 * q.pAhead) << where;
+                    // An hour's yen: the real games an hour holds.
+                    const test::Estimate games = MeanOf(realGames);
+                    EXPECT_NEAR(games.value, row.evYen * kDefaultGamesPerHour / row.yenPerHour, 4 * games.se) << where;
+                }
             }
             BBEvents gone{};
             d.Game(law, g + 1, next, gone);

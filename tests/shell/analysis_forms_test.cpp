@@ -673,7 +673,7 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     v->CalcButton->click();
     QVERIFY(v->Running());
     QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
-    const CountValueTable one = ValueByGameCount(1, Exchange{56});
+    const CountValueTable one = ValueByGameCount(1, HallMoney{Exchange{56}});
     QCOMPARE(v->Table->rowCount(), 1532);
     for (int g : {0, 889, 1200, 1531}) {
         const CountValueRow& r = one.rows[static_cast<std::size_t>(g)];
@@ -689,7 +689,7 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     // The chart: six settings and the mixture under 3,1,1,1,1,1.
     const QChart* c = v->Chart->chart();
     QCOMPARE(c->series().size(), 7);
-    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), Exchange{56}, false});
+    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), HallMoney{Exchange{56}}, false});
     for (int s = 1; s <= 6; ++s) {
         const QLineSeries* line = LineNamed(c, QStringLiteral("設定%1").arg(s));
         QVERIFY(line);

@@ -1,0 +1,126 @@
+#include "model/net_kernels.h"
+
+#include <cstring>
+
+namespace morvane::netlaw {
+
+// The hot loops are built twice, for any x86-64 and for AVX2 with FMA, and
+// the loader picks the one the processor runs.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define MORVANE_WIDE __attribute__((target_clones("default", "arch=x86-64-v3")))
+#else
+#define MORVANE_WIDE
+#endif
+
+MORVANE_WIDE void Axpy(double* __restrict to, const double* __restrict from, double f, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; ++i) to[i] += f * from[i];
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("default", "arch=x86-64-v3")))
+#endif
+void FusedRows(double* out, const double* in, const Tap* taps, int count, std::ptrdiff_t rows) {
+    // A row's four lanes as one vector; four rows at a time, so that each
+    // tap's multiply-adds go to four independent sums instead of waiting on
+    // one.
+    typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+    std::ptrdiff_t r = 0;
+    for (; r + 4 <= rows; r += 4) {
+        V4 a0 = {}, a1 = {}, a2 = {}, a3 = {};
+        const double* base = in + r * 4;
+        for (int k = 0; k < count; ++k) {
+            const double* p = base + taps[k].offset;
+            const V4 w = {taps[k].w, taps[k].w, taps[k].w, taps[k].w};
+            V4 x0, x1, x2, x3;
+            std::memcpy(&x0, p, sizeof x0);
+            std::memcpy(&x1, p + 4, sizeof x1);
+            std::memcpy(&x2, p + 8, sizeof x2);
+            std::memcpy(&x3, p + 12, sizeof x3);
+            a0 += w * x0;
+            a1 += w * x1;
+            a2 += w * x2;
+            a3 += w * x3;
+        }
+        double* o = out + r * 4;
+        std::memcpy(o, &a0, sizeof a0);
+        std::memcpy(o + 4, &a1, sizeof a1);
+        std::memcpy(o + 8, &a2, sizeof a2);
+        std::memcpy(o + 12, &a3, sizeof a3);
+    }
+    for (; r < rows; ++r) {
+        V4 a = {};
+        const double* base = in + r * 4;
+        for (int k = 0; k < count; ++k) {
+            const V4 w = {taps[k].w, taps[k].w, taps[k].w, taps[k].w};
+            V4 x;
+            std::memcpy(&x, base + taps[k].offset, sizeof x);
+            a += w * x;
+        }
+        std::memcpy(out + r * 4, &a, sizeof a);
+    }
+}
+
+MORVANE_WIDE void MixModes(double* __restrict s0, double* __restrict s1, const double* __restrict in,
+                           std::ptrdiff_t modeStride, const double* w, int rows) {
+    typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+    V4 wm[kOrdinaryModes];
+    for (int m = 0; m < kOrdinaryModes; ++m) std::memcpy(&wm[m], w + m * kWidth<SumLaw>, sizeof(V4));
+    for (int i = 0; i < rows; ++i) {
+        V4 acc = {};
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            V4 x;
+            std::memcpy(&x, in + m * modeStride + i * kWidth<SumLaw>, sizeof x);
+            acc += wm[m] * x;
+        }
+        s0[i] = acc[Lane<SumLaw>(0, 0)] + acc[Lane<SumLaw>(1, 0)];
+        s1[i] = acc[Lane<SumLaw>(0, 1)] + acc[Lane<SumLaw>(1, 1)];
+    }
+}
+
+MORVANE_WIDE void MixModes2(double* __restrict s, const double* __restrict in, std::ptrdiff_t modeStride,
+                            const double* w, int rows) {
+    for (int i = 0; i < rows; ++i) {
+        double acc = 0;
+        for (int m = 0; m < kOrdinaryModes; ++m) {
+            const double* x = in + m * modeStride + i * 2;
+            acc += w[m * 2] * x[0] + w[m * 2 + 1] * x[1];
+        }
+        s[i] = acc;
+    }
+}
+
+namespace {
+
+template <int N>
+MORVANE_WIDE void ShiftedDots(const double* __restrict s, const double* __restrict r, std::ptrdiff_t n, double* acc) {
+    typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+    V4 sum[N] = {};
+    std::ptrdiff_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        V4 x;
+        std::memcpy(&x, s + i, sizeof x);
+        for (int j = 0; j < N; ++j) {
+            V4 y;
+            std::memcpy(&y, r + i - j, sizeof y);
+            sum[j] += x * y;
+        }
+    }
+    for (int j = 0; j < N; ++j) {
+        double t = (sum[j][0] + sum[j][1]) + (sum[j][2] + sum[j][3]);
+        for (std::ptrdiff_t k = i; k < n; ++k) t += s[k] * r[k - j];
+        acc[j] += t;
+    }
+}
+
+}  // namespace
+
+void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, double* acc) {
+    switch (count) {
+    case 1: return ShiftedDots<1>(s, r, n, acc);
+    case 2: return ShiftedDots<2>(s, r, n, acc);
+    case 3: return ShiftedDots<3>(s, r, n, acc);
+    default: return ShiftedDots<4>(s, r, n, acc);
+    }
+}
+
+}  // namespace morvane::netlaw
