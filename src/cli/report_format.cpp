@@ -168,9 +168,16 @@ Report ValueReport(const ValueJobRequest& request, const CountValueTable& table)
         report.parts.push_back(std::move(prior));
     }
     // The shortest text that reads back to the rate given: 50, 56, 5.6.
-    char rate[32];
-    const auto end = std::to_chars(rate, rate + sizeof rate, request.exchange.medalsPer1000Yen).ptr;
-    report.parts.push_back(ReportLine{"exchange", {ReportCell::Number(std::string(rate, end))}, {}, false});
+    const auto shortest = [](double v) {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+        return ReportCell::Number(std::string(text, end));
+    };
+    report.parts.push_back(ReportLine{"exchange", {shortest(request.money.exchange.medalsPer1000Yen)}, {}, false});
+    report.parts.push_back(ReportLine{"lend", {shortest(request.money.lendPer1000Yen)}, {}, false});
+    report.parts.push_back(ReportLine{
+        "held", {request.money.held ? ReportCell::Integer(*request.money.held) : ReportCell::Words("all")}, {}, false});
+    report.parts.push_back(ReportLine{"games_per_hour", {shortest(request.gamesPerHour)}, {}, false});
     report.parts.push_back(
         ReportLine{"positive_from",
                    {table.positiveFrom ? ReportCell::Integer(*table.positiveFrom) : ReportCell::Empty()},
@@ -185,14 +192,17 @@ Report ValueReport(const ValueJobRequest& request, const CountValueTable& table)
     }
     for (const CountValueRow& row : table.rows) {
         const NetSpread* s = row.spread ? &*row.spread : nullptr;
+        const YenSpread* y = row.yenSpread ? &*row.yenSpread : nullptr;
         const auto whole = [s](std::int64_t NetSpread::*at) {
             return s ? ReportCell::Integer(s->*at) : ReportCell::Empty();
         };
-        rows.rows.push_back({ReportCell::Integer(row.gamesSince), ReportCell::Fixed(row.evMedals, 6),
-                             ReportCell::Fixed(row.evGames, 6), ReportCell::Fixed(row.pCeiling, 9),
-                             whole(&NetSpread::median), s ? ReportCell::Fixed(s->pAhead, 6) : ReportCell::Empty(),
-                             whole(&NetSpread::p10), whole(&NetSpread::p25), whole(&NetSpread::p75),
-                             whole(&NetSpread::p90), ReportCell::Fixed(row.evYen, 2)});
+        rows.rows.push_back(
+            {ReportCell::Integer(row.gamesSince), ReportCell::Fixed(row.evMedals, 6), ReportCell::Fixed(row.evGames, 6),
+             ReportCell::Fixed(row.pCeiling, 9), whole(&NetSpread::median),
+             s ? ReportCell::Fixed(s->pAhead, 6) : ReportCell::Empty(), whole(&NetSpread::p10), whole(&NetSpread::p25),
+             whole(&NetSpread::p75), whole(&NetSpread::p90), ReportCell::Fixed(row.evYen, 2),
+             y ? ReportCell::Fixed(y->median, 2) : ReportCell::Empty(),
+             y ? ReportCell::Fixed(y->pAhead, 6) : ReportCell::Empty(), ReportCell::Fixed(row.yenPerHour, 2)});
     }
     report.parts.push_back(std::move(rows));
     return report;

@@ -193,7 +193,8 @@ void FindPositive(CountValueTable& t) {
 CountValue ValueByGameCount(const CountValueRequest& request) {
     CountValue out;
     out.prior = request.prior;
-    out.exchange = request.exchange;
+    out.money = request.money;
+    out.gamesPerHour = request.gamesPerHour;
     const auto& prior = request.prior.Probabilities();
     struct Setting {
         const StateDynamics* d = nullptr;
@@ -234,7 +235,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             row.evGames = games / reach - g;
             row.pCeiling = ceiling / reach;
             row.evMedals = NetOf(st.d->Model(), row.evGames, red / reach);
-            row.evYen = request.exchange.Yen(row.evMedals);
+            row.evYen = request.money.Yen(row.evMedals, row.evPurchases);
         }
         if (request.spread) st.net = std::make_unique<NetLawByCount>(*st.d);
     }
@@ -260,7 +261,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             mix.pCeiling += w * row.pCeiling;
             mix.reach += prior[static_cast<std::size_t>(st.d->Setting() - 1)] * row.reach;
         }
-        mix.evYen = request.exchange.Yen(mix.evMedals);
+        mix.evYen = request.money.Yen(mix.evMedals, mix.evPurchases);
         if (request.spread) {
             mix.spread.emplace();
             for (Setting& st : settings) st.table.rows[gi].spread.emplace();
@@ -365,7 +366,7 @@ CountValueTable ValueByGameCount(int setting, const Exchange& exchange, bool spr
     if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
     std::array<double, kMaxSetting> w{};
     w[static_cast<std::size_t>(setting - 1)] = 1;
-    CountValue v = ValueByGameCount({SettingPrior(w), exchange, spread});
+    CountValue v = ValueByGameCount({SettingPrior(w), HallMoney{exchange}, spread});
     return std::move(*v.bySetting[static_cast<std::size_t>(setting - 1)]);
 }
 

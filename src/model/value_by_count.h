@@ -42,14 +42,23 @@ struct NetSpread {
     double pAhead = 0;
 };
 
+// The law of the net in yen, purchases counted.
+struct YenSpread {
+    double median = 0;
+    double pAhead = 0;
+};
+
 struct CountValueRow {
     std::int32_t gamesSince = 0;
-    double evMedals = 0;  // expected net medals
-    double evGames = 0;   // expected games, the BB game once
-    double pCeiling = 0;  // the chance that the ceiling decides the BB
-    double reach = 0;     // the chance that a stretch reaches g without a BB (mixed: under the prior)
-    double evYen = 0;
+    double evMedals = 0;     // expected net medals
+    double evGames = 0;      // expected games, the BB game once
+    double pCeiling = 0;     // the chance that the ceiling decides the BB
+    double reach = 0;        // the chance that a stretch reaches g without a BB (mixed: under the prior)
+    double evPurchases = 0;  // expected purchases of medals under the money
+    double evYen = 0;        // the expected net in yen under the money
+    double yenPerHour = 0;   // 時給: evYen over the hours the games take
     std::optional<NetSpread> spread;
+    std::optional<YenSpread> yenSpread;  // the net in yen, with the law of the net
 };
 
 struct CountValueTable {
@@ -62,17 +71,19 @@ struct CountValueTable {
 
 struct CountValueRequest {
     SettingPrior prior;  // settings with weight 0 are left out
-    Exchange exchange;
+    HallMoney money;
     bool spread = true;  // the law of the net besides its mean (slower)
     int threads = 0;     // for the law of the net; 0: all cores
     // Checked once per counter while the law of the net is found; when set,
     // the laws stop there and the result says so (the means are whole).
     const std::atomic<bool>* stop = nullptr;
+    double gamesPerHour = kDefaultGamesPerHour;  // for 時給
 };
 
 struct CountValue {
     SettingPrior prior;
-    Exchange exchange;
+    HallMoney money;
+    double gamesPerHour = kDefaultGamesPerHour;
     std::array<std::optional<CountValueTable>, kMaxSetting> bySetting;  // the settings the prior allows
     CountValueTable mixed;
     // By g: each setting's weight in the mixture at that counter.

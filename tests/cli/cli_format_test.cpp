@@ -245,7 +245,7 @@ TEST_F(CliFormatsOfEstimate, HorizonAndNowReadBackToTheTsvFigures) {
 // table's own text.
 TEST(CliFormats, ValueReadsBackToTheTsvFigures) {
     const Formats f = InEachFormat({"value", "--prior", "1,0,0,0,0,3", "--exchange", "5.6", "--threads", "2"});
-    const CountValue mixed = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), Exchange{5.6}});
+    const CountValue mixed = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), HallMoney{Exchange{5.6}}});
     EXPECT_EQ(f.tsvText, ValueTableText(mixed.mixed));
     ASSERT_EQ(f.tsv.size(), 1533u);
     EXPECT_EQ(f.csv, f.tsv);

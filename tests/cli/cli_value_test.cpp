@@ -93,7 +93,7 @@ TEST(CliValue, PriorMixesAndExchangeSetsTheYen) {
     ASSERT_EQ(r.code, kExitOk) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 1533u);
-    const CountValue v = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), Exchange{56}});
+    const CountValue v = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), HallMoney{Exchange{56}}});
     for (std::size_t g : {0u, 1u, 400u, 889u, 1200u, 1531u}) ExpectRowIs(Fields(lines[g + 1]), v.mixed.rows[g], 56);
     const CliResult one = Cli({"value", "--prior", "0,0,1,0,0,0", "--threads", "1"});
     const CliResult three = Cli({"value", "--setting", "3"});

@@ -689,7 +689,7 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     // The chart: six settings and the mixture under 3,1,1,1,1,1.
     const QChart* c = v->Chart->chart();
     QCOMPARE(c->series().size(), 7);
-    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), Exchange{56}, false});
+    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), HallMoney{Exchange{56}}, false});
     for (int s = 1; s <= 6; ++s) {
         const QLineSeries* line = LineNamed(c, QStringLiteral("設定%1").arg(s));
         QVERIFY(line);
