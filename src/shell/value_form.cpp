@@ -151,7 +151,7 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     HeldEdit = new QLineEdit(QStringLiteral("all"), this);
     HeldEdit->setObjectName(QStringLiteral("HeldEdit"));
     HeldEdit->setToolTip(QStringLiteral("持ちメダルの枚数。all でなくならない"));
-    HeldEdit->setMaximumWidth(70);
+    HeldEdit->setFixedWidth(70);
     HeldEdit->setEnabled(false);
     play->addWidget(CashButton);
     play->addWidget(HeldButton);
@@ -166,6 +166,7 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     CounterEdit->setPlaceholderText(QStringLiteral("0〜%1").arg(kMaxGamesSinceBB - 1));
     CounterEdit->setToolTip(QStringLiteral("データカウンターの前回BBからのゲーム数。表のその行とグラフに印を付ける"));
     right->addRow(QStringLiteral("カウンター(G)"), CounterEdit);
+    for (QLineEdit* e : {LendEdit, GamesPerHourEdit, CounterEdit}) e->setMaximumWidth(120);
     inputs->addLayout(right);
     Prior = new TPriorBox(this);
     inputs->addWidget(Prior);

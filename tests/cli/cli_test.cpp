@@ -422,6 +422,9 @@ INSTANTIATE_TEST_SUITE_P(
                                       {{"--setting", nullptr},
                                        {"--prior", nullptr},
                                        {"--exchange", "50 (20 yen a medal)"},
+                                       {"--lend", "50"},
+                                       {"--held", "all"},
+                                       {"--games-per-hour", "700"},
                                        {"--threads", "every core"},
                                        {"--format", "tsv"}}}),
     [](const ::testing::TestParamInfo<CommandHelpCase>& info) { return std::string(info.param.command); });

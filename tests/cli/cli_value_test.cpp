@@ -20,6 +20,7 @@
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/temp_folder.h"
+#include "system/decimal_text.h"
 
 namespace morvane {
 namespace {
@@ -37,9 +38,9 @@ std::string Joined(const std::vector<std::string>& args) {
 }
 
 // The columns: games_since ev_medals ev_games p_ceiling median_medals
-// p_ahead p10 p25 p75 p90 ev_yen.
+// p_ahead p10 p25 p75 p90 ev_yen median_yen p_ahead_yen yen_per_hour.
 void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, double medalsPer1000Yen) {
-    ASSERT_EQ(f.size(), 11u);
+    ASSERT_EQ(f.size(), 14u);
     EXPECT_EQ(f[0], std::to_string(row.gamesSince));
     EXPECT_NEAR(std::stod(f[1]), row.evMedals, 5.1e-7);
     EXPECT_NEAR(std::stod(f[2]), row.evGames, 5.1e-7);
@@ -53,6 +54,10 @@ void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, do
     EXPECT_EQ(f[9], std::to_string(row.spread->p90));
     EXPECT_NEAR(std::stod(f[10]), std::stod(f[1]) * 1000 / medalsPer1000Yen,
                 0.0051 + 1e-6 * std::abs(std::stod(f[10])));
+    EXPECT_EQ(f[10], FixedDecimal(row.evYen, 2));
+    EXPECT_EQ(f[11], row.yenSpread ? FixedDecimal(row.yenSpread->median, 2) : "");
+    EXPECT_EQ(f[12], row.yenSpread ? FixedDecimal(row.yenSpread->pAhead, 6) : "");
+    EXPECT_EQ(f[13], FixedDecimal(row.yenPerHour, 2));
 }
 
 // tests/reference/independent_results.md (independent implementation): setting 3 at g = 0, 800
@@ -64,7 +69,8 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 1533u);
     EXPECT_EQ(lines[0],
-              "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen");
+              "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen\t"
+              "median_yen\tp_ahead_yen\tyen_per_hour");
     struct Want {
         int g;
         const char* ev;
@@ -84,6 +90,36 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
     for (std::size_t g = 0; g < t.rows.size(); ++g) ExpectRowIs(Fields(lines[g + 1]), t.rows[g], 50);
     // Through the report writers, to the byte what the table's own text was.
     EXPECT_EQ(r.out, ValueTableText(t));
+}
+
+// The money's defaults are today's figures: given or left out, the same
+// bytes. At 等価 with 50 medals lent for 1000 yen a purchase loses nothing,
+// so cash play prints them too.
+TEST(CliValue, MoneyDefaultsKeepTheFigures) {
+    const CliResult plain = Cli({"value", "--setting", "4"});
+    ASSERT_EQ(plain.code, kExitOk) << plain.err;
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"value", "--setting", "4", "--exchange", "50", "--lend", "50", "--held", "all",
+                                      "--games-per-hour", "700"},
+             {"value", "--setting", "4", "--held", "0"},
+             {"value", "--setting", "4", "--held", "250", "--exchange", "50.0"},
+         }) {
+        const CliResult r = Cli(args);
+        ASSERT_EQ(r.code, kExitOk) << Joined(args) << r.err;
+        EXPECT_EQ(r.out, plain.out) << Joined(args);
+    }
+    // The yen under a rate other than 等価 are those of the table found
+    // under the same money.
+    const CliResult r = Cli({"value", "--setting", "4", "--exchange", "64", "--lend", "46", "--held", "0",
+                             "--games-per-hour", "800", "--threads", "1"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    CountValueRequest request{SettingPrior({0, 0, 0, 1, 0, 0}), HallMoney{Exchange{64}, 46, 0}, true, 1};
+    request.gamesPerHour = 800;
+    const CountValue v = ValueByGameCount(request);
+    EXPECT_EQ(r.out, ValueTableText(*v.bySetting[3]));
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 1533u);
+    for (std::size_t g : {0u, 700u, 1531u}) ExpectRowIs(Fields(lines[g + 1]), v.bySetting[3]->rows[g], 64);
 }
 
 // The prior's mixture at 5.6 medals per 100 yen; a prior on one setting is
@@ -114,6 +150,22 @@ TEST(CliValue, RefusesWhatItCannotRead) {
              {"value", "--setting", "1", "--exchange", "-5"},
              {"value", "--setting", "1", "--exchange", "fifty"},
              {"value", "--setting", "1", "--exchange", "50", "--exchange", "56"},
+             // A rate per 100 yen where one per 1000 yen belongs.
+             {"value", "--setting", "1", "--exchange", "5.6"},
+             {"value", "--setting", "1", "--exchange", "9.99"},
+             {"value", "--setting", "1", "--lend", "0"},
+             {"value", "--setting", "1", "--lend", "-50"},
+             {"value", "--setting", "1", "--lend", "many"},
+             {"value", "--setting", "1", "--held", "-1"},
+             {"value", "--setting", "1", "--held", "x"},
+             {"value", "--setting", "1", "--held", "1.5"},
+             {"value", "--setting", "1", "--held", "+5"},
+             {"value", "--setting", "1", "--held", ""},
+             {"value", "--setting", "1", "--held", "ALL"},
+             {"value", "--setting", "1", "--held", "99999999999999999999"},
+             {"value", "--setting", "1", "--games-per-hour", "0"},
+             {"value", "--setting", "1", "--games-per-hour", "fast"},
+             {"value", "--setting", "1", "--held", "0", "--held", "all"},
              {"value", "--setting", "1", "--threads", "0"},
              {"value", "--setting", "1", "extra"},
              {"value", "--setting", "1", "--format", "html"},
@@ -130,6 +182,18 @@ TEST(CliValue, RefusesWhatItCannotRead) {
         Cli({"value", "--exchange", "1\x1b", "--setting", "1"}).err,
         "morvane-sim: exchange '1\\x1b' must be a positive number of medals per 1000 yen (morvane-sim --help shows "
         "the usage)\n");
+    // The rate most likely meant, worked out from the one given.
+    struct Meant {
+        const char* given;
+        const char* said;
+    };
+    for (const Meant& m : {Meant{"5.6", "5.6 medals per 1000 yen is 179 yen a medal; for 5.6枚交換 give 56"},
+                           Meant{"7", "7 medals per 1000 yen is 143 yen a medal; for 7枚交換 give 70"},
+                           Meant{"6.4", "6.4 medals per 1000 yen is 156 yen a medal; for 6.4枚交換 give 64"},
+                           Meant{"0.5", "0.5 medals per 1000 yen is 2000 yen a medal; for 0.5枚交換 give 5"}})
+        EXPECT_EQ(Cli({"value", "--setting", "2", "--exchange", m.given}).err,
+                  std::string("morvane-sim: ") + m.said + " (morvane-sim --help shows the usage)\n");
+    EXPECT_EQ(Cli({"value", "--setting", "2", "--exchange", "10"}).code, kExitOk);
     EXPECT_EQ(
         Cli({"value", "--prior", "1,1"}).err,
         "morvane-sim: prior '1,1' must be six non-negative weights W1,...,W6, not all 0 (morvane-sim --help shows "
