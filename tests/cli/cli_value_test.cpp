@@ -242,6 +242,47 @@ TEST_F(CliEstimateNow, HorizonAddsTheVectorsFigures) {
     EXPECT_NEAR(std::stod(mixed[2]), 10.349550, 1e-5);
 }
 
+// The money options add the nets in yen at the exchange rate after the
+// medals' columns, which stay as they were; --held all changes nothing.
+TEST_F(CliEstimateNow, ExchangeAddsTheYenBesideTheMedals) {
+    const std::string file = BatchFile();
+    const std::vector<std::string> now{"estimate", file, "--horizon", "300", "--now", "--seed", "7", "--threads", "1"};
+    const CliResult medals = Cli(now);
+    ASSERT_EQ(medals.code, kExitOk) << medals.err;
+    std::vector<std::string> args = now;
+    args.insert(args.end(), {"--exchange", "56", "--held", "all"});
+    const CliResult r = Cli(args);
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out), before = Lines(medals.out);
+    ASSERT_EQ(lines.size(), before.size());
+    const Exchange rate{56};
+    const auto yenOf = [&](const std::string& medalsText, const std::string& yenText) {
+        EXPECT_EQ(yenText, FixedDecimal(rate.Yen(std::stod(medalsText)), 2)) << medalsText;
+        // The medals printed to six decimals: yen within a cent of them.
+        EXPECT_NEAR(std::stod(yenText), std::stod(medalsText) * 1000 / 56, 0.0051 + 1e-6);
+    };
+    for (std::size_t i = 0; i < 7; ++i) {
+        const auto f = Fields(lines[i]), g = Fields(before[i]);
+        ASSERT_EQ(f.size(), g.size() + 2) << lines[i];
+        EXPECT_EQ(lines[i].rfind(before[i] + "\t", 0), 0u) << lines[i];
+        // next_games and until_bb: columns 3 and 4 of a setting, 1 and 2 of mixed.
+        const std::size_t next = i < 6 ? 3 : 1;
+        yenOf(f[next], f[f.size() - 2]);
+        yenOf(f[next + 1], f[f.size() - 1]);
+    }
+    const auto best = Fields(lines[9]);
+    ASSERT_EQ(best[0], "best_rule");
+    ASSERT_EQ(best.size(), 6u);
+    yenOf(best[4], best[5]);
+    if (lines.size() > 11) {
+        const auto spread = Fields(lines[11]);
+        ASSERT_EQ(spread.size(), 9u);
+        yenOf(spread[3], spread[8]);
+    }
+    EXPECT_EQ(lines[8], before[8]);
+    EXPECT_EQ(lines[10], before[10]);
+}
+
 // A prior is Bayes' rule on the same log-likelihoods; a uniform one, and no
 // option at all, print the same bytes. For hall data as for a file.
 TEST_F(CliEstimateNow, PriorWeighsThePosterior) {
@@ -471,6 +512,12 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", file, "--now", "--threshold", "0.5"},
              {"estimate", file, "--now", "--seed", "-1"},
              {"estimate", file, "--threads", "2"},
+             {"estimate", file, "--exchange", "56"},
+             {"estimate", "--counts", file, "--exchange", "56"},
+             {"estimate", file, "--horizon", "10", "--exchange", "5.6"},
+             {"estimate", file, "--horizon", "10", "--held", "0"},
+             {"estimate", file, "--horizon", "10", "--lend", "46"},
+             {"estimate", file, "--now", "--games-per-hour", "800"},
          }) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage) << Joined(args);
