@@ -206,7 +206,7 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     });
     connect(CounterEdit, &QLineEdit::textChanged, this, &TValueForm::MarkCounter);
     connect(Prior, &TPriorBox::changed, this, &TValueForm::InputsChanged);
-    resize(1000, 800);
+    resize(1060, 800);
 }
 
 void TValueForm::closeEvent(QCloseEvent* e) {
