@@ -239,6 +239,11 @@ int main(int argc, char** argv) {
         morvane::TValueForm* value = form.ValueForm();
         while (value->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
         saveWidget(value, QStringLiteral("value.png"));
+        // At 5.6 medals per 100 yen, with the counter's row marked.
+        value->ExchangeBox->setEditText(QStringLiteral("5.6"));
+        value->CounterEdit->setText(QStringLiteral("950"));
+        while (value->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        saveWidget(value, QStringLiteral("value-counter.png"));
         value->hide();
 
         // The About box and an open dialog, in Qt's Japanese texts.

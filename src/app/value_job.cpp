@@ -7,12 +7,27 @@
 
 namespace morvane {
 
-std::optional<Exchange> ParseExchange(std::string_view text) {
+std::optional<double> ParsePositiveDecimal(std::string_view text) {
     double v = 0;
     const char* end = text.data() + text.size();
     const auto [p, ec] = std::from_chars(text.data(), end, v, std::chars_format::fixed);
     if (text.empty() || ec != std::errc() || p != end || !std::isfinite(v) || v <= 0) return std::nullopt;
-    return Exchange{v};
+    return v;
+}
+
+std::optional<Exchange> ParseExchange(std::string_view text) {
+    const auto v = ParsePositiveDecimal(text);
+    if (!v) return std::nullopt;
+    return Exchange{*v};
+}
+
+std::optional<Exchange> ParseExchangePer100Yen(std::string_view text) {
+    const auto v = ParsePositiveDecimal(text);
+    // Rounded, so that a rate of a few decimals is the one typed: 0.7 * 10
+    // is not 7 in binary.
+    const double tenfold = v ? std::round(*v * 1e7) / 1e6 : 0;
+    if (!std::isfinite(tenfold) || tenfold <= 0) return std::nullopt;
+    return Exchange{tenfold};
 }
 
 bool ValueJob::Run() {
@@ -24,7 +39,8 @@ bool ValueJob::Run() {
     } else {
         r.prior = request_.prior;
     }
-    r.money.exchange = request_.exchange;
+    r.money = request_.money;
+    r.gamesPerHour = request_.gamesPerHour;
     r.spread = request_.spread;
     r.threads = request_.threads;
     r.stop = &StopFlag();
@@ -58,6 +74,12 @@ std::string ValueTableText(const CountValueTable& table) {
         cell(s ? std::to_string(s->p75) : "");
         cell(s ? std::to_string(s->p90) : "");
         cell(FixedDecimal(r.evYen, 2));
+        const YenSpread* y = r.yenSpread ? &*r.yenSpread : nullptr;
+        cell(y ? FixedDecimal(y->median, 2) : "");
+        cell(y ? FixedDecimal(y->pAhead, 6) : "");
+        cell(FixedDecimal(r.yenPerHour, 2));
+        cell(y ? FixedDecimal(y->medianSE, 2) : "");
+        cell(y ? FixedDecimal(y->pAheadSE, 6) : "");
         text += '\n';
     }
     return text;

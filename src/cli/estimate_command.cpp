@@ -73,7 +73,8 @@ public:
                "morvane-sim estimate FILE.sim [--prior W1,...,W6] [--horizon K] [--now] [--format tsv|csv|json]\n"
                "                     [--more K [--threshold P] [--sessions N]] [--seed X] [--threads T]\n"
                "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--prior W1,...,W6] [--horizon K]\n"
-               "                     [--now] [--more K ...] [--format tsv|csv|json]\n";
+               "                     [--now] [--more K ...] [--format tsv|csv|json]\n"
+               "  with --horizon, --now or --more: [--exchange N] [--held all]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -107,10 +108,14 @@ public:
                                "with --more or --now: the simulation's seed, from 0 to 4294967295");
         threads_ = AddValueOption(app, "--threads", "T", "every core",
                                   "with --more or --now: threads to simulate on; the output is the same for any");
+        money_ = AddMoneyOptions(app,
+                                 "for the yen beside the medals of --horizon and --now (here medals are held "
+                                 "throughout: --held all, and --lend and --games-per-hour are not taken)");
     }
 
     int Run(std::ostream& out, std::ostream& err) override {
         format_ = FormatValue(formatOption_);
+        yen_ = YenGiven(Given(horizon_) || Given(now_) || Given(more_));
         if (Given(games_) || Given(bbs_) || Given(counted_)) return RunHallData(out, err);
         if (ValuesOf(file_).empty()) throw UsageError{"estimate needs a file"};
         if (ValuesOf(file_).size() > 1) throw UsageError{"estimate takes exactly one file"};
@@ -123,8 +128,8 @@ public:
             return kExitUsage;
         }
         if (Given(counts_)) {
-            if (Given(prior_) || Given(horizon_) || Given(now_) || Given(more_))
-                throw UsageError{"--counts goes without --prior, --horizon, --now and --more"};
+            if (Given(prior_) || Given(horizon_) || Given(now_) || Given(more_) || MoneyGiven_().any)
+                throw UsageError{"--counts goes without --prior, --horizon, --now, --more and the money options"};
             const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
             out << ReportText(PosteriorReport(p, false), format_);
             return kExitOk;
@@ -209,9 +214,10 @@ private:
         NowDecision decision;
         if (now && !Decide(belief, *now, decision, err)) return kExitInterrupted;
         Report report =
-            horizon ? PosteriorNowReport(posterior, *figures, now.has_value()) : PosteriorReport(posterior, true);
+            horizon ? PosteriorNowReport(posterior, *figures, now.has_value(), yen_) : PosteriorReport(posterior, true);
         if (now)
-            for (auto& line : NowDecisionReport(*figures, decision).parts) report.parts.push_back(std::move(line));
+            for (auto& line : NowDecisionReport(*figures, decision, yen_).parts)
+                report.parts.push_back(std::move(line));
         if (more)
             for (auto& line : MoreGamesReport(m).parts) report.parts.push_back(std::move(line));
         out << ReportText(report, format_);
@@ -280,6 +286,23 @@ private:
         return r;
     }
 
+    MoneyGiven MoneyGiven_() const { return MoneyValue(money_); }
+
+    // The rate of the yen beside the medals, when a money option is given.
+    // The nets here are means over the machine's future, without the
+    // purchases a player short of medals makes: medals held throughout.
+    std::optional<Exchange> YenGiven(bool withFigures) const {
+        const MoneyGiven m = MoneyGiven_();
+        if (!m.any) return std::nullopt;
+        if (!withFigures)
+            throw UsageError{"--exchange, --lend, --held and --games-per-hour go with --horizon, --now or --more"};
+        if (m.money.held || Given(money_.lend) || Given(money_.gamesPerHour))
+            throw UsageError{
+                "estimate's yen are of medals held throughout: --held all, without --lend and "
+                "--games-per-hour"};
+        return m.money.exchange;
+    }
+
     SettingPrior PriorGiven() const {
         const auto text = ValueOf(prior_);
         return text ? PriorValue(*text) : SettingPrior();
@@ -341,6 +364,8 @@ private:
     CLI::Option* sessions_ = nullptr;
     CLI::Option* seed_ = nullptr;
     CLI::Option* threads_ = nullptr;
+    MoneyOptions money_;
+    std::optional<Exchange> yen_;
 };
 
 }  // namespace

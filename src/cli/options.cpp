@@ -2,9 +2,12 @@
 
 #include <CLI/App.hpp>
 
+#include <charconv>
+#include <cmath>
 #include <ctime>
 
 #include "app/input.h"
+#include "app/value_job.h"
 #include "cli/command.h"
 #include "cli/quoted.h"
 
@@ -99,6 +102,62 @@ std::optional<std::string> OutValue(const CLI::Option* option) {
     auto path = ValueOf(option);
     if (path && path->empty()) throw UsageError{"--out needs a file name"};
     return path;
+}
+
+MoneyOptions AddMoneyOptions(CLI::App& app, const std::string& what) {
+    MoneyOptions o;
+    o.exchange = AddValueOption(app, "--exchange", "N", "50 (20 yen a medal)",
+                                "medals changed back per 1000 yen (56 for 5.6 medals per 100 yen), " + what);
+    o.lend = AddValueOption(app, "--lend", "L", "50", "medals bought for 1000 yen, " + what);
+    o.held = AddValueOption(app, "--held", "M|all", "all",
+                            "medals held at the start, bought when fewer than 3 are left (0: cash play), " + what);
+    o.gamesPerHour = AddValueOption(app, "--games-per-hour", "N", "750", "games played in an hour, " + what);
+    return o;
+}
+
+namespace {
+
+// The shortest text that reads back to v, rounded to six decimals: 56, 5.6.
+std::string Shortest(double v) {
+    v = std::round(v * 1e6) / 1e6;
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+    return std::string(text, end);
+}
+
+}  // namespace
+
+MoneyGiven MoneyValue(const MoneyOptions& o) {
+    MoneyGiven g;
+    g.any = Given(o.exchange) || Given(o.lend) || Given(o.held) || Given(o.gamesPerHour);
+    if (const auto e = ValueOf(o.exchange)) {
+        const auto exchange = ParseExchange(*e);
+        if (!exchange) throw UsageError{"exchange " + Quoted(*e) + " must be a positive number of medals per 1000 yen"};
+        const double v = exchange->medalsPer1000Yen;
+        if (v < kFewestMedalsPer1000Yen)
+            throw UsageError{Shortest(v) + " medals per 1000 yen is " + Shortest(std::round(exchange->YenPerMedal())) +
+                             " yen a medal; for " + Shortest(v) + "枚交換 give " + Shortest(v * 10)};
+        g.money.exchange = *exchange;
+    }
+    if (const auto l = ValueOf(o.lend)) {
+        const auto lend = ParsePositiveDecimal(*l);
+        if (!lend) throw UsageError{"lend " + Quoted(*l) + " must be a positive number of medals per 1000 yen"};
+        g.money.lendPer1000Yen = *lend;
+    }
+    if (const auto h = ValueOf(o.held); h && *h != "all") {
+        std::int64_t v = -1;
+        const char* end = h->data() + h->size();
+        const auto [p, ec] = std::from_chars(h->data(), end, v);
+        if (h->empty() || (*h)[0] == '-' || ec != std::errc() || p != end || v < 0)
+            throw UsageError{"held " + Quoted(*h) + " must be a whole number of medals from 0, or all"};
+        g.money.held = v;
+    }
+    if (const auto n = ValueOf(o.gamesPerHour)) {
+        const auto games = ParsePositiveDecimal(*n);
+        if (!games) throw UsageError{"games per hour " + Quoted(*n) + " must be a positive number"};
+        g.gamesPerHour = *games;
+    }
+    return g;
 }
 
 }  // namespace morvane

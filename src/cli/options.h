@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "machine/medals.h"
 #include "run/setting_choice.h"
 
 namespace CLI {
@@ -47,5 +48,24 @@ std::uint32_t SeedValue(const CLI::Option* option);
 std::optional<SettingChoice> SettingValue(const CLI::Option* option, bool hiddenToo);
 // --out: the path given, never empty; nothing when not given.
 std::optional<std::string> OutValue(const CLI::Option* option);
+
+// The hall's money: --exchange, --lend, --held and --games-per-hour, the
+// same on every command that turns medals into yen.
+struct MoneyOptions {
+    CLI::Option* exchange = nullptr;
+    CLI::Option* lend = nullptr;
+    CLI::Option* held = nullptr;
+    CLI::Option* gamesPerHour = nullptr;
+};
+// `what` ends each help: what the yen are of.
+MoneyOptions AddMoneyOptions(CLI::App& app, const std::string& what);
+struct MoneyGiven {
+    HallMoney money;
+    double gamesPerHour = kDefaultGamesPerHour;
+    bool any = false;  // some option was given
+};
+// Throws UsageError for a value it cannot take; an exchange under 10 medals
+// per 1000 yen is refused with the rate most likely meant.
+MoneyGiven MoneyValue(const MoneyOptions& options);
 
 }  // namespace morvane

@@ -38,6 +38,10 @@ Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood) {
 namespace {
 
 ReportCell Fixed6OrEmpty(bool shown, double v) { return shown ? ReportCell::Fixed(v, 6) : ReportCell::Empty(); }
+// Yen to two decimals, as value prints them.
+ReportCell YenOrEmpty(bool shown, const Exchange& rate, double medals) {
+    return shown ? ReportCell::Fixed(rate.Yen(medals), 2) : ReportCell::Empty();
+}
 
 // The modes by their names in the code, for scripts.
 constexpr std::array<const char*, kModes> kModeFields = {"hamari", "low", "high", "precursor", "blue7", "red7"};
@@ -63,7 +67,8 @@ const char* VerdictWord(Verdict v) {
 
 }  // namespace
 
-Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames) {
+Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames,
+                          const std::optional<Exchange>& yen) {
     Report report = PosteriorReport(p, true);
     auto& table = std::get<ReportTable>(report.parts.front());
     table.columns.insert(table.columns.end(), {"next_games", "until_bb"});
@@ -73,7 +78,12 @@ Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool
         table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.nextGames));
         table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBB));
         if (withGames) table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBBGames));
+        if (yen) {
+            table.rows[i].push_back(YenOrEmpty(n.possible, *yen, n.nextGames));
+            table.rows[i].push_back(YenOrEmpty(n.possible, *yen, n.untilBB));
+        }
     }
+    if (yen) table.columns.insert(table.columns.end(), {"next_games_yen", "until_bb_yen"});
     ReportLine mixed{"mixed",
                      {ReportCell::Fixed(now.nextGames, 6), ReportCell::Fixed(now.untilBB, 6)},
                      {"next_games", "until_bb"},
@@ -82,22 +92,32 @@ Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool
         mixed.cells.push_back(ReportCell::Fixed(now.untilBBGames, 6));
         mixed.fields.push_back("until_bb_games");
     }
+    if (yen) {
+        mixed.cells.insert(mixed.cells.end(),
+                           {YenOrEmpty(true, *yen, now.nextGames), YenOrEmpty(true, *yen, now.untilBB)});
+        mixed.fields.insert(mixed.fields.end(), {"next_games_yen", "until_bb_yen"});
+    }
     report.parts.push_back(std::move(mixed));
     return report;
 }
 
-Report NowDecisionReport(const MachineNow& now, const NowDecision& d) {
+Report NowDecisionReport(const MachineNow& now, const NowDecision& d, const std::optional<Exchange>& yen) {
     Report r;
     r.parts.push_back(ReportLine{"games_since_bb", {ReportCell::Integer(now.gamesSinceBB)}, {}, true});
     ReportLine modes{"modes", {}, {kModeFields.begin(), kModeFields.end()}, true};
     for (const double chance : now.mode) modes.cells.push_back(ReportCell::Fixed(chance, 6));
     r.parts.push_back(std::move(modes));
     const StopRule& best = d.keep.best;
-    r.parts.push_back(ReportLine{"best_rule",
-                                 {ReportCell::Integer(d.keep.horizon), ReportCell::Words(RuleKind(best.kind)),
-                                  ReportCell::Integer(best.n), ReportCell::Fixed(best.value, 6)},
-                                 {"horizon", "kind", "n", "ev_medals"},
-                                 true});
+    ReportLine bestLine{"best_rule",
+                        {ReportCell::Integer(d.keep.horizon), ReportCell::Words(RuleKind(best.kind)),
+                         ReportCell::Integer(best.n), ReportCell::Fixed(best.value, 6)},
+                        {"horizon", "kind", "n", "ev_medals"},
+                        true};
+    if (yen) {
+        bestLine.cells.push_back(YenOrEmpty(true, *yen, best.value));
+        bestLine.fields.push_back("ev_yen");
+    }
+    r.parts.push_back(std::move(bestLine));
     r.parts.push_back(
         ReportLine{"advice",
                    {ReportCell::Words(VerdictWord(d.advice.verdict)), ReportCell::Flag(d.advice.precursorLook)},
@@ -105,13 +125,17 @@ Report NowDecisionReport(const MachineNow& now, const NowDecision& d) {
                    true});
     if (d.spread) {
         const RuleSpread& s = *d.spread;
-        r.parts.push_back(
-            ReportLine{"rule_spread",
-                       {ReportCell::Fixed(s.behind.share, 6), ReportCell::Fixed(s.behind.se, 6),
-                        ReportCell::Fixed(s.mean, 6), ReportCell::Fixed(s.se, 6), ReportCell::Fixed(s.sd, 6),
-                        ReportCell::Integer(s.behind.trials), ReportCell::Integer(d.seed)},
-                       {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
-                       true});
+        ReportLine spread{"rule_spread",
+                          {ReportCell::Fixed(s.behind.share, 6), ReportCell::Fixed(s.behind.se, 6),
+                           ReportCell::Fixed(s.mean, 6), ReportCell::Fixed(s.se, 6), ReportCell::Fixed(s.sd, 6),
+                           ReportCell::Integer(s.behind.trials), ReportCell::Integer(d.seed)},
+                          {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
+                          true};
+        if (yen) {
+            spread.cells.push_back(YenOrEmpty(true, *yen, s.mean));
+            spread.fields.push_back("mean_yen");
+        }
+        r.parts.push_back(std::move(spread));
     }
     return r;
 }
@@ -168,9 +192,16 @@ Report ValueReport(const ValueJobRequest& request, const CountValueTable& table)
         report.parts.push_back(std::move(prior));
     }
     // The shortest text that reads back to the rate given: 50, 56, 5.6.
-    char rate[32];
-    const auto end = std::to_chars(rate, rate + sizeof rate, request.exchange.medalsPer1000Yen).ptr;
-    report.parts.push_back(ReportLine{"exchange", {ReportCell::Number(std::string(rate, end))}, {}, false});
+    const auto shortest = [](double v) {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+        return ReportCell::Number(std::string(text, end));
+    };
+    report.parts.push_back(ReportLine{"exchange", {shortest(request.money.exchange.medalsPer1000Yen)}, {}, false});
+    report.parts.push_back(ReportLine{"lend", {shortest(request.money.lendPer1000Yen)}, {}, false});
+    report.parts.push_back(ReportLine{
+        "held", {request.money.held ? ReportCell::Integer(*request.money.held) : ReportCell::Words("all")}, {}, false});
+    report.parts.push_back(ReportLine{"games_per_hour", {shortest(request.gamesPerHour)}, {}, false});
     report.parts.push_back(
         ReportLine{"positive_from",
                    {table.positiveFrom ? ReportCell::Integer(*table.positiveFrom) : ReportCell::Empty()},
@@ -185,14 +216,19 @@ Report ValueReport(const ValueJobRequest& request, const CountValueTable& table)
     }
     for (const CountValueRow& row : table.rows) {
         const NetSpread* s = row.spread ? &*row.spread : nullptr;
+        const YenSpread* y = row.yenSpread ? &*row.yenSpread : nullptr;
         const auto whole = [s](std::int64_t NetSpread::*at) {
             return s ? ReportCell::Integer(s->*at) : ReportCell::Empty();
         };
-        rows.rows.push_back({ReportCell::Integer(row.gamesSince), ReportCell::Fixed(row.evMedals, 6),
-                             ReportCell::Fixed(row.evGames, 6), ReportCell::Fixed(row.pCeiling, 9),
-                             whole(&NetSpread::median), s ? ReportCell::Fixed(s->pAhead, 6) : ReportCell::Empty(),
-                             whole(&NetSpread::p10), whole(&NetSpread::p25), whole(&NetSpread::p75),
-                             whole(&NetSpread::p90), ReportCell::Fixed(row.evYen, 2)});
+        rows.rows.push_back(
+            {ReportCell::Integer(row.gamesSince), ReportCell::Fixed(row.evMedals, 6), ReportCell::Fixed(row.evGames, 6),
+             ReportCell::Fixed(row.pCeiling, 9), whole(&NetSpread::median),
+             s ? ReportCell::Fixed(s->pAhead, 6) : ReportCell::Empty(), whole(&NetSpread::p10), whole(&NetSpread::p25),
+             whole(&NetSpread::p75), whole(&NetSpread::p90), ReportCell::Fixed(row.evYen, 2),
+             y ? ReportCell::Fixed(y->median, 2) : ReportCell::Empty(),
+             y ? ReportCell::Fixed(y->pAhead, 6) : ReportCell::Empty(), ReportCell::Fixed(row.yenPerHour, 2),
+             y ? ReportCell::Fixed(y->medianSE, 2) : ReportCell::Empty(),
+             y ? ReportCell::Fixed(y->pAheadSE, 6) : ReportCell::Empty()});
     }
     report.parts.push_back(std::move(rows));
     return report;

@@ -32,7 +32,10 @@ Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood);
 // the next K games and of playing until the next BB's sets are over (with
 // `withGames` also the games that takes), empty where the setting cannot
 // play the record; then the line "mixed" of the same mixed by the posterior.
-Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames);
+// With `yen` the two nets in yen follow at that rate, medals held
+// throughout.
+Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames,
+                          const std::optional<Exchange>& yen = std::nullopt);
 
 // estimate --now, as the window's panel of the machine now has it: the
 // games since the last BB, each mode's chance, the best stopping rule over
@@ -44,7 +47,9 @@ struct NowDecision {
     std::optional<RuleSpread> spread;
     std::uint32_t seed = 0;
 };
-Report NowDecisionReport(const MachineNow& now, const NowDecision& decision);
+// With `yen` the best rule's net and the spread's mean also in yen.
+Report NowDecisionReport(const MachineNow& now, const NowDecision& decision,
+                         const std::optional<Exchange>& yen = std::nullopt);
 
 // estimate --more: the request, then the chance that settings 5 and 6
 // together and that the most probable setting reach the threshold, each

@@ -25,16 +25,15 @@ public:
         return "Prints the expected value of playing to the next BB by the counter's games since the last BB";
     }
     std::string Usage() const override {
-        return "morvane-sim value (--setting 1..6 | --prior W1,...,W6) [--exchange N] [--threads T]\n"
-               "                  [--format tsv|csv|json]\n";
+        return "morvane-sim value (--setting 1..6 | --prior W1,...,W6) [--exchange N] [--lend L]\n"
+               "                  [--held M|all] [--games-per-hour N] [--threads T] [--format tsv|csv|json]\n";
     }
 
     void Register(CLI::App& app) override {
         setting_ = AddValueOption(app, "--setting", "1..6", "", "the machine's setting; or give --prior");
         prior_ = AddValueOption(app, "--prior", "W1,...,W6", "",
                                 "the hall's weights of settings 1 to 6, normalised: the table mixed over them");
-        exchange_ = AddValueOption(app, "--exchange", "N", "50 (20 yen a medal)",
-                                   "medals per 1000 yen, for the ev_yen column (56 for 5.6 medals per 100 yen)");
+        money_ = AddMoneyOptions(app, "for the yen columns");
         threads_ = AddValueOption(app, "--threads", "T", "every core",
                                   "threads for the law of the net; the output is the same for any");
         format_ = AddFormatOption(app);
@@ -49,12 +48,9 @@ public:
             request.setting = setting->setting;
         else
             request.prior = PriorValue(*priorText);
-        if (const auto e = ValueOf(exchange_)) {
-            const auto exchange = ParseExchange(*e);
-            if (!exchange)
-                throw UsageError{"exchange " + Quoted(*e) + " must be a positive number of medals per 1000 yen"};
-            request.exchange = *exchange;
-        }
+        const MoneyGiven money = MoneyValue(money_);
+        request.money = money.money;
+        request.gamesPerHour = money.gamesPerHour;
         request.threads = PositiveValue(threads_, DefaultThreads(), "threads");
         const ReportFormat format = FormatValue(format_);
         const auto job = std::make_shared<ValueJob>(request);
@@ -67,7 +63,7 @@ public:
 private:
     CLI::Option* setting_ = nullptr;
     CLI::Option* prior_ = nullptr;
-    CLI::Option* exchange_ = nullptr;
+    MoneyOptions money_;
     CLI::Option* threads_ = nullptr;
     CLI::Option* format_ = nullptr;
 };

@@ -1,18 +1,26 @@
 #include "shell/value_form.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineEdit>
+#include <QLineSeries>
+#include <QPen>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <vector>
 
+#include "app/input.h"
 #include "chart/builders.h"
 #include "chart/chart_view.h"
 #include "shell/fonts.h"
@@ -24,18 +32,41 @@ namespace morvane {
 namespace {
 
 constexpr int kMixedIndex = kMaxSetting;  // the box's entry after 設定6
+// Ten medals or more per 100 yen is a rate per 1000 yen typed here.
+constexpr double kMostMedalsPer1000Yen = 100;
 
-const QStringList kColumns{"ゲーム数",         "期待収支(枚)",     "期待収支(円)",       "当たりまでの平均ゲーム数",
-                           "天井で当たる確率", "収支の中央値(枚)", "プラスで終わる確率", "下位10%(枚)",
-                           "下位25%(枚)",      "上位25%(枚)",      "上位10%(枚)"};
+enum Column {
+    kGamesColumn,
+    kEvMedalsColumn,
+    kEvYenColumn,
+    kPerHourColumn,
+    kEvGamesColumn,
+    kCeilingColumn,
+    kMedianColumn,
+    kMedianYenColumn,
+    kAheadColumn,
+    kAheadYenColumn,
+    kP10Column,
+    kP25Column,
+    kP75Column,
+    kP90Column,
+};
+
+const QStringList kColumns{
+    "ゲーム数",         "期待収支(枚)",     "期待収支(円)",     "時給(円)",           "当たりまでの平均ゲーム数",
+    "天井で当たる確率", "収支の中央値(枚)", "収支の中央値(円)", "プラスで終わる確率", "円でプラスの確率",
+    "下位10%(枚)",      "下位25%(枚)",      "上位25%(枚)",      "上位10%(枚)"};
 const QStringList kTips{
     "データカウンターが示す、前回のBBからのゲーム数",
     "次のBBとその継続が終わるまで打ったときの収支の平均（枚）",
-    "同じ平均を、交換率で円にしたもの",
+    "同じ平均を、交換率と貸し出し、投資のしかたで円にしたもの（借りたメダルの差額を含む）",
+    "円の期待収支を、かかる時間（時給のゲーム数で割った時間）で割ったもの",
     "次のBBのゲームまでにかかるゲーム数の平均（BBのゲームを1ゲームと数える）",
     "次のBBが天井で決まる確率",
     "半分の台がこれ以下、半分がこれ以上で終わる収支",
+    "半分の台がこれ以下、半分がこれ以上で終わる円の収支",
     "収支がプラスで終わる確率",
+    "円の収支がプラスで終わる確率",
     "10%の台がこれ以下で終わる収支",
     "25%の台がこれ以下で終わる収支",
     "25%の台がこれ以上で終わる収支",
@@ -46,7 +77,36 @@ const std::array<QColor, kMaxSetting + 1> kLineColors = {
     QColor(0x40, 0x60, 0xC0), QColor(0x40, 0xA0, 0xC0), QColor(0x40, 0xA0, 0x60), QColor(0xC0, 0xA0, 0x20),
     QColor(0xE0, 0x70, 0x20), QColor(0xC0, 0x20, 0x20), QColor(0x20, 0x20, 0x20)};
 
+// The rates halls name, medals per 100 yen.
+const QStringList kCommonRates{"5.0（等価）", "5.6", "6.0", "6.4", "7.0"};
+
+QString Shortest(double v) { return QString::number(v, 'g', 10); }
+
+// "5.6", "5.6枚", "5.6枚交換" or an entry of the list.
+std::optional<Exchange> RateTyped(QString text) {
+    text = text.trimmed();
+    for (const QString& tail :
+         {QStringLiteral("（等価）"), QStringLiteral("(等価)"), QStringLiteral("枚交換"), QStringLiteral("枚")})
+        if (text.endsWith(tail)) text.chop(tail.size());
+    const auto rate = ParseExchangePer100Yen(text.trimmed().toStdString());
+    if (!rate || rate->medalsPer1000Yen >= kMostMedalsPer1000Yen) return std::nullopt;
+    return rate;
+}
+
 }  // namespace
+
+QString MoneyWords(const HallMoney& money) {
+    const double per100 = money.exchange.medalsPer1000Yen / 10;
+    const QString rate =
+        money.exchange.medalsPer1000Yen == 50
+            ? QStringLiteral("等価")
+            : (per100 * 10 == std::round(per100 * 10) ? QString::number(per100, 'f', 1) : Shortest(per100)) +
+                  QStringLiteral("枚交換");
+    const QString lend = QStringLiteral("（%1枚/1000円）").arg(Shortest(money.lendPer1000Yen));
+    if (!money.held) return rate + QStringLiteral("・持ちメダル");
+    if (*money.held == 0) return rate + QStringLiteral("・現金投資") + lend;
+    return rate + QStringLiteral("・持ちメダル%1枚").arg(*money.held) + lend;
+}
 
 TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ValueForm"));
@@ -54,18 +114,60 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     setFont(MainFont());
     auto* layout = new QVBoxLayout(this);
     auto* inputs = new QHBoxLayout;
-    auto* form = new QFormLayout;
+    auto* left = new QFormLayout;
     SettingBox = new QComboBox(this);
     SettingBox->setObjectName(QStringLiteral("SettingBox"));
     for (int s = kMinSetting; s <= kMaxSetting; ++s) SettingBox->addItem(QStringLiteral("設定%1").arg(s));
     SettingBox->addItem(QStringLiteral("ホールの配分で混合"));
     SettingBox->setCurrentIndex(kMixedIndex);
-    form->addRow(QStringLiteral("表の設定"), SettingBox);
-    ExchangeEdit = new QLineEdit(QStringLiteral("50"), this);
-    ExchangeEdit->setObjectName(QStringLiteral("ExchangeEdit"));
-    ExchangeEdit->setToolTip(QStringLiteral("1000円あたりのメダル枚数。50で等価（1枚20円）、56で5.6枚交換。"));
-    form->addRow(QStringLiteral("交換率(枚/1000円)"), ExchangeEdit);
-    inputs->addLayout(form);
+    left->addRow(QStringLiteral("表の設定"), SettingBox);
+    ExchangeBox = new QComboBox(this);
+    ExchangeBox->setObjectName(QStringLiteral("ExchangeBox"));
+    ExchangeBox->setEditable(true);
+    // Enter calculates; it adds nothing to the list.
+    ExchangeBox->setInsertPolicy(QComboBox::NoInsert);
+    ExchangeBox->addItems(kCommonRates);
+    ExchangeBox->setToolTip(
+        QStringLiteral("100円あたりの枚数。5.0で等価（1枚20円）、5.6で5.6枚交換。一覧にない率は入力できます。"));
+    left->addRow(QStringLiteral("交換率(枚/100円)"), ExchangeBox);
+    LendEdit = new QLineEdit(QStringLiteral("50"), this);
+    LendEdit->setObjectName(QStringLiteral("LendEdit"));
+    LendEdit->setToolTip(QStringLiteral("1000円で借りられるメダルの枚数"));
+    left->addRow(QStringLiteral("貸し出し(枚/1000円)"), LendEdit);
+    inputs->addLayout(left);
+
+    auto* right = new QFormLayout;
+    auto* play = new QHBoxLayout;
+    CashButton = new QRadioButton(QStringLiteral("現金投資"), this);
+    CashButton->setObjectName(QStringLiteral("CashButton"));
+    CashButton->setToolTip(QStringLiteral("メダルを持たずに座り、3枚を切るたびに1000円ずつ借りる"));
+    HeldButton = new QRadioButton(QStringLiteral("持ちメダル"), this);
+    HeldButton->setObjectName(QStringLiteral("HeldButton"));
+    HeldButton->setToolTip(QStringLiteral("持っているメダルで打ち、なくなったら1000円ずつ借りる"));
+    auto* playGroup = new QButtonGroup(this);
+    playGroup->addButton(CashButton);
+    playGroup->addButton(HeldButton);
+    CashButton->setChecked(true);
+    HeldEdit = new QLineEdit(QStringLiteral("all"), this);
+    HeldEdit->setObjectName(QStringLiteral("HeldEdit"));
+    HeldEdit->setToolTip(QStringLiteral("持ちメダルの枚数。all でなくならない"));
+    HeldEdit->setFixedWidth(70);
+    HeldEdit->setEnabled(false);
+    play->addWidget(CashButton);
+    play->addWidget(HeldButton);
+    play->addWidget(HeldEdit);
+    right->addRow(QStringLiteral("投資"), play);
+    GamesPerHourEdit = new QLineEdit(Shortest(kDefaultGamesPerHour), this);
+    GamesPerHourEdit->setObjectName(QStringLiteral("GamesPerHourEdit"));
+    GamesPerHourEdit->setToolTip(QStringLiteral("1時間に回すゲーム数。時給の列に使う"));
+    right->addRow(QStringLiteral("時給のゲーム数(G/時)"), GamesPerHourEdit);
+    CounterEdit = new QLineEdit(this);
+    CounterEdit->setObjectName(QStringLiteral("CounterEdit"));
+    CounterEdit->setPlaceholderText(QStringLiteral("0〜%1").arg(kMaxGamesSinceBB - 1));
+    CounterEdit->setToolTip(QStringLiteral("データカウンターの前回BBからのゲーム数。表のその行とグラフに印を付ける"));
+    right->addRow(QStringLiteral("カウンター(G)"), CounterEdit);
+    for (QLineEdit* e : {LendEdit, GamesPerHourEdit, CounterEdit}) e->setMaximumWidth(120);
+    inputs->addLayout(right);
     Prior = new TPriorBox(this);
     inputs->addWidget(Prior);
     CalcButton = new QPushButton(QStringLiteral("計算"), this);
@@ -77,8 +179,11 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     StatusLabel = new QLabel(this);
     StatusLabel->setWordWrap(true);
     layout->addWidget(StatusLabel);
-    Chart = MakeChart(this, QStringLiteral("ゲーム数ごとの期待収支（枚）"), {640, 280});
+    Chart = MakeChart(this, QStringLiteral("ゲーム数ごとの期待収支（枚）"), {640, 260});
     layout->addWidget(Chart);
+    MoneyLabel = new QLabel(this);
+    MoneyLabel->setObjectName(QStringLiteral("MoneyLabel"));
+    layout->addWidget(MoneyLabel);
     Table = MakeTable(kColumns, 0, this);
     Table->setObjectName(QStringLiteral("ValueTable"));
     for (int c = 0; c < kColumns.size(); ++c) Table->horizontalHeaderItem(c)->setToolTip(kTips[c]);
@@ -87,13 +192,21 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     connect(runner_, &TJobRunner::finished, this, [this] {
         CalcButton->setEnabled(true);
         shown_ = runner_->Current<ValueJob>()->Table();
+        running_.reset();
         Present();
     });
     connect(CalcButton, &QPushButton::clicked, this, &TValueForm::CalcButtonClick);
     connect(SettingBox, &QComboBox::currentIndexChanged, this, &TValueForm::InputsChanged);
-    connect(ExchangeEdit, &QLineEdit::textChanged, this, &TValueForm::InputsChanged);
+    connect(ExchangeBox, &QComboBox::currentTextChanged, this, &TValueForm::InputsChanged);
+    for (QLineEdit* e : {LendEdit, HeldEdit, GamesPerHourEdit})
+        connect(e, &QLineEdit::textChanged, this, &TValueForm::InputsChanged);
+    connect(HeldButton, &QRadioButton::toggled, this, [this](bool held) {
+        HeldEdit->setEnabled(held);
+        InputsChanged();
+    });
+    connect(CounterEdit, &QLineEdit::textChanged, this, &TValueForm::MarkCounter);
     connect(Prior, &TPriorBox::changed, this, &TValueForm::InputsChanged);
-    resize(900, 760);
+    resize(1060, 800);
 }
 
 void TValueForm::closeEvent(QCloseEvent* e) {
@@ -104,138 +217,221 @@ void TValueForm::closeEvent(QCloseEvent* e) {
 bool TValueForm::Running() const { return runner_->Running(); }
 
 void TValueForm::StopJob() {
+    running_.reset();
     if (!Running()) return;
     runner_->Stop();
     CalcButton->setEnabled(true);
 }
 
-std::optional<ValueJobRequest> TValueForm::Inputs() const {
+std::optional<ValueJobRequest> TValueForm::Inputs(QString* problem) const {
+    const auto fail = [problem](const QString& why) {
+        *problem = why;
+        return std::nullopt;
+    };
     const auto prior = Prior->Prior();
-    const auto exchange = ParseExchange(ExchangeEdit->text().trimmed().toStdString());
-    if (!prior || !exchange) return std::nullopt;
+    if (!prior) return fail(TPriorBox::Problem());
     ValueJobRequest r;
+    const auto exchange = RateTyped(ExchangeBox->currentText());
+    if (!exchange)
+        return fail(
+            QStringLiteral("交換率は、100円あたりの枚数を10未満の正の数で入れてください"
+                           "（等価は5.0、5.6枚交換は5.6）。"));
+    r.money.exchange = *exchange;
+    const auto lend = ParsePositiveDecimal(LendEdit->text().trimmed().toStdString());
+    if (!lend)
+        return fail(QStringLiteral("貸し出しは、1000円で借りられる枚数を正の数で入れてください（ふつうは50）。"));
+    r.money.lendPer1000Yen = *lend;
+    if (CashButton->isChecked()) {
+        r.money.held = 0;
+    } else if (const QString held = HeldEdit->text().trimmed(); held != QStringLiteral("all")) {
+        bool ok = false;
+        const qlonglong n = held.toLongLong(&ok);
+        if (!ok || n < 0 || held.startsWith(QLatin1Char('+')))
+            return fail(QStringLiteral("持ちメダルは、0以上の枚数か all を入れてください。"));
+        r.money.held = n;
+    }
+    const auto perHour = ParsePositiveDecimal(GamesPerHourEdit->text().trimmed().toStdString());
+    if (!perHour)
+        return fail(QStringLiteral("時給のゲーム数は、1時間に回すゲーム数を正の数で入れてください（750ほど）。"));
+    r.gamesPerHour = *perHour;
     r.setting = SettingBox->currentIndex() == kMixedIndex ? 0 : SettingBox->currentIndex() + kMinSetting;
     r.prior = *prior;
-    r.exchange = *exchange;
     return r;
 }
 
 std::optional<ValueJobRequest> TValueForm::DrawChart() {
-    const auto prior = Prior->Prior();
-    if (!prior) {
-        StatusLabel->setText(TPriorBox::Problem());
-        return std::nullopt;
-    }
-    const auto r = Inputs();
+    QString problem;
+    const auto r = Inputs(&problem);
     if (!r) {
-        StatusLabel->setText(QStringLiteral("交換率は、1000円あたりの枚数を正の数で入れてください（等価は50）。"));
+        StatusLabel->setText(problem);
         return std::nullopt;
     }
     // The means of every setting and of the prior's mixture take
     // milliseconds: the chart shows them at once.
-    CountValueRequest means{SettingPrior(), HallMoney{r->exchange}, false, 1};
+    CountValueRequest means{SettingPrior(), r->money, false, 1};
+    means.gamesPerHour = r->gamesPerHour;
     chartFigures_ = ValueByGameCount(means);
-    chartFigures_.mixed = ValueByGameCount({r->prior, HallMoney{r->exchange}, false, 1}).mixed;
+    means.prior = r->prior;
+    chartFigures_.mixed = ValueByGameCount(means).mixed;
     std::vector<chart::Line> lines;
-    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
-        const CountValueTable& t = *chartFigures_.bySetting[static_cast<std::size_t>(s - 1)];
+    chartBottom_ = chartTop_ = 0;
+    const auto add = [&](const QString& name, const QColor& color, const CountValueTable& t) {
         chart::Line& l = lines.emplace_back();
-        l.name = QStringLiteral("設定%1").arg(s);
-        l.color = kLineColors[static_cast<std::size_t>(s - 1)];
-        for (const CountValueRow& row : t.rows) l.x.push_back(row.gamesSince), l.y.push_back(row.evMedals);
+        l.name = name;
+        l.color = color;
+        for (const CountValueRow& row : t.rows) {
+            l.x.push_back(row.gamesSince), l.y.push_back(row.evMedals);
+            chartBottom_ = std::min(chartBottom_, row.evMedals);
+            chartTop_ = std::max(chartTop_, row.evMedals);
+        }
+    };
+    for (int s = kMinSetting; s <= kMaxSetting; ++s)
+        add(QStringLiteral("設定%1").arg(s), kLineColors[static_cast<std::size_t>(s - 1)],
+            *chartFigures_.bySetting[static_cast<std::size_t>(s - 1)]);
+    add(r->prior.IsUniform() ? QStringLiteral("混合(均等)") : QStringLiteral("混合(配分)"), kLineColors[kMaxSetting],
+        chartFigures_.mixed);
+    // The zero line, and 狙い目 of the table's setting or mixture: from
+    // there on the expected net stays positive.
+    const double last = kMaxGamesSinceBB - 1;
+    lines.push_back({QStringLiteral("0"), QColor(0x80, 0x80, 0x80), {0, last}, {0, 0}});
+    const CountValueTable& table =
+        r->setting ? *chartFigures_.bySetting[static_cast<std::size_t>(r->setting - 1)] : chartFigures_.mixed;
+    if (table.positiveFrom) {
+        const double g = *table.positiveFrom;
+        lines.push_back({QStringLiteral("狙い目 %1G").arg(*table.positiveFrom),
+                         QColor(0xD0, 0x30, 0x90),
+                         {g, g},
+                         {chartBottom_, chartTop_}});
     }
-    chart::Line& mixed = lines.emplace_back();
-    mixed.name = r->prior.IsUniform() ? QStringLiteral("混合(均等)") : QStringLiteral("混合(配分)");
-    mixed.color = kLineColors[kMaxSetting];
-    for (const CountValueRow& row : chartFigures_.mixed.rows)
-        mixed.x.push_back(row.gamesSince), mixed.y.push_back(row.evMedals);
+    lines.push_back({QStringLiteral("カウンター"), QColor(0x20, 0x90, 0x20), {}, {}});
     chart::ClearChart(Chart->chart());
-    chart::BuildLineChart(Chart->chart(), lines,
-                          {QStringLiteral("前回のBBからのゲーム数"), QStringLiteral("期待収支(枚)"), MainFont()});
+    const std::vector<QLineSeries*> series = chart::BuildLineChart(
+        Chart->chart(), lines, {QStringLiteral("前回のBBからのゲーム数"), QStringLiteral("期待収支(枚)"), MainFont()});
+    const std::size_t marks = kMaxSetting + 1;
+    for (std::size_t i = marks; i < series.size(); ++i) {
+        QPen pen(lines[i].color, 1.5, i == marks ? Qt::SolidLine : Qt::DashLine);
+        series[i]->setPen(pen);
+    }
+    // The zero line needs no legend.
+    for (QLegendMarker* m : Chart->chart()->legend()->markers(series[marks])) m->setVisible(false);
+    counterLine_ = series.back();
+    MarkCounter();
     return r;
+}
+
+void TValueForm::StartJob(const ValueJobRequest& request) {
+    running_ = request;
+    stale_ = shownRequest_.has_value();
+    ShowAsStale(Table, stale_);
+    StatusLabel->setText(QStringLiteral("収支の分布を計算中・・・（%1）").arg(MoneyWords(request.money)));
+    CalcButton->setEnabled(false);
+    runner_->Start(std::make_shared<ValueJob>(request));
 }
 
 void TValueForm::CalcButtonClick() {
     if (Running()) return;
     const auto inputs = DrawChart();
     if (!inputs) return;
-    StatusLabel->setText(QStringLiteral("収支の分布を計算中・・・"));
-    CalcButton->setEnabled(false);
-    runner_->Start(std::make_shared<ValueJob>(*inputs));
+    StartJob(*inputs);
 }
 
 namespace {
 
-QString PriorText(const SettingPrior& prior) {
-    if (const PriorShape* shape = PriorShapeOf(prior))
-        return QString::fromUtf8(shape->label.data(), static_cast<qsizetype>(shape->label.size()));
-    QStringList parts;
-    for (double p : prior.Probabilities()) parts << Percent(p);
-    return parts.join(QLatin1Char(':'));
-}
-
 // Only the mixture's table depends on the prior.
 bool SameTable(const ValueJobRequest& a, const ValueJobRequest& b) {
-    return a.setting == b.setting && a.exchange == b.exchange && (a.setting != 0 || a.prior == b.prior);
+    return a.setting == b.setting && a.money == b.money && a.gamesPerHour == b.gamesPerHour &&
+           (a.setting != 0 || a.prior == b.prior);
 }
 
 }  // namespace
 
-// The chart follows every input at once; the table, a second's work, is
-// greyed under inputs other than its own and says which they are.
+// The chart follows every input at once, and so does the table, a second's
+// work: greyed meanwhile, it never stands under inputs it is not of.
 void TValueForm::InputsChanged() {
-    if (Running()) return;
     const auto inputs = DrawChart();
-    if (!shownRequest_) return;
-    stale_ = !inputs || !SameTable(*inputs, *shownRequest_);
-    ShowAsStale(Table, stale_);
-    if (!inputs) return;  // the status says what is wrong
-    if (!stale_) {
+    if (!inputs) {
+        // The status says what is wrong.
+        StopJob();
+        stale_ = shownRequest_.has_value();
+        ShowAsStale(Table, stale_);
+        return;
+    }
+    if (shownRequest_ && SameTable(*inputs, *shownRequest_)) {
+        StopJob();
+        stale_ = false;
+        ShowAsStale(Table, false);
         StatusLabel->setText(summary_);
         return;
     }
-    const ValueJobRequest& r = *shownRequest_;
-    const QString which = r.setting ? QStringLiteral("設定%1").arg(r.setting)
-                                    : QStringLiteral("配分「%1」で混合").arg(PriorText(r.prior));
-    StatusLabel->setText(
-        QStringLiteral("下の表は %1・交換率 %2枚/1000円 の結果です。計算を押すと、いまの入力で計算します。")
-            .arg(which, QString::number(r.exchange.medalsPer1000Yen, 'g', 10)));
+    if (Running() && running_ && SameTable(*inputs, *running_)) return;
+    StartJob(*inputs);
+}
+
+void TValueForm::MarkCounter() {
+    const auto g = ParseInt32(CounterEdit->text().trimmed().toStdString());
+    const bool valid = g && *g >= 0 && *g < kMaxGamesSinceBB;
+    marked_ = valid ? std::optional<int>(*g) : std::nullopt;
+    if (counterLine_) {
+        if (valid)
+            counterLine_->replace({{double(*g), chartBottom_}, {double(*g), chartTop_}});
+        else
+            counterLine_->clear();
+        for (QLegendMarker* m : Chart->chart()->legend()->markers(counterLine_)) m->setVisible(valid);
+        counterLine_->setName(valid ? QStringLiteral("カウンター %1G").arg(*g) : QStringLiteral("カウンター"));
+    }
+    if (!valid || *g >= Table->rowCount()) {
+        Table->clearSelection();
+        return;
+    }
+    Table->selectRow(*g);
+    Table->scrollToItem(Table->item(*g, kGamesColumn), QAbstractItemView::PositionAtCenter);
 }
 
 void TValueForm::Present() {
     const ValueJobRequest& r = runner_->Current<ValueJob>()->Request();
     const QString which =
         r.setting ? QStringLiteral("設定%1").arg(r.setting) : QStringLiteral("ホールの配分で混合した台");
+    const QString money = MoneyWords(r.money);
     QString aim = shown_.positiveFrom
-                      ? QStringLiteral("%1ゲームから先は期待収支がプラスです（狙い目）。").arg(*shown_.positiveFrom)
-                      : QStringLiteral("どのゲーム数でも期待収支はプラスになりません。");
+                      ? QStringLiteral("%1ゲームから先は期待収支がプラスです（狙い目、%2）。")
+                            .arg(QString::number(*shown_.positiveFrom), money)
+                      : QStringLiteral("%1では、どのゲーム数でも期待収支はプラスになりません。").arg(money);
     summary_ = QStringLiteral("%1: 次のBBとその継続が終わるまで打ってやめたときの収支です。%2").arg(which, aim);
     StatusLabel->setText(summary_);
-    Table->setRowCount(static_cast<int>(shown_.rows.size()));
+    MoneyLabel->setText(
+        QStringLiteral("円の列は %1、時給は %2G/時 で計算しています。").arg(money, Shortest(r.gamesPerHour)));
+    for (int c : {kEvYenColumn, kPerHourColumn, kMedianYenColumn, kAheadYenColumn})
+        Table->horizontalHeaderItem(c)->setToolTip(kTips[c] + QStringLiteral("（%1）").arg(money));
     Table->setUpdatesEnabled(false);
+    Table->clearContents();
+    Table->setRowCount(static_cast<int>(shown_.rows.size()));
     for (const CountValueRow& row : shown_.rows) {
         const int i = row.gamesSince;
-        Put(Table, i, 0, QString::number(row.gamesSince));
-        Put(Table, i, 1, Fixed(row.evMedals, 1));
-        Put(Table, i, 2, Fixed(row.evYen, 0));
-        Put(Table, i, 3, Fixed(row.evGames, 1));
-        Put(Table, i, 4, Percent(row.pCeiling));
+        Put(Table, i, kGamesColumn, QString::number(row.gamesSince));
+        Put(Table, i, kEvMedalsColumn, Fixed(row.evMedals, 1));
+        Put(Table, i, kEvYenColumn, Fixed(row.evYen, 0));
+        Put(Table, i, kPerHourColumn, Fixed(row.yenPerHour, 0));
+        Put(Table, i, kEvGamesColumn, Fixed(row.evGames, 1));
+        Put(Table, i, kCeilingColumn, Percent(row.pCeiling));
         if (row.spread) {
             const NetSpread& s = *row.spread;
-            Put(Table, i, 5, QString::number(s.median));
-            Put(Table, i, 6, Percent(s.pAhead));
-            Put(Table, i, 7, QString::number(s.p10));
-            Put(Table, i, 8, QString::number(s.p25));
-            Put(Table, i, 9, QString::number(s.p75));
-            Put(Table, i, 10, QString::number(s.p90));
+            Put(Table, i, kMedianColumn, QString::number(s.median));
+            Put(Table, i, kAheadColumn, Percent(s.pAhead));
+            Put(Table, i, kP10Column, QString::number(s.p10));
+            Put(Table, i, kP25Column, QString::number(s.p25));
+            Put(Table, i, kP75Column, QString::number(s.p75));
+            Put(Table, i, kP90Column, QString::number(s.p90));
+        }
+        if (row.yenSpread) {
+            Put(Table, i, kMedianYenColumn, Fixed(row.yenSpread->median, 0));
+            Put(Table, i, kAheadYenColumn, Percent(row.yenSpread->pAhead));
         }
     }
     Table->setUpdatesEnabled(true);
     Fit(Table);
     shownRequest_ = r;
     stale_ = false;
-    // Inputs edited while it was found.
-    InputsChanged();
+    MarkCounter();
 }
 
 }  // namespace morvane

@@ -1,7 +1,8 @@
 #pragma once
 // 期待値: what a machine is worth by the games its counter shows since the
 // last BB (天井期待値), at one setting or mixed over the hall's prior, in
-// medals and in yen at the hall's exchange.
+// medals and in yen under the hall's money: the exchange rate, the lending
+// rate and whether the player pays cash or plays from medals held.
 #include <QDialog>
 #include <optional>
 
@@ -9,9 +10,11 @@
 #include "model/value_by_count.h"
 
 class QComboBox;
+class QLineSeries;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QTableWidget;
 
 namespace morvane {
@@ -21,6 +24,9 @@ class ChartView;
 }
 class TJobRunner;
 class TPriorBox;
+
+// The money as players say it, e.g. "5.6枚交換・現金投資（50枚/1000円）".
+QString MoneyWords(const HallMoney& money);
 
 class TValueForm : public QDialog {
     Q_OBJECT
@@ -33,17 +39,28 @@ public:
     bool Running() const;
     // The table shown (valid once a calculation has finished).
     const CountValueTable& Shown() const { return shown_; }
+    // The request of the table shown, or of the one being found.
+    const std::optional<ValueJobRequest>& ShownRequest() const { return shownRequest_; }
     // The chart's means: every setting, and the prior's mixture.
     const CountValue& ChartFigures() const { return chartFigures_; }
-    // Whether the table is of inputs other than those on screen; it is
-    // greyed then and the status says which inputs it is of.
+    // Whether the table is of inputs other than those on screen: greyed
+    // while the new figures are found, or while an input is refused.
     bool ShowsEarlierFigures() const { return shownRequest_.has_value() && stale_; }
+    // The row the counter field marks, if its text is a counter.
+    std::optional<int> MarkedRow() const { return marked_; }
 
-    QComboBox* SettingBox;  // 設定1..設定6, then ホールの配分
+    QComboBox* SettingBox;   // 設定1..設定6, then ホールの配分
+    QComboBox* ExchangeBox;  // medals per 100 yen: the common rates, or typed
+    QLineEdit* LendEdit;     // medals bought for 1000 yen
+    QRadioButton* CashButton;
+    QRadioButton* HeldButton;
+    QLineEdit* HeldEdit;  // the medals held, or all
+    QLineEdit* GamesPerHourEdit;
+    QLineEdit* CounterEdit;  // the data counter's games since the last BB
     TPriorBox* Prior;
-    QLineEdit* ExchangeEdit;
     QPushButton* CalcButton;
     QLabel* StatusLabel;
+    QLabel* MoneyLabel;  // the money every yen figure is under
     chart::ChartView* Chart;
     QTableWidget* Table;
 
@@ -53,18 +70,26 @@ protected:
 private:
     void Present();
     void StopJob();
-    // The chart at once; nullopt when an input is refused.
+    // The chart at once; nullopt when an input is refused, which the status
+    // then words.
     std::optional<ValueJobRequest> DrawChart();
-    // After an input edit: the chart follows, the table says whose it is.
+    // After an input edit: the chart follows at once, and the table is
+    // found anew for the inputs on screen.
     void InputsChanged();
-    std::optional<ValueJobRequest> Inputs() const;
+    void StartJob(const ValueJobRequest& request);
+    std::optional<ValueJobRequest> Inputs(QString* problem) const;
+    void MarkCounter();
 
     TJobRunner* runner_;
     CountValueTable shown_;
     CountValue chartFigures_;
     std::optional<ValueJobRequest> shownRequest_;  // the table's
+    std::optional<ValueJobRequest> running_;       // the one being found
     QString summary_;                              // the status of the table
     bool stale_ = false;
+    std::optional<int> marked_;
+    QLineSeries* counterLine_ = nullptr;  // on the chart, at the counter's games
+    double chartBottom_ = 0, chartTop_ = 0;
 };
 
 }  // namespace morvane

@@ -244,23 +244,55 @@ TEST_F(CliFormatsOfEstimate, HorizonAndNowReadBackToTheTsvFigures) {
 // in JSON, the table row for row the TSV's, which is to the byte the
 // table's own text.
 TEST(CliFormats, ValueReadsBackToTheTsvFigures) {
-    const Formats f = InEachFormat({"value", "--prior", "1,0,0,0,0,3", "--exchange", "5.6", "--threads", "2"});
-    const CountValue mixed = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), HallMoney{Exchange{5.6}}});
+    const std::vector<std::string> args{"value", "--prior", "1,0,0,0,0,3", "--exchange",       "56",  "--lend",
+                                        "46.5",  "--held",  "0",           "--games-per-hour", "650", "--threads",
+                                        "2"};
+    const Formats f = InEachFormat(args);
+    CountValueRequest request{SettingPrior({1, 0, 0, 0, 0, 3}), HallMoney{Exchange{56}, 46.5, 0}};
+    request.gamesPerHour = 650;
+    const CountValue mixed = ValueByGameCount(request);
     EXPECT_EQ(f.tsvText, ValueTableText(mixed.mixed));
     ASSERT_EQ(f.tsv.size(), 1533u);
     EXPECT_EQ(f.csv, f.tsv);
-    EXPECT_EQ(f.doc.size(), 4u) << f.doc.dump().substr(0, 400);
+    EXPECT_EQ(f.doc.size(), 7u) << f.doc.dump().substr(0, 400);
     EXPECT_EQ(f.doc.at("prior"), json::parse(R"({"w1": 0.25, "w2": 0, "w3": 0, "w4": 0, "w5": 0, "w6": 0.75})"));
-    EXPECT_EQ(f.doc.at("exchange").dump(), "5.6");
+    EXPECT_EQ(f.doc.at("exchange").dump(), "56");
+    EXPECT_EQ(f.doc.at("lend").dump(), "46.5");
+    EXPECT_EQ(f.doc.at("held"), 0);
+    EXPECT_EQ(f.doc.at("games_per_hour"), 650);
+    // The same columns in the same order in every format.
+    const std::vector<std::string> columns{"games_since",   "ev_medals",    "ev_games",      "p_ceiling",
+                                           "median_medals", "p_ahead",      "p10",           "p25",
+                                           "p75",           "p90",          "ev_yen",        "median_yen",
+                                           "p_ahead_yen",   "yen_per_hour", "median_yen_se", "p_ahead_yen_se"};
+    EXPECT_EQ(f.tsv[0], columns);
+    EXPECT_EQ(f.csv[0], columns);
+    // JSON objects read back in any order: the text's first row says it.
+    std::vector<std::string> jsonArgs = args;
+    jsonArgs.insert(jsonArgs.end(), {"--format", "json"});
+    const std::string text = Cli(jsonArgs).out;
+    const std::size_t row = text.find("{\"games_since\"");
+    ASSERT_NE(row, std::string::npos);
+    const std::string first = text.substr(row, text.find('}', row) - row);
+    std::size_t at = 0;
+    for (const std::string& c : columns) {
+        const std::size_t next = first.find("\"" + c + "\":");
+        ASSERT_NE(next, std::string::npos) << c;
+        EXPECT_GE(next, at) << c;
+        at = next;
+    }
     ASSERT_TRUE(mixed.mixed.positiveFrom);
     EXPECT_EQ(f.doc.at("positive_from"), *mixed.mixed.positiveFrom);
     ExpectTable(f.doc.at("by_count"), f.tsv[0], Slice(f.tsv, 1, 1532));
 
     const Formats one = InEachFormat({"value", "--setting", "1"});
     EXPECT_EQ(one.csv, one.tsv);
-    EXPECT_EQ(one.doc.size(), 4u);
+    EXPECT_EQ(one.doc.size(), 7u);
     EXPECT_EQ(one.doc.at("setting"), 1);
     EXPECT_EQ(one.doc.at("exchange"), 50);
+    EXPECT_EQ(one.doc.at("lend"), 50);
+    EXPECT_EQ(one.doc.at("held"), "all");
+    EXPECT_EQ(one.doc.at("games_per_hour"), kDefaultGamesPerHour);
     // The README's worked example: worth sitting down from 889 games on.
     EXPECT_EQ(one.doc.at("positive_from"), 889);
     ExpectTable(one.doc.at("by_count"), one.tsv[0], Slice(one.tsv, 1, 1532));

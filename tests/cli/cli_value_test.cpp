@@ -20,6 +20,7 @@
 #include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/temp_folder.h"
+#include "system/decimal_text.h"
 
 namespace morvane {
 namespace {
@@ -37,9 +38,10 @@ std::string Joined(const std::vector<std::string>& args) {
 }
 
 // The columns: games_since ev_medals ev_games p_ceiling median_medals
-// p_ahead p10 p25 p75 p90 ev_yen.
-void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, double medalsPer1000Yen) {
-    ASSERT_EQ(f.size(), 11u);
+// p_ahead p10 p25 p75 p90 ev_yen median_yen p_ahead_yen yen_per_hour
+// median_yen_se p_ahead_yen_se.
+void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, const HallMoney& money) {
+    ASSERT_EQ(f.size(), 16u);
     EXPECT_EQ(f[0], std::to_string(row.gamesSince));
     EXPECT_NEAR(std::stod(f[1]), row.evMedals, 5.1e-7);
     EXPECT_NEAR(std::stod(f[2]), row.evGames, 5.1e-7);
@@ -51,8 +53,15 @@ void ExpectRowIs(const std::vector<std::string>& f, const CountValueRow& row, do
     EXPECT_EQ(f[7], std::to_string(row.spread->p25));
     EXPECT_EQ(f[8], std::to_string(row.spread->p75));
     EXPECT_EQ(f[9], std::to_string(row.spread->p90));
-    EXPECT_NEAR(std::stod(f[10]), std::stod(f[1]) * 1000 / medalsPer1000Yen,
+    // The printed medals at the hall's money, less what the purchases lose.
+    EXPECT_NEAR(std::stod(f[10]), money.Yen(std::stod(f[1]), row.evPurchases),
                 0.0051 + 1e-6 * std::abs(std::stod(f[10])));
+    EXPECT_EQ(f[10], FixedDecimal(row.evYen, 2));
+    EXPECT_EQ(f[11], row.yenSpread ? FixedDecimal(row.yenSpread->median, 2) : "");
+    EXPECT_EQ(f[12], row.yenSpread ? FixedDecimal(row.yenSpread->pAhead, 6) : "");
+    EXPECT_EQ(f[13], FixedDecimal(row.yenPerHour, 2));
+    EXPECT_EQ(f[14], row.yenSpread ? FixedDecimal(row.yenSpread->medianSE, 2) : "");
+    EXPECT_EQ(f[15], row.yenSpread ? FixedDecimal(row.yenSpread->pAheadSE, 6) : "");
 }
 
 // tests/reference/independent_results.md (independent implementation): setting 3 at g = 0, 800
@@ -64,7 +73,8 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 1533u);
     EXPECT_EQ(lines[0],
-              "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen");
+              "games_since\tev_medals\tev_games\tp_ceiling\tmedian_medals\tp_ahead\tp10\tp25\tp75\tp90\tev_yen\t"
+              "median_yen\tp_ahead_yen\tyen_per_hour\tmedian_yen_se\tp_ahead_yen_se");
     struct Want {
         int g;
         const char* ev;
@@ -81,9 +91,39 @@ TEST(CliValue, SettingTableMatchesTheVectorsAndTheLibrary) {
         EXPECT_NEAR(std::stod(f[3]), std::stod(w.ceiling), 1.5e-9) << w.g;
     }
     const CountValueTable t = ValueByGameCount(3);
-    for (std::size_t g = 0; g < t.rows.size(); ++g) ExpectRowIs(Fields(lines[g + 1]), t.rows[g], 50);
+    for (std::size_t g = 0; g < t.rows.size(); ++g) ExpectRowIs(Fields(lines[g + 1]), t.rows[g], HallMoney{});
     // Through the report writers, to the byte what the table's own text was.
     EXPECT_EQ(r.out, ValueTableText(t));
+}
+
+// The money's defaults are today's figures: given or left out, the same
+// bytes. At 等価 with 50 medals lent for 1000 yen a purchase loses nothing,
+// so cash play prints them too.
+TEST(CliValue, MoneyDefaultsKeepTheFigures) {
+    const CliResult plain = Cli({"value", "--setting", "4"});
+    ASSERT_EQ(plain.code, kExitOk) << plain.err;
+    for (const std::vector<std::string>& args : {
+             std::vector<std::string>{"value", "--setting", "4", "--exchange", "50", "--lend", "50", "--held", "all",
+                                      "--games-per-hour", "750"},
+             {"value", "--setting", "4", "--held", "0"},
+             {"value", "--setting", "4", "--held", "250", "--exchange", "50.0"},
+         }) {
+        const CliResult r = Cli(args);
+        ASSERT_EQ(r.code, kExitOk) << Joined(args) << r.err;
+        EXPECT_EQ(r.out, plain.out) << Joined(args);
+    }
+    // The yen under a rate other than 等価 are those of the table found
+    // under the same money.
+    const CliResult r = Cli({"value", "--setting", "4", "--exchange", "64", "--lend", "46", "--held", "0",
+                             "--games-per-hour", "800", "--threads", "1"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    CountValueRequest request{SettingPrior({0, 0, 0, 1, 0, 0}), HallMoney{Exchange{64}, 46, 0}, true, 1};
+    request.gamesPerHour = 800;
+    const CountValue v = ValueByGameCount(request);
+    EXPECT_EQ(r.out, ValueTableText(*v.bySetting[3]));
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 1533u);
+    for (std::size_t g : {0u, 700u, 1531u}) ExpectRowIs(Fields(lines[g + 1]), v.bySetting[3]->rows[g], request.money);
 }
 
 // The prior's mixture at 5.6 medals per 100 yen; a prior on one setting is
@@ -94,7 +134,8 @@ TEST(CliValue, PriorMixesAndExchangeSetsTheYen) {
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 1533u);
     const CountValue v = ValueByGameCount({SettingPrior({1, 0, 0, 0, 0, 3}), HallMoney{Exchange{56}}});
-    for (std::size_t g : {0u, 1u, 400u, 889u, 1200u, 1531u}) ExpectRowIs(Fields(lines[g + 1]), v.mixed.rows[g], 56);
+    for (std::size_t g : {0u, 1u, 400u, 889u, 1200u, 1531u})
+        ExpectRowIs(Fields(lines[g + 1]), v.mixed.rows[g], HallMoney{Exchange{56}});
     const CliResult one = Cli({"value", "--prior", "0,0,1,0,0,0", "--threads", "1"});
     const CliResult three = Cli({"value", "--setting", "3"});
     ASSERT_EQ(one.code, kExitOk) << one.err;
@@ -114,6 +155,22 @@ TEST(CliValue, RefusesWhatItCannotRead) {
              {"value", "--setting", "1", "--exchange", "-5"},
              {"value", "--setting", "1", "--exchange", "fifty"},
              {"value", "--setting", "1", "--exchange", "50", "--exchange", "56"},
+             // A rate per 100 yen where one per 1000 yen belongs.
+             {"value", "--setting", "1", "--exchange", "5.6"},
+             {"value", "--setting", "1", "--exchange", "9.99"},
+             {"value", "--setting", "1", "--lend", "0"},
+             {"value", "--setting", "1", "--lend", "-50"},
+             {"value", "--setting", "1", "--lend", "many"},
+             {"value", "--setting", "1", "--held", "-1"},
+             {"value", "--setting", "1", "--held", "x"},
+             {"value", "--setting", "1", "--held", "1.5"},
+             {"value", "--setting", "1", "--held", "+5"},
+             {"value", "--setting", "1", "--held", ""},
+             {"value", "--setting", "1", "--held", "ALL"},
+             {"value", "--setting", "1", "--held", "99999999999999999999"},
+             {"value", "--setting", "1", "--games-per-hour", "0"},
+             {"value", "--setting", "1", "--games-per-hour", "fast"},
+             {"value", "--setting", "1", "--held", "0", "--held", "all"},
              {"value", "--setting", "1", "--threads", "0"},
              {"value", "--setting", "1", "extra"},
              {"value", "--setting", "1", "--format", "html"},
@@ -130,6 +187,18 @@ TEST(CliValue, RefusesWhatItCannotRead) {
         Cli({"value", "--exchange", "1\x1b", "--setting", "1"}).err,
         "morvane-sim: exchange '1\\x1b' must be a positive number of medals per 1000 yen (morvane-sim --help shows "
         "the usage)\n");
+    // The rate most likely meant, worked out from the one given.
+    struct Meant {
+        const char* given;
+        const char* said;
+    };
+    for (const Meant& m : {Meant{"5.6", "5.6 medals per 1000 yen is 179 yen a medal; for 5.6枚交換 give 56"},
+                           Meant{"7", "7 medals per 1000 yen is 143 yen a medal; for 7枚交換 give 70"},
+                           Meant{"6.4", "6.4 medals per 1000 yen is 156 yen a medal; for 6.4枚交換 give 64"},
+                           Meant{"0.5", "0.5 medals per 1000 yen is 2000 yen a medal; for 0.5枚交換 give 5"}})
+        EXPECT_EQ(Cli({"value", "--setting", "2", "--exchange", m.given}).err,
+                  std::string("morvane-sim: ") + m.said + " (morvane-sim --help shows the usage)\n");
+    EXPECT_EQ(Cli({"value", "--setting", "2", "--exchange", "10"}).code, kExitOk);
     EXPECT_EQ(
         Cli({"value", "--prior", "1,1"}).err,
         "morvane-sim: prior '1,1' must be six non-negative weights W1,...,W6, not all 0 (morvane-sim --help shows "
@@ -176,6 +245,47 @@ TEST_F(CliEstimateNow, HorizonAddsTheVectorsFigures) {
     EXPECT_EQ(mixed[0], "mixed");
     EXPECT_NEAR(std::stod(mixed[1]), 98.386045, 1e-4);
     EXPECT_NEAR(std::stod(mixed[2]), 10.349550, 1e-5);
+}
+
+// The money options add the nets in yen at the exchange rate after the
+// medals' columns, which stay as they were; --held all changes nothing.
+TEST_F(CliEstimateNow, ExchangeAddsTheYenBesideTheMedals) {
+    const std::string file = BatchFile();
+    const std::vector<std::string> now{"estimate", file, "--horizon", "300", "--now", "--seed", "7", "--threads", "1"};
+    const CliResult medals = Cli(now);
+    ASSERT_EQ(medals.code, kExitOk) << medals.err;
+    std::vector<std::string> args = now;
+    args.insert(args.end(), {"--exchange", "56", "--held", "all"});
+    const CliResult r = Cli(args);
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out), before = Lines(medals.out);
+    ASSERT_EQ(lines.size(), before.size());
+    const Exchange rate{56};
+    const auto yenOf = [&](const std::string& medalsText, const std::string& yenText) {
+        EXPECT_EQ(yenText, FixedDecimal(rate.Yen(std::stod(medalsText)), 2)) << medalsText;
+        // The medals printed to six decimals: yen within a cent of them.
+        EXPECT_NEAR(std::stod(yenText), std::stod(medalsText) * 1000 / 56, 0.0051 + 1e-6);
+    };
+    for (std::size_t i = 0; i < 7; ++i) {
+        const auto f = Fields(lines[i]), g = Fields(before[i]);
+        ASSERT_EQ(f.size(), g.size() + 2) << lines[i];
+        EXPECT_EQ(lines[i].rfind(before[i] + "\t", 0), 0u) << lines[i];
+        // next_games and until_bb: columns 3 and 4 of a setting, 1 and 2 of mixed.
+        const std::size_t next = i < 6 ? 3 : 1;
+        yenOf(f[next], f[f.size() - 2]);
+        yenOf(f[next + 1], f[f.size() - 1]);
+    }
+    const auto best = Fields(lines[9]);
+    ASSERT_EQ(best[0], "best_rule");
+    ASSERT_EQ(best.size(), 6u);
+    yenOf(best[4], best[5]);
+    if (lines.size() > 11) {
+        const auto spread = Fields(lines[11]);
+        ASSERT_EQ(spread.size(), 9u);
+        yenOf(spread[3], spread[8]);
+    }
+    EXPECT_EQ(lines[8], before[8]);
+    EXPECT_EQ(lines[10], before[10]);
 }
 
 // A prior is Bayes' rule on the same log-likelihoods; a uniform one, and no
@@ -407,6 +517,12 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", file, "--now", "--threshold", "0.5"},
              {"estimate", file, "--now", "--seed", "-1"},
              {"estimate", file, "--threads", "2"},
+             {"estimate", file, "--exchange", "56"},
+             {"estimate", "--counts", file, "--exchange", "56"},
+             {"estimate", file, "--horizon", "10", "--exchange", "5.6"},
+             {"estimate", file, "--horizon", "10", "--held", "0"},
+             {"estimate", file, "--horizon", "10", "--lend", "46"},
+             {"estimate", file, "--now", "--games-per-hour", "800"},
          }) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage) << Joined(args);

@@ -11,10 +11,12 @@
 #include <QLineSeries>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <QtTest>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 #include "app/hall_input.h"
@@ -61,6 +63,7 @@ private slots:
     void hallDataFollowsEveryEdit();
     void estimateRefusesARecordNoSettingPlays();
     void valueDialogShowsTheLibrarysTableAndChart();
+    void valueMoneyInWords();
     void estimateTakesThePriorAndShowsTheMachineNow();
     void estimateFollowsTheRunOnScreen();
     void hallDataTakesThePriorAndShowsTheMachineNow();
@@ -657,8 +660,9 @@ void CheckMoreGames(const TNowPanel* panel, const MachineBelief& belief, std::in
 }  // namespace
 
 // 解析 > 期待値: the table of the setting chosen is the library's, its law
-// of the net included, and the chart draws every setting's and the prior's
-// mixed mean against the counter.
+// of the net included, under the money on screen; the chart draws every
+// setting's and the prior's mixed mean against the counter, with the zero
+// line and 狙い目 marked. Every input edit finds the figures anew.
 void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     FakeServices services;
     TMainForm form(services, 1u);
@@ -667,28 +671,56 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     QVERIFY(v && v->isVisible());
     QCOMPARE(v->windowTitle(), QStringLiteral("期待値"));
     QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    // It opens at 等価 and cash play, which loses nothing on a purchase:
+    // the yen are those of 20 yen a medal.
+    QVERIFY(v->ShownRequest());
+    QCOMPARE(v->ShownRequest()->money.exchange.medalsPer1000Yen, 50.0);
+    QCOMPARE(v->ShownRequest()->money.lendPer1000Yen, 50.0);
+    QCOMPARE(v->ShownRequest()->money.held, std::optional<std::int64_t>(0));
+    QCOMPARE(v->ShownRequest()->gamesPerHour, kDefaultGamesPerHour);
+    QCOMPARE(v->Table->item(889, 2)->text(), QString::number(v->Shown().rows[889].evMedals * 20, 'f', 0));
+    QVERIFY2(v->MoneyLabel->text().contains(QStringLiteral("等価・現金投資（50枚/1000円）")),
+             qPrintable(v->MoneyLabel->text()));
+
+    // A rate typed per 100 yen reaches the request per 1000 yen; each edit
+    // starts the table again, and setting 1's does not depend on the prior.
     v->SettingBox->setCurrentIndex(0);
+    QVERIFY(v->Running());
     v->Prior->Edits[0]->setText(QStringLiteral("3"));
-    v->ExchangeEdit->setText(QStringLiteral("56"));
-    v->CalcButton->click();
+    v->ExchangeBox->setEditText(QStringLiteral("5.6"));
     QVERIFY(v->Running());
     QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
-    const CountValueTable one = ValueByGameCount(1, HallMoney{Exchange{56}});
+    QCOMPARE(v->ShownRequest()->money.exchange.medalsPer1000Yen, 56.0);
+    QCOMPARE(v->ShownRequest()->setting, 1);
+    // Cash at 5.6枚: every purchase loses, so the yen are below the medals' worth.
+    const CountValueTable one = ValueByGameCount(1, v->ShownRequest()->money);
     QCOMPARE(v->Table->rowCount(), 1532);
+    QCOMPARE(v->Table->columnCount(), 14);
+    QCOMPARE(v->Table->horizontalHeaderItem(3)->text(), QStringLiteral("時給(円)"));
+    QCOMPARE(v->Table->horizontalHeaderItem(7)->text(), QStringLiteral("収支の中央値(円)"));
+    QCOMPARE(v->Table->horizontalHeaderItem(9)->text(), QStringLiteral("円でプラスの確率"));
     for (int g : {0, 889, 1200, 1531}) {
         const CountValueRow& r = one.rows[static_cast<std::size_t>(g)];
         QCOMPARE(v->Table->item(g, 0)->text(), QString::number(g));
         QCOMPARE(v->Table->item(g, 1)->text(), QString::number(r.evMedals, 'f', 1));
-        QCOMPARE(v->Table->item(g, 2)->text(), QString::number(r.evMedals * 1000 / 56, 'f', 0));
-        QCOMPARE(v->Table->item(g, 4)->text(), Percent2(r.pCeiling));
-        QCOMPARE(v->Table->item(g, 5)->text(), QString::number(r.spread->median));
-        QCOMPARE(v->Table->item(g, 6)->text(), Percent2(r.spread->pAhead));
-        QCOMPARE(v->Table->item(g, 10)->text(), QString::number(r.spread->p90));
+        QCOMPARE(v->Table->item(g, 2)->text(), QString::number(r.evYen, 'f', 0));
+        QVERIFY(r.evYen < r.evMedals * 1000 / 56);
+        QCOMPARE(v->Table->item(g, 3)->text(), QString::number(r.yenPerHour, 'f', 0));
+        QCOMPARE(v->Table->item(g, 5)->text(), Percent2(r.pCeiling));
+        QCOMPARE(v->Table->item(g, 6)->text(), QString::number(r.spread->median));
+        QCOMPARE(v->Table->item(g, 8)->text(), Percent2(r.spread->pAhead));
+        QCOMPARE(v->Table->item(g, 13)->text(), QString::number(r.spread->p90));
     }
+    // The money is stated beside the yen.
+    const QString money = QStringLiteral("5.6枚交換・現金投資（50枚/1000円）");
     QVERIFY(v->StatusLabel->text().contains(QStringLiteral("%1ゲームから先は期待収支がプラス").arg(*one.positiveFrom)));
-    // The chart: six settings and the mixture under 3,1,1,1,1,1.
+    QVERIFY2(v->StatusLabel->text().contains(money), qPrintable(v->StatusLabel->text()));
+    QVERIFY2(v->MoneyLabel->text().contains(money), qPrintable(v->MoneyLabel->text()));
+    QVERIFY(v->Table->horizontalHeaderItem(2)->toolTip().contains(money));
+    // The chart: six settings and the mixture under 3,1,1,1,1,1, the zero
+    // line, setting 1's 狙い目 and the counter's line, empty without one.
     const QChart* c = v->Chart->chart();
-    QCOMPARE(c->series().size(), 7);
+    QCOMPARE(c->series().size(), 10);
     const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), HallMoney{Exchange{56}}, false});
     for (int s = 1; s <= 6; ++s) {
         const QLineSeries* line = LineNamed(c, QStringLiteral("設定%1").arg(s));
@@ -703,57 +735,143 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     const QLineSeries* mix = LineNamed(c, QStringLiteral("混合(配分)"));
     QVERIFY(mix);
     for (int g : {0, 800, 1531}) QCOMPARE(mix->at(g).y(), mixed.mixed.rows[static_cast<std::size_t>(g)].evMedals);
-    // An edit greys the table and says whose it is; undone, the table is the
-    // inputs' again. Setting 1's table does not depend on the prior.
-    const QString said = v->StatusLabel->text();
+    const QLineSeries* zero = LineNamed(c, QStringLiteral("0"));
+    QVERIFY(zero && zero->count() == 2);
+    QCOMPARE(zero->at(0).y(), 0.0);
+    QCOMPARE(zero->at(1), QPointF(1531, 0));
+    const QLineSeries* aim = LineNamed(c, QStringLiteral("狙い目 %1G").arg(*one.positiveFrom));
+    QVERIFY(aim && aim->count() == 2);
+    QCOMPARE(aim->at(0).x(), double(*one.positiveFrom));
+    QCOMPARE(aim->at(1).x(), double(*one.positiveFrom));
+    QVERIFY(aim->at(0).y() < 0 && aim->at(1).y() > 0);
+    QVERIFY(LineNamed(c, QStringLiteral("カウンター")) && LineNamed(c, QStringLiteral("カウンター"))->count() == 0);
+
+    // The counter's row comes into view, marked, and so does its line on
+    // the chart; a counter past the ceiling marks nothing.
+    QVERIFY(!v->MarkedRow());
+    const QRect view = v->Table->viewport()->rect();
+    QVERIFY(!view.intersects(v->Table->visualItemRect(v->Table->item(1200, 0))));
+    v->CounterEdit->setText(QStringLiteral("1200"));
+    QCOMPARE(v->MarkedRow(), std::optional<int>(1200));
+    QVERIFY(v->Table->selectionModel()->isRowSelected(1200, {}));
+    QVERIFY(view.contains(v->Table->visualItemRect(v->Table->item(1200, 0)).center()));
+    const QLineSeries* counter = LineNamed(v->Chart->chart(), QStringLiteral("カウンター 1200G"));
+    QVERIFY(counter && counter->count() == 2);
+    QCOMPARE(counter->at(0).x(), 1200.0);
+    QVERIFY(!v->Running());
+    v->CounterEdit->setText(QStringLiteral("1532"));
+    QVERIFY(!v->MarkedRow());
+    QVERIFY(!v->Table->selectionModel()->hasSelection());
+    v->CounterEdit->setText(QStringLiteral("889"));
+
+    // Each of the money's inputs reaches the request and finds the table
+    // anew: greyed while it is found, never standing under other inputs.
     auto greyed = [&] { return v->Table->item(889, 1)->data(Qt::ForegroundRole).isValid(); };
     QVERIFY(!v->ShowsEarlierFigures() && !greyed());
-    v->ExchangeEdit->setText(QStringLiteral("50"));
-    QVERIFY(v->ShowsEarlierFigures() && greyed());
-    QCOMPARE(v->StatusLabel->text(),
-             QStringLiteral("下の表は 設定1・交換率 56枚/1000円 の結果です。計算を押すと、いまの入力で計算します。"));
-    v->ExchangeEdit->setText(QStringLiteral("56"));
-    v->Prior->Edits[1]->setText(QStringLiteral("2"));
-    QVERIFY(!v->ShowsEarlierFigures() && !greyed());
+    struct Edit {
+        std::function<void()> edit;
+        std::function<bool(const ValueJobRequest&)> reached;
+    };
+    const std::vector<Edit> edits{
+        {[&] { v->ExchangeBox->setCurrentIndex(3); },
+         [](const ValueJobRequest& r) { return r.money.exchange.medalsPer1000Yen == 64; }},
+        {[&] { v->ExchangeBox->setEditText(QStringLiteral("5.6枚交換")); },
+         [](const ValueJobRequest& r) { return r.money.exchange.medalsPer1000Yen == 56; }},
+        {[&] { v->LendEdit->setText(QStringLiteral("46")); },
+         [](const ValueJobRequest& r) { return r.money.lendPer1000Yen == 46; }},
+        {[&] { v->HeldButton->setChecked(true); }, [](const ValueJobRequest& r) { return !r.money.held; }},
+        {[&] { v->HeldEdit->setText(QStringLiteral("500")); },
+         [](const ValueJobRequest& r) { return r.money.held == std::optional<std::int64_t>(500); }},
+        {[&] { v->GamesPerHourEdit->setText(QStringLiteral("800")); },
+         [](const ValueJobRequest& r) { return r.gamesPerHour == 800; }},
+    };
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        edits[i].edit();
+        QVERIFY2(v->Running(), qPrintable(QString::number(i)));
+        QVERIFY(v->ShowsEarlierFigures() && greyed());
+        QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+        QVERIFY2(edits[i].reached(*v->ShownRequest()), qPrintable(QString::number(i)));
+        QVERIFY(!v->ShowsEarlierFigures() && !greyed());
+        // The counter's row stays marked under the new figures.
+        QVERIFY(v->Table->selectionModel()->isRowSelected(889, {}));
+    }
+    QVERIFY2(v->MoneyLabel->text().contains(QStringLiteral("5.6枚交換・持ちメダル500枚（46枚/1000円）")),
+             qPrintable(v->MoneyLabel->text()));
+    QVERIFY(v->MoneyLabel->text().contains(QStringLiteral("800G/時")));
+    // An edit undone before its table is found stops it: the table shown
+    // is the inputs' again.
+    const QString said = v->StatusLabel->text();
+    v->LendEdit->setText(QStringLiteral("50"));
+    QVERIFY(v->Running());
+    v->LendEdit->setText(QStringLiteral("46"));
+    QVERIFY(!v->Running() && !v->ShowsEarlierFigures() && !greyed());
     QCOMPARE(v->StatusLabel->text(), said);
-    // Enter in a field calculates; the mixture's table depends on the prior,
-    // and the chart follows it at once.
-    v->Prior->Edits[1]->setText(QStringLiteral("1"));
-    v->SettingBox->setCurrentIndex(6);
-    QVERIFY(v->ShowsEarlierFigures());
-    QTest::keyClick(v->ExchangeEdit, Qt::Key_Return);
+    // Enter in a field, the rate's box too, calculates.
+    QTest::keyClick(v->LendEdit, Qt::Key_Return);
     QVERIFY(v->Running());
     QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
-    QVERIFY(!v->ShowsEarlierFigures() && !greyed());
-    QVERIFY(v->StatusLabel->text().startsWith(QStringLiteral("ホールの配分で混合した台")));
+    QTest::keyClick(v->ExchangeBox->lineEdit(), Qt::Key_Return);
+    QVERIFY(v->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    QCOMPARE(v->ExchangeBox->count(), 5);
+    // The mixture's table depends on the prior, and the chart follows it.
     v->Prior->Edits[0]->setText(QStringLiteral("1"));
-    QVERIFY(v->ShowsEarlierFigures() && greyed());
-    QCOMPARE(v->StatusLabel->text(),
-             QStringLiteral("下の表は 配分「37.50%:12.50%:12.50%:12.50%:12.50%:12.50%」で混合・"
-                            "交換率 56枚/1000円 の結果です。計算を押すと、いまの入力で計算します。"));
+    QVERIFY(!v->Running());
     QVERIFY(LineNamed(v->Chart->chart(), QStringLiteral("混合(均等)")));
-    QTest::keyClick(v->Prior->Edits[3], Qt::Key_Enter);
+    v->SettingBox->setCurrentIndex(6);
+    QVERIFY(v->Running());
+    QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
+    QVERIFY(v->StatusLabel->text().startsWith(QStringLiteral("ホールの配分で混合した台")));
+    v->Prior->Edits[0]->setText(QStringLiteral("3"));
+    QVERIFY(v->Running());
     QTRY_VERIFY_WITH_TIMEOUT(!v->Running(), 60000);
     QVERIFY(!v->ShowsEarlierFigures());
-    v->Prior->Edits[0]->setText(QStringLiteral("3"));
-    QCOMPARE(v->StatusLabel->text(), QStringLiteral("下の表は 配分「均等」で混合・交換率 56枚/1000円 の結果です。"
-                                                    "計算を押すと、いまの入力で計算します。"));
-    // Bad inputs say so and start nothing.
-    v->ExchangeEdit->setText(QStringLiteral("0"));
-    v->CalcButton->click();
-    QVERIFY(!v->Running());
-    QVERIFY(v->StatusLabel->text().startsWith(QStringLiteral("交換率は")));
-    v->ExchangeEdit->setText(QStringLiteral("50"));
+    // Bad inputs say so, grey the table and start nothing: a rate per 1000
+    // yen typed per 100 yen among them.
+    struct Bad {
+        QLineEdit* edit;
+        const char* text;
+        const char* said;
+    };
+    for (const Bad& b :
+         {Bad{v->ExchangeBox->lineEdit(), "56", "交換率は"}, Bad{v->ExchangeBox->lineEdit(), "0", "交換率は"},
+          Bad{v->LendEdit, "0", "貸し出しは"}, Bad{v->HeldEdit, "-1", "持ちメダルは"},
+          Bad{v->HeldEdit, "x", "持ちメダルは"}, Bad{v->GamesPerHourEdit, "0", "時給のゲーム数は"}}) {
+        const QString before = b.edit->text();
+        b.edit->setText(QString::fromUtf8(b.text));
+        QVERIFY2(!v->Running(), b.text);
+        QVERIFY2(v->StatusLabel->text().startsWith(QString::fromUtf8(b.said)), qPrintable(v->StatusLabel->text()));
+        QVERIFY(v->ShowsEarlierFigures() && greyed());
+        v->CalcButton->click();
+        QVERIFY(!v->Running());
+        b.edit->setText(before);
+        QVERIFY(!v->Running() && !v->ShowsEarlierFigures());
+    }
     for (QLineEdit* e : v->Prior->Edits) e->setText(QStringLiteral("0"));
     v->CalcButton->click();
     QVERIFY(!v->Running());
     QCOMPARE(v->StatusLabel->text(), TPriorBox::Problem());
     // Closing stops a calculation in progress.
     v->Prior->Edits[0]->setText(QStringLiteral("1"));
-    v->CalcButton->click();
     QVERIFY(v->Running());
     v->close();
     QVERIFY(!v->Running());
+}
+
+// The money in words, as the window states it beside every yen figure.
+void AnalysisFormsTest::valueMoneyInWords() {
+    struct Case {
+        HallMoney money;
+        const char* words;
+    };
+    for (const Case& c : {
+             Case{HallMoney{Exchange{50}, 50, std::nullopt}, "等価・持ちメダル"},
+             Case{HallMoney{Exchange{50}, 50, 0}, "等価・現金投資（50枚/1000円）"},
+             Case{HallMoney{Exchange{56}, 50, 0}, "5.6枚交換・現金投資（50枚/1000円）"},
+             Case{HallMoney{Exchange{60}, 46, 500}, "6.0枚交換・持ちメダル500枚（46枚/1000円）"},
+             Case{HallMoney{Exchange{57.5}, 47.5, 0}, "5.75枚交換・現金投資（47.5枚/1000円）"},
+         })
+        QCOMPARE(MoneyWords(c.money), QString::fromUtf8(c.words));
 }
 
 // The prior is Bayes' rule on the same record, shown beside the posterior;
