@@ -11,7 +11,15 @@ bool RunJob::Run() {
         DoneCounter().store(games * (started - 1) + played, std::memory_order_relaxed);
     };
     run.stopRequested = [this] { return StopRequested(); };
-    if (!IsBatch()) return session_.SimulateRun(request_, run) == RunEnd::Done && !StopRequested();
+    if (!IsBatch()) {
+        RunEnd end = RunEnd::Done;
+        switch (play_) {
+        case RunPlay::History: end = session_.SimulateRun(request_, run); break;
+        case RunPlay::Checkpointed: end = session_.PlayCheckpointed(request_, run); break;
+        case RunPlay::Streamed: end = session_.StreamRun(request_, path_, run); break;
+        }
+        return end == RunEnd::Done && !StopRequested();
+    }
     BatchHooks hooks;
     hooks.run = run;
     hooks.stopRequested = [this] { return StopRequested() || (goOn_ && !goOn_()); };
@@ -19,7 +27,7 @@ bool RunJob::Run() {
         DoneCounter().store(games * started, std::memory_order_relaxed);
         if (saved_) saved_(path);
     };
-    batch_ = session_.SimulateBatch(base_, runs_, request_, hooks);
+    batch_ = session_.SimulateBatch(base_, runs_, request_, hooks, batchPlay_);
     return !StopRequested();
 }
 

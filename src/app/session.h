@@ -6,13 +6,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/input.h"
 #include "app/run_file.h"
 #include "machine/slot.h"
+#include "run/checkpointed_run.h"
 #include "run/history.h"
+#include "run/run_records.h"
 #include "simfile/simfile.h"
 #include "system/file_error.h"
 
@@ -53,6 +56,24 @@ struct BatchHooks {
 
 enum class BatchEnd { Done, Stopped, Refused, WriteFailed };
 
+// How a batch's runs reach their files.
+enum class BatchPlay {
+    Kept,      // each played into a history, then saved; the last stays current
+    Streamed,  // each written as it is played, kept nowhere: any length in little memory
+};
+
+// The bytes free to an unprivileged writer on the disk that `path` (a file,
+// or a name in a folder) would be written to; nullopt when it cannot be told
+// or the path is no regular file a save would replace (a device, a FIFO, the
+// program's own standard output).
+using FreeBytesProbe = std::function<std::optional<std::uint64_t>(const std::string& path)>;
+std::optional<std::uint64_t> FreeDiskBytes(const std::string& path);
+
+// The refusal of a file of `bytes` bytes at `path` where only `freeBytes`
+// are free, naming both and the folder; nullopt when it fits.
+std::optional<std::string> NoRoomMessage(const std::string& path, std::uint64_t bytes,
+                                         std::optional<std::uint64_t> freeBytes);
+
 struct BatchResult {
     BatchEnd end = BatchEnd::Done;
     int written = 0;
@@ -89,8 +110,31 @@ public:
     RunEnd SimulateRun(const RunRequest& request, const RunHooks& hooks = {});
 
     // `runs` runs, each saved at once under BatchFileName(base, ...). The run
-    // on screen stays as it is; the last run played becomes current.
-    BatchResult SimulateBatch(const std::string& base, int runs, const RunRequest& first, const BatchHooks& hooks);
+    // on screen stays as it is; kept, the last run played becomes current.
+    // Streamed, each file is refused before its run when the disk cannot hold
+    // it, and a stop inside a run leaves no part of its file.
+    BatchResult SimulateBatch(const std::string& base, int runs, const RunRequest& first, const BatchHooks& hooks,
+                              BatchPlay play = BatchPlay::Kept);
+
+    // A run played on the checkpointed run, with the same draws and games as
+    // SimulateRun; the histories are left alone. Its tallies are
+    // LastTallies(), its records Checkpointed().
+    RunEnd PlayCheckpointed(const RunRequest& request, const RunHooks& hooks = {});
+    const CheckpointedRun& Checkpointed() const;
+
+    // A run written to `path` as it is played, the very bytes Save writes
+    // after SimulateRun, through SaveFileSafely in pieces of about a
+    // megabyte; the histories are left alone and the tallies are
+    // LastTallies(). Refused with FileError, before any game, when the disk
+    // cannot hold the file. Stopped, it leaves no file (an earlier one whole).
+    // Throws FileError.
+    RunEnd StreamRun(const RunRequest& request, const std::string& path, const RunHooks& hooks = {});
+
+    // The tallies of the last run played checkpointed or streamed to its end.
+    const RunTallies& LastTallies() const { return lastTallies_; }
+
+    // Where StreamRun and a streamed batch learn the disk's room.
+    void SetFreeBytesProbe(FreeBytesProbe probe) { freeBytes_ = std::move(probe); }
 
     // Reads a file into fresh storage; only a simulation file read whole,
     // every game one the machine can write, becomes current, so a refused
@@ -108,12 +152,21 @@ private:
     // Where the next run or file goes: beside the run on screen, or into the
     // larger storage when none is shown.
     int Target() const;
+    // Draws the setting as SimulateRun does, sets the machine up for the
+    // run and returns the header its file will carry.
+    SimHeader StartRun(const RunRequest& request, const RunHooks& hooks);
+    // StreamRun with the path named once the setting is drawn.
+    RunEnd Stream(const RunRequest& request, const std::function<std::string(const SimHeader&)>& pathOf,
+                  const RunHooks& hooks);
 
     Slot slot_;
     std::array<PlayHistory, 2> histories_;
     std::array<SimHeader, 2> headers_;
     int current_ = 0;
     int shown_ = -1;
+    std::unique_ptr<CheckpointedRun> checkpointed_;  // made by the first run that plays on it
+    RunTallies lastTallies_;
+    FreeBytesProbe freeBytes_ = FreeDiskBytes;
 };
 
 }  // namespace morvane

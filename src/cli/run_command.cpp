@@ -6,7 +6,6 @@
 #include "app/session.h"
 #include "cli/cli.h"
 #include "cli/command.h"
-#include "cli/history_room.h"
 #include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
@@ -45,25 +44,25 @@ public:
         // The batch prints one path per line.
         if (runs > 1 && HasControlCharacter(*path))
             throw UsageError{"the batch's base name " + Quoted(*path) + " holds a control character"};
-        CheckHistoryFits(games);
-
+        // No run is kept: the summary comes from the run's tallies and files
+        // are written as their runs are played, so any length fits.
         RunSession session(seed);
         const RunRequest request{setting, games};
         LongWork work("games", std::int64_t{games} * runs);
         if (runs == 1) {
-            if (!work.Run(std::make_shared<RunJob>(session, request))) return work.Stopped(err);
-            if (path && !work.Saved([&] { session.Save(*path); })) return work.Stopped(err);
+            const auto job = path ? std::make_shared<RunJob>(session, request, RunPlay::Streamed, *path)
+                                  : std::make_shared<RunJob>(session, request, RunPlay::Checkpointed);
+            bool done = false;
+            if (!work.Saved([&] { done = work.Run(job); }) || !done) return work.Stopped(err);
             work.Clear();
-            Presentation p;
-            p.Present(session.Current());
-            out << p.ResultLabel() << "\n";
+            out << ResultLabel(session.LastTallies()) << "\n";
             return kExitOk;
         }
         // Each file's path as soon as it is written; a path list nobody
         // receives is no use, so the batch stops with it.
         const auto batch = std::make_shared<RunJob>(
             session, request, runs, *path, [&](const std::string& saved) { work.Print(out, saved + "\n"); },
-            [&] { return static_cast<bool>(out); });
+            [&] { return static_cast<bool>(out); }, BatchPlay::Streamed);
         work.Run(batch);
         if (work.Interrupted()) return work.Stopped(err);
         if (batch->Batch().end == BatchEnd::WriteFailed) {

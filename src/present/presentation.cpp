@@ -86,23 +86,37 @@ void Presentation::Present(const PlayHistory& history, const Progress& progress)
         if (progress && p != shown) progress(shown = p);
     }
 
-    // Each figure's whole expression in double, rounded to float once.
-    SummaryFigures& f = figures_;
-    if (t.bbCount != 0) {
-        f.bbProbability = static_cast<float>(static_cast<double>(n_) / static_cast<double>(t.firstHits));
-        f.keizokuAverage = static_cast<float>(static_cast<double>(t.bbCount) / static_cast<double>(t.firstHits));
-    }
-    const std::int64_t balance = history.MedalLog()[n_ - 1];
-    f.payoutRate = static_cast<float>(PayoutPercent(static_cast<double>(balance), kBet * static_cast<double>(n_)));
-    f.balanceYen = static_cast<std::int64_t>(static_cast<double>(balance) * Exchange{}.YenPerMedal());
+    figures_ = FiguresOf(n_, t.firstHits, t.bbCount, history.MedalLog()[n_ - 1]);
 }
+
+SummaryFigures FiguresOf(std::int64_t games, std::int64_t firstHits, std::int64_t bbSets, std::int32_t balance) {
+    // Each figure's whole expression in double, rounded to float once.
+    SummaryFigures f;
+    if (bbSets != 0) {
+        f.bbProbability = static_cast<float>(static_cast<double>(games) / static_cast<double>(firstHits));
+        f.keizokuAverage = static_cast<float>(static_cast<double>(bbSets) / static_cast<double>(firstHits));
+    }
+    f.payoutRate = static_cast<float>(PayoutPercent(static_cast<double>(balance), kBet * static_cast<double>(games)));
+    f.balanceYen = static_cast<std::int64_t>(static_cast<double>(balance) * Exchange{}.YenPerMedal());
+    return f;
+}
+
+namespace {
+std::string Label(std::int64_t firstHits, std::int64_t bbSets, const SummaryFigures& f) {
+    return "BB初当り数:" + IntText(firstHits) + "\u3000" + "BB数:" + IntText(bbSets) + "\n" + "BB確率:1/" +
+           FormatFixed(f.bbProbability) + "  " + "機械割:" + FormatFixed(f.payoutRate) + "%\n" +
+           "継続数平均:" + FormatFixed(f.keizokuAverage) + "\n" + "収支:" + IntText(f.balanceYen) + "円";
+}
+}  // namespace
 
 std::string Presentation::ResultLabel() const {
     if (n_ == 0) return {};
-    const Tallies& t = tallies_;
-    return "BB初当り数:" + IntText(t.firstHits) + "\u3000" + "BB数:" + IntText(t.bbCount) + "\n" + "BB確率:1/" +
-           FormatFixed(figures_.bbProbability) + "  " + "機械割:" + FormatFixed(figures_.payoutRate) + "%\n" +
-           "継続数平均:" + FormatFixed(figures_.keizokuAverage) + "\n" + "収支:" + IntText(figures_.balanceYen) + "円";
+    return Label(tallies_.firstHits, tallies_.bbCount, figures_);
+}
+
+std::string ResultLabel(const RunTallies& t) {
+    if (t.games == 0) return {};
+    return Label(t.bbGames, t.bbSets, FiguresOf(t.games, t.bbGames, t.bbSets, t.finalBalance));
 }
 
 std::size_t Presentation::RowCount(Page page) const {

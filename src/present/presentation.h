@@ -11,6 +11,7 @@
 
 #include "present/pages.h"
 #include "run/history.h"
+#include "run/run_records.h"
 
 namespace morvane {
 
@@ -28,6 +29,14 @@ struct SummaryFigures {
     float payoutRate = 0;      // balance / (3 N) x 100 + 100
     std::int64_t balanceYen = 0;
 };
+
+// The figures of a run of `games` games with `firstHits` BB games, their
+// continued sets `bbSets` added up, ending at `balance` medals.
+SummaryFigures FiguresOf(std::int64_t games, std::int64_t firstHits, std::int64_t bbSets, std::int32_t balance);
+
+// The four-line summary caption from a run's tallies alone, as
+// Presentation::ResultLabel words it for the same run; empty without games.
+std::string ResultLabel(const RunTallies& tallies);
 
 // Colours as 0xRRGGBB.
 using Rgb = std::uint32_t;

@@ -62,13 +62,15 @@ void DecodeRecordsPortable(const char* p, std::size_t records, GameRecord* out) 
     }
 }
 
-void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink) {
+void EncodeSimHeader(const SimHeader& header, const ByteSink& sink) {
     char head[kSimHeaderBytes];
     PutLE(head, kSimMark);
     PutLE(head + 4, header.setting);
     PutLE(head + 8, header.games);
     sink(head, sizeof head);
-    const std::span<const GameRecord> records = history.records();
+}
+
+void EncodeSimRecords(std::span<const GameRecord> records, const ByteSink& sink) {
     if constexpr (std::endian::native == std::endian::little) {
         // The records in memory are the file's bytes.
         const char* p = reinterpret_cast<const char*>(records.data());
@@ -82,6 +84,11 @@ void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSi
     } else {
         EncodeRecordsPortable(records, sink);
     }
+}
+
+void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink) {
+    EncodeSimHeader(header, sink);
+    EncodeSimRecords(history.records(), sink);
 }
 
 SimDecoder::SimDecoder(PlayHistory& out, std::uint64_t recordsHint, std::uint64_t availableBytes)

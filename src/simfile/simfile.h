@@ -29,6 +29,10 @@ inline std::uint64_t SimFileBytes(std::uint64_t games) { return kSimHeaderBytes 
 // game counter); the records from the history. Bytes are handed to `sink` in
 // a few large chunks.
 void EncodeSim(const SimHeader& header, const PlayHistory& history, const ByteSink& sink);
+// The same in parts, for a file written as its run is played: the header,
+// then the records in pieces of any length, in order.
+void EncodeSimHeader(const SimHeader& header, const ByteSink& sink);
+void EncodeSimRecords(std::span<const GameRecord> records, const ByteSink& sink);
 
 // The byte-by-byte conversion a big-endian host uses; a little-endian host
 // copies records as they are. Public so both paths are tested everywhere.

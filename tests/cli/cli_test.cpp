@@ -753,7 +753,8 @@ TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
         std::string stdinShell;
         const char* says;
     } cases[] = {
-        {{"run", "--games", "30000000"}, "", "30000000 games need 960000000 bytes of history"},
+        // bench keeps its two runs' histories; run keeps none (below).
+        {{"bench", "--games", "30000000"}, "", "30000000 games need 960000000 bytes of history"},
         {{"spread", "--games", "10", "--sessions", "30000000"}, "", "30000000 sessions"},
         {{"show", "/dev/stdin"}, endless, "/dev/stdin: the file's history does not fit in the available memory"},
         {{"estimate", "/dev/stdin"}, endless, "/dev/stdin: the file's history does not fit in the available memory"},
@@ -766,6 +767,18 @@ TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
+    // A run keeps tallies, not games, and streams its file: the same
+    // games fit, with and without --out.
+    const std::string file = Path("fits.sim");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"run", "--seed", "2", "--games", "30000000"},
+                                                 {"run", "--seed", "2", "--games", "30000000", "--out", file}}) {
+        const test::ProgramResult r =
+            test::RunProgram(args, StdoutTo::File, Path("label.txt"), 60, {.addressSpace = kLimit, .stdinShell = ""});
+        EXPECT_EQ(r.outcome.exitCode, kExitOk) << args.size() << ": " << r.err;
+        std::ifstream label(Path("label.txt"));
+        EXPECT_EQ(Lines({std::istreambuf_iterator<char>(label), std::istreambuf_iterator<char>()}).size(), 4u);
+    }
+    EXPECT_EQ(fs::file_size(file), SimFileBytes(30000000));
 }
 
 // `--out /dev/stdout > f.sim`: the file is the program's own standard
