@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "run/run_records.h"
 #include "run/single_run.h"
+#include "support/sha256.h"
 #include "support/temp_folder.h"
 
 namespace morvane {
@@ -67,27 +70,154 @@ TEST_F(Session, BatchEndsEarlyWhenStoppedRefusedOrUnwritable) {
         BatchEnd end;
         int written;
     };
-    for (const Case& c : {Case{"stopped", BatchEnd::Stopped, 1}, Case{"refused", BatchEnd::Refused, 1},
-                          Case{"unwritable", BatchEnd::WriteFailed, 0}}) {
-        SCOPED_TRACE(c.name);
-        RunSession s(7);
-        BatchHooks hooks;
-        int asked = 0;
-        if (c.end == BatchEnd::Stopped) hooks.stopRequested = [&] { return ++asked > 1; };
-        if (c.end == BatchEnd::Refused) hooks.nextRequest = [](int) { return std::optional<RunRequest>(); };
-        const std::string base =
-            c.end == BatchEnd::WriteFailed ? Path("missing/x.sim") : Path(std::string(c.name) + ".sim");
-        const BatchResult r = s.SimulateBatch(base, 3, {{false, 4}, 500}, hooks);
-        EXPECT_EQ(r.end, c.end);
-        EXPECT_EQ(r.written, c.written);
-        int files = 0;
-        for (const auto& e : fs::directory_iterator(dir_)) files += e.path().filename().string().rfind(c.name, 0) == 0;
-        EXPECT_EQ(files, c.written);
-        if (c.end == BatchEnd::WriteFailed)
-            EXPECT_NE(r.error.find("missing/x4_500_1.sim"), std::string::npos) << r.error;
-        else
-            EXPECT_TRUE(r.error.empty());
+    for (const BatchPlay play : {BatchPlay::Kept, BatchPlay::Streamed})
+        for (const Case& c : {Case{"stopped", BatchEnd::Stopped, 1}, Case{"refused", BatchEnd::Refused, 1},
+                              Case{"unwritable", BatchEnd::WriteFailed, 0}}) {
+            SCOPED_TRACE(std::string(c.name) + (play == BatchPlay::Streamed ? " streamed" : " kept"));
+            for (const auto& e : fs::directory_iterator(dir_)) fs::remove(e.path());
+            RunSession s(7);
+            BatchHooks hooks;
+            int asked = 0;
+            if (c.end == BatchEnd::Stopped) hooks.stopRequested = [&] { return ++asked > 1; };
+            if (c.end == BatchEnd::Refused) hooks.nextRequest = [](int) { return std::optional<RunRequest>(); };
+            const std::string base =
+                c.end == BatchEnd::WriteFailed ? Path("missing/x.sim") : Path(std::string(c.name) + ".sim");
+            const BatchResult r = s.SimulateBatch(base, 3, {{false, 4}, 500}, hooks, play);
+            EXPECT_EQ(r.end, c.end);
+            EXPECT_EQ(r.written, c.written);
+            int files = 0;
+            for (const auto& e : fs::directory_iterator(dir_))
+                files += e.path().filename().string().rfind(c.name, 0) == 0;
+            EXPECT_EQ(files, c.written);
+            if (c.end == BatchEnd::WriteFailed)
+                EXPECT_NE(r.error.find("missing/x4_500_1.sim"), std::string::npos) << r.error;
+            else
+                EXPECT_TRUE(r.error.empty());
+        }
+}
+
+// A run written as it is played, or played on checkpoints, is the run
+// SimulateRun keeps: the same file bytes, the same tallies, the machine left
+// in the same state, over slices and blocks that do not line up with it.
+TEST_F(Session, StreamedAndCheckpointedRunsAreTheRunKeptInMemory) {
+    const std::int32_t games = kSliceGames + 3 * static_cast<std::int32_t>(kDefaultBlockGames) + 101;
+    for (const RunRequest request :
+         {RunRequest{{false, 6}, games}, RunRequest{{true, 0}, games}, kHidden8000, RunRequest{{false, 1}, 1}}) {
+        SCOPED_TRACE(request.games);
+        RunSession kept(99), streamed(99), checkpointed(99);
+        // A run before, so each inherits a machine already played.
+        for (RunSession* s : {&kept, &streamed, &checkpointed}) s->SimulateRun({{false, 2}, 777});
+        ASSERT_EQ(kept.SimulateRun(request), RunEnd::Done);
+        kept.Save(Path("kept.sim"));
+        std::vector<std::int64_t> seen;
+        RunHooks hooks;
+        hooks.progress = [&](std::int64_t played, std::int64_t) { seen.push_back(played); };
+        ASSERT_EQ(streamed.StreamRun(request, Path("streamed.sim"), hooks), RunEnd::Done);
+        ASSERT_EQ(checkpointed.PlayCheckpointed(request), RunEnd::Done);
+
+        EXPECT_EQ(test::Sha256OfFile(Path("streamed.sim")), test::Sha256OfFile(Path("kept.sim")));
+        EXPECT_EQ(seen.back(), request.games);
+        const RunTallies tallies = HistoryRecords(kept.Current()).Tallies();
+        EXPECT_EQ(streamed.LastTallies(), tallies);
+        EXPECT_EQ(checkpointed.LastTallies(), tallies);
+        EXPECT_EQ(checkpointed.Checkpointed().size(), kept.Current().size());
+        for (const RunSession* s : {&streamed, &checkpointed}) {
+            EXPECT_EQ(s->Machine().Save(), kept.Machine().Save());
+            // The session's own history is left as it was.
+            EXPECT_EQ(s->Current().size(), 777u);
+        }
     }
+}
+
+// A streamed run stopped part-way, or refused for want of room, leaves the
+// file that was there whole and nothing beside it.
+TEST_F(Session, AStreamedRunStoppedOrRefusedLeavesTheOldFileWhole) {
+    const std::string file = Path("old.sim");
+    RunSession first(5);
+    first.SimulateRun({{false, 3}, 900});
+    first.Save(file);
+    const std::string before = test::Sha256OfFile(file);
+    const RunRequest request{{false, 4}, 2 * kSliceGames + 5};
+
+    RunSession stopped(5);
+    RunHooks hooks;
+    int asked = 0;
+    hooks.stopRequested = [&] { return ++asked == 2; };
+    EXPECT_EQ(stopped.StreamRun(request, file, hooks), RunEnd::Stopped);
+    EXPECT_EQ(stopped.Machine().playCount, 2 * kSliceGames);
+
+    struct Room {
+        std::optional<std::uint64_t> freeBytes;
+        bool refused;
+    };
+    const std::uint64_t need = SimFileBytes(static_cast<std::uint64_t>(request.games));
+    for (const Room room : {Room{need - 1, true}, Room{0, true}, Room{need, false}, Room{std::nullopt, false}}) {
+        SCOPED_TRACE(room.freeBytes ? std::to_string(*room.freeBytes) : "unknown");
+        RunSession s(5);
+        const std::string target = room.refused ? file : Path("fits.sim");
+        s.SetFreeBytesProbe([&](const std::string& path) {
+            EXPECT_EQ(path, target);
+            return room.freeBytes;
+        });
+        if (!room.refused) {
+            EXPECT_EQ(s.StreamRun(request, target), RunEnd::Done);
+            EXPECT_EQ(fs::file_size(Path("fits.sim")), need);
+            fs::remove(Path("fits.sim"));
+            continue;
+        }
+        try {
+            s.StreamRun(request, file);
+            ADD_FAILURE() << "not refused";
+        } catch (const FileError& e) {
+            EXPECT_EQ(std::string(e.what()), *NoRoomMessage(file, need, room.freeBytes));
+            EXPECT_EQ(e.Code(), ENOSPC);
+        }
+        EXPECT_EQ(s.Machine().playCount, 0) << "refused before any game";
+    }
+    EXPECT_EQ(test::Sha256OfFile(file), before);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"old.sim"});
+
+    // A streamed batch is refused at the file that does not fit, the
+    // earlier ones written.
+    RunSession batch(5);
+    int probed = 0;
+    batch.SetFreeBytesProbe(
+        [&](const std::string&) { return std::optional<std::uint64_t>(++probed < 3 ? UINT64_MAX : 100); });
+    const BatchResult r = batch.SimulateBatch(Path("b.sim"), 3, {{false, 4}, 500}, {}, BatchPlay::Streamed);
+    EXPECT_EQ(r.end, BatchEnd::WriteFailed);
+    EXPECT_EQ(r.written, 2);
+    EXPECT_EQ(r.error, *NoRoomMessage(Path("b4_500_3.sim"), SimFileBytes(500), 100));
+    EXPECT_FALSE(fs::exists(Path("b4_500_3.sim")));
+}
+
+TEST(NoRoom, NamesTheBytesAndTheFolder) {
+    const struct {
+        std::string path;
+        std::uint64_t bytes;
+        std::optional<std::uint64_t> freeBytes;
+        std::optional<std::string> says;
+    } cases[] = {
+        {"/data/sim/a.sim", 3200012, 4096,
+         "/data/sim/a.sim: the file needs 3200012 bytes, more than the 4096 bytes free on the disk of /data/sim"},
+        {"a.sim", 44, 43, "a.sim: the file needs 44 bytes, more than the 43 bytes free on the disk of ."},
+        {"/a.sim", 44, 0, "/a.sim: the file needs 44 bytes, more than the 0 bytes free on the disk of /"},
+        {"new\n.sim", 44, 0, "new\\n.sim: the file needs 44 bytes, more than the 0 bytes free on the disk of ."},
+        {"a.sim", 44, 44, std::nullopt},
+        {"a.sim", UINT64_MAX, std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(NoRoomMessage(c.path, c.bytes, c.freeBytes), c.says) << c.path;
+}
+
+TEST_F(Session, FreeDiskBytesAreThoseOfTheTargetsDiskButNotOfWhatIsWrittenInPlace) {
+    const auto folder = FreeDiskBytes(Path("new.sim"));
+    ASSERT_TRUE(folder.has_value());
+    EXPECT_GT(*folder, 0u);
+    // An existing file is replaced on its own disk; a device is written into.
+    EXPECT_TRUE(FreeDiskBytes(WriteBytes("there.sim", "x")).has_value());
+    EXPECT_EQ(FreeDiskBytes("/dev/null"), std::nullopt);
+    EXPECT_EQ(FreeDiskBytes(Path("missing/new.sim")), std::nullopt);
 }
 
 TEST_F(Session, NextRequestChangesTheRunsAfterTheFirst) {

@@ -13,7 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "app/session.h"
 #include "app/spread_job.h"
+#include "present/presentation.h"
+#include "run/run_records.h"
+#include "run/single_run.h"
 #include "sessions/shard_file.h"
 #include "sessions/shard_merge.h"
 #include "simfile/simfile.h"
@@ -114,6 +118,41 @@ TEST_F(CliTest, HiddenSettingBatchWritesOneNamedFilePerRun) {
         EXPECT_EQ(h.size(), 8000u);
     }
     EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"b2_8000_3.sim", "b5_8000_1.sim", "b6_8000_2.sim"}));
+}
+
+// run keeps no games: its summary comes from the run's tallies and its file
+// is written as the games are played. Both are what the run kept in memory
+// gives, over runs of several checkpoint blocks and slices, at a chosen and
+// a hidden setting, and for the one-game run.
+TEST_F(CliTest, RunWithoutKeepingItsGamesSummarisesAndSavesAsTheRunInMemory) {
+    const std::int32_t long_games = 2 * kSliceGames + 5 * static_cast<std::int32_t>(kDefaultBlockGames) + 3;
+    const struct {
+        std::uint32_t seed;
+        SettingChoice setting;
+        std::int32_t games;
+    } cases[] = {
+        {1, {false, 1}, long_games}, {12345, {true, 0}, long_games}, {7, {false, 6}, 40000}, {3, {true, 0}, 1}};
+    for (const auto& c : cases) {
+        const std::string settingText = c.setting.hidden ? "?" : std::to_string(c.setting.setting);
+        SCOPED_TRACE(std::to_string(c.seed) + " " + settingText + " " + std::to_string(c.games));
+        RunSession kept(c.seed);
+        ASSERT_EQ(kept.SimulateRun({c.setting, c.games}), RunEnd::Done);
+        Presentation p;
+        p.Present(kept.Current());
+        kept.Save(Path("kept.sim"));
+
+        const std::vector<std::string> run{"run",       "--seed",  std::to_string(c.seed), "--setting",
+                                           settingText, "--games", std::to_string(c.games)};
+        const CliResult alone = Run(run);
+        ASSERT_EQ(alone.code, kExitOk) << alone.err;
+        EXPECT_EQ(alone.out, p.ResultLabel() + "\n");
+        std::vector<std::string> saving = run;
+        saving.insert(saving.end(), {"--out", Path("streamed.sim")});
+        const CliResult saved = Run(saving);
+        ASSERT_EQ(saved.code, kExitOk) << saved.err;
+        EXPECT_EQ(saved.out, alone.out);
+        EXPECT_EQ(Sha256OfFile(Path("streamed.sim")), Sha256OfFile(Path("kept.sim")));
+    }
 }
 
 // The signature of tests/reference/independent_results.md ("The bench signature").

@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <new>
 #include <string>
 #include <thread>
@@ -21,6 +24,7 @@
 #include "app/job.h"
 #include "cli/cli.h"
 #include "cli/long_work.h"
+#include "simfile/simfile.h"
 #include "support/cli_run.h"
 #include "support/temp_folder.h"
 #include "system/file_error.h"
@@ -149,6 +153,44 @@ TEST_F(CliInterrupt, StopsLongWorkWithExit130AndLeavesNoFile) {
         // Stopped at a slice, long before the work's end.
         EXPECT_LT(seconds, 20) << args[0];
     }
+}
+
+// Files are written as their runs are played: Ctrl+C in the middle of one
+// leaves the file that was there whole, and a batch's earlier files too.
+TEST_F(CliInterrupt, MidStreamKeepsTheOldFileAndTheBatchsEarlierFilesWhole) {
+    const std::string old = WriteBytes("r.sim", "the old file\n");
+    const std::string first = Path("b1_50000000_1.sim");
+    // Signalled once the batch's first file is in place, so in its second run.
+    const auto onceTheFirstFileIsThere = [&](pid_t pid, const std::string& err) {
+        static bool signalled = false;
+        if (!signalled && fs::exists(first)) {
+            ::kill(pid, SIGINT);
+            signalled = true;
+        }
+        (void)err;
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::function<void(pid_t, const std::string&)> watch;
+        std::vector<std::string> left;  // the folder's names afterwards, sorted
+    } cases[] = {
+        {{"run", "--games", "400000000", "--out", old}, InterruptOnceUnderWay, {"r.sim"}},
+        {{"run", "--seed", "4", "--setting", "1", "--games", "50000000", "--runs", "3", "--out", Path("b.sim")},
+         onceTheFirstFileIsThere,
+         {"b1_50000000_1.sim", "r.sim"}},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = RunWatched(c.args, true, c.watch);
+        ASSERT_TRUE(WIFEXITED(o.status)) << o.status;
+        EXPECT_EQ(WEXITSTATUS(o.status), kExitInterrupted) << o.err;
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.left);
+        std::ifstream in(old);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "the old file\n");
+    }
+    EXPECT_EQ(fs::file_size(first), SimFileBytes(50000000));
 }
 
 // The largest horizon on a long record: the record's filter and the figures
