@@ -1,6 +1,9 @@
 #include "app/run_file.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "model/likelihood.h"
 #include "system/printable.h"
@@ -14,6 +17,96 @@ RunFileRead ReadRunFile(const std::string& path, PlayHistory& out) {
     return r;
 }
 
+namespace {
+std::optional<std::string> StatusProblem(const std::string& shown, SimStatus status) {
+    switch (status) {
+    case SimStatus::NotSimulation: return shown + ": not a Morvane simulation file";
+    case SimStatus::ShortHeader: return shown + ": the file ends inside its 12-byte header";
+    case SimStatus::TooLarge: return shown + ": the file's history does not fit in the available memory";
+    case SimStatus::Ok: break;
+    }
+    return std::nullopt;
+}
+}  // namespace
+
+RunFileEstimate EstimateRunFile(const std::string& path, bool exact) {
+    RunFileEstimate out;
+    std::vector<RecordFilter> filters;
+    if (exact)
+        for (const ExactLikelihood& f : AllExactLikelihoods()) filters.emplace_back(f);
+    Observations& seen = out.seen;
+    SimReadResult r;
+    try {
+        r = ReadSimFileInPieces(path, [&](std::uint64_t first, std::span<const GameRecord> piece) {
+            for (std::size_t i = 0; i < piece.size(); ++i) {
+                const GameRecord& g = piece[i];
+                if (g.bbKind != 0) {
+                    ++seen.bbGames;
+                } else {
+                    ++seen.smallWins[g.koyaku >= 0 && g.koyaku < kOtherWins ? static_cast<std::size_t>(g.koyaku)
+                                                                            : std::size_t{kOtherWins}];
+                }
+                if (!out.unrecordableGame && !IsRecordableGame(g)) {
+                    out.unrecordableGame = first + i;
+                    out.unrecordable = g;
+                }
+                // A game no machine records decides the exact estimate's
+                // answer, whatever follows.
+                if (out.unrecordableGame) continue;
+                for (std::size_t s = 0; s < filters.size(); ++s)
+                    if (!out.impossibleAt[s] && !filters[s].Add(g)) out.impossibleAt[s] = first + i;
+            }
+            seen.games += static_cast<std::int64_t>(piece.size());
+            return true;
+        });
+    } catch (const FileError& e) {
+        out.problem = e.what();
+        return out;
+    }
+    out.problem = StatusProblem(Printable(path), r.status);
+    for (std::size_t s = 0; s < filters.size(); ++s)
+        out.logLikelihood[s] = out.impossibleAt[s] ? kImpossible : filters[s].LogLikelihood();
+    return out;
+}
+
+ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& prior) {
+    // As EstimateSettingExactly words and decides it.
+    ExactEstimate e;
+    e.prior = prior.Probabilities();
+    const auto n = static_cast<std::size_t>(read.seen.games);
+    if (read.unrecordableGame) {
+        const GameRecord& g = read.unrecordable;
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "game %zu holds codes the machine never records (small win %d, BB kind %d, sets %d)",
+                      static_cast<std::size_t>(*read.unrecordableGame) + 1, g.koyaku, g.bbKind, g.bbSets);
+        e.problem = text;
+        e.problemGame = static_cast<std::size_t>(*read.unrecordableGame);
+        e.unrecordable = true;
+        return e;
+    }
+    std::size_t lastPossible = 0;
+    for (const auto& at : read.impossibleAt)
+        lastPossible = std::max(lastPossible, at ? static_cast<std::size_t>(*at) : n);
+    e.posterior.logLikelihood = read.logLikelihood;
+    const auto p = ApplyPrior(prior, e.posterior.logLikelihood);
+    if (!p && UniformPosterior(e.posterior.logLikelihood)) {
+        e.problem = "no setting the prior allows can play this record";
+        e.problemGame = n == 0 ? 0 : n - 1;
+        return e;
+    }
+    if (!p) {
+        char text[160];
+        std::snprintf(text, sizeof text, "no setting can play this record: game %zu cannot follow the games before it",
+                      lastPossible + 1);
+        e.problem = text;
+        e.problemGame = lastPossible;
+        return e;
+    }
+    e.posterior.probability = *p;
+    return e;
+}
+
 std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history, UnrecordableGames unrecordable) {
     PlayHistory loaded;
     RunFileRead r;
@@ -23,12 +116,7 @@ std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& his
         return e.what();
     }
     const std::string shown = Printable(path);
-    switch (r.status) {
-    case SimStatus::NotSimulation: return shown + ": not a Morvane simulation file";
-    case SimStatus::ShortHeader: return shown + ": the file ends inside its 12-byte header";
-    case SimStatus::TooLarge: return shown + ": the file's history does not fit in the available memory";
-    case SimStatus::Ok: break;
-    }
+    if (auto problem = StatusProblem(shown, r.status)) return problem;
     if (r.unrecordableGame && unrecordable == UnrecordableGames::Refuse)
         return shown + ": game " + std::to_string(*r.unrecordableGame + 1) +
                " holds a value this machine never records";

@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "estimation/estimate.h"
+#include "estimation/exact_estimate.h"
+#include "model/setting_prior.h"
 #include "run/history.h"
 #include "simfile/simfile.h"
 
@@ -28,5 +31,29 @@ enum class UnrecordableGames { Refuse, Keep };
 // path made printable), and the history is left as it was.
 std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history,
                                        UnrecordableGames unrecordable = UnrecordableGames::Refuse);
+
+// A saved run judged as it is read, a piece at a time, its records never
+// held: any length in little memory.
+struct RunFileEstimate {
+    // The one line that says why the file cannot be judged (the path made
+    // printable): LoadRunFile's words.
+    std::optional<std::string> problem;
+    Observations seen;  // the count-based estimate's observations, every game
+    // With the exact filter: each setting's log-likelihood, the game
+    // (0-based) where each setting found the record impossible, and the
+    // first game no machine records with its codes.
+    std::array<double, kMaxSetting> logLikelihood{};
+    std::array<std::optional<std::uint64_t>, kMaxSetting> impossibleAt;
+    std::optional<std::uint64_t> unrecordableGame;
+    GameRecord unrecordable{};
+};
+
+// Reads `path` in pieces, counting what the count-based estimate takes and,
+// when `exact`, following every record with the exact filter at each setting.
+RunFileEstimate EstimateRunFile(const std::string& path, bool exact);
+
+// The exact posterior under `prior` of a file read with the exact filter:
+// EstimateSettingExactly's result for the same records, to the last bit.
+ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& prior = {});
 
 }  // namespace morvane

@@ -10,6 +10,7 @@
 #include "app/input.h"
 #include "app/job.h"
 #include "app/more_games_job.h"
+#include "app/run_file.h"
 #include "cli/cli.h"
 #include "cli/command.h"
 #include "cli/load_sim.h"
@@ -120,6 +121,8 @@ public:
         if (ValuesOf(file_).empty()) throw UsageError{"estimate needs a file"};
         if (ValuesOf(file_).size() > 1) throw UsageError{"estimate takes exactly one file"};
         const std::string path = ValuesOf(file_).front();
+        if (Given(counts_) || (!Given(horizon_) && !Given(more_) && !Given(now_)))
+            return RunFileInPieces(path, out, err);
         PlayHistory history;
         // The estimate words a game the machine never records itself, with its codes.
         if (const auto failed = LoadForCommand(path, history, err, UnrecordableGames::Keep)) return *failed;
@@ -163,6 +166,37 @@ public:
     }
 
 private:
+    // The estimate that needs no machine state after the record: judged as
+    // the file is read, its records never held, so any length fits.
+    int RunFileInPieces(const std::string& path, std::ostream& out, std::ostream& err) const {
+        const RunFileEstimate read = EstimateRunFile(path, !Given(counts_));
+        if (read.problem) {
+            err << "morvane-sim: " << *read.problem << "\n";
+            return kExitUsage;
+        }
+        if (read.seen.games == 0) {
+            err << "morvane-sim: " << Printable(path) << ": the file holds no games to estimate from\n";
+            return kExitUsage;
+        }
+        if (Given(counts_)) {
+            if (Given(prior_) || Given(horizon_) || Given(now_) || Given(more_) || MoneyGiven_().any)
+                throw UsageError{"--counts goes without --prior, --horizon, --now, --more and the money options"};
+            out << ReportText(PosteriorReport(EstimateSetting(AllSettingTheories(), read.seen), false), format_);
+            return kExitOk;
+        }
+        const SettingPrior prior = PriorGiven();
+        // Refuses what goes only with them, as the other path does.
+        const std::optional<std::int32_t> horizon = HorizonGiven();
+        NowGiven(horizon, MoreGiven());
+        const ExactEstimate e = ExactEstimateOf(read, prior);
+        if (e.problem) {
+            err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
+            return kExitUsage;
+        }
+        out << ReportText(PosteriorReport(e.posterior, true), format_);
+        return kExitOk;
+    }
+
     int RunHallData(std::ostream& out, std::ostream& err) const {
         const HallData data = HallDataGiven();
         const SettingPrior prior = PriorGiven();

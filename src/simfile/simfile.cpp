@@ -185,6 +185,58 @@ SimReadResult LoadSimFile(const std::string& path, PlayHistory& out, std::option
     return decoder->Finish();
 }
 
+SimReadResult ReadSimFileInPieces(const std::string& path, const SimRecordPiece& records) {
+    SimReadResult r;
+    char header[kSimHeaderBytes] = {};
+    std::size_t headerBytes = 0;
+    bool rejected = false;
+    // An incomplete record carried from one read to the next, then the
+    // records of one read decoded.
+    char partial[kSimRecordBytes] = {};
+    std::size_t partialBytes = 0;
+    std::vector<GameRecord> decoded(kChunkRecords + 1);
+    std::uint64_t next = 0;
+    ReadInPieces(path, kChunkRecords * kSimRecordBytes, {}, [&](std::string_view bytes) {
+        const char* p = bytes.data();
+        std::size_t n = bytes.size();
+        while (n > 0 && headerBytes < kSimHeaderBytes) {
+            header[headerBytes++] = *p++;
+            --n;
+            if (headerBytes == 4 && GetLE(header) != kSimMark) {
+                rejected = true;
+                return false;
+            }
+        }
+        std::size_t count = 0;
+        if (partialBytes > 0 && n > 0) {
+            const std::size_t take = std::min(n, kSimRecordBytes - partialBytes);
+            std::memcpy(partial + partialBytes, p, take);
+            partialBytes += take;
+            p += take;
+            n -= take;
+            if (partialBytes < kSimRecordBytes) return true;
+            DecodeRecordsPortable(partial, 1, decoded.data());
+            partialBytes = 0;
+            count = 1;
+        }
+        const std::size_t whole = n / kSimRecordBytes;
+        DecodeRecordsPortable(p, whole, decoded.data() + count);
+        count += whole;
+        partialBytes = n - whole * kSimRecordBytes;
+        std::memcpy(partial, p + whole * kSimRecordBytes, partialBytes);
+        if (count == 0) return true;
+        const std::uint64_t first = next;
+        next += count;
+        return records(first, {decoded.data(), count});
+    });
+    if (rejected || headerBytes < 4) return r;
+    r.header.setting = headerBytes >= 8 ? GetLE(header + 4) : 0;
+    r.header.games = headerBytes >= 12 ? GetLE(header + 8) : 0;
+    r.status = headerBytes < kSimHeaderBytes ? SimStatus::ShortHeader : SimStatus::Ok;
+    r.droppedBytes = partialBytes;
+    return r;
+}
+
 void SaveSimFile(const std::string& path, const SimHeader& header, const PlayHistory& history) {
     SaveFileSafely(path, [&](const ByteSink& sink) { EncodeSim(header, history, sink); });
 }

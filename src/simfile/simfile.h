@@ -100,4 +100,12 @@ inline std::uint64_t SimRecordsIn(std::uint64_t bytes) {
 SimReadResult LoadSimFile(const std::string& path, PlayHistory& out,
                           std::optional<std::uint64_t> availableBytes = std::nullopt);
 
+// Reads a whole file in pieces without keeping its records: `records` is
+// handed each piece of whole records in order with the index of its first,
+// and may return false to stop reading. The result is LoadSimFile's, but
+// never TooLarge, and droppedBytes counts the bytes of an incomplete last
+// record. Throws FileError as LoadSimFile does.
+using SimRecordPiece = std::function<bool(std::uint64_t first, std::span<const GameRecord> records)>;
+SimReadResult ReadSimFileInPieces(const std::string& path, const SimRecordPiece& records);
+
 }  // namespace morvane

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "estimation/exact_estimate.h"
 #include "run/run_records.h"
 #include "run/single_run.h"
 #include "support/sha256.h"
@@ -190,6 +191,52 @@ TEST_F(Session, AStreamedRunStoppedOrRefusedLeavesTheOldFileWhole) {
     EXPECT_EQ(r.written, 2);
     EXPECT_EQ(r.error, *NoRoomMessage(Path("b4_500_3.sim"), SimFileBytes(500), 100));
     EXPECT_FALSE(fs::exists(Path("b4_500_3.sim")));
+}
+
+// A saved run judged as it is read, a piece at a time, is judged as when
+// it is loaded whole: the same counts, and the exact estimate to the last
+// bit, its refusals worded alike, under any prior.
+TEST_F(Session, AFileJudgedAsItIsReadIsJudgedAsWhenLoadedWhole) {
+    RunSession s(31);
+    s.SimulateRun({{false, 5}, 100000});
+    const PlayHistory played = s.Current();
+    PlayHistory unrecordable = played;
+    unrecordable.KoyakuLog()[70000] = 42;
+    // Past the ceiling without a BB: no setting plays it.
+    PlayHistory tail = played;
+    for (std::int32_t i = 1; i <= 2000; ++i) tail.push_back({i, -3 * i, 0, 100000 + i, NoBB, 0, 0, Miss});
+    const SettingPrior uniform;
+    const SettingPrior low{{4, 3, 2, 1, 0, 0}};
+    const SettingPrior only6{{0, 0, 0, 0, 0, 1}};
+    const struct {
+        const char* name;
+        const PlayHistory& history;
+        bool refused;
+    } cases[] = {{"played", played, false}, {"unrecordable", unrecordable, true}, {"ceiling", tail, true}};
+    for (const auto& c : cases) {
+        SaveSimFile(Path("f.sim"), {5, static_cast<std::int32_t>(c.history.size())}, c.history);
+        const RunFileEstimate read = EstimateRunFile(Path("f.sim"), true);
+        ASSERT_FALSE(read.problem) << *read.problem;
+        EXPECT_EQ(read.seen, ObserveHistory(c.history)) << c.name;
+        EXPECT_EQ(EstimateRunFile(Path("f.sim"), false).seen, read.seen) << c.name;
+        for (const SettingPrior* prior : {&uniform, &low, &only6}) {
+            const ExactEstimate whole = EstimateSettingExactly(c.history.records(), *prior);
+            const ExactEstimate pieces = ExactEstimateOf(read, *prior);
+            SCOPED_TRACE(std::string(c.name) + (whole.problem ? ": " + *whole.problem : ""));
+            EXPECT_EQ(whole.problem.has_value(), c.refused);
+            EXPECT_EQ(pieces.posterior.logLikelihood, whole.posterior.logLikelihood);
+            EXPECT_EQ(pieces.posterior.probability, whole.posterior.probability);
+            EXPECT_EQ(pieces.prior, whole.prior);
+            EXPECT_EQ(pieces.problem, whole.problem);
+            EXPECT_EQ(pieces.problemGame, whole.problemGame);
+            EXPECT_EQ(pieces.unrecordable, whole.unrecordable);
+        }
+    }
+    // The file's own problems, in LoadRunFile's words.
+    PlayHistory ignored;
+    for (const std::string& file :
+         {WriteBytes("text.sim", "not a simulation"), WriteBytes("short.sim", "\x0A\0\0\0\1"), Path("absent.sim")})
+        EXPECT_EQ(EstimateRunFile(file, true).problem, LoadRunFile(file, ignored)) << file;
 }
 
 TEST(NoRoom, NamesTheBytesAndTheFolder) {

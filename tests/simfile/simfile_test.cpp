@@ -447,6 +447,48 @@ TEST(SimLoad, ReadsAWrittenFile) {
     EXPECT_TRUE(h == big);
 }
 
+// Read in pieces without keeping the records, a file gives what loading it
+// whole gives: the same result and the same records in order, over pieces
+// of the reader's size and the samples the chunked decoder is held to.
+TEST(SimLoad, InPiecesGivesWhatLoadingWholeGives) {
+    TempDir dir;
+    std::vector<std::string> files{NaiveEncode({5, 70000}, RandomHistory(70000, 8)) + "xyz",
+                                   NaiveEncode({2, 32768}, RandomHistory(32768, 3)), std::string()};
+    for (const char* sample : {"records", "partial", "shortheader", "mark", "notsim", "tiny"})
+        files.push_back(ChunkSample(sample));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        WriteAll(dir / "f.sim", files[i]);
+        PlayHistory whole;
+        const SimReadResult expected = LoadSimFile(dir / "f.sim", whole);
+        PlayHistory pieces;
+        std::size_t calls = 0;
+        const SimReadResult r =
+            ReadSimFileInPieces(dir / "f.sim", [&](std::uint64_t first, std::span<const GameRecord> records) {
+                EXPECT_EQ(first, pieces.size());
+                EXPECT_FALSE(records.empty());
+                for (const GameRecord& g : records) pieces.push_back(g);
+                ++calls;
+                return true;
+            });
+        EXPECT_EQ(r.status, expected.status);
+        EXPECT_EQ(r.header, expected.header);
+        EXPECT_EQ(r.droppedBytes, expected.droppedBytes);
+        if (expected.status == SimStatus::Ok) {
+            EXPECT_TRUE(pieces == whole);
+        }
+        if (whole.size() > 32768) {
+            EXPECT_GT(calls, 1u) << "read in more than one piece";
+        }
+    }
+    // A false from the piece stops the reading.
+    WriteAll(dir / "f.sim", files[0]);
+    std::size_t calls = 0;
+    ReadSimFileInPieces(dir / "f.sim", [&](std::uint64_t, std::span<const GameRecord>) { return ++calls == 0; });
+    EXPECT_EQ(calls, 1u);
+    EXPECT_THROW(ReadSimFileInPieces(dir / "missing.sim", {}), FileError);
+}
+
 TEST(SimLoad, ShortAndForeignFiles) {
     TempDir dir;
     const PlayHistory before = Prefilled();
