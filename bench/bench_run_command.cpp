@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ double BareLoopSeconds(std::int64_t games) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// A file of its own under TMPDIR (default /tmp).
+std::string TempFile(const std::string& what) {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-bench-" + what + "-" + std::to_string(::getpid()) +
+           ".sim";
+}
+
 void Report(benchmark::State& state, const ChildRun& r, std::int64_t games) {
     if (!r.ok) state.SkipWithError("morvane-sim failed");
     state.SetIterationTime(r.seconds);
@@ -96,5 +104,21 @@ void BM_RunCommandOut(benchmark::State& state) {
     Report(state, r, games);
 }
 BENCHMARK(BM_RunCommandOut)->Arg(100'000'000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+
+// `estimate FILE` of a saved N-game run: the exact posterior, the file read
+// in pieces and never held whole.
+void BM_EstimateCommand(benchmark::State& state) {
+    const std::int64_t games = state.range(0);
+    const std::string file = TempFile("estimate");
+    if (!RunProgram({"run", "--seed", "1", "--setting", "5", "--games", std::to_string(games), "--out", file}).ok) {
+        state.SkipWithError("the file could not be made");
+        return;
+    }
+    ChildRun r;
+    for (auto _ : state) r = RunProgram({"estimate", file});
+    std::remove(file.c_str());
+    Report(state, r, games);
+}
+BENCHMARK(BM_EstimateCommand)->Arg(100'000'000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 }  // namespace
