@@ -10,6 +10,10 @@ namespace morvane {
 
 // 機械割: medals out per 100 medals bet, from the net medals of what was bet.
 constexpr double PayoutPercent(double net, double bet) { return net / bet * 100.0 + 100.0; }
+// The same as a scale and an offset, for statistics of many nets: a spread
+// scales by the first alone, a mean or a percentile takes both.
+constexpr double PayoutPercentPerMedal(double bet) { return 100.0 / bet; }
+constexpr double PayoutPercentAtEven() { return PayoutPercent(0, 1); }
 
 // Money at the rate a hall exchanges medals: N medals per 1000 yen; 50 is 20
 // yen a medal (等価), 56 is 5.6 medals per 100 yen.

@@ -53,12 +53,13 @@ SpreadReport BuildSpreadReport(const SpreadSummary& s, int decimals) {
     }
     report.columns.push_back("max");
     const double bet = 3.0 * r.games;
-    report.quantities = {Row("balance_medals", s.balance, 1, 0, true, decimals),
-                         Row("balance_yen", s.balance, Exchange{}.YenPerMedal(), 0, true, decimals),
-                         Row("payout_percent", s.balance, 100 / bet, 100, false, decimals),
-                         Row("bb_games", s.bbGames, 1, 0, true, decimals),
-                         Row("bbs", s.bbs, 1, 0, true, decimals),
-                         Row("deepest_dip_medals", s.deepestDip, 1, 0, true, decimals)};
+    report.quantities = {
+        Row("balance_medals", s.balance, 1, 0, true, decimals),
+        Row("balance_yen", s.balance, Exchange{}.YenPerMedal(), 0, true, decimals),
+        Row("payout_percent", s.balance, PayoutPercentPerMedal(bet), PayoutPercentAtEven(), false, decimals),
+        Row("bb_games", s.bbGames, 1, 0, true, decimals),
+        Row("bbs", s.bbs, 1, 0, true, decimals),
+        Row("deepest_dip_medals", s.deepestDip, 1, 0, true, decimals)};
     const double n = r.sessions;
     const double share = static_cast<double>(s.ahead) / n;
     report.ahead = {
