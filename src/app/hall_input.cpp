@@ -22,8 +22,10 @@ HallBBReading ReadHallBBEntries(std::string_view games, std::string_view colour,
     sets = Trimmed(sets);
     HallBB bb;
     const auto g = ParseInt32(games);
-    if (!g || *g < 1 || games.front() == '-') return {std::nullopt, HallBBPart::Games, std::string(games)};
+    if (!g || games.front() == '-') return {std::nullopt, HallBBPart::Games, std::string(games)};
     bb.games = *g;
+    // The rule on the games is the model's; the part it fails names the message.
+    if (!IsHallBB(bb)) return {std::nullopt, HallBBPart::Games, std::string(games)};
     if (colour == "b" || colour == "B" || colour == "青" || colour == "1")
         bb.kind = BlueBB;
     else if (colour == "r" || colour == "R" || colour == "赤" || colour == "2")
@@ -32,6 +34,7 @@ HallBBReading ReadHallBBEntries(std::string_view games, std::string_view colour,
         return {std::nullopt, HallBBPart::Colour, std::string(colour)};
     if (!sets.empty()) {
         const auto s = ParseInt32(sets);
+        // Written sets are at least 1: no sets written is "not known".
         if (!s || *s < 1) return {std::nullopt, HallBBPart::Sets, std::string(sets)};
         bb.sets = *s;
     }
