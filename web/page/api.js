@@ -5,43 +5,52 @@
 // rejects with an Error whose `field` names the option and whose message is
 // the Japanese the page shows next to that field.
 (() => {
-    const worker = new Worker('worker.js');
+    // Two copies of the core: the quick figures of a tap never wait behind
+    // a simulation still running on the other.
+    const QUICK_LANES = new Set(['quick', 'valueQuick']);
     let nextId = 1;
-    const waiting = new Map();
-    // Requests not yet handed to the worker, one at a time in order; a
-    // request of a lane replaces the lane's request still waiting here.
-    const queue = [];
-    let busy = false;
 
-    function pump() {
-        if (busy || queue.length === 0) return;
-        const job = queue.shift();
-        busy = true;
-        const id = nextId++;
-        waiting.set(id, job);
-        const message = { id, method: job.method, options: job.options };
-        if (job.bytes) message.bytes = job.bytes;
-        worker.postMessage(message);
+    function makeWorker() {
+        const w = { worker: new Worker('worker.js'), waiting: new Map(), queue: [], busy: false };
+        w.ready = new Promise((resolve, reject) => {
+            w.worker.addEventListener('error', (e) => reject(new Error('計算エンジンを読み込めませんでした: ' + e.message)));
+            w.worker.addEventListener('message', (event) => {
+                if (event.data.ready) { resolve(); return; }
+                const { id, text, ms } = event.data;
+                const job = w.waiting.get(id);
+                w.waiting.delete(id);
+                w.busy = false;
+                pump(w);
+                if (!job) return;
+                const result = JSON.parse(text);
+                if (result.error) {
+                    const error = new Error(result.error.message);
+                    error.field = result.error.field;
+                    job.reject(error);
+                } else {
+                    Object.defineProperty(result, 'ms', { value: ms, enumerable: false });
+                    job.resolve(result);
+                }
+            });
+        });
+        return w;
     }
 
-    worker.onmessage = (event) => {
-        if (event.data.ready) return;
-        const { id, text, ms } = event.data;
-        const job = waiting.get(id);
-        waiting.delete(id);
-        busy = false;
-        pump();
-        if (!job) return;
-        const result = JSON.parse(text);
-        if (result.error) {
-            const error = new Error(result.error.message);
-            error.field = result.error.field;
-            job.reject(error);
-        } else {
-            Object.defineProperty(result, 'ms', { value: ms, enumerable: false });
-            job.resolve(result);
-        }
-    };
+    // Requests not yet handed to a worker wait here, one at a time in
+    // order; a request of a lane replaces the lane's request still waiting.
+    function pump(w) {
+        if (w.busy || w.queue.length === 0) return;
+        const job = w.queue.shift();
+        w.busy = true;
+        const id = nextId++;
+        w.waiting.set(id, job);
+        const message = { id, method: job.method, options: job.options };
+        if (job.bytes) message.bytes = job.bytes;
+        w.worker.postMessage(message);
+    }
+
+    const main = makeWorker();
+    const quick = makeWorker();
 
     function call(method, options, lane) {
         let bytes = null;
@@ -51,21 +60,22 @@
             bytes = f instanceof Uint8Array ? f : new Uint8Array(f);
             copy.file = true;
         }
+        const w = QUICK_LANES.has(lane) ? quick : main;
         return new Promise((resolve, reject) => {
             const job = { method, options: copy, bytes, resolve, reject, lane };
             if (lane) {
-                const i = queue.findIndex((j) => j.lane === lane);
+                const i = w.queue.findIndex((j) => j.lane === lane);
                 if (i >= 0) {
-                    const superseded = queue[i];
-                    queue[i] = job;
+                    const superseded = w.queue[i];
+                    w.queue[i] = job;
                     const error = new Error('superseded');
                     error.superseded = true;
                     superseded.reject(error);
                     return;
                 }
             }
-            queue.push(job);
-            pump();
+            w.queue.push(job);
+            pump(w);
         });
     }
 
@@ -77,14 +87,5 @@
         latest: (lane, method, options) => call(method, options, lane),
         shapes: () => call('shapes', {}),
     };
-    window.morvaneReady = new Promise((resolve, reject) => {
-        const first = (event) => {
-            if (event.data.ready) {
-                worker.removeEventListener('message', first);
-                resolve(api);
-            }
-        };
-        worker.addEventListener('message', first);
-        worker.addEventListener('error', (e) => reject(new Error('計算エンジンを読み込めませんでした: ' + e.message)));
-    });
+    window.morvaneReady = Promise.all([main.ready, quick.ready]).then(() => api);
 })();

@@ -198,10 +198,10 @@
             shown.sort((a, b) => a.games_since - b.games_since);
         }
         const chosen = shown.findIndex((x) => x.games_since === g);
-        $('valueTable').innerHTML = table(['G数', '期待収支(枚)', '円', '平均G', '中央値', '勝率', '天井'], shown.map((x) => [
+        $('valueTable').innerHTML = table(['G数', '期待収支(枚)', '円', '中央値', '勝率'], shown.map((x) => [
             x.games_since, `<span class="${cls(x.ev_medals)}">${signed(x.ev_medals, 1)}</span>`, signed(x.ev_yen, 0),
-            fixed(x.ev_games, 0), x.median_medals === null ? '' : signed(x.median_medals, 0),
-            x.p_ahead === null ? '' : percent(x.p_ahead), percent(x.p_ceiling)]), chosen);
+            x.median_medals === null ? '' : signed(x.median_medals, 0), x.p_ahead === null ? '' : percent(x.p_ahead)]),
+            chosen);
         $('valueTable').dataset.games = JSON.stringify(shown.map((x) => x.games_since));
     }
 
@@ -289,11 +289,13 @@
     async function refreshMachine(tapAt) {
         const api = await window.morvaneReady;
         const round = ++machineRound;
+        document.body.dataset.startedRound = String(round);
         const s = session();
         const base = hallOptions(s);
         if (String(s.games).trim() === '' && s.bbText.trim() === '') {
             showErrors('machine', null);
             $('posteriorNote').textContent = '総ゲーム数（データカウンターの累計）を入れると、設定推測と台のいまを計算します。';
+            settled(round);
             return;
         }
         for (const id of ['posterior', 'nowTable', 'modes', 'decision', 'moreText']) $(id).classList.add('stale');
@@ -303,6 +305,7 @@
         } catch (error) {
             if (error.superseded || round !== machineRound) return;
             showErrors('machine', error);
+            settled(round);
             return;  // the last figures stay, dimmed: nothing typed is lost
         }
         if (round !== machineRound) return;
@@ -325,8 +328,14 @@
         } catch (error) {
             if (error.superseded || round !== machineRound) return;
             showErrors('machine', error);
+            settled(round);
+            return;
         }
         refreshMore(round);
+    }
+
+    function settled(round) {
+        if (round === machineRound) document.body.dataset.settledRound = String(round);
     }
 
     async function refreshMore(round) {
@@ -351,6 +360,7 @@
             $('moreText').textContent = '';
             showErrors('machine', error);
         }
+        settled(round);
     }
 
     function renderPosterior(r) {
