@@ -60,7 +60,9 @@ std::string Shortest(Float v) {
     if (exponent >= 0) {
         const auto whole = static_cast<std::size_t>(exponent) + 1;
         if (digits.size() <= whole) {
-            fixed = digits + std::string(whole - digits.size(), '0');
+            // A whole number in fixed form is written exactly, not padded
+            // with zeros: the same length either way.
+            fixed = Printed("%.*f", 0, std::fabs(static_cast<double>(v)));
         } else {
             fixed = digits.substr(0, whole) + "." + digits.substr(whole);
         }
