@@ -481,7 +481,7 @@
             }
             apply(s, e.target.value);
             save();
-            if (id !== 'games') $('since').value = sinceOf(s);
+            if (id !== 'games' && id !== 'since') $('since').value = sinceOf(s);
             if (id !== 'bbSets') {
                 clearTimeout(typingTimer);
                 const at = performance.now();

@@ -165,6 +165,27 @@ try {
         await page.type(`#${id}`, text);
     };
 
+    await check('期待値: a prior of all zeros answered next to it, the counter typed shows its row', async () => {
+        await page.click('.tabs button[data-view="value"]');
+        await page.select('#valueSetting', 'prior');
+        await page.click('#view-value details summary');
+        for (let i = 0; i < 6; ++i) {
+            await page.$eval(`#view-value .priorWeight[data-i="${i}"]`, (e) => { e.value = ''; });
+            await page.type(`#view-value .priorWeight[data-i="${i}"]`, '0');
+        }
+        await page.waitForFunction(() => document.querySelector('#view-value .err[data-field="prior"]').textContent !== '');
+        assert.match(await page.$eval('#view-value .err[data-field="prior"]', (e) => e.textContent), /設定配分の重み/);
+        await page.$eval('#view-value .priorWeight[data-i="5"]', (e) => { e.value = ''; });
+        await page.type('#view-value .priorWeight[data-i="5"]', '1');
+        await page.waitForFunction(() => document.querySelector('#valueAim').textContent.startsWith('ホールの配分で混合した台'),
+                                   { timeout: 20000 });
+        await typeInto('counter', '1200');
+        assert.match(await page.$eval('#valueRow', (e) => e.textContent), /1200ゲームから次のBBが終わるまで打つと/);
+        assert.equal(await page.$eval('#valueTable tr.chosen td', (e) => e.textContent), '1200');
+        await page.select('#view-value .priorShape', 'uniform');
+        await page.select('#valueSetting', '1');
+    });
+
     await check('この台: typing, one tap per BB and small win, undo, and a reload that keeps it all', async () => {
         await page.click('.tabs button[data-view="machine"]');
         let r = await round();
@@ -240,6 +261,24 @@ try {
         await input.uploadFile(path.join(work, 'run.sim'));
         await page.waitForFunction(() => document.querySelector('#simResult table'), { timeout: 20000 });
         assert.match(await page.$eval('#simResult', (e) => e.textContent), /3000ゲームの記録/);
+        // A machine written out and read back is a new machine with the same counts.
+        await page.evaluate(() => { URL.createObjectURL = (blob) => { window.exported = blob; return 'blob:kept'; }; });
+        await page.click('#exportSession');
+        const exported = await page.evaluate(() => window.exported.text());
+        assert.equal(JSON.parse(exported).session.counts.bell, 3);
+        fs.writeFileSync(path.join(work, 'machine.json'), exported);
+        fs.writeFileSync(path.join(work, 'other.json'), '{"not": "a machine"}');
+        const importer = await page.$('#importSession');
+        await importer.uploadFile(path.join(work, 'other.json'));
+        await page.waitForFunction(() => document.querySelector('#view-list .err[data-field="import"]').textContent !== '');
+        assert.match(await page.$eval('#view-list .err[data-field="import"]', (e) => e.textContent), JAPANESE);
+        await importer.uploadFile(path.join(work, 'machine.json'));
+        await page.waitForSelector('#view-machine.on');
+        assert.equal(await count('bell'), 3);
+        assert.equal(await page.$eval('#bbText', (e) => e.value), '300b');
+        const kept = JSON.parse(await page.evaluate(() => localStorage.getItem('morvane.hall.v1')));
+        assert.equal(kept.sessions.length, 3);
+        await page.click('.tabs button[data-view="list"]');
         await page.screenshot({ path: path.join(shots, 'list.png'), fullPage: true });
     });
 
