@@ -371,6 +371,9 @@ std::string Answer(const std::string& optionsText, Work work) {
         return Refused({"options", "オプションが読めません。"});
     } catch (const std::bad_alloc&) {
         return Refused({"options", "メモリが足りません。"});
+    } catch (const std::exception&) {
+        // Anything else the core refuses, so that the page goes on.
+        return Refused({"options", "この入力では計算できません。"});
     }
 }
 
