@@ -23,6 +23,7 @@
 #include "estimation/machine_now.h"
 #include "estimation/more_games.h"
 #include "estimation/trust.h"
+#include "machine/medals.h"
 #include "machine/vocabulary.h"
 #include "model/setting_prior.h"
 
@@ -118,6 +119,48 @@ std::uint32_t SeedOption(const Json& options) {
     return static_cast<std::uint32_t>(v);
 }
 
+// The hall's money as value takes it: --exchange, --lend, --held and
+// --games-per-hour.
+struct MoneyAsked {
+    HallMoney money;
+    double gamesPerHour = kDefaultGamesPerHour;
+    bool any = false;
+    bool onlyExchange = true;  // neither lend, held nor games per hour
+};
+
+MoneyAsked MoneyOf(const Json& options) {
+    MoneyAsked m;
+    if (const auto e = DecimalOption(options, "exchange")) {
+        if (*e <= 0) throw Refusal{"exchange", "交換率は、1000円あたりの枚数を正の数で入れてください（等価は50）。"};
+        // Fewer than 10 a 1000 yen is a rate meant per 100 yen.
+        if (*e < kFewestMedalsPer1000Yen)
+            throw Refusal{"exchange", "交換率は1000円あたりの枚数です（5.6枚交換なら56）。"};
+        m.money.exchange = Exchange{*e};
+        m.any = true;
+    }
+    if (const auto l = DecimalOption(options, "lend")) {
+        if (*l <= 0) throw Refusal{"lend", "貸し玉は、1000円あたりの枚数を正の数で入れてください（ふつうは50）。"};
+        m.money.lendPer1000Yen = *l;
+        m.any = true;
+        m.onlyExchange = false;
+    }
+    if (const auto h = TextOf(options, "held"); h && *h != "all") {
+        const auto v = ParseInt32(*h);
+        if (!v || *v < 0 || h->front() == '-')
+            throw Refusal{"held", "持ちメダルは、0以上の枚数か all にしてください。"};
+        m.money.held = *v;
+        m.any = true;
+        m.onlyExchange = false;
+    }
+    if (const auto g = DecimalOption(options, "games_per_hour")) {
+        if (*g <= 0) throw Refusal{"games_per_hour", "1時間のゲーム数は、正の数にしてください。"};
+        m.gamesPerHour = *g;
+        m.any = true;
+        m.onlyExchange = false;
+    }
+    return m;
+}
+
 std::string ValueJsonOf(const Json& options) {
     ValueJobRequest request;
     const auto setting = WholeOption(options, "setting", kMinSetting, "設定は、1から6までの数字にしてください。");
@@ -129,10 +172,9 @@ std::string ValueJsonOf(const Json& options) {
         request.setting = *setting;
     else
         request.prior = PriorOption(options);
-    if (const auto e = DecimalOption(options, "exchange")) {
-        if (*e <= 0) throw Refusal{"exchange", "交換率は、1000円あたりの枚数を正の数で入れてください（等価は50）。"};
-        request.exchange = Exchange{*e};
-    }
+    const MoneyAsked money = MoneyOf(options);
+    request.money = money.money;
+    request.gamesPerHour = money.gamesPerHour;
     request.spread = !(options.contains("spread") && options["spread"].is_boolean() && !options["spread"].get<bool>());
     request.threads = 1;
     ValueJob job(request);
@@ -224,6 +266,7 @@ struct EstimateAsked {
     std::optional<MoreGamesRequest> more;
     std::uint32_t seed = 1;
     std::int32_t trust = 0;  // sessions of trust; 0 leaves it out
+    std::optional<Exchange> yen;
 };
 
 EstimateAsked AskedOf(const Json& options) {
@@ -251,6 +294,14 @@ EstimateAsked AskedOf(const Json& options) {
         a.more = r;
     }
     a.trust = WholeOption(options, "trust", 1, "模擬する回数は、1以上の整数にしてください。").value_or(0);
+    // The yen beside the medals, of medals held throughout, as estimate prints them.
+    const MoneyAsked money = MoneyOf(options);
+    if (money.any) {
+        if (!money.onlyExchange)
+            throw Refusal{"exchange",
+                          "台のいまの円は、持ちメダルで打ち続けたときの額です（交換率だけを入れてください）。"};
+        a.yen = money.money.exchange;
+    }
     return a;
 }
 
@@ -273,9 +324,9 @@ std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& b
         }
         d.advice = Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief));
     }
-    Report report = figures ? PosteriorNowReport(posterior, *figures, a.now) : PosteriorReport(posterior, true);
+    Report report = figures ? PosteriorNowReport(posterior, *figures, a.now, a.yen) : PosteriorReport(posterior, true);
     if (a.now)
-        for (auto& line : NowDecisionReport(*figures, d).parts) report.parts.push_back(std::move(line));
+        for (auto& line : NowDecisionReport(*figures, d, a.yen).parts) report.parts.push_back(std::move(line));
     if (a.more)
         for (auto& line : MoreGamesReport(m).parts) report.parts.push_back(std::move(line));
     Json out = Json::parse(ReportText(report, ReportFormat::Json));
