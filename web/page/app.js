@@ -126,7 +126,8 @@
 
     let valueShown = null;  // the last table found, with its request
     function valueOptions() {
-        const o = { exchange: state.exchange };
+        const o = { exchange: state.exchange, lend: state.lend || '50', held: state.held || 'all',
+                    games_per_hour: state.gamesPerHour || '750' };
         if (state.valueSetting === 'prior') o.prior = state.prior;
         else o.setting = state.valueSetting;
         return o;
@@ -186,7 +187,8 @@
         $('valueRow').innerHTML = g === null ? '' :
             `<div>${r.games_since}ゲームから次のBBが終わるまで打つと</div>
              <div class="big ${cls(r.ev_medals)}">${medalsAndYen(r.ev_medals)}</div>
-             <div>平均${fixed(r.ev_games, 0)}ゲーム、天井で当たるのは${percent(r.p_ceiling)}</div>` +
+             <div>平均${fixed(r.ev_games, 0)}ゲーム、天井で当たるのは${percent(r.p_ceiling)}</div>
+             <div>お金では平均${signed(r.ev_yen, 0)}円、時給${signed(r.yen_per_hour, 0)}円</div>` +
             (law ? `<div>中央値${signed(r.median_medals, 0)}枚、勝って終わる見込み${percent(r.p_ahead)}、` +
                    `10%〜90%: ${signed(r.p10, 0)}〜${signed(r.p90, 0)}枚</div>` : '<div class="note">収支の分布を計算中・・・</div>');
         renderChart(rows, g);
@@ -231,6 +233,8 @@
         '<option value="prior">ホールの配分で混合</option>';
     $('valueSetting').addEventListener('change', (e) => { state.valueSetting = e.target.value; save(); refreshValue(); });
     $('exchange').addEventListener('input', (e) => { state.exchange = e.target.value; save(); refreshValue(); refreshMachine(); });
+    for (const [id, key] of [['lend', 'lend'], ['held', 'held'], ['gamesPerHour', 'gamesPerHour']])
+        $(id).addEventListener('input', (e) => { state[key] = e.target.value; save(); refreshValue(); });
     $('counter').addEventListener('input', (e) => { state.counter = e.target.value; save(); renderValueRow(); });
     $('valueTable').addEventListener('click', (e) => {
         const tr = e.target.closest('tr[data-i]');
@@ -644,6 +648,9 @@
 
     $('valueSetting').value = state.valueSetting;
     $('exchange').value = state.exchange;
+    $('lend').value = state.lend || '50';
+    $('held').value = state.held || 'all';
+    $('gamesPerHour').value = state.gamesPerHour || '750';
     $('counter').value = state.counter;
     renderPrior();
     show(state.view || 'machine');

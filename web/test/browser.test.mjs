@@ -197,6 +197,13 @@ try {
         await typeInto('counter', '1200');
         assert.match(await page.$eval('#valueRow', (e) => e.textContent), /1200ゲームから次のBBが終わるまで打つと/);
         assert.equal(await page.$eval('#valueTable tr.chosen td', (e) => e.textContent), '1200');
+        // The hall's money: a lending rate that does not read is answered next to it.
+        await typeInto('lend', 'x');
+        await page.waitForFunction(() => document.querySelector('#view-value .err[data-field="lend"]').textContent !== '');
+        assert.match(await page.$eval('#view-value .err[data-field="lend"]', (e) => e.textContent), /貸し玉/);
+        await typeInto('lend', '46');
+        await page.waitForFunction(() => document.querySelector('#view-value .err[data-field="lend"]').textContent === '' &&
+                                       document.querySelector('#valueRow').textContent.includes('時給'), { timeout: 20000 });
         await page.select('#view-value .priorShape', 'uniform');
         await page.select('#valueSetting', '1');
     });
