@@ -133,8 +133,11 @@
         return o;
     }
 
+    let valueRound = 0;
     async function refreshValue() {
+        const round = ++valueRound;
         const api = await window.morvaneReady;
+        if (round !== valueRound) return;
         const options = valueOptions();
         const key = JSON.stringify(options);
         if (valueShown && valueShown.key === key) return renderValueRow();
@@ -143,17 +146,20 @@
         try {
             // The means at once, then the law of the net behind them.
             const quick = await api.latest('valueQuick', 'value', Object.assign({ spread: false }, options));
+            // A table of input typed over since is never shown.
+            if (round !== valueRound) return;
             if (!valueShown || valueShown.key !== key) {
                 valueShown = { key, table: quick, whole: false };
                 renderValue();
                 if (!timings.firstFigures) timings.firstFigures = performance.now();
             }
             const whole = await api.latest('value', 'value', options);
+            if (round !== valueRound) return;
             valueShown = { key, table: whole, whole: true };
             showErrors('value', null);
             renderValue();
         } catch (error) {
-            if (error.superseded) return;
+            if (error.superseded || round !== valueRound) return;
             showErrors('value', error);
             $('valueStatus').textContent = '';
         }
