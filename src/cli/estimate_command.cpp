@@ -35,17 +35,6 @@ namespace {
 using Stop = const std::atomic<bool>&;
 using Done = std::atomic<std::int64_t>&;
 
-// --now's horizon when --horizon is not given, as the window starts.
-constexpr std::int32_t kNowHorizon = 1000;
-// Keep or quit's exact rules are worked out game by game over the horizon,
-// some 0.2 s a thousand games, and hear Ctrl+C only when they end: a long
-// day's play at most, a few seconds.
-constexpr std::int32_t kMostNowHorizon = 20'000;
-// Rules up to the n-th BB, and the sessions behind the best rule's spread,
-// as the window has them.
-constexpr int kMostBBs = 10;
-constexpr std::int32_t kSpreadSessions = 2000;
-
 struct NowRequest {
     std::int32_t horizon = kNowHorizon;
     std::uint32_t seed = 0;  // of the best rule's spread
@@ -264,14 +253,14 @@ private:
     static bool Decide(const MachineBelief& belief, const NowRequest& r, NowDecision& d, std::ostream& err) {
         d.seed = r.seed;
         if (!RunLongJob("games", r.horizon, err, [&](Stop stop, Done) {
-                d.keep = DecideKeepOrQuit(belief, {r.horizon, kMostBBs, 0, r.seed, r.threads}, &stop);
+                d.keep = DecideKeepOrQuit(belief, {r.horizon, kNowMostBBs, 0, r.seed, r.threads}, &stop);
                 return !stop;
             }))
             return false;
         if (d.keep.best.kind != StopRule::Kind::Now) {
             RuleSpread s;
-            if (!RunLongJob("sessions", kSpreadSessions, err, [&](Stop stop, Done done) {
-                    return SpreadOfRule(belief, d.keep.best, r.horizon, kSpreadSessions, r.seed, r.threads, s, &stop,
+            if (!RunLongJob("sessions", kNowSpreadSessions, err, [&](Stop stop, Done done) {
+                    return SpreadOfRule(belief, d.keep.best, r.horizon, kNowSpreadSessions, r.seed, r.threads, s, &stop,
                                         &done);
                 }))
                 return false;

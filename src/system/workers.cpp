@@ -1,6 +1,8 @@
 #include "system/workers.h"
 
+#if defined(__linux__)
 #include <sched.h>
+#endif
 
 #include <latch>
 #include <system_error>
@@ -10,8 +12,10 @@
 namespace morvane {
 
 int DefaultThreads() {
+#if defined(__linux__)
     cpu_set_t allowed;
     if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
+#endif
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
@@ -22,7 +26,15 @@ int RunWorkers(int threads, const std::function<void(int)>& ready, const std::fu
     // (a barrier for so many) can be made for those that did start.
     std::latch go(1);
     bool abandoned = false;
-    std::vector<std::jthread> pool;
+    // Joined on every way out, as a jthread would be; plain threads build
+    // with every C++ library the program is built with.
+    struct Pool {
+        std::vector<std::thread> threads;
+        ~Pool() {
+            for (std::thread& t : threads) t.join();
+        }
+    } workersPool;
+    auto& pool = workersPool.threads;
     pool.reserve(static_cast<std::size_t>(threads - 1));
     try {
         for (int t = 1; t < threads; ++t)

@@ -1,0 +1,222 @@
+#include "app/reports.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+#include "machine/vocabulary.h"
+
+namespace morvane {
+
+Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood) {
+    ReportTable table{"settings", {"setting", "posterior"}, {}, false};
+    if (withLogLikelihood) table.columns.push_back("log_likelihood");
+    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+        const auto i = static_cast<std::size_t>(s - 1);
+        std::vector<ReportCell> row{ReportCell::Integer(s), ReportCell::Fixed(p.probability[i], 6)};
+        if (withLogLikelihood) row.push_back(ReportCell::Fixed(p.logLikelihood[i], 9));
+        table.rows.push_back(std::move(row));
+    }
+    return {{table}};
+}
+
+namespace {
+
+ReportCell Fixed6OrEmpty(bool shown, double v) { return shown ? ReportCell::Fixed(v, 6) : ReportCell::Empty(); }
+// Yen to two decimals, as value prints them.
+ReportCell YenOrEmpty(bool shown, const Exchange& rate, double medals) {
+    return shown ? ReportCell::Fixed(rate.Yen(medals), 2) : ReportCell::Empty();
+}
+
+// The modes by their names in the code, for scripts.
+constexpr std::array<const char*, kModes> kModeFields = {"hamari", "low", "high", "precursor", "blue7", "red7"};
+
+const char* RuleKind(StopRule::Kind kind) {
+    switch (kind) {
+    case StopRule::Kind::Now: return "quit";
+    case StopRule::Kind::Games: return "games";
+    case StopRule::Kind::BBs: return "bbs";
+    case StopRule::Kind::Learning: break;
+    }
+    return "learning";
+}
+
+const char* VerdictWord(Verdict v) {
+    switch (v) {
+    case Verdict::Quit: return "quit";
+    case Verdict::AboutEven: return "about_even";
+    case Verdict::Keep: break;
+    }
+    return "keep";
+}
+
+}  // namespace
+
+Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames,
+                          const std::optional<Exchange>& yen) {
+    Report report = PosteriorReport(p, true);
+    auto& table = std::get<ReportTable>(report.parts.front());
+    table.columns.insert(table.columns.end(), {"next_games", "until_bb"});
+    if (withGames) table.columns.push_back("until_bb_games");
+    for (std::size_t i = 0; i < table.rows.size(); ++i) {
+        const SettingNow& n = now.bySetting[i];
+        table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.nextGames));
+        table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBB));
+        if (withGames) table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBBGames));
+        if (yen) {
+            table.rows[i].push_back(YenOrEmpty(n.possible, *yen, n.nextGames));
+            table.rows[i].push_back(YenOrEmpty(n.possible, *yen, n.untilBB));
+        }
+    }
+    if (yen) table.columns.insert(table.columns.end(), {"next_games_yen", "until_bb_yen"});
+    ReportLine mixed{"mixed",
+                     {ReportCell::Fixed(now.nextGames, 6), ReportCell::Fixed(now.untilBB, 6)},
+                     {"next_games", "until_bb"},
+                     true};
+    if (withGames) {
+        mixed.cells.push_back(ReportCell::Fixed(now.untilBBGames, 6));
+        mixed.fields.push_back("until_bb_games");
+    }
+    if (yen) {
+        mixed.cells.insert(mixed.cells.end(),
+                           {YenOrEmpty(true, *yen, now.nextGames), YenOrEmpty(true, *yen, now.untilBB)});
+        mixed.fields.insert(mixed.fields.end(), {"next_games_yen", "until_bb_yen"});
+    }
+    report.parts.push_back(std::move(mixed));
+    return report;
+}
+
+Report NowDecisionReport(const MachineNow& now, const NowDecision& d, const std::optional<Exchange>& yen) {
+    Report r;
+    r.parts.push_back(ReportLine{"games_since_bb", {ReportCell::Integer(now.gamesSinceBB)}, {}, true});
+    ReportLine modes{"modes", {}, {kModeFields.begin(), kModeFields.end()}, true};
+    for (const double chance : now.mode) modes.cells.push_back(ReportCell::Fixed(chance, 6));
+    r.parts.push_back(std::move(modes));
+    const StopRule& best = d.keep.best;
+    ReportLine bestLine{"best_rule",
+                        {ReportCell::Integer(d.keep.horizon), ReportCell::Words(RuleKind(best.kind)),
+                         ReportCell::Integer(best.n), ReportCell::Fixed(best.value, 6)},
+                        {"horizon", "kind", "n", "ev_medals"},
+                        true};
+    if (yen) {
+        bestLine.cells.push_back(YenOrEmpty(true, *yen, best.value));
+        bestLine.fields.push_back("ev_yen");
+    }
+    r.parts.push_back(std::move(bestLine));
+    r.parts.push_back(
+        ReportLine{"advice",
+                   {ReportCell::Words(VerdictWord(d.advice.verdict)), ReportCell::Flag(d.advice.precursorLook)},
+                   {"verdict", "precursor_look"},
+                   true});
+    if (d.spread) {
+        const RuleSpread& s = *d.spread;
+        ReportLine spread{"rule_spread",
+                          {ReportCell::Fixed(s.behind.share, 6), ReportCell::Fixed(s.behind.se, 6),
+                           ReportCell::Fixed(s.mean, 6), ReportCell::Fixed(s.se, 6), ReportCell::Fixed(s.sd, 6),
+                           ReportCell::Integer(s.behind.trials), ReportCell::Integer(d.seed)},
+                          {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
+                          true};
+        if (yen) {
+            spread.cells.push_back(YenOrEmpty(true, *yen, s.mean));
+            spread.fields.push_back("mean_yen");
+        }
+        r.parts.push_back(std::move(spread));
+    }
+    return r;
+}
+
+Report MoreGamesReport(const MoreGames& m) {
+    const auto pass = [&](const char* name, const ShareWithError& p) {
+        return ReportLine{
+            name,
+            {ReportCell::Fixed(p.share, 6), ReportCell::Fixed(p.se, 6), ReportCell::Integer(m.request.sessions)},
+            {"chance", "se", "continuations"},
+            true};
+    };
+    Report r;
+    r.parts.push_back(ReportLine{"more_games",
+                                 {ReportCell::Integer(m.request.games), ReportCell::Fixed(m.request.highThreshold, 6),
+                                  ReportCell::Integer(m.request.seed)},
+                                 {"games", "threshold", "seed"},
+                                 true});
+    r.parts.push_back(pass("pass_5_6", m.highPasses));
+    r.parts.push_back(pass("pass_top", m.topPasses));
+    return r;
+}
+
+Report SpreadAsReport(const SpreadReport& spread) {
+    auto numbers = [](const std::vector<std::string>& cells) {
+        std::vector<ReportCell> out;
+        for (const std::string& c : cells) out.push_back(ReportCell::Number(c));
+        return out;
+    };
+    Report report;
+    for (const SpreadReportRow& row : spread.request)
+        report.parts.push_back(ReportLine{row.name, numbers(row.cells), {}, true});
+    ReportTable quantities{"quantities", spread.columns, {}, true};
+    for (const SpreadReportRow& row : spread.quantities) {
+        std::vector<ReportCell> cells{ReportCell::Words(row.name)};
+        for (ReportCell& c : numbers(row.cells)) cells.push_back(std::move(c));
+        quantities.rows.push_back(std::move(cells));
+    }
+    report.parts.push_back(std::move(quantities));
+    report.parts.push_back(
+        ReportLine{spread.ahead.name, numbers(spread.ahead.cells), {"sessions", "share", "se"}, true});
+    for (const SpreadReportRow& row : spread.ends)
+        report.parts.push_back(ReportLine{row.name, numbers(row.cells), {"session", "seed", "balance_medals"}, true});
+    return report;
+}
+
+Report ValueReport(const ValueJobRequest& request, const CountValueTable& table) {
+    Report report;
+    if (request.setting != 0) {
+        report.parts.push_back(ReportLine{"setting", {ReportCell::Integer(request.setting)}, {}, false});
+    } else {
+        ReportLine prior{"prior", {}, {"w1", "w2", "w3", "w4", "w5", "w6"}, false};
+        for (const double w : request.prior.Probabilities()) prior.cells.push_back(ReportCell::Fixed(w, 6));
+        report.parts.push_back(std::move(prior));
+    }
+    // The shortest text that reads back to the rate given: 50, 56, 5.6.
+    const auto shortest = [](double v) {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+        return ReportCell::Number(std::string(text, end));
+    };
+    report.parts.push_back(ReportLine{"exchange", {shortest(request.money.exchange.medalsPer1000Yen)}, {}, false});
+    report.parts.push_back(ReportLine{"lend", {shortest(request.money.lendPer1000Yen)}, {}, false});
+    report.parts.push_back(ReportLine{
+        "held", {request.money.held ? ReportCell::Integer(*request.money.held) : ReportCell::Words("all")}, {}, false});
+    report.parts.push_back(ReportLine{"games_per_hour", {shortest(request.gamesPerHour)}, {}, false});
+    report.parts.push_back(
+        ReportLine{"positive_from",
+                   {table.positiveFrom ? ReportCell::Integer(*table.positiveFrom) : ReportCell::Empty()},
+                   {},
+                   false});
+    ReportTable rows{"by_count", {}, {}, true};
+    for (std::string_view names = kValueColumns;;) {
+        const std::size_t tab = names.find('\t');
+        rows.columns.emplace_back(names.substr(0, tab));
+        if (tab == std::string_view::npos) break;
+        names.remove_prefix(tab + 1);
+    }
+    for (const CountValueRow& row : table.rows) {
+        const NetSpread* s = row.spread ? &*row.spread : nullptr;
+        const YenSpread* y = row.yenSpread ? &*row.yenSpread : nullptr;
+        const auto whole = [s](std::int64_t NetSpread::*at) {
+            return s ? ReportCell::Integer(s->*at) : ReportCell::Empty();
+        };
+        rows.rows.push_back(
+            {ReportCell::Integer(row.gamesSince), ReportCell::Fixed(row.evMedals, 6), ReportCell::Fixed(row.evGames, 6),
+             ReportCell::Fixed(row.pCeiling, 9), whole(&NetSpread::median),
+             s ? ReportCell::Fixed(s->pAhead, 6) : ReportCell::Empty(), whole(&NetSpread::p10), whole(&NetSpread::p25),
+             whole(&NetSpread::p75), whole(&NetSpread::p90), ReportCell::Fixed(row.evYen, 2),
+             y ? ReportCell::Fixed(y->median, 2) : ReportCell::Empty(),
+             y ? ReportCell::Fixed(y->pAhead, 6) : ReportCell::Empty(), ReportCell::Fixed(row.yenPerHour, 2),
+             y ? ReportCell::Fixed(y->medianSE, 2) : ReportCell::Empty(),
+             y ? ReportCell::Fixed(y->pAheadSE, 6) : ReportCell::Empty()});
+    }
+    report.parts.push_back(std::move(rows));
+    return report;
+}
+
+}  // namespace morvane

@@ -1,0 +1,91 @@
+// The page's one way to the core, for its own views and for scripts:
+// window.morvaneReady is a promise of { value(options), estimate(options) },
+// each a promise of the object morvane-sim prints with --format json.
+// Options are named as the command line's (see the README). Bad input
+// rejects with an Error whose `field` names the option and whose message is
+// the Japanese the page shows next to that field.
+(() => {
+    // Two copies of the core: the quick figures of a tap never wait behind
+    // a simulation still running on the other.
+    const QUICK_LANES = new Set(['quick', 'valueQuick']);
+    let nextId = 1;
+
+    function makeWorker() {
+        const w = { worker: new Worker('worker.js'), waiting: new Map(), queue: [], busy: false };
+        w.ready = new Promise((resolve, reject) => {
+            w.worker.addEventListener('error', (e) => reject(new Error('計算エンジンを読み込めませんでした: ' + e.message)));
+            w.worker.addEventListener('message', (event) => {
+                if (event.data.ready) { resolve(); return; }
+                const { id, text, ms } = event.data;
+                const job = w.waiting.get(id);
+                w.waiting.delete(id);
+                w.busy = false;
+                pump(w);
+                if (!job) return;
+                const result = JSON.parse(text);
+                if (result.error) {
+                    const error = new Error(result.error.message);
+                    error.field = result.error.field;
+                    job.reject(error);
+                } else {
+                    Object.defineProperty(result, 'ms', { value: ms, enumerable: false });
+                    job.resolve(result);
+                }
+            });
+        });
+        return w;
+    }
+
+    // Requests not yet handed to a worker wait here, one at a time in
+    // order; a request of a lane replaces the lane's request still waiting.
+    function pump(w) {
+        if (w.busy || w.queue.length === 0) return;
+        const job = w.queue.shift();
+        w.busy = true;
+        const id = nextId++;
+        w.waiting.set(id, job);
+        const message = { id, method: job.method, options: job.options };
+        if (job.bytes) message.bytes = job.bytes;
+        w.worker.postMessage(message);
+    }
+
+    const main = makeWorker();
+    const quick = makeWorker();
+
+    function call(method, options, lane) {
+        let bytes = null;
+        const copy = Object.assign({}, options || {});
+        if (copy.file !== undefined) {
+            const f = copy.file;
+            bytes = f instanceof Uint8Array ? f : new Uint8Array(f);
+            copy.file = true;
+        }
+        const w = QUICK_LANES.has(lane) ? quick : main;
+        return new Promise((resolve, reject) => {
+            const job = { method, options: copy, bytes, resolve, reject, lane };
+            if (lane) {
+                const i = w.queue.findIndex((j) => j.lane === lane);
+                if (i >= 0) {
+                    const superseded = w.queue[i];
+                    w.queue[i] = job;
+                    const error = new Error('superseded');
+                    error.superseded = true;
+                    superseded.reject(error);
+                    return;
+                }
+            }
+            w.queue.push(job);
+            pump(w);
+        });
+    }
+
+    const api = {
+        value: (options) => call('value', options),
+        estimate: (options) => call('estimate', options),
+        // For the page's views: a newer request of the same lane replaces
+        // an older one not yet begun, so taps never queue up.
+        latest: (lane, method, options) => call(method, options, lane),
+        shapes: () => call('shapes', {}),
+    };
+    window.morvaneReady = Promise.all([main.ready, quick.ready]).then(() => api);
+})();

@@ -1,0 +1,670 @@
+// The page's views, kept in the phone's storage at every tap: a reload, a
+// lost signal or a closed tab loses no count. Every figure comes from the
+// core through window.morvaneReady, the same API scripts use.
+(() => {
+    'use strict';
+    const $ = (id) => document.getElementById(id);
+    const STORE = 'morvane.hall.v1';
+    const MOST_UNDO = 200;
+    // The small wins a player counts at the machine, by the command line's names.
+    const COUNTED = [['bell', 'ベル'], ['suika', 'スイカ'], ['cherry', 'チェリー'], ['replay', 'リプレイ'],
+                     ['chance', 'チャンス目']];
+    const MODES = ['ハマリ', '低確', '高確', '前兆', '青7揃い', '赤7揃い'];
+    const MODE_FIELDS = ['hamari', 'low', 'high', 'precursor', 'blue7', 'red7'];
+    const timings = (window.morvaneTimings = { start: performance.now() });
+
+    // ---- what is kept ------------------------------------------------------
+
+    function newSession(name) {
+        return { id: 'm' + Date.now().toString(36) + Math.floor(Math.random() * 1e6).toString(36),
+                 name, games: '', bbText: '', bbSets: '', counts: {}, horizon: '1000', more: '1000',
+                 threshold: '80', undo: [] };
+    }
+
+    function load() {
+        try {
+            const kept = JSON.parse(localStorage.getItem(STORE));
+            if (kept && Array.isArray(kept.sessions) && kept.sessions.length) return kept;
+        } catch (e) { /* a fresh start below */ }
+        const first = newSession('台1');
+        return { current: first.id, sessions: [first], prior: ['1', '1', '1', '1', '1', '1'], exchange: '50',
+                 valueSetting: '1', counter: '0', view: 'value' };
+    }
+    const state = load();
+    function save() { localStorage.setItem(STORE, JSON.stringify(state)); }
+    function session() {
+        return state.sessions.find((s) => s.id === state.current) || state.sessions[0];
+    }
+    // Every change the player makes can be taken back with 元に戻す.
+    function change(edit) {
+        const s = session();
+        const { undo, ...before } = s;
+        s.undo.push(JSON.stringify(before));
+        if (s.undo.length > MOST_UNDO) s.undo.shift();
+        edit(s);
+        save();
+    }
+
+    // ---- words and numbers, as the desktop panels write them -------------
+
+    const fixed = (v, d) => Number(v).toFixed(d);
+    const percent = (share) => fixed(share * 100, 2) + '%';
+    const signed = (v, d) => (v < 0 ? '-' : '+') + fixed(Math.abs(v), d);
+    const grouped = (v) => fixed(Math.abs(v), 0).replace(/\B(?=(\d{3})+(?!\d))/g, ',');
+    function exchangeRate() {
+        const e = Number(state.exchange);
+        return /^\d+(\.\d+)?$/.test(String(state.exchange).trim()) && e > 0 ? e : 50;
+    }
+    function medalsAndYen(medals) {
+        const sign = medals < 0 ? '-' : '+';
+        return `${sign}${fixed(Math.abs(medals), 0)}枚（${sign}${grouped(medals * 1000 / exchangeRate())}円）`;
+    }
+    function noneSeenBound(n) { return n > 0 ? -Math.expm1(Math.log(0.05) / n) : 1; }
+    function shareWords(share, se, passed, trials) {
+        if (trials > 0 && passed === 0) return percent(noneSeenBound(trials)) + '未満';
+        if (trials > 0 && passed === trials) return percent(1 - noneSeenBound(trials)) + '超';
+        return `${percent(share)}（±${percent(se)}）`;
+    }
+    const sharePassed = (p) => Math.round(p.chance * p.continuations);
+    function cls(v) { return v < 0 ? 'minus' : 'plus'; }
+    function esc(t) { return String(t).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' }[c])); }
+    function table(head, rows, chosen) {
+        return '<table><tr>' + head.map((h) => `<th>${h}</th>`).join('') + '</tr>' +
+            rows.map((r, i) => `<tr${i === chosen ? ' class="chosen"' : ''} data-i="${i}">` +
+                r.map((c) => `<td>${c}</td>`).join('') + '</tr>').join('') + '</table>';
+    }
+
+    // ---- errors next to their fields --------------------------------------
+
+    function showErrors(view, error) {
+        for (const el of document.querySelectorAll(`#view-${view} .err`)) el.textContent = '';
+        for (const el of document.querySelectorAll(`#view-${view} input.invalid`)) el.classList.remove('invalid');
+        if (!error) return;
+        const field = error.field || 'options';
+        const target = document.querySelector(`#view-${view} .err[data-field="${field}"]`) ||
+            document.querySelector(`#view-${view} .err`);
+        target.textContent = error.message;
+        const input = { games: 'games', bb: 'bbText', horizon: 'horizon', more: 'more', threshold: 'threshold',
+                        exchange: 'exchange', counter: 'counter', since: 'since' }[field];
+        if (input && $(input)) $(input).classList.add('invalid');
+    }
+
+    // ---- the hall's prior, shown in both views ----------------------------
+
+    let shapes = [];
+    function renderPrior() {
+        for (const slot of document.querySelectorAll('.priorSlot')) {
+            const options = shapes.map((s) => `<option value="${s.key}">${esc(s.label)}</option>`).join('');
+            slot.innerHTML = `<details><summary>ホールの設定配分（事前の重み）: ${state.prior.join(' : ')}</summary>
+                <div class="row"><label>よくある配分</label><select class="priorShape"><option value="">手入力</option>${options}</select></div>
+                <div class="priorGrid">${state.prior.map((w, i) =>
+                    `<label>設定${i + 1}<input class="priorWeight" data-i="${i}" inputmode="decimal" value="${esc(w)}"></label>`).join('')}</div>
+                </details>`;
+        }
+    }
+    document.addEventListener('change', (e) => {
+        if (e.target.classList.contains('priorShape')) {
+            const shape = shapes.find((s) => s.key === e.target.value);
+            if (!shape) return;
+            state.prior = shape.weights.map((w) => String(w));
+            save();
+            renderPrior();
+            refreshAll();
+        }
+    });
+    document.addEventListener('input', (e) => {
+        if (e.target.classList.contains('priorWeight')) {
+            state.prior[Number(e.target.dataset.i)] = e.target.value;
+            save();
+            for (const s of document.querySelectorAll('.priorSlot summary'))
+                s.textContent = `ホールの設定配分（事前の重み）: ${state.prior.join(' : ')}`;
+            refreshAll();
+        }
+    });
+
+    // ---- 期待値 ---------------------------------------------------------------
+
+    let valueShown = null;  // the last table found, with its request
+    function valueOptions() {
+        const o = { exchange: state.exchange, lend: state.lend || '50', held: state.held || 'all',
+                    games_per_hour: state.gamesPerHour || '750' };
+        if (state.valueSetting === 'prior') o.prior = state.prior;
+        else o.setting = state.valueSetting;
+        return o;
+    }
+
+    let valueRound = 0;
+    async function refreshValue() {
+        const round = ++valueRound;
+        const api = await window.morvaneReady;
+        if (round !== valueRound) return;
+        const options = valueOptions();
+        const key = JSON.stringify(options);
+        if (valueShown && valueShown.key === key) return renderValueRow();
+        $('valueStatus').textContent = '収支の分布を計算中・・・';
+        $('valueTable').classList.add('stale');
+        try {
+            // The means at once, then the law of the net behind them.
+            const quick = await api.latest('valueQuick', 'value', Object.assign({ spread: false }, options));
+            // A table of input typed over since is never shown.
+            if (round !== valueRound) return;
+            if (!valueShown || valueShown.key !== key) {
+                valueShown = { key, table: quick, whole: false };
+                renderValue();
+                if (!timings.firstFigures) timings.firstFigures = performance.now();
+            }
+            const whole = await api.latest('value', 'value', options);
+            if (round !== valueRound) return;
+            valueShown = { key, table: whole, whole: true };
+            showErrors('value', null);
+            renderValue();
+        } catch (error) {
+            if (error.superseded || round !== valueRound) return;
+            showErrors('value', error);
+            $('valueStatus').textContent = '';
+        }
+    }
+
+    function counterValue() {
+        const t = String(state.counter).trim();
+        if (!/^\d+$/.test(t)) return null;
+        return Math.min(Number(t), 1531);
+    }
+
+    function renderValue() {
+        const v = valueShown.table;
+        const rows = v.by_count;
+        const aim = v.positive_from;
+        const which = v.setting !== undefined ? `設定${v.setting}` : 'ホールの配分で混合した台';
+        $('valueAim').textContent = `${which}: 次のBBとその継続が終わるまで打ってやめたときの収支です。` +
+            (aim !== null ? `${aim}ゲームから先は期待収支がプラスです（狙い目）。` : 'どのゲーム数でも期待収支はプラスになりません。');
+        $('valueStatus').textContent = valueShown.whole ? '' : '収支の分布を計算中・・・';
+        $('valueTable').classList.toggle('stale', !valueShown.whole);
+        renderValueRow();
+    }
+
+    function renderValueRow() {
+        if (!valueShown) return;
+        const rows = valueShown.table.by_count;
+        const g = counterValue();
+        showErrors('value', g === null ? { field: 'counter', message: 'ゲーム数は、0以上の整数にしてください。' } : null);
+        const r = rows[g === null ? 0 : g];
+        const law = r.median_medals !== null;
+        $('valueRow').innerHTML = g === null ? '' :
+            `<div>${r.games_since}ゲームから次のBBが終わるまで打つと</div>
+             <div class="big ${cls(r.ev_medals)}">${medalsAndYen(r.ev_medals)}</div>
+             <div>平均${fixed(r.ev_games, 0)}ゲーム、天井で当たるのは${percent(r.p_ceiling)}</div>
+             <div>お金では平均${signed(r.ev_yen, 0)}円、時給${signed(r.yen_per_hour, 0)}円</div>` +
+            (law ? `<div>中央値${signed(r.median_medals, 0)}枚、勝って終わる見込み${percent(r.p_ahead)}、` +
+                   `10%〜90%: ${signed(r.p10, 0)}〜${signed(r.p90, 0)}枚</div>` : '<div class="note">収支の分布を計算中・・・</div>');
+        renderChart(rows, g);
+        const step = 10;
+        const shown = [];
+        for (let i = 0; i < rows.length; i += step) shown.push(rows[i]);
+        if (g !== null && g % step !== 0) {
+            shown.push(rows[g]);
+            shown.sort((a, b) => a.games_since - b.games_since);
+        }
+        const chosen = shown.findIndex((x) => x.games_since === g);
+        $('valueTable').innerHTML = table(['G数', '期待収支(枚)', '円', '中央値', '勝率'], shown.map((x) => [
+            x.games_since, `<span class="${cls(x.ev_medals)}">${signed(x.ev_medals, 1)}</span>`, signed(x.ev_yen, 0),
+            x.median_medals === null ? '' : signed(x.median_medals, 0), x.p_ahead === null ? '' : percent(x.p_ahead)]),
+            chosen);
+        $('valueTable').dataset.games = JSON.stringify(shown.map((x) => x.games_since));
+    }
+
+    function renderChart(rows, g) {
+        const W = 360, H = 200, L = 40, B = 20, T = 8, R = 8;
+        const ev = rows.map((r) => r.ev_medals);
+        const lo = rows.map((r) => (r.p25 === null ? r.ev_medals : r.p25));
+        const hi = rows.map((r) => (r.p75 === null ? r.ev_medals : r.p75));
+        let min = Math.min(0, ...ev, ...lo), max = Math.max(0, ...ev, ...hi);
+        if (max === min) max = min + 1;
+        const x = (i) => L + (W - L - R) * i / (rows.length - 1);
+        const y = (v) => T + (H - T - B) * (max - v) / (max - min);
+        const path = (vals) => vals.map((v, i) => `${i ? 'L' : 'M'}${x(i).toFixed(1)},${y(v).toFixed(1)}`).join('');
+        const band = path(hi) + lo.map((v, i) => [i, v]).reverse().map(([i, v]) => `L${x(i).toFixed(1)},${y(v).toFixed(1)}`).join('') + 'Z';
+        const ticks = [0, 500, 1000, 1531].map((t) => `<text x="${x(t)}" y="${H - 4}" font-size="10" text-anchor="middle" fill="#9a9aa8">${t}</text>`).join('');
+        const yt = [min, 0, max].map((v) => `<text x="${L - 4}" y="${y(v) + 3}" font-size="10" text-anchor="end" fill="#9a9aa8">${Math.round(v)}</text>`).join('');
+        const mark = g === null ? '' : `<line x1="${x(g)}" x2="${x(g)}" y1="${T}" y2="${H - B}" stroke="#f0c040" stroke-width="1.5"/>
+            <circle cx="${x(g)}" cy="${y(ev[g])}" r="4" fill="#f0c040"/>`;
+        $('valueChart').innerHTML = `<svg viewBox="0 0 ${W} ${H}" role="img" aria-label="ゲーム数ごとの期待収支（枚）">
+            <path d="${band}" fill="#f0c04022"/>
+            <line x1="${L}" x2="${W - R}" y1="${y(0)}" y2="${y(0)}" stroke="#666"/>
+            <path d="${path(ev)}" fill="none" stroke="#7ddc8a" stroke-width="2"/>${mark}${ticks}${yt}
+            <text x="${L + 4}" y="${T + 10}" font-size="10" fill="#9a9aa8">期待収支（枚）と収支の25%〜75%</text></svg>`;
+    }
+
+    $('valueSetting').innerHTML = [1, 2, 3, 4, 5, 6].map((s) => `<option value="${s}">設定${s}</option>`).join('') +
+        '<option value="prior">ホールの配分で混合</option>';
+    $('valueSetting').addEventListener('change', (e) => { state.valueSetting = e.target.value; save(); refreshValue(); });
+    $('exchange').addEventListener('input', (e) => { state.exchange = e.target.value; save(); refreshValue(); refreshMachine(); });
+    for (const [id, key] of [['lend', 'lend'], ['held', 'held'], ['gamesPerHour', 'gamesPerHour']])
+        $(id).addEventListener('input', (e) => { state[key] = e.target.value; save(); refreshValue(); });
+    $('counter').addEventListener('input', (e) => { state.counter = e.target.value; save(); renderValueRow(); });
+    $('valueTable').addEventListener('click', (e) => {
+        const tr = e.target.closest('tr[data-i]');
+        if (!tr) return;
+        state.counter = String(JSON.parse($('valueTable').dataset.games)[Number(tr.dataset.i)]);
+        $('counter').value = state.counter;
+        save();
+        renderValueRow();
+    });
+
+    // ---- この台 -----------------------------------------------------------------
+
+    // The BBs' games of the history as typed, or null when it does not read.
+    function bbGamesSum(text) {
+        const list = text.trim() === '' ? [] : text.split(',');
+        let sum = 0;
+        for (const item of list) {
+            const m = /^\s*(\d+)/.exec(item);
+            if (!m) return null;
+            sum += Number(m[1]);
+        }
+        return sum;
+    }
+    function sinceOf(s) {
+        const sum = bbGamesSum(s.bbText);
+        const g = String(s.games).trim();
+        if (sum === null || !/^\d+$/.test(g)) return '';
+        return String(Number(g) - sum);
+    }
+
+    function renderMachineInputs() {
+        const s = session();
+        const focus = document.activeElement && document.activeElement.id;
+        const put = (id, v) => { if (focus !== id) $(id).value = v; };
+        put('games', s.games);
+        put('since', sinceOf(s));
+        put('bbText', s.bbText);
+        put('bbSets', s.bbSets);
+        put('horizon', s.horizon);
+        put('more', s.more);
+        put('threshold', s.threshold);
+        $('counts').innerHTML = COUNTED.map(([key, label]) =>
+            `<button data-count="${key}" aria-label="${label} +1">${label} +1<b>${s.counts[key] || 0}</b></button>`).join('');
+        $('undo').disabled = s.undo.length === 0;
+        $('undo').textContent = s.undo.length ? `元に戻す（${s.undo.length}）` : '元に戻す';
+        $('machineTitle').textContent = s.name;
+    }
+
+    function hallOptions(s) {
+        const count = {};
+        for (const [key] of COUNTED) if (s.counts[key]) count[key] = s.counts[key];
+        return { games: s.games, bb: s.bbText.trim() === '' ? [] : s.bbText.split(','), count, prior: state.prior };
+    }
+
+    let machineRound = 0;
+    async function refreshMachine(tapAt) {
+        const api = await window.morvaneReady;
+        const round = ++machineRound;
+        document.body.dataset.startedRound = String(round);
+        const s = session();
+        const base = hallOptions(s);
+        if (String(s.games).trim() === '' && s.bbText.trim() === '') {
+            showErrors('machine', null);
+            $('posteriorNote').textContent = '総ゲーム数（データカウンターの累計）を入れると、設定推測と台のいまを計算します。';
+            settled(round);
+            return;
+        }
+        for (const id of ['posterior', 'nowTable', 'modes', 'decision', 'moreText']) $(id).classList.add('stale');
+        let quick;
+        try {
+            quick = await api.latest('quick', 'estimate', Object.assign({ horizon: s.horizon }, base));
+        } catch (error) {
+            if (error.superseded || round !== machineRound) return;
+            showErrors('machine', error);
+            settled(round);
+            return;  // the last figures stay, dimmed: nothing typed is lost
+        }
+        if (round !== machineRound) return;
+        showErrors('machine', null);
+        renderPosterior(quick);
+        renderNowTable(quick, Number(s.horizon));
+        $('posterior').classList.remove('stale');
+        $('nowTable').classList.remove('stale');
+        timings.lastTap = performance.now() - (tapAt || performance.now());
+        timings.lastQuickMs = quick.ms;
+        if (!timings.firstFigures) timings.firstFigures = performance.now();
+        document.body.dataset.machineRound = String(round);
+        $('decision').textContent = decisionStart(quick, Number(s.horizon)) + '続けるかどうかを計算中・・・';
+        try {
+            const now = await api.latest('now', 'estimate', Object.assign({ now: true, horizon: s.horizon }, base));
+            if (round !== machineRound) return;
+            renderDecision(now);
+            $('decision').classList.remove('stale');
+            $('modes').classList.remove('stale');
+        } catch (error) {
+            if (error.superseded || round !== machineRound) return;
+            showErrors('machine', error);
+            settled(round);
+            return;
+        }
+        refreshMore(round);
+    }
+
+    function settled(round) {
+        if (round === machineRound) document.body.dataset.settledRound = String(round);
+    }
+
+    async function refreshMore(round) {
+        const api = await window.morvaneReady;
+        const s = session();
+        const t = String(s.threshold).trim();
+        const threshold = /^\d+(\.\d+)?$/.test(t) ? String(Number(t) / 100) : t;
+        $('moreText').textContent = `あと${esc(s.more)}ゲーム見た場合を模擬中・・・`;
+        try {
+            const m = await api.latest('more', 'estimate', Object.assign({ more: s.more, threshold, sessions: 2000 }, hallOptions(s)));
+            if (round !== machineRound) return;
+            const mg = m.more_games;
+            const th = (mg.threshold * 100).toPrecision(6).replace(/\.?0+$/, '') + '%';
+            $('moreText').textContent = `あと${mg.games}ゲーム見ると、設定5・6の合計が${th}以上になる見込みは` +
+                `${shareWords(m.pass_5_6.chance, m.pass_5_6.se, sharePassed(m.pass_5_6), m.pass_5_6.continuations)}、` +
+                `いちばん高い設定の確率が${th}以上になる見込みは` +
+                `${shareWords(m.pass_top.chance, m.pass_top.se, sharePassed(m.pass_top), m.pass_top.continuations)}です。` +
+                `いまは設定5・6が${percent(mg.high_now)}、いちばん高い設定が${percent(mg.top_now)}です（${m.pass_5_6.continuations}通りの続きを模擬）。`;
+            $('moreText').classList.remove('stale');
+        } catch (error) {
+            if (error.superseded || round !== machineRound) return;
+            $('moreText').textContent = '';
+            showErrors('machine', error);
+        }
+        settled(round);
+    }
+
+    function renderPosterior(r) {
+        const prior = state.prior.map(Number);
+        const total = prior.reduce((a, b) => a + b, 0);
+        $('posterior').innerHTML = table(['設定', '確率', '事前の配分'], r.settings.map((x, i) => [
+            x.setting, percent(x.posterior), total > 0 ? percent(prior[i] / total) : '']));
+        const s = session();
+        $('posteriorNote').textContent =
+            `BB ${s.bbText.trim() === '' ? 0 : s.bbText.split(',').length}回、数えた小役 ${Object.keys(hallOptions(s).count).length}種類から推測しています。`;
+    }
+
+    function renderNowTable(r, horizon) {
+        const rows = r.settings.map((x) => x.next_games === null || x.posterior === 0 ? [x.setting, '', '', ''] :
+            [x.setting, signed(x.next_games, 1), signed(x.until_bb, 1), '']);
+        rows.push(['全体', signed(r.mixed.next_games, 1), signed(r.mixed.until_bb, 1), '']);
+        $('nowTable').innerHTML = table(['設定', `次の${horizon}G 収支`, '次のBBまで 収支'], rows.map((x) => x.slice(0, 3)));
+    }
+
+    function decisionStart(r, horizon) {
+        const s = session();
+        const since = sinceOf(s);
+        return `前回のBBから${since}ゲーム。次の${horizon}ゲームを打つと平均${medalsAndYen(r.mixed.next_games)}、` +
+            `次のBBが終わるまでなら平均${medalsAndYen(r.mixed.until_bb)}` +
+            (r.mixed.until_bb_games !== undefined ? `（約${fixed(r.mixed.until_bb_games, 0)}ゲーム）` : '') + 'です。';
+    }
+
+    function renderDecision(r) {
+        const best = r.best_rule, a = r.advice, spread = r.rule_spread;
+        const ruleWords = best.kind === 'bbs' ? `${best.n}回目のBBが終わるまで打つ` : `あと${best.n}ゲーム打ってやめる`;
+        const gain = `平均${medalsAndYen(best.ev_medals)}` + (spread ? `、負けで終わる見込みは${shareWords(spread.behind,
+            spread.behind_se, Math.round(spread.behind * spread.sessions), spread.sessions)}` : '');
+        let text = `前回のBBから${r.games_since_bb}ゲーム。次の${best.horizon}ゲームを打つと平均${medalsAndYen(r.mixed.next_games)}、` +
+            `次のBBが終わるまでなら平均${medalsAndYen(r.mixed.until_bb)}（約${fixed(r.mixed.until_bb_games, 0)}ゲーム）です。続けるか: `;
+        if (a.verdict === 'quit') text += 'やめるのが得です。どの打ち方でも期待収支はプラスになりません。';
+        else if (a.verdict === 'about_even')
+            text += `ほぼ五分です。いちばん良いのは${a.precursor_look ? '、前兆の可能性を見て' : '、'}${ruleWords}ことで、${gain}ですが、` +
+                `1回ごとのばらつき（標準偏差${fixed(spread ? spread.sd : 0, 0)}枚）に比べて小さな差で、続けてもやめても大きな違いはありません。`;
+        else if (a.precursor_look)
+            text += `前兆の可能性があるので、あと${best.n}ゲームだけ様子を見る価値があります（${gain}）。それより長く打っても平均は増えません。`;
+        else text += `続ける価値があります。いちばん良いのは、${ruleWords}ことです（${gain}）。`;
+        $('decision').textContent = text;
+        $('decision').dataset.verdict = a.verdict;
+        $('modes').innerHTML = table(['いまの状態', '確率'], MODE_FIELDS.map((f, i) => [MODES[i], percent(r.modes[f])]));
+        const rows = r.settings.map((x) => x.next_games === null || x.posterior === 0 ? [x.setting, '', '', ''] :
+            [x.setting, signed(x.next_games, 1), signed(x.until_bb, 1), fixed(x.until_bb_games, 1)]);
+        rows.push(['全体', signed(r.mixed.next_games, 1), signed(r.mixed.until_bb, 1), fixed(r.mixed.until_bb_games, 1)]);
+        $('nowTable').innerHTML = table(['設定', `次の${best.horizon}G 収支`, '次のBBまで 収支', '次のBBまで G数'], rows);
+    }
+
+    function tap(edit) {
+        const at = performance.now();
+        change(edit);
+        renderMachineInputs();
+        refreshMachine(at);
+    }
+
+    $('counts').addEventListener('click', (e) => {
+        const b = e.target.closest('button[data-count]');
+        if (!b) return;
+        tap((s) => { s.counts[b.dataset.count] = (s.counts[b.dataset.count] || 0) + 1; });
+    });
+    $('undo').addEventListener('click', () => {
+        const s = session();
+        if (!s.undo.length) return;
+        const before = JSON.parse(s.undo.pop());
+        Object.assign(s, before);
+        save();
+        renderMachineInputs();
+        refreshMachine(performance.now());
+    });
+    function addBB(colour) {
+        const s = session();
+        const since = sinceOf(s);
+        if (!/^\d+$/.test(since) || Number(since) < 1) {
+            showErrors('machine', { field: 'since', message: 'BBを入れる前に、前回のBBからのゲーム数（1以上）を入れてください。' });
+            return;
+        }
+        const sets = String(s.bbSets).trim();
+        if (sets !== '' && !/^[1-9]\d*$/.test(sets)) {
+            showErrors('machine', { field: 'bb', message: `継続数「${sets}」が読めません（1以上の整数、分からなければ空欄）。` });
+            return;
+        }
+        tap((x) => {
+            const entry = since + colour + (colour === '' && sets !== '' ? '?' : '') + sets;
+            x.bbText = x.bbText.trim() === '' ? entry : x.bbText.trim() + ',' + entry;
+            x.bbSets = '';
+        });
+    }
+    $('bbBlue').addEventListener('click', () => addBB('b'));
+    $('bbRed').addEventListener('click', () => addBB('r'));
+    $('bbUnknown').addEventListener('click', () => addBB(''));
+    for (const b of document.querySelectorAll('.steps[data-target="since"] button'))
+        b.addEventListener('click', () => {
+            const s = session();
+            const g = String(s.games).trim();
+            const step = Number(b.dataset.step);
+            tap((x) => { x.games = String((/^\d+$/.test(g) ? Number(g) : 0) + step); });
+        });
+    for (const b of document.querySelectorAll('.steps[data-target="counter"] button'))
+        b.addEventListener('click', () => {
+            const c = counterValue() || 0;
+            state.counter = String(Math.max(0, Math.min(1531, c + Number(b.dataset.step))));
+            $('counter').value = state.counter;
+            save();
+            renderValueRow();
+        });
+
+    // Typing: one step of undo per field edited, the figures as the typing pauses.
+    let typingField = null, typingTimer = 0;
+    function typed(id, apply) {
+        $(id).addEventListener('input', (e) => {
+            const s = session();
+            if (typingField !== id) {
+                const { undo, ...before } = s;
+                s.undo.push(JSON.stringify(before));
+                typingField = id;
+            }
+            apply(s, e.target.value);
+            save();
+            if (id !== 'games' && id !== 'since') $('since').value = sinceOf(s);
+            if (id !== 'bbSets') {
+                clearTimeout(typingTimer);
+                const at = performance.now();
+                typingTimer = setTimeout(() => { renderMachineInputs(); refreshMachine(at); }, 150);
+            }
+        });
+        $(id).addEventListener('blur', () => { typingField = null; renderMachineInputs(); });
+    }
+    typed('games', (s, v) => { s.games = v; });
+    typed('bbText', (s, v) => { s.bbText = v; });
+    typed('bbSets', (s, v) => { s.bbSets = v; });
+    typed('horizon', (s, v) => { s.horizon = v; });
+    typed('more', (s, v) => { s.more = v; });
+    typed('threshold', (s, v) => { s.threshold = v; });
+    typed('since', (s, v) => {
+        const sum = bbGamesSum(s.bbText);
+        const t = v.trim();
+        // The counter's games since the last BB: the total follows.
+        if (sum !== null && /^\d+$/.test(t)) s.games = String(sum + Number(t));
+    });
+
+    $('trustButton').addEventListener('click', async () => {
+        const api = await window.morvaneReady;
+        const s = session();
+        $('trustText').textContent = '模擬中・・・';
+        try {
+            const r = await api.latest('trust', 'estimate', Object.assign({ trust: 2000 }, hallOptions(s)));
+            const t = r.trust;
+            const lines = [`設定をこの配分で選んだ台の${t.games}ゲームのデータ（同じ形のBB履歴と数えた小役）${t.sessions}回を模擬すると、` +
+                `いちばん確率の高い設定が本当の設定だったのは${shareWords(t.right / t.sessions,
+                    Math.sqrt((t.right / t.sessions) * (1 - t.right / t.sessions) / t.sessions), t.right, t.sessions)}でした。` +
+                '表示された確率が当たる割合（10%ごと）:'];
+            for (const b of t.bins) if (b.shown > 0) {
+                const p = b.truths / b.shown;
+                lines.push(`・${fixed(b.from * 100, 0)}〜${fixed(b.to * 100, 0)}%（平均${percent(b.mean_shown)}）と出た${b.shown}件のうち、` +
+                    `実際に当たったのは${shareWords(p, Math.sqrt(p * (1 - p) / b.shown), b.truths, b.shown)}`);
+            }
+            $('trustText').innerText = lines.join('\n');
+        } catch (error) {
+            $('trustText').textContent = '';
+            if (!error.superseded) showErrors('machine', error);
+        }
+    });
+
+    // ---- 台の一覧 ---------------------------------------------------------------
+
+    function renderList() {
+        $('machineName').value = session().name;
+        $('sessionList').innerHTML = state.sessions.map((s) => {
+            const bbs = s.bbText.trim() === '' ? 0 : s.bbText.split(',').length;
+            const counted = Object.values(s.counts).reduce((a, b) => a + b, 0);
+            return `<div class="session${s.id === state.current ? ' on' : ''}" data-id="${s.id}">
+                <div class="what">${esc(s.name)}<small>総ゲーム数 ${esc(s.games || '-')}・BB ${bbs}回・小役 ${counted}回</small></div>
+                <button data-open="${s.id}">開く</button><button data-delete="${s.id}">削除</button></div>`;
+        }).join('');
+    }
+    $('sessionList').addEventListener('click', (e) => {
+        const open = e.target.closest('[data-open]'), del = e.target.closest('[data-delete]');
+        if (open) {
+            state.current = open.dataset.open;
+            save();
+            show('machine');
+        } else if (del) {
+            const s = state.sessions.find((x) => x.id === del.dataset.delete);
+            if (!s || !window.confirm(`「${s.name}」を削除しますか？`)) return;
+            state.sessions = state.sessions.filter((x) => x !== s);
+            if (!state.sessions.length) state.sessions.push(newSession('台1'));
+            if (!state.sessions.some((x) => x.id === state.current)) state.current = state.sessions[0].id;
+            save();
+            renderList();
+        }
+    });
+    $('newSession').addEventListener('click', () => {
+        const s = newSession(`台${state.sessions.length + 1}`);
+        state.sessions.push(s);
+        state.current = s.id;
+        save();
+        show('machine');
+    });
+    $('machineName').addEventListener('input', (e) => { session().name = e.target.value; save(); renderList(); });
+    $('exportSession').addEventListener('click', () => {
+        const { undo, ...s } = session();
+        const blob = new Blob([JSON.stringify({ morvane: 'session', version: 1, session: s, prior: state.prior }, null, 1)],
+                              { type: 'application/json' });
+        const a = document.createElement('a');
+        a.href = URL.createObjectURL(blob);
+        a.download = `${s.name || 'morvane'}.json`;
+        a.click();
+        setTimeout(() => URL.revokeObjectURL(a.href), 1000);
+    });
+    // A session as exported: its fields checked, a new id so it never
+    // overwrites one kept here.
+    function importSession(text) {
+        let doc;
+        try { doc = JSON.parse(text); } catch (e) { doc = null; }
+        const s = doc && doc.morvane === 'session' && doc.session;
+        const str = (v) => typeof v === 'string' || typeof v === 'number';
+        if (!s || !str(s.games) || typeof s.bbText !== 'string' || typeof s.counts !== 'object' ||
+            Object.values(s.counts || {}).some((k) => !Number.isInteger(k) || k < 0))
+            throw new Error('このファイルは、書き出した台のJSONではありません。');
+        const fresh = newSession(String(s.name || '読み込んだ台'));
+        Object.assign(fresh, { games: String(s.games), bbText: s.bbText, counts: {},
+                               horizon: String(s.horizon || '1000'), more: String(s.more || '1000'),
+                               threshold: String(s.threshold || '80') });
+        for (const [key] of COUNTED) if (s.counts[key]) fresh.counts[key] = s.counts[key];
+        return fresh;
+    }
+    $('importSession').addEventListener('change', async (e) => {
+        const file = e.target.files[0];
+        if (!file) return;
+        try {
+            const s = importSession(await file.text());
+            state.sessions.push(s);
+            state.current = s.id;
+            save();
+            showErrors('list', null);
+            show('machine');
+        } catch (error) {
+            showErrors('list', { field: 'import', message: error.message });
+        }
+        e.target.value = '';
+    });
+    $('simFile').addEventListener('change', async (e) => {
+        const file = e.target.files[0];
+        if (!file) return;
+        const api = await window.morvaneReady;
+        $('simResult').textContent = 'シミュレーションファイルを読み込み中・・・';
+        try {
+            const bytes = new Uint8Array(await file.arrayBuffer());
+            const r = await api.estimate({ file: bytes, prior: state.prior, now: true, seed: 1 });
+            showErrors('list', null);
+            $('simResult').innerHTML = `<p>${esc(file.name)}: ${r.file_games}ゲームの記録からの推測です。</p>` +
+                table(['設定', '確率', '次のBBまで 収支'], r.settings.map((x) => [x.setting, percent(x.posterior),
+                    x.until_bb === null ? '' : signed(x.until_bb, 1)])) +
+                `<p class="note">前回のBBから${r.games_since_bb}ゲーム。次の${r.best_rule.horizon}ゲームを打つと平均${medalsAndYen(r.mixed.next_games)}です。</p>`;
+        } catch (error) {
+            $('simResult').textContent = '';
+            showErrors('list', error);
+        }
+        e.target.value = '';
+    });
+
+    // ---- views ----------------------------------------------------------------
+
+    function show(view) {
+        state.view = view;
+        save();
+        for (const b of document.querySelectorAll('.tabs button')) b.classList.toggle('on', b.dataset.view === view);
+        for (const v of document.querySelectorAll('.view')) v.classList.toggle('on', v.id === 'view-' + view);
+        if (view === 'value') refreshValue();
+        if (view === 'machine') { renderMachineInputs(); refreshMachine(); }
+        if (view === 'list') renderList();
+        $('machineTitle').textContent = session().name;
+    }
+    function refreshAll() {
+        if (state.view === 'machine') refreshMachine();
+        if (state.view === 'value' && state.valueSetting === 'prior') refreshValue();
+    }
+    for (const b of document.querySelectorAll('.tabs button')) b.addEventListener('click', () => show(b.dataset.view));
+
+    $('valueSetting').value = state.valueSetting;
+    $('exchange').value = state.exchange;
+    $('lend').value = state.lend || '50';
+    $('held').value = state.held || 'all';
+    $('gamesPerHour').value = state.gamesPerHour || '750';
+    $('counter').value = state.counter;
+    renderPrior();
+    show(state.view || 'machine');
+    window.morvaneReady.then(async (api) => {
+        $('engineState').textContent = '';
+        shapes = await api.shapes();
+        renderPrior();
+    }, (error) => { $('engineState').textContent = error.message; });
+
+    if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
+})();
