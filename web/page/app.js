@@ -27,7 +27,7 @@
             if (kept && Array.isArray(kept.sessions) && kept.sessions.length) return kept;
         } catch (e) { /* a fresh start below */ }
         const first = newSession('台1');
-        return { current: first.id, sessions: [first], prior: ['1', '1', '1', '1', '1', '1'], exchange: '50',
+        return { current: first.id, sessions: [first], prior: ['1', '1', '1', '1', '1', '1'], exchange: '5.0',
                  valueSetting: '1', counter: '0', view: 'value' };
     }
     const state = load();
@@ -51,9 +51,26 @@
     const percent = (share) => fixed(share * 100, 2) + '%';
     const signed = (v, d) => (v < 0 ? '-' : '+') + fixed(Math.abs(v), d);
     const grouped = (v) => fixed(Math.abs(v), 0).replace(/\B(?=(\d{3})+(?!\d))/g, ',');
+    // The rate as players name it, medals per 100 yen (5.6枚交換); the core
+    // takes medals per 1000 yen. A rate of 10 or more per 100 yen no hall
+    // uses: it is the per-1000 number typed here, and is answered so.
+    function exchangePer1000() {
+        const t = String(state.exchange).trim();
+        if (!/^\d+(\.\d+)?$/.test(t)) return t;  // the core's own answer names what is wrong
+        const v = Number(t);
+        if (v >= 10) {
+            throw { field: 'exchange', message: `交換率は100円あたりの枚数で入れてください（5.6枚交換なら 5.6）。` +
+                `${t}枚/100円では1枚${fixed(100 / v, 2)}円です。` };
+        }
+        return String(Math.round(v * 10 * 1e6) / 1e6);
+    }
     function exchangeRate() {
-        const e = Number(state.exchange);
-        return /^\d+(\.\d+)?$/.test(String(state.exchange).trim()) && e > 0 ? e : 50;
+        try {
+            const e = Number(exchangePer1000());
+            return e > 0 ? e : 50;
+        } catch (error) {
+            return 50;
+        }
     }
     function medalsAndYen(medals) {
         const sign = medals < 0 ? '-' : '+';
@@ -126,7 +143,7 @@
 
     let valueShown = null;  // the last table found, with its request
     function valueOptions() {
-        const o = { exchange: state.exchange, lend: state.lend || '50', held: state.held || 'all',
+        const o = { exchange: exchangePer1000(), lend: state.lend || '50', held: state.held || 'all',
                     games_per_hour: state.gamesPerHour || '750' };
         if (state.valueSetting === 'prior') o.prior = state.prior;
         else o.setting = state.valueSetting;
@@ -138,7 +155,14 @@
         const round = ++valueRound;
         const api = await window.morvaneReady;
         if (round !== valueRound) return;
-        const options = valueOptions();
+        let options;
+        try {
+            options = valueOptions();
+        } catch (error) {
+            showErrors('value', error);
+            $('valueTable').classList.add('stale');
+            return;
+        }
         const key = JSON.stringify(options);
         if (valueShown && valueShown.key === key) return renderValueRow();
         $('valueStatus').textContent = '収支の分布を計算中・・・';

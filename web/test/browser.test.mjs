@@ -204,6 +204,19 @@ try {
         await typeInto('lend', '46');
         await page.waitForFunction(() => document.querySelector('#view-value .err[data-field="lend"]').textContent === '' &&
                                        document.querySelector('#valueRow').textContent.includes('時給'), { timeout: 20000 });
+        // The rate as players name it, per 100 yen; the per-1000 number typed
+        // here is answered next to it.
+        await typeInto('exchange', '56');
+        await page.waitForFunction(() => document.querySelector('#view-value .err[data-field="exchange"]').textContent !== '');
+        assert.match(await page.$eval('#view-value .err[data-field="exchange"]', (e) => e.textContent), /100円あたり/);
+        await typeInto('exchange', '5.6');
+        await page.waitForFunction(() => document.querySelector('#view-value .err[data-field="exchange"]').textContent === '' &&
+                                       document.querySelector('#valueStatus').textContent === '', { timeout: 20000 });
+        const { r: want } = await api('value', { prior: [0, 0, 0, 0, 0, 1], exchange: 56, lend: 46, spread: false });
+        const yen = want.by_count[1200].ev_yen;
+        const words = `平均${yen < 0 ? '-' : '+'}${Math.abs(yen).toFixed(0)}円`;
+        assert.ok((await page.$eval('#valueRow', (e) => e.textContent)).includes(words), words);
+        await typeInto('exchange', '5.0');
         await page.select('#view-value .priorShape', 'uniform');
         await page.select('#valueSetting', '1');
     });
