@@ -1,7 +1,6 @@
 #include "app/run_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -71,40 +70,13 @@ RunFileEstimate EstimateRunFile(const std::string& path, bool exact) {
 
 ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& prior) {
     // As EstimateSettingExactly words and decides it.
-    ExactEstimate e;
-    e.prior = prior.Probabilities();
     const auto n = static_cast<std::size_t>(read.seen.games);
-    if (read.unrecordableGame) {
-        const GameRecord& g = read.unrecordable;
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "game %zu holds codes the machine never records (small win %d, BB kind %d, sets %d)",
-                      static_cast<std::size_t>(*read.unrecordableGame) + 1, g.koyaku, g.bbKind, g.bbSets);
-        e.problem = text;
-        e.problemGame = static_cast<std::size_t>(*read.unrecordableGame);
-        e.unrecordable = true;
-        return e;
-    }
+    if (read.unrecordableGame)
+        return UnrecordableGameEstimate(prior, static_cast<std::size_t>(*read.unrecordableGame), read.unrecordable);
     std::size_t lastPossible = 0;
     for (const auto& at : read.impossibleAt)
         lastPossible = std::max(lastPossible, at ? static_cast<std::size_t>(*at) : n);
-    e.posterior.logLikelihood = read.logLikelihood;
-    const auto p = ApplyPrior(prior, e.posterior.logLikelihood);
-    if (!p && UniformPosterior(e.posterior.logLikelihood)) {
-        e.problem = "no setting the prior allows can play this record";
-        e.problemGame = n == 0 ? 0 : n - 1;
-        return e;
-    }
-    if (!p) {
-        char text[160];
-        std::snprintf(text, sizeof text, "no setting can play this record: game %zu cannot follow the games before it",
-                      lastPossible + 1);
-        e.problem = text;
-        e.problemGame = lastPossible;
-        return e;
-    }
-    e.posterior.probability = *p;
-    return e;
+    return EstimateFromLikelihoods(prior, read.logLikelihood, n, lastPossible);
 }
 
 std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history, UnrecordableGames unrecordable) {

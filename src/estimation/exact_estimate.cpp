@@ -7,30 +7,28 @@
 
 namespace morvane {
 
-ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior) {
+ExactEstimate UnrecordableGameEstimate(const SettingPrior& prior, std::size_t game, const GameRecord& g) {
     ExactEstimate out;
     out.prior = prior.Probabilities();
-    if (const auto bad = FirstUnrecordableGame(games)) {
-        const GameRecord& g = games[*bad];
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "game %zu holds codes the machine never records (small win %d, BB kind %d, sets %d)", *bad + 1,
-                      g.koyaku, g.bbKind, g.bbSets);
-        out.problem = text;
-        out.problemGame = *bad;
-        out.unrecordable = true;
-        return out;
-    }
-    std::size_t lastPossible = 0;
-    for (const ExactLikelihood& f : AllExactLikelihoods()) {
-        const RecordLikelihood r = f.Evaluate(games);
-        out.posterior.logLikelihood[static_cast<std::size_t>(f.Setting() - 1)] = r.logLikelihood;
-        lastPossible = std::max(lastPossible, r.impossibleAt.value_or(games.size()));
-    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "game %zu holds codes the machine never records (small win %d, BB kind %d, sets %d)", game + 1,
+                  g.koyaku, g.bbKind, g.bbSets);
+    out.problem = text;
+    out.problemGame = game;
+    out.unrecordable = true;
+    return out;
+}
+
+ExactEstimate EstimateFromLikelihoods(const SettingPrior& prior, const std::array<double, kMaxSetting>& logLikelihood,
+                                      std::size_t games, std::size_t lastPossible) {
+    ExactEstimate out;
+    out.prior = prior.Probabilities();
+    out.posterior.logLikelihood = logLikelihood;
     const auto p = ApplyPrior(prior, out.posterior.logLikelihood);
     if (!p && UniformPosterior(out.posterior.logLikelihood)) {
         out.problem = "no setting the prior allows can play this record";
-        out.problemGame = games.empty() ? 0 : games.size() - 1;
+        out.problemGame = games == 0 ? 0 : games - 1;
         return out;
     }
     if (!p) {
@@ -43,6 +41,18 @@ ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const Se
     }
     out.posterior.probability = *p;
     return out;
+}
+
+ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior) {
+    if (const auto bad = FirstUnrecordableGame(games)) return UnrecordableGameEstimate(prior, *bad, games[*bad]);
+    std::array<double, kMaxSetting> logLikelihood{};
+    std::size_t lastPossible = 0;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) {
+        const RecordLikelihood r = f.Evaluate(games);
+        logLikelihood[static_cast<std::size_t>(f.Setting() - 1)] = r.logLikelihood;
+        lastPossible = std::max(lastPossible, r.impossibleAt.value_or(games.size()));
+    }
+    return EstimateFromLikelihoods(prior, logLikelihood, games.size(), lastPossible);
 }
 
 }  // namespace morvane

@@ -27,4 +27,12 @@ struct ExactEstimate {
 // message).
 ExactEstimate EstimateSettingExactly(std::span<const GameRecord> games, const SettingPrior& prior = {});
 
+// Its two ends, for a record followed elsewhere (in pieces from a file):
+// game (0-based) holds codes the machine never records; or the six
+// log-likelihoods of `games` games, the last game any setting could still
+// play being lastPossible.
+ExactEstimate UnrecordableGameEstimate(const SettingPrior& prior, std::size_t game, const GameRecord& g);
+ExactEstimate EstimateFromLikelihoods(const SettingPrior& prior, const std::array<double, kMaxSetting>& logLikelihood,
+                                      std::size_t games, std::size_t lastPossible);
+
 }  // namespace morvane
