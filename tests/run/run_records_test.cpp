@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,6 +14,8 @@
 #include "run/history.h"
 #include "run/run_records.h"
 #include "run/single_run.h"
+#include "simfile/sim_records.h"
+#include "system/file_error.h"
 
 namespace morvane {
 namespace {
@@ -197,6 +203,18 @@ protected:
         EXPECT_THROW(r.ModeChangeRow(plain_.modeChangeRows.size()), std::out_of_range);
     }
 
+    // A file of this case's own, removed with the fixture.
+    std::string SavedPath() {
+        saved_ = std::filesystem::temp_directory_path() /
+                 ("morvane-records-" + std::to_string(::getpid()) + "-" + GetParam().name + ".sim");
+        return saved_.string();
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        if (!saved_.empty()) std::filesystem::remove(saved_, ignored);
+    }
+
+    std::filesystem::path saved_;
     PlayHistory history_;
     int setting_ = 0;
     MachineState end_;
@@ -221,6 +239,29 @@ TEST_P(RunRecordsSuite, HistoryReadsAsItsRecords) {
     const HistoryRecords records(history_, blockGames_);
     ExpectSameRecords(records);
     ExpectSameIndex(records);
+}
+
+// A saved run read from its file in pieces, the records handed to the
+// opener's own check in order as the index is built.
+TEST_P(RunRecordsSuite, SavedFileReadsAsItsRecords) {
+    const std::string path = SavedPath();
+    SaveSimFile(path, {setting_, 1234}, history_);
+    std::vector<GameRecord> observed;
+    const auto file = SimFileRecords::Open(
+        path,
+        [&](std::size_t first, std::span<const GameRecord> p) {
+            EXPECT_EQ(first, observed.size());
+            observed.insert(observed.end(), p.begin(), p.end());
+            return true;
+        },
+        blockGames_);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Result().status, SimStatus::Ok);
+    EXPECT_EQ(file->Result().header, (SimHeader{setting_, 1234}));
+    ASSERT_EQ(observed.size(), history_.size());
+    EXPECT_TRUE(std::equal(observed.begin(), observed.end(), history_.records().begin()));
+    ExpectSameRecords(*file);
+    ExpectSameIndex(*file);
 }
 
 // A run of the same length played again into the same object replaces it.
@@ -298,6 +339,71 @@ TEST(HistoryRecords, RecordsFromElsewhere) {
     EXPECT_EQ(r.ModeChangeRow(1), 3u);
     EXPECT_EQ(r.ModeChangeRow(2), 6u);
     EXPECT_EQ(r.BBRow(0), 3u);
+}
+
+// A file changed on disk after it was opened fails every later read with
+// a FileError that says so; one replaced by another file under its name is
+// still the one opened.
+TEST(SimFileRecords, FileChangedAfterItWasOpened) {
+    PlayHistory h;
+    Slot slot(3);
+    SimulateRun(slot, h, {false, 2}, 5000);
+    const auto path = std::filesystem::temp_directory_path() / ("morvane-changed-" + std::to_string(::getpid()));
+    const auto other = path.string() + ".other";
+    const auto resize = [&](std::uintmax_t bytes) { std::filesystem::resize_file(path, bytes); };
+    // A write in place within the clock's tick keeps the time; a later time
+    // stands for it.
+    const auto touch = [&] {
+        std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(2));
+    };
+    struct Change {
+        const char* name;
+        std::function<void()> apply;
+        bool fails;
+    };
+    const Change changes[] = {
+        {"cut by a record", [&] { resize(SimFileBytes(h.size() - 1)); }, true},
+        {"cut to its header", [&] { resize(kSimHeaderBytes); }, true},
+        {"grown", [&] { resize(SimFileBytes(h.size() + 1)); }, true},
+        {"written over in place", touch, true},
+        {"replaced under its name",
+         [&] {
+             SaveSimFile(other, {1, 1}, PlayHistory{});
+             std::filesystem::rename(other, path);
+         },
+         false},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.name);
+        SaveSimFile(path.string(), {2, 5000}, h);
+        const auto file = SimFileRecords::Open(path.string(), {}, 1000);
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(file->at(4321), h[4321]);
+        c.apply();
+        if (!c.fails) {
+            EXPECT_EQ(file->at(4999), h[4999]);
+            continue;
+        }
+        try {
+            file->at(10);
+            ADD_FAILURE() << "read a changed file";
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find("changed or cut short after it was opened"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_THROW(file->BBRow(0), FileError);
+        EXPECT_THROW(file->ForAll([](std::size_t, std::span<const GameRecord>) { return true; }), FileError);
+    }
+    std::filesystem::remove(path);
+
+    // Streams cannot be read again; files that are no run are told apart.
+    EXPECT_EQ(SimFileRecords::Open("/dev/null"), nullptr);
+    std::ofstream(path, std::ios::binary) << std::string("\x0a\0\0\0\1\0", 6);
+    EXPECT_EQ(SimFileRecords::Open(path.string())->Result().status, SimStatus::ShortHeader);
+    std::ofstream(path, std::ios::binary) << std::string("\x0b\0\0\0", 4);
+    EXPECT_EQ(SimFileRecords::Open(path.string())->Result().status, SimStatus::NotSimulation);
+    std::filesystem::remove(path);
+    EXPECT_THROW(SimFileRecords::Open(path.string()), FileError);
 }
 
 // Seed 1, setting 1, 100000 games: first hits, BBs and the balance of the
