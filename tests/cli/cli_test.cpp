@@ -792,8 +792,6 @@ TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
         std::string stdinShell;
         const char* says;
     } cases[] = {
-        // bench keeps its two runs' histories; run keeps none (below).
-        {{"bench", "--games", "30000000"}, "", "30000000 games need 960000000 bytes of history"},
         {{"spread", "--games", "10", "--sessions", "30000000"}, "", "30000000 sessions"},
         {{"show", "/dev/stdin"}, endless, "/dev/stdin: the file's history does not fit in the available memory"},
         // The machine now after the record needs the record whole; the
@@ -811,8 +809,16 @@ TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
-    // A run keeps tallies, not games, and streams its file: the same
-    // games fit, with and without --out.
+    // A run keeps tallies, not games, and streams its file; bench keeps
+    // checkpoints: the same games fit, with and without --out.
+    {
+        const test::ProgramResult r =
+            test::RunProgram({"bench", "--games", "30000000"}, StdoutTo::File, Path("bench.txt"), 60,
+                             {.addressSpace = kLimit, .stdinShell = ""});
+        EXPECT_EQ(r.outcome.exitCode, kExitOk) << r.err;
+        std::ifstream lines(Path("bench.txt"));
+        EXPECT_EQ(Lines({std::istreambuf_iterator<char>(lines), std::istreambuf_iterator<char>()}).size(), 2u);
+    }
     const std::string file = Path("fits.sim");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"run", "--seed", "2", "--games", "30000000"},
                                                  {"run", "--seed", "2", "--games", "30000000", "--out", file}}) {
