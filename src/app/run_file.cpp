@@ -28,7 +28,8 @@ std::optional<std::string> StatusProblem(const std::string& shown, SimStatus sta
 }
 }  // namespace
 
-RunFileEstimate EstimateRunFile(const std::string& path, bool exact) {
+RunFileEstimate EstimateRunFile(const std::string& path, bool exact, const std::atomic<bool>* stop,
+                                std::atomic<std::int64_t>* done) {
     RunFileEstimate out;
     std::vector<RecordFilter> filters;
     if (exact)
@@ -56,16 +57,31 @@ RunFileEstimate EstimateRunFile(const std::string& path, bool exact) {
                     if (!out.impossibleAt[s] && !filters[s].Add(g)) out.impossibleAt[s] = first + i;
             }
             seen.games += static_cast<std::int64_t>(piece.size());
+            if (done) done->fetch_add(static_cast<std::int64_t>(piece.size()), std::memory_order_relaxed);
+            if (stop && stop->load(std::memory_order_relaxed)) {
+                out.stopped = true;
+                return false;
+            }
             return true;
         });
     } catch (const FileError& e) {
         out.problem = e.what();
         return out;
     }
+    if (out.stopped) return out;
     out.problem = StatusProblem(Printable(path), r.status);
-    for (std::size_t s = 0; s < filters.size(); ++s)
+    for (std::size_t s = 0; s < filters.size(); ++s) {
         out.logLikelihood[s] = out.impossibleAt[s] ? kImpossible : filters[s].LogLikelihood();
+        if (!out.impossibleAt[s] && !out.unrecordableGame) out.after[s] = std::move(filters[s]);
+    }
     return out;
+}
+
+std::optional<MachineBelief> BeliefOf(const RunFileEstimate& read, const SettingPrior& prior) {
+    if (ExactEstimateOf(read, prior).problem) return std::nullopt;
+    std::array<const RecordFilter*, kMaxSetting> after{};
+    for (std::size_t s = 0; s < after.size(); ++s) after[s] = read.after[s] ? &*read.after[s] : nullptr;
+    return BeliefAfterRecord(prior, after);
 }
 
 ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& prior) {

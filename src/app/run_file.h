@@ -1,12 +1,14 @@
 #pragma once
 // Reading a saved run as the window's open command and the command line's
 // show and estimate take it.
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
 
 #include "estimation/estimate.h"
 #include "estimation/exact_estimate.h"
+#include "estimation/machine_belief.h"
 #include "model/setting_prior.h"
 #include "run/history.h"
 #include "simfile/simfile.h"
@@ -46,14 +48,24 @@ struct RunFileEstimate {
     std::array<std::optional<std::uint64_t>, kMaxSetting> impossibleAt;
     std::optional<std::uint64_t> unrecordableGame;
     GameRecord unrecordable{};
+    // Each setting's filter after the last game; none where the record is
+    // impossible at it, or without the exact filter.
+    std::array<std::optional<RecordFilter>, kMaxSetting> after;
+    bool stopped = false;  // `stop` was set before the end: nothing here counts
 };
 
 // Reads `path` in pieces, counting what the count-based estimate takes and,
 // when `exact`, following every record with the exact filter at each setting.
-RunFileEstimate EstimateRunFile(const std::string& path, bool exact);
+// `done` counts the games read; `stop` ends the reading at its next piece.
+RunFileEstimate EstimateRunFile(const std::string& path, bool exact, const std::atomic<bool>* stop = nullptr,
+                                std::atomic<std::int64_t>* done = nullptr);
 
 // The exact posterior under `prior` of a file read with the exact filter:
 // EstimateSettingExactly's result for the same records, to the last bit.
 ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& prior = {});
+
+// The machine after a file read with the exact filter, as EstimateWithBelief
+// leaves it after the same records; none when ExactEstimateOf finds a problem.
+std::optional<MachineBelief> BeliefOf(const RunFileEstimate& read, const SettingPrior& prior = {});
 
 }  // namespace morvane

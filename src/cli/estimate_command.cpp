@@ -3,6 +3,7 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
@@ -13,7 +14,6 @@
 #include "app/run_file.h"
 #include "cli/cli.h"
 #include "cli/command.h"
-#include "cli/load_sim.h"
 #include "cli/long_work.h"
 #include "cli/options.h"
 #include "cli/prior_option.h"
@@ -110,55 +110,23 @@ public:
         if (ValuesOf(file_).empty()) throw UsageError{"estimate needs a file"};
         if (ValuesOf(file_).size() > 1) throw UsageError{"estimate takes exactly one file"};
         const std::string path = ValuesOf(file_).front();
-        if (Given(counts_) || (!Given(horizon_) && !Given(more_) && !Given(now_)))
-            return RunFileInPieces(path, out, err);
-        PlayHistory history;
-        // The estimate words a game the machine never records itself, with its codes.
-        if (const auto failed = LoadForCommand(path, history, err, UnrecordableGames::Keep)) return *failed;
-        if (history.empty()) {
-            err << "morvane-sim: " << Printable(path) << ": the file holds no games to estimate from\n";
-            return kExitUsage;
-        }
-        if (Given(counts_)) {
-            if (Given(prior_) || Given(horizon_) || Given(now_) || Given(more_) || MoneyGiven_().any)
-                throw UsageError{"--counts goes without --prior, --horizon, --now, --more and the money options"};
-            const SettingPosterior p = EstimateSetting(AllSettingTheories(), ObserveHistory(history));
-            out << ReportText(PosteriorReport(p, false), format_);
-            return kExitOk;
-        }
-        const SettingPrior prior = PriorGiven();
-        const std::optional<std::int32_t> horizon = HorizonGiven();
-        const std::optional<MoreGamesRequest> more = MoreGiven();
-        const std::optional<NowRequest> now = NowGiven(horizon, more);
-        if (!horizon && !more && !now) {
-            const ExactEstimate e = EstimateSettingExactly(history.records(), prior);
-            if (e.problem) {
-                err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
-                return kExitUsage;
-            }
-            out << ReportText(PosteriorReport(e.posterior, true), format_);
-            return kExitOk;
-        }
-        // The filter runs once for the posterior and the state it leaves.
-        RecordBelief rb;
-        if (!RunLongJob("games", static_cast<std::int64_t>(kMaxSetting * history.size()), err,
-                        [&](Stop stop, Done done) {
-                            rb = EstimateWithBelief(history.records(), prior, &stop, &done);
-                            return !rb.stopped;
-                        }))
-            return kExitInterrupted;
-        if (rb.estimate.problem) {
-            err << "morvane-sim: " << Printable(path) << ": " << *rb.estimate.problem << "\n";
-            return kExitUsage;
-        }
-        return PrintWithBelief(rb.estimate.posterior, *rb.belief, horizon, now, more, out, err);
+        return RunFile(path, out, err);
     }
 
 private:
-    // The estimate that needs no machine state after the record: judged as
-    // the file is read, its records never held, so any length fits.
-    int RunFileInPieces(const std::string& path, std::ostream& out, std::ostream& err) const {
-        const RunFileEstimate read = EstimateRunFile(path, !Given(counts_));
+    // A saved run is judged as it is read, a piece at a time, its records
+    // never held: any length fits, the machine after it included.
+    int RunFile(const std::string& path, std::ostream& out, std::ostream& err) const {
+        RunFileEstimate read;
+        std::error_code ec;
+        const std::int64_t total = std::filesystem::is_regular_file(path, ec)
+                                       ? static_cast<std::int64_t>(SimRecordsIn(std::filesystem::file_size(path, ec)))
+                                       : 0;
+        if (!RunLongJob("games", ec ? 0 : total, err, [&](Stop stop, Done done) {
+                read = EstimateRunFile(path, !Given(counts_), &stop, &done);
+                return !read.stopped;
+            }))
+            return kExitInterrupted;
         if (read.problem) {
             err << "morvane-sim: " << *read.problem << "\n";
             return kExitUsage;
@@ -174,16 +142,20 @@ private:
             return kExitOk;
         }
         const SettingPrior prior = PriorGiven();
-        // Refuses what goes only with them, as the other path does.
         const std::optional<std::int32_t> horizon = HorizonGiven();
-        NowGiven(horizon, MoreGiven());
+        const std::optional<MoreGamesRequest> more = MoreGiven();
+        const std::optional<NowRequest> now = NowGiven(horizon, more);
         const ExactEstimate e = ExactEstimateOf(read, prior);
         if (e.problem) {
             err << "morvane-sim: " << Printable(path) << ": " << *e.problem << "\n";
             return kExitUsage;
         }
-        out << ReportText(PosteriorReport(e.posterior, true), format_);
-        return kExitOk;
+        if (!horizon && !more && !now) {
+            out << ReportText(PosteriorReport(e.posterior, true), format_);
+            return kExitOk;
+        }
+        // The filter ran once, for the posterior and the state it leaves.
+        return PrintWithBelief(e.posterior, *BeliefOf(read, prior), horizon, now, more, out, err);
     }
 
     int RunHallData(std::ostream& out, std::ostream& err) const {

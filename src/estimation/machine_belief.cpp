@@ -20,13 +20,9 @@ RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const Setting
         return out;
     };
     if (FirstUnrecordableGame(games)) return problem();
-    MachineBelief b;
-    b.prior = prior;
-    bool sinceKnown = false;
+    std::array<std::optional<RecordFilter>, kMaxSetting> filters;
     for (const ExactLikelihood& f : AllExactLikelihoods()) {
-        const auto s = static_cast<std::size_t>(f.Setting() - 1);
-        RecordFilter filter(f);
-        bool possible = true;
+        auto& filter = filters[static_cast<std::size_t>(f.Setting() - 1)].emplace(f);
         for (std::size_t i = 0; i < games.size(); ++i) {
             if ((i + 1) % kStopEvery == 0 && (stop || done)) {
                 if (done) done->fetch_add(static_cast<std::int64_t>(kStopEvery), std::memory_order_relaxed);
@@ -36,24 +32,40 @@ RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const Setting
                 }
             }
             if (!filter.Add(games[i])) {
-                possible = false;
+                filters[static_cast<std::size_t>(f.Setting() - 1)].reset();
                 break;
             }
         }
-        b.logLikelihood[s] = possible ? filter.LogLikelihood() : kImpossible;
-        if (!possible) continue;
-        b.state[s] = filter.State();
-        b.gamesSinceBB = filter.GamesSinceBB();
+    }
+    std::array<const RecordFilter*, kMaxSetting> after{};
+    for (std::size_t s = 0; s < after.size(); ++s) after[s] = filters[s] ? &*filters[s] : nullptr;
+    out.belief = BeliefAfterRecord(prior, after);
+    if (!out.belief) return problem();
+    out.estimate.prior = prior.Probabilities();
+    out.estimate.posterior.probability = out.belief->posterior;
+    out.estimate.posterior.logLikelihood = out.belief->logLikelihood;
+    return out;
+}
+
+std::optional<MachineBelief> BeliefAfterRecord(const SettingPrior& prior,
+                                               const std::array<const RecordFilter*, kMaxSetting>& filters) {
+    MachineBelief b;
+    b.prior = prior;
+    bool sinceKnown = false;
+    for (std::size_t s = 0; s < filters.size(); ++s) {
+        if (!filters[s]) {
+            b.logLikelihood[s] = kImpossible;
+            continue;
+        }
+        b.logLikelihood[s] = filters[s]->LogLikelihood();
+        b.state[s] = filters[s]->State();
+        b.gamesSinceBB = filters[s]->GamesSinceBB();
         sinceKnown = true;
     }
     const auto p = ApplyPrior(prior, b.logLikelihood);
-    if (!p || !sinceKnown) return problem();
+    if (!p || !sinceKnown) return std::nullopt;
     b.posterior = *p;
-    out.estimate.prior = prior.Probabilities();
-    out.estimate.posterior.probability = *p;
-    out.estimate.posterior.logLikelihood = b.logLikelihood;
-    out.belief = b;
-    return out;
+    return b;
 }
 
 BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior) {

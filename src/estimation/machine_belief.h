@@ -54,6 +54,13 @@ struct RecordBelief {
 RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior = {},
                                 const std::atomic<bool>* stop = nullptr, std::atomic<std::int64_t>* done = nullptr);
 
+// The belief after a record from each setting's filter at its end, null
+// where the record is impossible at that setting: EstimateWithBelief's for
+// the same record, and none where it finds a problem other than an
+// unrecordable game (whoever read the record checks those).
+std::optional<MachineBelief> BeliefAfterRecord(const SettingPrior& prior,
+                                               const std::array<const RecordFilter*, kMaxSetting>& filters);
+
 // Problems as the exact estimate words them.
 BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior = {});
 // The posterior is the hall estimate's (counted small wins included); the

@@ -794,12 +794,6 @@ TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
     } cases[] = {
         {{"spread", "--games", "10", "--sessions", "30000000"}, "", "30000000 sessions"},
         {{"show", "/dev/stdin"}, endless, "/dev/stdin: the file's history does not fit in the available memory"},
-        // The machine now after the record needs the record whole; the
-        // posterior alone is judged as it is read (an endless stream is
-        // then read for ever, as any filter would).
-        {{"estimate", "/dev/stdin", "--now"},
-         endless,
-         "/dev/stdin: the file's history does not fit in the available memory"},
     };
     for (const auto& c : cases) {
         const test::ProgramResult r =
@@ -829,6 +823,18 @@ TEST_F(CliTest, WhatDoesNotFitUnderAnAddressSpaceLimitIsRefusedWithItsSize) {
         EXPECT_EQ(Lines({std::istreambuf_iterator<char>(label), std::istreambuf_iterator<char>()}).size(), 4u);
     }
     EXPECT_EQ(fs::file_size(file), SimFileBytes(30000000));
+
+    // The estimate and the machine after the record are judged as a stream
+    // is read: 20 000 000 games, 640 MB of records, under the same limit.
+    const test::ProgramResult now =
+        test::RunProgram({"estimate", "/dev/stdin", "--now", "--horizon", "100"}, StdoutTo::File, Path("now.txt"), 60,
+                         {.addressSpace = kLimit,
+                          .stdinShell = std::string("exec '") + MORVANE_SIM_PATH +
+                                        "' run --seed 2 --setting 5 --games 20000000 --out /dev/fd/3 3>&1 >/dev/null"});
+    EXPECT_EQ(now.outcome.exitCode, kExitOk) << now.err;
+    std::ifstream figures(Path("now.txt"));
+    const std::string text{std::istreambuf_iterator<char>(figures), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("best_rule\t"), std::string::npos) << text;
 }
 
 // `--out /dev/stdout > f.sim`: the file is the program's own standard
