@@ -1,5 +1,9 @@
 #include "estimation/machine_belief.h"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 namespace morvane {
 
 RecordFilter MachineBelief::Follow(int setting) const {
@@ -48,6 +52,56 @@ RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const Setting
     }
     const auto p = ApplyPrior(prior, b.logLikelihood);
     if (!p || !sinceKnown) return problem();
+    b.posterior = *p;
+    out.estimate.prior = prior.Probabilities();
+    out.estimate.posterior.probability = *p;
+    out.estimate.posterior.logLikelihood = b.logLikelihood;
+    out.belief = b;
+    return out;
+}
+
+RecordBelief EstimateWithBelief(const RunRecords& records, const SettingPrior& prior) {
+    std::vector<RecordFilter> filters;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) filters.emplace_back(f);
+    std::array<std::optional<std::size_t>, kMaxSetting> impossibleAt;
+    std::optional<std::size_t> unrecordable;
+    GameRecord bad{};
+    records.ForAll([&](std::size_t first, std::span<const GameRecord> piece) {
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const GameRecord& g = piece[i];
+            // A game no machine records decides the answer, wherever it is.
+            if (!IsRecordableGame(g)) {
+                unrecordable = first + i;
+                bad = g;
+                return false;
+            }
+            for (std::size_t s = 0; s < filters.size(); ++s)
+                if (!impossibleAt[s] && !filters[s].Add(g)) impossibleAt[s] = first + i;
+        }
+        return true;
+    });
+    RecordBelief out;
+    const auto problem = [&](ExactEstimate e) {
+        out.estimate = std::move(e);
+        if (!out.estimate.problem) out.estimate.problem = "no setting the prior allows can play this record";
+        return out;
+    };
+    if (unrecordable) return problem(UnrecordableGameEstimate(prior, *unrecordable, bad));
+    MachineBelief b;
+    b.prior = prior;
+    bool sinceKnown = false;
+    std::size_t lastPossible = 0;
+    for (std::size_t s = 0; s < filters.size(); ++s) {
+        lastPossible = std::max(lastPossible, impossibleAt[s].value_or(records.size()));
+        b.logLikelihood[s] = impossibleAt[s] ? kImpossible : filters[s].LogLikelihood();
+        if (impossibleAt[s]) continue;
+        b.state[s] = filters[s].State();
+        b.gamesSinceBB = filters[s].GamesSinceBB();
+        sinceKnown = true;
+    }
+    const auto p = ApplyPrior(prior, b.logLikelihood);
+    if (!p || !sinceKnown)
+        return problem(EstimateFromLikelihoods(prior, b.logLikelihood, records.size(), lastPossible));
     b.posterior = *p;
     out.estimate.prior = prior.Probabilities();
     out.estimate.posterior.probability = *p;

@@ -25,6 +25,7 @@ constexpr Rgb kKModeSliceColours[4] = {0x0000FF, 0xFF00FF, 0x00FF00, 0xFFFF00};
 
 std::string_view MarkerName(Marker m) { return kMarkerNames[static_cast<int>(m)]; }
 Rgb MarkerColour(Marker m) { return kMarkerColours[static_cast<int>(m)]; }
+std::int32_t MarkerKoyaku(Marker m) { return kKoyakuOfMarker[static_cast<int>(m)]; }
 
 int PlayProgress(std::size_t j, std::size_t n) {
     return n ? static_cast<int>(static_cast<double>(j + 1) / static_cast<double>(n) * 100.0) : 0;

@@ -62,6 +62,8 @@ inline constexpr std::array<Marker, kMarkerCount> kAllMarkers = {Marker::Cherry4
                                                                  Marker::Chance, Marker::Cherry2};
 std::string_view MarkerName(Marker m);  // "Cherry4" ..
 Rgb MarkerColour(Marker m);
+// The small win a marker series marks.
+std::int32_t MarkerKoyaku(Marker m);
 
 inline constexpr Rgb kModeLineColour = 0x0000FF;
 inline constexpr Rgb kSlumpLineColour = 0xFF0000;
