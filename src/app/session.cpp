@@ -43,7 +43,8 @@ std::optional<std::uint64_t> FreeDiskBytes(const std::string& path) {
         where = FolderOf(path);
     }
     struct statvfs fs {};
-    if (::statvfs(where.c_str(), &fs) != 0) return std::nullopt;
+    // A file system of no blocks (proc, sysfs) tells nothing of room.
+    if (::statvfs(where.c_str(), &fs) != 0 || fs.f_blocks == 0) return std::nullopt;
     return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 

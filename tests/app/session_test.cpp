@@ -273,6 +273,8 @@ TEST_F(Session, FreeDiskBytesAreThoseOfTheTargetsDiskButNotOfWhatIsWrittenInPlac
     // An existing file is replaced on its own disk; a device is written into.
     EXPECT_TRUE(FreeDiskBytes(WriteBytes("there.sim", "x")).has_value());
     EXPECT_EQ(FreeDiskBytes("/dev/null"), std::nullopt);
+    // A file system of no blocks tells nothing of its room.
+    EXPECT_EQ(FreeDiskBytes("/proc/self/comm"), std::nullopt);
     EXPECT_EQ(FreeDiskBytes(Path("missing/new.sim")), std::nullopt);
 }
 
