@@ -43,7 +43,8 @@ std::optional<std::uint64_t> FreeDiskBytes(const std::string& path) {
         where = FolderOf(path);
     }
     struct statvfs fs {};
-    if (::statvfs(where.c_str(), &fs) != 0) return std::nullopt;
+    // A file system of no blocks (proc, sysfs) tells nothing of room.
+    if (::statvfs(where.c_str(), &fs) != 0 || fs.f_blocks == 0) return std::nullopt;
     return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
@@ -56,6 +57,7 @@ std::optional<std::string> NoRoomMessage(const std::string& path, std::uint64_t 
 
 RunSession::RunSession(std::optional<std::uint32_t> seed) : slot_(seed ? Slot(*seed) : Slot()) {
     headers_.fill(MachineHeader());
+    for (KeptRun& k : kept_) k.header = MachineHeader();
 }
 
 void RunSession::ShowCurrent() {
@@ -132,6 +134,15 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
                     result.end = BatchEnd::Stopped;
                     return result;
                 }
+            } else if (play == BatchPlay::Checkpointed) {
+                if (PlayKept(request, hooks.run) == RunEnd::Stopped) {
+                    result.end = BatchEnd::Stopped;
+                    return result;
+                }
+                const SimHeader& header = KeptHeader();
+                path = BatchFileName(base, header.setting, header.games, i);
+                if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));
+                SaveKept(path);
             } else {
                 if (SimulateRun(request, hooks.run) == RunEnd::Stopped) {
                     result.end = BatchEnd::Stopped;
@@ -155,15 +166,94 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
     return result;
 }
 
+void RunSession::KeptRun::LetGo() {
+    records = nullptr;
+    openedRecords.reset();
+    opened.release();
+}
+
+const RunRecords& RunSession::KeptRun::Records() const {
+    static const PlayHistory kNoGames;
+    static const HistoryRecords kNone(kNoGames);
+    return records ? *records : kNone;
+}
+
+const RunRecords& RunSession::Kept() const { return kept_[Index(keptCurrent_)].Records(); }
+
+const SimHeader& RunSession::KeptHeader() const { return kept_[Index(keptCurrent_)].header; }
+
+const RunRecords* RunSession::KeptShown() const {
+    return keptShown_ < 0 ? nullptr : &kept_[Index(keptShown_)].Records();
+}
+
+void RunSession::ShowKept() {
+    keptShown_ = keptCurrent_;
+    kept_[Index(1 - keptShown_)].LetGo();
+}
+
+RunEnd RunSession::PlayKept(const RunRequest& request, const RunHooks& hooks) {
+    const int target = KeptTarget();
+    KeptRun& k = kept_[Index(target)];
+    k.LetGo();
+    if (!k.played) k.played = std::make_unique<CheckpointedRun>();
+    SliceHook afterSlice;
+    if (hooks.progress || hooks.stopRequested) {
+        afterSlice = [&](std::int64_t played) {
+            if (hooks.progress) hooks.progress(played, request.games);
+            return !(hooks.stopRequested && hooks.stopRequested());
+        };
+    }
+    k.played->Simulate(
+        slot_, request.setting, request.games,
+        [&] {
+            if (hooks.beforeGames) hooks.beforeGames(request);
+        },
+        afterSlice);
+    k.header = MachineHeader();
+    if (k.played->size() < static_cast<std::size_t>(request.games)) {
+        // As a stopped history run: the run on screen stays the kept run,
+        // else the kept run is the empty one.
+        keptCurrent_ = keptShown_ >= 0 ? keptShown_ : target;
+        return RunEnd::Stopped;
+    }
+    k.records = k.played.get();
+    keptCurrent_ = target;
+    return RunEnd::Done;
+}
+
 RunFileRead RunSession::Open(const std::string& path) {
     PlayHistory loaded;
     const RunFileRead r = ReadRunFile(path, loaded);
     if (r.status != SimStatus::Ok || r.unrecordableGame) return r;
-    const int target = shown_ >= 0 ? 1 - shown_ : 1 - current_;
-    histories_[Index(target)] = std::move(loaded);
-    headers_[Index(target)] = r.header;
-    current_ = target;
+    const int target = KeptTarget();
+    KeptRun& k = kept_[Index(target)];
+    k.LetGo();
+    // A file's records are only read, so the checkpoints go with them.
+    k.played.reset();
+    k.opened = std::move(loaded);
+    k.openedRecords = std::make_unique<HistoryRecords>(k.opened);
+    k.records = k.openedRecords.get();
+    k.header = r.header;
+    keptCurrent_ = target;
     return r;
+}
+
+void RunSession::CheckRoom(const std::string& path, std::uint64_t games) const {
+    if (const auto refusal = NoRoomMessage(path, SimFileBytes(games), freeBytes_ ? freeBytes_(path) : std::nullopt))
+        throw FileError(FileStep::Write, Printable(path), *refusal, ENOSPC);
+}
+
+void RunSession::SaveKept(const std::string& path) const {
+    const RunRecords& records = Kept();
+    const SimHeader& header = KeptHeader();
+    CheckRoom(path, records.size());
+    SaveFileSafely(path, [&](const ByteSink& sink) {
+        EncodeSimHeader(header, sink);
+        records.ForAll([&](std::size_t, std::span<const GameRecord> piece) {
+            EncodeSimRecords(piece, sink);
+            return true;
+        });
+    });
 }
 
 void RunSession::Save(const std::string& path) const { SaveSimFile(path, CurrentHeader(), Current()); }
@@ -214,9 +304,7 @@ RunEnd RunSession::Stream(const RunRequest& request, const std::function<std::st
                           const RunHooks& hooks) {
     const SimHeader header = StartRun(request, hooks);
     const std::string path = pathOf(header);
-    if (const auto refusal = NoRoomMessage(path, SimFileBytes(static_cast<std::uint64_t>(request.games)),
-                                           freeBytes_ ? freeBytes_(path) : std::nullopt))
-        throw FileError(FileStep::Write, Printable(path), *refusal, ENOSPC);
+    CheckRoom(path, static_cast<std::uint64_t>(request.games));
 
     // The tallies as a checkpointed run keeps them, a block a slice.
     RunIndex index(static_cast<std::size_t>(kSliceGames));

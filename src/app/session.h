@@ -1,8 +1,9 @@
 #pragma once
-// The run session: the one machine of the program, the play history of the
-// run on screen, the spare history a batch plays into and an open reads
-// into, and the header a save writes. The window and morvane-sim both work
-// through it, so a run, a batch and a saved file are made in one place.
+// The run session: the one machine of the program, the play histories
+// morvane-sim plays into, the window's runs kept as checkpoints (or an
+// opened file's records) and the header a save writes. The window and
+// morvane-sim both work through it, so a run, a batch and a saved file are
+// made in one place.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -58,8 +59,9 @@ enum class BatchEnd { Done, Stopped, Refused, WriteFailed };
 
 // How a batch's runs reach their files.
 enum class BatchPlay {
-    Kept,      // each played into a history, then saved; the last stays current
-    Streamed,  // each written as it is played, kept nowhere: any length in little memory
+    Kept,          // each played into a history, then saved; the last stays current
+    Streamed,      // each written as it is played, kept nowhere: any length in little memory
+    Checkpointed,  // each played as the window's run (PlayKept), then saved; the last stays the kept run
 };
 
 // The bytes free to an unprivileged writer on the disk that `path` (a file,
@@ -136,14 +138,37 @@ public:
     // Where StreamRun and a streamed batch learn the disk's room.
     void SetFreeBytesProbe(FreeBytesProbe probe) { freeBytes_ = std::move(probe); }
 
-    // Reads a file into fresh storage; only a simulation file read whole,
-    // every game one the machine can write, becomes current, so a refused
-    // or unreadable file changes nothing. Throws FileError when the file
-    // cannot be read, std::bad_alloc.
-    RunFileRead Open(const std::string& path);
-
     // Writes the current run with its header. Throws FileError.
     void Save(const std::string& path) const;
+
+    // The window's runs. Each is kept as checkpoints, so a run of any length
+    // plays beside the run on screen at little memory cost; a file opened is
+    // kept as its records in memory. The kept run is what SaveKept writes:
+    // the last one played to its end or opened, empty before any.
+    const RunRecords& Kept() const;
+    const SimHeader& KeptHeader() const;
+    // The kept run on screen, or null.
+    const RunRecords* KeptShown() const;
+    // The kept run is now on screen; the other one lets go of its memory.
+    void ShowKept();
+    void UnshowKept() { keptShown_ = -1; }
+
+    // One run, with SimulateRun's draws and games, beside the kept run on
+    // screen. Played through, it becomes the kept run; stopped, it is
+    // emptied and the run on screen (if any) stays the kept run.
+    RunEnd PlayKept(const RunRequest& request, const RunHooks& hooks = {});
+
+    // Reads a file into fresh storage; only a simulation file read whole,
+    // every game one the machine can write, becomes the kept run, so a
+    // refused or unreadable file changes nothing. Throws FileError when the
+    // file cannot be read, std::bad_alloc.
+    RunFileRead Open(const std::string& path);
+
+    // Writes the kept run with its header, the bytes Save writes for the
+    // same run, played again in order and written in pieces through
+    // SaveFileSafely. Refused before writing when the disk cannot hold it.
+    // Throws FileError; a failure leaves an earlier file whole.
+    void SaveKept(const std::string& path) const;
 
 private:
     static std::size_t Index(int i) { return static_cast<std::size_t>(i); }
@@ -158,12 +183,31 @@ private:
     // StreamRun with the path named once the setting is drawn.
     RunEnd Stream(const RunRequest& request, const std::function<std::string(const SimHeader&)>& pathOf,
                   const RunHooks& hooks);
+    // Throws FileError when a file of `games` records cannot fit at `path`.
+    void CheckRoom(const std::string& path, std::uint64_t games) const;
+
+    // One of the window's runs: played, or read from a file.
+    struct KeptRun {
+        std::unique_ptr<CheckpointedRun> played;  // kept for the next run played here
+        PlayHistory opened;
+        std::unique_ptr<HistoryRecords> openedRecords;
+        const RunRecords* records = nullptr;  // null: empty
+        SimHeader header;
+        // Empty, the opened file's memory freed.
+        void LetGo();
+        const RunRecords& Records() const;
+    };
+    // The kept run not on screen, where the next run or file goes.
+    int KeptTarget() const { return keptShown_ >= 0 ? 1 - keptShown_ : 1 - keptCurrent_; }
 
     Slot slot_;
     std::array<PlayHistory, 2> histories_;
     std::array<SimHeader, 2> headers_;
     int current_ = 0;
     int shown_ = -1;
+    std::array<KeptRun, 2> kept_;
+    int keptCurrent_ = 0;
+    int keptShown_ = -1;
     std::unique_ptr<CheckpointedRun> checkpointed_;  // made by the first run that plays on it
     RunTallies lastTallies_;
     FreeBytesProbe freeBytes_ = FreeDiskBytes;

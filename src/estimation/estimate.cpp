@@ -24,6 +24,16 @@ Observations ObserveHistory(const PlayHistory& history) {
     return seen;
 }
 
+Observations ObserveRecords(const RunRecords& records) {
+    const RunTallies& t = records.Tallies();
+    Observations seen;
+    seen.games = t.games;
+    seen.bbGames = t.bbGames;
+    for (std::size_t k = 0; k < t.smallWins.size(); ++k)
+        seen.smallWins[std::min<std::size_t>(k, kOtherWins)] += t.smallWins[k];
+    return seen;
+}
+
 double CountLogProbability(std::int64_t hits, double mean, double variance) {
     if (hits < 0) return -std::numeric_limits<double>::infinity();
     if (mean <= 0) return hits == 0 ? 0.0 : -std::numeric_limits<double>::infinity();

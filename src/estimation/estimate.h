@@ -8,6 +8,7 @@
 
 #include "model/theory.h"
 #include "run/history.h"
+#include "run/run_records.h"
 
 namespace morvane {
 
@@ -26,6 +27,8 @@ struct Observations {
 // A value outside 0..7 in a game without a BB counts as Miss/Blank, so the
 // small wins always add up to the games without a BB.
 Observations ObserveHistory(const PlayHistory& history);
+// The same from a run's records, by their tallies alone.
+Observations ObserveRecords(const RunRecords& records);
 
 // Log-probability of `hits` first hits when their count has this mean and
 // variance: a negative binomial when the variance exceeds the mean, a

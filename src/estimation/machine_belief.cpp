@@ -1,5 +1,9 @@
 #include "estimation/machine_belief.h"
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 namespace morvane {
 
 RecordFilter MachineBelief::Follow(int setting) const {
@@ -66,6 +70,49 @@ std::optional<MachineBelief> BeliefAfterRecord(const SettingPrior& prior,
     if (!p || !sinceKnown) return std::nullopt;
     b.posterior = *p;
     return b;
+}
+
+RecordBelief EstimateWithBelief(const RunRecords& records, const SettingPrior& prior) {
+    std::vector<RecordFilter> filters;
+    for (const ExactLikelihood& f : AllExactLikelihoods()) filters.emplace_back(f);
+    std::array<std::optional<std::size_t>, kMaxSetting> impossibleAt;
+    std::optional<std::size_t> unrecordable;
+    GameRecord bad{};
+    records.ForAll([&](std::size_t first, std::span<const GameRecord> piece) {
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const GameRecord& g = piece[i];
+            // A game no machine records decides the answer, wherever it is.
+            if (!IsRecordableGame(g)) {
+                unrecordable = first + i;
+                bad = g;
+                return false;
+            }
+            for (std::size_t s = 0; s < filters.size(); ++s)
+                if (!impossibleAt[s] && !filters[s].Add(g)) impossibleAt[s] = first + i;
+        }
+        return true;
+    });
+    RecordBelief out;
+    const auto problem = [&](ExactEstimate e) {
+        out.estimate = std::move(e);
+        if (!out.estimate.problem) out.estimate.problem = "no setting the prior allows can play this record";
+        return out;
+    };
+    if (unrecordable) return problem(UnrecordableGameEstimate(prior, *unrecordable, bad));
+    std::array<const RecordFilter*, kMaxSetting> after{};
+    std::array<double, kMaxSetting> logLikelihood{};
+    std::size_t lastPossible = 0;
+    for (std::size_t s = 0; s < filters.size(); ++s) {
+        lastPossible = std::max(lastPossible, impossibleAt[s].value_or(records.size()));
+        logLikelihood[s] = impossibleAt[s] ? kImpossible : filters[s].LogLikelihood();
+        after[s] = impossibleAt[s] ? nullptr : &filters[s];
+    }
+    out.belief = BeliefAfterRecord(prior, after);
+    if (!out.belief) return problem(EstimateFromLikelihoods(prior, logLikelihood, records.size(), lastPossible));
+    out.estimate.prior = prior.Probabilities();
+    out.estimate.posterior.probability = out.belief->posterior;
+    out.estimate.posterior.logLikelihood = out.belief->logLikelihood;
+    return out;
 }
 
 BeliefResult BeliefFromRecord(std::span<const GameRecord> games, const SettingPrior& prior) {

@@ -17,6 +17,7 @@
 #include "model/likelihood.h"
 #include "model/setting_prior.h"
 #include "model/state_law.h"
+#include "run/run_records.h"
 
 namespace morvane {
 
@@ -53,6 +54,10 @@ struct RecordBelief {
 // `done` counts the games filtered, the record's games at each setting.
 RecordBelief EstimateWithBelief(std::span<const GameRecord> games, const SettingPrior& prior = {},
                                 const std::atomic<bool>* stop = nullptr, std::atomic<std::int64_t>* done = nullptr);
+
+// The same from a run's records read in order, a piece at a time: the very
+// figures of the records held in memory, in little memory.
+RecordBelief EstimateWithBelief(const RunRecords& records, const SettingPrior& prior = {});
 
 // The belief after a record from each setting's filter at its end, null
 // where the record is impossible at that setting: EstimateWithBelief's for

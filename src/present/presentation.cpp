@@ -1,6 +1,7 @@
 #include "present/presentation.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "machine/medals.h"
 #include "machine/vocabulary.h"
@@ -13,80 +14,93 @@ namespace {
 constexpr Rgb kMarkerColours[kMarkerCount] = {0xFF00FF, 0x00FF00, 0x008000, 0xFFFFFF, 0xFF0000};
 constexpr std::string_view kMarkerNames[kMarkerCount] = {"Cherry4", "Suika_A", "Suika_B", "Chance", "Cherry2"};
 
-// Marker series of a small win, or -1 for none.
-constexpr int kMarkerOfKoyaku[8] = {static_cast<int>(Marker::Cherry2),
-                                    static_cast<int>(Marker::Cherry4),
-                                    static_cast<int>(Marker::Suika_A),
-                                    static_cast<int>(Marker::Suika_B),
-                                    -1,
-                                    -1,
-                                    -1,
-                                    static_cast<int>(Marker::Chance)};
+// The small win of each marker series, in Marker's order.
+constexpr std::int32_t kKoyakuOfMarker[kMarkerCount] = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
 
 constexpr Rgb kKoyakuSliceColours[8] = {0xFF0000, 0xFF00FF, 0x00FF00, 0x008000, 0x0000FF, 0x00FFFF, 0xFFFF00, 0xFFFFFF};
 constexpr Rgb kModeSliceColours[6] = {0x000080, 0xFF00FF, 0x00FF00, 0xFFFF00, 0xFF0000, 0xFFFFFF};
 constexpr Rgb kKModeSliceColours[4] = {0x0000FF, 0xFF00FF, 0x00FF00, 0xFFFF00};
 
-constexpr std::size_t kProgressChunk = 1 << 14;
-
-inline bool InRange(std::int32_t v, int n) { return static_cast<std::uint32_t>(v) < static_cast<std::uint32_t>(n); }
-
 }  // namespace
 
 std::string_view MarkerName(Marker m) { return kMarkerNames[static_cast<int>(m)]; }
 Rgb MarkerColour(Marker m) { return kMarkerColours[static_cast<int>(m)]; }
+std::int32_t MarkerKoyaku(Marker m) { return kKoyakuOfMarker[static_cast<int>(m)]; }
 
 int PlayProgress(std::size_t j, std::size_t n) {
     return n ? static_cast<int>(static_cast<double>(j + 1) / static_cast<double>(n) * 100.0) : 0;
 }
 
 void Presentation::Clear() {
-    history_ = nullptr;
+    records_ = nullptr;
+    held_.reset();
     n_ = 0;
     tallies_ = {};
     figures_ = {};
-    bbPlays_.clear();
-    modeChangePlays_.clear();
-    for (auto& m : markerPlays_) m.clear();
+    block_ = {};
 }
 
 void Presentation::Present(const PlayHistory& history, const Progress& progress) {
+    auto held = std::make_unique<HistoryRecords>(history);
+    Present(*held, progress);
+    held_ = std::move(held);
+}
+
+void Presentation::Present(const RunRecords& records, const Progress& progress) {
     Clear();
-    if (history.empty()) return;
-    history_ = &history;
-    n_ = history.size();
-
-    const GameRecord* games = history.records().data();
+    if (records.empty()) return;
+    records_ = &records;
+    n_ = records.size();
+    // The records counted everything as they were played or read.
+    const RunTallies& r = records.Tallies();
     Tallies& t = tallies_;
-    std::int32_t previousMode = games[0].mode;
-    int shown = -1;
-    for (std::size_t start = 0; start < n_; start += kProgressChunk) {
-        const std::size_t end = std::min(n_, start + kProgressChunk);
-        for (std::size_t j = start; j < end; ++j) {
-            const GameRecord& g = games[j];
-            const std::int32_t m = g.mode;
-            if (InRange(m, kModes)) ++t.modeStay[static_cast<std::size_t>(m)];
-            if (g.bbKind != 0) {
-                if (InRange(g.kmode, kKModes)) ++t.kmode[static_cast<std::size_t>(g.kmode)];
-                ++t.firstHits;
-                t.bbCount += g.bbSets;
-                bbPlays_.push_back(static_cast<std::uint32_t>(j));
-            } else if (InRange(g.koyaku, 8)) {
-                const auto k = static_cast<std::size_t>(g.koyaku);
-                ++t.koyaku[k];
-                if (kMarkerOfKoyaku[k] >= 0)
-                    markerPlays_[static_cast<std::size_t>(kMarkerOfKoyaku[k])].push_back(static_cast<std::uint32_t>(j));
-            }
-            // A change out of a pending 7 (the BB that follows) is no row.
-            if (previousMode != Blue7 && previousMode != Red7 && m != previousMode)
-                modeChangePlays_.push_back(static_cast<std::uint32_t>(j));
-            previousMode = m;
-        }
-        const int p = PlayProgress(end - 1, n_);
-        if (progress && p != shown) progress(shown = p);
-    }
+    std::copy_n(r.smallWins.begin(), t.koyaku.size(), t.koyaku.begin());
+    std::copy(r.modeGames.begin(), r.modeGames.end(), t.modeStay.begin());
+    std::copy(r.kmodes.begin(), r.kmodes.end(), t.kmode.begin());
+    t.firstHits = r.bbGames;
+    t.bbCount = r.bbSets;
+    figures_ = FiguresOf(static_cast<std::int64_t>(n_), t.firstHits, t.bbCount, r.finalBalance);
+    if (progress) progress(100);
+}
 
-    figures_ = FiguresOf(n_, t.firstHits, t.bbCount, history.MedalLog()[n_ - 1]);
+const Presentation::Block& Presentation::ReadBlock(std::size_t b) const {
+    if (block_.index == b) return block_;
+    const RunIndex& index = records_->Index();
+    const std::size_t k = index.BlockGames();
+    const std::size_t first = b * k, end = std::min(n_, first + k);
+    block_.index = Block::kNone;  // until it is whole
+    block_.records.resize(end - first);
+    records_->Read(first, end, block_.records.data());
+    block_.first = first;
+    block_.balanceBefore = b ? index.Blocks()[b - 1].balanceLast : 0;
+    block_.bbRows.clear();
+    block_.modeChangeRows.clear();
+    std::int32_t mode = b ? index.ModeBefore(b) : kNoMode;
+    for (std::size_t i = 0; i < block_.records.size(); ++i) {
+        const GameRecord& g = block_.records[i];
+        if (g.bbKind != NoBB) block_.bbRows.push_back(static_cast<std::uint32_t>(i));
+        if (IsModeChangeRow(mode, g.mode)) block_.modeChangeRows.push_back(static_cast<std::uint32_t>(i));
+        mode = g.mode;
+    }
+    block_.index = b;
+    return block_;
+}
+
+const GameRecord& Presentation::Record(std::size_t j) const {
+    const Block& b = ReadBlock(j / records_->Index().BlockGames());
+    return b.records[j - b.first];
+}
+
+std::size_t Presentation::BBPlay(std::size_t row) const {
+    const auto [b, before] = records_->Index().BlockOfBBRow(row);
+    const Block& block = ReadBlock(b);
+    return block.first + block.bbRows[row - before];
+}
+
+std::size_t Presentation::ModeChangePlay(std::size_t row) const {
+    const auto [b, before] = records_->Index().BlockOfModeChangeRow(row);
+    const Block& block = ReadBlock(b);
+    return block.first + block.modeChangeRows[row - before];
 }
 
 SummaryFigures FiguresOf(std::int64_t games, std::int64_t firstHits, std::int64_t bbSets, std::int32_t balance) {
@@ -123,8 +137,8 @@ std::size_t Presentation::RowCount(Page page) const {
     if (n_ == 0) return 0;
     switch (page) {
     case Page::Play: return n_;
-    case Page::BB: return bbPlays_.size();
-    case Page::ModeChange: return modeChangePlays_.size();
+    case Page::BB: return static_cast<std::size_t>(records_->Tallies().bbGames);
+    case Page::ModeChange: return static_cast<std::size_t>(records_->Tallies().modeChangeRows);
     case Page::Koyaku: return 8;
     case Page::ModeStay: return 6;
     case Page::KeizokuSelect: return 4;
@@ -135,24 +149,25 @@ std::size_t Presentation::RowCount(Page page) const {
 std::string Presentation::Cell(Page page, std::size_t row, int column) const {
     if (row >= RowCount(page) || column < 0 || column >= ColumnCount(page)) return {};
     if (page != Page::Play && page != Page::BB && page != Page::ModeChange) return RateCell(page, row, column);
-    const PlayHistory& h = *history_;
-    const std::size_t j = page == Page::Play ? row : page == Page::BB ? bbPlays_[row] : modeChangePlays_[row];
+    const std::size_t j = page == Page::Play ? row : page == Page::BB ? BBPlay(row) : ModeChangePlay(row);
+    const GameRecord& g = Record(j);
     // The three play lists start alike: game number, games since the BB,
     // the pattern.
     switch (column) {
-    case 0: return IntText(h.PlayNumLog()[j]);
-    case 1: return IntText(h.PlayNum2Log()[j]);
-    case 2: return PatternText(h.BBLog()[j], h.KeizokuNumLog()[j], h.KoyakuLog()[j]);
+    case 0: return IntText(g.playCount);
+    case 1: return IntText(g.gamesSinceBB);
+    case 2: return PatternText(g.bbKind, g.bbSets, g.koyaku);
     default: break;
     }
-    if (page == Page::Play) return column == 3 ? std::string(ModeName(h.ModeLog()[j])) : IntText(h.MedalLog()[j]);
-    if (page == Page::ModeChange) return std::string(ModeName(h.ModeLog()[j]));
-    if (column == 3) return std::string(KModeName(h.KModeLog()[j]));
-    if (column == 4) return std::string(ModeName(h.ModeLog()[j]));
+    if (page == Page::Play) return column == 3 ? std::string(ModeName(g.mode)) : IntText(g.medalBalance);
+    if (page == Page::ModeChange) return std::string(ModeName(g.mode));
+    if (column == 3) return std::string(KModeName(g.kmode));
+    if (column == 4) return std::string(ModeName(g.mode));
     // A BB at the first play of a loaded file counts from the run's starting
     // balance of 0.
-    const std::int64_t before = j ? h.MedalLog()[j - 1] : 0;
-    return IntText(std::int64_t{h.MedalLog()[j]} - before);
+    const Block& b = ReadBlock(j / records_->Index().BlockGames());
+    const std::int64_t before = j == b.first ? b.balanceBefore : b.records[j - b.first - 1].medalBalance;
+    return IntText(std::int64_t{g.medalBalance} - before);
 }
 
 std::string Presentation::RateCell(Page page, std::size_t row, int column) const {
@@ -188,16 +203,28 @@ std::vector<std::string> Presentation::Row(Page page, std::size_t row) const {
     return cells;
 }
 
-std::size_t Presentation::MarkerPointCount(Marker m) const { return markerPlays_[static_cast<std::size_t>(m)].size(); }
+std::size_t Presentation::MarkerPointCount(Marker m) const {
+    if (n_ == 0) return 0;
+    return static_cast<std::size_t>(
+        records_->Tallies().smallWins[static_cast<std::size_t>(kKoyakuOfMarker[static_cast<int>(m)])]);
+}
 
 ChartPoint Presentation::MarkerPoint(Marker m, std::size_t k) const {
-    const std::size_t j = markerPlays_[static_cast<std::size_t>(m)][k];
-    return {static_cast<double>(history_->PlayNumLog()[j]), static_cast<double>(history_->MedalLog()[j]),
-            MarkerColour(m)};
+    if (k >= MarkerPointCount(m)) throw std::out_of_range("marker point out of range");
+    const auto koyaku = kKoyakuOfMarker[static_cast<int>(m)];
+    const std::span<const BlockSummary> blocks = records_->Index().Blocks();
+    std::size_t b = 0;
+    for (; k >= blocks[b].smallWins[static_cast<std::size_t>(koyaku)]; ++b)
+        k -= blocks[b].smallWins[static_cast<std::size_t>(koyaku)];
+    for (const GameRecord& g : ReadBlock(b).records) {
+        if (g.bbKind != NoBB || g.koyaku != koyaku || k-- != 0) continue;
+        return {static_cast<double>(g.playCount), static_cast<double>(g.medalBalance), MarkerColour(m)};
+    }
+    throw std::logic_error("block counts disagree with its records");
 }
 
 ChartPoint Presentation::Bar(std::size_t k) const {
-    return {static_cast<double>(k + 1), static_cast<double>(history_->PlayNum2Log()[bbPlays_[k]]), kBarColour};
+    return {static_cast<double>(k + 1), static_cast<double>(Record(BBPlay(k)).gamesSinceBB), kBarColour};
 }
 
 namespace {
@@ -221,9 +248,8 @@ std::array<PieSlice, 4> Presentation::KModeSlices() const {
 }
 
 std::size_t Presentation::IndexBytes() const {
-    std::size_t bytes = (bbPlays_.capacity() + modeChangePlays_.capacity()) * sizeof(std::uint32_t);
-    for (const auto& m : markerPlays_) bytes += m.capacity() * sizeof(std::uint32_t);
-    return bytes;
+    return block_.records.capacity() * sizeof(GameRecord) +
+           (block_.bbRows.capacity() + block_.modeChangeRows.capacity()) * sizeof(std::uint32_t);
 }
 
 }  // namespace morvane

@@ -1,11 +1,13 @@
 #pragma once
-// Everything a run's presentation shows, computed from a play history in one
-// pass. Rows and cells are produced on demand from the history and a compact
-// index of BB plays, mode changes and marker plays, so millions of games
-// cost a few bytes each beyond the history.
+// Everything a run's presentation shows, from a run's records however they
+// are kept. Tallies and figures come from the records' own tallies; rows
+// and cells are read on demand, a block of games at a time, so a list of
+// any length costs nothing per row.
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,8 @@ inline constexpr std::array<Marker, kMarkerCount> kAllMarkers = {Marker::Cherry4
                                                                  Marker::Chance, Marker::Cherry2};
 std::string_view MarkerName(Marker m);  // "Cherry4" ..
 Rgb MarkerColour(Marker m);
+// The small win a marker series marks.
+std::int32_t MarkerKoyaku(Marker m);
 
 inline constexpr Rgb kModeLineColour = 0x0000FF;
 inline constexpr Rgb kSlumpLineColour = 0xFF0000;
@@ -73,16 +77,19 @@ public:
     // Called with the progress bar's new position whenever it changes.
     using Progress = std::function<void(int percent)>;
 
-    // Presents `history`, which must stay unchanged while this presentation
-    // is shown (rows read it on demand). Replaces any earlier presentation.
+    // Presents `records`, which must stay unchanged while this presentation
+    // is shown (rows read them on demand). Replaces any earlier presentation.
+    void Present(const RunRecords& records, const Progress& progress = {});
+    // The same for a history in memory, read through records of its own;
+    // the history must stay unchanged as well.
     void Present(const PlayHistory& history, const Progress& progress = {});
     void Clear();
 
-    // N; 0 before any presentation and for an empty history.
+    // N; 0 before any presentation and for an empty run.
     std::size_t Plays() const { return n_; }
     const Tallies& Counts() const { return tallies_; }
     const SummaryFigures& Figures() const { return figures_; }
-    // The four-line summary caption; empty for an empty history.
+    // The four-line summary caption; empty for an empty run.
     std::string ResultLabel() const;
 
     std::size_t RowCount(Page page) const;
@@ -92,34 +99,47 @@ public:
     std::vector<std::string> Row(Page page, std::size_t row) const;
 
     // The play index behind a row of the BB and mode-change lists.
-    std::size_t BBPlay(std::size_t row) const { return bbPlays_[row]; }
-    std::size_t ModeChangePlay(std::size_t row) const { return modeChangePlays_[row]; }
+    std::size_t BBPlay(std::size_t row) const;
+    std::size_t ModeChangePlay(std::size_t row) const;
 
-    // Chart data. Lines: x = PlayNumLog, y = ModeLog (mode line, right axis)
-    // or MedalLog (slump line); both read straight from the history.
-    const PlayHistory* History() const { return history_; }
+    // The records presented, or null.
+    const RunRecords* Records() const { return records_; }
+    // Chart data, read on demand as the rows are: a marker point walks the
+    // blocks' counts to its block, so it suits a few points, not a series.
     std::size_t MarkerPointCount(Marker m) const;
     ChartPoint MarkerPoint(Marker m, std::size_t k) const;
     // One bar per BB: x its ordinal, y its PlayNum2Log.
-    std::size_t BarCount() const { return bbPlays_.size(); }
+    std::size_t BarCount() const { return RowCount(Page::BB); }
     ChartPoint Bar(std::size_t k) const;
     std::array<PieSlice, 8> KoyakuSlices() const;
     std::array<PieSlice, 6> ModeStaySlices() const;
     std::array<PieSlice, 4> KModeSlices() const;
 
-    // Memory the index holds, for benchmarks.
+    // Memory the presentation holds beside the records, for benchmarks: the
+    // block last read, whatever the run's length.
     std::size_t IndexBytes() const;
 
 private:
+    // The block last read: its records, and where in it the BB rows and the
+    // mode-change rows stand. A screen of rows reads its block once.
+    struct Block {
+        static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+        std::size_t index = kNone;
+        std::size_t first = 0;           // its first game
+        std::int32_t balanceBefore = 0;  // after the game before it; 0 for the first block
+        std::vector<GameRecord> records;
+        std::vector<std::uint32_t> bbRows, modeChangeRows;
+    };
+    const Block& ReadBlock(std::size_t b) const;
+    const GameRecord& Record(std::size_t j) const;
     std::string RateCell(Page page, std::size_t row, int column) const;
 
-    const PlayHistory* history_ = nullptr;
+    const RunRecords* records_ = nullptr;
+    std::unique_ptr<RunRecords> held_;  // over a history presented directly
     std::size_t n_ = 0;
     Tallies tallies_;
     SummaryFigures figures_;
-    std::vector<std::uint32_t> bbPlays_;
-    std::vector<std::uint32_t> modeChangePlays_;
-    std::array<std::vector<std::uint32_t>, kMarkerCount> markerPlays_;
+    mutable Block block_;
 };
 
 }  // namespace morvane

@@ -97,7 +97,8 @@ void TMainForm::AnalysisEstimateMenuClick() {
     // The run on screen, whatever the machine did since; run_commands keeps
     // it following.
     static const PlayHistory none;
-    estimateForm_->ShowFor(presentation_.History() ? *presentation_.History() : none);
+    static const HistoryRecords noRecords(none);
+    estimateForm_->ShowFor(presentation_.Records() ? *presentation_.Records() : noRecords);
 }
 
 void TMainForm::AnalysisSpreadMenuClick() {

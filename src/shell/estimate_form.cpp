@@ -65,22 +65,22 @@ TEstimateForm::TEstimateForm(const std::vector<SettingTheory>& theories, QWidget
 
 TEstimateForm::~TEstimateForm() = default;
 
-void TEstimateForm::ShowFor(const PlayHistory& history) {
-    Follow(history);
+void TEstimateForm::ShowFor(const RunRecords& records) {
+    Follow(records);
     show();
     raise();
     activateWindow();
 }
 
-void TEstimateForm::Follow(const PlayHistory& history) {
-    history_ = &history;
+void TEstimateForm::Follow(const RunRecords& records) {
+    records_ = &records;
     Recompute();
 }
 
 // The figures stay until the next play is on screen, greyed and said to be
 // of the play before.
 void TEstimateForm::Forget() {
-    history_ = nullptr;
+    records_ = nullptr;
     Now->StopJob();
     if (probabilities_.empty()) return;
     ShowAsStale(Table, true);
@@ -97,9 +97,9 @@ void TEstimateForm::Forget() {
 }
 
 void TEstimateForm::Recompute() {
-    if (!history_) return;
-    const PlayHistory& history = *history_;
-    const Observations seen = ObserveHistory(history);
+    if (!records_) return;
+    const RunRecords& records = *records_;
+    const Observations seen = ObserveRecords(records);
     probabilities_.clear();
     countProbabilities_.clear();
     shownGames_ = seen.games;
@@ -117,7 +117,7 @@ void TEstimateForm::Recompute() {
         return;
     }
     // One pass of the filter gives both the posterior and the state now.
-    const RecordBelief both = EstimateWithBelief(history.records(), *prior);
+    const RecordBelief both = EstimateWithBelief(records, *prior);
     const ExactEstimate& exact = both.estimate;
     if (seen.games == 0) {
         Seen->setText(

@@ -25,14 +25,14 @@ class QTimer;
 namespace morvane {
 
 class SettingTheory;
-class PlayHistory;
+class RunRecords;
 class TPriorBox;
 class TNowPanel;
 namespace chart {
 class ChartView;
 }
 
-// "設定推測": the exact posterior over settings 1..6 of a play history's
+// "設定推測": the exact posterior over settings 1..6 of a run's
 // visible record under the prior, with the count-based estimate beside it
 // for comparison, and the machine now (TNowPanel).
 class TEstimateForm : public QDialog {
@@ -40,13 +40,14 @@ class TEstimateForm : public QDialog {
 public:
     TEstimateForm(const std::vector<SettingTheory>& theories, QWidget* parent = nullptr);
     ~TEstimateForm() override;
-    // Shows the figures of `history` and brings the window up. The history
-    // must stay until Forget() or the next ShowFor/Follow.
-    void ShowFor(const PlayHistory& history);
+    // Shows the figures of a run's `records`, read in order, and brings the
+    // window up. The records must stay until Forget() or the next
+    // ShowFor/Follow.
+    void ShowFor(const RunRecords& records);
     // The same without raising the window: the run on screen changed.
-    void Follow(const PlayHistory& history);
-    // The history is about to change: nothing is computed from it until the
-    // next Follow.
+    void Follow(const RunRecords& records);
+    // The records are about to change: nothing is computed from them until
+    // the next Follow.
     void Forget();
 
     QLabel* Seen;
@@ -59,13 +60,13 @@ public:
     std::vector<double> CountProbabilities() const { return countProbabilities_; }
     // Whether the figures in sight are of a play no longer on screen
     // (between Forget and Follow); they are greyed and EarlierLabel says so.
-    bool ShowsEarlierFigures() const { return !history_ && !probabilities_.empty(); }
+    bool ShowsEarlierFigures() const { return !records_ && !probabilities_.empty(); }
 
 private:
     void Recompute();
 
     const std::vector<SettingTheory>& theories_;
-    const PlayHistory* history_ = nullptr;
+    const RunRecords* records_ = nullptr;
     std::vector<double> probabilities_;
     std::vector<double> countProbabilities_;
     std::int64_t shownGames_ = 0;  // of the figures in sight

@@ -1,6 +1,6 @@
 #pragma once
 // TMainForm: the one window. It owns the run session (the machine and the
-// play histories) and the presentation; its handlers read the inputs, call
+// runs kept as checkpoints) and the presentation; its handlers read the inputs, call
 // the core and move the results into widgets. Built in main_form.cpp, the
 // run, open and save commands in run_commands.cpp, the rest in commands.cpp.
 #include <QMainWindow>
@@ -78,9 +78,9 @@ public:
     void AnalysisHallMenuClick();
     void AnalysisValueMenuClick();
 
-    // The play history a save writes and its header; the one on screen.
-    const PlayHistory& History() const { return session_.Current(); }
-    const SimHeader& HistoryHeader() const { return session_.CurrentHeader(); }
+    // The records a save writes and their header; the run on screen.
+    const RunRecords& History() const { return session_.Kept(); }
+    const SimHeader& HistoryHeader() const { return session_.KeptHeader(); }
     const Presentation& Shown() const { return presentation_; }
     const Slot& Machine() const { return session_.Machine(); }
     QString StatusText(int panel) const;
@@ -143,9 +143,6 @@ private:
     struct RunInputs {
         RunRequest request;
         std::int32_t runs = 1;
-        // Whether the run plays beside the run on screen, which then stays
-        // until the new one is presented.
-        bool beside = true;
     };
 
     void BuildControls();
@@ -161,7 +158,7 @@ private:
     // The inputs, checked all together before anything changes. Throws
     // InputError (shown in the error box) or ConversionError.
     RunInputs ReadInputs(bool withRuns) const;
-    RunEnd SimulateRun(const RunRequest& request, bool beside);
+    RunEnd SimulateRun(const RunRequest& request);
     // While games are played: the window paints and takes a stop request.
     void KeepResponsive();
     void SimulateBatch(const RunInputs& first);
@@ -169,15 +166,14 @@ private:
     // Open's steps after the dialog.
     void OpenFile(const QString& name);
     void AddImageItemsTo(QWidget* form);
-    // Lets go of the run on screen: charts, lists and summary are emptied.
-    void ClearShown();
     // Shows the hidden-setting notice and lets the window paint once before
     // the games hold the thread.
     void BeforeGames(const RunRequest& request);
 
     Services& services_;
-    // The run on screen stays intact while a batch or an open fills the
-    // session's other history, so the lists never read a history that changed.
+    // The run on screen stays intact while a run, a batch or an open fills
+    // the session's other kept run, so the lists never read records that
+    // changed.
     RunSession session_;
     Presentation presentation_;
     std::array<PageModel*, kPageCount> models_{};

@@ -13,7 +13,9 @@
 #include <cmath>
 
 #include "chart/pie_legend.h"
+#include "run/history_room.h"
 #include "shell/fonts.h"
+#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
@@ -245,23 +247,48 @@ void RunCharts::Clear() {
     KModeSeries->clear();
     for (QGraphicsEllipseItem* circle : emptyPies_) circle->hide();
     plays_ = 0;
+    history_.release();
 }
 
-void RunCharts::Present(const Presentation& p) {
+void RunCharts::Present(const Presentation& p, const RunRecords& records) {
     plays_ = p.Plays();
     if (plays_ == 0) return;
-    const PlayHistory& h = *p.History();
+    // The lines, bars and markers draw from the records held in memory; a
+    // run too long for that shows its pies alone.
+    if (!HistoryFits(static_cast<std::int64_t>(records.size()), 0, AvailableMemoryBytes())) {
+        plays_ = 0;
+    } else {
+        history_.clear();
+        history_.reserve(records.size());
+        records.ForAll([this](std::size_t, std::span<const GameRecord> piece) {
+            std::copy(piece.begin(), piece.end(), history_.extend(piece.size()));
+            return true;
+        });
+        PresentLines(p);
+    }
+    FillPie(Page::Koyaku, p.KoyakuSlices());
+    FillPie(Page::ModeStay, p.ModeStaySlices());
+    FillPie(Page::KeizokuSelect, p.KModeSlices());
+}
 
+void RunCharts::PresentLines(const Presentation& p) {
+    const PlayHistory& h = history_;
     std::vector<chart::XY> bars;
     bars.reserve(p.BarCount());
-    for (std::size_t k = 0; k < p.BarCount(); ++k) bars.push_back({p.Bar(k).x, p.Bar(k).y});
-    for (Marker m : kAllMarkers) {
-        std::vector<chart::XY> points;
-        points.reserve(p.MarkerPointCount(m));
-        for (std::size_t k = 0; k < p.MarkerPointCount(m); ++k)
-            points.push_back({p.MarkerPoint(m, k).x, p.MarkerPoint(m, k).y});
-        Markers[static_cast<std::size_t>(m)]->SetPoints(std::move(points));
+    std::array<std::vector<chart::XY>, kMarkerCount> points;
+    for (Marker m : kAllMarkers) points[static_cast<std::size_t>(m)].reserve(p.MarkerPointCount(m));
+    for (const GameRecord& g : h.records()) {
+        if (g.bbKind != NoBB) {
+            bars.push_back({static_cast<double>(bars.size() + 1), static_cast<double>(g.gamesSinceBB)});
+            continue;
+        }
+        for (Marker m : kAllMarkers)
+            if (g.koyaku == MarkerKoyaku(m))
+                points[static_cast<std::size_t>(m)].push_back(
+                    {static_cast<double>(g.playCount), static_cast<double>(g.medalBalance)});
     }
+    for (Marker m : kAllMarkers)
+        Markers[static_cast<std::size_t>(m)]->SetPoints(std::move(points[static_cast<std::size_t>(m)]));
     // The lines index their data once; the home view then fits them.
     ModeSeries->SetData(Samples(h.PlayNumLog()), Samples(h.ModeLog()));
     SlumpSeries->SetData(Samples(h.PlayNumLog()), Samples(h.MedalLog()));
@@ -271,10 +298,6 @@ void RunCharts::Present(const Presentation& p) {
     SlumpChart->ResetZoom();
     SlumpBSeries->SetBars(std::move(bars));
     SlumpChart2->ResetZoom();
-
-    FillPie(Page::Koyaku, p.KoyakuSlices());
-    FillPie(Page::ModeStay, p.ModeStaySlices());
-    FillPie(Page::KeizokuSelect, p.KModeSlices());
 }
 
 void RunCharts::HomeSlump() {

@@ -33,8 +33,8 @@ public:
 
     // Presentation step 1: every series emptied.
     void Clear();
-    // Steps 2, 4, 5 and 6 from a finished presentation.
-    void Present(const Presentation& p);
+    // Steps 2, 4, 5 and 6 from a finished presentation of `records`.
+    void Present(const Presentation& p, const RunRecords& records);
     // A rate page's pie beside its list (`list`, in page coordinates): at
     // its own place unless the list reaches into it, always at its own size;
     // the legend at the pie's right, or under the list where the page has no
@@ -86,6 +86,7 @@ public:
     static constexpr int kPieDiameter = 150;
 
 private:
+    void PresentLines(const Presentation& p);
     void HomeSlump();
     void HomeBars();
     // The top of the bars' value axis while the bottom axis spans lo .. hi.
@@ -101,6 +102,8 @@ private:
     std::array<QGraphicsEllipseItem*, 3> emptyPies_{};
     double slumpMin_ = 0, slumpMax_ = 1;
     std::size_t plays_ = 0;
+    // The records drawn, held while they are on screen.
+    PlayHistory history_;
 };
 
 }  // namespace morvane

@@ -10,7 +10,6 @@
 #include <new>
 
 #include "present/qt/page_model.h"
-#include "run/history_room.h"
 #include "shell/estimate_form.h"
 #include "shell/file_errors.h"
 #include "shell/form_input.h"
@@ -18,7 +17,6 @@
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
-#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
@@ -59,14 +57,6 @@ TMainForm::RunInputs TMainForm::ReadInputs(bool withRuns) const {
     if (parsed.problem == SettingProblem::NotInteger) throw ConversionError(setting);
     if (parsed.problem == SettingProblem::OutOfRange) throw InputError{texts::kSettingOutOfRange};
     in.request.setting = *parsed.choice;
-    // A run plays beside the run on screen, so that stopping it leaves that
-    // run as it was; a single run for which memory is short reuses the
-    // storage of the run on screen instead. A batch always plays beside it.
-    const bool batch = !withRuns || in.runs > 1;
-    const std::uint64_t available = services_.AvailableMemory();
-    in.beside = batch || !session_.Shown() || HistoryFits(in.request.games, session_.ReusableGames(true), available);
-    if (!HistoryFits(in.request.games, session_.ReusableGames(batch || in.beside), available))
-        throw InputError{texts::kTooManyGames};
     return in;
 }
 
@@ -82,17 +72,14 @@ void TMainForm::FileStartMenuClick() {
         SetStatus(0, {});
         return;
     }
-    // Said before anything changes, so the user knows a stop will not bring
-    // the run on screen back.
-    if (in.runs == 1 && !in.beside) services_.ShowInformation(this, texts::kProgramCaption, texts::kRunReplacesShown);
     BusyScope busy(*this);
     stopRequested_ = false;
     SetStatus(0, texts::kRunning);
     try {
         if (in.runs == 1) {
-            if (SimulateRun(in.request, in.beside) == RunEnd::Stopped) {
-                // The stopped run's history is emptied; the screen shows the
-                // run it showed before, or nothing when the run took its place.
+            if (SimulateRun(in.request) == RunEnd::Stopped) {
+                // The stopped run is emptied; the screen shows the run it
+                // showed before.
                 ProgressBar1->setValue(0);
                 SetStatus(0, texts::kRunStopped);
                 return;
@@ -121,21 +108,9 @@ void TMainForm::BeforeGames(const RunRequest& request) {
     QCoreApplication::processEvents();
 }
 
-void TMainForm::ClearShown() {
-    // 設定推測 lets go of the history before it is reused.
-    if (estimateForm_) estimateForm_->Forget();
-    charts_->Clear();
-    for (PageModel* m : models_) m->BeginReset();
-    presentation_.Clear();
-    for (PageModel* m : models_) m->EndReset();
-    ResultLabel->clear();
-    session_.Unshow();
-}
-
-RunEnd TMainForm::SimulateRun(const RunRequest& request, bool beside) {
-    // Short of memory, the run reuses the storage of the run on screen, so
-    // the lists let go of it first.
-    if (!beside) ClearShown();
+RunEnd TMainForm::SimulateRun(const RunRequest& request) {
+    // Kept as checkpoints beside the run on screen, which stays until the
+    // new one is presented.
     RunHooks hooks;
     hooks.beforeGames = [this](const RunRequest& r) { BeforeGames(r); };
     hooks.progress = [this](std::int64_t played, std::int64_t total) {
@@ -143,7 +118,7 @@ RunEnd TMainForm::SimulateRun(const RunRequest& request, bool beside) {
         KeepResponsive();
     };
     hooks.stopRequested = [this] { return stopRequested_; };
-    return session_.SimulateRun(request, hooks);
+    return session_.PlayKept(request, hooks);
 }
 
 void TMainForm::SimulateBatch(const RunInputs& first) {
@@ -181,7 +156,10 @@ void TMainForm::SimulateBatch(const RunInputs& first) {
         SetStatus(0, texts::kBatchSaving + Text(path));
         ProgressBar1->setValue(percent);
     };
-    const BatchResult r = session_.SimulateBatch(base.toStdString(), first.runs, first.request, hooks);
+    // Each run is played as a single run is, then written from its
+    // checkpoints, so a batch's run has any length too.
+    const BatchResult r =
+        session_.SimulateBatch(base.toStdString(), first.runs, first.request, hooks, BatchPlay::Checkpointed);
     switch (r.end) {
     case BatchEnd::Done: SetStatus(0, texts::kSaved); break;
     // Files already written stay whole; the run stopped part-way has none.
@@ -203,18 +181,18 @@ void TMainForm::PresentRun() {
     charts_->Clear();
     for (PageModel* m : models_) m->BeginReset();
     try {
-        presentation_.Present(session_.Current(), [this](int percent) { ProgressBar1->setValue(percent); });
+        presentation_.Present(session_.Kept(), [this](int percent) { ProgressBar1->setValue(percent); });
     } catch (...) {
         // Nothing half-presented stays on screen.
         presentation_.Clear();
         for (PageModel* m : models_) m->EndReset();
         ResultLabel->clear();
-        session_.Unshow();
+        session_.UnshowKept();
         throw;
     }
     for (PageModel* m : models_) m->EndReset();
-    // Only the history on screen keeps its memory.
-    session_.ShowCurrent();
+    // Only the run on screen keeps its memory.
+    session_.ShowKept();
     for (ResultList* l : lists_) l->FitColumns();
     for (Page page : {Page::Koyaku, Page::ModeStay, Page::KeizokuSelect})
         charts_->PlacePie(page, List(page)->geometry());
@@ -223,14 +201,14 @@ void TMainForm::PresentRun() {
     List(Page::BB)->scrollToBottom();
     List(Page::ModeChange)->scrollToBottom();
     try {
-        charts_->Present(presentation_);
+        charts_->Present(presentation_, session_.Kept());
     } catch (...) {
         charts_->Clear();
         throw;
     }
     // An open 設定推測 follows the run on screen.
-    if (estimateForm_ && estimateForm_->isVisible() && presentation_.History())
-        estimateForm_->Follow(*presentation_.History());
+    if (estimateForm_ && estimateForm_->isVisible() && presentation_.Records())
+        estimateForm_->Follow(*presentation_.Records());
 }
 
 void TMainForm::ShowFileError(const QString& what, const FileError& e) {
@@ -248,7 +226,7 @@ void TMainForm::FileSaveMenuClick() {
     // into, not replaced.
     if (QFileInfo(name).isFile() && !services_.AskReplace(this, name)) return;
     try {
-        session_.Save(name.toStdString());
+        session_.SaveKept(name.toStdString());
     } catch (const FileError& e) {
         SetStatus(0, {});
         ShowFileError(texts::kCannotSave, e);

@@ -8,12 +8,8 @@ inline const QString kErrorCaption = QStringLiteral("エラー");
 inline const QString kGamesBelowOne = QStringLiteral("Play数は、1以上にしてください。");
 inline const QString kRunsBelowOne = QStringLiteral("Sim回数は、1以上にしてください。");
 inline const QString kSettingOutOfRange = QStringLiteral("設定は、1から6までの数字か「?」にしてください。");
-inline const QString kTooManyGames = QStringLiteral("Play数が大きすぎて、記録がメモリに収まりません。");
 inline const QString kRunning = QStringLiteral("シミュレーション実行中・・・");
 inline const QString kRunDone = QStringLiteral("シミュレーション完了");
-inline const QString kRunReplacesShown = QStringLiteral(
-    "Play数が大きく、画面のシミュレーション結果を残したまま実行するメモリがありません。"
-    "画面の結果を消してから実行します。中止(Esc)しても、消した結果は戻りません。");
 inline const QString kRunStopped = QStringLiteral("シミュレーションを中止しました。");
 inline const QString kHiddenNotice = QStringLiteral("設定が確認できます。");
 inline const QString kBatchSaving = QStringLiteral("シミュレーションファイルに保存中。");

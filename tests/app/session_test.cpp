@@ -12,6 +12,7 @@
 #include "estimation/exact_estimate.h"
 #include "run/run_records.h"
 #include "run/single_run.h"
+#include "support/held_records.h"
 #include "support/sha256.h"
 #include "support/temp_folder.h"
 
@@ -71,10 +72,10 @@ TEST_F(Session, BatchEndsEarlyWhenStoppedRefusedOrUnwritable) {
         BatchEnd end;
         int written;
     };
-    for (const BatchPlay play : {BatchPlay::Kept, BatchPlay::Streamed})
+    for (const BatchPlay play : {BatchPlay::Kept, BatchPlay::Streamed, BatchPlay::Checkpointed})
         for (const Case& c : {Case{"stopped", BatchEnd::Stopped, 1}, Case{"refused", BatchEnd::Refused, 1},
                               Case{"unwritable", BatchEnd::WriteFailed, 0}}) {
-            SCOPED_TRACE(std::string(c.name) + (play == BatchPlay::Streamed ? " streamed" : " kept"));
+            SCOPED_TRACE(std::string(c.name) + " " + std::to_string(static_cast<int>(play)));
             for (const auto& e : fs::directory_iterator(dir_)) fs::remove(e.path());
             RunSession s(7);
             BatchHooks hooks;
@@ -105,9 +106,9 @@ TEST_F(Session, StreamedAndCheckpointedRunsAreTheRunKeptInMemory) {
     for (const RunRequest request :
          {RunRequest{{false, 6}, games}, RunRequest{{true, 0}, games}, kHidden8000, RunRequest{{false, 1}, 1}}) {
         SCOPED_TRACE(request.games);
-        RunSession kept(99), streamed(99), checkpointed(99);
+        RunSession kept(99), streamed(99), checkpointed(99), window(99);
         // A run before, so each inherits a machine already played.
-        for (RunSession* s : {&kept, &streamed, &checkpointed}) s->SimulateRun({{false, 2}, 777});
+        for (RunSession* s : {&kept, &streamed, &checkpointed, &window}) s->SimulateRun({{false, 2}, 777});
         ASSERT_EQ(kept.SimulateRun(request), RunEnd::Done);
         kept.Save(Path("kept.sim"));
         std::vector<std::int64_t> seen;
@@ -115,12 +116,20 @@ TEST_F(Session, StreamedAndCheckpointedRunsAreTheRunKeptInMemory) {
         hooks.progress = [&](std::int64_t played, std::int64_t) { seen.push_back(played); };
         ASSERT_EQ(streamed.StreamRun(request, Path("streamed.sim"), hooks), RunEnd::Done);
         ASSERT_EQ(checkpointed.PlayCheckpointed(request), RunEnd::Done);
+        // The window's run: kept as checkpoints, saved by playing it again.
+        ASSERT_EQ(window.PlayKept(request), RunEnd::Done);
+        window.SaveKept(Path("window.sim"));
 
         EXPECT_EQ(test::Sha256OfFile(Path("streamed.sim")), test::Sha256OfFile(Path("kept.sim")));
+        EXPECT_EQ(test::Sha256OfFile(Path("window.sim")), test::Sha256OfFile(Path("kept.sim")));
+        EXPECT_TRUE(test::Held(window.Kept()) == kept.Current());
+        EXPECT_EQ(window.KeptHeader(), kept.CurrentHeader());
+        EXPECT_EQ(window.Machine().Save(), kept.Machine().Save());
         EXPECT_EQ(seen.back(), request.games);
         const RunTallies tallies = HistoryRecords(kept.Current()).Tallies();
         EXPECT_EQ(streamed.LastTallies(), tallies);
         EXPECT_EQ(checkpointed.LastTallies(), tallies);
+        EXPECT_EQ(window.Kept().Tallies(), tallies);
         EXPECT_EQ(checkpointed.Checkpointed().size(), kept.Current().size());
         for (const RunSession* s : {&streamed, &checkpointed}) {
             EXPECT_EQ(s->Machine().Save(), kept.Machine().Save());
@@ -264,6 +273,8 @@ TEST_F(Session, FreeDiskBytesAreThoseOfTheTargetsDiskButNotOfWhatIsWrittenInPlac
     // An existing file is replaced on its own disk; a device is written into.
     EXPECT_TRUE(FreeDiskBytes(WriteBytes("there.sim", "x")).has_value());
     EXPECT_EQ(FreeDiskBytes("/dev/null"), std::nullopt);
+    // A file system of no blocks tells nothing of its room.
+    EXPECT_EQ(FreeDiskBytes("/proc/self/comm"), std::nullopt);
     EXPECT_EQ(FreeDiskBytes(Path("missing/new.sim")), std::nullopt);
 }
 
@@ -359,13 +370,13 @@ TEST_F(Session, ARunStoppedBesideTheRunOnScreenLeavesItCurrent) {
 
 TEST_F(Session, OpenTakesOnlyAWholeSimulationFile) {
     RunSession s(5);
-    s.SimulateRun({{false, 6}, 700});
+    s.PlayKept({{false, 6}, 700});
     const std::string saved = Path("saved.sim");
-    s.Save(saved);
-    const PlayHistory first = s.Current();
-    s.SimulateRun({{false, 2}, 300});
-    s.ShowCurrent();
-    const PlayHistory second = s.Current();
+    s.SaveKept(saved);
+    const PlayHistory first = test::Held(s.Kept());
+    s.PlayKept({{false, 2}, 300});
+    s.ShowKept();
+    const PlayHistory second = test::Held(s.Kept());
 
     EXPECT_EQ(s.Open(WriteBytes("text.sim", "not a simulation")).status, SimStatus::NotSimulation);
     EXPECT_THROW(s.Open(Path("absent.sim")), FileError);
@@ -376,16 +387,99 @@ TEST_F(Session, OpenTakesOnlyAWholeSimulationFile) {
     const RunFileRead refused = s.Open(Path("bad.sim"));
     EXPECT_EQ(refused.status, SimStatus::Ok);
     EXPECT_EQ(refused.unrecordableGame, std::optional<std::size_t>{699});
-    EXPECT_TRUE(s.Current() == second);
-    EXPECT_EQ(s.CurrentHeader(), (SimHeader{2, 300}));
+    EXPECT_TRUE(test::Held(s.Kept()) == second);
+    EXPECT_EQ(s.KeptHeader(), (SimHeader{2, 300}));
 
     const RunFileRead r = s.Open(saved);
     EXPECT_EQ(r.status, SimStatus::Ok);
     EXPECT_FALSE(r.unrecordableGame);
-    EXPECT_TRUE(s.Current() == first);
-    EXPECT_EQ(s.CurrentHeader(), (SimHeader{6, 700}));
-    EXPECT_TRUE(*s.Shown() == second) << "the run on screen stays until the file is presented";
+    EXPECT_TRUE(test::Held(s.Kept()) == first);
+    EXPECT_EQ(s.KeptHeader(), (SimHeader{6, 700}));
+    EXPECT_EQ(s.Kept().Tallies(), HistoryRecords(first).Tallies());
+    EXPECT_TRUE(test::Held(*s.KeptShown()) == second) << "the run on screen stays until the file is presented";
     EXPECT_EQ(s.Machine().GetFlevel(), 2) << "opening a file leaves the machine alone";
+    // Saved again, the opened file is the file it was.
+    s.SaveKept(Path("again.sim"));
+    EXPECT_EQ(test::Sha256OfFile(Path("again.sim")), test::Sha256OfFile(saved));
+}
+
+// The window's runs: the run on screen stays, record for record, while
+// another plays beside it, and stays the run a save writes when that one
+// is stopped; with nothing on screen a stopped run leaves an empty run,
+// as a stopped history run does.
+TEST_F(Session, AKeptRunOnScreenStaysWhileAnotherPlaysOrStops) {
+    RunSession s(8), history(8);
+    ASSERT_EQ(s.PlayKept({{false, 3}, 3 * static_cast<std::int32_t>(kDefaultBlockGames) + 7}), RunEnd::Done);
+    s.ShowKept();
+    const PlayHistory shown = test::Held(s.Kept());
+    const SimHeader header = s.KeptHeader();
+    int checked = 0;
+    RunHooks hooks;
+    hooks.progress = [&](std::int64_t, std::int64_t) {
+        if (checked++ == 0) {
+            EXPECT_TRUE(test::Held(*s.KeptShown()) == shown) << "read while the next run plays";
+        }
+    };
+    hooks.stopRequested = [&] { return checked == 2; };
+    EXPECT_EQ(s.PlayKept({{false, 6}, 3 * kSliceGames}, hooks), RunEnd::Stopped);
+    EXPECT_EQ(checked, 2);
+    EXPECT_EQ(s.KeptShown(), &s.Kept());
+    EXPECT_TRUE(test::Held(s.Kept()) == shown);
+    EXPECT_EQ(s.KeptHeader(), header);
+    s.SaveKept(Path("kept.sim"));
+    PlayHistory read;
+    ASSERT_EQ(LoadSimFile(Path("kept.sim"), read).status, SimStatus::Ok);
+    EXPECT_TRUE(read == shown);
+    // Played through, the new run is kept beside the one on screen.
+    EXPECT_EQ(s.PlayKept({{false, 6}, 500}), RunEnd::Done);
+    EXPECT_EQ(s.Kept().size(), 500u);
+    EXPECT_TRUE(test::Held(*s.KeptShown()) == shown);
+
+    // Nothing on screen: as SimulateRun leaves it.
+    RunSession none(8);
+    RunHooks stop;
+    stop.stopRequested = [] { return true; };
+    EXPECT_EQ(none.PlayKept({{false, 6}, 2 * kSliceGames}, stop), RunEnd::Stopped);
+    EXPECT_EQ(history.SimulateRun({{false, 6}, 2 * kSliceGames}, stop), RunEnd::Stopped);
+    EXPECT_EQ(none.KeptShown(), nullptr);
+    EXPECT_TRUE(none.Kept().empty());
+    EXPECT_EQ(none.Kept().Tallies(), RunTallies{});
+    EXPECT_EQ(none.KeptHeader(), history.CurrentHeader());
+}
+
+// A save of the kept run is refused before writing when the disk cannot
+// hold it, and a failed save leaves the earlier file whole.
+TEST_F(Session, AKeptRunsSaveIsRefusedWithoutRoom) {
+    const std::string file = Path("old.sim");
+    RunSession s(12);
+    s.PlayKept({{false, 5}, 900});
+    s.SaveKept(file);
+    const std::string before = test::Sha256OfFile(file);
+    ASSERT_EQ(s.PlayKept({{false, 4}, 2 * static_cast<std::int32_t>(kDefaultBlockGames)}), RunEnd::Done);
+    const std::uint64_t need = SimFileBytes(s.Kept().size());
+    std::optional<std::uint64_t> room = need - 1;
+    std::vector<std::string> probed;
+    s.SetFreeBytesProbe([&](const std::string& path) {
+        probed.push_back(path);
+        return room;
+    });
+    try {
+        s.SaveKept(file);
+        ADD_FAILURE() << "not refused";
+    } catch (const FileError& e) {
+        EXPECT_EQ(std::string(e.what()), *NoRoomMessage(file, need, need - 1));
+        EXPECT_EQ(e.Code(), ENOSPC);
+    }
+    EXPECT_EQ(probed, std::vector<std::string>{file});
+    EXPECT_EQ(test::Sha256OfFile(file), before);
+    room = std::nullopt;
+    EXPECT_THROW(s.SaveKept(Path("missing/x.sim")), FileError);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"old.sim"});
+    room = need;
+    s.SaveKept(file);
+    EXPECT_EQ(fs::file_size(file), need);
 }
 
 }  // namespace

@@ -39,6 +39,9 @@ TEST(Observe, CountsSmallWinsOfGamesWithoutABB) {
     const std::array<std::int64_t, kObservedWins> wins = {2, 0, 0, 0, 0, 1, 1, 1, 3};
     EXPECT_EQ(seen.smallWins, wins);
     EXPECT_EQ(ObserveHistory(PlayHistory{}), Observations{});
+    // From the records' tallies, the same counts.
+    EXPECT_EQ(ObserveRecords(HistoryRecords(h, 4)), seen);
+    EXPECT_EQ(ObserveRecords(HistoryRecords(PlayHistory{})), Observations{});
 }
 
 TEST(Observe, TakesWhatTheRunRecorded) {

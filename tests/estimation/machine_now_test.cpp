@@ -406,5 +406,50 @@ TEST(MachineNow, OnePassIsTheEstimateAndTheBelief) {
     EXPECT_TRUE(none.estimate.unrecordable);
 }
 
+// Read in order from a run's records, in pieces across blocks, the one pass
+// gives the figures of the record held whole, to the bit: the posterior,
+// the belief, and each problem worded and placed alike.
+TEST(MachineNow, OnePassOverRecordsIsThePassOverTheRecordHeld) {
+    PlayHistory run;
+    Slot slot(12345);
+    SimulateRun(slot, run, {false, 4}, 3000);
+    PlayHistory unrecordable = run, impossible = run;
+    unrecordable.KoyakuLog()[2000] = 42;
+    impossible.KoyakuLog()[5] = Cherry2;  // a small win at the first game of a
+    impossible.BBLog()[0] = RedBB;        // fresh machine's BB makes it unplayable
+    impossible.KeizokuNumLog()[0] = 1;
+    impossible.KoyakuLog()[0] = BBGame;
+    struct Case {
+        const char* name;
+        const PlayHistory& h;
+        SettingPrior prior;
+        bool problem;
+    } cases[] = {
+        {"a run", run, SettingPrior({4, 3, 2, 1, 1, 0}), false},
+        {"a prior of one setting", run, SettingPrior({1, 0, 0, 0, 0, 0}), false},
+        {"an unrecordable game", unrecordable, SettingPrior(), true},
+        {"an impossible record", impossible, SettingPrior(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RecordBelief whole = EstimateWithBelief(c.h.records(), c.prior);
+        const RecordBelief pieces = EstimateWithBelief(HistoryRecords(c.h, 256), c.prior);
+        EXPECT_EQ(whole.estimate.problem.has_value(), c.problem);
+        EXPECT_EQ(pieces.estimate.posterior.probability, whole.estimate.posterior.probability);
+        EXPECT_EQ(pieces.estimate.posterior.logLikelihood, whole.estimate.posterior.logLikelihood);
+        EXPECT_EQ(pieces.estimate.prior, whole.estimate.prior);
+        EXPECT_EQ(pieces.estimate.problem, whole.estimate.problem);
+        EXPECT_EQ(pieces.estimate.problemGame, whole.estimate.problemGame);
+        EXPECT_EQ(pieces.estimate.unrecordable, whole.estimate.unrecordable);
+        ASSERT_EQ(pieces.belief.has_value(), whole.belief.has_value());
+        if (!whole.belief) continue;
+        EXPECT_EQ(pieces.belief->posterior, whole.belief->posterior);
+        EXPECT_EQ(pieces.belief->gamesSinceBB, whole.belief->gamesSinceBB);
+        for (std::size_t s = 0; s < kMaxSetting; ++s)
+            EXPECT_EQ(pieces.belief->state[s].layer, whole.belief->state[s].layer);
+    }
+    EXPECT_EQ(ObserveRecords(HistoryRecords(unrecordable, 256)), ObserveHistory(unrecordable));
+}
+
 }  // namespace
 }  // namespace morvane

@@ -4,6 +4,7 @@
 
 #include "machine/vocabulary.h"
 #include "present/presentation.h"
+#include "run/checkpointed_run.h"
 #include "run/single_run.h"
 
 namespace morvane {
@@ -273,6 +274,126 @@ TEST(Presentation, IndexStaysSmall) {
     Presentation p;
     p.Present(h);
     EXPECT_LT(p.IndexBytes(), 2 * h.size()) << "more than two bytes a game beside the history";
+}
+
+// The rows a list shows, found the plain way: every BB game, and every
+// change of mode except out of a pending 7 and at the first game.
+struct PlainRows {
+    std::vector<std::size_t> bb, modeChange;
+};
+PlainRows RowsOf(const PlayHistory& h) {
+    PlainRows rows;
+    for (std::size_t j = 0; j < h.size(); ++j) {
+        if (h.BBLog()[j] != NoBB) rows.bb.push_back(j);
+        const std::int32_t before = j ? h.ModeLog()[j - 1] : h.ModeLog()[0];
+        if (before != Blue7 && before != Red7 && h.ModeLog()[j] != before) rows.modeChange.push_back(j);
+    }
+    return rows;
+}
+
+// Every cell of the three lists and the rate pages, the same whether the
+// run is held in memory or kept as checkpoints, whatever the block size,
+// and each row the game the plain search finds.
+void ExpectSamePresentation(const PlayHistory& h, const RunRecords& records) {
+    Presentation held, kept;
+    held.Present(h);
+    kept.Present(records);
+    ASSERT_EQ(kept.Plays(), h.size());
+    EXPECT_EQ(kept.ResultLabel(), held.ResultLabel());
+    const PlainRows plain = RowsOf(h);
+    ASSERT_EQ(kept.RowCount(Page::BB), plain.bb.size());
+    ASSERT_EQ(kept.RowCount(Page::ModeChange), plain.modeChange.size());
+    for (std::size_t k = 0; k < plain.bb.size(); ++k) EXPECT_EQ(kept.BBPlay(k), plain.bb[k]) << k;
+    for (std::size_t k = 0; k < plain.modeChange.size(); ++k)
+        EXPECT_EQ(kept.ModeChangePlay(k), plain.modeChange[k]) << k;
+    for (Page page : kAllPages) {
+        ASSERT_EQ(kept.RowCount(page), held.RowCount(page));
+        // Every row of a short run; of a long one, both ends of each block
+        // and a stride between.
+        for (std::size_t r = 0; r < kept.RowCount(page); ++r) {
+            const bool edge = r % 64 <= 1 || r % 64 == 63;
+            if (kept.RowCount(page) > 5000 && !edge && r % 997 != 0) continue;
+            EXPECT_EQ(kept.Row(page, r), held.Row(page, r)) << PageInfo(page).caption << " row " << r;
+        }
+    }
+    EXPECT_EQ(kept.BarCount(), plain.bb.size());
+    for (std::size_t k = 0; k < kept.BarCount(); k += 7) EXPECT_EQ(kept.Bar(k).y, h.PlayNum2Log()[plain.bb[k]]);
+    for (Marker m : kAllMarkers) {
+        const std::size_t n = kept.MarkerPointCount(m);
+        std::vector<std::size_t> games;
+        for (std::size_t j = 0; j < h.size(); ++j)
+            if (h.BBLog()[j] == NoBB && h.KoyakuLog()[j] == MarkerKoyaku(m)) games.push_back(j);
+        ASSERT_EQ(n, games.size()) << MarkerName(m);
+        for (std::size_t k = 0; k < n; k += 1 + n / 5) {
+            EXPECT_EQ(kept.MarkerPoint(m, k).x, h.PlayNumLog()[games[k]]) << MarkerName(m) << " " << k;
+            EXPECT_EQ(kept.MarkerPoint(m, k).y, h.MedalLog()[games[k]]) << MarkerName(m) << " " << k;
+        }
+    }
+}
+
+TEST(RunRecordsPresented, CheckpointsShowWhatTheHistoryShows) {
+    struct Case {
+        std::uint32_t seed;
+        SettingChoice setting;
+        std::int32_t games;
+        std::size_t blockGames;
+    } cases[] = {
+        {3, {false, 6}, 1, 16},              // a run of one game
+        {5, {false, 6}, 20000, 64},          // hundreds of blocks, BBs at their edges
+        {8, {false, 1}, 5000, 1000},         // a short last block
+        {12345, {true, 0}, 70000, 1 << 14},  // the window's block size, a last block of 4464
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.games) + " games in blocks of " + std::to_string(c.blockGames));
+        Slot a(c.seed), b(c.seed);
+        PlayHistory h;
+        SimulateRun(a, h, c.setting, c.games);
+        CheckpointedRun kept(c.blockGames);
+        kept.Simulate(b, c.setting, c.games);
+        ExpectSamePresentation(h, kept);
+        ExpectSamePresentation(h, HistoryRecords(h, c.blockGames));
+    }
+}
+
+TEST(RunRecordsPresented, BBsAtTheEdgesOfBlocks) {
+    // Blocks of 16: BBs at the first and last game of blocks, one at the
+    // run's first game, and one that changes the mode at a block's start.
+    PlayHistory h = Plain(64);
+    for (std::size_t j : {0u, 15u, 16u, 31u, 47u, 48u, 63u}) {
+        MakeBB(h, j, j % 2 ? BlueBB : RedBB, 2, 1, j == 48 ? LowProb : Hamari);
+        h.MedalLog()[j] += 300;
+    }
+    ExpectSamePresentation(h, HistoryRecords(h, 16));
+    Presentation p;
+    const HistoryRecords records(h, 16);
+    p.Present(records);
+    // Gained at the first game of block 1: from the balance after game 15
+    // (252, itself a BB game), not from 0.
+    EXPECT_EQ(p.Row(Page::BB, 2), V({"17", "17", "赤777×2", "継続B(79%)", "ハマリ", "-3"}));
+    EXPECT_EQ(p.Row(Page::BB, 0), V({"1", "1", "赤777×2", "継続B(79%)", "ハマリ", "297"}));
+}
+
+TEST(RunRecordsPresented, AStoppedRunShowsTheGamesItPlayed) {
+    Slot a(21), b(21);
+    CheckpointedRun stopped;
+    stopped.Simulate(a, {false, 4}, 3 * kSliceGames, {}, [](std::int64_t) { return false; });
+    ASSERT_EQ(stopped.size(), static_cast<std::size_t>(kSliceGames));
+    PlayHistory h;
+    SimulateRun(b, h, {false, 4}, kSliceGames);
+    ExpectSamePresentation(h, stopped);
+}
+
+// A list of the most rows a run can have reads one block for a screen, so
+// the presentation holds one block whatever the run's length.
+TEST(RunRecordsPresented, AScreenOfRowsReadsOneBlock) {
+    Slot slot(2);
+    CheckpointedRun kept;
+    kept.Simulate(slot, {false, 6}, 200000);
+    Presentation p;
+    p.Present(kept);
+    for (std::size_t r = 150000; r < 150030; ++r) p.Row(Page::Play, r);
+    for (std::size_t r = 0; r < 30 && r < p.RowCount(Page::BB); ++r) p.Row(Page::BB, r);
+    EXPECT_LE(p.IndexBytes(), kDefaultBlockGames * (sizeof(GameRecord) + 2 * sizeof(std::uint32_t)));
 }
 
 }  // namespace

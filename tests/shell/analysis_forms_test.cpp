@@ -367,7 +367,8 @@ void AnalysisFormsTest::estimateShowsTheExactPosteriorBesideTheCounts() {
     QCOMPARE(SimulateRun(slot, h, {true, 1}, 8000), 5);
     const std::vector<SettingTheory> theories = AllSettingTheories();
     TEstimateForm e(theories);
-    e.ShowFor(h);
+    const HistoryRecords records1(h);
+    e.ShowFor(records1);
     const ExactEstimate exact = EstimateSettingExactly(h.records());
     const SettingPosterior counted = EstimateSetting(theories, ObserveHistory(h));
     QCOMPARE(e.Table->columnCount(), 4);
@@ -400,10 +401,12 @@ void AnalysisFormsTest::estimateRefusesARecordNoSettingPlays() {
     SimulateRun(slot, h, {false, 2}, 50);
     const std::vector<SettingTheory> theories = AllSettingTheories();
     TEstimateForm e(theories);
-    e.ShowFor(h);
+    const HistoryRecords records2(h);
+    e.ShowFor(records2);
     QCOMPARE(e.Probabilities().size(), std::size_t{6});
     h.KoyakuLog()[9] = 77;
-    e.ShowFor(h);
+    const HistoryRecords records3(h);
+    e.ShowFor(records3);
     QVERIFY(e.Probabilities().empty());
     QCOMPARE(e.Seen->text(), QStringLiteral("10ゲーム目に、この機械が記録しない値があります。推測できません。"));
     QVERIFY(e.Chart->chart()->series().isEmpty());
@@ -413,7 +416,8 @@ void AnalysisFormsTest::estimateRefusesARecordNoSettingPlays() {
     h.KoyakuLog()[0] = BBGame;
     h.BBLog()[0] = RedBB;
     h.KeizokuNumLog()[0] = 1;
-    e.ShowFor(h);
+    const HistoryRecords records4(h);
+    e.ShowFor(records4);
     QVERIFY(e.Probabilities().empty());
     QCOMPARE(e.Seen->text(), QStringLiteral("このプレイは、どの設定でも起こり得ません（1ゲーム目）。推測できません。"));
 }
@@ -890,7 +894,8 @@ void AnalysisFormsTest::estimateTakesThePriorAndShowsTheMachineNow() {
     QCOMPARE(SimulateRun(slot, h, {true, 1}, 8000), 5);
     const std::vector<SettingTheory> theories = AllSettingTheories();
     TEstimateForm e(theories);
-    e.ShowFor(h);
+    const HistoryRecords records5(h);
+    e.ShowFor(records5);
     CheckNowPanel(e.Now, *BeliefFromRecord(h.records()).belief, 1000);
     // The named shapes: 均等 first, a choice fills the six weights, and the
     // chooser follows the weights as they are edited.
@@ -967,7 +972,7 @@ void AnalysisFormsTest::estimateFollowsTheRunOnScreen() {
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:2000")));
     w.Start(5000, 6);
     QVERIFY(e->Seen->text().startsWith(QStringLiteral("Play数:5000")));
-    const ExactEstimate now = EstimateSettingExactly(w.form.History().records());
+    const ExactEstimate now = EstimateSettingExactly(test::Held(w.form.History()).records());
     for (std::size_t i = 0; i < 6; ++i) QCOMPARE(e->Probabilities()[i], now.posterior.probability[i]);
     QVERIFY(e->Probabilities() != first);
     // A file saved from this run, opened after a third run.

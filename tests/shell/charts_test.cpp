@@ -158,7 +158,7 @@ private slots:
 void ChartsTest::markersSitOnTheSlumpLine() {
     Window w(11, Window::OnScreen);
     w.Start(8000, 6);
-    const PlayHistory& h = w.form.History();
+    const PlayHistory h = test::Held(w.form.History());
     std::size_t total = 0;
     for (Marker m : kAllMarkers) {
         const auto& points = w.charts().Markers[static_cast<std::size_t>(m)]->Points();
@@ -188,7 +188,7 @@ void ChartsTest::barsAtTheBonusOrdinals() {
     const auto& bars = w.charts().SlumpBSeries->Values();
     QCOMPARE(bars.size(), w.form.Shown().BarCount());
     QVERIFY(bars.size() > 5);
-    const PlayHistory& h = w.form.History();
+    const PlayHistory h = test::Held(w.form.History());
     for (std::size_t k = 0; k < bars.size(); ++k) {
         QCOMPARE(bars[k].x, static_cast<double>(k + 1));
         QCOMPARE(bars[k].y, static_cast<double>(h.PlayNum2Log()[w.form.Shown().BBPlay(k)]));
@@ -204,7 +204,7 @@ void ChartsTest::modeLineAroundEachBB() {
     // Fewer games in view than pixels: the line holds every point exactly.
     Window w(3, Window::OnScreen);
     w.Start(600, 6);
-    const PlayHistory& h = w.form.History();
+    const PlayHistory h = test::Held(w.form.History());
     const QLineSeries* mode = w.charts().ModeSeries->Series();
     int checked = 0;
     for (const auto& [lo, hi] : {std::pair{1.0, 300.0}, std::pair{301.0, 600.0}}) {
@@ -527,7 +527,7 @@ double CheckModeBand(Window& w) {
     QChart* c = charts.SlumpChart->chart();
     const QRectF plot = c->plotArea();
     const QRect rect = band.BandRect();
-    const PlayHistory& h = w.form.History();
+    const PlayHistory h = test::Held(w.form.History());
     const double lo = charts.Bottom->min(), hi = charts.Bottom->max();
     // The chart's own map from a game to its x pixel, checked on two games.
     auto pixel = [&](double x) { return plot.left() + (x - lo) / (hi - lo) * plot.width(); };
@@ -854,7 +854,7 @@ void ChartsTest::zoomShowsExactPointsAndDoubleClickGoesHome() {
     const double lo = w.charts().Bottom->min(), hi = w.charts().Bottom->max();
     QVERIFY(hi - lo < 2000 && hi - lo > 500);
     // Every game in view is on the line exactly.
-    const PlayHistory& h = w.form.History();
+    const PlayHistory h = test::Held(w.form.History());
     const QLineSeries* slump = w.charts().SlumpSeries->Series();
     for (int x = static_cast<int>(std::ceil(lo)); x <= static_cast<int>(hi); x += 37)
         QCOMPARE(YAt(slump, x), static_cast<double>(h.MedalLog()[static_cast<std::size_t>(x) - 1]));

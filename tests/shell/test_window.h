@@ -13,6 +13,7 @@
 #include "present/qt/page_model.h"
 #include "shell/main_form.h"
 #include "shell/run_charts.h"
+#include "support/held_records.h"
 
 namespace morvane::testing {
 
