@@ -80,8 +80,7 @@ private:
     std::pair<std::size_t, std::size_t> Visible(double xmin, double xmax) const;
     // The column boundaries of [lo, hi) as the envelope's column search finds
     // them: the first index of each non-empty column, then hi.
-    std::vector<std::size_t> ColumnStarts(std::size_t lo, std::size_t hi, double xmin, double xmax,
-                                          int columns) const;
+    std::vector<std::size_t> ColumnStarts(std::size_t lo, std::size_t hi, double xmin, double xmax, int columns) const;
     // Each stretch [bounds[j], bounds[j + 1]) summed up: whole blocks from
     // their figures, the rest played again, in order.
     std::vector<Segment> Segments(Field f, const std::vector<std::size_t>& bounds) const;

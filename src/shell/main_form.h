@@ -180,6 +180,8 @@ private:
     // session's other history, so the lists never read a history that changed.
     RunSession session_;
     Presentation presentation_;
+    // The run on screen as the charts read it, for as long as they show it.
+    std::unique_ptr<HistoryRecords> chartRecords_;
     std::array<PageModel*, kPageCount> models_{};
     std::array<ResultList*, kPageCount> lists_{};
     std::array<QLabel*, 2> panels_{};

@@ -18,8 +18,9 @@
 namespace morvane {
 namespace {
 
-// A history column as the chart reads it: values one record apart.
-chart::Samples Samples(Column c) { return {c.first(), c.size(), Column::kStrideBytes}; }
+// The small win each marker series shows, in the order of kAllMarkers.
+constexpr std::array<std::int32_t, kMarkerCount> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
+static_assert(kAllMarkers[0] == Marker::Cherry4 && kAllMarkers[4] == Marker::Cherry2);
 
 QColor Colour(Rgb rgb) {
     return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
@@ -245,31 +246,23 @@ void RunCharts::Clear() {
     KModeSeries->clear();
     for (QGraphicsEllipseItem* circle : emptyPies_) circle->hide();
     plays_ = 0;
+    data_.reset();
 }
 
-void RunCharts::Present(const Presentation& p) {
-    plays_ = p.Plays();
+void RunCharts::Present(const Presentation& p, const RunRecords& records) {
+    plays_ = records.size();
     if (plays_ == 0) return;
-    const PlayHistory& h = *p.History();
-
-    std::vector<chart::XY> bars;
-    bars.reserve(p.BarCount());
-    for (std::size_t k = 0; k < p.BarCount(); ++k) bars.push_back({p.Bar(k).x, p.Bar(k).y});
-    for (Marker m : kAllMarkers) {
-        std::vector<chart::XY> points;
-        points.reserve(p.MarkerPointCount(m));
-        for (std::size_t k = 0; k < p.MarkerPointCount(m); ++k)
-            points.push_back({p.MarkerPoint(m, k).x, p.MarkerPoint(m, k).y});
-        Markers[static_cast<std::size_t>(m)]->SetPoints(std::move(points));
-    }
-    // The lines index their data once; the home view then fits them.
-    ModeSeries->SetData(Samples(h.PlayNumLog()), Samples(h.ModeLog()));
-    SlumpSeries->SetData(Samples(h.PlayNumLog()), Samples(h.MedalLog()));
+    // One pass over the records; every view then reads what it shows.
+    data_ = std::make_unique<chart::RecordChart>(records, kMarkerKoyaku);
+    for (std::size_t m = 0; m < Markers.size(); ++m) Markers[m]->SetData(data_.get(), m);
+    // The home view then fits the lines.
+    ModeSeries->SetData(data_.get(), chart::Field::Mode);
+    SlumpSeries->SetData(data_.get(), chart::Field::Balance);
     const chart::Range r = SlumpSeries->YRangeOf(-INFINITY, INFINITY);
     slumpMin_ = r.min;
     slumpMax_ = r.max;
     SlumpChart->ResetZoom();
-    SlumpBSeries->SetBars(std::move(bars));
+    SlumpBSeries->SetBars(data_->BarHeights());
     SlumpChart2->ResetZoom();
 
     FillPie(Page::Koyaku, p.KoyakuSlices());
@@ -324,16 +317,14 @@ void RunCharts::LabelModeAxis() {
 }
 
 void RunCharts::HomeBars() {
-    const auto& bars = SlumpBSeries->Values();
     // Half a bar's room either side: every bar gets the most width.
-    const double hi = static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5;
+    const double hi = static_cast<double>(std::max<std::size_t>(SlumpBSeries->Count(), 1)) + 0.5;
     chart::SetRangeWithTicks(Bottom2, 0.5, hi, 10, 1);
     chart::SetRangeWithTicks(Left2, 0, BarsTop(0.5, hi), 4, 1);
 }
 
 double RunCharts::BarsTop(double lo, double hi) const {
-    double top = 1;
-    for (const chart::XY& b : SlumpBSeries->Values()) top = std::max(top, b.y);
+    const double top = std::max(1.0, SlumpBSeries->Highest());
     // Room above the tallest bar for its value box, as the boxes stand
     // while the bottom axis spans lo .. hi.
     const double room = SlumpBSeries->MarkRoom(lo, hi);

@@ -125,6 +125,7 @@ void TMainForm::ClearShown() {
     // 設定推測 lets go of the history before it is reused.
     if (estimateForm_) estimateForm_->Forget();
     charts_->Clear();
+    chartRecords_.reset();
     for (PageModel* m : models_) m->BeginReset();
     presentation_.Clear();
     for (PageModel* m : models_) m->EndReset();
@@ -201,6 +202,7 @@ void TMainForm::PresentRun() {
     if (estimateForm_) estimateForm_->Forget();
     StartButton->setEnabled(false);
     charts_->Clear();
+    chartRecords_.reset();
     for (PageModel* m : models_) m->BeginReset();
     try {
         presentation_.Present(session_.Current(), [this](int percent) { ProgressBar1->setValue(percent); });
@@ -223,9 +225,11 @@ void TMainForm::PresentRun() {
     List(Page::BB)->scrollToBottom();
     List(Page::ModeChange)->scrollToBottom();
     try {
-        charts_->Present(presentation_);
+        chartRecords_ = std::make_unique<HistoryRecords>(session_.Current());
+        charts_->Present(presentation_, *chartRecords_);
     } catch (...) {
         charts_->Clear();
+        chartRecords_.reset();
         throw;
     }
     // An open 設定推測 follows the run on screen.

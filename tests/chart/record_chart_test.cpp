@@ -114,8 +114,8 @@ protected:
         }
         // The markers within the balance's range and within a part of it.
         const double span = std::max(1.0, want.max - want.min);
-        for (const auto& [ymin, ymax] : {std::pair{want.min - 10, want.max + 10},
-                                         std::pair{want.min + span * 0.3, want.min + span * 0.6}}) {
+        for (const auto& [ymin, ymax] :
+             {std::pair{want.min - 10, want.max + 10}, std::pair{want.min + span * 0.3, want.min + span * 0.6}}) {
             for (std::size_t m = 0; m < kMarkerKoyaku.size(); ++m)
                 EXPECT_EQ(rc.Thin(m, v.xmin, v.xmax, ymin, ymax, v.columns, v.rows),
                           Thin(markers_[m], v.xmin, v.xmax, ymin, ymax, v.columns, v.rows))
@@ -133,7 +133,8 @@ protected:
 
 TEST_P(RecordChartTest, PlayedAgainOrHeldEveryViewDrawsWhatTheColumnsGive) {
     ASSERT_EQ(played_->size(), history_.size());
-    for (const RunRecords* records : {static_cast<const RunRecords*>(played_.get()), static_cast<const RunRecords*>(held_.get())}) {
+    for (const RunRecords* records :
+         {static_cast<const RunRecords*>(played_.get()), static_cast<const RunRecords*>(held_.get())}) {
         const RecordChart rc(*records, kMarkerKoyaku);
         for (const View& v : Views(history_.size(), GetParam().blockGames)) ExpectSameFigures(rc, v);
     }
