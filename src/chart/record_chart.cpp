@@ -4,9 +4,18 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <stdexcept>
+
+#include "run/checkpointed_run.h"
+#include "system/workers.h"
 
 namespace morvane::chart {
 namespace {
+
+// A block over more pixel columns than this is played again rather than
+// looked at column by column: the view is short then.
+constexpr std::size_t kFewColumns = 8;
 
 std::int32_t ValueOf(Field f, const GameRecord& r) { return f == Field::Balance ? r.medalBalance : r.mode; }
 
@@ -36,48 +45,89 @@ struct ColumnScale {
 
 }  // namespace
 
-// One stretch of games summed up as a block is.
+// One stretch of games summed up as a block is: per field its first, last,
+// lowest and highest value and where the extremes first occur, and the
+// games per mode.
 struct RecordChart::Segment {
+    struct Part {
+        std::int32_t first = 0, last = 0, low = 0, high = 0;
+        std::size_t lowAt = 0, highAt = 0;  // indices of the records
+    };
     bool any = false;
-    std::int32_t first = 0, last = 0, low = 0, high = 0;
-    std::size_t lowAt = 0, highAt = 0;  // indices of the records
+    std::array<Part, 2> fields;
     LevelIndex::Counts levels{};
 
-    void Add(std::size_t i, std::int32_t v, std::int32_t mode) {
-        if (!any) {
-            any = true;
-            first = low = high = v;
-            lowAt = highAt = i;
-        } else if (v < low) {
-            low = v;
-            lowAt = i;
-        } else if (v > high) {
-            high = v;
-            highAt = i;
+    void Add(std::size_t i, const GameRecord& r) {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            Part& p = fields[f];
+            const std::int32_t v = ValueOf(static_cast<Field>(f), r);
+            if (!any) {
+                p = {v, v, v, v, i, i};
+            } else if (v < p.low) {
+                p.low = v;
+                p.lowAt = i;
+            } else if (v > p.high) {
+                p.high = v;
+                p.highAt = i;
+            }
+            p.last = v;
         }
-        last = v;
-        if (mode >= 0 && mode < LevelIndex::kLevels) ++levels[static_cast<std::size_t>(mode)];
+        any = true;
+        if (r.mode >= 0 && r.mode < LevelIndex::kLevels) ++levels[static_cast<std::size_t>(r.mode)];
     }
-    void Add(std::size_t at, const Extremes& e, const LevelIndex::Counts& counts) {
-        if (!any) {
-            any = true;
-            first = e.first;
-            low = e.low;
-            high = e.high;
-            lowAt = at + e.lowAt;
-            highAt = at + e.highAt;
-        } else {
+    // The next stretch, which follows this one.
+    void Add(const Segment& o) {
+        if (!o.any) return;
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            Part& p = fields[f];
+            const Part& q = o.fields[f];
+            if (!any) {
+                p = q;
+                continue;
+            }
             // Strictly beyond: the first of equal extremes is the earlier one.
-            if (e.low < low) low = e.low, lowAt = at + e.lowAt;
-            if (e.high > high) high = e.high, highAt = at + e.highAt;
+            if (q.low < p.low) p.low = q.low, p.lowAt = q.lowAt;
+            if (q.high > p.high) p.high = q.high, p.highAt = q.highAt;
+            p.last = q.last;
         }
-        last = e.last;
-        for (std::size_t l = 0; l < levels.size(); ++l) levels[l] += counts[l];
+        any = true;
+        for (std::size_t l = 0; l < levels.size(); ++l) levels[l] += o.levels[l];
+    }
+    // A whole block whose first game is game `at`.
+    static Segment Of(std::size_t at, const Block& b) {
+        Segment s;
+        s.any = true;
+        for (std::size_t f = 0; f < s.fields.size(); ++f) {
+            const Extremes& e = b.fields[f];
+            s.fields[f] = {e.first, e.last, e.low, e.high, at + e.lowAt, at + e.highAt};
+        }
+        s.levels = b.levels;
+        return s;
     }
 };
 
+struct RecordChart::ViewColumns {
+    bool valid = false;
+    double xmin = 0, xmax = 0;
+    int columns = 0;
+    std::vector<std::size_t> bounds;
+    std::vector<Segment> segments;
+};
+
+RecordChart::~RecordChart() = default;
+
 RecordChart::RecordChart(const RunRecords& records, std::span<const std::int32_t> markerKoyaku)
-    : records_(records), markerKoyaku_(markerKoyaku.begin(), markerKoyaku.end()) {
+    : records_(records),
+      markerKoyaku_(markerKoyaku.begin(), markerKoyaku.end()),
+      view_(std::make_unique<ViewColumns>()) {
+    markerOf_.fill(-1);
+    if (markerKoyaku_.size() > 64) throw std::invalid_argument("too many marker series");
+    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) {
+        const std::int32_t k = markerKoyaku_[m];
+        if (k < 0 || k >= static_cast<std::int32_t>(markerOf_.size()) || markerOf_[static_cast<std::size_t>(k)] >= 0)
+            throw std::invalid_argument("a marker series is one small win of its own");
+        markerOf_[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(m);
+    }
     markerPoints_.assign(markerKoyaku_.size(), 0);
     n_ = records.size();
     blockGames_ = records.Index().BlockGames();
@@ -86,80 +136,135 @@ RecordChart::RecordChart(const RunRecords& records, std::span<const std::int32_t
     if (!numbered_) KeepEveryColumn();
 }
 
+// The figures of one block as its records come.
+struct RecordChart::BlockScan {
+    RecordChart& chart;
+    std::size_t block;
+    std::vector<std::int32_t>& hits;  // per marker, the balances at its games, marker m's at m, m + M, ...
+    std::size_t offset = 0;
+    Block figures;
+    std::int32_t* bar = nullptr;
+    std::size_t bars = 0;
+    std::array<std::uint32_t, 64> points{};
+    bool numbered = true;
+
+    void operator()(const GameRecord& r) {
+        const std::int64_t i = static_cast<std::int64_t>(block * chart.blockGames_ + offset);
+        numbered &= static_cast<std::int64_t>(r.playCount) == chart.x0_ + i;
+        const auto off = static_cast<std::uint32_t>(offset);
+        Add(figures.fields[0], r.medalBalance, off);
+        Add(figures.fields[1], r.mode, off);
+        if (static_cast<std::uint32_t>(r.mode) < LevelIndex::kLevels)
+            ++figures.levels[static_cast<std::size_t>(r.mode)];
+        if (r.bbKind != NoBB) {
+            if (bars == chart.barsBefore_[block + 1] - chart.barsBefore_[block])
+                throw std::logic_error("a block's BB games differ from its summary's");
+            bar[bars++] = r.gamesSinceBB;
+        } else if (static_cast<std::uint32_t>(r.koyaku) < chart.markerOf_.size()) {
+            if (const int m = chart.markerOf_[static_cast<std::size_t>(r.koyaku)]; m >= 0) {
+                hits.push_back(m);
+                hits.push_back(r.medalBalance);
+                ++points[static_cast<std::size_t>(m)];
+            }
+        }
+        ++offset;
+    }
+    void Add(Extremes& e, std::int32_t v, std::uint32_t off) {
+        if (off == 0) {
+            e.first = e.low = e.high = v;
+        } else if (v < e.low) {
+            e.low = v;
+            e.lowAt = off;
+        } else if (v > e.high) {
+            e.high = v;
+            e.highAt = off;
+        }
+        e.last = v;
+    }
+    void Close() {
+        chart.blocks_[block] = figures;
+        const std::size_t markers = chart.markerKoyaku_.size();
+        Bitmap* maps = chart.bitmaps_.data() + block * markers;
+        std::array<std::int64_t, 64> low, high;
+        low.fill(INT64_MAX);
+        high.fill(INT64_MIN);
+        for (std::size_t h = 0; h < hits.size(); h += 2) {
+            const auto m = static_cast<std::size_t>(hits[h]);
+            low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+            high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+        }
+        for (std::size_t m = 0; m < markers; ++m) {
+            if (low[m] > high[m]) continue;
+            Bitmap& bm = maps[m];
+            bm.any = true;
+            bm.base = static_cast<std::int32_t>(low[m]);
+            while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+        }
+        for (std::size_t h = 0; h < hits.size(); h += 2) {
+            Bitmap& bm = maps[hits[h]];
+            const auto bucket =
+                static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+            bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+        }
+        hits.clear();
+    }
+};
+
+template <class Play>
+void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std::mutex& merge, Play play) {
+    BlockScan scan{*this, b, hits, 0, Block{}, bars_.data() + barsBefore_[b]};
+    play(scan);
+    if (scan.bars != barsBefore_[b + 1] - barsBefore_[b])
+        throw std::logic_error("a block's BB games differ from its summary's");
+    scan.Close();
+    // Counted apart and added up once per block: blocks may be scanned on
+    // several threads.
+    const std::lock_guard lock(merge);
+    numbered_ = numbered_ && scan.numbered;
+    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) markerPoints_[m] += scan.points[m];
+}
+
 void RecordChart::Scan() {
     const std::size_t k = blockGames_, markers = markerKoyaku_.size();
     const std::size_t blocks = (n_ + k - 1) / k;
     blocks_.resize(blocks);
     bitmaps_.resize(blocks * markers);
-    bars_.reserve(static_cast<std::size_t>(records_.Tallies().bbGames));
     x0_ = records_.at(0).playCount;
+    // Each block's BB games write their own stretch of the bars.
+    barsBefore_.assign(1, 0);
+    for (const BlockSummary& s : records_.Index().Blocks()) barsBefore_.push_back(barsBefore_.back() + s.bbRows);
+    if (barsBefore_.size() != blocks + 1) throw std::logic_error("the records' blocks differ from their index's");
+    bars_.resize(barsBefore_.back());
 
-    // A block's marker games, kept until the block's end gives their range.
-    struct Hit {
-        std::int32_t balance;
-        std::uint32_t marker;
-    };
-    std::vector<Hit> hits;
-    auto closeBlock = [&](std::size_t b) {
-        std::vector<std::int32_t> low(markers, INT32_MAX), high(markers, INT32_MIN);
-        for (const Hit& h : hits) {
-            low[h.marker] = std::min(low[h.marker], h.balance);
-            high[h.marker] = std::max(high[h.marker], h.balance);
-        }
-        for (std::size_t m = 0; m < markers; ++m) {
-            if (low[m] > high[m]) continue;
-            Bitmap& bm = bitmaps_[b * markers + m];
-            bm.base = low[m];
-            bm.word = static_cast<std::uint32_t>(words_.size());
-            bm.words = static_cast<std::uint32_t>((static_cast<std::int64_t>(high[m]) - low[m]) / 64 + 1);
-            words_.resize(words_.size() + bm.words);
-        }
-        for (const Hit& h : hits) {
-            const Bitmap& bm = bitmaps_[b * markers + h.marker];
-            const auto bit = static_cast<std::uint64_t>(static_cast<std::int64_t>(h.balance) - bm.base);
-            words_[bm.word + bit / 64] |= std::uint64_t{1} << (bit % 64);
-        }
-        hits.clear();
-    };
-
-    std::size_t block = 0, offset = 0;
-    records_.ForAll([&](std::size_t first, std::span<const GameRecord> piece) {
-        for (std::size_t j = 0; j < piece.size(); ++j) {
-            const GameRecord& r = piece[j];
-            if (static_cast<std::int64_t>(r.playCount) != x0_ + static_cast<std::int64_t>(first + j)) numbered_ = false;
-            Block& bl = blocks_[block];
-            for (Field f : {Field::Balance, Field::Mode}) {
-                Extremes& e = bl.fields[static_cast<std::size_t>(f)];
-                const std::int32_t v = ValueOf(f, r);
-                if (offset == 0) {
-                    e.first = e.low = e.high = v;
-                } else if (v < e.low) {
-                    e.low = v;
-                    e.lowAt = static_cast<std::uint32_t>(offset);
-                } else if (v > e.high) {
-                    e.high = v;
-                    e.highAt = static_cast<std::uint32_t>(offset);
-                }
-                e.last = v;
-            }
-            if (r.mode >= 0 && r.mode < LevelIndex::kLevels) ++bl.levels[static_cast<std::size_t>(r.mode)];
-            if (r.bbKind != NoBB) {
-                bars_.push_back(r.gamesSinceBB);
-            } else {
-                for (std::size_t m = 0; m < markers; ++m) {
-                    if (r.koyaku != markerKoyaku_[m]) continue;
-                    hits.push_back({r.medalBalance, static_cast<std::uint32_t>(m)});
-                    ++markerPoints_[m];
-                }
-            }
-            if (++offset == k) {
-                closeBlock(block++);
-                offset = 0;
-            }
-        }
-        return true;
-    });
-    if (offset != 0) closeBlock(block);
+    auto end = [&](std::size_t b) { return std::min(n_, (b + 1) * k); };
+    std::mutex merge;
+    if (const auto* run = dynamic_cast<const CheckpointedRun*>(&records_)) {
+        // Played again block by block from the run's checkpoints, on every
+        // core: each block's figures depend on that block alone.
+        struct Worker {
+            Slot slot{0};
+            std::vector<std::int32_t> hits;
+        };
+        ForEachIndex(
+            static_cast<std::int64_t>(blocks), 0, IndexLoop{.chunk = 4}, [] { return std::make_unique<Worker>(); },
+            [&](std::int64_t i, std::unique_ptr<Worker>& w) {
+                const auto b = static_cast<std::size_t>(i);
+                ScanBlock(b, w->hits, merge, [&](BlockScan& scan) {
+                    w->slot.Restore(run->Checkpoint(b));
+                    w->slot.PlayGames(static_cast<std::int64_t>(end(b) - b * k),
+                                      [&scan](const GameRecord& r) { scan(r); });
+                });
+            });
+        return;
+    }
+    std::vector<std::int32_t> hits;
+    for (std::size_t b = 0; b < blocks; ++b)
+        ScanBlock(b, hits, merge, [&](BlockScan& scan) {
+            records_.ForEach(b * k, end(b), [&scan](std::size_t, std::span<const GameRecord> piece) {
+                for (const GameRecord& r : piece) scan(r);
+                return true;
+            });
+        });
 }
 
 void RecordChart::KeepEveryColumn() {
@@ -167,7 +272,7 @@ void RecordChart::KeepEveryColumn() {
     // the columns as they are, for the plain functions.
     blocks_ = {};
     bitmaps_ = {};
-    words_ = {};
+    barsBefore_ = {};
     Columns& c = plain_;
     c.x.reserve(n_);
     c.balance.reserve(n_);
@@ -210,29 +315,91 @@ std::vector<std::size_t> RecordChart::ColumnStarts(std::size_t lo, std::size_t h
     return bounds;
 }
 
-std::vector<RecordChart::Segment> RecordChart::Segments(Field f, const std::vector<std::size_t>& bounds) const {
-    std::vector<Segment> segments(bounds.size() - 1);
-    const std::size_t lo = bounds.front(), hi = bounds.back(), k = blockGames_;
-    std::size_t j = 0;
-    for (std::size_t b = lo / k; b * k < hi; ++b) {
-        const std::size_t first = b * k, end = std::min(n_, first + k);
-        const std::size_t a = std::max(first, lo), e = std::min(end, hi);
-        while (bounds[j + 1] <= a) ++j;
-        if (a == first && e == end && bounds[j + 1] >= end) {
-            segments[j].Add(first, blocks_[b].fields[static_cast<std::size_t>(f)], blocks_[b].levels);
-            continue;
-        }
-        // A block cut by a column's edge, or by the view's: played again
-        // once for all the columns it holds.
-        records_.ForEach(a, e, [&](std::size_t at, std::span<const GameRecord> piece) {
-            for (std::size_t i = 0; i < piece.size(); ++i) {
-                while (bounds[j + 1] <= at + i) ++j;
-                segments[j].Add(at + i, ValueOf(f, piece[i]), piece[i].mode);
-            }
+template <class OnRecord>
+void RecordChart::PlayAgain(std::span<const Stretch> stretches, OnRecord onRecord) const {
+    const auto* run = dynamic_cast<const CheckpointedRun*>(&records_);
+    if (run && stretches.size() > 1) {
+        // On every core, each on a machine of its own.
+        const std::size_t k = blockGames_;
+        ForEachIndex(
+            static_cast<std::int64_t>(stretches.size()), 0, IndexLoop{.chunk = 1},
+            [] { return std::make_unique<Slot>(0); },
+            [&](std::int64_t s, std::unique_ptr<Slot>& slot) {
+                const Stretch& st = stretches[static_cast<std::size_t>(s)];
+                const std::size_t block = st.a / k;
+                slot->Restore(run->Checkpoint(block));
+                slot->PlayGames(static_cast<std::int64_t>(st.a - block * k), [](const GameRecord&) {});
+                std::size_t i = st.a;
+                slot->PlayGames(static_cast<std::int64_t>(st.e - st.a),
+                                [&](const GameRecord& r) { onRecord(static_cast<std::size_t>(s), i++, r); });
+            });
+        return;
+    }
+    for (std::size_t s = 0; s < stretches.size(); ++s)
+        records_.ForEach(stretches[s].a, stretches[s].e, [&](std::size_t at, std::span<const GameRecord> piece) {
+            for (std::size_t i = 0; i < piece.size(); ++i) onRecord(s, at + i, piece[i]);
             return true;
         });
+}
+
+std::vector<RecordChart::Segment> RecordChart::Segments(const std::vector<std::size_t>& bounds) const {
+    std::vector<Segment> segments(bounds.size() - 1);
+    const std::size_t lo = bounds.front(), hi = bounds.back(), k = blockGames_;
+    // The blocks cut by a column's edge, or by the view's: each played
+    // again once for all the columns it holds, into a part per column.
+    struct Cut {
+        std::size_t block;
+        std::vector<std::pair<std::size_t, Segment>> parts;
+        void Add(const std::vector<std::size_t>& bounds, std::size_t i, const GameRecord& r) {
+            if (parts.empty() || bounds[parts.back().first + 1] <= i) {
+                const auto j =
+                    static_cast<std::size_t>(std::upper_bound(bounds.begin(), bounds.end(), i) - bounds.begin()) - 1;
+                parts.emplace_back(j, Segment{});
+            }
+            parts.back().second.Add(i, r);
+        }
+    };
+    std::vector<Cut> cuts;
+    std::vector<Stretch> stretches;
+    auto whole = [&](std::size_t b, std::size_t a, std::size_t e, std::size_t j) {
+        return a == b * k && e == std::min(n_, (b + 1) * k) && bounds[j + 1] >= e;
+    };
+    std::size_t j = 0;
+    for (std::size_t b = lo / k; b * k < hi; ++b) {
+        const std::size_t a = std::max(b * k, lo), e = std::min(std::min(n_, (b + 1) * k), hi);
+        while (bounds[j + 1] <= a) ++j;
+        if (whole(b, a, e, j)) continue;
+        cuts.push_back({b, {}});
+        stretches.push_back({a, e});
+    }
+    PlayAgain(stretches, [&](std::size_t c, std::size_t i, const GameRecord& r) { cuts[c].Add(bounds, i, r); });
+    // In order: whole blocks from their figures, cut ones from their parts.
+    j = 0;
+    auto cut = cuts.begin();
+    for (std::size_t b = lo / k; b * k < hi; ++b) {
+        if (cut != cuts.end() && cut->block == b) {
+            for (const auto& [at, part] : cut->parts) segments[at].Add(part);
+            ++cut;
+            continue;
+        }
+        while (bounds[j + 1] <= b * k) ++j;
+        segments[j].Add(Segment::Of(b * k, blocks_[b]));
     }
     return segments;
+}
+
+const RecordChart::ViewColumns& RecordChart::ColumnsOf(std::size_t lo, std::size_t hi, double xmin, double xmax,
+                                                       int columns) const {
+    ViewColumns& v = *view_;
+    if (v.valid && v.xmin == xmin && v.xmax == xmax && v.columns == columns) return v;
+    v.valid = false;
+    v.bounds = ColumnStarts(lo, hi, xmin, xmax, columns);
+    v.segments = Segments(v.bounds);
+    v.xmin = xmin;
+    v.xmax = xmax;
+    v.columns = columns;
+    v.valid = true;
+    return v;
 }
 
 std::vector<XY> RecordChart::Envelope(Field f, double xmin, double xmax, int columns) const {
@@ -257,12 +424,12 @@ std::vector<XY> RecordChart::Envelope(Field f, double xmin, double xmax, int col
         read(lo > 0 ? lo - 1 : lo, hi < n_ ? hi + 1 : hi);
         return out;
     }
-    const std::vector<std::size_t> bounds = ColumnStarts(lo, hi, xmin, xmax, columns);
-    const std::vector<Segment> segments = Segments(f, bounds);
-    out.reserve(4 * segments.size() + 2);
+    const ViewColumns& view = ColumnsOf(lo, hi, xmin, xmax, columns);
+    const std::vector<std::size_t>& bounds = view.bounds;
+    out.reserve(4 * view.segments.size() + 2);
     if (lo > 0) read(lo - 1, lo);
-    for (std::size_t j = 0; j < segments.size(); ++j) {
-        const Segment& s = segments[j];
+    for (std::size_t j = 0; j < view.segments.size(); ++j) {
+        const Segment::Part& s = view.segments[j].fields[static_cast<std::size_t>(f)];
         // The column's first, lowest, highest and last point in their order,
         // each once.
         std::pair<std::size_t, std::int32_t> p[4] = {
@@ -283,7 +450,7 @@ Range RecordChart::YRange(Field f, double xmin, double xmax) const {
     }
     const auto [lo, hi] = Visible(xmin, xmax);
     if (lo >= hi) return {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
-    const Segment s = Segments(f, {lo, hi}).front();
+    const Segment::Part s = Segments({lo, hi}).front().fields[static_cast<std::size_t>(f)];
     return {static_cast<double>(s.low), static_cast<double>(s.high)};
 }
 
@@ -302,35 +469,35 @@ std::vector<LevelColumn> RecordChart::LevelShares(double xmin, double xmax, int 
     const auto [lo, hi] = Visible(xmin, xmax);
     if (lo >= hi) return out;
     const ColumnScale scale{xmin, xmax, columns};
-    const std::vector<std::size_t> bounds = ColumnStarts(lo, hi, xmin, xmax, columns);
-    const std::vector<Segment> segments = Segments(Field::Mode, bounds);
-    out.reserve(segments.size());
-    for (std::size_t j = 0; j < segments.size(); ++j) {
+    const ViewColumns& view = ColumnsOf(lo, hi, xmin, xmax, columns);
+    const std::vector<std::size_t>& bounds = view.bounds;
+    out.reserve(view.segments.size());
+    for (std::size_t j = 0; j < view.segments.size(); ++j) {
         const std::size_t c = scale.Of(X(bounds[j]));
         LevelColumn col;
         col.column = static_cast<int>(c);
         col.x0 = xmin + static_cast<double>(c) * (xmax - xmin) / columns;
         col.x1 = c == scale.last ? xmax : xmin + static_cast<double>(c + 1) * (xmax - xmin) / columns;
         col.games = bounds[j + 1] - bounds[j];
-        col.counts = segments[j].levels;
+        col.counts = view.segments[j].levels;
         out.push_back(col);
     }
     return out;
 }
 
-bool RecordChart::AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1) const {
-    const std::int64_t bits = static_cast<std::int64_t>(b.words) * 64;
-    const std::int64_t from = std::max<std::int64_t>(0, v0 - b.base), to = std::min(bits - 1, v1 - b.base);
-    if (from > to) return false;
-    const auto* w = words_.data() + b.word;
-    const auto wf = static_cast<std::size_t>(from / 64), wt = static_cast<std::size_t>(to / 64);
-    const std::uint64_t head = ~std::uint64_t{0} << (from % 64);
-    const std::uint64_t tail = ~std::uint64_t{0} >> (63 - to % 64);
-    if (wf == wt) return (w[wf] & head & tail) != 0;
-    if (w[wf] & head) return true;
-    for (std::size_t i = wf + 1; i < wt; ++i)
-        if (w[i]) return true;
-    return (w[wt] & tail) != 0;
+bool RecordChart::AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1) {
+    v0 = std::max<std::int64_t>(v0, b.base);
+    v1 = std::min(v1, b.Top());
+    if (!b.any || v0 > v1) return false;
+    const auto from = static_cast<std::size_t>((v0 - b.base) >> b.shift),
+               to = static_cast<std::size_t>((v1 - b.base) >> b.shift);
+    for (std::size_t w = from / 64; w <= to / 64; ++w) {
+        std::uint64_t mask = ~std::uint64_t{0};
+        if (w == from / 64) mask &= ~std::uint64_t{0} << (from % 64);
+        if (w == to / 64) mask &= ~std::uint64_t{0} >> (63 - to % 64);
+        if (b.bits[w] & mask) return true;
+    }
+    return false;
 }
 
 std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, double ymin, double ymax, int columns,
@@ -351,7 +518,7 @@ std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, doubl
 
     // Whether the block's markers, all in column c, reach a free cell.
     auto reachesFreeCell = [&](const Bitmap& bm, std::size_t c) {
-        const double top = static_cast<double>(bm.base) + static_cast<double>(bm.words) * 64 - 1;
+        const auto top = static_cast<double>(bm.Top());
         const double from = std::max(static_cast<double>(bm.base), std::ceil(ymin));
         const double to = std::min(top, std::floor(ymax));
         for (auto v = static_cast<std::int64_t>(from); v <= static_cast<std::int64_t>(to);) {
@@ -371,26 +538,31 @@ std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, doubl
         }
         return false;
     };
+    auto take = [&](std::size_t i, std::int32_t balance) {
+        const XY p{static_cast<double>(X(i)), static_cast<double>(balance)};
+        if (p.y < ymin || p.y > ymax) return;
+        const std::size_t cell = rowOf(p.y) * static_cast<std::size_t>(columns) + columnOf(p.x);
+        if (taken[cell]) return;
+        taken[cell] = true;
+        out.push_back(p);
+    };
     for (std::size_t b = lo / k; b * k < hi; ++b) {
         const std::size_t first = b * k, end = std::min(n_, first + k);
         const std::size_t a = std::max(first, lo), e = std::min(end, hi);
         const Bitmap& bm = bitmaps_[b * markers + m];
-        if (bm.words == 0) continue;
+        if (!bm.any) continue;
         if (a == first && e == end) {
-            const std::size_t c = columnOf(X(first));
-            if (c == columnOf(X(end - 1)) && !reachesFreeCell(bm, c)) continue;
+            // A whole block over a few columns: played again only when its
+            // markers may reach a cell none has taken yet in one of them.
+            const std::size_t c0 = columnOf(X(first)), c1 = columnOf(X(end - 1));
+            bool reaches = c1 - c0 >= kFewColumns;
+            for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(bm, c);
+            if (!reaches) continue;
         }
+        // One at a time: what it takes decides whether the next is played.
         records_.ForEach(a, e, [&](std::size_t at, std::span<const GameRecord> piece) {
-            for (std::size_t i = 0; i < piece.size(); ++i) {
-                const GameRecord& r = piece[i];
-                if (r.bbKind != NoBB || r.koyaku != koyaku) continue;
-                const XY p{static_cast<double>(X(at + i)), static_cast<double>(r.medalBalance)};
-                if (p.y < ymin || p.y > ymax) continue;
-                const std::size_t cell = rowOf(p.y) * static_cast<std::size_t>(columns) + columnOf(p.x);
-                if (taken[cell]) continue;
-                taken[cell] = true;
-                out.push_back(p);
-            }
+            for (std::size_t i = 0; i < piece.size(); ++i)
+                if (piece[i].bbKind == NoBB && piece[i].koyaku == koyaku) take(at + i, piece[i].medalBalance);
             return true;
         });
     }
@@ -402,7 +574,7 @@ std::size_t RecordChart::Bytes() const {
     std::size_t markers = 0;
     for (const auto& v : c.markers) markers += v.capacity() * sizeof(XY);
     return blocks_.capacity() * sizeof(Block) + bitmaps_.capacity() * sizeof(Bitmap) +
-           words_.capacity() * sizeof(std::uint64_t) + bars_.capacity() * sizeof(std::int32_t) +
+           barsBefore_.capacity() * sizeof(std::uint64_t) + bars_.capacity() * sizeof(std::int32_t) +
            (c.x.capacity() + c.balance.capacity() + c.mode.capacity()) * sizeof(std::int32_t) + markers;
 }
 

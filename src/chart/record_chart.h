@@ -13,6 +13,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -27,9 +29,11 @@ enum class Field { Balance, Mode };
 
 class RecordChart {
 public:
-    // The records must stay unchanged while this is used. markerKoyaku: the
-    // small wins each drawn as a marker series (at a game without a BB).
+    // The records must stay unchanged while this is used, by one reader at
+    // a time. markerKoyaku: the small wins each drawn as a marker series
+    // (at a game without a BB), each one of 0 .. 15 of its own.
     RecordChart(const RunRecords& records, std::span<const std::int32_t> markerKoyaku);
+    ~RecordChart();
 
     std::size_t size() const { return n_; }
     std::size_t Markers() const { return markerKoyaku_.size(); }
@@ -64,16 +68,28 @@ private:
         std::array<Extremes, 2> fields;  // Balance, Mode
         LevelIndex::Counts levels{};     // its games' modes
     };
-    // Where a marker's bitmap lies: bit v - base is set when a game of the
-    // block with that marker ended at balance v.
+    // Which balances a block's games with one marker ended at, in 256
+    // buckets of 2^shift balances from base: a bucket's bit says some game
+    // may lie in a pixel row, and playing the block again tells which.
     struct Bitmap {
-        std::uint32_t word = 0;   // the first of words_
-        std::uint32_t words = 0;  // none without such a game
+        static constexpr int kBuckets = 256;
         std::int32_t base = 0;
+        std::uint8_t shift = 0;
+        bool any = false;
+        std::array<std::uint64_t, kBuckets / 64> bits{};
+        // The highest balance its buckets reach.
+        std::int64_t Top() const { return base + (std::int64_t{kBuckets} << shift) - 1; }
     };
+    struct Segment;
+    struct BlockScan;
     struct Segment;
 
     void Scan();
+    // Block b's figures from its records, played by play(onRecord).
+    // Block b's figures from its records, played by play(onRecord); what
+    // all blocks add up to is added under `merge`.
+    template <class Play>
+    void ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std::mutex& merge, Play play);
     void KeepEveryColumn();
     std::int32_t X(std::size_t i) const { return static_cast<std::int32_t>(x0_ + static_cast<std::int64_t>(i)); }
     // The stretch of indices with xmin <= x <= xmax.
@@ -82,9 +98,23 @@ private:
     // them: the first index of each non-empty column, then hi.
     std::vector<std::size_t> ColumnStarts(std::size_t lo, std::size_t hi, double xmin, double xmax, int columns) const;
     // Each stretch [bounds[j], bounds[j + 1]) summed up: whole blocks from
-    // their figures, the rest played again, in order.
-    std::vector<Segment> Segments(Field f, const std::vector<std::size_t>& bounds) const;
-    bool AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1) const;
+    // their figures, the rest played again.
+    std::vector<Segment> Segments(const std::vector<std::size_t>& bounds) const;
+    // The columns of a view and their stretches, kept for the next query
+    // of the same view: the line and the band of one view play the cut
+    // blocks once.
+    struct ViewColumns;
+    const ViewColumns& ColumnsOf(std::size_t lo, std::size_t hi, double xmin, double xmax, int columns) const;
+    static bool AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1);
+    // Games [a, e) within one block.
+    struct Stretch {
+        std::size_t a, e;
+    };
+    // Plays each stretch again and calls onRecord(s, i, record) for the
+    // records of stretch s in order; the stretches of a run kept as
+    // checkpoints on every core at once.
+    template <class OnRecord>
+    void PlayAgain(std::span<const Stretch> stretches, OnRecord onRecord) const;
 
     const RunRecords& records_;
     std::vector<std::int32_t> markerKoyaku_;
@@ -96,8 +126,11 @@ private:
     bool numbered_ = true;
     std::vector<Block> blocks_;
     std::vector<Bitmap> bitmaps_;  // per block, per marker
-    std::vector<std::uint64_t> words_;
+    // The marker of each small win 0 .. 15, -1 for none.
+    std::array<std::int8_t, 16> markerOf_{};
     std::vector<std::size_t> markerPoints_;
+    // Where each block's BB games begin among the bars.
+    std::vector<std::uint64_t> barsBefore_;
     std::vector<std::int32_t> bars_;
 
     struct Columns {
@@ -107,6 +140,7 @@ private:
         std::vector<std::vector<XY>> markers;
     };
     Columns plain_;
+    mutable std::unique_ptr<ViewColumns> view_;
 };
 
 }  // namespace morvane::chart

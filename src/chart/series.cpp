@@ -551,12 +551,23 @@ void Bars::SetBars(std::span<const std::int32_t> heights) {
     // but few distinct heights.
     highest_ = 0;
     widestMark_ = 0;
-    std::vector<std::int32_t> distinct(heights.begin(), heights.end());
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    for (std::int32_t h : distinct) {
-        highest_ = std::max(highest_, static_cast<double>(h));
+    if (heights.empty()) return Refresh();
+    const auto [low, high] = std::minmax_element(heights.begin(), heights.end());
+    highest_ = std::max(0.0, static_cast<double>(*high));
+    auto widen = [&](std::int32_t h) {
         widestMark_ = std::max(widestMark_, MarkSize(QString::number(static_cast<double>(h), 'f', 0), false).width());
+    };
+    const std::int64_t span = static_cast<std::int64_t>(*high) - *low + 1;
+    if (span <= std::int64_t{1} << 22) {
+        std::vector<bool> seen(static_cast<std::size_t>(span));
+        for (std::int32_t h : heights) seen[static_cast<std::size_t>(h - *low)] = true;
+        for (std::int64_t v = 0; v < span; ++v)
+            if (seen[static_cast<std::size_t>(v)]) widen(static_cast<std::int32_t>(*low + v));
+    } else {
+        std::vector<std::int32_t> distinct(heights.begin(), heights.end());
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        for (std::int32_t h : distinct) widen(h);
     }
     Refresh();
 }
