@@ -1,7 +1,6 @@
 #include "chart/record_chart.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -516,7 +515,8 @@ std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, doubl
     const auto [lo, hi] = Visible(xmin, xmax);
     const std::size_t k = blockGames_, markers = markerKoyaku_.size();
 
-    // Whether the block's markers, all in column c, reach a free cell.
+    // Whether the block's markers, were they in column c, reach a cell of it
+    // none has taken yet.
     auto reachesFreeCell = [&](const Bitmap& bm, std::size_t c) {
         const auto top = static_cast<double>(bm.Top());
         const double from = std::max(static_cast<double>(bm.base), std::ceil(ymin));

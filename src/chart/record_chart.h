@@ -56,14 +56,13 @@ public:
     // Memory held beside the records, for benchmarks.
     std::size_t Bytes() const;
 
+private:
     // A block's figures of one field: its first, last, lowest and highest
     // value and where in the block the lowest and the highest first occur.
     struct Extremes {
         std::int32_t first = 0, last = 0, low = INT32_MAX, high = INT32_MIN;
         std::uint32_t lowAt = 0, highAt = 0;
     };
-
-private:
     struct Block {
         std::array<Extremes, 2> fields;  // Balance, Mode
         LevelIndex::Counts levels{};     // its games' modes
