@@ -15,6 +15,8 @@ namespace {
 // A block over more pixel columns than this is played again rather than
 // looked at column by column: the view is short then.
 constexpr std::size_t kFewColumns = 8;
+// Blocks of a marker series played again at once.
+constexpr std::size_t kWaveBlocks = 32;
 
 std::int32_t ValueOf(Field f, const GameRecord& r) { return f == Field::Balance ? r.medalBalance : r.mode; }
 
@@ -546,26 +548,66 @@ std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, doubl
         taken[cell] = true;
         out.push_back(p);
     };
-    for (std::size_t b = lo / k; b * k < hi; ++b) {
-        const std::size_t first = b * k, end = std::min(n_, first + k);
-        const std::size_t a = std::max(first, lo), e = std::min(end, hi);
+    // Whether block b's games [a, e) in view may hold a point in a cell
+    // none has taken yet: a whole block over a few columns is looked up in
+    // its bitmap, one cut by the view is played again.
+    auto mayTake = [&](std::size_t b, std::size_t a, std::size_t e) {
         const Bitmap& bm = bitmaps_[b * markers + m];
-        if (!bm.any) continue;
-        if (a == first && e == end) {
-            // A whole block over a few columns: played again only when its
-            // markers may reach a cell none has taken yet in one of them.
-            const std::size_t c0 = columnOf(X(first)), c1 = columnOf(X(end - 1));
-            bool reaches = c1 - c0 >= kFewColumns;
-            for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(bm, c);
-            if (!reaches) continue;
-        }
-        // One at a time: what it takes decides whether the next is played.
+        if (!bm.any) return false;
+        if (a != b * k || e != std::min(n_, (b + 1) * k)) return true;
+        const std::size_t c0 = columnOf(X(a)), c1 = columnOf(X(e - 1));
+        bool reaches = c1 - c0 >= kFewColumns;
+        for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(bm, c);
+        return reaches;
+    };
+    auto playOne = [&](std::size_t a, std::size_t e) {
         records_.ForEach(a, e, [&](std::size_t at, std::span<const GameRecord> piece) {
             for (std::size_t i = 0; i < piece.size(); ++i)
                 if (piece[i].bbKind == NoBB && piece[i].koyaku == koyaku) take(at + i, piece[i].medalBalance);
             return true;
         });
+    };
+    // Blocks are taken in the order of their games. A block reaching
+    // columns past those of the blocks already chosen cannot depend on
+    // them there: it joins a wave played on every core at once. One within
+    // those columns waits for the wave and is looked at again once the
+    // blocks before it are taken.
+    struct Chosen {
+        std::size_t block, a, e;
+        bool inWave;
+    };
+    std::vector<Chosen> chosen;
+    std::vector<Stretch> wave;
+    std::vector<std::vector<std::pair<std::size_t, std::int32_t>>> games;
+    std::size_t waveColumn = 0;  // the last column the wave reaches
+    auto takeChosen = [&] {
+        games.assign(wave.size(), {});
+        PlayAgain(wave, [&](std::size_t w, std::size_t i, const GameRecord& r) {
+            if (r.bbKind == NoBB && r.koyaku == koyaku) games[w].emplace_back(i, r.medalBalance);
+        });
+        std::size_t w = 0;
+        for (const Chosen& c : chosen) {
+            if (c.inWave) {
+                for (const auto& [i, balance] : games[w++]) take(i, balance);
+            } else if (mayTake(c.block, c.a, c.e)) {
+                playOne(c.a, c.e);
+            }
+        }
+        chosen.clear();
+        wave.clear();
+    };
+    for (std::size_t b = lo / k; b * k < hi; ++b) {
+        const std::size_t a = std::max(b * k, lo), e = std::min(std::min(n_, (b + 1) * k), hi);
+        if (!mayTake(b, a, e)) continue;
+        const std::size_t last = columnOf(X(e - 1));
+        const bool ahead = wave.empty() || last > waveColumn;
+        chosen.push_back({b, a, e, ahead});
+        if (!ahead) continue;
+        wave.push_back({a, e});
+        waveColumn = last;
+        if (wave.size() == kWaveBlocks) takeChosen();
     }
+    takeChosen();
     return out;
 }
 
