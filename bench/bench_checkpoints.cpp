@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <random>
 
+#include "chart/record_chart.h"
 #include "machine/slot.h"
 #include "run/checkpointed_run.h"
 #include "run/history.h"
@@ -140,3 +143,105 @@ void BM_SweepBlockSummaries(benchmark::State& state) {
 BENCHMARK(BM_SweepBlockSummaries)->Arg(1 << 10)->Arg(1 << 14);
 
 }  // namespace
+
+// The run's charts over a run kept as checkpoints: the one pass when the
+// run is presented, then a view of 1000 pixel columns, whole or zoomed.
+namespace chart_views {
+
+using morvane::chart::Field;
+using morvane::chart::RecordChart;
+
+constexpr std::array<std::int32_t, 5> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
+constexpr std::int32_t kChartGames = 1'000'000'000;
+constexpr int kColumns = 1000, kRows = 200;
+
+const CheckpointedRun& ChartRun() {
+    static const auto run = [] {
+        auto r = std::make_unique<CheckpointedRun>();
+        Slot slot(1);
+        r->Simulate(slot, {false, 6}, kChartGames);
+        return r;
+    }();
+    return *run;
+}
+
+const RecordChart& Chart() {
+    static const RecordChart chart(ChartRun(), kMarkerKoyaku);
+    return chart;
+}
+
+// The view's x range: the whole run, 1 in 10, 1 in 1000 of it, and 40
+// blocks' games (a column about a block wide).
+std::pair<double, double> ViewOf(std::int64_t share) {
+    const double n = kChartGames, mid = n * 0.37;
+    if (share == 1) return {1, n};
+    const double half = share > 0 ? n / static_cast<double>(share) / 2 : 20.0 * kDefaultBlockGames;
+    return {mid - half, mid + half};
+}
+
+void BM_RecordChartFirstPass(benchmark::State& state) {
+    const CheckpointedRun& run = ChartRun();
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        const RecordChart chart(run, kMarkerKoyaku);
+        bytes = chart.Bytes();
+        benchmark::DoNotOptimize(chart.BarHeights().size());
+    }
+    state.counters["held_MiB"] = static_cast<double>(bytes) / (1 << 20);
+    state.counters["run_MiB"] = static_cast<double>(run.Bytes()) / (1 << 20);
+    state.SetItemsProcessed(state.iterations() * kChartGames);
+}
+BENCHMARK(BM_RecordChartFirstPass)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// What a zoom or a scroll to a new view redraws while the band shows: the
+// balance line and the mode band (which reads the columns the line found).
+// Each view a game apart from the last, so none is the one before.
+void BM_RecordChartZoom(benchmark::State& state) {
+    const RecordChart& chart = Chart();
+    const auto [lo, hi] = ViewOf(state.range(0));
+    std::size_t points = 0;
+    double shift = 0;
+    for (auto _ : state) {
+        shift = shift == 0 ? 1 : 0;
+        points = chart.Envelope(Field::Balance, lo + shift, hi, kColumns).size();
+        benchmark::DoNotOptimize(chart.LevelShares(lo + shift, hi, kColumns).size());
+    }
+    state.counters["points"] = static_cast<double>(points);
+}
+BENCHMARK(BM_RecordChartZoom)->Arg(1)->Arg(10)->Arg(1000)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// A marker series over the balance's range in view.
+void BM_RecordChartMarkers(benchmark::State& state) {
+    const RecordChart& chart = Chart();
+    const auto [lo, hi] = ViewOf(state.range(0));
+    const morvane::chart::Range y = chart.YRange(Field::Balance, lo, hi);
+    std::size_t points = 0;
+    double shift = 0;
+    for (auto _ : state) {
+        shift = shift == 0 ? 1 : 0;
+        points = chart.Thin(0, lo + shift, hi, y.min, y.max, kColumns, kRows).size();
+    }
+    state.counters["points"] = static_cast<double>(points);
+}
+BENCHMARK(BM_RecordChartMarkers)->Arg(1)->Arg(10)->Arg(1000)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The most games a run can have, played and presented to the charts: the
+// peak memory of a process that does that alone.
+void BM_RecordChartLongestRun(benchmark::State& state) {
+    const auto games = static_cast<std::int32_t>(state.range(0));
+    std::size_t bytes = 0;
+    const auto work = [&] {
+        Slot slot(1);
+        CheckpointedRun run;
+        run.Simulate(slot, {false, 6}, games);
+        const RecordChart chart(run, kMarkerKoyaku);
+        bytes = run.Bytes() + chart.Bytes();
+        benchmark::DoNotOptimize(chart.Envelope(Field::Balance, 1, games, kColumns).size());
+    };
+    for (auto _ : state) work();
+    state.counters["held_MiB"] = static_cast<double>(bytes) / (1 << 20);
+    state.counters["peak_MiB"] = ChildPeakMiB(work);
+}
+BENCHMARK(BM_RecordChartLongestRun)->Arg(INT32_MAX)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace chart_views

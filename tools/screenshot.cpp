@@ -163,7 +163,7 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         save("charts-zoom.png");
         // The bonus-interval bars zoomed into forty bars, each with its value.
-        const double bars = static_cast<double>(charts.SlumpBSeries->Values().size());
+        const double bars = static_cast<double>(charts.SlumpBSeries->Count());
         const double first = std::max(0.5, bars / 2 - 20);
         morvane::chart::SetRangeWithTicks(charts.Bottom2, first, std::min(bars + 0.5, first + 40), 10, 1);
         QApplication::processEvents();

@@ -112,10 +112,32 @@ std::vector<LevelColumn> LevelShares(Samples x, Samples y, double xmin, double x
     return out;
 }
 
-std::vector<BarGroup> SummarizeBars(std::span<const XY> bars, double xmin, double xmax, int columns,
-                                    int pixelsPerGroup) {
+namespace {
+
+// The bars k in [0, count), x(k) ascending, with xmin - 0.5 <= x(k) <= xmax + 0.5.
+template <class X>
+std::pair<std::size_t, std::size_t> BarsWithin(std::size_t count, X x, double xmin, double xmax) {
+    auto firstFailing = [](std::size_t lo, std::size_t hi, auto pred) {
+        while (lo < hi) {
+            const std::size_t mid = lo + (hi - lo) / 2;
+            if (pred(mid)) {
+                lo = mid + 1;
+            } else {
+                hi = mid;
+            }
+        }
+        return lo;
+    };
+    const std::size_t first = firstFailing(0, count, [&](std::size_t k) { return x(k) < xmin - 0.5; });
+    return {first, firstFailing(first, count, [&](std::size_t k) { return !(xmax + 0.5 < x(k)); })};
+}
+
+// Bars given by index: x(k) ascending, y(k) their heights, [0, count).
+template <class X, class Y>
+std::vector<BarGroup> Summarize(std::size_t count, X x, Y y, double xmin, double xmax, int columns,
+                                int pixelsPerGroup) {
     std::vector<BarGroup> out;
-    if (bars.empty() || columns <= 0 || !(xmax >= xmin)) return out;
+    if (count == 0 || columns <= 0 || !(xmax >= xmin)) return out;
     const int g = std::max(1, pixelsPerGroup);
     const int groups = (columns + g - 1) / g;
     const double groupWidth = (xmax - xmin) / columns * g;
@@ -123,21 +145,19 @@ std::vector<BarGroup> SummarizeBars(std::span<const XY> bars, double xmin, doubl
         if (!(groupWidth > 0)) return 0;
         return std::clamp(static_cast<int>(std::floor((v - xmin) / groupWidth)), 0, groups - 1);
     };
-    const auto first =
-        std::lower_bound(bars.begin(), bars.end(), xmin - 0.5, [](const XY& b, double v) { return b.x < v; });
-    const auto end = std::upper_bound(first, bars.end(), xmax + 0.5, [](double v, const XY& b) { return v < b.x; });
+    const auto [first, end] = BarsWithin(count, x, xmin, xmax);
     std::vector<double> values;
-    for (auto it = first; it != end;) {
-        const int k = groupOf(it->x);
-        auto stop = it;
-        while (stop != end && groupOf(stop->x) == k) ++stop;
+    for (std::size_t it = first; it != end;) {
+        const int k = groupOf(x(it));
+        std::size_t stop = it;
+        while (stop != end && groupOf(x(stop)) == k) ++stop;
         BarGroup group;
         group.x0 = xmin + k * groupWidth;
         group.x1 = k == groups - 1 ? xmax : xmin + (k + 1) * groupWidth;
-        group.first = static_cast<std::size_t>(it - bars.begin());
-        group.count = static_cast<std::size_t>(stop - it);
+        group.first = it;
+        group.count = stop - it;
         values.clear();
-        for (auto b = it; b != stop; ++b) values.push_back(b->y);
+        for (std::size_t b = it; b != stop; ++b) values.push_back(y(b));
         const Quartiles q = SelectQuartiles(values);
         group.q1 = q.q1;
         group.median = q.median;
@@ -147,6 +167,28 @@ std::vector<BarGroup> SummarizeBars(std::span<const XY> bars, double xmin, doubl
         it = stop;
     }
     return out;
+}
+
+double BarX(std::size_t k) { return static_cast<double>(k + 1); }
+
+}  // namespace
+
+std::vector<BarGroup> SummarizeBars(std::span<const XY> bars, double xmin, double xmax, int columns,
+                                    int pixelsPerGroup) {
+    return Summarize(
+        bars.size(), [&](std::size_t k) { return bars[k].x; }, [&](std::size_t k) { return bars[k].y; }, xmin, xmax,
+        columns, pixelsPerGroup);
+}
+
+std::vector<BarGroup> SummarizeBarHeights(std::span<const std::int32_t> heights, double xmin, double xmax, int columns,
+                                          int pixelsPerGroup) {
+    return Summarize(
+        heights.size(), BarX, [&](std::size_t k) { return static_cast<double>(heights[k]); }, xmin, xmax, columns,
+        pixelsPerGroup);
+}
+
+std::pair<std::size_t, std::size_t> VisibleBars(std::size_t count, double xmin, double xmax) {
+    return BarsWithin(count, BarX, xmin, xmax);
 }
 
 int PixelsPerGroup(double pixelsPerBar, int bars) {

@@ -4,7 +4,9 @@
 // for bars (the games between BBs), the quartiles and the highest of the
 // bars that share the column. Qt-free, so it is tested and timed on its own.
 #include <cstddef>
+#include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "chart/envelope.h"
@@ -42,6 +44,12 @@ struct BarGroup {
 // highest value. Groups without bars are left out.
 std::vector<BarGroup> SummarizeBars(std::span<const XY> bars, double xmin, double xmax, int columns,
                                     int pixelsPerGroup = 1);
+// The same for bars at x = 1, 2, ...: bar k + 1 is heights[k] high.
+std::vector<BarGroup> SummarizeBarHeights(std::span<const std::int32_t> heights, double xmin, double xmax, int columns,
+                                          int pixelsPerGroup = 1);
+// Of `count` bars at x = 1, 2, ..., those with xmin - 0.5 <= x <= xmax + 0.5:
+// their indices [first, last).
+std::pair<std::size_t, std::size_t> VisibleBars(std::size_t count, double xmin, double xmax);
 
 // How many pixel columns a group takes so that it holds about `bars` bars
 // when each bar has `pixelsPerBar` pixels: one column once they are dense.

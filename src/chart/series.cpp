@@ -156,29 +156,29 @@ void EnvelopeLine::SetKey(QPointF topLeft, const QFont& font) {
 
 QRectF EnvelopeLine::KeyRect() const { return key_ && key_->isVisible() ? key_->sceneBoundingRect() : QRectF(); }
 
-void EnvelopeLine::SetData(Samples x, Samples y) {
-    x_ = x;
-    y_ = y;
-    index_ = SeriesIndex(x, y);
-    if (band_) levels_ = LevelIndex(y);
+void EnvelopeLine::SetData(const RecordChart* data, Field field) {
+    data_ = data;
+    field_ = field;
     fittedPlot_ = {};
     Refresh();
 }
 
 void EnvelopeLine::Clear() {
-    x_ = {};
-    y_ = {};
-    index_ = {};
-    levels_ = {};
+    data_ = nullptr;
     fittedPlot_ = {};
     series_->clear();
     if (band_) band_->Clear();
     if (key_) key_->hide();
 }
 
+Range EnvelopeLine::YRangeOf(double xmin, double xmax) const {
+    if (!data_) return {INFINITY, -INFINITY};
+    return data_->YRange(field_, xmin, xmax);
+}
+
 bool EnvelopeLine::BandAt(double xmin, double xmax) const {
-    return band_ && !band_->colours_.empty() &&
-           CountIn(x_, xmin, xmax, &index_) > static_cast<std::size_t>(view_->PlotWidth());
+    return band_ && data_ && !band_->colours_.empty() &&
+           data_->CountIn(xmin, xmax) > static_cast<std::size_t>(view_->PlotWidth());
 }
 
 bool EnvelopeLine::BandShown() const { return band_ && band_->isVisible(); }
@@ -191,7 +191,7 @@ const std::vector<EnvelopeLine::BandColumn>& EnvelopeLine::Band() const {
 QRect EnvelopeLine::BandRect() const { return BandShown() ? band_->rect_ : QRect(); }
 
 void EnvelopeLine::Refresh() {
-    if (x_.empty()) return;
+    if (!data_ || data_->size() == 0) return;
     const double lo = xAxis_->min(), hi = xAxis_->max();
     QChart* chart = view_->chart();
     const QRectF plot = chart->plotArea();
@@ -202,7 +202,7 @@ void EnvelopeLine::Refresh() {
     const int width = view_->PlotWidth();
     if (band_) {
         if (BandAt(lo, hi)) {
-            std::vector<LevelColumn> columns = LevelShares(x_, y_, lo, hi, width, &index_, &levels_);
+            std::vector<LevelColumn> columns = data_->LevelShares(lo, hi, width);
             // Its own strip at the foot of the plot, one step of the mode axis.
             const int levels = static_cast<int>(band_->colours_.size());
             const int height = std::max(4, static_cast<int>(std::lround(plot.height() * kBandShare)));
@@ -243,7 +243,7 @@ void EnvelopeLine::Refresh() {
         band_->Clear();
         if (key_) key_->hide();
     }
-    series_->replace(ToQt(Envelope(x_, y_, lo, hi, width, &index_)));
+    series_->replace(ToQt(data_->Envelope(field_, lo, hi, width)));
 }
 
 QString EnvelopeLine::BandToolTipAt(double chartX) const {
@@ -269,21 +269,22 @@ ThinnedPoints::ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis
     view_->OnViewChanged([this] { Refresh(); });
 }
 
-void ThinnedPoints::SetPoints(std::vector<XY> points) {
-    points_ = std::move(points);
+void ThinnedPoints::SetData(const RecordChart* data, std::size_t marker) {
+    data_ = data;
+    marker_ = marker;
     Refresh();
 }
 
 void ThinnedPoints::Clear() {
-    points_.clear();
+    data_ = nullptr;
     series_->clear();
 }
 
 void ThinnedPoints::Refresh() {
     // A switched-off series keeps its points; it is thinned when shown.
-    if (!series_->isVisible()) return;
-    series_->replace(ToQt(Thin(points_, xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max(), view_->PlotWidth(),
-                               view_->PlotHeight())));
+    if (!series_->isVisible() || !data_) return;
+    series_->replace(ToQt(data_->Thin(marker_, xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max(),
+                                      view_->PlotWidth(), view_->PlotHeight())));
 }
 
 class MarkerLegend::Item : public QGraphicsItem {
@@ -529,7 +530,7 @@ QString Bars::ToolTipAt(double x) const {
         const auto it =
             std::find_if(groups_.begin(), groups_.end(), [&](const BarGroup& g) { return x >= g.x0 && x <= g.x1; });
         if (it == groups_.end()) return {};
-        const double from = bars_[it->first].x, to = bars_[it->first + it->count - 1].x;
+        const double from = Bar(it->first).x, to = Bar(it->first + it->count - 1).x;
         return QStringLiteral("%1〜%2回目: 中央値 %3（四分位 %4〜%5）、最大 %6")
             .arg(from, 0, 'f', 0)
             .arg(to, 0, 'f', 0)
@@ -539,18 +540,41 @@ QString Bars::ToolTipAt(double x) const {
             .arg(it->max, 0, 'f', 0);
     }
     const double k = std::round(x);
-    const auto it = std::lower_bound(bars_.begin(), bars_.end(), k, [](const XY& b, double v) { return b.x < v; });
-    if (it == bars_.end() || it->x != k) return {};
-    return QStringLiteral("%1回目: %2").arg(it->x, 0, 'f', 0).arg(it->y, 0, 'f', 0);
+    if (!(k >= 1 && k <= static_cast<double>(heights_.size()))) return {};
+    const XY b = Bar(static_cast<std::size_t>(k) - 1);
+    return QStringLiteral("%1回目: %2").arg(b.x, 0, 'f', 0).arg(b.y, 0, 'f', 0);
 }
 
-void Bars::SetBars(std::vector<XY> bars) {
-    bars_ = std::move(bars);
+void Bars::SetBars(std::span<const std::int32_t> heights) {
+    heights_ = heights;
+    // The highest and the widest box once: a run may have millions of BBs
+    // but few distinct heights.
+    highest_ = 0;
+    widestMark_ = 0;
+    if (heights.empty()) return Refresh();
+    const auto [low, high] = std::minmax_element(heights.begin(), heights.end());
+    highest_ = std::max(0.0, static_cast<double>(*high));
+    auto widen = [&](std::int32_t h) {
+        widestMark_ = std::max(widestMark_, MarkSize(QString::number(static_cast<double>(h), 'f', 0), false).width());
+    };
+    const std::int64_t span = static_cast<std::int64_t>(*high) - *low + 1;
+    if (span <= std::int64_t{1} << 22) {
+        std::vector<bool> seen(static_cast<std::size_t>(span));
+        for (std::int32_t h : heights) seen[static_cast<std::size_t>(h - *low)] = true;
+        for (std::int64_t v = 0; v < span; ++v)
+            if (seen[static_cast<std::size_t>(v)]) widen(static_cast<std::int32_t>(*low + v));
+    } else {
+        std::vector<std::int32_t> distinct(heights.begin(), heights.end());
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        for (std::int32_t h : distinct) widen(h);
+    }
     Refresh();
 }
 
 void Bars::Clear() {
-    bars_.clear();
+    heights_ = {};
+    highest_ = widestMark_ = 0;
     groups_.clear();
     upper_->clear();
     summary_->Clear();
@@ -561,15 +585,16 @@ void Bars::Clear() {
 
 void Bars::Refresh() {
     const double lo = xAxis_->min(), hi = xAxis_->max();
-    const auto first =
-        std::lower_bound(bars_.begin(), bars_.end(), lo - 0.5, [](const XY& b, double v) { return b.x < v; });
-    const auto last = std::upper_bound(first, bars_.end(), hi + 0.5, [](double v, const XY& b) { return v < b.x; });
-    const std::span<const XY> visible(bars_.data() + (first - bars_.begin()), static_cast<std::size_t>(last - first));
+    const auto [first, last] = VisibleBars(heights_.size(), lo, hi);
     const int columns = view_->PlotWidth();
     const double pixelsPerBar = hi > lo ? columns / (hi - lo) : columns;
-    summarized_ = pixelsPerBar < 1 && !visible.empty();
+    summarized_ = pixelsPerBar < 1 && last > first;
     QList<QPointF> outline;
     if (!summarized_) {
+        // A pixel or more each: no more bars than pixels.
+        std::vector<XY> visible;
+        visible.reserve(last - first);
+        for (std::size_t k = first; k < last; ++k) visible.push_back(Bar(k));
         // The white outline only where a bar is wide enough to show it inside
         // its fill; on narrower bars it would cover the fill.
         series_->setPen(0.7 * pixelsPerBar >= kMinOutlinedPixels ? outline_ : QPen(Qt::NoPen));
@@ -587,7 +612,7 @@ void Bars::Refresh() {
     }
     upper_->replace(outline);
     PlaceMarks({}, pixelsPerBar);
-    groups_ = SummarizeBars(bars_, lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars));
+    groups_ = SummarizeBarHeights(heights_, lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars));
     QChart* chart = view_->chart();
     auto at = [&](double x, double y) { return chart->mapToPosition(QPointF(x, y), series_); };
     std::vector<BarSummaryItem::Drawn> drawn;
@@ -623,8 +648,7 @@ QSizeF Bars::MarkSize(const QString& text, bool vertical) const {
 }
 
 double Bars::MarkRoom(double lo, double hi) const {
-    double widest = 0;
-    for (const XY& b : bars_) widest = std::max(widest, MarkSize(QString::number(b.y, 'f', 0), false).width());
+    const double widest = widestMark_;
     if (widest == 0) return 0;
     const double pixelsPerBar = hi > lo ? view_->PlotWidth() / (hi - lo) : view_->PlotWidth();
     if (pixelsPerBar < 1) return 0;  // summarized: no boxes

@@ -15,6 +15,7 @@
 
 #include "chart/bands.h"
 #include "chart/envelope.h"
+#include "chart/record_chart.h"
 
 class QGraphicsItem;
 
@@ -26,8 +27,8 @@ class LevelKeyItem;
 class ValueMark;
 class BarSummaryItem;
 
-// A fast line over two columns of a history (x ascending). Dense stretches
-// show each pixel column's extremes; a line of levels (the mode) shows
+// A fast line of one value of a run's records against the game number.
+// Dense stretches show each pixel column's extremes; a line of levels (the mode) shows
 // instead, once it has more games than pixels, how each pixel column's games
 // divide among the levels, stacked in a band at the foot of the plot.
 class EnvelopeLine {
@@ -35,15 +36,13 @@ public:
     enum class Reduction { Extremes, LevelShares };
     EnvelopeLine(ChartView* view, QLineSeries* series, QValueAxis* xAxis, Reduction reduction = Reduction::Extremes);
     ~EnvelopeLine();
-    // The columns must stay unchanged until Clear() or the next SetData().
-    void SetData(Samples x, Samples y);
+    // The data must stay until Clear() or the next SetData().
+    void SetData(const RecordChart* data, Field field);
     void Clear();
     void Refresh();
     QLineSeries* Series() const { return series_; }
-    Samples X() const { return x_; }
-    Samples Y() const { return y_; }
     // The y range of the data with xmin <= x <= xmax.
-    Range YRangeOf(double xmin, double xmax) const { return YRange(x_, y_, xmin, xmax, &index_); }
+    Range YRangeOf(double xmin, double xmax) const;
 
     // The levels' colours and names, from level 0 up (LevelShares only).
     void SetLevels(std::vector<QColor> colours, QStringList names);
@@ -76,9 +75,8 @@ private:
     QLineSeries* series_;
     QValueAxis* xAxis_;
     Reduction reduction_;
-    Samples x_, y_;
-    SeriesIndex index_;
-    LevelIndex levels_;
+    const RecordChart* data_ = nullptr;
+    Field field_ = Field::Balance;
     LevelBandItem* band_ = nullptr;
     LevelKeyItem* key_ = nullptr;
     // The view last fitted; a change of the y axes alone needs no refit.
@@ -86,14 +84,17 @@ private:
     QRectF fittedPlot_;
 };
 
-// Point markers only, at most one per pixel cell of the view.
+// Point markers only, at most one per pixel cell of the view: one marker
+// series of a run's records.
 class ThinnedPoints {
 public:
     ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis* xAxis, QValueAxis* yAxis);
-    void SetPoints(std::vector<XY> points);
+    // The data must stay until Clear() or the next SetData().
+    void SetData(const RecordChart* data, std::size_t marker);
     void Clear();
     void Refresh();
-    const std::vector<XY>& Points() const { return points_; }
+    // The series' points in the whole run, drawn or not.
+    std::size_t Count() const { return data_ ? data_->MarkerPoints(marker_) : 0; }
     QScatterSeries* Series() const { return series_; }
 
 private:
@@ -101,7 +102,8 @@ private:
     QScatterSeries* series_;
     QValueAxis* xAxis_;
     QValueAxis* yAxis_;
-    std::vector<XY> points_;
+    const RecordChart* data_ = nullptr;
+    std::size_t marker_ = 0;
 };
 
 // A legend of point-marker series at a fixed place in the chart, apart from
@@ -127,7 +129,7 @@ private:
     Item* item_;
 };
 
-// Vertical bars at whole x values. While each bar has a pixel or more, every
+// Vertical bars at x = 1, 2, ... While each bar has a pixel or more, every
 // bar is drawn and shows its value in a small box above it where there is
 // room: the tallest bars first, down to the first that finds none, so the
 // bars with a figure are the tallest ones; narrower, each pixel column (or a few, so
@@ -137,10 +139,16 @@ class Bars {
 public:
     Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis);
     ~Bars();
-    void SetBars(std::vector<XY> bars);
+    // Bar k + 1 stands heights[k] high; the heights must stay until Clear()
+    // or the next SetBars().
+    void SetBars(std::span<const std::int32_t> heights);
     void Clear();
     void Refresh();
-    const std::vector<XY>& Values() const { return bars_; }
+    std::span<const std::int32_t> Heights() const { return heights_; }
+    std::size_t Count() const { return heights_.size(); }
+    XY Bar(std::size_t k) const { return {static_cast<double>(k + 1), static_cast<double>(heights_[k])}; }
+    // The tallest bar's height; 0 without bars.
+    double Highest() const { return highest_; }
     QAreaSeries* Series() const { return series_; }
     int MarksShown() const { return marksShown_; }
     struct Mark {
@@ -188,7 +196,9 @@ private:
     QValueAxis* yAxis_;
     QPen outline_;
     QFont markFont_;
-    std::vector<XY> bars_;
+    std::span<const std::int32_t> heights_;
+    double highest_ = 0;
+    double widestMark_ = 0;  // the widest upright box of any bar
     std::vector<BarGroup> groups_;
     std::vector<ValueMark*> marks_;
     std::vector<double> markX_;

@@ -13,15 +13,14 @@
 #include <cmath>
 
 #include "chart/pie_legend.h"
-#include "run/history_room.h"
 #include "shell/fonts.h"
-#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
 
-// A history column as the chart reads it: values one record apart.
-chart::Samples Samples(Column c) { return {c.first(), c.size(), Column::kStrideBytes}; }
+// The small win each marker series shows, in the order of kAllMarkers.
+constexpr std::array<std::int32_t, kMarkerCount> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
+static_assert(kAllMarkers[0] == Marker::Cherry4 && kAllMarkers[4] == Marker::Cherry2);
 
 QColor Colour(Rgb rgb) {
     return QColor(static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF), static_cast<int>(rgb & 0xFF));
@@ -247,57 +246,28 @@ void RunCharts::Clear() {
     KModeSeries->clear();
     for (QGraphicsEllipseItem* circle : emptyPies_) circle->hide();
     plays_ = 0;
-    history_.release();
+    data_.reset();
 }
 
 void RunCharts::Present(const Presentation& p, const RunRecords& records) {
-    plays_ = p.Plays();
+    plays_ = records.size();
     if (plays_ == 0) return;
-    // The lines, bars and markers draw from the records held in memory; a
-    // run too long for that shows its pies alone.
-    if (!HistoryFits(static_cast<std::int64_t>(records.size()), 0, AvailableMemoryBytes())) {
-        plays_ = 0;
-    } else {
-        history_.clear();
-        history_.reserve(records.size());
-        records.ForAll([this](std::size_t, std::span<const GameRecord> piece) {
-            std::copy(piece.begin(), piece.end(), history_.extend(piece.size()));
-            return true;
-        });
-        PresentLines(p);
-    }
-    FillPie(Page::Koyaku, p.KoyakuSlices());
-    FillPie(Page::ModeStay, p.ModeStaySlices());
-    FillPie(Page::KeizokuSelect, p.KModeSlices());
-}
-
-void RunCharts::PresentLines(const Presentation& p) {
-    const PlayHistory& h = history_;
-    std::vector<chart::XY> bars;
-    bars.reserve(p.BarCount());
-    std::array<std::vector<chart::XY>, kMarkerCount> points;
-    for (Marker m : kAllMarkers) points[static_cast<std::size_t>(m)].reserve(p.MarkerPointCount(m));
-    for (const GameRecord& g : h.records()) {
-        if (g.bbKind != NoBB) {
-            bars.push_back({static_cast<double>(bars.size() + 1), static_cast<double>(g.gamesSinceBB)});
-            continue;
-        }
-        for (Marker m : kAllMarkers)
-            if (g.koyaku == MarkerKoyaku(m))
-                points[static_cast<std::size_t>(m)].push_back(
-                    {static_cast<double>(g.playCount), static_cast<double>(g.medalBalance)});
-    }
-    for (Marker m : kAllMarkers)
-        Markers[static_cast<std::size_t>(m)]->SetPoints(std::move(points[static_cast<std::size_t>(m)]));
-    // The lines index their data once; the home view then fits them.
-    ModeSeries->SetData(Samples(h.PlayNumLog()), Samples(h.ModeLog()));
-    SlumpSeries->SetData(Samples(h.PlayNumLog()), Samples(h.MedalLog()));
+    // One pass over the records; every view then reads what it shows.
+    data_ = std::make_unique<chart::RecordChart>(records, kMarkerKoyaku);
+    for (std::size_t m = 0; m < Markers.size(); ++m) Markers[m]->SetData(data_.get(), m);
+    // The home view then fits the lines.
+    ModeSeries->SetData(data_.get(), chart::Field::Mode);
+    SlumpSeries->SetData(data_.get(), chart::Field::Balance);
     const chart::Range r = SlumpSeries->YRangeOf(-INFINITY, INFINITY);
     slumpMin_ = r.min;
     slumpMax_ = r.max;
     SlumpChart->ResetZoom();
-    SlumpBSeries->SetBars(std::move(bars));
+    SlumpBSeries->SetBars(data_->BarHeights());
     SlumpChart2->ResetZoom();
+
+    FillPie(Page::Koyaku, p.KoyakuSlices());
+    FillPie(Page::ModeStay, p.ModeStaySlices());
+    FillPie(Page::KeizokuSelect, p.KModeSlices());
 }
 
 void RunCharts::HomeSlump() {
@@ -347,16 +317,14 @@ void RunCharts::LabelModeAxis() {
 }
 
 void RunCharts::HomeBars() {
-    const auto& bars = SlumpBSeries->Values();
     // Half a bar's room either side: every bar gets the most width.
-    const double hi = static_cast<double>(std::max<std::size_t>(bars.size(), 1)) + 0.5;
+    const double hi = static_cast<double>(std::max<std::size_t>(SlumpBSeries->Count(), 1)) + 0.5;
     chart::SetRangeWithTicks(Bottom2, 0.5, hi, 10, 1);
     chart::SetRangeWithTicks(Left2, 0, BarsTop(0.5, hi), 4, 1);
 }
 
 double RunCharts::BarsTop(double lo, double hi) const {
-    double top = 1;
-    for (const chart::XY& b : SlumpBSeries->Values()) top = std::max(top, b.y);
+    const double top = std::max(1.0, SlumpBSeries->Highest());
     // Room above the tallest bar for its value box, as the boxes stand
     // while the bottom axis spans lo .. hi.
     const double room = SlumpBSeries->MarkRoom(lo, hi);

@@ -33,8 +33,12 @@ public:
 
     // Presentation step 1: every series emptied.
     void Clear();
-    // Steps 2, 4, 5 and 6 from a finished presentation of `records`.
+    // Steps 2, 4, 5 and 6 from a finished presentation: the pies from p,
+    // every line, marker and bar from the run's records, which must stay
+    // unchanged until Clear() or the next Present().
     void Present(const Presentation& p, const RunRecords& records);
+    // What the charts read from the records; null while they show none.
+    const chart::RecordChart* Data() const { return data_.get(); }
     // A rate page's pie beside its list (`list`, in page coordinates): at
     // its own place unless the list reaches into it, always at its own size;
     // the legend at the pie's right, or under the list where the page has no
@@ -86,7 +90,6 @@ public:
     static constexpr int kPieDiameter = 150;
 
 private:
-    void PresentLines(const Presentation& p);
     void HomeSlump();
     void HomeBars();
     // The top of the bars' value axis while the bottom axis spans lo .. hi.
@@ -100,10 +103,9 @@ private:
     void FitPie(Page page);
 
     std::array<QGraphicsEllipseItem*, 3> emptyPies_{};
+    std::unique_ptr<chart::RecordChart> data_;
     double slumpMin_ = 0, slumpMax_ = 1;
     std::size_t plays_ = 0;
-    // The records drawn, held while they are on screen.
-    PlayHistory history_;
 };
 
 }  // namespace morvane

@@ -204,7 +204,7 @@ void TMainForm::PresentRun() {
         charts_->Present(presentation_, session_.Kept());
     } catch (...) {
         charts_->Clear();
-        throw;
+            throw;
     }
     // An open 設定推測 follows the run on screen.
     if (estimateForm_ && estimateForm_->isVisible() && presentation_.Records())

@@ -154,6 +154,24 @@ TEST(SummarizeBars, EachGroupGivesItsQuartilesAndHighest) {
         std::size_t inView = 0;
         for (const XY& b : bars) inView += b.x >= lo - 0.5 && b.x <= hi + 0.5;
         EXPECT_EQ(seen, inView) << "every bar in view in one group";
+        // The same bars as heights alone, bar k + 1 the k-th: the same groups.
+        std::vector<std::int32_t> heights;
+        for (const XY& b : bars) heights.push_back(static_cast<std::int32_t>(b.y));
+        const std::vector<BarGroup> same = SummarizeBarHeights(heights, lo, hi, columns, pixels);
+        ASSERT_EQ(same.size(), groups.size());
+        for (std::size_t i = 0; i < same.size(); ++i) {
+            EXPECT_EQ(same[i].first, groups[i].first);
+            EXPECT_EQ(same[i].count, groups[i].count);
+            EXPECT_EQ(same[i].x0, groups[i].x0);
+            EXPECT_EQ(same[i].x1, groups[i].x1);
+            EXPECT_EQ(same[i].median, groups[i].median);
+            EXPECT_EQ(same[i].q1, groups[i].q1);
+            EXPECT_EQ(same[i].q3, groups[i].q3);
+            EXPECT_EQ(same[i].max, groups[i].max);
+        }
+        const auto [first, last] = VisibleBars(heights.size(), lo, hi);
+        EXPECT_EQ(last - first, inView);
+        EXPECT_EQ(first, groups.front().first);
     }
     // A group of one bar, and of two.
     const std::vector<XY> two = {{1, 10}, {2, 30}};

@@ -19,6 +19,8 @@
 #include "chart/pie_legend.h"
 #include "fake_services.h"
 #include "model/theory.h"
+#include "run/checkpointed_run.h"
+#include "support/held_records.h"
 #include "shell/main_form.h"
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
@@ -92,6 +94,13 @@ void DragScroll(chart::ChartView* view, QPoint by) {
     QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, start + by);
 }
 
+// The bars as points: bar k + 1 at its height.
+std::vector<chart::XY> BarPoints(const chart::Bars& bars) {
+    std::vector<chart::XY> points;
+    for (std::size_t k = 0; k < bars.Count(); ++k) points.push_back(bars.Bar(k));
+    return points;
+}
+
 // The value boxes of the bars in view, each over its own bar: just above
 // it, under the hint, within the plot's width (centred on the bar but at
 // the plot's edge), and clear of every axis label.
@@ -103,10 +112,10 @@ void CheckMarksStandOverTheirBars(Window& w) {
     const QRect hint = w.charts().Label5->geometry();
     const double ceiling = view->mapToScene(hint.bottomLeft()).y();
     const auto texts = AxisTexts(c);
+    const std::vector<chart::XY> bars = BarPoints(series);
     for (const chart::Bars::Mark& m : series.ShownMarks()) {
-        const auto bar = std::find_if(series.Values().begin(), series.Values().end(),
-                                      [&](const chart::XY& b) { return b.x == m.x; });
-        QVERIFY(bar != series.Values().end());
+        const auto bar = std::find_if(bars.begin(), bars.end(), [&](const chart::XY& b) { return b.x == m.x; });
+        QVERIFY(bar != bars.end());
         const QPointF top = c->mapToPosition(QPointF(bar->x, bar->y), series.Series());
         QVERIFY2(std::abs(m.rect.bottom() - (top.y() - 4)) <= 1, qPrintable(m.text));
         QVERIFY2(m.rect.top() > ceiling, qPrintable(m.text));
@@ -146,6 +155,8 @@ private slots:
     void modeBandHasAStripUnderTheLine_data();
     void modeBandHasAStripUnderTheLine();
     void modeBandSharesMatchARecount();
+    void checkpointsDrawWhatTheHistoryDraws_data();
+    void checkpointsDrawWhatTheHistoryDraws();
     void modeBandAtTenMillionGamesSlow();
     void runWithoutBBLeavesTheBarsEmpty();
     void piesKeepTheirSizeBesideWideLists();
@@ -159,13 +170,19 @@ void ChartsTest::markersSitOnTheSlumpLine() {
     Window w(11, Window::OnScreen);
     w.Start(8000, 6);
     const PlayHistory h = test::Held(w.form.History());
+    // Switched off: the series gives the chart no point yet.
+    QVERIFY(w.charts().Markers[0]->Series()->points().isEmpty());
     std::size_t total = 0;
     for (Marker m : kAllMarkers) {
-        const auto& points = w.charts().Markers[static_cast<std::size_t>(m)]->Points();
-        QCOMPARE(points.size(), w.form.Shown().MarkerPointCount(m));
-        for (const auto& p : points) {
-            const auto j = static_cast<std::size_t>(p.x) - 1;
-            QCOMPARE(p.y, static_cast<double>(h.MedalLog()[j]));
+        w.charts().SetMarkerOn(m, true);
+        const auto& series = *w.charts().Markers[static_cast<std::size_t>(m)];
+        QCOMPARE(series.Count(), w.form.Shown().MarkerPointCount(m));
+        const QList<QPointF> points = series.Series()->points();
+        QVERIFY(!points.isEmpty() && static_cast<std::size_t>(points.size()) <= series.Count());
+        for (const QPointF& p : points) {
+            const auto j = static_cast<std::size_t>(p.x()) - 1;
+            QCOMPARE(p.y(), static_cast<double>(h.MedalLog()[j]));
+            QCOMPARE(h.BBLog()[j], 0);
             const int k = h.KoyakuLog()[j];
             const Marker expected = k == Cherry2   ? Marker::Cherry2
                                     : k == Cherry4 ? Marker::Cherry4
@@ -175,17 +192,15 @@ void ChartsTest::markersSitOnTheSlumpLine() {
             QCOMPARE(static_cast<int>(expected), static_cast<int>(m));
             QVERIFY(k != Chance || m == Marker::Chance);
         }
-        total += points.size();
+        total += series.Count();
     }
     QVERIFY(total > 100);
-    // Switched off: the series keeps its points but gives the chart none yet.
-    QVERIFY(w.charts().Markers[0]->Series()->points().isEmpty());
 }
 
 void ChartsTest::barsAtTheBonusOrdinals() {
     Window w(11, Window::OnScreen);
     w.Start(8000, 6);
-    const auto& bars = w.charts().SlumpBSeries->Values();
+    const auto bars = BarPoints(*w.charts().SlumpBSeries);
     QCOMPARE(bars.size(), w.form.Shown().BarCount());
     QVERIFY(bars.size() > 5);
     const PlayHistory h = test::Held(w.form.History());
@@ -287,14 +302,14 @@ void ChartsTest::legendListsOnlySwitchedOnMarkers() {
     QVERIFY(!legend.intersects(QRectF(w.charts().SlumpChart->mapToScene(hint.topLeft()), QSizeF(hint.size()))));
     QVERIFY(w.charts().MarkerOn(Marker::Cherry2));
     QVERIFY(!w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Series()->points().isEmpty());
-    const std::size_t kept = w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Points().size();
+    const std::size_t kept = w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Count();
     for (QCheckBox* box : {w.form.Che2CheckBox, w.form.Che4CheckBox, w.form.SuikaACheckBox, w.form.SuikaBCheckBox})
         box->click();
     QApplication::processEvents();
     QCOMPARE(LegendNames(w.charts()), (QList<QString>{"Chance"}));
     QCOMPARE(c->plotArea(), plot);
     QVERIFY(!w.charts().MarkerOn(Marker::Cherry2));
-    QCOMPARE(w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Points().size(), kept);
+    QCOMPARE(w.charts().Markers[static_cast<std::size_t>(Marker::Cherry2)]->Count(), kept);
     // Each entry shows its series' own marker.
     QCOMPARE(w.charts().Legend->Entries()[0].shape, QScatterSeries::MarkerShapeRotatedRectangle);
 }
@@ -306,7 +321,7 @@ void ChartsTest::switchedOnSeriesFillAtTheNextPresentation() {
     w.Start(4000, 1);
     auto& s = *w.charts().Markers[static_cast<std::size_t>(Marker::Cherry4)];
     QVERIFY(w.charts().MarkerOn(Marker::Cherry4));
-    QCOMPARE(s.Points().size(), w.form.Shown().MarkerPointCount(Marker::Cherry4));
+    QCOMPARE(s.Count(), w.form.Shown().MarkerPointCount(Marker::Cherry4));
     QVERIFY(!s.Series()->points().isEmpty());
     for (const QPointF& p : s.Series()->points()) QVERIFY(p.x() >= 1 && p.x() <= 4000);
 }
@@ -366,7 +381,7 @@ void ChartsTest::barsReadAtEveryScale() {
     const QImage drawn = view->grab().toImage();
     QChart* c = view->chart();
     const QRectF plot = c->plotArea();
-    const auto& bars = series.Values();
+    const auto bars = BarPoints(series);
     QVERIFY(bars.size() > 20);
     const QColor fill(0xFF, 0x8E, 0x8E);
     // The pixel the chart draws (x, y) on.
@@ -473,7 +488,7 @@ void ChartsTest::everyBarOfAnEightThousandGameRunShowsItsValue() {
     chart::ChartView* view = w.charts().SlumpChart2;
     chart::Bars& series = *w.charts().SlumpBSeries;
     QChart* c = view->chart();
-    const auto& bars = series.Values();
+    const auto bars = BarPoints(series);
     QVERIFY(bars.size() >= 30 && bars.size() <= 40);
     const std::vector<chart::Bars::Mark> marks = series.ShownMarks();
     QCOMPARE(marks.size(), bars.size());
@@ -620,7 +635,7 @@ void ChartsTest::barsZoomAndScrollAlongTheBBsOnly() {
     QVERIFY(hi - lo < span * 0.2 && hi - lo > span * 0.1);
     QCOMPARE(w.charts().Left2->min(), 0.0);
     double tallest = 0;
-    for (const chart::XY& b : w.charts().SlumpBSeries->Values())
+    for (const chart::XY& b : BarPoints(*w.charts().SlumpBSeries))
         if (b.x >= lo && b.x <= hi) tallest = std::max(tallest, b.y);
     QVERIFY(w.charts().Left2->max() > tallest);
     QVERIFY(w.charts().SlumpBSeries->MarksShown() > 0);
@@ -740,11 +755,105 @@ void ChartsTest::modeBandAtTenMillionGamesSlow() {
              qPrintable(QStringLiteral("%1 drawn, %2 in theory").arg(high).arg(theory)));
 }
 
+namespace {
+
+// Everything the run's charts hand to Qt, or draw themselves, in one view.
+struct Drawn {
+    QList<QPointF> slump, mode, bars;
+    std::vector<QList<QPointF>> markers;
+    std::vector<std::tuple<double, double, std::size_t, std::vector<int>>> band;
+    std::vector<std::tuple<std::size_t, std::size_t, double, double, double, double>> groups;
+    bool operator==(const Drawn&) const = default;
+};
+
+Drawn DrawnNow(RunCharts& c) {
+    // As the window shows it once its layout has settled.
+    QApplication::processEvents();
+    Drawn d;
+    d.slump = c.SlumpSeries->Series()->points();
+    d.mode = c.ModeSeries->Series()->points();
+    for (const auto& m : c.Markers) d.markers.push_back(m->Series()->points());
+    for (const auto& col : c.ModeSeries->Band())
+        d.band.emplace_back(col.data.x0, col.data.x1, col.data.games, col.heights);
+    d.bars = c.SlumpBSeries->Series()->upperSeries()->points();
+    for (const chart::BarGroup& g : c.SlumpBSeries->Groups())
+        d.groups.emplace_back(g.first, g.count, g.q1, g.median, g.q3, g.max);
+    return d;
+}
+
+// The views looked at: the whole run, inside one block, across block
+// edges, a short stretch and one game; the bars whole and zoomed.
+std::vector<Drawn> DrawnInViews(RunCharts& c, std::size_t games, std::size_t block) {
+    const auto n = static_cast<double>(games), k = static_cast<double>(block);
+    std::vector<Drawn> all;
+    c.SlumpChart->ResetZoom();
+    c.SlumpChart2->ResetZoom();
+    all.push_back(DrawnNow(c));
+    for (const auto& [lo, hi] : {std::pair{k + 50, 2 * k - 50}, std::pair{k / 2 + 0.5, n * 0.7},
+                                 std::pair{3 * k - 100, 3 * k + 200}, std::pair{9.0, 9.0}}) {
+        chart::SetRangeWithTicks(c.Bottom, lo, hi, 8, 1);
+        chart::SetRangeWithTicks(c.Bottom2, lo / 300, hi / 300 + 2, 8, 1);
+        all.push_back(DrawnNow(c));
+    }
+    return all;
+}
+
+}  // namespace
+
+void ChartsTest::checkpointsDrawWhatTheHistoryDraws_data() {
+    QTest::addColumn<int>("games");
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<int>("seed");
+    QTest::newRow("200000 at 1") << 200'000 << 1 << 3;
+    QTest::newRow("300000 at 6") << 300'000 << 6 << 4;
+}
+
+void ChartsTest::checkpointsDrawWhatTheHistoryDraws() {
+    // The same run held in memory and kept as checkpoints (smaller blocks,
+    // so that views cut many of them): every point and column alike.
+    QFETCH(int, games);
+    QFETCH(int, setting);
+    QFETCH(int, seed);
+    Window w(static_cast<std::uint32_t>(seed), Window::OnScreen);
+    w.Start(games, setting);
+    RunCharts& c = w.charts();
+    for (Marker m : kAllMarkers) c.SetMarkerOn(m, true);
+    constexpr std::size_t kBlock = 1000;
+    const PlayHistory h = test::Held(w.form.History());
+    const HistoryRecords heldRecords(h);
+    c.Present(w.form.Shown(), heldRecords);
+    const std::vector<Drawn> held = DrawnInViews(c, h.size(), kBlock);
+    // The held run's home view against the plain envelope over its columns.
+    const chart::Samples x(h.PlayNumLog().first(), h.size(), Column::kStrideBytes),
+        balance(h.MedalLog().first(), h.size(), Column::kStrideBytes);
+    chart::SetRangeWithTicks(c.Bottom, 1000.5, 170'000, 8, 1);
+    QList<QPointF> plain;
+    for (const chart::XY& p : chart::Envelope(x, balance, c.Bottom->min(), c.Bottom->max(), c.SlumpChart->PlotWidth()))
+        plain.append(QPointF(p.x, p.y));
+    QCOMPARE(c.SlumpSeries->Series()->points(), plain);
+
+    Slot slot(static_cast<std::uint32_t>(seed));
+    CheckpointedRun run(kBlock);
+    run.Simulate(slot, {false, setting}, games);
+    QCOMPARE(run.size(), h.size());
+    QCOMPARE(run.at(run.size() - 1), h.records().back());
+    c.Present(w.form.Shown(), run);
+    const std::vector<Drawn> played = DrawnInViews(c, run.size(), kBlock);
+    QCOMPARE(played.size(), held.size());
+    for (std::size_t v = 0; v < held.size(); ++v) {
+        QVERIFY2(!held[v].slump.isEmpty() && (!held[v].bars.isEmpty() || !held[v].groups.empty()),
+                 qPrintable(QString::number(v)));
+        QVERIFY2(played[v] == held[v], qPrintable(QStringLiteral("view %1").arg(v)));
+    }
+    QVERIFY(!held.front().band.empty() && !held.front().groups.empty());
+    QVERIFY(!held.front().markers.front().isEmpty());
+}
+
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {
     Window w(1, Window::OnScreen);
     w.Start(30, 1);
     QCOMPARE(w.form.Shown().BarCount(), std::size_t{0});
-    QVERIFY(w.charts().SlumpBSeries->Values().empty());
+    QCOMPARE(w.charts().SlumpBSeries->Count(), std::size_t{0});
     QCOMPARE(w.charts().KModeSeries->count(), 4);
     for (const QPieSlice* s : w.charts().KModeSeries->slices()) QCOMPARE(s->value(), 0.0);
     // The pie of four empty slices: the outline of an empty circle where it

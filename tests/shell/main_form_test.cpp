@@ -443,7 +443,7 @@ void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
     // save writes), and the window is ready for the next command.
     const QString summary = w.form.ResultLabel->text();
     const QStringList modeChanges = w.Page(Page::ModeChange);
-    const std::size_t bars = w.charts().SlumpBSeries->Values().size();
+    const std::size_t bars = w.charts().SlumpBSeries->Count();
     const int playCount = w.form.Machine().playCount;
     QTimer::singleShot(0, &w.form, [&] { QTest::keyClick(&w.form, Qt::Key_Escape); });
     w.Start(QString::number(50 * kSliceGames), QStringLiteral("3"));
@@ -454,7 +454,7 @@ void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
     QCOMPARE(w.Rows(Page::Play), static_cast<std::size_t>(3 * kSliceGames));
     QCOMPARE(w.form.ResultLabel->text(), summary);
     QCOMPARE(w.Page(Page::ModeChange), modeChanges);
-    QCOMPARE(w.charts().SlumpBSeries->Values().size(), bars);
+    QCOMPARE(w.charts().SlumpBSeries->Count(), bars);
     QVERIFY(w.charts().ModeSeries->BandShown());
     QVERIFY(w.form.Machine().playCount < 2 * kSliceGames);
     QVERIFY(w.form.StartButton->isEnabled());

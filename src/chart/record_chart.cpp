@@ -1,0 +1,623 @@
+#include "chart/record_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+
+#include "run/checkpointed_run.h"
+#include "system/workers.h"
+
+namespace morvane::chart {
+namespace {
+
+// A block over more pixel columns than this is played again rather than
+// looked at column by column: the view is short then.
+constexpr std::size_t kFewColumns = 8;
+// Blocks of a marker series played again at once.
+constexpr std::size_t kWaveBlocks = 32;
+
+std::int32_t ValueOf(Field f, const GameRecord& r) { return f == Field::Balance ? r.medalBalance : r.mode; }
+
+// The first index in [lo, hi) that fails pred (pred true, then false).
+template <class Pred>
+std::size_t FirstFailing(std::size_t lo, std::size_t hi, Pred pred) {
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (pred(mid)) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
+// Pixel columns over [xmin, xmax], worked out as the envelope and the band
+// work them out, so that every game falls in the same column.
+struct ColumnScale {
+    double xmin, xmax;
+    int columns;
+    double scale = xmax > xmin ? columns / (xmax - xmin) : 0.0;
+    std::size_t last = static_cast<std::size_t>(columns - 1);
+    std::size_t Of(double v) const { return std::min(last, static_cast<std::size_t>((v - xmin) * scale)); }
+};
+
+}  // namespace
+
+// One stretch of games summed up as a block is: per field its first, last,
+// lowest and highest value and where the extremes first occur, and the
+// games per mode.
+struct RecordChart::Segment {
+    struct Part {
+        std::int32_t first = 0, last = 0, low = 0, high = 0;
+        std::size_t lowAt = 0, highAt = 0;  // indices of the records
+    };
+    bool any = false;
+    std::array<Part, 2> fields;
+    LevelIndex::Counts levels{};
+
+    void Add(std::size_t i, const GameRecord& r) {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            Part& p = fields[f];
+            const std::int32_t v = ValueOf(static_cast<Field>(f), r);
+            if (!any) {
+                p = {v, v, v, v, i, i};
+            } else if (v < p.low) {
+                p.low = v;
+                p.lowAt = i;
+            } else if (v > p.high) {
+                p.high = v;
+                p.highAt = i;
+            }
+            p.last = v;
+        }
+        any = true;
+        if (r.mode >= 0 && r.mode < LevelIndex::kLevels) ++levels[static_cast<std::size_t>(r.mode)];
+    }
+    // The next stretch, which follows this one.
+    void Add(const Segment& o) {
+        if (!o.any) return;
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            Part& p = fields[f];
+            const Part& q = o.fields[f];
+            if (!any) {
+                p = q;
+                continue;
+            }
+            // Strictly beyond: the first of equal extremes is the earlier one.
+            if (q.low < p.low) p.low = q.low, p.lowAt = q.lowAt;
+            if (q.high > p.high) p.high = q.high, p.highAt = q.highAt;
+            p.last = q.last;
+        }
+        any = true;
+        for (std::size_t l = 0; l < levels.size(); ++l) levels[l] += o.levels[l];
+    }
+    // A whole block whose first game is game `at`.
+    static Segment Of(std::size_t at, const Block& b) {
+        Segment s;
+        s.any = true;
+        for (std::size_t f = 0; f < s.fields.size(); ++f) {
+            const Extremes& e = b.fields[f];
+            s.fields[f] = {e.first, e.last, e.low, e.high, at + e.lowAt, at + e.highAt};
+        }
+        s.levels = b.levels;
+        return s;
+    }
+};
+
+struct RecordChart::ViewColumns {
+    bool valid = false;
+    double xmin = 0, xmax = 0;
+    int columns = 0;
+    std::vector<std::size_t> bounds;
+    std::vector<Segment> segments;
+};
+
+RecordChart::~RecordChart() = default;
+
+RecordChart::RecordChart(const RunRecords& records, std::span<const std::int32_t> markerKoyaku)
+    : records_(records),
+      markerKoyaku_(markerKoyaku.begin(), markerKoyaku.end()),
+      view_(std::make_unique<ViewColumns>()) {
+    markerOf_.fill(-1);
+    if (markerKoyaku_.size() > 64) throw std::invalid_argument("too many marker series");
+    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) {
+        const std::int32_t k = markerKoyaku_[m];
+        if (k < 0 || k >= static_cast<std::int32_t>(markerOf_.size()) || markerOf_[static_cast<std::size_t>(k)] >= 0)
+            throw std::invalid_argument("a marker series is one small win of its own");
+        markerOf_[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(m);
+    }
+    markerPoints_.assign(markerKoyaku_.size(), 0);
+    n_ = records.size();
+    blockGames_ = records.Index().BlockGames();
+    if (n_ == 0) return;
+    Scan();
+    if (!numbered_) KeepEveryColumn();
+}
+
+// The figures of one block as its records come.
+struct RecordChart::BlockScan {
+    RecordChart& chart;
+    std::size_t block;
+    std::vector<std::int32_t>& hits;  // per marker, the balances at its games, marker m's at m, m + M, ...
+    std::size_t offset = 0;
+    Block figures;
+    std::int32_t* bar = nullptr;
+    std::size_t bars = 0;
+    std::array<std::uint32_t, 64> points{};
+    bool numbered = true;
+
+    void operator()(const GameRecord& r) {
+        const std::int64_t i = static_cast<std::int64_t>(block * chart.blockGames_ + offset);
+        numbered &= static_cast<std::int64_t>(r.playCount) == chart.x0_ + i;
+        const auto off = static_cast<std::uint32_t>(offset);
+        Add(figures.fields[0], r.medalBalance, off);
+        Add(figures.fields[1], r.mode, off);
+        if (static_cast<std::uint32_t>(r.mode) < LevelIndex::kLevels)
+            ++figures.levels[static_cast<std::size_t>(r.mode)];
+        if (r.bbKind != NoBB) {
+            if (bars == chart.barsBefore_[block + 1] - chart.barsBefore_[block])
+                throw std::logic_error("a block's BB games differ from its summary's");
+            bar[bars++] = r.gamesSinceBB;
+        } else if (static_cast<std::uint32_t>(r.koyaku) < chart.markerOf_.size()) {
+            if (const int m = chart.markerOf_[static_cast<std::size_t>(r.koyaku)]; m >= 0) {
+                hits.push_back(m);
+                hits.push_back(r.medalBalance);
+                ++points[static_cast<std::size_t>(m)];
+            }
+        }
+        ++offset;
+    }
+    void Add(Extremes& e, std::int32_t v, std::uint32_t off) {
+        if (off == 0) {
+            e.first = e.low = e.high = v;
+        } else if (v < e.low) {
+            e.low = v;
+            e.lowAt = off;
+        } else if (v > e.high) {
+            e.high = v;
+            e.highAt = off;
+        }
+        e.last = v;
+    }
+    void Close() {
+        chart.blocks_[block] = figures;
+        const std::size_t markers = chart.markerKoyaku_.size();
+        Bitmap* maps = chart.bitmaps_.data() + block * markers;
+        std::array<std::int64_t, 64> low, high;
+        low.fill(INT64_MAX);
+        high.fill(INT64_MIN);
+        for (std::size_t h = 0; h < hits.size(); h += 2) {
+            const auto m = static_cast<std::size_t>(hits[h]);
+            low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+            high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+        }
+        for (std::size_t m = 0; m < markers; ++m) {
+            if (low[m] > high[m]) continue;
+            Bitmap& bm = maps[m];
+            bm.any = true;
+            bm.base = static_cast<std::int32_t>(low[m]);
+            while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+        }
+        for (std::size_t h = 0; h < hits.size(); h += 2) {
+            Bitmap& bm = maps[hits[h]];
+            const auto bucket =
+                static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+            bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+        }
+        hits.clear();
+    }
+};
+
+template <class Play>
+void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std::mutex& merge, Play play) {
+    BlockScan scan{*this, b, hits, 0, Block{}, bars_.data() + barsBefore_[b]};
+    play(scan);
+    if (scan.bars != barsBefore_[b + 1] - barsBefore_[b])
+        throw std::logic_error("a block's BB games differ from its summary's");
+    scan.Close();
+    // Counted apart and added up once per block: blocks may be scanned on
+    // several threads.
+    const std::lock_guard lock(merge);
+    numbered_ = numbered_ && scan.numbered;
+    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) markerPoints_[m] += scan.points[m];
+}
+
+void RecordChart::Scan() {
+    const std::size_t k = blockGames_, markers = markerKoyaku_.size();
+    const std::size_t blocks = (n_ + k - 1) / k;
+    blocks_.resize(blocks);
+    bitmaps_.resize(blocks * markers);
+    x0_ = records_.at(0).playCount;
+    // Each block's BB games write their own stretch of the bars.
+    barsBefore_.assign(1, 0);
+    for (const BlockSummary& s : records_.Index().Blocks()) barsBefore_.push_back(barsBefore_.back() + s.bbRows);
+    if (barsBefore_.size() != blocks + 1) throw std::logic_error("the records' blocks differ from their index's");
+    bars_.resize(barsBefore_.back());
+
+    auto end = [&](std::size_t b) { return std::min(n_, (b + 1) * k); };
+    std::mutex merge;
+    if (const auto* run = dynamic_cast<const CheckpointedRun*>(&records_)) {
+        // Played again block by block from the run's checkpoints, on every
+        // core: each block's figures depend on that block alone.
+        struct Worker {
+            Slot slot{0};
+            std::vector<std::int32_t> hits;
+        };
+        ForEachIndex(
+            static_cast<std::int64_t>(blocks), 0, IndexLoop{.chunk = 4}, [] { return std::make_unique<Worker>(); },
+            [&](std::int64_t i, std::unique_ptr<Worker>& w) {
+                const auto b = static_cast<std::size_t>(i);
+                ScanBlock(b, w->hits, merge, [&](BlockScan& scan) {
+                    w->slot.Restore(run->Checkpoint(b));
+                    w->slot.PlayGames(static_cast<std::int64_t>(end(b) - b * k),
+                                      [&scan](const GameRecord& r) { scan(r); });
+                });
+            });
+        return;
+    }
+    std::vector<std::int32_t> hits;
+    for (std::size_t b = 0; b < blocks; ++b)
+        ScanBlock(b, hits, merge, [&](BlockScan& scan) {
+            records_.ForEach(b * k, end(b), [&scan](std::size_t, std::span<const GameRecord> piece) {
+                for (const GameRecord& r : piece) scan(r);
+                return true;
+            });
+        });
+}
+
+void RecordChart::KeepEveryColumn() {
+    // Numbered otherwise than one by one (a file may hold anything there):
+    // the columns as they are, for the plain functions.
+    blocks_ = {};
+    bitmaps_ = {};
+    barsBefore_ = {};
+    Columns& c = plain_;
+    c.x.reserve(n_);
+    c.balance.reserve(n_);
+    c.mode.reserve(n_);
+    c.markers.assign(markerKoyaku_.size(), {});
+    records_.ForAll([&](std::size_t, std::span<const GameRecord> piece) {
+        for (const GameRecord& r : piece) {
+            c.x.push_back(r.playCount);
+            c.balance.push_back(r.medalBalance);
+            c.mode.push_back(r.mode);
+            if (r.bbKind != NoBB) continue;
+            for (std::size_t m = 0; m < markerKoyaku_.size(); ++m)
+                if (r.koyaku == markerKoyaku_[m])
+                    c.markers[m].push_back({static_cast<double>(r.playCount), static_cast<double>(r.medalBalance)});
+        }
+        return true;
+    });
+    c.balanceIndex = SeriesIndex(c.x, c.balance);
+    c.modeIndex = SeriesIndex(c.x, c.mode);
+    c.levels = LevelIndex(c.mode);
+}
+
+std::pair<std::size_t, std::size_t> RecordChart::Visible(double xmin, double xmax) const {
+    const std::size_t lo = FirstFailing(0, n_, [&](std::size_t i) { return X(i) < xmin; });
+    const std::size_t hi = FirstFailing(lo, n_, [&](std::size_t i) { return X(i) <= xmax; });
+    return {lo, hi};
+}
+
+std::vector<std::size_t> RecordChart::ColumnStarts(std::size_t lo, std::size_t hi, double xmin, double xmax,
+                                                   int columns) const {
+    const ColumnScale scale{xmin, xmax, columns};
+    std::vector<std::size_t> bounds;
+    std::size_t start = lo;
+    while (start < hi) {
+        bounds.push_back(start);
+        const std::size_t c = scale.Of(X(start));
+        start = c == scale.last ? hi : FirstFailing(start, hi, [&](std::size_t i) { return scale.Of(X(i)) <= c; });
+    }
+    bounds.push_back(hi);
+    return bounds;
+}
+
+template <class OnRecord>
+void RecordChart::PlayAgain(std::span<const Stretch> stretches, OnRecord onRecord) const {
+    const auto* run = dynamic_cast<const CheckpointedRun*>(&records_);
+    if (run && stretches.size() > 1) {
+        // On every core, each on a machine of its own.
+        const std::size_t k = blockGames_;
+        ForEachIndex(
+            static_cast<std::int64_t>(stretches.size()), 0, IndexLoop{.chunk = 1},
+            [] { return std::make_unique<Slot>(0); },
+            [&](std::int64_t s, std::unique_ptr<Slot>& slot) {
+                const Stretch& st = stretches[static_cast<std::size_t>(s)];
+                const std::size_t block = st.a / k;
+                slot->Restore(run->Checkpoint(block));
+                slot->PlayGames(static_cast<std::int64_t>(st.a - block * k), [](const GameRecord&) {});
+                std::size_t i = st.a;
+                slot->PlayGames(static_cast<std::int64_t>(st.e - st.a),
+                                [&](const GameRecord& r) { onRecord(static_cast<std::size_t>(s), i++, r); });
+            });
+        return;
+    }
+    for (std::size_t s = 0; s < stretches.size(); ++s)
+        records_.ForEach(stretches[s].a, stretches[s].e, [&](std::size_t at, std::span<const GameRecord> piece) {
+            for (std::size_t i = 0; i < piece.size(); ++i) onRecord(s, at + i, piece[i]);
+            return true;
+        });
+}
+
+std::vector<RecordChart::Segment> RecordChart::Segments(const std::vector<std::size_t>& bounds) const {
+    std::vector<Segment> segments(bounds.size() - 1);
+    const std::size_t lo = bounds.front(), hi = bounds.back(), k = blockGames_;
+    // The blocks cut by a column's edge, or by the view's: each played
+    // again once for all the columns it holds, into a part per column.
+    struct Cut {
+        std::size_t block;
+        std::vector<std::pair<std::size_t, Segment>> parts;
+        void Add(const std::vector<std::size_t>& bounds, std::size_t i, const GameRecord& r) {
+            if (parts.empty() || bounds[parts.back().first + 1] <= i) {
+                const auto j =
+                    static_cast<std::size_t>(std::upper_bound(bounds.begin(), bounds.end(), i) - bounds.begin()) - 1;
+                parts.emplace_back(j, Segment{});
+            }
+            parts.back().second.Add(i, r);
+        }
+    };
+    std::vector<Cut> cuts;
+    std::vector<Stretch> stretches;
+    auto whole = [&](std::size_t b, std::size_t a, std::size_t e, std::size_t j) {
+        return a == b * k && e == std::min(n_, (b + 1) * k) && bounds[j + 1] >= e;
+    };
+    std::size_t j = 0;
+    for (std::size_t b = lo / k; b * k < hi; ++b) {
+        const std::size_t a = std::max(b * k, lo), e = std::min(std::min(n_, (b + 1) * k), hi);
+        while (bounds[j + 1] <= a) ++j;
+        if (whole(b, a, e, j)) continue;
+        cuts.push_back({b, {}});
+        stretches.push_back({a, e});
+    }
+    PlayAgain(stretches, [&](std::size_t c, std::size_t i, const GameRecord& r) { cuts[c].Add(bounds, i, r); });
+    // In order: whole blocks from their figures, cut ones from their parts.
+    j = 0;
+    auto cut = cuts.begin();
+    for (std::size_t b = lo / k; b * k < hi; ++b) {
+        if (cut != cuts.end() && cut->block == b) {
+            for (const auto& [at, part] : cut->parts) segments[at].Add(part);
+            ++cut;
+            continue;
+        }
+        while (bounds[j + 1] <= b * k) ++j;
+        segments[j].Add(Segment::Of(b * k, blocks_[b]));
+    }
+    return segments;
+}
+
+const RecordChart::ViewColumns& RecordChart::ColumnsOf(std::size_t lo, std::size_t hi, double xmin, double xmax,
+                                                       int columns) const {
+    ViewColumns& v = *view_;
+    if (v.valid && v.xmin == xmin && v.xmax == xmax && v.columns == columns) return v;
+    v.valid = false;
+    v.bounds = ColumnStarts(lo, hi, xmin, xmax, columns);
+    v.segments = Segments(v.bounds);
+    v.xmin = xmin;
+    v.xmax = xmax;
+    v.columns = columns;
+    v.valid = true;
+    return v;
+}
+
+std::vector<XY> RecordChart::Envelope(Field f, double xmin, double xmax, int columns) const {
+    if (!numbered_) {
+        const Columns& c = plain_;
+        const bool balance = f == Field::Balance;
+        return chart::Envelope(c.x, balance ? c.balance : c.mode, xmin, xmax, columns,
+                               balance ? &c.balanceIndex : &c.modeIndex);
+    }
+    std::vector<XY> out;
+    if (n_ == 0 || columns <= 0 || !(xmax >= xmin)) return out;
+    const auto [lo, hi] = Visible(xmin, xmax);
+    auto point = [&](std::size_t i, std::int32_t v) { return XY{static_cast<double>(X(i)), static_cast<double>(v)}; };
+    auto read = [&](std::size_t a, std::size_t b) {
+        records_.ForEach(a, b, [&](std::size_t at, std::span<const GameRecord> piece) {
+            for (std::size_t i = 0; i < piece.size(); ++i) out.push_back(point(at + i, ValueOf(f, piece[i])));
+            return true;
+        });
+    };
+    if (hi - lo <= 4 * static_cast<std::size_t>(columns)) {
+        // Few enough to draw exactly, with one point beyond each edge.
+        read(lo > 0 ? lo - 1 : lo, hi < n_ ? hi + 1 : hi);
+        return out;
+    }
+    const ViewColumns& view = ColumnsOf(lo, hi, xmin, xmax, columns);
+    const std::vector<std::size_t>& bounds = view.bounds;
+    out.reserve(4 * view.segments.size() + 2);
+    if (lo > 0) read(lo - 1, lo);
+    for (std::size_t j = 0; j < view.segments.size(); ++j) {
+        const Segment::Part& s = view.segments[j].fields[static_cast<std::size_t>(f)];
+        // The column's first, lowest, highest and last point in their order,
+        // each once.
+        std::pair<std::size_t, std::int32_t> p[4] = {
+            {bounds[j], s.first}, {s.lowAt, s.low}, {s.highAt, s.high}, {bounds[j + 1] - 1, s.last}};
+        std::sort(p, p + 4, [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (int q = 0; q < 4; ++q)
+            if (q == 0 || p[q].first != p[q - 1].first) out.push_back(point(p[q].first, p[q].second));
+    }
+    if (hi < n_) read(hi, hi + 1);
+    return out;
+}
+
+Range RecordChart::YRange(Field f, double xmin, double xmax) const {
+    if (!numbered_) {
+        const Columns& c = plain_;
+        const bool balance = f == Field::Balance;
+        return chart::YRange(c.x, balance ? c.balance : c.mode, xmin, xmax, balance ? &c.balanceIndex : &c.modeIndex);
+    }
+    const auto [lo, hi] = Visible(xmin, xmax);
+    if (lo >= hi) return {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    const Segment::Part s = Segments({lo, hi}).front().fields[static_cast<std::size_t>(f)];
+    return {static_cast<double>(s.low), static_cast<double>(s.high)};
+}
+
+std::size_t RecordChart::CountIn(double xmin, double xmax) const {
+    if (!numbered_) return chart::CountIn(plain_.x, xmin, xmax, &plain_.balanceIndex);
+    if (!(xmax >= xmin)) return 0;
+    const auto [lo, hi] = Visible(xmin, xmax);
+    return hi - lo;
+}
+
+std::vector<LevelColumn> RecordChart::LevelShares(double xmin, double xmax, int columns) const {
+    if (!numbered_)
+        return chart::LevelShares(plain_.x, plain_.mode, xmin, xmax, columns, &plain_.modeIndex, &plain_.levels);
+    std::vector<LevelColumn> out;
+    if (n_ == 0 || columns <= 0 || !(xmax >= xmin)) return out;
+    const auto [lo, hi] = Visible(xmin, xmax);
+    if (lo >= hi) return out;
+    const ColumnScale scale{xmin, xmax, columns};
+    const ViewColumns& view = ColumnsOf(lo, hi, xmin, xmax, columns);
+    const std::vector<std::size_t>& bounds = view.bounds;
+    out.reserve(view.segments.size());
+    for (std::size_t j = 0; j < view.segments.size(); ++j) {
+        const std::size_t c = scale.Of(X(bounds[j]));
+        LevelColumn col;
+        col.column = static_cast<int>(c);
+        col.x0 = xmin + static_cast<double>(c) * (xmax - xmin) / columns;
+        col.x1 = c == scale.last ? xmax : xmin + static_cast<double>(c + 1) * (xmax - xmin) / columns;
+        col.games = bounds[j + 1] - bounds[j];
+        col.counts = view.segments[j].levels;
+        out.push_back(col);
+    }
+    return out;
+}
+
+bool RecordChart::AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1) {
+    v0 = std::max<std::int64_t>(v0, b.base);
+    v1 = std::min(v1, b.Top());
+    if (!b.any || v0 > v1) return false;
+    const auto from = static_cast<std::size_t>((v0 - b.base) >> b.shift),
+               to = static_cast<std::size_t>((v1 - b.base) >> b.shift);
+    for (std::size_t w = from / 64; w <= to / 64; ++w) {
+        std::uint64_t mask = ~std::uint64_t{0};
+        if (w == from / 64) mask &= ~std::uint64_t{0} << (from % 64);
+        if (w == to / 64) mask &= ~std::uint64_t{0} >> (63 - to % 64);
+        if (b.bits[w] & mask) return true;
+    }
+    return false;
+}
+
+std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, double ymin, double ymax, int columns,
+                                  int rows) const {
+    if (!numbered_) return chart::Thin(plain_.markers[m], xmin, xmax, ymin, ymax, columns, rows);
+    std::vector<XY> out;
+    if (n_ == 0 || columns <= 0 || rows <= 0 || !(xmax >= xmin) || !(ymax >= ymin)) return out;
+    const double sx = xmax > xmin ? columns / (xmax - xmin) : 0.0;
+    const double sy = ymax > ymin ? rows / (ymax - ymin) : 0.0;
+    auto columnOf = [&](double x) {
+        return std::min<std::size_t>(static_cast<std::size_t>((x - xmin) * sx), columns - 1);
+    };
+    auto rowOf = [&](double y) { return std::min<std::size_t>(static_cast<std::size_t>((y - ymin) * sy), rows - 1); };
+    std::vector<bool> taken(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+    const std::int32_t koyaku = markerKoyaku_[m];
+    const auto [lo, hi] = Visible(xmin, xmax);
+    const std::size_t k = blockGames_, markers = markerKoyaku_.size();
+
+    // Whether the block's markers, were they in column c, reach a cell of it
+    // none has taken yet.
+    auto reachesFreeCell = [&](const Bitmap& bm, std::size_t c) {
+        const auto top = static_cast<double>(bm.Top());
+        const double from = std::max(static_cast<double>(bm.base), std::ceil(ymin));
+        const double to = std::min(top, std::floor(ymax));
+        for (auto v = static_cast<std::int64_t>(from); v <= static_cast<std::int64_t>(to);) {
+            const std::size_t r = rowOf(static_cast<double>(v));
+            // The last balance in row r.
+            std::int64_t a = v, b = static_cast<std::int64_t>(to);
+            while (a < b) {
+                const std::int64_t mid = a + (b - a + 1) / 2;
+                if (rowOf(static_cast<double>(mid)) == r) {
+                    a = mid;
+                } else {
+                    b = mid - 1;
+                }
+            }
+            if (!taken[r * static_cast<std::size_t>(columns) + c] && AnyBit(bm, v, a)) return true;
+            v = a + 1;
+        }
+        return false;
+    };
+    auto take = [&](std::size_t i, std::int32_t balance) {
+        const XY p{static_cast<double>(X(i)), static_cast<double>(balance)};
+        if (p.y < ymin || p.y > ymax) return;
+        const std::size_t cell = rowOf(p.y) * static_cast<std::size_t>(columns) + columnOf(p.x);
+        if (taken[cell]) return;
+        taken[cell] = true;
+        out.push_back(p);
+    };
+    // Whether block b's games [a, e) in view may hold a point in a cell
+    // none has taken yet: a whole block over a few columns is looked up in
+    // its bitmap, one cut by the view is played again.
+    auto mayTake = [&](std::size_t b, std::size_t a, std::size_t e) {
+        const Bitmap& bm = bitmaps_[b * markers + m];
+        if (!bm.any) return false;
+        if (a != b * k || e != std::min(n_, (b + 1) * k)) return true;
+        const std::size_t c0 = columnOf(X(a)), c1 = columnOf(X(e - 1));
+        bool reaches = c1 - c0 >= kFewColumns;
+        for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(bm, c);
+        return reaches;
+    };
+    auto playOne = [&](std::size_t a, std::size_t e) {
+        records_.ForEach(a, e, [&](std::size_t at, std::span<const GameRecord> piece) {
+            for (std::size_t i = 0; i < piece.size(); ++i)
+                if (piece[i].bbKind == NoBB && piece[i].koyaku == koyaku) take(at + i, piece[i].medalBalance);
+            return true;
+        });
+    };
+    // Blocks are taken in the order of their games. A block reaching
+    // columns past those of the blocks already chosen cannot depend on
+    // them there: it joins a wave played on every core at once. One within
+    // those columns waits for the wave and is looked at again once the
+    // blocks before it are taken.
+    struct Chosen {
+        std::size_t block, a, e;
+        bool inWave;
+    };
+    std::vector<Chosen> chosen;
+    std::vector<Stretch> wave;
+    std::vector<std::vector<std::pair<std::size_t, std::int32_t>>> games;
+    std::size_t waveColumn = 0;  // the last column the wave reaches
+    auto takeChosen = [&] {
+        games.assign(wave.size(), {});
+        PlayAgain(wave, [&](std::size_t w, std::size_t i, const GameRecord& r) {
+            if (r.bbKind == NoBB && r.koyaku == koyaku) games[w].emplace_back(i, r.medalBalance);
+        });
+        std::size_t w = 0;
+        for (const Chosen& c : chosen) {
+            if (c.inWave) {
+                for (const auto& [i, balance] : games[w++]) take(i, balance);
+            } else if (mayTake(c.block, c.a, c.e)) {
+                playOne(c.a, c.e);
+            }
+        }
+        chosen.clear();
+        wave.clear();
+    };
+    for (std::size_t b = lo / k; b * k < hi; ++b) {
+        const std::size_t a = std::max(b * k, lo), e = std::min(std::min(n_, (b + 1) * k), hi);
+        if (!mayTake(b, a, e)) continue;
+        const std::size_t last = columnOf(X(e - 1));
+        const bool ahead = wave.empty() || last > waveColumn;
+        chosen.push_back({b, a, e, ahead});
+        if (!ahead) continue;
+        wave.push_back({a, e});
+        waveColumn = last;
+        if (wave.size() == kWaveBlocks) takeChosen();
+    }
+    takeChosen();
+    return out;
+}
+
+std::size_t RecordChart::Bytes() const {
+    const Columns& c = plain_;
+    std::size_t markers = 0;
+    for (const auto& v : c.markers) markers += v.capacity() * sizeof(XY);
+    return blocks_.capacity() * sizeof(Block) + bitmaps_.capacity() * sizeof(Bitmap) +
+           barsBefore_.capacity() * sizeof(std::uint64_t) + bars_.capacity() * sizeof(std::int32_t) +
+           (c.x.capacity() + c.balance.capacity() + c.mode.capacity()) * sizeof(std::int32_t) + markers;
+}
+
+}  // namespace morvane::chart
