@@ -103,7 +103,8 @@ struct Kernels {
     std::array<double, kNets> win{};
     Kernel winKernel;
     std::array<std::array<Kernel, kModes>, kOrdinaryModes> taps;
-    std::array<std::vector<double>, kBBKinds> bbNet;  // by net from 0, below the width
+    std::array<std::vector<double>, kBBKinds> bbNet;          // by net from 0, below the width
+    std::array<std::vector<double>, kBBKinds> bbNetReversed;  // the same from the top down
     std::array<int, kBBKinds> bbLeast{};
     std::array<double, kModes * kBBKinds> endMode{};
 
@@ -130,6 +131,7 @@ struct Kernels {
             bbLeast[static_cast<std::size_t>(k)] = static_cast<int>(law.Lowest());
             for (std::int64_t x = law.Lowest(); x < width; ++x)
                 net[static_cast<std::size_t>(x)] = law.Cdf(x) - law.Cdf(x - 1);
+            bbNetReversed[static_cast<std::size_t>(k)].assign(net.rbegin(), net.rend());
             for (int m = 0; m < kModes; ++m)
                 endMode[static_cast<std::size_t>(k * kModes + m)] = g.bb[static_cast<std::size_t>(k)].endMode[m];
         }
@@ -149,6 +151,11 @@ constexpr double kUnlikely = 1e-20;
 // Mass at the ends of a row below this is let go, a tail a few hundred
 // medals wide at most.
 constexpr double kNegligible = 1e-30;
+// A BB of a kind and a carried count whose chance in a game is below this
+// is let go with the purchases after it: such are the BBs that carry a
+// count a ceiling left, some 1e-14 a game, each a convolution thousands of
+// medals wide. What is let go is added up (Dropped).
+constexpr double kTinyBB = 1e-12;
 
 std::vector<int> Caps(const std::array<double, kNets>& win, std::int32_t games) {
     std::vector<int> caps(static_cast<std::size_t>(games) + 1, 0);
@@ -192,6 +199,7 @@ public:
     }
 
     bool Any() const { return any_; }
+    double Dropped() const { return dropped_; }
 
     // Buys before game `j` (1-based), then plays it; `bought` gets each
     // level's expected purchases before it.
@@ -295,6 +303,13 @@ private:
                 for (int c = 0; c < kLawCounts; ++c) {
                     Row& u = pending_[after][static_cast<std::size_t>(kind * kLawCounts + c)];
                     if (u.Empty()) continue;
+                    double mass = 0;
+                    for (int h = u.lo; h < u.hi; ++h) mass += *u.At(h);
+                    if (mass < kTinyBB) {
+                        dropped_ += mass;
+                        u.Clear();
+                        continue;
+                    }
                     Row& y = bb_;
                     y.Clear();
                     Convolve(u, kind, cap, y);
@@ -310,15 +325,29 @@ private:
 
     // y = u convolved with a BB's net, below cap.
     void Convolve(const Row& u, int kind, int cap, Row& y) {
-        const std::vector<double>& net = k_.bbNet[static_cast<std::size_t>(kind)];
         const int least = k_.bbLeast[static_cast<std::size_t>(kind)];
         if (u.lo + least >= cap) return;
         y.Cover(u.lo + least, cap, width_);
-        for (int h = u.lo; h < u.hi; ++h) {
-            const double q = *u.At(h);
-            if (q == 0 || h + least >= cap) continue;
-            double* o = y.At(h);
-            for (int i = least; i < cap - h; ++i) o[i] += q * net[static_cast<std::size_t>(i)];
+        // Output by output, a dot product of u with the net reversed: no
+        // store in the inner loop.
+        const std::vector<double>& rev = k_.bbNetReversed[static_cast<std::size_t>(kind)];
+        const int top = static_cast<int>(rev.size()) - 1;  // rev[top - x] is the chance of net x
+        const double* in = u.At(0);
+        for (int o = u.lo + least; o < cap; ++o) {
+            const int to = std::min(u.hi, o - least + 1);
+            const double* a = in + u.lo;
+            const double* b = rev.data() + (top - o + u.lo);
+            const int n = to - u.lo;
+            double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                s0 += a[i] * b[i];
+                s1 += a[i + 1] * b[i + 1];
+                s2 += a[i + 2] * b[i + 2];
+                s3 += a[i + 3] * b[i + 3];
+            }
+            for (; i < n; ++i) s0 += a[i] * b[i];
+            *y.At(o) += (s0 + s1) + (s2 + s3);
         }
     }
 
@@ -335,6 +364,7 @@ private:
     int lend_;
     Kernels k_;
     bool any_ = false;
+    double dropped_ = 0;
     std::vector<Part> parts_, next_;
     Row scratch_, half_, bb_;
     std::vector<std::array<Row, kBBKinds * kLawCounts>> pending_;  // by the part they go on in
