@@ -93,7 +93,10 @@ TMoneyBox::TMoneyBox(QWidget* parent, bool cash) : QWidget(parent) {
     GamesPerHourEdit->setToolTip(QStringLiteral("1時間に回すゲーム数。時給に使う"));
     Right->addRow(QStringLiteral("時給のゲーム数(G/時)"), GamesPerHourEdit);
     for (QLineEdit* e : {LendEdit, GamesPerHourEdit}) e->setMaximumWidth(120);
+    ExchangeBox->setMaximumWidth(160);
     columns->addLayout(Right);
+    // The fields keep their widths in a wide window.
+    columns->addStretch();
 
     connect(ExchangeBox, &QComboBox::currentTextChanged, this, &TMoneyBox::changed);
     for (QLineEdit* e : {LendEdit, HeldEdit, GamesPerHourEdit})
