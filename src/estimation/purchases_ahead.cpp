@@ -156,6 +156,10 @@ constexpr double kNegligible = 1e-30;
 // count a ceiling left, some 1e-14 a game, each a convolution thousands of
 // medals wide. What is let go is added up (Dropped).
 constexpr double kTinyBB = 1e-12;
+// The same for any state's row below this after a game: the ordinary
+// modes carrying such a count hold some 1e-14, and each would be stepped
+// across its whole width every game.
+constexpr double kTinyRow = 1e-13;
 
 std::vector<int> Caps(const std::array<double, kNets>& win, std::int32_t games) {
     std::vector<int> caps(static_cast<std::size_t>(games) + 1, 0);
@@ -351,11 +355,21 @@ private:
         }
     }
 
-    // Trims the ends of a row's mass below kNegligible.
+    // Trims the ends of a row's mass below kNegligible, and lets go of a
+    // row whose whole mass is below kTinyRow.
     void Trim(Row& r) {
         while (r.lo < r.hi && *r.At(r.lo) < kNegligible) *r.At(r.lo++) = 0;
         while (r.hi > r.lo && *r.At(r.hi - 1) < kNegligible) *r.At(--r.hi) = 0;
-        if (r.Empty()) r.lo = r.hi = 0;
+        if (r.Empty()) {
+            r.lo = r.hi = 0;
+            return;
+        }
+        double mass = 0;
+        for (int h = r.lo; h < r.hi; ++h) mass += *r.At(h);
+        if (mass < kTinyRow) {
+            dropped_ += mass;
+            r.Clear();
+        }
     }
 
     int width_;
