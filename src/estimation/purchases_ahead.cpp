@@ -154,7 +154,7 @@ constexpr double kNegligible = 1e-30;
 // A BB of a kind and a carried count whose chance in a game is below this
 // is let go with the purchases after it: such are the BBs that carry a
 // count a ceiling left, some 1e-14 a game, each a convolution thousands of
-// medals wide. What is let go is added up (Dropped).
+// medals wide. What is let go is added up (PurchasesAhead::dropped).
 constexpr double kTinyBB = 1e-12;
 // The same for any state's row below this after a game: the ordinary
 // modes carrying such a count hold some 1e-14, and each would be stepped
@@ -417,6 +417,7 @@ PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& la
         for (double b : bought) total += b;
         out.byGames[static_cast<std::size_t>(j)] = total;
     }
+    out.dropped = pass.Dropped();
     return out;
 }
 

@@ -24,6 +24,10 @@ namespace morvane {
 struct PurchasesAhead {
     std::vector<double> byGames;  // [K]: over the next K games, K = 0 .. games
     std::vector<double> byBBs;    // [n]: until the n-th BB's sets are over or `games` are played, n = 0 .. mostBBs
+    // The chance let go as too small to follow (rows below 1e-13, BBs of a
+    // carried count below 1e-12 a game): each figure lacks at most this
+    // times the purchases a player could still make.
+    double dropped = 0;
 };
 
 // From a state law `since` games into its stretch. With all medals held

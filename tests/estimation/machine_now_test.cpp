@@ -438,6 +438,7 @@ TEST(MachineNowBruteForce, PurchasesAgreeWithSimulatedSessions) {
             const PurchasesAhead ahead =
                 ExpectedPurchasesAhead(Dynamics(s), law, b.belief->gamesSinceBB, kGames, 2, money);
             const double untilBB = ExpectedPurchasesUntilBB(Dynamics(s), law, b.belief->gamesSinceBB, money);
+            EXPECT_LT(ahead.dropped, 1e-9) << "setting " << s;
             SessionMachines machines;
             std::array<double, 3> sum{}, squares{};
             for (int i = 0; i < kSessions; ++i) {
