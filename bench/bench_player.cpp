@@ -53,6 +53,30 @@ void BM_MachineNow8000(benchmark::State& state) {
 }
 BENCHMARK(BM_MachineNow8000)->Unit(benchmark::kMillisecond);
 
+// The same with the yen at 5.6枚交換, each setting's expected purchases
+// beside its medals: medals held all (none bought), 200 held, and cash;
+// the horizon 1000 as the panel has it, and 300.
+void BM_MachineNow8000WithYen(benchmark::State& state) {
+    Warm();
+    PlayHistory h;
+    Slot slot(12345);
+    SimulateRun(slot, h, {true, 1}, 8000);
+    NowMoney money{{{56}, 50, std::nullopt}, kDefaultGamesPerHour};
+    if (state.range(0) >= 0) money.money.held = state.range(0);
+    const auto horizon = static_cast<std::int32_t>(state.range(1));
+    for (auto _ : state) {
+        const BeliefResult b = BeliefFromRecord(h.records());
+        benchmark::DoNotOptimize(NowFigures(*b.belief, horizon, money).NextYen());
+    }
+}
+BENCHMARK(BM_MachineNow8000WithYen)
+    ->Args({-1, 1000})
+    ->Args({200, 300})
+    ->Args({0, 300})
+    ->Args({200, 1000})
+    ->Args({0, 1000})
+    ->Unit(benchmark::kMillisecond);
+
 // What 設定推測 finds from an 8000-game record on every update: the exact
 // estimate and the state now, as two passes of the filter (the estimate,
 // then the belief: 2) and as the one pass that gives both (1).

@@ -22,6 +22,7 @@
 #include "estimation/machine_belief.h"
 #include "estimation/machine_now.h"
 #include "estimation/more_games.h"
+#include "estimation/purchases_ahead.h"
 #include "estimation/trust.h"
 #include "machine/medals.h"
 #include "machine/vocabulary.h"
@@ -266,7 +267,8 @@ struct EstimateAsked {
     std::optional<MoreGamesRequest> more;
     std::uint32_t seed = 1;
     std::int32_t trust = 0;  // sessions of trust; 0 leaves it out
-    std::optional<Exchange> yen;
+    std::optional<YenShown> yen;
+    NowMoney money;
 };
 
 EstimateAsked AskedOf(const Json& options) {
@@ -294,13 +296,14 @@ EstimateAsked AskedOf(const Json& options) {
         a.more = r;
     }
     a.trust = WholeOption(options, "trust", 1, "模擬する回数は、1以上の整数にしてください。").value_or(0);
-    // The yen beside the medals, of medals held throughout, as estimate prints them.
+    // The yen beside the medals as estimate prints them: at the exchange
+    // alone, or with the purchases of a player short of medals.
     const MoneyAsked money = MoneyOf(options);
+    a.money = {money.money, money.gamesPerHour};
     if (money.any) {
-        if (!money.onlyExchange)
-            throw Refusal{"exchange",
-                          "台のいまの円は、持ちメダルで打ち続けたときの額です（交換率だけを入れてください）。"};
-        a.yen = money.money.exchange;
+        if (!PurchasesFollowed(money.money))
+            throw Refusal{"lend", "メダルを借りるときの貸し出しは、1000円で借りられる枚数を整数で入れてください。"};
+        a.yen = money.onlyExchange ? YenShown::AtExchange : YenShown::WithPurchases;
     }
     return a;
 }
@@ -312,14 +315,15 @@ std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& b
     MoreGames m;
     if (a.more) ValueOfMoreGames(belief, *a.more, m);
     std::optional<MachineNow> figures;
-    if (a.horizon) figures = NowFigures(belief, *a.horizon);
+    if (a.horizon) figures = NowFigures(belief, *a.horizon, a.money);
     NowDecision d;
     if (a.now) {
         d.seed = a.seed;
-        d.keep = DecideKeepOrQuit(belief, {*a.horizon, kNowMostBBs, 0, a.seed, 1});
+        d.keep = DecideKeepOrQuit(belief, {*a.horizon, kNowMostBBs, 0, a.seed, 1, a.money.money});
         if (d.keep.best.kind != StopRule::Kind::Now) {
             RuleSpread s;
-            SpreadOfRule(belief, d.keep.best, *a.horizon, kNowSpreadSessions, a.seed, 1, s);
+            SpreadOfRule(belief, d.keep.best, *a.horizon, kNowSpreadSessions, a.seed, 1, s, nullptr, nullptr,
+                         a.money.money);
             d.spread = s;
         }
         d.advice = Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief));

@@ -23,12 +23,16 @@ bool DecisionJob::Run() {
     if (StopRequested()) return false;
     KeepOrQuitRequest k = request_.keep;
     k.threads = request_.threads;
+    if (request_.priced) {
+        priced_ = NowFigures(belief_, k.horizon, StopFlag(), nullptr, *request_.priced);
+        if (!priced_) return false;
+    }
     keep_ = DecideKeepOrQuit(belief_, k, &StopFlag());
     if (StopRequested()) return false;
     if (request_.spreadSessions > 0 && keep_.best.kind != StopRule::Kind::Now) {
         RuleSpread s;
         if (!SpreadOfRule(belief_, keep_.best, k.horizon, request_.spreadSessions, request_.seed, request_.threads, s,
-                          &StopFlag()))
+                          &StopFlag(), nullptr, k.money))
             return false;
         spread_ = s;
     }

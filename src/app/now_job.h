@@ -36,6 +36,10 @@ struct DecisionRequest {
     std::optional<HallTrustShape> hall;
     std::uint32_t seed = 1;
     int threads = 0;
+    // When set, also the machine now at this money over keep's horizon: a
+    // player short of medals buys them, and their expected number takes a
+    // pass over the medals held (keep's money should be the same).
+    std::optional<NowMoney> priced;
 };
 
 // Its units are trust's sessions, when it finds trust.
@@ -54,6 +58,8 @@ public:
     const Advice& Advised() const { return advice_; }
     // Set when trust was asked for and finished.
     const std::optional<Trust>& TrustFigures() const { return trust_; }
+    // Set when the request asked for the machine now at a money.
+    const std::optional<MachineNow>& Priced() const { return priced_; }
 
 private:
     MachineBelief belief_;
@@ -62,6 +68,7 @@ private:
     std::optional<RuleSpread> spread_;
     Advice advice_;
     std::optional<Trust> trust_;
+    std::optional<MachineNow> priced_;
 };
 
 }  // namespace morvane

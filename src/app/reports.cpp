@@ -24,8 +24,13 @@ namespace {
 
 ReportCell Fixed6OrEmpty(bool shown, double v) { return shown ? ReportCell::Fixed(v, 6) : ReportCell::Empty(); }
 // Yen to two decimals, as value prints them.
-ReportCell YenOrEmpty(bool shown, const Exchange& rate, double medals) {
-    return shown ? ReportCell::Fixed(rate.Yen(medals), 2) : ReportCell::Empty();
+ReportCell YenOrEmpty(bool shown, double yen) { return shown ? ReportCell::Fixed(yen, 2) : ReportCell::Empty(); }
+
+// The shortest text that reads back to a rate given: 50, 56, 5.6.
+ReportCell Shortest(double v) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+    return ReportCell::Number(std::string(text, end));
 }
 
 // The modes by their names in the code, for scripts.
@@ -53,22 +58,38 @@ const char* VerdictWord(Verdict v) {
 }  // namespace
 
 Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames,
-                          const std::optional<Exchange>& yen) {
+                          std::optional<YenShown> yen) {
     Report report = PosteriorReport(p, true);
     auto& table = std::get<ReportTable>(report.parts.front());
     table.columns.insert(table.columns.end(), {"next_games", "until_bb"});
     if (withGames) table.columns.push_back("until_bb_games");
+    const bool buys = yen == YenShown::WithPurchases;
+    const std::vector<std::string> yenFields =
+        buys ? std::vector<std::string>{"next_games_yen",          "until_bb_yen",
+                                        "next_games_purchases",    "until_bb_purchases",
+                                        "next_games_yen_per_hour", "until_bb_yen_per_hour"}
+             : std::vector<std::string>{"next_games_yen", "until_bb_yen"};
+    const auto addYen = [&](std::vector<ReportCell>& cells, bool shown, double next, double until, double nextPurchases,
+                            double untilPurchases, double nextReal, double untilReal) {
+        cells.push_back(YenOrEmpty(shown, next));
+        cells.push_back(YenOrEmpty(shown, until));
+        if (!buys) return;
+        cells.push_back(Fixed6OrEmpty(shown, nextPurchases));
+        cells.push_back(Fixed6OrEmpty(shown, untilPurchases));
+        cells.push_back(YenOrEmpty(shown, now.PerHour(next, nextReal)));
+        cells.push_back(YenOrEmpty(shown, now.PerHour(until, untilReal)));
+    };
     for (std::size_t i = 0; i < table.rows.size(); ++i) {
         const SettingNow& n = now.bySetting[i];
         table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.nextGames));
         table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBB));
         if (withGames) table.rows[i].push_back(Fixed6OrEmpty(n.possible, n.untilBBGames));
-        if (yen) {
-            table.rows[i].push_back(YenOrEmpty(n.possible, *yen, n.nextGames));
-            table.rows[i].push_back(YenOrEmpty(n.possible, *yen, n.untilBB));
-        }
+        const int s = static_cast<int>(i) + 1;
+        if (yen)
+            addYen(table.rows[i], n.possible, now.NextYen(s), now.UntilBBYen(s), n.nextPurchases, n.untilBBPurchases,
+                   n.nextRealGames, n.untilBBRealGames);
     }
-    if (yen) table.columns.insert(table.columns.end(), {"next_games_yen", "until_bb_yen"});
+    if (yen) table.columns.insert(table.columns.end(), yenFields.begin(), yenFields.end());
     ReportLine mixed{"mixed",
                      {ReportCell::Fixed(now.nextGames, 6), ReportCell::Fixed(now.untilBB, 6)},
                      {"next_games", "until_bb"},
@@ -78,15 +99,26 @@ Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool
         mixed.fields.push_back("until_bb_games");
     }
     if (yen) {
-        mixed.cells.insert(mixed.cells.end(),
-                           {YenOrEmpty(true, *yen, now.nextGames), YenOrEmpty(true, *yen, now.untilBB)});
-        mixed.fields.insert(mixed.fields.end(), {"next_games_yen", "until_bb_yen"});
+        addYen(mixed.cells, true, now.NextYen(), now.UntilBBYen(), now.nextPurchases, now.untilBBPurchases,
+               now.nextRealGames, now.untilBBRealGames);
+        mixed.fields.insert(mixed.fields.end(), yenFields.begin(), yenFields.end());
     }
     report.parts.push_back(std::move(mixed));
+    if (buys) {
+        const HallMoney& m = now.money.money;
+        report.parts.push_back(ReportLine{
+            "money",
+            {Shortest(m.exchange.medalsPer1000Yen), Shortest(m.lendPer1000Yen),
+             m.held ? ReportCell::Integer(*m.held) : ReportCell::Words("all"), Shortest(now.money.gamesPerHour)},
+            {"exchange", "lend", "held", "games_per_hour"},
+            true});
+    }
     return report;
 }
 
-Report NowDecisionReport(const MachineNow& now, const NowDecision& d, const std::optional<Exchange>& yen) {
+Report NowDecisionReport(const MachineNow& now, const NowDecision& d, std::optional<YenShown> yen) {
+    const bool buys = yen == YenShown::WithPurchases;
+    const Exchange& rate = d.keep.money.exchange;
     Report r;
     r.parts.push_back(ReportLine{"games_since_bb", {ReportCell::Integer(now.gamesSinceBB)}, {}, true});
     ReportLine modes{"modes", {}, {kModeFields.begin(), kModeFields.end()}, true};
@@ -99,8 +131,12 @@ Report NowDecisionReport(const MachineNow& now, const NowDecision& d, const std:
                         {"horizon", "kind", "n", "ev_medals"},
                         true};
     if (yen) {
-        bestLine.cells.push_back(YenOrEmpty(true, *yen, best.value));
+        bestLine.cells.push_back(YenOrEmpty(true, best.yen));
         bestLine.fields.push_back("ev_yen");
+    }
+    if (buys) {
+        bestLine.cells.push_back(ReportCell::Fixed(best.purchases, 6));
+        bestLine.fields.push_back("purchases");
     }
     r.parts.push_back(std::move(bestLine));
     r.parts.push_back(
@@ -117,8 +153,12 @@ Report NowDecisionReport(const MachineNow& now, const NowDecision& d, const std:
                           {"behind", "behind_se", "mean", "se", "sd", "sessions", "seed"},
                           true};
         if (yen) {
-            spread.cells.push_back(YenOrEmpty(true, *yen, s.mean));
+            spread.cells.push_back(YenOrEmpty(true, buys ? s.meanYen : rate.Yen(s.mean)));
             spread.fields.push_back("mean_yen");
+        }
+        if (buys) {
+            spread.cells.push_back(ReportCell::Fixed(s.seYen, 2));
+            spread.fields.push_back("mean_yen_se");
         }
         r.parts.push_back(std::move(spread));
     }

@@ -33,10 +33,13 @@ Report PosteriorReport(const SettingPosterior& p, bool withLogLikelihood);
 // the next K games and of playing until the next BB's sets are over (with
 // `withGames` also the games that takes), empty where the setting cannot
 // play the record; then the line "mixed" of the same mixed by the posterior.
-// With `yen` the two nets in yen follow at that rate, medals held
-// throughout.
+// With `yen` the two nets in yen follow at the figures' money
+// (MachineNow::money); with purchases (a player short of medals buys them)
+// also the expected purchases and the yen an hour of each, and the line
+// "money" says what they were worked out at.
+enum class YenShown { AtExchange, WithPurchases };
 Report PosteriorNowReport(const SettingPosterior& p, const MachineNow& now, bool withGames,
-                          const std::optional<Exchange>& yen = std::nullopt);
+                          std::optional<YenShown> yen = std::nullopt);
 
 // estimate --now, as the window's panel of the machine now has it: the
 // games since the last BB, each mode's chance, the best stopping rule over
@@ -48,9 +51,11 @@ struct NowDecision {
     std::optional<RuleSpread> spread;
     std::uint32_t seed = 0;
 };
-// With `yen` the best rule's net and the spread's mean also in yen.
+// With `yen` the best rule's net and the spread's mean also in yen at the
+// keep or quit's money; with purchases the best rule's expected purchases
+// too, and the spread's mean yen with its standard error.
 Report NowDecisionReport(const MachineNow& now, const NowDecision& decision,
-                         const std::optional<Exchange>& yen = std::nullopt);
+                         std::optional<YenShown> yen = std::nullopt);
 
 // estimate --more: the request, then the chance that settings 5 and 6
 // together and that the most probable setting reach the threshold, each

@@ -25,6 +25,7 @@
 #include "estimation/keep_or_quit.h"
 #include "estimation/machine_now.h"
 #include "estimation/more_games.h"
+#include "estimation/purchases_ahead.h"
 #include "model/likelihood.h"
 #include "sessions/spread_play.h"
 #include "system/printable.h"
@@ -64,7 +65,7 @@ public:
                "                     [--more K [--threshold P] [--sessions N]] [--seed X] [--threads T]\n"
                "morvane-sim estimate --games G [--bb LIST] [--count NAME=K ...] [--prior W1,...,W6] [--horizon K]\n"
                "                     [--now] [--more K ...] [--format tsv|csv|json]\n"
-               "  with --horizon, --now or --more: [--exchange N] [--held all]\n";
+               "  with --horizon, --now or --more: [--exchange N] [--lend L] [--held M|all] [--games-per-hour N]\n";
     }
 
     void Register(CLI::App& app) override {
@@ -99,8 +100,8 @@ public:
         threads_ = AddValueOption(app, "--threads", "T", "every core",
                                   "with --more or --now: threads to simulate on; the output is the same for any");
         money_ = AddMoneyOptions(app,
-                                 "for the yen beside the medals of --horizon and --now (here medals are held "
-                                 "throughout: --held all, and --lend and --games-per-hour are not taken)");
+                                 "for the yen beside the medals of --horizon and --now (with --held M, --lend or "
+                                 "--games-per-hour also the purchases and the yen an hour)");
     }
 
     int Run(std::ostream& out, std::ostream& err) override {
@@ -202,7 +203,7 @@ private:
         }
         std::optional<MachineNow> figures;
         if (horizon && !RunLongJob("settings", kMaxSetting, err, [&](Stop stop, Done done) {
-                figures = NowFigures(belief, *horizon, stop, &done);
+                figures = NowFigures(belief, *horizon, stop, &done, nowMoney_);
                 return figures.has_value();
             }))
             return kExitInterrupted;
@@ -222,10 +223,11 @@ private:
     // Keep or quit as the window decides it: the exact rules, then the
     // best one's spread from the belief, and the advice of both. False
     // when Ctrl+C stopped it.
-    static bool Decide(const MachineBelief& belief, const NowRequest& r, NowDecision& d, std::ostream& err) {
+    bool Decide(const MachineBelief& belief, const NowRequest& r, NowDecision& d, std::ostream& err) const {
+        const HallMoney& money = nowMoney_.money;
         d.seed = r.seed;
         if (!RunLongJob("games", r.horizon, err, [&](Stop stop, Done) {
-                d.keep = DecideKeepOrQuit(belief, {r.horizon, kNowMostBBs, 0, r.seed, r.threads}, &stop);
+                d.keep = DecideKeepOrQuit(belief, {r.horizon, kNowMostBBs, 0, r.seed, r.threads, money}, &stop);
                 return !stop;
             }))
             return false;
@@ -233,7 +235,7 @@ private:
             RuleSpread s;
             if (!RunLongJob("sessions", kNowSpreadSessions, err, [&](Stop stop, Done done) {
                     return SpreadOfRule(belief, d.keep.best, r.horizon, kNowSpreadSessions, r.seed, r.threads, s, &stop,
-                                        &done);
+                                        &done, money);
                 }))
                 return false;
             d.spread = s;
@@ -283,19 +285,19 @@ private:
 
     MoneyGiven MoneyGiven_() const { return MoneyValue(money_); }
 
-    // The rate of the yen beside the medals, when a money option is given.
-    // The nets here are means over the machine's future, without the
-    // purchases a player short of medals makes: medals held throughout.
-    std::optional<Exchange> YenGiven(bool withFigures) const {
+    // The yen beside the medals, when a money option is given: at the
+    // exchange alone while all medals are held and nothing else is said,
+    // else with the purchases and the yen an hour. Keeps the money.
+    std::optional<YenShown> YenGiven(bool withFigures) {
         const MoneyGiven m = MoneyGiven_();
+        nowMoney_ = {m.money, m.gamesPerHour};
         if (!m.any) return std::nullopt;
         if (!withFigures)
             throw UsageError{"--exchange, --lend, --held and --games-per-hour go with --horizon, --now or --more"};
-        if (m.money.held || Given(money_.lend) || Given(money_.gamesPerHour))
-            throw UsageError{
-                "estimate's yen are of medals held throughout: --held all, without --lend and "
-                "--games-per-hour"};
-        return m.money.exchange;
+        if (!PurchasesFollowed(m.money))
+            throw UsageError{"with --held, --lend is a whole number of medals per 1000 yen"};
+        if (m.money.held || Given(money_.lend) || Given(money_.gamesPerHour)) return YenShown::WithPurchases;
+        return YenShown::AtExchange;
     }
 
     SettingPrior PriorGiven() const {
@@ -360,7 +362,8 @@ private:
     CLI::Option* seed_ = nullptr;
     CLI::Option* threads_ = nullptr;
     MoneyOptions money_;
-    std::optional<Exchange> yen_;
+    NowMoney nowMoney_;
+    std::optional<YenShown> yen_;
 };
 
 }  // namespace

@@ -6,12 +6,26 @@
 #include <stdexcept>
 
 #include "estimation/machine_now.h"
+#include "estimation/purchases_ahead.h"
 #include "model/setting_prior.h"
 #include "model/value_by_count.h"
 #include "sessions/sampled_machine.h"
 
 namespace morvane {
 namespace {
+
+struct MeanAndSe {
+    double mean = 0, se = 0;
+};
+MeanAndSe MeanAndSeOf(const std::vector<double>& v) {
+    const double n = static_cast<double>(v.size());
+    double sum = 0;
+    for (double x : v) sum += x;
+    const double mean = sum / n;
+    double ss = 0;
+    for (double x : v) ss += (x - mean) * (x - mean);
+    return {mean, n > 1 ? std::sqrt(ss / (n - 1) / n) : 0.0};
+}
 
 // The exact rules at one setting, unmixed.
 void FixedRules(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t horizon, int mostBBs,
@@ -78,6 +92,12 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
     out.horizon = r.horizon;
     out.byGames.assign(static_cast<std::size_t>(r.horizon) + 1, 0.0);
     out.byBBs.assign(static_cast<std::size_t>(r.mostBBs) + 1, 0.0);
+    out.money = r.money;
+    const bool buys = r.money.held.has_value();
+    if (buys) {
+        out.byGamesPurchases.assign(out.byGames.size(), 0.0);
+        out.byBBsPurchases.assign(out.byBBs.size(), 0.0);
+    }
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const double p = b.posterior[static_cast<std::size_t>(s - 1)];
         if (p <= 0) continue;
@@ -85,19 +105,46 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
         FixedRules(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, games, bbs);
         for (std::size_t k = 0; k < games.size(); ++k) out.byGames[k] += p * games[k];
         for (std::size_t n = 0; n < bbs.size(); ++n) out.byBBs[n] += p * bbs[n];
+        if (!buys) continue;
+        const PurchasesAhead bought =
+            ExpectedPurchasesAhead(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, r.money, stop);
+        if (stop && stop->load(std::memory_order_relaxed)) return out;
+        for (std::size_t k = 0; k < bought.byGames.size(); ++k) out.byGamesPurchases[k] += p * bought.byGames[k];
+        for (std::size_t n = 0; n < bought.byBBs.size(); ++n) out.byBBsPurchases[n] += p * bought.byBBs[n];
     }
+    // On the medals while nothing is bought, so that the choice is the one
+    // the medals always made; on the yen when purchases take some off.
+    const auto worth = [&](double medals, double yen) { return buys ? yen : medals; };
     out.best = {StopRule::Kind::Now, 0, 0.0, 0.0};
+    double bestWorth = 0;
     for (std::size_t k = 1; k < out.byGames.size(); ++k)
-        if (out.byGames[k] > out.best.value)
-            out.best = {StopRule::Kind::Games, static_cast<std::int64_t>(k), out.byGames[k], 0.0};
+        if (const double w = worth(out.byGames[k], out.GamesYen(k)); w > bestWorth) {
+            bestWorth = w;
+            out.best = {StopRule::Kind::Games,
+                        static_cast<std::int64_t>(k),
+                        out.byGames[k],
+                        0.0,
+                        out.GamesYen(k),
+                        0.0,
+                        buys ? out.byGamesPurchases[k] : 0.0};
+        }
     for (std::size_t n = 1; n < out.byBBs.size(); ++n)
-        if (out.byBBs[n] > out.best.value)
-            out.best = {StopRule::Kind::BBs, static_cast<std::int64_t>(n), out.byBBs[n], 0.0};
+        if (const double w = worth(out.byBBs[n], out.BBsYen(n)); w > bestWorth) {
+            bestWorth = w;
+            out.best = {StopRule::Kind::BBs,
+                        static_cast<std::int64_t>(n),
+                        out.byBBs[n],
+                        0.0,
+                        out.BBsYen(n),
+                        0.0,
+                        buys ? out.byBBsPurchases[n] : 0.0};
+        }
 
     if (r.sessions <= 0) return out;
     // Now it goes on when the best exact rule gains.
-    const bool goOn = out.best.value > 0;
-    std::vector<double> net(static_cast<std::size_t>(r.sessions), 0.0), played(net.size(), 0.0);
+    const bool goOn = bestWorth > 0;
+    std::vector<double> net(static_cast<std::size_t>(r.sessions), 0.0), played(net.size(), 0.0), yen(net.size(), 0.0),
+        bought(net.size(), 0.0);
     struct Worker {
         SessionMachines machines;
     };
@@ -121,7 +168,9 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
                 filters.push_back(b.Follow(s));
             }
             std::int32_t j = 0;
+            std::int64_t lowest = 0;
             while (j < r.horizon) {
+                lowest = std::min<std::int64_t>(lowest, slot.medalBalance);
                 slot.Play();
                 ++j;
                 const GameRecord g = slot.Record();
@@ -142,6 +191,8 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
             }
             net[static_cast<std::size_t>(i)] = slot.medalBalance;
             played[static_cast<std::size_t>(i)] = j;
+            bought[static_cast<std::size_t>(i)] = static_cast<double>(PurchasesFor(r.money, lowest));
+            yen[static_cast<std::size_t>(i)] = r.money.Yen(slot.medalBalance, bought[static_cast<std::size_t>(i)]);
         },
         stop);
     if (!finished) return out;
@@ -155,14 +206,15 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
     for (double v : net) ss += (v - mean) * (v - mean);
     const double n = static_cast<double>(net.size());
     const double se = n > 1 ? std::sqrt(ss / (n - 1) / n) : 0.0;
-    out.learning = StopRule{StopRule::Kind::Learning, 0, mean, se};
+    const MeanAndSe y = MeanAndSeOf(yen);
+    out.learning = StopRule{StopRule::Kind::Learning, 0, mean, se, y.mean, y.se, MeanAndSeOf(bought).mean};
     out.learningGames = games / n;
     return out;
 }
 
 bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t horizon, std::int32_t sessions,
                   std::uint32_t seed, int threads, RuleSpread& out, const std::atomic<bool>* stop,
-                  std::atomic<std::int64_t>* done) {
+                  std::atomic<std::int64_t>* done, const HallMoney& money) {
     if (rule.kind == StopRule::Kind::Learning) throw std::invalid_argument("the learning rule has a spread of its own");
     if (horizon < 0 || sessions < 1 || rule.n < 0)
         throw std::invalid_argument("horizon, sessions or rule out of range");
@@ -171,7 +223,7 @@ bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t hor
                                : rule.kind == StopRule::Kind::Games ? std::min<std::int64_t>(rule.n, horizon)
                                                                     : horizon;
     const std::int64_t bbs = rule.kind == StopRule::Kind::BBs ? rule.n : std::numeric_limits<std::int64_t>::max();
-    std::vector<double> net(static_cast<std::size_t>(sessions), 0.0);
+    std::vector<double> net(static_cast<std::size_t>(sessions), 0.0), yen(net.size(), 0.0);
     struct Worker {
         SessionMachines machines;
     };
@@ -184,12 +236,15 @@ bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t hor
             const HiddenDraw start = DrawHidden(b.state[static_cast<std::size_t>(truth - 1)], draws.Uniform());
             Slot& slot =
                 w.machines.Placed(truth, start, b.gamesSinceBB, SessionSeed(seed, static_cast<std::uint32_t>(i)));
-            std::int64_t seen = 0;
+            std::int64_t seen = 0, lowest = 0;
             for (std::int64_t j = 0; j < games && seen < bbs; ++j) {
+                lowest = std::min<std::int64_t>(lowest, slot.medalBalance);
                 slot.Play();
                 seen += slot.Record().bbKind != NoBB;
             }
             net[static_cast<std::size_t>(i)] = slot.medalBalance;
+            yen[static_cast<std::size_t>(i)] =
+                money.Yen(slot.medalBalance, static_cast<double>(PurchasesFor(money, lowest)));
         },
         stop, done);
     if (!finished) return false;
@@ -209,6 +264,9 @@ bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t hor
     out.sd = sessions > 1 ? std::sqrt(ss / (n - 1)) : 0.0;
     out.se = out.sd / std::sqrt(n);
     out.behind = ShareWithError::Of(behind, sessions);
+    const MeanAndSe y = MeanAndSeOf(yen);
+    out.meanYen = y.mean;
+    out.seYen = y.se;
     return true;
 }
 

@@ -25,6 +25,12 @@
 // horizon. Any such rule is one a player can follow, so its value, with
 // the simulation's standard error, is also a value the player can get; it
 // is reported beside the exact rules, not mixed in.
+//
+// At a hall's money a player short of medals buys them: every rule's
+// expected purchases are exact too (estimation/purchases_ahead.h), and the
+// best rule is the one of the most yen. With all medals held there are no
+// purchases and the yen are the medals at the exchange rate, so the best
+// rule is then chosen on the medals, as it always was.
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -32,6 +38,7 @@
 
 #include "estimation/machine_belief.h"
 #include "estimation/share.h"
+#include "machine/medals.h"
 
 namespace morvane {
 
@@ -40,22 +47,34 @@ struct KeepOrQuitRequest {
     int mostBBs = 10;             // rules up to the n-th BB
     std::int32_t sessions = 0;    // sessions of the learning rule; 0 leaves it out
     std::uint32_t seed = 0;
-    int threads = 0;  // 0: all cores
+    int threads = 0;       // 0: all cores
+    HallMoney money = {};  // the yen's; all held by default
 };
 
 struct StopRule {
     enum class Kind { Now, Games, BBs, Learning };
     Kind kind = Kind::Now;
-    std::int64_t n = 0;  // games or BBs
-    double value = 0;    // expected net medals
-    double se = 0;       // the learning rule's standard error; 0 when exact
+    std::int64_t n = 0;    // games or BBs
+    double value = 0;      // expected net medals
+    double se = 0;         // the learning rule's standard error; 0 when exact
+    double yen = 0;        // expected yen at the money, purchases taken off
+    double yenSe = 0;      // the learning rule's
+    double purchases = 0;  // expected purchases (the learning rule's: simulated)
 };
 
 struct KeepOrQuit {
     std::int32_t horizon = 0;
     std::vector<double> byGames;  // [K]: play exactly K games, K = 0 .. horizon
     std::vector<double> byBBs;    // [n]: until the n-th BB's sets are over (or the horizon)
-    StopRule best;                // the best exact rule, leaving now (value 0) included
+    HallMoney money;
+    // Expected purchases of each rule, as byGames and byBBs; empty when all
+    // medals are held.
+    std::vector<double> byGamesPurchases, byBBsPurchases;
+    double GamesYen(std::size_t k) const {
+        return money.Yen(byGames[k], byGamesPurchases.empty() ? 0.0 : byGamesPurchases[k]);
+    }
+    double BBsYen(std::size_t n) const { return money.Yen(byBBs[n], byBBsPurchases.empty() ? 0.0 : byBBsPurchases[n]); }
+    StopRule best;  // the best exact rule, leaving now (value 0) included
     std::optional<StopRule> learning;
     std::optional<double> learningGames;  // the games the learning rule plays, on average
     bool Keep() const { return best.value > 0; }
@@ -75,12 +94,14 @@ struct RuleSpread {
     ShareWithError behind;    // the net is below 0
     double mean = 0, se = 0;  // of the net, medals
     double sd = 0;            // of one session's net
+    // In yen at the money, each session's purchases taken off.
+    double meanYen = 0, seYen = 0;
 };
 // Returns false (and leaves out untouched) when stopped. A learning rule
 // is refused.
 bool SpreadOfRule(const MachineBelief& belief, const StopRule& rule, std::int32_t horizon, std::int32_t sessions,
                   std::uint32_t seed, int threads, RuleSpread& out, const std::atomic<bool>* stop = nullptr,
-                  std::atomic<std::int64_t>* done = nullptr);
+                  std::atomic<std::int64_t>* done = nullptr, const HallMoney& money = {});
 
 // The chance, mixed by the posterior, that the machine is in a precursor now.
 double PrecursorShare(const MachineBelief& belief);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "estimation/purchases_ahead.h"
+
 namespace morvane {
 namespace {
 
@@ -21,10 +23,11 @@ constexpr std::int64_t kStopEvery = 1024;
 constexpr std::int64_t kAddedOneByOne = std::int64_t{1} << 20;
 
 std::optional<MachineNow> Figures(const MachineBelief& b, std::int32_t horizon, const std::atomic<bool>* stop,
-                                  std::atomic<std::int64_t>* done) {
+                                  std::atomic<std::int64_t>* done, const NowMoney& money) {
     MachineNow out;
     out.gamesSinceBB = b.gamesSinceBB;
     out.horizon = horizon;
+    out.money = money;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const auto si = static_cast<std::size_t>(s - 1);
         SettingNow& n = out.bySetting[si];
@@ -37,13 +40,25 @@ std::optional<MachineNow> Figures(const MachineBelief& b, std::int32_t horizon, 
             const UntilBB until = UntilNextBB(d, law, b.gamesSinceBB);
             n.untilBB = until.net;
             n.untilBBGames = until.games;
-            n.nextGames = ExpectedNetOfGames(d, law, b.gamesSinceBB, horizon, stop);
+            n.untilBBRealGames = RealGames(d.Model(), until.games, until.kind);
+            std::array<double, kBBKinds> bbs{};
+            n.nextGames = ExpectedNetOfGames(d, law, b.gamesSinceBB, horizon, stop, &bbs);
+            n.nextRealGames = RealGames(d.Model(), horizon, bbs);
+            if (money.money.held && n.posterior > 0) {
+                n.untilBBPurchases = ExpectedPurchasesUntilBB(d, law, b.gamesSinceBB, money.money);
+                n.nextPurchases =
+                    ExpectedPurchasesAhead(d, law, b.gamesSinceBB, horizon, 0, money.money, stop).byGames.back();
+            }
             if (stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
             for (int m = 0; m < kModes; ++m)
                 out.mode[static_cast<std::size_t>(m)] += n.posterior * n.mode[static_cast<std::size_t>(m)];
             out.nextGames += n.posterior * n.nextGames;
             out.untilBB += n.posterior * n.untilBB;
             out.untilBBGames += n.posterior * n.untilBBGames;
+            out.nextPurchases += n.posterior * n.nextPurchases;
+            out.untilBBPurchases += n.posterior * n.untilBBPurchases;
+            out.nextRealGames += n.posterior * n.nextRealGames;
+            out.untilBBRealGames += n.posterior * n.untilBBRealGames;
         }
         if (done) done->fetch_add(1, std::memory_order_relaxed);
     }
@@ -56,6 +71,7 @@ UntilBB UntilNextBB(const StateDynamics& d, const StateLaw& start, std::int32_t 
     const GameModel& g = d.Model();
     std::array<StateLaw, 2> law{start, {}};
     double games = 0, bbNet = 0;
+    std::array<double, kBBKinds> kind{};
     std::size_t at = 0;
     for (std::int32_t game = since + 1; game <= kMaxGamesSinceBB; ++game, at ^= 1) {
         const double alive = law[at].Total();
@@ -63,18 +79,21 @@ UntilBB UntilNextBB(const StateDynamics& d, const StateLaw& start, std::int32_t 
         games += alive;
         BBEvents bb{};
         d.Game(law[at], game, law[at ^ 1], bb);
-        for (int e = 0; e < kBBEvents; ++e)
+        for (int e = 0; e < kBBEvents; ++e) {
             bbNet += bb[e] * g.bb[static_cast<std::size_t>(EventKind(e) - 1)].meanMedals;
+            kind[static_cast<std::size_t>(EventKind(e) - 1)] += bb[e];
+        }
     }
-    return {games, g.netPerGame * games + bbNet};
+    return {games, g.netPerGame * games + bbNet, kind};
 }
 
 double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int64_t games,
-                          const std::atomic<bool>* stop) {
+                          const std::atomic<bool>* stop, std::array<double, kBBKinds>* bbs) {
     const GameModel& g = d.Model();
     RunLaw run(d, law, since);
     double bbNet = 0;
-    std::array<double, 2 * kBBKinds> lastGame{};  // the BB nets of the game just followed, as added
+    std::array<double, 2 * kBBKinds> lastGame{};            // the BB nets of the game just followed, as added
+    std::array<double, kBBKinds> bbChance{}, lastChance{};  // by kind: so far, and of the game just followed
     std::array<double, kBBKinds> looked{};
     looked.fill(-1);
     std::int64_t followed = 0;
@@ -84,11 +103,15 @@ double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int3
         run.Next();
         ++followed;
         std::size_t term = 0;
+        lastChance = {};
         for (int before = 0; before <= 1; ++before)
             for (int k = 0; k < kBBKinds; ++k) {
                 lastGame[term] = run.BBChance(before, k) * g.bb[static_cast<std::size_t>(k)].meanMedals;
                 bbNet += lastGame[term++];
+                lastChance[static_cast<std::size_t>(k)] += run.BBChance(before, k);
             }
+        for (int k = 0; k < kBBKinds; ++k)
+            bbChance[static_cast<std::size_t>(k)] += lastChance[static_cast<std::size_t>(k)];
         if (followed % kMaxGamesSinceBB == 0) {
             settled = true;
             for (int k = 0; k < kBBKinds; ++k) {
@@ -105,14 +128,28 @@ double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int3
     for (double net : lastGame) perGame += net;
     // Zero when every game was added, which leaves the sum as it was.
     const double rest = static_cast<double>(games - oneByOne) * perGame;
+    if (bbs)
+        for (int k = 0; k < kBBKinds; ++k)
+            (*bbs)[static_cast<std::size_t>(k)] =
+                bbChance[static_cast<std::size_t>(k)] +
+                static_cast<double>(games - followed) * lastChance[static_cast<std::size_t>(k)];
     return g.netPerGame * static_cast<double>(oneByOne) + bbNet + rest;
 }
 
-MachineNow NowFigures(const MachineBelief& b, std::int32_t horizon) { return *Figures(b, horizon, nullptr, nullptr); }
+MachineNow NowFigures(const MachineBelief& b, std::int32_t horizon, const NowMoney& money) {
+    return *Figures(b, horizon, nullptr, nullptr, money);
+}
 
 std::optional<MachineNow> NowFigures(const MachineBelief& b, std::int32_t horizon, const std::atomic<bool>& stop,
-                                     std::atomic<std::int64_t>* done) {
-    return Figures(b, horizon, &stop, done);
+                                     std::atomic<std::int64_t>* done, const NowMoney& money) {
+    return Figures(b, horizon, &stop, done, money);
+}
+
+double RealGames(const GameModel& g, double games, const std::array<double, kBBKinds>& bbs) {
+    double real = games;
+    for (int k = 0; k < kBBKinds; ++k)
+        real += bbs[static_cast<std::size_t>(k)] * kGamesPerSet * (1 + g.bb[static_cast<std::size_t>(k)].meanSets);
+    return real;
 }
 
 }  // namespace morvane

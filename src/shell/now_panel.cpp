@@ -12,9 +12,11 @@
 #include <cmath>
 
 #include "app/input.h"
+#include "estimation/purchases_ahead.h"
 #include "model/value_by_count.h"
 #include "present/names.h"
 #include "shell/job_runner.h"
+#include "shell/money_box.h"
 #include "shell/result_tables.h"
 
 namespace morvane {
@@ -52,6 +54,16 @@ QString MedalsAndYen(double medals) {
     return QStringLiteral("%1%2枚（%1%3円）").arg(sign, Fixed(std::abs(medals), 0), Grouped(Exchange{}.Yen(medals)));
 }
 
+QString MedalsAndYen(double medals, double yen) {
+    const auto sign = [](double v) { return v < 0 ? QStringLiteral("-") : QStringLiteral("+"); };
+    return QStringLiteral("%1%2枚（%3%4円）").arg(sign(medals), Fixed(std::abs(medals), 0), sign(yen), Grouped(yen));
+}
+
+QString YenAndPerHour(double yen, double perHour) {
+    const auto sign = [](double v) { return v < 0 ? QStringLiteral("-") : QStringLiteral("+"); };
+    return QStringLiteral("%1%2円（時給%3%4円）").arg(sign(yen), Grouped(yen), sign(perHour), Grouped(perHour));
+}
+
 QString ShareWords(const ShareWithError& s) {
     if (s.None()) return QStringLiteral("%1未満").arg(Percent(s.Bound()));
     if (s.All()) return QStringLiteral("%1超").arg(Percent(1 - s.Bound()));
@@ -71,6 +83,10 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     top->addWidget(HorizonEdit);
     top->addStretch();
     layout->addLayout(top);
+    // 持ちメダル all at first: the yen are the medals at the exchange rate.
+    Money = new TMoneyBox(this, false);
+    Money->setObjectName(QStringLiteral("NowMoneyBox"));
+    layout->addWidget(Money);
     auto* tables = new QHBoxLayout;
     StateTable = MakeTable({QStringLiteral("いまの状態"), QStringLiteral("確率")}, kModes, this);
     StateTable->setObjectName(QStringLiteral("StateTable"));
@@ -85,25 +101,36 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     tables->addWidget(StateTable);
     // Short headers in the players' own G for games, so that every column
     // is in sight; the tooltips say them in full.
-    ValueTable = MakeTable({QStringLiteral("設定"), QStringLiteral("次の99999G 収支"),
-                            QStringLiteral("次のBBまで 収支"), QStringLiteral("次のBBまで G数")},
-                           kMaxSetting + 1, this);
+    ValueTable =
+        MakeTable({QStringLiteral("設定"), QStringLiteral("次の99999G 収支"), QStringLiteral("次のBBまで 収支"),
+                   QStringLiteral("次のBBまで G数"), QStringLiteral("次の99999G 円"), QStringLiteral("次のBBまで 円")},
+                  kMaxSetting + 1, this);
     ValueTable->setObjectName(QStringLiteral("NowValueTable"));
     ValueTable->horizontalHeaderItem(1)->setToolTip(QStringLiteral(
         "この先、入れたゲーム数だけ打ってやめたときの収支の平均（枚）。最後のゲームのBBは継続まで数えます。"));
     ValueTable->horizontalHeaderItem(2)->setToolTip(
         QStringLiteral("次のBBとその継続が終わるまで打ってやめたときの収支の平均（枚）"));
     ValueTable->horizontalHeaderItem(3)->setToolTip(QStringLiteral("次のBBとその継続が終わるまでの平均ゲーム数"));
+    ValueTable->horizontalHeaderItem(4)->setToolTip(QStringLiteral(
+        "同じ平均を、交換率と貸し出し、投資のしかたで円にしたもの（借りたメダルの差額を含む）と、その時給"));
+    ValueTable->horizontalHeaderItem(5)->setToolTip(
+        QStringLiteral("次のBBが終わるまでの平均を円にしたもの（借りたメダルの差額を含む）と、その時給"));
     for (int s = 0; s < kMaxSetting; ++s) Put(ValueTable, s, 0, QString::number(s + 1));
     Put(ValueTable, kMaxSetting, 0, QStringLiteral("全体"));
     Put(ValueTable, 0, 1, QStringLiteral("+99999.9"));
+    for (int c : {4, 5}) Put(ValueTable, 0, c, QStringLiteral("-999,999円（時給-99,999円）"));
     Fit(ValueTable);
     ShowWhole(ValueTable);
-    delete ValueTable->takeItem(0, 1);
+    for (int c : {1, 4, 5}) delete ValueTable->takeItem(0, c);
     // The widest header sized the column; from here on it names the field's horizon.
     ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(HorizonEdit->text().trimmed()));
+    ValueTable->horizontalHeaderItem(4)->setText(QStringLiteral("次の%1G 円").arg(HorizonEdit->text().trimmed()));
     tables->addWidget(ValueTable, 1);
     layout->addLayout(tables);
+    MoneyLabel = new QLabel(this);
+    MoneyLabel->setObjectName(QStringLiteral("NowMoneyLabel"));
+    MoneyLabel->setWordWrap(true);
+    layout->addWidget(MoneyLabel);
     DecisionLabel = new QLabel(this);
     DecisionLabel->setObjectName(QStringLiteral("DecisionLabel"));
     DecisionLabel->setWordWrap(true);
@@ -157,10 +184,12 @@ TNowPanel::TNowPanel(QWidget* parent) : QWidget(parent) {
     decisions_ = new TJobRunner(this);
     connect(decisions_, &TJobRunner::progress, this, &TNowPanel::ShowTrust);
     connect(decisions_, &TJobRunner::finished, this, &TNowPanel::DecisionFinished);
-    connect(HorizonEdit, &QLineEdit::textChanged, this, [this] {
+    const auto edited = [this] {
         StopJob();
         Refresh();
-    });
+    };
+    connect(HorizonEdit, &QLineEdit::textChanged, this, edited);
+    connect(Money, &TMoneyBox::changed, this, edited);
     connect(TrustButton, &QPushButton::clicked, this, [this] { StartTrust(kTrustSessions); });
 }
 
@@ -251,6 +280,7 @@ void TNowPanel::ShowMore() {
 
 void TNowPanel::Refresh() {
     known_.now.reset();
+    known_.priced.reset();
     known_.keep.reset();
     known_.spread.reset();
     known_.advice = {};
@@ -259,9 +289,27 @@ void TNowPanel::Refresh() {
             for (int c = 1; c < t->columnCount(); ++c) delete t->takeItem(r, c);
     TrustButton->setEnabled(belief_.has_value() && recordGames_ > 0);
     const auto k = Horizon();
-    if (k) ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
+    if (k) {
+        ValueTable->horizontalHeaderItem(1)->setText(QStringLiteral("次の%1G 収支").arg(*k));
+        ValueTable->horizontalHeaderItem(4)->setText(QStringLiteral("次の%1G 円").arg(*k));
+    }
+    QString problem;
+    const auto money = Money->Money(&problem);
+    if (money && !PurchasesFollowed(money->money))
+        problem = QStringLiteral("メダルを借りるときの貸し出しは、1000円で借りられる枚数を整数で入れてください。");
+    const bool priced = money && problem.isEmpty();
+    if (!priced)
+        MoneyLabel->setText(problem);
+    else
+        MoneyLabel->setText(QStringLiteral("円の列は %1、時給は %2G/時 で計算しています。")
+                                .arg(MoneyWords(money->money), QString::number(money->gamesPerHour, 'g', 10)));
     if (belief_ && k) {
-        known_.now = NowFigures(*belief_, *k);
+        // Without purchases the yen come at once; with them, off the
+        // window's thread with keep or quit.
+        const bool buys = priced && money->money.held;
+        known_.now =
+            NowFigures(*belief_, *k, priced && !buys ? NowMoney{money->money, money->gamesPerHour} : NowMoney{});
+        if (priced && !buys) known_.priced = known_.now;
         const MachineNow& now = *known_.now;
         for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now.mode[static_cast<std::size_t>(m)]));
         for (int s = 0; s < kMaxSetting; ++s) {
@@ -274,13 +322,46 @@ void TNowPanel::Refresh() {
         Put(ValueTable, kMaxSetting, 1, Signed(now.nextGames, 1));
         Put(ValueTable, kMaxSetting, 2, Signed(now.untilBB, 1));
         Put(ValueTable, kMaxSetting, 3, Fixed(now.untilBBGames, 1));
+        ShowYen();
     }
     ShowDecision();
     if (!known_.now) return;
     DecisionRequest r;
     r.keep = {*k, kMostBBs, 0, 0, 0};
     r.spreadSessions = kSpreadSessions;
+    if (priced) {
+        r.keep.money = money->money;
+        if (money->money.held) r.priced = NowMoney{money->money, money->gamesPerHour};
+    }
     StartJob(r);
+    ShowYen();
+}
+
+// The yen columns from the figures at the money, or that they are being found.
+void TNowPanel::ShowYen() {
+    if (!known_.now) return;
+    const MachineNow& now = *known_.now;
+    for (int s = 0; s <= kMaxSetting; ++s) {
+        const bool mixed = s == kMaxSetting;
+        if (!mixed) {
+            const SettingNow& n = now.bySetting[static_cast<std::size_t>(s)];
+            if (!n.possible || n.posterior == 0) continue;
+        }
+        if (!known_.priced) {
+            for (int c : {4, 5}) Put(ValueTable, s, c, Running() ? QStringLiteral("計算中") : QString());
+            continue;
+        }
+        const MachineNow& p = *known_.priced;
+        if (mixed) {
+            Put(ValueTable, s, 4, YenAndPerHour(p.NextYen(), p.NextYenPerHour()));
+            Put(ValueTable, s, 5, YenAndPerHour(p.UntilBBYen(), p.UntilBBYenPerHour()));
+        } else {
+            const SettingNow& n = p.bySetting[static_cast<std::size_t>(s)];
+            Put(ValueTable, s, 4, YenAndPerHour(p.NextYen(s + 1), p.PerHour(p.NextYen(s + 1), n.nextRealGames)));
+            Put(ValueTable, s, 5,
+                YenAndPerHour(p.UntilBBYen(s + 1), p.PerHour(p.UntilBBYen(s + 1), n.untilBBRealGames)));
+        }
+    }
 }
 
 namespace {
@@ -292,8 +373,9 @@ QString RuleWords(const StopRule& r) {
 }
 
 // "平均+23枚（+456円）、負けで終わる見込みは61.20%（±1.09%）".
-QString GainWords(const StopRule& best, const std::optional<RuleSpread>& spread) {
-    QString text = QStringLiteral("平均%1").arg(MedalsAndYen(best.value));
+QString GainWords(const StopRule& best, const std::optional<RuleSpread>& spread, bool withYen) {
+    QString text = QStringLiteral("平均%1").arg(withYen ? MedalsAndYen(best.value, best.yen)
+                                                        : Signed(best.value, 0) + QStringLiteral("枚"));
     if (spread) text += QStringLiteral("、負けで終わる見込みは%1").arg(ShareWords(spread->behind));
     return text;
 }
@@ -310,12 +392,20 @@ void TNowPanel::ShowDecision() {
         return;
     }
     const MachineNow& now = *known_.now;
-    QString text = QStringLiteral(
-                       "前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
-                       "（約%5ゲーム）です。")
-                       .arg(now.gamesSinceBB)
-                       .arg(now.horizon)
-                       .arg(MedalsAndYen(now.nextGames), MedalsAndYen(now.untilBB), Fixed(now.untilBBGames, 0));
+    // The yen once the figures at the money are in; medals alone till then.
+    const auto worth = [&](double medals, double yen) {
+        return known_.priced ? MedalsAndYen(medals, yen)
+                             : (medals < 0 ? QStringLiteral("-") : QStringLiteral("+")) + Fixed(std::abs(medals), 0) +
+                                   QStringLiteral("枚");
+    };
+    const MachineNow& p = known_.priced ? *known_.priced : now;
+    QString text =
+        QStringLiteral(
+            "前回のBBから%1ゲーム。次の%2ゲームを打つと平均%3、次のBBが終わるまでなら平均%4"
+            "（約%5ゲーム）です。")
+            .arg(now.gamesSinceBB)
+            .arg(now.horizon)
+            .arg(worth(now.nextGames, p.NextYen()), worth(now.untilBB, p.UntilBBYen()), Fixed(now.untilBBGames, 0));
     if (!known_.keep) {
         DecisionLabel->setText(text + QStringLiteral("続けるかどうかを計算中・・・"));
         return;
@@ -326,12 +416,12 @@ void TNowPanel::ShowDecision() {
     switch (a.verdict) {
     case Verdict::Quit: text += QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
     case Verdict::AboutEven:
-        text +=
-            QStringLiteral(
-                "ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
-                "比べて小さな差で、続けてもやめても大きな違いはありません。")
-                .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"), RuleWords(best),
-                     GainWords(best, known_.spread), Fixed(known_.spread ? known_.spread->sd : 0, 0));
+        text += QStringLiteral(
+                    "ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
+                    "比べて小さな差で、続けてもやめても大きな違いはありません。")
+                    .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"),
+                         RuleWords(best), GainWords(best, known_.spread, known_.priced.has_value()),
+                         Fixed(known_.spread ? known_.spread->sd : 0, 0));
         break;
     case Verdict::Keep:
         if (a.precursorLook)
@@ -339,10 +429,10 @@ void TNowPanel::ShowDecision() {
                         "前兆の可能性があるので、あと%1ゲームだけ様子を見る価値があります（%2）。"
                         "それより長く打っても平均は増えません。")
                         .arg(best.n)
-                        .arg(GainWords(best, known_.spread));
+                        .arg(GainWords(best, known_.spread, known_.priced.has_value()));
         else
             text += QStringLiteral("続ける価値があります。いちばん良いのは、%1ことです（%2）。")
-                        .arg(RuleWords(best), GainWords(best, known_.spread));
+                        .arg(RuleWords(best), GainWords(best, known_.spread, known_.priced.has_value()));
         break;
     }
     DecisionLabel->setText(text);
@@ -381,6 +471,12 @@ void TNowPanel::StartTrust(std::int32_t sessions) {
     StopJob();
     DecisionRequest r;
     r.keep = {Horizon().value_or(1000), kMostBBs, 0, 0, 0};
+    QString problem;
+    const auto money = Money->Money(&problem);
+    if (money && PurchasesFollowed(money->money)) {
+        r.keep.money = money->money;
+        if (money->money.held) r.priced = NowMoney{money->money, money->gamesPerHour};
+    }
     r.spreadSessions = kSpreadSessions;
     r.recordGames = recordGames_;
     r.trustSessions = sessions;
@@ -402,9 +498,11 @@ void TNowPanel::DecisionFinished(bool completed) {
         const DecisionJob& job = *decisions_->Current<DecisionJob>();
         known_.keep = job.Keep();
         known_.spread = job.Spread();
+        if (job.Priced()) known_.priced = job.Priced();
         known_.advice = job.Advised();
         if (job.TrustFigures()) known_.trust = job.TrustFigures();
     }
+    ShowYen();
     ShowDecision();
     ShowTrust();
     if (completed) emit updated();

@@ -19,6 +19,7 @@ class QTimer;
 namespace morvane {
 
 class TJobRunner;
+class TMoneyBox;
 
 class TNowPanel : public QWidget {
     Q_OBJECT
@@ -32,6 +33,9 @@ public:
     // K as the edit holds it; nullopt when it is not a whole number of at least 1.
     std::optional<std::int32_t> Horizon() const;
     const std::optional<MachineNow>& Shown() const { return known_.now; }
+    // The figures at the money on screen, purchases and all, once found
+    // (at once when no medals are bought).
+    const std::optional<MachineNow>& Priced() const { return known_.priced; }
     bool Running() const;
     // Stops the slow figures, if any, and waits for their thread.
     void StopJob();
@@ -50,6 +54,8 @@ public:
     bool MoreComputing() const { return moreWaiting_; }
 
     QLineEdit* HorizonEdit;
+    TMoneyBox* Money;          // what the yen are at
+    QLabel* MoneyLabel;        // ... said in words
     QTableWidget* StateTable;  // the six modes
     QTableWidget* ValueTable;  // settings 1..6, then mixed
     QLabel* DecisionLabel;
@@ -68,6 +74,7 @@ private:
     // from these and the edits, never from another label's text.
     struct Known {
         std::optional<MachineNow> now;
+        std::optional<MachineNow> priced;
         std::optional<KeepOrQuit> keep;
         std::optional<RuleSpread> spread;
         Advice advice;
@@ -76,6 +83,7 @@ private:
     };
 
     void Refresh();
+    void ShowYen();
     void ShowDecision();
     void ShowTrust();
     void ShowMore();
@@ -98,6 +106,10 @@ private:
 // Medals with a sign and the yen they are at 20 yen a medal: "+128枚（+2,560円）",
 // "+0枚（+2円）", "-97枚（-1,940円）". The sign is the figure's own, rounding aside.
 QString MedalsAndYen(double medals);
+// The same with the yen given: at a hall's money, purchases taken off.
+QString MedalsAndYen(double medals, double yen);
+// Yen and yen an hour: "-5,882円（時給-3,996円）".
+QString YenAndPerHour(double yen, double perHour);
 // A chance found by simulation: "12.34%（±0.56%）", or its 95 % bound when
 // none or all passed: "0.15%未満", "99.85%超".
 QString ShareWords(const ShareWithError& s);

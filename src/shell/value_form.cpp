@@ -25,6 +25,7 @@
 #include "chart/chart_view.h"
 #include "shell/fonts.h"
 #include "shell/job_runner.h"
+#include "shell/money_box.h"
 #include "shell/prior_box.h"
 #include "shell/result_tables.h"
 
@@ -32,8 +33,6 @@ namespace morvane {
 namespace {
 
 constexpr int kMixedIndex = kMaxSetting;  // the box's entry after 設定6
-// Ten medals or more per 100 yen is a rate per 1000 yen typed here.
-constexpr double kMostMedalsPer1000Yen = 100;
 
 enum Column {
     kGamesColumn,
@@ -77,36 +76,9 @@ const std::array<QColor, kMaxSetting + 1> kLineColors = {
     QColor(0x40, 0x60, 0xC0), QColor(0x40, 0xA0, 0xC0), QColor(0x40, 0xA0, 0x60), QColor(0xC0, 0xA0, 0x20),
     QColor(0xE0, 0x70, 0x20), QColor(0xC0, 0x20, 0x20), QColor(0x20, 0x20, 0x20)};
 
-// The rates halls name, medals per 100 yen.
-const QStringList kCommonRates{"5.0（等価）", "5.6", "6.0", "6.4", "7.0"};
-
 QString Shortest(double v) { return QString::number(v, 'g', 10); }
 
-// "5.6", "5.6枚", "5.6枚交換" or an entry of the list.
-std::optional<Exchange> RateTyped(QString text) {
-    text = text.trimmed();
-    for (const QString& tail :
-         {QStringLiteral("（等価）"), QStringLiteral("(等価)"), QStringLiteral("枚交換"), QStringLiteral("枚")})
-        if (text.endsWith(tail)) text.chop(tail.size());
-    const auto rate = ParseExchangePer100Yen(text.trimmed().toStdString());
-    if (!rate || rate->medalsPer1000Yen >= kMostMedalsPer1000Yen) return std::nullopt;
-    return rate;
-}
-
 }  // namespace
-
-QString MoneyWords(const HallMoney& money) {
-    const double per100 = money.exchange.medalsPer1000Yen / 10;
-    const QString rate =
-        money.exchange.medalsPer1000Yen == 50
-            ? QStringLiteral("等価")
-            : (per100 * 10 == std::round(per100 * 10) ? QString::number(per100, 'f', 1) : Shortest(per100)) +
-                  QStringLiteral("枚交換");
-    const QString lend = QStringLiteral("（%1枚/1000円）").arg(Shortest(money.lendPer1000Yen));
-    if (!money.held) return rate + QStringLiteral("・持ちメダル");
-    if (*money.held == 0) return rate + QStringLiteral("・現金投資") + lend;
-    return rate + QStringLiteral("・持ちメダル%1枚").arg(*money.held) + lend;
-}
 
 TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ValueForm"));
@@ -121,53 +93,22 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     SettingBox->addItem(QStringLiteral("ホールの配分で混合"));
     SettingBox->setCurrentIndex(kMixedIndex);
     left->addRow(QStringLiteral("表の設定"), SettingBox);
-    ExchangeBox = new QComboBox(this);
-    ExchangeBox->setObjectName(QStringLiteral("ExchangeBox"));
-    ExchangeBox->setEditable(true);
-    // Enter calculates; it adds nothing to the list.
-    ExchangeBox->setInsertPolicy(QComboBox::NoInsert);
-    ExchangeBox->addItems(kCommonRates);
-    ExchangeBox->setToolTip(
-        QStringLiteral("100円あたりの枚数。5.0で等価（1枚20円）、5.6で5.6枚交換。一覧にない率は入力できます。"));
-    left->addRow(QStringLiteral("交換率(枚/100円)"), ExchangeBox);
-    LendEdit = new QLineEdit(QStringLiteral("50"), this);
-    LendEdit->setObjectName(QStringLiteral("LendEdit"));
-    LendEdit->setToolTip(QStringLiteral("1000円で借りられるメダルの枚数"));
-    left->addRow(QStringLiteral("貸し出し(枚/1000円)"), LendEdit);
     inputs->addLayout(left);
-
-    auto* right = new QFormLayout;
-    auto* play = new QHBoxLayout;
-    CashButton = new QRadioButton(QStringLiteral("現金投資"), this);
-    CashButton->setObjectName(QStringLiteral("CashButton"));
-    CashButton->setToolTip(QStringLiteral("メダルを持たずに座り、3枚を切るたびに1000円ずつ借りる"));
-    HeldButton = new QRadioButton(QStringLiteral("持ちメダル"), this);
-    HeldButton->setObjectName(QStringLiteral("HeldButton"));
-    HeldButton->setToolTip(QStringLiteral("持っているメダルで打ち、なくなったら1000円ずつ借りる"));
-    auto* playGroup = new QButtonGroup(this);
-    playGroup->addButton(CashButton);
-    playGroup->addButton(HeldButton);
-    CashButton->setChecked(true);
-    HeldEdit = new QLineEdit(QStringLiteral("all"), this);
-    HeldEdit->setObjectName(QStringLiteral("HeldEdit"));
-    HeldEdit->setToolTip(QStringLiteral("持ちメダルの枚数。all でなくならない"));
-    HeldEdit->setFixedWidth(70);
-    HeldEdit->setEnabled(false);
-    play->addWidget(CashButton);
-    play->addWidget(HeldButton);
-    play->addWidget(HeldEdit);
-    right->addRow(QStringLiteral("投資"), play);
-    GamesPerHourEdit = new QLineEdit(Shortest(kDefaultGamesPerHour), this);
-    GamesPerHourEdit->setObjectName(QStringLiteral("GamesPerHourEdit"));
-    GamesPerHourEdit->setToolTip(QStringLiteral("1時間に回すゲーム数。時給の列に使う"));
-    right->addRow(QStringLiteral("時給のゲーム数(G/時)"), GamesPerHourEdit);
+    Money = new TMoneyBox(this, true);
+    ExchangeBox = Money->ExchangeBox;
+    LendEdit = Money->LendEdit;
+    CashButton = Money->CashButton;
+    HeldButton = Money->HeldButton;
+    HeldEdit = Money->HeldEdit;
+    GamesPerHourEdit = Money->GamesPerHourEdit;
+    auto* right = Money->Right;
     CounterEdit = new QLineEdit(this);
     CounterEdit->setObjectName(QStringLiteral("CounterEdit"));
     CounterEdit->setPlaceholderText(QStringLiteral("0〜%1").arg(kMaxGamesSinceBB - 1));
     CounterEdit->setToolTip(QStringLiteral("データカウンターの前回BBからのゲーム数。表のその行とグラフに印を付ける"));
     right->addRow(QStringLiteral("カウンター(G)"), CounterEdit);
-    for (QLineEdit* e : {LendEdit, GamesPerHourEdit, CounterEdit}) e->setMaximumWidth(120);
-    inputs->addLayout(right);
+    CounterEdit->setMaximumWidth(120);
+    inputs->addWidget(Money);
     Prior = new TPriorBox(this);
     inputs->addWidget(Prior);
     CalcButton = new QPushButton(QStringLiteral("計算"), this);
@@ -197,13 +138,7 @@ TValueForm::TValueForm(QWidget* parent) : QDialog(parent) {
     });
     connect(CalcButton, &QPushButton::clicked, this, &TValueForm::CalcButtonClick);
     connect(SettingBox, &QComboBox::currentIndexChanged, this, &TValueForm::InputsChanged);
-    connect(ExchangeBox, &QComboBox::currentTextChanged, this, &TValueForm::InputsChanged);
-    for (QLineEdit* e : {LendEdit, HeldEdit, GamesPerHourEdit})
-        connect(e, &QLineEdit::textChanged, this, &TValueForm::InputsChanged);
-    connect(HeldButton, &QRadioButton::toggled, this, [this](bool held) {
-        HeldEdit->setEnabled(held);
-        InputsChanged();
-    });
+    connect(Money, &TMoneyBox::changed, this, &TValueForm::InputsChanged);
     connect(CounterEdit, &QLineEdit::textChanged, this, &TValueForm::MarkCounter);
     connect(Prior, &TPriorBox::changed, this, &TValueForm::InputsChanged);
     resize(1060, 800);
@@ -231,29 +166,10 @@ std::optional<ValueJobRequest> TValueForm::Inputs(QString* problem) const {
     const auto prior = Prior->Prior();
     if (!prior) return fail(TPriorBox::Problem());
     ValueJobRequest r;
-    const auto exchange = RateTyped(ExchangeBox->currentText());
-    if (!exchange)
-        return fail(
-            QStringLiteral("交換率は、100円あたりの枚数を10未満の正の数で入れてください"
-                           "（等価は5.0、5.6枚交換は5.6）。"));
-    r.money.exchange = *exchange;
-    const auto lend = ParsePositiveDecimal(LendEdit->text().trimmed().toStdString());
-    if (!lend)
-        return fail(QStringLiteral("貸し出しは、1000円で借りられる枚数を正の数で入れてください（ふつうは50）。"));
-    r.money.lendPer1000Yen = *lend;
-    if (CashButton->isChecked()) {
-        r.money.held = 0;
-    } else if (const QString held = HeldEdit->text().trimmed(); held != QStringLiteral("all")) {
-        bool ok = false;
-        const qlonglong n = held.toLongLong(&ok);
-        if (!ok || n < 0 || held.startsWith(QLatin1Char('+')))
-            return fail(QStringLiteral("持ちメダルは、0以上の枚数か all を入れてください。"));
-        r.money.held = n;
-    }
-    const auto perHour = ParsePositiveDecimal(GamesPerHourEdit->text().trimmed().toStdString());
-    if (!perHour)
-        return fail(QStringLiteral("時給のゲーム数は、1時間に回すゲーム数を正の数で入れてください（750ほど）。"));
-    r.gamesPerHour = *perHour;
+    const auto money = Money->Money(problem);
+    if (!money) return std::nullopt;
+    r.money = money->money;
+    r.gamesPerHour = money->gamesPerHour;
     r.setting = SettingBox->currentIndex() == kMixedIndex ? 0 : SettingBox->currentIndex() + kMinSetting;
     r.prior = *prior;
     return r;

@@ -8,6 +8,7 @@
 
 #include "app/value_job.h"
 #include "model/value_by_count.h"
+#include "shell/money_box.h"
 
 class QComboBox;
 class QLineSeries;
@@ -24,9 +25,7 @@ class ChartView;
 }
 class TJobRunner;
 class TPriorBox;
-
-// The money as players say it, e.g. "5.6枚交換・現金投資（50枚/1000円）".
-QString MoneyWords(const HallMoney& money);
+class TMoneyBox;
 
 class TValueForm : public QDialog {
     Q_OBJECT
@@ -50,6 +49,7 @@ public:
     std::optional<int> MarkedRow() const { return marked_; }
 
     QComboBox* SettingBox;   // 設定1..設定6, then ホールの配分
+    TMoneyBox* Money;        // the fields below
     QComboBox* ExchangeBox;  // medals per 100 yen: the common rates, or typed
     QLineEdit* LendEdit;     // medals bought for 1000 yen
     QRadioButton* CashButton;

@@ -288,6 +288,104 @@ TEST_F(CliEstimateNow, ExchangeAddsTheYenBesideTheMedals) {
     EXPECT_EQ(lines[10], before[10]);
 }
 
+// With medals bought when short (--held M), another lending rate or
+// another pace, the yen take off what each purchase loses and the yen an
+// hour follow: every setting's, the mixture's and keep or quit's as the
+// library gives them at that money, and a line saying the money. At 等価
+// lending and changing at one rate, purchases lose nothing: the yen are
+// 20 a medal whatever is bought.
+TEST_F(CliEstimateNow, MoneyTakesThePurchasesOffTheYen) {
+    const std::string file = BatchFile();
+    PlayHistory h;
+    ASSERT_EQ(LoadSimFile(file, h).status, SimStatus::Ok);
+    const MachineBelief fromFile = *BeliefFromRecord(h.records()).belief;
+    const HallData data{1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}, {88, 0, 0}}, {}};
+    const MachineBelief fromHall = *BeliefFromHallData(data).belief;
+    struct Case {
+        std::vector<std::string> args;
+        const MachineBelief* belief;
+        std::int32_t horizon;
+        NowMoney money;
+        const char* moneyLine;
+    };
+    const std::vector<Case> cases{
+        {{"estimate", file, "--horizon", "300", "--exchange", "56", "--held", "0"},
+         &fromFile,
+         300,
+         {{{56}, 50, 0}, 750},
+         "money\t56\t50\t0\t750"},
+        {{"estimate", file, "--horizon", "200", "--exchange", "56", "--held", "200", "--lend", "46", "--games-per-hour",
+          "800"},
+         &fromFile,
+         200,
+         {{{56}, 46, 200}, 800},
+         "money\t56\t46\t200\t800"},
+        {{"estimate", "--games", "1700", "--bb", "312b5,45r,1200?3,88", "--horizon", "100", "--games-per-hour", "600"},
+         &fromHall,
+         100,
+         {{{50}, 50, std::nullopt}, 600},
+         "money\t50\t50\tall\t600"},
+        {{"estimate", file, "--horizon", "100", "--held", "0", "--now", "--seed", "3", "--threads", "1"},
+         &fromFile,
+         100,
+         {{{50}, 50, 0}, 750},
+         "money\t50\t50\t0\t750"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = Cli(c.args);
+        ASSERT_EQ(r.code, kExitOk) << Joined(c.args) << r.err;
+        const MachineNow now = NowFigures(*c.belief, c.horizon, c.money);
+        const auto lines = Lines(r.out);
+        ASSERT_GE(lines.size(), 8u) << r.out;
+        const bool atEven = c.money.money.PurchaseLoss() == 0;
+        for (std::size_t i = 0; i < 7; ++i) {
+            const auto f = Fields(lines[i]);
+            const bool mixed = i == 6;
+            const SettingNow* n = mixed ? nullptr : &now.bySetting[i];
+            const int s = static_cast<int>(i) + 1;
+            // The six yen columns follow the medals': yen, purchases, yen an hour.
+            ASSERT_GE(f.size(), 6u) << lines[i];
+            const std::size_t at = f.size() - 6;
+            const double nextYen = mixed ? now.NextYen() : now.NextYen(s);
+            const double untilYen = mixed ? now.UntilBBYen() : now.UntilBBYen(s);
+            EXPECT_EQ(f[at], FixedDecimal(nextYen, 2)) << lines[i];
+            EXPECT_EQ(f[at + 1], FixedDecimal(untilYen, 2)) << lines[i];
+            EXPECT_EQ(f[at + 2], FixedDecimal(mixed ? now.nextPurchases : n->nextPurchases, 6)) << lines[i];
+            EXPECT_EQ(f[at + 3], FixedDecimal(mixed ? now.untilBBPurchases : n->untilBBPurchases, 6)) << lines[i];
+            EXPECT_EQ(f[at + 4], FixedDecimal(now.PerHour(nextYen, mixed ? now.nextRealGames : n->nextRealGames), 2))
+                << lines[i];
+            EXPECT_EQ(f[at + 5],
+                      FixedDecimal(now.PerHour(untilYen, mixed ? now.untilBBRealGames : n->untilBBRealGames), 2))
+                << lines[i];
+            if (!c.money.money.held) {
+                EXPECT_EQ(f[at + 2], "0.000000") << lines[i];
+            } else if (*c.money.money.held == 0) {
+                EXPECT_GE(std::stod(f[at + 2]), 1.0) << "cash buys before the first game: " << lines[i];
+            }
+            // The medals' columns are those without the money.
+            const double medals = mixed ? now.nextGames : n->nextGames;
+            EXPECT_EQ(f[mixed ? 1 : 3], FixedDecimal(medals, 6)) << lines[i];
+            if (atEven) {
+                EXPECT_EQ(f[at], FixedDecimal(c.money.money.exchange.Yen(medals), 2)) << lines[i];
+            }
+        }
+        EXPECT_EQ(lines[7], c.moneyLine);
+        if (std::find(c.args.begin(), c.args.end(), "--now") == c.args.end()) {
+            EXPECT_EQ(lines.size(), 8u) << r.out;
+            continue;
+        }
+        KeepOrQuitRequest k{c.horizon, 10, 0, 0, 1};
+        k.money = c.money.money;
+        const KeepOrQuit keep = DecideKeepOrQuit(*c.belief, k);
+        const auto best = Fields(lines[10]);
+        ASSERT_EQ(best.size(), 7u) << lines[10];
+        EXPECT_EQ(best[0], "best_rule");
+        EXPECT_EQ(best[4], FixedDecimal(keep.best.value, 6));
+        EXPECT_EQ(best[5], FixedDecimal(keep.best.yen, 2));
+        EXPECT_EQ(best[6], FixedDecimal(keep.best.purchases, 6));
+    }
+}
+
 // A prior is Bayes' rule on the same log-likelihoods; a uniform one, and no
 // option at all, print the same bytes. For hall data as for a file.
 TEST_F(CliEstimateNow, PriorWeighsThePosterior) {
@@ -520,9 +618,10 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", file, "--exchange", "56"},
              {"estimate", "--counts", file, "--exchange", "56"},
              {"estimate", file, "--horizon", "10", "--exchange", "5.6"},
-             {"estimate", file, "--horizon", "10", "--held", "0"},
-             {"estimate", file, "--horizon", "10", "--lend", "46"},
-             {"estimate", file, "--now", "--games-per-hour", "800"},
+             {"estimate", file, "--horizon", "10", "--held", "-3"},
+             {"estimate", file, "--horizon", "10", "--held", "0", "--lend", "46.5"},
+             {"estimate", file, "--now", "--games-per-hour", "0"},
+             {"estimate", file, "--held", "0"},
          }) {
         const CliResult r = Cli(args);
         EXPECT_EQ(r.code, kExitUsage) << Joined(args);

@@ -15,10 +15,14 @@
 #include <vector>
 
 #include "app/hall_input.h"
+#include "estimation/keep_or_quit.h"
+#include "estimation/purchases_ahead.h"
 #include "machine/slot.h"
 #include "machine/tables.h"
 #include "model/theory.h"
+#include "model/value_by_count.h"
 #include "run/single_run.h"
+#include "sessions/sampled_machine.h"
 
 namespace morvane {
 namespace {
@@ -298,6 +302,208 @@ TEST(MachineNowBruteForce, StateAndNextGamesAgreeWithEveryPath) {
         }
         EXPECT_NEAR(now.nextGames, static_cast<double>(mixedNext), 1e-9) << c.name;
     }
+}
+
+// The expected purchases of the next `left` games from a hidden state
+// `since` games into its stretch with `held` medals, lending `lend`, every
+// draw followed. A BB pays at least 69, so after one nothing more is
+// bought in the few games enumerated here.
+class NextPurchases {
+public:
+    NextPurchases(int s, int lend) : s_(s), lend_(lend) {}
+
+    long double From(int left, Hidden h, std::int32_t since, int held) {
+        if (left == 0) return 0;
+        const auto key = std::make_tuple(left, h.mode, h.count, since, held);
+        if (const auto it = memo_.find(key); it != memo_.end()) return it->second;
+        const int buys = held < 3 ? (3 - held + lend_ - 1) / lend_ : 0;
+        held += buys * lend_;
+        const std::int32_t game = since + 1;
+        long double v = buys;
+        if (game == kCeilingGames) {
+            // The coin: half to a blue BB now (nothing more bought), half to a precursor.
+            v += 0.5L * Play(left, {Precursor, h.count}, game, held);
+        } else {
+            v += Play(left, h, game, held);
+        }
+        memo_[key] = v;
+        return v;
+    }
+
+private:
+    long double Play(int left, Hidden h, std::int32_t game, int held) {
+        if (h.mode == Blue7 || h.mode == Red7) return 0;
+        long double v = 0;
+        for (int k = 0; k < kKoyakuKinds; ++k) {
+            const long double pk = TableChance(KoyakuTable(s_), k);
+            const int after = held + kNetPayout[k];
+            if (h.mode == Precursor) {
+                const long double end = PrecursorEnds(h.count);
+                long double next = end * (65.0L / 512 * From(left - 1, {Red7, 0}, game, after) +
+                                          447.0L / 512 * From(left - 1, {Blue7, 0}, game, after));
+                if (end < 1) next += (1 - end) * From(left - 1, {Precursor, h.count + 1}, game, after);
+                v += pk * next;
+                continue;
+            }
+            const int t = ModeChangeTable(h.mode, k, s_);
+            if (t == kNoTable) {
+                v += pk * From(left - 1, h, game, after);
+                continue;
+            }
+            for (int to = 0; to < kModes; ++to)
+                if (TableChance(t, to) > 0) v += pk * TableChance(t, to) * From(left - 1, {to, h.count}, game, after);
+        }
+        return v;
+    }
+
+    int s_, lend_;
+    std::map<std::tuple<int, int, int, std::int32_t, int>, long double> memo_;
+};
+
+// The purchases of the next games against every hidden path, for short
+// records and a few medals held: each setting's and the mixture's, and
+// keep or quit's rules by games. Held medals and lending are small here so
+// that whether a purchase comes depends on the small wins drawn.
+TEST(MachineNowBruteForce, PurchasesAgreeWithEveryPath) {
+    struct Case {
+        const char* name;
+        std::vector<std::int32_t> wins;
+        bool merge;
+        int next;
+        std::int64_t held;
+        int lend;
+    };
+    std::vector<std::int32_t> nearCeiling(1497, Miss);
+    nearCeiling[700] = Suika_A;
+    nearCeiling[1490] = Cherry2;
+    const std::vector<Case> cases = {
+        {"six small wins, cash", {Cherry2, ReplayA, Suika_B, Chance, Miss, Bell}, false, 5, 0, 4},
+        {"watermelons, five held", {Suika_A, Cherry4, Chance, Blank, Suika_B, Cherry2}, false, 5, 5, 3},
+        {"no game yet, two held", {}, false, 5, 2, 7},
+        {"across the ceiling, four held", nearCeiling, true, 5, 4, 5},
+    };
+    const SettingPrior prior({10, 8, 6, 4, 2, 1});
+    for (const Case& c : cases) {
+        const BeliefResult b = BeliefFromRecord(AsRecord(c.wins), prior);
+        ASSERT_TRUE(b.belief) << c.name;
+        const NowMoney money{{{56}, static_cast<double>(c.lend), c.held}, kDefaultGamesPerHour};
+        const MachineNow now = NowFigures(*b.belief, c.next, money);
+        long double mixed = 0;
+        for (int s = kMinSetting; s <= kMaxSetting; ++s) {
+            const auto si = static_cast<std::size_t>(s - 1);
+            const std::string where = std::string(c.name) + ", setting " + std::to_string(s);
+            const auto law = AfterRecord(s, c.wins, c.merge);
+            long double mass = 0;
+            std::vector<long double> byGames(static_cast<std::size_t>(c.next) + 1, 0.0L);
+            for (int k = 1; k <= c.next; ++k) {
+                NextPurchases ref(s, c.lend);
+                for (const auto& [h, p] : law) {
+                    if (k == 1) mass += p;
+                    byGames[static_cast<std::size_t>(k)] +=
+                        p * ref.From(k, h, static_cast<std::int32_t>(c.wins.size()), static_cast<int>(c.held));
+                }
+            }
+            const SettingNow& n = now.bySetting[si];
+            EXPECT_NEAR(n.nextPurchases, static_cast<double>(byGames.back() / mass), 1e-12) << where;
+            const PurchasesAhead ahead =
+                ExpectedPurchasesAhead(Dynamics(s), b.belief->Law(s), b.belief->gamesSinceBB, c.next, 3, money.money);
+            for (int k = 1; k <= c.next; ++k)
+                EXPECT_NEAR(ahead.byGames[static_cast<std::size_t>(k)],
+                            static_cast<double>(byGames[static_cast<std::size_t>(k)] / mass), 1e-12)
+                    << where << " games " << k;
+            // Within a few games the first BB ends every purchase: every rule by BBs buys as many.
+            for (int bbs = 1; bbs <= 3; ++bbs)
+                EXPECT_NEAR(ahead.byBBs[static_cast<std::size_t>(bbs)], ahead.byGames.back(), 1e-12) << where;
+            mixed += n.posterior * byGames.back() / mass;
+        }
+        EXPECT_NEAR(now.nextPurchases, static_cast<double>(mixed), 1e-12) << c.name;
+        EXPECT_GT(now.nextPurchases, 0) << c.name;
+        EXPECT_NEAR(now.NextYen(), money.money.Yen(now.nextGames, now.nextPurchases), 1e-9);
+    }
+}
+
+// Longer play against simulated sessions from the belief: the purchases of
+// the next games, of the rule until the second BB, and until the next BB,
+// at settings 1 and 6 in cash and with 200 held at 5.6枚交換, each within
+// four standard errors of the sessions' mean (below 1 % of it).
+TEST(MachineNowBruteForce, PurchasesAgreeWithSimulatedSessions) {
+    const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
+    ASSERT_TRUE(b.belief);
+    constexpr int kSessions = 20000;
+    constexpr std::int32_t kGames = 250;
+    for (int s : {1, 6})
+        for (std::int64_t held : {0, 200}) {
+            const HallMoney money{{56}, 50, held};
+            const StateLaw law = b.belief->Law(s);
+            const PurchasesAhead ahead =
+                ExpectedPurchasesAhead(Dynamics(s), law, b.belief->gamesSinceBB, kGames, 2, money);
+            const double untilBB = ExpectedPurchasesUntilBB(Dynamics(s), law, b.belief->gamesSinceBB, money);
+            EXPECT_LT(ahead.dropped, 1e-9) << "setting " << s;
+            SessionMachines machines;
+            std::array<double, 3> sum{}, squares{};
+            for (int i = 0; i < kSessions; ++i) {
+                SessionDraws draws(11, static_cast<std::uint32_t>(i));
+                const HiddenDraw start = DrawHidden(b.belief->state[static_cast<std::size_t>(s - 1)], draws.Uniform());
+                Slot& slot =
+                    machines.Placed(s, start, b.belief->gamesSinceBB, SessionSeed(11, static_cast<std::uint32_t>(i)));
+                std::int64_t lowest = 0, lowestTwo = 0, lowestOne = 0;
+                int bbs = 0;
+                for (std::int32_t j = 0; j < kGames || bbs == 0; ++j) {
+                    const std::int64_t at = slot.medalBalance;
+                    if (j < kGames) lowest = std::min(lowest, at);
+                    if (j < kGames && bbs < 2) lowestTwo = std::min(lowestTwo, at);
+                    if (bbs == 0) lowestOne = std::min(lowestOne, at);
+                    slot.Play();
+                    bbs += slot.Record().bbKind != NoBB;
+                }
+                const std::array<double, 3> bought{static_cast<double>(PurchasesFor(money, lowest)),
+                                                   static_cast<double>(PurchasesFor(money, lowestTwo)),
+                                                   static_cast<double>(PurchasesFor(money, lowestOne))};
+                for (std::size_t f = 0; f < 3; ++f) {
+                    sum[f] += bought[f];
+                    squares[f] += bought[f] * bought[f];
+                }
+            }
+            const std::array<double, 3> exact{ahead.byGames.back(), ahead.byBBs[2], untilBB};
+            const char* names[] = {"next games", "until the second BB", "until the next BB"};
+            for (std::size_t f = 0; f < 3; ++f) {
+                const double mean = sum[f] / kSessions;
+                const double se = std::sqrt((squares[f] / kSessions - mean * mean) / kSessions);
+                const std::string where =
+                    std::string(names[f]) + ", setting " + std::to_string(s) + ", held " + std::to_string(held);
+                EXPECT_LT(se, 0.01 * mean) << where;
+                EXPECT_NEAR(exact[f], mean, 4 * se) << where;
+            }
+        }
+}
+
+// At 等価 with every medal held nothing is bought: the figures are those
+// without money, the yen 20 a medal, and keep or quit chooses as it did.
+TEST(MachineNow, EvenMoneyHeldAllIsTheMedalsAtTwentyYen) {
+    const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
+    ASSERT_TRUE(b.belief);
+    const MachineNow plain = NowFigures(*b.belief, 500);
+    const MachineNow even = NowFigures(*b.belief, 500, NowMoney{});
+    EXPECT_EQ(even.nextGames, plain.nextGames);
+    EXPECT_EQ(even.untilBB, plain.untilBB);
+    EXPECT_EQ(even.nextPurchases, 0.0);
+    EXPECT_EQ(even.untilBBPurchases, 0.0);
+    EXPECT_EQ(even.NextYen(), Exchange{}.Yen(plain.nextGames));
+    EXPECT_EQ(even.UntilBBYen(), Exchange{}.Yen(plain.untilBB));
+    const KeepOrQuit keep = DecideKeepOrQuit(*b.belief, {500, 10, 0, 0, 1});
+    KeepOrQuitRequest atEven{500, 10, 0, 0, 1};
+    atEven.money = HallMoney{};
+    const KeepOrQuit yen = DecideKeepOrQuit(*b.belief, atEven);
+    EXPECT_EQ(yen.best.kind, keep.best.kind);
+    EXPECT_EQ(yen.best.n, keep.best.n);
+    EXPECT_EQ(yen.best.value, keep.best.value);
+    EXPECT_EQ(yen.best.yen, Exchange{}.Yen(keep.best.value));
+    EXPECT_NEAR(yen.best.yen, keep.best.value * 20, 1e-9);
+    EXPECT_TRUE(yen.byGamesPurchases.empty());
+    // The real games behind the yen an hour: the history's games and six a set.
+    const GameModel& g = Dynamics(6).Model();
+    EXPECT_EQ(RealGames(g, 100, {1, 0}), 100 + 6 * (1 + g.bb[0].meanSets));
+    EXPECT_GT(even.nextRealGames, 500);
 }
 
 // A fresh machine's next N games are a run of N games from a reset, which

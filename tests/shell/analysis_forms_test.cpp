@@ -38,6 +38,7 @@
 #include "shell/hall_form.h"
 #include "shell/job_runner.h"
 #include "shell/main_form.h"
+#include "shell/money_box.h"
 #include "shell/now_panel.h"
 #include "shell/prior_box.h"
 #include "shell/spread_form.h"
@@ -1044,6 +1045,43 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     CheckTrust(h->Now);
     const MachineBelief belief = *BeliefFromHallData(data, prior).belief;
     CheckAdvice(h->Now, belief, DecideKeepOrQuit(belief, {1000, 10, 0, 0, 0}));
+    // The panel's money reaches the job: at 5.6枚交換 in cash the yen take
+    // the purchases off, found off the window's thread; back at 等価 with
+    // all medals held they are the medals at 20 yen again, at once.
+    h->Now->HorizonEdit->setText(QStringLiteral("300"));
+    h->Now->Money->ExchangeBox->setEditText(QStringLiteral("5.6"));
+    h->Now->Money->CashButton->setChecked(true);
+    QVERIFY(!h->Now->Priced());
+    QVERIFY(h->Now->Running());
+    QCOMPARE(h->Now->ValueTable->item(6, 4)->text(), QStringLiteral("計算中"));
+    QTRY_VERIFY_WITH_TIMEOUT(h->Now->Priced().has_value() && !h->Now->Running(), 120000);
+    const NowMoney cash{{{56}, 50, 0}, kDefaultGamesPerHour};
+    const MachineNow priced = NowFigures(belief, 300, cash);
+    const MachineNow& shown = *h->Now->Priced();
+    QCOMPARE(shown.nextPurchases, priced.nextPurchases);
+    QCOMPARE(shown.untilBBPurchases, priced.untilBBPurchases);
+    QVERIFY(priced.nextPurchases >= 1);  // cash buys before the first game
+    QCOMPARE(h->Now->ValueTable->item(6, 4)->text(), YenAndPerHour(priced.NextYen(), priced.NextYenPerHour()));
+    QCOMPARE(h->Now->ValueTable->item(6, 5)->text(), YenAndPerHour(priced.UntilBBYen(), priced.UntilBBYenPerHour()));
+    QCOMPARE(h->Now->ValueTable->item(0, 4)->text(),
+             YenAndPerHour(priced.NextYen(1), priced.PerHour(priced.NextYen(1), priced.bySetting[0].nextRealGames)));
+    QVERIFY(h->Now->MoneyLabel->text().contains(MoneyWords(cash.money)));
+    KeepOrQuitRequest keepAtCash{300, 10, 0, 0, 0};
+    keepAtCash.money = cash.money;
+    const KeepOrQuit keep = DecideKeepOrQuit(belief, keepAtCash);
+    QCOMPARE(h->Now->Keep()->best.yen, keep.best.yen);
+    QCOMPARE(h->Now->Keep()->best.purchases, keep.best.purchases);
+    QVERIFY(h->Now->DecisionLabel->text().contains(MedalsAndYen(priced.nextGames, priced.NextYen())));
+    h->Now->Money->ExchangeBox->setCurrentIndex(0);
+    h->Now->Money->HeldButton->setChecked(true);
+    QVERIFY(h->Now->Priced());
+    QCOMPARE(h->Now->Priced()->nextPurchases, 0.0);
+    QCOMPARE(h->Now->Priced()->NextYen(), Exchange{}.Yen(NowFigures(belief, 300).nextGames));
+    QVERIFY(h->Now->DecisionLabel->text().contains(MedalsAndYen(h->Now->Shown()->nextGames)));
+    h->Now->Money->LendEdit->setText(QStringLiteral("0"));
+    QVERIFY(!h->Now->Priced());
+    QVERIFY(h->Now->MoneyLabel->text().startsWith(QStringLiteral("貸し出しは")));
+    h->Now->Money->LendEdit->setText(QStringLiteral("50"));
     h->Prior->Edits[2]->setText(QStringLiteral("-1"));
     QCOMPARE(h->Status->text(), TPriorBox::Problem());
     // The machine now stays beside the posterior it is of, both marked.

@@ -1,0 +1,441 @@
+#include "estimation/purchases_ahead.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+#include "model/bb_net_law.h"
+#include "model/precursor.h"
+
+namespace morvane {
+namespace {
+
+constexpr int kStates = kModes * kLawCounts;
+constexpr int Index(int mode, int count) { return mode * kLawCounts + count; }
+// A small win's net lies in -3 .. 7.
+constexpr int kLeastNet = -3;
+constexpr int kNets = 11;
+// Games between two looks at `stop`.
+constexpr std::int32_t kStopEvery = 64;
+
+// Room either side of a row's medals, so that a game's shifts read zeros.
+constexpr int kPad = 16;
+
+// The mass of one hidden state by medals held, h = 0 .. width - 1: zero
+// outside [lo, hi). The storage is made on first use and kept.
+struct Row {
+    int lo = 0, hi = 0;
+    std::vector<double> p;
+    bool Empty() const { return hi <= lo; }
+    double* At(int h) { return p.data() + kPad + h; }
+    const double* At(int h) const { return p.data() + kPad + h; }
+    void Clear() {
+        if (!Empty()) std::fill(At(lo), At(hi), 0.0);
+        lo = hi = 0;
+    }
+    // Makes [from, to) part of the range.
+    void Cover(int from, int to, int width) {
+        if (p.empty()) p.assign(static_cast<std::size_t>(width + 2 * kPad), 0.0);
+        if (Empty()) {
+            lo = from;
+            hi = to;
+        } else {
+            lo = std::min(lo, from);
+            hi = std::max(hi, to);
+        }
+    }
+};
+
+// Shifts by net and their weights.
+struct Kernel {
+    std::array<int, kNets> shift{};
+    std::array<double, kNets> w{};
+    int n = 0, least = 0, most = 0;
+    void Add(int v, double weight) {
+        if (weight == 0) return;
+        least = n == 0 ? v : std::min(least, v);
+        most = n == 0 ? v : std::max(most, v);
+        shift[static_cast<std::size_t>(n)] = v;
+        w[static_cast<std::size_t>(n++)] = weight;
+    }
+};
+
+// in through the kernel, added to out below `cap`.
+void AddKernel(Row& out, const Row& in, const Kernel& k, int cap, int width) {
+    if (in.Empty() || k.n == 0) return;
+    const int from = std::max(0, in.lo + k.least), to = std::min(cap, in.hi + k.most);
+    if (to <= from) return;
+    out.Cover(from, to, width);
+    double* o = out.At(0);
+    const double* i = in.At(0);
+    if (k.n == 1) {
+        const double w = k.w[0];
+        const int v = k.shift[0];
+        for (int h = from; h < to; ++h) o[h] += w * i[h - v];
+        return;
+    }
+    for (int t = 0; t < k.n; ++t) {
+        const double w = k.w[static_cast<std::size_t>(t)];
+        const double* src = i - k.shift[static_cast<std::size_t>(t)];
+        for (int h = from; h < to; ++h) o[h] += w * src[h];
+    }
+}
+
+Kernel Scaled(const Kernel& k, double f) {
+    Kernel s = k;
+    for (int t = 0; t < s.n; ++t) s.w[static_cast<std::size_t>(t)] *= f;
+    return s;
+}
+
+Kernel Times(double w) {
+    Kernel k;
+    k.Add(0, w);
+    return k;
+}
+
+using Part = std::array<Row, kStates>;
+
+// A setting's game as the pass steps it: a small win's net and the mode
+// step it draws, and a BB's net by kind.
+struct Kernels {
+    std::array<double, kNets> win{};
+    Kernel winKernel;
+    std::array<std::array<Kernel, kModes>, kOrdinaryModes> taps;
+    std::array<std::vector<double>, kBBKinds> bbNet;          // by net from 0, below the width
+    std::array<std::vector<double>, kBBKinds> bbNetReversed;  // the same from the top down
+    std::array<int, kBBKinds> bbLeast{};
+    std::array<double, kModes * kBBKinds> endMode{};
+
+    Kernels(const StateDynamics& d, int width) {
+        const GameModel& g = d.Model();
+        for (int k = 0; k < kKoyakuKinds; ++k) win[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] += g.koyaku[k];
+        for (int n = 0; n < kNets; ++n) winKernel.Add(n + kLeastNet, win[static_cast<std::size_t>(n)]);
+        for (int m = 0; m < kOrdinaryModes; ++m)
+            for (int to = 0; to < kModes; ++to) {
+                std::array<double, kNets> t{};
+                for (int k = 0; k < kKoyakuKinds; ++k)
+                    t[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] +=
+                        g.koyaku[k] * g.modeChange[k][static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
+                for (int n = 0; n < kNets; ++n)
+                    taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)].Add(n + kLeastNet,
+                                                                                        t[static_cast<std::size_t>(n)]);
+            }
+        const auto& laws = BBNetLaw::ForSetting(d.Setting());
+        for (int k = 0; k < kBBKinds; ++k) {
+            const BBNetLaw& law = laws[static_cast<std::size_t>(k)];
+            if (law.Lowest() < 0) throw std::logic_error("a BB's net below 0 would let held medals fall");
+            std::vector<double>& net = bbNet[static_cast<std::size_t>(k)];
+            net.assign(static_cast<std::size_t>(width), 0.0);
+            bbLeast[static_cast<std::size_t>(k)] = static_cast<int>(law.Lowest());
+            for (std::int64_t x = law.Lowest(); x < width; ++x)
+                net[static_cast<std::size_t>(x)] = law.Cdf(x) - law.Cdf(x - 1);
+            bbNetReversed[static_cast<std::size_t>(k)].assign(net.rbegin(), net.rend());
+            for (int m = 0; m < kModes; ++m)
+                endMode[static_cast<std::size_t>(k * kModes + m)] = g.bb[static_cast<std::size_t>(k)].endMode[m];
+        }
+    }
+};
+
+// Mass held at h with r games left buys in them only when the small wins'
+// nets fall by h - 2 within r - 1 games: a BB game pays more than any small
+// win, so the nets of the small wins alone, drawn afresh each game whatever
+// the state, fall at least as often. For any t > 0 the chance is at most
+// phi(t)^(r-1) exp(-t (h - 2)), phi(t) = E exp(-t net) (the exponential
+// martingale's maximal inequality). Mass from where it is below kUnlikely
+// is let go: it would change the purchases by less than kUnlikely times
+// the few hundred a player could make, and a game takes 3 medals at most,
+// so from 3 + 3 (r - 1) none is bought at all. Caps by r.
+constexpr double kUnlikely = 1e-20;
+// Mass at the ends of a row below this is let go, a tail a few hundred
+// medals wide at most.
+constexpr double kNegligible = 1e-30;
+// A BB of a kind and a carried count whose chance in a game is below this
+// is let go with the purchases after it: such are the BBs that carry a
+// count a ceiling left, some 1e-14 a game, each a convolution thousands of
+// medals wide. What is let go is added up (PurchasesAhead::dropped).
+constexpr double kTinyBB = 1e-12;
+// The same for any state's row below this after a game: the ordinary
+// modes carrying such a count hold some 1e-14, and each would be stepped
+// across its whole width every game.
+constexpr double kTinyRow = 1e-13;
+
+std::vector<int> Caps(const std::array<double, kNets>& win, std::int32_t games) {
+    std::vector<int> caps(static_cast<std::size_t>(games) + 1, 0);
+    const auto logPhi = [&](double t) {
+        double phi = 0;
+        for (int n = 0; n < kNets; ++n) phi += win[static_cast<std::size_t>(n)] * std::exp(-t * (n + kLeastNet));
+        return std::log(phi);
+    };
+    // A grid of t is enough: any t gives a bound.
+    std::vector<std::pair<double, double>> grid;
+    for (double t = 0.005; t < 4; t *= 1.05) grid.emplace_back(t, logPhi(t));
+    for (std::int32_t r = 1; r <= games; ++r) {
+        double best = 3.0 + 3.0 * (r - 1);
+        for (const auto& [t, lp] : grid) best = std::min(best, 2.0 + ((r - 1) * lp - std::log(kUnlikely)) / t);
+        caps[static_cast<std::size_t>(r)] = static_cast<int>(std::ceil(best));
+    }
+    return caps;
+}
+
+// The pass: the stretch the play starts in (no BB yet) and the later
+// stretches by the BBs played before them.
+class Pass {
+public:
+    Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
+         std::int64_t held, int lend)
+        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), k_(d, std::max(width_, 1)) {
+        caps_ = Caps(k_.win, games);
+        width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
+        parts_.resize(static_cast<std::size_t>(levels) + 1);
+        next_.resize(parts_.size());
+        pending_.resize(parts_.size());
+        if (held >= width_) return;  // nothing will be bought
+        const int h = static_cast<int>(held);
+        for (int s = 0; s < kStates; ++s)
+            if (law.v[static_cast<std::size_t>(s)] != 0) {
+                Row& r = parts_[0][static_cast<std::size_t>(s)];
+                r.Cover(h, h + 1, width_);
+                *r.At(h) = law.v[static_cast<std::size_t>(s)];
+            }
+        any_ = true;
+    }
+
+    bool Any() const { return any_; }
+    double Dropped() const { return dropped_; }
+
+    // Buys before game `j` (1-based), then plays it; `bought` gets each
+    // level's expected purchases before it.
+    void Game(std::int32_t j, std::vector<double>& bought) {
+        std::fill(bought.begin(), bought.end(), 0.0);
+        for (std::size_t l = 0; l < parts_.size(); ++l) bought[l] = Buy(parts_[l]);
+        const int cap = caps_[static_cast<std::size_t>(games_ - j)];
+        for (Part& p : next_)
+            for (Row& r : p) r.Clear();
+        const std::int32_t gameSince = since_ + j;
+        if (gameSince <= kMaxGamesSinceBB) Step(parts_[0], next_[0], gameSince == kCeilingGames, 1, cap);
+        for (std::size_t l = 1; l < parts_.size(); ++l)
+            Step(parts_[l], next_[l], false, std::min(l + 1, parts_.size() - 1), cap);
+        BBsPlayed(cap);
+        for (Part& p : next_)
+            for (Row& r : p) Trim(r);
+        std::swap(parts_, next_);
+    }
+
+private:
+    double Buy(Part& part) const {
+        double bought = 0;
+        for (Row& r : part) {
+            if (r.Empty() || r.lo >= 3) continue;
+            for (int h = r.lo; h < std::min(r.hi, 3); ++h) {
+                const double q = *r.At(h);
+                if (q == 0) continue;
+                const int k = (3 - h + lend_ - 1) / lend_;
+                bought += q * k;
+                *r.At(h) = 0;
+                const int to = h + k * lend_;
+                if (to < width_) {
+                    r.Cover(to, to + 1, width_);
+                    *r.At(to) += q;
+                }
+            }
+            r.lo = std::max(r.lo, 3);
+            r.hi = std::max(r.hi, r.lo);
+        }
+        return bought;
+    }
+
+    // One game of a part into out; its BBs go on into the part `after`.
+    void Step(const Part& in, Part& out, bool ceiling, std::size_t after, int cap) {
+        Row& ended = scratch_;  // precursors' mass by the chance they end, before the game's small win
+        ended.Clear();
+        if (ceiling) {
+            // The coin: half of each count to a blue BB now, half to a
+            // precursor that steps in this game.
+            for (int c = 0; c < kLawCounts; ++c) {
+                Row& all = half_;
+                all.Clear();
+                for (int m = 0; m < kModes; ++m) AddKernel(all, in[Index(m, c)], Times(0.5), width_, width_);
+                if (all.Empty()) continue;
+                PlayBB(all, 0, c, after);
+                Precursor(all, c, out, ended, cap);
+            }
+        } else {
+            for (int m = 0; m < kOrdinaryModes; ++m)
+                for (int c = 0; c < kLawCounts; ++c) {
+                    const Row& r = in[Index(m, c)];
+                    if (r.Empty()) continue;
+                    for (int to = 0; to < kModes; ++to)
+                        AddKernel(out[Index(to, c)], r,
+                                  k_.taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)], cap, width_);
+                }
+            for (int c = 0; c < kLawCounts; ++c) {
+                if (!in[Index(Blue7, c)].Empty()) PlayBB(in[Index(Blue7, c)], 0, c, after);
+                if (!in[Index(Red7, c)].Empty()) PlayBB(in[Index(Red7, c)], 1, c, after);
+                if (!in[Index(morvane::Precursor, c)].Empty())
+                    Precursor(in[Index(morvane::Precursor, c)], c, out, ended, cap);
+            }
+        }
+        if (!ended.Empty()) {
+            const double red = kPrecursorRedShare;
+            AddKernel(out[Index(Blue7, 0)], ended, Scaled(k_.winKernel, 1 - red), cap, width_);
+            AddKernel(out[Index(Red7, 0)], ended, Scaled(k_.winKernel, red), cap, width_);
+        }
+    }
+
+    // A precursor game at count c: its small win, then on to c + 1 or ended.
+    void Precursor(const Row& r, int c, Part& out, Row& ended, int cap) const {
+        if (c + 1 < kLawCounts)
+            AddKernel(out[Index(morvane::Precursor, c + 1)], r,
+                      Scaled(k_.winKernel, kPrecursorStay[static_cast<std::size_t>(c)]), cap, width_);
+        AddKernel(ended, r, Times(kPrecursorEnd[static_cast<std::size_t>(c)]), width_, width_);
+    }
+
+    // A BB game of a kind from held medals r, its count c kept, into the
+    // part `after`: gathered over the parts, then played (BBsPlayed).
+    void PlayBB(const Row& r, int kind, int c, std::size_t after) {
+        if (after >= next_.size()) return;  // past the BB nothing is followed
+        AddKernel(pending_[after][static_cast<std::size_t>(kind * kLawCounts + c)], r, Times(1), width_, width_);
+    }
+
+    // The held medals after the BBs gathered are theirs convolved with the
+    // BB's net, in the state its end leaves.
+    void BBsPlayed(int cap) {
+        for (std::size_t after = 0; after < pending_.size(); ++after)
+            for (int kind = 0; kind < kBBKinds; ++kind)
+                for (int c = 0; c < kLawCounts; ++c) {
+                    Row& u = pending_[after][static_cast<std::size_t>(kind * kLawCounts + c)];
+                    if (u.Empty()) continue;
+                    double mass = 0;
+                    for (int h = u.lo; h < u.hi; ++h) mass += *u.At(h);
+                    if (mass < kTinyBB) {
+                        dropped_ += mass;
+                        u.Clear();
+                        continue;
+                    }
+                    Row& y = bb_;
+                    y.Clear();
+                    Convolve(u, kind, cap, y);
+                    u.Clear();
+                    if (y.Empty()) continue;
+                    Part& into = next_[after];
+                    for (int m = 0; m < kModes; ++m) {
+                        const double w = k_.endMode[static_cast<std::size_t>(kind * kModes + m)];
+                        if (w != 0) AddKernel(into[Index(m, c)], y, Times(w), cap, width_);
+                    }
+                }
+    }
+
+    // y = u convolved with a BB's net, below cap.
+    void Convolve(const Row& u, int kind, int cap, Row& y) {
+        const int least = k_.bbLeast[static_cast<std::size_t>(kind)];
+        if (u.lo + least >= cap) return;
+        y.Cover(u.lo + least, cap, width_);
+        // Output by output, a dot product of u with the net reversed: no
+        // store in the inner loop.
+        const std::vector<double>& rev = k_.bbNetReversed[static_cast<std::size_t>(kind)];
+        const int top = static_cast<int>(rev.size()) - 1;  // rev[top - x] is the chance of net x
+        const double* in = u.At(0);
+        for (int o = u.lo + least; o < cap; ++o) {
+            const int to = std::min(u.hi, o - least + 1);
+            const double* a = in + u.lo;
+            const double* b = rev.data() + (top - o + u.lo);
+            const int n = to - u.lo;
+            double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                s0 += a[i] * b[i];
+                s1 += a[i + 1] * b[i + 1];
+                s2 += a[i + 2] * b[i + 2];
+                s3 += a[i + 3] * b[i + 3];
+            }
+            for (; i < n; ++i) s0 += a[i] * b[i];
+            *y.At(o) += (s0 + s1) + (s2 + s3);
+        }
+    }
+
+    // Trims the ends of a row's mass below kNegligible, and lets go of a
+    // row whose whole mass is below kTinyRow.
+    void Trim(Row& r) {
+        while (r.lo < r.hi && *r.At(r.lo) < kNegligible) *r.At(r.lo++) = 0;
+        while (r.hi > r.lo && *r.At(r.hi - 1) < kNegligible) *r.At(--r.hi) = 0;
+        if (r.Empty()) {
+            r.lo = r.hi = 0;
+            return;
+        }
+        double mass = 0;
+        for (int h = r.lo; h < r.hi; ++h) mass += *r.At(h);
+        if (mass < kTinyRow) {
+            dropped_ += mass;
+            r.Clear();
+        }
+    }
+
+    int width_;
+    std::vector<int> caps_;
+    std::int32_t games_, since_;
+    int lend_;
+    Kernels k_;
+    bool any_ = false;
+    double dropped_ = 0;
+    std::vector<Part> parts_, next_;
+    Row scratch_, half_, bb_;
+    std::vector<std::array<Row, kBBKinds * kLawCounts>> pending_;  // by the part they go on in
+};
+
+bool Whole(double v) { return v >= 1 && v == std::floor(v) && v < 1e6; }
+
+}  // namespace
+
+bool PurchasesFollowed(const HallMoney& money) { return !money.held || Whole(money.lendPer1000Yen); }
+
+PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                      std::int32_t games, int mostBBs, const HallMoney& money,
+                                      const std::atomic<bool>* stop) {
+    if (games < 0 || mostBBs < 0) throw std::invalid_argument("games and BBs out of range");
+    if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
+    PurchasesAhead out;
+    out.byGames.assign(static_cast<std::size_t>(games) + 1, 0.0);
+    out.byBBs.assign(static_cast<std::size_t>(mostBBs) + 1, 0.0);
+    if (!money.held || games == 0) return out;
+    // Level l holds the mass that has played l BBs (the last: that many
+    // or more); the rule until the n-th BB buys on levels below n.
+    const int levels = std::max(mostBBs, 1);
+    Pass pass(d, law, since, games, levels, *money.held, static_cast<int>(money.lendPer1000Yen));
+    if (!pass.Any()) return out;
+    std::vector<double> bought(static_cast<std::size_t>(levels) + 1);
+    double total = 0;
+    for (std::int32_t j = 1; j <= games; ++j) {
+        if (stop && j % kStopEvery == 0 && stop->load(std::memory_order_relaxed)) break;
+        pass.Game(j, bought);
+        double below = 0;
+        for (int n = 1; n <= mostBBs; ++n) {
+            below += bought[static_cast<std::size_t>(n - 1)];
+            out.byBBs[static_cast<std::size_t>(n)] += below;
+        }
+        for (double b : bought) total += b;
+        out.byGames[static_cast<std::size_t>(j)] = total;
+    }
+    out.dropped = pass.Dropped();
+    return out;
+}
+
+double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                const HallMoney& money) {
+    if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
+    if (!money.held || since >= kMaxGamesSinceBB) return 0;
+    // Only the stretch begun: the later parts are the mass past its BB.
+    const std::int32_t games = kMaxGamesSinceBB - since;
+    Pass pass(d, law, since, games, 0, *money.held, static_cast<int>(money.lendPer1000Yen));
+    if (!pass.Any()) return 0;
+    std::vector<double> bought(1);
+    double total = 0;
+    for (std::int32_t j = 1; j <= games; ++j) {
+        pass.Game(j, bought);
+        total += bought[0];
+    }
+    return total;
+}
+
+}  // namespace morvane

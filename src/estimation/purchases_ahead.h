@@ -1,0 +1,50 @@
+#pragma once
+// The medals a player short of them buys on the games ahead of the machine
+// now, at a hall's money (machine/medals.h): before each game, while fewer
+// than 3 are held, `lend` medals are bought. Their expected number is what
+// the yen need beside the expected net medals.
+//
+// Exact, by one pass forward over the hidden state and the medals held:
+// purchases hang on nothing else. A game takes 3 medals at most, so medals
+// held at 3 + 3r or more buy nothing in the r games left and that mass is
+// let go; a BB game pays at least 69 (BBNetLaw), so held medals never fall
+// while it is played. The pass follows the state as RunLaw does, save that
+// a later stretch is not cut at its ceiling: a stretch begun in the games
+// ahead reaches it only past 1500 of them, so up to 1500 games nothing is
+// left out, and past them only that rare stretch's purchases are.
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "machine/medals.h"
+#include "model/dynamics.h"
+
+namespace morvane {
+
+struct PurchasesAhead {
+    std::vector<double> byGames;  // [K]: over the next K games, K = 0 .. games
+    std::vector<double> byBBs;    // [n]: until the n-th BB's sets are over or `games` are played, n = 0 .. mostBBs
+    // The chance let go as too small to follow (rows below 1e-13, BBs of a
+    // carried count below 1e-12 a game): each figure lacks at most this
+    // times the purchases a player could still make.
+    double dropped = 0;
+};
+
+// From a state law `since` games into its stretch. With all medals held
+// (money.held empty) every figure is 0. `mostBBs` may be 0 (byBBs then
+// holds the one 0). With `stop` set it ends early with figures to throw
+// away.
+PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                      std::int32_t games, int mostBBs, const HallMoney& money,
+                                      const std::atomic<bool>* stop = nullptr);
+
+// The same until the next BB game, however long that takes (its sets need
+// no medals).
+double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                const HallMoney& money);
+
+// The pass counts medals in whole numbers: a lending rate that is not whole
+// is not taken (the front ends say so).
+bool PurchasesFollowed(const HallMoney& money);
+
+}  // namespace morvane
