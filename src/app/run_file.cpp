@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/likelihood.h"
+#include "simfile/sim_records.h"
 #include "system/printable.h"
 
 namespace morvane {
@@ -95,21 +96,39 @@ ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& p
     return EstimateFromLikelihoods(prior, read.logLikelihood, n, lastPossible);
 }
 
-std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history, UnrecordableGames unrecordable) {
-    PlayHistory loaded;
-    RunFileRead r;
-    try {
-        r = ReadRunFile(path, loaded);
-    } catch (const FileError& e) {
-        return e.what();
-    }
+OpenedRunFile OpenRunFile(const std::string& path) {
+    OpenedRunFile out;
     const std::string shown = Printable(path);
-    if (auto problem = StatusProblem(shown, r.status)) return problem;
-    if (r.unrecordableGame && unrecordable == UnrecordableGames::Refuse)
-        return shown + ": game " + std::to_string(*r.unrecordableGame + 1) +
-               " holds a value this machine never records";
-    history = std::move(loaded);
-    return std::nullopt;
+    std::optional<std::uint64_t> unrecordable;
+    try {
+        auto file = SimFileRecords::Open(path, [&](std::size_t first, std::span<const GameRecord> piece) {
+            if (!unrecordable)
+                if (const auto bad = FirstUnrecordableGame(piece)) unrecordable = first + *bad;
+            return true;
+        });
+        if (file) {
+            out.header = file->Result().header;
+            out.problem = StatusProblem(shown, file->Result().status);
+            out.records = std::move(file);
+        } else {
+            out.held = std::make_unique<PlayHistory>();
+            const RunFileRead r = ReadRunFile(path, *out.held);
+            out.header = r.header;
+            out.problem = StatusProblem(shown, r.status);
+            unrecordable = r.unrecordableGame;
+            out.records = std::make_unique<HistoryRecords>(*out.held);
+        }
+    } catch (const FileError& e) {
+        out.problem = e.what();
+    }
+    if (!out.problem && unrecordable)
+        out.problem =
+            shown + ": game " + std::to_string(*unrecordable + 1) + " holds a value this machine never records";
+    if (out.problem) {
+        out.records.reset();
+        out.held.reset();
+    }
+    return out;
 }
 
 }  // namespace morvane

@@ -3,6 +3,7 @@
 // show and estimate take it.
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "estimation/machine_belief.h"
 #include "model/setting_prior.h"
 #include "run/history.h"
+#include "run/run_records.h"
 #include "simfile/simfile.h"
 
 namespace morvane {
@@ -25,14 +27,17 @@ struct RunFileRead : SimReadResult {
 // FileError as LoadSimFile does.
 RunFileRead ReadRunFile(const std::string& path, PlayHistory& out);
 
-// What to do with a game no machine writes: refuse the file, or leave the
-// record to a caller that words the problem itself (the estimate).
-enum class UnrecordableGames { Refuse, Keep };
-
-// Reads `path` into `history`; on failure the one line that says why (the
-// path made printable), and the history is left as it was.
-std::optional<std::string> LoadRunFile(const std::string& path, PlayHistory& history,
-                                       UnrecordableGames unrecordable = UnrecordableGames::Refuse);
+// A saved run to be read as its records are asked for: a regular file
+// indexed in one pass and read again from the file on demand, never held
+// (a file changed after opening fails the read with a FileError that says
+// so); anything else, a stream, read whole.
+struct OpenedRunFile {
+    std::optional<std::string> problem;   // the one line that says why (the path made printable); then no records
+    std::unique_ptr<PlayHistory> held;    // a stream's records
+    std::unique_ptr<RunRecords> records;  // the run, unless problem
+    SimHeader header;
+};
+OpenedRunFile OpenRunFile(const std::string& path);
 
 // A saved run judged as it is read, a piece at a time, its records never
 // held: any length in little memory.

@@ -1,9 +1,9 @@
 // morvane-sim show: a simulation file as the window shows it, as text.
 #include <ostream>
 
+#include "app/run_file.h"
 #include "cli/cli.h"
 #include "cli/command.h"
-#include "cli/load_sim.h"
 #include "cli/options.h"
 #include "cli/quoted.h"
 #include "cli/report_format.h"
@@ -31,10 +31,14 @@ public:
         const auto path = ValueOf(file_);
         if (!path) throw UsageError{"show needs a file"};
         const ReportFormat format = FormatValue(format_);
-        PlayHistory history;
-        if (const auto failed = LoadForCommand(*path, history, err)) return *failed;
+        // Read as the pages ask for it: a file of any length in little memory.
+        const OpenedRunFile file = OpenRunFile(*path);
+        if (file.problem) {
+            err << "morvane-sim: " << *file.problem << "\n";
+            return kExitUsage;
+        }
         Presentation p;
-        p.Present(history);
+        p.Present(*file.records);
         WritePresentationReport(p, Given(plays_), format, out);
         return kExitOk;
     }

@@ -228,6 +228,11 @@ TEST_F(Session, AFileJudgedAsItIsReadIsJudgedAsWhenLoadedWhole) {
         ASSERT_FALSE(read.problem) << *read.problem;
         EXPECT_EQ(read.seen, ObserveHistory(c.history)) << c.name;
         EXPECT_EQ(EstimateRunFile(Path("f.sim"), false).seen, read.seen) << c.name;
+        const OpenedRunFile opened = OpenRunFile(Path("f.sim"));
+        EXPECT_EQ(opened.problem.has_value(), read.unrecordableGame.has_value()) << c.name;
+        if (opened.records) {
+            EXPECT_EQ(test::Held(*opened.records), c.history) << c.name;
+        }
         for (const SettingPrior* prior : {&uniform, &low, &only6}) {
             const ExactEstimate whole = EstimateSettingExactly(c.history.records(), *prior);
             const ExactEstimate pieces = ExactEstimateOf(read, *prior);
@@ -241,11 +246,11 @@ TEST_F(Session, AFileJudgedAsItIsReadIsJudgedAsWhenLoadedWhole) {
             EXPECT_EQ(pieces.unrecordable, whole.unrecordable);
         }
     }
-    // The file's own problems, in LoadRunFile's words.
-    PlayHistory ignored;
+    // The file's own problems, in the words of the file opened to be read
+    // again, which refuses a game no machine records as well.
     for (const std::string& file :
          {WriteBytes("text.sim", "not a simulation"), WriteBytes("short.sim", "\x0A\0\0\0\1"), Path("absent.sim")})
-        EXPECT_EQ(EstimateRunFile(file, true).problem, LoadRunFile(file, ignored)) << file;
+        EXPECT_EQ(EstimateRunFile(file, true).problem, OpenRunFile(file).problem) << file;
 }
 
 TEST(NoRoom, NamesTheBytesAndTheFolder) {
