@@ -96,38 +96,42 @@ ExactEstimate ExactEstimateOf(const RunFileEstimate& read, const SettingPrior& p
     return EstimateFromLikelihoods(prior, read.logLikelihood, n, lastPossible);
 }
 
-OpenedRunFile OpenRunFile(const std::string& path) {
+OpenedRunFile OpenRunFileRecords(const std::string& path) {
     OpenedRunFile out;
-    const std::string shown = Printable(path);
-    std::optional<std::uint64_t> unrecordable;
-    try {
-        auto file = SimFileRecords::Open(path, [&](std::size_t first, std::span<const GameRecord> piece) {
-            if (!unrecordable)
-                if (const auto bad = FirstUnrecordableGame(piece)) unrecordable = first + *bad;
-            return true;
-        });
-        if (file) {
-            out.header = file->Result().header;
-            out.problem = StatusProblem(shown, file->Result().status);
-            out.records = std::move(file);
-        } else {
-            out.held = std::make_unique<PlayHistory>();
-            const RunFileRead r = ReadRunFile(path, *out.held);
-            out.header = r.header;
-            out.problem = StatusProblem(shown, r.status);
-            unrecordable = r.unrecordableGame;
-            out.records = std::make_unique<HistoryRecords>(*out.held);
-        }
-    } catch (const FileError& e) {
-        out.problem = e.what();
+    RunFileRead& r = out.read;
+    auto file = SimFileRecords::Open(path, [&](std::size_t first, std::span<const GameRecord> piece) {
+        if (!r.unrecordableGame)
+            if (const auto bad = FirstUnrecordableGame(piece)) r.unrecordableGame = first + *bad;
+        return true;
+    });
+    if (file) {
+        static_cast<SimReadResult&>(r) = file->Result();
+        out.records = std::move(file);
+    } else {
+        out.held = std::make_unique<PlayHistory>();
+        r = ReadRunFile(path, *out.held);
+        out.records = std::make_unique<HistoryRecords>(*out.held);
     }
-    if (!out.problem && unrecordable)
-        out.problem =
-            shown + ": game " + std::to_string(*unrecordable + 1) + " holds a value this machine never records";
-    if (out.problem) {
+    if (r.status != SimStatus::Ok || r.unrecordableGame) {
         out.records.reset();
         out.held.reset();
     }
+    return out;
+}
+
+OpenedRunFile OpenRunFile(const std::string& path) {
+    OpenedRunFile out;
+    try {
+        out = OpenRunFileRecords(path);
+    } catch (const FileError& e) {
+        out.problem = e.what();
+        return out;
+    }
+    const std::string shown = Printable(path);
+    out.problem = StatusProblem(shown, out.read.status);
+    if (!out.problem && out.read.unrecordableGame)
+        out.problem = shown + ": game " + std::to_string(*out.read.unrecordableGame + 1) +
+                      " holds a value this machine never records";
     return out;
 }
 

@@ -32,11 +32,14 @@ RunFileRead ReadRunFile(const std::string& path, PlayHistory& out);
 // (a file changed after opening fails the read with a FileError that says
 // so); anything else, a stream, read whole.
 struct OpenedRunFile {
-    std::optional<std::string> problem;   // the one line that says why (the path made printable); then no records
+    RunFileRead read;                     // as ReadRunFile tells it
+    std::optional<std::string> problem;   // OpenRunFile's one line that says why (the path made printable)
     std::unique_ptr<PlayHistory> held;    // a stream's records
-    std::unique_ptr<RunRecords> records;  // the run, unless problem
-    SimHeader header;
+    std::unique_ptr<RunRecords> records;  // the run, when the file is one the machine could write
 };
+// Throws FileError when the file cannot be opened or read.
+OpenedRunFile OpenRunFileRecords(const std::string& path);
+// The same with any failure in one line.
 OpenedRunFile OpenRunFile(const std::string& path);
 
 // A saved run judged as it is read, a piece at a time, its records never

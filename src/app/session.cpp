@@ -168,8 +168,9 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
 
 void RunSession::KeptRun::LetGo() {
     records = nullptr;
-    openedRecords.reset();
-    opened.release();
+    guarded.reset();
+    opened.records.reset();  // before the stream's records it reads
+    opened = {};
 }
 
 const RunRecords& RunSession::KeptRun::Records() const {
@@ -222,20 +223,32 @@ RunEnd RunSession::PlayKept(const RunRequest& request, const RunHooks& hooks) {
 }
 
 RunFileRead RunSession::Open(const std::string& path) {
-    PlayHistory loaded;
-    const RunFileRead r = ReadRunFile(path, loaded);
-    if (r.status != SimStatus::Ok || r.unrecordableGame) return r;
+    OpenedRunFile file = OpenRunFileRecords(path);
+    if (!file.records) return file.read;
     const int target = KeptTarget();
     KeptRun& k = kept_[Index(target)];
     k.LetGo();
     // A file's records are only read, so the checkpoints go with them.
     k.played.reset();
-    k.opened = std::move(loaded);
-    k.openedRecords = std::make_unique<HistoryRecords>(k.opened);
-    k.records = k.openedRecords.get();
-    k.header = r.header;
+    k.opened = std::move(file);
+    k.guarded = std::make_unique<GuardedRecords>(*k.opened.records, [this](const std::string& message) {
+        if (readFailed_) readFailed_(message);
+    });
+    k.records = k.guarded.get();
+    k.header = k.opened.read.header;
     keptCurrent_ = target;
-    return r;
+    return k.opened.read;
+}
+
+void RunSession::CloseOpened() {
+    // A run playing beside it plays on.
+    for (int i = 0; i < 2; ++i) {
+        KeptRun& k = kept_[Index(i)];
+        if (!k.guarded) continue;
+        k.LetGo();
+        k.header = MachineHeader();  // as before any run
+        if (keptShown_ == i) keptShown_ = -1;
+    }
 }
 
 void RunSession::CheckRoom(const std::string& path, std::uint64_t games) const {
@@ -244,7 +257,7 @@ void RunSession::CheckRoom(const std::string& path, std::uint64_t games) const {
 }
 
 void RunSession::SaveKept(const std::string& path) const {
-    const RunRecords& records = Kept();
+    const RunRecords& records = kept_[Index(keptCurrent_)].Saved();
     const SimHeader& header = KeptHeader();
     CheckRoom(path, records.size());
     SaveFileSafely(path, [&](const ByteSink& sink) {

@@ -15,6 +15,7 @@
 #include "app/run_file.h"
 #include "machine/slot.h"
 #include "run/checkpointed_run.h"
+#include "run/guarded_records.h"
 #include "run/history.h"
 #include "run/run_records.h"
 #include "simfile/simfile.h"
@@ -158,11 +159,19 @@ public:
     // emptied and the run on screen (if any) stays the kept run.
     RunEnd PlayKept(const RunRequest& request, const RunHooks& hooks = {});
 
-    // Reads a file into fresh storage; only a simulation file read whole,
-    // every game one the machine can write, becomes the kept run, so a
-    // refused or unreadable file changes nothing. Throws FileError when the
-    // file cannot be read, std::bad_alloc.
+    // Opens a file to be read as asked (a stream is read whole); only a
+    // simulation file, every game one the machine can write, becomes the
+    // kept run, so a refused or unreadable file changes nothing. Throws
+    // FileError when the file cannot be read, std::bad_alloc.
     RunFileRead Open(const std::string& path);
+    // Heard once, from the thread that read, when an opened file's records
+    // can no longer be read (the file changed on disk): its readers have had
+    // blank records, and the run should be let go of (CloseOpened).
+    void SetReadFailedHook(std::function<void(const std::string& message)> hook) { readFailed_ = std::move(hook); }
+    // Every opened file let go of; a run kept from play stays.
+    void CloseOpened();
+    // Whether the kept run on screen is an opened file.
+    bool OpenedShown() const { return keptShown_ >= 0 && kept_[Index(keptShown_)].guarded != nullptr; }
 
     // Writes the kept run with its header, the bytes Save writes for the
     // same run, played again in order and written in pieces through
@@ -189,13 +198,16 @@ private:
     // One of the window's runs: played, or read from a file.
     struct KeptRun {
         std::unique_ptr<CheckpointedRun> played;  // kept for the next run played here
-        PlayHistory opened;
-        std::unique_ptr<HistoryRecords> openedRecords;
-        const RunRecords* records = nullptr;  // null: empty
+        OpenedRunFile opened;                     // read from its file as asked, or a stream held
+        std::unique_ptr<GuardedRecords> guarded;  // the opened file as the window reads it
+        const RunRecords* records = nullptr;      // null: empty
         SimHeader header;
         // Empty, the opened file's memory freed.
         void LetGo();
         const RunRecords& Records() const;
+        // What a save reads: an opened file unguarded, so that a file
+        // changed on disk fails the save rather than writing blanks.
+        const RunRecords& Saved() const { return opened.records ? *opened.records : Records(); }
     };
     // The kept run not on screen, where the next run or file goes.
     int KeptTarget() const { return keptShown_ >= 0 ? 1 - keptShown_ : 1 - keptCurrent_; }
@@ -211,6 +223,7 @@ private:
     std::unique_ptr<CheckpointedRun> checkpointed_;  // made by the first run that plays on it
     RunTallies lastTallies_;
     FreeBytesProbe freeBytes_ = FreeDiskBytes;
+    std::function<void(const std::string&)> readFailed_;
 };
 
 }  // namespace morvane

@@ -57,6 +57,11 @@ TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWid
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     for (Page page : kAllPages) models_[static_cast<std::size_t>(page)] = new PageModel(presentation_, page, this);
+    // Heard mid-paint or on a job's thread: answered once the event is over.
+    session_.SetReadFailedHook([this](const std::string& message) {
+        QMetaObject::invokeMethod(
+            this, [this, text = QString::fromStdString(message)] { OpenedFileChanged(text); }, Qt::QueuedConnection);
+    });
     BuildMenus();
     BuildControls();
     // Group captions sit on the frame line, so children placed just below

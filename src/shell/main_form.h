@@ -165,6 +165,8 @@ private:
     void PresentRun();
     // Open's steps after the dialog.
     void OpenFile(const QString& name);
+    // The opened file on screen can no longer be read: let go of it and say why.
+    void OpenedFileChanged(const QString& message);
     void AddImageItemsTo(QWidget* form);
     // Shows the hidden-setting notice and lets the window paint once before
     // the games hold the thread.

@@ -204,7 +204,7 @@ void TMainForm::PresentRun() {
         charts_->Present(presentation_, session_.Kept());
     } catch (...) {
         charts_->Clear();
-            throw;
+        throw;
     }
     // An open 設定推測 follows the run on screen.
     if (estimateForm_ && estimateForm_->isVisible() && presentation_.Records())
@@ -278,6 +278,20 @@ void TMainForm::OpenFile(const QString& name) {
         throw;
     }
     SetStatus(0, texts::kLoaded);
+}
+
+void TMainForm::OpenedFileChanged(const QString& message) {
+    // A message late for a file already replaced on screen is old news.
+    if (!session_.OpenedShown()) return;
+    if (estimateForm_) estimateForm_->Forget();
+    charts_->Clear();
+    for (PageModel* m : models_) m->BeginReset();
+    presentation_.Clear();
+    for (PageModel* m : models_) m->EndReset();
+    ResultLabel->clear();
+    session_.CloseOpened();
+    SetStatus(0, texts::kFileClosed);
+    services_.ShowErrorDetails(this, texts::kErrorCaption, texts::kFileChanged, message);
 }
 
 }  // namespace morvane

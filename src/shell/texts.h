@@ -18,6 +18,9 @@ inline const QString kSaved = QStringLiteral("シミュレーションファイ�
 inline const QString kLoading = QStringLiteral("シミュレーションファイルを読み込み中・・・");
 inline const QString kLoadAborted = QStringLiteral("シミュレーションファイルの読み込み中断");
 inline const QString kLoaded = QStringLiteral("シミュレーションファイルの読み込み完了");
+inline const QString kFileChanged = QStringLiteral(
+    "開いているファイルが、開いた後で書き換えられたか切り詰められました。表示を閉じました。もう一度開いてください。");
+inline const QString kFileClosed = QStringLiteral("シミュレーションファイルを閉じました");
 inline const QString kNotSimulationFile = QStringLiteral("このファイルは、Morvaneファイルではありません。");
 inline const QString kShortHeader = QStringLiteral("このファイルは、途中で切れています。");
 inline QString UnrecordableGame(qulonglong game) {

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "run/checkpointed_run.h"
+#include "run/guarded_records.h"
 #include "run/history.h"
 #include "run/run_records.h"
 #include "run/single_run.h"
 #include "simfile/sim_records.h"
+#include "support/held_records.h"
 #include "system/file_error.h"
 
 namespace morvane {
@@ -404,6 +406,38 @@ TEST(SimFileRecords, FileChangedAfterItWasOpened) {
     EXPECT_EQ(SimFileRecords::Open(path.string())->Result().status, SimStatus::NotSimulation);
     std::filesystem::remove(path);
     EXPECT_THROW(SimFileRecords::Open(path.string()), FileError);
+}
+
+// Guarded, a file cut short reads blank from the cut on and says so once;
+// what the reader itself throws still reaches it, and a whole file reads
+// as it is.
+TEST(GuardedRecords, AReadThatFailsGivesBlanksAndSaysSoOnce) {
+    PlayHistory h;
+    Slot slot(4);
+    SimulateRun(slot, h, {false, 5}, 3000);
+    const auto path = std::filesystem::temp_directory_path() / ("morvane-guarded-" + std::to_string(::getpid()));
+    SaveSimFile(path.string(), {5, 3000}, h);
+    const auto file = SimFileRecords::Open(path.string(), {}, 1000);
+    std::vector<std::string> said;
+    const GuardedRecords guarded(*file, [&](const std::string& m) { said.push_back(m); });
+    EXPECT_EQ(guarded.Tallies(), file->Tallies());
+    EXPECT_EQ(test::Held(guarded), h);
+    EXPECT_THROW(
+        guarded.ForAll([](std::size_t, std::span<const GameRecord>) -> bool { throw std::logic_error("own"); }),
+        std::logic_error);
+    EXPECT_TRUE(said.empty());
+
+    std::filesystem::resize_file(path, SimFileBytes(10));
+    std::vector<GameRecord> got(3000);
+    guarded.Read(0, 3000, got.data());
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("changed or cut short"), std::string::npos) << said[0];
+    EXPECT_EQ(got[2999], GameRecord{});
+    EXPECT_EQ(guarded.at(5), GameRecord{});
+    EXPECT_EQ(guarded.BBRow(0), 0u) << "a BB row found in blank records is the block's first game";
+    EXPECT_EQ(said.size(), 1u);
+    EXPECT_TRUE(guarded.Failed());
+    std::filesystem::remove(path);
 }
 
 // Seed 1, setting 1, 100000 games: first hits, BBs and the balance of the

@@ -20,10 +20,10 @@
 #include "fake_services.h"
 #include "model/theory.h"
 #include "run/checkpointed_run.h"
-#include "support/held_records.h"
 #include "shell/main_form.h"
 #include "shell/result_list.h"
 #include "shell/run_charts.h"
+#include "support/held_records.h"
 #include "test_window.h"
 
 using namespace morvane;

@@ -104,6 +104,7 @@ private slots:
     void shortHeaderIsRefused();
     void partialLastRecordIsDropped();
     void gamesNoMachineWritesAreRefusedNamingTheGame();
+    void aFileChangedWhileOpenIsClosedWithAMessage();
     void cancelledDialogsEndTheCommand();
     void saveDialogIsSharedWithTheBatch();
     void batchOfTwoAndThree();
@@ -241,6 +242,42 @@ void FileCommandsTest::partialLastRecordIsDropped() {
     b.Open(file);
     QCOMPARE(b.form.History().size(), std::size_t{30});
     QCOMPARE(b.Page(Page::Play), a.Page(Page::Play));
+}
+
+// An opened file is read as its rows are shown: cut short on disk, the
+// rows it can no longer give come blank, the window says so once its event
+// is over and lets go of the file, as if none had been opened.
+void FileCommandsTest::aFileChangedWhileOpenIsClosedWithAMessage() {
+    Window a(8);
+    a.Start(40000, 2);
+    const QString file = Path(QStringLiteral("open.sim"));
+    a.Save(file);
+    Window b;
+    b.Open(file);
+    QCOMPARE(b.Rows(Page::Play), std::size_t{40000});
+    QCOMPARE(b.Cell(Page::Play, 10, 5), a.Cell(Page::Play, 10, 5));
+    QVERIFY(QFile::resize(file, 12 + 32 * 100));
+    QCOMPARE(b.Cell(Page::Play, 39999, 0), QStringLiteral("0"));
+    QCOMPARE(b.Cell(Page::Play, 39998, 0), QStringLiteral("0"));
+    QVERIFY(b.services.boxes.empty());
+    QCoreApplication::processEvents();
+    QCOMPARE(b.services.boxes.size(), std::size_t{1});
+    QCOMPARE(b.services.boxes[0].text,
+             QStringLiteral("開いているファイルが、開いた後で書き換えられたか切り詰められました。表示を閉じました。"
+                            "もう一度開いてください。"));
+    QVERIFY(b.services.boxes[0].details.contains(QStringLiteral("changed or cut short after it was opened")));
+    QCOMPARE(b.Rows(Page::Play), std::size_t{0});
+    QVERIFY(b.form.ResultLabel->text().isEmpty());
+    QCOMPARE(b.form.StatusText(0), QStringLiteral("シミュレーションファイルを閉じました"));
+    // Nothing of it is left to save; a fresh window saves the same.
+    b.Save(Path(QStringLiteral("after.sim")));
+    Window c;
+    c.Save(Path(QStringLiteral("fresh.sim")));
+    QCOMPARE(Bytes(Path(QStringLiteral("after.sim"))), Bytes(Path(QStringLiteral("fresh.sim"))));
+    // Opened again, it is what is on disk now.
+    b.Open(file);
+    QCOMPARE(b.Rows(Page::Play), std::size_t{100});
+    QCOMPARE(b.services.boxes.size(), std::size_t{1});
 }
 
 void FileCommandsTest::gamesNoMachineWritesAreRefusedNamingTheGame() {
