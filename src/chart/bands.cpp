@@ -117,19 +117,8 @@ namespace {
 // The bars k in [0, count), x(k) ascending, with xmin - 0.5 <= x(k) <= xmax + 0.5.
 template <class X>
 std::pair<std::size_t, std::size_t> BarsWithin(std::size_t count, X x, double xmin, double xmax) {
-    auto firstFailing = [](std::size_t lo, std::size_t hi, auto pred) {
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
-            if (pred(mid)) {
-                lo = mid + 1;
-            } else {
-                hi = mid;
-            }
-        }
-        return lo;
-    };
-    const std::size_t first = firstFailing(0, count, [&](std::size_t k) { return x(k) < xmin - 0.5; });
-    return {first, firstFailing(first, count, [&](std::size_t k) { return !(xmax + 0.5 < x(k)); })};
+    const std::size_t first = FirstFailing(0, count, [&](std::size_t k) { return x(k) < xmin - 0.5; });
+    return {first, FirstFailing(first, count, [&](std::size_t k) { return !(xmax + 0.5 < x(k)); })};
 }
 
 // Bars given by index: x(k) ascending, y(k) their heights, [0, count).

@@ -1,4 +1,5 @@
 #include "chart/record_chart.h"
+#include "chart/sample_search.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,20 +20,6 @@ constexpr std::size_t kFewColumns = 8;
 constexpr std::size_t kWaveBlocks = 32;
 
 std::int32_t ValueOf(Field f, const GameRecord& r) { return f == Field::Balance ? r.medalBalance : r.mode; }
-
-// The first index in [lo, hi) that fails pred (pred true, then false).
-template <class Pred>
-std::size_t FirstFailing(std::size_t lo, std::size_t hi, Pred pred) {
-    while (lo < hi) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (pred(mid)) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return lo;
-}
 
 // Pixel columns over [xmin, xmax], worked out as the envelope and the band
 // work them out, so that every game falls in the same column.
