@@ -81,7 +81,6 @@ private:
     };
     struct Segment;
     struct BlockScan;
-    struct Segment;
 
     void Scan();
     // Block b's figures from its records, played by play(onRecord).
