@@ -123,35 +123,26 @@ BatchResult RunSession::SimulateBatch(const std::string& base, int runs, const R
             request = *next;
         }
         std::string path;
+        // The file's name once the run's setting is drawn, told as it is written.
+        const auto pathOf = [&](const SimHeader& header) {
+            path = BatchFileName(base, header.setting, header.games, i);
+            if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));
+            return path;
+        };
         try {
+            RunEnd end = RunEnd::Done;
             if (play == BatchPlay::Streamed) {
-                const auto pathOf = [&](const SimHeader& header) {
-                    path = BatchFileName(base, header.setting, header.games, i);
-                    if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));
-                    return path;
-                };
-                if (Stream(request, pathOf, hooks.run) == RunEnd::Stopped) {
-                    result.end = BatchEnd::Stopped;
-                    return result;
-                }
+                end = Stream(request, pathOf, hooks.run);
             } else if (play == BatchPlay::Checkpointed) {
-                if (PlayKept(request, hooks.run) == RunEnd::Stopped) {
-                    result.end = BatchEnd::Stopped;
-                    return result;
-                }
-                const SimHeader& header = KeptHeader();
-                path = BatchFileName(base, header.setting, header.games, i);
-                if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));
-                SaveKept(path);
+                end = PlayKept(request, hooks.run);
+                if (end == RunEnd::Done) SaveKept(pathOf(KeptHeader()));
             } else {
-                if (SimulateRun(request, hooks.run) == RunEnd::Stopped) {
-                    result.end = BatchEnd::Stopped;
-                    return result;
-                }
-                const SimHeader& header = CurrentHeader();
-                path = BatchFileName(base, header.setting, header.games, i);
-                if (hooks.saving) hooks.saving(i, path, BatchProgress(i, runs));
-                Save(path);
+                end = SimulateRun(request, hooks.run);
+                if (end == RunEnd::Done) Save(pathOf(CurrentHeader()));
+            }
+            if (end == RunEnd::Stopped) {
+                result.end = BatchEnd::Stopped;
+                return result;
             }
         } catch (const FileError& e) {
             result.end = BatchEnd::WriteFailed;

@@ -117,28 +117,16 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
     const auto worth = [&](double medals, double yen) { return buys ? yen : medals; };
     out.best = {StopRule::Kind::Now, 0, 0.0, 0.0};
     double bestWorth = 0;
+    const auto consider = [&](StopRule::Kind kind, std::size_t n, double medals, double yen, double purchases) {
+        if (const double w = worth(medals, yen); w > bestWorth) {
+            bestWorth = w;
+            out.best = {kind, static_cast<std::int64_t>(n), medals, 0.0, yen, 0.0, purchases};
+        }
+    };
     for (std::size_t k = 1; k < out.byGames.size(); ++k)
-        if (const double w = worth(out.byGames[k], out.GamesYen(k)); w > bestWorth) {
-            bestWorth = w;
-            out.best = {StopRule::Kind::Games,
-                        static_cast<std::int64_t>(k),
-                        out.byGames[k],
-                        0.0,
-                        out.GamesYen(k),
-                        0.0,
-                        buys ? out.byGamesPurchases[k] : 0.0};
-        }
+        consider(StopRule::Kind::Games, k, out.byGames[k], out.GamesYen(k), buys ? out.byGamesPurchases[k] : 0.0);
     for (std::size_t n = 1; n < out.byBBs.size(); ++n)
-        if (const double w = worth(out.byBBs[n], out.BBsYen(n)); w > bestWorth) {
-            bestWorth = w;
-            out.best = {StopRule::Kind::BBs,
-                        static_cast<std::int64_t>(n),
-                        out.byBBs[n],
-                        0.0,
-                        out.BBsYen(n),
-                        0.0,
-                        buys ? out.byBBsPurchases[n] : 0.0};
-        }
+        consider(StopRule::Kind::BBs, n, out.byBBs[n], out.BBsYen(n), buys ? out.byBBsPurchases[n] : 0.0);
 
     if (r.sessions <= 0) return out;
     // Now it goes on when the best exact rule gains.
