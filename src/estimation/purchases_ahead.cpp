@@ -103,12 +103,15 @@ struct Kernels {
     std::array<double, kNets> win{};
     Kernel winKernel;
     std::array<std::array<Kernel, kModes>, kOrdinaryModes> taps;
-    std::array<std::vector<double>, kBBKinds> bbNet;          // by net from 0, below the width
-    std::array<std::vector<double>, kBBKinds> bbNetReversed;  // the same from the top down
-    std::array<int, kBBKinds> bbLeast{};
-    std::array<double, kModes * kBBKinds> endMode{};
+    // A BB's net by its continuation mode, which the mode it ends in hangs
+    // on too: a set's net and the tail's, each reversed for dot products.
+    int setLo = 0, tailLo = 0;
+    std::vector<double> set, setReversed, tail;
+    std::array<double, kKModes> continueChance{};
+    std::array<std::array<double, kKModes>, kBBKinds> kmode{};
+    std::array<std::array<double, kModes>, kKModes> endMode{};
 
-    Kernels(const StateDynamics& d, int width) {
+    explicit Kernels(const StateDynamics& d) {
         const GameModel& g = d.Model();
         for (int k = 0; k < kKoyakuKinds; ++k) win[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] += g.koyaku[k];
         for (int n = 0; n < kNets; ++n) winKernel.Add(n + kLeastNet, win[static_cast<std::size_t>(n)]);
@@ -122,18 +125,26 @@ struct Kernels {
                     taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)].Add(n + kLeastNet,
                                                                                         t[static_cast<std::size_t>(n)]);
             }
-        const auto& laws = BBNetLaw::ForSetting(d.Setting());
-        for (int k = 0; k < kBBKinds; ++k) {
-            const BBNetLaw& law = laws[static_cast<std::size_t>(k)];
-            if (law.Lowest() < 0) throw std::logic_error("a BB's net below 0 would let held medals fall");
-            std::vector<double>& net = bbNet[static_cast<std::size_t>(k)];
-            net.assign(static_cast<std::size_t>(width), 0.0);
-            bbLeast[static_cast<std::size_t>(k)] = static_cast<int>(law.Lowest());
-            for (std::int64_t x = law.Lowest(); x < width; ++x)
-                net[static_cast<std::size_t>(x)] = law.Cdf(x) - law.Cdf(x - 1);
-            bbNetReversed[static_cast<std::size_t>(k)].assign(net.rbegin(), net.rend());
+        const BBNetParts& parts = BBNetLaw::PartsFor(d.Setting());
+        if (parts.setLo + parts.tailLo < 0) throw std::logic_error("a BB's net below 0 would let held medals fall");
+        setLo = static_cast<int>(parts.setLo);
+        tailLo = static_cast<int>(parts.tailLo);
+        set = parts.set;
+        setReversed.assign(set.rbegin(), set.rend());
+        tail = parts.tail;
+        continueChance = parts.continueChance;
+        kmode = parts.kmode;
+        // The end of a BB hangs on its continuation mode alone, whatever its
+        // kind.
+        const BBModel& any = g.bb[0];
+        for (int km = 0; km < kKModes; ++km) {
+            const auto& end = any.ending[static_cast<std::size_t>(km)];
+            auto& to = endMode[static_cast<std::size_t>(km)];
             for (int m = 0; m < kModes; ++m)
-                endMode[static_cast<std::size_t>(k * kModes + m)] = g.bb[static_cast<std::size_t>(k)].endMode[m];
+                to[static_cast<std::size_t>(m)] = end[EndToNormal] * g.normalEnd[static_cast<std::size_t>(m)];
+            to[morvane::Precursor] += end[EndToPrecursor];
+            to[Blue7] += end[EndToBlue7];
+            to[Red7] += end[EndToRed7];
         }
     }
 };
@@ -185,7 +196,7 @@ class Pass {
 public:
     Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
          std::int64_t held, int lend)
-        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), k_(d, std::max(width_, 1)) {
+        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), k_(d) {
         caps_ = Caps(k_.win, games);
         width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
         parts_.resize(static_cast<std::size_t>(levels) + 1);
@@ -300,58 +311,99 @@ private:
     }
 
     // The held medals after the BBs gathered are theirs convolved with the
-    // BB's net, in the state its end leaves.
+    // BB's net, in the state its end leaves. Both hang on the continuation
+    // mode: N >= 1 sets with P(N = n) = (1 - q) q^(n - 1), so the sets'
+    // part is z = S * ((1 - q) a + q z), filled upward (a set pays at least
+    // setLo > 0), a set's width a point rather than the law's thousands.
     void BBsPlayed(int cap) {
         for (std::size_t after = 0; after < pending_.size(); ++after)
-            for (int kind = 0; kind < kBBKinds; ++kind)
-                for (int c = 0; c < kLawCounts; ++c) {
-                    Row& u = pending_[after][static_cast<std::size_t>(kind * kLawCounts + c)];
-                    if (u.Empty()) continue;
+            for (int c = 0; c < kLawCounts; ++c) {
+                std::array<Row*, kBBKinds> u{};
+                int lo = cap, hi = 0;
+                for (int kind = 0; kind < kBBKinds; ++kind) {
+                    Row& r = pending_[after][static_cast<std::size_t>(kind * kLawCounts + c)];
+                    if (r.Empty()) continue;
                     double mass = 0;
-                    for (int h = u.lo; h < u.hi; ++h) mass += *u.At(h);
+                    for (int h = r.lo; h < r.hi; ++h) mass += *r.At(h);
                     if (mass < kTinyBB) {
                         dropped_ += mass;
-                        u.Clear();
+                        r.Clear();
                         continue;
                     }
-                    Row& y = bb_;
-                    y.Clear();
-                    Convolve(u, kind, cap, y);
-                    u.Clear();
-                    if (y.Empty()) continue;
-                    Part& into = next_[after];
-                    for (int m = 0; m < kModes; ++m) {
-                        const double w = k_.endMode[static_cast<std::size_t>(kind * kModes + m)];
-                        if (w != 0) AddKernel(into[Index(m, c)], y, Times(w), cap, width_);
-                    }
+                    u[static_cast<std::size_t>(kind)] = &r;
+                    lo = std::min(lo, r.lo + k_.tailLo);
+                    hi = std::max(hi, r.hi + k_.tailLo + static_cast<int>(k_.tail.size()) - 1);
                 }
+                // The tail's part a, [lo, hi), by kind; only below cap - setLo
+                // can it reach below cap.
+                hi = std::min(hi, cap - k_.setLo);
+                if (hi > lo) {
+                    const auto n = static_cast<std::size_t>(hi - lo);
+                    for (int kind = 0; kind < kBBKinds; ++kind) {
+                        std::vector<double>& a = tailed_[static_cast<std::size_t>(kind)];
+                        a.assign(n, 0.0);
+                        const Row* r = u[static_cast<std::size_t>(kind)];
+                        if (!r) continue;
+                        for (std::size_t t = 0; t < k_.tail.size(); ++t) {
+                            const double w = k_.tail[t];
+                            const int from = r->lo, to = std::min(r->hi, hi - k_.tailLo - static_cast<int>(t));
+                            double* out = a.data() + (from + k_.tailLo + static_cast<int>(t) - lo);
+                            const double* in = r->At(from);
+                            for (int h = 0; h < to - from; ++h) out[h] += w * in[h];
+                        }
+                    }
+                    for (int km = 0; km < kKModes; ++km) Sets(km, lo, hi, cap, next_[after], c);
+                }
+                for (Row* r : u)
+                    if (r) r->Clear();
+            }
     }
 
-    // y = u convolved with a BB's net, below cap.
-    void Convolve(const Row& u, int kind, int cap, Row& y) {
-        const int least = k_.bbLeast[static_cast<std::size_t>(kind)];
-        if (u.lo + least >= cap) return;
-        y.Cover(u.lo + least, cap, width_);
-        // Output by output, a dot product of u with the net reversed: no
-        // store in the inner loop.
-        const std::vector<double>& rev = k_.bbNetReversed[static_cast<std::size_t>(kind)];
-        const int top = static_cast<int>(rev.size()) - 1;  // rev[top - x] is the chance of net x
-        const double* in = u.At(0);
-        for (int o = u.lo + least; o < cap; ++o) {
-            const int to = std::min(u.hi, o - least + 1);
-            const double* a = in + u.lo;
-            const double* b = rev.data() + (top - o + u.lo);
-            const int n = to - u.lo;
+    // The sets of continuation mode km on the tails gathered, into the
+    // states they end in, count c kept.
+    void Sets(int km, int lo, int hi, int cap, Part& into, int c) {
+        const auto kmi = static_cast<std::size_t>(km);
+        const double w0 = k_.kmode[0][kmi], w1 = k_.kmode[1][kmi];
+        if (w0 == 0 && w1 == 0) return;
+        const int zlo = lo + k_.setLo;
+        if (zlo >= cap) return;
+        const double q = k_.continueChance[kmi];
+        // g = (1 - q) a + q z over [lo, cap - setLo), z over [zlo, cap).
+        const auto gn = static_cast<std::size_t>(cap - k_.setLo - lo);
+        g_.assign(gn, 0.0);
+        const std::vector<double>&a0 = tailed_[0], &a1 = tailed_[1];
+        for (int i = 0; i < hi - lo; ++i) {
+            const auto ii = static_cast<std::size_t>(i);
+            g_[ii] = (1 - q) * (w0 * a0[ii] + w1 * a1[ii]);
+        }
+        z_.assign(static_cast<std::size_t>(cap - zlo), 0.0);
+        const int top = static_cast<int>(k_.set.size()) - 1;
+        for (int x = zlo; x < cap; ++x) {
+            // z[x] = sum over j of set[j] g[x - setLo - j], g from lo.
+            const int most = std::min(top, x - zlo);
+            const double* b = g_.data() + (x - zlo - most);
+            const double* s = k_.setReversed.data() + (top - most);
+            const int n = most + 1;
             double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
             int i = 0;
             for (; i + 4 <= n; i += 4) {
-                s0 += a[i] * b[i];
-                s1 += a[i + 1] * b[i + 1];
-                s2 += a[i + 2] * b[i + 2];
-                s3 += a[i + 3] * b[i + 3];
+                s0 += s[i] * b[i];
+                s1 += s[i + 1] * b[i + 1];
+                s2 += s[i + 2] * b[i + 2];
+                s3 += s[i + 3] * b[i + 3];
             }
-            for (; i < n; ++i) s0 += a[i] * b[i];
-            *y.At(o) += (s0 + s1) + (s2 + s3);
+            for (; i < n; ++i) s0 += s[i] * b[i];
+            const double z = (s0 + s1) + (s2 + s3);
+            z_[static_cast<std::size_t>(x - zlo)] = z;
+            if (x - lo < static_cast<int>(gn)) g_[static_cast<std::size_t>(x - lo)] += q * z;
+        }
+        for (int m = 0; m < kModes; ++m) {
+            const double e = k_.endMode[kmi][static_cast<std::size_t>(m)];
+            if (e == 0) continue;
+            Row& r = into[static_cast<std::size_t>(Index(m, c))];
+            r.Cover(zlo, cap, width_);
+            double* o = r.At(zlo);
+            for (int x = 0; x < cap - zlo; ++x) o[x] += e * z_[static_cast<std::size_t>(x)];
         }
     }
 
@@ -380,7 +432,9 @@ private:
     bool any_ = false;
     double dropped_ = 0;
     std::vector<Part> parts_, next_;
-    Row scratch_, half_, bb_;
+    Row scratch_, half_;
+    std::array<std::vector<double>, kBBKinds> tailed_;
+    std::vector<double> g_, z_;
     std::vector<std::array<Row, kBBKinds * kLawCounts>> pending_;  // by the part they go on in
 };
 

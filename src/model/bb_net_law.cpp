@@ -3,15 +3,25 @@
 #include <cmath>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 #include "model/dynamics.h"
 
 namespace morvane {
 
-const std::array<BBNetLaw, kBBKinds>& BBNetLaw::ForSetting(int setting) {
+struct BBNetLaw::Built {
+    BBNetParts parts;
+    std::array<BBNetLaw, kBBKinds> laws;
+};
+
+const std::array<BBNetLaw, kBBKinds>& BBNetLaw::ForSetting(int setting) { return Build(setting).laws; }
+
+const BBNetParts& BBNetLaw::PartsFor(int setting) { return Build(setting).parts; }
+
+const BBNetLaw::Built& BBNetLaw::Build(int setting) {
     if (!ValidSetting(setting)) throw std::out_of_range("setting must be 1 to 6");
     static std::array<std::once_flag, kMaxSetting> once;
-    static std::array<std::array<BBNetLaw, kBBKinds>, kMaxSetting> laws;
+    static std::array<Built, kMaxSetting> built;
     const auto si = static_cast<std::size_t>(setting - 1);
     std::call_once(once[si], [&] {
         const GameModel& g = Dynamics(setting).Model();
@@ -76,7 +86,7 @@ const std::array<BBNetLaw, kBBKinds>& BBNetLaw::ForSetting(int setting) {
             std::vector<double> pmf(sets.size() + tail.size() - 1, 0.0);
             for (std::size_t i = 0; i < sets.size(); ++i)
                 for (std::size_t j = 0; j < tail.size(); ++j) pmf[i + j] += sets[i] * tail[j];
-            BBNetLaw& law = laws[si][static_cast<std::size_t>(kind)];
+            BBNetLaw& law = built[si].laws[static_cast<std::size_t>(kind)];
             law.lo_ = setLo + tailLo;
             law.reversed_.resize(pmf.size());
             double cum = 0;
@@ -86,8 +96,15 @@ const std::array<BBNetLaw, kBBKinds>& BBNetLaw::ForSetting(int setting) {
                 law.mean_ += pmf[i] * static_cast<double>(law.lo_ + static_cast<std::int64_t>(i));
             }
         }
+        BBNetParts& parts = built[si].parts;
+        parts.setLo = setLo;
+        parts.set = std::move(set);
+        parts.tailLo = tailLo;
+        parts.tail = std::move(tail);
+        parts.continueChance = any.continueChance;
+        for (std::size_t kind = 0; kind < kBBKinds; ++kind) parts.kmode[kind] = g.bb[kind].kmode;
     });
-    return laws[si];
+    return built[si];
 }
 
 }  // namespace morvane

@@ -10,6 +10,20 @@
 
 namespace morvane {
 
+// What a BB's net is made of, at a setting: N >= 1 continued sets, N
+// geometric with the chance q of the continuation mode drawn at the BB's
+// start, then the last set and the BB game's own small win (the tail). A
+// pass that must keep the continuation mode (the mode a BB ends in hangs on
+// it) convolves with these rather than with the mixed law.
+struct BBNetParts {
+    std::int64_t setLo = 0;   // the lowest net of a continued set
+    std::vector<double> set;  // its law from setLo
+    std::int64_t tailLo = 0;
+    std::vector<double> tail;
+    std::array<double, kKModes> continueChance{};
+    std::array<std::array<double, kKModes>, kBBKinds> kmode{};  // by kind
+};
+
 // P(net <= y) of a BB of one kind: its game's own small win and all its
 // sets. Exact up to a tail below 1e-18.
 class BBNetLaw {
@@ -17,6 +31,7 @@ public:
     BBNetLaw() = default;  // empty; ForSetting fills them
     // Blue and red at a setting, built once.
     static const std::array<BBNetLaw, kBBKinds>& ForSetting(int setting);
+    static const BBNetParts& PartsFor(int setting);
 
     double Cdf(std::int64_t y) const {
         if (y < lo_) return 0.0;
@@ -32,6 +47,9 @@ public:
     double Mean() const { return mean_; }
 
 private:
+    struct Built;
+    static const Built& Build(int setting);
+
     std::int64_t lo_ = 0;
     std::vector<double> reversed_;
     double mean_ = 0;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -74,6 +75,10 @@ long double PrecursorEnds(int count) {
 struct BBFacts {
     long double medals = 0;
     std::array<long double, kModes> end{};
+    // By continuation mode: its chance, its continue chance and the law of
+    // the mode it leaves.
+    std::array<long double, kKModes> w{}, q{};
+    std::array<std::array<long double, kModes>, kKModes> endBy{};
 };
 
 BBFacts FactsOf(int s, int kind) {
@@ -119,6 +124,15 @@ BBFacts FactsOf(int s, int kind) {
         f.end[Precursor] += w * TableChance(KeizokuTable(km), EndToPrecursor) / (1 - q);
         f.end[Blue7] += w * TableChance(KeizokuTable(km), EndToBlue7) / (1 - q);
         f.end[Red7] += w * TableChance(KeizokuTable(km), EndToRed7) / (1 - q);
+        const auto kmi = static_cast<std::size_t>(km);
+        f.w[kmi] = w;
+        f.q[kmi] = q;
+        for (int m = 0; m < kModes; ++m)
+            f.endBy[kmi][static_cast<std::size_t>(m)] =
+                TableChance(KeizokuTable(km), EndToNormal) / (1 - q) * normal[static_cast<std::size_t>(m)];
+        f.endBy[kmi][Precursor] += TableChance(KeizokuTable(km), EndToPrecursor) / (1 - q);
+        f.endBy[kmi][Blue7] += TableChance(KeizokuTable(km), EndToBlue7) / (1 - q);
+        f.endBy[kmi][Red7] += TableChance(KeizokuTable(km), EndToRed7) / (1 - q);
     }
     return f;
 }
@@ -419,6 +433,108 @@ TEST(MachineNowBruteForce, PurchasesAgreeWithEveryPath) {
         EXPECT_NEAR(now.nextPurchases, static_cast<double>(mixed), 1e-12) << c.name;
         EXPECT_GT(now.nextPurchases, 0) << c.name;
         EXPECT_NEAR(now.NextYen(), money.money.Yen(now.nextGames, now.nextPurchases), 1e-9);
+    }
+}
+
+// The purchases across a BB against a game-by-game law of the state and the
+// medals held, the BB played from the tables: a set's games and bonus, its
+// continuation mode's chance to go on and the mode its end leaves, which
+// hang on each other. From a BB about to be played with nothing held, a few
+// in a hundred spend its medals within the games ahead.
+TEST(MachineNowBruteForce, PurchasesAcrossABBAgreeWithTheTables) {
+    constexpr int kGames = 100, kLend = 50;
+    constexpr int kTop = 3 + 3 * kGames;  // from here nothing is bought
+    for (int s : {1, 6}) {
+        // Six games of a set and seven normal ones (the BB's own and the
+        // last set's), then the BB's net by continuation mode below kTop:
+        // one to three continued sets and those seven games.
+        std::vector<long double> cont(1, 1.0L), normal(1, 1.0L);
+        const auto times = [&](const std::vector<long double>& a, bool set) {
+            std::vector<long double> out(a.size() + 10, 0.0L);
+            for (std::size_t i = 0; i < a.size(); ++i)
+                for (int k = 0; k < kKoyakuKinds; ++k)
+                    out[i + static_cast<std::size_t>((set ? kContinuePayout[k] - kBet : kNetPayout[k]) + 3)] +=
+                        a[i] * TableChance(KoyakuTable(s), k);
+            return out;
+        };
+        for (int g = 0; g < kGamesPerSet; ++g) cont = times(cont, true);        // from -18
+        for (int g = 0; g <= kGamesPerSet; ++g) normal = times(normal, false);  // from -21
+        std::array<std::vector<long double>, 4> netBy{};                        // by continuation mode, below kTop
+        std::array<BBFacts, kBBKinds> facts = {FactsOf(s, 1), FactsOf(s, 2)};
+        for (int km = 0; km < kKModes; ++km) {
+            const long double q = facts[0].q[static_cast<std::size_t>(km)];
+            std::vector<long double>& net = netBy[static_cast<std::size_t>(km)];
+            net.assign(kTop, 0.0L);
+            std::vector<long double> n1(1, 1.0L);
+            for (int n = 1; n <= 3; ++n) {
+                std::vector<long double> more(n1.size() + cont.size() - 1, 0.0L);
+                for (std::size_t i = 0; i < n1.size(); ++i)
+                    for (std::size_t j = 0; j < cont.size(); ++j) more[i + j] += n1[i] * cont[j];
+                n1 = more;
+                const long double pn = (1 - q) * std::pow(q, n - 1);
+                for (std::size_t i = 0; i < n1.size(); ++i)
+                    for (std::size_t j = 0; j < normal.size(); ++j) {
+                        const auto x = n * (kSetBonus - 18) - 21 + static_cast<int>(i + j);
+                        if (x < kTop) net[static_cast<std::size_t>(x)] += pn * n1[i] * normal[j];
+                    }
+            }
+        }
+        // law[mode][count][held], a BB of blue about to be played.
+        using Law = std::vector<std::array<std::vector<long double>, kPrecursorSpan>>;
+        const auto empty = [&] {
+            Law l(kModes);
+            for (auto& byCount : l)
+                for (auto& v : byCount) v.assign(kTop, 0.0L);
+            return l;
+        };
+        Law law = empty();
+        law[Blue7][0][0] = 1;
+        long double bought = 0;
+        for (int j = 1; j <= kGames; ++j) {
+            Law next = empty();
+            for (int m = 0; m < kModes; ++m)
+                for (int c = 0; c < kPrecursorSpan; ++c) {
+                    std::vector<long double>& row = law[static_cast<std::size_t>(m)][static_cast<std::size_t>(c)];
+                    for (int h = 0; h < 3; ++h) {
+                        const int k = (3 - h + kLend - 1) / kLend;
+                        bought += row[static_cast<std::size_t>(h)] * k;
+                        row[static_cast<std::size_t>(h + k * kLend)] += row[static_cast<std::size_t>(h)];
+                        row[static_cast<std::size_t>(h)] = 0;
+                    }
+                    if (std::all_of(row.begin(), row.end(), [](long double p) { return p == 0; })) continue;
+                    if (m == Blue7 || m == Red7) {
+                        const BBFacts& f = facts[m == Blue7 ? 0 : 1];
+                        for (int h = 3; h < kTop; ++h)
+                            for (int km = 0; km < kKModes; ++km)
+                                for (int x = 0; h + x < kTop; ++x) {
+                                    const long double px =
+                                        row[static_cast<std::size_t>(h)] * f.w[static_cast<std::size_t>(km)] *
+                                        netBy[static_cast<std::size_t>(km)][static_cast<std::size_t>(x)];
+                                    if (px == 0) continue;
+                                    for (int to = 0; to < kModes; ++to)
+                                        next[static_cast<std::size_t>(to)][static_cast<std::size_t>(c)]
+                                            [static_cast<std::size_t>(h + x)] +=
+                                            px * f.endBy[static_cast<std::size_t>(km)][static_cast<std::size_t>(to)];
+                                }
+                        continue;
+                    }
+                    for (int k = 0; k < kKoyakuKinds; ++k)
+                        for (const auto& [to, pt] : Step(s, {m, c}, 1, k)) {
+                            std::vector<long double>& into =
+                                next[static_cast<std::size_t>(to.mode)][static_cast<std::size_t>(to.count)];
+                            for (int h = 3; h + kNetPayout[k] < kTop; ++h)
+                                into[static_cast<std::size_t>(h + kNetPayout[k])] +=
+                                    row[static_cast<std::size_t>(h)] * pt;
+                        }
+                }
+            law = std::move(next);
+        }
+        StateLaw start{};
+        start.v[static_cast<std::size_t>(Blue7 * kLawCounts)] = 1;
+        const PurchasesAhead ahead =
+            ExpectedPurchasesAhead(Dynamics(s), start, 0, kGames, 0, {{56}, kLend, std::int64_t{0}});
+        EXPECT_GT(bought, 1.01L) << "setting " << s;  // more than the first purchase
+        EXPECT_NEAR(ahead.byGames.back(), static_cast<double>(bought), 1e-12) << "setting " << s;
     }
 }
 
