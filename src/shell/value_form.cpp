@@ -191,14 +191,20 @@ std::optional<ValueJobRequest> TValueForm::DrawChart() {
     chartFigures_.mixed = ValueByGameCount(means).mixed;
     std::vector<chart::Line> lines;
     chartBottom_ = chartTop_ = 0;
+    // Where purchases lose, the yen cross zero later than the medals: the
+    // chart then shows the yen, so that 狙い目 falls where its lines cross.
+    const bool inYen = r->money.held && r->money.PurchaseLoss() != 0;
+    Chart->chart()->setTitle(inYen ? QStringLiteral("ゲーム数ごとの期待収支（円）")
+                                   : QStringLiteral("ゲーム数ごとの期待収支（枚）"));
     const auto add = [&](const QString& name, const QColor& color, const CountValueTable& t) {
         chart::Line& l = lines.emplace_back();
         l.name = name;
         l.color = color;
         for (const CountValueRow& row : t.rows) {
-            l.x.push_back(row.gamesSince), l.y.push_back(row.evMedals);
-            chartBottom_ = std::min(chartBottom_, row.evMedals);
-            chartTop_ = std::max(chartTop_, row.evMedals);
+            const double y = inYen ? row.evYen : row.evMedals;
+            l.x.push_back(row.gamesSince), l.y.push_back(y);
+            chartBottom_ = std::min(chartBottom_, y);
+            chartTop_ = std::max(chartTop_, y);
         }
     };
     for (int s = kMinSetting; s <= kMaxSetting; ++s)
@@ -221,8 +227,10 @@ std::optional<ValueJobRequest> TValueForm::DrawChart() {
     }
     lines.push_back({QStringLiteral("カウンター"), QColor(0x20, 0x90, 0x20), {}, {}});
     chart::ClearChart(Chart->chart());
-    const std::vector<QLineSeries*> series = chart::BuildLineChart(
-        Chart->chart(), lines, {QStringLiteral("前回のBBからのゲーム数"), QStringLiteral("期待収支(枚)"), MainFont()});
+    const std::vector<QLineSeries*> series =
+        chart::BuildLineChart(Chart->chart(), lines,
+                              {QStringLiteral("前回のBBからのゲーム数"),
+                               inYen ? QStringLiteral("期待収支(円)") : QStringLiteral("期待収支(枚)"), MainFont()});
     const std::size_t marks = kMaxSetting + 1;
     for (std::size_t i = marks; i < series.size(); ++i) {
         QPen pen(lines[i].color, 1.5, i == marks ? Qt::SolidLine : Qt::DashLine);

@@ -722,11 +722,14 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     QVERIFY2(v->StatusLabel->text().contains(money), qPrintable(v->StatusLabel->text()));
     QVERIFY2(v->MoneyLabel->text().contains(money), qPrintable(v->MoneyLabel->text()));
     QVERIFY(v->Table->horizontalHeaderItem(2)->toolTip().contains(money));
-    // The chart: six settings and the mixture under 3,1,1,1,1,1, the zero
-    // line, setting 1's 狙い目 and the counter's line, empty without one.
+    // The chart: six settings and the mixture under 3,1,1,1,1,1 in yen, as
+    // purchases lose here, the zero line, setting 1's 狙い目 where its line
+    // crosses it and the counter's line, empty without one.
     const QChart* c = v->Chart->chart();
     QCOMPARE(c->series().size(), 10);
-    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), HallMoney{Exchange{56}}, false});
+    QCOMPARE(c->title(), QStringLiteral("ゲーム数ごとの期待収支（円）"));
+    QCOMPARE(c->axes(Qt::Vertical).value(0)->titleText(), QStringLiteral("期待収支(円)"));
+    const CountValue mixed = ValueByGameCount({SettingPrior({3, 1, 1, 1, 1, 1}), v->ShownRequest()->money, false});
     for (int s = 1; s <= 6; ++s) {
         const QLineSeries* line = LineNamed(c, QStringLiteral("設定%1").arg(s));
         QVERIFY(line);
@@ -734,12 +737,14 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
         const CountValueTable& t = *mixed.bySetting[static_cast<std::size_t>(s - 1)];
         for (int g : {0, 800, 1531}) {
             QCOMPARE(line->at(g).x(), double(g));
-            QCOMPARE(line->at(g).y(), t.rows[static_cast<std::size_t>(g)].evMedals);
+            QCOMPARE(line->at(g).y(), t.rows[static_cast<std::size_t>(g)].evYen);
         }
     }
+    const QLineSeries* one1 = LineNamed(c, QStringLiteral("設定1"));
+    QVERIFY(one1->at(*one.positiveFrom - 1).y() <= 0 && one1->at(*one.positiveFrom).y() > 0);
     const QLineSeries* mix = LineNamed(c, QStringLiteral("混合(配分)"));
     QVERIFY(mix);
-    for (int g : {0, 800, 1531}) QCOMPARE(mix->at(g).y(), mixed.mixed.rows[static_cast<std::size_t>(g)].evMedals);
+    for (int g : {0, 800, 1531}) QCOMPARE(mix->at(g).y(), mixed.mixed.rows[static_cast<std::size_t>(g)].evYen);
     const QLineSeries* zero = LineNamed(c, QStringLiteral("0"));
     QVERIFY(zero && zero->count() == 2);
     QCOMPARE(zero->at(0).y(), 0.0);
