@@ -70,6 +70,7 @@ void BM_MachineNow8000WithYen(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_MachineNow8000WithYen)
+    ->UseRealTime()
     ->Args({-1, 1000})
     ->Args({200, 300})
     ->Args({0, 300})

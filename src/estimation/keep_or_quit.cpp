@@ -1,6 +1,7 @@
 #include "estimation/keep_or_quit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -10,6 +11,7 @@
 #include "model/setting_prior.h"
 #include "model/value_by_count.h"
 #include "sessions/sampled_machine.h"
+#include "system/workers.h"
 
 namespace morvane {
 namespace {
@@ -98,19 +100,34 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
         out.byGamesPurchases.assign(out.byGames.size(), 0.0);
         out.byBBsPurchases.assign(out.byBBs.size(), 0.0);
     }
+    // Setting by setting on the threads, then mixed in order.
+    struct Rules {
+        std::vector<double> games, bbs;
+        PurchasesAhead bought;
+    };
+    std::array<Rules, kMaxSetting> by;
+    ForEachIndex(
+        kMaxSetting, r.threads, {1, stop, nullptr}, [] { return 0; },
+        [&](std::int64_t i, int) {
+            const int s = static_cast<int>(i) + kMinSetting;
+            if (b.posterior[static_cast<std::size_t>(i)] <= 0) return;
+            Rules& rules = by[static_cast<std::size_t>(i)];
+            FixedRules(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, rules.games, rules.bbs);
+            if (buys)
+                rules.bought =
+                    ExpectedPurchasesAhead(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, r.money, stop);
+        });
+    if (stop && stop->load(std::memory_order_relaxed)) return out;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
         const double p = b.posterior[static_cast<std::size_t>(s - 1)];
         if (p <= 0) continue;
-        std::vector<double> games, bbs;
-        FixedRules(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, games, bbs);
-        for (std::size_t k = 0; k < games.size(); ++k) out.byGames[k] += p * games[k];
-        for (std::size_t n = 0; n < bbs.size(); ++n) out.byBBs[n] += p * bbs[n];
+        const Rules& rules = by[static_cast<std::size_t>(s - 1)];
+        for (std::size_t k = 0; k < rules.games.size(); ++k) out.byGames[k] += p * rules.games[k];
+        for (std::size_t n = 0; n < rules.bbs.size(); ++n) out.byBBs[n] += p * rules.bbs[n];
         if (!buys) continue;
-        const PurchasesAhead bought =
-            ExpectedPurchasesAhead(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, r.money, stop);
-        if (stop && stop->load(std::memory_order_relaxed)) return out;
-        for (std::size_t k = 0; k < bought.byGames.size(); ++k) out.byGamesPurchases[k] += p * bought.byGames[k];
-        for (std::size_t n = 0; n < bought.byBBs.size(); ++n) out.byBBsPurchases[n] += p * bought.byBBs[n];
+        for (std::size_t k = 0; k < rules.bought.byGames.size(); ++k)
+            out.byGamesPurchases[k] += p * rules.bought.byGames[k];
+        for (std::size_t n = 0; n < rules.bought.byBBs.size(); ++n) out.byBBsPurchases[n] += p * rules.bought.byBBs[n];
     }
     // On the medals while nothing is bought, so that the choice is the one
     // the medals always made; on the yen when purchases take some off.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "estimation/purchases_ahead.h"
+#include "system/workers.h"
 
 namespace morvane {
 namespace {
@@ -23,44 +24,52 @@ constexpr std::int64_t kStopEvery = 1024;
 constexpr std::int64_t kAddedOneByOne = std::int64_t{1} << 20;
 
 std::optional<MachineNow> Figures(const MachineBelief& b, std::int32_t horizon, const std::atomic<bool>* stop,
-                                  std::atomic<std::int64_t>* done, const NowMoney& money) {
+                                  std::atomic<std::int64_t>* done, const NowMoney& money, int threads) {
     MachineNow out;
     out.gamesSinceBB = b.gamesSinceBB;
     out.horizon = horizon;
     out.money = money;
-    for (int s = kMinSetting; s <= kMaxSetting; ++s) {
-        const auto si = static_cast<std::size_t>(s - 1);
-        SettingNow& n = out.bySetting[si];
-        n.posterior = b.posterior[si];
-        n.possible = b.logLikelihood[si] != kImpossible;
-        if (n.possible) {
-            const StateDynamics& d = Dynamics(s);
-            const StateLaw law = b.Law(s);
-            for (int m = 0; m < kModes; ++m) n.mode[static_cast<std::size_t>(m)] = law.ModeTotal(m);
-            const UntilBB until = UntilNextBB(d, law, b.gamesSinceBB);
-            n.untilBB = until.net;
-            n.untilBBGames = until.games;
-            n.untilBBRealGames = RealGames(d.Model(), until.games, until.kind);
-            std::array<double, kBBKinds> bbs{};
-            n.nextGames = ExpectedNetOfGames(d, law, b.gamesSinceBB, horizon, stop, &bbs);
-            n.nextRealGames = RealGames(d.Model(), horizon, bbs);
-            if (money.money.held && n.posterior > 0) {
-                n.untilBBPurchases = ExpectedPurchasesUntilBB(d, law, b.gamesSinceBB, money.money);
-                n.nextPurchases =
-                    ExpectedPurchasesAhead(d, law, b.gamesSinceBB, horizon, 0, money.money, stop).byGames.back();
+    // Setting by setting on the threads (the purchases take a while each),
+    // then mixed in order, so that the sums are the same on any number.
+    ForEachIndex(
+        kMaxSetting, threads, {1, stop, nullptr}, [] { return 0; },
+        [&](std::int64_t i, int) {
+            const int s = static_cast<int>(i) + kMinSetting;
+            const auto si = static_cast<std::size_t>(i);
+            SettingNow& n = out.bySetting[si];
+            n.posterior = b.posterior[si];
+            n.possible = b.logLikelihood[si] != kImpossible;
+            if (n.possible) {
+                const StateDynamics& d = Dynamics(s);
+                const StateLaw law = b.Law(s);
+                for (int m = 0; m < kModes; ++m) n.mode[static_cast<std::size_t>(m)] = law.ModeTotal(m);
+                const UntilBB until = UntilNextBB(d, law, b.gamesSinceBB);
+                n.untilBB = until.net;
+                n.untilBBGames = until.games;
+                n.untilBBRealGames = RealGames(d.Model(), until.games, until.kind);
+                std::array<double, kBBKinds> bbs{};
+                n.nextGames = ExpectedNetOfGames(d, law, b.gamesSinceBB, horizon, stop, &bbs);
+                n.nextRealGames = RealGames(d.Model(), horizon, bbs);
+                if (money.money.held && n.posterior > 0) {
+                    n.untilBBPurchases = ExpectedPurchasesUntilBB(d, law, b.gamesSinceBB, money.money);
+                    n.nextPurchases =
+                        ExpectedPurchasesAhead(d, law, b.gamesSinceBB, horizon, 0, money.money, stop).byGames.back();
+                }
             }
-            if (stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
-            for (int m = 0; m < kModes; ++m)
-                out.mode[static_cast<std::size_t>(m)] += n.posterior * n.mode[static_cast<std::size_t>(m)];
-            out.nextGames += n.posterior * n.nextGames;
-            out.untilBB += n.posterior * n.untilBB;
-            out.untilBBGames += n.posterior * n.untilBBGames;
-            out.nextPurchases += n.posterior * n.nextPurchases;
-            out.untilBBPurchases += n.posterior * n.untilBBPurchases;
-            out.nextRealGames += n.posterior * n.nextRealGames;
-            out.untilBBRealGames += n.posterior * n.untilBBRealGames;
-        }
-        if (done) done->fetch_add(1, std::memory_order_relaxed);
+            if (done) done->fetch_add(1, std::memory_order_relaxed);
+        });
+    if (stop && stop->load(std::memory_order_relaxed)) return std::nullopt;
+    for (const SettingNow& n : out.bySetting) {
+        if (!n.possible) continue;
+        for (int m = 0; m < kModes; ++m)
+            out.mode[static_cast<std::size_t>(m)] += n.posterior * n.mode[static_cast<std::size_t>(m)];
+        out.nextGames += n.posterior * n.nextGames;
+        out.untilBB += n.posterior * n.untilBB;
+        out.untilBBGames += n.posterior * n.untilBBGames;
+        out.nextPurchases += n.posterior * n.nextPurchases;
+        out.untilBBPurchases += n.posterior * n.untilBBPurchases;
+        out.nextRealGames += n.posterior * n.nextRealGames;
+        out.untilBBRealGames += n.posterior * n.untilBBRealGames;
     }
     return out;
 }
@@ -136,13 +145,13 @@ double ExpectedNetOfGames(const StateDynamics& d, const StateLaw& law, std::int3
     return g.netPerGame * static_cast<double>(oneByOne) + bbNet + rest;
 }
 
-MachineNow NowFigures(const MachineBelief& b, std::int32_t horizon, const NowMoney& money) {
-    return *Figures(b, horizon, nullptr, nullptr, money);
+MachineNow NowFigures(const MachineBelief& b, std::int32_t horizon, const NowMoney& money, int threads) {
+    return *Figures(b, horizon, nullptr, nullptr, money, threads);
 }
 
 std::optional<MachineNow> NowFigures(const MachineBelief& b, std::int32_t horizon, const std::atomic<bool>& stop,
-                                     std::atomic<std::int64_t>* done, const NowMoney& money) {
-    return Figures(b, horizon, &stop, done, money);
+                                     std::atomic<std::int64_t>* done, const NowMoney& money, int threads) {
+    return Figures(b, horizon, &stop, done, money, threads);
 }
 
 double RealGames(const GameModel& g, double games, const std::array<double, kBBKinds>& bbs) {

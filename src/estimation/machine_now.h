@@ -79,11 +79,14 @@ struct MachineNow {
     }
 };
 
-MachineNow NowFigures(const MachineBelief& belief, std::int32_t horizon, const NowMoney& money = {});
+// The settings are worked out side by side on `threads` (0: every core);
+// the figures are the same on any number.
+MachineNow NowFigures(const MachineBelief& belief, std::int32_t horizon, const NowMoney& money = {}, int threads = 0);
 // The same, given up (empty) once `stop` is set; `done` counts the settings
 // worked out.
 std::optional<MachineNow> NowFigures(const MachineBelief& belief, std::int32_t horizon, const std::atomic<bool>& stop,
-                                     std::atomic<std::int64_t>* done = nullptr, const NowMoney& money = {});
+                                     std::atomic<std::int64_t>* done = nullptr, const NowMoney& money = {},
+                                     int threads = 0);
 
 // From a state law `since` games into its stretch: the expected games to
 // the next BB game (counted once), and the expected net of playing until

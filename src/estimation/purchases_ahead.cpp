@@ -13,6 +13,8 @@ namespace morvane {
 namespace {
 
 constexpr int kStates = kModes * kLawCounts;
+// A BB's ways to end: EndToNormal .. EndToRed7.
+constexpr int kEnds = 4;
 constexpr int Index(int mode, int count) { return mode * kLawCounts + count; }
 // A small win's net lies in -3 .. 7.
 constexpr int kLeastNet = -3;
@@ -34,6 +36,18 @@ struct Row {
     void Clear() {
         if (!Empty()) std::fill(At(lo), At(hi), 0.0);
         lo = hi = 0;
+    }
+    // Four sums side by side: each row is summed every game, and one sum
+    // would wait on each add.
+    double Mass() const {
+        std::array<double, 4> s{};
+        const double* v = At(lo);
+        const int n = hi - lo;
+        int h = 0;
+        for (; h + 4 <= n; h += 4)
+            for (std::size_t k = 0; k < 4; ++k) s[k] += v[h + static_cast<int>(k)];
+        for (; h < n; ++h) s[0] += v[h];
+        return (s[0] + s[1]) + (s[2] + s[3]);
     }
     // Makes [from, to) part of the range.
     void Cover(int from, int to, int width) {
@@ -63,6 +77,9 @@ struct Kernel {
 };
 
 // in through the kernel, added to out below `cap`.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void AddKernel(Row& out, const Row& in, const Kernel& k, int cap, int width) {
     if (in.Empty() || k.n == 0) return;
     const int from = std::max(0, in.lo + k.least), to = std::min(cap, in.hi + k.most);
@@ -109,7 +126,8 @@ struct Kernels {
     std::vector<double> set, setReversed, tail;
     std::array<double, kKModes> continueChance{};
     std::array<std::array<double, kKModes>, kBBKinds> kmode{};
-    std::array<std::array<double, kModes>, kKModes> endMode{};
+    std::array<std::array<double, kEnds>, kKModes> ending{};  // by Keizoku's ends
+    std::array<double, kModes> normalEnd{};
 
     explicit Kernels(const StateDynamics& d) {
         const GameModel& g = d.Model();
@@ -136,16 +154,8 @@ struct Kernels {
         kmode = parts.kmode;
         // The end of a BB hangs on its continuation mode alone, whatever its
         // kind.
-        const BBModel& any = g.bb[0];
-        for (int km = 0; km < kKModes; ++km) {
-            const auto& end = any.ending[static_cast<std::size_t>(km)];
-            auto& to = endMode[static_cast<std::size_t>(km)];
-            for (int m = 0; m < kModes; ++m)
-                to[static_cast<std::size_t>(m)] = end[EndToNormal] * g.normalEnd[static_cast<std::size_t>(m)];
-            to[morvane::Precursor] += end[EndToPrecursor];
-            to[Blue7] += end[EndToBlue7];
-            to[Red7] += end[EndToRed7];
-        }
+        for (std::size_t km = 0; km < kKModes; ++km) ending[km] = g.bb[0].ending[km];
+        normalEnd = g.normalEnd;
     }
 };
 
@@ -323,8 +333,7 @@ private:
                 for (int kind = 0; kind < kBBKinds; ++kind) {
                     Row& r = pending_[after][static_cast<std::size_t>(kind * kLawCounts + c)];
                     if (r.Empty()) continue;
-                    double mass = 0;
-                    for (int h = r.lo; h < r.hi; ++h) mass += *r.At(h);
+                    const double mass = r.Mass();
                     if (mass < kTinyBB) {
                         dropped_ += mass;
                         r.Clear();
@@ -352,21 +361,26 @@ private:
                             for (int h = 0; h < to - from; ++h) out[h] += w * in[h];
                         }
                     }
-                    for (int km = 0; km < kKModes; ++km) Sets(km, lo, hi, cap, next_[after], c);
+                    const int zlo = lo + k_.setLo;
+                    if (zlo < cap) {
+                        for (std::vector<double>& e : ends_) e.assign(static_cast<std::size_t>(cap - zlo), 0.0);
+                        for (int km = 0; km < kKModes; ++km) Sets(km, lo, hi, cap);
+                        Ended(zlo, cap, next_[after], c);
+                    }
                 }
                 for (Row* r : u)
                     if (r) r->Clear();
             }
     }
 
-    // The sets of continuation mode km on the tails gathered, into the
-    // states they end in, count c kept.
-    void Sets(int km, int lo, int hi, int cap, Part& into, int c) {
+    // The sets of continuation mode km on the tails gathered, added to
+    // ends_ by the way they end.
+    void Sets(int km, int lo, int hi, int cap) {
         const auto kmi = static_cast<std::size_t>(km);
         const double w0 = k_.kmode[0][kmi], w1 = k_.kmode[1][kmi];
         if (w0 == 0 && w1 == 0) return;
         const int zlo = lo + k_.setLo;
-        if (zlo >= cap) return;
+        const std::array<double, kEnds>& ending = k_.ending[kmi];
         const double q = k_.continueChance[kmi];
         // g = (1 - q) a + q z over [lo, cap - setLo), z over [zlo, cap).
         const auto gn = static_cast<std::size_t>(cap - k_.setLo - lo);
@@ -376,7 +390,6 @@ private:
             const auto ii = static_cast<std::size_t>(i);
             g_[ii] = (1 - q) * (w0 * a0[ii] + w1 * a1[ii]);
         }
-        z_.assign(static_cast<std::size_t>(cap - zlo), 0.0);
         const int top = static_cast<int>(k_.set.size()) - 1;
         for (int x = zlo; x < cap; ++x) {
             // z[x] = sum over j of set[j] g[x - setLo - j], g from lo.
@@ -394,16 +407,33 @@ private:
             }
             for (; i < n; ++i) s0 += s[i] * b[i];
             const double z = (s0 + s1) + (s2 + s3);
-            z_[static_cast<std::size_t>(x - zlo)] = z;
+            const auto at = static_cast<std::size_t>(x - zlo);
+            for (std::size_t e = 0; e < kEnds; ++e) ends_[e][at] += ending[e] * z;
             if (x - lo < static_cast<int>(gn)) g_[static_cast<std::size_t>(x - lo)] += q * z;
         }
+    }
+
+    // The BBs' held medals by the way they end, into the states those
+    // leave, count c kept.
+    void Ended(int zlo, int cap, Part& into, int c) {
+        const std::size_t n = static_cast<std::size_t>(cap - zlo);
         for (int m = 0; m < kModes; ++m) {
-            const double e = k_.endMode[kmi][static_cast<std::size_t>(m)];
-            if (e == 0) continue;
+            const double normal = k_.normalEnd[static_cast<std::size_t>(m)];
+            const std::vector<double>* own = m == morvane::Precursor ? &ends_[EndToPrecursor]
+                                             : m == Blue7            ? &ends_[EndToBlue7]
+                                             : m == Red7             ? &ends_[EndToRed7]
+                                                                     : nullptr;
+            if (normal == 0 && !own) continue;
             Row& r = into[static_cast<std::size_t>(Index(m, c))];
             r.Cover(zlo, cap, width_);
             double* o = r.At(zlo);
-            for (int x = 0; x < cap - zlo; ++x) o[x] += e * z_[static_cast<std::size_t>(x)];
+            const double* e = ends_[EndToNormal].data();
+            if (own) {
+                const double* x = own->data();
+                for (std::size_t i = 0; i < n; ++i) o[i] += normal * e[i] + x[i];
+            } else {
+                for (std::size_t i = 0; i < n; ++i) o[i] += normal * e[i];
+            }
         }
     }
 
@@ -416,8 +446,7 @@ private:
             r.lo = r.hi = 0;
             return;
         }
-        double mass = 0;
-        for (int h = r.lo; h < r.hi; ++h) mass += *r.At(h);
+        const double mass = r.Mass();
         if (mass < kTinyRow) {
             dropped_ += mass;
             r.Clear();
@@ -434,7 +463,8 @@ private:
     std::vector<Part> parts_, next_;
     Row scratch_, half_;
     std::array<std::vector<double>, kBBKinds> tailed_;
-    std::vector<double> g_, z_;
+    std::vector<double> g_;
+    std::array<std::vector<double>, kEnds> ends_;
     std::vector<std::array<Row, kBBKinds * kLawCounts>> pending_;  // by the part they go on in
 };
 
