@@ -6,6 +6,7 @@
 
 #include "estimation/keep_or_quit.h"
 #include "estimation/machine_now.h"
+#include "estimation/purchase_values.h"
 #include "estimation/trust.h"
 #include "machine/slot.h"
 #include "model/value_by_count.h"
@@ -55,7 +56,10 @@ BENCHMARK(BM_MachineNow8000)->Unit(benchmark::kMillisecond);
 
 // The same with the yen at 5.6枚交換, each setting's expected purchases
 // beside its medals: medals held all (none bought), 200 held, and cash;
-// the horizon 1000 as the panel has it, and 300.
+// the horizon 1000 as the panel has it, and 300. The purchases by games
+// from every state, found for the money on its first and second figures,
+// are kept (arg 2: 1), as they are while a record grows; arg 2 = 0 forgets
+// them every time, as the first figures after a change of the money.
 void BM_MachineNow8000WithYen(benchmark::State& state) {
     Warm();
     PlayHistory h;
@@ -64,19 +68,37 @@ void BM_MachineNow8000WithYen(benchmark::State& state) {
     NowMoney money{{{56}, 50, std::nullopt}, kDefaultGamesPerHour};
     if (state.range(0) >= 0) money.money.held = state.range(0);
     const auto horizon = static_cast<std::int32_t>(state.range(1));
+    const bool kept = state.range(2) == 1;
+    PurchaseValues::Forget();
+    if (kept)
+        for (int i = 0; i < 2; ++i) NowFigures(*BeliefFromRecord(h.records()).belief, horizon, money);
     for (auto _ : state) {
+        if (!kept) PurchaseValues::Forget();
         const BeliefResult b = BeliefFromRecord(h.records());
         benchmark::DoNotOptimize(NowFigures(*b.belief, horizon, money).NextYen());
     }
 }
 BENCHMARK(BM_MachineNow8000WithYen)
     ->UseRealTime()
-    ->Args({-1, 1000})
-    ->Args({200, 300})
-    ->Args({0, 300})
-    ->Args({200, 1000})
-    ->Args({0, 1000})
+    ->Args({-1, 1000, 1})
+    ->Args({200, 300, 1})
+    ->Args({0, 300, 1})
+    ->Args({200, 1000, 1})
+    ->Args({0, 1000, 1})
+    ->Args({0, 300, 0})
+    ->Args({0, 1000, 0})
     ->Unit(benchmark::kMillisecond);
+
+// The machine now of a counter near the ceiling (1400 games since the BB,
+// the ceiling within the horizon), followed forward; cash at 5.6枚.
+void BM_MachineNowNearTheCeiling(benchmark::State& state) {
+    Warm();
+    const BeliefResult b = BeliefFromHallData({1601, {{200, 1, 3}}, {}});
+    const NowMoney money{{{56}, 50, std::int64_t{0}}, kDefaultGamesPerHour};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(NowFigures(*b.belief, static_cast<std::int32_t>(state.range(0)), money).NextYen());
+}
+BENCHMARK(BM_MachineNowNearTheCeiling)->UseRealTime()->Arg(300)->Unit(benchmark::kMillisecond);
 
 // What 設定推測 finds from an 8000-game record on every update: the exact
 // estimate and the state now, as two passes of the filter (the estimate,
@@ -99,16 +121,33 @@ void BM_EstimateAndBelief8000(benchmark::State& state) {
 }
 BENCHMARK(BM_EstimateAndBelief8000)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// The exact rules of keep or quit over 2000 games and ten BBs.
+// The exact rules of keep or quit over 2000 games and ten BBs (arg 1: the
+// horizon), all medals held (arg 0: 0); in cash at 5.6枚, the purchases
+// kept for the money (1) and found afresh (2). Past 1500 games a ceiling
+// falls within the horizon and the purchases are followed forward.
 void BM_KeepOrQuitExact(benchmark::State& state) {
     Warm();
     PlayHistory h;
     Slot slot(12345);
     SimulateRun(slot, h, {true, 1}, 8000);
     const MachineBelief b = *BeliefFromRecord(h.records()).belief;
-    for (auto _ : state) benchmark::DoNotOptimize(DecideKeepOrQuit(b, {2000, 10, 0, 0, 0}).best.value);
+    KeepOrQuitRequest request{static_cast<std::int32_t>(state.range(1)), 10, 0, 0, 0};
+    if (state.range(0) > 0) request.money = {{56}, 50, std::int64_t{0}};
+    PurchaseValues::Forget();
+    if (state.range(0) == 1) DecideKeepOrQuit(b, request);
+    for (auto _ : state) {
+        if (state.range(0) == 2) PurchaseValues::Forget();
+        benchmark::DoNotOptimize(DecideKeepOrQuit(b, request).best.value);
+    }
 }
-BENCHMARK(BM_KeepOrQuitExact)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeepOrQuitExact)
+    ->UseRealTime()
+    ->Args({0, 2000})
+    ->Args({0, 1000})
+    ->Args({1, 1000})
+    ->Args({2, 1000})
+    ->Args({2, 2000})
+    ->Unit(benchmark::kMillisecond);
 
 // 10,000 sessions of 2000 games at settings drawn from the uniform prior,
 // each judged by the exact posterior, on all cores.

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "estimation/purchase_caps.h"
+#include "estimation/purchase_values.h"
 #include "model/bb_net_law.h"
 #include "model/precursor.h"
 
@@ -16,9 +18,6 @@ constexpr int kStates = kModes * kLawCounts;
 // A BB's ways to end: EndToNormal .. EndToRed7.
 constexpr int kEnds = 4;
 constexpr int Index(int mode, int count) { return mode * kLawCounts + count; }
-// A small win's net lies in -3 .. 7.
-constexpr int kLeastNet = -3;
-constexpr int kNets = 11;
 // Games between two looks at `stop`.
 constexpr std::int32_t kStopEvery = 64;
 
@@ -159,19 +158,9 @@ struct Kernels {
     }
 };
 
-// Mass held at h with r games left buys in them only when the small wins'
-// nets fall by h - 2 within r - 1 games: a BB game pays more than any small
-// win, so the nets of the small wins alone, drawn afresh each game whatever
-// the state, fall at least as often. For any t > 0 the chance is at most
-// phi(t)^(r-1) exp(-t (h - 2)), phi(t) = E exp(-t net) (the exponential
-// martingale's maximal inequality). Mass from where it is below kUnlikely
-// is let go: it would change the purchases by less than kUnlikely times
-// the few hundred a player could make, and a game takes 3 medals at most,
-// so from 3 + 3 (r - 1) none is bought at all. Caps by r.
-constexpr double kUnlikely = 1e-20;
 // Mass at the ends of a row below this is let go, a tail a few hundred
 // medals wide at most.
-constexpr double kNegligible = 1e-30;
+constexpr double kNegligible = 1e-22;
 // A BB of a kind and a carried count whose chance in a game is below this
 // is let go with the purchases after it: such are the BBs that carry a
 // count a ceiling left, some 1e-14 a game, each a convolution thousands of
@@ -182,24 +171,6 @@ constexpr double kTinyBB = 1e-12;
 // across its whole width every game.
 constexpr double kTinyRow = 1e-13;
 
-std::vector<int> Caps(const std::array<double, kNets>& win, std::int32_t games) {
-    std::vector<int> caps(static_cast<std::size_t>(games) + 1, 0);
-    const auto logPhi = [&](double t) {
-        double phi = 0;
-        for (int n = 0; n < kNets; ++n) phi += win[static_cast<std::size_t>(n)] * std::exp(-t * (n + kLeastNet));
-        return std::log(phi);
-    };
-    // A grid of t is enough: any t gives a bound.
-    std::vector<std::pair<double, double>> grid;
-    for (double t = 0.005; t < 4; t *= 1.05) grid.emplace_back(t, logPhi(t));
-    for (std::int32_t r = 1; r <= games; ++r) {
-        double best = 3.0 + 3.0 * (r - 1);
-        for (const auto& [t, lp] : grid) best = std::min(best, 2.0 + ((r - 1) * lp - std::log(kUnlikely)) / t);
-        caps[static_cast<std::size_t>(r)] = static_cast<int>(std::ceil(best));
-    }
-    return caps;
-}
-
 // The pass: the stretch the play starts in (no BB yet) and the later
 // stretches by the BBs played before them.
 class Pass {
@@ -207,7 +178,7 @@ public:
     Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
          std::int64_t held, int lend)
         : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), k_(d) {
-        caps_ = Caps(k_.win, games);
+        caps_ = PurchaseCaps(k_.win, games);
         width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
         parts_.resize(static_cast<std::size_t>(levels) + 1);
         next_.resize(parts_.size());
@@ -474,14 +445,39 @@ bool Whole(double v) { return v >= 1 && v == std::floor(v) && v < 1e6; }
 
 bool PurchasesFollowed(const HallMoney& money) { return !money.held || Whole(money.lendPer1000Yen); }
 
-PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
-                                      std::int32_t games, int mostBBs, const HallMoney& money,
-                                      const std::atomic<bool>* stop) {
+namespace {
+
+PurchasesAhead Empty(std::int32_t games, int mostBBs, const HallMoney& money) {
     if (games < 0 || mostBBs < 0) throw std::invalid_argument("games and BBs out of range");
     if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
     PurchasesAhead out;
     out.byGames.assign(static_cast<std::size_t>(games) + 1, 0.0);
     out.byBBs.assign(static_cast<std::size_t>(mostBBs) + 1, 0.0);
+    return out;
+}
+
+}  // namespace
+
+PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                      std::int32_t games, int mostBBs, const HallMoney& money,
+                                      const std::atomic<bool>* stop) {
+    if (!money.held || games <= 0 || !PurchaseValues::Apply(law, since, games))
+        return PurchasesAheadForward(d, law, since, games, mostBBs, money, stop);
+    PurchasesAhead out = Empty(games, mostBBs, money);
+    const auto values =
+        PurchaseValues::For(d.Setting(), static_cast<int>(money.lendPer1000Yen), *money.held, games, mostBBs, stop);
+    if (values) {
+        for (std::int32_t k = 1; k <= games; ++k) out.byGames[static_cast<std::size_t>(k)] = values->Of(law, k);
+        for (int n = 1; n <= mostBBs; ++n) out.byBBs[static_cast<std::size_t>(n)] = values->OfBBs(law, n);
+    }
+    out.dropped = PurchaseValues::Carried(law);
+    return out;
+}
+
+PurchasesAhead PurchasesAheadForward(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                     std::int32_t games, int mostBBs, const HallMoney& money,
+                                     const std::atomic<bool>* stop) {
+    PurchasesAhead out = Empty(games, mostBBs, money);
     if (!money.held || games == 0) return out;
     // Level l holds the mass that has played l BBs (the last: that many
     // or more); the rule until the n-th BB buys on levels below n.
@@ -509,9 +505,17 @@ double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std
                                 const HallMoney& money) {
     if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
     if (!money.held || since >= kMaxGamesSinceBB) return 0;
+    // Where the values hold, forward and backward follow the same mass,
+    // so that the figures do not hang on which of them is asked.
+    const bool kept = PurchaseValues::CarriesNoCount(law);
+    if (kept)
+        if (const auto values =
+                PurchaseValues::UntilBB(d.Setting(), static_cast<int>(money.lendPer1000Yen), *money.held))
+            return values->Of(law, since);
     // Only the stretch begun: the later parts are the mass past its BB.
     const std::int32_t games = kMaxGamesSinceBB - since;
-    Pass pass(d, law, since, games, 0, *money.held, static_cast<int>(money.lendPer1000Yen));
+    Pass pass(d, kept ? PurchaseValues::Uncarried(law) : law, since, games, 0, *money.held,
+              static_cast<int>(money.lendPer1000Yen));
     if (!pass.Any()) return 0;
     std::vector<double> bought(1);
     double total = 0;

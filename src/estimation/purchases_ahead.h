@@ -34,9 +34,16 @@ struct PurchasesAhead {
 // (money.held empty) every figure is 0. `mostBBs` may be 0 (byBBs then
 // holds the one 0). With `stop` set it ends early with figures to throw
 // away.
+// Where PurchaseValues hold (estimation/purchase_values.h) the figures are
+// theirs, found backward once for the money and kept; elsewhere the pass
+// forward below.
 PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
                                       std::int32_t games, int mostBBs, const HallMoney& money,
                                       const std::atomic<bool>* stop = nullptr);
+// The pass forward from the law, whatever it carries.
+PurchasesAhead PurchasesAheadForward(const StateDynamics& d, const StateLaw& law, std::int32_t since,
+                                     std::int32_t games, int mostBBs, const HallMoney& money,
+                                     const std::atomic<bool>* stop = nullptr);
 
 // The same until the next BB game, however long that takes (its sets need
 // no medals).
