@@ -366,9 +366,8 @@ std::shared_ptr<const PurchaseValues> PurchaseValues::UntilBB(int setting, int l
     return Keep(true, setting, lend, held, 0, 0, [&] { return FindUntilBB(Dynamics(setting), lend, held, stop); });
 }
 
-bool PurchaseValues::Apply(const StateLaw& law, std::int32_t since, std::int32_t games) {
-    if (static_cast<std::int64_t>(since) + games >= kCeilingGames) return false;
-    return CarriesNoCount(law);
+bool PurchaseValues::Apply(std::int32_t since, std::int32_t games) {
+    return static_cast<std::int64_t>(since) + games < kCeilingGames;
 }
 
 double PurchaseValues::Carried(const StateLaw& law) {
@@ -385,7 +384,12 @@ StateLaw PurchaseValues::Uncarried(const StateLaw& law) {
     return out;
 }
 
-bool PurchaseValues::CarriesNoCount(const StateLaw& law) { return Carried(law) <= kCarriedLetGo; }
+StateLaw PurchaseValues::CarriedPart(const StateLaw& law) {
+    StateLaw out = law;
+    for (int s = 0; s < kStates; ++s)
+        if (Live(s / kLawCounts, s % kLawCounts)) out.v[static_cast<std::size_t>(s)] = 0;
+    return out;
+}
 
 namespace {
 

@@ -5,13 +5,11 @@
 // setting and the hall's money alone. A machine now then costs a sum over
 // its state law, however often its record changes.
 //
-// It holds for a law whose stretch meets no ceiling within the games (the
-// ceiling is the one thing that hangs on the games since the BB) and which
-// carries a precursor count a ceiling left with at most kCarriedLetGo of
-// its mass: that mass is let go (its states are not followed, their
-// thousands of medals wide rows would cost more than all the rest), so a
-// figure lacks at most that times the purchases a player could make.
-// ExpectedPurchasesAhead follows the others forward.
+// The values by games hold where the stretch begun meets no ceiling
+// within the games (the ceiling is the one thing that hangs on the games
+// since the BB), for the states without a precursor count a ceiling left:
+// those few are followed forward (ExpectedPurchasesAhead), purchases being
+// linear in the law.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -21,8 +19,6 @@
 #include "model/dynamics.h"
 
 namespace morvane {
-
-inline constexpr double kCarriedLetGo = 1e-8;
 
 class PurchaseValues {
 public:
@@ -41,14 +37,14 @@ public:
     // Lets go of every value kept, so that the next are found afresh.
     static void Forget();
 
-    // Whether the values by games hold for the law.
-    static bool Apply(const StateLaw& law, std::int32_t since, std::int32_t games);
-    // Whether those until the next BB do.
-    static bool CarriesNoCount(const StateLaw& law);
-    // The law's mass that carries a count, let go by Of, and the law
-    // without it.
+    // Whether the values by games hold for a law `since` games into its
+    // stretch.
+    static bool Apply(std::int32_t since, std::int32_t games);
+    // The law's mass that carries a count, the law without it, and the
+    // mass alone: Of and OfBBs sum over the others.
     static double Carried(const StateLaw& law);
     static StateLaw Uncarried(const StateLaw& law);
+    static StateLaw CarriedPart(const StateLaw& law);
 
     std::int32_t Games() const { return static_cast<std::int32_t>(byLeft_.size()) - 1; }
     int MostBBs() const { return static_cast<int>(byBBs_.size()) - 1; }

@@ -175,9 +175,11 @@ constexpr double kTinyRow = 1e-13;
 // stretches by the BBs played before them.
 class Pass {
 public:
+    // Without `letGo` every row is followed, however little it holds: the
+    // stretch begun alone, whose rows are narrow.
     Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
-         std::int64_t held, int lend)
-        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), k_(d) {
+         std::int64_t held, int lend, bool letGo = true)
+        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), letGo_(letGo), k_(d) {
         caps_ = PurchaseCaps(k_.win, games);
         width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
         parts_.resize(static_cast<std::size_t>(levels) + 1);
@@ -417,6 +419,7 @@ private:
             r.lo = r.hi = 0;
             return;
         }
+        if (!letGo_) return;
         const double mass = r.Mass();
         if (mass < kTinyRow) {
             dropped_ += mass;
@@ -428,6 +431,7 @@ private:
     std::vector<int> caps_;
     std::int32_t games_, since_;
     int lend_;
+    bool letGo_;
     Kernels k_;
     bool any_ = false;
     double dropped_ = 0;
@@ -461,16 +465,20 @@ PurchasesAhead Empty(std::int32_t games, int mostBBs, const HallMoney& money) {
 PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
                                       std::int32_t games, int mostBBs, const HallMoney& money,
                                       const std::atomic<bool>* stop) {
-    if (!money.held || games <= 0 || !PurchaseValues::Apply(law, since, games))
+    if (!money.held || games <= 0 || !PurchaseValues::Apply(since, games))
         return PurchasesAheadForward(d, law, since, games, mostBBs, money, stop);
+    // Purchases are linear in the law: the states the values hold for
+    // backward, a count a ceiling left (rare and little) forward.
     PurchasesAhead out = Empty(games, mostBBs, money);
+    if (PurchaseValues::Carried(law) > 0)
+        out = PurchasesAheadForward(d, PurchaseValues::CarriedPart(law), since, games, mostBBs, money, stop);
+    const StateLaw rest = PurchaseValues::Uncarried(law);
     const auto values =
         PurchaseValues::For(d.Setting(), static_cast<int>(money.lendPer1000Yen), *money.held, games, mostBBs, stop);
     if (values) {
-        for (std::int32_t k = 1; k <= games; ++k) out.byGames[static_cast<std::size_t>(k)] = values->Of(law, k);
-        for (int n = 1; n <= mostBBs; ++n) out.byBBs[static_cast<std::size_t>(n)] = values->OfBBs(law, n);
+        for (std::int32_t k = 1; k <= games; ++k) out.byGames[static_cast<std::size_t>(k)] += values->Of(rest, k);
+        for (int n = 1; n <= mostBBs; ++n) out.byBBs[static_cast<std::size_t>(n)] += values->OfBBs(rest, n);
     }
-    out.dropped = PurchaseValues::Carried(law);
     return out;
 }
 
@@ -505,20 +513,20 @@ double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std
                                 const HallMoney& money) {
     if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
     if (!money.held || since >= kMaxGamesSinceBB) return 0;
-    // Where the values hold, forward and backward follow the same mass,
-    // so that the figures do not hang on which of them is asked.
-    const bool kept = PurchaseValues::CarriesNoCount(law);
-    if (kept)
-        if (const auto values =
-                PurchaseValues::UntilBB(d.Setting(), static_cast<int>(money.lendPer1000Yen), *money.held))
-            return values->Of(law, since);
+    const int lend = static_cast<int>(money.lendPer1000Yen);
+    // As above: backward where the values hold, once found for the money,
+    // a count a ceiling left forward.
+    const auto values = PurchaseValues::UntilBB(d.Setting(), lend, *money.held);
+    if (values && PurchaseValues::Carried(law) == 0) return values->Of(law, since);
+    const double rest = values ? values->Of(PurchaseValues::Uncarried(law), since) : 0.0;
     // Only the stretch begun: the later parts are the mass past its BB.
     const std::int32_t games = kMaxGamesSinceBB - since;
-    Pass pass(d, kept ? PurchaseValues::Uncarried(law) : law, since, games, 0, *money.held,
-              static_cast<int>(money.lendPer1000Yen));
-    if (!pass.Any()) return 0;
+    // Every row followed, so that forward and backward give the same
+    // figures, whichever is asked.
+    Pass pass(d, values ? PurchaseValues::CarriedPart(law) : law, since, games, 0, *money.held, lend, false);
+    if (!pass.Any()) return rest;
     std::vector<double> bought(1);
-    double total = 0;
+    double total = rest;
     for (std::int32_t j = 1; j <= games; ++j) {
         pass.Game(j, bought);
         total += bought[0];
