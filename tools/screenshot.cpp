@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "shell/fonts.h"
 #include "shell/hall_form.h"
 #include "shell/main_form.h"
+#include "shell/money_box.h"
 #include "shell/now_panel.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
@@ -220,6 +222,11 @@ int main(int argc, char** argv) {
         hall->Counts[5].edit->setText(QStringLiteral("40"));
         settle([&] { return hall->Computing() || !hall->Now->Keep().has_value() || hall->Now->MoreComputing(); });
         saveWidget(hall, QStringLiteral("hall.png"));
+        // The machine now in cash at 5.6 medals per 100 yen.
+        hall->Now->Money->ExchangeBox->setEditText(QStringLiteral("5.6"));
+        hall->Now->Money->CashButton->setChecked(true);
+        settle([&] { return hall->Now->Running() || !hall->Now->Priced().has_value() || hall->Now->MoreComputing(); });
+        saveWidget(hall, QStringLiteral("hall-cash.png"));
         hall->hide();
 
         // The spread of a day's sessions, played to the end.
@@ -244,6 +251,10 @@ int main(int argc, char** argv) {
         value->CounterEdit->setText(QStringLiteral("950"));
         while (value->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
         saveWidget(value, QStringLiteral("value-counter.png"));
+        // The same in cash: the chart in yen.
+        value->CashButton->setChecked(true);
+        while (value->Running()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        saveWidget(value, QStringLiteral("value-cash.png"));
         value->hide();
 
         // The About box and an open dialog, in Qt's Japanese texts.

@@ -16,6 +16,8 @@ namespace morvane::chart {
 void ClearChart(QChart* c) {
     c->removeAllSeries();
     for (QAbstractAxis* a : c->axes()) {
+        // Hidden first: Qt leaves a removed axis's labels drawn otherwise.
+        a->setVisible(false);
         c->removeAxis(a);
         delete a;
     }

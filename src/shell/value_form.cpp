@@ -194,8 +194,9 @@ std::optional<ValueJobRequest> TValueForm::DrawChart() {
     // Where purchases lose, the yen cross zero later than the medals: the
     // chart then shows the yen, so that 狙い目 falls where its lines cross.
     const bool inYen = r->money.held && r->money.PurchaseLoss() != 0;
-    Chart->chart()->setTitle(inYen ? QStringLiteral("ゲーム数ごとの期待収支（円）")
-                                   : QStringLiteral("ゲーム数ごとの期待収支（枚）"));
+    Chart->SetTitle(
+        inYen ? QStringLiteral("ゲーム数ごとの期待収支（円）") : QStringLiteral("ゲーム数ごとの期待収支（枚）"),
+        JapaneseFont(QStringLiteral("MS UI Gothic"), 12));
     const auto add = [&](const QString& name, const QColor& color, const CountValueTable& t) {
         chart::Line& l = lines.emplace_back();
         l.name = name;
