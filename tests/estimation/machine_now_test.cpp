@@ -550,45 +550,54 @@ TEST(MachineNowBruteForce, PurchasesAcrossABBAgreeWithTheTables) {
 TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
     const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
     ASSERT_TRUE(b.belief);
-    for (int s : {1, 6})
-        for (std::int64_t held : {0, 200})
-            for (double lend : {50.0, 46.0}) {
-                const HallMoney money{{56}, lend, held};
-                const StateLaw law = b.belief->Law(s);
-                const std::string where = "setting " + std::to_string(s) + ", held " + std::to_string(held) +
-                                          ", lend " + std::to_string(static_cast<int>(lend));
-                // Hall data leaves a little mass carrying a count: followed
-                // forward beside the values.
-                EXPECT_GT(PurchaseValues::Carried(law), 0) << where;
-                ASSERT_TRUE(PurchaseValues::Apply(700, 300)) << where;
-                const PurchasesAhead back = ExpectedPurchasesAhead(Dynamics(s), law, 700, 300, 3, money);
-                const PurchasesAhead forth = PurchasesAheadForward(Dynamics(s), law, 700, 300, 3, money);
-                EXPECT_GT(back.byGames.back(), 1) << where;
-                // The pass forward lets go of rows too small to follow and
-                // says how much: it lacks at most that times the purchases
-                // of the games.
-                const auto near = [&](double dropped, std::int32_t games) {
-                    return dropped * (1 + 3.0 * games / lend) + 1e-12;
-                };
-                EXPECT_LT(forth.dropped, 1e-9) << where;
-                for (std::size_t k : {1u, 2u, 50u, 300u})
-                    EXPECT_NEAR(back.byGames[k], forth.byGames[k], near(forth.dropped, 300))
-                        << where << ", games " << k;
-                for (std::size_t n = 1; n <= 3; ++n)
-                    EXPECT_NEAR(back.byBBs[n], forth.byBBs[n], near(forth.dropped, 300)) << where << ", BBs " << n;
-                EXPECT_LT(back.byBBs[1], back.byBBs[3]) << where;
-                if (lend != 50) continue;
-                // Until the next BB: forward when first asked for the money,
-                // backward from then on.
-                for (std::int32_t since : {0, 1450, 1499}) {
-                    const PurchasesAhead first =
-                        PurchasesAheadForward(Dynamics(s), law, since, kMaxGamesSinceBB - since, 1, money);
-                    for (int ask = 0; ask < 2; ++ask)
-                        EXPECT_NEAR(ExpectedPurchasesUntilBB(Dynamics(s), law, since, money), first.byBBs[1],
-                                    near(first.dropped, kMaxGamesSinceBB))
-                            << where << ", since " << since << ", ask " << ask;
-                }
-            }
+    struct Case {
+        int s;
+        std::int64_t held;
+        double lend;
+    };
+    for (const auto& [s, held, lend] : {Case{1, 0, 50}, Case{6, 200, 50}, Case{6, 0, 46}}) {
+        const HallMoney money{{56}, lend, held};
+        const StateLaw law = b.belief->Law(s);
+        const std::string where = "setting " + std::to_string(s) + ", held " + std::to_string(held) + ", lend " +
+                                  std::to_string(static_cast<int>(lend));
+        // Hall data leaves a little mass carrying a count: followed
+        // forward beside the values.
+        EXPECT_GT(PurchaseValues::Carried(law), 0) << where;
+        ASSERT_TRUE(PurchaseValues::Apply(700, 300)) << where;
+        const PurchasesAhead back = ExpectedPurchasesAhead(Dynamics(s), law, 700, 300, 3, money);
+        const PurchasesAhead forth = PurchasesAheadForward(Dynamics(s), law, 700, 300, 3, money);
+        EXPECT_GT(back.byGames.back(), 1) << where;
+        // The pass forward lets go of rows too small to follow and
+        // says how much: it lacks at most that times the purchases
+        // of the games.
+        const auto near = [&](double dropped, std::int32_t games) {
+            return dropped * (1 + 3.0 * games / lend) + 1e-12;
+        };
+        EXPECT_LT(forth.dropped, 1e-9) << where;
+        for (std::size_t k : {1u, 2u, 50u, 300u})
+            EXPECT_NEAR(back.byGames[k], forth.byGames[k], near(forth.dropped, 300)) << where << ", games " << k;
+        for (std::size_t n = 1; n <= 3; ++n)
+            EXPECT_NEAR(back.byBBs[n], forth.byBBs[n], near(forth.dropped, 300)) << where << ", BBs " << n;
+        EXPECT_LT(back.byBBs[1], back.byBBs[3]) << where;
+        // Fewer games: the values by games kept serve them, those by
+        // BBs hold for their own games only.
+        const PurchasesAhead fewer = ExpectedPurchasesAhead(Dynamics(s), law, 700, 200, 2, money);
+        const PurchasesAhead fewerForth = PurchasesAheadForward(Dynamics(s), law, 700, 200, 2, money);
+        EXPECT_NEAR(fewer.byGames[200], fewerForth.byGames[200], near(fewerForth.dropped, 200)) << where;
+        EXPECT_NEAR(fewer.byBBs[2], fewerForth.byBBs[2], near(fewerForth.dropped, 200)) << where;
+        EXPECT_LT(fewer.byBBs[2], back.byBBs[2]) << where;
+        if (lend != 50) continue;
+        // Until the next BB: forward when first asked for the money,
+        // backward from then on.
+        for (std::int32_t since : {0, 1450, 1499}) {
+            const PurchasesAhead first =
+                PurchasesAheadForward(Dynamics(s), law, since, kMaxGamesSinceBB - since, 1, money);
+            for (int ask = 0; ask < 2; ++ask)
+                EXPECT_NEAR(ExpectedPurchasesUntilBB(Dynamics(s), law, since, money), first.byBBs[1],
+                            near(first.dropped, kMaxGamesSinceBB))
+                    << where << ", since " << since << ", ask " << ask;
+        }
+    }
 }
 
 // Longer play against simulated sessions from the belief: the purchases of
