@@ -7,6 +7,8 @@
 #include <tuple>
 
 #include "estimation/purchase_caps.h"
+#include "estimation/purchase_game.h"
+#include "estimation/row_ops.h"
 #include "model/bb_net_law.h"
 #include "model/precursor.h"
 
@@ -15,26 +17,12 @@ namespace {
 
 constexpr int kStates = kModes * kLawCounts;
 constexpr int Index(int mode, int count) { return mode * kLawCounts + count; }
-constexpr int kEnds = 4;  // EndToNormal .. EndToRed7
 // Reads past a cap, by a game's net or a BB's tail, land in zeros.
 constexpr int kPad = 128;
 constexpr std::int32_t kStopEvery = 64;
 // Entries kept: a machine now's six settings, both kinds, at two money
 // settings.
 constexpr std::size_t kKept = 24;
-
-double Dot(const double* a, const double* b, int n) {
-    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        s0 += a[i] * b[i];
-        s1 += a[i + 1] * b[i + 1];
-        s2 += a[i + 2] * b[i + 2];
-        s3 += a[i + 3] * b[i + 3];
-    }
-    for (; i < n; ++i) s0 += a[i] * b[i];
-    return (s0 + s1) + (s2 + s3);
-}
 
 // The states a law without a carried count reaches.
 bool Live(int mode, int count) { return mode == Precursor || count == 0; }
@@ -48,23 +36,10 @@ class Backward {
 public:
     using Level = std::array<std::vector<double>, kStates>;
 
-    Backward(const StateDynamics& d, int lend, int width, bool games, int bbs) : lend_(lend), width_(width) {
-        const GameModel& g = d.Model();
-        for (int k = 0; k < kKoyakuKinds; ++k) {
-            const auto n = static_cast<std::size_t>(kNetPayout[k] - kLeastNet);
-            win_[n] += g.koyaku[k];
-            for (std::size_t m = 0; m < kOrdinaryModes; ++m)
-                for (std::size_t to = 0; to < kModes; ++to) taps_[m][to][n] += g.koyaku[k] * g.modeChange[k][m][to];
-        }
-        const BBNetParts& parts = BBNetLaw::PartsFor(d.Setting());
-        setLo_ = static_cast<int>(parts.setLo);
-        tailLo_ = static_cast<int>(parts.tailLo);
-        set_ = parts.set;
-        tail_ = parts.tail;
-        q_ = parts.continueChance;
-        kmode_ = parts.kmode;
-        for (std::size_t km = 0; km < kKModes; ++km) ending_[km] = g.bb[0].ending[km];
-        normalEnd_ = g.normalEnd;
+    Backward(const StateDynamics& d, int lend, int width, bool games, int bbs)
+        : lend_(lend), width_(width), game_(d), bb_(game_.bb) {
+        setLo_ = static_cast<int>(bb_.setLo);
+        tailLo_ = static_cast<int>(bb_.tailLo);
         const auto row = static_cast<std::size_t>(width_ + kPad);
         if (games) after_.push_back(0);
         for (int n = 1; n <= bbs; ++n) after_.push_back(n == 1 ? -1 : static_cast<int>(after_.size()) - 1);
@@ -77,10 +52,11 @@ public:
                     next_[l][static_cast<std::size_t>(s)].assign(row, 0.0);
                 }
         // BB arrays run from tailLo: index y - tailLo.
-        const auto wide = row + static_cast<std::size_t>(setLo_ + static_cast<int>(set_.size()) - tailLo_);
+        const auto wide = row + static_cast<std::size_t>(setLo_ + static_cast<int>(bb_.set.size()) - tailLo_);
         for (auto& v : ends_) v.assign(row, 0.0);
         a_.assign(row, 0.0);
         b_.assign(wide, 0.0);
+        z_.assign(static_cast<std::size_t>(setLo_), 0.0);
         for (auto& v : zk_) v.assign(wide, 0.0);
         e_.assign(row, 0.0);
         t_.assign(row, 0.0);
@@ -145,8 +121,7 @@ private:
         for (int n = 0; n < kNets; ++n) {
             const double wn = w[static_cast<std::size_t>(n)];
             if (wn == 0) continue;
-            const double* src = in + (n + kLeastNet);
-            for (int h = 3; h < cap; ++h) out[h] += wn * src[h];
+            AddScaled(out + 3, in + (n + kLeastNet) + 3, wn, cap - 3);
         }
     }
 
@@ -155,13 +130,12 @@ private:
             double* out = Row(next, m);
             for (int h = 3; h < cap; ++h) out[h] = 0;
             for (int to = 0; to < kModes; ++to) {
-                const auto& w = taps_[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
+                const auto& w = game_.taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
                 const double* in = Row(prev, to);
                 for (int n = 0; n < kNets; ++n) {
                     const double wn = w[static_cast<std::size_t>(n)];
                     if (wn == 0) continue;
-                    const double* src = in + (n + kLeastNet);
-                    for (int h = 3; h < cap; ++h) out[h] += wn * src[h];
+                    AddScaled(out + 3, in + (n + kLeastNet) + 3, wn, cap - 3);
                 }
             }
         }
@@ -180,7 +154,7 @@ private:
             const double* on = c + 1 < kLawCounts ? Row(prev, Precursor, c + 1) : nullptr;
             for (int y = 0; y < reach; ++y)
                 t_[static_cast<std::size_t>(y)] = (on ? stay * on[y] : 0.0) + end * e_[static_cast<std::size_t>(y)];
-            Correlate(Row(next, Precursor, c), t_.data(), win_, cap);
+            Correlate(Row(next, Precursor, c), t_.data(), game_.win, cap);
         }
     }
 
@@ -193,56 +167,62 @@ private:
         // The value after the BB by the way it ends.
         for (int y = 0; y < capPrev; ++y) {
             double normal = 0;
-            for (int m = 0; m < kModes; ++m) normal += normalEnd_[static_cast<std::size_t>(m)] * Row(after, m)[y];
+            for (int m = 0; m < kModes; ++m) normal += game_.normalEnd[static_cast<std::size_t>(m)] * Row(after, m)[y];
             const auto yi = static_cast<std::size_t>(y);
             ends_[EndToNormal][yi] = normal;
             ends_[EndToPrecursor][yi] = Row(after, Precursor)[y];
             ends_[EndToBlue7][yi] = Row(after, Blue7)[y];
             ends_[EndToRed7][yi] = Row(after, Red7)[y];
         }
-        const int top = static_cast<int>(set_.size());
+        const int top = static_cast<int>(bb_.set.size());
         const int zn = capPrev - tailLo_;  // y in [tailLo, capPrev)
         for (auto& v : zk_) std::fill(v.begin(), v.begin() + zn + setLo_ + top, 0.0);
         for (std::size_t km = 0; km < kKModes; ++km) {
-            if (kmode_[0][km] == 0 && kmode_[1][km] == 0) continue;
-            const double q = q_[km];
+            if (bb_.kmode[0][km] == 0 && bb_.kmode[1][km] == 0) continue;
+            const double q = bb_.continueChance[km];
             for (int y = 0; y < capPrev; ++y) {
                 const auto yi = static_cast<std::size_t>(y);
-                a_[yi] = ending_[km][EndToNormal] * ends_[EndToNormal][yi] +
-                         ending_[km][EndToPrecursor] * ends_[EndToPrecursor][yi] +
-                         ending_[km][EndToBlue7] * ends_[EndToBlue7][yi] +
-                         ending_[km][EndToRed7] * ends_[EndToRed7][yi];
+                a_[yi] = game_.ending[km][EndToNormal] * ends_[EndToNormal][yi] +
+                         game_.ending[km][EndToPrecursor] * ends_[EndToPrecursor][yi] +
+                         game_.ending[km][EndToBlue7] * ends_[EndToBlue7][yi] +
+                         game_.ending[km][EndToRed7] * ends_[EndToRed7][yi];
             }
             std::fill(b_.begin(), b_.begin() + zn + setLo_ + top, 0.0);
             double* b = b_.data() - tailLo_;  // b[y], y from tailLo
-            for (int y = capPrev - 1; y >= tailLo_; --y) {
-                const double z = Dot(set_.data(), b + y + setLo_, top);
-                if (y >= 0) b[y] = (1 - q) * a_[static_cast<std::size_t>(y)] + q * z;
+            // Downward a block of setLo at a time: z over a block reads b
+            // above it only, so each set net adds to the whole block.
+            for (int end = capPrev; end > tailLo_; end -= setLo_) {
+                const int from = std::max(tailLo_, end - setLo_), n = end - from;
+                std::fill(z_.begin(), z_.begin() + n, 0.0);
+                for (int j = 0; j < top; ++j)
+                    AddScaled(z_.data(), b + from + setLo_ + j, bb_.set[static_cast<std::size_t>(j)], n);
+                for (int i = 0; i < n; ++i) {
+                    const int y = from + i;
+                    const double z = z_[static_cast<std::size_t>(i)];
+                    if (y >= 0) b[y] = (1 - q) * a_[static_cast<std::size_t>(y)] + q * z;
+                }
                 for (std::size_t kind = 0; kind < kBBKinds; ++kind)
-                    zk_[kind][static_cast<std::size_t>(y - tailLo_)] += kmode_[kind][km] * z;
+                    AddScaled(zk_[kind].data() + (from - tailLo_), z_.data(), bb_.kmode[kind][km], n);
             }
         }
-        const int tn = static_cast<int>(tail_.size());
+        // out[h] = sum over the tail's nets t of tail[t] z[h + tailLo + t].
+        const int tn = static_cast<int>(bb_.tail.size());
         for (int kind = 0; kind < kBBKinds; ++kind) {
             double* out = Row(next, kind == 0 ? Blue7 : Red7);
             const double* z = zk_[static_cast<std::size_t>(kind)].data();  // z[y - tailLo]
-            for (int h = 3; h < cap; ++h) out[h] = Dot(tail_.data(), z + h, tn);
+            std::fill(out + 3, out + std::max(cap, 3), 0.0);
+            for (int t = 0; t < tn; ++t) AddScaled(out + 3, z + 3 + t, bb_.tail[static_cast<std::size_t>(t)], cap - 3);
         }
     }
 
     int lend_, width_;
     std::vector<int> after_;  // by level: the level a BB goes on at, -1: none
-    std::array<double, kNets> win_{};
-    std::array<std::array<std::array<double, kNets>, kModes>, kOrdinaryModes> taps_{};
+    PurchaseGame game_;
+    const BBNetParts& bb_;
     int setLo_ = 0, tailLo_ = 0;
-    std::vector<double> set_, tail_;
-    std::array<double, kKModes> q_{};
-    std::array<std::array<double, kKModes>, kBBKinds> kmode_{};
-    std::array<std::array<double, kEnds>, kKModes> ending_{};
-    std::array<double, kModes> normalEnd_{};
     std::vector<Level> prev_, next_;
     std::array<std::vector<double>, kEnds> ends_;
-    std::vector<double> a_, b_, e_, t_;
+    std::vector<double> a_, b_, e_, t_, z_;
     std::array<std::vector<double>, kBBKinds> zk_;
 };
 
@@ -262,10 +242,7 @@ std::unique_ptr<PurchaseValues> PurchaseValues::Find(const StateDynamics& d, int
     auto out = std::make_unique<PurchaseValues>();
     out->byLeft_.assign(static_cast<std::size_t>(games) + 1, {});
     out->byBBs_.assign(static_cast<std::size_t>(mostBBs) + 1, {});
-    std::array<double, kNets> win{};
-    for (int k = 0; k < kKoyakuKinds; ++k)
-        win[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] += d.Model().koyaku[k];
-    const std::vector<int> caps = PurchaseCaps(win, games);
+    const std::vector<int> caps = PurchaseCaps(PurchaseGame(d).win, games);
     const int width = std::max(caps.back(), 3);
     if (held >= width) return out;  // nothing will be bought
     Backward pass(d, lend, width, true, mostBBs);
@@ -288,10 +265,7 @@ std::unique_ptr<PurchaseValues> PurchaseValues::FindUntilBB(const StateDynamics&
     auto out = std::make_unique<PurchaseValues>();
     // [since]: from the game after `since`, up to the last a stretch can have.
     out->byLeft_.assign(static_cast<std::size_t>(kMaxGamesSinceBB) + 1, {});
-    std::array<double, kNets> win{};
-    for (int k = 0; k < kKoyakuKinds; ++k)
-        win[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] += d.Model().koyaku[k];
-    const std::vector<int> caps = PurchaseCaps(win, kMaxGamesSinceBB);
+    const std::vector<int> caps = PurchaseCaps(PurchaseGame(d).win, kMaxGamesSinceBB);
     const int width = std::max(caps.back(), 3);
     if (held >= width) return out;
     Backward pass(d, lend, width, false, 1);

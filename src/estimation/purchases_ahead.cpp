@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "estimation/purchase_caps.h"
+#include "estimation/purchase_game.h"
 #include "estimation/purchase_values.h"
+#include "estimation/row_ops.h"
 #include "model/bb_net_law.h"
 #include "model/precursor.h"
 
@@ -15,8 +17,6 @@ namespace morvane {
 namespace {
 
 constexpr int kStates = kModes * kLawCounts;
-// A BB's ways to end: EndToNormal .. EndToRed7.
-constexpr int kEnds = 4;
 constexpr int Index(int mode, int count) { return mode * kLawCounts + count; }
 // Games between two looks at `stop`.
 constexpr std::int32_t kStopEvery = 64;
@@ -113,48 +113,20 @@ Kernel Times(double w) {
 
 using Part = std::array<Row, kStates>;
 
-// A setting's game as the pass steps it: a small win's net and the mode
-// step it draws, and a BB's net by kind.
+// A setting's game as the pass steps it, its small wins as kernels.
 struct Kernels {
-    std::array<double, kNets> win{};
+    PurchaseGame game;
     Kernel winKernel;
     std::array<std::array<Kernel, kModes>, kOrdinaryModes> taps;
-    // A BB's net by its continuation mode, which the mode it ends in hangs
-    // on too: a set's net and the tail's, each reversed for dot products.
-    int setLo = 0, tailLo = 0;
-    std::vector<double> set, setReversed, tail;
-    std::array<double, kKModes> continueChance{};
-    std::array<std::array<double, kKModes>, kBBKinds> kmode{};
-    std::array<std::array<double, kEnds>, kKModes> ending{};  // by Keizoku's ends
-    std::array<double, kModes> normalEnd{};
+    int setLo, tailLo;  // a BB's, as ints
 
-    explicit Kernels(const StateDynamics& d) {
-        const GameModel& g = d.Model();
-        for (int k = 0; k < kKoyakuKinds; ++k) win[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] += g.koyaku[k];
-        for (int n = 0; n < kNets; ++n) winKernel.Add(n + kLeastNet, win[static_cast<std::size_t>(n)]);
-        for (int m = 0; m < kOrdinaryModes; ++m)
-            for (int to = 0; to < kModes; ++to) {
-                std::array<double, kNets> t{};
-                for (int k = 0; k < kKoyakuKinds; ++k)
-                    t[static_cast<std::size_t>(kNetPayout[k] - kLeastNet)] +=
-                        g.koyaku[k] * g.modeChange[k][static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
+    explicit Kernels(const StateDynamics& d)
+        : game(d), setLo(static_cast<int>(game.bb.setLo)), tailLo(static_cast<int>(game.bb.tailLo)) {
+        for (int n = 0; n < kNets; ++n) winKernel.Add(n + kLeastNet, game.win[static_cast<std::size_t>(n)]);
+        for (std::size_t m = 0; m < kOrdinaryModes; ++m)
+            for (std::size_t to = 0; to < kModes; ++to)
                 for (int n = 0; n < kNets; ++n)
-                    taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)].Add(n + kLeastNet,
-                                                                                        t[static_cast<std::size_t>(n)]);
-            }
-        const BBNetParts& parts = BBNetLaw::PartsFor(d.Setting());
-        if (parts.setLo + parts.tailLo < 0) throw std::logic_error("a BB's net below 0 would let held medals fall");
-        setLo = static_cast<int>(parts.setLo);
-        tailLo = static_cast<int>(parts.tailLo);
-        set = parts.set;
-        setReversed.assign(set.rbegin(), set.rend());
-        tail = parts.tail;
-        continueChance = parts.continueChance;
-        kmode = parts.kmode;
-        // The end of a BB hangs on its continuation mode alone, whatever its
-        // kind.
-        for (std::size_t km = 0; km < kKModes; ++km) ending[km] = g.bb[0].ending[km];
-        normalEnd = g.normalEnd;
+                    taps[m][to].Add(n + kLeastNet, game.taps[m][to][static_cast<std::size_t>(n)]);
     }
 };
 
@@ -180,7 +152,7 @@ public:
     Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
          std::int64_t held, int lend, bool letGo = true)
         : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), letGo_(letGo), k_(d) {
-        caps_ = PurchaseCaps(k_.win, games);
+        caps_ = PurchaseCaps(k_.game.win, games);
         width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
         parts_.resize(static_cast<std::size_t>(levels) + 1);
         next_.resize(parts_.size());
@@ -314,7 +286,7 @@ private:
                     }
                     u[static_cast<std::size_t>(kind)] = &r;
                     lo = std::min(lo, r.lo + k_.tailLo);
-                    hi = std::max(hi, r.hi + k_.tailLo + static_cast<int>(k_.tail.size()) - 1);
+                    hi = std::max(hi, r.hi + k_.tailLo + static_cast<int>(k_.game.bb.tail.size()) - 1);
                 }
                 // The tail's part a, [lo, hi), by kind; only below cap - setLo
                 // can it reach below cap.
@@ -326,12 +298,12 @@ private:
                         a.assign(n, 0.0);
                         const Row* r = u[static_cast<std::size_t>(kind)];
                         if (!r) continue;
-                        for (std::size_t t = 0; t < k_.tail.size(); ++t) {
-                            const double w = k_.tail[t];
+                        for (std::size_t t = 0; t < k_.game.bb.tail.size(); ++t) {
+                            const double w = k_.game.bb.tail[t];
                             const int from = r->lo, to = std::min(r->hi, hi - k_.tailLo - static_cast<int>(t));
                             double* out = a.data() + (from + k_.tailLo + static_cast<int>(t) - lo);
                             const double* in = r->At(from);
-                            for (int h = 0; h < to - from; ++h) out[h] += w * in[h];
+                            AddScaled(out, in, w, to - from);
                         }
                     }
                     const int zlo = lo + k_.setLo;
@@ -350,39 +322,33 @@ private:
     // ends_ by the way they end.
     void Sets(int km, int lo, int hi, int cap) {
         const auto kmi = static_cast<std::size_t>(km);
-        const double w0 = k_.kmode[0][kmi], w1 = k_.kmode[1][kmi];
+        const double w0 = k_.game.bb.kmode[0][kmi], w1 = k_.game.bb.kmode[1][kmi];
         if (w0 == 0 && w1 == 0) return;
         const int zlo = lo + k_.setLo;
-        const std::array<double, kEnds>& ending = k_.ending[kmi];
-        const double q = k_.continueChance[kmi];
-        // g = (1 - q) a + q z over [lo, cap - setLo), z over [zlo, cap).
-        const auto gn = static_cast<std::size_t>(cap - k_.setLo - lo);
-        g_.assign(gn, 0.0);
+        const std::array<double, kEnds>& ending = k_.game.ending[kmi];
+        const double q = k_.game.bb.continueChance[kmi];
+        // g = (1 - q) a + q z over [lo, cap - setLo), z over [zlo, cap);
+        // g_ holds it from lo - top, zeros first, so that every z sums all
+        // of a set's nets.
+        const int top = static_cast<int>(k_.game.bb.set.size()) - 1;
+        const int gn = cap - k_.setLo - lo;
+        g_.assign(static_cast<std::size_t>(gn + top), 0.0);
+        double* g = g_.data() + top;  // g[x - lo]
         const std::vector<double>&a0 = tailed_[0], &a1 = tailed_[1];
         for (int i = 0; i < hi - lo; ++i) {
             const auto ii = static_cast<std::size_t>(i);
-            g_[ii] = (1 - q) * (w0 * a0[ii] + w1 * a1[ii]);
+            g[i] = (1 - q) * (w0 * a0[ii] + w1 * a1[ii]);
         }
-        const int top = static_cast<int>(k_.set.size()) - 1;
-        for (int x = zlo; x < cap; ++x) {
-            // z[x] = sum over j of set[j] g[x - setLo - j], g from lo.
-            const int most = std::min(top, x - zlo);
-            const double* b = g_.data() + (x - zlo - most);
-            const double* s = k_.setReversed.data() + (top - most);
-            const int n = most + 1;
-            double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-            int i = 0;
-            for (; i + 4 <= n; i += 4) {
-                s0 += s[i] * b[i];
-                s1 += s[i + 1] * b[i + 1];
-                s2 += s[i + 2] * b[i + 2];
-                s3 += s[i + 3] * b[i + 3];
-            }
-            for (; i < n; ++i) s0 += s[i] * b[i];
-            const double z = (s0 + s1) + (s2 + s3);
-            const auto at = static_cast<std::size_t>(x - zlo);
-            for (std::size_t e = 0; e < kEnds; ++e) ends_[e][at] += ending[e] * z;
-            if (x - lo < static_cast<int>(gn)) g_[static_cast<std::size_t>(x - lo)] += q * z;
+        // Upward a block of setLo at a time: z over a block reads g below
+        // it only, so each set net adds to the whole block.
+        z_.resize(std::max(z_.size(), static_cast<std::size_t>(k_.setLo)));
+        for (int from = zlo; from < cap; from += k_.setLo) {
+            const int n = std::min(k_.setLo, cap - from);
+            std::fill(z_.begin(), z_.begin() + n, 0.0);
+            for (int j = 0; j <= top; ++j)
+                AddScaled(z_.data(), g + (from - zlo) - j, k_.game.bb.set[static_cast<std::size_t>(j)], n);
+            for (std::size_t e = 0; e < kEnds; ++e) AddScaled(ends_[e].data() + (from - zlo), z_.data(), ending[e], n);
+            for (int i = 0; i < n && from + i - lo < gn; ++i) g[from + i - lo] += q * z_[static_cast<std::size_t>(i)];
         }
     }
 
@@ -391,7 +357,7 @@ private:
     void Ended(int zlo, int cap, Part& into, int c) {
         const std::size_t n = static_cast<std::size_t>(cap - zlo);
         for (int m = 0; m < kModes; ++m) {
-            const double normal = k_.normalEnd[static_cast<std::size_t>(m)];
+            const double normal = k_.game.normalEnd[static_cast<std::size_t>(m)];
             const std::vector<double>* own = m == morvane::Precursor ? &ends_[EndToPrecursor]
                                              : m == Blue7            ? &ends_[EndToBlue7]
                                              : m == Red7             ? &ends_[EndToRed7]
@@ -438,7 +404,7 @@ private:
     std::vector<Part> parts_, next_;
     Row scratch_, half_;
     std::array<std::vector<double>, kBBKinds> tailed_;
-    std::vector<double> g_;
+    std::vector<double> g_, z_;
     std::array<std::vector<double>, kEnds> ends_;
     std::vector<std::array<Row, kBBKinds * kLawCounts>> pending_;  // by the part they go on in
 };
