@@ -25,7 +25,16 @@ constexpr std::int32_t kStopEvery = 64;
 constexpr std::size_t kKept = 24;
 
 // The states a law without a carried count reaches.
-bool Live(int mode, int count) { return mode == Precursor || count == 0; }
+constexpr bool Live(int mode, int count) { return mode == Precursor || count == 0; }
+
+// Those states in order: the values keep theirs alone.
+constexpr std::array<int, PurchaseValues::kLive> kLiveStates = [] {
+    std::array<int, PurchaseValues::kLive> out{};
+    std::size_t i = 0;
+    for (int s = 0; s < kStates; ++s)
+        if (Live(s / kLawCounts, s % kLawCounts)) out[i++] = s;
+    return out;
+}();
 
 // V_r(s, h), the purchases of r games from state s holding h, from
 // V_{r-1}: a game's value at each h from 3 up, then the purchase that
@@ -250,12 +259,12 @@ std::unique_ptr<PurchaseValues> PurchaseValues::Find(const StateDynamics& d, int
         if (stop && r % kStopEvery == 0 && stop->load(std::memory_order_relaxed)) return nullptr;
         pass.Step(caps[static_cast<std::size_t>(r - 1)], std::max(caps[static_cast<std::size_t>(r)], 3));
         auto& at = out->byLeft_[static_cast<std::size_t>(r)];
-        for (int s = 0; s < kStates; ++s) at[static_cast<std::size_t>(s)] = pass.At(0, s, held);
+        for (std::size_t i = 0; i < kLive; ++i) at[i] = pass.At(0, kLiveStates[i], held);
     }
     for (int n = 1; n <= mostBBs; ++n)
-        for (int s = 0; s < kStates; ++s)
-            out->byBBs_[static_cast<std::size_t>(n)][static_cast<std::size_t>(s)] =
-                games == 0 ? 0.0 : pass.At(static_cast<std::size_t>(n), s, held);
+        for (std::size_t i = 0; i < kLive; ++i)
+            out->byBBs_[static_cast<std::size_t>(n)][i] =
+                games == 0 ? 0.0 : pass.At(static_cast<std::size_t>(n), kLiveStates[i], held);
     return out;
 }
 
@@ -275,7 +284,7 @@ std::unique_ptr<PurchaseValues> PurchaseValues::FindUntilBB(const StateDynamics&
         pass.Step(caps[static_cast<std::size_t>(left - 1)], std::max(caps[static_cast<std::size_t>(left)], 3),
                   since + 1 == kCeilingGames);
         auto& at = out->byLeft_[static_cast<std::size_t>(since)];
-        for (int s = 0; s < kStates; ++s) at[static_cast<std::size_t>(s)] = pass.At(0, s, held);
+        for (std::size_t i = 0; i < kLive; ++i) at[i] = pass.At(0, kLiveStates[i], held);
     }
     return out;
 }
@@ -367,11 +376,10 @@ StateLaw PurchaseValues::CarriedPart(const StateLaw& law) {
 
 namespace {
 
-double Sum(const StateLaw& law, const std::array<double, kStates>& at) {
+double Sum(const StateLaw& law, const std::array<double, PurchaseValues::kLive>& at) {
     double sum = 0;
-    for (int s = 0; s < kStates; ++s)
-        if (Live(s / kLawCounts, s % kLawCounts))
-            sum += law.v[static_cast<std::size_t>(s)] * at[static_cast<std::size_t>(s)];
+    for (std::size_t i = 0; i < PurchaseValues::kLive; ++i)
+        sum += law.v[static_cast<std::size_t>(kLiveStates[i])] * at[i];
     return sum;
 }
 

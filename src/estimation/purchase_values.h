@@ -22,6 +22,9 @@ namespace morvane {
 
 class PurchaseValues {
 public:
+    // The states kept: every mode at count 0, the precursor at every count.
+    static constexpr std::size_t kLive = kModes + kLawCounts - 1;
+
     // Kept for the last few settings, lending rates, medals held and games
     // asked; empty when stopped. With mostBBs, also until the n-th BB's
     // sets are over or the games are played, n = 1 .. mostBBs.
@@ -60,8 +63,8 @@ public:
                                                        const std::atomic<bool>* stop = nullptr);
 
 private:
-    std::vector<std::array<double, kModes * kLawCounts>> byLeft_;  // [k][state], at the medals held
-    std::vector<std::array<double, kModes * kLawCounts>> byBBs_;   // [n][state], at Games()
+    std::vector<std::array<double, kLive>> byLeft_;  // [k][live state], at the medals held
+    std::vector<std::array<double, kLive>> byBBs_;   // [n][live state], at Games()
 };
 
 }  // namespace morvane
