@@ -523,7 +523,7 @@ TEST(MachineNowBruteForce, PurchasesAcrossABBAgreeWithTheTables) {
                         for (const auto& [to, pt] : Step(s, {m, c}, 1, k)) {
                             std::vector<long double>& into =
                                 next[static_cast<std::size_t>(to.mode)][static_cast<std::size_t>(to.count)];
-                            for (int h = 3; h + kNetPayout[k] < kTop; ++h)
+                            for (int h = 3; h < kTop && h + kNetPayout[k] < kTop; ++h)
                                 into[static_cast<std::size_t>(h + kNetPayout[k])] +=
                                     row[static_cast<std::size_t>(h)] * pt;
                         }
