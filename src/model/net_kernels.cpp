@@ -1,5 +1,6 @@
 #include "model/net_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace morvane::netlaw {
@@ -112,7 +113,66 @@ MORVANE_WIDE void ShiftedDots(const double* __restrict s, const double* __restri
     }
 }
 
+// One band's windows: the sums whose every net reads q inside it as
+// vectors, two sums at a time into sums of their own, the rest one by one.
+template <int W>
+MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restrict q, std::ptrdiff_t len,
+                               const BandWindows* bands, int count, double* out) {
+    typedef double V4 __attribute__((vector_size(kWindowNets * sizeof(double))));
+    static_assert(kWindowNets == 4);
+    const auto qAt = [&](std::ptrdiff_t i) { return i < 0 ? 1.0 : i >= len ? 0.0 : q[i]; };
+    for (int b = 0; b < count; ++b) {
+        const BandWindows& band = bands[b];
+        const std::ptrdiff_t n = band.to - band.from;
+        const double* x = s + band.from;
+        double* o = out + static_cast<std::ptrdiff_t>(b) * W * kWindowNets;
+        // Sums [a, e) read q at [i + at - 3, i + at] inside [0, len).
+        std::ptrdiff_t a = 0, e = n;
+        for (int w = 0; w < W; ++w) {
+            a = std::max(a, kWindowNets - 1 - band.at[static_cast<std::size_t>(w)]);
+            e = std::min(e, len - band.at[static_cast<std::size_t>(w)]);
+        }
+        a = std::min(a, n);
+        e = std::max(e, a);
+        const auto one = [&](std::ptrdiff_t i) {
+            for (int w = 0; w < W; ++w)
+                for (int j = 0; j < kWindowNets; ++j)
+                    o[w * kWindowNets + j] += x[i] * qAt(i + band.at[static_cast<std::size_t>(w)] - j);
+        };
+        for (std::ptrdiff_t i = 0; i < a; ++i) one(i);
+        V4 sum0[W] = {}, sum1[W] = {};
+        std::ptrdiff_t i = a;
+        for (; i + 2 <= e; i += 2) {
+            const V4 x0 = {x[i], x[i], x[i], x[i]}, x1 = {x[i + 1], x[i + 1], x[i + 1], x[i + 1]};
+            for (int w = 0; w < W; ++w) {
+                const double* p = q + i + band.at[static_cast<std::size_t>(w)] - (kWindowNets - 1);
+                V4 y0, y1;
+                std::memcpy(&y0, p, sizeof y0);
+                std::memcpy(&y1, p + 1, sizeof y1);
+                sum0[w] += x0 * y0;
+                sum1[w] += x1 * y1;
+            }
+        }
+        for (; i < e; ++i) one(i);
+        for (std::ptrdiff_t k = e; k < n; ++k) one(k);
+        // Lane l holds the net j = 3 - l.
+        for (int w = 0; w < W; ++w) {
+            const V4 t = sum0[w] + sum1[w];
+            for (int j = 0; j < kWindowNets; ++j) o[w * kWindowNets + j] += t[kWindowNets - 1 - j];
+        }
+    }
+}
+
 }  // namespace
+
+void WindowDots(const double* s, const double* q, std::ptrdiff_t len, const BandWindows* bands, int count, int windows,
+                double* out) {
+    switch (windows) {
+    case 1: return WindowDotsOf<1>(s, q, len, bands, count, out);
+    case 2: return WindowDotsOf<2>(s, q, len, bands, count, out);
+    default: return WindowDotsOf<3>(s, q, len, bands, count, out);
+    }
+}
 
 void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, double* acc) {
     switch (count) {

@@ -152,6 +152,22 @@ void MixModes2(double* __restrict s, const double* __restrict in, std::ptrdiff_t
 // sums element loaded once.
 void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, double* acc);
 
+// A band of sums [from, to) (indices into the sums vector) and, for each of
+// its windows, where the first sum meets the BB's padded CDF.
+constexpr int kWindowNets = 4;
+constexpr int kMostWindows = 3;
+struct BandWindows {
+    std::ptrdiff_t from = 0, to = 0;
+    std::array<std::ptrdiff_t, kMostWindows> at{};
+};
+// For each band b, window w < windows and j < kWindowNets:
+// out[(b * windows + w) * kWindowNets + j] += the sum over its sums i of
+// s[i] * q[i - from + at[w] - j], where q reads 1 below its start and 0 from
+// len on. Every band and window in one pass over the sums, each sum loaded
+// once and the nets of a window taken as one vector.
+void WindowDots(const double* s, const double* q, std::ptrdiff_t len, const BandWindows* bands, int count, int windows,
+                double* out);
+
 // Storage for one law's steps, kept between laws so that its pages are not
 // faulted in and zeroed afresh each time: a law gives it back with the
 // rows its buffers were known to hold zero or in use all at zero.

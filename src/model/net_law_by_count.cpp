@@ -527,15 +527,41 @@ void Recursion<Law>::GatherSum(std::int32_t t) {
             w->sum[static_cast<std::size_t>(ka)][static_cast<std::size_t>(x - sumLo)] += inv * shorts.At(x, ka);
 }
 
+// The BBs' CDFs from Highest() down, as BBNetLaw keeps them, with ones
+// before and zeros after: sums far from the kept part read them without a
+// test. Built once per setting.
+struct PaddedBB {
+    static constexpr std::ptrdiff_t kPadded = 8192;
+    std::array<std::vector<double>, kBBKinds> q;
+
+    static const PaddedBB& ForSetting(int setting) {
+        static std::array<std::once_flag, kMaxSetting> once;
+        static std::array<PaddedBB, kMaxSetting> all;
+        const auto si = static_cast<std::size_t>(setting - 1);
+        std::call_once(once[si], [&] {
+            for (int k = 0; k < kBBKinds; ++k) {
+                const std::vector<double>& r = BBNetLaw::ForSetting(setting)[static_cast<std::size_t>(k)].Reversed();
+                std::vector<double>& q = all[si].q[static_cast<std::size_t>(k)];
+                q.assign(r.size() + 2 * kPadded, 0.0);
+                std::fill(q.begin(), q.begin() + kPadded, 1.0);
+                std::copy(r.begin(), r.end(), q.begin() + kPadded);
+            }
+        });
+        return all[si];
+    }
+};
+
 }  // namespace
 
 struct NetLawByCount::Impl : Recursion<SumLaw> {
     const BBNetLaw& blue;
     const BBNetLaw& redLaw;
+    const PaddedBB& padded;
     explicit Impl(const StateDynamics& d)
         : Recursion(d.Setting()),
           blue(BBNetLaw::ForSetting(d.Setting())[0]),
-          redLaw(BBNetLaw::ForSetting(d.Setting())[1]) {}
+          redLaw(BBNetLaw::ForSetting(d.Setting())[1]),
+          padded(PaddedBB::ForSetting(d.Setting())) {}
 };
 
 NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d)) {}
@@ -630,6 +656,33 @@ void NetLawByCount::CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t 
             for (std::int64_t i = std::max(b, ones(j)); i < end(j); ++i)
                 out[j] += s[static_cast<std::size_t>(i)] * r[i - j];
         }
+    }
+}
+
+void NetLawByCount::CdfsInBands(const std::vector<SumBand>& bands, const std::int64_t* from, int windows,
+                                double* out) const {
+    if (windows < 1 || windows > kMostWindows) throw std::invalid_argument("CdfsInBands takes 1 to 3 windows");
+    static_assert(kMostCdfs == kWindowNets);
+    const Impl& p = *p_;
+    std::fill(out, out + bands.size() * static_cast<std::size_t>(windows) * kMostCdfs, 0.0);
+    std::vector<BandWindows> spans(bands.size());
+    for (int k = 0; k < SumLaw::kAfter; ++k) {
+        const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
+        const std::vector<double>& q = p.padded.q[static_cast<std::size_t>(k)];
+        // The sum at index i and the net y meet the BB's CDF at y - x,
+        // which the padded array holds at x - y + Highest() + kPadded.
+        for (std::size_t b = 0; b < bands.size(); ++b) {
+            BandWindows& span = spans[b];
+            span.from = std::clamp<std::int64_t>(bands[b].lo, p.sumLo, p.sumHi) - p.sumLo;
+            span.to =
+                std::max<std::int64_t>(span.from, std::clamp<std::int64_t>(bands[b].hi, p.sumLo, p.sumHi) - p.sumLo);
+            for (int w = 0; w < windows; ++w)
+                span.at[static_cast<std::size_t>(w)] =
+                    p.sumLo + span.from - from[b * static_cast<std::size_t>(windows) + static_cast<std::size_t>(w)] +
+                    bb.Highest() + PaddedBB::kPadded;
+        }
+        WindowDots(p.w->sum[static_cast<std::size_t>(k)].data(), q.data(), static_cast<std::ptrdiff_t>(q.size()),
+                   spans.data(), static_cast<int>(spans.size()), windows, out);
     }
 }
 

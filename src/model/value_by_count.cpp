@@ -4,6 +4,7 @@
 #include <barrier>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -249,6 +250,9 @@ void DrawBlock(const StretchSampler& sampler, const StateLaw& start, int setting
             const auto g = static_cast<std::size_t>(g0 + i);
             const std::int32_t at = balances[static_cast<std::size_t>(i)];
             ++out.reached[g];
+            // Purchases fall as the lowest rises: none extra unless the
+            // dip goes below both the start and the end.
+            if (lowest >= std::min(at, sum)) continue;
             const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)), all = PurchasesAt(money, lowest - at);
             if (all > own) out.extra[g].push_back({sum - at, own, all, kind});
         }
@@ -265,9 +269,9 @@ struct YenCdf {
 // each pre-BB sum with its own purchases, and the extra purchases drawn.
 // The sums fall in bands of `lend` medals with the same own purchases k,
 // each of whose part of the CDF at yen y is its net's CDF at the most
-// medals worth y with k purchases; searching near one yen, those parts are
-// kept at four neighbouring nets (a window), so that the search costs one
-// pass over the law instead of one a step.
+// medals worth y with k purchases; searching near a few yen, those parts
+// are kept at four neighbouring nets around each (a window), all found in
+// one pass over the law, so that a search costs no pass of its own.
 class YenLaw {
 public:
     YenLaw(const NetLawByCount& net, const std::array<BBNetLaw, kBBKinds>& bb, const HallMoney& money,
@@ -284,30 +288,57 @@ public:
         }
     }
 
-    // Keeps the bands' parts around yen y.
-    void Around(double y) {
-        Window& w = windows_.emplace_back();
-        w.base.resize(bands_.size());
-        w.cdf.resize(bands_.size());
-        for (std::size_t b = 0; b < bands_.size(); ++b) {
-            w.base[b] = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - kWide / 2;
-            net_.CdfsOver(bands_[b].lo, bands_[b].hi, w.base[b], kWide, w.cdf[b].data());
+    // Keeps the bands' parts around each of the yen given (at most 3).
+    void Around(std::initializer_list<double> ys) {
+        const auto windows = static_cast<int>(ys.size());
+        const std::size_t bands = bands_.size();
+        std::vector<std::int64_t> from(bands * ys.size());
+        for (std::size_t b = 0; b < bands; ++b) {
+            std::size_t w = 0;
+            for (const double y : ys)
+                from[b * ys.size() + w++] = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - kWide / 2;
+        }
+        std::vector<double> cdf(from.size() * kWide);
+        net_.CdfsInBands(bands_, from.data(), windows, cdf.data());
+        for (std::size_t w = 0; w < ys.size(); ++w) {
+            Window& o = windows_.emplace_back();
+            o.base.resize(bands);
+            o.cdf.resize(bands);
+            for (std::size_t b = 0; b < bands; ++b) {
+                const std::size_t at = b * ys.size() + w;
+                o.base[b] = from[at];
+                std::copy_n(cdf.begin() + static_cast<std::ptrdiff_t>(at * kWide), kWide, o.cdf[b].begin());
+            }
         }
     }
 
     YenCdf At(double y) const {
-        double exact = 0;
-        const Window* w = nullptr;
-        for (const Window& o : windows_)
-            if (Holds(o, y)) w = &o;
+        // The last window that holds every band's net, as each is found.
+        constexpr std::size_t kMost = 8;
+        const std::size_t windows = std::min(windows_.size(), kMost);
+        std::array<double, kMost> sums{};
+        std::array<bool, kMost> holds{};
+        holds.fill(true);
         for (std::size_t b = 0; b < bands_.size(); ++b) {
             const std::int64_t n = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b));
-            if (w) {
-                exact += w->cdf[b][static_cast<std::size_t>(n - w->base[b])];
-            } else {
+            for (std::size_t w = 0; w < windows; ++w) {
+                const std::int64_t j = n - windows_[w].base[b];
+                if (!holds[w] || j < 0 || j >= kWide) {
+                    holds[w] = false;
+                    continue;
+                }
+                sums[w] += windows_[w].cdf[b][static_cast<std::size_t>(j)];
+            }
+        }
+        std::optional<double> exact;
+        for (std::size_t w = windows; w-- > 0 && !exact;)
+            if (holds[w]) exact = sums[w];
+        if (!exact) {
+            exact = 0;
+            for (std::size_t b = 0; b < bands_.size(); ++b) {
                 double c = 0;
-                net_.CdfsOver(bands_[b].lo, bands_[b].hi, n, 1, &c);
-                exact += c;
+                net_.CdfsOver(bands_[b].lo, bands_[b].hi, MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)), 1, &c);
+                *exact += c;
             }
         }
         double sum = 0, squares = 0;
@@ -320,14 +351,11 @@ public:
         const double n = reached_;
         const double mean = n > 0 ? sum / n : 0;
         const double var = n > 1 ? std::max(0.0, (squares - n * mean * mean) / (n * (n - 1))) : 0;
-        return {exact + mean, std::sqrt(var)};
+        return {*exact + mean, std::sqrt(var)};
     }
 
 private:
     static constexpr int kWide = NetLawByCount::kMostCdfs;
-    struct Band {
-        std::int64_t lo, hi;
-    };
     struct Window {
         std::vector<std::int64_t> base;
         std::vector<std::array<double, kWide>> cdf;
@@ -337,13 +365,6 @@ private:
     std::int64_t MedalsUpTo(double y, std::int32_t k) const {
         return static_cast<std::int64_t>(std::floor((y + k * money_.PurchaseLoss()) / money_.exchange.YenPerMedal()));
     }
-    bool Holds(const Window& w, double y) const {
-        for (std::size_t b = 0; b < bands_.size(); ++b) {
-            const std::int64_t j = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - w.base[b];
-            if (j < 0 || j >= kWide) return false;
-        }
-        return true;
-    }
 
     const NetLawByCount& net_;
     const std::array<BBNetLaw, kBBKinds>& bb_;
@@ -351,7 +372,7 @@ private:
     std::int32_t reached_;
     const std::vector<ExtraBuys>& extra_;
     std::int32_t first_ = 0;
-    std::vector<Band> bands_;
+    std::vector<NetLawByCount::SumBand> bands_;
     std::vector<Window> windows_;
 };
 
@@ -362,12 +383,10 @@ private:
 // around it is within its error of one half: its error is the slope's
 // (over a medal on either side) and such a step's, with the chance that
 // the CDF just below the median or at it falls the other side of one half.
-template <class Cdf, class Keep>
-YenSpread YenFigures(const Cdf& cdf, const Keep& keep, double guess, double yenPerMedal,
-                     std::optional<YenCdf> zero = std::nullopt) {
+template <class Cdf>
+YenSpread YenFigures(const Cdf& cdf, double guess, double yenPerMedal, std::optional<YenCdf> zero = std::nullopt) {
     YenSpread out;
     guess = std::ceil(guess);
-    keep(guess);
     const auto value = [&](std::int64_t y) { return cdf(static_cast<double>(y)).value; };
     out.median = static_cast<double>(Quantile(value, 0.5, static_cast<std::int64_t>(guess)));
     if (!zero) zero = cdf(0);
@@ -411,7 +430,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         std::vector<double> realGames;  // by g
         std::vector<StateLaw> starts;   // at the simulated stretches' starts
         YenDraws draws;
-        std::optional<YenLaw> forMix;  // the mixture's at the current counter
+        std::optional<YenLaw> yen;  // at the current counter
         YenLaw YenAt(std::size_t g, const HallMoney& m) const {
             return {*net, BBNetLaw::ForSetting(d->Setting()), m, draws.reached[g], draws.extra[g]};
         }
@@ -575,19 +594,18 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                     if (!drawYen) {
                         *row.yenSpread = ExactYen(*row.spread, money.exchange);
                     } else {
-                        YenLaw law = st.YenAt(gi, money);
+                        YenLaw& law = st.yen.emplace(st.YenAt(gi, money));
                         // The median moves with the net's, less or more
                         // purchases aside.
                         const double guess = top ? money.Yen(static_cast<double>(row.spread->median), row.evPurchases)
                                                  : st.table.rows[gi + 1].yenSpread->median +
                                                        money.exchange.Yen(static_cast<double>(
                                                            row.spread->median - st.table.rows[gi + 1].spread->median));
+                        // Its parts around the guess, where the mixture's
+                        // median was, and at 0 for the chance ahead.
+                        law.Around({std::ceil(guess), std::ceil(mixGuess(g)), 0.0});
                         *row.yenSpread =
-                            YenFigures([&](double y) { return law.At(y); }, [&](double y) { law.Around(y); }, guess,
-                                       money.exchange.YenPerMedal());
-                        // The mixture's law, kept where its median was.
-                        st.forMix.emplace(st.YenAt(gi, money));
-                        st.forMix->Around(std::ceil(mixGuess(g)));
+                            YenFigures([&](double y) { return law.At(y); }, guess, money.exchange.YenPerMedal());
                     }
                     // The setting's part of the mixture's CDF where its
                     // quantiles are first looked for: the settings, not the
@@ -634,16 +652,13 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                         c.se = std::sqrt(var);
                         return c;
                     };
-                    const auto cdf = [&](double y) {
-                        return mixed([&](const Setting& st) { return st.forMix->At(y); });
-                    };
+                    const auto cdf = [&](double y) { return mixed([&](const Setting& st) { return st.yen->At(y); }); };
                     // At 0 the settings' own figures.
                     const YenCdf zero = mixed([&](const Setting& st) {
                         const YenSpread& own = *st.table.rows[gi].yenSpread;
                         return YenCdf{1 - own.pAhead, own.pAheadSE};
                     });
-                    *mix.yenSpread = YenFigures(
-                        cdf, [](double) {}, mixGuess(g), money.exchange.YenPerMedal(), zero);
+                    *mix.yenSpread = YenFigures(cdf, mixGuess(g), money.exchange.YenPerMedal(), zero);
                 }
                 for (int q = worker; q < kQuantiles; q += threads) {
                     Around v{};
