@@ -218,8 +218,11 @@ struct YenDraws {
     std::vector<std::vector<ExtraBuys>> extra;  // by counter
 };
 
-// Stretches are started from the state's exact law at every kDrawBlock-th
-// counter and serve the counters up to the next start they reach.
+// Every kDrawBlock-th counter starts a block of kDrawsPerBlock stretches,
+// which serve its counters as far as they reach: those of the block
+// before that reached its start, whose state there is a draw from its
+// exact law like any other, and fresh ones from that law. A stretch is
+// played once however many blocks it serves.
 constexpr std::int32_t kDrawBlock = 128;
 constexpr int kDrawsPerBlock = 256;
 constexpr std::int32_t kDrawBlocks = (kMaxGamesSinceBB + kDrawBlock - 1) / kDrawBlock;
@@ -230,31 +233,58 @@ std::uint64_t DrawSeed(int setting, std::int32_t block, int path) {
     return s * 0xD1B54A32D192ED03ULL;
 }
 
-// One block's stretches of a setting into its counters' draws.
-void DrawBlock(const StretchSampler& sampler, const StateLaw& start, int setting, std::int32_t block,
-               const HallMoney& money, YenDraws& out, std::vector<std::int32_t>& balances) {
-    const std::int32_t g0 = block * kDrawBlock;
-    for (int path = 0; path < kDrawsPerBlock; ++path) {
-        std::uint64_t rng = DrawSeed(setting, block, path);
-        int mode = 0, count = 0;
-        StretchSampler::DrawState(start, NextUniform(rng), mode, count);
-        const int kind = sampler.Play(mode, count, g0, rng, balances);
-        // Counter g0 + i has the balances from i on: the lowest of them, from
-        // the end back.
-        const auto n = static_cast<std::int32_t>(balances.size());
-        const std::int32_t sum = balances.back();
-        std::int32_t lowest = sum;
-        for (std::int32_t i = n - 1; i >= 0; --i) {
-            lowest = std::min(lowest, balances[static_cast<std::size_t>(i)]);
-            if (i >= kDrawBlock || g0 + i >= kMaxGamesSinceBB) continue;
-            const auto g = static_cast<std::size_t>(g0 + i);
-            const std::int32_t at = balances[static_cast<std::size_t>(i)];
-            ++out.reached[g];
-            // Purchases fall as the lowest rises: none extra unless the
-            // dip goes below both the start and the end.
-            if (lowest >= std::min(at, sum)) continue;
-            const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)), all = PurchasesAt(money, lowest - at);
-            if (all > own) out.extra[g].push_back({sum - at, own, all, kind});
+// A stretch played from counter `start`: the balance at each counter it
+// reaches, the lowest from there to its end, and its BB's kind.
+struct Stretch {
+    std::int32_t start = 0;
+    int kind = 0;
+    std::vector<std::int32_t> balances, lowest;
+    std::int32_t Reach() const { return start + static_cast<std::int32_t>(balances.size()); }
+};
+
+// A setting's stretches, block by block from its blocks' starts (the
+// state's exact law at each), into its counters' draws.
+void DrawSetting(const StretchSampler& sampler, const std::vector<StateLaw>& starts, int setting,
+                 const HallMoney& money, YenDraws& out) {
+    std::vector<Stretch> cohort, spare;
+    for (std::int32_t block = 0; block < kDrawBlocks; ++block) {
+        const std::int32_t g0 = block * kDrawBlock, g1 = std::min(g0 + kDrawBlock, kMaxGamesSinceBB);
+        // Those that have not reached this block's start are done.
+        std::erase_if(cohort, [&](Stretch& s) {
+            if (s.Reach() > g0) return false;
+            spare.push_back(std::move(s));
+            return true;
+        });
+        const int fresh = kDrawsPerBlock - static_cast<int>(cohort.size());
+        for (int path = 0; path < fresh; ++path) {
+            Stretch& s = cohort.emplace_back();
+            if (!spare.empty()) {
+                s = std::move(spare.back());
+                spare.pop_back();
+            }
+            std::uint64_t rng = DrawSeed(setting, block, path);
+            int mode = 0, count = 0;
+            StretchSampler::DrawState(starts[static_cast<std::size_t>(block)], NextUniform(rng), mode, count);
+            s.start = g0;
+            s.kind = sampler.Play(mode, count, g0, rng, s.balances);
+            // The lowest balance from each counter on, from the end back.
+            s.lowest.resize(s.balances.size());
+            std::int32_t lowest = s.balances.back();
+            for (std::size_t i = s.balances.size(); i-- > 0;) s.lowest[i] = lowest = std::min(lowest, s.balances[i]);
+        }
+        for (const Stretch& s : cohort) {
+            const std::int32_t sum = s.balances.back();
+            for (std::int32_t g = g0; g < std::min(g1, s.Reach()); ++g) {
+                const auto i = static_cast<std::size_t>(g - s.start);
+                const std::int32_t at = s.balances[i], lowest = s.lowest[i];
+                ++out.reached[static_cast<std::size_t>(g)];
+                // Purchases fall as the lowest rises: none extra unless the
+                // dip goes below both the start and the end.
+                if (lowest >= std::min(at, sum)) continue;
+                const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)),
+                                   all = PurchasesAt(money, lowest - at);
+                if (all > own) out.extra[static_cast<std::size_t>(g)].push_back({sum - at, own, all, s.kind});
+            }
         }
     }
 }
@@ -497,22 +527,18 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             row.evYen = money.Yen(row.evMedals, row.evPurchases);
             row.yenPerHour = row.evYen * request.gamesPerHour / st.realGames[static_cast<std::size_t>(row.gamesSince)];
         }
-    // The extra purchases of the balance's dips, simulated: every setting's
-    // blocks of stretches on the threads, each from seeds of its own.
+    // The extra purchases of the balance's dips, simulated: the settings'
+    // stretches on the threads, each from seeds of its own.
     if (drawYen) {
         for (Setting& st : settings) {
             st.draws.reached.assign(kMaxGamesSinceBB, 0);
             st.draws.extra.assign(kMaxGamesSinceBB, {});
         }
-        const std::int64_t jobs = static_cast<std::int64_t>(settings.size()) * kDrawBlocks;
         ForEachIndex(
-            jobs, threadsAsked, {1}, [] { return std::vector<std::int32_t>(); },
-            [&](std::int64_t i, std::vector<std::int32_t>& balances) {
-                Setting& st = settings[static_cast<std::size_t>(i / kDrawBlocks)];
-                const auto block = static_cast<std::int32_t>(i % kDrawBlocks);
-                const StretchSampler sampler(*st.d);
-                DrawBlock(sampler, st.starts[static_cast<std::size_t>(block)], st.d->Setting(), block, money, st.draws,
-                          balances);
+            static_cast<std::int64_t>(settings.size()), threadsAsked, {1}, [] { return 0; },
+            [&](std::int64_t i, int) {
+                Setting& st = settings[static_cast<std::size_t>(i)];
+                DrawSetting(StretchSampler(*st.d), st.starts, st.d->Setting(), money, st.draws);
             });
     }
     out.mixed.rows.resize(kMaxGamesSinceBB);
