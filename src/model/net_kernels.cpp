@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 namespace morvane::netlaw {
 
@@ -114,12 +115,15 @@ MORVANE_WIDE void ShiftedDots(const double* __restrict s, const double* __restri
 }
 
 // One band's windows: the sums whose every net reads q inside it as
-// vectors, two sums at a time into sums of their own, the rest one by one.
-template <int W>
+// vectors, two sums at a time into sums of their own, the rest one by one;
+// a window of one net (the last, when kAlone) as a dot product of the sums
+// with q, four sums a vector.
+template <int W, bool kAlone>
 MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restrict q, std::ptrdiff_t len,
                                const BandWindows* bands, int count, double* out) {
     typedef double V4 __attribute__((vector_size(kWindowNets * sizeof(double))));
     static_assert(kWindowNets == 4);
+    constexpr int kFour = kAlone ? W - 1 : W;  // the windows of four nets
     const auto qAt = [&](std::ptrdiff_t i) { return i < 0 ? 1.0 : i >= len ? 0.0 : q[i]; };
     for (int b = 0; b < count; ++b) {
         const BandWindows& band = bands[b];
@@ -128,37 +132,58 @@ MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restr
         double* o = out + static_cast<std::ptrdiff_t>(b) * W * kWindowNets;
         // Sums [a, e) read q at [i + at - 3, i + at] inside [0, len).
         std::ptrdiff_t a = 0, e = n;
-        for (int w = 0; w < W; ++w) {
+        for (int w = 0; w < kFour; ++w) {
             a = std::max(a, kWindowNets - 1 - band.at[static_cast<std::size_t>(w)]);
             e = std::min(e, len - band.at[static_cast<std::size_t>(w)]);
         }
         a = std::min(a, n);
         e = std::max(e, a);
         const auto one = [&](std::ptrdiff_t i) {
-            for (int w = 0; w < W; ++w)
+            for (int w = 0; w < kFour; ++w)
                 for (int j = 0; j < kWindowNets; ++j)
                     o[w * kWindowNets + j] += x[i] * qAt(i + band.at[static_cast<std::size_t>(w)] - j);
         };
-        for (std::ptrdiff_t i = 0; i < a; ++i) one(i);
-        V4 sum0[W] = {}, sum1[W] = {};
-        std::ptrdiff_t i = a;
-        for (; i + 2 <= e; i += 2) {
-            const V4 x0 = {x[i], x[i], x[i], x[i]}, x1 = {x[i + 1], x[i + 1], x[i + 1], x[i + 1]};
-            for (int w = 0; w < W; ++w) {
-                const double* p = q + i + band.at[static_cast<std::size_t>(w)] - (kWindowNets - 1);
-                V4 y0, y1;
-                std::memcpy(&y0, p, sizeof y0);
-                std::memcpy(&y1, p + 1, sizeof y1);
-                sum0[w] += x0 * y0;
-                sum1[w] += x1 * y1;
+        if constexpr (kFour > 0) {
+            for (std::ptrdiff_t i = 0; i < a; ++i) one(i);
+            // Four sums at a time, each into sums of its own: the multiply-adds
+            // of one wait on none of the others'.
+            V4 sum[4][kFour > 0 ? kFour : 1] = {};
+            std::ptrdiff_t i = a;
+            for (; i + 4 <= e; i += 4)
+                for (int u = 0; u < 4; ++u) {
+                    const V4 xu = {x[i + u], x[i + u], x[i + u], x[i + u]};
+                    for (int w = 0; w < kFour; ++w) {
+                        V4 y;
+                        std::memcpy(&y, q + i + u + band.at[static_cast<std::size_t>(w)] - (kWindowNets - 1), sizeof y);
+                        sum[u][w] += xu * y;
+                    }
+                }
+            for (; i < e; ++i) one(i);
+            for (std::ptrdiff_t k = e; k < n; ++k) one(k);
+            // Lane l holds the net j = 3 - l.
+            for (int w = 0; w < kFour; ++w) {
+                const V4 t = (sum[0][w] + sum[1][w]) + (sum[2][w] + sum[3][w]);
+                for (int j = 0; j < kWindowNets; ++j) o[w * kWindowNets + j] += t[kWindowNets - 1 - j];
             }
         }
-        for (; i < e; ++i) one(i);
-        for (std::ptrdiff_t k = e; k < n; ++k) one(k);
-        // Lane l holds the net j = 3 - l.
-        for (int w = 0; w < W; ++w) {
-            const V4 t = sum0[w] + sum1[w];
-            for (int j = 0; j < kWindowNets; ++j) o[w * kWindowNets + j] += t[kWindowNets - 1 - j];
+        if constexpr (kAlone) {
+            const std::ptrdiff_t at = band.at[static_cast<std::size_t>(W - 1)];
+            const std::ptrdiff_t lo = std::min(n, std::max<std::ptrdiff_t>(0, -at)),
+                                 hi = std::max(lo, std::min(n, len - at));
+            double total = 0;
+            for (std::ptrdiff_t k = 0; k < lo; ++k) total += x[k];
+            V4 dot[2] = {};
+            std::ptrdiff_t k = lo;
+            for (; k + 8 <= hi; k += 8)
+                for (int u = 0; u < 2; ++u) {
+                    V4 xs, qs;
+                    std::memcpy(&xs, x + k + 4 * u, sizeof xs);
+                    std::memcpy(&qs, q + k + 4 * u + at, sizeof qs);
+                    dot[u] += xs * qs;
+                }
+            for (; k < hi; ++k) total += x[k] * q[k + at];
+            const V4 d = dot[0] + dot[1];
+            o[(W - 1) * kWindowNets] += total + ((d[0] + d[1]) + (d[2] + d[3]));
         }
     }
 }
@@ -166,11 +191,18 @@ MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restr
 }  // namespace
 
 void WindowDots(const double* s, const double* q, std::ptrdiff_t len, const BandWindows* bands, int count, int windows,
-                double* out) {
-    switch (windows) {
-    case 1: return WindowDotsOf<1>(s, q, len, bands, count, out);
-    case 2: return WindowDotsOf<2>(s, q, len, bands, count, out);
-    default: return WindowDotsOf<3>(s, q, len, bands, count, out);
+                bool lastAlone, double* out) {
+    const auto run = [&](auto four, auto alone) {
+        WindowDotsOf<decltype(four)::value, decltype(alone)::value>(s, q, len, bands, count, out);
+    };
+    using std::integral_constant;
+    switch (windows * 2 + lastAlone) {
+    case 2: return run(integral_constant<int, 1>(), std::false_type());
+    case 3: return run(integral_constant<int, 1>(), std::true_type());
+    case 4: return run(integral_constant<int, 2>(), std::false_type());
+    case 5: return run(integral_constant<int, 2>(), std::true_type());
+    case 6: return run(integral_constant<int, 3>(), std::false_type());
+    default: return run(integral_constant<int, 3>(), std::true_type());
     }
 }
 

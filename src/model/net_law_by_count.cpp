@@ -660,7 +660,7 @@ void NetLawByCount::CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t 
 }
 
 void NetLawByCount::CdfsInBands(const std::vector<SumBand>& bands, const std::int64_t* from, int windows,
-                                double* out) const {
+                                bool lastAlone, double* out) const {
     if (windows < 1 || windows > kMostWindows) throw std::invalid_argument("CdfsInBands takes 1 to 3 windows");
     static_assert(kMostCdfs == kWindowNets);
     const Impl& p = *p_;
@@ -682,7 +682,7 @@ void NetLawByCount::CdfsInBands(const std::vector<SumBand>& bands, const std::in
                     bb.Highest() + PaddedBB::kPadded;
         }
         WindowDots(p.w->sum[static_cast<std::size_t>(k)].data(), q.data(), static_cast<std::ptrdiff_t>(q.size()),
-                   spans.data(), static_cast<int>(spans.size()), windows, out);
+                   spans.data(), static_cast<int>(spans.size()), windows, lastAlone, out);
     }
 }
 

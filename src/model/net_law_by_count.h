@@ -63,12 +63,13 @@ public:
     // As CdfsOver at kMostCdfs nets from each of `windows` starts, for many
     // bands of sums at once: band b's window w starts at from[b * windows +
     // w], and its CDF at the net j on goes to out[(b * windows + w) *
-    // kMostCdfs + j]. One pass over the law for all of them; windows at
-    // most 3.
+    // kMostCdfs + j]; when lastAlone, the last window is its first net
+    // alone. One pass over the law for all of them; windows at most 3.
     struct SumBand {
         std::int64_t lo, hi;  // the sums [lo, hi)
     };
-    void CdfsInBands(const std::vector<SumBand>& bands, const std::int64_t* from, int windows, double* out) const;
+    void CdfsInBands(const std::vector<SumBand>& bands, const std::int64_t* from, int windows, bool lastAlone,
+                     double* out) const;
     // E[net], from the law itself (for checking it against the exact means).
     double Mean() const;
     // The most chance the law at this counter lacks: rows of the ordinary

@@ -318,24 +318,28 @@ public:
         }
     }
 
-    // Keeps the bands' parts around each of the yen given (at most 3).
-    void Around(std::initializer_list<double> ys) {
-        const auto windows = static_cast<int>(ys.size());
+    // Keeps the bands' parts around each of the yen given (at most 2), and
+    // at `alone` itself.
+    void Around(std::initializer_list<double> ys, double alone) {
+        const auto windows = static_cast<int>(ys.size()) + 1;
+        const auto wide = static_cast<std::size_t>(windows);
         const std::size_t bands = bands_.size();
-        std::vector<std::int64_t> from(bands * ys.size());
+        std::vector<std::int64_t> from(bands * wide);
         for (std::size_t b = 0; b < bands; ++b) {
+            const auto k = first_ + static_cast<std::int32_t>(b);
             std::size_t w = 0;
-            for (const double y : ys)
-                from[b * ys.size() + w++] = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - kWide / 2;
+            for (const double y : ys) from[b * wide + w++] = MedalsUpTo(y, k) - kWide / 2;
+            from[b * wide + w] = MedalsUpTo(alone, k);
         }
         std::vector<double> cdf(from.size() * kWide);
-        net_.CdfsInBands(bands_, from.data(), windows, cdf.data());
-        for (std::size_t w = 0; w < ys.size(); ++w) {
+        net_.CdfsInBands(bands_, from.data(), windows, true, cdf.data());
+        for (std::size_t w = 0; w < wide; ++w) {
             Window& o = windows_.emplace_back();
+            o.width = w + 1 < wide ? kWide : 1;
             o.base.resize(bands);
             o.cdf.resize(bands);
             for (std::size_t b = 0; b < bands; ++b) {
-                const std::size_t at = b * ys.size() + w;
+                const std::size_t at = b * wide + w;
                 o.base[b] = from[at];
                 std::copy_n(cdf.begin() + static_cast<std::ptrdiff_t>(at * kWide), kWide, o.cdf[b].begin());
             }
@@ -353,7 +357,7 @@ public:
             const std::int64_t n = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b));
             for (std::size_t w = 0; w < windows; ++w) {
                 const std::int64_t j = n - windows_[w].base[b];
-                if (!holds[w] || j < 0 || j >= kWide) {
+                if (!holds[w] || j < 0 || j >= windows_[w].width) {
                     holds[w] = false;
                     continue;
                 }
@@ -387,18 +391,29 @@ public:
 private:
     static constexpr int kWide = NetLawByCount::kMostCdfs;
     struct Window {
+        std::int64_t width = kWide;  // the nets kept from each base
         std::vector<std::int64_t> base;
         std::vector<std::array<double, kWide>> cdf;
     };
 
-    // The most net medals whose yen with k purchases is at most y.
+    // The most net medals whose yen with k purchases is at most y: the
+    // floor of a quotient. Multiplying by the inverse comes within a few
+    // ulps of the quotient, so its floor is the quotient's unless it lies
+    // that close to a whole number, when the quotient itself is taken.
     std::int64_t MedalsUpTo(double y, std::int32_t k) const {
-        return static_cast<std::int64_t>(std::floor((y + k * money_.PurchaseLoss()) / money_.exchange.YenPerMedal()));
+        const double a = y + k * loss_, q = a * inverse_;
+        auto n = static_cast<std::int64_t>(q);
+        n -= q < static_cast<double>(n);
+        const double rest = q - static_cast<double>(n);
+        if (!(std::abs(q) < 1e15) || rest < 1e-12 * (1 + std::abs(q)) || rest > 1 - 1e-12 * (1 + std::abs(q)))
+            return static_cast<std::int64_t>(std::floor(a / yenPerMedal_));
+        return n;
     }
 
     const NetLawByCount& net_;
     const std::array<BBNetLaw, kBBKinds>& bb_;
     const HallMoney& money_;
+    double loss_ = money_.PurchaseLoss(), yenPerMedal_ = money_.exchange.YenPerMedal(), inverse_ = 1 / yenPerMedal_;
     std::int32_t reached_;
     const std::vector<ExtraBuys>& extra_;
     std::int32_t first_ = 0;
@@ -417,19 +432,28 @@ template <class Cdf>
 YenSpread YenFigures(const Cdf& cdf, double guess, double yenPerMedal, std::optional<YenCdf> zero = std::nullopt) {
     YenSpread out;
     guess = std::ceil(guess);
-    const auto value = [&](std::int64_t y) { return cdf(static_cast<double>(y)).value; };
-    out.median = static_cast<double>(Quantile(value, 0.5, static_cast<std::int64_t>(guess)));
-    if (!zero) zero = cdf(0);
+    // The search has taken the CDF at the median and a yen below it, which
+    // the error asks for again.
+    std::vector<std::pair<std::int64_t, YenCdf>> seen;
+    const auto at = [&](std::int64_t y) {
+        for (const auto& [x, c] : seen)
+            if (x == y) return c;
+        return seen.emplace_back(y, cdf(static_cast<double>(y))).second;
+    };
+    const auto value = [&](std::int64_t y) { return at(y).value; };
+    const auto median = Quantile(value, 0.5, static_cast<std::int64_t>(guess));
+    out.median = static_cast<double>(median);
+    if (!zero) zero = at(0);
     out.pAhead = 1 - zero->value;
     out.pAheadSE = zero->se;
-    const double h = std::ceil(yenPerMedal);
-    const double slope = (cdf(out.median + h).value - cdf(out.median - h).value) / (2 * h);
-    const YenCdf at = cdf(out.median), below = cdf(out.median - 1);
+    const auto h = static_cast<std::int64_t>(std::ceil(yenPerMedal));
+    const double slope = (at(median + h).value - at(median - h).value) / static_cast<double>(2 * h);
+    const YenCdf on = at(median), below = at(median - 1);
     const auto beyond = [](double gap, double se) {
         return se > 0 ? 0.5 * std::erfc(gap / (se * std::sqrt(2.0))) : 0.0;
     };
-    const double step = beyond(at.value - 0.5, at.se) + beyond(0.5 - below.value, below.se);
-    const double linear = slope > 0 ? at.se / slope : 0;
+    const double step = beyond(on.value - 0.5, on.se) + beyond(0.5 - below.value, below.se);
+    const double linear = slope > 0 ? on.se / slope : 0;
     out.medianSE = std::sqrt(linear * linear + yenPerMedal * yenPerMedal * step);
     return out;
 }
@@ -629,7 +653,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                                                            row.spread->median - st.table.rows[gi + 1].spread->median));
                         // Its parts around the guess, where the mixture's
                         // median was, and at 0 for the chance ahead.
-                        law.Around({std::ceil(guess), std::ceil(mixGuess(g)), 0.0});
+                        law.Around({std::ceil(guess), std::ceil(mixGuess(g))}, 0.0);
                         *row.yenSpread =
                             YenFigures([&](double y) { return law.At(y); }, guess, money.exchange.YenPerMedal());
                     }
