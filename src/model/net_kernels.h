@@ -21,6 +21,8 @@ namespace morvane::netlaw {
 
 // to[i] += f * from[i].
 void Axpy(double* __restrict to, const double* __restrict from, double f, std::ptrdiff_t n);
+// The sum of x[i], i < n.
+double SumOf(const double* x, std::ptrdiff_t n);
 
 // What a recursion follows backwards, game by game from the last possible
 // one. The pre-BB sum: a game adds its small win's net x to the sum s after

@@ -599,17 +599,16 @@ double MinLawByCount::ExpectedPurchases(double held, double lend) const {
     const Impl& p = *p_;
     const std::vector<double>& s = p.w->sum[0];
     // P >= k when the lowest is below 3 - held - (k - 1) lend, an integer
-    // below its ceiling: the levels from the lowest one the law reaches
-    // up, each taking the chance below it, in one pass.
+    // below its ceiling: a lowest between the levels k + 1 and k makes k
+    // purchases, so each band of the law counts k times its chance.
     const auto level = [&](int k) { return static_cast<std::int64_t>(std::ceil(3.0 - held - (k - 1) * lend)); };
     int k = 1;
     while (level(k + 1) > p.sumLo) ++k;
-    double total = 0, below = 0;
-    std::int64_t x = p.sumLo;
-    for (; k >= 1; --k) {
-        const std::int64_t to = std::min<std::int64_t>(level(k), p.sumHi);
-        for (; x < to; ++x) below += s[static_cast<std::size_t>(x - p.sumLo)];
-        if (level(k) > p.sumLo) total += below;
+    double total = 0;
+    for (std::int64_t from = p.sumLo; k >= 1; --k) {
+        const std::int64_t to = std::clamp<std::int64_t>(level(k), from, p.sumHi);
+        total += k * SumOf(s.data() + (from - p.sumLo), to - from);
+        from = to;
     }
     return total;
 }
