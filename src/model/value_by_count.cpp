@@ -301,84 +301,76 @@ struct YenCdf {
 // each of whose part of the CDF at yen y is its net's CDF at the most
 // medals worth y with k purchases; searching near a few yen, those parts
 // are kept at four neighbouring nets around each (a window), all found in
-// one pass over the law, so that a search costs no pass of its own.
+// one pass over the law, so that a search costs no pass of its own. Made
+// once per setting and started again at each counter, in the same storage.
 class YenLaw {
 public:
-    YenLaw(const NetLawByCount& net, const std::array<BBNetLaw, kBBKinds>& bb, const HallMoney& money,
-           std::int32_t reached, const std::vector<ExtraBuys>& extra)
-        : net_(net), bb_(bb), money_(money), reached_(reached), extra_(extra) {
-        const double held = static_cast<double>(*money.held);
-        first_ = PurchasesAt(money, 0);
+    YenLaw(const NetLawByCount& net, const std::array<BBNetLaw, kBBKinds>& bb, const HallMoney& money)
+        : net_(net), bb_(bb), money_(money) {}
+
+    // The law at the net's counter, whose draws are `extra` of `reached`,
+    // with its windows around each of the yen given (at most 2) and its
+    // parts at `alone` itself.
+    void Start(std::int32_t reached, const std::vector<ExtraBuys>& extra, std::initializer_list<double> ys,
+               double alone) {
+        reached_ = reached;
+        extra_ = &extra;
+        const double held = static_cast<double>(*money_.held);
+        bands_.clear();
+        bandLoss_.clear();
         std::int64_t hi = std::numeric_limits<std::int64_t>::max();
-        for (std::int32_t k = first_;; ++k) {
-            const auto lo = static_cast<std::int64_t>(std::ceil(3.0 - held - k * money.lendPer1000Yen));
+        for (std::int32_t k = PurchasesAt(money_, 0);; ++k) {
+            const auto lo = static_cast<std::int64_t>(std::ceil(3.0 - held - k * money_.lendPer1000Yen));
             bands_.push_back({lo, hi});
-            if (lo <= net.LowestSum()) break;
+            bandLoss_.push_back(k * loss_);
+            if (lo <= net_.LowestSum()) break;
             hi = lo;
         }
-    }
-
-    // Keeps the bands' parts around each of the yen given (at most 2), and
-    // at `alone` itself.
-    void Around(std::initializer_list<double> ys, double alone) {
-        const auto windows = static_cast<int>(ys.size()) + 1;
-        const auto wide = static_cast<std::size_t>(windows);
         const std::size_t bands = bands_.size();
-        std::vector<std::int64_t> from(bands * wide);
+        windows_ = ys.size() + 1;
+        base_.resize(windows_ * bands);
+        cdf_.resize(base_.size() * kWide);
         for (std::size_t b = 0; b < bands; ++b) {
-            const auto k = first_ + static_cast<std::int32_t>(b);
             std::size_t w = 0;
-            for (const double y : ys) from[b * wide + w++] = MedalsUpTo(y, k) - kWide / 2;
-            from[b * wide + w] = MedalsUpTo(alone, k);
+            for (const double y : ys) base_[b * windows_ + w++] = MedalsUpTo(y, bandLoss_[b]) - kWide / 2;
+            base_[b * windows_ + w] = MedalsUpTo(alone, bandLoss_[b]);
         }
-        std::vector<double> cdf(from.size() * kWide);
-        net_.CdfsInBands(bands_, from.data(), windows, true, cdf.data());
-        for (std::size_t w = 0; w < wide; ++w) {
-            Window& o = windows_.emplace_back();
-            o.width = w + 1 < wide ? kWide : 1;
-            o.base.resize(bands);
-            o.cdf.resize(bands);
-            for (std::size_t b = 0; b < bands; ++b) {
-                const std::size_t at = b * wide + w;
-                o.base[b] = from[at];
-                std::copy_n(cdf.begin() + static_cast<std::ptrdiff_t>(at * kWide), kWide, o.cdf[b].begin());
-            }
-        }
+        net_.CdfsInBands(bands_, base_.data(), static_cast<int>(windows_), true, cdf_.data());
+        alone_ = alone;
+        aloneExact_ = 0;
+        for (std::size_t b = 0; b < bands; ++b) aloneExact_ += cdf_[(b * windows_ + windows_ - 1) * kWide];
     }
 
     YenCdf At(double y) const {
-        // The last window that holds every band's net, as each is found.
-        constexpr std::size_t kMost = 8;
-        const std::size_t windows = std::min(windows_.size(), kMost);
-        std::array<double, kMost> sums{};
-        std::array<bool, kMost> holds{};
-        holds.fill(true);
-        for (std::size_t b = 0; b < bands_.size(); ++b) {
-            const std::int64_t n = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b));
-            for (std::size_t w = 0; w < windows; ++w) {
-                const std::int64_t j = n - windows_[w].base[b];
-                if (!holds[w] || j < 0 || j >= windows_[w].width) {
-                    holds[w] = false;
-                    continue;
-                }
-                sums[w] += windows_[w].cdf[b][static_cast<std::size_t>(j)];
-            }
-        }
+        // The last window that holds every band's net, or a pass over the
+        // law for each band.
         std::optional<double> exact;
-        for (std::size_t w = windows; w-- > 0 && !exact;)
-            if (holds[w]) exact = sums[w];
+        if (y == alone_) exact = aloneExact_;
+        for (std::size_t w = windows_; w-- > 0 && !exact;) {
+            const std::int64_t width = w + 1 == windows_ ? 1 : kWide;
+            double sum = 0;
+            std::size_t b = 0;
+            for (; b < bands_.size(); ++b) {
+                const std::size_t at = b * windows_ + w;
+                const std::int64_t j = MedalsUpTo(y, bandLoss_[b]) - base_[at];
+                if (j < 0 || j >= width) break;
+                sum += cdf_[at * kWide + static_cast<std::size_t>(j)];
+            }
+            if (b == bands_.size()) exact = sum;
+        }
         if (!exact) {
             exact = 0;
             for (std::size_t b = 0; b < bands_.size(); ++b) {
                 double c = 0;
-                net_.CdfsOver(bands_[b].lo, bands_[b].hi, MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)), 1, &c);
+                net_.CdfsOver(bands_[b].lo, bands_[b].hi, MedalsUpTo(y, bandLoss_[b]), 1, &c);
                 *exact += c;
             }
         }
         double sum = 0, squares = 0;
-        for (const ExtraBuys& e : extra_) {
+        for (const ExtraBuys& e : *extra_) {
             const BBNetLaw& law = bb_[static_cast<std::size_t>(e.kind)];
-            const double c = law.Cdf(MedalsUpTo(y, e.all) - e.sum) - law.Cdf(MedalsUpTo(y, e.own) - e.sum);
+            const double c =
+                law.Cdf(MedalsUpTo(y, e.all * loss_) - e.sum) - law.Cdf(MedalsUpTo(y, e.own * loss_) - e.sum);
             sum += c;
             squares += c * c;
         }
@@ -390,18 +382,13 @@ public:
 
 private:
     static constexpr int kWide = NetLawByCount::kMostCdfs;
-    struct Window {
-        std::int64_t width = kWide;  // the nets kept from each base
-        std::vector<std::int64_t> base;
-        std::vector<std::array<double, kWide>> cdf;
-    };
 
-    // The most net medals whose yen with k purchases is at most y: the
-    // floor of a quotient. Multiplying by the inverse comes within a few
-    // ulps of the quotient, so its floor is the quotient's unless it lies
-    // that close to a whole number, when the quotient itself is taken.
-    std::int64_t MedalsUpTo(double y, std::int32_t k) const {
-        const double a = y + k * loss_, q = a * inverse_;
+    // The most net medals whose yen with purchases losing `loss` is at most
+    // y: the floor of a quotient. Multiplying by the inverse comes within a
+    // few ulps of the quotient, so its floor is the quotient's unless it
+    // lies that close to a whole number, when the quotient itself is taken.
+    std::int64_t MedalsUpTo(double y, double loss) const {
+        const double a = y + loss, q = a * inverse_;
         auto n = static_cast<std::int64_t>(q);
         n -= q < static_cast<double>(n);
         const double rest = q - static_cast<double>(n);
@@ -414,11 +401,17 @@ private:
     const std::array<BBNetLaw, kBBKinds>& bb_;
     const HallMoney& money_;
     double loss_ = money_.PurchaseLoss(), yenPerMedal_ = money_.exchange.YenPerMedal(), inverse_ = 1 / yenPerMedal_;
-    std::int32_t reached_;
-    const std::vector<ExtraBuys>& extra_;
-    std::int32_t first_ = 0;
+    std::int32_t reached_ = 0;
+    const std::vector<ExtraBuys>* extra_ = nullptr;
+    // By band: its sums, and what its purchases lose.
     std::vector<NetLawByCount::SumBand> bands_;
-    std::vector<Window> windows_;
+    std::vector<double> bandLoss_;
+    // Window w of band b: its first net at base_[b * windows_ + w], the CDF
+    // from there in cdf_ four nets on; the last window is `alone` only.
+    std::size_t windows_ = 0;
+    std::vector<std::int64_t> base_;
+    std::vector<double> cdf_;
+    double alone_ = 0, aloneExact_ = 0;
 };
 
 // The figures of a yen law given by its CDF at whole yen: the median
@@ -485,9 +478,6 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         std::vector<StateLaw> starts;   // at the simulated stretches' starts
         YenDraws draws;
         std::optional<YenLaw> yen;  // at the current counter
-        YenLaw YenAt(std::size_t g, const HallMoney& m) const {
-            return {*net, BBNetLaw::ForSetting(d->Setting()), m, draws.reached[g], draws.extra[g]};
-        }
     };
     std::vector<Setting> settings;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
@@ -644,7 +634,8 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                     if (!drawYen) {
                         *row.yenSpread = ExactYen(*row.spread, money.exchange);
                     } else {
-                        YenLaw& law = st.yen.emplace(st.YenAt(gi, money));
+                        if (!st.yen) st.yen.emplace(*st.net, BBNetLaw::ForSetting(st.d->Setting()), money);
+                        YenLaw& law = *st.yen;
                         // The median moves with the net's, less or more
                         // purchases aside.
                         const double guess = top ? money.Yen(static_cast<double>(row.spread->median), row.evPurchases)
@@ -653,7 +644,8 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                                                            row.spread->median - st.table.rows[gi + 1].spread->median));
                         // Its parts around the guess, where the mixture's
                         // median was, and at 0 for the chance ahead.
-                        law.Around({std::ceil(guess), std::ceil(mixGuess(g))}, 0.0);
+                        law.Start(st.draws.reached[gi], st.draws.extra[gi], {std::ceil(guess), std::ceil(mixGuess(g))},
+                                  0.0);
                         *row.yenSpread =
                             YenFigures([&](double y) { return law.At(y); }, guess, money.exchange.YenPerMedal());
                     }
