@@ -121,6 +121,8 @@ struct Plan {
     Mixed preFarMixed, coinMixed, blueMixed, redMixed;
     // Far from the ceiling those sources are the same every game.
     std::array<Mixed, kOrdinaryModes> sourceFar;
+    // The BB game of each kind next, which every precursor step may end in.
+    Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
 
     explicit Plan(const Chain& chain);
 
@@ -201,7 +203,6 @@ template <class Law>
 Plan<Law>::Plan(const Chain& chain) : k(chain) {
     Plan& p = *this;
     // Precursor futures with no ceiling ahead, from count 31 down.
-    const Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
     const auto scratch = std::make_unique<Short>();
     for (int c = kLawCounts - 1; c >= 0; --c)
         p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow,
@@ -317,7 +318,7 @@ struct Recursion {
 template <class Law>
 void Recursion<Law>::StepPrecursors(std::int32_t t) {
     preNext = preNow;
-    const Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
+    const Short &blueNow = k.blueNow, &redNow = k.redNow;
     bool anyNear = false;
     for (int c = kLawCounts - 1; c >= 0; --c) {
         const auto cc = static_cast<std::size_t>(c);
