@@ -332,8 +332,8 @@ public:
         cdf_.resize(base_.size() * kWide);
         for (std::size_t b = 0; b < bands; ++b) {
             std::size_t w = 0;
-            for (const double y : ys) base_[b * windows_ + w++] = MedalsUpTo(y, bandLoss_[b]) - kWide / 2;
-            base_[b * windows_ + w] = MedalsUpTo(alone, bandLoss_[b]);
+            for (const double y : ys) base_[b * windows_ + w++] = upTo_(y, bandLoss_[b]) - kWide / 2;
+            base_[b * windows_ + w] = upTo_(alone, bandLoss_[b]);
         }
         net_.CdfsInBands(bands_, base_.data(), static_cast<int>(windows_), true, cdf_.data());
         alone_ = alone;
@@ -352,7 +352,7 @@ public:
             std::size_t b = 0;
             for (; b < bands_.size(); ++b) {
                 const std::size_t at = b * windows_ + w;
-                const std::int64_t j = MedalsUpTo(y, bandLoss_[b]) - base_[at];
+                const std::int64_t j = upTo_(y, bandLoss_[b]) - base_[at];
                 if (j < 0 || j >= width) break;
                 sum += cdf_[at * kWide + static_cast<std::size_t>(j)];
             }
@@ -362,15 +362,14 @@ public:
             exact = 0;
             for (std::size_t b = 0; b < bands_.size(); ++b) {
                 double c = 0;
-                net_.CdfsOver(bands_[b].lo, bands_[b].hi, MedalsUpTo(y, bandLoss_[b]), 1, &c);
+                net_.CdfsOver(bands_[b].lo, bands_[b].hi, upTo_(y, bandLoss_[b]), 1, &c);
                 *exact += c;
             }
         }
         double sum = 0, squares = 0;
         for (const ExtraBuys& e : *extra_) {
             const BBNetLaw& law = bb_[static_cast<std::size_t>(e.kind)];
-            const double c =
-                law.Cdf(MedalsUpTo(y, e.all * loss_) - e.sum) - law.Cdf(MedalsUpTo(y, e.own * loss_) - e.sum);
+            const double c = law.Cdf(upTo_(y, e.all * loss_) - e.sum) - law.Cdf(upTo_(y, e.own * loss_) - e.sum);
             sum += c;
             squares += c * c;
         }
@@ -383,24 +382,11 @@ public:
 private:
     static constexpr int kWide = NetLawByCount::kMostCdfs;
 
-    // The most net medals whose yen with purchases losing `loss` is at most
-    // y: the floor of a quotient. Multiplying by the inverse comes within a
-    // few ulps of the quotient, so its floor is the quotient's unless it
-    // lies that close to a whole number, when the quotient itself is taken.
-    std::int64_t MedalsUpTo(double y, double loss) const {
-        const double a = y + loss, q = a * inverse_;
-        auto n = static_cast<std::int64_t>(q);
-        n -= q < static_cast<double>(n);
-        const double rest = q - static_cast<double>(n);
-        if (!(std::abs(q) < 1e15) || rest < 1e-12 * (1 + std::abs(q)) || rest > 1 - 1e-12 * (1 + std::abs(q)))
-            return static_cast<std::int64_t>(std::floor(a / yenPerMedal_));
-        return n;
-    }
-
     const NetLawByCount& net_;
     const std::array<BBNetLaw, kBBKinds>& bb_;
     const HallMoney& money_;
-    double loss_ = money_.PurchaseLoss(), yenPerMedal_ = money_.exchange.YenPerMedal(), inverse_ = 1 / yenPerMedal_;
+    double loss_ = money_.PurchaseLoss();
+    MedalsUpTo upTo_{money_.exchange};  // by the hall's exchange
     std::int32_t reached_ = 0;
     const std::vector<ExtraBuys>* extra_ = nullptr;
     // By band: its sums, and what its purchases lose.
@@ -733,6 +719,22 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
     }
     FindPositive(out.mixed);
     return out;
+}
+
+MedalsUpTo::MedalsUpTo(const Exchange& exchange)
+    : yenPerMedal_(exchange.YenPerMedal()), inverse_(1 / exchange.YenPerMedal()) {}
+
+std::int64_t MedalsUpTo::operator()(double yen, double loss) const {
+    // Multiplying by the inverse comes within a few ulps of the quotient,
+    // so its floor is the quotient's unless it lies that close to a whole
+    // number, when the quotient itself is taken.
+    const double a = yen + loss, q = a * inverse_;
+    auto n = static_cast<std::int64_t>(q);
+    n -= q < static_cast<double>(n);
+    const double rest = q - static_cast<double>(n), near = 1e-12 * (1 + std::abs(q));
+    if (!(std::abs(q) < 1e15) || rest < near || rest > 1 - near)
+        return static_cast<std::int64_t>(std::floor(a / yenPerMedal_));
+    return n;
 }
 
 std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest) {

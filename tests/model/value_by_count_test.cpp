@@ -117,6 +117,44 @@ TEST(ValueByCount, LawOfTheNetAgreesWithTheMeans) {
                         EXPECT_NEAR(v[static_cast<std::size_t>(j)], net.Cdf(from + j), 1e-15)
                             << g << " " << from << "+" << j;
                 }
+            // Bands of sums, each with windows of nets, in one pass: the
+            // CDF band by band and net by net, to the rounding of sums of
+            // some thousands of terms added in another order. Bands as purchases cut them
+            // (lend 50 and 46, one past either end of the sums, one empty),
+            // windows in the middle, where the BB's CDF is 1 or 0 for every
+            // sum, and at 0; the last window alone or of four nets.
+            std::vector<NetLawByCount::SumBand> bands;
+            for (const std::int64_t lend : {50, 46}) {
+                std::int64_t hi = lend == 50 ? 4000 : 53;
+                for (std::int64_t lo = 3 - lend; hi > net.LowestSum() - 200; lo -= lend) {
+                    bands.push_back({lo, hi});
+                    hi = lo;
+                }
+            }
+            bands.push_back({-3 * kMaxGamesSinceBB - 500, net.LowestSum()});
+            bands.push_back({7, 7});
+            const std::vector<std::int64_t> nets = {q.median - 2, q.p90, -60000, 60000, 0};
+            for (int windows = 1; windows <= 3; ++windows)
+                for (const bool alone : {false, true}) {
+                    const auto wide = static_cast<std::size_t>(windows);
+                    std::vector<std::int64_t> from;
+                    for (std::size_t b = 0; b < bands.size(); ++b)
+                        for (std::size_t w = 0; w < wide; ++w) from.push_back(nets[(b + w) % nets.size()] - b);
+                    std::vector<double> got(from.size() * NetLawByCount::kMostCdfs, -1.0);
+                    net.CdfsInBands(bands, from.data(), windows, alone, got.data());
+                    for (std::size_t b = 0; b < bands.size(); ++b)
+                        for (std::size_t w = 0; w < wide; ++w) {
+                            const std::size_t at = b * wide + w;
+                            const int n = alone && w + 1 == wide ? 1 : NetLawByCount::kMostCdfs;
+                            std::array<double, NetLawByCount::kMostCdfs> want{};
+                            net.CdfsOver(bands[b].lo, bands[b].hi, from[at], n, want.data());
+                            for (int j = 0; j < n; ++j)
+                                ASSERT_NEAR(got[at * NetLawByCount::kMostCdfs + static_cast<std::size_t>(j)],
+                                            want[static_cast<std::size_t>(j)], 1e-14)
+                                    << "g " << g << " band " << bands[b].lo << ".." << bands[b].hi << " net "
+                                    << from[at] + j << " of " << windows << (alone ? " alone" : "");
+                        }
+                }
             // The tails dropped on the way hold no chance a figure could
             // show (six decimals at most).
             EXPECT_LT(net.Dropped(), 1e-10) << g;
@@ -280,6 +318,42 @@ TEST(ValueByCount, PurchasesFollowTheLowestBalance) {
         }
         for (const std::int64_t b : c.balances) lowest = std::min(lowest, b);
         EXPECT_EQ(PurchasesFor(money, lowest), bought) << "lowest " << lowest;
+    }
+    // The expected purchases from the lowest balance's law in one pass are
+    // its chances below each purchase's level added up, level by level.
+    for (int setting : {1, 6}) {
+        MinLawByCount low(Dynamics(setting));
+        while (low.Count() > 0) {
+            low.StepDown();
+            if (low.Count() % 211 != 0 && low.Count() != kCeilingGames - 1) continue;
+            for (const Case& c : cases) {
+                if (!c.held) continue;
+                double want = 0;
+                for (int k = 1;; ++k) {
+                    const double level = std::ceil(3.0 - static_cast<double>(*c.held) - (k - 1) * c.lend);
+                    const double below = low.Below(static_cast<std::int64_t>(level));
+                    if (below == 0) break;
+                    want += below;
+                }
+                EXPECT_NEAR(low.ExpectedPurchases(static_cast<double>(*c.held), c.lend), want, 1e-13 * want)
+                    << "setting " << setting << " g " << low.Count() << " held " << *c.held << " lend " << c.lend;
+            }
+        }
+    }
+    // The most medals a yen allows with purchases: the quotient's floor as
+    // division gives it, also where a yen is a whole number of medals (at
+    // 5.6枚 every 125 yen, where an inverse could round the other way).
+    for (const double exchange : {56.0, 50.0, 52.5, 47.0, 61.3}) {
+        const MedalsUpTo upTo(Exchange{exchange});
+        const HallMoney m{Exchange{exchange}, 50, 0};
+        for (std::int64_t y = -20000; y <= 20000; y += 125)
+            for (const std::int64_t shift : {0, 1, -1, 7})
+                for (int k = 0; k <= 60; k += 3) {
+                    const double yen = static_cast<double>(y + shift), loss = k * m.PurchaseLoss();
+                    ASSERT_EQ(upTo(yen, loss),
+                              static_cast<std::int64_t>(std::floor((yen + loss) / m.exchange.YenPerMedal())))
+                        << exchange << " " << yen << " " << k;
+                }
     }
     // Yen: the net at the exchange less each purchase's loss.
     const HallMoney money{Exchange{56}, 50, 0};
