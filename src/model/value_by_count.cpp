@@ -272,19 +272,27 @@ void DrawSetting(const StretchSampler& sampler, const std::vector<StateLaw>& sta
             std::int32_t lowest = s.balances.back();
             for (std::size_t i = s.balances.size(); i-- > 0;) s.lowest[i] = lowest = std::min(lowest, s.balances[i]);
         }
+        // Each stretch reaches the block's counters up to its BB's: counted
+        // where it stops, the reached are those stopping further on.
+        std::array<std::int32_t, kDrawBlock + 1> stops{};
         for (const Stretch& s : cohort) {
-            const std::int32_t sum = s.balances.back();
-            for (std::int32_t g = g0; g < std::min(g1, s.Reach()); ++g) {
-                const auto i = static_cast<std::size_t>(g - s.start);
-                const std::int32_t at = s.balances[i], lowest = s.lowest[i];
-                ++out.reached[static_cast<std::size_t>(g)];
+            const std::int32_t sum = s.balances.back(), end = std::min(g1, s.Reach());
+            ++stops[static_cast<std::size_t>(end - g0)];
+            const std::int32_t* balance = s.balances.data() + (g0 - s.start);
+            const std::int32_t* lowest = s.lowest.data() + (g0 - s.start);
+            for (std::int32_t i = 0; i < end - g0; ++i) {
+                const std::int32_t at = balance[i], low = lowest[i];
                 // Purchases fall as the lowest rises: none extra unless the
                 // dip goes below both the start and the end.
-                if (lowest >= std::min(at, sum)) continue;
-                const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)),
-                                   all = PurchasesAt(money, lowest - at);
-                if (all > own) out.extra[static_cast<std::size_t>(g)].push_back({sum - at, own, all, s.kind});
+                if (low >= std::min(at, sum)) continue;
+                const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)), all = PurchasesAt(money, low - at);
+                if (all > own) out.extra[static_cast<std::size_t>(g0 + i)].push_back({sum - at, own, all, s.kind});
             }
+        }
+        std::int32_t further = 0;
+        for (std::int32_t g = g1 - 1; g >= g0; --g) {
+            further += stops[static_cast<std::size_t>(g + 1 - g0)];
+            out.reached[static_cast<std::size_t>(g)] = further;
         }
     }
 }
