@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "machine/slot.h"
+#include "model/bb_net_law.h"
 #include "model/net_law_by_count.h"
+#include "model/stretch_sampler.h"
 #include "model/theory.h"
 #include "sampling.h"
 #include "sessions/sampled_machine.h"
@@ -513,6 +515,41 @@ TEST(ValueByCountSimulated, MachinesStartedAtTheCounter) {
                     got.ceiling.push_back(slot.gamesSinceBB >= kCeilingGames);
                 }
                 ExpectAgrees(t.rows[static_cast<std::size_t>(g)], got, s, g == 800 ? 0.2 : 0.01);
+            }
+            BBEvents gone{};
+            d.Game(law, g + 1, next, gone);
+            std::swap(law, next);
+        }
+    }
+}
+
+// The stretches the yen's law draws follow the chain the exact figures
+// come from: from the state's law at a counter, their games (the BB game
+// once) and their net (the pre-BB sum, then the BB of its kind with its
+// game's own small win) have the table's means.
+TEST(ValueByCountSimulated, StretchesDrawnForTheYen) {
+    for (int s : {1, 6}) {
+        const CountValueTable t = ValueByGameCount(s, {}, false);
+        const StateDynamics& d = Dynamics(s);
+        const StretchSampler sampler(d);
+        const auto& bb = BBNetLaw::ForSetting(s);
+        StateLaw law = d.LongRunAfterBB(), next;
+        std::vector<std::int32_t> balances;
+        for (std::int32_t g = 0; g <= 1400; ++g) {
+            if (g == 0 || g == 700 || g == 1400) {
+                std::vector<double> games, net;
+                std::uint64_t rng = 17u + static_cast<std::uint64_t>(s * 10'000 + g);
+                for (int i = 0; i < 100'000; ++i) {
+                    int mode = 0, count = 0;
+                    StretchSampler::DrawState(law, NextUniform(rng), mode, count);
+                    const int kind = sampler.Play(mode, count, g, rng, balances);
+                    games.push_back(static_cast<double>(balances.size()));
+                    net.push_back(balances.back() + bb[static_cast<std::size_t>(kind)].Mean());
+                }
+                const CountValueRow& row = t.rows[static_cast<std::size_t>(g)];
+                const test::Estimate meanGames = MeanOf(games), meanNet = MeanOf(net);
+                EXPECT_NEAR(meanGames.value, row.evGames, 4 * meanGames.se) << "setting " << s << " g " << g;
+                EXPECT_NEAR(meanNet.value, row.evMedals, 4 * meanNet.se) << "setting " << s << " g " << g;
             }
             BBEvents gone{};
             d.Game(law, g + 1, next, gone);
