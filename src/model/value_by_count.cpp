@@ -374,6 +374,12 @@ public:
                 *exact += c;
             }
         }
+        const YenCdf drawn = Drawn(y);
+        return {*exact + drawn.value, drawn.se};
+    }
+
+    // The part of the CDF at y the extra purchases drawn add, and its error.
+    YenCdf Drawn(double y) const {
         double sum = 0, squares = 0;
         for (const ExtraBuys& e : *extra_) {
             const BBNetLaw& law = bb_[static_cast<std::size_t>(e.kind)];
@@ -384,8 +390,15 @@ public:
         const double n = reached_;
         const double mean = n > 0 ? sum / n : 0;
         const double var = n > 1 ? std::max(0.0, (squares - n * mean * mean) / (n * (n - 1))) : 0;
-        return {*exact + mean, std::sqrt(var)};
+        return {mean, std::sqrt(var)};
     }
+
+    // Band b's window w: its first net, and its parts from there on.
+    std::size_t Bands() const { return bands_.size(); }
+    std::int64_t Base(std::size_t b, std::size_t w) const { return base_[b * windows_ + w]; }
+    const double* Parts(std::size_t b, std::size_t w) const { return &cdf_[(b * windows_ + w) * kWide]; }
+    // The most medals band b's sums allow at y.
+    std::int64_t UpTo(double y, std::size_t b) const { return upTo_(y, bandLoss_[b]); }
 
 private:
     static constexpr int kWide = NetLawByCount::kMostCdfs;
@@ -406,6 +419,52 @@ private:
     std::vector<std::int64_t> base_;
     std::vector<double> cdf_;
     double alone_ = 0, aloneExact_ = 0;
+};
+
+// The mixture's law in yen at a counter: its settings' laws weighed.
+// Their windows around where the mixture's median was have the same nets
+// (the bands and the yen are the same whatever the setting; a setting's
+// sums reach fewer bands or more), so their parts are weighed once and the
+// mixture's CDF there takes one pass over the bands, not one a setting.
+class MixedYen {
+public:
+    void Start(const std::vector<std::pair<const YenLaw*, double>>& laws, std::size_t window) {
+        laws_ = &laws;
+        widest_ = nullptr;
+        for (const auto& [law, w] : laws)
+            if (!widest_ || law->Bands() > widest_->Bands()) widest_ = law;
+        window_ = window;
+        parts_.assign(widest_->Bands(), {});
+        for (const auto& [law, w] : laws)
+            for (std::size_t b = 0; b < law->Bands(); ++b)
+                for (std::size_t j = 0; j < kWide; ++j) parts_[b][j] += w * law->Parts(b, window)[j];
+    }
+
+    YenCdf At(double y) const {
+        YenCdf c;
+        double var = 0;
+        bool held = true;
+        for (std::size_t b = 0; b < parts_.size() && held; ++b) {
+            const std::int64_t j = widest_->UpTo(y, b) - widest_->Base(b, window_);
+            held = j >= 0 && j < static_cast<std::int64_t>(kWide);
+            if (held) c.value += parts_[b][static_cast<std::size_t>(j)];
+        }
+        if (!held) c.value = 0;
+        for (const auto& [law, w] : *laws_) {
+            const YenCdf one = held ? law->Drawn(y) : law->At(y);
+            c.value += w * one.value;
+            var += w * w * one.se * one.se;
+        }
+        c.se = std::sqrt(var);
+        return c;
+    }
+
+private:
+    static constexpr std::size_t kWide = NetLawByCount::kMostCdfs;
+    const std::vector<std::pair<const YenLaw*, double>>* laws_ = nullptr;
+    const YenLaw* widest_ = nullptr;
+    std::size_t window_ = 0;
+    std::vector<std::array<double, kWide>> parts_;  // by band, weighed over the settings
 };
 
 // The figures of a yen law given by its CDF at whole yen: the median
@@ -603,6 +662,9 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         };
         std::optional<std::barrier<Check>> barrier;
         std::vector<std::array<Around, kQuantiles>> shares(settings.size());
+        // The mixture's law in yen, from the settings' at each counter.
+        std::vector<std::pair<const YenLaw*, double>> mixLaws;
+        MixedYen mixYen;
         // The mixture's yen median from the counter above's, or at the top
         // from its means.
         const auto mixGuess = [&](std::int32_t g) {
@@ -688,7 +750,11 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                         c.se = std::sqrt(var);
                         return c;
                     };
-                    const auto cdf = [&](double y) { return mixed([&](const Setting& st) { return st.yen->At(y); }); };
+                    mixLaws.clear();
+                    for (const Setting& st : settings)
+                        mixLaws.emplace_back(&*st.yen, out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)]);
+                    mixYen.Start(mixLaws, 1);
+                    const auto cdf = [&](double y) { return mixYen.At(y); };
                     // At 0 the settings' own figures.
                     const YenCdf zero = mixed([&](const Setting& st) {
                         const YenSpread& own = *st.table.rows[gi].yenSpread;
