@@ -180,14 +180,16 @@ MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restr
             // of one wait on none of the others'.
             V4 sum[4][kFour > 0 ? kFour : 1] = {};
             std::ptrdiff_t i = a;
-            typedef long long I4 __attribute__((vector_size(kWindowNets * sizeof(long long))));
             for (; i + 4 <= e; i += 4) {
                 // The four sums loaded once, each spread over a vector by a
                 // shuffle rather than loaded again.
                 V4 xs;
                 std::memcpy(&xs, x + i, sizeof xs);
+                const V4 spread[4] = {
+                    __builtin_shufflevector(xs, xs, 0, 0, 0, 0), __builtin_shufflevector(xs, xs, 1, 1, 1, 1),
+                    __builtin_shufflevector(xs, xs, 2, 2, 2, 2), __builtin_shufflevector(xs, xs, 3, 3, 3, 3)};
                 for (int u = 0; u < 4; ++u) {
-                    const V4 xu = __builtin_shuffle(xs, I4{u, u, u, u});
+                    const V4 xu = spread[u];
                     for (int w = 0; w < kFour; ++w) {
                         V4 y;
                         std::memcpy(&y, q + i + u + band.at[static_cast<std::size_t>(w)] - (kWindowNets - 1), sizeof y);
