@@ -26,9 +26,10 @@
 // (Dropped); nothing else is approximated.
 //
 // What every law of a setting starts from is built once (some 2 MB a
-// setting), and the storage a law steps in (some 2 MB) is kept for the
-// next law once it is gone, so that a table made again is not slowed by
-// fresh memory.
+// setting; the BBs' CDFs padded for CdfsInBands some 1 MB more, once it is
+// asked), and the storage a law steps in (some 2 MB) is kept for the next
+// law once it is gone, so that a table made again is not slowed by fresh
+// memory.
 #include <array>
 #include <cstdint>
 #include <memory>
