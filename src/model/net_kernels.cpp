@@ -122,6 +122,30 @@ MORVANE_WIDE void MixModes2(double* __restrict s, const double* __restrict in, s
     }
 }
 
+MORVANE_WIDE void ColumnSums2(const double* in, std::ptrdiff_t modeStride, std::ptrdiff_t rows, double* sums) {
+    // Two rows of two lanes as one vector.
+    typedef double V4 __attribute__((vector_size(4 * sizeof(double))));
+    for (int m = 0; m < kOrdinaryModes; ++m) {
+        const double* x = in + m * modeStride;
+        V4 acc[2] = {};
+        std::ptrdiff_t i = 0;
+        for (; i + 4 <= rows; i += 4)
+            for (int u = 0; u < 2; ++u) {
+                V4 v;
+                std::memcpy(&v, x + (i + 2 * u) * 2, sizeof v);
+                acc[u] += v;
+            }
+        const V4 t = acc[0] + acc[1];
+        double lane0 = t[0] + t[2], lane1 = t[1] + t[3];
+        for (; i < rows; ++i) {
+            lane0 += x[i * 2];
+            lane1 += x[i * 2 + 1];
+        }
+        sums[m * 2] = lane0;
+        sums[m * 2 + 1] = lane1;
+    }
+}
+
 namespace {
 
 template <int N>

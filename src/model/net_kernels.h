@@ -149,6 +149,10 @@ void MixModes(double* __restrict s0, double* __restrict s1, const double* __rest
 // the two-lane rows of the running minimum mixed into one law.
 void MixModes2(double* __restrict s, const double* __restrict in, std::ptrdiff_t modeStride, const double* w, int rows);
 
+// sums[m * 2 + l] = the sum over rows i < rows of in[m * modeStride + i * 2
+// + l]: two-lane rows summed by mode and lane.
+void ColumnSums2(const double* in, std::ptrdiff_t modeStride, std::ptrdiff_t rows, double* sums);
+
 // acc[j] += sum over i < n of s[i] * r[i - j], for j < count (at most 4):
 // a sums vector against the BB's reversed CDF at neighbouring nets, each
 // sums element loaded once.

@@ -253,6 +253,7 @@ struct Recursion {
     int nextDirtyLo = 0, nextDirtyHi = 0;  // nets gNext may hold anything at
     double dropped = 0;                    // chance dropped with the tails, at most, from here on
     int sumLo = 0, sumHi = 0;              // the nets w->sum holds
+    std::int32_t at = kMaxGamesSinceBB;    // the counter
     double reach = 0;
 
     explicit Recursion(int setting) : k(Plan<Law>::ForSetting(setting)), chain(k.k), w(WorkPool<Law>::Shared().Take()) {
@@ -295,7 +296,9 @@ struct Recursion {
     }
 
     // One counter down: the four steps in order.
-    void StepDown(std::int32_t t) {
+    // With law false the law at the counter is left in its parts: the
+    // ordinary modes' futures and the short ones' sum, as ahead weighs them.
+    void StepDown(std::int32_t t, bool law = true) {
         StepPrecursors(t);
         if (t >= kCeilingGames) {
             lo = hi = 0;  // past the ceiling no ordinary mode is left
@@ -304,14 +307,27 @@ struct Recursion {
         } else {
             PushOrdinary(t);
         }
-        GatherSum(t);
+        GatherShorts(t);
+        if (law) GatherSum();
     }
     void StepPrecursors(std::int32_t t);
     void StartAtCeiling();
     void PushOrdinary(std::int32_t t);
     void FoldOrdinary(double* out, int newHi);
     void DropTailsAndTurn(int newLo, int newHi);
-    void GatherSum(std::int32_t t);
+    void GatherShorts(std::int32_t t);
+    void GatherSum();
+    // The ordinary modes' weights by lane at the counter, times f.
+    std::array<double, kOrdinaryModes * kW> Weights(double f) const {
+        const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(at)];
+        std::array<double, kOrdinaryModes * kW> w{};
+        for (int m = 0; m < kOrdinaryModes; ++m)
+            for (int kb = 0; kb < kBBKinds; ++kb)
+                for (int ka = 0; ka < Law::kAfter; ++ka)
+                    w[static_cast<std::size_t>(m * kW + Lane<Law>(kb, ka))] =
+                        a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * f;
+        return w;
+    }
 };
 
 // Precursor futures at t, from those at t + 1.
@@ -474,13 +490,34 @@ void Recursion<Law>::DropTailsAndTurn(int newLo, int newHi) {
     current ^= 1;
 }
 
-// The law at counter t, by the kind of the BB after: the ordinary modes
-// weighed by where the forward law has them, then the precursor, Blue7 and
-// Red7, count by count.
+// The precursor, Blue7 and Red7 at counter t, count by count, weighed by
+// where the forward law has them.
 template <class Law>
-void Recursion<Law>::GatherSum(std::int32_t t) {
+void Recursion<Law>::GatherShorts(std::int32_t t) {
+    at = t;
     const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(t)];
     reach = a.reach;
+    const bool coinNow = t == kCeilingGames - 1;
+    Short& shorts = w->shorts;
+    shorts.Clear();
+    shorts.Cover(0, 1);
+    for (int c = 0; c < kLawCounts; ++c) {
+        const auto cc = static_cast<std::size_t>(c);
+        shorts.Add(*preNow[cc], a.pre[cc]);
+        if (coinNow) {
+            shorts.Add(k.coin[cc], a.blue7[cc] + a.red7[cc]);
+        } else {
+            shorts.At(0, Law::After(0)) += a.blue7[cc];
+            shorts.At(0, Law::After(1)) += a.red7[cc];
+        }
+    }
+}
+
+// The law at the counter, by the kind of the BB after: the ordinary modes
+// weighed by where the forward law has them, then the short ones.
+template <class Law>
+void Recursion<Law>::GatherSum() {
+    const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(at)];
     const int gLo = lo + kLongLo, gHi = hi + kLongLo;
     sumLo = hi > lo ? std::min(gLo, kShortLo) : kShortLo;
     sumHi = hi > lo ? std::max(gHi, kShortHi) : kShortHi;
@@ -497,32 +534,14 @@ void Recursion<Law>::GatherSum(std::int32_t t) {
     }
     const double inv = 1.0 / a.reach;
     if (hi > lo) {
-        std::array<double, kOrdinaryModes * kW> f{};
-        for (int m = 0; m < kOrdinaryModes; ++m)
-            for (int kb = 0; kb < kBBKinds; ++kb)
-                for (int ka = 0; ka < Law::kAfter; ++ka)
-                    f[static_cast<std::size_t>(m * kW + Lane<Law>(kb, ka))] =
-                        a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * inv;
+        const auto f = Weights(inv);
         if constexpr (Law::kAfter == 2)
             MixModes(w->sum[0].data() + (gLo - sumLo), w->sum[1].data() + (gLo - sumLo), Long(g, 0, gLo),
                      kLongRows * kW, f.data(), gHi - gLo);
         else
             MixModes2(w->sum[0].data() + (gLo - sumLo), Long(g, 0, gLo), kLongRows * kW, f.data(), gHi - gLo);
     }
-    const bool coinNow = t == kCeilingGames - 1;
-    Short& shorts = w->shorts;
-    shorts.Clear();
-    shorts.Cover(0, 1);
-    for (int c = 0; c < kLawCounts; ++c) {
-        const auto cc = static_cast<std::size_t>(c);
-        shorts.Add(*preNow[cc], a.pre[cc]);
-        if (coinNow) {
-            shorts.Add(k.coin[cc], a.blue7[cc] + a.red7[cc]);
-        } else {
-            shorts.At(0, Law::After(0)) += a.blue7[cc];
-            shorts.At(0, Law::After(1)) += a.red7[cc];
-        }
-    }
+    const Short& shorts = w->shorts;
     for (int x = shorts.lo; x < shorts.hi; ++x)
         for (int ka = 0; ka < Law::kAfter; ++ka)
             w->sum[static_cast<std::size_t>(ka)][static_cast<std::size_t>(x - sumLo)] += inv * shorts.At(x, ka);
@@ -576,19 +595,21 @@ double NetLawByCount::Dropped() const { return p_->dropped; }
 void NetLawByCount::StepDown() { p_->StepDown(--t_); }
 
 struct MinLawByCount::Impl : Recursion<MinLaw> {
-    using Recursion::Recursion;
+    Impl(int setting, bool keep) : Recursion(setting), law(keep) {}
+    bool law;
 };
 
-MinLawByCount::MinLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d.Setting())) {}
+MinLawByCount::MinLawByCount(const StateDynamics& d, bool law) : p_(std::make_unique<Impl>(d.Setting(), law)) {}
 
 MinLawByCount::~MinLawByCount() = default;
 
 double MinLawByCount::Dropped() const { return p_->dropped; }
 
-void MinLawByCount::StepDown() { p_->StepDown(--t_); }
+void MinLawByCount::StepDown() { p_->StepDown(--t_, p_->law); }
 
 double MinLawByCount::Below(std::int64_t y) const {
     const Impl& p = *p_;
+    if (!p.law) throw std::logic_error("the lowest balance's law was not kept");
     const std::vector<double>& s = p.w->sum[0];
     double total = 0;
     for (std::int64_t x = p.sumLo; x < std::min<std::int64_t>(y, p.sumHi); ++x)
@@ -598,11 +619,40 @@ double MinLawByCount::Below(std::int64_t y) const {
 
 double MinLawByCount::ExpectedPurchases(double held, double lend) const {
     const Impl& p = *p_;
-    const std::vector<double>& s = p.w->sum[0];
     // P >= k when the lowest is below 3 - held - (k - 1) lend, an integer
     // below its ceiling: a lowest between the levels k + 1 and k makes k
     // purchases, so each band of the law counts k times its chance.
     const auto level = [&](int k) { return static_cast<std::int64_t>(std::ceil(3.0 - held - (k - 1) * lend)); };
+    if (!p.law) {
+        // From the law's parts: each band's chance is the ordinary modes'
+        // rows in it summed by mode and lane, weighed, and the short ones'.
+        const int gLo = p.lo + kLongLo, gHi = p.hi + kLongLo;
+        const auto& shorts = p.w->shorts;
+        const bool some = p.hi > p.lo;
+        const std::int64_t from = some ? std::min(gLo, shorts.lo) : shorts.lo;
+        const std::int64_t to = some ? std::max(gHi, shorts.hi) : shorts.hi;
+        const double inv = 1.0 / p.reach;
+        const auto f = p.Weights(inv);
+        int k = 1;
+        while (level(k + 1) > from) ++k;
+        double total = 0;
+        for (std::int64_t x0 = from; k >= 1; --k) {
+            const std::int64_t x1 = std::clamp<std::int64_t>(level(k), x0, to);
+            double band = 0;
+            const std::int64_t a = std::max<std::int64_t>(x0, gLo), b = std::min<std::int64_t>(x1, gHi);
+            if (some && b > a) {
+                std::array<double, kOrdinaryModes * kWidth<MinLaw>> sums{};
+                ColumnSums2(Impl::Long(p.g, 0, static_cast<int>(a)), kLongRows * kWidth<MinLaw>, b - a, sums.data());
+                for (std::size_t i = 0; i < sums.size(); ++i) band += f[i] * sums[i];
+            }
+            for (std::int64_t x = std::max<std::int64_t>(x0, shorts.lo); x < std::min<std::int64_t>(x1, shorts.hi); ++x)
+                band += inv * shorts.At(static_cast<int>(x), 0);
+            total += k * band;
+            x0 = x1;
+        }
+        return total;
+    }
+    const std::vector<double>& s = p.w->sum[0];
     int k = 1;
     while (level(k + 1) > p.sumLo) ++k;
     double total = 0;

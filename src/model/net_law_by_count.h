@@ -92,7 +92,9 @@ private:
 // Where a player short of medals buys them depends on it alone.
 class MinLawByCount {
 public:
-    explicit MinLawByCount(const StateDynamics& d);
+    // With law false only ExpectedPurchases is asked for: the law is not
+    // put together at each counter, and Below throws.
+    explicit MinLawByCount(const StateDynamics& d, bool law = true);
     ~MinLawByCount();
 
     // Steps to the next lower counter: 1531 first, then 1530, ... 0.

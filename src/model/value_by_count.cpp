@@ -582,7 +582,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             static_cast<std::int64_t>(settings.size()), threadsAsked, {1}, [] { return 0; },
             [&](std::int64_t i, int) {
                 Setting& st = settings[static_cast<std::size_t>(i)];
-                MinLawByCount lowest(*st.d);
+                MinLawByCount lowest(*st.d, false);
                 while (lowest.Count() > 0) {
                     lowest.StepDown();
                     st.table.rows[static_cast<std::size_t>(lowest.Count())].evPurchases =
