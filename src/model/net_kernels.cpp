@@ -175,14 +175,17 @@ MORVANE_WIDE void ShiftedDots(const double* __restrict s, const double* __restri
 // with q, four sums a vector.
 template <int W, bool kAlone>
 MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restrict q, std::ptrdiff_t len,
-                               const BandWindows* bands, int count, double* out) {
+                               std::ptrdiff_t zeros, const BandWindows* bands, int count, double* out) {
     typedef double V4 __attribute__((vector_size(kWindowNets * sizeof(double))));
     static_assert(kWindowNets == 4);
     constexpr int kFour = kAlone ? W - 1 : W;  // the windows of four nets
     const auto qAt = [&](std::ptrdiff_t i) { return i < 0 ? 1.0 : i >= len ? 0.0 : q[i]; };
     for (int b = 0; b < count; ++b) {
         const BandWindows& band = bands[b];
-        const std::ptrdiff_t n = band.to - band.from;
+        // From the sum whose every net reads q's zeros, none adds anything.
+        std::ptrdiff_t n = 0;
+        for (int w = 0; w < W; ++w) n = std::max(n, zeros - band.at[static_cast<std::size_t>(w)] + (kWindowNets - 1));
+        n = std::min(n, band.to - band.from);
         const double* x = s + band.from;
         double* o = out + static_cast<std::ptrdiff_t>(b) * W * kWindowNets;
         // Sums [a, e) read q at [i + at - 3, i + at] inside [0, len).
@@ -253,10 +256,10 @@ MORVANE_WIDE void WindowDotsOf(const double* __restrict s, const double* __restr
 
 }  // namespace
 
-void WindowDots(const double* s, const double* q, std::ptrdiff_t len, const BandWindows* bands, int count, int windows,
-                bool lastAlone, double* out) {
+void WindowDots(const double* s, const double* q, std::ptrdiff_t len, std::ptrdiff_t zeros, const BandWindows* bands,
+                int count, int windows, bool lastAlone, double* out) {
     const auto run = [&](auto four, auto alone) {
-        WindowDotsOf<decltype(four)::value, decltype(alone)::value>(s, q, len, bands, count, out);
+        WindowDotsOf<decltype(four)::value, decltype(alone)::value>(s, q, len, zeros, bands, count, out);
     };
     using std::integral_constant;
     switch (windows * 2 + lastAlone) {

@@ -169,11 +169,12 @@ struct BandWindows {
 // For each band b, window w < windows and j < kWindowNets:
 // out[(b * windows + w) * kWindowNets + j] += the sum over its sums i of
 // s[i] * q[i - from + at[w] - j], where q reads 1 below its start and 0 from
-// len on; when lastAlone, the last window takes j = 0 alone. Every band and
-// window in one pass over the sums, each sum loaded once and the nets of a
-// window taken as one vector.
-void WindowDots(const double* s, const double* q, std::ptrdiff_t len, const BandWindows* bands, int count, int windows,
-                bool lastAlone, double* out);
+// len on, and holds only 0 from `zeros` on; when lastAlone, the last window
+// takes j = 0 alone. Every band and window in one pass over the sums, each
+// sum loaded once and the nets of a window taken as one vector; sums that
+// meet only zeros are left out.
+void WindowDots(const double* s, const double* q, std::ptrdiff_t len, std::ptrdiff_t zeros, const BandWindows* bands,
+                int count, int windows, bool lastAlone, double* out);
 
 // Storage for one law's steps, kept between laws so that its pages are not
 // faulted in and zeroed afresh each time: a law gives it back with the

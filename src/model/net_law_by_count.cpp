@@ -732,7 +732,8 @@ void NetLawByCount::CdfsInBands(const std::vector<SumBand>& bands, const std::in
                     bb.Highest() + PaddedBB::kPadded;
         }
         WindowDots(p.w->sum[static_cast<std::size_t>(k)].data(), q.data(), static_cast<std::ptrdiff_t>(q.size()),
-                   spans.data(), static_cast<int>(spans.size()), windows, lastAlone, out);
+                   static_cast<std::ptrdiff_t>(bb.Reversed().size()) + PaddedBB::kPadded, spans.data(),
+                   static_cast<int>(spans.size()), windows, lastAlone, out);
     }
 }
 
