@@ -297,7 +297,7 @@ struct Recursion {
 
     // One counter down: the four steps in order.
     // With law false the law at the counter is left in its parts: the
-    // ordinary modes' futures and the short ones' sum, as ahead weighs them.
+    // ordinary modes' futures and the short ones', which ahead weighs.
     void StepDown(std::int32_t t, bool law = true) {
         StepPrecursors(t);
         if (t >= kCeilingGames) {
@@ -307,8 +307,13 @@ struct Recursion {
         } else {
             PushOrdinary(t);
         }
-        GatherShorts(t);
-        if (law) GatherSum();
+        if (law) {
+            GatherShorts(t);
+            GatherSum();
+        } else {
+            at = t;
+            reach = chain.ahead[static_cast<std::size_t>(t)].reach;
+        }
     }
     void StepPrecursors(std::int32_t t);
     void StartAtCeiling();
@@ -597,6 +602,11 @@ void NetLawByCount::StepDown() { p_->StepDown(--t_); }
 struct MinLawByCount::Impl : Recursion<MinLaw> {
     Impl(int setting, bool keep) : Recursion(setting), law(keep) {}
     bool law;
+    // The expected purchases of each precursor count's future far from the
+    // ceiling and at its coin, at the held and lend last asked.
+    mutable double farHeld = std::numeric_limits<double>::quiet_NaN(), farLend = farHeld;
+    mutable std::array<double, kLawCounts> farPurchases{}, coinPurchases{};
+    mutable std::vector<std::int64_t> levels;  // of purchases 1, 2, ...
 };
 
 MinLawByCount::MinLawByCount(const StateDynamics& d, bool law) : p_(std::make_unique<Impl>(d.Setting(), law)) {}
@@ -625,30 +635,66 @@ double MinLawByCount::ExpectedPurchases(double held, double lend) const {
     const auto level = [&](int k) { return static_cast<std::int64_t>(std::ceil(3.0 - held - (k - 1) * lend)); };
     if (!p.law) {
         // From the law's parts: each band's chance is the ordinary modes'
-        // rows in it summed by mode and lane, weighed, and the short ones'.
-        const int gLo = p.lo + kLongLo, gHi = p.hi + kLongLo;
-        const auto& shorts = p.w->shorts;
-        const bool some = p.hi > p.lo;
-        const std::int64_t from = some ? std::min(gLo, shorts.lo) : shorts.lo;
-        const std::int64_t to = some ? std::max(gHi, shorts.hi) : shorts.hi;
-        const double inv = 1.0 / p.reach;
-        const auto f = p.Weights(inv);
-        int k = 1;
-        while (level(k + 1) > from) ++k;
-        double total = 0;
-        for (std::int64_t x0 = from; k >= 1; --k) {
-            const std::int64_t x1 = std::clamp<std::int64_t>(level(k), x0, to);
-            double band = 0;
-            const std::int64_t a = std::max<std::int64_t>(x0, gLo), b = std::min<std::int64_t>(x1, gHi);
-            if (some && b > a) {
-                std::array<double, kOrdinaryModes * kWidth<MinLaw>> sums{};
-                ColumnSums2(Impl::Long(p.g, 0, static_cast<int>(a)), kLongRows * kWidth<MinLaw>, b - a, sums.data());
-                for (std::size_t i = 0; i < sums.size(); ++i) band += f[i] * sums[i];
+        // rows in it summed by mode and lane, weighed; the short ones'
+        // purchases are those of the precursor by count and of Blue7 and
+        // Red7, weighed (far from the ceiling the same every counter).
+        if (p.farHeld != held || p.farLend != lend) {
+            // The levels from the first purchase's down past the lowest
+            // balance any stretch reaches.
+            p.levels.clear();
+            for (int k = 1; p.levels.empty() || p.levels.back() > kLongLo; ++k) p.levels.push_back(level(k));
+        }
+        const auto& levels = p.levels;
+        // Each band between levels k + 1 and k of rows [lo, hi) counts k
+        // times what sum(from, to) gives for its rows.
+        const auto purchases = [&](std::int64_t lo, std::int64_t hi, const auto& sum) {
+            std::size_t k = 1;
+            while (k < levels.size() && levels[k] > lo) ++k;
+            for (std::int64_t x0 = lo; k >= 1 && x0 < hi; --k) {
+                const std::int64_t x1 = std::clamp<std::int64_t>(levels[k - 1], x0, hi);
+                if (x1 > x0) sum(static_cast<double>(k), x0, x1);
+                x0 = x1;
             }
-            for (std::int64_t x = std::max<std::int64_t>(x0, shorts.lo); x < std::min<std::int64_t>(x1, shorts.hi); ++x)
-                band += inv * shorts.At(static_cast<int>(x), 0);
-            total += k * band;
-            x0 = x1;
+        };
+        const auto weighed = [&](const Recursion<MinLaw>::Short& s) {
+            double total = 0;
+            purchases(s.lo, s.hi, [&](double k, std::int64_t x0, std::int64_t x1) {
+                total += k * SumOf(s.Row(static_cast<int>(x0)), x1 - x0);
+            });
+            return total;
+        };
+        if (p.farHeld != held || p.farLend != lend) {
+            for (int c = 0; c < kLawCounts; ++c) {
+                p.farPurchases[static_cast<std::size_t>(c)] = weighed(p.k.preFar[static_cast<std::size_t>(c)]);
+                p.coinPurchases[static_cast<std::size_t>(c)] = weighed(p.k.coin[static_cast<std::size_t>(c)]);
+            }
+            p.farHeld = held;
+            p.farLend = lend;
+        }
+        const Chain::Ahead& ahead = p.chain.ahead[static_cast<std::size_t>(p.at)];
+        const bool coinNow = p.at == kCeilingGames - 1;
+        int atZero = 0;  // the purchases of a lowest of 0
+        while (static_cast<std::size_t>(atZero) < levels.size() && levels[static_cast<std::size_t>(atZero)] > 0)
+            ++atZero;
+        double shorts = 0;
+        for (int c = 0; c < kLawCounts; ++c) {
+            const auto cc = static_cast<std::size_t>(c);
+            const auto* pre = p.preNow[cc];
+            shorts += ahead.pre[cc] * (pre == &p.k.preFar[cc] ? p.farPurchases[cc] : weighed(*pre));
+            shorts += (ahead.blue7[cc] + ahead.red7[cc]) * (coinNow ? p.coinPurchases[cc] : atZero);
+        }
+        const double inv = 1.0 / p.reach;
+        double total = inv * shorts;
+        if (p.hi > p.lo) {
+            const int gLo = p.lo + kLongLo, gHi = p.hi + kLongLo;
+            const auto f = p.Weights(inv);
+            purchases(gLo, gHi, [&](double k, std::int64_t x0, std::int64_t x1) {
+                std::array<double, kOrdinaryModes * kWidth<MinLaw>> sums{};
+                ColumnSums2(Impl::Long(p.g, 0, static_cast<int>(x0)), kLongRows * kWidth<MinLaw>, x1 - x0, sums.data());
+                double band = 0;
+                for (std::size_t i = 0; i < sums.size(); ++i) band += f[i] * sums[i];
+                total += k * band;
+            });
         }
         return total;
     }
