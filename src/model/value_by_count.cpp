@@ -322,7 +322,9 @@ public:
     void Start(std::int32_t reached, const std::vector<ExtraBuys>& extra, std::initializer_list<double> ys,
                double alone) {
         reached_ = reached;
-        extra_ = &extra;
+        dips_.clear();
+        for (const ExtraBuys& e : extra)
+            dips_.push_back({e.all * loss_, e.own * loss_, e.sum, &bb_[static_cast<std::size_t>(e.kind)]});
         const double held = static_cast<double>(*money_.held);
         bands_.clear();
         bandLoss_.clear();
@@ -354,10 +356,13 @@ public:
         // law for each band.
         std::optional<double> exact;
         if (y == alone_) exact = aloneExact_;
+        // The first band's net, found once, rules out most windows.
+        const std::int64_t first = upTo_(y, bandLoss_[0]);
         for (std::size_t w = windows_; w-- > 0 && !exact;) {
             const std::int64_t width = w + 1 == windows_ ? 1 : kWide;
-            double sum = 0;
-            std::size_t b = 0;
+            if (first - base_[w] < 0 || first - base_[w] >= width) continue;
+            double sum = cdf_[w * kWide + static_cast<std::size_t>(first - base_[w])];
+            std::size_t b = 1;
             for (; b < bands_.size(); ++b) {
                 const std::size_t at = b * windows_ + w;
                 const std::int64_t j = upTo_(y, bandLoss_[b]) - base_[at];
@@ -381,9 +386,8 @@ public:
     // The part of the CDF at y the extra purchases drawn add, and its error.
     YenCdf Drawn(double y) const {
         double sum = 0, squares = 0;
-        for (const ExtraBuys& e : *extra_) {
-            const BBNetLaw& law = bb_[static_cast<std::size_t>(e.kind)];
-            const double c = law.Cdf(upTo_(y, e.all * loss_) - e.sum) - law.Cdf(upTo_(y, e.own * loss_) - e.sum);
+        for (const Dip& e : dips_) {
+            const double c = e.law->Cdf(upTo_(y, e.all) - e.sum) - e.law->Cdf(upTo_(y, e.own) - e.sum);
             sum += c;
             squares += c * c;
         }
@@ -409,7 +413,14 @@ private:
     double loss_ = money_.PurchaseLoss();
     MedalsUpTo upTo_{money_.exchange};  // by the hall's exchange
     std::int32_t reached_ = 0;
-    const std::vector<ExtraBuys>* extra_ = nullptr;
+    // The draws' dips: what all their purchases and their own lose, the
+    // pre-BB sum and the BB's law.
+    struct Dip {
+        double all, own;
+        std::int32_t sum;
+        const BBNetLaw* law;
+    };
+    std::vector<Dip> dips_;
     // By band: its sums, and what its purchases lose.
     std::vector<NetLawByCount::SumBand> bands_;
     std::vector<double> bandLoss_;
