@@ -253,6 +253,24 @@ TEST(ValueByCount, MixtureWeighsTheSettingsByTheCounter) {
     }
     EXPECT_EQ(six.positiveFrom, std::optional<std::int32_t>(0));
     EXPECT_EQ(Exchange{}.Yen(3), 60.0);  // 20 yen a medal
+    // The law in yen with cash: the mixture's CDF is its settings' weighed,
+    // so its median lies between theirs; a prior on one setting mixes to
+    // that setting's law.
+    const HallMoney cash{Exchange{56}, 50, 0};
+    const CountValue both = ValueByGameCount({prior, cash, true, 1});
+    const CountValue alone = ValueByGameCount({SettingPrior({0, 0, 0, 0, 0, 1}), cash, true, 1});
+    for (std::size_t g = 0; g < both.mixed.rows.size(); ++g) {
+        const double m1 = both.bySetting[0]->rows[g].yenSpread->median,
+                     m6 = both.bySetting[5]->rows[g].yenSpread->median;
+        const double mix = both.mixed.rows[g].yenSpread->median;
+        ASSERT_GE(mix, std::min(m1, m6)) << g;
+        ASSERT_LE(mix, std::max(m1, m6)) << g;
+        const YenSpread &a = *alone.mixed.rows[g].yenSpread, &b = *alone.bySetting[5]->rows[g].yenSpread;
+        ASSERT_EQ(a.median, b.median) << g;
+        ASSERT_NEAR(a.pAhead, b.pAhead, 1e-15) << g;
+        ASSERT_NEAR(a.medianSE, b.medianSE, 1e-9) << g;
+        ASSERT_NEAR(a.pAheadSE, b.pAheadSE, 1e-15) << g;
+    }
 }
 
 // At 等価 a purchase loses nothing, so held all and cash alike give the
