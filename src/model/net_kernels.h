@@ -21,6 +21,8 @@ namespace morvane::netlaw {
 
 // to[i] += f * from[i].
 void Axpy(double* __restrict to, const double* __restrict from, double f, std::ptrdiff_t n);
+// The sum of x[i], i < n.
+double SumOf(const double* x, std::ptrdiff_t n);
 
 // What a recursion follows backwards, game by game from the last possible
 // one. The pre-BB sum: a game adds its small win's net x to the sum s after
@@ -147,10 +149,32 @@ void MixModes(double* __restrict s0, double* __restrict s1, const double* __rest
 // the two-lane rows of the running minimum mixed into one law.
 void MixModes2(double* __restrict s, const double* __restrict in, std::ptrdiff_t modeStride, const double* w, int rows);
 
+// sums[m * 2 + l] = the sum over rows i < rows of in[m * modeStride + i * 2
+// + l]: two-lane rows summed by mode and lane.
+void ColumnSums2(const double* in, std::ptrdiff_t modeStride, std::ptrdiff_t rows, double* sums);
+
 // acc[j] += sum over i < n of s[i] * r[i - j], for j < count (at most 4):
 // a sums vector against the BB's reversed CDF at neighbouring nets, each
 // sums element loaded once.
 void ShiftedDots(const double* s, const double* r, std::ptrdiff_t n, int count, double* acc);
+
+// A band of sums [from, to) (indices into the sums vector) and, for each of
+// its windows, where the first sum meets the BB's padded CDF.
+constexpr int kWindowNets = 4;
+constexpr int kMostWindows = 3;
+struct BandWindows {
+    std::ptrdiff_t from = 0, to = 0;
+    std::array<std::ptrdiff_t, kMostWindows> at{};
+};
+// For each band b, window w < windows and j < kWindowNets:
+// out[(b * windows + w) * kWindowNets + j] += the sum over its sums i of
+// s[i] * q[i - from + at[w] - j], where q reads 1 below its start and 0 from
+// len on, and holds only 0 from `zeros` on; when lastAlone, the last window
+// takes j = 0 alone. Every band and window in one pass over the sums, each
+// sum loaded once and the nets of a window taken as one vector; sums that
+// meet only zeros are left out.
+void WindowDots(const double* s, const double* q, std::ptrdiff_t len, std::ptrdiff_t zeros, const BandWindows* bands,
+                int count, int windows, bool lastAlone, double* out);
 
 // Storage for one law's steps, kept between laws so that its pages are not
 // faulted in and zeroed afresh each time: a law gives it back with the

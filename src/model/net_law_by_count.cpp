@@ -121,6 +121,8 @@ struct Plan {
     Mixed preFarMixed, coinMixed, blueMixed, redMixed;
     // Far from the ceiling those sources are the same every game.
     std::array<Mixed, kOrdinaryModes> sourceFar;
+    // The BB game of each kind next, which every precursor step may end in.
+    Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
 
     explicit Plan(const Chain& chain);
 
@@ -201,7 +203,6 @@ template <class Law>
 Plan<Law>::Plan(const Chain& chain) : k(chain) {
     Plan& p = *this;
     // Precursor futures with no ceiling ahead, from count 31 down.
-    const Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
     const auto scratch = std::make_unique<Short>();
     for (int c = kLawCounts - 1; c >= 0; --c)
         p.PrecursorStep(c, c + 1 < kLawCounts ? &p.preFar[static_cast<std::size_t>(c + 1)] : nullptr, blueNow, redNow,
@@ -252,6 +253,7 @@ struct Recursion {
     int nextDirtyLo = 0, nextDirtyHi = 0;  // nets gNext may hold anything at
     double dropped = 0;                    // chance dropped with the tails, at most, from here on
     int sumLo = 0, sumHi = 0;              // the nets w->sum holds
+    std::int32_t at = kMaxGamesSinceBB;    // the counter
     double reach = 0;
 
     explicit Recursion(int setting) : k(Plan<Law>::ForSetting(setting)), chain(k.k), w(WorkPool<Law>::Shared().Take()) {
@@ -294,7 +296,9 @@ struct Recursion {
     }
 
     // One counter down: the four steps in order.
-    void StepDown(std::int32_t t) {
+    // With law false the law at the counter is left in its parts: the
+    // ordinary modes' futures and the short ones', which ahead weighs.
+    void StepDown(std::int32_t t, bool law = true) {
         StepPrecursors(t);
         if (t >= kCeilingGames) {
             lo = hi = 0;  // past the ceiling no ordinary mode is left
@@ -303,21 +307,39 @@ struct Recursion {
         } else {
             PushOrdinary(t);
         }
-        GatherSum(t);
+        if (law) {
+            GatherShorts(t);
+            GatherSum();
+        } else {
+            at = t;
+            reach = chain.ahead[static_cast<std::size_t>(t)].reach;
+        }
     }
     void StepPrecursors(std::int32_t t);
     void StartAtCeiling();
     void PushOrdinary(std::int32_t t);
     void FoldOrdinary(double* out, int newHi);
     void DropTailsAndTurn(int newLo, int newHi);
-    void GatherSum(std::int32_t t);
+    void GatherShorts(std::int32_t t);
+    void GatherSum();
+    // The ordinary modes' weights by lane at the counter, times f.
+    std::array<double, kOrdinaryModes * kW> Weights(double f) const {
+        const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(at)];
+        std::array<double, kOrdinaryModes * kW> w{};
+        for (int m = 0; m < kOrdinaryModes; ++m)
+            for (int kb = 0; kb < kBBKinds; ++kb)
+                for (int ka = 0; ka < Law::kAfter; ++ka)
+                    w[static_cast<std::size_t>(m * kW + Lane<Law>(kb, ka))] =
+                        a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * f;
+        return w;
+    }
 };
 
 // Precursor futures at t, from those at t + 1.
 template <class Law>
 void Recursion<Law>::StepPrecursors(std::int32_t t) {
     preNext = preNow;
-    const Short blueNow = Delta<Law>(0), redNow = Delta<Law>(1);
+    const Short &blueNow = k.blueNow, &redNow = k.redNow;
     bool anyNear = false;
     for (int c = kLawCounts - 1; c >= 0; --c) {
         const auto cc = static_cast<std::size_t>(c);
@@ -473,13 +495,34 @@ void Recursion<Law>::DropTailsAndTurn(int newLo, int newHi) {
     current ^= 1;
 }
 
-// The law at counter t, by the kind of the BB after: the ordinary modes
-// weighed by where the forward law has them, then the precursor, Blue7 and
-// Red7, count by count.
+// The precursor, Blue7 and Red7 at counter t, count by count, weighed by
+// where the forward law has them.
 template <class Law>
-void Recursion<Law>::GatherSum(std::int32_t t) {
+void Recursion<Law>::GatherShorts(std::int32_t t) {
+    at = t;
     const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(t)];
     reach = a.reach;
+    const bool coinNow = t == kCeilingGames - 1;
+    Short& shorts = w->shorts;
+    shorts.Clear();
+    shorts.Cover(0, 1);
+    for (int c = 0; c < kLawCounts; ++c) {
+        const auto cc = static_cast<std::size_t>(c);
+        shorts.Add(*preNow[cc], a.pre[cc]);
+        if (coinNow) {
+            shorts.Add(k.coin[cc], a.blue7[cc] + a.red7[cc]);
+        } else {
+            shorts.At(0, Law::After(0)) += a.blue7[cc];
+            shorts.At(0, Law::After(1)) += a.red7[cc];
+        }
+    }
+}
+
+// The law at the counter, by the kind of the BB after: the ordinary modes
+// weighed by where the forward law has them, then the short ones.
+template <class Law>
+void Recursion<Law>::GatherSum() {
+    const Chain::Ahead& a = chain.ahead[static_cast<std::size_t>(at)];
     const int gLo = lo + kLongLo, gHi = hi + kLongLo;
     sumLo = hi > lo ? std::min(gLo, kShortLo) : kShortLo;
     sumHi = hi > lo ? std::max(gHi, kShortHi) : kShortHi;
@@ -496,46 +539,54 @@ void Recursion<Law>::GatherSum(std::int32_t t) {
     }
     const double inv = 1.0 / a.reach;
     if (hi > lo) {
-        std::array<double, kOrdinaryModes * kW> f{};
-        for (int m = 0; m < kOrdinaryModes; ++m)
-            for (int kb = 0; kb < kBBKinds; ++kb)
-                for (int ka = 0; ka < Law::kAfter; ++ka)
-                    f[static_cast<std::size_t>(m * kW + Lane<Law>(kb, ka))] =
-                        a.ord[static_cast<std::size_t>(kb)][static_cast<std::size_t>(m)] * inv;
+        const auto f = Weights(inv);
         if constexpr (Law::kAfter == 2)
             MixModes(w->sum[0].data() + (gLo - sumLo), w->sum[1].data() + (gLo - sumLo), Long(g, 0, gLo),
                      kLongRows * kW, f.data(), gHi - gLo);
         else
             MixModes2(w->sum[0].data() + (gLo - sumLo), Long(g, 0, gLo), kLongRows * kW, f.data(), gHi - gLo);
     }
-    const bool coinNow = t == kCeilingGames - 1;
-    Short& shorts = w->shorts;
-    shorts.Clear();
-    shorts.Cover(0, 1);
-    for (int c = 0; c < kLawCounts; ++c) {
-        const auto cc = static_cast<std::size_t>(c);
-        shorts.Add(*preNow[cc], a.pre[cc]);
-        if (coinNow) {
-            shorts.Add(k.coin[cc], a.blue7[cc] + a.red7[cc]);
-        } else {
-            shorts.At(0, Law::After(0)) += a.blue7[cc];
-            shorts.At(0, Law::After(1)) += a.red7[cc];
-        }
-    }
+    const Short& shorts = w->shorts;
     for (int x = shorts.lo; x < shorts.hi; ++x)
         for (int ka = 0; ka < Law::kAfter; ++ka)
             w->sum[static_cast<std::size_t>(ka)][static_cast<std::size_t>(x - sumLo)] += inv * shorts.At(x, ka);
 }
+
+// The BBs' CDFs from Highest() down, as BBNetLaw keeps them, with ones
+// before and zeros after: sums far from the kept part read them without a
+// test. Built once per setting.
+struct PaddedBB {
+    static constexpr std::ptrdiff_t kPadded = 8192;
+    std::array<std::vector<double>, kBBKinds> q;
+
+    static const PaddedBB& ForSetting(int setting) {
+        static std::array<std::once_flag, kMaxSetting> once;
+        static std::array<PaddedBB, kMaxSetting> all;
+        const auto si = static_cast<std::size_t>(setting - 1);
+        std::call_once(once[si], [&] {
+            for (int k = 0; k < kBBKinds; ++k) {
+                const std::vector<double>& r = BBNetLaw::ForSetting(setting)[static_cast<std::size_t>(k)].Reversed();
+                std::vector<double>& q = all[si].q[static_cast<std::size_t>(k)];
+                q.assign(r.size() + 2 * kPadded, 0.0);
+                std::fill(q.begin(), q.begin() + kPadded, 1.0);
+                std::copy(r.begin(), r.end(), q.begin() + kPadded);
+            }
+        });
+        return all[si];
+    }
+};
 
 }  // namespace
 
 struct NetLawByCount::Impl : Recursion<SumLaw> {
     const BBNetLaw& blue;
     const BBNetLaw& redLaw;
+    const PaddedBB& padded;
     explicit Impl(const StateDynamics& d)
         : Recursion(d.Setting()),
           blue(BBNetLaw::ForSetting(d.Setting())[0]),
-          redLaw(BBNetLaw::ForSetting(d.Setting())[1]) {}
+          redLaw(BBNetLaw::ForSetting(d.Setting())[1]),
+          padded(PaddedBB::ForSetting(d.Setting())) {}
 };
 
 NetLawByCount::NetLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d)) {}
@@ -549,19 +600,26 @@ double NetLawByCount::Dropped() const { return p_->dropped; }
 void NetLawByCount::StepDown() { p_->StepDown(--t_); }
 
 struct MinLawByCount::Impl : Recursion<MinLaw> {
-    using Recursion::Recursion;
+    Impl(int setting, bool keep) : Recursion(setting), law(keep) {}
+    bool law;
+    // The expected purchases of each precursor count's future far from the
+    // ceiling and at its coin, at the held and lend last asked.
+    mutable double farHeld = std::numeric_limits<double>::quiet_NaN(), farLend = farHeld;
+    mutable std::array<double, kLawCounts> farPurchases{}, coinPurchases{};
+    mutable std::vector<std::int64_t> levels;  // of purchases 1, 2, ...
 };
 
-MinLawByCount::MinLawByCount(const StateDynamics& d) : p_(std::make_unique<Impl>(d.Setting())) {}
+MinLawByCount::MinLawByCount(const StateDynamics& d, bool law) : p_(std::make_unique<Impl>(d.Setting(), law)) {}
 
 MinLawByCount::~MinLawByCount() = default;
 
 double MinLawByCount::Dropped() const { return p_->dropped; }
 
-void MinLawByCount::StepDown() { p_->StepDown(--t_); }
+void MinLawByCount::StepDown() { p_->StepDown(--t_, p_->law); }
 
 double MinLawByCount::Below(std::int64_t y) const {
     const Impl& p = *p_;
+    if (!p.law) throw std::logic_error("the lowest balance's law was not kept");
     const std::vector<double>& s = p.w->sum[0];
     double total = 0;
     for (std::int64_t x = p.sumLo; x < std::min<std::int64_t>(y, p.sumHi); ++x)
@@ -571,19 +629,83 @@ double MinLawByCount::Below(std::int64_t y) const {
 
 double MinLawByCount::ExpectedPurchases(double held, double lend) const {
     const Impl& p = *p_;
-    const std::vector<double>& s = p.w->sum[0];
     // P >= k when the lowest is below 3 - held - (k - 1) lend, an integer
-    // below its ceiling: the levels from the lowest one the law reaches
-    // up, each taking the chance below it, in one pass.
+    // below its ceiling: a lowest between the levels k + 1 and k makes k
+    // purchases, so each band of the law counts k times its chance.
     const auto level = [&](int k) { return static_cast<std::int64_t>(std::ceil(3.0 - held - (k - 1) * lend)); };
+    if (!p.law) {
+        // From the law's parts: each band's chance is the ordinary modes'
+        // rows in it summed by mode and lane, weighed; the short ones'
+        // purchases are those of the precursor by count and of Blue7 and
+        // Red7, weighed (far from the ceiling the same every counter).
+        if (p.farHeld != held || p.farLend != lend) {
+            // The levels from the first purchase's down past the lowest
+            // balance any stretch reaches.
+            p.levels.clear();
+            for (int k = 1; p.levels.empty() || p.levels.back() > kLongLo; ++k) p.levels.push_back(level(k));
+        }
+        const auto& levels = p.levels;
+        // Each band between levels k + 1 and k of rows [lo, hi) counts k
+        // times what sum(from, to) gives for its rows.
+        const auto purchases = [&](std::int64_t lo, std::int64_t hi, const auto& sum) {
+            std::size_t k = 1;
+            while (k < levels.size() && levels[k] > lo) ++k;
+            for (std::int64_t x0 = lo; k >= 1 && x0 < hi; --k) {
+                const std::int64_t x1 = std::clamp<std::int64_t>(levels[k - 1], x0, hi);
+                if (x1 > x0) sum(static_cast<double>(k), x0, x1);
+                x0 = x1;
+            }
+        };
+        const auto weighed = [&](const Recursion<MinLaw>::Short& s) {
+            double total = 0;
+            purchases(s.lo, s.hi, [&](double k, std::int64_t x0, std::int64_t x1) {
+                total += k * SumOf(s.Row(static_cast<int>(x0)), x1 - x0);
+            });
+            return total;
+        };
+        if (p.farHeld != held || p.farLend != lend) {
+            for (int c = 0; c < kLawCounts; ++c) {
+                p.farPurchases[static_cast<std::size_t>(c)] = weighed(p.k.preFar[static_cast<std::size_t>(c)]);
+                p.coinPurchases[static_cast<std::size_t>(c)] = weighed(p.k.coin[static_cast<std::size_t>(c)]);
+            }
+            p.farHeld = held;
+            p.farLend = lend;
+        }
+        const Chain::Ahead& ahead = p.chain.ahead[static_cast<std::size_t>(p.at)];
+        const bool coinNow = p.at == kCeilingGames - 1;
+        int atZero = 0;  // the purchases of a lowest of 0
+        while (static_cast<std::size_t>(atZero) < levels.size() && levels[static_cast<std::size_t>(atZero)] > 0)
+            ++atZero;
+        double shorts = 0;
+        for (int c = 0; c < kLawCounts; ++c) {
+            const auto cc = static_cast<std::size_t>(c);
+            const auto* pre = p.preNow[cc];
+            shorts += ahead.pre[cc] * (pre == &p.k.preFar[cc] ? p.farPurchases[cc] : weighed(*pre));
+            shorts += (ahead.blue7[cc] + ahead.red7[cc]) * (coinNow ? p.coinPurchases[cc] : atZero);
+        }
+        const double inv = 1.0 / p.reach;
+        double total = inv * shorts;
+        if (p.hi > p.lo) {
+            const int gLo = p.lo + kLongLo, gHi = p.hi + kLongLo;
+            const auto f = p.Weights(inv);
+            purchases(gLo, gHi, [&](double k, std::int64_t x0, std::int64_t x1) {
+                std::array<double, kOrdinaryModes * kWidth<MinLaw>> sums{};
+                ColumnSums2(Impl::Long(p.g, 0, static_cast<int>(x0)), kLongRows * kWidth<MinLaw>, x1 - x0, sums.data());
+                double band = 0;
+                for (std::size_t i = 0; i < sums.size(); ++i) band += f[i] * sums[i];
+                total += k * band;
+            });
+        }
+        return total;
+    }
+    const std::vector<double>& s = p.w->sum[0];
     int k = 1;
     while (level(k + 1) > p.sumLo) ++k;
-    double total = 0, below = 0;
-    std::int64_t x = p.sumLo;
-    for (; k >= 1; --k) {
-        const std::int64_t to = std::min<std::int64_t>(level(k), p.sumHi);
-        for (; x < to; ++x) below += s[static_cast<std::size_t>(x - p.sumLo)];
-        if (level(k) > p.sumLo) total += below;
+    double total = 0;
+    for (std::int64_t from = p.sumLo; k >= 1; --k) {
+        const std::int64_t to = std::clamp<std::int64_t>(level(k), from, p.sumHi);
+        total += k * SumOf(s.data() + (from - p.sumLo), to - from);
+        from = to;
     }
     return total;
 }
@@ -630,6 +752,34 @@ void NetLawByCount::CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t 
             for (std::int64_t i = std::max(b, ones(j)); i < end(j); ++i)
                 out[j] += s[static_cast<std::size_t>(i)] * r[i - j];
         }
+    }
+}
+
+void NetLawByCount::CdfsInBands(const std::vector<SumBand>& bands, const std::int64_t* from, int windows,
+                                bool lastAlone, double* out) const {
+    if (windows < 1 || windows > kMostWindows) throw std::invalid_argument("CdfsInBands takes 1 to 3 windows");
+    static_assert(kMostCdfs == kWindowNets);
+    const Impl& p = *p_;
+    std::fill(out, out + bands.size() * static_cast<std::size_t>(windows) * kMostCdfs, 0.0);
+    std::vector<BandWindows> spans(bands.size());
+    for (int k = 0; k < SumLaw::kAfter; ++k) {
+        const BBNetLaw& bb = k == 0 ? p.blue : p.redLaw;
+        const std::vector<double>& q = p.padded.q[static_cast<std::size_t>(k)];
+        // The sum at index i and the net y meet the BB's CDF at y - x,
+        // which the padded array holds at x - y + Highest() + kPadded.
+        for (std::size_t b = 0; b < bands.size(); ++b) {
+            BandWindows& span = spans[b];
+            span.from = std::clamp<std::int64_t>(bands[b].lo, p.sumLo, p.sumHi) - p.sumLo;
+            span.to =
+                std::max<std::int64_t>(span.from, std::clamp<std::int64_t>(bands[b].hi, p.sumLo, p.sumHi) - p.sumLo);
+            for (int w = 0; w < windows; ++w)
+                span.at[static_cast<std::size_t>(w)] =
+                    p.sumLo + span.from - from[b * static_cast<std::size_t>(windows) + static_cast<std::size_t>(w)] +
+                    bb.Highest() + PaddedBB::kPadded;
+        }
+        WindowDots(p.w->sum[static_cast<std::size_t>(k)].data(), q.data(), static_cast<std::ptrdiff_t>(q.size()),
+                   static_cast<std::ptrdiff_t>(bb.Reversed().size()) + PaddedBB::kPadded, spans.data(),
+                   static_cast<int>(spans.size()), windows, lastAlone, out);
     }
 }
 

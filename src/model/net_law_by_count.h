@@ -26,9 +26,10 @@
 // (Dropped); nothing else is approximated.
 //
 // What every law of a setting starts from is built once (some 2 MB a
-// setting), and the storage a law steps in (some 2 MB) is kept for the
-// next law once it is gone, so that a table made again is not slowed by
-// fresh memory.
+// setting; the BBs' CDFs padded for CdfsInBands some 1 MB more, once it is
+// asked), and the storage a law steps in (some 2 MB) is kept for the next
+// law once it is gone, so that a table made again is not slowed by fresh
+// memory.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -60,6 +61,16 @@ public:
     // As Cdfs, of the net together with a pre-BB sum in [sFrom, sTo):
     // P(net <= y and sFrom <= sum < sTo).
     void CdfsOver(std::int64_t sFrom, std::int64_t sTo, std::int64_t from, int n, double* out) const;
+    // As CdfsOver at kMostCdfs nets from each of `windows` starts, for many
+    // bands of sums at once: band b's window w starts at from[b * windows +
+    // w], and its CDF at the net j on goes to out[(b * windows + w) *
+    // kMostCdfs + j]; when lastAlone, the last window is its first net
+    // alone. One pass over the law for all of them; windows at most 3.
+    struct SumBand {
+        std::int64_t lo, hi;  // the sums [lo, hi)
+    };
+    void CdfsInBands(const std::vector<SumBand>& bands, const std::int64_t* from, int windows, bool lastAlone,
+                     double* out) const;
     // E[net], from the law itself (for checking it against the exact means).
     double Mean() const;
     // The most chance the law at this counter lacks: rows of the ordinary
@@ -81,7 +92,9 @@ private:
 // Where a player short of medals buys them depends on it alone.
 class MinLawByCount {
 public:
-    explicit MinLawByCount(const StateDynamics& d);
+    // With law false only ExpectedPurchases is asked for: the law is not
+    // put together at each counter, and Below throws.
+    explicit MinLawByCount(const StateDynamics& d, bool law = true);
     ~MinLawByCount();
 
     // Steps to the next lower counter: 1531 first, then 1530, ... 0.

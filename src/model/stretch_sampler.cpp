@@ -43,7 +43,8 @@ void StretchSampler::DrawState(const StateLaw& law, double u, int& mode, int& co
 
 int StretchSampler::DrawWin(double u) const {
     // Every draw at or above the guide's start takes at least its small win.
-    int k = guide_[static_cast<std::size_t>(std::ldexp(u, kGuideBits))];
+    // (Scaling by a power of two is exact: the bucket ldexp would give.)
+    int k = guide_[static_cast<std::size_t>(u * double(1 << kGuideBits))];
     while (k + 1 < kKoyakuKinds && u >= win_[static_cast<std::size_t>(k)]) ++k;
     return k;
 }
@@ -85,8 +86,14 @@ int StretchSampler::Play(int mode, int count, std::int32_t since, std::uint64_t&
         balance += kNetPayout[static_cast<std::size_t>(k)];
         const auto& to = next_[static_cast<std::size_t>(k)][static_cast<std::size_t>(mode)];
         const double u = static_cast<double>(z & 0xFFFFFFFFu) * 0x1.0p-32 * to[kModes - 1];
+        // The first mode whose cumulative chance passes u. Most games stay
+        // in their mode: tested first, so that the next game need not wait
+        // for the comparisons; else, as the law is cumulative, the count of
+        // those u passes.
+        const auto stay = static_cast<std::size_t>(mode);
+        if ((stay == 0 || u >= to[stay - 1]) && u < to[stay]) continue;
         int m = 0;
-        while (m + 1 < kModes && u >= to[static_cast<std::size_t>(m)]) ++m;
+        for (std::size_t j = 0; j + 1 < kModes; ++j) m += u >= to[j];
         mode = m;
     }
 }

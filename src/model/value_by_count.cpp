@@ -4,6 +4,7 @@
 #include <barrier>
 #include <cmath>
 #include <functional>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -217,8 +218,11 @@ struct YenDraws {
     std::vector<std::vector<ExtraBuys>> extra;  // by counter
 };
 
-// Stretches are started from the state's exact law at every kDrawBlock-th
-// counter and serve the counters up to the next start they reach.
+// Every kDrawBlock-th counter starts a block of kDrawsPerBlock stretches,
+// which serve its counters as far as they reach: those of the block
+// before that reached its start, whose state there is a draw from its
+// exact law like any other, and fresh ones from that law. A stretch is
+// played once however many blocks it serves.
 constexpr std::int32_t kDrawBlock = 128;
 constexpr int kDrawsPerBlock = 256;
 constexpr std::int32_t kDrawBlocks = (kMaxGamesSinceBB + kDrawBlock - 1) / kDrawBlock;
@@ -229,28 +233,66 @@ std::uint64_t DrawSeed(int setting, std::int32_t block, int path) {
     return s * 0xD1B54A32D192ED03ULL;
 }
 
-// One block's stretches of a setting into its counters' draws.
-void DrawBlock(const StretchSampler& sampler, const StateLaw& start, int setting, std::int32_t block,
-               const HallMoney& money, YenDraws& out, std::vector<std::int32_t>& balances) {
-    const std::int32_t g0 = block * kDrawBlock;
-    for (int path = 0; path < kDrawsPerBlock; ++path) {
-        std::uint64_t rng = DrawSeed(setting, block, path);
-        int mode = 0, count = 0;
-        StretchSampler::DrawState(start, NextUniform(rng), mode, count);
-        const int kind = sampler.Play(mode, count, g0, rng, balances);
-        // Counter g0 + i has the balances from i on: the lowest of them, from
-        // the end back.
-        const auto n = static_cast<std::int32_t>(balances.size());
-        const std::int32_t sum = balances.back();
-        std::int32_t lowest = sum;
-        for (std::int32_t i = n - 1; i >= 0; --i) {
-            lowest = std::min(lowest, balances[static_cast<std::size_t>(i)]);
-            if (i >= kDrawBlock || g0 + i >= kMaxGamesSinceBB) continue;
-            const auto g = static_cast<std::size_t>(g0 + i);
-            const std::int32_t at = balances[static_cast<std::size_t>(i)];
-            ++out.reached[g];
-            const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)), all = PurchasesAt(money, lowest - at);
-            if (all > own) out.extra[g].push_back({sum - at, own, all, kind});
+// A stretch played from counter `start`: the balance at each counter it
+// reaches, the lowest from there to its end, and its BB's kind.
+struct Stretch {
+    std::int32_t start = 0;
+    int kind = 0;
+    std::vector<std::int32_t> balances, lowest;
+    std::int32_t Reach() const { return start + static_cast<std::int32_t>(balances.size()); }
+};
+
+// A setting's stretches, block by block from its blocks' starts (the
+// state's exact law at each), into its counters' draws.
+void DrawSetting(const StretchSampler& sampler, const std::vector<StateLaw>& starts, int setting,
+                 const HallMoney& money, YenDraws& out) {
+    std::vector<Stretch> cohort, spare;
+    for (std::int32_t block = 0; block < kDrawBlocks; ++block) {
+        const std::int32_t g0 = block * kDrawBlock, g1 = std::min(g0 + kDrawBlock, kMaxGamesSinceBB);
+        // Those that have not reached this block's start are done.
+        std::erase_if(cohort, [&](Stretch& s) {
+            if (s.Reach() > g0) return false;
+            spare.push_back(std::move(s));
+            return true;
+        });
+        const int fresh = kDrawsPerBlock - static_cast<int>(cohort.size());
+        for (int path = 0; path < fresh; ++path) {
+            Stretch& s = cohort.emplace_back();
+            if (!spare.empty()) {
+                s = std::move(spare.back());
+                spare.pop_back();
+            }
+            std::uint64_t rng = DrawSeed(setting, block, path);
+            int mode = 0, count = 0;
+            StretchSampler::DrawState(starts[static_cast<std::size_t>(block)], NextUniform(rng), mode, count);
+            s.start = g0;
+            s.kind = sampler.Play(mode, count, g0, rng, s.balances);
+            // The lowest balance from each counter on, from the end back.
+            s.lowest.resize(s.balances.size());
+            std::int32_t lowest = s.balances.back();
+            for (std::size_t i = s.balances.size(); i-- > 0;) s.lowest[i] = lowest = std::min(lowest, s.balances[i]);
+        }
+        // Each stretch reaches the block's counters up to its BB's: counted
+        // where it stops, the reached are those stopping further on.
+        std::array<std::int32_t, kDrawBlock + 1> stops{};
+        for (const Stretch& s : cohort) {
+            const std::int32_t sum = s.balances.back(), end = std::min(g1, s.Reach());
+            ++stops[static_cast<std::size_t>(end - g0)];
+            const std::int32_t* balance = s.balances.data() + (g0 - s.start);
+            const std::int32_t* lowest = s.lowest.data() + (g0 - s.start);
+            for (std::int32_t i = 0; i < end - g0; ++i) {
+                const std::int32_t at = balance[i], low = lowest[i];
+                // Purchases fall as the lowest rises: none extra unless the
+                // dip goes below both the start and the end.
+                if (low >= std::min(at, sum)) continue;
+                const std::int32_t own = PurchasesAt(money, std::min(0, sum - at)), all = PurchasesAt(money, low - at);
+                if (all > own) out.extra[static_cast<std::size_t>(g0 + i)].push_back({sum - at, own, all, s.kind});
+            }
+        }
+        std::int32_t further = 0;
+        for (std::int32_t g = g1 - 1; g >= g0; --g) {
+            further += stops[static_cast<std::size_t>(g + 1 - g0)];
+            out.reached[static_cast<std::size_t>(g)] = further;
         }
     }
 }
@@ -265,94 +307,175 @@ struct YenCdf {
 // each pre-BB sum with its own purchases, and the extra purchases drawn.
 // The sums fall in bands of `lend` medals with the same own purchases k,
 // each of whose part of the CDF at yen y is its net's CDF at the most
-// medals worth y with k purchases; searching near one yen, those parts are
-// kept at four neighbouring nets (a window), so that the search costs one
-// pass over the law instead of one a step.
+// medals worth y with k purchases; searching near a few yen, those parts
+// are kept at four neighbouring nets around each (a window), all found in
+// one pass over the law, so that a search costs no pass of its own. Made
+// once per setting and started again at each counter, in the same storage.
 class YenLaw {
 public:
-    YenLaw(const NetLawByCount& net, const std::array<BBNetLaw, kBBKinds>& bb, const HallMoney& money,
-           std::int32_t reached, const std::vector<ExtraBuys>& extra)
-        : net_(net), bb_(bb), money_(money), reached_(reached), extra_(extra) {
-        const double held = static_cast<double>(*money.held);
-        first_ = PurchasesAt(money, 0);
+    YenLaw(const NetLawByCount& net, const std::array<BBNetLaw, kBBKinds>& bb, const HallMoney& money)
+        : net_(net), bb_(bb), money_(money) {}
+
+    // The law at the net's counter, whose draws are `extra` of `reached`,
+    // with its windows around each of the yen given (at most 2) and its
+    // parts at `alone` itself.
+    void Start(std::int32_t reached, const std::vector<ExtraBuys>& extra, std::initializer_list<double> ys,
+               double alone) {
+        reached_ = reached;
+        dips_.clear();
+        for (const ExtraBuys& e : extra)
+            dips_.push_back({e.all * loss_, e.own * loss_, e.sum, &bb_[static_cast<std::size_t>(e.kind)]});
+        const double held = static_cast<double>(*money_.held);
+        bands_.clear();
+        bandLoss_.clear();
         std::int64_t hi = std::numeric_limits<std::int64_t>::max();
-        for (std::int32_t k = first_;; ++k) {
-            const auto lo = static_cast<std::int64_t>(std::ceil(3.0 - held - k * money.lendPer1000Yen));
+        for (std::int32_t k = PurchasesAt(money_, 0);; ++k) {
+            const auto lo = static_cast<std::int64_t>(std::ceil(3.0 - held - k * money_.lendPer1000Yen));
             bands_.push_back({lo, hi});
-            if (lo <= net.LowestSum()) break;
+            bandLoss_.push_back(k * loss_);
+            if (lo <= net_.LowestSum()) break;
             hi = lo;
         }
-    }
-
-    // Keeps the bands' parts around yen y.
-    void Around(double y) {
-        Window& w = windows_.emplace_back();
-        w.base.resize(bands_.size());
-        w.cdf.resize(bands_.size());
-        for (std::size_t b = 0; b < bands_.size(); ++b) {
-            w.base[b] = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - kWide / 2;
-            net_.CdfsOver(bands_[b].lo, bands_[b].hi, w.base[b], kWide, w.cdf[b].data());
+        const std::size_t bands = bands_.size();
+        windows_ = ys.size() + 1;
+        base_.resize(windows_ * bands);
+        cdf_.resize(base_.size() * kWide);
+        for (std::size_t b = 0; b < bands; ++b) {
+            std::size_t w = 0;
+            for (const double y : ys) base_[b * windows_ + w++] = upTo_(y, bandLoss_[b]) - kWide / 2;
+            base_[b * windows_ + w] = upTo_(alone, bandLoss_[b]);
         }
+        net_.CdfsInBands(bands_, base_.data(), static_cast<int>(windows_), true, cdf_.data());
+        alone_ = alone;
+        aloneExact_ = 0;
+        for (std::size_t b = 0; b < bands; ++b) aloneExact_ += cdf_[(b * windows_ + windows_ - 1) * kWide];
     }
 
     YenCdf At(double y) const {
-        double exact = 0;
-        const Window* w = nullptr;
-        for (const Window& o : windows_)
-            if (Holds(o, y)) w = &o;
-        for (std::size_t b = 0; b < bands_.size(); ++b) {
-            const std::int64_t n = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b));
-            if (w) {
-                exact += w->cdf[b][static_cast<std::size_t>(n - w->base[b])];
-            } else {
+        // The last window that holds every band's net, or a pass over the
+        // law for each band.
+        std::optional<double> exact;
+        if (y == alone_) exact = aloneExact_;
+        // The first band's net, found once, rules out most windows.
+        const std::int64_t first = upTo_(y, bandLoss_[0]);
+        for (std::size_t w = windows_; w-- > 0 && !exact;) {
+            const std::int64_t width = w + 1 == windows_ ? 1 : kWide;
+            if (first - base_[w] < 0 || first - base_[w] >= width) continue;
+            double sum = cdf_[w * kWide + static_cast<std::size_t>(first - base_[w])];
+            std::size_t b = 1;
+            for (; b < bands_.size(); ++b) {
+                const std::size_t at = b * windows_ + w;
+                const std::int64_t j = upTo_(y, bandLoss_[b]) - base_[at];
+                if (j < 0 || j >= width) break;
+                sum += cdf_[at * kWide + static_cast<std::size_t>(j)];
+            }
+            if (b == bands_.size()) exact = sum;
+        }
+        if (!exact) {
+            exact = 0;
+            for (std::size_t b = 0; b < bands_.size(); ++b) {
                 double c = 0;
-                net_.CdfsOver(bands_[b].lo, bands_[b].hi, n, 1, &c);
-                exact += c;
+                net_.CdfsOver(bands_[b].lo, bands_[b].hi, upTo_(y, bandLoss_[b]), 1, &c);
+                *exact += c;
             }
         }
+        const YenCdf drawn = Drawn(y);
+        return {*exact + drawn.value, drawn.se};
+    }
+
+    // The part of the CDF at y the extra purchases drawn add, and its error.
+    YenCdf Drawn(double y) const {
         double sum = 0, squares = 0;
-        for (const ExtraBuys& e : extra_) {
-            const BBNetLaw& law = bb_[static_cast<std::size_t>(e.kind)];
-            const double c = law.Cdf(MedalsUpTo(y, e.all) - e.sum) - law.Cdf(MedalsUpTo(y, e.own) - e.sum);
+        for (const Dip& e : dips_) {
+            const double c = e.law->Cdf(upTo_(y, e.all) - e.sum) - e.law->Cdf(upTo_(y, e.own) - e.sum);
             sum += c;
             squares += c * c;
         }
         const double n = reached_;
         const double mean = n > 0 ? sum / n : 0;
         const double var = n > 1 ? std::max(0.0, (squares - n * mean * mean) / (n * (n - 1))) : 0;
-        return {exact + mean, std::sqrt(var)};
+        return {mean, std::sqrt(var)};
     }
+
+    // Band b's window w: its first net, and its parts from there on.
+    std::size_t Bands() const { return bands_.size(); }
+    std::int64_t Base(std::size_t b, std::size_t w) const { return base_[b * windows_ + w]; }
+    const double* Parts(std::size_t b, std::size_t w) const { return &cdf_[(b * windows_ + w) * kWide]; }
+    // The most medals band b's sums allow at y.
+    std::int64_t UpTo(double y, std::size_t b) const { return upTo_(y, bandLoss_[b]); }
 
 private:
     static constexpr int kWide = NetLawByCount::kMostCdfs;
-    struct Band {
-        std::int64_t lo, hi;
-    };
-    struct Window {
-        std::vector<std::int64_t> base;
-        std::vector<std::array<double, kWide>> cdf;
-    };
-
-    // The most net medals whose yen with k purchases is at most y.
-    std::int64_t MedalsUpTo(double y, std::int32_t k) const {
-        return static_cast<std::int64_t>(std::floor((y + k * money_.PurchaseLoss()) / money_.exchange.YenPerMedal()));
-    }
-    bool Holds(const Window& w, double y) const {
-        for (std::size_t b = 0; b < bands_.size(); ++b) {
-            const std::int64_t j = MedalsUpTo(y, first_ + static_cast<std::int32_t>(b)) - w.base[b];
-            if (j < 0 || j >= kWide) return false;
-        }
-        return true;
-    }
 
     const NetLawByCount& net_;
     const std::array<BBNetLaw, kBBKinds>& bb_;
     const HallMoney& money_;
-    std::int32_t reached_;
-    const std::vector<ExtraBuys>& extra_;
-    std::int32_t first_ = 0;
-    std::vector<Band> bands_;
-    std::vector<Window> windows_;
+    double loss_ = money_.PurchaseLoss();
+    MedalsUpTo upTo_{money_.exchange};  // by the hall's exchange
+    std::int32_t reached_ = 0;
+    // The draws' dips: what all their purchases and their own lose, the
+    // pre-BB sum and the BB's law.
+    struct Dip {
+        double all, own;
+        std::int32_t sum;
+        const BBNetLaw* law;
+    };
+    std::vector<Dip> dips_;
+    // By band: its sums, and what its purchases lose.
+    std::vector<NetLawByCount::SumBand> bands_;
+    std::vector<double> bandLoss_;
+    // Window w of band b: its first net at base_[b * windows_ + w], the CDF
+    // from there in cdf_ four nets on; the last window is `alone` only.
+    std::size_t windows_ = 0;
+    std::vector<std::int64_t> base_;
+    std::vector<double> cdf_;
+    double alone_ = 0, aloneExact_ = 0;
+};
+
+// The mixture's law in yen at a counter: its settings' laws weighed.
+// Their windows around where the mixture's median was have the same nets
+// (the bands and the yen are the same whatever the setting; a setting's
+// sums reach fewer bands or more), so their parts are weighed once and the
+// mixture's CDF there takes one pass over the bands, not one a setting.
+class MixedYen {
+public:
+    void Start(const std::vector<std::pair<const YenLaw*, double>>& laws, std::size_t window) {
+        laws_ = &laws;
+        widest_ = nullptr;
+        for (const auto& [law, w] : laws)
+            if (!widest_ || law->Bands() > widest_->Bands()) widest_ = law;
+        window_ = window;
+        parts_.assign(widest_->Bands(), {});
+        for (const auto& [law, w] : laws)
+            for (std::size_t b = 0; b < law->Bands(); ++b)
+                for (std::size_t j = 0; j < kWide; ++j) parts_[b][j] += w * law->Parts(b, window)[j];
+    }
+
+    YenCdf At(double y) const {
+        YenCdf c;
+        double var = 0;
+        bool held = true;
+        for (std::size_t b = 0; b < parts_.size() && held; ++b) {
+            const std::int64_t j = widest_->UpTo(y, b) - widest_->Base(b, window_);
+            held = j >= 0 && j < static_cast<std::int64_t>(kWide);
+            if (held) c.value += parts_[b][static_cast<std::size_t>(j)];
+        }
+        if (!held) c.value = 0;
+        for (const auto& [law, w] : *laws_) {
+            const YenCdf one = held ? law->Drawn(y) : law->At(y);
+            c.value += w * one.value;
+            var += w * w * one.se * one.se;
+        }
+        c.se = std::sqrt(var);
+        return c;
+    }
+
+private:
+    static constexpr std::size_t kWide = NetLawByCount::kMostCdfs;
+    const std::vector<std::pair<const YenLaw*, double>>* laws_ = nullptr;
+    const YenLaw* widest_ = nullptr;
+    std::size_t window_ = 0;
+    std::vector<std::array<double, kWide>> parts_;  // by band, weighed over the settings
 };
 
 // The figures of a yen law given by its CDF at whole yen: the median
@@ -362,25 +485,32 @@ private:
 // around it is within its error of one half: its error is the slope's
 // (over a medal on either side) and such a step's, with the chance that
 // the CDF just below the median or at it falls the other side of one half.
-template <class Cdf, class Keep>
-YenSpread YenFigures(const Cdf& cdf, const Keep& keep, double guess, double yenPerMedal,
-                     std::optional<YenCdf> zero = std::nullopt) {
+template <class Cdf>
+YenSpread YenFigures(const Cdf& cdf, double guess, double yenPerMedal, std::optional<YenCdf> zero = std::nullopt) {
     YenSpread out;
     guess = std::ceil(guess);
-    keep(guess);
-    const auto value = [&](std::int64_t y) { return cdf(static_cast<double>(y)).value; };
-    out.median = static_cast<double>(Quantile(value, 0.5, static_cast<std::int64_t>(guess)));
-    if (!zero) zero = cdf(0);
+    // The search has taken the CDF at the median and a yen below it, which
+    // the error asks for again.
+    std::vector<std::pair<std::int64_t, YenCdf>> seen;
+    const auto at = [&](std::int64_t y) {
+        for (const auto& [x, c] : seen)
+            if (x == y) return c;
+        return seen.emplace_back(y, cdf(static_cast<double>(y))).second;
+    };
+    const auto value = [&](std::int64_t y) { return at(y).value; };
+    const auto median = Quantile(value, 0.5, static_cast<std::int64_t>(guess));
+    out.median = static_cast<double>(median);
+    if (!zero) zero = at(0);
     out.pAhead = 1 - zero->value;
     out.pAheadSE = zero->se;
-    const double h = std::ceil(yenPerMedal);
-    const double slope = (cdf(out.median + h).value - cdf(out.median - h).value) / (2 * h);
-    const YenCdf at = cdf(out.median), below = cdf(out.median - 1);
+    const auto h = static_cast<std::int64_t>(std::ceil(yenPerMedal));
+    const double slope = (at(median + h).value - at(median - h).value) / static_cast<double>(2 * h);
+    const YenCdf on = at(median), below = at(median - 1);
     const auto beyond = [](double gap, double se) {
         return se > 0 ? 0.5 * std::erfc(gap / (se * std::sqrt(2.0))) : 0.0;
     };
-    const double step = beyond(at.value - 0.5, at.se) + beyond(0.5 - below.value, below.se);
-    const double linear = slope > 0 ? at.se / slope : 0;
+    const double step = beyond(on.value - 0.5, on.se) + beyond(0.5 - below.value, below.se);
+    const double linear = slope > 0 ? on.se / slope : 0;
     out.medianSE = std::sqrt(linear * linear + yenPerMedal * yenPerMedal * step);
     return out;
 }
@@ -411,10 +541,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         std::vector<double> realGames;  // by g
         std::vector<StateLaw> starts;   // at the simulated stretches' starts
         YenDraws draws;
-        std::optional<YenLaw> forMix;  // the mixture's at the current counter
-        YenLaw YenAt(std::size_t g, const HallMoney& m) const {
-            return {*net, BBNetLaw::ForSetting(d->Setting()), m, draws.reached[g], draws.extra[g]};
-        }
+        std::optional<YenLaw> yen;  // at the current counter
     };
     std::vector<Setting> settings;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {
@@ -466,7 +593,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             static_cast<std::int64_t>(settings.size()), threadsAsked, {1}, [] { return 0; },
             [&](std::int64_t i, int) {
                 Setting& st = settings[static_cast<std::size_t>(i)];
-                MinLawByCount lowest(*st.d);
+                MinLawByCount lowest(*st.d, false);
                 while (lowest.Count() > 0) {
                     lowest.StepDown();
                     st.table.rows[static_cast<std::size_t>(lowest.Count())].evPurchases =
@@ -478,22 +605,18 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
             row.evYen = money.Yen(row.evMedals, row.evPurchases);
             row.yenPerHour = row.evYen * request.gamesPerHour / st.realGames[static_cast<std::size_t>(row.gamesSince)];
         }
-    // The extra purchases of the balance's dips, simulated: every setting's
-    // blocks of stretches on the threads, each from seeds of its own.
+    // The extra purchases of the balance's dips, simulated: the settings'
+    // stretches on the threads, each from seeds of its own.
     if (drawYen) {
         for (Setting& st : settings) {
             st.draws.reached.assign(kMaxGamesSinceBB, 0);
             st.draws.extra.assign(kMaxGamesSinceBB, {});
         }
-        const std::int64_t jobs = static_cast<std::int64_t>(settings.size()) * kDrawBlocks;
         ForEachIndex(
-            jobs, threadsAsked, {1}, [] { return std::vector<std::int32_t>(); },
-            [&](std::int64_t i, std::vector<std::int32_t>& balances) {
-                Setting& st = settings[static_cast<std::size_t>(i / kDrawBlocks)];
-                const auto block = static_cast<std::int32_t>(i % kDrawBlocks);
-                const StretchSampler sampler(*st.d);
-                DrawBlock(sampler, st.starts[static_cast<std::size_t>(block)], st.d->Setting(), block, money, st.draws,
-                          balances);
+            static_cast<std::int64_t>(settings.size()), threadsAsked, {1}, [] { return 0; },
+            [&](std::int64_t i, int) {
+                Setting& st = settings[static_cast<std::size_t>(i)];
+                DrawSetting(StretchSampler(*st.d), st.starts, st.d->Setting(), money, st.draws);
             });
     }
     out.mixed.rows.resize(kMaxGamesSinceBB);
@@ -550,6 +673,9 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
         };
         std::optional<std::barrier<Check>> barrier;
         std::vector<std::array<Around, kQuantiles>> shares(settings.size());
+        // The mixture's law in yen, from the settings' at each counter.
+        std::vector<std::pair<const YenLaw*, double>> mixLaws;
+        MixedYen mixYen;
         // The mixture's yen median from the counter above's, or at the top
         // from its means.
         const auto mixGuess = [&](std::int32_t g) {
@@ -575,19 +701,20 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                     if (!drawYen) {
                         *row.yenSpread = ExactYen(*row.spread, money.exchange);
                     } else {
-                        YenLaw law = st.YenAt(gi, money);
+                        if (!st.yen) st.yen.emplace(*st.net, BBNetLaw::ForSetting(st.d->Setting()), money);
+                        YenLaw& law = *st.yen;
                         // The median moves with the net's, less or more
                         // purchases aside.
                         const double guess = top ? money.Yen(static_cast<double>(row.spread->median), row.evPurchases)
                                                  : st.table.rows[gi + 1].yenSpread->median +
                                                        money.exchange.Yen(static_cast<double>(
                                                            row.spread->median - st.table.rows[gi + 1].spread->median));
+                        // Its parts around the guess, where the mixture's
+                        // median was, and at 0 for the chance ahead.
+                        law.Start(st.draws.reached[gi], st.draws.extra[gi], {std::ceil(guess), std::ceil(mixGuess(g))},
+                                  0.0);
                         *row.yenSpread =
-                            YenFigures([&](double y) { return law.At(y); }, [&](double y) { law.Around(y); }, guess,
-                                       money.exchange.YenPerMedal());
-                        // The mixture's law, kept where its median was.
-                        st.forMix.emplace(st.YenAt(gi, money));
-                        st.forMix->Around(std::ceil(mixGuess(g)));
+                            YenFigures([&](double y) { return law.At(y); }, guess, money.exchange.YenPerMedal());
                     }
                     // The setting's part of the mixture's CDF where its
                     // quantiles are first looked for: the settings, not the
@@ -634,16 +761,17 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
                         c.se = std::sqrt(var);
                         return c;
                     };
-                    const auto cdf = [&](double y) {
-                        return mixed([&](const Setting& st) { return st.forMix->At(y); });
-                    };
+                    mixLaws.clear();
+                    for (const Setting& st : settings)
+                        mixLaws.emplace_back(&*st.yen, out.weights[gi][static_cast<std::size_t>(st.d->Setting() - 1)]);
+                    mixYen.Start(mixLaws, 1);
+                    const auto cdf = [&](double y) { return mixYen.At(y); };
                     // At 0 the settings' own figures.
                     const YenCdf zero = mixed([&](const Setting& st) {
                         const YenSpread& own = *st.table.rows[gi].yenSpread;
                         return YenCdf{1 - own.pAhead, own.pAheadSE};
                     });
-                    *mix.yenSpread = YenFigures(
-                        cdf, [](double) {}, mixGuess(g), money.exchange.YenPerMedal(), zero);
+                    *mix.yenSpread = YenFigures(cdf, mixGuess(g), money.exchange.YenPerMedal(), zero);
                 }
                 for (int q = worker; q < kQuantiles; q += threads) {
                     Around v{};
@@ -676,6 +804,22 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
     }
     FindPositive(out.mixed);
     return out;
+}
+
+MedalsUpTo::MedalsUpTo(const Exchange& exchange)
+    : yenPerMedal_(exchange.YenPerMedal()), inverse_(1 / exchange.YenPerMedal()) {}
+
+std::int64_t MedalsUpTo::operator()(double yen, double loss) const {
+    // Multiplying by the inverse comes within a few ulps of the quotient,
+    // so its floor is the quotient's unless it lies that close to a whole
+    // number, when the quotient itself is taken.
+    const double a = yen + loss, q = a * inverse_;
+    auto n = static_cast<std::int64_t>(q);
+    n -= q < static_cast<double>(n);
+    const double rest = q - static_cast<double>(n), near = 1e-12 * (1 + std::abs(q));
+    if (!(std::abs(q) < 1e15) || rest < near || rest > 1 - near)
+        return static_cast<std::int64_t>(std::floor(a / yenPerMedal_));
+    return n;
 }
 
 std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest) {

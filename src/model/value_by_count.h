@@ -115,6 +115,19 @@ CountValue ValueByGameCount(const CountValueRequest& request);
 // else max(0, ceil((3 - held - lowest) / lend)).
 std::int64_t PurchasesFor(const HallMoney& money, std::int64_t lowest);
 
+// The most net medals whose yen, less what some purchases lose (`loss`
+// yen), is at most `yen`: floor((yen + loss) / YenPerMedal()), the quotient
+// as divided, found without dividing but where it lies next to a whole
+// medal.
+class MedalsUpTo {
+public:
+    explicit MedalsUpTo(const Exchange& exchange);
+    std::int64_t operator()(double yen, double loss) const;
+
+private:
+    double yenPerMedal_, inverse_;
+};
+
 // One setting's table alone.
 CountValueTable ValueByGameCount(int setting, const HallMoney& money = {}, bool spread = true);
 

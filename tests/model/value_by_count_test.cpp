@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "machine/slot.h"
+#include "model/bb_net_law.h"
 #include "model/net_law_by_count.h"
+#include "model/stretch_sampler.h"
 #include "model/theory.h"
 #include "sampling.h"
 #include "sessions/sampled_machine.h"
@@ -117,6 +119,44 @@ TEST(ValueByCount, LawOfTheNetAgreesWithTheMeans) {
                         EXPECT_NEAR(v[static_cast<std::size_t>(j)], net.Cdf(from + j), 1e-15)
                             << g << " " << from << "+" << j;
                 }
+            // Bands of sums, each with windows of nets, in one pass: the
+            // CDF band by band and net by net, to the rounding of sums of
+            // some thousands of terms added in another order. Bands as purchases cut them
+            // (lend 50 and 46, one past either end of the sums, one empty),
+            // windows in the middle, where the BB's CDF is 1 or 0 for every
+            // sum, and at 0; the last window alone or of four nets.
+            std::vector<NetLawByCount::SumBand> bands;
+            for (const std::int64_t lend : {50, 46}) {
+                std::int64_t hi = lend == 50 ? 4000 : 53;
+                for (std::int64_t lo = 3 - lend; hi > net.LowestSum() - 200; lo -= lend) {
+                    bands.push_back({lo, hi});
+                    hi = lo;
+                }
+            }
+            bands.push_back({-3 * kMaxGamesSinceBB - 500, net.LowestSum()});
+            bands.push_back({7, 7});
+            const std::vector<std::int64_t> nets = {q.median - 2, q.p90, -60000, 60000, 0};
+            for (int windows = 1; windows <= 3; ++windows)
+                for (const bool alone : {false, true}) {
+                    const auto wide = static_cast<std::size_t>(windows);
+                    std::vector<std::int64_t> from;
+                    for (std::size_t b = 0; b < bands.size(); ++b)
+                        for (std::size_t w = 0; w < wide; ++w) from.push_back(nets[(b + w) % nets.size()] - b);
+                    std::vector<double> got(from.size() * NetLawByCount::kMostCdfs, -1.0);
+                    net.CdfsInBands(bands, from.data(), windows, alone, got.data());
+                    for (std::size_t b = 0; b < bands.size(); ++b)
+                        for (std::size_t w = 0; w < wide; ++w) {
+                            const std::size_t at = b * wide + w;
+                            const int n = alone && w + 1 == wide ? 1 : NetLawByCount::kMostCdfs;
+                            std::array<double, NetLawByCount::kMostCdfs> want{};
+                            net.CdfsOver(bands[b].lo, bands[b].hi, from[at], n, want.data());
+                            for (int j = 0; j < n; ++j)
+                                ASSERT_NEAR(got[at * NetLawByCount::kMostCdfs + static_cast<std::size_t>(j)],
+                                            want[static_cast<std::size_t>(j)], 1e-14)
+                                    << "g " << g << " band " << bands[b].lo << ".." << bands[b].hi << " net "
+                                    << from[at] + j << " of " << windows << (alone ? " alone" : "");
+                        }
+                }
             // The tails dropped on the way hold no chance a figure could
             // show (six decimals at most).
             EXPECT_LT(net.Dropped(), 1e-10) << g;
@@ -213,6 +253,24 @@ TEST(ValueByCount, MixtureWeighsTheSettingsByTheCounter) {
     }
     EXPECT_EQ(six.positiveFrom, std::optional<std::int32_t>(0));
     EXPECT_EQ(Exchange{}.Yen(3), 60.0);  // 20 yen a medal
+    // The law in yen with cash: the mixture's CDF is its settings' weighed,
+    // so its median lies between theirs; a prior on one setting mixes to
+    // that setting's law.
+    const HallMoney cash{Exchange{56}, 50, 0};
+    const CountValue both = ValueByGameCount({prior, cash, true, 1});
+    const CountValue alone = ValueByGameCount({SettingPrior({0, 0, 0, 0, 0, 1}), cash, true, 1});
+    for (std::size_t g = 0; g < both.mixed.rows.size(); ++g) {
+        const double m1 = both.bySetting[0]->rows[g].yenSpread->median,
+                     m6 = both.bySetting[5]->rows[g].yenSpread->median;
+        const double mix = both.mixed.rows[g].yenSpread->median;
+        ASSERT_GE(mix, std::min(m1, m6)) << g;
+        ASSERT_LE(mix, std::max(m1, m6)) << g;
+        const YenSpread &a = *alone.mixed.rows[g].yenSpread, &b = *alone.bySetting[5]->rows[g].yenSpread;
+        ASSERT_EQ(a.median, b.median) << g;
+        ASSERT_NEAR(a.pAhead, b.pAhead, 1e-15) << g;
+        ASSERT_NEAR(a.medianSE, b.medianSE, 1e-9) << g;
+        ASSERT_NEAR(a.pAheadSE, b.pAheadSE, 1e-15) << g;
+    }
 }
 
 // At 等価 a purchase loses nothing, so held all and cash alike give the
@@ -280,6 +338,47 @@ TEST(ValueByCount, PurchasesFollowTheLowestBalance) {
         }
         for (const std::int64_t b : c.balances) lowest = std::min(lowest, b);
         EXPECT_EQ(PurchasesFor(money, lowest), bought) << "lowest " << lowest;
+    }
+    // The expected purchases from the lowest balance's law in one pass are
+    // its chances below each purchase's level added up, level by level.
+    // Without the law put together, from its parts, the same.
+    for (int setting : {1, 6}) {
+        MinLawByCount low(Dynamics(setting)), parts(Dynamics(setting), false);
+        EXPECT_THROW(parts.Below(0), std::logic_error);
+        while (low.Count() > 0) {
+            low.StepDown();
+            parts.StepDown();
+            if (low.Count() % 211 != 0 && low.Count() != kCeilingGames - 1 && low.Count() < kCeilingGames - 3) continue;
+            for (const Case& c : cases) {
+                if (!c.held) continue;
+                double want = 0;
+                for (int k = 1;; ++k) {
+                    const double level = std::ceil(3.0 - static_cast<double>(*c.held) - (k - 1) * c.lend);
+                    const double below = low.Below(static_cast<std::int64_t>(level));
+                    if (below == 0) break;
+                    want += below;
+                }
+                EXPECT_NEAR(low.ExpectedPurchases(static_cast<double>(*c.held), c.lend), want, 1e-13 * want)
+                    << "setting " << setting << " g " << low.Count() << " held " << *c.held << " lend " << c.lend;
+                EXPECT_NEAR(parts.ExpectedPurchases(static_cast<double>(*c.held), c.lend), want, 1e-13 * want)
+                    << "setting " << setting << " g " << low.Count() << " held " << *c.held << " lend " << c.lend;
+            }
+        }
+    }
+    // The most medals a yen allows with purchases: the quotient's floor as
+    // division gives it, also where a yen is a whole number of medals (at
+    // 5.6枚 every 125 yen, where an inverse could round the other way).
+    for (const double exchange : {56.0, 50.0, 52.5, 47.0, 61.3}) {
+        const MedalsUpTo upTo(Exchange{exchange});
+        const HallMoney m{Exchange{exchange}, 50, 0};
+        for (std::int64_t y = -20000; y <= 20000; y += 125)
+            for (const std::int64_t shift : {0, 1, -1, 7})
+                for (int k = 0; k <= 60; k += 3) {
+                    const double yen = static_cast<double>(y + shift), loss = k * m.PurchaseLoss();
+                    ASSERT_EQ(upTo(yen, loss),
+                              static_cast<std::int64_t>(std::floor((yen + loss) / m.exchange.YenPerMedal())))
+                        << exchange << " " << yen << " " << k;
+                }
     }
     // Yen: the net at the exchange less each purchase's loss.
     const HallMoney money{Exchange{56}, 50, 0};
@@ -439,6 +538,41 @@ TEST(ValueByCountSimulated, MachinesStartedAtTheCounter) {
                     got.ceiling.push_back(slot.gamesSinceBB >= kCeilingGames);
                 }
                 ExpectAgrees(t.rows[static_cast<std::size_t>(g)], got, s, g == 800 ? 0.2 : 0.01);
+            }
+            BBEvents gone{};
+            d.Game(law, g + 1, next, gone);
+            std::swap(law, next);
+        }
+    }
+}
+
+// The stretches the yen's law draws follow the chain the exact figures
+// come from: from the state's law at a counter, their games (the BB game
+// once) and their net (the pre-BB sum, then the BB of its kind with its
+// game's own small win) have the table's means.
+TEST(ValueByCountSimulated, StretchesDrawnForTheYen) {
+    for (int s : {1, 6}) {
+        const CountValueTable t = ValueByGameCount(s, {}, false);
+        const StateDynamics& d = Dynamics(s);
+        const StretchSampler sampler(d);
+        const auto& bb = BBNetLaw::ForSetting(s);
+        StateLaw law = d.LongRunAfterBB(), next;
+        std::vector<std::int32_t> balances;
+        for (std::int32_t g = 0; g <= 1400; ++g) {
+            if (g == 0 || g == 700 || g == 1400) {
+                std::vector<double> games, net;
+                std::uint64_t rng = 17u + static_cast<std::uint64_t>(s * 10'000 + g);
+                for (int i = 0; i < 100'000; ++i) {
+                    int mode = 0, count = 0;
+                    StretchSampler::DrawState(law, NextUniform(rng), mode, count);
+                    const int kind = sampler.Play(mode, count, g, rng, balances);
+                    games.push_back(static_cast<double>(balances.size()));
+                    net.push_back(balances.back() + bb[static_cast<std::size_t>(kind)].Mean());
+                }
+                const CountValueRow& row = t.rows[static_cast<std::size_t>(g)];
+                const test::Estimate meanGames = MeanOf(games), meanNet = MeanOf(net);
+                EXPECT_NEAR(meanGames.value, row.evGames, 4 * meanGames.se) << "setting " << s << " g " << g;
+                EXPECT_NEAR(meanNet.value, row.evMedals, 4 * meanNet.se) << "setting " << s << " g " << g;
             }
             BBEvents gone{};
             d.Game(law, g + 1, next, gone);
