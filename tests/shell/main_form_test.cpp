@@ -28,7 +28,10 @@
 
 #include "fake_services.h"
 #include "machine/random.h"
+#include "machine/vocabulary.h"
+#include "present/presentation.h"
 #include "present/qt/page_model.h"
+#include "run/run_records.h"
 #include "run/single_run.h"
 #include "shell/about_box.h"
 #include "shell/clock.h"
@@ -70,6 +73,7 @@ private slots:
     void rateCellsShowWholeBesideTheirPie();
     void aLongRunMovesTheBarAndStopsOnEscape();
     void longListsScrollSelectAndCopy();
+    void playListsFitTheWidestCellsOfTheRun();
     void copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
@@ -733,6 +737,47 @@ void MainFormTest::longListsScrollSelectAndCopy() {
     const int inSight = list->viewport()->height() / ResultList::kRowHeight;
     QTest::keyClick(list, Qt::Key_PageDown);
     QCOMPARE(list->currentIndex().row(), 4 + inSight);
+}
+
+void MainFormTest::playListsFitTheWidestCellsOfTheRun() {
+    // The end of the longest run in a few rows: small numbers where the
+    // lists open, ten digits below them, as at the end of a 2^31-game run.
+    PlayHistory h;
+    for (std::int32_t i = 0; i < 200; ++i) h.push_back({i + 1, -3 * (i + 1), 0, i + 1, 0, 0, Hamari, ReplayB});
+    for (std::size_t j = 0; j < 200; j += 10) {
+        h.BBLog()[j] = BlueBB;
+        h.KeizokuNumLog()[j] = 1;
+        h.KoyakuLog()[j] = BBGame;
+    }
+    h.PlayNumLog()[199] = INT32_MAX;
+    h.PlayNum2Log()[190] = INT32_MAX - 1;
+    h.MedalLog()[190] = INT32_MAX - 7;  // a BB that gains ten digits
+    h.MedalLog()[199] = INT32_MIN + 1;
+    for (std::size_t j = 190; j < 200; ++j) h.ModeLog()[j] = LowProb;  // a mode-change row far down
+    h.PlayNum2Log()[199] = INT32_MAX - 2;
+    Presentation presentation;
+    const HistoryRecords records(h, 16);
+    presentation.Present(records);
+    for (Page page : {Page::Play, Page::BB, Page::ModeChange}) {
+        PageModel model(presentation, page);
+        ResultList list(&model);
+        list.resize(500, 5 * ResultList::kRowHeight);
+        list.show();
+        list.FitColumns();
+        QCOMPARE(list.FirstVisibleRow(), 0);
+        const QFontMetrics fm(list.font());
+        for (int c = 0; c < model.columnCount(); ++c) {
+            // The view pads a cell by 3 pixels a side.
+            int widest = 0;
+            for (int r = 0; r < model.rowCount(); ++r)
+                widest = std::max(widest, fm.horizontalAdvance(model.index(r, c).data().toString()));
+            QVERIFY2(list.columnWidth(c) >= widest + 6, qPrintable(QStringLiteral("page %1 column %2: %3 < %4")
+                                                                       .arg(static_cast<int>(page))
+                                                                       .arg(c)
+                                                                       .arg(list.columnWidth(c))
+                                                                       .arg(widest)));
+        }
+    }
 }
 
 void MainFormTest::copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo() {
