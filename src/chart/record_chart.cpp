@@ -2,6 +2,7 @@
 #include "chart/sample_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -490,107 +491,145 @@ bool RecordChart::AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1) {
 
 std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, double ymin, double ymax, int columns,
                                   int rows) const {
-    if (!numbered_) return chart::Thin(plain_.markers[m], xmin, xmax, ymin, ymax, columns, rows);
-    std::vector<XY> out;
-    if (n_ == 0 || columns <= 0 || rows <= 0 || !(xmax >= xmin) || !(ymax >= ymin)) return out;
+    const std::size_t one[] = {m};
+    return std::move(ThinMany(one, xmin, xmax, ymin, ymax, columns, rows).front());
+}
+
+std::vector<std::vector<XY>> RecordChart::ThinMany(std::span<const std::size_t> ms, double xmin, double xmax,
+                                                   double ymin, double ymax, int columns, int rows) const {
+    std::vector<std::vector<XY>> out(ms.size());
+    if (!numbered_) {
+        for (std::size_t q = 0; q < ms.size(); ++q)
+            out[q] = chart::Thin(plain_.markers[ms[q]], xmin, xmax, ymin, ymax, columns, rows);
+        return out;
+    }
+    if (n_ == 0 || ms.empty() || columns <= 0 || rows <= 0 || !(xmax >= xmin) || !(ymax >= ymin)) return out;
     const double sx = xmax > xmin ? columns / (xmax - xmin) : 0.0;
     const double sy = ymax > ymin ? rows / (ymax - ymin) : 0.0;
     auto columnOf = [&](double x) {
         return std::min<std::size_t>(static_cast<std::size_t>((x - xmin) * sx), columns - 1);
     };
     auto rowOf = [&](double y) { return std::min<std::size_t>(static_cast<std::size_t>((y - ymin) * sy), rows - 1); };
-    std::vector<bool> taken(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
-    const std::int32_t koyaku = markerKoyaku_[m];
+    // Each series asked for, by its place in `ms`: its cells taken, and
+    // which of them a small win feeds.
+    std::vector<std::vector<bool>> taken(
+        ms.size(), std::vector<bool>(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)));
+    std::array<std::int8_t, 16> asked;
+    asked.fill(-1);
+    for (std::size_t q = 0; q < ms.size(); ++q) {
+        const std::int32_t k = markerKoyaku_[ms[q]];
+        if (k >= 0 && k < static_cast<std::int32_t>(asked.size()))
+            asked[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(q);
+    }
+    auto seriesOf = [&](const GameRecord& r) {
+        return r.bbKind == NoBB && static_cast<std::uint32_t>(r.koyaku) < asked.size()
+                   ? asked[static_cast<std::size_t>(r.koyaku)]
+                   : std::int8_t{-1};
+    };
     const auto [lo, hi] = Visible(xmin, xmax);
     const std::size_t k = blockGames_, markers = markerKoyaku_.size();
 
     // Whether the block's markers, were they in column c, reach a cell of it
-    // none has taken yet.
-    auto reachesFreeCell = [&](const Bitmap& bm, std::size_t c) {
+    // series q has not taken yet.
+    auto reachesFreeCell = [&](std::size_t q, const Bitmap& bm, std::size_t c) {
         const auto top = static_cast<double>(bm.Top());
         const double from = std::max(static_cast<double>(bm.base), std::ceil(ymin));
         const double to = std::min(top, std::floor(ymax));
         for (auto v = static_cast<std::int64_t>(from); v <= static_cast<std::int64_t>(to);) {
             const std::size_t r = rowOf(static_cast<double>(v));
-            // The last balance in row r.
-            std::int64_t a = v, b = static_cast<std::int64_t>(to);
-            while (a < b) {
-                const std::int64_t mid = a + (b - a + 1) / 2;
-                if (rowOf(static_cast<double>(mid)) == r) {
-                    a = mid;
-                } else {
-                    b = mid - 1;
-                }
-            }
-            if (!taken[r * static_cast<std::size_t>(columns) + c] && AnyBit(bm, v, a)) return true;
+            // The last balance in row r: worked out from the row's edge,
+            // then set right by a step or two where rounding moved it.
+            const auto last = static_cast<std::int64_t>(to);
+            const double edge = sy > 0 ? std::floor(ymin + static_cast<double>(r + 1) / sy) : to;
+            std::int64_t a = std::clamp(static_cast<std::int64_t>(std::min(edge, to)), v, last);
+            while (a > v && rowOf(static_cast<double>(a)) != r) --a;
+            while (a < last && rowOf(static_cast<double>(a + 1)) == r) ++a;
+            if (!taken[q][r * static_cast<std::size_t>(columns) + c] && AnyBit(bm, v, a)) return true;
             v = a + 1;
         }
         return false;
     };
-    auto take = [&](std::size_t i, std::int32_t balance) {
+    auto take = [&](std::size_t q, std::size_t i, std::int32_t balance) {
         const XY p{static_cast<double>(X(i)), static_cast<double>(balance)};
         if (p.y < ymin || p.y > ymax) return;
         const std::size_t cell = rowOf(p.y) * static_cast<std::size_t>(columns) + columnOf(p.x);
-        if (taken[cell]) return;
-        taken[cell] = true;
-        out.push_back(p);
+        if (taken[q][cell]) return;
+        taken[q][cell] = true;
+        out[q].push_back(p);
     };
-    // Whether block b's games [a, e) in view may hold a point in a cell
-    // none has taken yet: a whole block over a few columns is looked up in
-    // its bitmap, one cut by the view is played again.
+    // The series whose points block b's games [a, e) in view may put in a
+    // cell not yet taken, one bit each: a whole block over a few columns is
+    // looked up in its bitmap, one cut by the view is played again.
     auto mayTake = [&](std::size_t b, std::size_t a, std::size_t e) {
-        const Bitmap& bm = bitmaps_[b * markers + m];
-        if (!bm.any) return false;
-        if (a != b * k || e != std::min(n_, (b + 1) * k)) return true;
+        std::uint32_t mask = 0;
+        const bool whole = a == b * k && e == std::min(n_, (b + 1) * k);
         const std::size_t c0 = columnOf(X(a)), c1 = columnOf(X(e - 1));
-        bool reaches = c1 - c0 >= kFewColumns;
-        for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(bm, c);
-        return reaches;
+        for (std::size_t q = 0; q < ms.size(); ++q) {
+            const Bitmap& bm = bitmaps_[b * markers + ms[q]];
+            if (!bm.any) continue;
+            bool reaches = !whole || c1 - c0 >= kFewColumns;
+            for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(q, bm, c);
+            if (reaches) mask |= 1u << q;
+        }
+        return mask;
     };
-    auto playOne = [&](std::size_t a, std::size_t e) {
+    auto playOne = [&](std::size_t a, std::size_t e, std::uint32_t mask) {
         records_.ForEach(a, e, [&](std::size_t at, std::span<const GameRecord> piece) {
             for (std::size_t i = 0; i < piece.size(); ++i)
-                if (piece[i].bbKind == NoBB && piece[i].koyaku == koyaku) take(at + i, piece[i].medalBalance);
+                if (const int q = seriesOf(piece[i]); q >= 0 && (mask >> q & 1))
+                    take(static_cast<std::size_t>(q), at + i, piece[i].medalBalance);
             return true;
         });
     };
-    // Blocks are taken in the order of their games. A block reaching
-    // columns past those of the blocks already chosen cannot depend on
-    // them there: it joins a wave played on every core at once. One within
-    // those columns waits for the wave and is looked at again once the
-    // blocks before it are taken.
+    // Blocks are taken in the order of their games, each played again once
+    // for every series that may gain from it. A block reaching columns
+    // past those of the blocks already chosen cannot depend on them there:
+    // it joins a wave played on every core at once. One within those
+    // columns waits for the wave and is looked at again once the blocks
+    // before it are taken.
     struct Chosen {
         std::size_t block, a, e;
+        std::uint32_t mask;
         bool inWave;
+    };
+    struct Hit {
+        std::size_t i;
+        std::int32_t balance;
+        std::int8_t series;
     };
     std::vector<Chosen> chosen;
     std::vector<Stretch> wave;
-    std::vector<std::vector<std::pair<std::size_t, std::int32_t>>> games;
+    std::vector<std::uint32_t> waveMasks;
+    std::vector<std::vector<Hit>> games;
     std::size_t waveColumn = 0;  // the last column the wave reaches
     auto takeChosen = [&] {
         games.assign(wave.size(), {});
         PlayAgain(wave, [&](std::size_t w, std::size_t i, const GameRecord& r) {
-            if (r.bbKind == NoBB && r.koyaku == koyaku) games[w].emplace_back(i, r.medalBalance);
+            if (const int q = seriesOf(r); q >= 0 && (waveMasks[w] >> q & 1))
+                games[w].push_back({i, r.medalBalance, static_cast<std::int8_t>(q)});
         });
         std::size_t w = 0;
         for (const Chosen& c : chosen) {
             if (c.inWave) {
-                for (const auto& [i, balance] : games[w++]) take(i, balance);
-            } else if (mayTake(c.block, c.a, c.e)) {
-                playOne(c.a, c.e);
+                for (const Hit& h : games[w++]) take(static_cast<std::size_t>(h.series), h.i, h.balance);
+            } else if (const std::uint32_t mask = mayTake(c.block, c.a, c.e)) {
+                playOne(c.a, c.e, mask);
             }
         }
         chosen.clear();
         wave.clear();
+        waveMasks.clear();
     };
     for (std::size_t b = lo / k; b * k < hi; ++b) {
         const std::size_t a = std::max(b * k, lo), e = std::min(std::min(n_, (b + 1) * k), hi);
-        if (!mayTake(b, a, e)) continue;
+        const std::uint32_t mask = mayTake(b, a, e);
+        if (!mask) continue;
         const std::size_t last = columnOf(X(e - 1));
         const bool ahead = wave.empty() || last > waveColumn;
-        chosen.push_back({b, a, e, ahead});
+        chosen.push_back({b, a, e, mask, ahead});
         if (!ahead) continue;
         wave.push_back({a, e});
+        waveMasks.push_back(mask);
         waveColumn = last;
         if (wave.size() == kWaveBlocks) takeChosen();
     }

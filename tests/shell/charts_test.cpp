@@ -174,14 +174,14 @@ void ChartsTest::markersSitOnTheSlumpLine() {
     const PlayHistory h = test::Held(w.form.History());
     // Switched off: the series gives the chart no point yet.
     QVERIFY(w.charts().Markers[0]->Series()->points().isEmpty());
-    std::size_t total = 0;
-    for (Marker m : kAllMarkers) {
-        w.charts().SetMarkerOn(m, true);
+    // Each point of series m a game of its small win, on the line, within
+    // the games in view.
+    auto expectOwnGames = [&](Marker m) {
         const auto& series = *w.charts().Markers[static_cast<std::size_t>(m)];
-        QCOMPARE(series.Count(), w.form.Shown().MarkerPointCount(m));
         const QList<QPointF> points = series.Series()->points();
         QVERIFY(!points.isEmpty() && static_cast<std::size_t>(points.size()) <= series.Count());
         for (const QPointF& p : points) {
+            QVERIFY(p.x() >= w.charts().Bottom->min() && p.x() <= w.charts().Bottom->max());
             const auto j = static_cast<std::size_t>(p.x()) - 1;
             QCOMPARE(p.y(), static_cast<double>(h.MedalLog()[j]));
             QCOMPARE(h.BBLog()[j], 0);
@@ -194,9 +194,27 @@ void ChartsTest::markersSitOnTheSlumpLine() {
             QCOMPARE(static_cast<int>(expected), static_cast<int>(m));
             QVERIFY(k != Chance || m == Marker::Chance);
         }
+    };
+    std::size_t total = 0;
+    for (Marker m : kAllMarkers) {
+        w.charts().SetMarkerOn(m, true);
+        const auto& series = *w.charts().Markers[static_cast<std::size_t>(m)];
+        QCOMPARE(series.Count(), w.form.Shown().MarkerPointCount(m));
+        expectOwnGames(m);
+        if (QTest::currentTestFailed()) return;
         total += series.Count();
     }
     QVERIFY(total > 100);
+    // All five shown through a zoom, thinned together: each keeps its own.
+    chart::ChartView* view = w.charts().SlumpChart;
+    view->SetAnimatedZoom(false);
+    const QRect area = view->viewport()->rect();
+    view->ZoomTo(QRect(area.width() / 3, 10, area.width() / 3, area.height() - 30));
+    QVERIFY(w.charts().Bottom->max() - w.charts().Bottom->min() < 6000);  // of 8000
+    for (Marker m : kAllMarkers) {
+        expectOwnGames(m);
+        if (QTest::currentTestFailed()) return;
+    }
 }
 
 void ChartsTest::barsAtTheBonusOrdinals() {
