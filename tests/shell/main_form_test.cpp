@@ -234,12 +234,11 @@ void MainFormTest::badSettingTextDoesNotEmptyTheShownRun() {
 }
 
 void MainFormTest::theLargestPlayCountPlaysBesideTheRunOnScreen() {
-    // Kept as checkpoints, any Play数 plays whatever memory is said to be
-    // free, and the run on screen stays while it does.
+    // Kept as checkpoints, any Play数 plays, and the run on screen stays
+    // while it does.
     Window w;
     w.Start(QStringLiteral("300"), QStringLiteral("2"));
     const QStringList bb = w.Page(Page::BB);
-    w.services.availableMemory = 1;
     std::size_t rowsWhilePlaying = 0;
     QTimer::singleShot(0, &w.form, [&] {
         rowsWhilePlaying = w.Rows(Page::Play);
@@ -344,10 +343,9 @@ void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
     QVERIFY(!first.isEmpty());
     QVERIFY(w.Rows(Page::Play) == 500);
     // What the window shows while the next run's games are played: the run
-    // on screen, summary and lists alike, however short memory is said to
-    // be, as the run plays on checkpoints beside it.
-    for (const bool shortOfMemory : {false, true}) {
-        if (shortOfMemory) w.services.availableMemory = 1;
+    // on screen, summary and lists alike, as the run plays on checkpoints
+    // beside it; so again for the run after.
+    for (int run = 0; run < 2; ++run) {
         const QString shown = w.form.ResultLabel->text();
         QString summary = QStringLiteral("not looked at");
         std::size_t rows = 99;
@@ -356,7 +354,7 @@ void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
             rows = w.Rows(Page::Play);
         });
         w.Start(QStringLiteral("500"), QStringLiteral("2"));
-        QCOMPARE(summary, shortOfMemory ? shown : first);
+        QCOMPARE(summary, run == 0 ? first : shown);
         QCOMPARE(rows, std::size_t{500});
         QVERIFY(!w.form.ResultLabel->text().isEmpty());
         QCOMPARE(w.services.informations.size(), std::size_t{0});
@@ -468,14 +466,13 @@ void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
     QCOMPARE(w.form.StatusText(0), texts::kRunDone);
     QCOMPARE(w.Rows(Page::Play), std::size_t{1000});
 
-    // With no memory said to be free the run still plays beside the run on
-    // screen, unannounced, and a stop leaves that run on screen.
+    // The next run plays beside the run on screen, unannounced, and a stop
+    // leaves that run on screen.
     Window s(6, Window::OnScreen);
     s.form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&s.form));
     s.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
     const QString shownLabel = s.form.ResultLabel->text();
-    s.services.availableMemory = 1;
     QTimer::singleShot(0, &s.form, [&] { QTest::keyClick(&s.form, Qt::Key_Escape); });
     s.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
     QVERIFY(s.services.informations.empty());
