@@ -272,6 +272,12 @@ void ResultList::FitColumns() {
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         resize(std::max(designWidth_, total + 2 * frameWidth()), height());
+    } else if (designWidth_ > 0 && parentWidget()) {
+        // The numbers of a long run widen a play list into the room its
+        // page leaves on the right; past that it scrolls sideways.
+        const int wanted = total + 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+        const int room = std::max(designWidth_, parentWidget()->width() - 2 * x());
+        resize(std::clamp(wanted, designWidth_, room), height());
     }
     updateGeometries();
 }

@@ -757,10 +757,19 @@ void MainFormTest::playListsFitTheWidestCellsOfTheRun() {
     presentation.Present(records);
     for (Page page : {Page::Play, Page::BB, Page::ModeChange}) {
         PageModel model(presentation, page);
-        ResultList list(&model);
-        list.resize(500, 5 * ResultList::kRowHeight);
-        list.show();
+        // On a page of the window's size, at its designed place and width.
+        QWidget sheet;
+        sheet.resize(589, 180);
+        ResultList list(&model, &sheet);
+        list.setGeometry(4, 4, 373, 5 * ResultList::kRowHeight);
+        list.SetDesignWidth(373);
+        sheet.show();
         list.FitColumns();
+        // Within the page, wider than designed where its cells need it, and
+        // without a sideways scroll.
+        if (page == Page::Play) QVERIFY(list.width() > 373);  // five columns of ten digits
+        QVERIFY(list.geometry().right() < sheet.width());
+        QCOMPARE(list.horizontalScrollBar()->maximum(), 0);
         QCOMPARE(list.FirstVisibleRow(), 0);
         const QFontMetrics fm(list.font());
         for (int c = 0; c < model.columnCount(); ++c) {
