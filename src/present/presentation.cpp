@@ -205,7 +205,8 @@ std::vector<std::string> Presentation::WidestCells(Page page, int column) const 
         for (std::int32_t v = 0; v < count; ++v) texts.emplace_back(name(v));
     };
     const auto blocks = records_->Index().Blocks();
-    const GameRecord& last = Record(n_ - 1);
+    // Read apart from the block kept for the rows in sight.
+    const GameRecord last = records_->at(n_ - 1);
     switch (column) {
     case 0: return {IntText(last.playCount)};
     case 1: {
