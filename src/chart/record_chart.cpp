@@ -125,92 +125,150 @@ RecordChart::RecordChart(const RunRecords& records, std::span<const std::int32_t
     if (!numbered_) KeepEveryColumn();
 }
 
-// The figures of one block as its records come.
+// The figures of one block as its records come. Handed to the game loop
+// by value and given back, with only what changes every game in it: that
+// stays in registers (a larger scan, or one reached through a reference,
+// went to memory every game, 5 ns a game against the loop's own 1.2). The
+// rest, touched at a new extreme, a change of mode, a BB or a marker's
+// game, is reached through a pointer. Places are game numbers until the
+// block is closed.
 struct RecordChart::BlockScan {
-    RecordChart& chart;
-    std::size_t block;
-    std::vector<std::int32_t>& hits;  // per marker, the balances at its games, marker m's at m, m + M, ...
-    std::size_t offset = 0;
-    Block figures;
-    std::int32_t* bar = nullptr;
-    std::size_t bars = 0;
-    std::array<std::uint32_t, 64> points{};
-    bool numbered = true;
+    struct Rare {
+        const std::int8_t* markerOf;      // 16 entries
+        std::vector<std::int32_t>* hits;  // per marker game, the marker and the balance
+        std::int32_t* bar;                // where the next BB game's bar goes
+        std::int32_t* barEnd;
+        bool barsOver = false;
+        bool started = false;
+        std::int32_t firstGame = 0, firstBalance = 0, firstMode = 0;
+        std::int32_t lowAt = 0, highAt = 0;  // the balance's
+        std::int32_t modeLow = INT32_MAX, modeHigh = INT32_MIN, modeLowAt = 0, modeHighAt = 0;
+        std::int32_t runFrom = 0;  // where the mode's run began
+        LevelIndex::Counts levels{};
+        std::array<std::uint32_t, 64> points{};  // per marker series
+    };
+    Rare* rare;
+    // The balance's range as doubles, exact for 32-bit values: they live
+    // in floating-point registers, which the game loop leaves free.
+    double low = std::numeric_limits<double>::infinity(), high = -std::numeric_limits<double>::infinity();
+    std::int32_t mode = INT32_MIN;  // the last game's; none before the first
+    std::int32_t lastBalance = 0, lastGame = 0;
+    std::uint32_t markers = 0;  // a bit per small win with a marker series
 
-    void operator()(const GameRecord& r) {
-        const std::int64_t i = static_cast<std::int64_t>(block * chart.blockGames_ + offset);
-        numbered &= static_cast<std::int64_t>(r.playCount) == chart.x0_ + i;
-        const auto off = static_cast<std::uint32_t>(offset);
-        Add(figures.fields[0], r.medalBalance, off);
-        Add(figures.fields[1], r.mode, off);
-        if (static_cast<std::uint32_t>(r.mode) < LevelIndex::kLevels)
-            ++figures.levels[static_cast<std::size_t>(r.mode)];
-        if (r.bbKind != NoBB) {
-            if (bars == chart.barsBefore_[block + 1] - chart.barsBefore_[block])
-                throw std::logic_error("a block's BB games differ from its summary's");
-            bar[bars++] = r.gamesSinceBB;
-        } else if (static_cast<std::uint32_t>(r.koyaku) < chart.markerOf_.size()) {
-            if (const int m = chart.markerOf_[static_cast<std::size_t>(r.koyaku)]; m >= 0) {
-                hits.push_back(m);
-                hits.push_back(r.medalBalance);
-                ++points[static_cast<std::size_t>(m)];
+    template <bool kBBGame>
+    void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
+        const double b = r.medalBalance;
+        if (b < low) [[unlikely]] {
+            low = b;
+            rare->lowAt = r.playCount;
+        }
+        if (b > high) [[unlikely]] {
+            high = b;
+            rare->highAt = r.playCount;
+        }
+        if (r.mode != mode) [[unlikely]]
+            ModeChange(r);
+        if constexpr (kBBGame) {
+            if (rare->bar == rare->barEnd) {
+                rare->barsOver = true;
+            } else {
+                *rare->bar++ = r.gamesSinceBB;
             }
+        } else if (static_cast<std::uint32_t>(r.koyaku) < 16 && (markers >> r.koyaku & 1)) [[unlikely]] {
+            const int m = rare->markerOf[static_cast<std::size_t>(r.koyaku)];
+            rare->hits->push_back(m);
+            rare->hits->push_back(r.medalBalance);
+            ++rare->points[static_cast<std::size_t>(m)];
         }
-        ++offset;
+        lastBalance = r.medalBalance;
+        lastGame = r.playCount;
     }
-    void Add(Extremes& e, std::int32_t v, std::uint32_t off) {
-        if (off == 0) {
-            e.first = e.low = e.high = v;
-        } else if (v < e.low) {
-            e.low = v;
-            e.lowAt = off;
-        } else if (v > e.high) {
-            e.high = v;
-            e.highAt = off;
-        }
-        e.last = v;
+    void operator()(const GameRecord& r) {
+        if (r.bbKind != NoBB)
+            (*this)(r, std::true_type{});
+        else
+            (*this)(r, std::false_type{});
     }
-    void Close() {
-        chart.blocks_[block] = figures;
-        const std::size_t markers = chart.markerKoyaku_.size();
-        Bitmap* maps = chart.bitmaps_.data() + block * markers;
-        std::array<std::int64_t, 64> low, high;
-        low.fill(INT64_MAX);
-        high.fill(INT64_MIN);
-        for (std::size_t h = 0; h < hits.size(); h += 2) {
-            const auto m = static_cast<std::size_t>(hits[h]);
-            low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
-            high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+    void ModeChange(const GameRecord& r) {
+        Rare& c = *rare;
+        if (!c.started) {
+            c.started = true;
+            c.firstGame = c.runFrom = r.playCount;
+            c.firstBalance = r.medalBalance;
+            c.firstMode = r.mode;
         }
-        for (std::size_t m = 0; m < markers; ++m) {
-            if (low[m] > high[m]) continue;
-            Bitmap& bm = maps[m];
-            bm.any = true;
-            bm.base = static_cast<std::int32_t>(low[m]);
-            while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+        EndRun(r.playCount);
+        mode = r.mode;
+        if (mode < c.modeLow) {
+            c.modeLow = mode;
+            c.modeLowAt = r.playCount;
         }
-        for (std::size_t h = 0; h < hits.size(); h += 2) {
-            Bitmap& bm = maps[hits[h]];
-            const auto bucket =
-                static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
-            bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+        if (mode > c.modeHigh) {
+            c.modeHigh = mode;
+            c.modeHighAt = r.playCount;
         }
-        hits.clear();
+    }
+    // The games of the mode's run up to the game numbered `until`.
+    void EndRun(std::int32_t until) {
+        if (static_cast<std::uint32_t>(mode) < LevelIndex::kLevels)
+            rare->levels[static_cast<std::size_t>(mode)] += static_cast<std::uint32_t>(until - rare->runFrom);
+        rare->runFrom = until;
     }
 };
 
 template <class Play>
 void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std::mutex& merge, Play play) {
-    BlockScan scan{*this, b, hits, 0, Block{}, bars_.data() + barsBefore_[b]};
-    play(scan);
-    if (scan.bars != barsBefore_[b + 1] - barsBefore_[b])
+    const std::size_t k = blockGames_, games = std::min(n_, (b + 1) * k) - b * k;
+    BlockScan::Rare rare{markerOf_.data(), &hits, bars_.data() + barsBefore_[b], bars_.data() + barsBefore_[b + 1]};
+    BlockScan scan{&rare};
+    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) scan.markers |= std::uint32_t{1} << markerKoyaku_[m];
+    bool numbered = true;
+    scan = play(scan, numbered);
+    // Numbered one by one from the run's first game (which the game loop's
+    // games are, one after another): places in the block are game numbers
+    // less its first's. Otherwise the figures go unused.
+    const std::int64_t at = x0_ + static_cast<std::int64_t>(b * k);
+    numbered = numbered && rare.firstGame == at && scan.lastGame == at + static_cast<std::int64_t>(games) - 1;
+    scan.EndRun(static_cast<std::int32_t>(std::int64_t{scan.lastGame} + 1));
+    if (rare.barsOver || rare.bar != rare.barEnd)
         throw std::logic_error("a block's BB games differ from its summary's");
-    scan.Close();
+    auto place = [&](std::int32_t game) { return static_cast<std::uint32_t>(std::int64_t{game} - at); };
+    Block& figures = blocks_[b];
+    figures.fields[0] = {
+        rare.firstBalance, scan.lastBalance,  static_cast<std::int32_t>(scan.low), static_cast<std::int32_t>(scan.high),
+        place(rare.lowAt), place(rare.highAt)};
+    figures.fields[1] = {rare.firstMode,        scan.mode, rare.modeLow, rare.modeHigh, place(rare.modeLowAt),
+                         place(rare.modeHighAt)};
+    figures.levels = rare.levels;
+    // Its markers' bitmaps, from the balances at their games.
+    const std::size_t markers = markerKoyaku_.size();
+    Bitmap* maps = bitmaps_.data() + b * markers;
+    std::array<std::int64_t, 64> low, high;
+    low.fill(INT64_MAX);
+    high.fill(INT64_MIN);
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        const auto m = static_cast<std::size_t>(hits[h]);
+        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+    }
+    for (std::size_t m = 0; m < markers; ++m) {
+        if (low[m] > high[m]) continue;
+        Bitmap& bm = maps[m];
+        bm.any = true;
+        bm.base = static_cast<std::int32_t>(low[m]);
+        while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+    }
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        Bitmap& bm = maps[hits[h]];
+        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+    }
+    hits.clear();
     // Counted apart and added up once per block: blocks may be scanned on
     // several threads.
     const std::lock_guard lock(merge);
-    numbered_ = numbered_ && scan.numbered;
-    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) markerPoints_[m] += scan.points[m];
+    numbered_ = numbered_ && numbered;
+    for (std::size_t m = 0; m < markers; ++m) markerPoints_[m] += rare.points[m];
 }
 
 void RecordChart::Scan() {
@@ -238,21 +296,27 @@ void RecordChart::Scan() {
             static_cast<std::int64_t>(blocks), 0, IndexLoop{.chunk = 4}, [] { return std::make_unique<Worker>(); },
             [&](std::int64_t i, std::unique_ptr<Worker>& w) {
                 const auto b = static_cast<std::size_t>(i);
-                ScanBlock(b, w->hits, merge, [&](BlockScan& scan) {
+                ScanBlock(b, w->hits, merge, [&](BlockScan scan, bool&) {
                     w->slot.Restore(run->Checkpoint(b));
-                    w->slot.PlayGames(static_cast<std::int64_t>(end(b) - b * k),
-                                      [&scan](const GameRecord& r) { scan(r); });
+                    return w->slot.PlayGames(static_cast<std::int64_t>(end(b) - b * k), scan);
                 });
             });
         return;
     }
     std::vector<std::int32_t> hits;
     for (std::size_t b = 0; b < blocks; ++b)
-        ScanBlock(b, hits, merge, [&](BlockScan& scan) {
-            records_.ForEach(b * k, end(b), [&scan](std::size_t, std::span<const GameRecord> piece) {
-                for (const GameRecord& r : piece) scan(r);
+        ScanBlock(b, hits, merge, [&](BlockScan scan, bool& numbered) {
+            // Records from elsewhere may be numbered in any way: each is
+            // looked at.
+            std::int64_t x = x0_ + static_cast<std::int64_t>(b * k);
+            records_.ForEach(b * k, end(b), [&](std::size_t, std::span<const GameRecord> piece) {
+                for (const GameRecord& r : piece) {
+                    numbered &= r.playCount == x++;
+                    scan(r);
+                }
                 return true;
             });
+            return scan;
         });
 }
 
