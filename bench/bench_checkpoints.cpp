@@ -210,20 +210,28 @@ void BM_RecordChartZoom(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordChartZoom)->Arg(1)->Arg(10)->Arg(1000)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// A marker series over the balance's range in view.
+// Marker series over the balance's range in view: one, or all five shown
+// at once (each block played again once for all of them).
 void BM_RecordChartMarkers(benchmark::State& state) {
     const RecordChart& chart = Chart();
     const auto [lo, hi] = ViewOf(state.range(0));
     const morvane::chart::Range y = chart.YRange(Field::Balance, lo, hi);
+    const std::array<std::size_t, 5> all = {0, 1, 2, 3, 4};
+    const std::span<const std::size_t> shown(all.data(), static_cast<std::size_t>(state.range(1)));
     std::size_t points = 0;
     double shift = 0;
     for (auto _ : state) {
         shift = shift == 0 ? 1 : 0;
-        points = chart.Thin(0, lo + shift, hi, y.min, y.max, kColumns, kRows).size();
+        points = 0;
+        for (const auto& series : chart.ThinMany(shown, lo + shift, hi, y.min, y.max, kColumns, kRows))
+            points += series.size();
     }
     state.counters["points"] = static_cast<double>(points);
 }
-BENCHMARK(BM_RecordChartMarkers)->Arg(1)->Arg(10)->Arg(1000)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordChartMarkers)
+    ->ArgsProduct({{1, 10, 1000, 0}, {1, 5}})
+    ->ArgNames({"share", "series"})
+    ->Unit(benchmark::kMillisecond);
 
 // The most games a run can have, played and presented to the charts: the
 // peak memory of a process that does that alone.

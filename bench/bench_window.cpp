@@ -64,8 +64,8 @@ BENCHMARK(BM_StartToPresentation)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
-// A zoom or a scroll of a slump chart with 10 or 100 million games behind
-// it, repainted at once.
+// A zoom or a scroll of a slump chart with 10 million to 1 billion games
+// behind it, repainted at once, with no marker series shown or all five.
 void BM_ZoomAndScrollRepaint(benchmark::State& state) {
     QuietServices services;
     TMainForm form(services, 1u);
@@ -73,6 +73,8 @@ void BM_ZoomAndScrollRepaint(benchmark::State& state) {
     form.PlayNumEdit->setText(QString::number(state.range(1)));
     form.StartButton->click();
     QApplication::processEvents();
+    if (state.range(3))
+        for (Marker m : kAllMarkers) form.Charts().SetMarkerOn(m, true);
     chart::ChartView* view = state.range(2) ? form.Charts().SlumpChart2 : form.Charts().SlumpChart;
     view->SetAnimatedZoom(false);
     const QRect area = view->viewport()->rect();
@@ -93,15 +95,18 @@ void BM_ZoomAndScrollRepaint(benchmark::State& state) {
 }
 // bars: the bonus-interval chart (35,000 or 350,000 bars) instead.
 BENCHMARK(BM_ZoomAndScrollRepaint)
-    ->ArgNames({"scroll", "games", "bars"})
-    ->Args({0, 10'000'000, 0})
-    ->Args({1, 10'000'000, 0})
-    ->Args({0, 100'000'000, 0})
-    ->Args({1, 100'000'000, 0})
-    ->Args({0, 10'000'000, 1})
-    ->Args({1, 10'000'000, 1})
-    ->Args({0, 100'000'000, 1})
-    ->Args({1, 100'000'000, 1})
+    ->ArgNames({"scroll", "games", "bars", "markers"})
+    ->Args({0, 10'000'000, 0, 0})
+    ->Args({1, 10'000'000, 0, 0})
+    ->Args({0, 100'000'000, 0, 0})
+    ->Args({1, 100'000'000, 0, 0})
+    ->Args({0, 10'000'000, 1, 0})
+    ->Args({1, 10'000'000, 1, 0})
+    ->Args({0, 100'000'000, 1, 0})
+    ->Args({1, 100'000'000, 1, 0})
+    ->Args({0, 1'000'000'000, 0, 0})
+    ->Args({0, 1'000'000'000, 0, 1})
+    ->Args({1, 1'000'000'000, 0, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(20);
 

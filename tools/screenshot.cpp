@@ -1,7 +1,8 @@
 // Plays a seeded run in the real window and saves a PNG of the window with
 // each result page shown. Run it under Xvfb: scripts/screenshot. With a
 // fourth argument "charts" it saves only the two run charts, at home and
-// after a rubber-band zoom and a right-drag made with the mouse.
+// after a rubber-band zoom and a right-drag made with the mouse; with "end",
+// the lists scrolled to the run's end and the slump chart zoomed.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -31,6 +32,7 @@
 #include "shell/main_form.h"
 #include "shell/money_box.h"
 #include "shell/now_panel.h"
+#include "shell/result_list.h"
 #include "shell/run_charts.h"
 #include "shell/services.h"
 #include "shell/spread_form.h"
@@ -105,6 +107,35 @@ void SaveCharts(morvane::TMainForm& form, const QString& out, const QString& tag
     save(QStringLiteral("-scroll"));
 }
 
+// The end of a long run: the three play lists scrolled to their last
+// rows, then the slump chart with every marker series on, zoomed by a
+// rubber band over the middle of its plot.
+void SaveEnd(morvane::TMainForm& form, const QString& out) {
+    auto save = [&](const QString& name) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 600) QApplication::processEvents(QEventLoop::AllEvents, 20);
+        const QString file = QDir(out).filePath(name);
+        form.grab().save(file);
+        std::printf("%s\n", qPrintable(file));
+    };
+    for (morvane::Page page : {morvane::Page::Play, morvane::Page::BB, morvane::Page::ModeChange}) {
+        form.PageControl1->setCurrentIndex(static_cast<int>(page));
+        form.List(page)->scrollToBottom();
+        save(QStringLiteral("end-page%1.png").arg(static_cast<int>(page) + 1));
+    }
+    form.PageControl1->setCurrentIndex(0);
+    for (QCheckBox* c :
+         {form.Che2CheckBox, form.Che4CheckBox, form.SuikaACheckBox, form.SuikaBCheckBox, form.ChanceCheckBox})
+        c->click();
+    morvane::chart::ChartView* view = form.Charts().SlumpChart;
+    const QRectF plot = view->chart()->plotArea();
+    const QPoint a = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.30, plot.top() + 2));
+    const QPoint b = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.70, plot.bottom() - 2));
+    Drag(view->viewport(), Qt::LeftButton, a, b);
+    save(QStringLiteral("end-zoom.png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +157,11 @@ int main(int argc, char** argv) {
         form.FlevelComboBox->setEditText(setting);
         form.FileStartMenuClick();
         QApplication::processEvents();
+        if (argc > 4 && QString::fromLocal8Bit(argv[4]) == QStringLiteral("end")) {
+            SaveEnd(form, out);
+            app.quit();
+            return;
+        }
         if (argc > 4 && QString::fromLocal8Bit(argv[4]) == QStringLiteral("charts")) {
             const QString tag =
                 argc > 5 ? QString::fromLocal8Bit(argv[5]) : QStringLiteral("%1-s%2").arg(games).arg(setting);

@@ -56,30 +56,12 @@ std::optional<std::string> NoRoomMessage(const std::string& path, std::uint64_t 
 }
 
 RunSession::RunSession(std::optional<std::uint32_t> seed) : slot_(seed ? Slot(*seed) : Slot()) {
-    headers_.fill(MachineHeader());
+    header_ = MachineHeader();
     for (KeptRun& k : kept_) k.header = MachineHeader();
 }
 
-void RunSession::ShowCurrent() {
-    shown_ = current_;
-    histories_[Index(1 - shown_)].release();
-}
-
-std::uint64_t RunSession::ReusableGames(bool batch) const {
-    if (batch && shown_ >= 0) return histories_[Index(1 - shown_)].capacity();
-    return std::max(histories_[0].capacity(), histories_[1].capacity());
-}
-
-int RunSession::Target() const {
-    if (shown_ >= 0) return 1 - shown_;
-    return histories_[1].capacity() > histories_[0].capacity() ? 1 : 0;
-}
-
 RunEnd RunSession::SimulateRun(const RunRequest& request, const RunHooks& hooks) {
-    const int target = Target();
-    // With nothing on screen one history's memory is enough.
-    if (shown_ < 0) histories_[Index(1 - target)].release();
-    PlayHistory& history = histories_[Index(target)];
+    PlayHistory& history = history_;
     SliceHook afterSlice;
     if (hooks.progress || hooks.stopRequested) {
         afterSlice = [&](std::int64_t played) {
@@ -93,15 +75,11 @@ RunEnd RunSession::SimulateRun(const RunRequest& request, const RunHooks& hooks)
             if (hooks.beforeGames) hooks.beforeGames(request);
         },
         afterSlice);
-    headers_[Index(target)] = MachineHeader();
+    header_ = MachineHeader();
     if (history.size() < static_cast<std::size_t>(request.games)) {
         history.clear();
-        // Played beside the run on screen: that one stays the current run,
-        // the one a save writes. Otherwise the current run is the empty one.
-        current_ = shown_ >= 0 ? shown_ : target;
         return RunEnd::Stopped;
     }
-    current_ = target;
     return RunEnd::Done;
 }
 

@@ -93,27 +93,16 @@ public:
     Slot& Machine() { return slot_; }
     const Slot& Machine() const { return slot_; }
 
-    // The run a save writes: the last one played or opened.
-    const PlayHistory& Current() const { return histories_[Index(current_)]; }
-    const SimHeader& CurrentHeader() const { return headers_[Index(current_)]; }
-    // The run on screen, or null.
-    const PlayHistory* Shown() const { return shown_ < 0 ? nullptr : &histories_[Index(shown_)]; }
-    // The current run is now on screen; only it keeps its memory.
-    void ShowCurrent();
-    // The screen has let go of its run, so the next run may reuse its storage.
-    void Unshow() { shown_ = -1; }
+    // The run a save writes: the last one played; empty after a stop.
+    const PlayHistory& Current() const { return history_; }
+    const SimHeader& CurrentHeader() const { return header_; }
 
-    // Games of history the next run can write without new memory; a batch
-    // keeps the run on screen and plays beside it.
-    std::uint64_t ReusableGames(bool batch) const;
-
-    // One run into the history that is not on screen (the run on screen's
-    // own storage once it has been let go of). A stopped run empties the
-    // history it played into; a run on screen stays current.
+    // One run into the history, in the storage of the run before. A
+    // stopped run empties it.
     RunEnd SimulateRun(const RunRequest& request, const RunHooks& hooks = {});
 
-    // `runs` runs, each saved at once under BatchFileName(base, ...). The run
-    // on screen stays as it is; kept, the last run played becomes current.
+    // `runs` runs, each saved at once under BatchFileName(base, ...); kept,
+    // the last run played becomes current.
     // Streamed, each file is refused before its run when the disk cannot hold
     // it, and a stop inside a run leaves no part of its file.
     BatchResult SimulateBatch(const std::string& base, int runs, const RunRequest& first, const BatchHooks& hooks,
@@ -183,9 +172,6 @@ private:
     static std::size_t Index(int i) { return static_cast<std::size_t>(i); }
     // A saved run's header: the machine's setting and game counter.
     SimHeader MachineHeader() const { return {slot_.GetFlevel(), slot_.playCount}; }
-    // Where the next run or file goes: beside the run on screen, or into the
-    // larger storage when none is shown.
-    int Target() const;
     // Draws the setting as SimulateRun does, sets the machine up for the
     // run and returns the header its file will carry.
     SimHeader StartRun(const RunRequest& request, const RunHooks& hooks);
@@ -213,10 +199,8 @@ private:
     int KeptTarget() const { return keptShown_ >= 0 ? 1 - keptShown_ : 1 - keptCurrent_; }
 
     Slot slot_;
-    std::array<PlayHistory, 2> histories_;
-    std::array<SimHeader, 2> headers_;
-    int current_ = 0;
-    int shown_ = -1;
+    PlayHistory history_;
+    SimHeader header_;
     std::array<KeptRun, 2> kept_;
     int keptCurrent_ = 0;
     int keptShown_ = -1;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QContextMenuEvent>
+#include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLinearGradient>
@@ -37,7 +38,47 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
     // A zoom moves the plot and every axis label at once; a partial update
     // left pieces of the old labels on screen.
     setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
-    connect(c, &QChart::plotAreaChanged, this, [this] { NotifyViewChanged(); });
+    connect(c, &QChart::plotAreaChanged, this, [this] {
+        for (QAbstractAxis* a : chart()->axes())
+            if (auto* axis = qobject_cast<QValueAxis*>(a)) FitTickLabels(axis);
+        NotifyViewChanged();
+    });
+}
+
+void ChartView::FitTickLabels(QValueAxis* axis, bool onlyWider) {
+    // Labels of big game numbers side by side run into each other: a
+    // bottom axis keeps no more ticks than its widest label leaves room
+    // for. The figures drawn stay as they are; only the labels thin out.
+    if (axis->orientation() != Qt::Horizontal || axis->tickType() != QValueAxis::TicksDynamic ||
+        !(axis->tickInterval() > 0))
+        return;
+    const double room = chart()->plotArea().width();
+    const double span = axis->max() - axis->min();
+    if (!(room > 1) || !(span > 0)) return;
+    const bool whole = axis->labelFormat().contains(QLatin1Char('d'));
+    const auto label = [&](double v) {
+        return whole ? QString::number(std::llround(v))
+                     : QString::asprintf(axis->labelFormat().toLatin1().constData(), v);
+    };
+    const QFontMetricsF fm(axis->labelsFont());
+    const double widest = std::max(fm.horizontalAdvance(label(axis->min())), fm.horizontalAdvance(label(axis->max())));
+    const double each = widest + fm.horizontalAdvance(QStringLiteral("00"));  // a gap of two digits
+    // Labels a step apart stand step / span x room pixels apart. Steps of
+    // 2.5 x 10^k as well keep a few more of them than 1, 2, 5 alone would.
+    const double least = span * each / room;
+    const double p = std::pow(10.0, std::floor(std::log10(least)));
+    double step = 10 * p;
+    for (double f : {1.0, 2.0, 2.5, 5.0}) {
+        if (f == 2.5 && whole && p < 10) continue;  // whole figures stay whole
+        if (f * p >= least) {
+            step = f * p;
+            break;
+        }
+    }
+    if (whole) step = std::max(1.0, step);
+    const int wanted = axis->property(kTargetTicks).toInt();
+    step = std::max(step, wanted > 0 && !onlyWider ? NiceStep(span, wanted, whole ? 1 : 0) : axis->tickInterval());
+    if (step != axis->tickInterval()) axis->setTickInterval(step);
 }
 
 void ChartView::SetTitle(const QString& text, const QFont& font) {
@@ -73,7 +114,13 @@ QValueAxis* ChartView::AddAxis(Qt::Alignment side, const QString& title, const Q
     axis->setLabelFormat(QStringLiteral("%d"));
     axis->setGridLineVisible(side == Qt::AlignBottom || side == Qt::AlignLeft);
     chart()->addAxis(axis, side);
-    connect(axis, &QValueAxis::rangeChanged, this, [this] { NotifyViewChanged(); });
+    connect(axis, &QValueAxis::rangeChanged, this, [this, axis] {
+        FitTickLabels(axis);
+        NotifyViewChanged();
+    });
+    // A new interval may come before its range (see SetRangeWithTicks):
+    // measured against the old range, it may only grow.
+    connect(axis, &QValueAxis::tickIntervalChanged, this, [this, axis] { FitTickLabels(axis, true); });
     return axis;
 }
 

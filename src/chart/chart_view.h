@@ -54,6 +54,9 @@ public:
     void OnViewChanged(std::function<void()> f) { viewChanged_.push_back(std::move(f)); }
     void NotifyViewChanged();
     int PlotWidth() const;
+    // Thins a bottom axis's ticks until its labels stand apart; back to
+    // the ticks it was set up for where they fit, unless `onlyWider`.
+    void FitTickLabels(QValueAxis* axis, bool onlyWider = false);
     int PlotHeight() const;
 
     enum class ImageFormat { Png, Svg };

@@ -2,6 +2,7 @@
 #include "chart/sample_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -124,92 +125,150 @@ RecordChart::RecordChart(const RunRecords& records, std::span<const std::int32_t
     if (!numbered_) KeepEveryColumn();
 }
 
-// The figures of one block as its records come.
+// The figures of one block as its records come. Handed to the game loop
+// by value and given back, with only what changes every game in it: that
+// stays in registers (a larger scan, or one reached through a reference,
+// went to memory every game, 5 ns a game against the loop's own 1.2). The
+// rest, touched at a new extreme, a change of mode, a BB or a marker's
+// game, is reached through a pointer. Places are game numbers until the
+// block is closed.
 struct RecordChart::BlockScan {
-    RecordChart& chart;
-    std::size_t block;
-    std::vector<std::int32_t>& hits;  // per marker, the balances at its games, marker m's at m, m + M, ...
-    std::size_t offset = 0;
-    Block figures;
-    std::int32_t* bar = nullptr;
-    std::size_t bars = 0;
-    std::array<std::uint32_t, 64> points{};
-    bool numbered = true;
+    struct Rare {
+        const std::int8_t* markerOf;      // 16 entries
+        std::vector<std::int32_t>* hits;  // per marker game, the marker and the balance
+        std::int32_t* bar;                // where the next BB game's bar goes
+        std::int32_t* barEnd;
+        bool barsOver = false;
+        bool started = false;
+        std::int32_t firstGame = 0, firstBalance = 0, firstMode = 0;
+        std::int32_t lowAt = 0, highAt = 0;  // the balance's
+        std::int32_t modeLow = INT32_MAX, modeHigh = INT32_MIN, modeLowAt = 0, modeHighAt = 0;
+        std::int32_t runFrom = 0;  // where the mode's run began
+        LevelIndex::Counts levels{};
+        std::array<std::uint32_t, 64> points{};  // per marker series
+    };
+    Rare* rare;
+    // The balance's range as doubles, exact for 32-bit values: they live
+    // in floating-point registers, which the game loop leaves free.
+    double low = std::numeric_limits<double>::infinity(), high = -std::numeric_limits<double>::infinity();
+    std::int32_t mode = INT32_MIN;  // the last game's; none before the first
+    std::int32_t lastBalance = 0, lastGame = 0;
+    std::uint32_t markers = 0;  // a bit per small win with a marker series
 
-    void operator()(const GameRecord& r) {
-        const std::int64_t i = static_cast<std::int64_t>(block * chart.blockGames_ + offset);
-        numbered &= static_cast<std::int64_t>(r.playCount) == chart.x0_ + i;
-        const auto off = static_cast<std::uint32_t>(offset);
-        Add(figures.fields[0], r.medalBalance, off);
-        Add(figures.fields[1], r.mode, off);
-        if (static_cast<std::uint32_t>(r.mode) < LevelIndex::kLevels)
-            ++figures.levels[static_cast<std::size_t>(r.mode)];
-        if (r.bbKind != NoBB) {
-            if (bars == chart.barsBefore_[block + 1] - chart.barsBefore_[block])
-                throw std::logic_error("a block's BB games differ from its summary's");
-            bar[bars++] = r.gamesSinceBB;
-        } else if (static_cast<std::uint32_t>(r.koyaku) < chart.markerOf_.size()) {
-            if (const int m = chart.markerOf_[static_cast<std::size_t>(r.koyaku)]; m >= 0) {
-                hits.push_back(m);
-                hits.push_back(r.medalBalance);
-                ++points[static_cast<std::size_t>(m)];
+    template <bool kBBGame>
+    void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
+        const double b = r.medalBalance;
+        if (b < low) [[unlikely]] {
+            low = b;
+            rare->lowAt = r.playCount;
+        }
+        if (b > high) [[unlikely]] {
+            high = b;
+            rare->highAt = r.playCount;
+        }
+        if (r.mode != mode) [[unlikely]]
+            ModeChange(r);
+        if constexpr (kBBGame) {
+            if (rare->bar == rare->barEnd) {
+                rare->barsOver = true;
+            } else {
+                *rare->bar++ = r.gamesSinceBB;
             }
+        } else if (static_cast<std::uint32_t>(r.koyaku) < 16 && (markers >> r.koyaku & 1)) [[unlikely]] {
+            const int m = rare->markerOf[static_cast<std::size_t>(r.koyaku)];
+            rare->hits->push_back(m);
+            rare->hits->push_back(r.medalBalance);
+            ++rare->points[static_cast<std::size_t>(m)];
         }
-        ++offset;
+        lastBalance = r.medalBalance;
+        lastGame = r.playCount;
     }
-    void Add(Extremes& e, std::int32_t v, std::uint32_t off) {
-        if (off == 0) {
-            e.first = e.low = e.high = v;
-        } else if (v < e.low) {
-            e.low = v;
-            e.lowAt = off;
-        } else if (v > e.high) {
-            e.high = v;
-            e.highAt = off;
-        }
-        e.last = v;
+    void operator()(const GameRecord& r) {
+        if (r.bbKind != NoBB)
+            (*this)(r, std::true_type{});
+        else
+            (*this)(r, std::false_type{});
     }
-    void Close() {
-        chart.blocks_[block] = figures;
-        const std::size_t markers = chart.markerKoyaku_.size();
-        Bitmap* maps = chart.bitmaps_.data() + block * markers;
-        std::array<std::int64_t, 64> low, high;
-        low.fill(INT64_MAX);
-        high.fill(INT64_MIN);
-        for (std::size_t h = 0; h < hits.size(); h += 2) {
-            const auto m = static_cast<std::size_t>(hits[h]);
-            low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
-            high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+    void ModeChange(const GameRecord& r) {
+        Rare& c = *rare;
+        if (!c.started) {
+            c.started = true;
+            c.firstGame = c.runFrom = r.playCount;
+            c.firstBalance = r.medalBalance;
+            c.firstMode = r.mode;
         }
-        for (std::size_t m = 0; m < markers; ++m) {
-            if (low[m] > high[m]) continue;
-            Bitmap& bm = maps[m];
-            bm.any = true;
-            bm.base = static_cast<std::int32_t>(low[m]);
-            while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+        EndRun(r.playCount);
+        mode = r.mode;
+        if (mode < c.modeLow) {
+            c.modeLow = mode;
+            c.modeLowAt = r.playCount;
         }
-        for (std::size_t h = 0; h < hits.size(); h += 2) {
-            Bitmap& bm = maps[hits[h]];
-            const auto bucket =
-                static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
-            bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+        if (mode > c.modeHigh) {
+            c.modeHigh = mode;
+            c.modeHighAt = r.playCount;
         }
-        hits.clear();
+    }
+    // The games of the mode's run up to the game numbered `until`.
+    void EndRun(std::int32_t until) {
+        if (static_cast<std::uint32_t>(mode) < LevelIndex::kLevels)
+            rare->levels[static_cast<std::size_t>(mode)] += static_cast<std::uint32_t>(until - rare->runFrom);
+        rare->runFrom = until;
     }
 };
 
 template <class Play>
 void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std::mutex& merge, Play play) {
-    BlockScan scan{*this, b, hits, 0, Block{}, bars_.data() + barsBefore_[b]};
-    play(scan);
-    if (scan.bars != barsBefore_[b + 1] - barsBefore_[b])
+    const std::size_t k = blockGames_, games = std::min(n_, (b + 1) * k) - b * k;
+    BlockScan::Rare rare{markerOf_.data(), &hits, bars_.data() + barsBefore_[b], bars_.data() + barsBefore_[b + 1]};
+    BlockScan scan{&rare};
+    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) scan.markers |= std::uint32_t{1} << markerKoyaku_[m];
+    bool numbered = true;
+    scan = play(scan, numbered);
+    // Numbered one by one from the run's first game (which the game loop's
+    // games are, one after another): places in the block are game numbers
+    // less its first's. Otherwise the figures go unused.
+    const std::int64_t at = x0_ + static_cast<std::int64_t>(b * k);
+    numbered = numbered && rare.firstGame == at && scan.lastGame == at + static_cast<std::int64_t>(games) - 1;
+    scan.EndRun(static_cast<std::int32_t>(std::int64_t{scan.lastGame} + 1));
+    if (rare.barsOver || rare.bar != rare.barEnd)
         throw std::logic_error("a block's BB games differ from its summary's");
-    scan.Close();
+    auto place = [&](std::int32_t game) { return static_cast<std::uint32_t>(std::int64_t{game} - at); };
+    Block& figures = blocks_[b];
+    figures.fields[0] = {
+        rare.firstBalance, scan.lastBalance,  static_cast<std::int32_t>(scan.low), static_cast<std::int32_t>(scan.high),
+        place(rare.lowAt), place(rare.highAt)};
+    figures.fields[1] = {rare.firstMode,        scan.mode, rare.modeLow, rare.modeHigh, place(rare.modeLowAt),
+                         place(rare.modeHighAt)};
+    figures.levels = rare.levels;
+    // Its markers' bitmaps, from the balances at their games.
+    const std::size_t markers = markerKoyaku_.size();
+    Bitmap* maps = bitmaps_.data() + b * markers;
+    std::array<std::int64_t, 64> low, high;
+    low.fill(INT64_MAX);
+    high.fill(INT64_MIN);
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        const auto m = static_cast<std::size_t>(hits[h]);
+        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+    }
+    for (std::size_t m = 0; m < markers; ++m) {
+        if (low[m] > high[m]) continue;
+        Bitmap& bm = maps[m];
+        bm.any = true;
+        bm.base = static_cast<std::int32_t>(low[m]);
+        while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+    }
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        Bitmap& bm = maps[hits[h]];
+        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+    }
+    hits.clear();
     // Counted apart and added up once per block: blocks may be scanned on
     // several threads.
     const std::lock_guard lock(merge);
-    numbered_ = numbered_ && scan.numbered;
-    for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) markerPoints_[m] += scan.points[m];
+    numbered_ = numbered_ && numbered;
+    for (std::size_t m = 0; m < markers; ++m) markerPoints_[m] += rare.points[m];
 }
 
 void RecordChart::Scan() {
@@ -237,21 +296,27 @@ void RecordChart::Scan() {
             static_cast<std::int64_t>(blocks), 0, IndexLoop{.chunk = 4}, [] { return std::make_unique<Worker>(); },
             [&](std::int64_t i, std::unique_ptr<Worker>& w) {
                 const auto b = static_cast<std::size_t>(i);
-                ScanBlock(b, w->hits, merge, [&](BlockScan& scan) {
+                ScanBlock(b, w->hits, merge, [&](BlockScan scan, bool&) {
                     w->slot.Restore(run->Checkpoint(b));
-                    w->slot.PlayGames(static_cast<std::int64_t>(end(b) - b * k),
-                                      [&scan](const GameRecord& r) { scan(r); });
+                    return w->slot.PlayGames(static_cast<std::int64_t>(end(b) - b * k), scan);
                 });
             });
         return;
     }
     std::vector<std::int32_t> hits;
     for (std::size_t b = 0; b < blocks; ++b)
-        ScanBlock(b, hits, merge, [&](BlockScan& scan) {
-            records_.ForEach(b * k, end(b), [&scan](std::size_t, std::span<const GameRecord> piece) {
-                for (const GameRecord& r : piece) scan(r);
+        ScanBlock(b, hits, merge, [&](BlockScan scan, bool& numbered) {
+            // Records from elsewhere may be numbered in any way: each is
+            // looked at.
+            std::int64_t x = x0_ + static_cast<std::int64_t>(b * k);
+            records_.ForEach(b * k, end(b), [&](std::size_t, std::span<const GameRecord> piece) {
+                for (const GameRecord& r : piece) {
+                    numbered &= r.playCount == x++;
+                    scan(r);
+                }
                 return true;
             });
+            return scan;
         });
 }
 
@@ -490,107 +555,145 @@ bool RecordChart::AnyBit(const Bitmap& b, std::int64_t v0, std::int64_t v1) {
 
 std::vector<XY> RecordChart::Thin(std::size_t m, double xmin, double xmax, double ymin, double ymax, int columns,
                                   int rows) const {
-    if (!numbered_) return chart::Thin(plain_.markers[m], xmin, xmax, ymin, ymax, columns, rows);
-    std::vector<XY> out;
-    if (n_ == 0 || columns <= 0 || rows <= 0 || !(xmax >= xmin) || !(ymax >= ymin)) return out;
+    const std::size_t one[] = {m};
+    return std::move(ThinMany(one, xmin, xmax, ymin, ymax, columns, rows).front());
+}
+
+std::vector<std::vector<XY>> RecordChart::ThinMany(std::span<const std::size_t> ms, double xmin, double xmax,
+                                                   double ymin, double ymax, int columns, int rows) const {
+    std::vector<std::vector<XY>> out(ms.size());
+    if (!numbered_) {
+        for (std::size_t q = 0; q < ms.size(); ++q)
+            out[q] = chart::Thin(plain_.markers[ms[q]], xmin, xmax, ymin, ymax, columns, rows);
+        return out;
+    }
+    if (n_ == 0 || ms.empty() || columns <= 0 || rows <= 0 || !(xmax >= xmin) || !(ymax >= ymin)) return out;
     const double sx = xmax > xmin ? columns / (xmax - xmin) : 0.0;
     const double sy = ymax > ymin ? rows / (ymax - ymin) : 0.0;
     auto columnOf = [&](double x) {
         return std::min<std::size_t>(static_cast<std::size_t>((x - xmin) * sx), columns - 1);
     };
     auto rowOf = [&](double y) { return std::min<std::size_t>(static_cast<std::size_t>((y - ymin) * sy), rows - 1); };
-    std::vector<bool> taken(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
-    const std::int32_t koyaku = markerKoyaku_[m];
+    // Each series asked for, by its place in `ms`: its cells taken, and
+    // which of them a small win feeds.
+    std::vector<std::vector<bool>> taken(
+        ms.size(), std::vector<bool>(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows)));
+    std::array<std::int8_t, 16> asked;
+    asked.fill(-1);
+    for (std::size_t q = 0; q < ms.size(); ++q) {
+        const std::int32_t k = markerKoyaku_[ms[q]];
+        if (k >= 0 && k < static_cast<std::int32_t>(asked.size()))
+            asked[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(q);
+    }
+    auto seriesOf = [&](const GameRecord& r) {
+        return r.bbKind == NoBB && static_cast<std::uint32_t>(r.koyaku) < asked.size()
+                   ? asked[static_cast<std::size_t>(r.koyaku)]
+                   : std::int8_t{-1};
+    };
     const auto [lo, hi] = Visible(xmin, xmax);
     const std::size_t k = blockGames_, markers = markerKoyaku_.size();
 
     // Whether the block's markers, were they in column c, reach a cell of it
-    // none has taken yet.
-    auto reachesFreeCell = [&](const Bitmap& bm, std::size_t c) {
+    // series q has not taken yet.
+    auto reachesFreeCell = [&](std::size_t q, const Bitmap& bm, std::size_t c) {
         const auto top = static_cast<double>(bm.Top());
         const double from = std::max(static_cast<double>(bm.base), std::ceil(ymin));
         const double to = std::min(top, std::floor(ymax));
         for (auto v = static_cast<std::int64_t>(from); v <= static_cast<std::int64_t>(to);) {
             const std::size_t r = rowOf(static_cast<double>(v));
-            // The last balance in row r.
-            std::int64_t a = v, b = static_cast<std::int64_t>(to);
-            while (a < b) {
-                const std::int64_t mid = a + (b - a + 1) / 2;
-                if (rowOf(static_cast<double>(mid)) == r) {
-                    a = mid;
-                } else {
-                    b = mid - 1;
-                }
-            }
-            if (!taken[r * static_cast<std::size_t>(columns) + c] && AnyBit(bm, v, a)) return true;
+            // The last balance in row r: worked out from the row's edge,
+            // then set right by a step or two where rounding moved it.
+            const auto last = static_cast<std::int64_t>(to);
+            const double edge = sy > 0 ? std::floor(ymin + static_cast<double>(r + 1) / sy) : to;
+            std::int64_t a = std::clamp(static_cast<std::int64_t>(std::min(edge, to)), v, last);
+            while (a > v && rowOf(static_cast<double>(a)) != r) --a;
+            while (a < last && rowOf(static_cast<double>(a + 1)) == r) ++a;
+            if (!taken[q][r * static_cast<std::size_t>(columns) + c] && AnyBit(bm, v, a)) return true;
             v = a + 1;
         }
         return false;
     };
-    auto take = [&](std::size_t i, std::int32_t balance) {
+    auto take = [&](std::size_t q, std::size_t i, std::int32_t balance) {
         const XY p{static_cast<double>(X(i)), static_cast<double>(balance)};
         if (p.y < ymin || p.y > ymax) return;
         const std::size_t cell = rowOf(p.y) * static_cast<std::size_t>(columns) + columnOf(p.x);
-        if (taken[cell]) return;
-        taken[cell] = true;
-        out.push_back(p);
+        if (taken[q][cell]) return;
+        taken[q][cell] = true;
+        out[q].push_back(p);
     };
-    // Whether block b's games [a, e) in view may hold a point in a cell
-    // none has taken yet: a whole block over a few columns is looked up in
-    // its bitmap, one cut by the view is played again.
+    // The series whose points block b's games [a, e) in view may put in a
+    // cell not yet taken, one bit each: a whole block over a few columns is
+    // looked up in its bitmap, one cut by the view is played again.
     auto mayTake = [&](std::size_t b, std::size_t a, std::size_t e) {
-        const Bitmap& bm = bitmaps_[b * markers + m];
-        if (!bm.any) return false;
-        if (a != b * k || e != std::min(n_, (b + 1) * k)) return true;
+        std::uint32_t mask = 0;
+        const bool whole = a == b * k && e == std::min(n_, (b + 1) * k);
         const std::size_t c0 = columnOf(X(a)), c1 = columnOf(X(e - 1));
-        bool reaches = c1 - c0 >= kFewColumns;
-        for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(bm, c);
-        return reaches;
+        for (std::size_t q = 0; q < ms.size(); ++q) {
+            const Bitmap& bm = bitmaps_[b * markers + ms[q]];
+            if (!bm.any) continue;
+            bool reaches = !whole || c1 - c0 >= kFewColumns;
+            for (std::size_t c = c0; c <= c1 && !reaches; ++c) reaches = reachesFreeCell(q, bm, c);
+            if (reaches) mask |= 1u << q;
+        }
+        return mask;
     };
-    auto playOne = [&](std::size_t a, std::size_t e) {
+    auto playOne = [&](std::size_t a, std::size_t e, std::uint32_t mask) {
         records_.ForEach(a, e, [&](std::size_t at, std::span<const GameRecord> piece) {
             for (std::size_t i = 0; i < piece.size(); ++i)
-                if (piece[i].bbKind == NoBB && piece[i].koyaku == koyaku) take(at + i, piece[i].medalBalance);
+                if (const int q = seriesOf(piece[i]); q >= 0 && (mask >> q & 1))
+                    take(static_cast<std::size_t>(q), at + i, piece[i].medalBalance);
             return true;
         });
     };
-    // Blocks are taken in the order of their games. A block reaching
-    // columns past those of the blocks already chosen cannot depend on
-    // them there: it joins a wave played on every core at once. One within
-    // those columns waits for the wave and is looked at again once the
-    // blocks before it are taken.
+    // Blocks are taken in the order of their games, each played again once
+    // for every series that may gain from it. A block reaching columns
+    // past those of the blocks already chosen cannot depend on them there:
+    // it joins a wave played on every core at once. One within those
+    // columns waits for the wave and is looked at again once the blocks
+    // before it are taken.
     struct Chosen {
         std::size_t block, a, e;
+        std::uint32_t mask;
         bool inWave;
+    };
+    struct Hit {
+        std::size_t i;
+        std::int32_t balance;
+        std::int8_t series;
     };
     std::vector<Chosen> chosen;
     std::vector<Stretch> wave;
-    std::vector<std::vector<std::pair<std::size_t, std::int32_t>>> games;
+    std::vector<std::uint32_t> waveMasks;
+    std::vector<std::vector<Hit>> games;
     std::size_t waveColumn = 0;  // the last column the wave reaches
     auto takeChosen = [&] {
         games.assign(wave.size(), {});
         PlayAgain(wave, [&](std::size_t w, std::size_t i, const GameRecord& r) {
-            if (r.bbKind == NoBB && r.koyaku == koyaku) games[w].emplace_back(i, r.medalBalance);
+            if (const int q = seriesOf(r); q >= 0 && (waveMasks[w] >> q & 1))
+                games[w].push_back({i, r.medalBalance, static_cast<std::int8_t>(q)});
         });
         std::size_t w = 0;
         for (const Chosen& c : chosen) {
             if (c.inWave) {
-                for (const auto& [i, balance] : games[w++]) take(i, balance);
-            } else if (mayTake(c.block, c.a, c.e)) {
-                playOne(c.a, c.e);
+                for (const Hit& h : games[w++]) take(static_cast<std::size_t>(h.series), h.i, h.balance);
+            } else if (const std::uint32_t mask = mayTake(c.block, c.a, c.e)) {
+                playOne(c.a, c.e, mask);
             }
         }
         chosen.clear();
         wave.clear();
+        waveMasks.clear();
     };
     for (std::size_t b = lo / k; b * k < hi; ++b) {
         const std::size_t a = std::max(b * k, lo), e = std::min(std::min(n_, (b + 1) * k), hi);
-        if (!mayTake(b, a, e)) continue;
+        const std::uint32_t mask = mayTake(b, a, e);
+        if (!mask) continue;
         const std::size_t last = columnOf(X(e - 1));
         const bool ahead = wave.empty() || last > waveColumn;
-        chosen.push_back({b, a, e, ahead});
+        chosen.push_back({b, a, e, mask, ahead});
         if (!ahead) continue;
         wave.push_back({a, e});
+        waveMasks.push_back(mask);
         waveColumn = last;
         if (wave.size() == kWaveBlocks) takeChosen();
     }

@@ -49,6 +49,10 @@ public:
     // the order of the games.
     std::vector<XY> Thin(std::size_t m, double xmin, double xmax, double ymin, double ymax, int columns,
                          int rows) const;
+    // The same for several marker series (at most 32) in one view: a block
+    // is played again once for all the series that need it.
+    std::vector<std::vector<XY>> ThinMany(std::span<const std::size_t> ms, double xmin, double xmax, double ymin,
+                                          double ymax, int columns, int rows) const;
     std::size_t MarkerPoints(std::size_t m) const { return markerPoints_[m]; }
     // The games since the previous BB at each BB game, in order: bar k + 1.
     std::span<const std::int32_t> BarHeights() const { return bars_; }

@@ -266,13 +266,15 @@ QString EnvelopeLine::BandToolTipAt(double chartX) const {
 
 ThinnedPoints::ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis* xAxis, QValueAxis* yAxis)
     : view_(view), series_(series), xAxis_(xAxis), yAxis_(yAxis) {
-    view_->OnViewChanged([this] { Refresh(); });
+    view_->OnViewChanged([this] {
+        if (alone_) Refresh();
+    });
 }
 
-void ThinnedPoints::SetData(const RecordChart* data, std::size_t marker) {
+void ThinnedPoints::SetData(const RecordChart* data, std::size_t marker, bool refresh) {
     data_ = data;
     marker_ = marker;
-    Refresh();
+    if (refresh) Refresh();
 }
 
 void ThinnedPoints::Clear() {
@@ -285,6 +287,22 @@ void ThinnedPoints::Refresh() {
     if (!series_->isVisible() || !data_) return;
     series_->replace(ToQt(data_->Thin(marker_, xAxis_->min(), xAxis_->max(), yAxis_->min(), yAxis_->max(),
                                       view_->PlotWidth(), view_->PlotHeight())));
+}
+
+void ThinnedPoints::RefreshTogether(std::span<ThinnedPoints* const> points) {
+    std::vector<ThinnedPoints*> shown;
+    std::vector<std::size_t> markers;
+    for (ThinnedPoints* p : points)
+        if (p->series_->isVisible() && p->data_) {
+            shown.push_back(p);
+            markers.push_back(p->marker_);
+        }
+    if (shown.empty()) return;
+    const ThinnedPoints& first = *shown.front();
+    const auto thinned =
+        first.data_->ThinMany(markers, first.xAxis_->min(), first.xAxis_->max(), first.yAxis_->min(),
+                              first.yAxis_->max(), first.view_->PlotWidth(), first.view_->PlotHeight());
+    for (std::size_t i = 0; i < shown.size(); ++i) shown[i]->series_->replace(ToQt(thinned[i]));
 }
 
 class MarkerLegend::Item : public QGraphicsItem {

@@ -89,10 +89,17 @@ private:
 class ThinnedPoints {
 public:
     ThinnedPoints(ChartView* view, QScatterSeries* series, QValueAxis* xAxis, QValueAxis* yAxis);
-    // The data must stay until Clear() or the next SetData().
-    void SetData(const RecordChart* data, std::size_t marker);
+    // The data must stay until Clear() or the next SetData(); refreshed
+    // at once unless `refresh` is false.
+    void SetData(const RecordChart* data, std::size_t marker, bool refresh = true);
     void Clear();
     void Refresh();
+    // Several series of one chart's data on the same axes, refreshed in
+    // one pass over the run: a block played again serves every series
+    // shown that needs it.
+    static void RefreshTogether(std::span<ThinnedPoints* const> points);
+    // A change of view leaves this series to RefreshTogether.
+    void RefreshWithOthers() { alone_ = false; }
     // The series' points in the whole run, drawn or not.
     std::size_t Count() const { return data_ ? data_->MarkerPoints(marker_) : 0; }
     QScatterSeries* Series() const { return series_; }
@@ -104,6 +111,7 @@ private:
     QValueAxis* yAxis_;
     const RecordChart* data_ = nullptr;
     std::size_t marker_ = 0;
+    bool alone_ = true;
 };
 
 // A legend of point-marker series at a fixed place in the chart, apart from

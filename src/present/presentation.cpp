@@ -197,6 +197,59 @@ std::string Presentation::RateCell(Page page, std::size_t row, int column) const
     }
 }
 
+std::vector<std::string> Presentation::WidestCells(Page page, int column) const {
+    if (n_ == 0 || column < 0 || column >= ColumnCount(page)) return {};
+    if (page != Page::Play && page != Page::BB && page != Page::ModeChange) return {};
+    std::vector<std::string> texts;
+    const auto names = [&texts](auto name, int count) {
+        for (std::int32_t v = 0; v < count; ++v) texts.emplace_back(name(v));
+    };
+    const auto blocks = records_->Index().Blocks();
+    // Read apart from the block kept for the rows in sight.
+    const GameRecord last = records_->at(n_ - 1);
+    switch (column) {
+    case 0: return {IntText(last.playCount)};
+    case 1: {
+        // The games since a BB grow until the next BB: the longest stretch
+        // ends at a BB game, or runs on to the run's last game.
+        std::int32_t longest = last.gamesSinceBB;
+        for (const BlockSummary& b : blocks) longest = std::max(longest, b.longestStretch);
+        return {IntText(longest)};
+    }
+    case 2: {
+        std::int64_t sets = 0;  // a block's sets added up bound any one BB's
+        for (const BlockSummary& b : blocks) sets = std::max(sets, b.bbSets);
+        if (page == Page::Play || page == Page::ModeChange) names(KoyakuPlayName, kKoyakuKinds);
+        texts.push_back("青777×" + IntText(sets));
+        texts.push_back("赤777×" + IntText(sets));
+        return texts;
+    }
+    default: break;
+    }
+    if (page == Page::Play && column == 4) {
+        std::int32_t low = 0, high = 0;
+        for (const BlockSummary& b : blocks) low = std::min(low, b.balanceLow), high = std::max(high, b.balanceHigh);
+        return {IntText(low), IntText(high)};
+    }
+    if (page == Page::BB && column == 3) {
+        names(KModeName, kKModes);
+        return texts;
+    }
+    if (page == Page::BB && column == 5) {
+        // A game's gain lies between its block's extremes less the balance
+        // before it, which is in the block or the last of the block before.
+        std::int64_t most = 0, least = 0, before = 0;
+        for (const BlockSummary& b : blocks) {
+            most = std::max(most, std::int64_t{b.balanceHigh} - std::min<std::int64_t>(b.balanceLow, before));
+            least = std::min(least, std::int64_t{b.balanceLow} - std::max<std::int64_t>(b.balanceHigh, before));
+            before = b.balanceLast;
+        }
+        return {IntText(least), IntText(most)};
+    }
+    names(ModeName, kModes);
+    return texts;
+}
+
 std::vector<std::string> Presentation::Row(Page page, std::size_t row) const {
     std::vector<std::string> cells;
     for (int c = 0; c < ColumnCount(page); ++c) cells.push_back(Cell(page, row, c));

@@ -97,6 +97,11 @@ public:
     // The text of one cell: column 0 is the row's caption.
     std::string Cell(Page page, std::size_t row, int column) const;
     std::vector<std::string> Row(Page page, std::size_t row) const;
+    // Texts that no cell of a play list's column outdoes in a font whose
+    // digits are of one width: the names it may show and its extreme
+    // numbers, from the run's block summaries (so a column can be sized for
+    // the end of a long run without reading it). Empty for rate pages.
+    std::vector<std::string> WidestCells(Page page, int column) const;
 
     // The play index behind a row of the BB and mode-change lists.
     std::size_t BBPlay(std::size_t row) const;

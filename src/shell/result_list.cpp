@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <utility>
@@ -102,6 +103,14 @@ int ResultList::sizeHintForColumn(int column) const {
     for (int row = first; row < last; ++row)
         widest = std::max(widest, itemDelegate()->sizeHint(option, model_->index(row, column)).width());
     return widest;
+}
+
+int ResultList::CellWidth(const QString& text) const {
+    QStyleOptionViewItem option;
+    const_cast<ResultList*>(this)->initViewItemOption(&option);
+    option.text = text;
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    return style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
 }
 
 QModelIndex ResultList::moveCursor(CursorAction action, Qt::KeyboardModifiers) {
@@ -244,7 +253,11 @@ void ResultList::FitColumns() {
     int total = 0;
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const int column = static_cast<int>(c);
-        const int content = std::max(sizeHintForColumn(column), header_->sectionSizeHint(column));
+        int content = std::max(sizeHintForColumn(column), header_->sectionSizeHint(column));
+        // The rows in sight at the start may be the narrowest of a long
+        // run: the widest cells it can have decide, as the delegate would
+        // measure them in the font at hand.
+        for (const QString& text : model_->WidestTexts(column)) content = std::max(content, CellWidth(text));
         const int width = rates ? content : std::max(columns[c].width, content);
         setColumnWidth(column, width);
         total += width;
@@ -259,6 +272,12 @@ void ResultList::FitColumns() {
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         resize(std::max(designWidth_, total + 2 * frameWidth()), height());
+    } else if (designWidth_ > 0 && parentWidget()) {
+        // The numbers of a long run widen a play list into the room its
+        // page leaves on the right; past that it scrolls sideways.
+        const int wanted = total + 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+        const int room = std::max(designWidth_, parentWidget()->width() - 2 * x());
+        resize(std::clamp(wanted, designWidth_, room), height());
     }
     updateGeometries();
 }

@@ -71,6 +71,8 @@ private:
     int Rows() const;
     int VisibleRows() const;
     int RowAt(int y) const;
+    // A cell of this text, as the delegate sizes it.
+    int CellWidth(const QString& text) const;
 
     PageModel* model_;
     QHeaderView* header_;

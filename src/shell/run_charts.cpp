@@ -177,7 +177,10 @@ RunCharts::RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage
         s->attachAxis(Bottom);
         s->attachAxis(Left);
         Markers[static_cast<std::size_t>(m)] = std::make_unique<chart::ThinnedPoints>(SlumpChart, s, Bottom, Left);
+        Markers[static_cast<std::size_t>(m)]->RefreshWithOthers();
     }
+    // All the series shown, in one pass over the run for a view.
+    SlumpChart->OnViewChanged([this] { RefreshMarkers(); });
     // The legend stands on its own at 520, 5, so entries coming and going
     // never move the plot; each entry shows its series' marker.
     c->legend()->hide();
@@ -254,7 +257,8 @@ void RunCharts::Present(const Presentation& p, const RunRecords& records) {
     if (plays_ == 0) return;
     // One pass over the records; every view then reads what it shows.
     data_ = std::make_unique<chart::RecordChart>(records, kMarkerKoyaku);
-    for (std::size_t m = 0; m < Markers.size(); ++m) Markers[m]->SetData(data_.get(), m);
+    // Thinned with the home view's axes, below.
+    for (std::size_t m = 0; m < Markers.size(); ++m) Markers[m]->SetData(data_.get(), m, false);
     // The home view then fits the lines.
     ModeSeries->SetData(data_.get(), chart::Field::Mode);
     SlumpSeries->SetData(data_.get(), chart::Field::Balance);
@@ -422,6 +426,12 @@ void RunCharts::SetMarkerOn(Marker m, bool on) {
     s->Series()->setVisible(on);
     if (on) s->Refresh();
     UpdateLegend();
+}
+
+void RunCharts::RefreshMarkers() {
+    std::array<chart::ThinnedPoints*, kMarkerCount> all;
+    for (std::size_t m = 0; m < Markers.size(); ++m) all[m] = Markers[m].get();
+    chart::ThinnedPoints::RefreshTogether(all);
 }
 
 bool RunCharts::MarkerOn(Marker m) const { return Markers[static_cast<std::size_t>(m)]->Series()->isVisible(); }

@@ -98,6 +98,7 @@ private:
     static double BandStrip(double lo, double hi);
     void LabelModeAxis();
     void UpdateLegend();
+    void RefreshMarkers();
     void PlaceModeKey();
     void FillPie(Page page, std::span<const PieSlice> slices);
     void FitPie(Page page);

@@ -8,7 +8,6 @@
 #include <QProcess>
 
 #include "shell/texts.h"
-#include "system/memory_room.h"
 
 namespace morvane {
 namespace {
@@ -28,8 +27,6 @@ void DesktopServices::ShowErrorDetails(QWidget* parent, const QString& caption, 
     box.setDetailedText(details);
     box.exec();
 }
-
-std::uint64_t DesktopServices::AvailableMemory() { return AvailableMemoryBytes(); }
 
 void DesktopServices::ShowInformation(QWidget* parent, const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-#include <cstdint>
 
 class QWidget;
 
@@ -30,8 +29,6 @@ public:
     // adds the format's suffix to a name typed without one and asks before
     // replacing a file. Empty means cancelled.
     virtual QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) = 0;
-    // Memory the program can still take (0 when it cannot tell).
-    virtual std::uint64_t AvailableMemory() = 0;
     // Shell requests; their outcome is not examined.
     virtual void OpenUrl(const QUrl& url) = 0;
     virtual void StartProgram(const QString& path, const QStringList& arguments) = 0;
@@ -47,7 +44,6 @@ public:
     QString AskOpenFileName(QWidget* parent, const QString& initial) override;
     bool AskReplace(QWidget* parent, const QString& path) override;
     QString AskImageFileName(QWidget* parent, const QString& initial, const QString& format) override;
-    std::uint64_t AvailableMemory() override;
     void OpenUrl(const QUrl& url) override;
     void StartProgram(const QString& path, const QStringList& arguments) override;
 };

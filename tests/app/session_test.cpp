@@ -26,11 +26,9 @@ protected:
     static constexpr RunRequest kHidden8000{{true, 0}, 8000};
 };
 
-TEST_F(Session, BatchWritesEachRunAtOnceAndLeavesTheRunOnScreen) {
+TEST_F(Session, BatchWritesEachRunAtOnce) {
     RunSession s(12345);
     s.SimulateRun({{false, 3}, 100});
-    s.ShowCurrent();
-    const PlayHistory onScreen = *s.Shown();
 
     std::vector<std::string> saving, saved;
     std::vector<int> percents;
@@ -43,8 +41,6 @@ TEST_F(Session, BatchWritesEachRunAtOnceAndLeavesTheRunOnScreen) {
     hooks.saved = [&](int run, const std::string& path) {
         saved.push_back(path);
         EXPECT_EQ(fs::file_size(path), SimFileBytes(8000)) << run;
-        // The run on screen is never the one a batch plays into.
-        EXPECT_TRUE(*s.Shown() == onScreen) << run;
     };
     const BatchResult r = s.SimulateBatch(Path("b.sim"), 3, kHidden8000, hooks);
 
@@ -58,7 +54,6 @@ TEST_F(Session, BatchWritesEachRunAtOnceAndLeavesTheRunOnScreen) {
     for (int i = 0; i < 3; ++i)
         EXPECT_NE(saved[static_cast<std::size_t>(i)].find("_8000_" + std::to_string(i + 1) + ".sim"),
                   std::string::npos);
-    EXPECT_TRUE(*s.Shown() == onScreen);
     // What a save writes now is the last run of the batch.
     EXPECT_EQ(s.Current().size(), 8000u);
     EXPECT_EQ(s.CurrentHeader().games, 8000);
@@ -336,41 +331,14 @@ TEST_F(Session, ALongRunReportsItsSlicesAndStopsWhenAsked) {
     EXPECT_FALSE(fs::exists(Path("s5_1048577_2.sim")));
 }
 
-TEST_F(Session, ASingleRunReusesTheStorageOfTheRunOnScreen) {
+TEST_F(Session, ARunReusesTheStorageOfTheRunBefore) {
     RunSession s(4);
     s.SimulateRun({{false, 1}, 3000});
-    s.ShowCurrent();
     const GameRecord* storage = s.Current().records().data();
-    EXPECT_EQ(s.ReusableGames(true), 0u) << "a batch needs memory beside the run on screen";
-    EXPECT_EQ(s.ReusableGames(false), 3000u);
-    s.Unshow();
     s.SimulateRun({{false, 2}, 2000});
     EXPECT_EQ(s.Current().records().data(), storage);
     EXPECT_EQ(s.Current().size(), 2000u);
     EXPECT_EQ(s.CurrentHeader(), (SimHeader{2, 2000}));
-}
-
-TEST_F(Session, ARunStoppedBesideTheRunOnScreenLeavesItCurrent) {
-    RunSession s(8);
-    s.SimulateRun({{false, 3}, 3000});
-    s.ShowCurrent();
-    const PlayHistory shown = s.Current();
-    const SimHeader header = s.CurrentHeader();
-    RunHooks hooks;
-    hooks.stopRequested = [] { return true; };
-    EXPECT_EQ(s.SimulateRun({{false, 6}, 2 * kSliceGames}, hooks), RunEnd::Stopped);
-    EXPECT_EQ(s.Shown(), &s.Current());
-    EXPECT_TRUE(s.Current() == shown);
-    EXPECT_EQ(s.CurrentHeader(), header);
-    // A save writes the run on screen, not the stopped one.
-    s.Save(Path("kept.sim"));
-    PlayHistory read;
-    ASSERT_EQ(LoadSimFile(Path("kept.sim"), read).status, SimStatus::Ok);
-    EXPECT_TRUE(read == shown);
-    // Played through, the new run becomes current beside the one on screen.
-    EXPECT_EQ(s.SimulateRun({{false, 6}, 500}), RunEnd::Done);
-    EXPECT_EQ(s.Current().size(), 500u);
-    EXPECT_TRUE(*s.Shown() == shown);
 }
 
 TEST_F(Session, OpenTakesOnlyAWholeSimulationFile) {

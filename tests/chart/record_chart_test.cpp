@@ -120,6 +120,18 @@ protected:
                 EXPECT_EQ(rc.Thin(m, v.xmin, v.xmax, ymin, ymax, v.columns, v.rows),
                           Thin(markers_[m], v.xmin, v.xmax, ymin, ymax, v.columns, v.rows))
                     << "marker " << m << " rows " << ymin << " .. " << ymax;
+            // All series at once, and two out of order, as each alone: a
+            // block played again for one series feeds the others only
+            // their own points.
+            const std::size_t all[] = {0, 1, 2, 3, 4}, some[] = {3, 1};
+            for (std::span<const std::size_t> asked :
+                 {std::span<const std::size_t>(all), std::span<const std::size_t>(some)}) {
+                const auto many = rc.ThinMany(asked, v.xmin, v.xmax, ymin, ymax, v.columns, v.rows);
+                ASSERT_EQ(many.size(), asked.size());
+                for (std::size_t q = 0; q < asked.size(); ++q)
+                    EXPECT_EQ(many[q], Thin(markers_[asked[q]], v.xmin, v.xmax, ymin, ymax, v.columns, v.rows))
+                        << "marker " << asked[q] << " of " << asked.size() << " rows " << ymin << " .. " << ymax;
+            }
         }
     }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
 
 #include "machine/vocabulary.h"
 #include "present/presentation.h"
@@ -278,6 +280,37 @@ TEST(Presentation, IndexStaysSmall) {
 
 // The rows a list shows, found the plain way: every BB game, and every
 // change of mode except out of a pending 7 and at the first game.
+// Whether `wide` takes at least the room of `cell` in a font whose digits
+// are of one width: the same text before their last digits, and as many
+// digits or more.
+bool Covers(const std::string& wide, const std::string& cell) {
+    const auto split = [](const std::string& s) {
+        std::size_t digits = 0;
+        while (digits < s.size() && std::isdigit(static_cast<unsigned char>(s[s.size() - 1 - digits]))) ++digits;
+        return std::pair{s.substr(0, s.size() - digits), digits};
+    };
+    const auto [wideText, wideDigits] = split(wide);
+    const auto [cellText, cellDigits] = split(cell);
+    return wideText == cellText && cellDigits <= wideDigits;
+}
+
+// Every cell of the play lists is covered by a text the list may be sized
+// by; the rows checked are those `checked` picks.
+void ExpectWidestCover(const Presentation& p, const std::function<bool(std::size_t rows, std::size_t r)>& checked) {
+    for (Page page : {Page::Play, Page::BB, Page::ModeChange})
+        for (int c = 0; c < p.ColumnCount(page); ++c) {
+            const std::vector<std::string> widest = p.WidestCells(page, c);
+            for (std::size_t r = 0; r < p.RowCount(page); ++r) {
+                if (!checked(p.RowCount(page), r)) continue;
+                const std::string cell = p.Cell(page, r, c);
+                if (cell.empty()) continue;
+                EXPECT_TRUE(std::any_of(widest.begin(), widest.end(),
+                                        [&cell](const std::string& w) { return Covers(w, cell); }))
+                    << PageInfo(page).caption << " row " << r << " column " << c << ": " << cell;
+            }
+        }
+}
+
 struct PlainRows {
     std::vector<std::size_t> bb, modeChange;
 };
@@ -316,6 +349,7 @@ void ExpectSamePresentation(const PlayHistory& h, const RunRecords& records) {
             EXPECT_EQ(kept.Row(page, r), held.Row(page, r)) << PageInfo(page).caption << " row " << r;
         }
     }
+    ExpectWidestCover(kept, [](std::size_t rows, std::size_t r) { return rows <= 5000 || r % 61 == 0; });
     EXPECT_EQ(kept.BarCount(), plain.bb.size());
     for (std::size_t k = 0; k < kept.BarCount(); k += 7) EXPECT_EQ(kept.Bar(k).y, h.PlayNum2Log()[plain.bb[k]]);
     for (Marker m : kAllMarkers) {
@@ -371,6 +405,21 @@ TEST(RunRecordsPresented, BBsAtTheEdgesOfBlocks) {
     // (252, itself a BB game), not from 0.
     EXPECT_EQ(p.Row(Page::BB, 2), V({"17", "17", "赤777×2", "継続B(79%)", "ハマリ", "-3"}));
     EXPECT_EQ(p.Row(Page::BB, 0), V({"1", "1", "赤777×2", "継続B(79%)", "ハマリ", "297"}));
+    // The columns' widest texts: a BB's loss counts as well as its gain.
+    EXPECT_EQ(p.WidestCells(Page::BB, 5).front().front(), '-');
+    EXPECT_EQ(p.WidestCells(Page::Play, 0), V({"64"}));
+    EXPECT_TRUE(p.WidestCells(Page::Koyaku, 1).empty());
+
+    // A BB at a block's first game gains more than the block's own range:
+    // the gain counts from the block before.
+    PlayHistory step = Plain(32);
+    MakeBB(step, 16, BlueBB, 1, 0, Hamari);
+    for (std::size_t j = 16; j < 32; ++j) step.MedalLog()[j] += 300;
+    const HistoryRecords stepRecords(step, 16);
+    Presentation q;
+    q.Present(stepRecords);
+    EXPECT_EQ(q.Cell(Page::BB, 0, 5), "297");
+    ExpectWidestCover(q, [](std::size_t, std::size_t) { return true; });
 }
 
 TEST(RunRecordsPresented, AStoppedRunShowsTheGamesItPlayed) {

@@ -146,6 +146,8 @@ private slots:
     void legendListsOnlySwitchedOnMarkers();
     void switchedOnSeriesFillAtTheNextPresentation();
     void bottomAxisRunsOneToN();
+    void bottomLabelsStandApartAtAnyLength_data();
+    void bottomLabelsStandApartAtAnyLength();
     void barsReadAtEveryScale_data();
     void barsReadAtEveryScale();
     void everyBarOfAnEightThousandGameRunShowsItsValue_data();
@@ -172,14 +174,14 @@ void ChartsTest::markersSitOnTheSlumpLine() {
     const PlayHistory h = test::Held(w.form.History());
     // Switched off: the series gives the chart no point yet.
     QVERIFY(w.charts().Markers[0]->Series()->points().isEmpty());
-    std::size_t total = 0;
-    for (Marker m : kAllMarkers) {
-        w.charts().SetMarkerOn(m, true);
+    // Each point of series m a game of its small win, on the line, within
+    // the games in view.
+    auto expectOwnGames = [&](Marker m) {
         const auto& series = *w.charts().Markers[static_cast<std::size_t>(m)];
-        QCOMPARE(series.Count(), w.form.Shown().MarkerPointCount(m));
         const QList<QPointF> points = series.Series()->points();
         QVERIFY(!points.isEmpty() && static_cast<std::size_t>(points.size()) <= series.Count());
         for (const QPointF& p : points) {
+            QVERIFY(p.x() >= w.charts().Bottom->min() && p.x() <= w.charts().Bottom->max());
             const auto j = static_cast<std::size_t>(p.x()) - 1;
             QCOMPARE(p.y(), static_cast<double>(h.MedalLog()[j]));
             QCOMPARE(h.BBLog()[j], 0);
@@ -192,9 +194,27 @@ void ChartsTest::markersSitOnTheSlumpLine() {
             QCOMPARE(static_cast<int>(expected), static_cast<int>(m));
             QVERIFY(k != Chance || m == Marker::Chance);
         }
+    };
+    std::size_t total = 0;
+    for (Marker m : kAllMarkers) {
+        w.charts().SetMarkerOn(m, true);
+        const auto& series = *w.charts().Markers[static_cast<std::size_t>(m)];
+        QCOMPARE(series.Count(), w.form.Shown().MarkerPointCount(m));
+        expectOwnGames(m);
+        if (QTest::currentTestFailed()) return;
         total += series.Count();
     }
     QVERIFY(total > 100);
+    // All five shown through a zoom, thinned together: each keeps its own.
+    chart::ChartView* view = w.charts().SlumpChart;
+    view->SetAnimatedZoom(false);
+    const QRect area = view->viewport()->rect();
+    view->ZoomTo(QRect(area.width() / 3, 10, area.width() / 3, area.height() - 30));
+    QVERIFY(w.charts().Bottom->max() - w.charts().Bottom->min() < 6000);  // of 8000
+    for (Marker m : kAllMarkers) {
+        expectOwnGames(m);
+        if (QTest::currentTestFailed()) return;
+    }
 }
 
 void ChartsTest::barsAtTheBonusOrdinals() {
@@ -324,6 +344,52 @@ void ChartsTest::switchedOnSeriesFillAtTheNextPresentation() {
     QCOMPARE(s.Count(), w.form.Shown().MarkerPointCount(Marker::Cherry4));
     QVERIFY(!s.Series()->points().isEmpty());
     for (const QPointF& p : s.Series()->points()) QVERIFY(p.x() >= 1 && p.x() <= 4000);
+}
+
+void ChartsTest::bottomLabelsStandApartAtAnyLength_data() {
+    QTest::addColumn<double>("lo");
+    QTest::addColumn<double>("hi");
+    QTest::addColumn<bool>("zoom");
+    QTest::newRow("24 games") << 1.0 << 24.0 << false;
+    QTest::newRow("8000 games") << 1.0 << 8000.0 << false;
+    QTest::newRow("1G games") << 1.0 << 1e9 << false;
+    QTest::newRow("the longest run") << 1.0 << 2147483647.0 << false;
+    QTest::newRow("a zoom at 1G") << 612345678.0 << 613345678.0 << true;
+    QTest::newRow("a zoom at the longest run's end") << 2147480000.0 << 2147483647.0 << true;
+}
+
+void ChartsTest::bottomLabelsStandApartAtAnyLength() {
+    QFETCH(double, lo);
+    QFETCH(double, hi);
+    QFETCH(bool, zoom);
+    Window w(9, Window::OnScreen);
+    w.Start(2000, 6);
+    chart::ChartView* view = w.charts().SlumpChart;
+    view->SetAnimatedZoom(false);
+    // As a presentation or a zoom sets the bottom axis.
+    chart::SetRangeWithTicks(w.charts().Bottom, lo, hi, 8, 1);
+    if (zoom) {
+        const QRect area = view->viewport()->rect();
+        view->ZoomTo(QRect(area.width() / 4, 20, area.width() / 2, area.height() / 2));
+    }
+    const double shownLo = w.charts().Bottom->min(), shownHi = w.charts().Bottom->max();
+    QApplication::processEvents();
+    QChart* c = view->chart();
+    std::vector<QRectF> labels;
+    for (const auto& [text, rect] : AxisTexts(c)) {
+        bool number = false;
+        text.toLongLong(&number);
+        if (number && rect.top() >= c->plotArea().bottom()) labels.push_back(rect);
+    }
+    std::sort(labels.begin(), labels.end(), [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    // Still labelled, every label clear of the next, and the range drawn
+    // the one asked for.
+    QVERIFY2(labels.size() >= 3, qPrintable(QString::number(labels.size())));
+    for (std::size_t i = 1; i < labels.size(); ++i)
+        QVERIFY2(labels[i - 1].right() < labels[i].left(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(labels[i - 1].right()).arg(labels[i].left())));
+    QCOMPARE(w.charts().Bottom->min(), shownLo);
+    QCOMPARE(w.charts().Bottom->max(), shownHi);
 }
 
 void ChartsTest::bottomAxisRunsOneToN() {

@@ -4,10 +4,8 @@
 #include <QUrl>
 #include <deque>
 #include <functional>
-#include <optional>
 
 #include "shell/services.h"
-#include "system/memory_room.h"
 
 namespace morvane::testing {
 
@@ -51,7 +49,6 @@ public:
         imageFormats << format;
         return Next(imageAnswers);
     }
-    std::uint64_t AvailableMemory() override { return availableMemory ? *availableMemory : AvailableMemoryBytes(); }
     void OpenUrl(const QUrl& url) override { urls << url; }
     void StartProgram(const QString& path, const QStringList& arguments) override {
         programs << path;
@@ -61,7 +58,6 @@ public:
     std::vector<Box> boxes;  // errors
     std::vector<Box> informations;
     std::function<void()> onInformation;
-    std::optional<std::uint64_t> availableMemory;  // the machine's when unset
     std::function<void()> onError;
     std::deque<QString> saveAnswers, openAnswers;  // "" cancels
     QStringList saveInitials, openInitials;

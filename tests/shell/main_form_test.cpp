@@ -28,7 +28,10 @@
 
 #include "fake_services.h"
 #include "machine/random.h"
+#include "machine/vocabulary.h"
+#include "present/presentation.h"
 #include "present/qt/page_model.h"
+#include "run/run_records.h"
 #include "run/single_run.h"
 #include "shell/about_box.h"
 #include "shell/clock.h"
@@ -70,6 +73,7 @@ private slots:
     void rateCellsShowWholeBesideTheirPie();
     void aLongRunMovesTheBarAndStopsOnEscape();
     void longListsScrollSelectAndCopy();
+    void playListsFitTheWidestCellsOfTheRun();
     void copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo();
     void revealBeforeAnyRunShowsOne();
     void shellCommands();
@@ -230,12 +234,11 @@ void MainFormTest::badSettingTextDoesNotEmptyTheShownRun() {
 }
 
 void MainFormTest::theLargestPlayCountPlaysBesideTheRunOnScreen() {
-    // Kept as checkpoints, any Play数 plays whatever memory is said to be
-    // free, and the run on screen stays while it does.
+    // Kept as checkpoints, any Play数 plays, and the run on screen stays
+    // while it does.
     Window w;
     w.Start(QStringLiteral("300"), QStringLiteral("2"));
     const QStringList bb = w.Page(Page::BB);
-    w.services.availableMemory = 1;
     std::size_t rowsWhilePlaying = 0;
     QTimer::singleShot(0, &w.form, [&] {
         rowsWhilePlaying = w.Rows(Page::Play);
@@ -340,10 +343,9 @@ void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
     QVERIFY(!first.isEmpty());
     QVERIFY(w.Rows(Page::Play) == 500);
     // What the window shows while the next run's games are played: the run
-    // on screen, summary and lists alike, however short memory is said to
-    // be, as the run plays on checkpoints beside it.
-    for (const bool shortOfMemory : {false, true}) {
-        if (shortOfMemory) w.services.availableMemory = 1;
+    // on screen, summary and lists alike, as the run plays on checkpoints
+    // beside it; so again for the run after.
+    for (int run = 0; run < 2; ++run) {
         const QString shown = w.form.ResultLabel->text();
         QString summary = QStringLiteral("not looked at");
         std::size_t rows = 99;
@@ -352,7 +354,7 @@ void MainFormTest::aRunEmptiesTheSummaryWithTheLists() {
             rows = w.Rows(Page::Play);
         });
         w.Start(QStringLiteral("500"), QStringLiteral("2"));
-        QCOMPARE(summary, shortOfMemory ? shown : first);
+        QCOMPARE(summary, run == 0 ? first : shown);
         QCOMPARE(rows, std::size_t{500});
         QVERIFY(!w.form.ResultLabel->text().isEmpty());
         QCOMPARE(w.services.informations.size(), std::size_t{0});
@@ -464,14 +466,13 @@ void MainFormTest::aLongRunMovesTheBarAndStopsOnEscape() {
     QCOMPARE(w.form.StatusText(0), texts::kRunDone);
     QCOMPARE(w.Rows(Page::Play), std::size_t{1000});
 
-    // With no memory said to be free the run still plays beside the run on
-    // screen, unannounced, and a stop leaves that run on screen.
+    // The next run plays beside the run on screen, unannounced, and a stop
+    // leaves that run on screen.
     Window s(6, Window::OnScreen);
     s.form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&s.form));
     s.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
     const QString shownLabel = s.form.ResultLabel->text();
-    s.services.availableMemory = 1;
     QTimer::singleShot(0, &s.form, [&] { QTest::keyClick(&s.form, Qt::Key_Escape); });
     s.Start(QString::number(3 * kSliceGames), QStringLiteral("3"));
     QVERIFY(s.services.informations.empty());
@@ -733,6 +734,56 @@ void MainFormTest::longListsScrollSelectAndCopy() {
     const int inSight = list->viewport()->height() / ResultList::kRowHeight;
     QTest::keyClick(list, Qt::Key_PageDown);
     QCOMPARE(list->currentIndex().row(), 4 + inSight);
+}
+
+void MainFormTest::playListsFitTheWidestCellsOfTheRun() {
+    // The end of the longest run in a few rows: small numbers where the
+    // lists open, ten digits below them, as at the end of a 2^31-game run.
+    PlayHistory h;
+    for (std::int32_t i = 0; i < 200; ++i) h.push_back({i + 1, -3 * (i + 1), 0, i + 1, 0, 0, Hamari, ReplayB});
+    for (std::size_t j = 0; j < 200; j += 10) {
+        h.BBLog()[j] = BlueBB;
+        h.KeizokuNumLog()[j] = 1;
+        h.KoyakuLog()[j] = BBGame;
+    }
+    h.PlayNumLog()[199] = INT32_MAX;
+    h.PlayNum2Log()[190] = INT32_MAX - 1;
+    h.MedalLog()[190] = INT32_MAX - 7;  // a BB that gains ten digits
+    h.MedalLog()[199] = INT32_MIN + 1;
+    for (std::size_t j = 190; j < 200; ++j) h.ModeLog()[j] = LowProb;  // a mode-change row far down
+    h.PlayNum2Log()[199] = INT32_MAX - 2;
+    Presentation presentation;
+    const HistoryRecords records(h, 16);
+    presentation.Present(records);
+    for (Page page : {Page::Play, Page::BB, Page::ModeChange}) {
+        PageModel model(presentation, page);
+        // On a page of the window's size, at its designed place and width.
+        QWidget sheet;
+        sheet.resize(589, 180);
+        ResultList list(&model, &sheet);
+        list.setGeometry(4, 4, 373, 5 * ResultList::kRowHeight);
+        list.SetDesignWidth(373);
+        sheet.show();
+        list.FitColumns();
+        // Within the page, wider than designed where its cells need it, and
+        // without a sideways scroll.
+        if (page == Page::Play) QVERIFY(list.width() > 373);  // five columns of ten digits
+        QVERIFY(list.geometry().right() < sheet.width());
+        QCOMPARE(list.horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(list.FirstVisibleRow(), 0);
+        const QFontMetrics fm(list.font());
+        for (int c = 0; c < model.columnCount(); ++c) {
+            // The view pads a cell by 3 pixels a side.
+            int widest = 0;
+            for (int r = 0; r < model.rowCount(); ++r)
+                widest = std::max(widest, fm.horizontalAdvance(model.index(r, c).data().toString()));
+            QVERIFY2(list.columnWidth(c) >= widest + 6, qPrintable(QStringLiteral("page %1 column %2: %3 < %4")
+                                                                       .arg(static_cast<int>(page))
+                                                                       .arg(c)
+                                                                       .arg(list.columnWidth(c))
+                                                                       .arg(widest)));
+        }
+    }
 }
 
 void MainFormTest::copyOfMoreRowsThanASpreadsheetTakesIsCutAndSaysSo() {

@@ -23,6 +23,12 @@ QVariant PageModel::data(const QModelIndex& index, int role) const {
     return QString::fromStdString(presentation_.Cell(page_, static_cast<std::size_t>(index.row()), index.column()));
 }
 
+QStringList PageModel::WidestTexts(int column) const {
+    QStringList texts;
+    for (const std::string& t : presentation_.WidestCells(page_, column)) texts << QString::fromStdString(t);
+    return texts;
+}
+
 QVariant PageModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     const auto columns = PageInfo(page_).columns;

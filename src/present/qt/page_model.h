@@ -2,6 +2,7 @@
 // A result page as a Qt table model. Rows are asked for by the view and
 // produced from the presentation on demand; nothing per row is stored.
 #include <QAbstractTableModel>
+#include <QStringList>
 
 #include "present/presentation.h"
 
@@ -15,6 +16,10 @@ public:
     // Bracket a change of the presentation with these.
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }
+
+    // Texts no cell of the column outdoes, for sizing it (see
+    // Presentation::WidestCells).
+    QStringList WidestTexts(int column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
