@@ -24,7 +24,7 @@ bool DecisionJob::Run() {
     KeepOrQuitRequest k = request_.keep;
     k.threads = request_.threads;
     if (request_.priced) {
-        priced_ = NowFigures(belief_, k.horizon, StopFlag(), nullptr, *request_.priced);
+        priced_ = NowFigures(belief_, k.horizon, StopFlag(), nullptr, *request_.priced, request_.threads);
         if (!priced_) return false;
     }
     keep_ = DecideKeepOrQuit(belief_, k, &StopFlag());

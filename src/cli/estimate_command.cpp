@@ -203,7 +203,10 @@ private:
         }
         std::optional<MachineNow> figures;
         if (horizon && !RunLongJob("settings", kMaxSetting, err, [&](Stop stop, Done done) {
-                figures = NowFigures(belief, *horizon, stop, &done, nowMoney_);
+                figures = NowFigures(belief, *horizon, stop, &done, nowMoney_,
+                                     now    ? now->threads
+                                     : more ? more->threads
+                                            : 0);
                 return figures.has_value();
             }))
             return kExitInterrupted;

@@ -51,7 +51,7 @@ std::optional<MachineNow> Figures(const MachineBelief& b, std::int32_t horizon, 
                 n.nextGames = ExpectedNetOfGames(d, law, b.gamesSinceBB, horizon, stop, &bbs);
                 n.nextRealGames = RealGames(d.Model(), horizon, bbs);
                 if (money.money.held && n.posterior > 0) {
-                    n.untilBBPurchases = ExpectedPurchasesUntilBB(d, law, b.gamesSinceBB, money.money);
+                    n.untilBBPurchases = ExpectedPurchasesUntilBB(d, law, b.gamesSinceBB, money.money, stop);
                     n.nextPurchases =
                         ExpectedPurchasesAhead(d, law, b.gamesSinceBB, horizon, 0, money.money, stop).byGames.back();
                 }

@@ -20,9 +20,9 @@ constexpr int Index(int mode, int count) { return mode * kLawCounts + count; }
 // Reads past a cap, by a game's net or a BB's tail, land in zeros.
 constexpr int kPad = 128;
 constexpr std::int32_t kStopEvery = 64;
-// Entries kept: a machine now's six settings, both kinds, at two money
-// settings.
-constexpr std::size_t kKept = 24;
+// Entries kept: six settings' values by games, by BBs and until the next
+// BB, at two money settings and then some.
+constexpr std::size_t kKept = 48;
 
 // The states a law without a carried count reaches.
 constexpr bool Live(int mode, int count) { return mode == Precursor || count == 0; }

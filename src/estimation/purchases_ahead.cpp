@@ -475,28 +475,40 @@ PurchasesAhead PurchasesAheadForward(const StateDynamics& d, const StateLaw& law
     return out;
 }
 
-double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since,
-                                const HallMoney& money) {
-    if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
-    if (!money.held || since >= kMaxGamesSinceBB) return 0;
-    const int lend = static_cast<int>(money.lendPer1000Yen);
-    // As above: backward where the values hold, once found for the money,
-    // a count a ceiling left forward.
-    const auto values = PurchaseValues::UntilBB(d.Setting(), lend, *money.held);
-    if (values && PurchaseValues::Carried(law) == 0) return values->Of(law, since);
-    const double rest = values ? values->Of(PurchaseValues::Uncarried(law), since) : 0.0;
-    // Only the stretch begun: the later parts are the mass past its BB.
+namespace {
+
+// The purchases of the stretch begun alone from a law: the later parts are
+// the mass past its BB.
+double UntilBBForward(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int64_t held, int lend,
+                      bool letGo) {
     const std::int32_t games = kMaxGamesSinceBB - since;
-    // Every row followed, so that forward and backward give the same
-    // figures, whichever is asked.
-    Pass pass(d, values ? PurchaseValues::CarriedPart(law) : law, since, games, 0, *money.held, lend, false);
-    if (!pass.Any()) return rest;
+    Pass pass(d, law, since, games, 0, held, lend, letGo);
+    if (!pass.Any()) return 0;
     std::vector<double> bought(1);
-    double total = rest;
+    double total = 0;
     for (std::int32_t j = 1; j <= games; ++j) {
         pass.Game(j, bought);
         total += bought[0];
     }
+    return total;
+}
+
+}  // namespace
+
+double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since, const HallMoney& money,
+                                const std::atomic<bool>* stop) {
+    if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
+    if (!money.held || since >= kMaxGamesSinceBB) return 0;
+    const int lend = static_cast<int>(money.lendPer1000Yen);
+    // As above: backward where the values hold, once found for the money,
+    // a count a ceiling left forward. Forward before that, every row of the
+    // same mass followed, so that the figures do not hang on which way
+    // they were found.
+    const auto values = PurchaseValues::UntilBB(d.Setting(), lend, *money.held, stop);
+    const StateLaw rest = PurchaseValues::Uncarried(law);
+    double total = values ? values->Of(rest, since) : UntilBBForward(d, rest, since, *money.held, lend, false);
+    if (PurchaseValues::Carried(law) > 0)
+        total += UntilBBForward(d, PurchaseValues::CarriedPart(law), since, *money.held, lend, true);
     return total;
 }
 

@@ -46,9 +46,9 @@ PurchasesAhead PurchasesAheadForward(const StateDynamics& d, const StateLaw& law
                                      const std::atomic<bool>* stop = nullptr);
 
 // The same until the next BB game, however long that takes (its sets need
-// no medals).
-double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since,
-                                const HallMoney& money);
+// no medals); with `stop` set, a figure to throw away.
+double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since, const HallMoney& money,
+                                const std::atomic<bool>* stop = nullptr);
 
 // The pass counts medals in whole numbers: a lending rate that is not whole
 // is not taken (the front ends say so).

@@ -4,7 +4,9 @@
 #include <sched.h>
 #endif
 
+#include <exception>
 #include <latch>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -36,11 +38,21 @@ int RunWorkers(int threads, const std::function<void(int)>& ready, const std::fu
     } workersPool;
     auto& pool = workersPool.threads;
     pool.reserve(static_cast<std::size_t>(threads - 1));
+    // A worker's exception is the caller's, as worker 0's is: thrown once
+    // all have returned, not let out of its thread to end the program.
+    std::mutex failedLock;
+    std::exception_ptr failed;
     try {
         for (int t = 1; t < threads; ++t)
             pool.emplace_back([&, t] {
                 go.wait();
-                if (!abandoned) work(t);
+                if (abandoned) return;
+                try {
+                    work(t);
+                } catch (...) {
+                    const std::scoped_lock hold(failedLock);
+                    if (!failed) failed = std::current_exception();
+                }
             });
     } catch (const std::system_error&) {
         // Threads the system will not start leave their share to the others.
@@ -55,6 +67,9 @@ int RunWorkers(int threads, const std::function<void(int)>& ready, const std::fu
     }
     go.count_down();
     work(0);
+    for (std::thread& t : pool) t.join();
+    pool.clear();
+    if (failed) std::rethrow_exception(failed);
     return workers;
 }
 

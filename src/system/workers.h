@@ -20,7 +20,8 @@ int DefaultThreads();
 inline constexpr int kMostWorkers = 256;
 
 // Runs work(worker) for worker 0 .. n-1 at once, the calling thread being
-// worker 0, and returns n once all have returned. n is `threads` (0: every
+// worker 0, and returns n once all have returned; an exception thrown by
+// any worker is thrown from here once they have. n is `threads` (0: every
 // core) unless the system will not start that many; ready(n) is told n on
 // the calling thread before any worker begins.
 int RunWorkers(int threads, const std::function<void(int workers)>& ready, const std::function<void(int worker)>& work);
@@ -41,7 +42,7 @@ bool ForEachIndex(std::int64_t count, int threads, const IndexLoop& loop, Make m
     threads = static_cast<int>(std::min<std::int64_t>({threads, std::max<std::int64_t>(count, 1), kMostWorkers}));
     const std::int64_t chunk = std::max<std::int64_t>(loop.chunk, 1);
     std::atomic<std::int64_t> next{0};
-    std::atomic<bool> stopped{false};
+    std::atomic<bool> stopped{false}, failed{false};
     RunWorkers(
         threads, [](int) {},
         [&](int) {
@@ -51,18 +52,24 @@ bool ForEachIndex(std::int64_t count, int threads, const IndexLoop& loop, Make m
                     stopped = true;
                     return;
                 }
+                if (failed.load(std::memory_order_relaxed)) return;  // another's exception ends the loop
                 const std::int64_t first = next.fetch_add(chunk, std::memory_order_relaxed);
                 if (first >= count) return;
                 const std::int64_t last = std::min(count, first + chunk);
-                for (std::int64_t i = first; i < last; ++i) {
-                    if constexpr (std::is_same_v<decltype(work(i, state)), bool>) {
-                        if (!work(i, state)) {
-                            stopped = true;
-                            return;
+                try {
+                    for (std::int64_t i = first; i < last; ++i) {
+                        if constexpr (std::is_same_v<decltype(work(i, state)), bool>) {
+                            if (!work(i, state)) {
+                                stopped = true;
+                                return;
+                            }
+                        } else {
+                            work(i, state);
                         }
-                    } else {
-                        work(i, state);
                     }
+                } catch (...) {
+                    failed = true;
+                    throw;
                 }
                 if (loop.done) loop.done->fetch_add(last - first, std::memory_order_relaxed);
             }

@@ -579,13 +579,14 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
         for (std::size_t n = 1; n <= 3; ++n)
             EXPECT_NEAR(back.byBBs[n], forth.byBBs[n], near(forth.dropped, 300)) << where << ", BBs " << n;
         EXPECT_LT(back.byBBs[1], back.byBBs[3]) << where;
-        // Fewer games: the values by games kept serve them, those by
-        // BBs hold for their own games only.
-        const PurchasesAhead fewer = ExpectedPurchasesAhead(Dynamics(s), law, 700, 200, 2, money);
+        // Fewer games: the values by games kept serve them; those by BBs
+        // hold for their own games only, found again.
         const PurchasesAhead fewerForth = PurchasesAheadForward(Dynamics(s), law, 700, 200, 2, money);
+        const PurchasesAhead fewer = ExpectedPurchasesAhead(Dynamics(s), law, 700, 200, 0, money);
         EXPECT_NEAR(fewer.byGames[200], fewerForth.byGames[200], near(fewerForth.dropped, 200)) << where;
-        EXPECT_NEAR(fewer.byBBs[2], fewerForth.byBBs[2], near(fewerForth.dropped, 200)) << where;
-        EXPECT_LT(fewer.byBBs[2], back.byBBs[2]) << where;
+        const PurchasesAhead fewerBBs = ExpectedPurchasesAhead(Dynamics(s), law, 700, 200, 2, money);
+        EXPECT_NEAR(fewerBBs.byBBs[2], fewerForth.byBBs[2], near(fewerForth.dropped, 200)) << where;
+        EXPECT_LT(fewerBBs.byBBs[2], back.byBBs[2]) << where;
         if (lend != 50) continue;
         // Until the next BB: forward when first asked for the money,
         // backward from then on.

@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -73,6 +74,32 @@ TEST(Workers, StatesAreEachWorkersOwn) {
     std::int64_t total = 0;
     for (const auto& s : sums) total += *s;
     EXPECT_EQ(total, count * (count - 1) / 2);
+}
+
+// An exception on any worker reaches the caller, once every worker is
+// back, and ends the loop's handing out.
+TEST(Workers, AnExceptionOnAnyWorkerReachesTheCaller) {
+    for (int thrower : {0, 2}) {
+        std::atomic<int> back{0};
+        EXPECT_THROW(RunWorkers(
+                         3, [](int) {},
+                         [&](int worker) {
+                             if (worker == thrower) throw std::runtime_error("worker");
+                             ++back;
+                         }),
+                     std::runtime_error)
+            << "worker " << thrower;
+        EXPECT_EQ(back, 2) << "worker " << thrower;
+    }
+    std::atomic<std::int64_t> calls{0};
+    EXPECT_THROW(ForEachIndex(
+                     1000000, 3, {1, nullptr, nullptr}, [] { return 0; },
+                     [&](std::int64_t i, int&) {
+                         ++calls;
+                         if (i == 10) throw std::invalid_argument("index");
+                     }),
+                 std::invalid_argument);
+    EXPECT_LT(calls, 1000000);
 }
 
 TEST(Workers, StopEndsTheLoopAndSaysSo) {
