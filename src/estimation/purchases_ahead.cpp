@@ -76,27 +76,14 @@ struct Kernel {
 };
 
 // in through the kernel, added to out below `cap`.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
 void AddKernel(Row& out, const Row& in, const Kernel& k, int cap, int width) {
     if (in.Empty() || k.n == 0) return;
     const int from = std::max(0, in.lo + k.least), to = std::min(cap, in.hi + k.most);
     if (to <= from) return;
     out.Cover(from, to, width);
-    double* o = out.At(0);
-    const double* i = in.At(0);
-    if (k.n == 1) {
-        const double w = k.w[0];
-        const int v = k.shift[0];
-        for (int h = from; h < to; ++h) o[h] += w * i[h - v];
-        return;
-    }
-    for (int t = 0; t < k.n; ++t) {
-        const double w = k.w[static_cast<std::size_t>(t)];
-        const double* src = i - k.shift[static_cast<std::size_t>(t)];
-        for (int h = from; h < to; ++h) o[h] += w * src[h];
-    }
+    for (int t = 0; t < k.n; ++t)
+        AddScaled(out.At(from), in.At(from - k.shift[static_cast<std::size_t>(t)]), k.w[static_cast<std::size_t>(t)],
+                  to - from);
 }
 
 Kernel Scaled(const Kernel& k, double f) {
