@@ -326,7 +326,8 @@ std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& b
                          a.money.money);
             d.spread = s;
         }
-        d.advice = Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief));
+        d.advice =
+            Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief), d.keep.money.held.has_value());
     }
     Report report = figures ? PosteriorNowReport(posterior, *figures, a.now, a.yen) : PosteriorReport(posterior, true);
     if (a.now)

@@ -36,7 +36,7 @@ bool DecisionJob::Run() {
             return false;
         spread_ = s;
     }
-    advice_ = Advise(keep_.best, spread_ ? &*spread_ : nullptr, PrecursorShare(belief_));
+    advice_ = Advise(keep_.best, spread_ ? &*spread_ : nullptr, PrecursorShare(belief_), k.money.held.has_value());
     if (request_.trustSessions > 0 && request_.recordGames > 0) {
         Trust t;
         const TrustRequest tr{request_.recordGames, belief_.prior, request_.trustSessions, request_.seed,

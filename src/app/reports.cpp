@@ -159,6 +159,11 @@ Report NowDecisionReport(const MachineNow& now, const NowDecision& d, std::optio
         if (buys) {
             spread.cells.push_back(ReportCell::Fixed(s.seYen, 2));
             spread.fields.push_back("mean_yen_se");
+            // Behind in yen: ahead in medals can still be behind after the purchases.
+            spread.cells.push_back(ReportCell::Fixed(s.behindYen.share, 6));
+            spread.cells.push_back(ReportCell::Fixed(s.behindYen.se, 6));
+            spread.cells.push_back(ReportCell::Fixed(s.sdYen, 2));
+            spread.fields.insert(spread.fields.end(), {"behind_yen", "behind_yen_se", "sd_yen"});
         }
         r.parts.push_back(std::move(spread));
     }

@@ -243,7 +243,8 @@ private:
                 return false;
             d.spread = s;
         }
-        d.advice = Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief));
+        d.advice =
+            Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief), d.keep.money.held.has_value());
         return true;
     }
 

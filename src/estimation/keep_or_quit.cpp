@@ -272,6 +272,8 @@ bool SpreadOfRule(const MachineBelief& b, const StopRule& rule, std::int32_t hor
     const MeanAndSe y = MeanAndSeOf(yen);
     out.meanYen = y.mean;
     out.seYen = y.se;
+    out.sdYen = y.se * std::sqrt(n);
+    out.behindYen = ShareWithError::Of(std::count_if(yen.begin(), yen.end(), [](double v) { return v < 0; }), sessions);
     return true;
 }
 
@@ -284,12 +286,14 @@ double PrecursorShare(const MachineBelief& b) {
     return share;
 }
 
-Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare) {
+Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare, bool onYen) {
     Advice a;
-    if (best.kind == StopRule::Kind::Now || !(best.value > 0)) return a;
+    const double gain = onYen ? best.yen : best.value;
+    if (best.kind == StopRule::Kind::Now || !(gain > 0)) return a;
     a.precursorLook =
         best.kind == StopRule::Kind::Games && best.n <= kPrecursorSpan && precursorShare >= kPrecursorWorthALook;
-    a.verdict = spread && best.value < kEvenAgainstSpread * spread->sd ? Verdict::AboutEven : Verdict::Keep;
+    a.verdict =
+        spread && gain < kEvenAgainstSpread * (onYen ? spread->sdYen : spread->sd) ? Verdict::AboutEven : Verdict::Keep;
     return a;
 }
 

@@ -94,8 +94,10 @@ struct RuleSpread {
     ShareWithError behind;    // the net is below 0
     double mean = 0, se = 0;  // of the net, medals
     double sd = 0;            // of one session's net
-    // In yen at the money, each session's purchases taken off.
-    double meanYen = 0, seYen = 0;
+    // In yen at the money, each session's purchases taken off; a session
+    // can end ahead in medals and behind in yen, having bought some.
+    double meanYen = 0, seYen = 0, sdYen = 0;
+    ShareWithError behindYen;
 };
 // Returns false (and leaves out untouched) when stopped. A learning rule
 // is refused.
@@ -120,6 +122,8 @@ struct Advice {
     Verdict verdict = Verdict::Quit;
     bool precursorLook = false;
 };
-Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare);
+// With `onYen` (medals are bought) the gain and the spread are the yen's,
+// as the best rule was chosen.
+Advice Advise(const StopRule& best, const RuleSpread* spread, double precursorShare, bool onYen = false);
 
 }  // namespace morvane

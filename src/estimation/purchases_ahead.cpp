@@ -138,7 +138,7 @@ public:
     // stretch begun alone, whose rows are narrow.
     Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
          std::int64_t held, int lend, bool letGo = true)
-        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), letGo_(letGo), k_(d) {
+        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), letGo_(letGo), d_(d), k_(d) {
         caps_ = PurchaseCaps(k_.game.win, games);
         width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
         parts_.resize(static_cast<std::size_t>(levels) + 1);
@@ -161,6 +161,7 @@ public:
     // Buys before game `j` (1-based), then plays it; `bought` gets each
     // level's expected purchases before it.
     void Game(std::int32_t j, std::vector<double>& bought) {
+        game_ = j;
         std::fill(bought.begin(), bought.end(), 0.0);
         for (std::size_t l = 0; l < parts_.size(); ++l) bought[l] = Buy(parts_[l]);
         const int cap = caps_[static_cast<std::size_t>(games_ - j)];
@@ -271,6 +272,11 @@ private:
                         r.Clear();
                         continue;
                     }
+                    // The stretch this BB begins is not cut at its ceiling:
+                    // the mass that would reach it in the games left is
+                    // not followed as it should be.
+                    if (game_ + kCeilingGames <= games_)
+                        dropped_ += mass * d_.AtCeiling(BBEvent(kind == 0 ? BlueBB : RedBB, c)).Total();
                     u[static_cast<std::size_t>(kind)] = &r;
                     lo = std::min(lo, r.lo + k_.tailLo);
                     hi = std::max(hi, r.hi + k_.tailLo + static_cast<int>(k_.game.bb.tail.size()) - 1);
@@ -385,7 +391,9 @@ private:
     std::int32_t games_, since_;
     int lend_;
     bool letGo_;
+    const StateDynamics& d_;
     Kernels k_;
+    std::int32_t game_ = 0;
     bool any_ = false;
     double dropped_ = 0;
     std::vector<Part> parts_, next_;

@@ -25,8 +25,9 @@ struct PurchasesAhead {
     std::vector<double> byGames;  // [K]: over the next K games, K = 0 .. games
     std::vector<double> byBBs;    // [n]: until the n-th BB's sets are over or `games` are played, n = 0 .. mostBBs
     // The chance let go as too small to follow (rows below 1e-13, BBs of a
-    // carried count below 1e-12 a game): each figure lacks at most this
-    // times the purchases a player could still make.
+    // carried count below 1e-12 a game), and past 1500 games that of the
+    // later stretches reaching their ceiling: each figure is off by at most
+    // this times the purchases a player could still make.
     double dropped = 0;
 };
 

@@ -372,11 +372,13 @@ QString RuleWords(const StopRule& r) {
                                          : QStringLiteral("あと%1ゲーム打ってやめる").arg(r.n);
 }
 
-// "平均+23枚（+456円）、負けで終わる見込みは61.20%（±1.09%）".
-QString GainWords(const StopRule& best, const std::optional<RuleSpread>& spread, bool withYen) {
+// "平均+23枚（+456円）、負けで終わる見込みは61.20%（±1.09%）": behind in
+// yen once medals are bought, as the rule was chosen.
+QString GainWords(const StopRule& best, const std::optional<RuleSpread>& spread, bool withYen, bool buys) {
     QString text = QStringLiteral("平均%1").arg(withYen ? MedalsAndYen(best.value, best.yen)
                                                         : Signed(best.value, 0) + QStringLiteral("枚"));
-    if (spread) text += QStringLiteral("、負けで終わる見込みは%1").arg(ShareWords(spread->behind));
+    if (spread)
+        text += QStringLiteral("、負けで終わる見込みは%1").arg(ShareWords(buys ? spread->behindYen : spread->behind));
     return text;
 }
 
@@ -412,16 +414,19 @@ void TNowPanel::ShowDecision() {
     }
     const StopRule& best = known_.keep->best;
     const Advice& a = known_.advice;
+    const bool buys = known_.keep->money.held.has_value();
+    const QString gain = GainWords(best, known_.spread, known_.priced.has_value(), buys);
     text += QStringLiteral("続けるか: ");
     switch (a.verdict) {
     case Verdict::Quit: text += QStringLiteral("やめるのが得です。どの打ち方でも期待収支はプラスになりません。"); break;
     case Verdict::AboutEven:
         text += QStringLiteral(
-                    "ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4枚）に"
+                    "ほぼ五分です。いちばん良いのは%1%2ことで、%3ですが、1回ごとのばらつき（標準偏差%4）に"
                     "比べて小さな差で、続けてもやめても大きな違いはありません。")
                     .arg(a.precursorLook ? QStringLiteral("、前兆の可能性を見て") : QStringLiteral("、"),
-                         RuleWords(best), GainWords(best, known_.spread, known_.priced.has_value()),
-                         Fixed(known_.spread ? known_.spread->sd : 0, 0));
+                         RuleWords(best), gain,
+                         buys ? Grouped(known_.spread ? known_.spread->sdYen : 0) + QStringLiteral("円")
+                              : Fixed(known_.spread ? known_.spread->sd : 0, 0) + QStringLiteral("枚"));
         break;
     case Verdict::Keep:
         if (a.precursorLook)
@@ -429,10 +434,10 @@ void TNowPanel::ShowDecision() {
                         "前兆の可能性があるので、あと%1ゲームだけ様子を見る価値があります（%2）。"
                         "それより長く打っても平均は増えません。")
                         .arg(best.n)
-                        .arg(GainWords(best, known_.spread, known_.priced.has_value()));
+                        .arg(gain);
         else
-            text += QStringLiteral("続ける価値があります。いちばん良いのは、%1ことです（%2）。")
-                        .arg(RuleWords(best), GainWords(best, known_.spread, known_.priced.has_value()));
+            text +=
+                QStringLiteral("続ける価値があります。いちばん良いのは、%1ことです（%2）。").arg(RuleWords(best), gain);
         break;
     }
     DecisionLabel->setText(text);

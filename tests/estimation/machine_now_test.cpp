@@ -601,6 +601,22 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
     }
 }
 
+// Past 1500 games a stretch begun in the games ahead can reach its ceiling,
+// which the pass forward does not cut: the mass that would is counted as
+// not followed, a stretch's chance of the ceiling (about 1 % at setting 1)
+// times that of the BBs that begin such stretches, and none below 1500.
+TEST(MachineNowBruteForce, LaterCeilingsAreCountedAsNotFollowed) {
+    const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
+    ASSERT_TRUE(b.belief);
+    const HallMoney money{{56}, 50, std::int64_t{0}};
+    const StateLaw law = b.belief->Law(1);
+    const double ceiling = Dynamics(1).AtCeiling(BBEvent(BlueBB, 0)).Total();
+    EXPECT_LT(PurchasesAheadForward(Dynamics(1), law, 100, 1500, 0, money).dropped, 1e-9);
+    const PurchasesAhead longer = PurchasesAheadForward(Dynamics(1), law, 100, 1600, 0, money);
+    EXPECT_GT(longer.dropped, 0.05 * ceiling);
+    EXPECT_LT(longer.dropped, ceiling);
+}
+
 // Longer play against simulated sessions from the belief: the purchases of
 // the next games, of the rule until the second BB, and until the next BB,
 // at settings 1 and 6 in cash and with 200 held at 5.6枚交換, each within

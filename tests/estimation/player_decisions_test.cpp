@@ -108,6 +108,23 @@ TEST(KeepOrQuit, SpreadOfARuleAgreesWithItsExactValue) {
             EXPECT_GT(one.behind.share, 0.6);
         }
     }
+    // In yen with purchases (5.6枚, cash): the mean is the exact yen within
+    // its error, and every session behind in medals is behind in yen too,
+    // with more behind in yen from what was bought. All medals held, the
+    // yen are behind where the medals are.
+    const HallMoney cash{{56}, 50, std::int64_t{0}};
+    const KeepOrQuit priced = DecideKeepOrQuit(b, {300, 3, 0, 0, 1, cash});
+    RuleSpread yen, held;
+    ASSERT_TRUE(SpreadOfRule(b, {StopRule::Kind::Games, 300, priced.byGames[300], 0.0}, 300, 4000, 5, 1, yen, nullptr,
+                             nullptr, cash));
+    EXPECT_NEAR(yen.meanYen, priced.GamesYen(300), 4 * yen.seYen);
+    EXPECT_NEAR(yen.sdYen, yen.seYen * std::sqrt(4000.0), 1e-9);
+    EXPECT_GT(yen.behindYen.passed, yen.behind.passed);
+    EXPECT_EQ(yen.behindYen.trials, 4000);
+    ASSERT_TRUE(SpreadOfRule(b, {StopRule::Kind::Games, 300, priced.byGames[300], 0.0}, 300, 4000, 5, 1, held, nullptr,
+                             nullptr, HallMoney{{56}, 50, std::nullopt}));
+    EXPECT_EQ(held.behindYen.passed, held.behind.passed);
+    EXPECT_EQ(held.behind.passed, yen.behind.passed);
     RuleSpread now;
     ASSERT_TRUE(SpreadOfRule(b, StopRule{}, 300, 100, 5, 1, now));
     EXPECT_EQ(now.mean, 0.0);
@@ -152,6 +169,17 @@ TEST(KeepOrQuit, AdviceWeighsTheGainAgainstItsSpread) {
     }
     // Without a spread, a gain is a gain.
     EXPECT_EQ(Advise({K::Games, 9, 0.1, 0.0}, nullptr, 0).verdict, Verdict::Keep);
+    // Once medals are bought the gain and its spread are the yen's: ahead in
+    // medals, behind in yen is a loss, and the yen's spread weighs the yen.
+    RuleSpread spread;
+    spread.sd = 1000;
+    spread.sdYen = 20000;
+    const StopRule behindInYen{K::Games, 900, 60, 0.0, -150.0, 0.0, 3.0};
+    EXPECT_EQ(Advise(behindInYen, &spread, 0).verdict, Verdict::Keep);
+    EXPECT_EQ(Advise(behindInYen, &spread, 0, true).verdict, Verdict::Quit);
+    const StopRule smallInYen{K::Games, 900, 60, 0.0, 900.0, 0.0, 1.0};
+    EXPECT_EQ(Advise(smallInYen, &spread, 0, true).verdict, Verdict::AboutEven);
+    EXPECT_EQ(Advise({K::Games, 900, 60, 0.0, 1000.0, 0.0, 1.0}, &spread, 0, true).verdict, Verdict::Keep);
 }
 
 // A chance none (or all) of n trials showed has no standard error to speak
