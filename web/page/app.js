@@ -613,7 +613,7 @@
             decision.textContent = text;
             decision.dataset.verdict = a.verdict;
             decision.dataset.money = buys ? (yenKeep ? 'yen' : 'medals') : money ? 'yen' : 'medals';
-            decision.classList.toggle('stale', buys && !yenKeep);
+            decision.classList.remove('stale');
             renderNowTable();
         }
         const gph = String(state.gamesPerHour || '750').trim();

@@ -71,6 +71,7 @@ const url = `http://127.0.0.1:${server.address().port}/`;
 const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     args: ['--no-sandbox', '--headless=new', '--disable-gpu'],
+    protocolTimeout: 600000,  // the yen at cash take minutes when timed
 });
 try {
     const page = await browser.newPage();
@@ -316,7 +317,12 @@ try {
         // Until the rule of the most yen is in, the one for medals held, said so.
         if (decision.money === 'medals') assert.match(decision.text, /続けるか（持ちメダルで打つなら）: /);
         else assert.equal(decision.money, 'yen');
-        await page.screenshot({ path: path.join(shots, 'machine-cash.png'), fullPage: true });
+        // As a phone shows them: the money and the verdict, then the yen.
+        const below = (id) => page.$eval(id, (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });  // the tabs stay on top
+        await below('#moneyFold');
+        await page.screenshot({ path: path.join(shots, 'machine-cash.png') });
+        await below('#nowTable');
+        await page.screenshot({ path: path.join(shots, 'machine-cash-yen.png') });
         // The same fields on 期待値: one state.
         await page.click('.tabs button[data-view="value"]');
         assert.ok(await page.$eval('#money', (e) => !!e.closest('#view-value')));
@@ -347,41 +353,48 @@ try {
     // Minutes at cash: only when asked for (MORVANE_WEB_MONEY_TIMES=1).
     if (process.env.MORVANE_WEB_MONEY_TIMES) await check('この台: from a change of money to the yen and the verdict', async () => {
         const kept = await page.evaluate(() => localStorage.getItem('morvane.hall.v1'));
-        for (const [since, rate, label] of [[300, '5.6', '5.6枚 cash, counter 300'], [1200, '5.6', '5.6枚 cash, counter 1200'],
-                                            [300, '5.0', '等価 cash, counter 300']]) {
-            await page.evaluate((games, exchange) => {
-                const s = JSON.parse(localStorage.getItem('morvane.hall.v1'));
-                const m = s.sessions.find((x) => x.id === s.current);
-                Object.assign(m, { games: String(games), bbText: '300b', counts: {}, horizon: '1000' });
-                Object.assign(s, { view: 'machine', exchange, lend: '50', held: 'all', gamesPerHour: '750' });
-                localStorage.setItem('morvane.hall.v1', JSON.stringify(s));
-            }, 300 + since, rate);
+        try {
+            for (const [since, rate, label] of [[300, '5.6', '5.6枚 cash, counter 300'], [1200, '5.6', '5.6枚 cash, counter 1200'],
+                                                [300, '5.0', '等価 cash, counter 300']]) {
+                await page.evaluate((games, exchange) => {
+                    const s = JSON.parse(localStorage.getItem('morvane.hall.v1'));
+                    const m = s.sessions.find((x) => x.id === s.current);
+                    Object.assign(m, { games: String(games), bbText: '300b', counts: {}, horizon: '1000' });
+                    Object.assign(s, { view: 'machine', exchange, lend: '50', held: 'all', gamesPerHour: '750' });
+                    localStorage.setItem('morvane.hall.v1', JSON.stringify(s));
+                }, 300 + since, rate);
+                await page.reload({ waitUntil: 'load' });
+                await page.waitForFunction(() => document.querySelector('#posterior table'), { timeout: 20000 });
+                await idle();
+                await page.$eval('#moneyFold', (e) => { e.open = true; });
+                const started = () => page.evaluate(() => Number(document.body.dataset.startedRound));
+                const after = async (before) => {
+                    await page.waitForFunction((n) => Number(document.body.dataset.startedRound) > n &&
+                        document.querySelector('#decision').dataset.money === 'yen' &&
+                        document.body.dataset.settledRound === document.body.dataset.startedRound, { timeout: 300000 }, before);
+                    return page.evaluate(() => [window.morvaneTimings.lastTap, window.morvaneTimings.yenAfter,
+                                                window.morvaneTimings.verdictAfter].map((v) => (v / 1000).toFixed(1)));
+                };
+                await page.evaluate(() => { window.morvaneTimings.yenAfter = window.morvaneTimings.verdictAfter = NaN; });
+                let before = await started();
+                await page.click('.heldSteps button[data-held="0"]');
+                const [, yen, verdict] = await after(before);
+                measure(`${label}: money changed to the yen figures / to the verdict in yen, s`, `${yen} / ${verdict}`);
+                before = await started();
+                await page.click('button[data-count="bell"]');
+                const [quickTap, yenTap, verdictTap] = await after(before);
+                measure(`${label}: a tap, money unchanged, to the medals / yen figures / verdict in yen, s`,
+                        `${quickTap} / ${yenTap} / ${verdictTap}`);
+                if (since === 300 && rate === '5.6') {
+                    await page.$eval('#moneyFold', (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });
+                    await page.screenshot({ path: path.join(shots, 'machine-cash-verdict.png') });
+                }
+            }
+        } finally {
+            await page.evaluate((k) => localStorage.setItem('morvane.hall.v1', k), kept);
             await page.reload({ waitUntil: 'load' });
-            await page.waitForFunction(() => document.querySelector('#posterior table'), { timeout: 20000 });
             await idle();
-            const started = () => page.evaluate(() => Number(document.body.dataset.startedRound));
-            const after = async (before) => {
-                await page.waitForFunction((n) => Number(document.body.dataset.startedRound) > n &&
-                    document.querySelector('#decision').dataset.money === 'yen' &&
-                    document.body.dataset.settledRound === document.body.dataset.startedRound, { timeout: 300000 }, before);
-                return page.evaluate(() => [window.morvaneTimings.lastTap, window.morvaneTimings.yenAfter,
-                                            window.morvaneTimings.verdictAfter].map((v) => (v / 1000).toFixed(1)));
-            };
-            await page.evaluate(() => { window.morvaneTimings.yenAfter = window.morvaneTimings.verdictAfter = NaN; });
-            let before = await started();
-            await page.click('.heldSteps button[data-held="0"]');
-            const [, yen, verdict] = await after(before);
-            measure(`${label}: money changed to the yen figures / to the verdict in yen, s`, `${yen} / ${verdict}`);
-            before = await started();
-            await page.click('button[data-count="bell"]');
-            const [quickTap, yenTap, verdictTap] = await after(before);
-            measure(`${label}: a tap, money unchanged, to the medals / yen figures / verdict in yen, s`,
-                    `${quickTap} / ${yenTap} / ${verdictTap}`);
-            if (since === 300 && rate === '5.6') await page.screenshot({ path: path.join(shots, 'machine-cash-verdict.png'), fullPage: true });
         }
-        await page.evaluate((k) => localStorage.setItem('morvane.hall.v1', k), kept);
-        await page.reload({ waitUntil: 'load' });
-        await idle();
     });
 
     await check('台の一覧: several machines, a corrupt *.sim answered in Japanese, a saved one estimated', async () => {
