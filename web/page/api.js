@@ -77,6 +77,7 @@
         w.busy = false;
         w.running = null;
         start(w);
+        if (window.morvaneTimings) window.morvaneTimings.restarts = (window.morvaneTimings.restarts || 0) + 1;
         running.reject(superseded());
     }
 

@@ -458,6 +458,7 @@
             // at the money are found.
             known.keep = await ask(api, 'now', Object.assign({ now: true }, figures));
             if (round !== machineRound) return;
+            if (tapAt !== undefined) timings.keepAfter = performance.now() - tapAt;
             renderDecision(money);
             $('modes').classList.remove('stale');
             $('modes').innerHTML = table(['いまの状態', '確率'], MODE_FIELDS.map((f, i) => [MODES[i], percent(known.keep.modes[f])]));
@@ -488,7 +489,7 @@
             renderNowTable();
             renderDecision(money);
             if (!noPurchaseLoss(money) && !known.keepYen) {
-                const keepYen = await ask(api, 'nowYen', Object.assign({ now: true }, figures, money));
+                const keepYen = await ask(api, 'nowYen', Object.assign({ now: true, figures_yen: false }, figures, money));
                 if (round !== machineRound) return false;
                 known.keepYen = keepYen;
                 known.keepYenKey = moneyKey;
@@ -617,10 +618,11 @@
             renderNowTable();
         }
         const gph = String(state.gamesPerHour || '750').trim();
-        const pending = money && (!p || (!allHeld && !known.keepYen));
-        $('moneyNote').textContent = !money || !words ? '' :
-            `円は ${words}、時給は ${gph}G/時 で` + (pending ? (allHeld ? '計算中・・・' :
-                '計算中・・・（メダルを借りる回数を求めています。新しい条件では数十秒かかることがあります）') : '計算しています。');
+        const pending = money && !allHeld && !known.keepYen;
+        const said = `円は ${words}、時給は ${gph}G/時 で`;
+        $('moneyNote').textContent = !money || !words ? '' : !p ? said + (allHeld ? '計算中・・・' :
+            '計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）') :
+            said + '計算しています。' + (pending ? '円で見た「続けるか」は計算中・・・（1〜2分かかることがあります）' : '');
     }
 
     function tap(edit) {

@@ -131,6 +131,20 @@ try {
             assert.deepEqual(withoutPageFields(r), native(args));
         });
 
+    await check('API: keep or quit at a hall\'s money without the figures\' yen (the page\'s figures_yen) as morvane-sim decides', async () => {
+        const options = { games: 1700, bb: '312b5,45r,1200?3,88', now: true, seed: 7, exchange: 56, lend: 46, held: 'all' };
+        const { r } = await api('estimate', Object.assign({ figures_yen: false }, options));
+        const want = native(['estimate', '--games', '1700', '--bb', '312b5,45r,1200?3,88', '--now', '--seed', '7',
+                             '--exchange', '56', '--lend', '46', '--held', 'all']);
+        for (const part of ['games_since_bb', 'modes', 'best_rule', 'advice', 'rule_spread'])
+            assert.deepEqual(r[part], want[part], part);
+        // The medals' figures as ever, their yen left out.
+        assert.equal(r.mixed.next_games, want.mixed.next_games);
+        assert.equal(r.mixed.next_games_yen, undefined);
+        assert.equal(r.money, undefined);
+        assert.ok(want.mixed.next_games_yen !== undefined && want.best_rule.ev_yen !== undefined);
+    });
+
     await check('API: the whole table with the law of the net for six settings, against native', async () => {
         const { ms } = await api('value', { prior: [1, 1, 1, 1, 1, 1] });
         const nat = Math.min(...[0, 1, 2].map(() => nativeMs(['value', '--prior', '1,1,1,1,1,1', '--threads', '1'])));
@@ -328,11 +342,15 @@ try {
         assert.ok(await page.$eval('#money', (e) => !!e.closest('#view-value')));
         assert.equal(await page.$eval('#held', (e) => e.value), '0');
         await page.click('.tabs button[data-view="machine"]');
-        // All medals held: today's yen, the medals at the rate.
+        // All medals held: today's yen, the medals at the rate. The verdict in
+        // yen still being found is let go, not waited for.
+        const stillFinding = await page.$eval('#decision', (e) => e.dataset.money === 'medals');
+        const restarts = await page.evaluate(() => window.morvaneTimings.restarts || 0);
         await page.click('.heldSteps button[data-held="all"]');
         assert.equal(await page.$eval('#yenTable', (e) => e.textContent), '');
         await moneySettled('5.6枚交換・持ちメダル、');
         await idle();
+        if (stillFinding) assert.equal(await page.evaluate(() => window.morvaneTimings.restarts), restarts + 1);
         const held = native([...args, '--exchange', '56']);
         const atRate = (m) => medalsYen(m, m * 1000 / 56);
         const text = await page.$eval('#decision', (e) => e.textContent);
@@ -372,7 +390,7 @@ try {
                     await page.waitForFunction((n) => Number(document.body.dataset.startedRound) > n &&
                         document.querySelector('#decision').dataset.money === 'yen' &&
                         document.body.dataset.settledRound === document.body.dataset.startedRound, { timeout: 300000 }, before);
-                    return page.evaluate(() => [window.morvaneTimings.lastTap, window.morvaneTimings.yenAfter,
+                    return page.evaluate(() => [window.morvaneTimings.keepAfter, window.morvaneTimings.yenAfter,
                                                 window.morvaneTimings.verdictAfter].map((v) => (v / 1000).toFixed(1)));
                 };
                 await page.evaluate(() => { window.morvaneTimings.yenAfter = window.morvaneTimings.verdictAfter = NaN; });
@@ -383,7 +401,7 @@ try {
                 before = await started();
                 await page.click('button[data-count="bell"]');
                 const [quickTap, yenTap, verdictTap] = await after(before);
-                measure(`${label}: a tap, money unchanged, to the medals / yen figures / verdict in yen, s`,
+                measure(`${label}: a tap, money unchanged, to the verdict on medals / yen figures / verdict in yen, s`,
                         `${quickTap} / ${yenTap} / ${verdictTap}`);
                 if (since === 300 && rate === '5.6') {
                     await page.$eval('#moneyFold', (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });
