@@ -601,13 +601,17 @@
             const best = r.best_rule, a = r.advice, spread = r.rule_spread;
             const ruleWords = best.kind === 'bbs' ? `${best.n}回目のBBが終わるまで打つ` : `あと${best.n}ゲーム打ってやめる`;
             const bestYen = yenKeep ? best.ev_yen : null;
-            const gain = `平均${worth(best.ev_medals, bestYen)}` + (spread ? `、負けで終わる見込みは${shareWords(spread.behind,
-                spread.behind_se, Math.round(spread.behind * spread.sessions), spread.sessions)}` : '');
+            // Once medals are bought, behind and the spread are the yen's, as the rule was chosen.
+            const onYen = !!(yenKeep && spread && spread.behind_yen !== undefined);
+            const behind = spread && (onYen ? [spread.behind_yen, spread.behind_yen_se] : [spread.behind, spread.behind_se]);
+            const gain = `平均${worth(best.ev_medals, bestYen)}` + (spread ? `、負けで終わる見込みは${shareWords(behind[0],
+                behind[1], Math.round(behind[0] * spread.sessions), spread.sessions)}` : '');
+            const sd = !spread ? '0枚' : onYen ? `${grouped(spread.sd_yen)}円` : `${fixed(spread.sd, 0)}枚`;
             text += buys && !yenKeep ? '続けるか（持ちメダルで打つなら）: ' : '続けるか: ';
             if (a.verdict === 'quit') text += 'やめるのが得です。どの打ち方でも期待収支はプラスになりません。';
             else if (a.verdict === 'about_even')
                 text += `ほぼ五分です。いちばん良いのは${a.precursor_look ? '、前兆の可能性を見て' : '、'}${ruleWords}ことで、${gain}ですが、` +
-                    `1回ごとのばらつき（標準偏差${fixed(spread ? spread.sd : 0, 0)}枚）に比べて小さな差で、続けてもやめても大きな違いはありません。`;
+                    `1回ごとのばらつき（標準偏差${sd}）に比べて小さな差で、続けてもやめても大きな違いはありません。`;
             else if (a.precursor_look)
                 text += `前兆の可能性があるので、あと${best.n}ゲームだけ様子を見る価値があります（${gain}）。それより長く打っても平均は増えません。`;
             else text += `続ける価値があります。いちばん良いのは、${ruleWords}ことです（${gain}）。`;
