@@ -558,7 +558,7 @@
             keep.settings.forEach((x, i) => rows[i].push(x.next_games === null || x.posterior === 0 ? '' : fixed(x.until_bb_games, 1)));
             rows[rows.length - 1].push(fixed(keep.mixed.until_bb_games, 1));
         }
-        $('nowTable').innerHTML = table(['設定', `次の${horizon}G 収支`, '次のBBまで 収支'].concat(withGames ? ['次のBBまで G数'] : []), rows);
+        $('nowTable').innerHTML = table(['設定', `次の${horizon}G<br>収支`, '次のBBまで<br>収支'].concat(withGames ? ['次のBBまで<br>G数'] : []), rows);
         const p = known.priced;
         $('yenTable').classList.toggle('stale', !p);
         if (!p) return;
@@ -567,7 +567,7 @@
         const yenRows = p.settings.map((x) => x.next_games_yen === null || x.posterior === 0 ? [x.setting, '', '', '', ''] :
             [x.setting].concat(cells(x)));
         yenRows.push(['全体'].concat(cells(p.mixed)));
-        $('yenTable').innerHTML = table(['設定', `次の${horizon}G 円`, '時給', '次のBBまで 円', '時給'], yenRows);
+        $('yenTable').innerHTML = table(['設定', `次の${horizon}G<br>円`, '時給', '次のBBまで<br>円', '時給'], yenRows);
         const m = p.mixed;
         $('purchasesNote').textContent = heldAll() || m.next_games_purchases === 0 ? '' :
             `メダルが足りなくなって借りる回数は、平均で次の${horizon}Gに${fixed(m.next_games_purchases, 1)}回` +
