@@ -269,6 +269,10 @@ struct EstimateAsked {
     std::int32_t trust = 0;  // sessions of trust; 0 leaves it out
     std::optional<YenShown> yen;
     NowMoney money;
+    // The page's own: the figures' yen left out (it has them from a request
+    // of its own), so that keep or quit at the money does not find the
+    // machine now's purchases a second time.
+    bool figuresYen = true;
 };
 
 EstimateAsked AskedOf(const Json& options) {
@@ -305,6 +309,8 @@ EstimateAsked AskedOf(const Json& options) {
             throw Refusal{"lend", "メダルを借りるときの貸し出しは、1000円で借りられる枚数を整数で入れてください。"};
         a.yen = money.onlyExchange ? YenShown::AtExchange : YenShown::WithPurchases;
     }
+    a.figuresYen = !(a.now && options.contains("figures_yen") && options["figures_yen"].is_boolean() &&
+                     !options["figures_yen"].get<bool>());
     return a;
 }
 
@@ -315,7 +321,7 @@ std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& b
     MoreGames m;
     if (a.more) ValueOfMoreGames(belief, *a.more, m);
     std::optional<MachineNow> figures;
-    if (a.horizon) figures = NowFigures(belief, *a.horizon, a.money);
+    if (a.horizon) figures = NowFigures(belief, *a.horizon, a.figuresYen ? a.money : NowMoney{});
     NowDecision d;
     if (a.now) {
         d.seed = a.seed;
@@ -329,7 +335,8 @@ std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& b
         d.advice =
             Advise(d.keep.best, d.spread ? &*d.spread : nullptr, PrecursorShare(belief), d.keep.money.held.has_value());
     }
-    Report report = figures ? PosteriorNowReport(posterior, *figures, a.now, a.yen) : PosteriorReport(posterior, true);
+    Report report = figures ? PosteriorNowReport(posterior, *figures, a.now, a.figuresYen ? a.yen : std::nullopt)
+                            : PosteriorReport(posterior, true);
     if (a.now)
         for (auto& line : NowDecisionReport(*figures, d, a.yen).parts) report.parts.push_back(std::move(line));
     if (a.more)

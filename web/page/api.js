@@ -5,21 +5,37 @@
 // rejects with an Error whose `field` names the option and whose message is
 // the Japanese the page shows next to that field.
 (() => {
-    // Two copies of the core: the quick figures of a tap never wait behind
-    // a simulation still running on the other.
+    // Three copies of the core: the quick figures of a tap never wait
+    // behind a simulation still running on another, and the yen at a
+    // hall's money, whose purchases take long, run on their own.
     const QUICK_LANES = new Set(['quick', 'valueQuick']);
+    const MONEY_LANES = new Set(['priced', 'nowYen']);
     let nextId = 1;
 
-    function makeWorker() {
-        const w = { worker: new Worker('worker.js'), waiting: new Map(), queue: [], busy: false };
+    function superseded() {
+        const error = new Error('superseded');
+        error.superseded = true;
+        return error;
+    }
+
+    function makeWorker(restartable) {
+        const w = { waiting: new Map(), queue: [], busy: false, running: null, restartable };
+        start(w);
+        return w;
+    }
+
+    function start(w) {
+        const worker = new Worker('worker.js');
+        w.worker = worker;
         w.ready = new Promise((resolve, reject) => {
-            w.worker.addEventListener('error', (e) => reject(new Error('計算エンジンを読み込めませんでした: ' + e.message)));
-            w.worker.addEventListener('message', (event) => {
+            worker.addEventListener('error', (e) => reject(new Error('計算エンジンを読み込めませんでした: ' + e.message)));
+            worker.addEventListener('message', (event) => {
                 if (event.data.ready) { resolve(); return; }
                 const { id, text, ms } = event.data;
                 const job = w.waiting.get(id);
                 w.waiting.delete(id);
                 w.busy = false;
+                w.running = null;
                 pump(w);
                 if (!job) return;
                 const result = JSON.parse(text);
@@ -33,15 +49,17 @@
                 }
             });
         });
-        return w;
+        w.started = false;
+        w.ready.then(() => { w.started = true; pump(w); }, () => {});
     }
 
     // Requests not yet handed to a worker wait here, one at a time in
     // order; a request of a lane replaces the lane's request still waiting.
     function pump(w) {
-        if (w.busy || w.queue.length === 0) return;
+        if (w.busy || w.queue.length === 0 || !w.started) return;
         const job = w.queue.shift();
         w.busy = true;
+        w.running = job;
         const id = nextId++;
         w.waiting.set(id, job);
         const message = { id, method: job.method, options: job.options };
@@ -49,8 +67,23 @@
         w.worker.postMessage(message);
     }
 
-    const main = makeWorker();
-    const quick = makeWorker();
+    // A worker's work cannot be stopped from here: the copy whose answer
+    // is no longer wanted is let go and a fresh one loaded, far quicker
+    // than waiting for the yen of money since changed.
+    function restart(w) {
+        const running = w.running;
+        w.worker.terminate();
+        w.waiting.clear();
+        w.busy = false;
+        w.running = null;
+        start(w);
+        if (window.morvaneTimings) window.morvaneTimings.restarts = (window.morvaneTimings.restarts || 0) + 1;
+        running.reject(superseded());
+    }
+
+    const main = makeWorker(false);
+    const quick = makeWorker(false);
+    const money = makeWorker(true);
 
     function call(method, options, lane) {
         let bytes = null;
@@ -60,17 +93,20 @@
             bytes = f instanceof Uint8Array ? f : new Uint8Array(f);
             copy.file = true;
         }
-        const w = QUICK_LANES.has(lane) ? quick : main;
+        const w = QUICK_LANES.has(lane) ? quick : MONEY_LANES.has(lane) ? money : main;
         return new Promise((resolve, reject) => {
             const job = { method, options: copy, bytes, resolve, reject, lane };
             if (lane) {
                 const i = w.queue.findIndex((j) => j.lane === lane);
                 if (i >= 0) {
-                    const superseded = w.queue[i];
+                    const old = w.queue[i];
                     w.queue[i] = job;
-                    const error = new Error('superseded');
-                    error.superseded = true;
-                    superseded.reject(error);
+                    old.reject(superseded());
+                    return;
+                }
+                if (w.restartable && w.running) {
+                    w.queue.push(job);
+                    restart(w);
                     return;
                 }
             }
@@ -83,9 +119,10 @@
         value: (options) => call('value', options),
         estimate: (options) => call('estimate', options),
         // For the page's views: a newer request of the same lane replaces
-        // an older one not yet begun, so taps never queue up.
+        // an older one not yet begun, so taps never queue up; on the money's
+        // copy it also ends the one running.
         latest: (lane, method, options) => call(method, options, lane),
         shapes: () => call('shapes', {}),
     };
-    window.morvaneReady = Promise.all([main.ready, quick.ready]).then(() => api);
+    window.morvaneReady = Promise.all([main.ready, quick.ready, money.ready]).then(() => api);
 })();

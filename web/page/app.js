@@ -76,6 +76,50 @@
         const sign = medals < 0 ? '-' : '+';
         return `${sign}${fixed(Math.abs(medals), 0)}枚（${sign}${grouped(medals * 1000 / exchangeRate())}円）`;
     }
+    // Medals with their yen found at the hall's money, or the medals alone
+    // while those are not in.
+    function medalsWithYen(medals, yen) {
+        const sign = (v) => (v < 0 ? '-' : '+');
+        return typeof yen !== 'number' || !Number.isFinite(yen) ? `${sign(medals)}${fixed(Math.abs(medals), 0)}枚`
+            : `${sign(medals)}${fixed(Math.abs(medals), 0)}枚（${sign(yen)}${grouped(yen)}円）`;
+    }
+    const yenWords = (v) => `${v < 0 ? '-' : '+'}${grouped(v)}`;
+
+    // ---- the hall's money, one for both views -------------------------------
+
+    function moneyOptions() {
+        return { exchange: exchangePer1000(), lend: String(state.lend || '50').trim(),
+                 held: String(state.held || 'all').trim(), games_per_hour: String(state.gamesPerHour || '750').trim() };
+    }
+    // Medals held all along, or lent at the rate they are changed back: no
+    // purchase loses a yen, and the yen are the medals at the rate.
+    const heldAll = () => String(state.held || 'all').trim() === 'all';
+    function noPurchaseLoss(m) {
+        return m.held === 'all' || (/^\d+(\.\d+)?$/.test(m.lend) && Number(m.lend) === Number(m.exchange));
+    }
+    // The money asked of the core: where purchases lose nothing they are not
+    // followed (slow, and the yen the same).
+    function moneyAsked(m) { return noPurchaseLoss(m) ? Object.assign({}, m, { held: 'all' }) : m; }
+    // The money as players say it, 5.6枚交換・現金投資（貸出50枚/1000円）, or
+    // null while a field does not read.
+    function moneyWords() {
+        let m;
+        try { m = moneyOptions(); } catch (error) { return null; }
+        const e = Number(m.exchange);
+        if (!/^\d+(\.\d+)?$/.test(m.exchange) || !(e > 0) || !/^\d+(\.\d+)?$/.test(m.lend) ||
+            !(m.held === 'all' || /^\d+$/.test(m.held)))
+            return null;
+        const rate = e === 50 ? '等価' : `${Number.isInteger(e) ? fixed(e / 10, 1) : String(e / 10)}枚交換`;
+        if (m.held === 'all') return `${rate}・持ちメダル`;
+        const lent = `（貸出${Number(m.lend)}枚/1000円）`;
+        return Number(m.held) === 0 ? `${rate}・現金投資${lent}` : `${rate}・持ちメダル${Number(m.held)}枚${lent}`;
+    }
+    function renderMoneyWords() {
+        const words = moneyWords();
+        const gph = String(state.gamesPerHour || '750').trim();
+        $('moneySummary').textContent = words ? `お金: ${words}・${gph}G/時` : 'お金: 入力を確かめてください';
+    }
+
     function noneSeenBound(n) { return n > 0 ? -Math.expm1(Math.log(0.05) / n) : 1; }
     function shareWords(share, se, passed, trials) {
         if (trials > 0 && passed === 0) return percent(noneSeenBound(trials)) + '未満';
@@ -101,8 +145,11 @@
         const target = document.querySelector(`#view-${view} .err[data-field="${field}"]`) ||
             document.querySelector(`#view-${view} .err`);
         target.textContent = error.message;
+        const fold = target.closest('details');
+        if (fold) fold.open = true;
         const input = { games: 'games', bb: 'bbText', horizon: 'horizon', more: 'more', threshold: 'threshold',
-                        exchange: 'exchange', counter: 'counter', since: 'since' }[field];
+                        exchange: 'exchange', lend: 'lend', held: 'held', games_per_hour: 'gamesPerHour',
+                        counter: 'counter', since: 'since' }[field];
         if (input && $(input)) $(input).classList.add('invalid');
     }
 
@@ -143,8 +190,7 @@
 
     let valueShown = null;  // the last table found, with its request
     function valueOptions() {
-        const o = { exchange: exchangePer1000(), lend: state.lend || '50', held: state.held || 'all',
-                    games_per_hour: state.gamesPerHour || '750' };
+        const o = moneyOptions();
         if (state.valueSetting === 'prior') o.prior = state.prior;
         else o.setting = state.valueSetting;
         return o;
@@ -262,9 +308,28 @@
     $('valueSetting').innerHTML = [1, 2, 3, 4, 5, 6].map((s) => `<option value="${s}">設定${s}</option>`).join('') +
         '<option value="prior">ホールの配分で混合</option>';
     $('valueSetting').addEventListener('change', (e) => { state.valueSetting = e.target.value; save(); refreshValue(); });
-    $('exchange').addEventListener('input', (e) => { state.exchange = e.target.value; save(); refreshValue(); refreshMachine(); });
-    for (const [id, key] of [['lend', 'lend'], ['held', 'held'], ['gamesPerHour', 'gamesPerHour']])
-        $(id).addEventListener('input', (e) => { state[key] = e.target.value; save(); refreshValue(); });
+    // A change of money: the view shown is found again. この台's yen are slow
+    // to find for new money, so they are asked for once the typing pauses,
+    // the ones shown dimmed meanwhile.
+    let moneyTimer = 0;
+    function moneyChanged() {
+        save();
+        renderMoneyWords();
+        if (state.view === 'value') refreshValue();
+        if (state.view !== 'machine') return;
+        // No yen of the money before stay in sight.
+        $('yenTable').innerHTML = '';
+        $('purchasesNote').textContent = '';
+        $('decision').classList.add('stale');
+        $('moneyNote').textContent = '新しいお金の条件で計算し直します・・・';
+        clearTimeout(moneyTimer);
+        const at = performance.now();
+        moneyTimer = setTimeout(() => refreshMachine(undefined, at), 400);
+    }
+    for (const [id, key] of [['exchange', 'exchange'], ['lend', 'lend'], ['held', 'held'], ['gamesPerHour', 'gamesPerHour']])
+        $(id).addEventListener('input', (e) => { state[key] = e.target.value; moneyChanged(); });
+    for (const b of document.querySelectorAll('.heldSteps button'))
+        b.addEventListener('click', () => { state.held = b.dataset.held; $('held').value = state.held; moneyChanged(); });
     $('counter').addEventListener('input', (e) => { state.counter = e.target.value; save(); renderValueRow(); });
     $('valueTable').addEventListener('click', (e) => {
         const tr = e.target.closest('tr[data-i]');
@@ -319,23 +384,41 @@
         return { games: s.games, bb: s.bbText.trim() === '' ? [] : s.bbText.split(','), count, prior: state.prior };
     }
 
+    // What この台 shows, each answer with the request it was found for: a
+    // figure in yen is never shown under money it was not found at.
+    const known = { quick: null, keep: null, priced: null, pricedKey: null, keepYen: null, keepYenKey: null,
+                    horizon: 0 };
+    // The last answer of each lane: the same request is not asked twice (a
+    // change of money leaves the medals' figures as they are).
+    const answers = {};
+    async function ask(api, lane, options) {
+        const key = JSON.stringify(options);
+        if (answers[lane] && answers[lane].key === key) return answers[lane].result;
+        const result = await api.latest(lane, 'estimate', options);
+        answers[lane] = { key, result };
+        return result;
+    }
+
     let machineRound = 0;
-    async function refreshMachine(tapAt) {
+    async function refreshMachine(tapAt, moneyAt) {
         const api = await window.morvaneReady;
         const round = ++machineRound;
         document.body.dataset.startedRound = String(round);
+        clearTimeout(moneyTimer);
         const s = session();
         const base = hallOptions(s);
+        renderMoneyWords();
         if (String(s.games).trim() === '' && s.bbText.trim() === '') {
             showErrors('machine', null);
             $('posteriorNote').textContent = '総ゲーム数（データカウンターの累計）を入れると、設定推測と台のいまを計算します。';
             settled(round);
             return;
         }
-        for (const id of ['posterior', 'nowTable', 'modes', 'decision', 'moreText']) $(id).classList.add('stale');
+        for (const id of ['posterior', 'nowTable', 'yenTable', 'modes', 'decision', 'moreText']) $(id).classList.add('stale');
+        const figures = Object.assign({ horizon: s.horizon }, base);
         let quick;
         try {
-            quick = await api.latest('quick', 'estimate', Object.assign({ horizon: s.horizon }, base));
+            quick = await ask(api, 'quick', figures);
         } catch (error) {
             if (error.superseded || round !== machineRound) return;
             showErrors('machine', error);
@@ -344,28 +427,83 @@
         }
         if (round !== machineRound) return;
         showErrors('machine', null);
+        let money = null;
+        try {
+            money = moneyAsked(moneyOptions());
+        } catch (error) {
+            showErrors('machine', error);
+        }
+        const moneyKey = money && JSON.stringify([figures, money]);
+        if (known.pricedMoney !== JSON.stringify(money)) {
+            $('yenTable').innerHTML = '';
+            $('purchasesNote').textContent = '';
+        }
+        if (known.pricedKey !== moneyKey) { known.priced = null; known.pricedKey = null; }
+        if (known.keepYenKey !== moneyKey) { known.keepYen = null; known.keepYenKey = null; }
+        known.quick = quick;
+        known.horizon = Number(s.horizon);
+        known.keep = null;
         renderPosterior(quick);
-        renderNowTable(quick, Number(s.horizon));
+        renderNowTable();
         $('posterior').classList.remove('stale');
         $('nowTable').classList.remove('stale');
         timings.lastTap = performance.now() - (tapAt || performance.now());
         timings.lastQuickMs = quick.ms;
         if (!timings.firstFigures) timings.firstFigures = performance.now();
         document.body.dataset.machineRound = String(round);
-        $('decision').textContent = decisionStart(quick, Number(s.horizon)) + '続けるかどうかを計算中・・・';
+        renderDecision(money);
         try {
-            const now = await api.latest('now', 'estimate', Object.assign({ now: true, horizon: s.horizon }, base));
+            // Keep or quit on the medals first: with all medals held it is
+            // the answer, else the one for medals held while the purchases
+            // at the money are found.
+            known.keep = await ask(api, 'now', Object.assign({ now: true }, figures));
             if (round !== machineRound) return;
-            renderDecision(now);
-            $('decision').classList.remove('stale');
+            if (tapAt !== undefined) timings.keepAfter = performance.now() - tapAt;
+            renderDecision(money);
             $('modes').classList.remove('stale');
+            $('modes').innerHTML = table(['いまの状態', '確率'], MODE_FIELDS.map((f, i) => [MODES[i], percent(known.keep.modes[f])]));
         } catch (error) {
             if (error.superseded || round !== machineRound) return;
             showErrors('machine', error);
             settled(round);
             return;
         }
-        refreshMore(round);
+        if (!(await refreshMore(round))) return;
+        const asked = moneyAt !== undefined ? moneyAt : tapAt;
+        if (money && !(await refreshMoney(api, round, figures, money, moneyKey, asked))) return;
+        settled(round);
+    }
+
+    // The figures in yen at the hall's money, then with purchases the keep or
+    // quit they choose. False when a newer round took over.
+    async function refreshMoney(api, round, figures, money, moneyKey, askedAt) {
+        try {
+            if (!known.priced) {
+                const priced = await ask(api, 'priced', Object.assign({}, figures, money));
+                if (round !== machineRound) return false;
+                known.priced = priced;
+                known.pricedKey = moneyKey;
+                known.pricedMoney = JSON.stringify(money);
+            }
+            if (askedAt !== undefined) timings.yenAfter = performance.now() - askedAt;
+            renderNowTable();
+            renderDecision(money);
+            if (!noPurchaseLoss(money) && !known.keepYen) {
+                const keepYen = await ask(api, 'nowYen', Object.assign({ now: true, figures_yen: false }, figures, money));
+                if (round !== machineRound) return false;
+                known.keepYen = keepYen;
+                known.keepYenKey = moneyKey;
+            }
+            if (askedAt !== undefined) timings.verdictAfter = performance.now() - askedAt;
+            renderDecision(money);
+        } catch (error) {
+            if (error.superseded || round !== machineRound) return false;
+            showErrors('machine', error);
+            $('moneyNote').textContent = '';
+            $('yenTable').innerHTML = '';
+            $('purchasesNote').textContent = '';
+        }
+        return true;
     }
 
     function settled(round) {
@@ -379,8 +517,8 @@
         const threshold = /^\d+(\.\d+)?$/.test(t) ? String(Number(t) / 100) : t;
         $('moreText').textContent = `あと${esc(s.more)}ゲーム見た場合を模擬中・・・`;
         try {
-            const m = await api.latest('more', 'estimate', Object.assign({ more: s.more, threshold, sessions: 2000 }, hallOptions(s)));
-            if (round !== machineRound) return;
+            const m = await ask(api, 'more', Object.assign({ more: s.more, threshold, sessions: 2000 }, hallOptions(s)));
+            if (round !== machineRound) return false;
             const mg = m.more_games;
             const th = (mg.threshold * 100).toPrecision(6).replace(/\.?0+$/, '') + '%';
             $('moreText').textContent = `あと${mg.games}ゲーム見ると、設定5・6の合計が${th}以上になる見込みは` +
@@ -390,11 +528,11 @@
                 `いまは設定5・6が${percent(mg.high_now)}、いちばん高い設定が${percent(mg.top_now)}です（${m.pass_5_6.continuations}通りの続きを模擬）。`;
             $('moreText').classList.remove('stale');
         } catch (error) {
-            if (error.superseded || round !== machineRound) return;
+            if (error.superseded || round !== machineRound) return false;
             $('moreText').textContent = '';
             showErrors('machine', error);
         }
-        settled(round);
+        return true;
     }
 
     function renderPosterior(r) {
@@ -407,42 +545,88 @@
             `BB ${s.bbText.trim() === '' ? 0 : s.bbText.split(',').length}回、数えた小役 ${Object.keys(hallOptions(s).count).length}種類から推測しています。`;
     }
 
-    function renderNowTable(r, horizon) {
-        const rows = r.settings.map((x) => x.next_games === null || x.posterior === 0 ? [x.setting, '', '', ''] :
-            [x.setting, signed(x.next_games, 1), signed(x.until_bb, 1), '']);
-        rows.push(['全体', signed(r.mixed.next_games, 1), signed(r.mixed.until_bb, 1), '']);
-        $('nowTable').innerHTML = table(['設定', `次の${horizon}G 収支`, '次のBBまで 収支'], rows.map((x) => x.slice(0, 3)));
+    // The medals' table from the quick figures; the yen's beside it once
+    // found at the money shown.
+    function renderNowTable() {
+        const r = known.quick, horizon = known.horizon;
+        const rows = r.settings.map((x) => x.next_games === null || x.posterior === 0 ? [x.setting, '', ''] :
+            [x.setting, signed(x.next_games, 1), signed(x.until_bb, 1)]);
+        rows.push(['全体', signed(r.mixed.next_games, 1), signed(r.mixed.until_bb, 1)]);
+        const keep = known.keep;
+        const withGames = keep && keep.mixed.until_bb_games !== undefined;
+        if (withGames) {
+            keep.settings.forEach((x, i) => rows[i].push(x.next_games === null || x.posterior === 0 ? '' : fixed(x.until_bb_games, 1)));
+            rows[rows.length - 1].push(fixed(keep.mixed.until_bb_games, 1));
+        }
+        $('nowTable').innerHTML = table(['設定', `次の${horizon}G<br>収支`, '次のBBまで<br>収支'].concat(withGames ? ['次のBBまで<br>G数'] : []), rows);
+        const p = known.priced;
+        $('yenTable').classList.toggle('stale', !p);
+        if (!p) return;
+        const cells = (x) => [yenWords(x.next_games_yen), yenWords(x.next_games_yen_per_hour),
+                              yenWords(x.until_bb_yen), yenWords(x.until_bb_yen_per_hour)];
+        const yenRows = p.settings.map((x) => x.next_games_yen === null || x.posterior === 0 ? [x.setting, '', '', '', ''] :
+            [x.setting].concat(cells(x)));
+        yenRows.push(['全体'].concat(cells(p.mixed)));
+        $('yenTable').innerHTML = table(['設定', `次の${horizon}G<br>円`, '時給', '次のBBまで<br>円', '時給'], yenRows);
+        const m = p.mixed;
+        $('purchasesNote').textContent = heldAll() || m.next_games_purchases === 0 ? '' :
+            `メダルが足りなくなって借りる回数は、平均で次の${horizon}Gに${fixed(m.next_games_purchases, 1)}回` +
+            `（${grouped(m.next_games_purchases * 1000)}円）、次のBBまでに${fixed(m.until_bb_purchases, 1)}回です。`;
     }
 
-    function decisionStart(r, horizon) {
+    // The words of keep or quit, in yen at the money once they are found.
+    function renderDecision(money) {
+        const q = known.quick, keep = known.keep, p = known.priced;
         const s = session();
-        const since = sinceOf(s);
-        return `前回のBBから${since}ゲーム。次の${horizon}ゲームを打つと平均${medalsAndYen(r.mixed.next_games)}、` +
-            `次のBBが終わるまでなら平均${medalsAndYen(r.mixed.until_bb)}` +
-            (r.mixed.until_bb_games !== undefined ? `（約${fixed(r.mixed.until_bb_games, 0)}ゲーム）` : '') + 'です。';
-    }
-
-    function renderDecision(r) {
-        const best = r.best_rule, a = r.advice, spread = r.rule_spread;
-        const ruleWords = best.kind === 'bbs' ? `${best.n}回目のBBが終わるまで打つ` : `あと${best.n}ゲーム打ってやめる`;
-        const gain = `平均${medalsAndYen(best.ev_medals)}` + (spread ? `、負けで終わる見込みは${shareWords(spread.behind,
-            spread.behind_se, Math.round(spread.behind * spread.sessions), spread.sessions)}` : '');
-        let text = `前回のBBから${r.games_since_bb}ゲーム。次の${best.horizon}ゲームを打つと平均${medalsAndYen(r.mixed.next_games)}、` +
-            `次のBBが終わるまでなら平均${medalsAndYen(r.mixed.until_bb)}（約${fixed(r.mixed.until_bb_games, 0)}ゲーム）です。続けるか: `;
-        if (a.verdict === 'quit') text += 'やめるのが得です。どの打ち方でも期待収支はプラスになりません。';
-        else if (a.verdict === 'about_even')
-            text += `ほぼ五分です。いちばん良いのは${a.precursor_look ? '、前兆の可能性を見て' : '、'}${ruleWords}ことで、${gain}ですが、` +
-                `1回ごとのばらつき（標準偏差${fixed(spread ? spread.sd : 0, 0)}枚）に比べて小さな差で、続けてもやめても大きな違いはありません。`;
-        else if (a.precursor_look)
-            text += `前兆の可能性があるので、あと${best.n}ゲームだけ様子を見る価値があります（${gain}）。それより長く打っても平均は増えません。`;
-        else text += `続ける価値があります。いちばん良いのは、${ruleWords}ことです（${gain}）。`;
-        $('decision').textContent = text;
-        $('decision').dataset.verdict = a.verdict;
-        $('modes').innerHTML = table(['いまの状態', '確率'], MODE_FIELDS.map((f, i) => [MODES[i], percent(r.modes[f])]));
-        const rows = r.settings.map((x) => x.next_games === null || x.posterior === 0 ? [x.setting, '', '', ''] :
-            [x.setting, signed(x.next_games, 1), signed(x.until_bb, 1), fixed(x.until_bb_games, 1)]);
-        rows.push(['全体', signed(r.mixed.next_games, 1), signed(r.mixed.until_bb, 1), fixed(r.mixed.until_bb_games, 1)]);
-        $('nowTable').innerHTML = table(['設定', `次の${best.horizon}G 収支`, '次のBBまで 収支', '次のBBまで G数'], rows);
+        const words = moneyWords();
+        const allHeld = !money || noPurchaseLoss(money);
+        // Medals with their yen: at the rate alone while all medals are held,
+        // else those found with the purchases.
+        const worth = (medals, yen) => medalsWithYen(medals, allHeld && money ? Number(medals) * 1000 / Number(money.exchange) : yen);
+        const nextGames = keep ? keep.mixed.until_bb_games : undefined;
+        let text = `前回のBBから${sinceOf(s)}ゲーム。次の${known.horizon}ゲームを打つと平均` +
+            `${worth(q.mixed.next_games, p && p.mixed.next_games_yen)}、次のBBが終わるまでなら平均` +
+            `${worth(q.mixed.until_bb, p && p.mixed.until_bb_yen)}` +
+            (nextGames !== undefined ? `（約${fixed(nextGames, 0)}ゲーム）` : '') + 'です。';
+        const decision = $('decision');
+        if (!keep) {
+            decision.textContent = text + '続けるかどうかを計算中・・・';
+            decision.dataset.money = '';
+        } else {
+            // With purchases the rule of the most yen, once found; till then
+            // the one for medals held, said so.
+            const buys = money && !allHeld;
+            const yenKeep = buys ? known.keepYen : null;
+            const r = yenKeep || keep;
+            const best = r.best_rule, a = r.advice, spread = r.rule_spread;
+            const ruleWords = best.kind === 'bbs' ? `${best.n}回目のBBが終わるまで打つ` : `あと${best.n}ゲーム打ってやめる`;
+            const bestYen = yenKeep ? best.ev_yen : null;
+            // Once medals are bought, behind and the spread are the yen's, as the rule was chosen.
+            const onYen = !!(yenKeep && spread && spread.behind_yen !== undefined);
+            const behind = spread && (onYen ? [spread.behind_yen, spread.behind_yen_se] : [spread.behind, spread.behind_se]);
+            const gain = `平均${worth(best.ev_medals, bestYen)}` + (spread ? `、負けで終わる見込みは${shareWords(behind[0],
+                behind[1], Math.round(behind[0] * spread.sessions), spread.sessions)}` : '');
+            const sd = !spread ? '0枚' : onYen ? `${grouped(spread.sd_yen)}円` : `${fixed(spread.sd, 0)}枚`;
+            text += buys && !yenKeep ? '続けるか（持ちメダルで打つなら）: ' : '続けるか: ';
+            if (a.verdict === 'quit') text += 'やめるのが得です。どの打ち方でも期待収支はプラスになりません。';
+            else if (a.verdict === 'about_even')
+                text += `ほぼ五分です。いちばん良いのは${a.precursor_look ? '、前兆の可能性を見て' : '、'}${ruleWords}ことで、${gain}ですが、` +
+                    `1回ごとのばらつき（標準偏差${sd}）に比べて小さな差で、続けてもやめても大きな違いはありません。`;
+            else if (a.precursor_look)
+                text += `前兆の可能性があるので、あと${best.n}ゲームだけ様子を見る価値があります（${gain}）。それより長く打っても平均は増えません。`;
+            else text += `続ける価値があります。いちばん良いのは、${ruleWords}ことです（${gain}）。`;
+            decision.textContent = text;
+            decision.dataset.verdict = a.verdict;
+            decision.dataset.money = buys ? (yenKeep ? 'yen' : 'medals') : money ? 'yen' : 'medals';
+            decision.classList.remove('stale');
+            renderNowTable();
+        }
+        const gph = String(state.gamesPerHour || '750').trim();
+        const pending = money && !allHeld && !known.keepYen;
+        const said = `円は ${words}、時給は ${gph}G/時 で`;
+        $('moneyNote').textContent = !money || !words ? '' : !p ? said + (allHeld ? '計算中・・・' :
+            '計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）') :
+            said + '計算しています。' + (pending ? '円で見た「続けるか」は計算中・・・（1〜2分かかることがあります）' : '');
     }
 
     function tap(edit) {
@@ -663,6 +847,8 @@
     function show(view) {
         state.view = view;
         save();
+        const home = document.querySelector(`.moneyHome[data-view="${view}"]`);
+        if (home && $('money').parentNode !== home) home.appendChild($('money'));
         for (const b of document.querySelectorAll('.tabs button')) b.classList.toggle('on', b.dataset.view === view);
         for (const v of document.querySelectorAll('.view')) v.classList.toggle('on', v.id === 'view-' + view);
         if (view === 'value') refreshValue();

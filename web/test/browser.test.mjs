@@ -71,6 +71,7 @@ const url = `http://127.0.0.1:${server.address().port}/`;
 const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     args: ['--no-sandbox', '--headless=new', '--disable-gpu'],
+    protocolTimeout: 600000,  // the yen at cash take minutes when timed
 });
 try {
     const page = await browser.newPage();
@@ -129,6 +130,20 @@ try {
             const { r } = await api(method, options);
             assert.deepEqual(withoutPageFields(r), native(args));
         });
+
+    await check('API: keep or quit at a hall\'s money without the figures\' yen (the page\'s figures_yen) as morvane-sim decides', async () => {
+        const options = { games: 1700, bb: '312b5,45r,1200?3,88', now: true, seed: 7, exchange: 56, lend: 46, held: 'all' };
+        const { r } = await api('estimate', Object.assign({ figures_yen: false }, options));
+        const want = native(['estimate', '--games', '1700', '--bb', '312b5,45r,1200?3,88', '--now', '--seed', '7',
+                             '--exchange', '56', '--lend', '46', '--held', 'all']);
+        for (const part of ['games_since_bb', 'modes', 'best_rule', 'advice', 'rule_spread'])
+            assert.deepEqual(r[part], want[part], part);
+        // The medals' figures as ever, their yen left out.
+        assert.equal(r.mixed.next_games, want.mixed.next_games);
+        assert.equal(r.mixed.next_games_yen, undefined);
+        assert.equal(r.money, undefined);
+        assert.ok(want.mixed.next_games_yen !== undefined && want.best_rule.ev_yen !== undefined);
+    });
 
     await check('API: the whole table with the law of the net for six settings, against native', async () => {
         const { ms } = await api('value', { prior: [1, 1, 1, 1, 1, 1] });
@@ -274,6 +289,130 @@ try {
         await page.waitForFunction(() => document.querySelector('#view-machine .err[data-field="games"]').textContent !== '');
         await page.screenshot({ path: path.join(shots, 'machine-bad-input.png') });
         await page.click('#undo');
+    });
+
+    // この台 at the hall's money: the one set of money fields moves to the view
+    // shown; the yen with purchases against the command line's.
+    const yenCells = () => page.$$eval('#yenTable tr', (rows) => rows.map((r) => [...r.cells].map((c) => c.textContent)));
+    const grouped = (v) => `${v < 0 ? '-' : '+'}${Math.abs(v).toFixed(0).replace(/\B(?=(\d{3})+(?!\d))/g, ',')}`;
+    const medalsYen = (m, y) => `${m < 0 ? '-' : '+'}${Math.abs(m).toFixed(0)}枚（${grouped(y)}円）`;
+    const moneySettled = (words) => page.waitForFunction(
+        (w) => document.querySelector('#moneyNote').textContent.includes(w) &&
+            document.querySelector('#yenTable').textContent !== '', { timeout: 120000 }, words);
+    const machineArgs = async () => {
+        const kept = JSON.parse(await page.evaluate(() => localStorage.getItem('morvane.hall.v1')));
+        const m = kept.sessions.find((x) => x.id === kept.current);
+        return ['estimate', '--games', m.games, '--bb', m.bbText, '--prior', kept.prior.join(','), '--horizon', m.horizon,
+                ...Object.entries(m.counts).flatMap(([k, v]) => ['--count', `${k}=${v}`])];
+    };
+
+    await check('この台: the hall\'s money reaches it, yen with purchases, the money in words, a change recomputes', async () => {
+        await page.click('.tabs button[data-view="machine"]');
+        assert.ok(await page.$eval('#money', (e) => !!e.closest('#view-machine')), 'the money fields are on この台');
+        await page.click('#moneyFold summary');
+        await typeInto('lend', '50');
+        await typeInto('exchange', '5.6');
+        await page.click('.heldSteps button[data-held="0"]');
+        // No yen of the money before stay in sight while the new are found.
+        assert.equal(await page.$eval('#yenTable', (e) => e.textContent), '');
+        await moneySettled('5.6枚交換・現金投資（貸出50枚/1000円）');
+        const args = await machineArgs();
+        const cash = native([...args, '--exchange', '56', '--lend', '50', '--held', '0', '--games-per-hour', '750']);
+        const mixed = (await yenCells()).at(-1);
+        assert.deepEqual(mixed, ['全体', grouped(cash.mixed.next_games_yen), grouped(cash.mixed.next_games_yen_per_hour),
+                                 grouped(cash.mixed.until_bb_yen), grouped(cash.mixed.until_bb_yen_per_hour)]);
+        // Cash at 5.6 costs more than the medals at the rate.
+        assert.notEqual(mixed[1], grouped(cash.mixed.next_games * 1000 / 56));
+        assert.ok(cash.mixed.next_games_purchases > 0);
+        assert.match(await page.$eval('#purchasesNote', (e) => e.textContent), /借りる回数は、平均で次の1000Gに/);
+        const decision = await page.$eval('#decision', (e) => ({ text: e.textContent, money: e.dataset.money }));
+        assert.ok(decision.text.includes(`次の1000ゲームを打つと平均${medalsYen(cash.mixed.next_games, cash.mixed.next_games_yen)}`),
+                  decision.text);
+        // Until the rule of the most yen is in, the one for medals held, said so.
+        if (decision.money === 'medals') assert.match(decision.text, /続けるか（持ちメダルで打つなら）: /);
+        else assert.equal(decision.money, 'yen');
+        // As a phone shows them: the money and the verdict, then the yen.
+        const below = (id) => page.$eval(id, (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });  // the tabs stay on top
+        await below('#moneyFold');
+        await page.screenshot({ path: path.join(shots, 'machine-cash.png') });
+        await below('#nowTable');
+        await page.screenshot({ path: path.join(shots, 'machine-cash-yen.png') });
+        // The same fields on 期待値: one state.
+        await page.click('.tabs button[data-view="value"]');
+        assert.ok(await page.$eval('#money', (e) => !!e.closest('#view-value')));
+        assert.equal(await page.$eval('#held', (e) => e.value), '0');
+        await page.click('.tabs button[data-view="machine"]');
+        // All medals held: today's yen, the medals at the rate. The verdict in
+        // yen still being found is let go, not waited for.
+        const stillFinding = await page.$eval('#decision', (e) => e.dataset.money === 'medals');
+        const restarts = await page.evaluate(() => window.morvaneTimings.restarts || 0);
+        await page.click('.heldSteps button[data-held="all"]');
+        assert.equal(await page.$eval('#yenTable', (e) => e.textContent), '');
+        await moneySettled('5.6枚交換・持ちメダル、');
+        await idle();
+        if (stillFinding) assert.equal(await page.evaluate(() => window.morvaneTimings.restarts), restarts + 1);
+        const held = native([...args, '--exchange', '56']);
+        const atRate = (m) => medalsYen(m, m * 1000 / 56);
+        const text = await page.$eval('#decision', (e) => e.textContent);
+        assert.ok(text.includes(`次の1000ゲームを打つと平均${atRate(held.mixed.next_games)}`), text);
+        assert.match(text, /続けるか: /);
+        assert.equal((await yenCells()).at(-1)[1], grouped(held.mixed.next_games_yen));
+        // 等価 in cash: a purchase loses nothing, the yen are the medals' 20 each.
+        await page.click('.heldSteps button[data-held="0"]');
+        await typeInto('exchange', '5.0');
+        await moneySettled('等価・現金投資（貸出50枚/1000円）、');
+        await idle();
+        const even = await page.$eval('#decision', (e) => e.textContent);
+        assert.ok(even.includes(`平均${medalsYen(held.mixed.next_games, held.mixed.next_games * 20)}`), even);
+        await page.click('.heldSteps button[data-held="all"]');
+        await idle();
+    });
+
+    // Minutes at cash: only when asked for (MORVANE_WEB_MONEY_TIMES=1).
+    if (process.env.MORVANE_WEB_MONEY_TIMES) await check('この台: from a change of money to the yen and the verdict', async () => {
+        const kept = await page.evaluate(() => localStorage.getItem('morvane.hall.v1'));
+        try {
+            for (const [since, rate, label] of [[300, '5.6', '5.6枚 cash, counter 300'], [1200, '5.6', '5.6枚 cash, counter 1200'],
+                                                [300, '5.0', '等価 cash, counter 300']]) {
+                await page.evaluate((games, exchange) => {
+                    const s = JSON.parse(localStorage.getItem('morvane.hall.v1'));
+                    const m = s.sessions.find((x) => x.id === s.current);
+                    Object.assign(m, { games: String(games), bbText: '300b', counts: {}, horizon: '1000' });
+                    Object.assign(s, { view: 'machine', exchange, lend: '50', held: 'all', gamesPerHour: '750' });
+                    localStorage.setItem('morvane.hall.v1', JSON.stringify(s));
+                }, 300 + since, rate);
+                await page.reload({ waitUntil: 'load' });
+                await page.waitForFunction(() => document.querySelector('#posterior table'), { timeout: 20000 });
+                await idle();
+                await page.$eval('#moneyFold', (e) => { e.open = true; });
+                const started = () => page.evaluate(() => Number(document.body.dataset.startedRound));
+                const after = async (before) => {
+                    await page.waitForFunction((n) => Number(document.body.dataset.startedRound) > n &&
+                        document.querySelector('#decision').dataset.money === 'yen' &&
+                        document.body.dataset.settledRound === document.body.dataset.startedRound, { timeout: 300000 }, before);
+                    return page.evaluate(() => [window.morvaneTimings.keepAfter, window.morvaneTimings.yenAfter,
+                                                window.morvaneTimings.verdictAfter].map((v) => (v / 1000).toFixed(1)));
+                };
+                await page.evaluate(() => { window.morvaneTimings.yenAfter = window.morvaneTimings.verdictAfter = NaN; });
+                let before = await started();
+                await page.click('.heldSteps button[data-held="0"]');
+                const [, yen, verdict] = await after(before);
+                measure(`${label}: money changed to the yen figures / to the verdict in yen, s`, `${yen} / ${verdict}`);
+                before = await started();
+                await page.click('button[data-count="bell"]');
+                const [quickTap, yenTap, verdictTap] = await after(before);
+                measure(`${label}: a tap, money unchanged, to the verdict on medals / yen figures / verdict in yen, s`,
+                        `${quickTap} / ${yenTap} / ${verdictTap}`);
+                if (since === 300 && rate === '5.6') {
+                    await page.$eval('#moneyFold', (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });
+                    await page.screenshot({ path: path.join(shots, 'machine-cash-verdict.png') });
+                }
+            }
+        } finally {
+            await page.evaluate((k) => localStorage.setItem('morvane.hall.v1', k), kept);
+            await page.reload({ waitUntil: 'load' });
+            await idle();
+        }
     });
 
     await check('台の一覧: several machines, a corrupt *.sim answered in Japanese, a saved one estimated', async () => {
