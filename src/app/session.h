@@ -9,7 +9,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/input.h"
 #include "app/run_file.h"
@@ -143,6 +145,10 @@ public:
     void ShowKept();
     void UnshowKept() { keptShown_ = -1; }
 
+    // The window's runs from now on are kept ready to be drawn with these
+    // marked small wins (CheckpointedRun::DrawWith).
+    void DrawRunsWith(std::span<const std::int32_t> markedWins);
+
     // One run, with SimulateRun's draws and games, beside the kept run on
     // screen. Played through, it becomes the kept run; stopped, it is
     // emptied and the run on screen (if any) stays the kept run.
@@ -205,6 +211,7 @@ private:
     int keptCurrent_ = 0;
     int keptShown_ = -1;
     std::unique_ptr<CheckpointedRun> checkpointed_;  // made by the first run that plays on it
+    std::optional<std::vector<std::int32_t>> drawnWins_;
     RunTallies lastTallies_;
     FreeBytesProbe freeBytes_ = FreeDiskBytes;
     std::function<void(const std::string&)> readFailed_;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "machine/slot.h"
@@ -26,6 +27,10 @@ public:
     int Simulate(Slot& slot, SettingChoice setting, std::int32_t games, const std::function<void()>& beforeGames = {},
                  const SliceHook& afterSlice = {});
 
+    // Every run played from now on is kept ready to be drawn with these
+    // marked small wins (see RunIndex::Draw), built as it is played.
+    void DrawWith(std::span<const std::int32_t> markedWins);
+
     // The machine before block b's first game, and after the last game.
     const MachineState& Checkpoint(std::size_t b) const { return checkpoints_[b]; }
     const MachineState& End() const { return end_; }
@@ -38,6 +43,8 @@ private:
 
     std::vector<MachineState> checkpoints_;
     MachineState end_;
+    bool drawn_ = false;
+    std::vector<std::int32_t> markedWins_;
     // Reading plays on a machine of its own: one reader at a time.
     mutable Slot replay_{0};
 };

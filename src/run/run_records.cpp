@@ -1,6 +1,7 @@
 #include "run/run_records.h"
 
 #include <algorithm>
+#include <climits>
 #include <stdexcept>
 
 namespace morvane {
@@ -18,6 +19,8 @@ std::pair<std::size_t, std::uint64_t> BlockOfRow(const std::vector<std::uint64_t
 }  // namespace
 
 void RunIndex::Scan::operator()(const GameRecord& r) {
+    // A record's mode may be any value, even the one the scan starts with.
+    if (!o->started) mode = o->Start(r);
     if (r.bbKind != NoBB) {
         (*this)(r, std::true_type{});
     } else if (InRange(r.koyaku, kKoyakuKinds)) {
@@ -30,33 +33,92 @@ void RunIndex::Scan::operator()(const GameRecord& r) {
     }
 }
 
+void FillBuckets(std::span<const std::int32_t> hits, std::span<BalanceBuckets> buckets,
+                 std::span<std::uint64_t> points) {
+    std::array<std::int64_t, 64> low, high;
+    low.fill(INT64_MAX);
+    high.fill(INT64_MIN);
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        const auto m = static_cast<std::size_t>(hits[h]);
+        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+        ++points[m];
+    }
+    for (std::size_t m = 0; m < buckets.size(); ++m) {
+        if (low[m] > high[m]) continue;
+        BalanceBuckets& bm = buckets[m];
+        bm.any = true;
+        bm.base = static_cast<std::int32_t>(low[m]);
+        while (((high[m] - low[m]) >> bm.shift) >= BalanceBuckets::kBuckets) ++bm.shift;
+    }
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        BalanceBuckets& bm = buckets[static_cast<std::size_t>(hits[h])];
+        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+    }
+}
+
 RunIndex::RunIndex(std::size_t blockGames) : blockGames_(blockGames) {
     if (blockGames == 0 || blockGames > UINT32_MAX) throw std::invalid_argument("block size out of range");
 }
 
+void RunIndex::Draw(std::span<const std::int32_t> markedWins) {
+    if (markedWins.size() > open_.markOf.size()) throw std::invalid_argument("too many marked small wins");
+    open_.markOf.fill(-1);
+    for (std::size_t m = 0; m < markedWins.size(); ++m) {
+        const std::int32_t k = markedWins[m];
+        if (k < 0 || k >= static_cast<std::int32_t>(open_.markOf.size()) ||
+            open_.markOf[static_cast<std::size_t>(k)] >= 0)
+            throw std::invalid_argument("a marked small win is one of 0 .. 15 of its own");
+        open_.markOf[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(m);
+    }
+    drawn_ = true;
+    markedWins_.assign(markedWins.begin(), markedWins.end());
+    markedGames_.assign(markedWins.size(), 0);
+    open_.drawn = true;
+    open_.bars.resize(blockGames_);
+    open_.hits.resize(2 * blockGames_);
+}
+
 RunIndex::Scan RunIndex::Open(std::int32_t firstGame) {
-    open_ = {};
-    Scan scan{&open_};
-    scan.mode = lastMode_;
-    scan.firstGame = scan.modeFrom = static_cast<std::uint32_t>(firstGame);
+    OpenBlock& o = open_;
+    o.s = {};
+    o.started = false;
+    o.before = lastMode_;
+    o.firstGame = o.modeFrom = static_cast<std::uint32_t>(firstGame);
+    o.bar = o.bars.data();
+    o.hit = o.hits.data();
+    Scan scan{&o};
+    for (const std::int32_t k : markedWins_) scan.marked |= std::uint32_t{1} << k;
     return scan;
 }
 
 void RunIndex::Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance) {
+    OpenBlock& o = open_;
     const std::uint32_t end = static_cast<std::uint32_t>(lastGame) + 1;
-    const std::uint32_t games = end - scan.firstGame;
+    const std::uint32_t games = end - o.firstGame;
     if (games == 0) return;
-    BlockSummary s = *scan.s;
+    BlockSummary s = o.s;
     s.balanceLow = static_cast<std::int32_t>(scan.low);
     s.balanceHigh = static_cast<std::int32_t>(scan.high);
     s.balanceLast = lastBalance;
-    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - scan.modeFrom;
+    s.modeLast = scan.mode;
+    s.balanceLowAt = static_cast<std::uint32_t>(scan.lowAt);
+    s.balanceHighAt = static_cast<std::uint32_t>(scan.highAt);
+    // Places from game numbers to games after the block's first.
+    for (std::uint32_t* at : {&s.balanceLowAt, &s.balanceHighAt, &s.modeLowAt, &s.modeHighAt}) *at -= o.firstGame;
+    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - o.modeFrom;
     blocks_.push_back(s);
     modeBefore_.push_back(lastMode_);
     lastMode_ = scan.mode;
     games_ += games;
     bbBefore_.push_back(bbBefore_.back() + s.bbRows);
     modeChangesBefore_.push_back(modeChangesBefore_.back() + s.modeChangeRows);
+    if (drawn_) {
+        bars_.insert(bars_.end(), o.bars.data(), o.bar);
+        buckets_.resize(buckets_.size() + markedWins_.size());
+        FillBuckets({o.hits.data(), o.hit}, std::span(buckets_).last(markedWins_.size()), markedGames_);
+    }
 
     RunTallies& t = tallies_;
     t.games = static_cast<std::int64_t>(games_);
@@ -77,6 +139,7 @@ std::pair<std::size_t, std::uint64_t> RunIndex::BlockOfModeChangeRow(std::uint64
 
 void RunIndex::Reserve(std::size_t blocks) {
     blocks_.reserve(blocks);
+    buckets_.reserve(blocks * markedWins_.size());
     modeBefore_.reserve(blocks);
     bbBefore_.reserve(blocks + 1);
     modeChangesBefore_.reserve(blocks + 1);
@@ -84,7 +147,8 @@ void RunIndex::Reserve(std::size_t blocks) {
 
 std::size_t RunIndex::Bytes() const {
     return blocks_.capacity() * sizeof(BlockSummary) + modeBefore_.capacity() * sizeof(std::int32_t) +
-           (bbBefore_.capacity() + modeChangesBefore_.capacity()) * sizeof(std::uint64_t);
+           (bbBefore_.capacity() + modeChangesBefore_.capacity()) * sizeof(std::uint64_t) +
+           bars_.capacity() * sizeof(std::int32_t) + buckets_.capacity() * sizeof(BalanceBuckets);
 }
 
 namespace {

@@ -12,8 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "machine/game_record.h"
 #include "machine/vocabulary.h"
@@ -53,9 +57,37 @@ struct BlockSummary {
     std::int32_t longestStretch = 0;                      // the most games since a BB at one of its BB games; 0 without
     std::uint32_t stretchGames = 0;                       // those games added up over its BB games
     std::int64_t bbSets = 0;                              // the BB games' continued sets added up
+    // What a chart draws of the block without playing it again: the first
+    // balance and mode, the mode's last, lowest and highest, and where the
+    // lowest and highest of each first occur (games after the block's first).
+    std::int32_t balanceFirst = 0;
+    std::uint32_t balanceLowAt = 0, balanceHighAt = 0;
+    std::int32_t modeFirst = 0, modeLast = 0, modeLow = 0, modeHigh = 0;
+    std::uint32_t modeLowAt = 0, modeHighAt = 0;
 
     friend bool operator==(const BlockSummary&, const BlockSummary&) = default;
 };
+
+// Which balances a block's games with one small win ended at, in 256
+// buckets of 2^shift balances from base: a bucket's bit says some game may
+// lie in a chart's pixel row, and playing the block again tells which.
+struct BalanceBuckets {
+    static constexpr int kBuckets = 256;
+    std::int32_t base = 0;
+    std::uint8_t shift = 0;
+    bool any = false;
+    std::array<std::uint64_t, kBuckets / 64> bits{};
+    // The highest balance its buckets reach.
+    std::int64_t Top() const { return base + (std::int64_t{kBuckets} << shift) - 1; }
+
+    friend bool operator==(const BalanceBuckets&, const BalanceBuckets&) = default;
+};
+
+// The buckets of one block's marked games, given as pairs (the win's place
+// among the marked ones, the balance): buckets[m] for place m, each empty
+// before. Returns the games per place added to points.
+void FillBuckets(std::span<const std::int32_t> hits, std::span<BalanceBuckets> buckets,
+                 std::span<std::uint64_t> points);
 
 // What the run's summary and rate pages count, over all its games.
 struct RunTallies {
@@ -94,6 +126,20 @@ public:
     // Room for this many blocks.
     void Reserve(std::size_t blocks);
 
+    // For a run to be drawn (set before the first block): its BB games'
+    // bars and, per block and per marked small win (at most 16 of 0 .. 15),
+    // the buckets of the balances its games with that win ended at, so that
+    // a chart needs no pass of its own over the run.
+    void Draw(std::span<const std::int32_t> markedWins);
+    bool Drawn() const { return drawn_; }
+    std::span<const std::int32_t> MarkedWins() const { return markedWins_; }
+    // The games since the previous BB at each BB game, in order.
+    std::span<const std::int32_t> Bars() const { return bars_; }
+    // Block b's buckets of marked win m at b * MarkedWins().size() + m.
+    std::span<const BalanceBuckets> Buckets() const { return buckets_; }
+    // The games without a BB with each marked win.
+    std::span<const std::uint64_t> MarkedGames() const { return markedGames_; }
+
     // Built game by game: Scan is the callback of a game loop (it takes the
     // BB-game flag, see Slot::PlayGames) and carries the counts of one block
     // from the game numbered firstGame; Close ends it after the game
@@ -111,7 +157,60 @@ private:
     std::vector<std::uint64_t> bbBefore_{0}, modeChangesBefore_{0};
     RunTallies tallies_;
     std::int32_t lastMode_ = kNoMode;
-    BlockSummary open_;  // the counts of the block being scanned
+    bool drawn_ = false;
+    std::vector<std::int32_t> markedWins_;
+    std::vector<std::int32_t> bars_;
+    std::vector<BalanceBuckets> buckets_;
+    std::vector<std::uint64_t> markedGames_;
+
+    // The block being scanned: its counts, and what the scan touches only
+    // now and then. Places are game numbers until the block is closed.
+    // Nothing here calls out of line from the game loop: a call would put
+    // the scan's values in memory for every game.
+    struct OpenBlock {
+        BlockSummary s;
+        bool started = false;
+        bool drawn = false;
+        std::int32_t before = kNoMode;  // the mode of the game before the block
+        std::uint32_t firstGame = 0, modeFrom = 0;
+        std::array<std::int8_t, 16> markOf{};  // each small win's place among the marked ones, -1 for none
+        // Room for a block's BB games' bars and marked games' pairs (place,
+        // balance), and where the next of each goes.
+        std::vector<std::int32_t> bars, hits;
+        std::int32_t* bar = nullptr;
+        std::int32_t* hit = nullptr;
+
+        // The block's first game: its figures, and the mode the scan
+        // carries on from.
+        std::int32_t Start(const GameRecord& r) {
+            started = true;
+            s.balanceFirst = r.medalBalance;
+            s.modeFirst = s.modeLow = s.modeHigh = r.mode;
+            s.modeLowAt = s.modeHighAt = static_cast<std::uint32_t>(r.playCount);
+            return before;
+        }
+        // A game whose mode differs from `was`, the mode before it (or any
+        // game while none has started the block); returns the new mode.
+        std::int32_t ModeChange(const GameRecord& r, std::int32_t was) {
+            if (!started) {
+                was = Start(r);
+                if (r.mode == was) return was;
+            }
+            const auto game = static_cast<std::uint32_t>(r.playCount);
+            if (static_cast<std::uint32_t>(was) < kModes) s.modeGames[static_cast<std::size_t>(was)] += game - modeFrom;
+            s.modeChangeRows += IsModeChangeRow(was, r.mode);
+            modeFrom = game;
+            if (r.mode < s.modeLow) {
+                s.modeLow = r.mode;
+                s.modeLowAt = game;
+            } else if (r.mode > s.modeHigh) {
+                s.modeHigh = r.mode;
+                s.modeHighAt = game;
+            }
+            return r.mode;
+        }
+    };
+    OpenBlock open_;
 };
 
 // Every game adds to the balance's range and to the count of its small
@@ -119,44 +218,69 @@ private:
 // counted by the records' game numbers, which go up by one a game. The
 // game loop's own games pass the BB-game flag and hold only the machine's
 // codes; records from elsewhere go through the checks of the call without
-// it, numbered by the caller. The counts are reached through a pointer and
-// nothing takes the scan's address, so the game loop keeps the rest in
-// registers (a call on the scan would put them in memory for every game).
+// it, numbered by the caller. Only what changes every game is held in the
+// scan itself, which the game loop keeps in registers; the rest is reached
+// through a pointer, and nothing takes the scan's address (a call on the
+// scan, or a larger one, put its values in memory for every game).
 struct RunIndex::Scan {
-    BlockSummary* s;
+    OpenBlock* o;
     // The balance's range as doubles, exact for 32-bit values: they live
     // in floating-point registers, which the game loop leaves free; as
     // integers they pushed its own values to memory (2.9 ns a game against
     // 2.2 in BM_CheckpointedRun).
-    double low = INT32_MAX, high = INT32_MIN;
-    std::int32_t mode = kNoMode;  // the last game's mode
-    std::uint32_t firstGame = 0;  // the game numbers where the block and the last mode began
-    std::uint32_t modeFrom = 0;
+    double low = std::numeric_limits<double>::infinity(), high = -std::numeric_limits<double>::infinity();
+    // The last game's mode; before the block's first game, one no game has,
+    // so that the first goes the rare way and leaves the block's first
+    // figures there.
+    std::int32_t mode = INT32_MIN;
+    std::uint32_t marked = 0;      // a bit per marked small win
+    double lowAt = 0, highAt = 0;  // the games of the balance's extremes
 
     template <bool kBBGame>
     void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
-        const double b = r.medalBalance;
-        low = b < low ? b : low;
-        high = b > high ? b : high;
-        if (r.mode != mode) [[unlikely]] {
-            const auto game = static_cast<std::uint32_t>(r.playCount);
-            if (static_cast<std::uint32_t>(mode) < kModes)
-                s->modeGames[static_cast<std::size_t>(mode)] += game - modeFrom;
-            s->modeChangeRows += IsModeChangeRow(mode, r.mode);
-            mode = r.mode;
-            modeFrom = game;
-        }
+        // Strictly beyond: the first game at an extreme is where it lies.
+        Extremes(r.medalBalance, r.playCount);
+        if (r.mode != mode) [[unlikely]]
+            mode = o->ModeChange(r, mode);
+        BlockSummary& s = o->s;
         if constexpr (kBBGame) {
-            ++s->bbRows;
-            if (static_cast<std::uint32_t>(r.kmode) < kKModes) ++s->kmodes[static_cast<std::size_t>(r.kmode)];
-            s->bbSets += r.bbSets;
-            s->longestStretch = std::max(s->longestStretch, r.gamesSinceBB);
-            s->stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
+            ++s.bbRows;
+            if (static_cast<std::uint32_t>(r.kmode) < kKModes) ++s.kmodes[static_cast<std::size_t>(r.kmode)];
+            s.bbSets += r.bbSets;
+            s.longestStretch = std::max(s.longestStretch, r.gamesSinceBB);
+            s.stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
+            if (o->drawn) *o->bar++ = r.gamesSinceBB;
         } else {
-            ++s->smallWins[static_cast<std::size_t>(r.koyaku)];
+            ++s.smallWins[static_cast<std::size_t>(r.koyaku)];
+            if (marked >> r.koyaku & 1) [[unlikely]] {
+                o->hit[0] = o->markOf[static_cast<std::size_t>(r.koyaku)];
+                o->hit[1] = r.medalBalance;
+                o->hit += 2;
+            }
         }
     }
     void operator()(const GameRecord& r);
+
+    // The balance's range and the games where its ends first lie, as
+    // doubles too: in general registers they pushed the game loop's own
+    // values to memory. Without branches, even the compiler's: a balance
+    // that drifts down sits at a new low too often for a branch to be
+    // guessed (either cost 1 ns a game in BM_CheckpointedRun).
+    void Extremes(double b, double game) {
+#if defined(__SSE2__)
+        const __m128d vb = _mm_set_sd(b), vl = _mm_set_sd(low), vh = _mm_set_sd(high), vg = _mm_set_sd(game);
+        const __m128d lower = _mm_cmplt_sd(vb, vl), higher = _mm_cmpgt_sd(vb, vh);
+        lowAt = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(lower, vg), _mm_andnot_pd(lower, _mm_set_sd(lowAt))));
+        highAt = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(higher, vg), _mm_andnot_pd(higher, _mm_set_sd(highAt))));
+        low = _mm_cvtsd_f64(_mm_min_sd(vb, vl));
+        high = _mm_cvtsd_f64(_mm_max_sd(vb, vh));
+#else
+        lowAt = b < low ? game : lowAt;
+        highAt = b > high ? game : highAt;
+        low = b < low ? b : low;
+        high = b > high ? b : high;
+#endif
+    }
 };
 
 // A run's records, held or played again.

@@ -18,8 +18,7 @@
 namespace morvane {
 namespace {
 
-// The small win each marker series shows, in the order of kAllMarkers.
-constexpr std::array<std::int32_t, kMarkerCount> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
+constexpr auto kMarkerKoyaku = RunCharts::kMarkerKoyaku;
 static_assert(kAllMarkers[0] == Marker::Cherry4 && kAllMarkers[4] == Marker::Cherry2);
 
 QColor Colour(Rgb rgb) {

@@ -57,11 +57,21 @@ PlainScan Scan(std::span<const GameRecord> games, std::size_t blockGames) {
     t.finalBalance = games.back().medalBalance;
     for (std::size_t i = 0; i < games.size(); ++i) {
         const GameRecord& g = games[i];
-        if (i % blockGames == 0) p.blocks.push_back({g.medalBalance, g.medalBalance, 0});
+        const auto at = static_cast<std::uint32_t>(i % blockGames);
+        if (at == 0) {
+            BlockSummary first{g.medalBalance, g.medalBalance, 0};
+            first.balanceFirst = g.medalBalance;
+            first.modeFirst = first.modeLow = first.modeHigh = g.mode;
+            p.blocks.push_back(first);
+        }
         BlockSummary& b = p.blocks.back();
-        b.balanceLow = std::min(b.balanceLow, g.medalBalance);
-        b.balanceHigh = std::max(b.balanceHigh, g.medalBalance);
+        // An extreme lies at its first game.
+        if (g.medalBalance < b.balanceLow) b.balanceLow = g.medalBalance, b.balanceLowAt = at;
+        if (g.medalBalance > b.balanceHigh) b.balanceHigh = g.medalBalance, b.balanceHighAt = at;
+        if (g.mode < b.modeLow) b.modeLow = g.mode, b.modeLowAt = at;
+        if (g.mode > b.modeHigh) b.modeHigh = g.mode, b.modeHighAt = at;
         b.balanceLast = g.medalBalance;
+        b.modeLast = g.mode;
         ++t.modeGames[static_cast<std::size_t>(g.mode)];
         ++b.modeGames[static_cast<std::size_t>(g.mode)];
         if (g.bbKind != NoBB) {
@@ -235,6 +245,47 @@ TEST_P(RunRecordsSuite, CheckpointedRunReadsAsTheRecordsInMemory) {
     ExpectSameIndex(run);
     // Reading plays on a machine of its own.
     EXPECT_EQ(slot.Save(), end_);
+}
+
+// A run kept ready to be drawn: the same index, and beside it every BB
+// game's bar and, per block, each marked win's games and balances.
+TEST_P(RunRecordsSuite, DrawnRunKeepsItsBarsAndMarkedBalances) {
+    const RunCase& c = GetParam();
+    const std::int32_t marked[] = {Chance, Cherry2, Suika_A};
+    Slot slot(c.seed);
+    CheckpointedRun run(blockGames_);
+    run.DrawWith(marked);
+    run.Simulate(slot, c.setting, c.games, {}, StopAt(c.stopAt));
+    ExpectSameIndex(run);
+    const RunIndex& index = run.Index();
+    ASSERT_TRUE(index.Drawn());
+    ASSERT_TRUE(std::ranges::equal(index.MarkedWins(), marked));
+
+    const std::span<const GameRecord> games = history_.records();
+    std::vector<std::int32_t> bars;
+    std::vector<std::uint64_t> points(std::size(marked));
+    const auto buckets = index.Buckets();
+    ASSERT_EQ(buckets.size(), plain_.blocks.size() * std::size(marked));
+    std::vector<bool> any(buckets.size());
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        const GameRecord& g = games[i];
+        if (g.bbKind != NoBB) {
+            bars.push_back(g.gamesSinceBB);
+            continue;
+        }
+        const auto m = std::ranges::find(marked, g.koyaku) - std::begin(marked);
+        if (m == std::ssize(marked)) continue;
+        ++points[static_cast<std::size_t>(m)];
+        const std::size_t at = i / blockGames_ * std::size(marked) + static_cast<std::size_t>(m);
+        any[at] = true;
+        const BalanceBuckets& bm = buckets[at];
+        ASSERT_TRUE(bm.any && g.medalBalance >= bm.base && g.medalBalance <= bm.Top()) << "game " << i;
+        const auto bucket = static_cast<std::size_t>((std::int64_t{g.medalBalance} - bm.base) >> bm.shift);
+        ASSERT_TRUE(bm.bits[bucket / 64] >> (bucket % 64) & 1) << "game " << i;
+    }
+    EXPECT_TRUE(std::ranges::equal(index.Bars(), bars));
+    EXPECT_TRUE(std::ranges::equal(index.MarkedGames(), points));
+    for (std::size_t at = 0; at < buckets.size(); ++at) EXPECT_EQ(buckets[at].any, any[at]) << "buckets " << at;
 }
 
 TEST_P(RunRecordsSuite, HistoryReadsAsItsRecords) {
