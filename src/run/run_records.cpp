@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <stdexcept>
 
 namespace morvane {
@@ -59,7 +60,7 @@ void FillBuckets(std::span<const std::int32_t> hits, std::span<BalanceBuckets> b
 }
 
 RunIndex::RunIndex(std::size_t blockGames) : blockGames_(blockGames) {
-    if (blockGames == 0 || blockGames > UINT32_MAX) throw std::invalid_argument("block size out of range");
+    if (blockGames == 0 || blockGames > kMostBlockGames) throw std::invalid_argument("block size out of range");
 }
 
 void RunIndex::Draw(std::span<const std::int32_t> markedWins) {
@@ -89,6 +90,7 @@ RunIndex::Scan RunIndex::Open(std::int32_t firstGame) {
     o.bar = o.bars.data();
     o.hit = o.hits.data();
     Scan scan{&o};
+    while (scan.scale < static_cast<double>(blockGames_)) scan.scale *= 2;
     for (const std::int32_t k : markedWins_) scan.marked |= std::uint32_t{1} << k;
     return scan;
 }
@@ -99,14 +101,18 @@ void RunIndex::Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance)
     const std::uint32_t games = end - o.firstGame;
     if (games == 0) return;
     BlockSummary s = o.s;
-    s.balanceLow = static_cast<std::int32_t>(scan.low);
-    s.balanceHigh = static_cast<std::int32_t>(scan.high);
+    // The balance's ends and their places from the scan's sums: a place is
+    // less than the scale.
+    const double first = o.firstGame, low = std::floor((scan.low - first) / scan.scale),
+                 high = std::ceil((scan.high + first) / scan.scale);
+    s.balanceLow = static_cast<std::int32_t>(low);
+    s.balanceHigh = static_cast<std::int32_t>(high);
+    s.balanceLowAt = static_cast<std::uint32_t>(scan.low - first - low * scan.scale);
+    s.balanceHighAt = static_cast<std::uint32_t>(high * scan.scale - (scan.high + first));
     s.balanceLast = lastBalance;
     s.modeLast = scan.mode;
-    s.balanceLowAt = static_cast<std::uint32_t>(scan.lowAt);
-    s.balanceHighAt = static_cast<std::uint32_t>(scan.highAt);
     // Places from game numbers to games after the block's first.
-    for (std::uint32_t* at : {&s.balanceLowAt, &s.balanceHighAt, &s.modeLowAt, &s.modeHighAt}) *at -= o.firstGame;
+    for (std::uint32_t* at : {&s.modeLowAt, &s.modeHighAt}) *at -= o.firstGame;
     if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - o.modeFrom;
     blocks_.push_back(s);
     modeBefore_.push_back(lastMode_);

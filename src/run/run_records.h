@@ -15,9 +15,6 @@
 #include <limits>
 #include <span>
 #include <vector>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "machine/game_record.h"
 #include "machine/vocabulary.h"
@@ -34,6 +31,9 @@ namespace morvane {
 // 131 072 summaries takes about 0.15 ms, so no coarser level is needed
 // above them.
 inline constexpr std::size_t kDefaultBlockGames = 1 << 14;
+// The most: a block's balances and places are scanned as exact sums of the
+// two (see RunIndex::Scan).
+inline constexpr std::size_t kMostBlockGames = 1 << 21;
 
 // Small wins counted one by one (Cherry2 .. Blank), then any other value.
 inline constexpr int kCountedWins = kKoyakuKinds + 1;
@@ -224,22 +224,29 @@ private:
 // scan, or a larger one, put its values in memory for every game).
 struct RunIndex::Scan {
     OpenBlock* o;
-    // The balance's range as doubles, exact for 32-bit values: they live
-    // in floating-point registers, which the game loop leaves free; as
-    // integers they pushed its own values to memory (2.9 ns a game against
-    // 2.2 in BM_CheckpointedRun).
+    // The balance's range and where its ends first lie, each in one
+    // double: balance * scale + game number for the low end, balance *
+    // scale - game for the high, scale a power of two at least the block's
+    // games, so that the least of them is the lowest balance at its first
+    // game and the most the highest at its first (exact: 2^31 * 2^21 + 2^31
+    // < 2^53). They live in floating-point registers, which the game loop
+    // leaves free, and take no branch: the integers, or positions of their
+    // own, pushed the loop's own values to memory and a balance that drifts
+    // down sits at a new low too often for a branch to be guessed (either
+    // cost 0.5 to 1 ns a game in BM_CheckpointedRun).
     double low = std::numeric_limits<double>::infinity(), high = -std::numeric_limits<double>::infinity();
+    double scale = 1;
     // The last game's mode; before the block's first game, one no game has,
     // so that the first goes the rare way and leaves the block's first
     // figures there.
     std::int32_t mode = INT32_MIN;
-    std::uint32_t marked = 0;      // a bit per marked small win
-    double lowAt = 0, highAt = 0;  // the games of the balance's extremes
+    std::uint32_t marked = 0;  // a bit per marked small win
 
     template <bool kBBGame>
     void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
-        // Strictly beyond: the first game at an extreme is where it lies.
-        Extremes(r.medalBalance, r.playCount);
+        const double b = static_cast<double>(r.medalBalance) * scale, game = r.playCount;
+        low = b + game < low ? b + game : low;
+        high = b - game > high ? b - game : high;
         if (r.mode != mode) [[unlikely]]
             mode = o->ModeChange(r, mode);
         BlockSummary& s = o->s;
@@ -261,26 +268,6 @@ struct RunIndex::Scan {
     }
     void operator()(const GameRecord& r);
 
-    // The balance's range and the games where its ends first lie, as
-    // doubles too: in general registers they pushed the game loop's own
-    // values to memory. Without branches, even the compiler's: a balance
-    // that drifts down sits at a new low too often for a branch to be
-    // guessed (either cost 1 ns a game in BM_CheckpointedRun).
-    void Extremes(double b, double game) {
-#if defined(__SSE2__)
-        const __m128d vb = _mm_set_sd(b), vl = _mm_set_sd(low), vh = _mm_set_sd(high), vg = _mm_set_sd(game);
-        const __m128d lower = _mm_cmplt_sd(vb, vl), higher = _mm_cmpgt_sd(vb, vh);
-        lowAt = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(lower, vg), _mm_andnot_pd(lower, _mm_set_sd(lowAt))));
-        highAt = _mm_cvtsd_f64(_mm_or_pd(_mm_and_pd(higher, vg), _mm_andnot_pd(higher, _mm_set_sd(highAt))));
-        low = _mm_cvtsd_f64(_mm_min_sd(vb, vl));
-        high = _mm_cvtsd_f64(_mm_max_sd(vb, vh));
-#else
-        lowAt = b < low ? game : lowAt;
-        highAt = b > high ? game : highAt;
-        low = b < low ? b : low;
-        high = b > high ? b : high;
-#endif
-    }
 };
 
 // A run's records, held or played again.
