@@ -565,6 +565,7 @@ QString Bars::ToolTipAt(double x) const {
 
 void Bars::SetBars(std::span<const std::int32_t> heights) {
     heights_ = heights;
+    grouped_.reset();
     // The highest and the widest box once: a run may have millions of BBs
     // but few distinct heights.
     highest_ = 0;
@@ -594,6 +595,7 @@ void Bars::Clear() {
     heights_ = {};
     highest_ = widestMark_ = 0;
     groups_.clear();
+    grouped_.reset();
     upper_->clear();
     summary_->Clear();
     summarized_ = false;
@@ -623,6 +625,7 @@ void Bars::Refresh() {
                     << QPointF(b.x + half, 0);
         upper_->replace(outline);
         groups_.clear();
+        grouped_.reset();
         summary_->Clear();
         ShowKey(false);
         PlaceMarks(visible, pixelsPerBar);
@@ -630,7 +633,11 @@ void Bars::Refresh() {
     }
     upper_->replace(outline);
     PlaceMarks({}, pixelsPerBar);
-    groups_ = SummarizeBarHeights(heights_, lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars));
+    const GroupedView view{lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars)};
+    if (grouped_ != view) {
+        groups_ = SummarizeBarHeights(heights_, lo, hi, columns, view.pixelsPerGroup);
+        grouped_ = view;
+    }
     QChart* chart = view_->chart();
     auto at = [&](double x, double y) { return chart->mapToPosition(QPointF(x, y), series_); };
     std::vector<BarSummaryItem::Drawn> drawn;

@@ -11,6 +11,7 @@
 #include <limits>
 #include <memory>
 #include <span>
+#include <optional>
 #include <vector>
 
 #include "chart/bands.h"
@@ -208,6 +209,14 @@ private:
     double highest_ = 0;
     double widestMark_ = 0;  // the widest upright box of any bar
     std::vector<BarGroup> groups_;
+    // The view groups_ was summed up for: a view shown again (a new run's
+    // axes are set more than once) reuses it until the bars change.
+    struct GroupedView {
+        double lo = 0, hi = 0;
+        int columns = 0, pixelsPerGroup = 0;
+        friend bool operator==(const GroupedView&, const GroupedView&) = default;
+    };
+    std::optional<GroupedView> grouped_;
     std::vector<ValueMark*> marks_;
     std::vector<double> markX_;
     QGraphicsItem* key_ = nullptr;
