@@ -267,7 +267,6 @@ struct RunIndex::Scan {
         }
     }
     void operator()(const GameRecord& r);
-
 };
 
 // A run's records, held or played again.

@@ -347,6 +347,58 @@ const RunCase kRuns[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Runs, RunRecordsSuite, testing::ValuesIn(kRuns), Name);
 
+// A block's ends and their first games at the edges of what a record
+// holds: the most games a run has, balances at either end of 32 bits,
+// ties, and the largest block.
+TEST(RunIndex, EndsOfTheBalanceAtTheEdgesOfTheRange) {
+    struct Case {
+        const char* name;
+        std::size_t blockGames;
+        std::int32_t firstGame;
+        std::vector<std::int32_t> balances;
+        std::int32_t low, high;
+        std::uint32_t lowAt, highAt;
+    };
+    const Case cases[] = {
+        {"last games of the longest run", 16384, INT32_MAX - 4, {5, -7, 9, -7, 9}, -7, 9, 1, 2},
+        {"32-bit ends", 16384, INT32_MAX - 2, {INT32_MIN, INT32_MAX, INT32_MIN}, INT32_MIN, INT32_MAX, 0, 1},
+        {"one game", 1, INT32_MAX, {INT32_MIN}, INT32_MIN, INT32_MIN, 0, 0},
+        {"largest block, ends last", kMostBlockGames, 1, {}, INT32_MIN + 1, INT32_MAX - 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::int32_t> balances = c.balances;
+        std::uint32_t lowAt = c.lowAt, highAt = c.highAt;
+        if (balances.empty()) {
+            // A whole block of the largest size, its ends at its last games.
+            balances.assign(c.blockGames, 0);
+            balances[c.blockGames - 2] = c.high;
+            balances[c.blockGames - 1] = c.low;
+            highAt = static_cast<std::uint32_t>(c.blockGames - 2);
+            lowAt = static_cast<std::uint32_t>(c.blockGames - 1);
+        }
+        RunIndex index(c.blockGames);
+        RunIndex::Scan scan = index.Open(c.firstGame);
+        std::int64_t game = c.firstGame;
+        for (const std::int32_t b : balances) {
+            GameRecord r{};
+            r.medalBalance = b;
+            r.playCount = static_cast<std::int32_t>(game++);
+            r.koyaku = Miss;
+            scan(r);
+        }
+        index.Close(scan, static_cast<std::int32_t>(game - 1), balances.back());
+        ASSERT_EQ(index.Blocks().size(), 1u);
+        const BlockSummary& s = index.Blocks()[0];
+        EXPECT_EQ(s.balanceLow, c.low);
+        EXPECT_EQ(s.balanceHigh, c.high);
+        EXPECT_EQ(s.balanceLowAt, lowAt);
+        EXPECT_EQ(s.balanceHighAt, highAt);
+        EXPECT_EQ(s.balanceFirst, balances.front());
+    }
+    EXPECT_THROW(RunIndex(kMostBlockGames + 1), std::invalid_argument);
+}
+
 // Records from elsewhere (a file) need not number their games one by one
 // nor hold the machine's codes: other small wins count apart, other modes
 // and continuation modes count for none, and the mode-change rows follow
