@@ -24,8 +24,9 @@ namespace morvane {
 
 // Games per block. Measured (bench_checkpoints), for a run kept as
 // checkpoints: a record anywhere costs about 10 us at this size, a BB row
-// 25 us, and a block holds about 200 bytes, so the most games a run can
-// have (2^31) keep 25 MB. Blocks of 4096 would hold 100 MB for 3 us a
+// 25 us, and a block holds about 230 bytes (680 in a run kept ready to be
+// drawn, with its bars and buckets), so the most games a run can have
+// (2^31) keep 30 MB (85 MB drawn). Blocks of 4096 would hold 4x that for 3 us a
 // record; of 65536, 6 MB for 40 us, but a chart zoomed in below a block per
 // pixel plays up to a block per pixel again, 4x longer. A sweep over all
 // 131 072 summaries takes about 0.15 ms, so no coarser level is needed
