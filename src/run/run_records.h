@@ -27,7 +27,7 @@ namespace morvane {
 // 25 us, and a block holds about 230 bytes (680 in a run kept ready to be
 // drawn, with its bars and buckets), so the most games a run can have
 // (2^31) keep 30 MB (85 MB drawn). Blocks of 4096 would hold 4x that for 3 us a
-// record; of 65536, 6 MB for 40 us, but a chart zoomed in below a block per
+// record; of 65536, a quarter for 40 us, but a chart zoomed in below a block per
 // pixel plays up to a block per pixel again, 4x longer. A sweep over all
 // 131 072 summaries takes about 0.15 ms, so no coarser level is needed
 // above them.
