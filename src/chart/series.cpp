@@ -563,14 +563,17 @@ QString Bars::ToolTipAt(double x) const {
     return QStringLiteral("%1回目: %2").arg(b.x, 0, 'f', 0).arg(b.y, 0, 'f', 0);
 }
 
-void Bars::SetBars(std::span<const std::int32_t> heights) {
+void Bars::SetBars(std::span<const std::int32_t> heights, bool refresh) {
     heights_ = heights;
     grouped_.reset();
     // The highest and the widest box once: a run may have millions of BBs
     // but few distinct heights.
     highest_ = 0;
     widestMark_ = 0;
-    if (heights.empty()) return Refresh();
+    if (heights.empty()) {
+        if (refresh) Refresh();
+        return;
+    }
     const auto [low, high] = std::minmax_element(heights.begin(), heights.end());
     highest_ = std::max(0.0, static_cast<double>(*high));
     auto widen = [&](std::int32_t h) {
@@ -588,7 +591,7 @@ void Bars::SetBars(std::span<const std::int32_t> heights) {
         distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
         for (std::int32_t h : distinct) widen(h);
     }
-    Refresh();
+    if (refresh) Refresh();
 }
 
 void Bars::Clear() {

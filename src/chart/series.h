@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <span>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "chart/bands.h"
@@ -149,8 +149,9 @@ public:
     Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis);
     ~Bars();
     // Bar k + 1 stands heights[k] high; the heights must stay until Clear()
-    // or the next SetBars().
-    void SetBars(std::span<const std::int32_t> heights);
+    // or the next SetBars(). Drawn now, or (refresh false) at the next
+    // change of view.
+    void SetBars(std::span<const std::int32_t> heights, bool refresh = true);
     void Clear();
     void Refresh();
     std::span<const std::int32_t> Heights() const { return heights_; }

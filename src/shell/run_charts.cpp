@@ -265,7 +265,8 @@ void RunCharts::Present(const Presentation& p, const RunRecords& records) {
     slumpMin_ = r.min;
     slumpMax_ = r.max;
     SlumpChart->ResetZoom();
-    SlumpBSeries->SetBars(data_->BarHeights());
+    // Summed up once, for the new run's axes the zoom's reset sets.
+    SlumpBSeries->SetBars(data_->BarHeights(), false);
     SlumpChart2->ResetZoom();
 
     FillPie(Page::Koyaku, p.KoyakuSlices());
