@@ -53,16 +53,15 @@ void BM_BareLoop(benchmark::State& state) {
 BENCHMARK(BM_BareLoop)->Arg(100'000'000)->Arg(1'000'000'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The same games played into a run kept as checkpoints and summaries;
-// drawn: kept ready to be drawn with the window's five marker series.
+// bars: keeping its BB games' bars for the charts, as the window's runs do.
 void BM_CheckpointedRun(benchmark::State& state) {
     const auto games = static_cast<std::int32_t>(state.range(0));
     const auto block = static_cast<std::size_t>(state.range(1));
-    const std::int32_t markers[] = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
-    const bool drawn = state.range(2) != 0;
+    const bool bars = state.range(2) != 0;
     const auto play = [&] {
         Slot slot(1);
         CheckpointedRun run(block);
-        if (drawn) run.DrawWith(markers);
+        if (bars) run.KeepBars();
         run.Simulate(slot, {false, 1}, games);
         benchmark::DoNotOptimize(run.Tallies().bbGames);
         return run.Bytes();
@@ -74,7 +73,7 @@ void BM_CheckpointedRun(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * games);
 }
 BENCHMARK(BM_CheckpointedRun)
-    ->ArgNames({"games", "block", "drawn"})
+    ->ArgNames({"games", "block", "bars"})
     ->Args({100'000'000, kDefaultBlockGames, 0})
     ->Args({100'000'000, kDefaultBlockGames, 1})
     ->Args({1'000'000'000, kDefaultBlockGames, 0})

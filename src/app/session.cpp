@@ -161,17 +161,12 @@ void RunSession::ShowKept() {
     kept_[Index(1 - keptShown_)].LetGo();
 }
 
-void RunSession::DrawRunsWith(std::span<const std::int32_t> markedWins) {
-    CheckpointedRun().DrawWith(markedWins);  // refused now rather than at the next run
-    drawnWins_.emplace(markedWins.begin(), markedWins.end());
-}
-
 RunEnd RunSession::PlayKept(const RunRequest& request, const RunHooks& hooks) {
     const int target = KeptTarget();
     KeptRun& k = kept_[Index(target)];
     k.LetGo();
     if (!k.played) k.played = std::make_unique<CheckpointedRun>();
-    if (drawnWins_) k.played->DrawWith(*drawnWins_);
+    if (keepBars_) k.played->KeepBars();
     SliceHook afterSlice;
     if (hooks.progress || hooks.stopRequested) {
         afterSlice = [&](std::int64_t played) {

@@ -9,9 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "app/input.h"
 #include "app/run_file.h"
@@ -145,9 +143,9 @@ public:
     void ShowKept();
     void UnshowKept() { keptShown_ = -1; }
 
-    // The window's runs from now on are kept ready to be drawn with these
-    // marked small wins (CheckpointedRun::DrawWith).
-    void DrawRunsWith(std::span<const std::int32_t> markedWins);
+    // The window's runs from now on keep their BB games' bars for the
+    // charts as they are played (CheckpointedRun::KeepBars).
+    void KeepBarsOfWindowRuns() { keepBars_ = true; }
 
     // One run, with SimulateRun's draws and games, beside the kept run on
     // screen. Played through, it becomes the kept run; stopped, it is
@@ -211,7 +209,7 @@ private:
     int keptCurrent_ = 0;
     int keptShown_ = -1;
     std::unique_ptr<CheckpointedRun> checkpointed_;  // made by the first run that plays on it
-    std::optional<std::vector<std::int32_t>> drawnWins_;
+    bool keepBars_ = false;
     RunTallies lastTallies_;
     FreeBytesProbe freeBytes_ = FreeDiskBytes;
     std::function<void(const std::string&)> readFailed_;

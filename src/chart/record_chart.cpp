@@ -34,6 +34,33 @@ struct ColumnScale {
 
 }  // namespace
 
+// The bitmaps of one block's marker games, given as pairs (the marker, the
+// balance), each empty before; adds the games per marker to points.
+void RecordChart::FillBitmaps(std::span<const std::int32_t> hits, std::span<Bitmap> maps,
+                              std::span<std::uint64_t> points) {
+    std::array<std::int64_t, 64> low, high;
+    low.fill(INT64_MAX);
+    high.fill(INT64_MIN);
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        const auto m = static_cast<std::size_t>(hits[h]);
+        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+        ++points[m];
+    }
+    for (std::size_t m = 0; m < maps.size(); ++m) {
+        if (low[m] > high[m]) continue;
+        Bitmap& bm = maps[m];
+        bm.any = true;
+        bm.base = static_cast<std::int32_t>(low[m]);
+        while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+    }
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        Bitmap& bm = maps[static_cast<std::size_t>(hits[h])];
+        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+    }
+}
+
 // One stretch of games summed up as a block is: per field its first, last,
 // lowest and highest value and where the extremes first occur, and the
 // games per mode.
@@ -242,7 +269,7 @@ void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std:
     // Its markers' bitmaps, from the balances at their games.
     const std::size_t markers = markerKoyaku_.size();
     std::array<std::uint64_t, 64> points{};
-    FillBuckets(hits, std::span(ownBitmaps_).subspan(b * markers, markers), points);
+    FillBitmaps(hits, std::span(bitmaps_).subspan(b * markers, markers), points);
     hits.clear();
     // Counted apart and added up once per block: blocks may be scanned on
     // several threads.
@@ -255,10 +282,12 @@ bool RecordChart::TakeFromIndex() {
     // Only a run the game loop played numbers its games one by one, as the
     // figures need.
     const RunIndex& index = records_.Index();
-    if (!dynamic_cast<const CheckpointedRun*>(&records_) || !index.Drawn() ||
-        !std::ranges::equal(index.MarkedWins(), markerKoyaku_) || index.Bars().size() != barsBefore_.back())
+    if (!dynamic_cast<const CheckpointedRun*>(&records_) || !index.KeepsBars() ||
+        index.Bars().size() != barsBefore_.back())
         return false;
     const std::span<const BlockSummary> summaries = index.Blocks();
+    const std::size_t markers = markerKoyaku_.size();
+    bitmaps_.resize(summaries.size() * markers);
     for (std::size_t b = 0; b < summaries.size(); ++b) {
         const BlockSummary& s = summaries[b];
         Block& figures = blocks_[b];
@@ -266,10 +295,27 @@ bool RecordChart::TakeFromIndex() {
                              s.balanceHigh,  s.balanceLowAt, s.balanceHighAt};
         figures.fields[1] = {s.modeFirst, s.modeLast, s.modeLow, s.modeHigh, s.modeLowAt, s.modeHighAt};
         std::copy(s.modeGames.begin(), s.modeGames.end(), figures.levels.begin());
+        // A marker's games lie somewhere in the block's balances: every
+        // bucket of them may hold one. As quick to thin as the buckets of
+        // the games themselves (BM_ZoomAndScrollRepaint), and nothing to
+        // find at each game of the run.
+        const std::int64_t span = std::int64_t{s.balanceHigh} - s.balanceLow;
+        std::uint8_t shift = 0;
+        while ((span >> shift) >= Bitmap::kBuckets) ++shift;
+        const auto top = static_cast<std::size_t>(span >> shift);
+        for (std::size_t m = 0; m < markers; ++m) {
+            const std::uint32_t games = s.smallWins[static_cast<std::size_t>(markerKoyaku_[m])];
+            markerPoints_[m] += games;
+            if (games == 0) continue;
+            Bitmap& bm = bitmaps_[b * markers + m];
+            bm.any = true;
+            bm.base = s.balanceLow;
+            bm.shift = shift;
+            for (std::size_t w = 0; w * 64 <= top; ++w)
+                bm.bits[w] = top - w * 64 >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (top - w * 64 + 1)) - 1;
+        }
     }
-    bitmaps_ = index.Buckets();
     bars_ = index.Bars();
-    std::copy(index.MarkedGames().begin(), index.MarkedGames().end(), markerPoints_.begin());
     return true;
 }
 
@@ -283,8 +329,7 @@ void RecordChart::Scan() {
     if (barsBefore_.size() != blocks + 1) throw std::logic_error("the records' blocks differ from their index's");
     if (TakeFromIndex()) return;
     // Each block's BB games write their own stretch of the bars.
-    ownBitmaps_.resize(blocks * markers);
-    bitmaps_ = ownBitmaps_;
+    bitmaps_.resize(blocks * markers);
     ownBars_.resize(barsBefore_.back());
     bars_ = ownBars_;
 
@@ -330,7 +375,6 @@ void RecordChart::KeepEveryColumn() {
     // the columns as they are, for the plain functions.
     blocks_ = {};
     bitmaps_ = {};
-    ownBitmaps_ = {};
     barsBefore_ = {};
     Columns& c = plain_;
     c.x.reserve(n_);
@@ -711,8 +755,8 @@ std::size_t RecordChart::Bytes() const {
     const Columns& c = plain_;
     std::size_t markers = 0;
     for (const auto& v : c.markers) markers += v.capacity() * sizeof(XY);
-    // The run index's bitmaps and bars are counted as the run's.
-    return blocks_.capacity() * sizeof(Block) + ownBitmaps_.capacity() * sizeof(Bitmap) +
+    // The run index's bars are counted as the run's.
+    return blocks_.capacity() * sizeof(Block) + bitmaps_.capacity() * sizeof(Bitmap) +
            barsBefore_.capacity() * sizeof(std::uint64_t) + ownBars_.capacity() * sizeof(std::int32_t) +
            (c.x.capacity() + c.balance.capacity() + c.mode.capacity()) * sizeof(std::int32_t) + markers;
 }

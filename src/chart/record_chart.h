@@ -2,9 +2,9 @@
 // What the run's charts draw, read from a run's records however long the
 // run: the balance line and the mode line or band, the small-win markers
 // and the games between BBs. A few figures per block of games and one
-// value per BB are kept: taken from the run's own pass when it was played
-// ready to be drawn with the same markers (RunIndex::Draw), else from a
-// pass over the records when the run is presented. A view then reads whole
+// value per BB are kept: taken from the run's own pass when it kept its
+// bars (RunIndex::KeepBars), else from a pass over the records when the run
+// is presented. A view then reads whole
 // blocks from those figures and plays again only the blocks its pixel
 // columns cut, or the whole view when it is short.
 //
@@ -73,15 +73,27 @@ private:
         std::array<Extremes, 2> fields;  // Balance, Mode
         LevelIndex::Counts levels{};     // its games' modes
     };
-    // Which balances a block's games with one marker ended at.
-    using Bitmap = BalanceBuckets;
+    // Which balances a block's games with one marker ended at, in 256
+    // buckets of 2^shift balances from base: a bucket's bit says some game
+    // may lie in a pixel row, and playing the block again tells which.
+    struct Bitmap {
+        static constexpr int kBuckets = 256;
+        std::int32_t base = 0;
+        std::uint8_t shift = 0;
+        bool any = false;
+        std::array<std::uint64_t, kBuckets / 64> bits{};
+        // The highest balance its buckets reach.
+        std::int64_t Top() const { return base + (std::int64_t{kBuckets} << shift) - 1; }
+    };
     struct Segment;
     struct BlockScan;
 
     void Scan();
-    // The figures the run's own pass kept for this chart's markers, when it
-    // kept them: nothing is played again.
+    // The figures from the run's own pass, when it kept its bars: nothing
+    // is played again.
     bool TakeFromIndex();
+    static void FillBitmaps(std::span<const std::int32_t> hits, std::span<Bitmap> maps,
+                            std::span<std::uint64_t> points);
     // Block b's figures from its records, played by play(onRecord); what
     // all blocks add up to is added under `merge`.
     template <class Play>
@@ -121,9 +133,7 @@ private:
     std::int64_t x0_ = 1;
     bool numbered_ = true;
     std::vector<Block> blocks_;
-    // Per block, per marker: the run index's, or made here.
-    std::span<const Bitmap> bitmaps_;
-    std::vector<Bitmap> ownBitmaps_;
+    std::vector<Bitmap> bitmaps_;  // per block, per marker
     // The marker of each small win 0 .. 15, -1 for none.
     std::array<std::int8_t, 16> markerOf_{};
     std::vector<std::size_t> markerPoints_;

@@ -12,19 +12,13 @@ constexpr std::size_t kPieceGames = 4096;
 
 CheckpointedRun::CheckpointedRun(std::size_t blockGames) : RunRecords(blockGames) {}
 
-void CheckpointedRun::DrawWith(std::span<const std::int32_t> markedWins) {
-    RunIndex(1).Draw(markedWins);  // refused here rather than at the next run
-    drawn_ = true;
-    markedWins_.assign(markedWins.begin(), markedWins.end());
-}
-
 int CheckpointedRun::Simulate(Slot& slot, SettingChoice setting, std::int32_t games,
                               const std::function<void()>& beforeGames, const SliceHook& afterSlice) {
     if (games < 1) throw std::invalid_argument("games must be at least 1");
     if (!setting.hidden && !ValidSetting(setting.setting)) throw std::out_of_range("setting must be 1 to 6");
     const std::size_t k = index_.BlockGames();
     index_ = RunIndex(k);
-    if (drawn_) index_.Draw(markedWins_);
+    if (keepBars_) index_.KeepBars();
     checkpoints_.clear();
     const std::size_t blocks = (static_cast<std::size_t>(games) + k - 1) / k;
     checkpoints_.reserve(blocks);

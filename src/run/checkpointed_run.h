@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <vector>
 
 #include "machine/slot.h"
@@ -27,9 +26,9 @@ public:
     int Simulate(Slot& slot, SettingChoice setting, std::int32_t games, const std::function<void()>& beforeGames = {},
                  const SliceHook& afterSlice = {});
 
-    // Every run played from now on is kept ready to be drawn with these
-    // marked small wins (see RunIndex::Draw), built as it is played.
-    void DrawWith(std::span<const std::int32_t> markedWins);
+    // Every run played from now on keeps its BB games' bars for a chart
+    // (RunIndex::KeepBars), as it is played.
+    void KeepBars() { keepBars_ = true; }
 
     // The machine before block b's first game, and after the last game.
     const MachineState& Checkpoint(std::size_t b) const { return checkpoints_[b]; }
@@ -43,8 +42,7 @@ private:
 
     std::vector<MachineState> checkpoints_;
     MachineState end_;
-    bool drawn_ = false;
-    std::vector<std::int32_t> markedWins_;
+    bool keepBars_ = false;
     // Reading plays on a machine of its own: one reader at a time.
     mutable Slot replay_{0};
 };

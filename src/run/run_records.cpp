@@ -34,51 +34,13 @@ void RunIndex::Scan::operator()(const GameRecord& r) {
     }
 }
 
-void FillBuckets(std::span<const std::int32_t> hits, std::span<BalanceBuckets> buckets,
-                 std::span<std::uint64_t> points) {
-    std::array<std::int64_t, 64> low, high;
-    low.fill(INT64_MAX);
-    high.fill(INT64_MIN);
-    for (std::size_t h = 0; h < hits.size(); h += 2) {
-        const auto m = static_cast<std::size_t>(hits[h]);
-        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
-        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
-        ++points[m];
-    }
-    for (std::size_t m = 0; m < buckets.size(); ++m) {
-        if (low[m] > high[m]) continue;
-        BalanceBuckets& bm = buckets[m];
-        bm.any = true;
-        bm.base = static_cast<std::int32_t>(low[m]);
-        while (((high[m] - low[m]) >> bm.shift) >= BalanceBuckets::kBuckets) ++bm.shift;
-    }
-    for (std::size_t h = 0; h < hits.size(); h += 2) {
-        BalanceBuckets& bm = buckets[static_cast<std::size_t>(hits[h])];
-        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
-        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
-    }
-}
-
 RunIndex::RunIndex(std::size_t blockGames) : blockGames_(blockGames) {
     if (blockGames == 0 || blockGames > kMostBlockGames) throw std::invalid_argument("block size out of range");
 }
 
-void RunIndex::Draw(std::span<const std::int32_t> markedWins) {
-    if (markedWins.size() > open_.markOf.size()) throw std::invalid_argument("too many marked small wins");
-    open_.markOf.fill(-1);
-    for (std::size_t m = 0; m < markedWins.size(); ++m) {
-        const std::int32_t k = markedWins[m];
-        if (k < 0 || k >= static_cast<std::int32_t>(open_.markOf.size()) ||
-            open_.markOf[static_cast<std::size_t>(k)] >= 0)
-            throw std::invalid_argument("a marked small win is one of 0 .. 15 of its own");
-        open_.markOf[static_cast<std::size_t>(k)] = static_cast<std::int8_t>(m);
-    }
-    drawn_ = true;
-    markedWins_.assign(markedWins.begin(), markedWins.end());
-    markedGames_.assign(markedWins.size(), 0);
-    open_.drawn = true;
+void RunIndex::KeepBars() {
+    keepsBars_ = open_.keepsBars = true;
     open_.bars.resize(blockGames_);
-    open_.hits.resize(2 * blockGames_);
 }
 
 RunIndex::Scan RunIndex::Open(std::int32_t firstGame) {
@@ -88,10 +50,8 @@ RunIndex::Scan RunIndex::Open(std::int32_t firstGame) {
     o.before = lastMode_;
     o.firstGame = o.modeFrom = static_cast<std::uint32_t>(firstGame);
     o.bar = o.bars.data();
-    o.hit = o.hits.data();
     Scan scan{&o};
     while (scan.scale < static_cast<double>(blockGames_)) scan.scale *= 2;
-    for (const std::int32_t k : markedWins_) scan.marked |= std::uint32_t{1} << k;
     return scan;
 }
 
@@ -120,11 +80,7 @@ void RunIndex::Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance)
     games_ += games;
     bbBefore_.push_back(bbBefore_.back() + s.bbRows);
     modeChangesBefore_.push_back(modeChangesBefore_.back() + s.modeChangeRows);
-    if (drawn_) {
-        bars_.insert(bars_.end(), o.bars.data(), o.bar);
-        buckets_.resize(buckets_.size() + markedWins_.size());
-        FillBuckets({o.hits.data(), o.hit}, std::span(buckets_).last(markedWins_.size()), markedGames_);
-    }
+    if (keepsBars_) bars_.insert(bars_.end(), o.bars.data(), o.bar);
 
     RunTallies& t = tallies_;
     t.games = static_cast<std::int64_t>(games_);
@@ -145,7 +101,6 @@ std::pair<std::size_t, std::uint64_t> RunIndex::BlockOfModeChangeRow(std::uint64
 
 void RunIndex::Reserve(std::size_t blocks) {
     blocks_.reserve(blocks);
-    buckets_.reserve(blocks * markedWins_.size());
     modeBefore_.reserve(blocks);
     bbBefore_.reserve(blocks + 1);
     modeChangesBefore_.reserve(blocks + 1);
@@ -154,7 +109,7 @@ void RunIndex::Reserve(std::size_t blocks) {
 std::size_t RunIndex::Bytes() const {
     return blocks_.capacity() * sizeof(BlockSummary) + modeBefore_.capacity() * sizeof(std::int32_t) +
            (bbBefore_.capacity() + modeChangesBefore_.capacity()) * sizeof(std::uint64_t) +
-           bars_.capacity() * sizeof(std::int32_t) + buckets_.capacity() * sizeof(BalanceBuckets);
+           bars_.capacity() * sizeof(std::int32_t);
 }
 
 namespace {

@@ -24,9 +24,9 @@ namespace morvane {
 
 // Games per block. Measured (bench_checkpoints), for a run kept as
 // checkpoints: a record anywhere costs about 10 us at this size, a BB row
-// 25 us, and a block holds about 230 bytes (680 in a run kept ready to be
-// drawn, with its bars and buckets), so the most games a run can have
-// (2^31) keep 30 MB (85 MB drawn). Blocks of 4096 would hold 4x that for 3 us a
+// 25 us, and a block holds about 230 bytes (and a run kept ready to be
+// drawn 4 bytes a BB), so the most games a run can have (2^31) keep 30 MB
+// (60 MB drawn). Blocks of 4096 would hold 4x that for 3 us a
 // record; of 65536, a quarter for 40 us, but a chart zoomed in below a block per
 // pixel plays up to a block per pixel again, 4x longer. A sweep over all
 // 131 072 summaries takes about 0.15 ms, so no coarser level is needed
@@ -69,27 +69,6 @@ struct BlockSummary {
     friend bool operator==(const BlockSummary&, const BlockSummary&) = default;
 };
 
-// Which balances a block's games with one small win ended at, in 256
-// buckets of 2^shift balances from base: a bucket's bit says some game may
-// lie in a chart's pixel row, and playing the block again tells which.
-struct BalanceBuckets {
-    static constexpr int kBuckets = 256;
-    std::int32_t base = 0;
-    std::uint8_t shift = 0;
-    bool any = false;
-    std::array<std::uint64_t, kBuckets / 64> bits{};
-    // The highest balance its buckets reach.
-    std::int64_t Top() const { return base + (std::int64_t{kBuckets} << shift) - 1; }
-
-    friend bool operator==(const BalanceBuckets&, const BalanceBuckets&) = default;
-};
-
-// The buckets of one block's marked games, given as pairs (the win's place
-// among the marked ones, the balance): buckets[m] for place m, each empty
-// before. Returns the games per place added to points.
-void FillBuckets(std::span<const std::int32_t> hits, std::span<BalanceBuckets> buckets,
-                 std::span<std::uint64_t> points);
-
 // What the run's summary and rate pages count, over all its games.
 struct RunTallies {
     std::int64_t games = 0;
@@ -128,18 +107,11 @@ public:
     void Reserve(std::size_t blocks);
 
     // For a run to be drawn (set before the first block): its BB games'
-    // bars and, per block and per marked small win (at most 16 of 0 .. 15),
-    // the buckets of the balances its games with that win ended at, so that
-    // a chart needs no pass of its own over the run.
-    void Draw(std::span<const std::int32_t> markedWins);
-    bool Drawn() const { return drawn_; }
-    std::span<const std::int32_t> MarkedWins() const { return markedWins_; }
-    // The games since the previous BB at each BB game, in order.
+    // bars, the games since the previous BB at each, in order, so that a
+    // chart needs no pass of its own over the run.
+    void KeepBars();
+    bool KeepsBars() const { return keepsBars_; }
     std::span<const std::int32_t> Bars() const { return bars_; }
-    // Block b's buckets of marked win m at b * MarkedWins().size() + m.
-    std::span<const BalanceBuckets> Buckets() const { return buckets_; }
-    // The games without a BB with each marked win.
-    std::span<const std::uint64_t> MarkedGames() const { return markedGames_; }
 
     // Built game by game: Scan is the callback of a game loop (it takes the
     // BB-game flag, see Slot::PlayGames) and carries the counts of one block
@@ -158,11 +130,8 @@ private:
     std::vector<std::uint64_t> bbBefore_{0}, modeChangesBefore_{0};
     RunTallies tallies_;
     std::int32_t lastMode_ = kNoMode;
-    bool drawn_ = false;
-    std::vector<std::int32_t> markedWins_;
+    bool keepsBars_ = false;
     std::vector<std::int32_t> bars_;
-    std::vector<BalanceBuckets> buckets_;
-    std::vector<std::uint64_t> markedGames_;
 
     // The block being scanned: its counts, and what the scan touches only
     // now and then. Places are game numbers until the block is closed.
@@ -171,15 +140,12 @@ private:
     struct OpenBlock {
         BlockSummary s;
         bool started = false;
-        bool drawn = false;
+        bool keepsBars = false;
         std::int32_t before = kNoMode;  // the mode of the game before the block
         std::uint32_t firstGame = 0, modeFrom = 0;
-        std::array<std::int8_t, 16> markOf{};  // each small win's place among the marked ones, -1 for none
-        // Room for a block's BB games' bars and marked games' pairs (place,
-        // balance), and where the next of each goes.
-        std::vector<std::int32_t> bars, hits;
+        // Room for a block's BB games' bars, and where the next goes.
+        std::vector<std::int32_t> bars;
         std::int32_t* bar = nullptr;
-        std::int32_t* hit = nullptr;
 
         // The block's first game: its figures, and the mode the scan
         // carries on from.
@@ -241,7 +207,6 @@ struct RunIndex::Scan {
     // so that the first goes the rare way and leaves the block's first
     // figures there.
     std::int32_t mode = INT32_MIN;
-    std::uint32_t marked = 0;  // a bit per marked small win
 
     template <bool kBBGame>
     void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
@@ -257,14 +222,9 @@ struct RunIndex::Scan {
             s.bbSets += r.bbSets;
             s.longestStretch = std::max(s.longestStretch, r.gamesSinceBB);
             s.stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
-            if (o->drawn) *o->bar++ = r.gamesSinceBB;
+            if (o->keepsBars) *o->bar++ = r.gamesSinceBB;
         } else {
             ++s.smallWins[static_cast<std::size_t>(r.koyaku)];
-            if (marked >> r.koyaku & 1) [[unlikely]] {
-                o->hit[0] = o->markOf[static_cast<std::size_t>(r.koyaku)];
-                o->hit[1] = r.medalBalance;
-                o->hit += 2;
-            }
         }
     }
     void operator()(const GameRecord& r);

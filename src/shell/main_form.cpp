@@ -61,7 +61,7 @@ TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWid
     for (Page page : kAllPages) models_[static_cast<std::size_t>(page)] = new PageModel(presentation_, page, this);
     // The charts' figures are kept as each run is played, not looked for
     // in a second pass over it.
-    session_.DrawRunsWith(RunCharts::kMarkerKoyaku);
+    session_.KeepBarsOfWindowRuns();
     // Heard mid-paint or on a job's thread: answered once the event is over.
     session_.SetReadFailedHook([this](const std::string& message) {
         QMetaObject::invokeMethod(

@@ -79,7 +79,7 @@ protected:
         played_->Simulate(b, {false, c.setting}, c.games, {}, StopAt(c.stopAt));
         // Kept ready to be drawn, as the window's runs are: no second pass.
         drawn_ = std::make_unique<CheckpointedRun>(blockGames_);
-        drawn_->DrawWith(kMarkerKoyaku);
+        drawn_->KeepBars();
         drawn_->Simulate(d, {false, c.setting}, c.games, {}, StopAt(c.stopAt));
         held_ = std::make_unique<HistoryRecords>(history_, blockGames_);
         IndexColumns();
@@ -179,21 +179,19 @@ TEST_P(RecordChartTest, OneBarPerBBAndEveryMarkerCounted) {
     if (history_.size() > 10'000) {
         ASSERT_FALSE(bars.empty());
     }
-    // Played again, or taken from the run's own pass; a run drawn with
-    // other markers is played again for these.
-    const std::int32_t others[] = {Chance, Cherry2};
-    CheckpointedRun other(blockGames_);
-    other.DrawWith(others);
-    Slot slot(GetParam().seed);
-    other.Simulate(slot, {false, GetParam().setting}, GetParam().games, {}, StopAt(GetParam().stopAt));
+    // Played again, or taken from the run's own pass, for the window's
+    // markers and for a few of them.
     for (const RunRecords* records :
-         {static_cast<const RunRecords*>(played_.get()), static_cast<const RunRecords*>(drawn_.get()),
-          static_cast<const RunRecords*>(&other)}) {
+         {static_cast<const RunRecords*>(played_.get()), static_cast<const RunRecords*>(drawn_.get())}) {
         const RecordChart rc(*records, kMarkerKoyaku);
         EXPECT_TRUE(std::ranges::equal(rc.BarHeights(), bars));
         for (std::size_t m = 0; m < kMarkerKoyaku.size(); ++m) EXPECT_EQ(rc.MarkerPoints(m), markers_[m].size());
+        const std::int32_t few[] = {Chance, Cherry4};
+        const RecordChart some(*records, few);
+        EXPECT_EQ(some.MarkerPoints(0), markers_[3].size());
+        EXPECT_EQ(some.MarkerPoints(1), markers_[0].size());
     }
-    // The drawn run's chart holds no bars or bitmaps of its own.
+    // The chart of a run that keeps its bars holds none of its own.
     EXPECT_LT(RecordChart(*drawn_, kMarkerKoyaku).Bytes(), RecordChart(*played_, kMarkerKoyaku).Bytes());
 }
 

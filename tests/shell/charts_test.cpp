@@ -914,12 +914,12 @@ void ChartsTest::checkpointsDrawWhatTheHistoryDraws() {
     QVERIFY(!held.front().band.empty() && !held.front().groups.empty());
     QVERIFY(!held.front().markers.front().isEmpty());
 
-    // Kept ready to be drawn, as the window plays it: nothing played again
-    // for the figures, and the home view as Present leaves it, with no
+    // Its bars kept, as the window plays it: nothing played again for the
+    // figures, and the home view as Present leaves it, with no
     // reset of its own, already the run's.
     Slot again(static_cast<std::uint32_t>(seed));
     CheckpointedRun drawn(kBlock);
-    drawn.DrawWith(RunCharts::kMarkerKoyaku);
+    drawn.KeepBars();
     drawn.Simulate(again, {false, setting}, games);
     c.Present(w.form.Shown(), drawn);
     QVERIFY(c.Data()->Bytes() < chart::RecordChart(run, RunCharts::kMarkerKoyaku).Bytes());
