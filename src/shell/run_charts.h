@@ -27,8 +27,7 @@ inline const QString kChartHint =
 
 class RunCharts {
 public:
-    // The small win each marker series shows, in the order of kAllMarkers;
-    // the runs to be drawn keep these marked as they are played.
+    // The small win each marker series shows, in the order of kAllMarkers.
     static constexpr std::array<std::int32_t, kMarkerCount> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance,
                                                                              Cherry2};
 
