@@ -33,6 +33,9 @@ SliceHook StopAt(std::int64_t stopAt) {
 }
 
 std::string Name(const testing::TestParamInfo<RunCase>& info) { return info.param.name; }
+// By name: the bytes of a case hold a pointer and padding, which would make
+// the listed test names differ from run to run.
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
 // A view as the chart asks for it: the x axis's range and the plot's size.
 struct View {
@@ -192,7 +195,8 @@ TEST_P(RecordChartTest, OneBarPerBBAndEveryMarkerCounted) {
         EXPECT_EQ(some.MarkerPoints(1), markers_[0].size());
     }
     // The chart of a run that keeps its bars holds none of its own.
-    EXPECT_LT(RecordChart(*drawn_, kMarkerKoyaku).Bytes(), RecordChart(*played_, kMarkerKoyaku).Bytes());
+    EXPECT_EQ(RecordChart(*drawn_, kMarkerKoyaku).Bytes() + bars.size() * sizeof(std::int32_t),
+              RecordChart(*played_, kMarkerKoyaku).Bytes());
 }
 
 TEST_P(RecordChartTest, GameNumbersOutOfStepAreReadAsTheyStand) {
