@@ -52,30 +52,32 @@ void BM_BareLoop(benchmark::State& state) {
 }
 BENCHMARK(BM_BareLoop)->Arg(100'000'000)->Arg(1'000'000'000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The same games played into a run kept as checkpoints and summaries.
+// The same games played into a run kept as checkpoints and summaries;
+// bars: keeping its BB games' bars for the charts, as the window's runs do.
 void BM_CheckpointedRun(benchmark::State& state) {
     const auto games = static_cast<std::int32_t>(state.range(0));
     const auto block = static_cast<std::size_t>(state.range(1));
+    const bool bars = state.range(2) != 0;
+    const auto play = [&] {
+        Slot slot(1);
+        CheckpointedRun run(block);
+        if (bars) run.KeepBars();
+        run.Simulate(slot, {false, 1}, games);
+        benchmark::DoNotOptimize(run.Tallies().bbGames);
+        return run.Bytes();
+    };
     std::size_t bytes = 0;
-    for (auto _ : state) {
-        Slot slot(1);
-        CheckpointedRun run(block);
-        run.Simulate(slot, {false, 1}, games);
-        bytes = run.Bytes();
-        benchmark::DoNotOptimize(run.Tallies().bbGames);
-    }
+    for (auto _ : state) bytes = play();
     state.counters["held_MiB"] = static_cast<double>(bytes) / (1 << 20);
-    state.counters["peak_MiB"] = ChildPeakMiB([&] {
-        Slot slot(1);
-        CheckpointedRun run(block);
-        run.Simulate(slot, {false, 1}, games);
-        benchmark::DoNotOptimize(run.Tallies().bbGames);
-    });
+    state.counters["peak_MiB"] = ChildPeakMiB(play);
     state.SetItemsProcessed(state.iterations() * games);
 }
 BENCHMARK(BM_CheckpointedRun)
-    ->Args({100'000'000, kDefaultBlockGames})
-    ->Args({1'000'000'000, kDefaultBlockGames})
+    ->ArgNames({"games", "block", "bars"})
+    ->Args({100'000'000, kDefaultBlockGames, 0})
+    ->Args({100'000'000, kDefaultBlockGames, 1})
+    ->Args({1'000'000'000, kDefaultBlockGames, 0})
+    ->Args({1'000'000'000, kDefaultBlockGames, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

@@ -84,6 +84,7 @@ void BM_RunCommandSummary(benchmark::State& state) {
 BENCHMARK(BM_RunCommandSummary)
     ->Arg(100'000'000)
     ->Arg(1'000'000'000)
+    ->Arg(2'147'483'647)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(1);

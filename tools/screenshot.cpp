@@ -109,7 +109,8 @@ void SaveCharts(morvane::TMainForm& form, const QString& out, const QString& tag
 
 // The end of a long run: the three play lists scrolled to their last
 // rows, then the slump chart with every marker series on, zoomed by a
-// rubber band over the middle of its plot.
+// rubber band over the middle of its plot; last the count box holding the
+// largest count.
 void SaveEnd(morvane::TMainForm& form, const QString& out) {
     auto save = [&](const QString& name) {
         QElapsedTimer waited;
@@ -134,6 +135,10 @@ void SaveEnd(morvane::TMainForm& form, const QString& out) {
     const QPoint b = view->mapFromScene(QPointF(plot.left() + plot.width() * 0.70, plot.bottom() - 2));
     Drag(view->viewport(), Qt::LeftButton, a, b);
     save(QStringLiteral("end-zoom.png"));
+    // The count box with the largest count it takes, shown whole.
+    form.PlayNumEdit->setText(QStringLiteral("2147483647"));
+    form.PlayNumEdit->setCursorPosition(0);
+    save(QStringLiteral("end-playnum.png"));
 }
 
 }  // namespace

@@ -166,6 +166,7 @@ RunEnd RunSession::PlayKept(const RunRequest& request, const RunHooks& hooks) {
     KeptRun& k = kept_[Index(target)];
     k.LetGo();
     if (!k.played) k.played = std::make_unique<CheckpointedRun>();
+    if (keepBars_) k.played->KeepBars();
     SliceHook afterSlice;
     if (hooks.progress || hooks.stopRequested) {
         afterSlice = [&](std::int64_t played) {

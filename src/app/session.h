@@ -143,6 +143,10 @@ public:
     void ShowKept();
     void UnshowKept() { keptShown_ = -1; }
 
+    // The window's runs from now on keep their BB games' bars for the
+    // charts as they are played (CheckpointedRun::KeepBars).
+    void KeepBarsOfWindowRuns() { keepBars_ = true; }
+
     // One run, with SimulateRun's draws and games, beside the kept run on
     // screen. Played through, it becomes the kept run; stopped, it is
     // emptied and the run on screen (if any) stays the kept run.
@@ -205,6 +209,7 @@ private:
     int keptCurrent_ = 0;
     int keptShown_ = -1;
     std::unique_ptr<CheckpointedRun> checkpointed_;  // made by the first run that plays on it
+    bool keepBars_ = false;
     RunTallies lastTallies_;
     FreeBytesProbe freeBytes_ = FreeDiskBytes;
     std::function<void(const std::string&)> readFailed_;

@@ -34,6 +34,33 @@ struct ColumnScale {
 
 }  // namespace
 
+// The bitmaps of one block's marker games, given as pairs (the marker, the
+// balance), each empty before; adds the games per marker to points.
+void RecordChart::FillBitmaps(std::span<const std::int32_t> hits, std::span<Bitmap> maps,
+                              std::span<std::uint64_t> points) {
+    std::array<std::int64_t, 64> low, high;
+    low.fill(INT64_MAX);
+    high.fill(INT64_MIN);
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        const auto m = static_cast<std::size_t>(hits[h]);
+        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
+        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
+        ++points[m];
+    }
+    for (std::size_t m = 0; m < maps.size(); ++m) {
+        if (low[m] > high[m]) continue;
+        Bitmap& bm = maps[m];
+        bm.any = true;
+        bm.base = static_cast<std::int32_t>(low[m]);
+        while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
+    }
+    for (std::size_t h = 0; h < hits.size(); h += 2) {
+        Bitmap& bm = maps[static_cast<std::size_t>(hits[h])];
+        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
+        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+    }
+}
+
 // One stretch of games summed up as a block is: per field its first, last,
 // lowest and highest value and where the extremes first occur, and the
 // games per mode.
@@ -145,7 +172,6 @@ struct RecordChart::BlockScan {
         std::int32_t modeLow = INT32_MAX, modeHigh = INT32_MIN, modeLowAt = 0, modeHighAt = 0;
         std::int32_t runFrom = 0;  // where the mode's run began
         LevelIndex::Counts levels{};
-        std::array<std::uint32_t, 64> points{};  // per marker series
     };
     Rare* rare;
     // The balance's range as doubles, exact for 32-bit values: they live
@@ -178,7 +204,6 @@ struct RecordChart::BlockScan {
             const int m = rare->markerOf[static_cast<std::size_t>(r.koyaku)];
             rare->hits->push_back(m);
             rare->hits->push_back(r.medalBalance);
-            ++rare->points[static_cast<std::size_t>(m)];
         }
         lastBalance = r.medalBalance;
         lastGame = r.playCount;
@@ -219,7 +244,8 @@ struct RecordChart::BlockScan {
 template <class Play>
 void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std::mutex& merge, Play play) {
     const std::size_t k = blockGames_, games = std::min(n_, (b + 1) * k) - b * k;
-    BlockScan::Rare rare{markerOf_.data(), &hits, bars_.data() + barsBefore_[b], bars_.data() + barsBefore_[b + 1]};
+    BlockScan::Rare rare{markerOf_.data(), &hits, ownBars_.data() + barsBefore_[b],
+                         ownBars_.data() + barsBefore_[b + 1]};
     BlockScan scan{&rare};
     for (std::size_t m = 0; m < markerKoyaku_.size(); ++m) scan.markers |= std::uint32_t{1} << markerKoyaku_[m];
     bool numbered = true;
@@ -242,46 +268,70 @@ void RecordChart::ScanBlock(std::size_t b, std::vector<std::int32_t>& hits, std:
     figures.levels = rare.levels;
     // Its markers' bitmaps, from the balances at their games.
     const std::size_t markers = markerKoyaku_.size();
-    Bitmap* maps = bitmaps_.data() + b * markers;
-    std::array<std::int64_t, 64> low, high;
-    low.fill(INT64_MAX);
-    high.fill(INT64_MIN);
-    for (std::size_t h = 0; h < hits.size(); h += 2) {
-        const auto m = static_cast<std::size_t>(hits[h]);
-        low[m] = std::min<std::int64_t>(low[m], hits[h + 1]);
-        high[m] = std::max<std::int64_t>(high[m], hits[h + 1]);
-    }
-    for (std::size_t m = 0; m < markers; ++m) {
-        if (low[m] > high[m]) continue;
-        Bitmap& bm = maps[m];
-        bm.any = true;
-        bm.base = static_cast<std::int32_t>(low[m]);
-        while (((high[m] - low[m]) >> bm.shift) >= Bitmap::kBuckets) ++bm.shift;
-    }
-    for (std::size_t h = 0; h < hits.size(); h += 2) {
-        Bitmap& bm = maps[hits[h]];
-        const auto bucket = static_cast<std::size_t>((static_cast<std::int64_t>(hits[h + 1]) - bm.base) >> bm.shift);
-        bm.bits[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
-    }
+    std::array<std::uint64_t, 64> points{};
+    FillBitmaps(hits, std::span(bitmaps_).subspan(b * markers, markers), points);
     hits.clear();
     // Counted apart and added up once per block: blocks may be scanned on
     // several threads.
     const std::lock_guard lock(merge);
     numbered_ = numbered_ && numbered;
-    for (std::size_t m = 0; m < markers; ++m) markerPoints_[m] += rare.points[m];
+    for (std::size_t m = 0; m < markers; ++m) markerPoints_[m] += points[m];
+}
+
+bool RecordChart::TakeFromIndex() {
+    // Only a run the game loop played numbers its games one by one, as the
+    // figures need.
+    const RunIndex& index = records_.Index();
+    if (!dynamic_cast<const CheckpointedRun*>(&records_) || !index.KeepsBars() ||
+        index.Bars().size() != barsBefore_.back())
+        return false;
+    const std::span<const BlockSummary> summaries = index.Blocks();
+    const std::size_t markers = markerKoyaku_.size();
+    bitmaps_.resize(summaries.size() * markers);
+    for (std::size_t b = 0; b < summaries.size(); ++b) {
+        const BlockSummary& s = summaries[b];
+        Block& figures = blocks_[b];
+        figures.fields[0] = {s.balanceFirst, s.balanceLast,  s.balanceLow,
+                             s.balanceHigh,  s.balanceLowAt, s.balanceHighAt};
+        figures.fields[1] = {s.modeFirst, s.modeLast, s.modeLow, s.modeHigh, s.modeLowAt, s.modeHighAt};
+        std::copy(s.modeGames.begin(), s.modeGames.end(), figures.levels.begin());
+        // A marker's games lie somewhere in the block's balances: every
+        // bucket of them may hold one. As quick to thin as the buckets of
+        // the games themselves (BM_ZoomAndScrollRepaint), and nothing to
+        // find at each game of the run.
+        const std::int64_t span = std::int64_t{s.balanceHigh} - s.balanceLow;
+        std::uint8_t shift = 0;
+        while ((span >> shift) >= Bitmap::kBuckets) ++shift;
+        const auto top = static_cast<std::size_t>(span >> shift);
+        for (std::size_t m = 0; m < markers; ++m) {
+            const std::uint32_t games = s.smallWins[static_cast<std::size_t>(markerKoyaku_[m])];
+            markerPoints_[m] += games;
+            if (games == 0) continue;
+            Bitmap& bm = bitmaps_[b * markers + m];
+            bm.any = true;
+            bm.base = s.balanceLow;
+            bm.shift = shift;
+            for (std::size_t w = 0; w * 64 <= top; ++w)
+                bm.bits[w] = top - w * 64 >= 63 ? ~std::uint64_t{0} : (std::uint64_t{1} << (top - w * 64 + 1)) - 1;
+        }
+    }
+    bars_ = index.Bars();
+    return true;
 }
 
 void RecordChart::Scan() {
     const std::size_t k = blockGames_, markers = markerKoyaku_.size();
     const std::size_t blocks = (n_ + k - 1) / k;
     blocks_.resize(blocks);
-    bitmaps_.resize(blocks * markers);
     x0_ = records_.at(0).playCount;
-    // Each block's BB games write their own stretch of the bars.
     barsBefore_.assign(1, 0);
     for (const BlockSummary& s : records_.Index().Blocks()) barsBefore_.push_back(barsBefore_.back() + s.bbRows);
     if (barsBefore_.size() != blocks + 1) throw std::logic_error("the records' blocks differ from their index's");
-    bars_.resize(barsBefore_.back());
+    if (TakeFromIndex()) return;
+    // Each block's BB games write their own stretch of the bars.
+    bitmaps_.resize(blocks * markers);
+    ownBars_.resize(barsBefore_.back());
+    bars_ = ownBars_;
 
     auto end = [&](std::size_t b) { return std::min(n_, (b + 1) * k); };
     std::mutex merge;
@@ -705,8 +755,9 @@ std::size_t RecordChart::Bytes() const {
     const Columns& c = plain_;
     std::size_t markers = 0;
     for (const auto& v : c.markers) markers += v.capacity() * sizeof(XY);
+    // The run index's bars are counted as the run's.
     return blocks_.capacity() * sizeof(Block) + bitmaps_.capacity() * sizeof(Bitmap) +
-           barsBefore_.capacity() * sizeof(std::uint64_t) + bars_.capacity() * sizeof(std::int32_t) +
+           barsBefore_.capacity() * sizeof(std::uint64_t) + ownBars_.capacity() * sizeof(std::int32_t) +
            (c.x.capacity() + c.balance.capacity() + c.mode.capacity()) * sizeof(std::int32_t) + markers;
 }
 

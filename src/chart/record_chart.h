@@ -1,10 +1,12 @@
 #pragma once
 // What the run's charts draw, read from a run's records however long the
 // run: the balance line and the mode line or band, the small-win markers
-// and the games between BBs. One pass over the records when the run is
-// presented keeps a few figures per block of games and one value per BB;
-// a view then reads whole blocks from those figures and plays again only
-// the blocks its pixel columns cut, or the whole view when it is short.
+// and the games between BBs. A few figures per block of games and one
+// value per BB are kept: taken from the run's own pass when it kept its
+// bars (RunIndex::KeepBars), else from a pass over the records when the run
+// is presented. A view then reads whole
+// blocks from those figures and plays again only the blocks its pixel
+// columns cut, or the whole view when it is short.
 //
 // Every query gives exactly what the functions of envelope.h and bands.h
 // give over the full columns of the same records (x the records' game
@@ -87,7 +89,11 @@ private:
     struct BlockScan;
 
     void Scan();
-    // Block b's figures from its records, played by play(onRecord).
+    // The figures from the run's own pass, when it kept its bars: nothing
+    // is played again.
+    bool TakeFromIndex();
+    static void FillBitmaps(std::span<const std::int32_t> hits, std::span<Bitmap> maps,
+                            std::span<std::uint64_t> points);
     // Block b's figures from its records, played by play(onRecord); what
     // all blocks add up to is added under `merge`.
     template <class Play>
@@ -133,7 +139,8 @@ private:
     std::vector<std::size_t> markerPoints_;
     // Where each block's BB games begin among the bars.
     std::vector<std::uint64_t> barsBefore_;
-    std::vector<std::int32_t> bars_;
+    std::span<const std::int32_t> bars_;  // the run index's, or made here
+    std::vector<std::int32_t> ownBars_;
 
     struct Columns {
         std::vector<std::int32_t> x, balance, mode;

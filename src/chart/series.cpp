@@ -563,13 +563,17 @@ QString Bars::ToolTipAt(double x) const {
     return QStringLiteral("%1回目: %2").arg(b.x, 0, 'f', 0).arg(b.y, 0, 'f', 0);
 }
 
-void Bars::SetBars(std::span<const std::int32_t> heights) {
+void Bars::SetBars(std::span<const std::int32_t> heights, bool refresh) {
     heights_ = heights;
+    grouped_.reset();
     // The highest and the widest box once: a run may have millions of BBs
     // but few distinct heights.
     highest_ = 0;
     widestMark_ = 0;
-    if (heights.empty()) return Refresh();
+    if (heights.empty()) {
+        if (refresh) Refresh();
+        return;
+    }
     const auto [low, high] = std::minmax_element(heights.begin(), heights.end());
     highest_ = std::max(0.0, static_cast<double>(*high));
     auto widen = [&](std::int32_t h) {
@@ -587,13 +591,14 @@ void Bars::SetBars(std::span<const std::int32_t> heights) {
         distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
         for (std::int32_t h : distinct) widen(h);
     }
-    Refresh();
+    if (refresh) Refresh();
 }
 
 void Bars::Clear() {
     heights_ = {};
     highest_ = widestMark_ = 0;
     groups_.clear();
+    grouped_.reset();
     upper_->clear();
     summary_->Clear();
     summarized_ = false;
@@ -623,6 +628,7 @@ void Bars::Refresh() {
                     << QPointF(b.x + half, 0);
         upper_->replace(outline);
         groups_.clear();
+        grouped_.reset();
         summary_->Clear();
         ShowKey(false);
         PlaceMarks(visible, pixelsPerBar);
@@ -630,7 +636,11 @@ void Bars::Refresh() {
     }
     upper_->replace(outline);
     PlaceMarks({}, pixelsPerBar);
-    groups_ = SummarizeBarHeights(heights_, lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars));
+    const GroupedView view{lo, hi, columns, PixelsPerGroup(pixelsPerBar, kGroupBars)};
+    if (grouped_ != view) {
+        groups_ = SummarizeBarHeights(heights_, lo, hi, columns, view.pixelsPerGroup);
+        grouped_ = view;
+    }
     QChart* chart = view_->chart();
     auto at = [&](double x, double y) { return chart->mapToPosition(QPointF(x, y), series_); };
     std::vector<BarSummaryItem::Drawn> drawn;

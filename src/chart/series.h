@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -148,8 +149,9 @@ public:
     Bars(ChartView* view, QAreaSeries* series, QValueAxis* xAxis, QValueAxis* yAxis);
     ~Bars();
     // Bar k + 1 stands heights[k] high; the heights must stay until Clear()
-    // or the next SetBars().
-    void SetBars(std::span<const std::int32_t> heights);
+    // or the next SetBars(). Drawn now, or (refresh false) at the next
+    // change of view.
+    void SetBars(std::span<const std::int32_t> heights, bool refresh = true);
     void Clear();
     void Refresh();
     std::span<const std::int32_t> Heights() const { return heights_; }
@@ -208,6 +210,14 @@ private:
     double highest_ = 0;
     double widestMark_ = 0;  // the widest upright box of any bar
     std::vector<BarGroup> groups_;
+    // The view groups_ was summed up for: a view shown again (a new run's
+    // axes are set more than once) reuses it until the bars change.
+    struct GroupedView {
+        double lo = 0, hi = 0;
+        int columns = 0, pixelsPerGroup = 0;
+        friend bool operator==(const GroupedView&, const GroupedView&) = default;
+    };
+    std::optional<GroupedView> grouped_;
     std::vector<ValueMark*> marks_;
     std::vector<double> markX_;
     QGraphicsItem* key_ = nullptr;

@@ -18,6 +18,7 @@ int CheckpointedRun::Simulate(Slot& slot, SettingChoice setting, std::int32_t ga
     if (!setting.hidden && !ValidSetting(setting.setting)) throw std::out_of_range("setting must be 1 to 6");
     const std::size_t k = index_.BlockGames();
     index_ = RunIndex(k);
+    if (keepBars_) index_.KeepBars();
     checkpoints_.clear();
     const std::size_t blocks = (static_cast<std::size_t>(games) + k - 1) / k;
     checkpoints_.reserve(blocks);

@@ -26,6 +26,10 @@ public:
     int Simulate(Slot& slot, SettingChoice setting, std::int32_t games, const std::function<void()>& beforeGames = {},
                  const SliceHook& afterSlice = {});
 
+    // Every run played from now on keeps its BB games' bars for a chart
+    // (RunIndex::KeepBars), as it is played.
+    void KeepBars() { keepBars_ = true; }
+
     // The machine before block b's first game, and after the last game.
     const MachineState& Checkpoint(std::size_t b) const { return checkpoints_[b]; }
     const MachineState& End() const { return end_; }
@@ -38,6 +42,7 @@ private:
 
     std::vector<MachineState> checkpoints_;
     MachineState end_;
+    bool keepBars_ = false;
     // Reading plays on a machine of its own: one reader at a time.
     mutable Slot replay_{0};
 };

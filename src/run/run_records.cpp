@@ -1,6 +1,8 @@
 #include "run/run_records.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <stdexcept>
 
 namespace morvane {
@@ -18,6 +20,8 @@ std::pair<std::size_t, std::uint64_t> BlockOfRow(const std::vector<std::uint64_t
 }  // namespace
 
 void RunIndex::Scan::operator()(const GameRecord& r) {
+    // A record's mode may be any value, even the one the scan starts with.
+    if (!o->started) mode = o->Start(r);
     if (r.bbKind != NoBB) {
         (*this)(r, std::true_type{});
     } else if (InRange(r.koyaku, kKoyakuKinds)) {
@@ -31,32 +35,52 @@ void RunIndex::Scan::operator()(const GameRecord& r) {
 }
 
 RunIndex::RunIndex(std::size_t blockGames) : blockGames_(blockGames) {
-    if (blockGames == 0 || blockGames > UINT32_MAX) throw std::invalid_argument("block size out of range");
+    if (blockGames == 0 || blockGames > kMostBlockGames) throw std::invalid_argument("block size out of range");
+}
+
+void RunIndex::KeepBars() {
+    keepsBars_ = open_.keepsBars = true;
+    open_.bars.resize(blockGames_);
 }
 
 RunIndex::Scan RunIndex::Open(std::int32_t firstGame) {
-    open_ = {};
-    Scan scan{&open_};
-    scan.mode = lastMode_;
-    scan.firstGame = scan.modeFrom = static_cast<std::uint32_t>(firstGame);
+    OpenBlock& o = open_;
+    o.s = {};
+    o.started = false;
+    o.before = lastMode_;
+    o.firstGame = o.modeFrom = static_cast<std::uint32_t>(firstGame);
+    o.bar = o.bars.data();
+    Scan scan{&o};
+    while (scan.scale < static_cast<double>(blockGames_)) scan.scale *= 2;
     return scan;
 }
 
 void RunIndex::Close(Scan scan, std::int32_t lastGame, std::int32_t lastBalance) {
+    OpenBlock& o = open_;
     const std::uint32_t end = static_cast<std::uint32_t>(lastGame) + 1;
-    const std::uint32_t games = end - scan.firstGame;
+    const std::uint32_t games = end - o.firstGame;
     if (games == 0) return;
-    BlockSummary s = *scan.s;
-    s.balanceLow = static_cast<std::int32_t>(scan.low);
-    s.balanceHigh = static_cast<std::int32_t>(scan.high);
+    BlockSummary s = o.s;
+    // The balance's ends and their places from the scan's sums: a place is
+    // less than the scale.
+    const double first = o.firstGame, low = std::floor((scan.low - first) / scan.scale),
+                 high = std::ceil((scan.high + first) / scan.scale);
+    s.balanceLow = static_cast<std::int32_t>(low);
+    s.balanceHigh = static_cast<std::int32_t>(high);
+    s.balanceLowAt = static_cast<std::uint32_t>(scan.low - first - low * scan.scale);
+    s.balanceHighAt = static_cast<std::uint32_t>(high * scan.scale - (scan.high + first));
     s.balanceLast = lastBalance;
-    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - scan.modeFrom;
+    s.modeLast = scan.mode;
+    // Places from game numbers to games after the block's first.
+    for (std::uint32_t* at : {&s.modeLowAt, &s.modeHighAt}) *at -= o.firstGame;
+    if (InRange(scan.mode, kModes)) s.modeGames[static_cast<std::size_t>(scan.mode)] += end - o.modeFrom;
     blocks_.push_back(s);
     modeBefore_.push_back(lastMode_);
     lastMode_ = scan.mode;
     games_ += games;
     bbBefore_.push_back(bbBefore_.back() + s.bbRows);
     modeChangesBefore_.push_back(modeChangesBefore_.back() + s.modeChangeRows);
+    if (keepsBars_) bars_.insert(bars_.end(), o.bars.data(), o.bar);
 
     RunTallies& t = tallies_;
     t.games = static_cast<std::int64_t>(games_);
@@ -84,7 +108,8 @@ void RunIndex::Reserve(std::size_t blocks) {
 
 std::size_t RunIndex::Bytes() const {
     return blocks_.capacity() * sizeof(BlockSummary) + modeBefore_.capacity() * sizeof(std::int32_t) +
-           (bbBefore_.capacity() + modeChangesBefore_.capacity()) * sizeof(std::uint64_t);
+           (bbBefore_.capacity() + modeChangesBefore_.capacity()) * sizeof(std::uint64_t) +
+           bars_.capacity() * sizeof(std::int32_t);
 }
 
 namespace {

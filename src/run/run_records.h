@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -23,13 +24,17 @@ namespace morvane {
 
 // Games per block. Measured (bench_checkpoints), for a run kept as
 // checkpoints: a record anywhere costs about 10 us at this size, a BB row
-// 25 us, and a block holds about 200 bytes, so the most games a run can
-// have (2^31) keep 25 MB. Blocks of 4096 would hold 100 MB for 3 us a
-// record; of 65536, 6 MB for 40 us, but a chart zoomed in below a block per
+// 25 us, and a block holds about 230 bytes (and a run kept ready to be
+// drawn 4 bytes a BB), so the most games a run can have (2^31) keep 30 MB
+// (60 MB drawn). Blocks of 4096 would hold 4x that for 3 us a
+// record; of 65536, a quarter for 40 us, but a chart zoomed in below a block per
 // pixel plays up to a block per pixel again, 4x longer. A sweep over all
 // 131 072 summaries takes about 0.15 ms, so no coarser level is needed
 // above them.
 inline constexpr std::size_t kDefaultBlockGames = 1 << 14;
+// The most: a block's balances and places are scanned as exact sums of the
+// two (see RunIndex::Scan).
+inline constexpr std::size_t kMostBlockGames = 1 << 21;
 
 // Small wins counted one by one (Cherry2 .. Blank), then any other value.
 inline constexpr int kCountedWins = kKoyakuKinds + 1;
@@ -53,6 +58,13 @@ struct BlockSummary {
     std::int32_t longestStretch = 0;                      // the most games since a BB at one of its BB games; 0 without
     std::uint32_t stretchGames = 0;                       // those games added up over its BB games
     std::int64_t bbSets = 0;                              // the BB games' continued sets added up
+    // What a chart draws of the block without playing it again: the first
+    // balance and mode, the mode's last, lowest and highest, and where the
+    // lowest and highest of each first occur (games after the block's first).
+    std::int32_t balanceFirst = 0;
+    std::uint32_t balanceLowAt = 0, balanceHighAt = 0;
+    std::int32_t modeFirst = 0, modeLast = 0, modeLow = 0, modeHigh = 0;
+    std::uint32_t modeLowAt = 0, modeHighAt = 0;
 
     friend bool operator==(const BlockSummary&, const BlockSummary&) = default;
 };
@@ -94,6 +106,13 @@ public:
     // Room for this many blocks.
     void Reserve(std::size_t blocks);
 
+    // For a run to be drawn (set before the first block): its BB games'
+    // bars, the games since the previous BB at each, in order, so that a
+    // chart needs no pass of its own over the run.
+    void KeepBars();
+    bool KeepsBars() const { return keepsBars_; }
+    std::span<const std::int32_t> Bars() const { return bars_; }
+
     // Built game by game: Scan is the callback of a game loop (it takes the
     // BB-game flag, see Slot::PlayGames) and carries the counts of one block
     // from the game numbered firstGame; Close ends it after the game
@@ -111,7 +130,54 @@ private:
     std::vector<std::uint64_t> bbBefore_{0}, modeChangesBefore_{0};
     RunTallies tallies_;
     std::int32_t lastMode_ = kNoMode;
-    BlockSummary open_;  // the counts of the block being scanned
+    bool keepsBars_ = false;
+    std::vector<std::int32_t> bars_;
+
+    // The block being scanned: its counts, and what the scan touches only
+    // now and then. Places are game numbers until the block is closed.
+    // Nothing here calls out of line from the game loop: a call would put
+    // the scan's values in memory for every game.
+    struct OpenBlock {
+        BlockSummary s;
+        bool started = false;
+        bool keepsBars = false;
+        std::int32_t before = kNoMode;  // the mode of the game before the block
+        std::uint32_t firstGame = 0, modeFrom = 0;
+        // Room for a block's BB games' bars, and where the next goes.
+        std::vector<std::int32_t> bars;
+        std::int32_t* bar = nullptr;
+
+        // The block's first game: its figures, and the mode the scan
+        // carries on from.
+        std::int32_t Start(const GameRecord& r) {
+            started = true;
+            s.balanceFirst = r.medalBalance;
+            s.modeFirst = s.modeLow = s.modeHigh = r.mode;
+            s.modeLowAt = s.modeHighAt = static_cast<std::uint32_t>(r.playCount);
+            return before;
+        }
+        // A game whose mode differs from `was`, the mode before it (or any
+        // game while none has started the block); returns the new mode.
+        std::int32_t ModeChange(const GameRecord& r, std::int32_t was) {
+            if (!started) {
+                was = Start(r);
+                if (r.mode == was) return was;
+            }
+            const auto game = static_cast<std::uint32_t>(r.playCount);
+            if (static_cast<std::uint32_t>(was) < kModes) s.modeGames[static_cast<std::size_t>(was)] += game - modeFrom;
+            s.modeChangeRows += IsModeChangeRow(was, r.mode);
+            modeFrom = game;
+            if (r.mode < s.modeLow) {
+                s.modeLow = r.mode;
+                s.modeLowAt = game;
+            } else if (r.mode > s.modeHigh) {
+                s.modeHigh = r.mode;
+                s.modeHighAt = game;
+            }
+            return r.mode;
+        }
+    };
+    OpenBlock open_;
 };
 
 // Every game adds to the balance's range and to the count of its small
@@ -119,41 +185,46 @@ private:
 // counted by the records' game numbers, which go up by one a game. The
 // game loop's own games pass the BB-game flag and hold only the machine's
 // codes; records from elsewhere go through the checks of the call without
-// it, numbered by the caller. The counts are reached through a pointer and
-// nothing takes the scan's address, so the game loop keeps the rest in
-// registers (a call on the scan would put them in memory for every game).
+// it, numbered by the caller. Only what changes every game is held in the
+// scan itself, which the game loop keeps in registers; the rest is reached
+// through a pointer, and nothing takes the scan's address (a call on the
+// scan, or a larger one, put its values in memory for every game).
 struct RunIndex::Scan {
-    BlockSummary* s;
-    // The balance's range as doubles, exact for 32-bit values: they live
-    // in floating-point registers, which the game loop leaves free; as
-    // integers they pushed its own values to memory (2.9 ns a game against
-    // 2.2 in BM_CheckpointedRun).
-    double low = INT32_MAX, high = INT32_MIN;
-    std::int32_t mode = kNoMode;  // the last game's mode
-    std::uint32_t firstGame = 0;  // the game numbers where the block and the last mode began
-    std::uint32_t modeFrom = 0;
+    OpenBlock* o;
+    // The balance's range and where its ends first lie, each in one
+    // double: balance * scale + game number for the low end, balance *
+    // scale - game for the high, scale a power of two at least the block's
+    // games, so that the least of them is the lowest balance at its first
+    // game and the most the highest at its first (exact: 2^31 * 2^21 + 2^31
+    // < 2^53). They live in floating-point registers, which the game loop
+    // leaves free, and take no branch: the integers, or positions of their
+    // own, pushed the loop's own values to memory and a balance that drifts
+    // down sits at a new low too often for a branch to be guessed (either
+    // cost 0.5 to 1 ns a game in BM_CheckpointedRun).
+    double low = std::numeric_limits<double>::infinity(), high = -std::numeric_limits<double>::infinity();
+    double scale = 1;
+    // The last game's mode; before the block's first game, one no game has,
+    // so that the first goes the rare way and leaves the block's first
+    // figures there.
+    std::int32_t mode = INT32_MIN;
 
     template <bool kBBGame>
     void operator()(const GameRecord& r, std::bool_constant<kBBGame>) {
-        const double b = r.medalBalance;
-        low = b < low ? b : low;
-        high = b > high ? b : high;
-        if (r.mode != mode) [[unlikely]] {
-            const auto game = static_cast<std::uint32_t>(r.playCount);
-            if (static_cast<std::uint32_t>(mode) < kModes)
-                s->modeGames[static_cast<std::size_t>(mode)] += game - modeFrom;
-            s->modeChangeRows += IsModeChangeRow(mode, r.mode);
-            mode = r.mode;
-            modeFrom = game;
-        }
+        const double b = static_cast<double>(r.medalBalance) * scale, game = r.playCount;
+        low = b + game < low ? b + game : low;
+        high = b - game > high ? b - game : high;
+        if (r.mode != mode) [[unlikely]]
+            mode = o->ModeChange(r, mode);
+        BlockSummary& s = o->s;
         if constexpr (kBBGame) {
-            ++s->bbRows;
-            if (static_cast<std::uint32_t>(r.kmode) < kKModes) ++s->kmodes[static_cast<std::size_t>(r.kmode)];
-            s->bbSets += r.bbSets;
-            s->longestStretch = std::max(s->longestStretch, r.gamesSinceBB);
-            s->stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
+            ++s.bbRows;
+            if (static_cast<std::uint32_t>(r.kmode) < kKModes) ++s.kmodes[static_cast<std::size_t>(r.kmode)];
+            s.bbSets += r.bbSets;
+            s.longestStretch = std::max(s.longestStretch, r.gamesSinceBB);
+            s.stretchGames += static_cast<std::uint32_t>(r.gamesSinceBB);
+            if (o->keepsBars) *o->bar++ = r.gamesSinceBB;
         } else {
-            ++s->smallWins[static_cast<std::size_t>(r.koyaku)];
+            ++s.smallWins[static_cast<std::size_t>(r.koyaku)];
         }
     }
     void operator()(const GameRecord& r);

@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QTimer>
 #include <new>
@@ -57,6 +59,9 @@ TMainForm::TMainForm(Services& services, std::optional<std::uint32_t> seed, QWid
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     for (Page page : kAllPages) models_[static_cast<std::size_t>(page)] = new PageModel(presentation_, page, this);
+    // The charts' figures are kept as each run is played, not looked for
+    // in a second pass over it.
+    session_.KeepBarsOfWindowRuns();
     // Heard mid-paint or on a job's thread: answered once the event is over.
     session_.SetReadFailedHook([this](const std::string& message) {
         QMetaObject::invokeMethod(
@@ -124,6 +129,30 @@ void TMainForm::BuildMenus() {
     N4 = item(help, "N4", QStringLiteral("広告"), &TMainForm::N4Click);
 }
 
+namespace {
+// The width that shows the widest number of up to `digits` digits, at most
+// `most`, whole in `edit`: the text as wide as the font draws it, and
+// around it the margins QLineEdit keeps (two pixels a side, one for the
+// cursor) and the frame its style draws.
+int NumberEditWidth(const QLineEdit* edit, int digits, const QString& most) {
+    const QFontMetrics fm(edit->font());
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, fm.horizontalAdvance(QChar::fromLatin1(c)));
+    // At most `most`: its first digit at most `most`'s, the rest any digit
+    // (an upper bound where the first is `most`'s own).
+    int text = fm.horizontalAdvance(most);
+    for (char16_t c = u'1'; c <= most.at(0).unicode(); ++c)
+        text = std::max(text, fm.horizontalAdvance(QChar(c)) + (digits - 1) * digit);
+    const QMargins m = edit->textMargins();
+    QStyleOptionFrame opt;
+    opt.initFrom(edit);
+    opt.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit) : 0;
+    opt.state |= QStyle::State_Sunken;
+    const QSize inside(text + 2 * 2 + 1 + m.left() + m.right(), fm.height());
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, inside, edit).width();
+}
+}  // namespace
+
 void TMainForm::BuildControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("Client"));
@@ -143,7 +172,9 @@ void TMainForm::BuildControls() {
 
     PlayNumEdit = new QLineEdit(QStringLiteral("1"), client);
     PlayNumEdit->setObjectName(QStringLiteral("PlayNumEdit"));
-    PlayNumEdit->setGeometry(48, 8, 73, 20);
+    // A 10-digit count (at most 2147483647) shown whole: wider than the
+    // design's box where the font asks for it.
+    PlayNumEdit->setGeometry(48, 8, std::max(73, NumberEditWidth(PlayNumEdit, 10, QStringLiteral("2147483647"))), 20);
     FlevelComboBox = new QComboBox(client);
     FlevelComboBox->setObjectName(QStringLiteral("FlevelComboBox"));
     FlevelComboBox->setEditable(true);
@@ -151,6 +182,12 @@ void TMainForm::BuildControls() {
     FlevelComboBox->addItems({"1", "2", "3", "4", "5", "6", "?"});
     FlevelComboBox->setEditText(QStringLiteral("1"));
     FlevelComboBox->setGeometry(156, 8, 57, 20);
+    // A wider count box moves the setting's label as far right, and its
+    // box, which shows one character, gives up the room on its left.
+    if (const int shift = PlayNumEdit->width() - 73; shift > 0) {
+        Label2->move(Label2->x() + shift, Label2->y());
+        FlevelComboBox->setGeometry(FlevelComboBox->geometry().adjusted(shift, 0, 0, 0));
+    }
     SimNumEdit = new QLineEdit(QStringLiteral("1"), client);
     SimNumEdit->setObjectName(QStringLiteral("SimNumEdit"));
     SimNumEdit->setGeometry(272, 8, 61, 20);

@@ -18,8 +18,7 @@
 namespace morvane {
 namespace {
 
-// The small win each marker series shows, in the order of kAllMarkers.
-constexpr std::array<std::int32_t, kMarkerCount> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance, Cherry2};
+constexpr auto kMarkerKoyaku = RunCharts::kMarkerKoyaku;
 static_assert(kAllMarkers[0] == Marker::Cherry4 && kAllMarkers[4] == Marker::Cherry2);
 
 QColor Colour(Rgb rgb) {
@@ -266,7 +265,8 @@ void RunCharts::Present(const Presentation& p, const RunRecords& records) {
     slumpMin_ = r.min;
     slumpMax_ = r.max;
     SlumpChart->ResetZoom();
-    SlumpBSeries->SetBars(data_->BarHeights());
+    // Summed up once, for the new run's axes the zoom's reset sets.
+    SlumpBSeries->SetBars(data_->BarHeights(), false);
     SlumpChart2->ResetZoom();
 
     FillPie(Page::Koyaku, p.KoyakuSlices());

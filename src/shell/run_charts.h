@@ -27,6 +27,10 @@ inline const QString kChartHint =
 
 class RunCharts {
 public:
+    // The small win each marker series shows, in the order of kAllMarkers.
+    static constexpr std::array<std::int32_t, kMarkerCount> kMarkerKoyaku = {Cherry4, Suika_A, Suika_B, Chance,
+                                                                             Cherry2};
+
     // The slump charts go on `client`, each pie on its rate page.
     RunCharts(QWidget* client, QWidget* koyakuPage, QWidget* modeStayPage, QWidget* kmodePage);
     ~RunCharts();

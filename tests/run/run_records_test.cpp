@@ -57,11 +57,21 @@ PlainScan Scan(std::span<const GameRecord> games, std::size_t blockGames) {
     t.finalBalance = games.back().medalBalance;
     for (std::size_t i = 0; i < games.size(); ++i) {
         const GameRecord& g = games[i];
-        if (i % blockGames == 0) p.blocks.push_back({g.medalBalance, g.medalBalance, 0});
+        const auto at = static_cast<std::uint32_t>(i % blockGames);
+        if (at == 0) {
+            BlockSummary first{g.medalBalance, g.medalBalance, 0};
+            first.balanceFirst = g.medalBalance;
+            first.modeFirst = first.modeLow = first.modeHigh = g.mode;
+            p.blocks.push_back(first);
+        }
         BlockSummary& b = p.blocks.back();
-        b.balanceLow = std::min(b.balanceLow, g.medalBalance);
-        b.balanceHigh = std::max(b.balanceHigh, g.medalBalance);
+        // An extreme lies at its first game.
+        if (g.medalBalance < b.balanceLow) b.balanceLow = g.medalBalance, b.balanceLowAt = at;
+        if (g.medalBalance > b.balanceHigh) b.balanceHigh = g.medalBalance, b.balanceHighAt = at;
+        if (g.mode < b.modeLow) b.modeLow = g.mode, b.modeLowAt = at;
+        if (g.mode > b.modeHigh) b.modeHigh = g.mode, b.modeHighAt = at;
         b.balanceLast = g.medalBalance;
+        b.modeLast = g.mode;
         ++t.modeGames[static_cast<std::size_t>(g.mode)];
         ++b.modeGames[static_cast<std::size_t>(g.mode)];
         if (g.bbKind != NoBB) {
@@ -237,6 +247,22 @@ TEST_P(RunRecordsSuite, CheckpointedRunReadsAsTheRecordsInMemory) {
     EXPECT_EQ(slot.Save(), end_);
 }
 
+// A run that keeps its bars: the same index, and beside it every BB
+// game's bar in order.
+TEST_P(RunRecordsSuite, RunKeepsItsBars) {
+    const RunCase& c = GetParam();
+    Slot slot(c.seed);
+    CheckpointedRun run(blockGames_);
+    run.KeepBars();
+    run.Simulate(slot, c.setting, c.games, {}, StopAt(c.stopAt));
+    ExpectSameIndex(run);
+    ASSERT_TRUE(run.Index().KeepsBars());
+    std::vector<std::int32_t> bars;
+    for (const GameRecord& g : history_.records())
+        if (g.bbKind != NoBB) bars.push_back(g.gamesSinceBB);
+    EXPECT_TRUE(std::ranges::equal(run.Index().Bars(), bars));
+}
+
 TEST_P(RunRecordsSuite, HistoryReadsAsItsRecords) {
     const HistoryRecords records(history_, blockGames_);
     ExpectSameRecords(records);
@@ -295,6 +321,58 @@ const RunCase kRuns[] = {
     {"StoppedAtTheLastSlice", 77, {false, 6}, kSliceGames + 10, 4096, Edge::Given, kSliceGames + 10},
 };
 INSTANTIATE_TEST_SUITE_P(Runs, RunRecordsSuite, testing::ValuesIn(kRuns), Name);
+
+// A block's ends and their first games at the edges of what a record
+// holds: the most games a run has, balances at either end of 32 bits,
+// ties, and the largest block.
+TEST(RunIndex, EndsOfTheBalanceAtTheEdgesOfTheRange) {
+    struct Case {
+        const char* name;
+        std::size_t blockGames;
+        std::int32_t firstGame;
+        std::vector<std::int32_t> balances;
+        std::int32_t low, high;
+        std::uint32_t lowAt, highAt;
+    };
+    const Case cases[] = {
+        {"last games of the longest run", 16384, INT32_MAX - 4, {5, -7, 9, -7, 9}, -7, 9, 1, 2},
+        {"32-bit ends", 16384, INT32_MAX - 2, {INT32_MIN, INT32_MAX, INT32_MIN}, INT32_MIN, INT32_MAX, 0, 1},
+        {"one game", 1, INT32_MAX, {INT32_MIN}, INT32_MIN, INT32_MIN, 0, 0},
+        {"largest block, ends last", kMostBlockGames, 1, {}, INT32_MIN + 1, INT32_MAX - 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::int32_t> balances = c.balances;
+        std::uint32_t lowAt = c.lowAt, highAt = c.highAt;
+        if (balances.empty()) {
+            // A whole block of the largest size, its ends at its last games.
+            balances.assign(c.blockGames, 0);
+            balances[c.blockGames - 2] = c.high;
+            balances[c.blockGames - 1] = c.low;
+            highAt = static_cast<std::uint32_t>(c.blockGames - 2);
+            lowAt = static_cast<std::uint32_t>(c.blockGames - 1);
+        }
+        RunIndex index(c.blockGames);
+        RunIndex::Scan scan = index.Open(c.firstGame);
+        std::int64_t game = c.firstGame;
+        for (const std::int32_t b : balances) {
+            GameRecord r{};
+            r.medalBalance = b;
+            r.playCount = static_cast<std::int32_t>(game++);
+            r.koyaku = Miss;
+            scan(r);
+        }
+        index.Close(scan, static_cast<std::int32_t>(game - 1), balances.back());
+        ASSERT_EQ(index.Blocks().size(), 1u);
+        const BlockSummary& s = index.Blocks()[0];
+        EXPECT_EQ(s.balanceLow, c.low);
+        EXPECT_EQ(s.balanceHigh, c.high);
+        EXPECT_EQ(s.balanceLowAt, lowAt);
+        EXPECT_EQ(s.balanceHighAt, highAt);
+        EXPECT_EQ(s.balanceFirst, balances.front());
+    }
+    EXPECT_THROW(RunIndex(kMostBlockGames + 1), std::invalid_argument);
+}
 
 // Records from elsewhere (a file) need not number their games one by one
 // nor hold the machine's codes: other small wins count apart, other modes

@@ -913,6 +913,20 @@ void ChartsTest::checkpointsDrawWhatTheHistoryDraws() {
     }
     QVERIFY(!held.front().band.empty() && !held.front().groups.empty());
     QVERIFY(!held.front().markers.front().isEmpty());
+
+    // Its bars kept, as the window plays it: nothing played again for the
+    // figures, and the home view as Present leaves it, with no
+    // reset of its own, already the run's.
+    Slot again(static_cast<std::uint32_t>(seed));
+    CheckpointedRun drawn(kBlock);
+    drawn.KeepBars();
+    drawn.Simulate(again, {false, setting}, games);
+    c.Present(w.form.Shown(), drawn);
+    QVERIFY(c.Data()->Bytes() < chart::RecordChart(run, RunCharts::kMarkerKoyaku).Bytes());
+    QVERIFY(DrawnNow(c) == held.front());
+    const std::vector<Drawn> fromTheRun = DrawnInViews(c, drawn.size(), kBlock);
+    for (std::size_t v = 0; v < held.size(); ++v)
+        QVERIFY2(fromTheRun[v] == held[v], qPrintable(QStringLiteral("view %1").arg(v)));
 }
 
 void ChartsTest::runWithoutBBLeavesTheBarsEmpty() {

@@ -114,7 +114,27 @@ void MainFormTest::startUpState() {
     QCOMPARE(f.centralWidget()->height() + f.statusBar()->height(), 699);
     QCOMPARE(f.minimumSize(), f.maximumSize());
     QVERIFY(!(f.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(f.PlayNumEdit->geometry(), QRect(48, 8, 73, 20));
+    // The count box is at least the design's 73 pixels and shows the
+    // largest count whole: from the first digit to past the last the cursor
+    // moves the text's full width, which it would not were the text
+    // scrolled; the setting's label and box make room beside it.
+    QCOMPARE(f.PlayNumEdit->geometry().topLeft(), QPoint(48, 8));
+    QCOMPARE(f.PlayNumEdit->height(), 20);
+    QVERIFY(f.PlayNumEdit->width() >= 73);
+    const QString most = QStringLiteral("2147483647");
+    f.PlayNumEdit->setText(most);
+    // The box scrolls its text as it paints.
+    const auto cursorAt = [&](qsizetype at) {
+        f.PlayNumEdit->setCursorPosition(static_cast<int>(at));
+        f.PlayNumEdit->grab();
+        return f.PlayNumEdit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    QCOMPARE(cursorAt(most.size()) - cursorAt(0), f.PlayNumEdit->fontMetrics().horizontalAdvance(most));
+    f.PlayNumEdit->setText(QStringLiteral("1"));
+    QVERIFY(f.PlayNumEdit->geometry().right() < f.Label2->x());
+    QVERIFY(f.Label2->geometry().right() < f.FlevelComboBox->x());
+    QCOMPARE(f.FlevelComboBox->geometry().right(), 212);
+    QVERIFY(f.FlevelComboBox->width() >= f.FlevelComboBox->minimumSizeHint().width());
     QCOMPARE(f.StartButton->geometry(), QRect(272, 32, 63, 21));
     QCOMPARE(f.PageControl1->geometry(), QRect(4, 76, 597, 209));
     QCOMPARE(f.GroupBox1->geometry(), QRect(4, 648, 597, 29));
