@@ -120,15 +120,24 @@ struct Kernels {
 // Mass at the ends of a row below this is let go, a tail a few hundred
 // medals wide at most.
 constexpr double kNegligible = 1e-22;
-// A BB of a kind and a carried count whose chance in a game is below this
-// is let go with the purchases after it: such are the BBs that carry a
-// count a ceiling left, some 1e-14 a game, each a convolution thousands of
-// medals wide. What is let go is added up (PurchasesAhead::dropped).
+// A BB of a kind and a slot whose chance in a game is below this is let go
+// with the purchases after it, each a convolution thousands of medals wide.
+// What is let go is added up (PurchasesAhead::dropped).
 constexpr double kTinyBB = 1e-12;
-// The same for any state's row below this after a game: the ordinary
-// modes carrying such a count hold some 1e-14, and each would be stepped
-// across its whole width every game.
+// The same for any state's row below this after a game, which would be
+// stepped across its whole width every game.
 constexpr double kTinyRow = 1e-13;
+
+// A count a ceiling left changes nothing until the precursor it starts,
+// and the ordinary modes and BBs step every count alike: so the mass that
+// carries one is followed as one law over the counts, in one column of
+// rows (a slot) whose precursors spread over the counts by that law. The
+// law's own carried mass takes one slot, a ceiling in the games ahead the
+// other. Where the mass by count and medals held is not that law times one
+// law of medals, the difference is moved between counts to make it so,
+// and counted as let go: a few 1e-5 of the whole at a ceiling.
+constexpr int kLawSlot = 1, kCeilingSlot = 2;
+constexpr int kSlots = 3;  // column 0 is count 0 itself
 
 // The pass: the stretch the play starts in (no BB yet) and the later
 // stretches by the BBs played before them.
@@ -146,12 +155,42 @@ public:
         pending_.resize(parts_.size());
         if (held >= width_) return;  // nothing will be bought
         const int h = static_cast<int>(held);
-        for (int s = 0; s < kStates; ++s)
-            if (law.v[static_cast<std::size_t>(s)] != 0) {
-                Row& r = parts_[0][static_cast<std::size_t>(s)];
-                r.Cover(h, h + 1, width_);
-                *r.At(h) = law.v[static_cast<std::size_t>(s)];
-            }
+        // The carried mass by mode, and its counts' law.
+        std::array<double, kModes> byMode{};
+        std::array<double, kLawCounts>& counts = slotCounts_[kLawSlot];
+        double carried = 0;
+        for (int m = 0; m < kModes; ++m)
+            for (int c = 1; c < kLawCounts; ++c)
+                if (m != morvane::Precursor) {
+                    const double v = law.At(m, c);
+                    byMode[static_cast<std::size_t>(m)] += v;
+                    counts[static_cast<std::size_t>(c)] += v;
+                    carried += v;
+                }
+        if (carried > 0) {
+            for (double& v : counts) v /= carried;
+            double moved = 0;
+            for (int m = 0; m < kModes; ++m)
+                for (int c = 1; c < kLawCounts; ++c)
+                    if (m != morvane::Precursor)
+                        moved += std::abs(law.At(m, c) -
+                                          counts[static_cast<std::size_t>(c)] * byMode[static_cast<std::size_t>(m)]);
+            dropped_ += moved / 2;
+        }
+        const auto put = [&](int index, double v) {
+            if (v == 0) return;
+            Row& r = parts_[0][static_cast<std::size_t>(index)];
+            r.Cover(h, h + 1, width_);
+            *r.At(h) += v;
+        };
+        for (int m = 0; m < kModes; ++m) {
+            put(Index(m, 0), law.At(m, 0));
+            if (m == morvane::Precursor)
+                for (int c = 1; c < kLawCounts; ++c) put(Index(m, c), law.At(m, c));
+            else
+                put(Index(m, kLawSlot), byMode[static_cast<std::size_t>(m)]);
+        }
+        for (int slot = 1; slot < kSlots; ++slot) SlotCeilingChances(slot);
         any_ = true;
     }
 
@@ -201,32 +240,72 @@ private:
     }
 
     // One game of a part into out; its BBs go on into the part `after`.
+    // Columns 1 and 2 of the modes other than the precursor are slots.
     void Step(const Part& in, Part& out, bool ceiling, std::size_t after, int cap) {
         Row& ended = scratch_;  // precursors' mass by the chance they end, before the game's small win
         ended.Clear();
         if (ceiling) {
             // The coin: half of each count to a blue BB now, half to a
             // precursor that steps in this game.
-            for (int c = 0; c < kLawCounts; ++c) {
-                Row& all = half_;
+            Row& all = half_;
+            all.Clear();
+            for (int m = 0; m < kModes; ++m) AddKernel(all, in[Index(m, 0)], Times(0.5), width_, width_);
+            if (!all.Empty()) {
+                PlayBB(all, 0, 0, after);
+                Precursor(all, 0, out, ended, cap);
+            }
+            // A precursor's count goes on with its blue BB: those BBs make
+            // the ceiling's slot.
+            std::array<double, kLawCounts>& counts = slotCounts_[kCeilingSlot];
+            counts.fill(0.0);
+            Row& bbs = bbs_;
+            bbs.Clear();
+            double carried = 0;
+            for (int c = 1; c < kLawCounts; ++c) {
+                const Row& pre = in[Index(morvane::Precursor, c)];
+                if (pre.Empty()) continue;
                 all.Clear();
-                for (int m = 0; m < kModes; ++m) AddKernel(all, in[Index(m, c)], Times(0.5), width_, width_);
-                if (all.Empty()) continue;
-                PlayBB(all, 0, c, after);
+                AddKernel(all, pre, Times(0.5), width_, width_);
                 Precursor(all, c, out, ended, cap);
+                AddKernel(bbs, all, Times(1), width_, width_);
+                counts[static_cast<std::size_t>(c)] = all.Mass();
+                carried += counts[static_cast<std::size_t>(c)];
+            }
+            if (carried > 0 && after < next_.size()) {
+                for (double& v : counts) v /= carried;
+                dropped_ += Moved(in, bbs, counts);
+                PlayBB(bbs, 0, kCeilingSlot, after);
+                SlotCeilingChances(kCeilingSlot);
+            }
+            // A slot's half to a precursor at its counts, the other half
+            // to a blue BB in the slot.
+            for (int slot = 1; slot < kSlots; ++slot) {
+                all.Clear();
+                for (int m = 0; m < kModes; ++m)
+                    if (m != morvane::Precursor) AddKernel(all, in[Index(m, slot)], Times(0.5), width_, width_);
+                if (all.Empty()) continue;
+                PlayBB(all, 0, slot, after);
+                SlotPrecursor(all, slot, out, ended, cap);
             }
         } else {
             for (int m = 0; m < kOrdinaryModes; ++m)
-                for (int c = 0; c < kLawCounts; ++c) {
+                for (int c = 0; c < kSlots; ++c) {
                     const Row& r = in[Index(m, c)];
                     if (r.Empty()) continue;
-                    for (int to = 0; to < kModes; ++to)
-                        AddKernel(out[Index(to, c)], r,
-                                  k_.taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)], cap, width_);
+                    for (int to = 0; to < kModes; ++to) {
+                        const Kernel& k = k_.taps[static_cast<std::size_t>(m)][static_cast<std::size_t>(to)];
+                        if (c > 0 && to == morvane::Precursor)
+                            AddKernel(entered_[static_cast<std::size_t>(c)], r, k, cap, width_);
+                        else
+                            AddKernel(out[Index(to, c)], r, k, cap, width_);
+                    }
                 }
+            for (int slot = 1; slot < kSlots; ++slot) Spread(entered_[static_cast<std::size_t>(slot)], slot, out, cap);
             for (int c = 0; c < kLawCounts; ++c) {
-                if (!in[Index(Blue7, c)].Empty()) PlayBB(in[Index(Blue7, c)], 0, c, after);
-                if (!in[Index(Red7, c)].Empty()) PlayBB(in[Index(Red7, c)], 1, c, after);
+                if (c < kSlots) {
+                    if (!in[Index(Blue7, c)].Empty()) PlayBB(in[Index(Blue7, c)], 0, c, after);
+                    if (!in[Index(Red7, c)].Empty()) PlayBB(in[Index(Red7, c)], 1, c, after);
+                }
                 if (!in[Index(morvane::Precursor, c)].Empty())
                     Precursor(in[Index(morvane::Precursor, c)], c, out, ended, cap);
             }
@@ -235,6 +314,63 @@ private:
             const double red = kPrecursorRedShare;
             AddKernel(out[Index(Blue7, 0)], ended, Scaled(k_.winKernel, 1 - red), cap, width_);
             AddKernel(out[Index(Red7, 0)], ended, Scaled(k_.winKernel, red), cap, width_);
+        }
+    }
+
+    // Half of each precursor at the ceiling went to a blue BB: the chance
+    // moved between counts to make those one law of counts times one of
+    // medals held (half of the distance between the two).
+    double Moved(const Part& in, const Row& bbs, const std::array<double, kLawCounts>& counts) const {
+        double moved = 0;
+        for (int c = 1; c < kLawCounts; ++c) {
+            const Row& pre = in[Index(morvane::Precursor, c)];
+            const double share = counts[static_cast<std::size_t>(c)];
+            for (int h = bbs.lo; h < bbs.hi; ++h) {
+                const double own = h >= pre.lo && h < pre.hi ? 0.5 * *pre.At(h) : 0.0;
+                moved += std::abs(own - share * *bbs.At(h));
+            }
+        }
+        return moved / 2;
+    }
+
+    // Mass of a slot that enters the precursor, out over the counts.
+    void Spread(Row& entered, int slot, Part& out, int cap) {
+        if (entered.Empty()) return;
+        const std::array<double, kLawCounts>& counts = slotCounts_[static_cast<std::size_t>(slot)];
+        for (int c = 1; c < kLawCounts; ++c)
+            if (counts[static_cast<std::size_t>(c)] > 0)
+                AddKernel(out[Index(morvane::Precursor, c)], entered, Times(counts[static_cast<std::size_t>(c)]), cap,
+                          width_);
+        entered.Clear();
+    }
+
+    // A precursor game of a slot's mass at its counts.
+    void SlotPrecursor(const Row& r, int slot, Part& out, Row& ended, int cap) {
+        const std::array<double, kLawCounts>& counts = slotCounts_[static_cast<std::size_t>(slot)];
+        Row& won = won_;
+        won.Clear();
+        AddKernel(won, r, k_.winKernel, cap, width_);
+        double end = 0;
+        for (int c = 1; c < kLawCounts; ++c) {
+            const double share = counts[static_cast<std::size_t>(c)];
+            if (share == 0) continue;
+            end += share * kPrecursorEnd[static_cast<std::size_t>(c)];
+            if (c + 1 < kLawCounts)
+                AddKernel(out[Index(morvane::Precursor, c + 1)], won,
+                          Times(share * kPrecursorStay[static_cast<std::size_t>(c)]), cap, width_);
+        }
+        AddKernel(ended, r, Times(end), width_, width_);
+    }
+
+    // The chance that a stretch begun by a slot's BB, of each kind, reaches
+    // its ceiling (AtCeiling), mixed over its counts.
+    void SlotCeilingChances(int slot) {
+        for (int kind = 0; kind < kBBKinds; ++kind) {
+            double p = 0;
+            for (int c = 1; c < kLawCounts; ++c)
+                p += slotCounts_[static_cast<std::size_t>(slot)][static_cast<std::size_t>(c)] *
+                     d_.AtCeiling(BBEvent(kind == 0 ? BlueBB : RedBB, c)).Total();
+            slotCeiling_[static_cast<std::size_t>(slot)][static_cast<std::size_t>(kind)] = p;
         }
     }
 
@@ -260,7 +396,7 @@ private:
     // setLo > 0), a set's width a point rather than the law's thousands.
     void BBsPlayed(int cap) {
         for (std::size_t after = 0; after < pending_.size(); ++after)
-            for (int c = 0; c < kLawCounts; ++c) {
+            for (int c = 0; c < kSlots; ++c) {
                 std::array<Row*, kBBKinds> u{};
                 int lo = cap, hi = 0;
                 for (int kind = 0; kind < kBBKinds; ++kind) {
@@ -276,7 +412,9 @@ private:
                     // the mass that would reach it in the games left is
                     // not followed as it should be.
                     if (game_ + kCeilingGames <= games_)
-                        dropped_ += mass * d_.AtCeiling(BBEvent(kind == 0 ? BlueBB : RedBB, c)).Total();
+                        dropped_ +=
+                            mass * (c == 0 ? d_.AtCeiling(BBEvent(kind == 0 ? BlueBB : RedBB, 0)).Total()
+                                           : slotCeiling_[static_cast<std::size_t>(c)][static_cast<std::size_t>(kind)]);
                     u[static_cast<std::size_t>(kind)] = &r;
                     lo = std::min(lo, r.lo + k_.tailLo);
                     hi = std::max(hi, r.hi + k_.tailLo + static_cast<int>(k_.game.bb.tail.size()) - 1);
@@ -346,10 +484,20 @@ private:
     }
 
     // The BBs' held medals by the way they end, into the states those
-    // leave, count c kept.
+    // leave, count c kept (a slot's precursors over its counts).
     void Ended(int zlo, int cap, Part& into, int c) {
         const std::size_t n = static_cast<std::size_t>(cap - zlo);
         for (int m = 0; m < kModes; ++m) {
+            if (c > 0 && m == morvane::Precursor) {
+                Row& r = entered_[static_cast<std::size_t>(c)];
+                r.Cover(zlo, cap, width_);
+                double* o = r.At(zlo);
+                const double normal = k_.game.normalEnd[static_cast<std::size_t>(m)];
+                const double *e = ends_[EndToNormal].data(), *x = ends_[EndToPrecursor].data();
+                for (std::size_t i = 0; i < n; ++i) o[i] += normal * e[i] + x[i];
+                Spread(r, c, into, cap);
+                continue;
+            }
             const double normal = k_.game.normalEnd[static_cast<std::size_t>(m)];
             const std::vector<double>* own = m == morvane::Precursor ? &ends_[EndToPrecursor]
                                              : m == Blue7            ? &ends_[EndToBlue7]
@@ -397,7 +545,10 @@ private:
     bool any_ = false;
     double dropped_ = 0;
     std::vector<Part> parts_, next_;
-    Row scratch_, half_;
+    Row scratch_, half_, bbs_, won_;
+    std::array<Row, kSlots> entered_;  // by slot: mass entering the precursor this game
+    std::array<std::array<double, kLawCounts>, kSlots> slotCounts_{};
+    std::array<std::array<double, kBBKinds>, kSlots> slotCeiling_{};
     std::array<std::vector<double>, kBBKinds> tailed_;
     std::vector<double> g_, z_;
     std::array<std::vector<double>, kEnds> ends_;

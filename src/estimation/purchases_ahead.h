@@ -8,7 +8,8 @@
 // purchases hang on nothing else. A game takes 3 medals at most, so medals
 // held at 3 + 3r or more buy nothing in the r games left and that mass is
 // let go; a BB game pays at least 69 (BBNetLaw), so held medals never fall
-// while it is played. The pass follows the state as RunLaw does, save that
+// while it is played. The pass follows the state as RunLaw does, the counts
+// a ceiling left as one law of counts (purchases_ahead.cpp), save that
 // a later stretch is not cut at its ceiling: a stretch begun in the games
 // ahead reaches it only past 1500 of them, so up to 1500 games nothing is
 // left out, and past them only that rare stretch's purchases are.
@@ -24,10 +25,12 @@ namespace morvane {
 struct PurchasesAhead {
     std::vector<double> byGames;  // [K]: over the next K games, K = 0 .. games
     std::vector<double> byBBs;    // [n]: until the n-th BB's sets are over or `games` are played, n = 0 .. mostBBs
-    // The chance let go as too small to follow (rows below 1e-13, BBs of a
-    // carried count below 1e-12 a game), and past 1500 games that of the
-    // later stretches reaching their ceiling: each figure is off by at most
-    // this times the purchases a player could still make.
+    // The chance let go as too small to follow (rows below 1e-13, BBs below
+    // 1e-12 a game), that moved between the counts a ceiling left so as to
+    // follow them as one law of counts (a few 1e-6 where a ceiling falls
+    // within the games, far less from hall data's own), and past 1500
+    // games that of the later stretches reaching their ceiling: each figure
+    // is off by at most this times the purchases a player could still make.
     double dropped = 0;
 };
 

@@ -488,59 +488,65 @@ TEST(MachineNowBruteForce, PurchasesAcrossABBAgreeWithTheTables) {
                 for (auto& v : byCount) v.assign(kTop, 0.0L);
             return l;
         };
-        Law law = empty();
-        law[Blue7][0][0] = 1;
-        long double bought = 0;
-        for (int j = 1; j <= kGames; ++j) {
-            Law next = empty();
-            for (int m = 0; m < kModes; ++m)
-                for (int c = 0; c < kPrecursorSpan; ++c) {
-                    std::vector<long double>& row = law[static_cast<std::size_t>(m)][static_cast<std::size_t>(c)];
-                    for (int h = 0; h < 3; ++h) {
-                        const int k = (3 - h + kLend - 1) / kLend;
-                        bought += row[static_cast<std::size_t>(h)] * k;
-                        row[static_cast<std::size_t>(h + k * kLend)] += row[static_cast<std::size_t>(h)];
-                        row[static_cast<std::size_t>(h)] = 0;
-                    }
-                    if (std::all_of(row.begin(), row.end(), [](long double p) { return p == 0; })) continue;
-                    if (m == Blue7 || m == Red7) {
-                        const BBFacts& f = facts[m == Blue7 ? 0 : 1];
-                        for (int h = 3; h < kTop; ++h)
-                            for (int km = 0; km < kKModes; ++km)
-                                for (int x = 0; h + x < kTop; ++x) {
-                                    const long double px =
-                                        row[static_cast<std::size_t>(h)] * f.w[static_cast<std::size_t>(km)] *
-                                        netBy[static_cast<std::size_t>(km)][static_cast<std::size_t>(x)];
-                                    if (px == 0) continue;
-                                    for (int to = 0; to < kModes; ++to)
-                                        next[static_cast<std::size_t>(to)][static_cast<std::size_t>(c)]
-                                            [static_cast<std::size_t>(h + x)] +=
-                                            px * f.endBy[static_cast<std::size_t>(km)][static_cast<std::size_t>(to)];
-                                }
-                        continue;
-                    }
-                    for (int k = 0; k < kKoyakuKinds; ++k)
-                        for (const auto& [to, pt] : Step(s, {m, c}, 1, k)) {
-                            std::vector<long double>& into =
-                                next[static_cast<std::size_t>(to.mode)][static_cast<std::size_t>(to.count)];
-                            for (int h = 3; h < kTop && h + kNetPayout[k] < kTop; ++h)
-                                into[static_cast<std::size_t>(h + kNetPayout[k])] +=
-                                    row[static_cast<std::size_t>(h)] * pt;
+        // A BB of count 0, and one half of count 8, half of 20, as a
+        // ceiling leaves them: the pass follows those as one law of counts.
+        for (const std::array<int, 2> counts : {std::array{0, 0}, std::array{8, 20}}) {
+            Law law = empty();
+            for (int c : counts) law[Blue7][static_cast<std::size_t>(c)][0] += 0.5L;
+            long double bought = 0;
+            for (int j = 1; j <= kGames; ++j) {
+                Law next = empty();
+                for (int m = 0; m < kModes; ++m)
+                    for (int c = 0; c < kPrecursorSpan; ++c) {
+                        std::vector<long double>& row = law[static_cast<std::size_t>(m)][static_cast<std::size_t>(c)];
+                        for (int h = 0; h < 3; ++h) {
+                            const int k = (3 - h + kLend - 1) / kLend;
+                            bought += row[static_cast<std::size_t>(h)] * k;
+                            row[static_cast<std::size_t>(h + k * kLend)] += row[static_cast<std::size_t>(h)];
+                            row[static_cast<std::size_t>(h)] = 0;
                         }
-                }
-            law = std::move(next);
+                        if (std::all_of(row.begin(), row.end(), [](long double p) { return p == 0; })) continue;
+                        if (m == Blue7 || m == Red7) {
+                            const BBFacts& f = facts[m == Blue7 ? 0 : 1];
+                            for (int h = 3; h < kTop; ++h)
+                                for (int km = 0; km < kKModes; ++km)
+                                    for (int x = 0; h + x < kTop; ++x) {
+                                        const long double px =
+                                            row[static_cast<std::size_t>(h)] * f.w[static_cast<std::size_t>(km)] *
+                                            netBy[static_cast<std::size_t>(km)][static_cast<std::size_t>(x)];
+                                        if (px == 0) continue;
+                                        for (int to = 0; to < kModes; ++to)
+                                            next[static_cast<std::size_t>(to)][static_cast<std::size_t>(c)]
+                                                [static_cast<std::size_t>(h + x)] +=
+                                                px *
+                                                f.endBy[static_cast<std::size_t>(km)][static_cast<std::size_t>(to)];
+                                    }
+                            continue;
+                        }
+                        for (int k = 0; k < kKoyakuKinds; ++k)
+                            for (const auto& [to, pt] : Step(s, {m, c}, 1, k)) {
+                                std::vector<long double>& into =
+                                    next[static_cast<std::size_t>(to.mode)][static_cast<std::size_t>(to.count)];
+                                for (int h = 3; h < kTop && h + kNetPayout[k] < kTop; ++h)
+                                    into[static_cast<std::size_t>(h + kNetPayout[k])] +=
+                                        row[static_cast<std::size_t>(h)] * pt;
+                            }
+                    }
+                law = std::move(next);
+            }
+            StateLaw start{};
+            for (int c : counts) start.At(Blue7, c) += 0.5;
+            const HallMoney cash{{56}, kLend, std::int64_t{0}};
+            EXPECT_GT(bought, 1.01L) << "setting " << s << ", counts " << counts[0] << "/"
+                                     << counts[1];  // more than the first purchase
+            // Backward, kept for the money, and forward from the law.
+            EXPECT_NEAR(ExpectedPurchasesAhead(Dynamics(s), start, 0, kGames, 0, cash).byGames.back(),
+                        static_cast<double>(bought), 1e-12)
+                << "setting " << s << ", counts " << counts[0] << "/" << counts[1];
+            EXPECT_NEAR(PurchasesAheadForward(Dynamics(s), start, 0, kGames, 0, cash).byGames.back(),
+                        static_cast<double>(bought), 1e-12)
+                << "setting " << s << ", counts " << counts[0] << "/" << counts[1];
         }
-        StateLaw start{};
-        start.v[static_cast<std::size_t>(Blue7 * kLawCounts)] = 1;
-        const HallMoney cash{{56}, kLend, std::int64_t{0}};
-        EXPECT_GT(bought, 1.01L) << "setting " << s;  // more than the first purchase
-        // Backward, kept for the money, and forward from the law.
-        EXPECT_NEAR(ExpectedPurchasesAhead(Dynamics(s), start, 0, kGames, 0, cash).byGames.back(),
-                    static_cast<double>(bought), 1e-12)
-            << "setting " << s;
-        EXPECT_NEAR(PurchasesAheadForward(Dynamics(s), start, 0, kGames, 0, cash).byGames.back(),
-                    static_cast<double>(bought), 1e-12)
-            << "setting " << s;
     }
 }
 
@@ -601,20 +607,49 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
     }
 }
 
+// Mass carrying a count, and the counts a ceiling within the games leaves,
+// are followed as one law of counts each, the chance moved between counts
+// to make them so counted as let go. Pinned: the pass that followed every
+// count apart (commit 38344b7), from a count of 8 at 1000 games since the
+// BB over 700 games in cash, next games and until the first and second BB.
+// The bound the pass states is some 4e-4 here; it agrees to 2e-8.
+TEST(MachineNowBruteForce, CountsACeilingLeavesFollowAsOneLaw) {
+    StateLaw law{};
+    law.At(0, 8) = 0.7;
+    law.At(2, 8) = 0.3;
+    const HallMoney cash{{56}, 50, std::int64_t{0}};
+    struct Case {
+        int s;
+        std::array<double, 3> pinned;
+    };
+    for (const auto& [s, pinned] : {Case{1, {13.0660785765744, 9.49043637658181, 12.2663422589229}},
+                                    Case{6, {11.7933693203325, 8.54353161721482, 10.9485217337517}}}) {
+        const PurchasesAhead p = PurchasesAheadForward(Dynamics(s), law, 1000, 700, 2, cash);
+        EXPECT_GT(p.dropped, 0) << "setting " << s;
+        EXPECT_LT(p.dropped * (1 + 3.0 * 700 / 50), 1e-3) << "setting " << s;
+        EXPECT_NEAR(p.byGames.back(), pinned[0], 1e-7) << "setting " << s;
+        EXPECT_NEAR(p.byBBs[1], pinned[1], 1e-7) << "setting " << s;
+        EXPECT_NEAR(p.byBBs[2], pinned[2], 1e-7) << "setting " << s;
+    }
+}
+
 // Past 1500 games a stretch begun in the games ahead can reach its ceiling,
 // which the pass forward does not cut: the mass that would is counted as
 // not followed, a stretch's chance of the ceiling (about 1 % at setting 1)
 // times that of the BBs that begin such stretches, and none below 1500.
+// Below, only the chance moved between the counts the play's own ceiling
+// leaves is counted (some 1e-7 here, from 100 games since the BB).
 TEST(MachineNowBruteForce, LaterCeilingsAreCountedAsNotFollowed) {
     const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
     ASSERT_TRUE(b.belief);
     const HallMoney money{{56}, 50, std::int64_t{0}};
     const StateLaw law = b.belief->Law(1);
     const double ceiling = Dynamics(1).AtCeiling(BBEvent(BlueBB, 0)).Total();
-    EXPECT_LT(PurchasesAheadForward(Dynamics(1), law, 100, 1500, 0, money).dropped, 1e-9);
+    const PurchasesAhead within = PurchasesAheadForward(Dynamics(1), law, 100, 1500, 0, money);
+    EXPECT_LT(within.dropped, 1e-5);
     const PurchasesAhead longer = PurchasesAheadForward(Dynamics(1), law, 100, 1600, 0, money);
-    EXPECT_GT(longer.dropped, 0.05 * ceiling);
-    EXPECT_LT(longer.dropped, ceiling);
+    EXPECT_GT(longer.dropped - within.dropped, 0.05 * ceiling);
+    EXPECT_LT(longer.dropped - within.dropped, ceiling);
 }
 
 // Longer play against simulated sessions from the belief: the purchases of
