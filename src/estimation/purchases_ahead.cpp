@@ -574,17 +574,41 @@ PurchasesAhead Empty(std::int32_t games, int mostBBs, const HallMoney& money) {
 
 }  // namespace
 
+namespace {
+
+// Hall data leaves a few 1e-6 of the law carrying a count a ceiling left:
+// so little is moved to count 0 and counted as let go, a change of less
+// than that times the purchases a player could make, where following it
+// would cost a pass forward on every request. More is followed.
+constexpr double kMovedToCountZero = 1e-5;
+
+StateLaw AtCountZero(const StateLaw& law) {
+    StateLaw out = PurchaseValues::Uncarried(law);
+    for (int m = 0; m < kModes; ++m)
+        if (m != Precursor)
+            for (int c = 1; c < kLawCounts; ++c) out.At(m, 0) += law.At(m, c);
+    return out;
+}
+
+}  // namespace
+
 PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
                                       std::int32_t games, int mostBBs, const HallMoney& money,
                                       const std::atomic<bool>* stop) {
     if (!money.held || games <= 0 || !PurchaseValues::Apply(since, games))
         return PurchasesAheadForward(d, law, since, games, mostBBs, money, stop);
     // Purchases are linear in the law: the states the values hold for
-    // backward, a count a ceiling left (rare and little) forward.
+    // backward, a count a ceiling left forward unless there is next to none.
     PurchasesAhead out = Empty(games, mostBBs, money);
-    if (PurchaseValues::Carried(law) > 0)
+    const double carried = PurchaseValues::Carried(law);
+    StateLaw rest;
+    if (carried > kMovedToCountZero) {
         out = PurchasesAheadForward(d, PurchaseValues::CarriedPart(law), since, games, mostBBs, money, stop);
-    const StateLaw rest = PurchaseValues::Uncarried(law);
+        rest = PurchaseValues::Uncarried(law);
+    } else {
+        rest = AtCountZero(law);
+        out.dropped = carried;
+    }
     const auto values =
         PurchaseValues::For(d.Setting(), static_cast<int>(money.lendPer1000Yen), *money.held, games, mostBBs, stop);
     if (values) {
@@ -647,14 +671,14 @@ double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std
     if (!money.held || since >= kMaxGamesSinceBB) return 0;
     const int lend = static_cast<int>(money.lendPer1000Yen);
     // As above: backward where the values hold, once found for the money,
-    // a count a ceiling left forward. Forward before that, every row of the
-    // same mass followed, so that the figures do not hang on which way
-    // they were found.
+    // a count a ceiling left forward unless next to none. Forward before
+    // that, every row of the same mass followed, so that the figures do not
+    // hang on which way they were found.
     const auto values = PurchaseValues::UntilBB(d.Setting(), lend, *money.held, stop);
-    const StateLaw rest = PurchaseValues::Uncarried(law);
+    const bool follow = PurchaseValues::Carried(law) > kMovedToCountZero;
+    const StateLaw rest = follow ? PurchaseValues::Uncarried(law) : AtCountZero(law);
     double total = values ? values->Of(rest, since) : UntilBBForward(d, rest, since, *money.held, lend, false);
-    if (PurchaseValues::Carried(law) > 0)
-        total += UntilBBForward(d, PurchaseValues::CarriedPart(law), since, *money.held, lend, true);
+    if (follow) total += UntilBBForward(d, PurchaseValues::CarriedPart(law), since, *money.held, lend, true);
     return total;
 }
 

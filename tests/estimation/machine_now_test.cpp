@@ -566,9 +566,10 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
         const StateLaw law = b.belief->Law(s);
         const std::string where = "setting " + std::to_string(s) + ", held " + std::to_string(held) + ", lend " +
                                   std::to_string(static_cast<int>(lend));
-        // Hall data leaves a little mass carrying a count: followed
-        // forward beside the values.
-        EXPECT_GT(PurchaseValues::Carried(law), 0) << where;
+        // Hall data leaves a little mass carrying a count: so little is
+        // moved to count 0 beside the values, and counted as let go.
+        const double carried = PurchaseValues::Carried(law);
+        EXPECT_GT(carried, 0) << where;
         ASSERT_TRUE(PurchaseValues::Apply(700, 300)) << where;
         const PurchasesAhead back = ExpectedPurchasesAhead(Dynamics(s), law, 700, 300, 3, money);
         const PurchasesAhead forth = PurchasesAheadForward(Dynamics(s), law, 700, 300, 3, money);
@@ -580,18 +581,21 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
             return dropped * (1 + 3.0 * games / lend) + 1e-12;
         };
         EXPECT_LT(forth.dropped, 1e-9) << where;
+        EXPECT_EQ(back.dropped, carried) << where;
         for (std::size_t k : {1u, 2u, 50u, 300u})
-            EXPECT_NEAR(back.byGames[k], forth.byGames[k], near(forth.dropped, 300)) << where << ", games " << k;
+            EXPECT_NEAR(back.byGames[k], forth.byGames[k], near(forth.dropped + back.dropped, 300))
+                << where << ", games " << k;
         for (std::size_t n = 1; n <= 3; ++n)
-            EXPECT_NEAR(back.byBBs[n], forth.byBBs[n], near(forth.dropped, 300)) << where << ", BBs " << n;
+            EXPECT_NEAR(back.byBBs[n], forth.byBBs[n], near(forth.dropped + back.dropped, 300))
+                << where << ", BBs " << n;
         EXPECT_LT(back.byBBs[1], back.byBBs[3]) << where;
         // Fewer games: the values by games kept serve them; those by BBs
         // hold for their own games only, found again.
         const PurchasesAhead fewerForth = PurchasesAheadForward(Dynamics(s), law, 700, 200, 2, money);
         const PurchasesAhead fewer = ExpectedPurchasesAhead(Dynamics(s), law, 700, 200, 0, money);
-        EXPECT_NEAR(fewer.byGames[200], fewerForth.byGames[200], near(fewerForth.dropped, 200)) << where;
+        EXPECT_NEAR(fewer.byGames[200], fewerForth.byGames[200], near(fewerForth.dropped + carried, 200)) << where;
         const PurchasesAhead fewerBBs = ExpectedPurchasesAhead(Dynamics(s), law, 700, 200, 2, money);
-        EXPECT_NEAR(fewerBBs.byBBs[2], fewerForth.byBBs[2], near(fewerForth.dropped, 200)) << where;
+        EXPECT_NEAR(fewerBBs.byBBs[2], fewerForth.byBBs[2], near(fewerForth.dropped + carried, 200)) << where;
         EXPECT_LT(fewerBBs.byBBs[2], back.byBBs[2]) << where;
         if (lend != 50) continue;
         // Until the next BB: forward when first asked for the money,
@@ -601,7 +605,7 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
                 PurchasesAheadForward(Dynamics(s), law, since, kMaxGamesSinceBB - since, 1, money);
             for (int ask = 0; ask < 2; ++ask)
                 EXPECT_NEAR(ExpectedPurchasesUntilBB(Dynamics(s), law, since, money), first.byBBs[1],
-                            near(first.dropped, kMaxGamesSinceBB))
+                            near(first.dropped + carried, kMaxGamesSinceBB))
                     << where << ", since " << since << ", ask " << ask;
         }
     }
@@ -610,9 +614,12 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
 // Mass carrying a count, and the counts a ceiling within the games leaves,
 // are followed as one law of counts each, the chance moved between counts
 // to make them so counted as let go. Pinned: the pass that followed every
-// count apart (commit 38344b7), from a count of 8 at 1000 games since the
-// BB over 700 games in cash, next games and until the first and second BB.
-// The bound the pass states is some 4e-4 here; it agrees to 2e-8.
+// count apart (commit 38344b7), from a count of 8 over 700 games in cash,
+// next games and until the first and second BB: at 0 games since the BB,
+// where nothing is moved and the two agree to the last digit, and at 1000,
+// the ceiling within the games, where the bound the pass states is some
+// 4e-4 and they agree to 2e-8. So much carried is followed, not moved to
+// count 0, where the values serve the rest.
 TEST(MachineNowBruteForce, CountsACeilingLeavesFollowAsOneLaw) {
     StateLaw law{};
     law.At(0, 8) = 0.7;
@@ -622,6 +629,14 @@ TEST(MachineNowBruteForce, CountsACeilingLeavesFollowAsOneLaw) {
         int s;
         std::array<double, 3> pinned;
     };
+    for (const auto& [s, pinned] : {Case{1, {13.992155328745, 10.6301018326613, 13.2004913116151}},
+                                    Case{6, {12.4495846336857, 9.33508127632986, 11.6110883776695}}}) {
+        const PurchasesAhead p = ExpectedPurchasesAhead(Dynamics(s), law, 0, 700, 2, cash);
+        EXPECT_EQ(p.dropped, 0) << "setting " << s;
+        EXPECT_NEAR(p.byGames.back(), pinned[0], 1e-12) << "setting " << s;
+        EXPECT_NEAR(p.byBBs[1], pinned[1], 1e-12) << "setting " << s;
+        EXPECT_NEAR(p.byBBs[2], pinned[2], 1e-12) << "setting " << s;
+    }
     for (const auto& [s, pinned] : {Case{1, {13.0660785765744, 9.49043637658181, 12.2663422589229}},
                                     Case{6, {11.7933693203325, 8.54353161721482, 10.9485217337517}}}) {
         const PurchasesAhead p = PurchasesAheadForward(Dynamics(s), law, 1000, 700, 2, cash);
@@ -668,7 +683,7 @@ TEST(MachineNowBruteForce, PurchasesAgreeWithSimulatedSessions) {
             const PurchasesAhead ahead =
                 ExpectedPurchasesAhead(Dynamics(s), law, b.belief->gamesSinceBB, kGames, 2, money);
             const double untilBB = ExpectedPurchasesUntilBB(Dynamics(s), law, b.belief->gamesSinceBB, money);
-            EXPECT_LT(ahead.dropped, 1e-9) << "setting " << s;
+            EXPECT_LT(ahead.dropped, 1e-5) << "setting " << s;  // a count a ceiling left, moved
             SessionMachines machines;
             std::array<double, 3> sum{}, squares{};
             for (int i = 0; i < kSessions; ++i) {
