@@ -307,6 +307,10 @@ EstimateAsked AskedOf(const Json& options) {
     if (money.any) {
         if (!PurchasesFollowed(money.money))
             throw Refusal{"lend", "メダルを借りるときの貸し出しは、1000円で借りられる枚数を整数で入れてください。"};
+        if (money.money.held && a.horizon && *a.horizon > kMostPurchaseGames)
+            throw Refusal{"horizon", "借りる回数を数えるのは、この先" + std::to_string(kMostPurchaseGames) +
+                                         "Gまでです。この先打つゲーム数を" + std::to_string(kMostPurchaseGames) +
+                                         "以下にするか、持ちメダルを all にしてください。"};
         a.yen = money.onlyExchange ? YenShown::AtExchange : YenShown::WithPurchases;
     }
     a.figuresYen = !(a.now && options.contains("figures_yen") && options["figures_yen"].is_boolean() &&

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "app/hall_input.h"
 #include "app/input.h"
@@ -311,7 +312,11 @@ private:
 
     std::optional<std::int32_t> HorizonGiven() const {
         if (!Given(horizon_)) return std::nullopt;
-        return PositiveValue(horizon_, 1, "horizon");
+        const std::int32_t k = PositiveValue(horizon_, 1, "horizon");
+        if (nowMoney_.money.held && k > kMostPurchaseGames)
+            throw UsageError{"--held M follows the purchases over a --horizon of at most " +
+                             std::to_string(kMostPurchaseGames) + " games (--held all over any)"};
+        return k;
     }
 
     HallData HallDataGiven() const {

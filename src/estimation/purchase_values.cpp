@@ -8,6 +8,7 @@
 
 #include "estimation/purchase_caps.h"
 #include "estimation/purchase_game.h"
+#include "estimation/purchases_ahead.h"
 #include "estimation/row_ops.h"
 #include "model/bb_net_law.h"
 #include "model/precursor.h"
@@ -246,7 +247,7 @@ struct Kept {
 
 std::unique_ptr<PurchaseValues> PurchaseValues::Find(const StateDynamics& d, int lend, std::int64_t held,
                                                      std::int32_t games, int mostBBs, const std::atomic<bool>* stop) {
-    if (games < 0 || mostBBs < 0 || lend < 1 || held < 0)
+    if (games < 0 || games > kMostPurchaseGames || mostBBs < 0 || lend < 1 || held < 0)
         throw std::invalid_argument("games, BBs, lending or medals held out of range");
     auto out = std::make_unique<PurchaseValues>();
     out->byLeft_.assign(static_cast<std::size_t>(games) + 1, {});

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "estimation/purchase_caps.h"
@@ -566,6 +567,9 @@ namespace {
 PurchasesAhead Empty(std::int32_t games, int mostBBs, const HallMoney& money) {
     if (games < 0 || mostBBs < 0) throw std::invalid_argument("games and BBs out of range");
     if (!PurchasesFollowed(money)) throw std::invalid_argument("medals are lent in whole numbers");
+    if (money.held && games > kMostPurchaseGames)
+        throw std::invalid_argument("purchases are followed over at most " + std::to_string(kMostPurchaseGames) +
+                                    " games");
     PurchasesAhead out;
     out.byGames.assign(static_cast<std::size_t>(games) + 1, 0.0);
     out.byBBs.assign(static_cast<std::size_t>(mostBBs) + 1, 0.0);

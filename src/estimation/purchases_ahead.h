@@ -58,4 +58,11 @@ double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std
 // is not taken (the front ends say so).
 bool PurchasesFollowed(const HallMoney& money);
 
+// Purchases are followed over at most this many games (some four hours of
+// play): the passes over the medals held grow as the square of the games,
+// 3.3 s for six settings over 3000 on two threads and keep or quit's rules
+// by BBs ten times that. More are refused (std::invalid_argument), as the
+// front ends refuse them first.
+inline constexpr std::int32_t kMostPurchaseGames = 3000;
+
 }  // namespace morvane

@@ -297,6 +297,11 @@ void TNowPanel::Refresh() {
     const auto money = Money->Money(&problem);
     if (money && !PurchasesFollowed(money->money))
         problem = QStringLiteral("メダルを借りるときの貸し出しは、1000円で借りられる枚数を整数で入れてください。");
+    else if (money && money->money.held && k && *k > kMostPurchaseGames)
+        problem = QStringLiteral(
+                      "借りる回数を数えるのは、この先%1Gまでです。この先打つゲーム数を%1以下にするか、"
+                      "持ちメダルを all にしてください。")
+                      .arg(kMostPurchaseGames);
     const bool priced = money && problem.isEmpty();
     if (!priced)
         MoneyLabel->setText(problem);

@@ -620,6 +620,7 @@ TEST_F(CliEstimateNow, RefusesBadPriorsAndHorizons) {
              {"estimate", file, "--horizon", "10", "--exchange", "5.6"},
              {"estimate", file, "--horizon", "10", "--held", "-3"},
              {"estimate", file, "--horizon", "10", "--held", "0", "--lend", "46.5"},
+             {"estimate", file, "--now", "--horizon", "3001", "--held", "200"},
              {"estimate", file, "--now", "--games-per-hour", "0"},
              {"estimate", file, "--held", "0"},
          }) {

@@ -665,6 +665,12 @@ TEST(MachineNowBruteForce, LaterCeilingsAreCountedAsNotFollowed) {
     const PurchasesAhead longer = PurchasesAheadForward(Dynamics(1), law, 100, 1600, 0, money);
     EXPECT_GT(longer.dropped - within.dropped, 0.05 * ceiling);
     EXPECT_LT(longer.dropped - within.dropped, ceiling);
+    // Past 3000 games the passes would take minutes: refused where medals
+    // are bought; all held buys nothing over any games.
+    for (const auto& f : {PurchasesAheadForward, ExpectedPurchasesAhead})
+        EXPECT_THROW(f(Dynamics(1), law, 100, kMostPurchaseGames + 1, 0, money, nullptr), std::invalid_argument);
+    EXPECT_THROW(PurchaseValues::Find(Dynamics(1), 50, 0, kMostPurchaseGames + 1), std::invalid_argument);
+    EXPECT_EQ(ExpectedPurchasesAhead(Dynamics(1), law, 100, kMostPurchaseGames + 1, 0, {}).byGames.back(), 0);
 }
 
 // Longer play against simulated sessions from the belief: the purchases of

@@ -1090,6 +1090,15 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     QVERIFY(!h->Now->Priced());
     QVERIFY(h->Now->MoneyLabel->text().startsWith(QStringLiteral("貸し出しは")));
     h->Now->Money->LendEdit->setText(QStringLiteral("50"));
+    // Purchases are followed over 3000 games at most: past them the money
+    // is refused, not worked on for minutes.
+    h->Now->Money->CashButton->setChecked(true);
+    h->Now->HorizonEdit->setText(QStringLiteral("3001"));
+    QVERIFY(!h->Now->Priced());
+    QVERIFY2(h->Now->MoneyLabel->text().startsWith(QStringLiteral("借りる回数を数えるのは、この先3000Gまで")),
+             qPrintable(h->Now->MoneyLabel->text()));
+    h->Now->HorizonEdit->setText(QStringLiteral("300"));
+    h->Now->Money->HeldButton->setChecked(true);
     h->Prior->Edits[2]->setText(QStringLiteral("-1"));
     QCOMPARE(h->Status->text(), TPriorBox::Problem());
     // The machine now stays beside the posterior it is of, both marked.
