@@ -137,6 +137,12 @@ constexpr double kTinyRow = 1e-13;
 // other. Where the mass by count and medals held is not that law times one
 // law of medals, the difference is moved between counts to make it so,
 // and counted as let go: a few 1e-5 of the whole at a ceiling.
+// Hall data leaves a few 1e-6 of the law carrying a count a ceiling left:
+// so little is moved to count 0 and counted as let go, a change of less
+// than that times the purchases a player could make, where following it
+// would cost a slot's rows, or a pass forward beside the values kept, on
+// every request. More is followed.
+constexpr double kMovedToCountZero = 1e-5;
 constexpr int kLawSlot = 1, kCeilingSlot = 2;
 constexpr int kSlots = 3;  // column 0 is count 0 itself
 
@@ -168,7 +174,11 @@ public:
                     counts[static_cast<std::size_t>(c)] += v;
                     carried += v;
                 }
-        if (carried > 0) {
+        const bool moved0 = carried <= kMovedToCountZero;
+        if (moved0) {
+            dropped_ += carried;
+            counts.fill(0.0);
+        } else if (carried > 0) {
             for (double& v : counts) v /= carried;
             double moved = 0;
             for (int m = 0; m < kModes; ++m)
@@ -189,7 +199,7 @@ public:
             if (m == morvane::Precursor)
                 for (int c = 1; c < kLawCounts; ++c) put(Index(m, c), law.At(m, c));
             else
-                put(Index(m, kLawSlot), byMode[static_cast<std::size_t>(m)]);
+                put(Index(m, moved0 ? 0 : kLawSlot), byMode[static_cast<std::size_t>(m)]);
         }
         for (int slot = 1; slot < kSlots; ++slot) SlotCeilingChances(slot);
         any_ = true;
@@ -579,12 +589,6 @@ PurchasesAhead Empty(std::int32_t games, int mostBBs, const HallMoney& money) {
 }  // namespace
 
 namespace {
-
-// Hall data leaves a few 1e-6 of the law carrying a count a ceiling left:
-// so little is moved to count 0 and counted as let go, a change of less
-// than that times the purchases a player could make, where following it
-// would cost a pass forward on every request. More is followed.
-constexpr double kMovedToCountZero = 1e-5;
 
 StateLaw AtCountZero(const StateLaw& law) {
     StateLaw out = PurchaseValues::Uncarried(law);
