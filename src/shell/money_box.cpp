@@ -41,7 +41,7 @@ QString MoneyWords(const HallMoney& money) {
             ? QStringLiteral("等価")
             : (per100 * 10 == std::round(per100 * 10) ? QString::number(per100, 'f', 1) : Shortest(per100)) +
                   QStringLiteral("枚交換");
-    const QString lend = QStringLiteral("（%1枚/1000円）").arg(Shortest(money.lendPer1000Yen));
+    const QString lend = QStringLiteral("（貸出%1枚/1000円）").arg(Shortest(money.lendPer1000Yen));
     if (!money.held) return rate + QStringLiteral("・持ちメダル");
     if (*money.held == 0) return rate + QStringLiteral("・現金投資") + lend;
     return rate + QStringLiteral("・持ちメダル%1枚").arg(*money.held) + lend;

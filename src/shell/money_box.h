@@ -14,7 +14,7 @@ class QRadioButton;
 
 namespace morvane {
 
-// The money as players say it, e.g. "5.6枚交換・現金投資（50枚/1000円）".
+// The money as players say it, e.g. "5.6枚交換・現金投資（貸出50枚/1000円）".
 QString MoneyWords(const HallMoney& money);
 
 struct MoneyInputs {

@@ -686,7 +686,7 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
     QCOMPARE(v->ShownRequest()->money.held, std::optional<std::int64_t>(0));
     QCOMPARE(v->ShownRequest()->gamesPerHour, kDefaultGamesPerHour);
     QCOMPARE(v->Table->item(889, 2)->text(), QString::number(v->Shown().rows[889].evMedals * 20, 'f', 0));
-    QVERIFY2(v->MoneyLabel->text().contains(QStringLiteral("等価・現金投資（50枚/1000円）")),
+    QVERIFY2(v->MoneyLabel->text().contains(QStringLiteral("等価・現金投資（貸出50枚/1000円）")),
              qPrintable(v->MoneyLabel->text()));
 
     // A rate typed per 100 yen reaches the request per 1000 yen; each edit
@@ -719,7 +719,7 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
         QCOMPARE(v->Table->item(g, 13)->text(), QString::number(r.spread->p90));
     }
     // The money is stated beside the yen.
-    const QString money = QStringLiteral("5.6枚交換・現金投資（50枚/1000円）");
+    const QString money = QStringLiteral("5.6枚交換・現金投資（貸出50枚/1000円）");
     QVERIFY(v->StatusLabel->text().contains(QStringLiteral("%1ゲームから先は期待収支がプラス").arg(*one.positiveFrom)));
     QVERIFY2(v->StatusLabel->text().contains(money), qPrintable(v->StatusLabel->text()));
     QVERIFY2(v->MoneyLabel->text().contains(money), qPrintable(v->MoneyLabel->text()));
@@ -808,7 +808,7 @@ void AnalysisFormsTest::valueDialogShowsTheLibrarysTableAndChart() {
         // The counter's row stays marked under the new figures.
         QVERIFY(v->Table->selectionModel()->isRowSelected(889, {}));
     }
-    QVERIFY2(v->MoneyLabel->text().contains(QStringLiteral("5.6枚交換・持ちメダル500枚（46枚/1000円）")),
+    QVERIFY2(v->MoneyLabel->text().contains(QStringLiteral("5.6枚交換・持ちメダル500枚（貸出46枚/1000円）")),
              qPrintable(v->MoneyLabel->text()));
     QVERIFY(v->MoneyLabel->text().contains(QStringLiteral("800G/時")));
     // An edit undone before its table is found stops it: the table shown
@@ -879,10 +879,10 @@ void AnalysisFormsTest::valueMoneyInWords() {
     };
     for (const Case& c : {
              Case{HallMoney{Exchange{50}, 50, std::nullopt}, "等価・持ちメダル"},
-             Case{HallMoney{Exchange{50}, 50, 0}, "等価・現金投資（50枚/1000円）"},
-             Case{HallMoney{Exchange{56}, 50, 0}, "5.6枚交換・現金投資（50枚/1000円）"},
-             Case{HallMoney{Exchange{60}, 46, 500}, "6.0枚交換・持ちメダル500枚（46枚/1000円）"},
-             Case{HallMoney{Exchange{57.5}, 47.5, 0}, "5.75枚交換・現金投資（47.5枚/1000円）"},
+             Case{HallMoney{Exchange{50}, 50, 0}, "等価・現金投資（貸出50枚/1000円）"},
+             Case{HallMoney{Exchange{56}, 50, 0}, "5.6枚交換・現金投資（貸出50枚/1000円）"},
+             Case{HallMoney{Exchange{60}, 46, 500}, "6.0枚交換・持ちメダル500枚（貸出46枚/1000円）"},
+             Case{HallMoney{Exchange{57.5}, 47.5, 0}, "5.75枚交換・現金投資（貸出47.5枚/1000円）"},
          })
         QCOMPARE(MoneyWords(c.money), QString::fromUtf8(c.words));
 }
@@ -1080,6 +1080,33 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     QCOMPARE(h->Now->Keep()->best.yen, keep.best.yen);
     QCOMPARE(h->Now->Keep()->best.purchases, keep.best.purchases);
     QVERIFY(h->Now->DecisionLabel->text().contains(MedalsAndYen(priced.nextGames, priced.NextYen())));
+    QVERIFY(!h->Now->MoneyLabel->text().contains(CeilingNote()));
+    // Past 1500 games the purchases leave out stretches that reach the
+    // ceiling: said beside the money wherever a purchase loses yen.
+    struct Horizon {
+        const char* games;
+        const char* exchange;
+        const char* lend;
+        const char* held;  // nullptr: cash
+        bool said;
+    };
+    for (const Horizon& c : {Horizon{"2000", "5.6", "50", nullptr, true}, Horizon{"1500", "5.6", "50", nullptr, false},
+                             Horizon{"1000", "5.6", "50", nullptr, false}, Horizon{"2000", "5.6", "50", "500", true},
+                             Horizon{"2000", "5.6", "50", "all", false}, Horizon{"2000", "5.6", "56", nullptr, false},
+                             Horizon{"3000", "5.0（等価）", "50", nullptr, false}}) {
+        TMoneyBox* m = h->Now->Money;
+        m->ExchangeBox->setEditText(QString::fromUtf8(c.exchange));
+        m->LendEdit->setText(QString::fromUtf8(c.lend));
+        (c.held ? m->HeldButton : m->CashButton)->setChecked(true);
+        if (c.held) m->HeldEdit->setText(QString::fromUtf8(c.held));
+        h->Now->HorizonEdit->setText(QString::fromUtf8(c.games));
+        const QString label = h->Now->MoneyLabel->text();
+        QVERIFY2(label.startsWith(QStringLiteral("円の列は ")), qPrintable(label));
+        QVERIFY2(label.contains(CeilingNote()) == c.said, qPrintable(QStringLiteral("%1G %2").arg(c.games, label)));
+    }
+    h->Now->Money->LendEdit->setText(QStringLiteral("50"));
+    h->Now->Money->HeldEdit->setText(QStringLiteral("all"));
+    h->Now->HorizonEdit->setText(QStringLiteral("300"));
     h->Now->Money->ExchangeBox->setCurrentIndex(0);
     h->Now->Money->HeldButton->setChecked(true);
     QVERIFY(h->Now->Priced());

@@ -9,7 +9,7 @@
     // behind a simulation still running on another, and the yen at a
     // hall's money, whose purchases take long, run on their own.
     const QUICK_LANES = new Set(['quick', 'valueQuick']);
-    const MONEY_LANES = new Set(['priced', 'nowYen']);
+    const MONEY_LANES = new Set(['priced', 'nowYen', 'simPriced']);
     let nextId = 1;
 
     function superseded() {

@@ -114,6 +114,13 @@
         const lent = `（貸出${Number(m.lend)}枚/1000円）`;
         return Number(m.held) === 0 ? `${rate}・現金投資${lent}` : `${rate}・持ちメダル${Number(m.held)}枚${lent}`;
     }
+    // Past the ceiling's 1500 games a stretch begun within them can reach
+    // the ceiling, which the purchases found do not follow: where a purchase
+    // loses yen, the yen are said to be slightly low.
+    const CEILING_NOTE = '1500Gを超える分は、その間に始まる当たりが天井に届く場合を購入回数に入れていないため、円はわずかに少なめです。';
+    function ceilingNote(money, horizon) {
+        return money && !noPurchaseLoss(money) && Number(horizon) > 1500 ? CEILING_NOTE : '';
+    }
     function renderMoneyWords() {
         const words = moneyWords();
         const gph = String(state.gamesPerHour || '750').trim();
@@ -401,6 +408,9 @@
 
     let machineRound = 0;
     async function refreshMachine(tapAt, moneyAt) {
+        // Found afresh when the view is shown: a money change's pause may end
+        // on another view, whose own yen must not be let go for these.
+        if (state.view !== 'machine') return;
         const api = await window.morvaneReady;
         const round = ++machineRound;
         document.body.dataset.startedRound = String(round);
@@ -470,6 +480,7 @@
         }
         if (!(await refreshMore(round))) return;
         const asked = moneyAt !== undefined ? moneyAt : tapAt;
+        if (state.view !== 'machine') return;
         if (money && !(await refreshMoney(api, round, figures, money, moneyKey, asked))) return;
         settled(round);
     }
@@ -626,7 +637,8 @@
         const said = `円は ${words}、時給は ${gph}G/時 で`;
         $('moneyNote').textContent = !money || !words ? '' : !p ? said + (allHeld ? '計算中・・・' :
             '計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）') :
-            said + '計算しています。' + (pending ? '円で見た「続けるか」は計算中・・・（1〜2分かかることがあります）' : '');
+            said + '計算しています。' + ceilingNote(money, known.horizon) +
+            (pending ? '円で見た「続けるか」は計算中・・・（1〜2分かかることがあります）' : '');
     }
 
     function tap(edit) {
@@ -822,24 +834,69 @@
         }
         e.target.value = '';
     });
-    $('simFile').addEventListener('change', async (e) => {
-        const file = e.target.files[0];
-        if (!file) return;
+    // A saved run opened here: its estimate over この台's horizon at once, in
+    // medals; with purchases that lose yen, the yen at the hall's money from
+    // the money's own core, the medals alone shown till then. Kept, so that
+    // money changed meanwhile is asked for when the view is back.
+    let simShown = null;
+    let simRound = 0;
+    function simHorizon() {
+        const h = String(session().horizon).trim();
+        return /^\d+$/.test(h) && Number(h) >= 1 && Number(h) <= 20000 ? h : '1000';
+    }
+    function simKey(sim) {
+        let money = null;
+        try { money = moneyAsked(moneyOptions()); } catch (error) { money = null; }
+        return { money, key: JSON.stringify([sim.name, sim.bytes.length, state.prior, simHorizon(), money]) };
+    }
+    function renderSim(sim, r, money, priced) {
+        const words = moneyWords();
+        const buys = money && !noPurchaseLoss(money);
+        // The medals at the rate where no purchase loses, else the yen found with them.
+        const yen = !money ? undefined : !buys ? r.mixed.next_games * 1000 / Number(money.exchange)
+            : priced ? priced.mixed.next_games_yen : undefined;
+        const said = !money || !words ? '' : buys && !priced
+            ? `円は ${words} で計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）`
+            : `円は ${words} で計算しています。` + ceilingNote(money, r.best_rule.horizon);
+        $('simResult').innerHTML = `<p>${esc(sim.name)}: ${r.file_games}ゲームの記録からの推測です。</p>` +
+            table(['設定', '確率', '次のBBまで 収支'], r.settings.map((x) => [x.setting, percent(x.posterior),
+                x.until_bb === null ? '' : signed(x.until_bb, 1)])) +
+            `<p class="note" id="simNext">前回のBBから${r.games_since_bb}ゲーム。次の${r.best_rule.horizon}ゲームを打つと平均` +
+            `${medalsWithYen(r.mixed.next_games, yen)}です。</p>` +
+            (said ? `<p class="note" id="simMoney">${esc(said)}</p>` : '');
+        $('simResult').dataset.money = buys ? (priced ? 'yen' : 'pending') : 'yen';
+    }
+    async function refreshSim(sim) {
+        const round = ++simRound;
         const api = await window.morvaneReady;
+        const { money, key } = simKey(sim);
+        sim.key = key;
         $('simResult').textContent = 'シミュレーションファイルを読み込み中・・・';
+        $('simResult').dataset.money = '';
         try {
-            const bytes = new Uint8Array(await file.arrayBuffer());
-            const r = await api.estimate({ file: bytes, prior: state.prior, now: true, seed: 1 });
+            const base = { file: sim.bytes, prior: state.prior, horizon: simHorizon(), seed: 1 };
+            const r = await api.estimate(Object.assign({ now: true }, base));
+            if (round !== simRound) return;
             showErrors('list', null);
-            $('simResult').innerHTML = `<p>${esc(file.name)}: ${r.file_games}ゲームの記録からの推測です。</p>` +
-                table(['設定', '確率', '次のBBまで 収支'], r.settings.map((x) => [x.setting, percent(x.posterior),
-                    x.until_bb === null ? '' : signed(x.until_bb, 1)])) +
-                `<p class="note">前回のBBから${r.games_since_bb}ゲーム。次の${r.best_rule.horizon}ゲームを打つと平均${medalsAndYen(r.mixed.next_games)}です。</p>`;
+            renderSim(sim, r, money, null);
+            if (!money || noPurchaseLoss(money)) return;
+            const priced = await api.latest('simPriced', 'estimate', Object.assign({}, base, money));
+            if (round !== simRound) return;
+            renderSim(sim, r, money, priced);
         } catch (error) {
+            // Let go for この台's money: asked again when the view is back.
+            if (error.superseded && round === simRound) sim.key = null;
+            if (error.superseded || round !== simRound) return;
             $('simResult').textContent = '';
             showErrors('list', error);
         }
+    }
+    $('simFile').addEventListener('change', async (e) => {
+        const file = e.target.files[0];
+        if (!file) return;
+        simShown = { name: file.name, bytes: new Uint8Array(await file.arrayBuffer()) };
         e.target.value = '';
+        refreshSim(simShown);
     });
 
     // ---- views ----------------------------------------------------------------
@@ -853,7 +910,10 @@
         for (const v of document.querySelectorAll('.view')) v.classList.toggle('on', v.id === 'view-' + view);
         if (view === 'value') refreshValue();
         if (view === 'machine') { renderMachineInputs(); refreshMachine(); }
-        if (view === 'list') renderList();
+        if (view === 'list') {
+            renderList();
+            if (simShown && simKey(simShown).key !== simShown.key) refreshSim(simShown);
+        }
         $('machineTitle').textContent = session().name;
     }
     function refreshAll() {
