@@ -340,6 +340,18 @@ try {
         await page.screenshot({ path: path.join(shots, 'machine-cash.png') });
         await below('#nowTable');
         await page.screenshot({ path: path.join(shots, 'machine-cash-yen.png') });
+        // Purchases are followed over 3000 games at most: past them the money
+        // is refused next to the horizon, the medals stay.
+        await typeInto('horizon', '3001');
+        await page.waitForFunction(() => document.querySelector('#view-machine .err[data-field="horizon"]').textContent !== '',
+                                   { timeout: 60000 });
+        assert.match(await page.$eval('#view-machine .err[data-field="horizon"]', (e) => e.textContent),
+                     /^借りる回数を数えるのは、この先3000Gまでです。/);
+        assert.equal(await page.$eval('#yenTable', (e) => e.textContent), '');
+        assert.notEqual(await page.$eval('#nowTable', (e) => e.textContent), '');
+        await typeInto('horizon', '1000');
+        await moneySettled('5.6枚交換・現金投資（貸出50枚/1000円）');
+        assert.equal(await page.$eval('#view-machine .err[data-field="horizon"]', (e) => e.textContent), '');
         // The same fields on 期待値: one state.
         await page.click('.tabs button[data-view="value"]');
         assert.ok(await page.$eval('#money', (e) => !!e.closest('#view-value')));
