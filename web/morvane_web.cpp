@@ -9,6 +9,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <vector>
 #include <string>
 
 #include "app/hall_input.h"
@@ -273,6 +274,11 @@ struct EstimateAsked {
     // of its own), so that keep or quit at the money does not find the
     // machine now's purchases a second time.
     bool figuresYen = true;
+    // The page's own too: keep or quit's purchases of these settings alone,
+    // found on a second worker beside the first; and those found so, given
+    // back for keep or quit to take as they are.
+    std::vector<int> purchasesOf;
+    Json purchasesGiven;
 };
 
 EstimateAsked AskedOf(const Json& options) {
@@ -315,13 +321,54 @@ EstimateAsked AskedOf(const Json& options) {
     }
     a.figuresYen = !(a.now && options.contains("figures_yen") && options["figures_yen"].is_boolean() &&
                      !options["figures_yen"].get<bool>());
+    if (options.contains("purchases_of") || options.contains("purchases_given")) {
+        if (!a.now || !a.money.money.held) throw Refusal{"options", "オプションが読めません。"};
+        if (options.contains("purchases_of"))
+            for (const Json& s : options.at("purchases_of")) {
+                const int setting = s.get<int>();
+                if (setting < kMinSetting || setting > kMaxSetting) throw Refusal{"options", "オプションが読めません。"};
+                a.purchasesOf.push_back(setting);
+            }
+        if (options.contains("purchases_given")) a.purchasesGiven = options.at("purchases_given");
+    }
     return a;
+}
+
+// Keep or quit's purchases of some settings, as the keep or quit of the same
+// options finds them.
+Json PurchasesOf(const MachineBelief& belief, const EstimateAsked& a) {
+    Json out = Json::array();
+    for (int s : a.purchasesOf) {
+        if (belief.posterior[static_cast<std::size_t>(s - 1)] <= 0) continue;
+        const PurchasesAhead p = ExpectedPurchasesAhead(Dynamics(s), belief.Law(s), belief.gamesSinceBB, *a.horizon,
+                                                        kNowMostBBs, a.money.money);
+        out.push_back({{"setting", s}, {"by_games", p.byGames}, {"by_bbs", p.byBBs}, {"dropped", p.dropped}});
+    }
+    return out;
+}
+
+void GivePurchases(const MachineBelief& belief, const EstimateAsked& a) {
+    for (const Json& g : a.purchasesGiven) {
+        const int s = g.at("setting").get<int>();
+        if (s < kMinSetting || s > kMaxSetting) throw Refusal{"options", "オプションが読めません。"};
+        PurchasesAhead p;
+        p.byGames = g.at("by_games").get<std::vector<double>>();
+        p.byBBs = g.at("by_bbs").get<std::vector<double>>();
+        p.dropped = g.at("dropped").get<double>();
+        if (p.byGames.size() != static_cast<std::size_t>(*a.horizon) + 1 ||
+            p.byBBs.size() != static_cast<std::size_t>(kNowMostBBs) + 1)
+            throw Refusal{"options", "オプションが読めません。"};
+        GivePurchasesAhead(s, belief.Law(s), belief.gamesSinceBB, *a.horizon, kNowMostBBs, a.money.money,
+                           std::move(p));
+    }
 }
 
 // The figures and lines of estimate --horizon, --now and --more, as the
 // command line puts them together; trust is the page's own addition.
 std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& belief, const EstimateAsked& a,
                        std::int32_t recordGames, const std::optional<HallTrustShape>& hall) {
+    if (!a.purchasesOf.empty()) return Json{{"purchases", PurchasesOf(belief, a)}}.dump();
+    GivePurchases(belief, a);
     MoreGames m;
     if (a.more) ValueOfMoreGames(belief, *a.more, m);
     std::optional<MachineNow> figures;

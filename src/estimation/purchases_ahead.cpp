@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -600,9 +602,40 @@ StateLaw AtCountZero(const StateLaw& law) {
 
 }  // namespace
 
+namespace {
+
+struct Given {
+    int setting;
+    StateLaw law;
+    std::int32_t since, games;
+    int mostBBs;
+    HallMoney money;
+    PurchasesAhead figures;
+    bool Of(int s, const StateLaw& l, std::int32_t sn, std::int32_t g, int b, const HallMoney& m) const {
+        return setting == s && since == sn && games == g && mostBBs == b && money == m && law.v == l.v;
+    }
+};
+constexpr std::size_t kGivenKept = 12;
+std::mutex givenMutex;
+std::deque<Given> given;
+
+}  // namespace
+
+void GivePurchasesAhead(int setting, const StateLaw& law, std::int32_t since, std::int32_t games, int mostBBs,
+                        const HallMoney& money, PurchasesAhead figures) {
+    const std::scoped_lock lock(givenMutex);
+    given.push_front({setting, law, since, games, mostBBs, money, std::move(figures)});
+    if (given.size() > kGivenKept) given.pop_back();
+}
+
 PurchasesAhead ExpectedPurchasesAhead(const StateDynamics& d, const StateLaw& law, std::int32_t since,
                                       std::int32_t games, int mostBBs, const HallMoney& money,
                                       const std::atomic<bool>* stop) {
+    {
+        const std::scoped_lock lock(givenMutex);
+        for (const Given& g : given)
+            if (g.Of(d.Setting(), law, since, games, mostBBs, money)) return g.figures;
+    }
     if (!money.held || games <= 0 || !PurchaseValues::Apply(since, games))
         return PurchasesAheadForward(d, law, since, games, mostBBs, money, stop);
     // Purchases are linear in the law: the states the values hold for

@@ -54,6 +54,13 @@ PurchasesAhead PurchasesAheadForward(const StateDynamics& d, const StateLaw& law
 double ExpectedPurchasesUntilBB(const StateDynamics& d, const StateLaw& law, std::int32_t since, const HallMoney& money,
                                 const std::atomic<bool>* stop = nullptr);
 
+// Figures found elsewhere for the same question (another copy of the core,
+// such as the page's second worker taking half the settings): the next
+// ExpectedPurchasesAhead of that setting, law, games since the BB, games,
+// BBs and money returns them as they are. The last few given are kept.
+void GivePurchasesAhead(int setting, const StateLaw& law, std::int32_t since, std::int32_t games, int mostBBs,
+                        const HallMoney& money, PurchasesAhead figures);
+
 // The pass counts medals in whole numbers: a lending rate that is not whole
 // is not taken (the front ends say so).
 bool PurchasesFollowed(const HallMoney& money);

@@ -615,6 +615,49 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
     }
 }
 
+// Purchases found on another copy of the core (the page's second worker)
+// and given back are taken for their own question alone, by keep or quit
+// too: here twice the real ones for setting 6 shift its mixed purchases by
+// exactly setting 6's share of them.
+TEST(MachineNowBruteForce, PurchasesGivenAreTakenForTheirOwnQuestion) {
+    const BeliefResult b = BeliefFromHallData({1700, {{312, 1, 5}, {45, 2, 0}, {1200, 0, 3}}, {}});
+    ASSERT_TRUE(b.belief);
+    const MachineBelief& belief = *b.belief;
+    const HallMoney cash{{56}, 50, std::int64_t{0}};
+    constexpr std::int32_t kGames = 200;
+    constexpr int kBBs = 3;
+    const std::int32_t since = belief.gamesSinceBB;
+    KeepOrQuitRequest request{kGames, kBBs, 0, 0, 1};
+    request.money = cash;
+    const KeepOrQuit before = DecideKeepOrQuit(belief, request);
+    const PurchasesAhead real = ExpectedPurchasesAhead(Dynamics(6), belief.Law(6), since, kGames, kBBs, cash);
+    PurchasesAhead twice = real;
+    for (double& v : twice.byGames) v *= 2;
+    for (double& v : twice.byBBs) v *= 2;
+    GivePurchasesAhead(6, belief.Law(6), since, kGames, kBBs, cash, twice);
+    EXPECT_EQ(ExpectedPurchasesAhead(Dynamics(6), belief.Law(6), since, kGames, kBBs, cash).byGames, twice.byGames);
+    // Any other question is worked out.
+    const HallMoney lent46{{56}, 46, std::int64_t{0}};
+    for (const PurchasesAhead& other :
+         {ExpectedPurchasesAhead(Dynamics(5), belief.Law(5), since, kGames, kBBs, cash),
+          ExpectedPurchasesAhead(Dynamics(6), belief.Law(6), since + 1, kGames, kBBs, cash),
+          ExpectedPurchasesAhead(Dynamics(6), belief.Law(6), since, kGames - 1, kBBs, cash),
+          ExpectedPurchasesAhead(Dynamics(6), belief.Law(6), since, kGames, kBBs - 1, cash),
+          ExpectedPurchasesAhead(Dynamics(6), belief.Law(6), since, kGames, kBBs, lent46),
+          ExpectedPurchasesAhead(Dynamics(6), belief.Law(5), since, kGames, kBBs, cash)})
+        EXPECT_LT(other.byGames.back(), 1.5 * real.byGames.back());
+    const KeepOrQuit after = DecideKeepOrQuit(belief, request);
+    const double share = belief.posterior[5];
+    ASSERT_GT(share, 0.01);
+    for (std::size_t k : {std::size_t{1}, std::size_t{100}, std::size_t{kGames}})
+        EXPECT_NEAR(after.byGamesPurchases[k], before.byGamesPurchases[k] + share * real.byGames[k], 1e-12) << k;
+    for (std::size_t n = 1; n <= kBBs; ++n)
+        EXPECT_NEAR(after.byBBsPurchases[n], before.byBBsPurchases[n] + share * real.byBBs[n], 1e-12) << n;
+    // Given back as they were, all is as before.
+    GivePurchasesAhead(6, belief.Law(6), since, kGames, kBBs, cash, real);
+    EXPECT_EQ(DecideKeepOrQuit(belief, request).byGamesPurchases, before.byGamesPurchases);
+}
+
 // Mass carrying a count, and the counts a ceiling within the games leaves,
 // are followed as one law of counts each, the chance moved between counts
 // to make them so counted as let go. Pinned: the pass that followed every

@@ -5,11 +5,13 @@
 // rejects with an Error whose `field` names the option and whose message is
 // the Japanese the page shows next to that field.
 (() => {
-    // Three copies of the core: the quick figures of a tap never wait
+    // Four copies of the core: the quick figures of a tap never wait
     // behind a simulation still running on another, and the yen at a
-    // hall's money, whose purchases take long, run on their own.
+    // hall's money, whose purchases take long, run on their own, keep or
+    // quit's purchases half on a second copy beside the first.
     const QUICK_LANES = new Set(['quick', 'valueQuick']);
-    const MONEY_LANES = new Set(['priced', 'nowYen', 'simPriced']);
+    const MONEY_LANES = new Set(['priced', 'nowYen', 'simPriced', 'yenHalfA']);
+    const SECOND_MONEY_LANES = new Set(['yenHalfB']);
     let nextId = 1;
 
     function superseded() {
@@ -84,6 +86,7 @@
     const main = makeWorker(false);
     const quick = makeWorker(false);
     const money = makeWorker(true);
+    const money2 = makeWorker(true);
 
     function call(method, options, lane) {
         let bytes = null;
@@ -93,7 +96,7 @@
             bytes = f instanceof Uint8Array ? f : new Uint8Array(f);
             copy.file = true;
         }
-        const w = QUICK_LANES.has(lane) ? quick : MONEY_LANES.has(lane) ? money : main;
+        const w = QUICK_LANES.has(lane) ? quick : MONEY_LANES.has(lane) ? money : SECOND_MONEY_LANES.has(lane) ? money2 : main;
         return new Promise((resolve, reject) => {
             const job = { method, options: copy, bytes, resolve, reject, lane };
             if (lane) {
@@ -124,5 +127,5 @@
         latest: (lane, method, options) => call(method, options, lane),
         shapes: () => call('shapes', {}),
     };
-    window.morvaneReady = Promise.all([main.ready, quick.ready, money.ready]).then(() => api);
+    window.morvaneReady = Promise.all([main.ready, quick.ready, money.ready, money2.ready]).then(() => api);
 })();

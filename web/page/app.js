@@ -500,7 +500,16 @@
             renderNowTable();
             renderDecision(money);
             if (!noPurchaseLoss(money) && !known.keepYen) {
-                const keepYen = await ask(api, 'nowYen', Object.assign({ now: true, figures_yen: false }, figures, money));
+                // Keep or quit's purchases, the slow part, half on each of two
+                // copies of the core once the figures are in (so that those
+                // come first), then given to the one that decides.
+                const asked = Object.assign({ now: true, figures_yen: false }, figures, money);
+                const halves = await Promise.all([
+                    ask(api, 'yenHalfA', Object.assign({ purchases_of: [1, 2, 3] }, asked)),
+                    ask(api, 'yenHalfB', Object.assign({ purchases_of: [4, 5, 6] }, asked))]);
+                if (round !== machineRound) return false;
+                const given = halves.flatMap((h) => h.purchases);
+                const keepYen = await ask(api, 'nowYen', Object.assign({ purchases_given: given }, asked));
                 if (round !== machineRound) return false;
                 known.keepYen = keepYen;
                 known.keepYenKey = moneyKey;
