@@ -334,6 +334,18 @@ try {
         // Until the rule of the most yen is in, the one for medals held, said so.
         if (decision.money === 'medals') assert.match(decision.text, /続けるか（持ちメダルで打つなら）: /);
         else assert.equal(decision.money, 'yen');
+        // The rule of the most yen, its purchases found half on each of two
+        // workers, is the one morvane-sim finds on its own.
+        await page.waitForFunction(() => document.querySelector('#decision').dataset.money === 'yen', { timeout: 120000 });
+        const byYen = native([...args, '--now', '--seed', '1', '--exchange', '56', '--lend', '50', '--held', '0']);
+        const verdict = await page.$eval('#decision', (e) => ({ text: e.textContent, verdict: e.dataset.verdict }));
+        assert.equal(verdict.verdict, byYen.advice.verdict);
+        if (byYen.best_rule.kind !== 'quit') {
+            const words = byYen.best_rule.kind === 'bbs' ? `${byYen.best_rule.n}回目のBBが終わるまで打つ`
+                : `あと${byYen.best_rule.n}ゲーム打ってやめる`;
+            assert.ok(verdict.text.includes(words), verdict.text);
+            assert.ok(verdict.text.includes(medalsYen(byYen.best_rule.ev_medals, byYen.best_rule.ev_yen)), verdict.text);
+        }
         // As a phone shows them: the money and the verdict, then the yen.
         const below = (id) => page.$eval(id, (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });  // the tabs stay on top
         await below('#moneyFold');
