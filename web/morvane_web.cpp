@@ -9,8 +9,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "app/hall_input.h"
 #include "app/input.h"
@@ -326,7 +326,8 @@ EstimateAsked AskedOf(const Json& options) {
         if (options.contains("purchases_of"))
             for (const Json& s : options.at("purchases_of")) {
                 const int setting = s.get<int>();
-                if (setting < kMinSetting || setting > kMaxSetting) throw Refusal{"options", "オプションが読めません。"};
+                if (setting < kMinSetting || setting > kMaxSetting)
+                    throw Refusal{"options", "オプションが読めません。"};
                 a.purchasesOf.push_back(setting);
             }
         if (options.contains("purchases_given")) a.purchasesGiven = options.at("purchases_given");
@@ -358,8 +359,7 @@ void GivePurchases(const MachineBelief& belief, const EstimateAsked& a) {
         if (p.byGames.size() != static_cast<std::size_t>(*a.horizon) + 1 ||
             p.byBBs.size() != static_cast<std::size_t>(kNowMostBBs) + 1)
             throw Refusal{"options", "オプションが読めません。"};
-        GivePurchasesAhead(s, belief.Law(s), belief.gamesSinceBB, *a.horizon, kNowMostBBs, a.money.money,
-                           std::move(p));
+        GivePurchasesAhead(s, belief.Law(s), belief.gamesSinceBB, *a.horizon, kNowMostBBs, a.money.money, std::move(p));
     }
 }
 
