@@ -335,14 +335,16 @@ EstimateAsked AskedOf(const Json& options) {
     return a;
 }
 
+// Keep or quit as the page and the command line ask for it.
+KeepOrQuitRequest KeepRequest(const EstimateAsked& a) { return {*a.horizon, kNowMostBBs, 0, a.seed, 1, a.money.money}; }
+
 // Keep or quit's purchases of some settings, as the keep or quit of the same
 // options finds them.
 Json PurchasesOf(const MachineBelief& belief, const EstimateAsked& a) {
     Json out = Json::array();
     for (int s : a.purchasesOf) {
         if (belief.posterior[static_cast<std::size_t>(s - 1)] <= 0) continue;
-        const PurchasesAhead p = ExpectedPurchasesAhead(Dynamics(s), belief.Law(s), belief.gamesSinceBB, *a.horizon,
-                                                        kNowMostBBs, a.money.money);
+        const PurchasesAhead p = KeepOrQuitPurchases(belief, s, KeepRequest(a));
         out.push_back({{"setting", s}, {"by_games", p.byGames}, {"by_bbs", p.byBBs}, {"dropped", p.dropped}});
     }
     return out;
@@ -359,7 +361,7 @@ void GivePurchases(const MachineBelief& belief, const EstimateAsked& a) {
         if (p.byGames.size() != static_cast<std::size_t>(*a.horizon) + 1 ||
             p.byBBs.size() != static_cast<std::size_t>(kNowMostBBs) + 1)
             throw Refusal{"options", "オプションが読めません。"};
-        GivePurchasesAhead(s, belief.Law(s), belief.gamesSinceBB, *a.horizon, kNowMostBBs, a.money.money, std::move(p));
+        GiveKeepOrQuitPurchases(belief, s, KeepRequest(a), std::move(p));
     }
 }
 
@@ -376,7 +378,7 @@ std::string WithBelief(const SettingPosterior& posterior, const MachineBelief& b
     NowDecision d;
     if (a.now) {
         d.seed = a.seed;
-        d.keep = DecideKeepOrQuit(belief, {*a.horizon, kNowMostBBs, 0, a.seed, 1, a.money.money});
+        d.keep = DecideKeepOrQuit(belief, KeepRequest(a));
         if (d.keep.best.kind != StopRule::Kind::Now) {
             RuleSpread s;
             SpreadOfRule(belief, d.keep.best, *a.horizon, kNowSpreadSessions, a.seed, 1, s, nullptr, nullptr,

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "estimation/machine_now.h"
 #include "estimation/purchases_ahead.h"
@@ -88,6 +89,16 @@ double GoOnFigure(const std::array<double, kMaxSetting>& p, const std::array<Sta
 
 }  // namespace
 
+PurchasesAhead KeepOrQuitPurchases(const MachineBelief& b, int setting, const KeepOrQuitRequest& r,
+                                   const std::atomic<bool>* stop) {
+    return ExpectedPurchasesAhead(Dynamics(setting), b.Law(setting), b.gamesSinceBB, r.horizon, r.mostBBs, r.money,
+                                  stop);
+}
+
+void GiveKeepOrQuitPurchases(const MachineBelief& b, int setting, const KeepOrQuitRequest& r, PurchasesAhead figures) {
+    GivePurchasesAhead(setting, b.Law(setting), b.gamesSinceBB, r.horizon, r.mostBBs, r.money, std::move(figures));
+}
+
 KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, const std::atomic<bool>* stop) {
     if (r.horizon < 0 || r.mostBBs < 1) throw std::invalid_argument("horizon and BBs out of range");
     KeepOrQuit out;
@@ -113,9 +124,7 @@ KeepOrQuit DecideKeepOrQuit(const MachineBelief& b, const KeepOrQuitRequest& r, 
             if (b.posterior[static_cast<std::size_t>(i)] <= 0) return;
             Rules& rules = by[static_cast<std::size_t>(i)];
             FixedRules(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, rules.games, rules.bbs);
-            if (buys)
-                rules.bought =
-                    ExpectedPurchasesAhead(Dynamics(s), b.Law(s), b.gamesSinceBB, r.horizon, r.mostBBs, r.money, stop);
+            if (buys) rules.bought = KeepOrQuitPurchases(b, s, r, stop);
         });
     if (stop && stop->load(std::memory_order_relaxed)) return out;
     for (int s = kMinSetting; s <= kMaxSetting; ++s) {

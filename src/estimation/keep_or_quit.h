@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "estimation/machine_belief.h"
+#include "estimation/purchases_ahead.h"
 #include "estimation/share.h"
 #include "machine/medals.h"
 
@@ -82,6 +83,14 @@ struct KeepOrQuit {
 
 KeepOrQuit DecideKeepOrQuit(const MachineBelief& belief, const KeepOrQuitRequest& request,
                             const std::atomic<bool>* stop = nullptr);
+
+// Its expected purchases of one setting, as it finds them (medals held),
+// and the same found elsewhere given back for it to take as they are
+// (another copy of the core working on other settings side by side).
+PurchasesAhead KeepOrQuitPurchases(const MachineBelief& belief, int setting, const KeepOrQuitRequest& request,
+                                   const std::atomic<bool>* stop = nullptr);
+void GiveKeepOrQuitPurchases(const MachineBelief& belief, int setting, const KeepOrQuitRequest& request,
+                             PurchasesAhead figures);
 
 // How the net of an exact rule is spread: no law of it from the belief's
 // state is at hand, so by simulation from the belief as the learning rule

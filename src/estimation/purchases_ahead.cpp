@@ -139,14 +139,15 @@ constexpr double kTinyRow = 1e-13;
 // other. Where the mass by count and medals held is not that law times one
 // law of medals, the difference is moved between counts to make it so,
 // and counted as let go: a few 1e-5 of the whole at a ceiling.
+constexpr int kLawSlot = 1, kCeilingSlot = 2;
+constexpr int kSlots = 3;  // column 0 is count 0 itself
+
 // Hall data leaves a few 1e-6 of the law carrying a count a ceiling left:
 // so little is moved to count 0 and counted as let go, a change of less
 // than that times the purchases a player could make, where following it
 // would cost a slot's rows, or a pass forward beside the values kept, on
 // every request. More is followed.
 constexpr double kMovedToCountZero = 1e-5;
-constexpr int kLawSlot = 1, kCeilingSlot = 2;
-constexpr int kSlots = 3;  // column 0 is count 0 itself
 
 // The pass: the stretch the play starts in (no BB yet) and the later
 // stretches by the BBs played before them.
