@@ -268,13 +268,13 @@ int main(int argc, char** argv) {
         hall->Now->Money->CashButton->setChecked(true);
         settle([&] { return hall->Now->Running() || !hall->Now->Priced().has_value() || hall->Now->MoreComputing(); });
         saveWidget(hall, QStringLiteral("hall-cash.png"));
-        // Past 1500 games the note on later ceilings; past 3000 the money refused.
-        hall->Now->HorizonEdit->setText(QStringLiteral("2000"));
+        // Up to the ceiling's 1500 games the purchases are followed; past them the money is refused.
+        hall->Now->HorizonEdit->setText(QStringLiteral("1500"));
         settle([&] { return hall->Now->Running() || !hall->Now->Priced().has_value() || hall->Now->MoreComputing(); });
-        saveWidget(hall, QStringLiteral("hall-cash-2000.png"));
-        hall->Now->HorizonEdit->setText(QStringLiteral("3001"));
+        saveWidget(hall, QStringLiteral("hall-cash-1500.png"));
+        hall->Now->HorizonEdit->setText(QStringLiteral("1501"));
         settle([&] { return hall->Now->Running() || hall->Now->MoreComputing(); });
-        saveWidget(hall, QStringLiteral("hall-cash-3001.png"));
+        saveWidget(hall, QStringLiteral("hall-cash-1501.png"));
         hall->hide();
 
         // The spread of a day's sessions, played to the end.

@@ -157,7 +157,7 @@ public:
     // stretch begun alone, whose rows are narrow.
     Pass(const StateDynamics& d, const StateLaw& law, std::int32_t since, std::int32_t games, int levels,
          std::int64_t held, int lend, bool letGo = true)
-        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), letGo_(letGo), d_(d), k_(d) {
+        : width_(3 + 3 * (games - 1)), games_(games), since_(since), lend_(lend), letGo_(letGo), k_(d) {
         caps_ = PurchaseCaps(k_.game.win, games);
         width_ = std::max(caps_[static_cast<std::size_t>(games)], 1);
         parts_.resize(static_cast<std::size_t>(levels) + 1);
@@ -204,7 +204,6 @@ public:
             else
                 put(Index(m, moved0 ? 0 : kLawSlot), byMode[static_cast<std::size_t>(m)]);
         }
-        for (int slot = 1; slot < kSlots; ++slot) SlotCeilingChances(slot);
         any_ = true;
     }
 
@@ -214,7 +213,6 @@ public:
     // Buys before game `j` (1-based), then plays it; `bought` gets each
     // level's expected purchases before it.
     void Game(std::int32_t j, std::vector<double>& bought) {
-        game_ = j;
         std::fill(bought.begin(), bought.end(), 0.0);
         for (std::size_t l = 0; l < parts_.size(); ++l) bought[l] = Buy(parts_[l]);
         const int cap = caps_[static_cast<std::size_t>(games_ - j)];
@@ -289,7 +287,6 @@ private:
                 for (double& v : counts) v /= carried;
                 dropped_ += Moved(in, bbs, counts);
                 PlayBB(bbs, 0, kCeilingSlot, after);
-                SlotCeilingChances(kCeilingSlot);
             }
             // A slot's half to a precursor at its counts, the other half
             // to a blue BB in the slot.
@@ -376,18 +373,6 @@ private:
         AddKernel(ended, r, Times(end), width_, width_);
     }
 
-    // The chance that a stretch begun by a slot's BB, of each kind, reaches
-    // its ceiling (AtCeiling), mixed over its counts.
-    void SlotCeilingChances(int slot) {
-        for (int kind = 0; kind < kBBKinds; ++kind) {
-            double p = 0;
-            for (int c = 1; c < kLawCounts; ++c)
-                p += slotCounts_[static_cast<std::size_t>(slot)][static_cast<std::size_t>(c)] *
-                     d_.AtCeiling(BBEvent(kind == 0 ? BlueBB : RedBB, c)).Total();
-            slotCeiling_[static_cast<std::size_t>(slot)][static_cast<std::size_t>(kind)] = p;
-        }
-    }
-
     // A precursor game at count c: its small win, then on to c + 1 or ended.
     void Precursor(const Row& r, int c, Part& out, Row& ended, int cap) const {
         if (c + 1 < kLawCounts)
@@ -422,13 +407,6 @@ private:
                         r.Clear();
                         continue;
                     }
-                    // The stretch this BB begins is not cut at its ceiling:
-                    // the mass that would reach it in the games left is
-                    // not followed as it should be.
-                    if (game_ + kCeilingGames <= games_)
-                        dropped_ +=
-                            mass * (c == 0 ? d_.AtCeiling(BBEvent(kind == 0 ? BlueBB : RedBB, 0)).Total()
-                                           : slotCeiling_[static_cast<std::size_t>(c)][static_cast<std::size_t>(kind)]);
                     u[static_cast<std::size_t>(kind)] = &r;
                     lo = std::min(lo, r.lo + k_.tailLo);
                     hi = std::max(hi, r.hi + k_.tailLo + static_cast<int>(k_.game.bb.tail.size()) - 1);
@@ -553,16 +531,13 @@ private:
     std::int32_t games_, since_;
     int lend_;
     bool letGo_;
-    const StateDynamics& d_;
     Kernels k_;
-    std::int32_t game_ = 0;
     bool any_ = false;
     double dropped_ = 0;
     std::vector<Part> parts_, next_;
     Row scratch_, half_, bbs_, won_;
     std::array<Row, kSlots> entered_;  // by slot: mass entering the precursor this game
     std::array<std::array<double, kLawCounts>, kSlots> slotCounts_{};
-    std::array<std::array<double, kBBKinds>, kSlots> slotCeiling_{};
     std::array<std::vector<double>, kBBKinds> tailed_;
     std::vector<double> g_, z_;
     std::array<std::vector<double>, kEnds> ends_;

@@ -9,15 +9,15 @@
 // held at 3 + 3r or more buy nothing in the r games left and that mass is
 // let go; a BB game pays at least 69 (BBNetLaw), so held medals never fall
 // while it is played. The pass follows the state as RunLaw does, the counts
-// a ceiling left as one law of counts (purchases_ahead.cpp), save that
-// a later stretch is not cut at its ceiling: a stretch begun in the games
-// ahead reaches it only past 1500 of them, so up to 1500 games nothing is
-// left out, and past them only that rare stretch's purchases are.
+// a ceiling left as one law of counts (purchases_ahead.cpp). Only the
+// stretch the play starts in can meet its ceiling: one begun after a BB in
+// the games ahead reaches its game 1500 past them (kMostPurchaseGames).
 #include <atomic>
 #include <cstdint>
 #include <vector>
 
 #include "machine/medals.h"
+#include "machine/vocabulary.h"
 #include "model/dynamics.h"
 
 namespace morvane {
@@ -26,11 +26,10 @@ struct PurchasesAhead {
     std::vector<double> byGames;  // [K]: over the next K games, K = 0 .. games
     std::vector<double> byBBs;    // [n]: until the n-th BB's sets are over or `games` are played, n = 0 .. mostBBs
     // The chance let go as too small to follow (rows below 1e-13, BBs below
-    // 1e-12 a game), that moved between the counts a ceiling left so as to
-    // follow them as one law of counts (a few 1e-6 where a ceiling falls
-    // within the games, far less from hall data's own), and past 1500
-    // games that of the later stretches reaching their ceiling: each figure
-    // is off by at most this times the purchases a player could still make.
+    // 1e-12 a game) and that moved between the counts a ceiling left so as
+    // to follow them as one law of counts (a few 1e-6 where a ceiling falls
+    // within the games, far less from hall data's own): each figure is off
+    // by at most this times the purchases a player could still make.
     double dropped = 0;
 };
 
@@ -65,11 +64,11 @@ void GivePurchasesAhead(int setting, const StateLaw& law, std::int32_t since, st
 // is not taken (the front ends say so).
 bool PurchasesFollowed(const HallMoney& money);
 
-// Purchases are followed over at most this many games (some four hours of
-// play): the passes over the medals held grow as the square of the games,
-// 3.3 s for six settings over 3000 on two threads and keep or quit's rules
-// by BBs ten times that. More are refused (std::invalid_argument), as the
-// front ends refuse them first.
-inline constexpr std::int32_t kMostPurchaseGames = 3000;
+// Purchases are followed over at most this many games (some two hours of
+// play), within which a stretch begun after a BB in the games ahead cannot
+// reach its ceiling; past them it can, and its purchases would hang on the
+// game it began, a pass a hundred times longer. More are refused
+// (std::invalid_argument), as the front ends refuse them first.
+inline constexpr std::int32_t kMostPurchaseGames = kCeilingGames;
 
 }  // namespace morvane

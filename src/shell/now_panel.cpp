@@ -49,16 +49,6 @@ QString Grouped(double v) {
 
 }  // namespace
 
-bool PurchasesMissCeilings(const HallMoney& money, std::int32_t horizon) {
-    return horizon > kCeilingGames && money.held && money.PurchaseLoss() != 0;
-}
-
-QString CeilingNote() {
-    return QStringLiteral(
-        "1500Gを超える分は、その間に始まる当たりが天井に届く場合を購入回数に入れていないため、円はわずかに少なめです"
-        "。");
-}
-
 QString MedalsAndYen(double medals) {
     const QString sign = medals < 0 ? QStringLiteral("-") : QStringLiteral("+");
     return QStringLiteral("%1%2枚（%1%3円）").arg(sign, Fixed(std::abs(medals), 0), Grouped(Exchange{}.Yen(medals)));
@@ -317,8 +307,7 @@ void TNowPanel::Refresh() {
         MoneyLabel->setText(problem);
     else
         MoneyLabel->setText(QStringLiteral("円の列は %1、時給は %2G/時 で計算しています。")
-                                .arg(MoneyWords(money->money), QString::number(money->gamesPerHour, 'g', 10)) +
-                            (k && PurchasesMissCeilings(money->money, *k) ? CeilingNote() : QString()));
+                                .arg(MoneyWords(money->money), QString::number(money->gamesPerHour, 'g', 10)));
     if (belief_ && k) {
         // Without purchases the yen come at once; with them, off the
         // window's thread with keep or quit.

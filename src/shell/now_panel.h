@@ -114,10 +114,5 @@ QString YenAndPerHour(double yen, double perHour);
 // A chance found by simulation: "12.34%（±0.56%）", or its 95 % bound when
 // none or all passed: "0.15%未満", "99.85%超".
 QString ShareWords(const ShareWithError& s);
-// Past the ceiling's 1500 games a stretch begun within the horizon can reach
-// the ceiling, which the purchases found do not follow: where purchases cost
-// yen the yen come out slightly low, and the panel says so (CeilingNote).
-bool PurchasesMissCeilings(const HallMoney& money, std::int32_t horizon);
-QString CeilingNote();
 
 }  // namespace morvane

@@ -114,13 +114,6 @@
         const lent = `（貸出${Number(m.lend)}枚/1000円）`;
         return Number(m.held) === 0 ? `${rate}・現金投資${lent}` : `${rate}・持ちメダル${Number(m.held)}枚${lent}`;
     }
-    // Past the ceiling's 1500 games a stretch begun within them can reach
-    // the ceiling, which the purchases found do not follow: where a purchase
-    // loses yen, the yen are said to be slightly low.
-    const CEILING_NOTE = '1500Gを超える分は、その間に始まる当たりが天井に届く場合を購入回数に入れていないため、円はわずかに少なめです。';
-    function ceilingNote(money, horizon) {
-        return money && !noPurchaseLoss(money) && Number(horizon) > 1500 ? CEILING_NOTE : '';
-    }
     function renderMoneyWords() {
         const words = moneyWords();
         const gph = String(state.gamesPerHour || '750').trim();
@@ -646,8 +639,8 @@
         const said = `円は ${words}、時給は ${gph}G/時 で`;
         $('moneyNote').textContent = !money || !words ? '' : !p ? said + (allHeld ? '計算中・・・' :
             '計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）') :
-            said + '計算しています。' + ceilingNote(money, known.horizon) +
-            (pending ? '円で見た「続けるか」は計算中・・・（1〜2分かかることがあります）' : '');
+            said + '計算しています。' +
+            (pending ? '円で見た「続けるか」は計算中・・・（数十秒かかることがあります）' : '');
     }
 
     function tap(edit) {
@@ -858,22 +851,23 @@
         try { money = moneyAsked(moneyOptions()); } catch (error) { money = null; }
         return { money, key: JSON.stringify([sim.name, sim.bytes.length, state.prior, simHorizon(), money]) };
     }
-    function renderSim(sim, r, money, priced) {
+    // `refused`: why the money's yen cannot be found, the medals shown alone.
+    function renderSim(sim, r, money, priced, refused) {
         const words = moneyWords();
         const buys = money && !noPurchaseLoss(money);
         // The medals at the rate where no purchase loses, else the yen found with them.
         const yen = !money ? undefined : !buys ? r.mixed.next_games * 1000 / Number(money.exchange)
             : priced ? priced.mixed.next_games_yen : undefined;
-        const said = !money || !words ? '' : buys && !priced
+        const said = !money || !words ? '' : refused ? refused : buys && !priced
             ? `円は ${words} で計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）`
-            : `円は ${words} で計算しています。` + ceilingNote(money, r.best_rule.horizon);
+            : `円は ${words} で計算しています。`;
         $('simResult').innerHTML = `<p>${esc(sim.name)}: ${r.file_games}ゲームの記録からの推測です。</p>` +
             table(['設定', '確率', '次のBBまで 収支'], r.settings.map((x) => [x.setting, percent(x.posterior),
                 x.until_bb === null ? '' : signed(x.until_bb, 1)])) +
             `<p class="note" id="simNext">前回のBBから${r.games_since_bb}ゲーム。次の${r.best_rule.horizon}ゲームを打つと平均` +
             `${medalsWithYen(r.mixed.next_games, yen)}です。</p>` +
             (said ? `<p class="note" id="simMoney">${esc(said)}</p>` : '');
-        $('simResult').dataset.money = buys ? (priced ? 'yen' : 'pending') : 'yen';
+        $('simResult').dataset.money = buys ? (priced ? 'yen' : refused ? 'medals' : 'pending') : 'yen';
     }
     async function refreshSim(sim) {
         const round = ++simRound;
@@ -889,9 +883,16 @@
             showErrors('list', null);
             renderSim(sim, r, money, null);
             if (!money || noPurchaseLoss(money)) return;
-            const priced = await api.latest('simPriced', 'estimate', Object.assign({}, base, money));
+            let priced = null, refused = '';
+            try {
+                priced = await api.latest('simPriced', 'estimate', Object.assign({}, base, money));
+            } catch (error) {
+                // A money the core refuses (purchases past their games) leaves the medals standing.
+                if (error.superseded || !error.field) throw error;
+                refused = error.message;
+            }
             if (round !== simRound) return;
-            renderSim(sim, r, money, priced);
+            renderSim(sim, r, money, priced, refused);
         } catch (error) {
             // Let go for この台's money: asked again when the view is back.
             if (error.superseded && round === simRound) sim.key = null;

@@ -296,7 +296,6 @@ try {
     const yenCells = () => page.$$eval('#yenTable tr', (rows) => rows.map((r) => [...r.cells].map((c) => c.textContent)));
     const grouped = (v) => `${v < 0 ? '-' : '+'}${Math.abs(v).toFixed(0).replace(/\B(?=(\d{3})+(?!\d))/g, ',')}`;
     const medalsYen = (m, y) => `${m < 0 ? '-' : '+'}${Math.abs(m).toFixed(0)}枚（${grouped(y)}円）`;
-    const CEILING_NOTE = '1500Gを超える分は、その間に始まる当たりが天井に届く場合を購入回数に入れていないため、円はわずかに少なめです。';
     const moneySettled = (words) => page.waitForFunction(
         (w) => document.querySelector('#moneyNote').textContent.includes(w) &&
             document.querySelector('#yenTable').textContent !== '', { timeout: 120000 }, words);
@@ -326,8 +325,6 @@ try {
         assert.notEqual(mixed[1], grouped(cash.mixed.next_games * 1000 / 56));
         assert.ok(cash.mixed.next_games_purchases > 0);
         assert.match(await page.$eval('#purchasesNote', (e) => e.textContent), /借りる回数は、平均で次の1000Gに/);
-        // Within 1500 games the purchases follow every ceiling: nothing to add.
-        assert.ok(!(await page.$eval('#moneyNote', (e) => e.textContent)).includes(CEILING_NOTE));
         const decision = await page.$eval('#decision', (e) => ({ text: e.textContent, money: e.dataset.money }));
         assert.ok(decision.text.includes(`次の1000ゲームを打つと平均${medalsYen(cash.mixed.next_games, cash.mixed.next_games_yen)}`),
                   decision.text);
@@ -352,13 +349,13 @@ try {
         await page.screenshot({ path: path.join(shots, 'machine-cash.png') });
         await below('#nowTable');
         await page.screenshot({ path: path.join(shots, 'machine-cash-yen.png') });
-        // Purchases are followed over 3000 games at most: past them the money
-        // is refused next to the horizon, the medals stay.
-        await typeInto('horizon', '3001');
+        // Purchases are followed over the ceiling's 1500 games at most: past
+        // them the money is refused next to the horizon, the medals stay.
+        await typeInto('horizon', '1501');
         await page.waitForFunction(() => document.querySelector('#view-machine .err[data-field="horizon"]').textContent !== '',
                                    { timeout: 60000 });
         assert.match(await page.$eval('#view-machine .err[data-field="horizon"]', (e) => e.textContent),
-                     /^借りる回数を数えるのは、この先3000Gまでです。/);
+                     /^借りる回数を数えるのは、この先1500Gまでです。/);
         assert.equal(await page.$eval('#yenTable', (e) => e.textContent), '');
         assert.notEqual(await page.$eval('#nowTable', (e) => e.textContent), '');
         await typeInto('horizon', '1000');
@@ -484,15 +481,15 @@ try {
     });
 
     // A saved run on 台の一覧 at the hall's money: in cash at 5.6枚 the yen
-    // with purchases estimate prints, the money stated; over この台's
-    // horizon of 2000 there and here the ceiling's note.
-    await check('台の一覧: a saved run in cash at 5.6枚 in yen with purchases as morvane-sim, the money stated, past 1500 games the note', async () => {
-        const simSettled = (games) => page.waitForFunction((g) => document.querySelector('#simResult').dataset.money === 'yen' &&
-            document.querySelector('#simNext').textContent.includes(`次の${g}ゲーム`), { timeout: 240000 }, games);
-        const runArgs = async (horizon) => {
+    // with purchases estimate prints, the money stated; この台's horizon of
+    // 1500 priced there, past it the money refused here beside the medals.
+    await check('台の一覧: a saved run in cash at 5.6枚 in yen with purchases as morvane-sim, the money stated, past 1500 games refused', async () => {
+        const simSettled = (games, money = 'yen') => page.waitForFunction((g, m) =>
+            document.querySelector('#simResult').dataset.money === m &&
+            document.querySelector('#simNext').textContent.includes(`次の${g}ゲーム`), { timeout: 240000 }, games, money);
+        const runArgs = async (horizon, money = ['--exchange', '56', '--held', '0']) => {
             const kept = JSON.parse(await page.evaluate(() => localStorage.getItem('morvane.hall.v1')));
-            return ['estimate', path.join(work, 'run.sim'), '--prior', kept.prior.join(','), '--horizon', horizon,
-                    '--exchange', '56', '--held', '0'];
+            return ['estimate', path.join(work, 'run.sim'), '--prior', kept.prior.join(','), '--horizon', horizon, ...money];
         };
         await page.click('.tabs button[data-view="machine"]');
         await page.$eval('#moneyFold', (e) => { e.open = true; });
@@ -511,32 +508,35 @@ try {
         assert.notEqual(Math.round(cash.mixed.next_games_yen), Math.round(cash.mixed.next_games * 1000 / 56));
         const said = await page.$eval('#simMoney', (e) => e.textContent);
         assert.ok(said.includes('円は 5.6枚交換・現金投資（貸出50枚/1000円） で計算しています。'), said);
-        assert.ok(!said.includes(CEILING_NOTE), said);
         await page.screenshot({ path: path.join(shots, 'list-sim-cash.png'), fullPage: true });
-        // この台 over 2000 games in cash: the note after the money.
+        // この台 over 1500 games in cash: the yen at the bound, its purchases
+        // those morvane-sim finds.
         await page.click('.tabs button[data-view="machine"]');
-        await typeInto('horizon', '2000');
+        await typeInto('horizon', '1500');
         await page.waitForFunction(() => document.querySelector('#moneyNote').textContent.includes('計算しています。') &&
-            document.querySelector('#yenTable').textContent.includes('次の2000G'), { timeout: 240000 });
-        const note = await page.$eval('#moneyNote', (e) => e.textContent);
-        assert.ok(note.includes(`750G/時 で計算しています。${CEILING_NOTE}`), note);
+            document.querySelector('#yenTable').textContent.includes('次の1500G'), { timeout: 240000 });
+        const bound = native([...(await machineArgs()), '--exchange', '56', '--lend', '50', '--held', '0']);
+        assert.equal((await yenCells()).at(-1)[1], grouped(bound.mixed.next_games_yen));
         await page.$eval('#moneyFold', (e) => { e.scrollIntoView(); window.scrollBy(0, -56); });
-        await page.screenshot({ path: path.join(shots, 'machine-cash-2000.png') });
-        // The run opened before is found again at the horizon now, the note with it.
+        await page.screenshot({ path: path.join(shots, 'machine-cash-1500.png') });
+        // 台の一覧 at 1501 games in cash: the medals stay, the money refused in their place.
+        await typeInto('horizon', '1501');
         await page.click('.tabs button[data-view="list"]');
-        await simSettled(2000);
-        const far = native(await runArgs('2000'));
+        await simSettled(1501, 'medals');
+        const far = native(await runArgs('1501', []));
         assert.ok((await page.$eval('#simNext', (e) => e.textContent)).includes(
-            `次の2000ゲームを打つと平均${medalsYen(far.mixed.next_games, far.mixed.next_games_yen)}`));
-        assert.ok((await page.$eval('#simMoney', (e) => e.textContent)).includes(CEILING_NOTE));
-        // All medals held: the medals at the rate at once, no note.
+            `次の1501ゲームを打つと平均${far.mixed.next_games >= 0 ? '+' : '-'}${Math.abs(far.mixed.next_games).toFixed(0)}枚です。`));
+        assert.match(await page.$eval('#simMoney', (e) => e.textContent), /^借りる回数を数えるのは、この先1500Gまでです。/);
+        assert.equal(await page.$eval('#simResult', (e) => e.dataset.money), 'medals');
+        await page.screenshot({ path: path.join(shots, 'list-sim-cash-1501.png'), fullPage: true });
+        // All medals held: the medals at the rate at once.
         await page.click('.tabs button[data-view="machine"]');
         await page.click('.heldSteps button[data-held="all"]');
         await page.click('.tabs button[data-view="list"]');
-        await simSettled(2000);
+        await simSettled(1501);
         const held = await page.$eval('#simResult', (e) => e.textContent);
         assert.ok(held.includes(medalsYen(far.mixed.next_games, far.mixed.next_games * 1000 / 56)), held);
-        assert.ok(held.includes('円は 5.6枚交換・持ちメダル で計算しています。') && !held.includes(CEILING_NOTE), held);
+        assert.ok(held.includes('円は 5.6枚交換・持ちメダル で計算しています。'), held);
         await page.click('.tabs button[data-view="machine"]');
         await typeInto('horizon', '1000');
         await typeInto('exchange', '5.0');
