@@ -72,6 +72,8 @@
             return 50;
         }
     }
+    // The yen of medals at the money's exchange rate alone, no purchase taken off.
+    const atRate = (medals, money) => Number(medals) * 1000 / Number(money.exchange);
     function medalsAndYen(medals) {
         const sign = medals < 0 ? '-' : '+';
         return `${sign}${fixed(Math.abs(medals), 0)}枚（${sign}${grouped(medals * 1000 / exchangeRate())}円）`;
@@ -595,7 +597,7 @@
         const allHeld = !money || noPurchaseLoss(money);
         // Medals with their yen: at the rate alone while all medals are held,
         // else those found with the purchases.
-        const worth = (medals, yen) => medalsWithYen(medals, allHeld && money ? Number(medals) * 1000 / Number(money.exchange) : yen);
+        const worth = (medals, yen) => medalsWithYen(medals, allHeld && money ? atRate(medals, money) : yen);
         const nextGames = keep ? keep.mixed.until_bb_games : undefined;
         let text = `前回のBBから${sinceOf(s)}ゲーム。次の${known.horizon}ゲームを打つと平均` +
             `${worth(q.mixed.next_games, p && p.mixed.next_games_yen)}、次のBBが終わるまでなら平均` +
@@ -856,7 +858,7 @@
         const words = moneyWords();
         const buys = money && !noPurchaseLoss(money);
         // The medals at the rate where no purchase loses, else the yen found with them.
-        const yen = !money ? undefined : !buys ? r.mixed.next_games * 1000 / Number(money.exchange)
+        const yen = !money ? undefined : !buys ? atRate(r.mixed.next_games, money)
             : priced ? priced.mixed.next_games_yen : undefined;
         const said = !money || !words ? '' : refused ? refused : buys && !priced
             ? `円は ${words} で計算中・・・（メダルを借りる回数を求めています。数十秒かかることがあります）`

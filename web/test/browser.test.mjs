@@ -396,15 +396,18 @@ try {
     if (process.env.MORVANE_WEB_MONEY_TIMES) await check('この台: from a change of money to the yen and the verdict', async () => {
         const kept = await page.evaluate(() => localStorage.getItem('morvane.hall.v1'));
         try {
-            for (const [since, rate, label] of [[300, '5.6', '5.6枚 cash, counter 300'], [1200, '5.6', '5.6枚 cash, counter 1200'],
-                                                [300, '5.0', '等価 cash, counter 300']]) {
-                await page.evaluate((games, exchange) => {
+            for (const [since, rate, horizon, label] of [[300, '5.6', '1000', '5.6枚 cash, counter 300'],
+                                                         [1200, '5.6', '1000', '5.6枚 cash, counter 1200'],
+                                                         [300, '5.0', '1000', '等価 cash, counter 300'],
+                                                         [300, '5.6', '1500', '5.6枚 cash, counter 300, 1500 games'],
+                                                         [1200, '5.6', '1500', '5.6枚 cash, counter 1200, 1500 games']]) {
+                await page.evaluate((games, exchange, k) => {
                     const s = JSON.parse(localStorage.getItem('morvane.hall.v1'));
                     const m = s.sessions.find((x) => x.id === s.current);
-                    Object.assign(m, { games: String(games), bbText: '300b', counts: {}, horizon: '1000' });
+                    Object.assign(m, { games: String(games), bbText: '300b', counts: {}, horizon: k });
                     Object.assign(s, { view: 'machine', exchange, lend: '50', held: 'all', gamesPerHour: '750' });
                     localStorage.setItem('morvane.hall.v1', JSON.stringify(s));
-                }, 300 + since, rate);
+                }, 300 + since, rate, horizon);
                 await page.reload({ waitUntil: 'load' });
                 await page.waitForFunction(() => document.querySelector('#posterior table'), { timeout: 20000 });
                 await idle();
