@@ -36,6 +36,9 @@ struct HallMoney {
     double lendPer1000Yen = 50;                       // medals bought for 1000 yen
     std::optional<std::int64_t> held = std::nullopt;  // medals held at the start; nullopt: all, never short
     double PurchaseLoss() const { return 1000.0 - exchange.Yen(lendPer1000Yen); }
+    // Whether purchases change the yen: where they lose nothing the yen are
+    // those of all medals held, whatever is bought.
+    bool PurchasesLose() const { return held && PurchaseLoss() != 0; }
     double Yen(double netMedals, double purchases) const {
         return exchange.Yen(netMedals) - purchases * PurchaseLoss();
     }

@@ -201,9 +201,6 @@ std::int32_t PurchasesAt(const HallMoney& money, std::int64_t lowest) {
     return static_cast<std::int32_t>(PurchasesFor(money, lowest));
 }
 
-// The yen law needs the purchases only when they lose.
-bool PurchasesLose(const HallMoney& money) { return money.held && money.PurchaseLoss() != 0; }
-
 // Simulated stretches at one counter whose balance dipped below its end
 // far enough to cost more purchases than a balance whose lowest is its
 // pre-BB sum (or 0) would: the only part of the yen's law not exact.
@@ -532,7 +529,7 @@ CountValue ValueByGameCount(const CountValueRequest& request) {
     out.money = request.money;
     out.gamesPerHour = request.gamesPerHour;
     const HallMoney& money = request.money;
-    const bool drawYen = request.spread && PurchasesLose(money);
+    const bool drawYen = request.spread && money.PurchasesLose();
     const auto& prior = request.prior.Probabilities();
     struct Setting {
         const StateDynamics* d = nullptr;

@@ -47,6 +47,13 @@ QString Grouped(double v) {
     return digits;
 }
 
+// Purchases that lose nothing leave the yen those of all medals held:
+// asked so, they need no pass over the medals held, over any games.
+HallMoney Asked(HallMoney money) {
+    if (!money.PurchasesLose()) money.held.reset();
+    return money;
+}
+
 }  // namespace
 
 QString MedalsAndYen(double medals) {
@@ -297,7 +304,7 @@ void TNowPanel::Refresh() {
     const auto money = Money->Money(&problem);
     if (money && !PurchasesFollowed(money->money))
         problem = QStringLiteral("メダルを借りるときの貸し出しは、1000円で借りられる枚数を整数で入れてください。");
-    else if (money && money->money.held && k && *k > kMostPurchaseGames)
+    else if (money && money->money.PurchasesLose() && k && *k > kMostPurchaseGames)
         problem = QStringLiteral(
                       "借りる回数を数えるのは、この先%1Gまでです。この先打つゲーム数を%1以下にするか、"
                       "持ちメダルを all にしてください。")
@@ -308,12 +315,12 @@ void TNowPanel::Refresh() {
     else
         MoneyLabel->setText(QStringLiteral("円の列は %1、時給は %2G/時 で計算しています。")
                                 .arg(MoneyWords(money->money), QString::number(money->gamesPerHour, 'g', 10)));
+    const HallMoney asked = money ? Asked(money->money) : HallMoney{};
     if (belief_ && k) {
-        // Without purchases the yen come at once; with them, off the
-        // window's thread with keep or quit.
-        const bool buys = priced && money->money.held;
-        known_.now =
-            NowFigures(*belief_, *k, priced && !buys ? NowMoney{money->money, money->gamesPerHour} : NowMoney{});
+        // Without purchases that lose the yen come at once; with them, off
+        // the window's thread with keep or quit.
+        const bool buys = priced && asked.held;
+        known_.now = NowFigures(*belief_, *k, priced && !buys ? NowMoney{asked, money->gamesPerHour} : NowMoney{});
         if (priced && !buys) known_.priced = known_.now;
         const MachineNow& now = *known_.now;
         for (int m = 0; m < kModes; ++m) Put(StateTable, m, 1, Percent(now.mode[static_cast<std::size_t>(m)]));
@@ -335,8 +342,8 @@ void TNowPanel::Refresh() {
     r.keep = {*k, kMostBBs, 0, 0, 0};
     r.spreadSessions = kSpreadSessions;
     if (priced) {
-        r.keep.money = money->money;
-        if (money->money.held) r.priced = NowMoney{money->money, money->gamesPerHour};
+        r.keep.money = asked;
+        if (asked.held) r.priced = NowMoney{asked, money->gamesPerHour};
     }
     StartJob(r);
     ShowYen();
@@ -484,8 +491,8 @@ void TNowPanel::StartTrust(std::int32_t sessions) {
     QString problem;
     const auto money = Money->Money(&problem);
     if (money && PurchasesFollowed(money->money)) {
-        r.keep.money = money->money;
-        if (money->money.held) r.priced = NowMoney{money->money, money->gamesPerHour};
+        r.keep.money = Asked(money->money);
+        if (r.keep.money.held) r.priced = NowMoney{r.keep.money, money->gamesPerHour};
     }
     r.spreadSessions = kSpreadSessions;
     r.recordGames = recordGames_;

@@ -193,7 +193,7 @@ std::optional<ValueJobRequest> TValueForm::DrawChart() {
     chartBottom_ = chartTop_ = 0;
     // Where purchases lose, the yen cross zero later than the medals: the
     // chart then shows the yen, so that 狙い目 falls where its lines cross.
-    const bool inYen = r->money.held && r->money.PurchaseLoss() != 0;
+    const bool inYen = r->money.PurchasesLose();
     Chart->SetTitle(
         inYen ? QStringLiteral("ゲーム数ごとの期待収支（円）") : QStringLiteral("ゲーム数ごとの期待収支（枚）"),
         JapaneseFont(QStringLiteral("MS UI Gothic"), 12));

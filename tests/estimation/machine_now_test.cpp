@@ -603,9 +603,11 @@ TEST(MachineNowBruteForce, PurchasesBackwardAgreeWithTheForwardPass) {
         EXPECT_LT(fewerBBs.byBBs[2], back.byBBs[2]) << where;
         if (lend != 50) continue;
         // Until the next BB: forward when first asked for the money (at 0
-        // since the BB, the first here), backward from then on; and as the
-        // pass forward over the games finds it, where those are few enough
-        // for it (the ceiling's precursor may take 31 more).
+        // since the BB, the first here once the values kept are let go),
+        // backward from then on; and as the pass forward over the games
+        // finds it, where those are few enough for it (the ceiling's
+        // precursor may take 31 more).
+        PurchaseValues::Forget();
         for (std::int32_t since : {0, 31, 1450, 1499}) {
             std::array<double, 2> asked{};
             for (double& a : asked) a = ExpectedPurchasesUntilBB(Dynamics(s), law, since, money);

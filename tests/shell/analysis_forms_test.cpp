@@ -20,6 +20,7 @@
 #include <cmath>
 #include <functional>
 #include <numeric>
+#include <string_view>
 
 #include "app/hall_input.h"
 #include "chart/chart_view.h"
@@ -1095,26 +1096,38 @@ void AnalysisFormsTest::hallDataTakesThePriorAndShowsTheMachineNow() {
     h->Now->Money->LendEdit->setText(QStringLiteral("50"));
     // Purchases are followed up to the ceiling's 1500 games, where they are
     // exact: past them, in cash or with some medals held, the money is
-    // refused; all held, or a loss-free lending, buys nothing and is priced.
+    // refused. All held, or purchases that lose nothing (等価, or lent at
+    // the exchange rate), leave the yen those of the medals at the rate, at
+    // once, over any games.
     struct Horizon {
         const char* games;
+        const char* exchange;
         const char* lend;
         const char* held;  // nullptr: cash
         bool priced;
     };
-    for (const Horizon& c : {Horizon{"1500", "50", nullptr, true}, Horizon{"1501", "50", nullptr, false},
-                             Horizon{"1501", "50", "500", false}, Horizon{"1501", "50", "all", true}}) {
+    for (const Horizon& c :
+         {Horizon{"1500", "5.6", "50", nullptr, true}, Horizon{"1501", "5.6", "50", nullptr, false},
+          Horizon{"1501", "5.6", "50", "500", false}, Horizon{"1501", "5.6", "50", "all", true},
+          Horizon{"2000", "5.0（等価）", "50", nullptr, true}, Horizon{"2000", "5.6", "56", nullptr, true}}) {
         TMoneyBox* m = h->Now->Money;
-        m->ExchangeBox->setEditText(QStringLiteral("5.6"));
+        m->ExchangeBox->setEditText(QString::fromUtf8(c.exchange));
         m->LendEdit->setText(QString::fromUtf8(c.lend));
         (c.held ? m->HeldButton : m->CashButton)->setChecked(true);
         if (c.held) m->HeldEdit->setText(QString::fromUtf8(c.held));
         h->Now->HorizonEdit->setText(QString::fromUtf8(c.games));
         const QString label = h->Now->MoneyLabel->text();
-        QVERIFY2(c.priced || !h->Now->Priced(), qPrintable(QStringLiteral("%1G %2").arg(c.games, label)));
+        const QString where = QStringLiteral("%1G %2").arg(c.games, label);
         QVERIFY2(label.startsWith(c.priced ? QStringLiteral("円の列は ")
                                            : QStringLiteral("借りる回数を数えるのは、この先1500Gまで")),
-                 qPrintable(label));
+                 qPrintable(where));
+        if (!c.priced) {
+            QVERIFY2(!h->Now->Priced(), qPrintable(where));
+        } else if (std::string_view(c.games) != "1500") {
+            QVERIFY2(h->Now->Priced(), qPrintable(where));
+            const double rate = std::string_view(c.exchange) == "5.6" ? 56 : 50;
+            QCOMPARE(h->Now->Priced()->NextYen(), Exchange{rate}.Yen(h->Now->Shown()->nextGames));
+        }
     }
     h->Now->HorizonEdit->setText(QStringLiteral("300"));
     h->Now->Money->HeldButton->setChecked(true);
